@@ -1,0 +1,39 @@
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <span>
+
+namespace quorvel {
+
+// Random access to the bytes of a source. Size() is the length taken when the source
+// was opened; ReadAt returns fewer bytes than asked only at that end, unless the
+// underlying file shrank meanwhile.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual std::int64_t Size() const = 0;
+    virtual std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) = 0;
+};
+
+class MemorySource final : public ByteSource {
+public:
+    explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+
+    std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_.size()); }
+
+    std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override
+    {
+        if (offset < 0 || offset >= Size()) return 0;
+        const auto n = std::min(count, bytes_.size() - static_cast<std::size_t>(offset));
+        std::memcpy(buffer, bytes_.data() + offset, n);
+        return n;
+    }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace quorvel {
+
+// The 8 bytes at a candidate frame position: the 4-byte header, then either the
+// 2-byte CRC and the first side-information bytes, or the side information alone.
+using HeaderBytes = std::array<std::uint8_t, 8>;
+
+// What the last decoded header said about the stream. The window shows these after
+// an analysis; a rejected header may already have overwritten some of them (see
+// DecodeFrameHeader).
+struct FileInformation {
+    double MpegVersion = 0;         // 1, 2 or 2.5
+    std::int16_t LayerNumber = 0;   // always 3
+    std::int32_t BitRate = 0;       // bits per second
+    std::int32_t SamplingRate = 0;  // Hz
+};
+
+// The per-frame results of one accepted header.
+struct FrameValues {
+    std::int16_t FrameLength = 0;   // whole frame in bytes, header included
+    double FrameDuration = 0;       // seconds
+    std::int16_t SideInfoSize = 0;  // bytes of Layer III side information
+    std::int32_t MainDataBegin = 0; // bytes of main data borrowed from earlier frames
+};
+
+// Decodes an MPEG 1, 2 or 2.5 Layer III header. Returns whether it was accepted.
+// On rejection `frame` is left untouched, but the fields of `info` written before the
+// rejecting step keep their new values: version first, then layer, bit rate, sampling
+// rate. The analysis shows whatever the last call left, so this order matters.
+bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameValues& frame);
+
+// The letters T, A, G that open an ID3 version 1 tag.
+inline bool IsTagMarker(const HeaderBytes& bytes)
+{
+    return bytes[0] == 0x54 && bytes[1] == 0x41 && bytes[2] == 0x47;
+}
+
+}  // namespace quorvel

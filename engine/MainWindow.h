@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+
+namespace quorvel {
+
+// The main window's text boxes that the engine reads or fills.
+enum class Control {
+    txtMP3,
+    txtToFolder,
+    txtSplitMinute,
+    txtSplitSecond,
+    txtSelectedFileSize,
+    txtSelectedType,
+    txtSelectedBitRate,
+    txtSelectedSampling,
+    txtSelectedFrames,
+    txtSelectedDuration,
+};
+
+// What the analysis and the split need of the main window. Texts are UTF-8.
+class MainWindow {
+public:
+    virtual ~MainWindow() = default;
+
+    virtual std::string Text(Control control) const = 0;
+    virtual void SetText(Control control, const std::string& text) = 0;
+    virtual void SetFocus(Control control) = 0;
+
+    // The message log: one text with CR LF between lines.
+    virtual void LogReset(const std::string& message) = 0;   // the whole log becomes message
+    virtual void LogAppend(const std::string& message) = 0;  // old text, CR LF, message
+    virtual void LogRepaint() = 0;                           // show the log now, mid-work
+    virtual void LogScroll() = 0;                            // view 10 lines further down
+
+    // Modal boxes captioned with the application title, without an icon.
+    virtual void MessageBox(const std::string& text) = 0;
+    virtual bool Question(const std::string& text) = 0;  // OK and Cancel; true only for OK
+
+    // The user's decimal separator, used where a number is shown with a fraction.
+    virtual std::string DecimalSeparator() const = 0;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quorvel {
+
+// Plain decimal text: up to 15 significant digits, no trailing zeros, no grouping,
+// the given decimal separator in place of ".".
+std::string FormatNumber(double value, std::string_view decimalSeparator);
+
+// The file size in megabytes as the File Information shows it: rounded to 3 decimals,
+// a half going to the even neighbour (65536 bytes show as 0.062).
+std::string FormatMegabytes(std::int64_t bytes, std::string_view decimalSeparator);
+
+// Whole minutes, ":", whole remaining seconds, never rounded up (299.98 s is 4:59).
+std::string FormatDuration(double seconds);
+
+// The value of the number that starts a text: blanks, tabs and line feeds anywhere are
+// skipped, then an optional sign, digits with at most one ".", and an optional exponent
+// (E or D, a sign, digits). Reading stops at the first other character; a text that
+// does not start with a number reads as 0. Too large a value reads as an infinity.
+double ReadNumber(std::string_view text);
+
+// The text with leading and trailing space characters removed (only the blank).
+std::string_view TrimBlanks(std::string_view text);
+
+}  // namespace quorvel

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+#include "engine/ByteSource.h"
+
+namespace quorvel::platform {
+
+// A failed file operation: the path and the reason, as the user should read them.
+class FileError : public std::runtime_error {
+public:
+    FileError(std::string path, std::string reason);
+    const std::string& Path() const { return path_; }
+    const std::string& Reason() const { return reason_; }
+
+private:
+    std::string path_;
+    std::string reason_;
+};
+
+// A regular file (links followed) whose name does not start with "." — what the
+// program calls an ordinary file.
+bool OrdinaryFileExists(const std::string& path);
+// Any existing entry: file, folder or the target of a link.
+bool EntryExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+std::optional<std::int64_t> FileLength(const std::string& path);
+
+// A regular file opened for reading only.
+class SourceFile final : public ByteSource {
+public:
+    explicit SourceFile(const std::string& path);  // throws FileError
+    ~SourceFile() override;
+    SourceFile(const SourceFile&) = delete;
+    SourceFile& operator=(const SourceFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::int64_t Size() const override { return size_; }
+    // Throws FileError when the file cannot be read.
+    std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override;
+    int Descriptor() const { return fd_; }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+    std::int64_t size_ = 0;
+};
+
+// An output written to a temporary file beside its final path and renamed into place
+// by Commit, so that a failed run leaves no partial file and never writes through a
+// link into another file. Destroyed without Commit, it removes the temporary file.
+class OutputFile {
+public:
+    explicit OutputFile(std::string finalPath);  // throws FileError
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    void Write(std::span<const std::uint8_t> bytes);
+    // Copies a byte range of the source, in the kernel where it can.
+    void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length);
+    void Commit();
+
+private:
+    std::string finalPath_;
+    std::string tempPath_;
+    int fd_ = -1;
+};
+
+// Moves a file or folder into the desktop trash, or removes it for good where no trash
+// can take it. Returns the reason when neither worked.
+std::optional<std::string> DeleteToTrash(const std::string& path);
+
+}  // namespace quorvel::platform

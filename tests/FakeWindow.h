@@ -1,0 +1,50 @@
+#pragma once
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/MainWindow.h"
+
+namespace quorvel::test {
+
+// The main window as the engine sees it, with the message log kept exactly as the
+// window keeps it and every box and focus change recorded.
+class FakeWindow : public MainWindow {
+public:
+    std::map<Control, std::string> texts{{Control::txtSplitMinute, "3"},
+                                         {Control::txtSplitSecond, "00"}};
+    std::string log;
+    std::vector<std::string> messages;         // message boxes in order
+    std::vector<std::string> questions;        // question boxes in order
+    std::deque<bool> answers;                  // answers to give; Cancel when empty
+    std::vector<Control> focus;                // focus moves in order
+    int repaints = 0;
+    int scrolls = 0;
+    std::string decimalSeparator = ".";
+
+    std::string Text(Control control) const override
+    {
+        const auto it = texts.find(control);
+        return it == texts.end() ? std::string() : it->second;
+    }
+    void SetText(Control control, const std::string& text) override { texts[control] = text; }
+    void SetFocus(Control control) override { focus.push_back(control); }
+    void LogReset(const std::string& message) override { log = message; }
+    void LogAppend(const std::string& message) override { log += "\r\n" + message; }
+    void LogRepaint() override { ++repaints; }
+    void LogScroll() override { ++scrolls; }
+    void MessageBox(const std::string& text) override { messages.push_back(text); }
+    bool Question(const std::string& text) override
+    {
+        questions.push_back(text);
+        if (answers.empty()) return false;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::string DecimalSeparator() const override { return decimalSeparator; }
+};
+
+}  // namespace quorvel::test
