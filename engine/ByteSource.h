@@ -12,27 +12,39 @@ namespace quorvel {
 // was opened; ReadAt returns fewer bytes than asked only at that end, unless the
 // underlying file shrank meanwhile.
 class ByteSource {
-public:
+  public:
     virtual ~ByteSource() = default;
     virtual std::int64_t Size() const = 0;
     virtual std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) = 0;
 };
 
+// Reads count bytes unless the source ends first; returns how many were read.
+inline std::size_t ReadFully(ByteSource& source, std::int64_t offset, std::uint8_t* buffer,
+                             std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const std::size_t n =
+            source.ReadAt(offset + static_cast<std::int64_t>(done), buffer + done, count - done);
+        if (n == 0) break;
+        done += n;
+    }
+    return done;
+}
+
 class MemorySource final : public ByteSource {
-public:
+  public:
     explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
     std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_.size()); }
 
-    std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override
-    {
+    std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override {
         if (offset < 0 || offset >= Size()) return 0;
         const auto n = std::min(count, bytes_.size() - static_cast<std::size_t>(offset));
         std::memcpy(buffer, bytes_.data() + offset, n);
         return n;
     }
 
-private:
+  private:
     std::span<const std::uint8_t> bytes_;
 };
 

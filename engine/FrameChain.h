@@ -12,7 +12,7 @@ namespace quorvel {
 // frames and two headers per frame, costs no system call per decision. Bytes past the
 // end of the source read as zero.
 class BlockReader {
-public:
+  public:
     explicit BlockReader(ByteSource& source, std::size_t blockSize = 256 * 1024);
 
     std::int64_t Size() const { return size_; }
@@ -20,7 +20,7 @@ public:
     // The first offset at or after `offset` that holds 0xFF, or Size() when none does.
     std::int64_t NextSyncByte(std::int64_t offset);
 
-private:
+  private:
     void Fill(std::int64_t offset);
 
     ByteSource& source_;
@@ -42,8 +42,7 @@ struct ChainFrame {
 // the chain does not hold. `visit` sees each frame before it is accepted and returns
 // false to stop the walk there (the frame is then not accepted).
 template <typename Visit>
-void WalkFrameChain(BlockReader& reader, FileInformation& info, Visit&& visit)
-{
+void WalkFrameChain(BlockReader& reader, FileInformation& info, Visit&& visit) {
     const std::int64_t length = reader.Size();
     std::int64_t offset = 0;
     while (offset < length) {
@@ -74,5 +73,15 @@ void WalkFrameChain(BlockReader& reader, FileInformation& info, Visit&& visit)
         offset = next;
     }
 }
+
+// What the frame chain scan of a whole source found.
+struct ScanResult {
+    std::int64_t Frames = 0;
+    double TotalSeconds = 0;
+};
+
+// Counts the frames of a source by the chain rule and sums their playing times;
+// `info` is left as the last decoded header left it.
+ScanResult ScanFrameChain(ByteSource& source, FileInformation& info);
 
 }  // namespace quorvel

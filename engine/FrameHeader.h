@@ -21,10 +21,10 @@ struct FileInformation {
 
 // The per-frame results of one accepted header.
 struct FrameValues {
-    std::int16_t FrameLength = 0;   // whole frame in bytes, header included
-    double FrameDuration = 0;       // seconds
-    std::int16_t SideInfoSize = 0;  // bytes of Layer III side information
-    std::int32_t MainDataBegin = 0; // bytes of main data borrowed from earlier frames
+    std::int16_t FrameLength = 0;    // whole frame in bytes, header included
+    double FrameDuration = 0;        // seconds
+    std::int16_t SideInfoSize = 0;   // bytes of Layer III side information
+    std::int32_t MainDataBegin = 0;  // bytes of main data borrowed from earlier frames
 };
 
 // Decodes an MPEG 1, 2 or 2.5 Layer III header. Returns whether it was accepted.
@@ -34,8 +34,7 @@ struct FrameValues {
 bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameValues& frame);
 
 // The letters T, A, G that open an ID3 version 1 tag.
-inline bool IsTagMarker(const HeaderBytes& bytes)
-{
+inline bool IsTagMarker(const HeaderBytes& bytes) {
     return bytes[0] == 0x54 && bytes[1] == 0x41 && bytes[2] == 0x47;
 }
 

@@ -20,7 +20,7 @@ enum class Control {
 
 // What the analysis and the split need of the main window. Texts are UTF-8.
 class MainWindow {
-public:
+  public:
     virtual ~MainWindow() = default;
 
     virtual std::string Text(Control control) const = 0;

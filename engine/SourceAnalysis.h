@@ -2,21 +2,10 @@
 
 #include <cstdint>
 
-#include "engine/ByteSource.h"
-#include "engine/FrameHeader.h"
+#include "engine/FrameChain.h"
 #include "engine/MainWindow.h"
 
 namespace quorvel {
-
-// What the frame chain scan of a whole source found.
-struct ScanResult {
-    std::int64_t Frames = 0;
-    double TotalSeconds = 0;
-};
-
-// Counts the frames of a source by the chain rule and sums their playing times;
-// `info` is left as the last decoded header left it.
-ScanResult ScanFrameChain(ByteSource& source, FileInformation& info);
 
 enum class AnalysisOutcome {
     FramesFound,

@@ -27,8 +27,7 @@ struct SplitPoint {
     std::int32_t SplitMainDataBegin = 0;
 };
 
-SplitPoint FindSafeSplitPoint(ByteSource& source, std::int32_t splitSeconds,
-                              FileInformation& info);
+SplitPoint FindSafeSplitPoint(ByteSource& source, std::int32_t splitSeconds, FileInformation& info);
 
 // One piece of an output: a byte range of the source, or bytes of its own.
 struct OutputPiece {

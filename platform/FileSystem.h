@@ -10,16 +10,15 @@
 
 namespace quorvel::platform {
 
-// A failed file operation: the path and the reason, as the user should read them.
+// A failed file operation, worded for the user: "Cannot read PATH: REASON."
 class FileError : public std::runtime_error {
-public:
-    FileError(std::string path, std::string reason);
-    const std::string& Path() const { return path_; }
-    const std::string& Reason() const { return reason_; }
+  public:
+    enum class Operation { Read, Write };
+    FileError(Operation operation, const std::string& path, const std::string& reason);
+    const std::string& Message() const { return message_; }
 
-private:
-    std::string path_;
-    std::string reason_;
+  private:
+    std::string message_;
 };
 
 // A regular file (links followed) whose name does not start with "." — what the
@@ -32,7 +31,7 @@ std::optional<std::int64_t> FileLength(const std::string& path);
 
 // A regular file opened for reading only.
 class SourceFile final : public ByteSource {
-public:
+  public:
     explicit SourceFile(const std::string& path);  // throws FileError
     ~SourceFile() override;
     SourceFile(const SourceFile&) = delete;
@@ -44,7 +43,7 @@ public:
     std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override;
     int Descriptor() const { return fd_; }
 
-private:
+  private:
     std::string path_;
     int fd_ = -1;
     std::int64_t size_ = 0;
@@ -54,7 +53,7 @@ private:
 // by Commit, so that a failed run leaves no partial file and never writes through a
 // link into another file. Destroyed without Commit, it removes the temporary file.
 class OutputFile {
-public:
+  public:
     explicit OutputFile(std::string finalPath);  // throws FileError
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
@@ -65,7 +64,7 @@ public:
     void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length);
     void Commit();
 
-private:
+  private:
     std::string finalPath_;
     std::string tempPath_;
     int fd_ = -1;

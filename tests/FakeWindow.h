@@ -12,20 +12,19 @@ namespace quorvel::test {
 // The main window as the engine sees it, with the message log kept exactly as the
 // window keeps it and every box and focus change recorded.
 class FakeWindow : public MainWindow {
-public:
+  public:
     std::map<Control, std::string> texts{{Control::txtSplitMinute, "3"},
                                          {Control::txtSplitSecond, "00"}};
     std::string log;
-    std::vector<std::string> messages;         // message boxes in order
-    std::vector<std::string> questions;        // question boxes in order
-    std::deque<bool> answers;                  // answers to give; Cancel when empty
-    std::vector<Control> focus;                // focus moves in order
+    std::vector<std::string> messages;   // message boxes in order
+    std::vector<std::string> questions;  // question boxes in order
+    std::deque<bool> answers;            // answers to give; Cancel when empty
+    std::vector<Control> focus;          // focus moves in order
     int repaints = 0;
     int scrolls = 0;
     std::string decimalSeparator = ".";
 
-    std::string Text(Control control) const override
-    {
+    std::string Text(Control control) const override {
         const auto it = texts.find(control);
         return it == texts.end() ? std::string() : it->second;
     }
@@ -36,8 +35,7 @@ public:
     void LogRepaint() override { ++repaints; }
     void LogScroll() override { ++scrolls; }
     void MessageBox(const std::string& text) override { messages.push_back(text); }
-    bool Question(const std::string& text) override
-    {
+    bool Question(const std::string& text) override {
         questions.push_back(text);
         if (answers.empty()) return false;
         const bool answer = answers.front();

@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 // Every test runs with its own home, so that the desktop trash and any settings that
 // Qt writes land in a throw-away folder and never in the developer's own.
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const auto home = std::filesystem::temp_directory_path() /
                       ("quorvel-test-home-" + std::to_string(::getpid()));
     std::filesystem::create_directories(home);

@@ -1,0 +1,115 @@
+// quorvel-cli: the analysis and the split command without the window, for scripts and
+// for measuring. It answers the window's boxes on the terminal.
+
+#include <unistd.h>
+
+#include <QLocale>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/SourceAnalysis.h"
+#include "engine/Split.h"
+
+namespace {
+
+using quorvel::Control;
+
+class TerminalWindow : public quorvel::MainWindow {
+  public:
+    bool echoLog = true;
+    bool replace = false;
+
+    std::string Text(Control control) const override {
+        const auto it = texts_.find(control);
+        return it == texts_.end() ? std::string() : it->second;
+    }
+    void SetText(Control control, const std::string& text) override { texts_[control] = text; }
+    void SetFocus(Control) override {}
+    void LogReset(const std::string& message) override { Print(message); }
+    void LogAppend(const std::string& message) override { Print(message); }
+    void LogRepaint() override { std::cout.flush(); }
+    void LogScroll() override {}
+    void MessageBox(const std::string& text) override { std::cerr << text << '\n'; }
+    bool Question(const std::string& text) override {
+        if (replace) return true;
+        std::cerr << text;
+        if (!::isatty(STDIN_FILENO)) {
+            std::cerr << " (no: give --replace to replace)\n";
+            return false;
+        }
+        std::cerr << " [y/N] ";
+        std::string answer;
+        std::getline(std::cin, answer);
+        return answer == "y" || answer == "Y" || answer == "yes";
+    }
+    std::string DecimalSeparator() const override {
+        return QLocale::system().decimalPoint().toStdString();
+    }
+
+  private:
+    void Print(const std::string& message) {
+        if (echoLog) std::cout << message << '\n';
+    }
+
+    std::map<Control, std::string> texts_;
+};
+
+int Usage() {
+    std::cerr << "usage: quorvel-cli info FILE\n"
+                 "       quorvel-cli split FILE MINUTE SECOND [FOLDER] [--replace]\n";
+    return 2;
+}
+
+int Info(const std::string& file) {
+    TerminalWindow window;
+    window.echoLog = false;
+    window.SetText(Control::txtMP3, file);
+    quorvel::FileInformation info;
+    const auto outcome = quorvel::AnalyseSourceFile(window, info);
+    if (outcome == quorvel::AnalysisOutcome::Unreadable) return 2;
+    const std::pair<const char*, Control> lines[] = {
+        {"size", Control::txtSelectedFileSize},   {"type", Control::txtSelectedType},
+        {"bitrate", Control::txtSelectedBitRate}, {"sampling", Control::txtSelectedSampling},
+        {"frames", Control::txtSelectedFrames},   {"duration", Control::txtSelectedDuration},
+    };
+    for (const auto& [label, control] : lines) {
+        std::cout << label << ": " << window.Text(control) << '\n';
+    }
+    return outcome == quorvel::AnalysisOutcome::FramesFound ? 0 : 1;
+}
+
+int Split(std::vector<std::string> arguments) {
+    TerminalWindow window;
+    std::erase_if(arguments, [&](const std::string& argument) {
+        return argument == "--replace" && (window.replace = true);
+    });
+    if (arguments.size() < 3 || arguments.size() > 4) return Usage();
+    window.SetText(Control::txtMP3, arguments[0]);
+    window.SetText(Control::txtSplitMinute, arguments[1]);
+    window.SetText(Control::txtSplitSecond, arguments[2]);
+    window.SetText(Control::txtToFolder, arguments.size() == 4 ? arguments[3] : ".");
+    quorvel::FileInformation info;
+    quorvel::AnalyseSourceFile(window, info);
+    switch (quorvel::SplitFile(window, info)) {
+        case quorvel::SplitOutcome::Completed:
+            return 0;
+        case quorvel::SplitOutcome::Refused:
+            return 1;
+        default:
+            return 3;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (arguments.size() == 2 && arguments[0] == "info") return Info(arguments[1]);
+    if (!arguments.empty() && arguments[0] == "split") {
+        return Split({arguments.begin() + 1, arguments.end()});
+    }
+    return Usage();
+}

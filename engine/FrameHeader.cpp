@@ -1,0 +1,116 @@
+#include "engine/FrameHeader.h"
+
+#include <cmath>
+
+namespace quorvel {
+namespace {
+
+// Bit rates in kbit/s by the 4-bit index of byte 2 (bits 7-4). Index 0 (free format)
+// and 15 are not frames this program can handle.
+constexpr std::int32_t kRejectedBitRate = 0;
+constexpr std::int32_t kBitRateMpeg1[16] = {
+    kRejectedBitRate,  // 0000 free format
+    32,                // 0001
+    40,                // 0010
+    48,                // 0011
+    56,                // 0100
+    64,                // 0101
+    80,                // 0110
+    96,                // 0111
+    112,               // 1000
+    128,               // 1001
+    160,               // 1010
+    192,               // 1011
+    224,               // 1100
+    256,               // 1101
+    320,               // 1110
+    kRejectedBitRate,  // 1111 forbidden
+};
+constexpr std::int32_t kBitRateMpeg2[16] = {
+    kRejectedBitRate,  // 0000 free format
+    8,                 // 0001
+    16,                // 0010
+    24,                // 0011
+    32,                // 0100
+    40,                // 0101
+    48,                // 0110
+    56,                // 0111
+    64,                // 1000
+    80,                // 1001
+    96,                // 1010
+    112,               // 1011
+    128,               // 1100
+    144,               // 1101
+    160,               // 1110
+    kRejectedBitRate,  // 1111 forbidden
+};
+
+// Sampling rates in Hz by the 2-bit index of byte 2 (bits 3-2); index 3 is reserved.
+constexpr std::int32_t kSamplingMpeg1[3] = {44100, 48000, 32000};
+constexpr std::int32_t kSamplingMpeg2[3] = {22050, 24000, 16000};
+constexpr std::int32_t kSamplingMpeg25[3] = {11025, 12000, 8000};
+
+constexpr std::uint8_t kSyncMask = 0xE0;     // byte 1, bits 7-5: last 3 sync bits
+constexpr std::uint8_t kVersionMask = 0x18;  // byte 1, bits 4-3
+constexpr std::uint8_t kLayerMask = 0x06;    // byte 1, bits 2-1
+constexpr std::uint8_t kNoCrcBit = 0x01;     // byte 1, bit 0: 1 = no CRC follows
+constexpr std::uint8_t kMpeg1Bit = 0x08;     // byte 1, bit 3: set for MPEG 1 only
+constexpr std::uint8_t kPaddingBit = 0x02;   // byte 2, bit 1
+constexpr std::uint8_t kChannelMask = 0xC0;  // byte 3, bits 7-6: 11 = single channel
+
+}  // namespace
+
+bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameValues& frame) {
+    if (bytes[0] != 0xFF || (bytes[1] & kSyncMask) != kSyncMask) return false;
+
+    switch (bytes[1] & kVersionMask) {
+        case 0x18:
+            info.MpegVersion = 1;
+            break;
+        case 0x10:
+            info.MpegVersion = 2;
+            break;
+        case 0x00:
+            info.MpegVersion = 2.5;
+            break;
+        default:
+            return false;  // 01: reserved
+    }
+
+    if ((bytes[1] & kLayerMask) != 0x02) return false;  // only 01, Layer III
+    info.LayerNumber = 3;
+
+    const auto bitRateIndex = bytes[2] >> 4;
+    const std::int32_t kbits =
+        info.MpegVersion == 1 ? kBitRateMpeg1[bitRateIndex] : kBitRateMpeg2[bitRateIndex];
+    if (kbits == kRejectedBitRate) return false;
+    info.BitRate = kbits * 1000;
+
+    const auto samplingIndex = (bytes[2] >> 2) & 0x03;
+    if (samplingIndex == 3) return false;
+    info.SamplingRate = info.MpegVersion == 1   ? kSamplingMpeg1[samplingIndex]
+                        : info.MpegVersion == 2 ? kSamplingMpeg2[samplingIndex]
+                                                : kSamplingMpeg25[samplingIndex];
+
+    // The 9-bit back pointer opens the side information, after the CRC when there is one.
+    const std::size_t pointerAt = (bytes[1] & kNoCrcBit) ? 4 : 6;
+    frame.MainDataBegin = 2 * bytes[pointerAt] + ((bytes[pointerAt + 1] & 0x80) ? 1 : 0);
+
+    const std::int32_t padding = (bytes[2] & kPaddingBit) ? 1 : 0;
+    const std::int32_t multiplier = info.SamplingRate >= 32000 ? 144 : 72;
+    frame.FrameLength = static_cast<std::int16_t>(
+        std::floor(static_cast<double>(info.BitRate * multiplier) / info.SamplingRate) + padding);
+
+    const double samplesPerFrame = info.MpegVersion == 1 ? 1152 : 576;
+    frame.FrameDuration = 1 / (static_cast<double>(info.SamplingRate) / samplesPerFrame);
+
+    const bool mpeg1 = bytes[1] & kMpeg1Bit;
+    if ((bytes[3] & kChannelMask) == kChannelMask) {
+        frame.SideInfoSize = mpeg1 ? 17 : 9;
+    } else {
+        frame.SideInfoSize = mpeg1 ? 32 : 17;
+    }
+    return true;
+}
+
+}  // namespace quorvel

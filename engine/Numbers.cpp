@@ -1,0 +1,91 @@
+#include "engine/Numbers.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace quorvel {
+
+std::string FormatNumber(double value, std::string_view decimalSeparator) {
+    char buffer[64];
+    // Fixed notation for every value a file can give; 15 significant digits at most.
+    const auto format = std::fabs(value) < 1e15 && (value == 0 || std::fabs(value) >= 1e-5)
+                            ? std::chars_format::general
+                            : std::chars_format::scientific;
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, format, 15);
+    std::string text(buffer, result.ptr);
+    if (const auto point = text.find('.'); point != std::string::npos) {
+        text.replace(point, 1, decimalSeparator);
+    }
+    return text;
+}
+
+std::string FormatMegabytes(std::int64_t bytes, std::string_view decimalSeparator) {
+    const double megabytes = static_cast<double>(bytes) / 1024 / 1024;
+    // Exact for any real file size: megabytes are a multiple of 2^-20, times 1000.
+    // nearbyint rounds a half to the even neighbour.
+    return FormatNumber(std::nearbyint(megabytes * 1000) / 1000, decimalSeparator);
+}
+
+std::string FormatDuration(double seconds) {
+    const double minutes = std::floor(seconds / 60);
+    const double rest = std::floor(seconds - minutes * 60);
+    return FormatNumber(minutes, ".") + ":" + FormatNumber(rest, ".");
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+double ReadNumber(std::string_view text) {
+    std::string packed;
+    for (const char c : text) {
+        if (c != ' ' && c != '\t' && c != '\n') packed += c;
+    }
+
+    std::size_t at = 0;
+    const auto isDigit = [&](std::size_t i) {
+        return i < packed.size() && packed[i] >= '0' && packed[i] <= '9';
+    };
+    bool negative = false;
+    if (at < packed.size() && (packed[at] == '+' || packed[at] == '-')) {
+        negative = packed[at] == '-';
+        ++at;
+    }
+    std::string number;
+    bool digits = false;
+    while (isDigit(at)) number += packed[at++], digits = true;
+    if (at < packed.size() && packed[at] == '.') {
+        number += packed[at++];
+        while (isDigit(at)) number += packed[at++], digits = true;
+    }
+    if (!digits) return 0;
+    if (at < packed.size() &&
+        (packed[at] == 'E' || packed[at] == 'e' || packed[at] == 'D' || packed[at] == 'd')) {
+        std::size_t exponentAt = at + 1;
+        std::string exponent = "e";
+        if (exponentAt < packed.size() &&
+            (packed[exponentAt] == '+' || packed[exponentAt] == '-')) {
+            exponent += packed[exponentAt++];
+        }
+        if (isDigit(exponentAt)) {
+            while (isDigit(exponentAt)) exponent += packed[exponentAt++];
+            number += exponent;
+        }
+    }
+    if (number.front() == '.') number.insert(number.begin(), '0');
+
+    double value = 0;
+    const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Underflow reads as zero, overflow as an infinity of the right sign.
+        const bool tiny = number.find("e-") != std::string::npos;
+        value = tiny ? 0 : std::numeric_limits<double>::infinity();
+    }
+    return negative ? -value : value;
+}
+
+}  // namespace quorvel

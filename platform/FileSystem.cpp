@@ -1,0 +1,185 @@
+#include "platform/FileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QString>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+namespace quorvel::platform {
+namespace {
+
+const char* const kSourceChanged = "the file changed while it was being read";
+
+std::string Reason(int error) {
+    return std::strerror(error);
+}
+
+std::optional<struct stat> StatOf(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return info;
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+FileError::FileError(Operation operation, const std::string& path, const std::string& reason)
+    : std::runtime_error(reason),
+      message_((operation == Operation::Read ? "Cannot read " : "Cannot write ") + path + ": " +
+               reason + ".") {}
+
+bool OrdinaryFileExists(const std::string& path) {
+    const auto info = StatOf(path);
+    const auto name = path.substr(path.rfind('/') + 1);
+    return info && S_ISREG(info->st_mode) && !name.starts_with('.');
+}
+
+bool EntryExists(const std::string& path) {
+    return StatOf(path).has_value();
+}
+
+bool IsDirectory(const std::string& path) {
+    const auto info = StatOf(path);
+    return info && S_ISDIR(info->st_mode);
+}
+
+std::optional<std::int64_t> FileLength(const std::string& path) {
+    const auto info = StatOf(path);
+    if (!info || !S_ISREG(info->st_mode)) return std::nullopt;
+    return static_cast<std::int64_t>(info->st_size);
+}
+
+SourceFile::SourceFile(const std::string& path) : path_(path) {
+    // Non-blocking, so that a named pipe given as the source cannot hang the program.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) throw FileError(FileError::Operation::Read, path, Reason(errno));
+    struct stat info {};
+    std::string problem;
+    if (::fstat(fd_, &info) != 0) {
+        problem = Reason(errno);
+    } else if (S_ISDIR(info.st_mode)) {
+        problem = "it is a folder";
+    } else if (!S_ISREG(info.st_mode)) {
+        problem = "it is not a regular file";
+    }
+    if (!problem.empty()) {
+        ::close(fd_);
+        throw FileError(FileError::Operation::Read, path, problem);
+    }
+    size_ = static_cast<std::int64_t>(info.st_size);
+}
+
+SourceFile::~SourceFile() {
+    ::close(fd_);
+}
+
+std::size_t SourceFile::ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) {
+    if (offset >= size_ || count == 0) return 0;
+    ssize_t n;
+    do {
+        n = ::pread(fd_, buffer, count, offset);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) throw FileError(FileError::Operation::Read, path_, Reason(errno));
+    if (n == 0) throw FileError(FileError::Operation::Read, path_, kSourceChanged);
+    return static_cast<std::size_t>(n);
+}
+
+OutputFile::OutputFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
+    const std::string folder = FolderOf(finalPath_);
+    const auto seed = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    for (unsigned attempt = 0; fd_ < 0; ++attempt) {
+        tempPath_ = folder + "/.quorvel-" + std::to_string(::getpid()) + "-" +
+                    std::to_string((seed + attempt) % 1000000007ULL) + ".tmp";
+        fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && (errno != EEXIST || attempt == 100)) {
+            throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
+        }
+    }
+}
+
+OutputFile::~OutputFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+}
+
+void OutputFile::Write(std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
+        bytes = bytes.subspan(static_cast<std::size_t>(n));
+    }
+}
+
+void OutputFile::CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) {
+    loff_t from = offset;
+    while (length > 0) {
+        const ssize_t n = ::copy_file_range(source.Descriptor(), &from, fd_, nullptr,
+                                            static_cast<std::size_t>(length), 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+                      errno == EBADF)) {
+            break;  // no kernel-side copy between these files: copy through a buffer
+        }
+        if (n < 0) throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
+        if (n == 0) {
+            throw FileError(FileError::Operation::Read, source.Path(), kSourceChanged);
+        }
+        length -= n;
+    }
+    std::vector<std::uint8_t> buffer(
+        static_cast<std::size_t>(std::min<std::int64_t>(length, 1 << 20)));
+    while (length > 0) {
+        const auto chunk = static_cast<std::size_t>(
+            std::min<std::int64_t>(length, static_cast<std::int64_t>(buffer.size())));
+        const std::size_t n = ReadFully(source, from, buffer.data(), chunk);
+        if (n < chunk) throw FileError(FileError::Operation::Read, source.Path(), kSourceChanged);
+        Write({buffer.data(), n});
+        from += static_cast<loff_t>(n);
+        length -= static_cast<std::int64_t>(n);
+    }
+}
+
+void OutputFile::Commit() {
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 || ::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
+        throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
+    }
+    tempPath_.clear();
+}
+
+std::optional<std::string> DeleteToTrash(const std::string& path) {
+    // Without its data folder, Qt would make a trash under the current directory.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    QString inTrash;
+    const QString name = QString::fromStdString(path);
+    if (QFile::moveToTrash(name, &inTrash)) {
+        if (inTrash.contains(QLatin1String("/Trash/files/")) ||
+            inTrash.contains(QLatin1String("/.Trash"))) {
+            return std::nullopt;
+        }
+        QFile::rename(inTrash, name);
+    }
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
+    if (error) return error.message();
+    return std::nullopt;
+}
+
+}  // namespace quorvel::platform
