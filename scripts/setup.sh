@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what building and testing Quorvel needs on Debian (only what is missing),
+# then configures and builds into build/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+    cmake ninja-build g++ pkg-config        # the build
+    qt6-base-dev                            # the windows and the trash
+    libgtest-dev                            # the tests
+    lame mpg123                             # fixtures and decoding checks in the tests
+    clang libclang-rt-14-dev                # the fuzz target
+)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
+        missing+=("$package")
+done
+if ((${#missing[@]})); then
+    sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}"
+fi
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build

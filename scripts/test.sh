@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test, then the fuzz target for about a minute.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+ctest --test-dir build --output-on-failure -j "$(nproc)"
+fuzz/run.sh "${QUORVEL_FUZZ_SECONDS:-60}"

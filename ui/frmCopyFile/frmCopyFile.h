@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <optional>
+#include <string>
+
+#include "engine/FrameHeader.h"
+#include "engine/MainWindow.h"
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace quorvel::ui {
+
+// The main window: the source, the destination, the split time, what the analysis
+// found and the message log.
+class frmCopyFile : public QMainWindow, public MainWindow {
+    Q_OBJECT
+
+  public:
+    // The one main window, created on first use.
+    static frmCopyFile* Instance();
+    ~frmCopyFile() override;
+
+    // The message log as one text, lines separated by CR LF.
+    const std::string& LogText() const { return logText_; }
+
+    std::string Text(Control control) const override;
+    void SetText(Control control, const std::string& text) override;
+    void SetFocus(Control control) override;
+    void LogReset(const std::string& message) override;
+    void LogAppend(const std::string& message) override;
+    void LogRepaint() override;
+    void LogScroll() override;
+    void MessageBox(const std::string& text) override;
+    bool Question(const std::string& text) override;
+    std::string DecimalSeparator() const override;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    frmCopyFile();
+    void CreateControls();
+    void CreateMenus();
+    QLineEdit* Box(Control control) const;
+
+    void cmdBrowse_Click();
+    void mnuOpen_Click();
+    void mnuExit_Click();
+    void mnuHowTo_Click();
+    void cmdSplit_Click();
+    void txtMP3_GotFocus();
+    void txtMP3_KeyPress(int keyAscii);
+    void txtToFolder_GotFocus();
+    void txtSplitMinute_GotFocus();
+    bool txtSplitMinute_LostFocus();
+    void txtSplitSecond_GotFocus();
+    bool txtSplitSecond_LostFocus();
+
+    void ChooseSourceFile();
+    void AnalyseChosenFile(const QString& path);
+    // A time box's check runs once the focus has settled elsewhere, or at once when the
+    // split command is pressed. Returns false when the box refused its text.
+    bool RunPendingCheck();
+    bool RefuseInput(QLineEdit* box, const std::string& message);
+
+    QGroupBox* fraDatabase;
+    QLineEdit* txtMP3;
+    QPushButton* cmdBrowse;
+    QGroupBox* fraToFolder;
+    QLineEdit* txtToFolder;
+    QPushButton* cmdBrowseTo;
+    QGroupBox* fraFileInfo;
+    QLineEdit* txtSelectedFileSize;
+    QLineEdit* txtSelectedType;
+    QLineEdit* txtSelectedBitRate;
+    QLineEdit* txtSelectedFrames;
+    QLineEdit* txtSelectedDuration;
+    QLineEdit* txtSelectedSampling;
+    QLineEdit* txtSplitMinute;
+    QLineEdit* txtSplitSecond;
+    QGroupBox* fraSplit;
+    QPushButton* cmdSplit;
+    QPlainTextEdit* txtSystemMessage;
+    QAction* mnuOpen;
+    QAction* mnuExit;
+    QAction* mnuHowTo;
+    QAction* mnuAbout;
+
+    FileInformation info_;
+    std::string logText_;
+    std::optional<Control> pendingCheck_;
+    bool checkShowing_ = false;
+    bool returningFocus_ = false;
+
+    static QPointer<frmCopyFile> instance_;
+};
+
+}  // namespace quorvel::ui

@@ -1,0 +1,11 @@
+#include <QApplication>
+
+#include "ui/frmCopyFile/frmCopyFile.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvel"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quorvel.png")));
+    quorvel::ui::frmCopyFile::Instance()->show();
+    return QApplication::exec();
+}
