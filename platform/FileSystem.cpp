@@ -63,6 +63,28 @@ std::optional<std::int64_t> FileLength(const std::string& path) {
     return static_cast<std::int64_t>(info->st_size);
 }
 
+std::optional<std::string> CreateFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0777) != 0) return Reason(errno);
+    return std::nullopt;
+}
+
+bool HoldsOrdinaryFiles(const std::string& folder) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (OrdinaryFileExists(entry.path().string())) return true;
+    }
+    return false;
+}
+
+std::vector<std::string> EntriesOf(const std::string& folder) {
+    std::vector<std::string> entries;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        entries.push_back(entry.path().string());
+    }
+    return entries;
+}
+
 SourceFile::SourceFile(const std::string& path) : path_(path) {
     // Non-blocking, so that a named pipe given as the source cannot hang the program.
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);

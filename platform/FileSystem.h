@@ -5,6 +5,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "engine/ByteSource.h"
 
@@ -28,6 +29,13 @@ bool OrdinaryFileExists(const std::string& path);
 bool EntryExists(const std::string& path);
 bool IsDirectory(const std::string& path);
 std::optional<std::int64_t> FileLength(const std::string& path);
+
+// Makes one folder level. Returns the reason when it could not be made.
+std::optional<std::string> CreateFolder(const std::string& path);
+// Whether a folder holds an ordinary file directly (not further down).
+bool HoldsOrdinaryFiles(const std::string& folder);
+// Every entry directly in a folder, hidden ones included, as full paths.
+std::vector<std::string> EntriesOf(const std::string& folder);
 
 // A regular file opened for reading only.
 class SourceFile final : public ByteSource {

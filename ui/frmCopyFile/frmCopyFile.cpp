@@ -22,6 +22,8 @@
 #include "platform/HelpViewer.h"
 #include "platform/LogScroll.h"
 #include "ui/Twips.h"
+#include "ui/frmAbout/frmAbout.h"
+#include "ui/frmBrowseFolder/frmBrowseFolder.h"
 
 // The icon and the help document live in this library; a static library must ask for
 // its resources by name.
@@ -241,6 +243,7 @@ void frmCopyFile::CreateControls() {
 
     connect(cmdBrowse, &QPushButton::clicked, this, &frmCopyFile::cmdBrowse_Click);
     connect(cmdSplit, &QPushButton::clicked, this, &frmCopyFile::cmdSplit_Click);
+    connect(cmdBrowseTo, &QPushButton::clicked, this, &frmCopyFile::cmdBrowseTo_Click);
 }
 
 void frmCopyFile::CreateMenus() {
@@ -254,7 +257,7 @@ void frmCopyFile::CreateMenus() {
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     mnuHowTo = mnuHelp->addAction(QStringLiteral("&How To"), this, &frmCopyFile::mnuHowTo_Click);
     mnuHowTo->setObjectName(QStringLiteral("mnuHowTo"));
-    mnuAbout = mnuHelp->addAction(QStringLiteral("&About"));
+    mnuAbout = mnuHelp->addAction(QStringLiteral("&About"), this, &frmCopyFile::mnuAbout_Click);
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
 }
 
@@ -388,11 +391,29 @@ void frmCopyFile::mnuHowTo_Click() {
     platform::ShowHelp(this);
 }
 
+void frmCopyFile::mnuAbout_Click() {
+    // Modeless and without an owner: this window stays usable beside it.
+    frmAbout* about = frmAbout::Instance();
+    about->show();
+    about->raise();
+    about->activateWindow();
+}
+
 void frmCopyFile::cmdSplit_Click() {
     // A press that reaches the button only after a time box refused its text (and took
     // the focus back) does not start a split.
     if (checkShowing_ || !RunPendingCheck() || focusWidget() != cmdSplit) return;
     SplitFile(*this, info_);
+}
+
+void frmCopyFile::cmdBrowseTo_Click() {
+    // The browser has no owner; disabling this window makes it act as a modal dialog
+    // until it closes, which enables this window again.
+    frmBrowseFolder* browser = frmBrowseFolder::Instance();
+    browser->show();
+    browser->raise();
+    browser->activateWindow();
+    setEnabled(false);
 }
 
 void frmCopyFile::txtMP3_GotFocus() {

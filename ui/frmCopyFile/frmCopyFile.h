@@ -56,7 +56,9 @@ class frmCopyFile : public QMainWindow, public MainWindow {
     void mnuOpen_Click();
     void mnuExit_Click();
     void mnuHowTo_Click();
+    void mnuAbout_Click();
     void cmdSplit_Click();
+    void cmdBrowseTo_Click();
     void txtMP3_GotFocus();
     void txtMP3_KeyPress(int keyAscii);
     void txtToFolder_GotFocus();

@@ -1,0 +1,220 @@
+#include "ui/frmAbout/frmAbout.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <stdexcept>
+
+#include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
+#include "platform/Registry.h"
+#include "ui/Twips.h"
+
+namespace quorvel::ui {
+
+QPointer<frmAbout> frmAbout::instance_;
+
+namespace {
+
+constexpr std::int16_t kMajor = 1;
+constexpr std::int16_t kMinor = 0;
+constexpr std::int16_t kRevision = 1;
+
+const QSize kButtonRoom(14, 6);
+const QSize kLabelRoom(2, 0);
+
+const char* const kSysInfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+const char* const kSysInfoValue = "PATH";
+const char* const kSysInfoLocationKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
+const char* const kSysInfoLocationValue = "MSINFO";
+
+// The etched separator: a grey line with a white one a step below it, in twips.
+struct Line {
+    int x1, y1, x2, y2, width;
+    QColor color;
+};
+const Line kSeparator[] = {
+    {90, 1845, 5654, 1845, 1, QColor(128, 128, 128)},
+    {105, 1860, 5654, 1860, 2, QColor(255, 255, 255)},
+};
+
+}  // namespace
+
+frmAbout* frmAbout::Instance() {
+    if (!instance_) instance_ = new frmAbout;
+    return instance_;
+}
+
+frmAbout::frmAbout()
+    : QDialog(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    // Load: the caption and the four labels.
+    setWindowTitle(QStringLiteral("About ") + platform::kApplicationTitle);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/quorvel.png")));
+
+    picIcon = new QLabel(this);
+    picIcon->setObjectName(QStringLiteral("picIcon"));
+    picIcon->setPixmap(QPixmap(QStringLiteral(":/icons/quorvel.png")));
+    picIcon->setFocusPolicy(Qt::TabFocus);
+    lblTitle = new QLabel(platform::kApplicationTitle, this);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    lblVersion =
+        new QLabel(QStringLiteral("Version %1.%2.%3").arg(kMajor).arg(kMinor).arg(kRevision), this);
+    lblVersion->setObjectName(QStringLiteral("lblVersion"));
+    lblDescription =
+        new QLabel(QStringLiteral("Quorvel is freeware brought to you by the Quorvel project "
+                                  "(quorvel.example).\n\nVisit the Quorvel homepage at "
+                                  "quorvel.example for more information."),
+                   this);
+    lblDescription->setObjectName(QStringLiteral("lblDescription"));
+    lblDescription->setWordWrap(true);
+    lblDisclaimer = new QLabel(
+        QStringLiteral("Warning: this program is provided \"AS IS\", without warranty of any "
+                       "kind. You use it at your own risk."),
+        this);
+    lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
+    lblDisclaimer->setWordWrap(true);
+    for (QLabel* label : {lblTitle, lblDescription, lblDisclaimer}) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, Qt::black);
+        label->setPalette(palette);
+    }
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
+    cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
+    cmdSysInfo->setAutoDefault(false);
+
+    struct Placement {
+        QWidget* control;
+        QString caption;
+        QSize room;
+        int left, top, width, height;
+    };
+    const Placement placements[] = {
+        {picIcon, {}, {}, 240, 240, 540, 540},
+        {lblTitle, lblTitle->text(), kLabelRoom, 1050, 240, 765, 480},
+        {lblVersion, lblVersion->text(), kLabelRoom, 1920, 240, 1245, 225},
+        {lblDescription, {}, {}, 1050, 720, 3885, 1050},
+        {lblDisclaimer, {}, {}, 255, 2025, 3870, 825},
+        {cmdOK, cmdOK->text(), kButtonRoom, 4245, 2025, 1260, 345},
+        {cmdSysInfo, cmdSysInfo->text(), kButtonRoom, 4260, 2475, 1245, 345},
+    };
+    Twips twips(this);
+    for (const auto& place : placements) {
+        if (place.caption.isEmpty()) continue;
+        twips.Fit(QFontMetrics(place.control->font()), place.caption, place.room, place.width,
+                  place.height);
+    }
+    for (const auto& place : placements) {
+        twips.Place(place.control, place.left, place.top, place.width, place.height);
+    }
+    lblTitle->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblVersion->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblDisclaimer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setFixedSize(twips.Pixels(5730), twips.Pixels(3060));
+    // A fixed place on the screen, not centred.
+    move(twips.Pixels(2340), twips.Pixels(1935));
+    for (std::size_t i = 0; i < std::size(kSeparator); ++i) {
+        const Line& line = kSeparator[i];
+        separator_[i] = QLine(twips.Pixels(line.x1), twips.Pixels(line.y1), twips.Pixels(line.x2),
+                              twips.Pixels(line.y2));
+    }
+
+    setTabOrder(cmdOK, picIcon);
+    setTabOrder(picIcon, cmdSysInfo);
+    cmdOK->setFocus(Qt::OtherFocusReason);
+    connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+    connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
+}
+
+frmAbout::~frmAbout() = default;
+
+void frmAbout::reject() {
+    close();
+}
+
+void frmAbout::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    QPainter painter(this);
+    for (std::size_t i = 0; i < std::size(kSeparator); ++i) {
+        painter.setPen(QPen(kSeparator[i].color, kSeparator[i].width));
+        painter.drawLine(separator_[i]);
+    }
+}
+
+void frmAbout::cmdOK_Click() {
+    close();
+}
+
+void frmAbout::cmdSysInfo_Click() {
+    StartSysInfo();
+}
+
+void frmAbout::StartSysInfo() {
+    try {
+        std::string path;
+        if (!GetKeyValue(platform::HKEY_LOCAL_MACHINE, kSysInfoKey, kSysInfoValue, path)) {
+            // The tool's folder: started only when the tool is found there.
+            std::string folder;
+            if (!GetKeyValue(platform::HKEY_LOCAL_MACHINE, kSysInfoLocationKey,
+                             kSysInfoLocationValue, folder) ||
+                !platform::OrdinaryFileExists(folder + "/MSINFO32.EXE")) {
+                throw std::runtime_error("no system-information tool");
+            }
+            path = folder + "/MSINFO32.EXE";
+        }
+        if (!platform::StartProgram(path)) throw std::runtime_error("cannot start " + path);
+    } catch (const std::exception&) {
+        platform::Dialogs::Current().Message(
+            this, QStringLiteral("System Information Is Unavailable At This Time"),
+            platform::kApplicationTitle);
+    }
+}
+
+bool frmAbout::GetKeyValue(std::uint32_t KeyRoot, const std::string& KeyName,
+                           const std::string& SubKeyRef, std::string& KeyVal) {
+    platform::Registry& registry = platform::Registry::Current();
+    platform::KeyHandle key = 0;
+    if (registry.OpenKey(KeyRoot, KeyName, platform::KEY_ALL_ACCESS, key) !=
+        platform::ERROR_SUCCESS) {
+        KeyVal.clear();
+        return false;
+    }
+    // The key is closed on every way out, the error of an empty value included.
+    struct Closer {
+        platform::Registry& registry;
+        platform::KeyHandle key;
+        ~Closer() { registry.CloseKey(key); }
+    } closer{registry, key};
+
+    std::vector<std::uint8_t> buffer(1024, 0);
+    std::uint32_t type = 0;
+    std::uint32_t size = static_cast<std::uint32_t>(buffer.size());
+    if (registry.QueryValue(key, SubKeyRef, type, buffer, size) != platform::ERROR_SUCCESS) {
+        KeyVal.clear();
+        return false;
+    }
+    if (size == 0) throw std::runtime_error("the value " + SubKeyRef + " is empty");
+    // Cut the value at its terminating zero, if it has one.
+    const std::string value(buffer.begin(),
+                            buffer.begin() + (buffer[size - 1] == 0 ? size - 1 : size));
+
+    if (type == platform::REG_SZ) {
+        KeyVal = value;
+    } else if (type == platform::REG_DWORD) {
+        static const char kHex[] = "0123456789ABCDEF";
+        for (auto it = value.rbegin(); it != value.rend(); ++it) {
+            const auto code = static_cast<unsigned char>(*it);
+            if (code >= 16) KeyVal += kHex[code >> 4];
+            KeyVal += kHex[code & 15];
+        }
+        KeyVal = "&h" + KeyVal;
+    }
+    return true;
+}
+
+}  // namespace quorvel::ui

@@ -1,0 +1,235 @@
+#include "ui/frmBrowseFolder/frmBrowseFolder.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
+#include "platform/Volumes.h"
+#include "ui/Twips.h"
+#include "ui/frmBrowseFolder/FolderList.h"
+#include "ui/frmCopyFile/frmCopyFile.h"
+
+namespace quorvel::ui {
+
+QPointer<frmBrowseFolder> frmBrowseFolder::instance_;
+
+namespace {
+
+const QSize kButtonRoom(14, 6);
+const QSize kLabelRoom(2, 0);
+constexpr int kRootRole = Qt::UserRole;
+
+}  // namespace
+
+frmBrowseFolder* frmBrowseFolder::Instance() {
+    if (!instance_) instance_ = new frmBrowseFolder;
+    return instance_;
+}
+
+frmBrowseFolder::frmBrowseFolder() {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Browse destination folder"));
+    CreateControls();
+    FillDrives();
+    // Load: the folder list opens at the current directory.
+    dlbToFolder->SetPath(QDir::currentPath());
+    UpdateCurrentFolder();
+    drvToDrive->setFocus(Qt::OtherFocusReason);
+}
+
+frmBrowseFolder::~frmBrowseFolder() = default;
+
+void frmBrowseFolder::CreateControls() {
+    const auto button = [this](const char* name, const QString& caption) {
+        auto* command = new QPushButton(caption, this);
+        command->setObjectName(QLatin1String(name));
+        command->setAutoDefault(false);
+        command->setFocusPolicy(Qt::StrongFocus);
+        return command;
+    };
+    lblDir = new QLabel(QStringLiteral("Look in:"), this);
+    lblDir->setObjectName(QStringLiteral("lblDir"));
+    drvToDrive = new QComboBox(this);
+    drvToDrive->setObjectName(QStringLiteral("drvToDrive"));
+    dlbToFolder = new FolderList(this);
+    dlbToFolder->setObjectName(QStringLiteral("dlbToFolder"));
+    cmdCreateFolder = button("cmdCreateFolder", QStringLiteral("&Create Folder"));
+    cmdOK = button("cmdOK", QStringLiteral("&Ok"));
+    cmdCancel = button("cmdCancel", QStringLiteral("Ca&ncel"));
+    cmdDeleteFolder = button("cmdDeleteFolder", QStringLiteral("&Delete Folder"));
+    lblCurrentFolder = new QLabel(QStringLiteral("Current Folder :"), this);
+    lblCurrentFolder->setObjectName(QStringLiteral("lblCurrentFolder"));
+    txtCurrentFolder = new QLineEdit(this);
+    txtCurrentFolder->setObjectName(QStringLiteral("txtCurrentFolder"));
+    txtCurrentFolder->setReadOnly(true);  // selectable, not editable
+    QPalette palette = txtCurrentFolder->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    txtCurrentFolder->setPalette(palette);
+
+    struct Placement {
+        QWidget* control;
+        QString caption;
+        QSize room;
+        int left, top, width, height;
+    };
+    const Placement placements[] = {
+        {lblDir, lblDir->text(), kLabelRoom, 240, 120, 975, 255},
+        {drvToDrive, QStringLiteral("/ "), kButtonRoom, 1080, 80, 3135, 315},
+        {dlbToFolder, {}, {}, 120, 600, 5775, 2340},
+        {cmdCreateFolder, cmdCreateFolder->text(), kButtonRoom, 120, 3720, 1455, 375},
+        {cmdOK, cmdOK->text(), kButtonRoom, 4440, 3120, 1455, 375},
+        {cmdCancel, cmdCancel->text(), kButtonRoom, 4440, 3600, 1455, 375},
+        {cmdDeleteFolder, cmdDeleteFolder->text(), kButtonRoom, 1800, 3720, 1455, 375},
+        {lblCurrentFolder, lblCurrentFolder->text(), kLabelRoom, 120, 3120, 1215, 255},
+        {txtCurrentFolder, QStringLiteral("0"), kButtonRoom, 120, 3360, 4095, 285},
+    };
+    Twips twips(this);
+    for (const auto& place : placements) {
+        if (place.caption.isEmpty()) continue;
+        twips.Fit(QFontMetrics(place.control->font()), place.caption, place.room, place.width,
+                  place.height);
+    }
+    for (const auto& place : placements) {
+        twips.Place(place.control, place.left, place.top, place.width, place.height);
+    }
+    resize(twips.Pixels(6060), twips.Pixels(4170));
+
+    setTabOrder(drvToDrive, dlbToFolder);
+    setTabOrder(dlbToFolder, cmdCreateFolder);
+    setTabOrder(cmdCreateFolder, cmdOK);
+    setTabOrder(cmdOK, cmdCancel);
+    setTabOrder(cmdCancel, cmdDeleteFolder);
+    setTabOrder(cmdDeleteFolder, txtCurrentFolder);
+
+    connect(drvToDrive, &QComboBox::activated, this, &frmBrowseFolder::drvToDrive_Change);
+    connect(dlbToFolder, &FolderList::Change, this, &frmBrowseFolder::dlbToFolder_Change);
+    connect(dlbToFolder, &FolderList::Click, this, &frmBrowseFolder::dlbToFolder_Click);
+    connect(cmdOK, &QPushButton::clicked, this, &frmBrowseFolder::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmBrowseFolder::cmdCancel_Click);
+    connect(cmdCreateFolder, &QPushButton::clicked, this, &frmBrowseFolder::cmdCreateFolder_Click);
+    connect(cmdDeleteFolder, &QPushButton::clicked, this, &frmBrowseFolder::cmdDeleteFolder_Click);
+}
+
+void frmBrowseFolder::FillDrives() {
+    const QString current = platform::VolumeRootOf(QDir::currentPath());
+    for (const platform::Volume& volume : platform::MountedVolumes()) {
+        const QString shown = volume.Name.isEmpty() ? volume.RootPath
+                                                    : volume.RootPath + QStringLiteral(" [") +
+                                                          volume.Name + QLatin1Char(']');
+        drvToDrive->addItem(shown, volume.RootPath);
+        if (volume.RootPath == current) drvToDrive->setCurrentIndex(drvToDrive->count() - 1);
+    }
+}
+
+void frmBrowseFolder::closeEvent(QCloseEvent* event) {
+    // Unload: whichever way the browser closes, the main window takes input again.
+    frmCopyFile::Instance()->setEnabled(true);
+    event->accept();
+}
+
+void frmBrowseFolder::drvToDrive_Change() {
+    const QString root = drvToDrive->currentData(kRootRole).toString();
+    const auto volumes = platform::MountedVolumes();
+    const bool ready = std::any_of(volumes.begin(), volumes.end(), [&](const auto& volume) {
+        return volume.RootPath == root && volume.Ready;
+    });
+    // A volume that is not ready leaves the list and the text on the previous folder.
+    if (!ready || !dlbToFolder->SetPath(root)) Message(QStringLiteral("Nothing in the drive!"));
+}
+
+void frmBrowseFolder::dlbToFolder_Change() {
+    UpdateCurrentFolder();
+    const auto length = static_cast<int>(txtCurrentFolder->text().size());
+    txtCurrentFolder->setCursorPosition(length);
+    txtCurrentFolder->deselect();
+}
+
+void frmBrowseFolder::dlbToFolder_Click() {
+    dlbToFolder_Change();
+}
+
+void frmBrowseFolder::cmdOK_Click() {
+    frmCopyFile::Instance()->SetText(Control::txtToFolder, txtCurrentFolder->text().toStdString());
+    close();
+}
+
+void frmBrowseFolder::cmdCancel_Click() {
+    close();
+}
+
+void frmBrowseFolder::cmdCreateFolder_Click() {
+    const QString name = platform::Dialogs::Current().InputText(
+        this, QStringLiteral("Please enter new folder name :"), QStringLiteral("Create new folder"),
+        QString());
+    if (name.trimmed().isEmpty()) return;
+    const QString folder = txtCurrentFolder->text() + name;
+    if (const auto failure = platform::CreateFolder(folder.toStdString())) {
+        Message(QStringLiteral("Cannot create folder ") + folder + QStringLiteral(": ") +
+                QString::fromStdString(*failure) + QLatin1Char('.'));
+    }
+    dlbToFolder->Refresh();
+    UpdateCurrentFolder();
+}
+
+void frmBrowseFolder::cmdDeleteFolder_Click() {
+    QString folder = txtCurrentFolder->text().trimmed();
+    folder.chop(1);
+    // Neither "/" nor the root of a volume is ever deleted: it would take a whole disk.
+    if (folder.isEmpty() || platform::VolumeRootOf(folder) == folder) {
+        Message(QStringLiteral("The folder ") + (folder.isEmpty() ? QStringLiteral("/") : folder) +
+                QStringLiteral(" is the root of a volume and cannot be deleted."));
+        return;
+    }
+    auto& dialogs = platform::Dialogs::Current();
+    if (!dialogs.Question(
+            this,
+            QStringLiteral("Are you sure you want to delete :\n") + folder + QStringLiteral(" ?"),
+            QStringLiteral("Warning, deleted folder will not be in recycle bin"))) {
+        return;
+    }
+    QStringList requests;
+    const std::string path = folder.toStdString();
+    if (platform::HoldsOrdinaryFiles(path)) {
+        if (!dialogs.Question(this,
+                              QStringLiteral("There are files in ") + folder +
+                                  QStringLiteral(". Are you sure you want to delete the folder "
+                                                 "and files inside the folder?"),
+                              platform::kApplicationTitle)) {
+            return;
+        }
+        for (const std::string& entry : platform::EntriesOf(path)) {
+            requests << QString::fromStdString(entry);
+        }
+    }
+    requests << folder;
+    QStringList failures;
+    for (const QString& request : requests) {
+        if (const auto failure = platform::DeleteToTrash(request.toStdString())) {
+            failures << request + QStringLiteral(": ") + QString::fromStdString(*failure);
+        }
+    }
+    if (!failures.isEmpty()) {
+        Message(QStringLiteral("Cannot remove ") + failures.join(QStringLiteral("\n")) +
+                QLatin1Char('.'));
+    }
+    dlbToFolder->Refresh();
+    UpdateCurrentFolder();
+}
+
+void frmBrowseFolder::UpdateCurrentFolder() {
+    const QString entry = dlbToFolder->List(dlbToFolder->ListIndex());
+    // The text always ends in one separator; "/" keeps its own. A folder name may end in
+    // blanks on this system, so they stay part of the path.
+    txtCurrentFolder->setText(entry.endsWith(QLatin1Char('/')) ? entry : entry + QLatin1Char('/'));
+}
+
+void frmBrowseFolder::Message(const QString& text) {
+    platform::Dialogs::Current().Message(this, text, platform::kApplicationTitle);
+}
+
+}  // namespace quorvel::ui

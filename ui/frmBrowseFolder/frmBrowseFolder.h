@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace quorvel::ui {
+
+class FolderList;
+
+// The folder browser: picks the destination folder from the mounted volumes and their
+// folders, and creates and deletes folders. The main window stays disabled while it
+// is open.
+class frmBrowseFolder : public QWidget {
+    Q_OBJECT
+
+  public:
+    // The one folder browser, created on first use.
+    static frmBrowseFolder* Instance();
+    ~frmBrowseFolder() override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    frmBrowseFolder();
+    void CreateControls();
+    void FillDrives();
+
+    void drvToDrive_Change();
+    void dlbToFolder_Change();
+    void dlbToFolder_Click();
+    void cmdOK_Click();
+    void cmdCancel_Click();
+    void cmdCreateFolder_Click();
+    void cmdDeleteFolder_Click();
+    void UpdateCurrentFolder();
+    void Message(const QString& text);
+
+    QLabel* lblDir;
+    QComboBox* drvToDrive;
+    FolderList* dlbToFolder;
+    QPushButton* cmdCreateFolder;
+    QPushButton* cmdOK;
+    QPushButton* cmdCancel;
+    QPushButton* cmdDeleteFolder;
+    QLabel* lblCurrentFolder;
+    QLineEdit* txtCurrentFolder;
+
+    static QPointer<frmBrowseFolder> instance_;
+};
+
+}  // namespace quorvel::ui
