@@ -3,5 +3,4 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-sample=tests/fixtures/cbr128.mp3
-build/quorvel-cli info "$sample"
+exec build/quorvel
