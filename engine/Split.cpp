@@ -26,18 +26,17 @@ double DurationSeconds(const std::string& durationText) {
 }
 
 // Writes one output, asking first when an older one would be replaced. Returns false
-// when the user keeps the older one.
+// when the user keeps the older one. The older one goes to the trash only once the new
+// one is complete, so a failed write leaves it where it was.
 bool WriteOutput(MainWindow& window, const std::string& path, const OutputPlan& plan,
                  platform::SourceFile& source) {
-    if (platform::OrdinaryFileExists(path)) {
+    const bool replacing = platform::OrdinaryFileExists(path);
+    if (replacing) {
         if (!window.Question("Output file " + path + " already exists. Do you want to replace?")) {
             return false;
         }
         window.LogAppend("Deleting file " + path);
         window.LogRepaint();
-        if (const auto failure = platform::DeleteToTrash(path)) {
-            window.MessageBox("Cannot remove " + path + ": " + *failure + ".");
-        }
     }
     window.LogAppend("Writing to " + path);
     window.LogRepaint();
@@ -47,6 +46,11 @@ bool WriteOutput(MainWindow& window, const std::string& path, const OutputPlan& 
             output.CopyFrom(source, piece.SourceOffset, piece.Length);
         } else {
             output.Write(piece.Bytes);
+        }
+    }
+    if (replacing) {
+        if (const auto failure = platform::DeleteToTrash(path)) {
+            window.MessageBox("Cannot remove " + path + ": " + *failure + ".");
         }
     }
     output.Commit();
