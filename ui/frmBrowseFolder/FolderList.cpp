@@ -49,6 +49,7 @@ QStringList LineOf(const QString& path) {
 FolderList::FolderList(QWidget* parent) : QListWidget(parent) {
     setItemDelegate(new IndentDelegate(this));
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setIconSize(QSize(16, 16));
     connect(this, &QListWidget::currentRowChanged, this, [this] {
         if (!filling_) emit Click();
     });

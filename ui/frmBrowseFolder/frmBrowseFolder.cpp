@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -179,8 +180,11 @@ void frmBrowseFolder::cmdCreateFolder_Click() {
 void frmBrowseFolder::cmdDeleteFolder_Click() {
     QString folder = txtCurrentFolder->text().trimmed();
     folder.chop(1);
-    // Neither "/" nor the root of a volume is ever deleted: it would take a whole disk.
-    if (folder.isEmpty() || platform::VolumeRootOf(folder) == folder) {
+    // Neither "/" nor the root of a volume is ever deleted, not even through a link to
+    // it: it would take a whole disk.
+    const QString real = QFileInfo(folder).canonicalFilePath();
+    if (folder.isEmpty() || (!real.isEmpty() && platform::VolumeRootOf(real) == real) ||
+        drvToDrive->findData(folder, kRootRole) >= 0) {
         Message(QStringLiteral("The folder ") + (folder.isEmpty() ? QStringLiteral("/") : folder) +
                 QStringLiteral(" is the root of a volume and cannot be deleted."));
         return;

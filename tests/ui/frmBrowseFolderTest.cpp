@@ -1,0 +1,563 @@
+// Drives the real folder browser, opened from the main window, in temporary folder trees.
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMap>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <deque>
+#include <functional>
+#include <memory>
+
+#include "platform/Dialogs.h"
+#include "platform/Volumes.h"
+#include "ui/frmBrowseFolder/FolderList.h"
+#include "ui/frmBrowseFolder/frmBrowseFolder.h"
+#include "ui/frmCopyFile/frmCopyFile.h"
+
+using quorvel::ui::FolderList;
+using quorvel::ui::frmBrowseFolder;
+using quorvel::ui::frmCopyFile;
+
+namespace {
+
+// Records every box and answers questions and input boxes as told; Cancel when untold.
+class FakeDialogs : public quorvel::platform::Dialogs {
+  public:
+    QStringList messages;
+    QStringList questions;
+    QStringList titles;  // the caption of every message box and question, in order
+    QStringList inputs;  // "title|prompt" of every input box
+    std::deque<bool> answers;
+    std::deque<QString> names;
+    int fileDialogs = 0;
+
+    void Message(QWidget*, const QString& text, const QString& title) override {
+        messages << text;
+        titles << title;
+    }
+    bool Question(QWidget*, const QString& text, const QString& title) override {
+        questions << text;
+        titles << title;
+        if (answers.empty()) return false;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    QString OpenFileName(QWidget*, const QString&, const QString&) override {
+        ++fileDialogs;
+        return {};
+    }
+    QString InputText(QWidget*, const QString& prompt, const QString& title,
+                      const QString&) override {
+        inputs << title + '|' + prompt;
+        if (names.empty()) return {};
+        const QString name = names.front();
+        names.pop_front();
+        return name;
+    }
+};
+
+bool MakeFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
+}
+
+// Everything in the desktop trash: original path -> where it lies in the trash now.
+QMap<QString, QString> Trashed() {
+    QMap<QString, QString> trashed;
+    const QString trash = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Trash/");
+    const QDir info(trash + QStringLiteral("info"));
+    for (const QString& name :
+         info.entryList({QStringLiteral("*.trashinfo")}, QDir::Files | QDir::Hidden)) {
+        QFile file(info.filePath(name));
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (!line.startsWith("Path=")) continue;
+            trashed.insert(QUrl::fromPercentEncoding(line.mid(5)),
+                           trash + QStringLiteral("files/") + name.chopped(10));
+        }
+    }
+    return trashed;
+}
+
+// Waits for the next modal message box and hands it to `answer`, which must close it.
+void AnswerBox(const std::function<void(QMessageBox*)>& answer) {
+    QTimer::singleShot(10, [answer] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box && box->isVisible()) {
+            answer(box);
+        } else {
+            AnswerBox(answer);
+        }
+    });
+}
+
+}  // namespace
+
+class frmBrowseFolderTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void currentFolderText();
+    void clickHighlightsChangeOpens();
+    void closing_data();
+    void closing();
+    void reopenStartsAtCurrentDirectory();
+    void createFolder();
+    void deleteWithFiles();
+    void deleteWithoutOrdinaryFiles();
+    void cancelDeletesNothing_data();
+    void cancelDeletesNothing();
+    void rootsRefused_data();
+    void rootsRefused();
+    void deleteOpenFolderAndAncestor();
+    void driveNotReady();
+    void keysPressNoButton();
+    void realQuestionBox();
+
+  private:
+    template <typename T = QLineEdit>
+    T* Find(const char* name) const {
+        T* control = browser_->findChild<T*>(QLatin1String(name));
+        Q_ASSERT(control);
+        return control;
+    }
+    FolderList* List() const { return Find<FolderList>("dlbToFolder"); }
+    QString Text() const { return Find("txtCurrentFolder")->text(); }
+    QString ToFolder() const { return window_->findChild<QLineEdit*>("txtToFolder")->text(); }
+    QString In(const QString& name) const { return root_ + '/' + name; }
+    int RowOf(const QString& path) const;
+    bool Open();
+    bool Closed();
+    // Cancels, then opens again from another current directory.
+    bool Reopen(const QString& directory) {
+        Press("cmdCancel");
+        return Closed() && QDir::setCurrent(directory) && Open();
+    }
+    void Press(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
+    void ClickEntry(const QString& path);
+    void OpenEntry(const QString& path);
+    bool CaretAtEnd() const {
+        const QLineEdit* text = Find("txtCurrentFolder");
+        return text->cursorPosition() == text->text().size() && !text->hasSelectedText();
+    }
+
+    std::unique_ptr<QTemporaryDir> home_;
+    std::unique_ptr<QTemporaryDir> tree_;
+    QString root_;
+    QString music_;
+    QString startDirectory_;
+    FakeDialogs fake_;
+    QPointer<frmCopyFile> window_;
+    QPointer<frmBrowseFolder> browser_;
+};
+
+int frmBrowseFolderTest::RowOf(const QString& path) const {
+    for (int row = 0; row < List()->count(); ++row) {
+        if (List()->List(row) == path) return row;
+    }
+    return -1;
+}
+
+// Opens the browser as the user does, with a click on the main window's browse button.
+bool frmBrowseFolderTest::Open() {
+    QTest::mouseClick(window_->findChild<QPushButton*>("cmdBrowseTo"), Qt::LeftButton);
+    browser_ = frmBrowseFolder::Instance();
+    return browser_->isVisible() && !window_->isEnabled() && QTest::qWaitForWindowActive(browser_);
+}
+
+bool frmBrowseFolderTest::Closed() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return browser_.isNull();
+}
+
+void frmBrowseFolderTest::ClickEntry(const QString& path) {
+    const int row = RowOf(path);
+    QVERIFY2(row >= 0, qPrintable(path));
+    List()->scrollToItem(List()->item(row));
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, {},
+                      List()->visualItemRect(List()->item(row)).center());
+}
+
+// A real double click: press and release, then the double click.
+void frmBrowseFolderTest::OpenEntry(const QString& path) {
+    ClickEntry(path);
+    QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {},
+                       List()->visualItemRect(List()->item(RowOf(path))).center());
+}
+
+void frmBrowseFolderTest::initTestCase() {
+    // A home of its own, so that the trash starts empty and shares the volume of the
+    // trees below it (elsewhere Qt would make a .Trash folder at that volume's top).
+    home_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(home_->isValid());
+    qputenv("HOME", home_->path().toUtf8());
+    qputenv("XDG_DATA_HOME", (home_->path() + "/.local/share").toUtf8());
+    startDirectory_ = QDir::currentPath();
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+// Music holds a.mp3 and two sub-folders: Rock (song.mp3, .hidden, Sub/deep.txt) and Jazz
+// (only .hidden and Sub/x.mp3). The drive list offers a volume that is not ready, the
+// tree's own top folder and a volume whose root is gone.
+void frmBrowseFolderTest::init() {
+    fake_ = FakeDialogs();
+    quorvel::platform::Dialogs::Install(&fake_);
+    tree_ = std::make_unique<QTemporaryDir>(QDir::homePath() + "/tree-XXXXXX");
+    QVERIFY(tree_->isValid());
+    root_ = QDir(tree_->path()).canonicalPath();
+    music_ = In("Music");
+    for (const char* folder : {"Music/Rock/Sub", "Music/Jazz/Sub", "cd"}) {
+        QVERIFY(QDir(root_).mkpath(folder));
+    }
+    for (const char* file :
+         {"Music/a.mp3", "Music/Rock/song.mp3", "Music/Rock/.hidden", "Music/Rock/Sub/deep.txt",
+          "Music/Jazz/.hidden", "Music/Jazz/Sub/x.mp3"}) {
+        QVERIFY(MakeFile(In(file)));
+    }
+    quorvel::platform::SetVolumesForTesting(
+        {{In("cd"), "CD", false}, {root_, "Tree", true}, {In("gone"), "Gone", true}});
+    QVERIFY(QDir::setCurrent(music_));
+    window_ = frmCopyFile::Instance();
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowActive(window_));
+    QVERIFY(Open());
+}
+
+void frmBrowseFolderTest::cleanup() {
+    if (browser_) browser_->close();
+    delete window_;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    quorvel::platform::Dialogs::Install(nullptr);
+    QDir::setCurrent(startDirectory_);
+    tree_.reset();
+}
+
+void frmBrowseFolderTest::currentFolderText() {
+    QCOMPARE(List()->Path(), music_);
+    QCOMPARE(List()->List(List()->ListIndex()), music_);
+    QCOMPARE(Text(), music_ + '/');
+    ClickEntry("/");
+    QCOMPARE(Text(), QStringLiteral("/"));
+
+    // Opened at "/" itself.
+    QVERIFY(Reopen("/"));
+    QCOMPARE(List()->Path(), QStringLiteral("/"));
+    QCOMPARE(Text(), QStringLiteral("/"));
+
+    // Blanks at the end of a folder name belong to it.
+    const QString blanks = music_ + "/Ends in blanks  ";
+    QVERIFY(QDir().mkdir(blanks));
+    QVERIFY(Reopen(music_));
+    ClickEntry(blanks);
+    QCOMPARE(Text(), blanks + '/');
+}
+
+void frmBrowseFolderTest::clickHighlightsChangeOpens() {
+    Find("txtCurrentFolder")->selectAll();
+    ClickEntry(In("Music/Rock"));
+    QCOMPARE(List()->Path(), music_);
+    QCOMPARE(Text(), In("Music/Rock/"));
+    QVERIFY(CaretAtEnd());
+
+    QTest::keyClick(List(), Qt::Key_Up);  // Jazz sorts before Rock
+    QCOMPARE(List()->Path(), music_);
+    QCOMPARE(Text(), In("Music/Jazz/"));
+    QVERIFY(CaretAtEnd());
+
+    QTest::keyClick(List(), Qt::Key_Return);
+    QCOMPARE(List()->Path(), In("Music/Jazz"));
+    QCOMPARE(List()->List(List()->ListIndex()), In("Music/Jazz"));
+    QCOMPARE(Text(), In("Music/Jazz/"));
+    QVERIFY(CaretAtEnd());
+    QVERIFY(RowOf(In("Music/Jazz/Sub")) >= 0);
+
+    OpenEntry(music_);  // an ancestor
+    QCOMPARE(List()->Path(), music_);
+    OpenEntry(In("Music/Rock"));
+    QCOMPARE(List()->Path(), In("Music/Rock"));
+    QCOMPARE(Text(), In("Music/Rock/"));
+    QVERIFY(CaretAtEnd());
+}
+
+void frmBrowseFolderTest::closing_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Ok") << "cmdOK";
+    QTest::newRow("Cancel") << "cmdCancel";
+    QTest::newRow("close button") << "";
+}
+
+void frmBrowseFolderTest::closing() {
+    QFETCH(QString, how);
+    const QString before = ToFolder();
+    ClickEntry(In("Music/Rock"));
+
+    // While the browser is open, the main window takes no clicks.
+    QVERIFY(!window_->isEnabled());
+    QTest::mouseClick(window_->findChild<QPushButton*>("cmdBrowse"), Qt::LeftButton);
+    QCOMPARE(fake_.fileDialogs, 0);
+
+    if (how.isEmpty()) {
+        browser_->close();
+    } else {
+        Press(how.toLatin1().constData());
+    }
+    QVERIFY(Closed());
+    QVERIFY(window_->isEnabled());
+    QCOMPARE(ToFolder(), how == "cmdOK" ? In("Music/Rock/") : before);
+}
+
+void frmBrowseFolderTest::reopenStartsAtCurrentDirectory() {
+    OpenEntry(In("Music/Rock"));
+    Press("cmdOK");
+    QVERIFY(Closed());
+    QCOMPARE(ToFolder(), In("Music/Rock/"));
+    QVERIFY(Open());
+    QCOMPARE(List()->Path(), music_);
+    QCOMPARE(Text(), music_ + '/');
+
+    QVERIFY(Reopen(In("Music/Jazz")));
+    QCOMPARE(Text(), In("Music/Jazz/"));
+}
+
+void frmBrowseFolderTest::createFolder() {
+    const auto folders = [this] {
+        return QDir(music_).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    };
+    fake_.names = {" New", "", "   ", QString(), "Rock", "Pop"};
+    Press("cmdCreateFolder");
+    QVERIFY(QFileInfo(In("Music/ New")).isDir());
+    QVERIFY(RowOf(In("Music/ New")) >= 0);
+    QCOMPARE(List()->Path(), music_);
+    QCOMPARE(Text(), music_ + '/');
+
+    // Empty, blank and cancelled names make nothing and say nothing.
+    const QStringList before = folders();
+    for (int i = 0; i < 3; ++i) Press("cmdCreateFolder");
+    QCOMPARE(folders(), before);
+    QVERIFY(fake_.messages.isEmpty());
+
+    Press("cmdCreateFolder");
+    QCOMPARE(fake_.messages.size(), 1);
+    QVERIFY2(fake_.messages[0].startsWith("Cannot create folder " + music_ + "/Rock: ") &&
+                 fake_.messages[0].endsWith('.'),
+             qPrintable(fake_.messages[0]));
+    QCOMPARE(fake_.titles, QStringList{"Quorvel"});
+    QVERIFY(browser_->isVisible());
+    QCOMPARE(Text(), music_ + '/');
+
+    Press("cmdCreateFolder");
+    QVERIFY(QFileInfo(In("Music/Pop")).isDir());
+    QCOMPARE(fake_.inputs,
+             QStringList(6, QStringLiteral("Create new folder|Please enter new folder name :")));
+
+    // Inside a highlighted sub-folder; the text is what the list yields afterwards.
+    ClickEntry(In("Music/Rock"));
+    fake_.names = {"Live"};
+    Press("cmdCreateFolder");
+    QVERIFY(QFileInfo(In("Music/Rock/Live")).isDir());
+    QCOMPARE(List()->Path(), music_);
+    QCOMPARE(Text(), List()->List(List()->ListIndex()) + '/');
+}
+
+void frmBrowseFolderTest::deleteWithFiles() {
+    const QString rock = In("Music/Rock");
+    ClickEntry(rock);
+    fake_.answers = {true, true};
+    Press("cmdDeleteFolder");
+    QCOMPARE(fake_.questions,
+             QStringList({"Are you sure you want to delete :\n" + rock + " ?",
+                          "There are files in " + rock +
+                              ". Are you sure you want to delete the folder and files inside "
+                              "the folder?"}));
+    QCOMPARE(fake_.titles,
+             QStringList({"Warning, deleted folder will not be in recycle bin", "Quorvel"}));
+    QVERIFY(fake_.messages.isEmpty());
+    QVERIFY(!QFileInfo::exists(rock));
+
+    const auto trashed = Trashed();
+    for (const QString& gone : {rock, rock + "/song.mp3", rock + "/.hidden", rock + "/Sub"}) {
+        QVERIFY2(trashed.contains(gone), qPrintable(gone));
+    }
+    QVERIFY(QFileInfo::exists(trashed[rock + "/Sub"] + "/deep.txt"));
+    QCOMPARE(RowOf(rock), -1);
+    QCOMPARE(List()->Path(), music_);
+    QCOMPARE(Text(), music_ + '/');
+}
+
+void frmBrowseFolderTest::deleteWithoutOrdinaryFiles() {
+    const QString jazz = In("Music/Jazz");
+    ClickEntry(jazz);
+    fake_.answers = {true};
+    Press("cmdDeleteFolder");
+    QCOMPARE(fake_.questions, QStringList{"Are you sure you want to delete :\n" + jazz + " ?"});
+    QVERIFY(!QFileInfo::exists(jazz));
+    const QString inTrash = Trashed().value(jazz);
+    QVERIFY(QFileInfo::exists(inTrash + "/.hidden"));
+    QVERIFY(QFileInfo::exists(inTrash + "/Sub/x.mp3"));
+    QCOMPARE(RowOf(jazz), -1);
+}
+
+void frmBrowseFolderTest::cancelDeletesNothing_data() {
+    QTest::addColumn<QList<bool>>("answers");
+    QTest::newRow("first box") << QList<bool>{false};
+    QTest::newRow("second box") << QList<bool>{true, false};
+}
+
+void frmBrowseFolderTest::cancelDeletesNothing() {
+    QFETCH(QList<bool>, answers);
+    const QString rock = In("Music/Rock");
+    ClickEntry(rock);
+    const auto trashed = Trashed();
+    fake_.answers.assign(answers.begin(), answers.end());
+    Press("cmdDeleteFolder");
+    QCOMPARE(fake_.questions.size(), answers.size());
+    for (const char* kept : {"/song.mp3", "/.hidden", "/Sub/deep.txt"}) {
+        QVERIFY(QFileInfo::exists(rock + kept));
+    }
+    QCOMPARE(Trashed(), trashed);
+    QCOMPARE(Text(), rock + '/');
+    QVERIFY(RowOf(rock) >= 0);
+}
+
+void frmBrowseFolderTest::rootsRefused_data() {
+    QTest::addColumn<QString>("root");
+    QTest::newRow("/") << "/";
+    QTest::newRow("volume in the drive list") << "volume";
+    QTest::newRow("link to /") << "link";
+}
+
+// Refused before any question; the questions would be answered Cancel here anyway.
+void frmBrowseFolderTest::rootsRefused() {
+    QFETCH(QString, root);
+    QString named = root;
+    if (root == "/") {
+        ClickEntry("/");
+    } else if (root == "volume") {
+        QComboBox* drives = Find<QComboBox>("drvToDrive");
+        QTest::keyClick(drives, Qt::Key_Down);
+        QCOMPARE(drives->currentData().toString(), root_);
+        QCOMPARE(List()->Path(), root_);
+        QCOMPARE(Text(), root_ + '/');
+        named = root_;
+    } else {
+        named = In("Music/toRoot");
+        QVERIFY(QFile::link("/", named));
+        List()->Refresh();
+        ClickEntry(named);
+    }
+    Press("cmdDeleteFolder");
+    QCOMPARE(fake_.questions, QStringList());
+    QCOMPARE(fake_.messages, QStringList{"The folder " + named +
+                                         " is the root of a volume and cannot be deleted."});
+    QVERIFY(QFileInfo::exists(In("Music/a.mp3")));
+}
+
+void frmBrowseFolderTest::deleteOpenFolderAndAncestor() {
+    const QString rock = In("Music/Rock");
+    OpenEntry(rock);
+    fake_.answers = {true, true};
+    Press("cmdDeleteFolder");
+    QVERIFY(!QFileInfo::exists(rock));
+    QCOMPARE(List()->Path(), music_);
+    QCOMPARE(Text(), music_ + '/');
+
+    // An ancestor of the open folder, highlighted in the list.
+    OpenEntry(In("Music/Jazz"));
+    OpenEntry(In("Music/Jazz/Sub"));
+    ClickEntry(music_);
+    fake_.answers = {true, true};
+    Press("cmdDeleteFolder");
+    QCOMPARE(fake_.questions.size(), 4);
+    QVERIFY(!QFileInfo::exists(music_));
+    QCOMPARE(List()->Path(), root_);
+    QCOMPARE(Text(), root_ + '/');
+    QVERIFY(fake_.messages.isEmpty());
+}
+
+void frmBrowseFolderTest::driveNotReady() {
+    QComboBox* drives = Find<QComboBox>("drvToDrive");
+    ClickEntry(In("Music/Rock"));
+    // A root that is gone, then a volume that is not ready: one message each.
+    QTest::keyClick(drives, Qt::Key_End);
+    QCOMPARE(drives->currentData().toString(), In("gone"));
+    QCOMPARE(fake_.messages, QStringList{"Nothing in the drive!"});
+    QTest::keyClick(drives, Qt::Key_Home);
+    QCOMPARE(drives->currentData().toString(), In("cd"));
+    QCOMPARE(fake_.messages, QStringList(2, "Nothing in the drive!"));
+    QCOMPARE(fake_.titles, QStringList(2, "Quorvel"));
+    QCOMPARE(List()->Path(), music_);
+    QCOMPARE(Text(), In("Music/Rock/"));
+    Press("cmdOK");
+    QVERIFY(Closed());
+    QCOMPARE(ToFolder(), In("Music/Rock/"));
+}
+
+void frmBrowseFolderTest::keysPressNoButton() {
+    QCOMPARE(QApplication::focusWidget(), Find<QComboBox>("drvToDrive"));
+    QLineEdit* text = Find("txtCurrentFolder");
+    QTest::mouseClick(text, Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), text);
+    QTest::keyClicks(text, "abc");
+    QTest::keyClick(text, Qt::Key_Backspace);
+    QCOMPARE(Text(), music_ + '/');
+    QTest::keyClick(text, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(text->selectedText(), music_ + '/');
+    QTest::keyClick(text, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(Text(), music_ + '/');
+
+    const QString before = ToFolder();
+    for (const char* name : {"drvToDrive", "txtCurrentFolder", "cmdCreateFolder", "cmdOK",
+                             "cmdCancel", "cmdDeleteFolder"}) {
+        auto* control = Find<QWidget>(name);
+        control->setFocus();
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+            QTest::keyClick(control, key);
+        }
+        QVERIFY2(!Closed() && browser_->isVisible(), name);
+    }
+    QCOMPARE(ToFolder(), before);
+    QVERIFY(fake_.inputs.isEmpty() && fake_.questions.isEmpty() && fake_.messages.isEmpty());
+    QVERIFY(!window_->isEnabled());
+}
+
+// The real box: no icon, OK and Cancel with OK the default, Esc answers Cancel.
+void frmBrowseFolderTest::realQuestionBox() {
+    quorvel::platform::Dialogs::Install(nullptr);
+    const QString jazz = In("Music/Jazz");
+    ClickEntry(jazz);
+    QStringList seen;
+    AnswerBox([&seen](QMessageBox* box) {
+        seen << box->windowTitle() << box->text()
+             << QString::number(box->icon() == QMessageBox::NoIcon)
+             << QString::number(box->standardButtons() == (QMessageBox::Ok | QMessageBox::Cancel))
+             << QString::number(box->defaultButton() == box->button(QMessageBox::Ok));
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    Press("cmdDeleteFolder");
+    QCOMPARE(seen,
+             QStringList({"Warning, deleted folder will not be in recycle bin",
+                          "Are you sure you want to delete :\n" + jazz + " ?", "1", "1", "1"}));
+    QVERIFY(QFileInfo::exists(jazz + "/.hidden"));
+
+    AnswerBox([](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
+    Press("cmdDeleteFolder");
+    QVERIFY(!QFileInfo::exists(jazz));
+    QVERIFY(Trashed().contains(jazz));
+}
+
+QTEST_MAIN(frmBrowseFolderTest)
+#include "frmBrowseFolderTest.moc"
