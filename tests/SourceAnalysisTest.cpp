@@ -1,0 +1,354 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "FakeWindow.h"
+#include "engine/FrameChain.h"
+#include "engine/Numbers.h"
+#include "engine/SourceAnalysis.h"
+
+namespace quorvel {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using test::FakeWindow;
+
+constexpr double kFrame44100 = 0.026122448979591838;
+
+class TempFolder {
+  public:
+    TempFolder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "quorvel-analysis-XXXXXX").string();
+        path = ::mkdtemp(pattern.data());
+    }
+    ~TempFolder() { std::filesystem::remove_all(path); }
+    std::string Write(const std::string& name, const Bytes& bytes) const {
+        const std::string file = path + "/" + name;
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        return file;
+    }
+    std::string path;
+};
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// `count` frames of `length` bytes: the 4 header bytes, then zeros.
+Bytes Frames(int count, Bytes header = {0xFF, 0xFB, 0x90, 0x64}, std::size_t length = 417) {
+    header.resize(length);
+    Bytes out;
+    for (int i = 0; i < count; ++i) out.insert(out.end(), header.begin(), header.end());
+    return out;
+}
+
+double Seconds(std::int64_t frames) {
+    double total = 0;
+    for (std::int64_t i = 0; i < frames; ++i) total += kFrame44100;
+    return total;
+}
+
+Bytes Tag() {
+    Bytes tag(128, 'x');
+    tag[0] = 'T', tag[1] = 'A', tag[2] = 'G';
+    return tag;
+}
+
+TEST(ScanFrameChain, CountsFramesByTheChainRule) {
+    struct ScanCase {
+        const char* what;
+        Bytes bytes;
+        std::int64_t frames;
+        std::int32_t bitRate;  // as the last decoding left it
+    };
+    const Bytes bad = {0xFF, 0xFB, 0x5C, 0x00};  // 64 kbit/s, reserved sampling rate
+    Bytes cutShort = Frames(100);
+    cutShort.resize(cutShort.size() - 10);
+    // A frame at 0 whose successor is zeros, then a chain at 10 that lies inside it.
+    const Bytes inside = Bytes{0xFF, 0xFB, 0x90, 0x64, 0, 0, 0, 0, 0, 0} + Frames(3);
+    const ScanCase cases[] = {
+        {"100 frames", Frames(100), 100, 128000},
+        {"with an ID3v1 tag", Frames(100) + Tag(), 100, 128000},
+        {"last frame cut short", cutShort, 99, 128000},
+        {"1000 leading zeros", Bytes(1000, 0) + Frames(100), 100, 128000},
+        {"rejected successor", Frames(100) + bad, 99, 64000},
+        // Zeros are read past the end: FF FB 90 00 is a header, FF FB 00 00 is not.
+        {"successor of 3 bytes at the end", Frames(100) + Bytes{0xFF, 0xFB, 0x90}, 100, 128000},
+        {"successor of 2 bytes at the end", Frames(100) + Bytes{0xFF, 0xFB}, 99, 128000},
+        {"scan goes on after the first byte", inside, 3, 128000},
+        {"scan goes on at the T", Frames(2) + Bytes{'T', 'A', 'G'} + Frames(2), 4, 128000},
+        {"MPEG 2 at 22050 Hz", Frames(100, {0xFF, 0xF3, 0x80, 0xC4}, 208), 100, 64000},
+        {"Layer II only", Frames(100, {0xFF, 0xFD, 0x90, 0x64}), 0, 0},
+        {"empty", {}, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemorySource source(c.bytes);
+        FileInformation info;
+        const ScanResult result = ScanFrameChain(source, info);
+        EXPECT_EQ(result.Frames, c.frames);
+        EXPECT_EQ(result.TotalSeconds, Seconds(c.frames));
+        EXPECT_EQ(info.BitRate, c.bitRate);
+    }
+}
+
+using Accepted = std::vector<std::tuple<std::int64_t, std::int32_t, std::int16_t>>;
+
+// The chain rule exactly as the analysis states it: 1-based positions, one byte at a
+// time wherever the chain does not hold, zeros past the end of the file. `accepted`
+// gets each frame's offset, back pointer and side information size.
+ScanResult ReferenceScan(const Bytes& file, FileInformation& info, Accepted& accepted) {
+    const auto length = static_cast<std::int64_t>(file.size());
+    const auto byteAt = [&](std::int64_t position) -> std::uint8_t {
+        return position <= length ? file[std::size_t(position - 1)] : 0;
+    };
+    const auto headerAt = [&](std::int64_t position) {
+        HeaderBytes header;
+        for (std::size_t i = 0; i < header.size(); ++i) header[i] = byteAt(position + i);
+        return header;
+    };
+    ScanResult result;
+    std::int64_t position = 1;
+    while (position <= length) {
+        FrameValues frame, successor;
+        if (byteAt(position) != 0xFF || !DecodeFrameHeader(headerAt(position), info, frame)) {
+            ++position;
+            continue;
+        }
+        const std::int64_t next = position + frame.FrameLength;
+        if (next <= length) {
+            const HeaderBytes following = headerAt(next);
+            const bool tag = following[0] == 0x54 && following[1] == 0x41 && following[2] == 0x47;
+            if (!tag && !DecodeFrameHeader(following, info, successor)) {
+                ++position;
+                continue;
+            }
+        } else if (next - 1 != length) {
+            ++position;
+            continue;
+        }
+        accepted.emplace_back(position - 1, frame.MainDataBegin, frame.SideInfoSize);
+        position = next;
+        ++result.Frames;
+        result.TotalSeconds += frame.FrameDuration;
+    }
+    return result;
+}
+
+// Valid frames of every version and size with random payloads (which hold stray sync
+// bytes), junk, tag markers, lone sync bytes, frames cut short, and a cut-off end.
+class StreamMaker {
+  public:
+    explicit StreamMaker(std::uint32_t seed) : rng_(seed) {}
+
+    void Random(std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) out.push_back(std::uint8_t(rng_()));
+    }
+    void Frame(bool cutShort = false) {
+        static constexpr std::uint8_t kVersions[] = {0x00, 0x10, 0x18};
+        const HeaderBytes header{
+            0xFF, std::uint8_t(0xE2 | kVersions[rng_() % 3] | rng_() % 2),
+            std::uint8_t((1 + rng_() % 14) << 4 | (rng_() % 3) << 2 | rng_() % 4),
+            std::uint8_t(rng_())};
+        FileInformation scratch;
+        FrameValues frame;
+        DecodeFrameHeader(header, scratch, frame);
+        out.insert(out.end(), header.begin(), header.begin() + 4);
+        Random(std::size_t(cutShort ? rng_() % (frame.FrameLength - 4) : frame.FrameLength - 4));
+    }
+    void Until(std::size_t size) {
+        while (out.size() < size) {
+            const auto kind = rng_() % 10;
+            if (kind == 0) {
+                Random(1 + rng_() % 40);
+            } else if (kind == 1) {
+                out.insert(out.end(), {'T', 'A', 'G'});
+                Random(rng_() % 126);
+            } else if (kind == 2) {
+                out.push_back(0xFF);
+                Random(rng_() % 4);
+            } else {
+                Frame(kind == 3);
+            }
+        }
+    }
+    void CutEnd() { out.resize(out.size() - rng_() % (std::min<std::size_t>(out.size(), 20) + 1)); }
+    std::uint32_t Next() { return rng_(); }
+
+    Bytes out;
+
+  private:
+    std::mt19937 rng_;
+};
+
+// The split search walks the same chain and also reads the back pointer and the side
+// information size, so the walk is compared frame by frame, with blocks of `blockSize`.
+void ExpectSameAsReference(const Bytes& bytes, std::initializer_list<std::size_t> blockSizes) {
+    FileInformation expectedInfo, info;
+    Accepted expectedFrames;
+    const ScanResult expected = ReferenceScan(bytes, expectedInfo, expectedFrames);
+    MemorySource source(bytes);
+    const ScanResult result = ScanFrameChain(source, info);
+    EXPECT_EQ(result.Frames, expected.Frames);
+    EXPECT_EQ(result.TotalSeconds, expected.TotalSeconds);
+    EXPECT_EQ(std::tie(info.MpegVersion, info.LayerNumber, info.BitRate, info.SamplingRate),
+              std::tie(expectedInfo.MpegVersion, expectedInfo.LayerNumber, expectedInfo.BitRate,
+                       expectedInfo.SamplingRate));
+    for (const std::size_t blockSize : blockSizes) {
+        BlockReader reader(source, blockSize);
+        Accepted frames;
+        WalkFrameChain(reader, info, [&](const ChainFrame& frame) {
+            frames.emplace_back(frame.Offset, frame.Frame.MainDataBegin, frame.Frame.SideInfoSize);
+            return true;
+        });
+        EXPECT_EQ(frames, expectedFrames) << "blocks of " << blockSize;
+    }
+}
+
+TEST(ScanFrameChain, MatchesTheByteByByteRuleOnRandomStreams) {
+    for (std::uint32_t seed = 1; seed <= 300; ++seed) {
+        SCOPED_TRACE(testing::Message() << "seed " << seed);
+        StreamMaker maker(seed);
+        maker.Until(maker.Next() % 4000);
+        if (maker.Next() % 2) maker.CutEnd();
+        ExpectSameAsReference(maker.out, {8, 61});
+    }
+}
+
+// The scan reads 256 KiB blocks: put a header on every position that straddles the
+// first block boundary, and end files on and just after it.
+TEST(ScanFrameChain, MatchesTheByteByByteRuleAcrossBlockBoundaries) {
+    constexpr std::size_t kBlock = 256 * 1024;
+    for (std::size_t before = 0; before <= 8; ++before) {
+        SCOPED_TRACE(testing::Message() << "header " << before << " bytes before the boundary");
+        StreamMaker maker{1000 + std::uint32_t(before)};
+        maker.Until(kBlock - before - 2000);
+        maker.out.resize(kBlock - before, 0);
+        maker.Frame();
+        maker.Frame();
+        maker.Until(kBlock + 20000);
+        ExpectSameAsReference(maker.out, {kBlock});
+    }
+    for (const std::size_t size : {kBlock, kBlock + 1, 2 * kBlock + 7}) {
+        SCOPED_TRACE(testing::Message() << "file of " << size << " bytes");
+        StreamMaker maker{std::uint32_t(size)};
+        maker.Until(size);
+        maker.out.resize(size);
+        ExpectSameAsReference(maker.out, {kBlock});
+    }
+}
+
+TEST(Numbers, FormatsSizesDurationsAndFractions) {
+    const std::tuple<std::int64_t, const char*, const char*> sizes[] = {
+        {0, ".", "0"},
+        {65536, ".", "0.062"},   // 0.0625: the half goes to the even neighbour
+        {196608, ".", "0.188"},  // 0.1875
+        {1048576, ".", "1"},
+        {3457000, ".", "3.297"},
+        {1572864, ",", "1,5"},
+        {5368709120, ".", "5120"},
+    };
+    for (const auto& [bytes, separator, text] : sizes) {
+        EXPECT_EQ(FormatMegabytes(bytes, separator), text) << bytes;
+    }
+    const std::pair<double, const char*> durations[] = {
+        {59.999, "0:59"}, {60, "1:0"}, {299.98, "4:59"}, {187, "3:7"}, {0, "0:0"}, {3600, "60:0"},
+    };
+    for (const auto& [seconds, text] : durations) EXPECT_EQ(FormatDuration(seconds), text);
+    EXPECT_EQ(FormatNumber(0.1 + 0.2, "."), "0.3");
+    EXPECT_EQ(FormatNumber(1.0 / 3, "."), "0.333333333333333");
+}
+
+class AnalyseSourceFileTest : public testing::Test {
+  protected:
+    AnalysisOutcome Analyse(const std::string& path) {
+        window.texts[Control::txtMP3] = path;
+        for (const auto field : kFields) window.texts[field] = "earlier";
+        window.log = "earlier log";
+        return AnalyseSourceFile(window, info);
+    }
+    std::vector<std::string> Fields() const {
+        std::vector<std::string> texts;
+        for (const auto field : kFields) texts.push_back(window.Text(field));
+        return texts;
+    }
+    static std::string Log(const std::string& path) {
+        return "Analysing chosen file " + path +
+               "... Please wait for a few seconds.\r\nFile information updated.";
+    }
+
+    static constexpr Control kFields[] = {
+        Control::txtSelectedFileSize, Control::txtSelectedType,   Control::txtSelectedBitRate,
+        Control::txtSelectedSampling, Control::txtSelectedFrames, Control::txtSelectedDuration};
+    TempFolder temp;
+    FakeWindow window;
+    FileInformation info;
+};
+
+TEST_F(AnalyseSourceFileTest, FillsTheFieldsFromTheFrames) {
+    const std::string path = temp.Write("song.mp3", Frames(100));
+    EXPECT_EQ(Analyse(path), AnalysisOutcome::FramesFound);
+    EXPECT_EQ(Fields(),
+              (std::vector<std::string>{"0.04", "MPEG1 Layer 3", "128000", "44100", "100", "0:2"}));
+    EXPECT_EQ(window.log, Log(path));
+    EXPECT_EQ(window.repaints, 1);
+    EXPECT_TRUE(window.messages.empty());
+    EXPECT_TRUE(window.focus.empty());
+}
+
+TEST_F(AnalyseSourceFileTest, ShowsFractionsWithTheUsersSeparator) {
+    window.decimalSeparator = ",";
+    const std::string path = temp.Write("low.mp3", Frames(100, {0xFF, 0xE3, 0x18, 0x44}, 72));
+    EXPECT_EQ(Analyse(path), AnalysisOutcome::FramesFound);
+    EXPECT_EQ(Fields(),
+              (std::vector<std::string>{"0,007", "MPEG2,5 Layer 3", "8000", "8000", "100", "0:7"}));
+}
+
+TEST_F(AnalyseSourceFileTest, ReportsAFileWithoutFrames) {
+    const std::pair<std::size_t, const char*> sizes[] = {
+        {0, "0"}, {65536, "0.062"}, {1048576, "1"}};
+    for (const auto& [size, text] : sizes) {
+        SCOPED_TRACE(size);
+        window = FakeWindow();
+        const std::string path = temp.Write("zeros.mp3", Bytes(size, 0));
+        EXPECT_EQ(Analyse(path), AnalysisOutcome::NoFrames);
+        EXPECT_EQ(Fields(), (std::vector<std::string>{text, "Unknown", "", "", "", ""}));
+        EXPECT_EQ(window.messages,
+                  std::vector<std::string>{
+                      "File selected is not a valid MP3 file. Please select another."});
+        EXPECT_EQ(window.focus, std::vector<Control>{Control::txtMP3});
+        EXPECT_EQ(window.log, Log(path));
+    }
+}
+
+TEST_F(AnalyseSourceFileTest, ClaimsNothingForAFileItCannotRead) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"   ", "Please choose a source MP3 file to analyse."},
+        {temp.path + "/missing.mp3",
+         "Cannot read " + temp.path + "/missing.mp3: No such file or directory."},
+        {temp.path, "Cannot read " + temp.path + ": it is a folder."},
+    };
+    for (const auto& [path, message] : cases) {
+        SCOPED_TRACE(path);
+        window = FakeWindow();
+        EXPECT_EQ(Analyse(path), AnalysisOutcome::Unreadable);
+        EXPECT_EQ(Fields(), std::vector<std::string>(6));
+        EXPECT_EQ(window.messages, std::vector<std::string>{message});
+        EXPECT_EQ(window.focus, std::vector<Control>{Control::txtMP3});
+        EXPECT_EQ(window.log, "earlier log");
+    }
+}
+
+}  // namespace
+}  // namespace quorvel
