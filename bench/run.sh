@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Measures quorvel-cli on a ~250 MB MP3 of real encoder frames against plain file tools
+# and mp3splt, with the file in the page cache, and prints a table of times and ratios.
+# Usage: bench/run.sh [PATH-TO-quorvel-cli]   (default: build/quorvel-cli in the repo)
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cli="$(realpath "${1:-$root/build/quorvel-cli}")"
+work="$root/bench/work"
+big="$work/big.mp3"
+out="$work/out"
+target_bytes=$((250 * 1000 * 1000))
+runs=10
+
+[[ -x "$cli" ]] || { echo "quorvel-cli not found at $cli" >&2; exit 2; }
+
+need=()
+command -v hyperfine >/dev/null || need+=(hyperfine)
+command -v mp3splt >/dev/null || need+=(mp3splt)
+command -v lame >/dev/null || need+=(lame)
+[[ -x /usr/bin/time ]] || need+=(time)
+if ((${#need[@]})); then
+    if ((EUID != 0)); then
+        echo "missing packages: ${need[*]} (run as root to install them)" >&2
+        exit 2
+    fi
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
+fi
+
+mkdir -p "$work"
+if [[ ! -f "$big" ]]; then
+    echo "Building $big ..."
+    # 47 s of stereo tone (440 Hz left, 660 Hz right) under noise, 16-bit at 44.1 kHz.
+    # The odd length keeps the joins between copies away from whole minutes, so that a
+    # split at 3:00 lands on a frame that borrows main data.
+    perl -e '
+        srand(1);
+        my $two_pi = 8 * atan2(1, 1);
+        for my $i (0 .. 47 * 44100 - 1) {
+            my $t = $i / 44100;
+            print pack("s<s<",
+                8000 * sin($two_pi * 440 * $t) + 6000 * (rand() - 0.5),
+                8000 * sin($two_pi * 660 * $t) + 6000 * (rand() - 0.5));
+        }' >"$work/segment.raw"
+    # CBR 128 kbit/s with the bit reservoir on (lame's default); -t leaves out the
+    # Info frame so that concatenated copies form one plain stream of frames.
+    lame --quiet -t -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 128 --cbr \
+        "$work/segment.raw" "$work/segment.mp3" 2>/dev/null
+    segment_bytes=$(stat -c %s "$work/segment.mp3")
+    copies=$(((target_bytes + segment_bytes - 1) / segment_bytes))
+    for ((i = 0; i < copies; i++)); do cat "$work/segment.mp3"; done >"$big.tmp"
+    mv "$big.tmp" "$big"
+    rm -f "$work/segment.raw" "$work/segment.mp3"
+fi
+size=$(stat -c %s "$big")
+echo "Source: $big ($size bytes)"
+
+# Replaced outputs must not land in a real desktop trash.
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch" "$out"' EXIT
+export HOME="$scratch" XDG_DATA_HOME="$scratch/share" LC_ALL=C
+
+q() { printf '%q' "$1"; }
+fresh_out="rm -rf $(q "$out") && mkdir -p $(q "$out")"
+split_cmd="$(q "$cli") split $(q "$big") 3 00 $(q "$out") --replace"
+cp_cmd="cp $(q "$big") $(q "$out/copy")"
+mp3splt_cmd="mp3splt -Q -d $(q "$out") -o @n $(q "$big") 0.0 3.0 EOF"
+
+# One checked run first: the split must complete and its outputs must cover the source.
+eval "$fresh_out"
+cat "$big" >/dev/null
+"$cli" split "$big" 3 00 "$out" --replace
+written=$(($(stat -c %s "$out/big1.mp3") + $(stat -c %s "$out/big2.mp3")))
+echo "Outputs: $written bytes (source $size)"
+
+eval "$fresh_out"
+peak_kib=$(/usr/bin/time -f %M "$cli" split "$big" 3 00 "$out" --replace 2>&1 >/dev/null |
+    tail -n 1)
+
+# Best-of-N seconds of each command, in order: the least disturbed run.
+best_times() {
+    local csv="$scratch/times.csv"
+    hyperfine --style none --warmup 2 --runs "$runs" --export-csv "$csv" "$@" >/dev/null
+    awk -F, 'NR > 1 { print $7 }' "$csv"
+}
+
+echo "Load average before timing: $(cut -d' ' -f1-3 /proc/loadavg)"
+mapfile -t info_times < <(best_times "$(q "$cli") info $(q "$big")" "cat $(q "$big") >/dev/null")
+mapfile -t split_times < <(best_times --prepare "$fresh_out" "$split_cmd" "$cp_cmd" "$mp3splt_cmd")
+
+verdict() { awk -v r="$1" -v g="$2" 'BEGIN { print (r < g ? "goal met" : "goal missed") }'; }
+row() {
+    local ratio
+    ratio=$(awk -v a="$2" -v b="$3" 'BEGIN { printf "%.2f", a / b }')
+    printf '%-30s %10.3f s %10.3f s %8s %10s   %s\n' "$1" "$2" "$3" "$ratio" "< $4" \
+        "$(verdict "$ratio" "$4")"
+}
+
+echo
+printf '%-30s %12s %12s %8s %10s   %s\n' measure quorvel baseline ratio goal result
+row "info vs cat" "${info_times[0]}" "${info_times[1]}" 1.5
+row "split vs cp" "${split_times[0]}" "${split_times[1]}" 1.2
+row "split vs mp3splt 0.0 3.0 EOF" "${split_times[0]}" "${split_times[2]}" 1.0
+peak_mib=$(awk -v k="$peak_kib" 'BEGIN { printf "%.1f", k / 1024 }')
+printf '%-30s %10s MiB %12s %8s %10s   %s\n' "peak RSS of split" "$peak_mib" - - "< 64 MiB" \
+    "$(verdict "$peak_kib" 65536)"

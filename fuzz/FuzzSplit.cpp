@@ -1,0 +1,212 @@
+// Feeds arbitrary bytes to the frame chain scan, the safe split point search and the two
+// output plans, and checks each against a plain byte-at-a-time walk written alongside.
+// Input: two bytes of split time (taken modulo 21 seconds), then the source bytes.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "engine/ByteSource.h"
+#include "engine/FrameChain.h"
+#include "engine/FrameHeader.h"
+#include "engine/SourceAnalysis.h"
+#include "engine/Split.h"
+
+using namespace quorvel;
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) __builtin_trap();
+}
+
+// A header decoder of its own, writing the stream fields in the same order (version,
+// layer, bit rate, sampling rate) so that what a rejected header leaves can be compared.
+bool Decode(const HeaderBytes& b, FileInformation& info, FrameValues& f) {
+    static const int kMpeg1[16] = {0,   32,  40,  48,  56,  64,  80,  96,
+                                   112, 128, 160, 192, 224, 256, 320, 0};
+    static const int kMpeg2[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
+    static const int kRates[3][3] = {
+        {44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
+    if (b[0] != 0xFF || (b[1] >> 5) != 7) return false;
+    const int version = (b[1] >> 3) & 3;
+    if (version == 1) return false;
+    info.MpegVersion = version == 3 ? 1 : version == 2 ? 2 : 2.5;
+    if (((b[1] >> 1) & 3) != 1) return false;
+    info.LayerNumber = 3;
+    const int kbits = (version == 3 ? kMpeg1 : kMpeg2)[b[2] >> 4];
+    if (kbits == 0) return false;
+    info.BitRate = kbits * 1000;
+    if (((b[2] >> 2) & 3) == 3) return false;
+    info.SamplingRate = kRates[version == 3 ? 0 : version == 2 ? 1 : 2][(b[2] >> 2) & 3];
+    const int pointerAt = (b[1] & 1) ? 4 : 6;
+    f.MainDataBegin = 2 * b[pointerAt] + (b[pointerAt + 1] >> 7);
+    const int multiplier = info.SamplingRate >= 32000 ? 144 : 72;
+    f.FrameLength = static_cast<std::int16_t>(info.BitRate * multiplier / info.SamplingRate +
+                                              ((b[2] >> 1) & 1));
+    f.FrameDuration = 1 / (info.SamplingRate / (version == 3 ? 1152.0 : 576.0));
+    const bool mono = (b[3] >> 6) == 3;
+    const bool mpeg1 = b[1] & 8;
+    f.SideInfoSize = mono ? (mpeg1 ? 17 : 9) : (mpeg1 ? 32 : 17);
+    return true;
+}
+
+// Hands out at most `chunk` bytes per read, as a file may.
+class ChunkySource final : public ByteSource {
+  public:
+    ChunkySource(std::span<const std::uint8_t> bytes, std::size_t chunk)
+        : memory_(bytes), chunk_(chunk) {}
+    std::int64_t Size() const override { return memory_.Size(); }
+    std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override {
+        return memory_.ReadAt(offset, buffer, std::min(count, chunk_));
+    }
+
+  private:
+    MemorySource memory_;
+    std::size_t chunk_;
+};
+
+struct Walk {
+    SplitPoint point;
+    double seconds = 0;
+    FileInformation info;
+};
+
+// The walk over the frame chain, one offset at a time, zeros past the end. With `split`
+// it stops at the first safe frame at or after `splitSeconds`.
+Walk ReferenceWalk(std::span<const std::uint8_t> source, std::int32_t splitSeconds, bool split) {
+    Walk w;
+    const auto length = static_cast<std::int64_t>(source.size());
+    auto header = [&](std::int64_t at) {
+        HeaderBytes h{};
+        for (std::int64_t i = 0; i < 8; ++i) h[i] = at + i < length ? source[at + i] : 0;
+        return h;
+    };
+    std::int64_t offset = 0;
+    while (w.point.SplitPosition == 0 && offset < length) {
+        FrameValues f;
+        if (source[offset] != 0xFF || !Decode(header(offset), w.info, f)) {
+            ++offset;
+            continue;
+        }
+        const std::int64_t next = offset + f.FrameLength;
+        if (next < length) {
+            const HeaderBytes h = header(next);
+            if (!(h[0] == 0x54 && h[1] == 0x41 && h[2] == 0x47)) {
+                FrameValues ignored;
+                if (!Decode(h, w.info, ignored)) {
+                    ++offset;
+                    continue;
+                }
+                const auto allowance =
+                    static_cast<std::int16_t>(w.point.PrevFrameLength - w.point.PrevSideInfoSize);
+                if (split && w.seconds >= splitSeconds && f.MainDataBegin < allowance) {
+                    w.point.SplitPosition = offset;
+                    w.point.SplitMainDataBegin = f.MainDataBegin;
+                    break;
+                }
+            }
+        } else if (next != length) {
+            ++offset;
+            continue;
+        }
+        w.point.PrevFrameLength = f.FrameLength;
+        w.point.PrevSideInfoSize = f.SideInfoSize;
+        w.seconds += f.FrameDuration;
+        ++w.point.FramesBeforeSplit;
+        offset = next;
+    }
+    return w;
+}
+
+bool SameInfo(const FileInformation& a, const FileInformation& b) {
+    return a.MpegVersion == b.MpegVersion && a.LayerNumber == b.LayerNumber &&
+           a.BitRate == b.BitRate && a.SamplingRate == b.SamplingRate;
+}
+
+std::vector<std::uint8_t> Materialise(const OutputPlan& plan, std::span<const std::uint8_t> src) {
+    std::vector<std::uint8_t> out;
+    for (const auto& piece : plan) {
+        Check(piece.Length >= 0);
+        if (!piece.Bytes.empty()) {
+            Check(static_cast<std::int64_t>(piece.Bytes.size()) == piece.Length);
+            out.insert(out.end(), piece.Bytes.begin(), piece.Bytes.end());
+            continue;
+        }
+        Check(piece.SourceOffset >= 0 &&
+              piece.SourceOffset + piece.Length <= static_cast<std::int64_t>(src.size()));
+        out.insert(out.end(), src.begin() + piece.SourceOffset,
+                   src.begin() + piece.SourceOffset + piece.Length);
+    }
+    Check(static_cast<std::int64_t>(out.size()) == PlannedSize(plan));
+    return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2) return 0;
+    const std::int32_t splitSeconds = (data[0] | data[1] << 8) % 21;
+    const std::span<const std::uint8_t> src(data + 2, size - 2);
+    const auto length = static_cast<std::int64_t>(src.size());
+
+    const Walk scanned = ReferenceWalk(src, 0, false);
+    MemorySource scanSource(src);
+    FileInformation scanInfo;
+    const ScanResult scan = ScanFrameChain(scanSource, scanInfo);
+    Check(scan.Frames == scanned.point.FramesBeforeSplit && scan.TotalSeconds == scanned.seconds);
+    Check(SameInfo(scanInfo, scanned.info));
+
+    // The same walk through small blocks filled by short reads, so that frames and
+    // headers straddle block boundaries.
+    ChunkySource chunky(src, 1 + data[0] % 13);
+    BlockReader reader(chunky, 8 + data[1] % 64);
+    FileInformation chunkyInfo;
+    std::int64_t frames = 0;
+    double seconds = 0;
+    WalkFrameChain(reader, chunkyInfo, [&](const ChainFrame& accepted) {
+        ++frames;
+        seconds += accepted.Frame.FrameDuration;
+        return true;
+    });
+    Check(frames == scanned.point.FramesBeforeSplit && seconds == scanned.seconds);
+    Check(SameInfo(chunkyInfo, scanned.info));
+
+    const Walk expected = ReferenceWalk(src, splitSeconds, true);
+    MemorySource source(src);
+    FileInformation info;
+    const SplitPoint point = FindSafeSplitPoint(source, splitSeconds, info);
+    Check(SameInfo(info, expected.info));
+    Check(point.SplitPosition == expected.point.SplitPosition);
+    if (point.SplitPosition == 0) return 0;
+    Check(point.FramesBeforeSplit == expected.point.FramesBeforeSplit &&
+          point.PrevFrameLength == expected.point.PrevFrameLength &&
+          point.PrevSideInfoSize == expected.point.PrevSideInfoSize &&
+          point.SplitMainDataBegin == expected.point.SplitMainDataBegin);
+
+    const std::int64_t sp = point.SplitPosition;
+    const std::int32_t m = point.SplitMainDataBegin;
+    const std::int64_t f = point.PrevFrameLength;
+    const std::int64_t s = point.PrevSideInfoSize;
+
+    std::vector<std::uint8_t> first(src.begin(), src.begin() + sp);
+    for (std::int64_t i = sp - m; m > 0 && i < sp; ++i) first[i] = 0;
+    const OutputPlan firstPlan = PlanFirstOutput(point);
+    Check(Materialise(firstPlan, src) == first);
+
+    const std::int64_t from = m < 1 ? sp : sp - f;
+    std::vector<std::uint8_t> second(src.begin() + from, src.end());
+    if (m > 0) {
+        const bool crc = (second[1] & 1) == 0;
+        second[crc ? 6 : 4] = 0;
+        second[crc ? 7 : 5] ^= 0x80;
+        for (std::int64_t i = s + (crc ? 5 : 3); i <= f - m - 1; ++i) second[i] = 0;
+    }
+    const OutputPlan secondPlan = PlanSecondOutput(point, source);
+    Check(Materialise(secondPlan, src) == second);
+    Check(PlannedSize(firstPlan) == sp);
+    Check(sp + PlannedSize(secondPlan) == (m < 1 ? length : length + f));
+    return 0;
+}
