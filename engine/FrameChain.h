@@ -45,24 +45,32 @@ template <typename Visit>
 void WalkFrameChain(BlockReader& reader, FileInformation& info, Visit&& visit) {
     const std::int64_t length = reader.Size();
     std::int64_t offset = 0;
+    // The successor of an accepted frame is the next candidate: its decoding, which wrote
+    // the same record fields, is kept rather than repeated.
+    std::int64_t decodedAt = -1;
+    FrameValues decoded;
     while (offset < length) {
-        offset = reader.NextSyncByte(offset);
-        if (offset >= length) break;
         FrameValues frame;
-        if (!DecodeFrameHeader(reader.HeaderAt(offset), info, frame)) {
-            ++offset;
-            continue;
+        if (offset == decodedAt) {
+            frame = decoded;
+        } else {
+            offset = reader.NextSyncByte(offset);
+            if (offset >= length) break;
+            if (!DecodeFrameHeader(reader.HeaderAt(offset), info, frame)) {
+                ++offset;
+                continue;
+            }
         }
         const std::int64_t next = offset + frame.FrameLength;
         bool followedByHeader = false;
         if (next < length) {
             const HeaderBytes successor = reader.HeaderAt(next);
             if (!IsTagMarker(successor)) {
-                FrameValues verdictOnly;
-                if (!DecodeFrameHeader(successor, info, verdictOnly)) {
+                if (!DecodeFrameHeader(successor, info, decoded)) {
                     ++offset;
                     continue;
                 }
+                decodedAt = next;
                 followedByHeader = true;
             }
         } else if (next != length) {

@@ -1,5 +1,6 @@
 #include "engine/FrameHeader.h"
 
+#include <array>
 #include <cmath>
 
 namespace quorvel {
@@ -58,20 +59,65 @@ constexpr std::uint8_t kMpeg1Bit = 0x08;     // byte 1, bit 3: set for MPEG 1 on
 constexpr std::uint8_t kPaddingBit = 0x02;   // byte 2, bit 1
 constexpr std::uint8_t kChannelMask = 0xC0;  // byte 3, bits 7-6: 11 = single channel
 
+// Length without padding and playing time, in the one arithmetic the program uses:
+// the product in 32-bit integers, the quotient in double, floor before the padding;
+// the duration as the reciprocal of frames per second.
+std::int16_t UnpaddedLength(std::int32_t bitRate, std::int32_t samplingRate) {
+    const std::int32_t multiplier = samplingRate >= 32000 ? 144 : 72;
+    return static_cast<std::int16_t>(
+        std::floor(static_cast<double>(bitRate * multiplier) / samplingRate));
+}
+
+double Duration(bool mpeg1, std::int32_t samplingRate) {
+    const double samplesPerFrame = mpeg1 ? 1152 : 576;
+    return 1 / (static_cast<double>(samplingRate) / samplesPerFrame);
+}
+
+// Both depend only on the version, bit-rate and sampling-rate indexes, and the scan asks
+// for them once a frame: worked out once for every combination, they cost no division.
+struct Timing {
+    std::int16_t unpaddedLength;
+    double duration;
+};
+using TimingTable = std::array<std::array<std::array<Timing, 3>, 16>, 3>;  // version, bit, sampling
+
+const TimingTable& Timings() {
+    static const TimingTable table = [] {
+        TimingTable built{};
+        const std::int32_t* const sampling[3] = {kSamplingMpeg1, kSamplingMpeg2, kSamplingMpeg25};
+        for (std::size_t version = 0; version < 3; ++version) {
+            const auto* bitRates = version == 0 ? kBitRateMpeg1 : kBitRateMpeg2;
+            for (std::size_t bit = 0; bit < 16; ++bit) {
+                for (std::size_t rate = 0; rate < 3; ++rate) {
+                    const std::int32_t samplingRate = sampling[version][rate];
+                    built[version][bit][rate] = {UnpaddedLength(bitRates[bit] * 1000, samplingRate),
+                                                 Duration(version == 0, samplingRate)};
+                }
+            }
+        }
+        return built;
+    }();
+    return table;
+}
+
 }  // namespace
 
 bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameValues& frame) {
     if (bytes[0] != 0xFF || (bytes[1] & kSyncMask) != kSyncMask) return false;
 
+    std::size_t version;  // row of the timing table: MPEG 1, 2, 2.5
     switch (bytes[1] & kVersionMask) {
         case 0x18:
             info.MpegVersion = 1;
+            version = 0;
             break;
         case 0x10:
             info.MpegVersion = 2;
+            version = 1;
             break;
         case 0x00:
             info.MpegVersion = 2.5;
+            version = 2;
             break;
         default:
             return false;  // 01: reserved
@@ -80,29 +126,25 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
     if ((bytes[1] & kLayerMask) != 0x02) return false;  // only 01, Layer III
     info.LayerNumber = 3;
 
-    const auto bitRateIndex = bytes[2] >> 4;
+    const auto bitRateIndex = static_cast<std::size_t>(bytes[2] >> 4);
     const std::int32_t kbits =
-        info.MpegVersion == 1 ? kBitRateMpeg1[bitRateIndex] : kBitRateMpeg2[bitRateIndex];
+        version == 0 ? kBitRateMpeg1[bitRateIndex] : kBitRateMpeg2[bitRateIndex];
     if (kbits == kRejectedBitRate) return false;
     info.BitRate = kbits * 1000;
 
-    const auto samplingIndex = (bytes[2] >> 2) & 0x03;
+    const auto samplingIndex = static_cast<std::size_t>((bytes[2] >> 2) & 0x03);
     if (samplingIndex == 3) return false;
-    info.SamplingRate = info.MpegVersion == 1   ? kSamplingMpeg1[samplingIndex]
-                        : info.MpegVersion == 2 ? kSamplingMpeg2[samplingIndex]
-                                                : kSamplingMpeg25[samplingIndex];
+    const std::int32_t* const sampling[3] = {kSamplingMpeg1, kSamplingMpeg2, kSamplingMpeg25};
+    info.SamplingRate = sampling[version][samplingIndex];
 
     // The 9-bit back pointer opens the side information, after the CRC when there is one.
     const std::size_t pointerAt = (bytes[1] & kNoCrcBit) ? 4 : 6;
     frame.MainDataBegin = 2 * bytes[pointerAt] + ((bytes[pointerAt + 1] & 0x80) ? 1 : 0);
 
-    const std::int32_t padding = (bytes[2] & kPaddingBit) ? 1 : 0;
-    const std::int32_t multiplier = info.SamplingRate >= 32000 ? 144 : 72;
-    frame.FrameLength = static_cast<std::int16_t>(
-        std::floor(static_cast<double>(info.BitRate * multiplier) / info.SamplingRate) + padding);
-
-    const double samplesPerFrame = info.MpegVersion == 1 ? 1152 : 576;
-    frame.FrameDuration = 1 / (static_cast<double>(info.SamplingRate) / samplesPerFrame);
+    const Timing& timing = Timings()[version][bitRateIndex][samplingIndex];
+    const std::int16_t padding = (bytes[2] & kPaddingBit) ? 1 : 0;
+    frame.FrameLength = static_cast<std::int16_t>(timing.unpaddedLength + padding);
+    frame.FrameDuration = timing.duration;
 
     const bool mpeg1 = bytes[1] & kMpeg1Bit;
     if ((bytes[3] & kChannelMask) == kChannelMask) {
