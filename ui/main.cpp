@@ -5,6 +5,7 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
+    QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quorvel.png")));
     quorvel::ui::frmCopyFile::Instance()->show();
     return QApplication::exec();

@@ -85,7 +85,6 @@ frmAbout::frmAbout()
     cmdOK->setDefault(true);
     cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    cmdSysInfo->setAutoDefault(false);
 
     struct Placement {
         QWidget* control;
@@ -132,10 +131,6 @@ frmAbout::frmAbout()
 }
 
 frmAbout::~frmAbout() = default;
-
-void frmAbout::reject() {
-    close();
-}
 
 void frmAbout::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);

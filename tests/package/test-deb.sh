@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Builds the Debian package in the build folder given as $1, installs it on this machine,
+# starts the program, runs the command-line tool and removes the package again.
+# Needs root: it installs and removes a package system-wide.
+set -euo pipefail
+
+build=$(realpath "${1:?usage: test-deb.sh BUILD-FOLDER}")
+source=$(realpath "$(dirname "$0")/../..")
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+tools=()
+command -v desktop-file-validate >/dev/null || tools+=(desktop-file-utils)
+command -v dpkg-shlibdeps >/dev/null || tools+=(dpkg-dev)
+command -v file >/dev/null || tools+=(file)
+if ((${#tools[@]})); then
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${tools[@]}"
+fi
+
+cmake --build "$build" --target quorvel quorvel-cli
+rm -f "$build"/quorvel_*.deb
+(cd "$build" && cpack -G DEB)
+deb=$(ls "$build"/quorvel_*.deb)
+[ "$(basename "$deb")" = "quorvel_1.0.0.1_$(dpkg --print-architecture).deb" ] ||
+    fail "unexpected package file $deb"
+for field in "Package: quorvel" "Version: 1.0.0.1" "Section: sound" \
+    "Maintainer: Quorvel project <quorvel@quorvel.example>"; do
+    dpkg-deb --field "$deb" | grep -qxF "$field" || fail "no '$field' in the package"
+done
+dpkg-deb --field "$deb" Depends | grep -q libqt6widgets6 || fail "Qt is not a dependency"
+
+work=$(mktemp -d)
+removePackage() {
+    if dpkg-query -W -f='${Status}' quorvel 2>/dev/null | grep -q "ok installed"; then
+        DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq quorvel >/dev/null
+    fi
+    rm -rf "$work"
+}
+trap removePackage EXIT
+
+(cd "$build" && DEBIAN_FRONTEND=noninteractive apt-get install -y "./$(basename "$deb")")
+for file in /usr/bin/quorvel /usr/bin/quorvel-cli /usr/share/doc/quorvel/Quorvel.html \
+    /usr/share/applications/quorvel.desktop; do
+    [ -f "$file" ] || fail "$file was not installed"
+done
+for size in 16 32 48 64 128 256; do
+    icon=/usr/share/icons/hicolor/${size}x${size}/apps/quorvel.png
+    file "$icon" | grep -q "PNG image data, $size x $size" || fail "$icon is no $size-pixel PNG"
+done
+desktop-file-validate /usr/share/applications/quorvel.desktop
+
+# Still running after 2 seconds (timeout's 124) means it started and waits for the user.
+status=0
+(cd "$work" && HOME=$work XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=offscreen \
+    timeout 2 /usr/bin/quorvel) || status=$?
+[ "$status" -eq 124 ] || fail "quorvel ended with status $status instead of running"
+
+info=$(quorvel-cli info "$source/tests/fixtures/cbr128.mp3")
+grep -qx "type: MPEG1 Layer 3" <<<"$info" || fail "quorvel-cli info said: $info"
+grep -qx "frames: 175" <<<"$info" || fail "quorvel-cli info said: $info"
+
+DEBIAN_FRONTEND=noninteractive apt-get remove -y quorvel
+for file in /usr/bin/quorvel /usr/bin/quorvel-cli /usr/share/applications/quorvel.desktop; do
+    [ ! -e "$file" ] || fail "$file is still there after the removal"
+done
+echo "The package builds, installs, starts, works and removes cleanly."
