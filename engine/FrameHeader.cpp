@@ -137,9 +137,12 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
     const std::int32_t* const sampling[3] = {kSamplingMpeg1, kSamplingMpeg2, kSamplingMpeg25};
     info.SamplingRate = sampling[version][samplingIndex];
 
-    // The 9-bit back pointer opens the side information, after the CRC when there is one.
+    // The back pointer opens the side information, after the CRC when there is one: 9 bits
+    // in MPEG 1, 8 in MPEG 2 and 2.5, where the bit after it is a private bit.
     const std::size_t pointerAt = (bytes[1] & kNoCrcBit) ? 4 : 6;
-    frame.MainDataBegin = 2 * bytes[pointerAt] + ((bytes[pointerAt + 1] & 0x80) ? 1 : 0);
+    frame.MainDataBegin = version == 0
+                              ? 2 * bytes[pointerAt] + ((bytes[pointerAt + 1] & 0x80) ? 1 : 0)
+                              : bytes[pointerAt];
 
     const Timing& timing = Timings()[version][bitRateIndex][samplingIndex];
     const std::int16_t padding = (bytes[2] & kPaddingBit) ? 1 : 0;

@@ -42,7 +42,7 @@ bool Decode(const HeaderBytes& b, FileInformation& info, FrameValues& f) {
     if (((b[2] >> 2) & 3) == 3) return false;
     info.SamplingRate = kRates[version == 3 ? 0 : version == 2 ? 1 : 2][(b[2] >> 2) & 3];
     const int pointerAt = (b[1] & 1) ? 4 : 6;
-    f.MainDataBegin = 2 * b[pointerAt] + (b[pointerAt + 1] >> 7);
+    f.MainDataBegin = version == 3 ? 2 * b[pointerAt] + (b[pointerAt + 1] >> 7) : b[pointerAt];
     const int multiplier = info.SamplingRate >= 32000 ? 144 : 72;
     f.FrameLength = static_cast<std::int16_t>(info.BitRate * multiplier / info.SamplingRate +
                                               ((b[2] >> 1) & 1));

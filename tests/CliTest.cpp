@@ -1,0 +1,141 @@
+// quorvel-cli as a script sees it: what it prints where, and its exit codes.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Result {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+class Cli : public testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "quorvel-cli-XXXXXX").string();
+        folder = ::mkdtemp(pattern.data());
+        source = folder + "/song.mp3";
+        fs::copy_file(std::string(QUORVEL_FIXTURES) + "/cbr128.mp3", source);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    // Runs quorvel-cli with no input, as from a script, and collects what it printed.
+    Result Run(std::vector<std::string> arguments) {
+        const std::string out = folder + "/.stdout", err = folder + "/.stderr";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        arguments.insert(arguments.begin(), QUORVEL_CLI);
+        std::vector<char*> argv;
+        for (auto& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        Result result;
+        const int spawned = posix_spawn(&pid, QUORVEL_CLI, &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        EXPECT_EQ(spawned, 0);
+        int status = 0;
+        if (spawned == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+            result.exitCode = WEXITSTATUS(status);
+        }
+        result.out = ReadText(out);
+        result.err = ReadText(err);
+        fs::remove(out);
+        fs::remove(err);
+        return result;
+    }
+
+    std::string folder, source;
+};
+
+TEST_F(Cli, InfoPrintsTheSixFieldsOrSaysWhyNot) {
+    const Result mp3 = Run({"info", source});
+    EXPECT_EQ(mp3.exitCode, 0);
+    EXPECT_EQ(mp3.out,
+              "size: 0.07\ntype: MPEG1 Layer 3\nbitrate: 128000\nsampling: 44100\n"
+              "frames: 175\nduration: 0:4\n");
+    EXPECT_EQ(mp3.err, "");
+
+    const std::string text = folder + "/notes.mp3";
+    std::ofstream(text) << "not an mp3 at all\n";
+    const Result invalid = Run({"info", text});
+    EXPECT_EQ(invalid.exitCode, 1);
+    EXPECT_EQ(invalid.out, "size: 0\ntype: Unknown\nbitrate: \nsampling: \nframes: \nduration: \n");
+    EXPECT_EQ(invalid.err, "File selected is not a valid MP3 file. Please select another.\n");
+
+    const std::string missing = folder + "/missing.mp3";
+    const Result unreadable = Run({"info", missing});
+    EXPECT_EQ(unreadable.exitCode, 2);
+    EXPECT_EQ(unreadable.out, "");
+    EXPECT_EQ(unreadable.err, "Cannot read " + missing + ": No such file or directory.\n");
+}
+
+TEST_F(Cli, SplitPrintsTheLogAndTellsTheOutcomeByItsExitCode) {
+    const std::string out = folder + "/out";
+    fs::create_directory(out);
+    const std::string first = out + "/song1.mp3", second = out + "/song2.mp3";
+    const std::string analysis = "Analysing chosen file " + source +
+                                 "... Please wait for a few seconds.\nFile information updated.\n";
+    const std::string found =
+        "Finding safe point to split file...\n"
+        "Found safe position to split at byte 32181 (frame 77)\n"
+        "Beginning to split files now.\n";
+    const std::string summary =
+        "==========================================\n"
+        "Source file size      : 73141 bytes.\n"
+        "Total bytes written : 73559 bytes.\n"
+        "(added 1 new frame of 418 bytes to preserve data)\n"
+        "==========================================\n"
+        "MP3 splitting completed.\n";
+
+    const Result complete = Run({"split", source, "0", "2", out});
+    EXPECT_EQ(complete.exitCode, 0);
+    EXPECT_EQ(complete.out,
+              analysis + found + "Writing to " + first + "\nWriting to " + second + "\n" + summary);
+    EXPECT_EQ(complete.err, "");
+
+    const Result refused = Run({"split", source, "0", "4", out});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.out, analysis);
+    EXPECT_EQ(refused.err, "Split time cannot be <= 0 and >= Source duration\n");
+
+    const Result kept = Run({"split", source, "0", "2", out});
+    EXPECT_EQ(kept.exitCode, 3);
+    EXPECT_EQ(kept.out, analysis + found + "Aborting split file now.\n");
+    EXPECT_NE(kept.err.find("Output file " + first + " already exists. Do you want to replace?"),
+              std::string::npos)
+        << kept.err;
+
+    const Result replaced = Run({"split", source, "0", "2", out, "--replace"});
+    EXPECT_EQ(replaced.exitCode, 0);
+    EXPECT_EQ(replaced.out, analysis + found + "Deleting file " + first + "\nWriting to " + first +
+                                "\nDeleting file " + second + "\nWriting to " + second + "\n" +
+                                summary);
+    EXPECT_EQ(fs::file_size(first), 32181u);
+    EXPECT_EQ(fs::file_size(second), 73559u - 32181u);
+}
+
+}  // namespace

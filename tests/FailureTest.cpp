@@ -1,0 +1,248 @@
+// What the split and the analysis do when the file system fails them: every failure is
+// told by name and reason, leaves no temporary file behind and harms no older file.
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "FakeWindow.h"
+#include "engine/SourceAnalysis.h"
+#include "engine/Split.h"
+
+namespace quorvel {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// A window that runs a step of the test's own at the n-th repaint of the log, to
+// change the file system while the engine is at work.
+class MeddlingWindow : public test::FakeWindow {
+  public:
+    int meddleAtRepaint = 0;
+    std::function<void()> meddle;
+
+    void LogRepaint() override {
+        FakeWindow::LogRepaint();
+        if (repaints == meddleAtRepaint) meddle();
+    }
+};
+
+// A folder holding a copy of a fixture named song.mp3, ready to be split at 0:02.
+class SplitFailures : public testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "quorvel-fail-XXXXXX").string();
+        folder = ::mkdtemp(pattern.data());
+        source = folder + "/song.mp3";
+        fs::copy_file(std::string(QUORVEL_FIXTURES) + "/cbr128.mp3", source);
+        original = ReadFile(source);
+        window.texts[Control::txtMP3] = source;
+        window.texts[Control::txtToFolder] = folder;
+        window.texts[Control::txtSplitMinute] = "0";
+        window.texts[Control::txtSplitSecond] = "2";
+        ASSERT_EQ(AnalyseSourceFile(window, info), AnalysisOutcome::FramesFound);
+        window.log.clear();
+        window.repaints = 0;
+        MemorySource memory(original);
+        FileInformation scratch;
+        point = FindSafeSplitPoint(memory, 2, scratch);
+        ASSERT_GT(point.SplitMainDataBegin, 0);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    // The run failed with `message`, told both in a box and in the log.
+    void ExpectFailure(const std::string& message) {
+        EXPECT_EQ(window.messages, std::vector<std::string>{message});
+        const std::string tail = "\r\n" + message + "\r\nFile splitting aborted.";
+        EXPECT_TRUE(window.log.ends_with(tail)) << window.log;
+        EXPECT_EQ(window.scrolls, 1);
+    }
+    void ExpectNoTemporaryFiles() {
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            EXPECT_FALSE(entry.path().filename().string().starts_with(".quorvel-")) << entry.path();
+        }
+    }
+
+    std::string folder, source;
+    Bytes original;
+    SplitPoint point;
+    MeddlingWindow window;
+    FileInformation info;
+};
+
+TEST_F(SplitFailures, AFullDiskKeepsTheFinishedOutputAndTheOlderSecondOne) {
+    // The first output fits under the limit, the second does not. The older second
+    // output that the user agreed to replace stays as it was.
+    const std::int64_t secondSize =
+        std::int64_t(original.size()) - point.SplitPosition + point.PrevFrameLength;
+    const std::string older = "older output in " + folder;
+    WriteFile(folder + "/song2.mp3", older);
+    window.answers = {true};
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = rlim_t(point.SplitPosition + secondSize) / 2;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const SplitOutcome outcome = SplitFile(window, info);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(outcome, SplitOutcome::Failed);
+    ExpectFailure("Cannot write " + folder + "/song2.mp3: File too large.");
+    EXPECT_EQ(fs::file_size(folder + "/song1.mp3"), std::uintmax_t(point.SplitPosition));
+    EXPECT_EQ(ReadFile(folder + "/song2.mp3"), Bytes(older.begin(), older.end()));
+    ExpectNoTemporaryFiles();
+}
+
+TEST_F(SplitFailures, AFolderThatRefusesNewFilesIsNamedWithTheSystemsReason) {
+    // Even root cannot create files in /sys.
+    window.texts[Control::txtToFolder] = "/sys";
+    EXPECT_EQ(SplitFile(window, info), SplitOutcome::Failed);
+    ASSERT_EQ(window.messages.size(), 1u);
+    const std::string& message = window.messages[0];
+    EXPECT_TRUE(message.starts_with("Cannot write /sys/song1.mp3: ")) << message;
+    EXPECT_TRUE(message.ends_with(".")) << message;
+    EXPECT_GT(message.size(), std::string("Cannot write /sys/song1.mp3: .").size());
+    ExpectFailure(message);
+}
+
+TEST_F(SplitFailures, ADestinationThatIsNoFolderIsRefusedBeforeAnythingIsWritten) {
+    const std::string file = folder + "/plain.txt";
+    WriteFile(file, "x");
+    window.texts[Control::txtToFolder] = file;
+    EXPECT_EQ(SplitFile(window, info), SplitOutcome::Refused);
+    EXPECT_EQ(window.messages, std::vector<std::string>{"Cannot write to " + file +
+                                                        ": it is a file, not a folder."});
+    EXPECT_EQ(window.focus, std::vector<Control>{Control::txtToFolder});
+
+    // A folder beneath that file cannot exist.
+    window.messages.clear();
+    window.texts[Control::txtToFolder] = file + "/sub";
+    EXPECT_EQ(SplitFile(window, info), SplitOutcome::Refused);
+    EXPECT_EQ(window.messages, std::vector<std::string>{"Please create destination folder."});
+    EXPECT_TRUE(window.log.empty());
+    EXPECT_EQ(fs::file_size(file), 1u);
+}
+
+TEST_F(SplitFailures, ASourceThatGoesAwayAfterTheChecksIsReportedAsUnreadable) {
+    // Removed when the search starts: the source cannot be opened any more.
+    window.meddleAtRepaint = 1;
+    window.meddle = [&] { fs::rename(source, folder + "/away.mp3"); };
+    EXPECT_EQ(SplitFile(window, info), SplitOutcome::Failed);
+    ExpectFailure("Cannot read " + source + ": No such file or directory.");
+    EXPECT_EQ(window.log, "Finding safe point to split file...\r\nCannot read " + source +
+                              ": No such file or directory.\r\nFile splitting aborted.");
+    EXPECT_FALSE(fs::exists(folder + "/song1.mp3"));
+    ExpectNoTemporaryFiles();
+}
+
+TEST_F(SplitFailures, ASourceThatShrinksWhileAnOutputIsWrittenIsReportedAsChanged) {
+    // Repaint 3 follows "Writing to .../song1.mp3": the source is cut to 1000 bytes
+    // after the search and before the first output is copied from it.
+    window.meddleAtRepaint = 3;
+    window.meddle = [&] { fs::resize_file(source, 1000); };
+    EXPECT_EQ(SplitFile(window, info), SplitOutcome::Failed);
+    ExpectFailure("Cannot read " + source + ": the file changed while it was being read.");
+    EXPECT_FALSE(fs::exists(folder + "/song1.mp3"));
+    ExpectNoTemporaryFiles();
+}
+
+TEST_F(SplitFailures, TheAnalysisOfASourceThatShrinksClaimsNothing) {
+    window.meddleAtRepaint = 1;
+    window.meddle = [&] { fs::resize_file(source, 100); };
+    EXPECT_EQ(AnalyseSourceFile(window, info), AnalysisOutcome::Unreadable);
+    const std::string message =
+        "Cannot read " + source + ": the file changed while it was being read.";
+    EXPECT_EQ(window.messages, std::vector<std::string>{message});
+    EXPECT_EQ(window.log, "Analysing chosen file " + source +
+                              "... Please wait for a few seconds.\r\n" + message);
+    for (const auto field :
+         {Control::txtSelectedFileSize, Control::txtSelectedType, Control::txtSelectedBitRate,
+          Control::txtSelectedSampling, Control::txtSelectedFrames, Control::txtSelectedDuration}) {
+        EXPECT_EQ(window.texts[field], "");
+    }
+    EXPECT_EQ(window.focus, std::vector<Control>{Control::txtMP3});
+}
+
+TEST_F(SplitFailures, AnOutputThatIsAHardLinkToTheSourceNeverChangesTheSource) {
+    const std::string first = folder + "/song1.mp3";
+    fs::create_hard_link(source, first);
+    EXPECT_EQ(SplitFile(window, info), SplitOutcome::Declined);  // Cancel
+    EXPECT_EQ(window.questions, std::vector<std::string>{"Output file " + first +
+                                                         " already exists. Do you want to "
+                                                         "replace?"});
+    EXPECT_EQ(ReadFile(source), original);
+    EXPECT_EQ(fs::hard_link_count(source), 2u);
+
+    window.answers = {true, true};
+    EXPECT_EQ(SplitFile(window, info), SplitOutcome::Completed) << window.log;
+    EXPECT_EQ(ReadFile(source), original);
+    EXPECT_EQ(fs::file_size(first), std::uintmax_t(point.SplitPosition));
+    EXPECT_FALSE(fs::equivalent(source, first));
+    ExpectNoTemporaryFiles();
+}
+
+TEST_F(SplitFailures, AFolderInTheWayOfAnOutputIsNamedAndKept) {
+    const std::string first = folder + "/song1.mp3";
+    fs::create_directory(first);
+    WriteFile(first + "/inside.txt", "kept");
+    EXPECT_EQ(SplitFile(window, info), SplitOutcome::Failed);
+    EXPECT_TRUE(window.questions.empty());
+    ExpectFailure("Cannot write " + first + ": Is a directory.");
+    EXPECT_EQ(ReadFile(first + "/inside.txt"), (Bytes{'k', 'e', 'p', 't'}));
+    EXPECT_FALSE(fs::exists(folder + "/song2.mp3"));
+    ExpectNoTemporaryFiles();
+}
+
+TEST_F(SplitFailures, OutputsTheLookupCannotSeeAreReplacedWithoutWritingThroughThem) {
+    // A link to nowhere at the first output, and a hidden second output: the source
+    // named " .x.mp3" (a blank first) is an ordinary file, but its base name ".x" makes
+    // hidden outputs. Neither is asked about; both end up as the new outputs.
+    const fs::path workingFolder = fs::current_path();
+    fs::current_path(folder);
+    fs::rename(source, folder + "/ .x.mp3");
+    window.texts[Control::txtMP3] = " .x.mp3";
+    const std::string first = folder + "/.x1.mp3";
+    const std::string second = folder + "/.x2.mp3";
+    fs::create_symlink(folder + "/target.mp3", first);
+    WriteFile(second, "older");
+    const SplitOutcome outcome = SplitFile(window, info);
+    fs::current_path(workingFolder);
+
+    EXPECT_EQ(outcome, SplitOutcome::Completed) << window.log;
+    EXPECT_TRUE(window.questions.empty());
+    EXPECT_FALSE(fs::is_symlink(first));
+    EXPECT_FALSE(fs::exists(folder + "/target.mp3"));
+    const auto at = point.SplitPosition;
+    const Bytes one = ReadFile(first);
+    const Bytes two = ReadFile(second);
+    ASSERT_EQ(std::int64_t(one.size()), at);
+    EXPECT_TRUE(std::equal(one.begin(), one.end() - point.SplitMainDataBegin, original.begin()));
+    ASSERT_EQ(std::int64_t(two.size()), std::int64_t(original.size()) - at + point.PrevFrameLength);
+    EXPECT_TRUE(std::equal(two.begin() + point.PrevFrameLength, two.end(), original.begin() + at));
+    ExpectNoTemporaryFiles();
+}
+
+}  // namespace
+}  // namespace quorvel
