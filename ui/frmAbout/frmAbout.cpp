@@ -20,9 +20,6 @@ constexpr std::int16_t kMajor = 1;
 constexpr std::int16_t kMinor = 0;
 constexpr std::int16_t kRevision = 1;
 
-const QSize kButtonRoom(14, 6);
-const QSize kLabelRoom(2, 0);
-
 const char* const kSysInfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 const char* const kSysInfoValue = "PATH";
 const char* const kSysInfoLocationKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
@@ -86,30 +83,15 @@ frmAbout::frmAbout()
     cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
 
-    struct Placement {
-        QWidget* control;
-        QString caption;
-        QSize room;
-        int left, top, width, height;
-    };
-    const Placement placements[] = {
-        {picIcon, {}, {}, 240, 240, 540, 540},
-        {lblTitle, lblTitle->text(), kLabelRoom, 1050, 240, 765, 480},
-        {lblVersion, lblVersion->text(), kLabelRoom, 1920, 240, 1245, 225},
-        {lblDescription, {}, {}, 1050, 720, 3885, 1050},
-        {lblDisclaimer, {}, {}, 255, 2025, 3870, 825},
-        {cmdOK, cmdOK->text(), kButtonRoom, 4245, 2025, 1260, 345},
-        {cmdSysInfo, cmdSysInfo->text(), kButtonRoom, 4260, 2475, 1245, 345},
-    };
-    Twips twips(this);
-    for (const auto& place : placements) {
-        if (place.caption.isEmpty()) continue;
-        twips.Fit(QFontMetrics(place.control->font()), place.caption, place.room, place.width,
-                  place.height);
-    }
-    for (const auto& place : placements) {
-        twips.Place(place.control, place.left, place.top, place.width, place.height);
-    }
+    const Twips twips = Twips::Layout(this, {
+                                                {picIcon, 240, 240, 540, 540},
+                                                {lblTitle, 1050, 240, 765, 480},
+                                                {lblVersion, 1920, 240, 1245, 225},
+                                                {lblDescription, 1050, 720, 3885, 1050},
+                                                {lblDisclaimer, 255, 2025, 3870, 825},
+                                                {cmdOK, 4245, 2025, 1260, 345},
+                                                {cmdSysInfo, 4260, 2475, 1245, 345},
+                                            });
     lblTitle->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblVersion->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);

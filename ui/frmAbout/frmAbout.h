@@ -28,7 +28,7 @@ class frmAbout : public QDialog {
     static bool GetKeyValue(std::uint32_t KeyRoot, const std::string& KeyName,
                             const std::string& SubKeyRef, std::string& KeyVal);
 
-    protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:

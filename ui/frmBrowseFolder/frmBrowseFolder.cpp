@@ -21,8 +21,6 @@ QPointer<frmBrowseFolder> frmBrowseFolder::instance_;
 
 namespace {
 
-const QSize kButtonRoom(14, 6);
-const QSize kLabelRoom(2, 0);
 constexpr int kRootRole = Qt::UserRole;
 
 }  // namespace
@@ -72,32 +70,17 @@ void frmBrowseFolder::CreateControls() {
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
     txtCurrentFolder->setPalette(palette);
 
-    struct Placement {
-        QWidget* control;
-        QString caption;
-        QSize room;
-        int left, top, width, height;
-    };
-    const Placement placements[] = {
-        {lblDir, lblDir->text(), kLabelRoom, 240, 120, 975, 255},
-        {drvToDrive, QStringLiteral("/ "), kButtonRoom, 1080, 80, 3135, 315},
-        {dlbToFolder, {}, {}, 120, 600, 5775, 2340},
-        {cmdCreateFolder, cmdCreateFolder->text(), kButtonRoom, 120, 3720, 1455, 375},
-        {cmdOK, cmdOK->text(), kButtonRoom, 4440, 3120, 1455, 375},
-        {cmdCancel, cmdCancel->text(), kButtonRoom, 4440, 3600, 1455, 375},
-        {cmdDeleteFolder, cmdDeleteFolder->text(), kButtonRoom, 1800, 3720, 1455, 375},
-        {lblCurrentFolder, lblCurrentFolder->text(), kLabelRoom, 120, 3120, 1215, 255},
-        {txtCurrentFolder, QStringLiteral("0"), kButtonRoom, 120, 3360, 4095, 285},
-    };
-    Twips twips(this);
-    for (const auto& place : placements) {
-        if (place.caption.isEmpty()) continue;
-        twips.Fit(QFontMetrics(place.control->font()), place.caption, place.room, place.width,
-                  place.height);
-    }
-    for (const auto& place : placements) {
-        twips.Place(place.control, place.left, place.top, place.width, place.height);
-    }
+    const Twips twips = Twips::Layout(this, {
+                                                {lblDir, 240, 120, 975, 255},
+                                                {drvToDrive, 1080, 80, 3135, 315},
+                                                {dlbToFolder, 120, 600, 5775, 2340},
+                                                {cmdCreateFolder, 120, 3720, 1455, 375},
+                                                {cmdOK, 4440, 3120, 1455, 375},
+                                                {cmdCancel, 4440, 3600, 1455, 375},
+                                                {cmdDeleteFolder, 1800, 3720, 1455, 375},
+                                                {lblCurrentFolder, 120, 3120, 1215, 255},
+                                                {txtCurrentFolder, 120, 3360, 4095, 285},
+                                            });
     resize(twips.Pixels(6060), twips.Pixels(4170));
 
     setTabOrder(drvToDrive, dlbToFolder);

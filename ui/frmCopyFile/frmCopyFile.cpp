@@ -39,11 +39,6 @@ namespace {
 
 const QString kCaption = QStringLiteral("Quorvel V1.01  by the Quorvel project");
 
-// Room a control keeps around its caption: frame, padding and focus rectangle.
-const QSize kButtonRoom(14, 6);
-const QSize kLabelRoom(2, 0);
-const QSize kFrameRoom(24, 0);
-
 QString FromUtf8(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -180,58 +175,37 @@ void frmCopyFile::CreateControls() {
     txtSystemMessage->setAcceptDrops(false);
     txtSystemMessage->viewport()->setAcceptDrops(false);
 
-    struct Placement {
-        QWidget* control;
-        int left, top, width, height;
-    };
     // Positions in twips, relative to the frame that holds each control. A label beside
     // a box reaches up to the box.
-    const Placement placements[] = {
-        {fraDatabase, 120, 120, 4695, 735},
-        {txtMP3, 120, 240, 3495, 285},
-        {cmdBrowse, 3720, 240, 855, 285},
-        {fraToFolder, 120, 960, 4695, 735},
-        {txtToFolder, 120, 240, 3495, 285},
-        {cmdBrowseTo, 3720, 240, 855, 285},
-        {fraFileInfo, 120, 1800, 4695, 1935},
-        {label2, 120, 255, 1320, 255},
-        {txtSelectedFileSize, 1440, 240, 735, 285},
-        {label9, 2400, 255, 720, 255},
-        {txtSelectedType, 3120, 240, 1455, 285},
-        {label6, 120, 615, 1320, 255},
-        {txtSelectedBitRate, 1440, 600, 735, 285},
-        {label4, 2400, 615, 1440, 255},
-        {txtSelectedFrames, 3840, 600, 735, 285},
-        {label3, 120, 975, 1320, 255},
-        {txtSelectedDuration, 1440, 960, 735, 285},
-        {label5, 2400, 975, 1440, 255},
-        {txtSelectedSampling, 3840, 960, 735, 285},
-        {label7, 120, 1455, 1455, 255},
-        {txtSplitMinute, 1680, 1440, 495, 285},
-        {label8, 2280, 1455, 135, 255},
-        {txtSplitSecond, 2400, 1440, 495, 285},
-        {fraSplit, 120, 3840, 4695, 2295},
-        {cmdSplit, 3600, 240, 975, 285},
-        {label1, 120, 360, 1695, 255},
-        {txtSystemMessage, 120, 600, 4455, 1575},
-    };
-
-    Twips twips(this);
-    for (const auto& place : placements) {
-        const QFontMetrics metrics(place.control->font());
-        if (auto* text = qobject_cast<QLabel*>(place.control)) {
-            twips.Fit(metrics, text->text(), kLabelRoom, place.width, place.height);
-        } else if (auto* command = qobject_cast<QPushButton*>(place.control)) {
-            twips.Fit(metrics, command->text(), kButtonRoom, place.width, place.height);
-        } else if (auto* group = qobject_cast<QGroupBox*>(place.control)) {
-            twips.Fit(metrics, group->title(), kFrameRoom, place.width, place.height);
-        } else if (qobject_cast<QLineEdit*>(place.control)) {
-            twips.Fit(metrics, QStringLiteral("0"), kButtonRoom, place.width, place.height);
-        }
-    }
-    for (const auto& place : placements) {
-        twips.Place(place.control, place.left, place.top, place.width, place.height);
-    }
+    const Twips twips = Twips::Layout(this, {
+                                                {fraDatabase, 120, 120, 4695, 735},
+                                                {txtMP3, 120, 240, 3495, 285},
+                                                {cmdBrowse, 3720, 240, 855, 285},
+                                                {fraToFolder, 120, 960, 4695, 735},
+                                                {txtToFolder, 120, 240, 3495, 285},
+                                                {cmdBrowseTo, 3720, 240, 855, 285},
+                                                {fraFileInfo, 120, 1800, 4695, 1935},
+                                                {label2, 120, 255, 1320, 255},
+                                                {txtSelectedFileSize, 1440, 240, 735, 285},
+                                                {label9, 2400, 255, 720, 255},
+                                                {txtSelectedType, 3120, 240, 1455, 285},
+                                                {label6, 120, 615, 1320, 255},
+                                                {txtSelectedBitRate, 1440, 600, 735, 285},
+                                                {label4, 2400, 615, 1440, 255},
+                                                {txtSelectedFrames, 3840, 600, 735, 285},
+                                                {label3, 120, 975, 1320, 255},
+                                                {txtSelectedDuration, 1440, 960, 735, 285},
+                                                {label5, 2400, 975, 1440, 255},
+                                                {txtSelectedSampling, 3840, 960, 735, 285},
+                                                {label7, 120, 1455, 1455, 255},
+                                                {txtSplitMinute, 1680, 1440, 495, 285},
+                                                {label8, 2280, 1455, 135, 255},
+                                                {txtSplitSecond, 2400, 1440, 495, 285},
+                                                {fraSplit, 120, 3840, 4695, 2295},
+                                                {cmdSplit, 3600, 240, 975, 285},
+                                                {label1, 120, 360, 1695, 255},
+                                                {txtSystemMessage, 120, 600, 4455, 1575},
+                                            });
     client->setFixedSize(twips.Pixels(4950), twips.Pixels(6285));
 
     setTabOrder(txtMP3, cmdBrowse);

@@ -1,0 +1,58 @@
+#include "ui/Twips.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <algorithm>
+
+namespace quorvel::ui {
+namespace {
+
+// Room a control keeps around its text: frame, padding and focus rectangle.
+const QSize kButtonRoom(14, 6);
+const QSize kLabelRoom(2, 0);
+const QSize kFrameRoom(24, 0);
+
+}  // namespace
+
+Twips Twips::Layout(const QWidget* window, std::initializer_list<Placement> placements) {
+    Twips twips(window->logicalDpiX() / 1440.0);
+    for (const Placement& place : placements) twips.Fit(place);
+    for (const Placement& place : placements) {
+        place.control->setGeometry(twips.Pixels(place.left), twips.Pixels(place.top),
+                                   twips.Pixels(place.width), twips.Pixels(place.height));
+    }
+    return twips;
+}
+
+// Grows the layout so that the control's caption, with the room the control keeps
+// around it, fits the designed width and height. Boxes must at least fit a line of text;
+// word-wrapped labels and lists have no caption to fit.
+void Twips::Fit(const Placement& place) {
+    QString caption;
+    QSize room;
+    if (const auto* label = qobject_cast<const QLabel*>(place.control)) {
+        if (label->wordWrap() || label->text().isEmpty()) return;
+        caption = label->text();
+        room = kLabelRoom;
+    } else if (const auto* button = qobject_cast<const QPushButton*>(place.control)) {
+        caption = button->text();
+        room = kButtonRoom;
+    } else if (const auto* frame = qobject_cast<const QGroupBox*>(place.control)) {
+        caption = frame->title();
+        room = kFrameRoom;
+    } else if (qobject_cast<const QLineEdit*>(place.control) ||
+               qobject_cast<const QComboBox*>(place.control)) {
+        caption = QStringLiteral("0");
+        room = kButtonRoom;
+    } else {
+        return;
+    }
+    const QSize text = place.control->fontMetrics().size(Qt::TextShowMnemonic, caption) + room;
+    pixelsPerTwip_ = std::max(
+        {pixelsPerTwip_, (text.width() + 1.0) / place.width, (text.height() + 1.0) / place.height});
+}
+
+}  // namespace quorvel::ui
