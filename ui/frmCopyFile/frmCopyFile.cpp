@@ -217,6 +217,10 @@ void frmCopyFile::CreateControls() {
 
     connect(cmdBrowse, &QPushButton::clicked, this, &frmCopyFile::cmdBrowse_Click);
     connect(cmdSplit, &QPushButton::clicked, this, &frmCopyFile::cmdSplit_Click);
+    // The access key presses the button without moving the focus; moving it here lets
+    // the box being left check its text first, as a click would.
+    connect(cmdSplit, &QPushButton::pressed, this,
+            [this] { cmdSplit->setFocus(Qt::ShortcutFocusReason); });
     connect(cmdBrowseTo, &QPushButton::clicked, this, &frmCopyFile::cmdBrowseTo_Click);
 }
 
@@ -270,7 +274,9 @@ void frmCopyFile::SetText(Control control, const std::string& text) {
 }
 
 void frmCopyFile::SetFocus(Control control) {
+    // A box that keeps the focus gets no focus event: select its text here too.
     Box(control)->setFocus(Qt::OtherFocusReason);
+    Box(control)->selectAll();
 }
 
 void frmCopyFile::LogReset(const std::string& message) {
@@ -447,6 +453,7 @@ bool frmCopyFile::RefuseInput(QLineEdit* box, const std::string& message) {
     checkShowing_ = false;
     returningFocus_ = true;
     box->setFocus(Qt::OtherFocusReason);
+    box->selectAll();
     returningFocus_ = false;
     return false;
 }

@@ -1,0 +1,772 @@
+// Drives the real main window with keys and clicks, offscreen.
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyleOption>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+#include <deque>
+#include <memory>
+
+#include "platform/Dialogs.h"
+#include "ui/frmCopyFile/frmCopyFile.h"
+
+using namespace Qt::StringLiterals;
+using quorvel::ui::frmCopyFile;
+
+namespace {
+
+const QString kMinuteNumeric = u"Minute value has to be numeric"_s;
+const QString kSecondNumeric = u"Second value has to be numeric"_s;
+const QString kSecondRange = u"Valid second value range is 0 to 59"_s;
+const QString kSplitTime = u"Split time cannot be <= 0 and >= Source duration"_s;
+
+// Records every box and answers questions and the file dialog as told.
+class FakeDialogs : public quorvel::platform::Dialogs {
+  public:
+    QStringList messages;
+    QStringList questions;
+    QStringList captions;  // of every box, in order
+    std::deque<bool> answers;
+    QString chosenFile;
+    QStringList openRequests;  // "title|filter" of every file dialog
+
+    void Message(QWidget*, const QString& text, const QString& title) override {
+        messages << text;
+        captions << title;
+    }
+    bool Question(QWidget*, const QString& text, const QString& title) override {
+        questions << text;
+        captions << title;
+        if (answers.empty()) return false;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    QString OpenFileName(QWidget*, const QString& title, const QString& filter) override {
+        openRequests << title + '|' + filter;
+        return chosenFile;
+    }
+};
+
+// Answers the real message boxes as they open: notes each one and presses its OK button.
+class BoxClicker : public QObject {
+  public:
+    QStringList texts;
+    bool plain = true;  // every box so far: captioned "Quorvel", no icon, OK only
+
+    BoxClicker() {
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) return;
+            texts << box->text();
+            plain = plain && box->windowTitle() == QLatin1String("Quorvel") &&
+                    box->icon() == QMessageBox::NoIcon && box->buttons().size() == 1;
+            box->button(QMessageBox::Ok)->click();
+            // As the window manager does: the window under the closed box is active again.
+            if (QWidget* owner = box->parentWidget()) owner->activateWindow();
+        });
+        timer_.start(10);
+    }
+
+  private:
+    QTimer timer_;
+};
+
+// Frames of 417 bytes: header FF FB 90 64 (MPEG1 Layer 3, 128 kbit/s, 44100 Hz, no
+// padding, main data begin 0), then zeros. Each plays 1152 / 44100 s.
+QByteArray SyntheticMp3(int frames) {
+    return (QByteArray::fromHex("FFFB9064") + QByteArray(413, '\0')).repeated(frames);
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QString Lines(const QStringList& lines) {
+    return lines.join(QLatin1String("\r\n"));
+}
+
+QString AnalysisLog(const QString& path) {
+    return Lines({"Analysing chosen file " + path + "... Please wait for a few seconds.",
+                  "File information updated."});
+}
+
+}  // namespace
+
+class frmCopyFileTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() {
+        // The tests close and reopen the window; that is no reason to end the program here.
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+
+    void init() {
+        fake_ = FakeDialogs();
+        quorvel::platform::Dialogs::Install(&fake_);
+        temp_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(temp_->isValid());
+        window_ = frmCopyFile::Instance();
+        window_->show();
+        window_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window_));
+    }
+
+    void cleanup() {
+        delete window_;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        quorvel::platform::Dialogs::Install(nullptr);
+        temp_.reset();
+    }
+
+    void startUp() {
+        QCOMPARE(Find("txtToFolder")->text(), QDir::currentPath());
+        QCOMPARE(Find("txtSplitMinute")->text(), u"3"_s);
+        QCOMPARE(Find("txtSplitSecond")->text(), u"00"_s);
+        QCOMPARE(Fields(), u"|||||"_s);
+        QCOMPARE(Find("txtMP3")->text(), QString());
+        QCOMPARE(Log(), QString());
+        QCOMPARE(Focus(), u"txtMP3"_s);
+    }
+
+    void tabOrderSelectsWholeText() {
+        Type("txtMP3", u"some/path.mp3"_s);
+        QStringList order{Focus()};
+        for (int i = 0; i < 6; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            order << Focus();
+            if (auto* box = qobject_cast<QLineEdit*>(QApplication::focusWidget())) {
+                QCOMPARE(box->selectedText(), box->text());
+            }
+        }
+        QCOMPARE(order, QStringList({"txtMP3", "cmdBrowse", "txtToFolder", "cmdBrowseTo",
+                                     "txtSplitMinute", "txtSplitSecond", "cmdSplit"}));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(Focus(), u"txtMP3"_s);
+        QCOMPARE(Find("txtMP3")->selectedText(), u"some/path.mp3"_s);
+    }
+
+    // A layout that clips a caption or a shown value shows in these measurements.
+    void captionsFit() {
+        const auto plain = [](QString text) { return text.remove('&'); };
+        for (const auto* label : window_->findChildren<QLabel*>()) {
+            const QFontMetrics metrics = label->fontMetrics();
+            QVERIFY2(metrics.horizontalAdvance(label->text()) <= label->contentsRect().width() &&
+                         metrics.height() <= label->contentsRect().height(),
+                     qPrintable(label->objectName()));
+        }
+        for (auto* button : window_->findChildren<QPushButton*>()) {
+            QStyleOptionButton option;
+            option.initFrom(button);
+            option.text = button->text();
+            const QRect room =
+                button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+            QVERIFY2(button->fontMetrics().horizontalAdvance(plain(button->text())) <= room.width(),
+                     qPrintable(button->objectName()));
+        }
+        for (auto* frame : window_->findChildren<QGroupBox*>()) {
+            QStyleOptionGroupBox option;
+            option.initFrom(frame);
+            option.text = frame->title();
+            option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+            option.textAlignment = frame->alignment();
+            const QRect title = frame->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                               QStyle::SC_GroupBoxLabel, frame);
+            QVERIFY2(title.width() >= frame->fontMetrics().horizontalAdvance(frame->title()) &&
+                         frame->rect().contains(title),
+                     qPrintable(frame->objectName()));
+            // The controls of a frame stand inside it and below its caption.
+            for (const auto* child : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                QVERIFY2(frame->rect().contains(child->geometry()) &&
+                             child->geometry().top() > title.bottom(),
+                         qPrintable(child->objectName()));
+            }
+        }
+        // The widest values the boxes show in practice.
+        const std::pair<const char*, QString> values[] = {
+            {"txtSelectedFileSize", "999.999"}, {"txtSelectedType", "MPEG2.5 Layer 3"},
+            {"txtSelectedBitRate", "320000"},   {"txtSelectedSampling", "44100"},
+            {"txtSelectedFrames", "999999"},    {"txtSelectedDuration", "99:59"},
+            {"txtSplitMinute", "1000"},         {"txtSplitSecond", "59"},
+        };
+        for (const auto& [name, text] : values) {
+            const QLineEdit* box = Find(name);
+            const int frame = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box);
+            // QLineEdit keeps 2 pixels on each side of its text inside the frame.
+            const int room = box->contentsRect().width() - 2 * frame - 4;
+            QVERIFY2(box->fontMetrics().horizontalAdvance(text) <= room, name);
+        }
+        QMenuBar* bar = window_->menuBar();
+        for (QAction* menu : bar->actions()) {
+            QVERIFY(bar->fontMetrics().horizontalAdvance(plain(menu->text())) <=
+                    bar->actionGeometry(menu).width());
+            for (QAction* item : menu->menu()->actions()) {
+                QVERIFY(menu->menu()->fontMetrics().horizontalAdvance(plain(item->text())) <=
+                        menu->menu()->actionGeometry(item).width());
+            }
+        }
+    }
+
+    void analysisByEnter_data() {
+        QTest::addColumn<QString>("path");  // %1 stands for the temporary folder
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("fields");
+        const QString analyse = u"Please choose a source MP3 file to analyse."_s;
+        const QString none = u"|||||"_s;
+        QTest::newRow("frames") << u"%1/hundred.mp3"_s << SyntheticMp3(100) << QString()
+                                << u"0.04|MPEG1 Layer 3|128000|44100|100|0:2"_s;
+        QTest::newRow("no frames")
+            << u"%1/notes.mp3"_s << QByteArray(1000, 'x')
+            << u"File selected is not a valid MP3 file. Please select another."_s
+            << u"0.001|Unknown||||"_s;
+        QTest::newRow("empty") << QString() << QByteArray() << analyse << none;
+        QTest::newRow("blanks") << u"   "_s << QByteArray() << analyse << none;
+        QTest::newRow("missing") << u"%1/gone.mp3"_s << QByteArray()
+                                 << u"Cannot read %1/gone.mp3: No such file or directory."_s
+                                 << none;
+        QTest::newRow("folder") << u"%1"_s << QByteArray() << u"Cannot read %1: it is a folder."_s
+                                << none;
+    }
+
+    // What Enter in the source box shows; a path that names nothing readable leaves no
+    // result of the file analysed before it, and the log as that analysis left it.
+    void analysisByEnter() {
+        QFETCH(QString, path);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        QFETCH(QString, fields);
+        const QString earlier = Song(u"earlier.mp3"_s, 50);
+        Analyse(earlier);
+        path.replace("%1", temp_->path());
+        QVERIFY(bytes.isEmpty() || WriteAll(path, bytes));
+        Analyse(path);
+        const QStringList messages{message.replace("%1", temp_->path())};
+        QCOMPARE(fake_.messages, message.isEmpty() ? QStringList() : messages);
+        QCOMPARE(Fields(), fields);
+        QCOMPARE(Log(), AnalysisLog(fields == u"|||||"_s ? earlier : path));
+        QCOMPARE(Find<QPlainTextEdit>("txtSystemMessage")->toPlainText(),
+                 Log().replace("\r\n", "\n"));
+        QCOMPARE(Focus(), u"txtMP3"_s);
+        QCOMPARE(Find("txtMP3")->text(), path);
+        if (!message.isEmpty()) QCOMPARE(Find("txtMP3")->selectedText(), path);
+    }
+
+    void fileDialog() {
+        const QString path = Song(u"chosen.mp3"_s, 100);
+        const QString request = u"Open MP3 file|MPEG Audio Files (*.MP3)"_s;
+
+        fake_.chosenFile = path;
+        QTest::mouseClick(Find<QPushButton>("cmdBrowse"), Qt::LeftButton);
+        QCOMPARE(fake_.openRequests, QStringList{request});
+        QCOMPARE(Find("txtMP3")->text(), path);
+        QCOMPARE(Log(), AnalysisLog(path));
+        QCOMPARE(Fields(), u"0.04|MPEG1 Layer 3|128000|44100|100|0:2"_s);
+
+        // The menu runs the same choice, and the same file is analysed again.
+        QVERIFY(WriteAll(path, SyntheticMp3(50)));
+        Find<QAction>("mnuOpen")->trigger();
+        QCOMPARE(fake_.openRequests, QStringList({request, request}));
+        QCOMPARE(Fields(), u"0.02|MPEG1 Layer 3|128000|44100|50|0:1"_s);
+
+        // Cancel, or a name of blanks only, changes nothing but the focus.
+        for (const QString& answer : {QString(), u"  "_s}) {
+            QTest::mouseClick(Find("txtToFolder"), Qt::LeftButton);
+            fake_.chosenFile = answer;
+            Find<QAction>("mnuOpen")->trigger();
+            QCOMPARE(Focus(), u"txtMP3"_s);
+            QCOMPARE(Find("txtMP3")->text(), path);
+            QCOMPARE(Log(), AnalysisLog(path));
+            QCOMPARE(Fields(), u"0.02|MPEG1 Layer 3|128000|44100|50|0:1"_s);
+        }
+        QCOMPARE(fake_.messages, QStringList());
+    }
+
+    void dropOneFile() {
+        const QString path = Song(u"dropped.mp3"_s, 100);
+        const QUrl file = QUrl::fromLocalFile(path);
+        const auto drop = [this](const QList<QUrl>& urls, const QString& text = {}) {
+            QMimeData data;
+            if (!urls.isEmpty()) data.setUrls(urls);
+            if (!text.isEmpty()) data.setText(text);
+            QDragEnterEvent enter({20, 20}, Qt::CopyAction, &data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(window_, &enter);
+            QDropEvent dropped(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(window_, &dropped);
+            return enter.isAccepted();
+        };
+        QVERIFY(!drop({file, file}));
+        QVERIFY(!drop({}, path));
+        QVERIFY(!drop({QUrl::fromLocalFile(temp_->path())}));
+        QCOMPARE(Find("txtMP3")->text(), QString());
+        QCOMPARE(Log(), QString());
+        QVERIFY(drop({file}));
+        QCOMPARE(Find("txtMP3")->text(), path);
+        QCOMPARE(Log(), AnalysisLog(path));
+        QCOMPARE(Fields(), u"0.04|MPEG1 Layer 3|128000|44100|100|0:2"_s);
+    }
+
+    void splitRefusals_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("minute");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("focus");
+        const QString song = u"%1/song.mp3"_s;
+        const auto row = [](const char* name, const QString& source, const QString& folder,
+                            const char* minute, const char* second, const QString& message,
+                            const char* focus) {
+            QTest::newRow(name) << source << folder << QString(minute) << QString(second) << message
+                                << QString(focus);
+        };
+        row("blank source and folder", u"  "_s, {}, "0", "2",
+            u"Please choose a source MP3 file to split."_s, "txtMP3");
+        row("blank folder", song, u"  "_s, "0", "2",
+            u"Please enter/choose the destination folder."_s, "txtToFolder");
+        row("missing folder", song, u"%1/nowhere"_s, "0", "2",
+            u"Please create destination folder."_s, "txtToFolder");
+        row("folder is a file", song, song, "0", "2",
+            u"Cannot write to %1/song.mp3: it is a file, not a folder."_s, "txtToFolder");
+        row("missing source", u"%1/gone.mp3"_s, u"%1"_s, "0", "2", u"Source MP3 file not found"_s,
+            "cmdSplit");
+        row("source is a folder", u"%1"_s, u"%1"_s, "0", "2", u"Source MP3 file not found"_s,
+            "cmdSplit");
+        row("zero", song, u"%1"_s, "0", "00", kSplitTime, "txtSplitSecond");
+        row("at the duration", song, u"%1"_s, "0", "5", kSplitTime, "txtSplitSecond");
+        row("start-up time", song, u"%1"_s, "3", "00", kSplitTime, "txtSplitSecond");
+        row("beyond 32 bits", song, u"%1"_s, "99999999", "0", kSplitTime, "txtSplitSecond");
+    }
+
+    // Each refusal names the field to correct and leaves the log and the disk as they were.
+    void splitRefusals() {
+        QFETCH(QString, source);
+        QFETCH(QString, folder);
+        QFETCH(QString, minute);
+        QFETCH(QString, second);
+        QFETCH(QString, message);
+        QFETCH(QString, focus);
+        const QString song = Song(u"song.mp3"_s);
+        PrepareSplit(song, minute, second);
+        QCOMPARE(Find("txtSelectedDuration")->text(), u"0:5"_s);
+        Find("txtMP3")->setText(source.replace("%1", temp_->path()));
+        Find("txtToFolder")->setText(folder.replace("%1", temp_->path()));
+        ClickSplit();
+        Settle();
+        QCOMPARE(fake_.messages, QStringList{QString(message).replace("%1", temp_->path())});
+        QCOMPARE(fake_.captions, QStringList{"Quorvel"});
+        QCOMPARE(Focus(), focus);
+        QCOMPARE(Log(), AnalysisLog(song));
+        QCOMPARE(QDir(temp_->path()).entryList(QDir::Files), QStringList{"song.mp3"});
+    }
+
+    // The whole run from the window on a name with a non-ASCII letter and a blank.
+    void completeSplitReplaceAndDecline() {
+        const QString source = Temp(u"chanson é.mp3"_s);
+        const QByteArray bytes = SyntheticMp3(200);
+        QVERIFY(WriteAll(source, bytes));
+        PrepareSplit(source, u"0"_s, u"2"_s);
+        const QString first = Temp(u"chanson é1.mp3"_s);
+        const QString second = Temp(u"chanson é2.mp3"_s);
+        // Frame 77 is the first to start at or after 2 s (77 * 1152 / 44100 = 2.011).
+        const QStringList found{"Finding safe point to split file...",
+                                "Found safe position to split at byte 32109 (frame 77)",
+                                "Beginning to split files now."};
+        const QStringList summary{
+            "==========================================", "Source file size      : 83400 bytes.",
+            "Total bytes written : 83400 bytes.",
+            "==========================================", "MP3 splitting completed."};
+        const auto outputsAreTheSourceCut = [&] {
+            return ReadAll(first) == bytes.left(32109) && ReadAll(second) == bytes.mid(32109);
+        };
+
+        ClickSplit();
+        QCOMPARE(fake_.messages, QStringList());
+        QCOMPARE(Log(), Lines(found + QStringList{"Writing to " + first, "Writing to " + second} +
+                              summary));
+        QVERIFY(outputsAreTheSourceCut());
+
+        fake_.answers = {true, true};
+        ClickSplit();
+        const QString exists = u"Output file %1 already exists. Do you want to replace?"_s;
+        QCOMPARE(fake_.questions, QStringList({exists.arg(first), exists.arg(second)}));
+        QCOMPARE(Log(), Lines(found +
+                              QStringList{"Deleting file " + first, "Writing to " + first,
+                                          "Deleting file " + second, "Writing to " + second} +
+                              summary));
+        QVERIFY(outputsAreTheSourceCut());
+
+        // Declining keeps what is on disk: at the first question both older outputs, at the
+        // second the older second output.
+        QVERIFY(WriteAll(first, "old first") && WriteAll(second, "old second"));
+        fake_.questions.clear();
+        fake_.answers = {false};
+        ClickSplit();
+        QCOMPARE(fake_.questions, QStringList{exists.arg(first)});
+        QCOMPARE(Log(), Lines(found + QStringList{"Aborting split file now."}));
+        QCOMPARE(ReadAll(first), QByteArray("old first"));
+        QCOMPARE(ReadAll(second), QByteArray("old second"));
+
+        fake_.answers = {true, false};
+        ClickSplit();
+        QCOMPARE(Log(), Lines(found + QStringList{"Deleting file " + first, "Writing to " + first,
+                                                  "Aborting split file now."}));
+        QCOMPARE(ReadAll(first), bytes.left(32109));
+        QCOMPARE(ReadAll(second), QByteArray("old second"));
+        QCOMPARE(fake_.messages, QStringList());
+    }
+
+    // A lame file whose split frame borrows main data from the frame before it.
+    void splitFixtureWithAddedFrame() {
+        const QString source = QStringLiteral(QUORVEL_FIXTURES "/cbr128.mp3");
+        const QByteArray bytes = ReadAll(source);
+        PrepareSplit(source, u"0"_s, u"2"_s);
+        QCOMPARE(Fields(), u"0.07|MPEG1 Layer 3|128000|44100|175|0:4"_s);
+        ClickSplit();
+        QCOMPARE(fake_.messages, QStringList());
+
+        const QStringList log = Log().split(u"\r\n"_s);
+        QCOMPARE(log.size(), 11);
+        QVERIFY(log[1].startsWith(u"Found safe position to split at byte "_s));
+        QVERIFY(log[8].startsWith(u"(added 1 new frame of "_s));
+        const qsizetype at = log[1].section(' ', 7, 7).toLongLong();
+        const qsizetype length = log[8].section(' ', 5, 5).toLongLong();
+        QVERIFY((bytes[at + 1] & 1) == 1);  // no CRC: main data begin in bytes 4 and 5
+        const int borrowed = (quint8(bytes[at + 4]) << 1) | (quint8(bytes[at + 5]) >> 7);
+        QVERIFY(borrowed > 0);
+        const QString first = temp_->path() + "/cbr1281.mp3";
+        const QString second = temp_->path() + "/cbr1282.mp3";
+        const QString total = QString::number(bytes.size() + length);
+        QCOMPARE(Log(),
+                 Lines({"Finding safe point to split file...", log[1],
+                        "Beginning to split files now.", "Writing to " + first,
+                        "Writing to " + second, "==========================================",
+                        "Source file size      : " + QString::number(bytes.size()) + " bytes.",
+                        "Total bytes written : " + total + " bytes.", log[8],
+                        "==========================================", "MP3 splitting completed."}));
+
+        QByteArray expectedFirst = bytes.left(at);
+        expectedFirst.replace(at - borrowed, borrowed, QByteArray(borrowed, '\0'));
+        QCOMPARE(ReadAll(first), expectedFirst);
+        // The frame before the split frame, cleared of its own main data (stereo side
+        // information: 32 bytes), then the source from the split frame on.
+        QByteArray frame = bytes.mid(at - length, length);
+        frame[4] = 0;
+        frame[5] = char(frame[5] ^ 0x80);
+        for (qsizetype i = 32 + 3; i < length - borrowed; ++i) frame[i] = 0;
+        QCOMPARE(ReadAll(second), frame + bytes.mid(at));
+    }
+
+    // The run's last act scrolls the log; refusals before the time check do not.
+    void logScrolledAtRunEnd() {
+        const QString source = Song(u"song.mp3"_s);
+        PrepareSplit(source, u"0"_s, u"2"_s);
+        QScrollBar* bar = Find<QPlainTextEdit>("txtSystemMessage")->verticalScrollBar();
+        QCOMPARE(bar->value(), 0);
+        ClickSplit();
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), std::min(10, bar->maximum()));
+
+        bar->setValue(0);
+        Find("txtSplitSecond")->setText(u"00"_s);
+        ClickSplit();
+        QCOMPARE(fake_.messages.size(), 1);
+        QCOMPARE(bar->value(), std::min(10, bar->maximum()));
+
+        bar->setValue(0);
+        Find("txtToFolder")->setText(QString());
+        ClickSplit();
+        QCOMPARE(fake_.messages.size(), 2);
+        QCOMPARE(bar->value(), 0);
+    }
+
+    void timeChecks_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        for (const char* text : {"0", "5", "05", "59", ".5", "+5"}) {
+            QTest::addRow("second %s", text) << "txtSplitSecond" << text << QString();
+        }
+        for (const char* text : {"60", "059", "7.5", "-1"}) {
+            QTest::addRow("second %s", text) << "txtSplitSecond" << text << kSecondRange;
+        }
+        for (const char* text : {"", "  ", "1:30"}) {
+            QTest::addRow("second '%s'", text) << "txtSplitSecond" << text << kSecondNumeric;
+        }
+        for (const char* text : {"-2", "2.5", "1000"}) {
+            QTest::addRow("minute %s", text) << "txtSplitMinute" << text << QString();
+        }
+        for (const char* text : {"", "abc"}) {
+            QTest::addRow("minute '%s'", text) << "txtSplitMinute" << text << kMinuteNumeric;
+        }
+    }
+
+    // Leaving the box by Tab and by a click elsewhere; a refused text stays, selected.
+    void timeChecks() {
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        QLineEdit* edit = Find(qPrintable(box));
+        for (const bool byMouse : {false, true}) {
+            Type(qPrintable(box), text);
+            fake_.messages.clear();
+            if (byMouse) {
+                QTest::mouseClick(Find("txtToFolder"), Qt::LeftButton);
+            } else {
+                QTest::keyClick(edit, Qt::Key_Tab);
+            }
+            Settle();
+            if (message.isEmpty()) {
+                QCOMPARE(fake_.messages, QStringList());
+                QVERIFY(Focus() != box);
+            } else {
+                QCOMPARE(fake_.messages, QStringList{message});
+                QCOMPARE(Focus(), box);
+                QCOMPARE(edit->text(), text);
+                QCOMPARE(edit->selectedText(), text);
+            }
+        }
+    }
+
+    // Both time boxes hold bad values: each user action earns one message, of the box left.
+    void twoBadBoxesNeverChain() {
+        Find("txtSplitSecond")->setText(u"75"_s);
+        Type("txtSplitMinute", u"abc"_s);
+        const QString minute = kMinuteNumeric, second = kSecondRange;
+
+        QTest::keyClick(Find("txtSplitMinute"), Qt::Key_Tab);
+        Settle();
+        QCOMPARE(fake_.messages, QStringList{minute});
+        QCOMPARE(Focus(), u"txtSplitMinute"_s);
+
+        QTest::mouseClick(Find("txtSplitSecond"), Qt::LeftButton);
+        Settle();
+        QCOMPARE(fake_.messages, QStringList({minute, minute}));
+        QCOMPARE(Focus(), u"txtSplitMinute"_s);
+
+        // From the second box back to the minute box, the other way round.
+        Find("txtSplitMinute")->setText(u"1"_s);
+        QTest::keyClick(Find("txtSplitMinute"), Qt::Key_Tab);
+        Settle();
+        Find("txtSplitMinute")->setText(u"abc"_s);
+        QTest::keyClick(Find("txtSplitSecond"), Qt::Key_Backtab, Qt::ShiftModifier);
+        Settle();
+        QCOMPARE(fake_.messages, QStringList({minute, minute, second}));
+        QCOMPARE(Focus(), u"txtSplitSecond"_s);
+        QCOMPARE(Find("txtSplitSecond")->selectedText(), u"75"_s);
+    }
+
+    // A press of the split command while the second box holds 75 checks the box instead.
+    void splitCommandChecksTheBoxFirst() {
+        const QString source = Song(u"song.mp3"_s);
+        PrepareSplit(source, u"0"_s, u"2"_s);
+        auto* split = Find<QPushButton>("cmdSplit");
+        const QStringList refused{kSecondRange};
+
+        Type("txtSplitSecond", u"75"_s);
+        QTest::mouseClick(split, Qt::LeftButton);
+        Settle();
+        QCOMPARE(fake_.messages, refused);
+        QCOMPARE(Focus(), u"txtSplitSecond"_s);
+
+        // The same with the check running between press and release, as for a person.
+        fake_.messages.clear();
+        QTest::mousePress(split, Qt::LeftButton);
+        Settle();
+        QTest::mouseRelease(split, Qt::LeftButton);
+        Settle();
+        QCOMPARE(fake_.messages, refused);
+        QCOMPARE(Focus(), u"txtSplitSecond"_s);
+        QCOMPARE(Log(), AnalysisLog(source));
+
+        fake_.messages.clear();
+        QTest::keyClick(window_, Qt::Key_S, Qt::AltModifier);
+        QTest::qWait(300);
+        QCOMPARE(fake_.messages, refused);
+        QCOMPARE(Focus(), u"txtSplitSecond"_s);
+        QCOMPARE(Log(), AnalysisLog(source));
+
+        // With a time the box accepts, the access key runs the split.
+        fake_.messages.clear();
+        Type("txtSplitSecond", u"2"_s);
+        QTest::keyClick(window_, Qt::Key_S, Qt::AltModifier);
+        QTest::qWait(300);
+        QCOMPARE(fake_.messages, QStringList());
+        QVERIFY(Log().endsWith(u"\r\nMP3 splitting completed."_s));
+    }
+
+    // Another window taking the activation, a menu or a focus event of the window's own
+    // activation is no leaving of the box.
+    void noCheckWithoutUserFocusChange() {
+        Type("txtSplitSecond", u"75"_s);
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        Settle();
+        window_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window_));
+        Settle();
+        QCOMPARE(Focus(), u"txtSplitSecond"_s);
+
+        auto* menu = window_->findChild<QMenu*>(u"mnuFile"_s);
+        menu->popup(window_->mapToGlobal(QPoint(10, 10)));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QTest::keyClick(menu, Qt::Key_Escape);
+        Settle();
+
+        QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+        QCoreApplication::sendEvent(Find("txtSplitSecond"), &out);
+        Settle();
+        QCOMPARE(fake_.messages, QStringList());
+
+        QTest::keyClick(Find("txtSplitSecond"), Qt::Key_Tab);
+        Settle();
+        QCOMPARE(fake_.messages, QStringList{kSecondRange});
+    }
+
+    // The boxes as a person sees them: real, modal, taking the activation while they show.
+    void realMessageBoxes() {
+        quorvel::platform::Dialogs::Install(nullptr);
+        BoxClicker clicker;
+        const QString minute = kMinuteNumeric, second = kSecondRange;
+        Type("txtSplitMinute", u"abc"_s);
+        Find("txtSplitSecond")->setText(u"75"_s);
+
+        QTest::keyClick(Find("txtSplitMinute"), Qt::Key_Tab);
+        QTest::qWait(200);
+        QCOMPARE(clicker.texts, QStringList{minute});
+        QCOMPARE(Focus(), u"txtSplitMinute"_s);
+        QCOMPARE(Find("txtSplitMinute")->selectedText(), u"abc"_s);
+
+        Type("txtSplitMinute", u"1"_s);
+        QTest::keyClick(Find("txtSplitMinute"), Qt::Key_Tab);
+        QTest::qWait(200);
+        ClickSplit();
+        QTest::qWait(200);
+        QCOMPARE(clicker.texts, QStringList({minute, second}));
+        QCOMPARE(Focus(), u"txtSplitSecond"_s);
+        QCOMPARE(Find("txtSplitSecond")->selectedText(), u"75"_s);
+        QCOMPARE(Log(), QString());
+        QVERIFY(clicker.plain);
+    }
+
+    void exitAndHelp() {
+        Find<QAction>("mnuHowTo")->trigger();
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        const auto help = std::find_if(windows.begin(), windows.end(), [](QWidget* window) {
+            return window->isVisible() && qobject_cast<QTextBrowser*>(window);
+        });
+        QVERIFY(help != windows.end());
+        QVERIFY(qobject_cast<QTextBrowser*>(*help)->document()->toPlainText().contains("Quorvel"));
+
+        // Exit while a time box holds a refused value: the window goes without a word.
+        Type("txtSplitMinute", u"7"_s);
+        Find("txtSplitSecond")->setText(u"75"_s);
+        QTest::mouseClick(Find("txtSplitSecond"), Qt::LeftButton);
+        Find<QAction>("mnuExit")->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(window_.isNull());
+        QCOMPARE(fake_.messages, QStringList());
+
+        window_ = frmCopyFile::Instance();
+        QCOMPARE(Find("txtSplitMinute")->text(), u"3"_s);
+    }
+
+  private:
+    template <typename T = QLineEdit>
+    T* Find(const char* name) const {
+        T* control = window_->findChild<T*>(QLatin1String(name));
+        Q_ASSERT(control);
+        return control;
+    }
+    QString Log() const { return QString::fromStdString(window_->LogText()); }
+    QString Focus() const {
+        return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+    }
+    QString Temp(const QString& name) const { return temp_->filePath(name); }
+    void Settle() { QTest::qWait(50); }
+    void ClickSplit() { QTest::mouseClick(Find<QPushButton>("cmdSplit"), Qt::LeftButton); }
+    // A synthetic MP3 in the temporary folder.
+    QString Song(const QString& name, int frames = 200) const {
+        const QString path = Temp(name);
+        if (!WriteAll(path, SyntheticMp3(frames))) qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+    QString Fields() const {
+        QStringList texts;
+        for (const char* name :
+             {"txtSelectedFileSize", "txtSelectedType", "txtSelectedBitRate", "txtSelectedSampling",
+              "txtSelectedFrames", "txtSelectedDuration"}) {
+            texts << Find(name)->text();
+        }
+        return texts.join('|');
+    }
+
+    // Clicks into the box, selects what it holds and types over it.
+    void Type(const char* box, const QString& text) {
+        QLineEdit* edit = Find(box);
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        for (const QChar letter : text) {
+            // QTest maps ASCII letters to keys; any other letter goes in as key text.
+            if (letter.unicode() < 0x80) {
+                QTest::keyClick(edit, letter.toLatin1());
+            } else {
+                QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(letter),
+                                    Qt::NoModifier);
+            }
+        }
+        QCOMPARE(edit->text(), text);
+    }
+
+    void Analyse(const QString& path) {
+        Type("txtMP3", path);
+        QTest::keyClick(Find("txtMP3"), Qt::Key_Return);
+    }
+
+    void PrepareSplit(const QString& source, const QString& minute, const QString& second) {
+        Analyse(source);
+        Type("txtToFolder", temp_->path());
+        Type("txtSplitMinute", minute);
+        Type("txtSplitSecond", second);
+        QTest::mouseClick(Find("txtMP3"), Qt::LeftButton);
+        Settle();
+    }
+
+    QPointer<frmCopyFile> window_;
+    FakeDialogs fake_;
+    std::unique_ptr<QTemporaryDir> temp_;
+};
+
+QTEST_MAIN(frmCopyFileTest)
+#include "frmCopyFileTest.moc"
