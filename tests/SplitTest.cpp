@@ -16,6 +16,7 @@
 
 #include "FakeWindow.h"
 #include "engine/Numbers.h"
+#include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
 
 namespace quorvel {
@@ -432,6 +433,60 @@ TEST_F(SplitRun, DecliningTheSecondReplacementKeepsTheNewFirstOutput) {
     EXPECT_EQ(ReadFile(first), Slice(source, 0, kAt));
     EXPECT_EQ(ReadFile(second), Old("old second"));
     EXPECT_EQ(temp.Names(), (std::set<std::string>{"song.mp3", "song1.mp3", "song2.mp3"}));
+}
+
+}  // namespace
+}  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+// Offsets past what 32 bits hold: 2.5 GiB of zeros (a hole, so it costs no disk) before
+// 120 frames. In memory when it can be, as the first output is written out in full.
+TEST(LargeSource, AnalysesAndSplitsPastTwoGibibytes) {
+    const fs::path folder =
+        fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+    std::string pattern = (folder / "quorvel-large-XXXXXX").string();
+    const std::string path = ::mkdtemp(pattern.data());
+    struct Cleanup {
+        std::string path;
+        ~Cleanup() { fs::remove_all(path); }
+    } cleanup{path};
+    const std::int64_t hole = 5LL << 29;
+    Bytes frames = Stream(120);
+    SetBackPointer(frames, 39, 120);
+    const std::string mp3 = path + "/large.mp3";
+    {
+        std::ofstream out(mp3, std::ios::binary);
+        out.seekp(hole);
+        out.write(reinterpret_cast<const char*>(frames.data()), std::streamsize(frames.size()));
+    }
+
+    FakeWindow window;
+    FileInformation info;
+    Fill(window, mp3, path, "0", "1", "");
+    ASSERT_EQ(AnalyseSourceFile(window, info), AnalysisOutcome::FramesFound);
+    EXPECT_EQ(window.Text(Control::txtSelectedFrames), "120");
+    EXPECT_EQ(window.Text(Control::txtSelectedFileSize), "2560.048");
+
+    ASSERT_EQ(SplitFile(window, info), SplitOutcome::Completed);
+    const std::int64_t at = hole + 39 * 418;
+    EXPECT_NE(window.log.find("split at byte " + std::to_string(at) + " (frame 39)"),
+              std::string::npos);
+    const std::int64_t total = hole + std::int64_t(frames.size()) + 418;
+    EXPECT_NE(window.log.find("Total bytes written : " + std::to_string(total) + " bytes."),
+              std::string::npos);
+    EXPECT_EQ(std::int64_t(fs::file_size(path + "/large1.mp3")), at);
+    Bytes added = Slice(frames, 38 * 418, 39 * 418);
+    RewriteAddedFrame(added, 32, 120);
+    EXPECT_EQ(ReadFile(path + "/large2.mp3"), added + Slice(frames, 39 * 418, frames.size()));
+    std::ifstream first(path + "/large1.mp3", std::ios::binary);
+    first.seekg(at - 418);
+    Bytes tail(418);
+    first.read(reinterpret_cast<char*>(tail.data()), 418);
+    Bytes expected = Slice(frames, 38 * 418, 39 * 418);
+    std::fill(expected.end() - 120, expected.end(), 0);
+    EXPECT_EQ(tail, expected);
 }
 
 }  // namespace
