@@ -14,19 +14,7 @@ runs=10
 
 [[ -x "$cli" ]] || { echo "quorvel-cli not found at $cli" >&2; exit 2; }
 
-need=()
-command -v hyperfine >/dev/null || need+=(hyperfine)
-command -v mp3splt >/dev/null || need+=(mp3splt)
-command -v lame >/dev/null || need+=(lame)
-[[ -x /usr/bin/time ]] || need+=(time)
-if ((${#need[@]})); then
-    if ((EUID != 0)); then
-        echo "missing packages: ${need[*]} (run as root to install them)" >&2
-        exit 2
-    fi
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
-fi
+"$root/scripts/need-packages.sh" hyperfine mp3splt lame time
 
 mkdir -p "$work"
 if [[ ! -f "$big" ]]; then

@@ -9,15 +9,7 @@ duration="${1:-60}"
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 out="$root/build-fuzz"
 
-need=()
-command -v clang++-14 >/dev/null || need+=(clang-14)
-[[ -n "$(compgen -G '/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a')" ]] ||
-    need+=(libclang-rt-14-dev)
-command -v lame >/dev/null || need+=(lame)
-if ((${#need[@]})); then
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
-fi
+"$root/scripts/need-packages.sh" clang-14 libclang-rt-14-dev lame
 
 mkdir -p "$out/corpus"
 clang++-14 -std=c++20 -O1 -g -Wall -Wextra \

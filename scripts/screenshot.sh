@@ -15,16 +15,7 @@ cd "$(dirname "$0")/.."
 program=$(realpath "${3:-build/quorvel}")
 [ -x "$program" ] || { echo "$program is not built" >&2; exit 1; }
 
-missing=()
-for tool in xvfb-run:xvfb import:imagemagick xdotool:xdotool; do
-    command -v "${tool%%:*}" >/dev/null || missing+=("${tool##*:}")
-done
-if ((${#missing[@]})); then
-    sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}"
-fi
+scripts/need-packages.sh xvfb imagemagick xdotool
 
 export QUORVEL_SHOT_PROGRAM=$program QUORVEL_SHOT_MP3=$mp3 QUORVEL_SHOT_PNG=$png
 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" bash -c '

@@ -11,14 +11,7 @@ fail() {
     exit 1
 }
 
-tools=()
-command -v desktop-file-validate >/dev/null || tools+=(desktop-file-utils)
-command -v dpkg-shlibdeps >/dev/null || tools+=(dpkg-dev)
-command -v file >/dev/null || tools+=(file)
-if ((${#tools[@]})); then
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${tools[@]}"
-fi
+"$source/scripts/need-packages.sh" desktop-file-utils dpkg-dev file
 
 cmake --build "$build" --target quorvel quorvel-cli
 rm -f "$build"/quorvel_*.deb
