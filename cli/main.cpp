@@ -12,6 +12,7 @@
 
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
+#include "platform/FileSystem.h"
 
 namespace {
 
@@ -106,6 +107,7 @@ int Split(std::vector<std::string> arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    quorvel::platform::IgnoreFileSizeSignal();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.size() == 2 && arguments[0] == "info") return Info(arguments[1]);
     if (!arguments.empty() && arguments[0] == "split") {

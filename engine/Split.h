@@ -38,8 +38,6 @@ struct OutputPiece {
 
 using OutputPlan = std::vector<OutputPiece>;
 
-std::int64_t PlannedSize(const OutputPlan& plan);
-
 // Everything before the split frame, its last SplitMainDataBegin bytes zeroed: the
 // second output carries them in the added frame.
 OutputPlan PlanFirstOutput(const SplitPoint& point);

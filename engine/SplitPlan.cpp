@@ -33,12 +33,6 @@ SplitPoint FindSafeSplitPoint(ByteSource& source, std::int32_t splitSeconds,
     return point;
 }
 
-std::int64_t PlannedSize(const OutputPlan& plan) {
-    std::int64_t size = 0;
-    for (const auto& piece : plan) size += piece.Length;
-    return size;
-}
-
 OutputPlan PlanFirstOutput(const SplitPoint& point) {
     const std::int64_t borrowed = std::max<std::int32_t>(point.SplitMainDataBegin, 0);
     OutputPlan plan{{0, point.SplitPosition - borrowed, {}}};

@@ -140,7 +140,6 @@ std::vector<std::uint8_t> Materialise(const OutputPlan& plan, std::span<const st
         out.insert(out.end(), src.begin() + piece.SourceOffset,
                    src.begin() + piece.SourceOffset + piece.Length);
     }
-    Check(static_cast<std::int64_t>(out.size()) == PlannedSize(plan));
     return out;
 }
 
@@ -206,7 +205,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const OutputPlan secondPlan = PlanSecondOutput(point, source);
     Check(Materialise(secondPlan, src) == second);
-    Check(PlannedSize(firstPlan) == sp);
-    Check(sp + PlannedSize(secondPlan) == (m < 1 ? length : length + f));
     return 0;
 }

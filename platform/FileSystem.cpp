@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,20 +69,32 @@ std::optional<std::string> CreateFolder(const std::string& path) {
     return std::nullopt;
 }
 
-bool HoldsOrdinaryFiles(const std::string& folder) {
+// Every entry directly in a folder; a folder that cannot be read, or stops being
+// readable, simply yields what was read.
+template <typename Visit>
+void VisitEntries(const std::string& folder, Visit&& visit) {
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        if (OrdinaryFileExists(entry.path().string())) return true;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        if (!visit(it->path().string())) return;
     }
-    return false;
+}
+
+bool HoldsOrdinaryFiles(const std::string& folder) {
+    bool found = false;
+    VisitEntries(folder, [&](const std::string& entry) {
+        found = OrdinaryFileExists(entry);
+        return !found;
+    });
+    return found;
 }
 
 std::vector<std::string> EntriesOf(const std::string& folder) {
     std::vector<std::string> entries;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        entries.push_back(entry.path().string());
-    }
+    VisitEntries(folder, [&](const std::string& entry) {
+        entries.push_back(entry);
+        return true;
+    });
     return entries;
 }
 
@@ -154,11 +167,13 @@ void OutputFile::CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t 
         const ssize_t n = ::copy_file_range(source.Descriptor(), &from, fd_, nullptr,
                                             static_cast<std::size_t>(length), 0);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
-                      errno == EBADF)) {
-            break;  // no kernel-side copy between these files: copy through a buffer
+        // A full disk or a size limit is the output's; anything else (no kernel-side copy
+        // between these files, or a read error) goes through the buffer below, which tells
+        // a failed read from a failed write.
+        if (n < 0 && (errno == ENOSPC || errno == EFBIG || errno == EDQUOT)) {
+            throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
         }
-        if (n < 0) throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
+        if (n < 0) break;
         if (n == 0) {
             throw FileError(FileError::Operation::Read, source.Path(), kSourceChanged);
         }
@@ -184,6 +199,10 @@ void OutputFile::Commit() {
         throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
     }
     tempPath_.clear();
+}
+
+void IgnoreFileSizeSignal() {
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 std::optional<std::string> DeleteToTrash(const std::string& path) {

@@ -78,6 +78,10 @@ class OutputFile {
     int fd_ = -1;
 };
 
+// Past a file-size limit the system ends a process that writes on; ignoring that signal
+// turns it into a write error, which the program reports like a full disk.
+void IgnoreFileSizeSignal();
+
 // Moves a file or folder into the desktop trash, or removes it for good where no trash
 // can take it. Returns the reason when neither worked.
 std::optional<std::string> DeleteToTrash(const std::string& path);

@@ -9,8 +9,9 @@ namespace quorvel::platform {
 void ShowHelp(QWidget* owner) {
     static QPointer<QTextBrowser> viewer;
     if (!viewer) {
-        viewer = new QTextBrowser(owner);
-        viewer->setWindowFlag(Qt::Window);
+        // A window of its own, usable while the owner is disabled, closed with it.
+        viewer = new QTextBrowser;
+        QObject::connect(owner, &QObject::destroyed, viewer, &QWidget::close);
         viewer->setAttribute(Qt::WA_DeleteOnClose);
         viewer->setWindowTitle(QStringLiteral("Quorvel Help"));
         viewer->setOpenExternalLinks(true);

@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <filesystem>
@@ -38,8 +40,9 @@ class Cli : public testing::Test {
     }
     void TearDown() override { fs::remove_all(folder); }
 
-    // Runs quorvel-cli with no input, as from a script, and collects what it printed.
-    Result Run(std::vector<std::string> arguments) {
+    // Runs quorvel-cli with no input, as from a script, and collects what it printed;
+    // with the system's own handling of a file-size limit, which by default ends it.
+    Result Run(std::vector<std::string> arguments, rlim_t fileSizeLimit = RLIM_INFINITY) {
         const std::string out = folder + "/.stdout", err = folder + "/.stderr";
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -52,9 +55,23 @@ class Cli : public testing::Test {
         std::vector<char*> argv;
         for (auto& argument : arguments) argv.push_back(argument.data());
         argv.push_back(nullptr);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGXFSZ);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        rlimit before{};
+        ::getrlimit(RLIMIT_FSIZE, &before);
+        const rlimit limited{fileSizeLimit, before.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limited);  // inherited by the child
         pid_t pid = 0;
         Result result;
-        const int spawned = posix_spawn(&pid, QUORVEL_CLI, &actions, nullptr, argv.data(), environ);
+        const int spawned =
+            posix_spawn(&pid, QUORVEL_CLI, &actions, &attributes, argv.data(), environ);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
         EXPECT_EQ(spawned, 0);
         int status = 0;
@@ -139,3 +156,14 @@ TEST_F(Cli, SplitPrintsTheLogAndTellsTheOutcomeByItsExitCode) {
 }
 
 }  // namespace
+
+// Past a file-size limit the split reports the output it could not write and leaves no
+// part of it behind, instead of being ended by the system.
+TEST_F(Cli, SplitPastAFileSizeLimitSaysWhy) {
+    const Result limited = Run({"split", source, "0", "2", folder}, 20000);
+    EXPECT_EQ(limited.exitCode, 3);
+    EXPECT_EQ(limited.err, "Cannot write " + folder + "/song1.mp3: File too large.\n");
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        EXPECT_EQ(entry.path().filename(), "song.mp3");
+    }
+}

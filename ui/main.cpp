@@ -1,8 +1,10 @@
 #include <QApplication>
 
+#include "platform/FileSystem.h"
 #include "ui/frmCopyFile/frmCopyFile.h"
 
 int main(int argc, char** argv) {
+    quorvel::platform::IgnoreFileSizeSignal();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));

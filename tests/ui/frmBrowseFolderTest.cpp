@@ -309,6 +309,9 @@ void frmBrowseFolderTest::closing() {
     QVERIFY(!window_->isEnabled());
     QTest::mouseClick(window_->findChild<QPushButton*>("cmdBrowse"), Qt::LeftButton);
     QCOMPARE(fake_.fileDialogs, 0);
+    // Nor can it be closed: the browser hands its folder back to it.
+    QVERIFY(!window_->close());
+    QVERIFY(window_->isVisible());
 
     if (how.isEmpty()) {
         browser_->close();
@@ -491,6 +494,10 @@ void frmBrowseFolderTest::deleteOpenFolderAndAncestor() {
 void frmBrowseFolderTest::driveNotReady() {
     QComboBox* drives = Find<QComboBox>("drvToDrive");
     ClickEntry(In("Music/Rock"));
+    // Picking the drive already shown changes nothing.
+    emit drives->activated(drives->currentIndex());
+    QCOMPARE(List()->Path(), music_);
+    QCOMPARE(Text(), In("Music/Rock/"));
     // A root that is gone, then a volume that is not ready: one message each.
     QTest::keyClick(drives, Qt::Key_End);
     QCOMPARE(drives->currentData().toString(), In("gone"));

@@ -126,6 +126,10 @@ class frmCopyFileTest : public QObject {
     void initTestCase() {
         // The tests close and reopen the window; that is no reason to end the program here.
         QApplication::setQuitOnLastWindowClosed(false);
+        // Replaced outputs go to the trash: a home of its own keeps them out of the user's.
+        QVERIFY(home_.isValid());
+        qputenv("HOME", home_.path().toUtf8());
+        qputenv("XDG_DATA_HOME", (home_.path() + "/.local/share").toUtf8());
     }
 
     void init() {
@@ -622,6 +626,26 @@ class frmCopyFileTest : public QObject {
         QVERIFY(Log().endsWith(u"\r\nMP3 splitting completed."_s));
     }
 
+    // The browse commands, by click or access key, act only once the box being left
+    // accepts its text.
+    void browseCommandsCheckTheBoxFirst() {
+        Type("txtSplitMinute", u"abc"_s);
+        QTest::keyClick(window_, Qt::Key_B, Qt::AltModifier);
+        QTest::qWait(300);
+        QTest::mouseClick(Find<QPushButton>("cmdBrowseTo"), Qt::LeftButton);
+        Settle();
+        QCOMPARE(fake_.messages, QStringList(2, kMinuteNumeric));
+        QCOMPARE(fake_.openRequests, QStringList());
+        QVERIFY(window_->isEnabled());
+        QCOMPARE(Focus(), u"txtSplitMinute"_s);
+
+        Type("txtSplitMinute", u"4"_s);
+        QTest::keyClick(window_, Qt::Key_B, Qt::AltModifier);
+        QTest::qWait(300);
+        QCOMPARE(fake_.openRequests.size(), 1);
+        QCOMPARE(fake_.messages.size(), 2);
+    }
+
     // Another window taking the activation, a menu or a focus event of the window's own
     // activation is no leaving of the box.
     void noCheckWithoutUserFocusChange() {
@@ -642,8 +666,10 @@ class frmCopyFileTest : public QObject {
         QTest::keyClick(menu, Qt::Key_Escape);
         Settle();
 
-        QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
-        QCoreApplication::sendEvent(Find("txtSplitSecond"), &out);
+        for (const auto reason : {Qt::ActiveWindowFocusReason, Qt::MenuBarFocusReason}) {
+            QFocusEvent out(QEvent::FocusOut, reason);
+            QCoreApplication::sendEvent(Find("txtSplitSecond"), &out);
+        }
         Settle();
         QCOMPARE(fake_.messages, QStringList());
 
@@ -691,9 +717,11 @@ class frmCopyFileTest : public QObject {
         Type("txtSplitMinute", u"7"_s);
         Find("txtSplitSecond")->setText(u"75"_s);
         QTest::mouseClick(Find("txtSplitSecond"), Qt::LeftButton);
+        const QPointer<QWidget> viewer = *help;
         Find<QAction>("mnuExit")->trigger();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(window_.isNull());
+        QVERIFY(viewer.isNull() || !viewer->isVisible());  // the help goes with the window
         QCOMPARE(fake_.messages, QStringList());
 
         window_ = frmCopyFile::Instance();
@@ -713,6 +741,7 @@ class frmCopyFileTest : public QObject {
     }
     QString Temp(const QString& name) const { return temp_->filePath(name); }
     void Settle() { QTest::qWait(50); }
+    QTemporaryDir home_;
     void ClickSplit() { QTest::mouseClick(Find<QPushButton>("cmdSplit"), Qt::LeftButton); }
     // A synthetic MP3 in the temporary folder.
     QString Song(const QString& name, int frames = 200) const {

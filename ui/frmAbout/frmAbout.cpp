@@ -30,9 +30,10 @@ struct Line {
     int x1, y1, x2, y2, width;
     QColor color;
 };
+// The white line is drawn first, so that the grey one stays whole where they touch.
 const Line kSeparator[] = {
-    {90, 1845, 5654, 1845, 1, QColor(128, 128, 128)},
     {105, 1860, 5654, 1860, 2, QColor(255, 255, 255)},
+    {90, 1845, 5654, 1845, 1, QColor(128, 128, 128)},
 };
 
 }  // namespace

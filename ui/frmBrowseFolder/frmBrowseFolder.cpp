@@ -90,7 +90,12 @@ void frmBrowseFolder::CreateControls() {
     setTabOrder(cmdCancel, cmdDeleteFolder);
     setTabOrder(cmdDeleteFolder, txtCurrentFolder);
 
-    connect(drvToDrive, &QComboBox::activated, this, &frmBrowseFolder::drvToDrive_Change);
+    // Change comes only when the user picks another drive than the one shown.
+    connect(drvToDrive, &QComboBox::activated, this, [this](int index) {
+        if (index == shownDrive_) return;
+        shownDrive_ = index;
+        drvToDrive_Change();
+    });
     connect(dlbToFolder, &FolderList::Change, this, &frmBrowseFolder::dlbToFolder_Change);
     connect(dlbToFolder, &FolderList::Click, this, &frmBrowseFolder::dlbToFolder_Click);
     connect(cmdOK, &QPushButton::clicked, this, &frmBrowseFolder::cmdOK_Click);
@@ -108,6 +113,7 @@ void frmBrowseFolder::FillDrives() {
         drvToDrive->addItem(shown, volume.RootPath);
         if (volume.RootPath == current) drvToDrive->setCurrentIndex(drvToDrive->count() - 1);
     }
+    shownDrive_ = drvToDrive->currentIndex();
 }
 
 void frmBrowseFolder::closeEvent(QCloseEvent* event) {

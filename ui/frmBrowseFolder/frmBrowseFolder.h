@@ -50,6 +50,7 @@ class frmBrowseFolder : public QWidget {
     QPushButton* cmdDeleteFolder;
     QLabel* lblCurrentFolder;
     QLineEdit* txtCurrentFolder;
+    int shownDrive_ = -1;
 
     static QPointer<frmBrowseFolder> instance_;
 };

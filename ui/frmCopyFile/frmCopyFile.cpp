@@ -1,6 +1,7 @@
 #include "ui/frmCopyFile/frmCopyFile.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -46,7 +47,8 @@ QString FromUtf8(const std::string& text) {
 // Focus that comes and goes with the window's activation, a menu or a popup is not the
 // user moving between boxes: such changes run no focus handler.
 bool IsUserFocusChange(Qt::FocusReason reason) {
-    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+           reason != Qt::MenuBarFocusReason;
 }
 
 // The one local file of a drop, or the empty text when the drop is anything else.
@@ -215,13 +217,15 @@ void frmCopyFile::CreateControls() {
     setTabOrder(txtSplitMinute, txtSplitSecond);
     setTabOrder(txtSplitSecond, cmdSplit);
 
+    for (QPushButton* command : {cmdBrowse, cmdBrowseTo, cmdSplit}) {
+        // The access key presses a button without moving the focus; moving it here lets
+        // the box being left check its text first, as a click would.
+        connect(command, &QPushButton::pressed, this,
+                [command] { command->setFocus(Qt::ShortcutFocusReason); });
+    }
     connect(cmdBrowse, &QPushButton::clicked, this, &frmCopyFile::cmdBrowse_Click);
-    connect(cmdSplit, &QPushButton::clicked, this, &frmCopyFile::cmdSplit_Click);
-    // The access key presses the button without moving the focus; moving it here lets
-    // the box being left check its text first, as a click would.
-    connect(cmdSplit, &QPushButton::pressed, this,
-            [this] { cmdSplit->setFocus(Qt::ShortcutFocusReason); });
     connect(cmdBrowseTo, &QPushButton::clicked, this, &frmCopyFile::cmdBrowseTo_Click);
+    connect(cmdSplit, &QPushButton::clicked, this, &frmCopyFile::cmdSplit_Click);
 }
 
 void frmCopyFile::CreateMenus() {
@@ -344,6 +348,16 @@ bool frmCopyFile::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
+void frmCopyFile::closeEvent(QCloseEvent* event) {
+    // While the folder browser is open this window takes no input, its close box
+    // included: the browser hands its folder back to it.
+    if (isEnabled()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
 void frmCopyFile::dragEnterEvent(QDragEnterEvent* event) {
     if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
@@ -356,7 +370,7 @@ void frmCopyFile::dropEvent(QDropEvent* event) {
 }
 
 void frmCopyFile::cmdBrowse_Click() {
-    ChooseSourceFile();
+    if (ButtonMayAct(cmdBrowse)) ChooseSourceFile();
 }
 
 void frmCopyFile::mnuOpen_Click() {
@@ -380,13 +394,11 @@ void frmCopyFile::mnuAbout_Click() {
 }
 
 void frmCopyFile::cmdSplit_Click() {
-    // A press that reaches the button only after a time box refused its text (and took
-    // the focus back) does not start a split.
-    if (checkShowing_ || !RunPendingCheck() || focusWidget() != cmdSplit) return;
-    SplitFile(*this, info_);
+    if (ButtonMayAct(cmdSplit)) SplitFile(*this, info_);
 }
 
 void frmCopyFile::cmdBrowseTo_Click() {
+    if (!ButtonMayAct(cmdBrowseTo)) return;
     // The browser has no owner; disabling this window makes it act as a modal dialog
     // until it closes, which enables this window again.
     frmBrowseFolder* browser = frmBrowseFolder::Instance();
@@ -439,6 +451,12 @@ void frmCopyFile::ChooseSourceFile() {
 void frmCopyFile::AnalyseChosenFile(const QString& path) {
     txtMP3->setText(path);
     AnalyseSourceFile(*this, info_);
+}
+
+bool frmCopyFile::ButtonMayAct(QPushButton* command) {
+    // A press that reaches the button only after a time box refused its text (and took
+    // the focus back) does nothing.
+    return !checkShowing_ && RunPendingCheck() && focusWidget() == command;
 }
 
 bool frmCopyFile::RunPendingCheck() {

@@ -43,6 +43,7 @@ class frmCopyFile : public QMainWindow, public MainWindow {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -72,6 +73,8 @@ class frmCopyFile : public QMainWindow, public MainWindow {
     // A time box's check runs once the focus has settled elsewhere, or at once when the
     // split command is pressed. Returns false when the box refused its text.
     bool RunPendingCheck();
+    // Whether a pressed command may act: not while a box's check is showing or refuses.
+    bool ButtonMayAct(QPushButton* command);
     bool RefuseInput(QLineEdit* box, const std::string& message);
 
     QGroupBox* fraDatabase;
