@@ -204,6 +204,16 @@ void frmAboutTest::texts() {
              qPrintable(description));
     QVERIFY(Text(about, "lblDisclaimer").contains(QLatin1String("\"AS IS\"")));
     QVERIFY(!about->findChild<QLabel*>(QStringLiteral("picIcon"))->pixmap().isNull());
+
+    // The etched separator between description and disclaimer: grey over white.
+    const QImage picture = about->grab().toImage();
+    const int x = picture.width() / 2;
+    int grey = -1;
+    for (int y = 0; y + 1 < picture.height() && grey < 0; ++y) {
+        if (picture.pixelColor(x, y) == QColor(128, 128, 128)) grey = y;
+    }
+    QVERIFY(grey >= 0);
+    QCOMPARE(picture.pixelColor(x, grey + 1), QColor(Qt::white));
 }
 
 void frmAboutTest::keyboard() {
