@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
+
 extern char** environ;
 
 namespace {
@@ -33,12 +35,9 @@ struct Result {
 class Cli : public testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "quorvel-cli-XXXXXX").string();
-        folder = ::mkdtemp(pattern.data());
         source = folder + "/song.mp3";
         fs::copy_file(std::string(QUORVEL_FIXTURES) + "/cbr128.mp3", source);
     }
-    void TearDown() override { fs::remove_all(folder); }
 
     // Runs quorvel-cli with no input, as from a script, and collects what it printed;
     // with the system's own handling of a file-size limit, which by default ends it.
@@ -85,7 +84,9 @@ class Cli : public testing::Test {
         return result;
     }
 
-    std::string folder, source;
+    quorvel::test::TempFolder temp;
+    const std::string folder = temp.path;
+    std::string source;
 };
 
 TEST_F(Cli, InfoPrintsTheSixFieldsOrSaysWhyNot) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "FakeWindow.h"
+#include "TestFiles.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
 
@@ -23,12 +24,8 @@ namespace quorvel {
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
+using test::Bytes;
+using test::ReadFile;
 
 void WriteFile(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
@@ -51,8 +48,6 @@ class MeddlingWindow : public test::FakeWindow {
 class SplitFailures : public testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "quorvel-fail-XXXXXX").string();
-        folder = ::mkdtemp(pattern.data());
         source = folder + "/song.mp3";
         fs::copy_file(std::string(QUORVEL_FIXTURES) + "/cbr128.mp3", source);
         original = ReadFile(source);
@@ -68,7 +63,6 @@ class SplitFailures : public testing::Test {
         point = FindSafeSplitPoint(memory, 2, scratch);
         ASSERT_GT(point.SplitMainDataBegin, 0);
     }
-    void TearDown() override { fs::remove_all(folder); }
 
     // The run failed with `message`, told both in a box and in the log.
     void ExpectFailure(const std::string& message) {
@@ -83,7 +77,9 @@ class SplitFailures : public testing::Test {
         }
     }
 
-    std::string folder, source;
+    test::TempFolder temp;
+    const std::string folder = temp.path;
+    std::string source;
     Bytes original;
     SplitPoint point;
     MeddlingWindow window;

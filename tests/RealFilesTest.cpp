@@ -18,14 +18,18 @@
 #include <vector>
 
 #include "FakeWindow.h"
+#include "TestFiles.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
 
 namespace quorvel {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
 using test::FakeWindow;
+using test::ReadFile;
+using test::Slice;
+using test::TempFolder;
 
 struct Fixture {
     const char* name;
@@ -54,26 +58,6 @@ void PrintTo(const Fixture& fixture, std::ostream* out) {
 std::string FixturePath(const Fixture& fixture) {
     return std::string(QUORVEL_FIXTURES) + "/" + fixture.name + ".mp3";
 }
-
-Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-Bytes Slice(const Bytes& bytes, std::int64_t from, std::int64_t to) {
-    return Bytes(bytes.begin() + from, bytes.begin() + to);
-}
-
-class TempFolder {
-  public:
-    TempFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "quorvel-real-XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
-    }
-    ~TempFolder() { std::filesystem::remove_all(path); }
-    std::string path;
-};
 
 // The number of audio frames that lame wrote into the Info (or Xing) frame, which
 // opens the stream and is itself a frame of the chain.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "FakeWindow.h"
+#include "TestFiles.h"
 #include "engine/FrameChain.h"
 #include "engine/Numbers.h"
 #include "engine/SourceAnalysis.h"
@@ -18,32 +19,12 @@
 namespace quorvel {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
+using test::TempFolder;
+using test::operator+;
 using test::FakeWindow;
 
 constexpr double kFrame44100 = 0.026122448979591838;
-
-class TempFolder {
-  public:
-    TempFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "quorvel-analysis-XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
-    }
-    ~TempFolder() { std::filesystem::remove_all(path); }
-    std::string Write(const std::string& name, const Bytes& bytes) const {
-        const std::string file = path + "/" + name;
-        std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        return file;
-    }
-    std::string path;
-};
-
-Bytes operator+(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 // `count` frames of `length` bytes: the 4 header bytes, then zeros.
 Bytes Frames(int count, Bytes header = {0xFF, 0xFB, 0x90, 0x64}, std::size_t length = 417) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "FakeWindow.h"
+#include "TestFiles.h"
 #include "engine/Numbers.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
@@ -23,45 +24,12 @@ namespace quorvel {
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
+using test::ReadFile;
+using test::Slice;
+using test::TempFolder;
+using test::operator+;
 using test::FakeWindow;
-
-class TempFolder {
-  public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "quorvel-split-XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
-    }
-    ~TempFolder() { fs::remove_all(path); }
-    std::string Write(const std::string& name, const Bytes& bytes) const {
-        const std::string file = path + "/" + name;
-        std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        return file;
-    }
-    std::set<std::string> Names() const {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path)) {
-            names.insert(entry.path().filename().string());
-        }
-        return names;
-    }
-    std::string path;
-};
-
-Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to) {
-    return Bytes(bytes.begin() + std::ptrdiff_t(from), bytes.begin() + std::ptrdiff_t(to));
-}
-
-Bytes operator+(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 // MPEG 1 frames at 44100 Hz and 128 kbit/s (417 bytes, 418 padded), byte 1 0xFB without
 // CRC or 0xFA with one. Payload bytes are never 0 or 0xFF, so zeroing shows and no
@@ -450,12 +418,8 @@ TEST(LargeSource, AnalysesAndSplitsPastTwoGibibytes) {
     };
     const fs::path folder = roomy("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
     if (!roomy(folder)) GTEST_SKIP() << "no room for a 2.5 GiB output";
-    std::string pattern = (folder / "quorvel-large-XXXXXX").string();
-    const std::string path = ::mkdtemp(pattern.data());
-    struct Cleanup {
-        std::string path;
-        ~Cleanup() { fs::remove_all(path); }
-    } cleanup{path};
+    const TempFolder temp(folder);
+    const std::string& path = temp.path;
     const std::int64_t hole = 5LL << 29;
     Bytes frames = Stream(120);
     SetBackPointer(frames, 39, 120);

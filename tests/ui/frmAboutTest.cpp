@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "FakeDialogs.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
 #include "ui/frmAbout/frmAbout.h"
@@ -35,15 +36,7 @@ const QStringList kFirstLookup{QString::fromStdString(kToolKey)};
 const QStringList kBothLookups = kFirstLookup + QStringList{QString::fromStdString(kLocationKey)};
 const QString kUnavailable = QStringLiteral("System Information Is Unavailable At This Time");
 
-class FakeDialogs : public Dialogs {
-  public:
-    QStringList messages;
-    QStringList titles;
-    void Message(QWidget*, const QString& text, const QString& title) override {
-        messages << text;
-        titles << title;
-    }
-};
+using quorvel::test::FakeDialogs;
 
 // Values by key and name; notes every key asked for and every key left open.
 class FakeRegistry : public Registry {

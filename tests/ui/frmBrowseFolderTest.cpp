@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 
+#include "FakeDialogs.h"
 #include "platform/Dialogs.h"
 #include "platform/Volumes.h"
 #include "ui/frmBrowseFolder/FolderList.h"
@@ -29,42 +30,7 @@ using quorvel::ui::frmCopyFile;
 
 namespace {
 
-// Records every box and answers questions and input boxes as told; Cancel when untold.
-class FakeDialogs : public quorvel::platform::Dialogs {
-  public:
-    QStringList messages;
-    QStringList questions;
-    QStringList titles;  // the caption of every message box and question, in order
-    QStringList inputs;  // "title|prompt" of every input box
-    std::deque<bool> answers;
-    std::deque<QString> names;
-    int fileDialogs = 0;
-
-    void Message(QWidget*, const QString& text, const QString& title) override {
-        messages << text;
-        titles << title;
-    }
-    bool Question(QWidget*, const QString& text, const QString& title) override {
-        questions << text;
-        titles << title;
-        if (answers.empty()) return false;
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    QString OpenFileName(QWidget*, const QString&, const QString&) override {
-        ++fileDialogs;
-        return {};
-    }
-    QString InputText(QWidget*, const QString& prompt, const QString& title,
-                      const QString&) override {
-        inputs << title + '|' + prompt;
-        if (names.empty()) return {};
-        const QString name = names.front();
-        names.pop_front();
-        return name;
-    }
-};
+using quorvel::test::FakeDialogs;
 
 bool MakeFile(const QString& path) {
     QFile file(path);
@@ -308,7 +274,7 @@ void frmBrowseFolderTest::closing() {
     // While the browser is open, the main window takes no clicks.
     QVERIFY(!window_->isEnabled());
     QTest::mouseClick(window_->findChild<QPushButton*>("cmdBrowse"), Qt::LeftButton);
-    QCOMPARE(fake_.fileDialogs, 0);
+    QCOMPARE(fake_.openRequests.size(), 0);
     // Nor can it be closed: the browser hands its folder back to it.
     QVERIFY(!window_->close());
     QVERIFY(window_->isVisible());

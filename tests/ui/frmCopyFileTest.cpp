@@ -27,6 +27,7 @@
 #include <deque>
 #include <memory>
 
+#include "FakeDialogs.h"
 #include "platform/Dialogs.h"
 #include "ui/frmCopyFile/frmCopyFile.h"
 
@@ -40,33 +41,7 @@ const QString kSecondNumeric = u"Second value has to be numeric"_s;
 const QString kSecondRange = u"Valid second value range is 0 to 59"_s;
 const QString kSplitTime = u"Split time cannot be <= 0 and >= Source duration"_s;
 
-// Records every box and answers questions and the file dialog as told.
-class FakeDialogs : public quorvel::platform::Dialogs {
-  public:
-    QStringList messages;
-    QStringList questions;
-    QStringList captions;  // of every box, in order
-    std::deque<bool> answers;
-    QString chosenFile;
-    QStringList openRequests;  // "title|filter" of every file dialog
-
-    void Message(QWidget*, const QString& text, const QString& title) override {
-        messages << text;
-        captions << title;
-    }
-    bool Question(QWidget*, const QString& text, const QString& title) override {
-        questions << text;
-        captions << title;
-        if (answers.empty()) return false;
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    QString OpenFileName(QWidget*, const QString& title, const QString& filter) override {
-        openRequests << title + '|' + filter;
-        return chosenFile;
-    }
-};
+using quorvel::test::FakeDialogs;
 
 // Answers the real message boxes as they open: notes each one and presses its OK button.
 class BoxClicker : public QObject {
@@ -385,7 +360,7 @@ class frmCopyFileTest : public QObject {
         ClickSplit();
         Settle();
         QCOMPARE(fake_.messages, QStringList{QString(message).replace("%1", temp_->path())});
-        QCOMPARE(fake_.captions, QStringList{"Quorvel"});
+        QCOMPARE(fake_.titles, QStringList{"Quorvel"});
         QCOMPARE(Focus(), focus);
         QCOMPARE(Log(), AnalysisLog(song));
         QCOMPARE(QDir(temp_->path()).entryList(QDir::Files), QStringList{"song.mp3"});

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+
+#include "platform/Dialogs.h"
+
+namespace quorvel::test {
+
+// Records every box and dialog and answers them as told; untold, a question is
+// cancelled and the file dialog and the input box give nothing.
+class FakeDialogs : public platform::Dialogs {
+  public:
+    QStringList messages;
+    QStringList questions;
+    QStringList titles;        // of every message box and question, in order
+    QStringList openRequests;  // "title|filter" of every file dialog
+    QStringList inputs;        // "title|prompt" of every input box
+    std::deque<bool> answers;
+    QString chosenFile;
+    std::deque<QString> names;
+
+    void Message(QWidget*, const QString& text, const QString& title) override {
+        messages << text;
+        titles << title;
+    }
+    bool Question(QWidget*, const QString& text, const QString& title) override {
+        questions << text;
+        titles << title;
+        if (answers.empty()) return false;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    QString OpenFileName(QWidget*, const QString& title, const QString& filter) override {
+        openRequests << title + '|' + filter;
+        return chosenFile;
+    }
+    QString InputText(QWidget*, const QString& prompt, const QString& title,
+                      const QString&) override {
+        inputs << title + '|' + prompt;
+        if (names.empty()) return {};
+        const QString name = names.front();
+        names.pop_front();
+        return name;
+    }
+};
+
+}  // namespace quorvel::test
