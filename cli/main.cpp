@@ -12,13 +12,13 @@
 
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
-#include "platform/FileSystem.h"
+#include "platform/LocalFileSystem.h"
 
 namespace {
 
 using quorvel::Control;
 
-class TerminalWindow : public quorvel::MainWindow {
+class TerminalForm : public quorvel::SplitForm {
   public:
     bool echoLog = true;
     bool replace = false;
@@ -65,11 +65,12 @@ int Usage() {
 }
 
 int Info(const std::string& file) {
-    TerminalWindow window;
+    TerminalForm window;
     window.echoLog = false;
     window.SetText(Control::txtMP3, file);
+    quorvel::platform::LocalFileSystem files;
     quorvel::FileInformation info;
-    const auto outcome = quorvel::AnalyseSourceFile(window, info);
+    const auto outcome = quorvel::AnalyseSourceFile(window, files, info);
     if (outcome == quorvel::AnalysisOutcome::Unreadable) return 2;
     const std::pair<const char*, Control> lines[] = {
         {"size", Control::txtSelectedFileSize},   {"type", Control::txtSelectedType},
@@ -83,7 +84,7 @@ int Info(const std::string& file) {
 }
 
 int Split(std::vector<std::string> arguments) {
-    TerminalWindow window;
+    TerminalForm window;
     std::erase_if(arguments, [&](const std::string& argument) {
         return argument == "--replace" && (window.replace = true);
     });
@@ -92,9 +93,10 @@ int Split(std::vector<std::string> arguments) {
     window.SetText(Control::txtSplitMinute, arguments[1]);
     window.SetText(Control::txtSplitSecond, arguments[2]);
     window.SetText(Control::txtToFolder, arguments.size() == 4 ? arguments[3] : ".");
+    quorvel::platform::LocalFileSystem files;
     quorvel::FileInformation info;
-    quorvel::AnalyseSourceFile(window, info);
-    switch (quorvel::SplitFile(window, info)) {
+    quorvel::AnalyseSourceFile(window, files, info);
+    switch (quorvel::SplitFile(window, files, info)) {
         case quorvel::SplitOutcome::Completed:
             return 0;
         case quorvel::SplitOutcome::Refused:

@@ -54,7 +54,6 @@ constexpr std::int32_t kSamplingMpeg25[3] = {11025, 12000, 8000};
 constexpr std::uint8_t kSyncMask = 0xE0;     // byte 1, bits 7-5: last 3 sync bits
 constexpr std::uint8_t kVersionMask = 0x18;  // byte 1, bits 4-3
 constexpr std::uint8_t kLayerMask = 0x06;    // byte 1, bits 2-1
-constexpr std::uint8_t kNoCrcBit = 0x01;     // byte 1, bit 0: 1 = no CRC follows
 constexpr std::uint8_t kMpeg1Bit = 0x08;     // byte 1, bit 3: set for MPEG 1 only
 constexpr std::uint8_t kPaddingBit = 0x02;   // byte 2, bit 1
 constexpr std::uint8_t kChannelMask = 0xC0;  // byte 3, bits 7-6: 11 = single channel
@@ -139,7 +138,7 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
 
     // The back pointer opens the side information, after the CRC when there is one: 9 bits
     // in MPEG 1, 8 in MPEG 2 and 2.5, where the bit after it is a private bit.
-    const std::size_t pointerAt = (bytes[1] & kNoCrcBit) ? 4 : 6;
+    const std::size_t pointerAt = SideInfoStart(bytes[1]);
     frame.MainDataBegin = version == 0
                               ? 2 * bytes[pointerAt] + ((bytes[pointerAt + 1] & 0x80) ? 1 : 0)
                               : bytes[pointerAt];

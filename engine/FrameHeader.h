@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace quorvel {
@@ -32,6 +33,13 @@ struct FrameValues {
 // rejecting step keep their new values: version first, then layer, bit rate, sampling
 // rate. The analysis shows whatever the last call left, so this order matters.
 bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameValues& frame);
+
+// Where the side information starts, counted from the header's first byte: after the
+// 4-byte header, and after the 2-byte CRC when the protection bit (byte 1, bit 0) is 0.
+// The back pointer opens it.
+inline std::size_t SideInfoStart(std::uint8_t headerByte1) {
+    return (headerByte1 & 0x01) ? 4 : 6;
+}
 
 // The letters T, A, G that open an ID3 version 1 tag.
 inline bool IsTagMarker(const HeaderBytes& bytes) {

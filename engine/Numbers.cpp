@@ -6,6 +6,13 @@
 #include <system_error>
 
 namespace quorvel {
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+}  // namespace
 
 std::string FormatNumber(double value, std::string_view decimalSeparator) {
     char buffer[64];
@@ -40,6 +47,30 @@ std::string_view TrimBlanks(std::string_view text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+bool IsNumericText(std::string_view text) {
+    std::size_t at = 0;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+    bool digits = false;
+    bool point = false;
+    for (; at < text.size(); ++at) {
+        if (IsDigit(text[at])) {
+            digits = true;
+        } else if (text[at] == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!digits) return false;
+    if (at < text.size() && (text[at] == 'E' || text[at] == 'e')) {
+        ++at;
+        if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+        if (at == text.size() || !IsDigit(text[at])) return false;
+        while (at < text.size() && IsDigit(text[at])) ++at;
+    }
+    return at == text.size();
+}
+
 double ReadNumber(std::string_view text) {
     std::string packed;
     for (const char c : text) {
@@ -47,9 +78,7 @@ double ReadNumber(std::string_view text) {
     }
 
     std::size_t at = 0;
-    const auto isDigit = [&](std::size_t i) {
-        return i < packed.size() && packed[i] >= '0' && packed[i] <= '9';
-    };
+    const auto isDigit = [&](std::size_t i) { return i < packed.size() && IsDigit(packed[i]); };
     bool negative = false;
     if (at < packed.size() && (packed[at] == '+' || packed[at] == '-')) {
         negative = packed[at] == '-';

@@ -17,6 +17,16 @@ std::string FormatMegabytes(std::int64_t bytes, std::string_view decimalSeparato
 // Whole minutes, ":", whole remaining seconds, never rounded up (299.98 s is 4:59).
 std::string FormatDuration(double seconds);
 
+// The program reads numbers in two grammars, as its users meet them. A time box that is
+// left must hold a number and nothing else (IsNumericText); the split command then reads
+// the value from the start of each text and ignores what follows (ReadNumber), so a box
+// that was never left still gives a value.
+
+// A decimal number and nothing else: an optional sign, digits with at most one ".",
+// an optional exponent (E, an optional sign, digits). Blanks around it are the
+// caller's to trim; the empty text is not numeric.
+bool IsNumericText(std::string_view text);
+
 // The value of the number that starts a text: blanks, tabs and line feeds anywhere are
 // skipped, then an optional sign, digits with at most one ".", and an optional exponent
 // (E or D, a sign, digits). Reading stops at the first other character; a text that

@@ -2,8 +2,9 @@
 
 #include <cstdint>
 
+#include "engine/FileSystem.h"
 #include "engine/FrameChain.h"
-#include "engine/MainWindow.h"
+#include "engine/SplitForm.h"
 
 namespace quorvel {
 
@@ -15,6 +16,6 @@ enum class AnalysisOutcome {
 
 // Measures and scans the file named by txtMP3 and fills the File Information fields,
 // reporting the start and the end in the message log.
-AnalysisOutcome AnalyseSourceFile(MainWindow& window, FileInformation& info);
+AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInformation& info);
 
 }  // namespace quorvel

@@ -2,57 +2,16 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
-#include <string>
-#include <string_view>
-#include <vector>
 
-#include "engine/ByteSource.h"
+#include "engine/FileSystem.h"
 #include "engine/FrameHeader.h"
-#include "engine/MainWindow.h"
+#include "engine/SplitForm.h"
 
 namespace quorvel {
 
-// Checks the split request in the window's fields in order, showing the refusal of the
+// Checks the split request in the form's fields in order, showing the refusal of the
 // first check that fails. Returns the split time in whole seconds when all pass.
-std::optional<std::int32_t> ValidateSplitRequest(MainWindow& window);
-
-// Where to cut: the first frame that starts at or after the split time and borrows no
-// more main data than the frame before it can hold. SplitPosition 0 means none.
-struct SplitPoint {
-    std::int64_t SplitPosition = 0;
-    std::int64_t FramesBeforeSplit = 0;
-    std::int16_t PrevFrameLength = 0;
-    std::int16_t PrevSideInfoSize = 0;
-    std::int32_t SplitMainDataBegin = 0;
-};
-
-SplitPoint FindSafeSplitPoint(ByteSource& source, std::int32_t splitSeconds, FileInformation& info);
-
-// One piece of an output: a byte range of the source, or bytes of its own.
-struct OutputPiece {
-    std::int64_t SourceOffset = 0;
-    std::int64_t Length = 0;
-    std::vector<std::uint8_t> Bytes;  // used instead of the source range when not empty
-};
-
-using OutputPlan = std::vector<OutputPiece>;
-
-// Everything before the split frame, its last SplitMainDataBegin bytes zeroed: the
-// second output carries them in the added frame.
-OutputPlan PlanFirstOutput(const SplitPoint& point);
-
-// The split frame and the rest, preceded by the rewritten copy of the frame before it
-// when the split frame borrows main data.
-OutputPlan PlanSecondOutput(const SplitPoint& point, ByteSource& source);
-
-// Turns the frame before the split frame into one that carries only the borrowed main
-// data: its back pointer cleared and its own main data zeroed.
-void RewriteAddedFrame(std::span<std::uint8_t> frame, std::int16_t sideInfoSize,
-                       std::int32_t mainDataBegin);
-
-// The source file's name without its folder and its last extension.
-std::string BaseName(std::string_view sourcePath);
+std::optional<std::int32_t> ValidateSplitRequest(SplitForm& form, const FileSystem& files);
 
 enum class SplitOutcome {
     Refused,         // a check of the request failed
@@ -63,6 +22,6 @@ enum class SplitOutcome {
 };
 
 // The whole split command: validation, search, both outputs, the report.
-SplitOutcome SplitFile(MainWindow& window, FileInformation& info);
+SplitOutcome SplitFile(SplitForm& form, FileSystem& files, FileInformation& info);
 
 }  // namespace quorvel

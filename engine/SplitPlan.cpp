@@ -3,7 +3,7 @@
 
 #include "engine/FrameChain.h"
 #include "engine/Numbers.h"
-#include "engine/Split.h"
+#include "engine/SplitPlan.h"
 
 namespace quorvel {
 
@@ -59,11 +59,10 @@ OutputPlan PlanSecondOutput(const SplitPoint& point, ByteSource& source) {
 
 void RewriteAddedFrame(std::span<std::uint8_t> frame, std::int16_t sideInfoSize,
                        std::int32_t mainDataBegin) {
-    const bool noCrc = frame[1] & 0x01;
-    const std::size_t pointerAt = noCrc ? 4 : 6;
+    const std::size_t pointerAt = SideInfoStart(frame[1]);
     // The frame's own main data, from the last side-information byte on, is silence;
     // only its last mainDataBegin bytes, the split frame's borrowed data, are kept.
-    const std::int64_t zeroFrom = sideInfoSize + (noCrc ? 3 : 5);
+    const std::int64_t zeroFrom = static_cast<std::int64_t>(pointerAt) + sideInfoSize - 1;
     frame[pointerAt] = 0;
     frame[pointerAt + 1] ^= 0x80;
     const std::int64_t zeroTo = static_cast<std::int64_t>(frame.size()) - mainDataBegin - 1;

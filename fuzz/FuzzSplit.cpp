@@ -11,8 +11,7 @@
 #include "engine/ByteSource.h"
 #include "engine/FrameChain.h"
 #include "engine/FrameHeader.h"
-#include "engine/SourceAnalysis.h"
-#include "engine/Split.h"
+#include "engine/SplitPlan.h"
 
 using namespace quorvel;
 

@@ -15,13 +15,18 @@
 #include <string>
 #include <vector>
 
-#include "FakeWindow.h"
+#include "FakeForm.h"
 #include "TestFiles.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
+#include "engine/SplitPlan.h"
+#include "platform/LocalFileSystem.h"
 
 namespace quorvel {
 namespace {
+
+// The files of this computer, as the window and the companion reach them.
+platform::LocalFileSystem files;
 
 namespace fs = std::filesystem;
 using test::Bytes;
@@ -33,13 +38,13 @@ void WriteFile(const std::string& path, const std::string& text) {
 
 // A window that runs a step of the test's own at the n-th repaint of the log, to
 // change the file system while the engine is at work.
-class MeddlingWindow : public test::FakeWindow {
+class MeddlingWindow : public test::FakeForm {
   public:
     int meddleAtRepaint = 0;
     std::function<void()> meddle;
 
     void LogRepaint() override {
-        FakeWindow::LogRepaint();
+        FakeForm::LogRepaint();
         if (repaints == meddleAtRepaint) meddle();
     }
 };
@@ -55,7 +60,7 @@ class SplitFailures : public testing::Test {
         window.texts[Control::txtToFolder] = folder;
         window.texts[Control::txtSplitMinute] = "0";
         window.texts[Control::txtSplitSecond] = "2";
-        ASSERT_EQ(AnalyseSourceFile(window, info), AnalysisOutcome::FramesFound);
+        ASSERT_EQ(AnalyseSourceFile(window, files, info), AnalysisOutcome::FramesFound);
         window.log.clear();
         window.repaints = 0;
         MemorySource memory(original);
@@ -100,7 +105,7 @@ TEST_F(SplitFailures, AFullDiskKeepsTheFinishedOutputAndTheOlderSecondOne) {
     rlimit limited = saved;
     limited.rlim_cur = rlim_t(point.SplitPosition + secondSize) / 2;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const SplitOutcome outcome = SplitFile(window, info);
+    const SplitOutcome outcome = SplitFile(window, files, info);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
@@ -114,7 +119,7 @@ TEST_F(SplitFailures, AFullDiskKeepsTheFinishedOutputAndTheOlderSecondOne) {
 TEST_F(SplitFailures, AFolderThatRefusesNewFilesIsNamedWithTheSystemsReason) {
     // Even root cannot create files in /sys.
     window.texts[Control::txtToFolder] = "/sys";
-    EXPECT_EQ(SplitFile(window, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, info), SplitOutcome::Failed);
     ASSERT_EQ(window.messages.size(), 1u);
     const std::string& message = window.messages[0];
     EXPECT_TRUE(message.starts_with("Cannot write /sys/song1.mp3: ")) << message;
@@ -127,7 +132,7 @@ TEST_F(SplitFailures, ADestinationThatIsNoFolderIsRefusedBeforeAnythingIsWritten
     const std::string file = folder + "/plain.txt";
     WriteFile(file, "x");
     window.texts[Control::txtToFolder] = file;
-    EXPECT_EQ(SplitFile(window, info), SplitOutcome::Refused);
+    EXPECT_EQ(SplitFile(window, files, info), SplitOutcome::Refused);
     EXPECT_EQ(window.messages, std::vector<std::string>{"Cannot write to " + file +
                                                         ": it is a file, not a folder."});
     EXPECT_EQ(window.focus, std::vector<Control>{Control::txtToFolder});
@@ -135,7 +140,7 @@ TEST_F(SplitFailures, ADestinationThatIsNoFolderIsRefusedBeforeAnythingIsWritten
     // A folder beneath that file cannot exist.
     window.messages.clear();
     window.texts[Control::txtToFolder] = file + "/sub";
-    EXPECT_EQ(SplitFile(window, info), SplitOutcome::Refused);
+    EXPECT_EQ(SplitFile(window, files, info), SplitOutcome::Refused);
     EXPECT_EQ(window.messages, std::vector<std::string>{"Please create destination folder."});
     EXPECT_TRUE(window.log.empty());
     EXPECT_EQ(fs::file_size(file), 1u);
@@ -145,7 +150,7 @@ TEST_F(SplitFailures, ASourceThatGoesAwayAfterTheChecksIsReportedAsUnreadable) {
     // Removed when the search starts: the source cannot be opened any more.
     window.meddleAtRepaint = 1;
     window.meddle = [&] { fs::rename(source, folder + "/away.mp3"); };
-    EXPECT_EQ(SplitFile(window, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, info), SplitOutcome::Failed);
     ExpectFailure("Cannot read " + source + ": No such file or directory.");
     EXPECT_EQ(window.log, "Finding safe point to split file...\r\nCannot read " + source +
                               ": No such file or directory.\r\nFile splitting aborted.");
@@ -158,7 +163,7 @@ TEST_F(SplitFailures, ASourceThatShrinksWhileAnOutputIsWrittenIsReportedAsChange
     // after the search and before the first output is copied from it.
     window.meddleAtRepaint = 3;
     window.meddle = [&] { fs::resize_file(source, 1000); };
-    EXPECT_EQ(SplitFile(window, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, info), SplitOutcome::Failed);
     ExpectFailure("Cannot read " + source + ": the file changed while it was being read.");
     EXPECT_FALSE(fs::exists(folder + "/song1.mp3"));
     ExpectNoTemporaryFiles();
@@ -167,7 +172,7 @@ TEST_F(SplitFailures, ASourceThatShrinksWhileAnOutputIsWrittenIsReportedAsChange
 TEST_F(SplitFailures, TheAnalysisOfASourceThatShrinksClaimsNothing) {
     window.meddleAtRepaint = 1;
     window.meddle = [&] { fs::resize_file(source, 100); };
-    EXPECT_EQ(AnalyseSourceFile(window, info), AnalysisOutcome::Unreadable);
+    EXPECT_EQ(AnalyseSourceFile(window, files, info), AnalysisOutcome::Unreadable);
     const std::string message =
         "Cannot read " + source + ": the file changed while it was being read.";
     EXPECT_EQ(window.messages, std::vector<std::string>{message});
@@ -184,7 +189,7 @@ TEST_F(SplitFailures, TheAnalysisOfASourceThatShrinksClaimsNothing) {
 TEST_F(SplitFailures, AnOutputThatIsAHardLinkToTheSourceNeverChangesTheSource) {
     const std::string first = folder + "/song1.mp3";
     fs::create_hard_link(source, first);
-    EXPECT_EQ(SplitFile(window, info), SplitOutcome::Declined);  // Cancel
+    EXPECT_EQ(SplitFile(window, files, info), SplitOutcome::Declined);  // Cancel
     EXPECT_EQ(window.questions, std::vector<std::string>{"Output file " + first +
                                                          " already exists. Do you want to "
                                                          "replace?"});
@@ -192,7 +197,7 @@ TEST_F(SplitFailures, AnOutputThatIsAHardLinkToTheSourceNeverChangesTheSource) {
     EXPECT_EQ(fs::hard_link_count(source), 2u);
 
     window.answers = {true, true};
-    EXPECT_EQ(SplitFile(window, info), SplitOutcome::Completed) << window.log;
+    EXPECT_EQ(SplitFile(window, files, info), SplitOutcome::Completed) << window.log;
     EXPECT_EQ(ReadFile(source), original);
     EXPECT_EQ(fs::file_size(first), std::uintmax_t(point.SplitPosition));
     EXPECT_FALSE(fs::equivalent(source, first));
@@ -203,7 +208,7 @@ TEST_F(SplitFailures, AFolderInTheWayOfAnOutputIsNamedAndKept) {
     const std::string first = folder + "/song1.mp3";
     fs::create_directory(first);
     WriteFile(first + "/inside.txt", "kept");
-    EXPECT_EQ(SplitFile(window, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, info), SplitOutcome::Failed);
     EXPECT_TRUE(window.questions.empty());
     ExpectFailure("Cannot write " + first + ": Is a directory.");
     EXPECT_EQ(ReadFile(first + "/inside.txt"), (Bytes{'k', 'e', 'p', 't'}));
@@ -223,7 +228,7 @@ TEST_F(SplitFailures, OutputsTheLookupCannotSeeAreReplacedWithoutWritingThroughT
     const std::string second = folder + "/.x2.mp3";
     fs::create_symlink(folder + "/target.mp3", first);
     WriteFile(second, "older");
-    const SplitOutcome outcome = SplitFile(window, info);
+    const SplitOutcome outcome = SplitFile(window, files, info);
     fs::current_path(workingFolder);
 
     EXPECT_EQ(outcome, SplitOutcome::Completed) << window.log;

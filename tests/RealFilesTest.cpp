@@ -17,16 +17,21 @@
 #include <tuple>
 #include <vector>
 
-#include "FakeWindow.h"
+#include "FakeForm.h"
 #include "TestFiles.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
+#include "engine/SplitPlan.h"
+#include "platform/LocalFileSystem.h"
 
 namespace quorvel {
 namespace {
 
+// The files of this computer, as the window and the companion reach them.
+platform::LocalFileSystem files;
+
 using test::Bytes;
-using test::FakeWindow;
+using test::FakeForm;
 using test::ReadFile;
 using test::Slice;
 using test::TempFolder;
@@ -128,10 +133,10 @@ TEST_P(RealFiles, AnalysisAgreesWithTheEncoder) {
     const std::int64_t frames = InfoFrameCount(file) + 1;
     ASSERT_GT(frames, 1);
 
-    FakeWindow window;
+    FakeForm window;
     window.texts[Control::txtMP3] = path;
     FileInformation info;
-    ASSERT_EQ(AnalyseSourceFile(window, info), AnalysisOutcome::FramesFound);
+    ASSERT_EQ(AnalyseSourceFile(window, files, info), AnalysisOutcome::FramesFound);
 
     const auto seconds = static_cast<std::int64_t>(
         std::floor(double(frames) * fixture.samplesPerFrame / fixture.samplingRate));
@@ -163,14 +168,14 @@ TEST_P(RealSplit, OutputsAreTheSourceRangesAndKeepTheBorrowedData) {
     const std::int64_t frames = InfoFrameCount(source) + 1;
     TempFolder folder;
 
-    FakeWindow window;
+    FakeForm window;
     window.texts[Control::txtMP3] = path;
     window.texts[Control::txtToFolder] = folder.path;
     window.texts[Control::txtSplitMinute] = "0";
     window.texts[Control::txtSplitSecond] = std::to_string(splitSecond);
     FileInformation info;
-    ASSERT_EQ(AnalyseSourceFile(window, info), AnalysisOutcome::FramesFound);
-    ASSERT_EQ(SplitFile(window, info), SplitOutcome::Completed) << window.log;
+    ASSERT_EQ(AnalyseSourceFile(window, files, info), AnalysisOutcome::FramesFound);
+    ASSERT_EQ(SplitFile(window, files, info), SplitOutcome::Completed) << window.log;
 
     MemorySource memory(source);
     const SplitPoint point = FindSafeSplitPoint(memory, splitSecond, info);

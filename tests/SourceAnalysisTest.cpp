@@ -10,19 +10,23 @@
 #include <tuple>
 #include <vector>
 
-#include "FakeWindow.h"
+#include "FakeForm.h"
 #include "TestFiles.h"
 #include "engine/FrameChain.h"
 #include "engine/Numbers.h"
 #include "engine/SourceAnalysis.h"
+#include "platform/LocalFileSystem.h"
 
 namespace quorvel {
 namespace {
 
+// The files of this computer, as the window and the companion reach them.
+platform::LocalFileSystem files;
+
 using test::Bytes;
 using test::TempFolder;
 using test::operator+;
-using test::FakeWindow;
+using test::FakeForm;
 
 constexpr double kFrame44100 = 0.026122448979591838;
 
@@ -257,7 +261,7 @@ class AnalyseSourceFileTest : public testing::Test {
         window.texts[Control::txtMP3] = path;
         for (const auto field : kFields) window.texts[field] = "earlier";
         window.log = "earlier log";
-        return AnalyseSourceFile(window, info);
+        return AnalyseSourceFile(window, files, info);
     }
     std::vector<std::string> Fields() const {
         std::vector<std::string> texts;
@@ -273,7 +277,7 @@ class AnalyseSourceFileTest : public testing::Test {
         Control::txtSelectedFileSize, Control::txtSelectedType,   Control::txtSelectedBitRate,
         Control::txtSelectedSampling, Control::txtSelectedFrames, Control::txtSelectedDuration};
     TempFolder temp;
-    FakeWindow window;
+    FakeForm window;
     FileInformation info;
 };
 
@@ -301,7 +305,7 @@ TEST_F(AnalyseSourceFileTest, ReportsAFileWithoutFrames) {
         {0, "0"}, {65536, "0.062"}, {1048576, "1"}};
     for (const auto& [size, text] : sizes) {
         SCOPED_TRACE(size);
-        window = FakeWindow();
+        window = FakeForm();
         const std::string path = temp.Write("zeros.mp3", Bytes(size, 0));
         EXPECT_EQ(Analyse(path), AnalysisOutcome::NoFrames);
         EXPECT_EQ(Fields(), (std::vector<std::string>{text, "Unknown", "", "", "", ""}));
@@ -322,7 +326,7 @@ TEST_F(AnalyseSourceFileTest, ClaimsNothingForAFileItCannotRead) {
     };
     for (const auto& [path, message] : cases) {
         SCOPED_TRACE(path);
-        window = FakeWindow();
+        window = FakeForm();
         EXPECT_EQ(Analyse(path), AnalysisOutcome::Unreadable);
         EXPECT_EQ(Fields(), std::vector<std::string>(6));
         EXPECT_EQ(window.messages, std::vector<std::string>{message});

@@ -14,14 +14,19 @@
 #include <string>
 #include <vector>
 
-#include "FakeWindow.h"
+#include "FakeForm.h"
 #include "TestFiles.h"
 #include "engine/Numbers.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
+#include "engine/SplitPlan.h"
+#include "platform/LocalFileSystem.h"
 
 namespace quorvel {
 namespace {
+
+// The files of this computer, as the window and the companion reach them.
+platform::LocalFileSystem files;
 
 namespace fs = std::filesystem;
 using test::Bytes;
@@ -29,7 +34,7 @@ using test::ReadFile;
 using test::Slice;
 using test::TempFolder;
 using test::operator+;
-using test::FakeWindow;
+using test::FakeForm;
 
 // MPEG 1 frames at 44100 Hz and 128 kbit/s (417 bytes, 418 padded), byte 1 0xFB without
 // CRC or 0xFA with one. Payload bytes are never 0 or 0xFF, so zeroing shows and no
@@ -53,7 +58,7 @@ void SetBackPointer(Bytes& stream, std::size_t frame, int value, std::size_t len
     stream[pointer + 1] = std::uint8_t((stream[pointer + 1] & 0x7F) | (value % 2 ? 0x80 : 0));
 }
 
-void Fill(FakeWindow& window, const std::string& mp3, const std::string& folder,
+void Fill(FakeForm& window, const std::string& mp3, const std::string& folder,
           const std::string& minute, const std::string& second, const std::string& duration) {
     window.texts = {{Control::txtMP3, mp3},
                     {Control::txtToFolder, folder},
@@ -78,14 +83,14 @@ class SplitRequest : public testing::Test {
   protected:
     void Ask(const std::string& mp3, const std::string& folder, const std::string& minute,
              const std::string& second, const std::string& duration) {
-        window = FakeWindow();
+        window = FakeForm();
         Fill(window, mp3, folder, minute, second, duration);
         window.log = "earlier log";
     }
     TempFolder temp;
     const std::string song = temp.Write("song.mp3", Bytes(10));
     const std::string hidden = temp.Write(".song.mp3", Bytes(10));
-    FakeWindow window;
+    FakeForm window;
     FileInformation info;
 };
 
@@ -120,7 +125,7 @@ TEST_F(SplitRequest, RefusesTheFirstCheckThatFails) {
         SCOPED_TRACE(c.mp3 + " | " + c.folder + " | " + c.minute + ":" + c.second + " of " +
                      c.duration);
         Ask(c.mp3, c.folder, c.minute, c.second, c.duration);
-        EXPECT_EQ(SplitFile(window, info), SplitOutcome::Refused);
+        EXPECT_EQ(SplitFile(window, files, info), SplitOutcome::Refused);
         EXPECT_EQ(window.messages, std::vector<std::string>{c.message});
         EXPECT_EQ(window.focus, c.focus ? std::vector<Control>{*c.focus} : std::vector<Control>{});
         EXPECT_EQ(window.log, "earlier log");
@@ -141,7 +146,7 @@ TEST_F(SplitRequest, TurnsMinuteAndSecondIntoWholeSeconds) {
     };
     for (const auto& c : cases) {
         Ask(song, temp.path, c.minute, c.second, c.duration);
-        EXPECT_EQ(ValidateSplitRequest(window), c.seconds) << c.minute << ":" << c.second;
+        EXPECT_EQ(ValidateSplitRequest(window, files), c.seconds) << c.minute << ":" << c.second;
         EXPECT_TRUE(window.messages.empty());
     }
 }
@@ -285,7 +290,7 @@ class SplitRun : public testing::Test {
         first = folder + "/" + base + "1.mp3";
         second = folder + "/" + base + "2.mp3";
         Fill(window, temp.Write(name, source), folder, "0", "1", "0:2");
-        return SplitFile(window, info);
+        return SplitFile(window, files, info);
     }
     // The log up to and including the found position, then `lines` and `more`.
     std::string Log(std::vector<std::string> lines, const std::vector<std::string>& more = {}) {
@@ -309,7 +314,7 @@ class SplitRun : public testing::Test {
     }
     static constexpr std::size_t kAt = 39 * 418;  // 80 frames, split at 1 s: frame 39
     TempFolder temp;
-    FakeWindow window;
+    FakeForm window;
     FileInformation info;
     Bytes source = Stream(80);
     std::string first, second;
@@ -430,14 +435,14 @@ TEST(LargeSource, AnalysesAndSplitsPastTwoGibibytes) {
         out.write(reinterpret_cast<const char*>(frames.data()), std::streamsize(frames.size()));
     }
 
-    FakeWindow window;
+    FakeForm window;
     FileInformation info;
     Fill(window, mp3, path, "0", "1", "");
-    ASSERT_EQ(AnalyseSourceFile(window, info), AnalysisOutcome::FramesFound);
+    ASSERT_EQ(AnalyseSourceFile(window, files, info), AnalysisOutcome::FramesFound);
     EXPECT_EQ(window.Text(Control::txtSelectedFrames), "120");
     EXPECT_EQ(window.Text(Control::txtSelectedFileSize), "2560.048");
 
-    ASSERT_EQ(SplitFile(window, info), SplitOutcome::Completed);
+    ASSERT_EQ(SplitFile(window, files, info), SplitOutcome::Completed);
     const std::int64_t at = hole + 39 * 418;
     EXPECT_NE(window.log.find("split at byte " + std::to_string(at) + " (frame 39)"),
               std::string::npos);

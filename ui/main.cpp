@@ -1,6 +1,6 @@
 #include <QApplication>
 
-#include "platform/FileSystem.h"
+#include "platform/LocalFileSystem.h"
 #include "ui/frmCopyFile/frmCopyFile.h"
 
 int main(int argc, char** argv) {

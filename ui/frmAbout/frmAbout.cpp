@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "platform/Dialogs.h"
-#include "platform/FileSystem.h"
+#include "platform/LocalFileSystem.h"
 #include "platform/Registry.h"
 #include "ui/Twips.h"
 

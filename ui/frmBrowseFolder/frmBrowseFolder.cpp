@@ -9,11 +9,10 @@
 #include <QPushButton>
 
 #include "platform/Dialogs.h"
-#include "platform/FileSystem.h"
+#include "platform/LocalFileSystem.h"
 #include "platform/Volumes.h"
 #include "ui/Twips.h"
 #include "ui/frmBrowseFolder/FolderList.h"
-#include "ui/frmCopyFile/frmCopyFile.h"
 
 namespace quorvel::ui {
 
@@ -117,8 +116,7 @@ void frmBrowseFolder::FillDrives() {
 }
 
 void frmBrowseFolder::closeEvent(QCloseEvent* event) {
-    // Unload: whichever way the browser closes, the main window takes input again.
-    frmCopyFile::Instance()->setEnabled(true);
+    emit Unloaded();
     event->accept();
 }
 
@@ -144,7 +142,7 @@ void frmBrowseFolder::dlbToFolder_Click() {
 }
 
 void frmBrowseFolder::cmdOK_Click() {
-    frmCopyFile::Instance()->SetText(Control::txtToFolder, txtCurrentFolder->text().toStdString());
+    emit FolderChosen(txtCurrentFolder->text());
     close();
 }
 

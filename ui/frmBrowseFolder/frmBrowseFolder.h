@@ -13,8 +13,8 @@ namespace quorvel::ui {
 class FolderList;
 
 // The folder browser: picks the destination folder from the mounted volumes and their
-// folders, and creates and deletes folders. The main window stays disabled while it
-// is open.
+// folders, and creates and deletes folders. Whoever opens it learns what was chosen and
+// when it closed through its signals.
 class frmBrowseFolder : public QWidget {
     Q_OBJECT
 
@@ -22,6 +22,12 @@ class frmBrowseFolder : public QWidget {
     // The one folder browser, created on first use.
     static frmBrowseFolder* Instance();
     ~frmBrowseFolder() override;
+
+  signals:
+    // OK was pressed on this folder (its text ends in "/").
+    void FolderChosen(const QString& folder);
+    // The browser is closing, whichever way it was closed.
+    void Unloaded();
 
   protected:
     void closeEvent(QCloseEvent* event) override;

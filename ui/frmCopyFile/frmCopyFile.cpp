@@ -21,10 +21,10 @@
 #include "engine/Split.h"
 #include "platform/Dialogs.h"
 #include "platform/HelpViewer.h"
-#include "platform/LogScroll.h"
 #include "ui/Twips.h"
 #include "ui/frmAbout/frmAbout.h"
 #include "ui/frmBrowseFolder/frmBrowseFolder.h"
+#include "ui/frmCopyFile/CopyFileForm.h"
 
 // The icon and the help document live in this library; a static library must ask for
 // its resources by name.
@@ -39,10 +39,6 @@ QPointer<frmCopyFile> frmCopyFile::instance_;
 namespace {
 
 const QString kCaption = QStringLiteral("Quorvel V1.01  by the Quorvel project");
-
-QString FromUtf8(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 // Focus that comes and goes with the window's activation, a menu or a popup is not the
 // user moving between boxes: such changes run no focus handler.
@@ -75,6 +71,20 @@ frmCopyFile::frmCopyFile() {
     setAcceptDrops(true);
     CreateControls();
     CreateMenus();
+    form_ = std::make_unique<CopyFileForm>(this,
+                                           std::map<Control, QLineEdit*>{
+                                               {Control::txtMP3, txtMP3},
+                                               {Control::txtToFolder, txtToFolder},
+                                               {Control::txtSplitMinute, txtSplitMinute},
+                                               {Control::txtSplitSecond, txtSplitSecond},
+                                               {Control::txtSelectedFileSize, txtSelectedFileSize},
+                                               {Control::txtSelectedType, txtSelectedType},
+                                               {Control::txtSelectedBitRate, txtSelectedBitRate},
+                                               {Control::txtSelectedSampling, txtSelectedSampling},
+                                               {Control::txtSelectedFrames, txtSelectedFrames},
+                                               {Control::txtSelectedDuration, txtSelectedDuration},
+                                           },
+                                           txtSystemMessage);
 
     // Load: the destination starts as the current directory.
     txtToFolder->setText(QDir::currentPath());
@@ -243,75 +253,8 @@ void frmCopyFile::CreateMenus() {
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
 }
 
-QLineEdit* frmCopyFile::Box(Control control) const {
-    switch (control) {
-        case Control::txtMP3:
-            return txtMP3;
-        case Control::txtToFolder:
-            return txtToFolder;
-        case Control::txtSplitMinute:
-            return txtSplitMinute;
-        case Control::txtSplitSecond:
-            return txtSplitSecond;
-        case Control::txtSelectedFileSize:
-            return txtSelectedFileSize;
-        case Control::txtSelectedType:
-            return txtSelectedType;
-        case Control::txtSelectedBitRate:
-            return txtSelectedBitRate;
-        case Control::txtSelectedSampling:
-            return txtSelectedSampling;
-        case Control::txtSelectedFrames:
-            return txtSelectedFrames;
-        case Control::txtSelectedDuration:
-            return txtSelectedDuration;
-    }
-    return nullptr;
-}
-
-std::string frmCopyFile::Text(Control control) const {
-    return Box(control)->text().toStdString();
-}
-
-void frmCopyFile::SetText(Control control, const std::string& text) {
-    Box(control)->setText(FromUtf8(text));
-}
-
-void frmCopyFile::SetFocus(Control control) {
-    // A box that keeps the focus gets no focus event: select its text here too.
-    Box(control)->setFocus(Qt::OtherFocusReason);
-    Box(control)->selectAll();
-}
-
-void frmCopyFile::LogReset(const std::string& message) {
-    logText_ = message;
-    // Setting the text leaves the view at the top of the log.
-    txtSystemMessage->setPlainText(
-        FromUtf8(logText_).replace(QLatin1String("\r\n"), QLatin1String("\n")));
-}
-
-void frmCopyFile::LogAppend(const std::string& message) {
-    LogReset(logText_ + "\r\n" + message);
-}
-
-void frmCopyFile::LogRepaint() {
-    txtSystemMessage->viewport()->repaint();
-}
-
-void frmCopyFile::LogScroll() {
-    platform::ScrollLines(txtSystemMessage, 10);
-}
-
-void frmCopyFile::MessageBox(const std::string& text) {
-    platform::Dialogs::Current().Message(this, FromUtf8(text), platform::kApplicationTitle);
-}
-
-bool frmCopyFile::Question(const std::string& text) {
-    return platform::Dialogs::Current().Question(this, FromUtf8(text), platform::kApplicationTitle);
-}
-
-std::string frmCopyFile::DecimalSeparator() const {
-    return QLocale::system().decimalPoint().toStdString();
+const std::string& frmCopyFile::LogText() const {
+    return form_->LogText();
 }
 
 bool frmCopyFile::eventFilter(QObject* watched, QEvent* event) {
@@ -394,7 +337,7 @@ void frmCopyFile::mnuAbout_Click() {
 }
 
 void frmCopyFile::cmdSplit_Click() {
-    if (ButtonMayAct(cmdSplit)) SplitFile(*this, info_);
+    if (ButtonMayAct(cmdSplit)) SplitFile(*form_, files_, info_);
 }
 
 void frmCopyFile::cmdBrowseTo_Click() {
@@ -402,10 +345,23 @@ void frmCopyFile::cmdBrowseTo_Click() {
     // The browser has no owner; disabling this window makes it act as a modal dialog
     // until it closes, which enables this window again.
     frmBrowseFolder* browser = frmBrowseFolder::Instance();
+    connect(browser, &frmBrowseFolder::FolderChosen, this,
+            &frmCopyFile::frmBrowseFolder_FolderChosen, Qt::UniqueConnection);
+    connect(browser, &frmBrowseFolder::Unloaded, this, &frmCopyFile::frmBrowseFolder_Unloaded,
+            Qt::UniqueConnection);
     browser->show();
     browser->raise();
     browser->activateWindow();
     setEnabled(false);
+}
+
+void frmCopyFile::frmBrowseFolder_FolderChosen(const QString& folder) {
+    txtToFolder->setText(folder);
+}
+
+void frmCopyFile::frmBrowseFolder_Unloaded() {
+    // Whichever way the browser closes, this window takes input again.
+    setEnabled(true);
 }
 
 void frmCopyFile::txtMP3_GotFocus() {
@@ -413,7 +369,7 @@ void frmCopyFile::txtMP3_GotFocus() {
 }
 
 void frmCopyFile::txtMP3_KeyPress(int keyAscii) {
-    if (keyAscii == 13) AnalyseSourceFile(*this, info_);
+    if (keyAscii == 13) AnalyseSourceFile(*form_, files_, info_);
 }
 
 void frmCopyFile::txtToFolder_GotFocus() {
@@ -450,7 +406,7 @@ void frmCopyFile::ChooseSourceFile() {
 
 void frmCopyFile::AnalyseChosenFile(const QString& path) {
     txtMP3->setText(path);
-    AnalyseSourceFile(*this, info_);
+    AnalyseSourceFile(*form_, files_, info_);
 }
 
 bool frmCopyFile::ButtonMayAct(QPushButton* command) {
@@ -467,7 +423,7 @@ bool frmCopyFile::RunPendingCheck() {
 
 bool frmCopyFile::RefuseInput(QLineEdit* box, const std::string& message) {
     checkShowing_ = true;
-    MessageBox(message);
+    form_->MessageBox(message);
     checkShowing_ = false;
     returningFocus_ = true;
     box->setFocus(Qt::OtherFocusReason);

@@ -2,11 +2,13 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "engine/FrameHeader.h"
-#include "engine/MainWindow.h"
+#include "engine/SplitForm.h"
+#include "platform/LocalFileSystem.h"
 
 class QAction;
 class QGroupBox;
@@ -17,9 +19,11 @@ class QPushButton;
 
 namespace quorvel::ui {
 
+class CopyFileForm;
+
 // The main window: the source, the destination, the split time, what the analysis
 // found and the message log.
-class frmCopyFile : public QMainWindow, public MainWindow {
+class frmCopyFile : public QMainWindow {
     Q_OBJECT
 
   public:
@@ -28,18 +32,7 @@ class frmCopyFile : public QMainWindow, public MainWindow {
     ~frmCopyFile() override;
 
     // The message log as one text, lines separated by CR LF.
-    const std::string& LogText() const { return logText_; }
-
-    std::string Text(Control control) const override;
-    void SetText(Control control, const std::string& text) override;
-    void SetFocus(Control control) override;
-    void LogReset(const std::string& message) override;
-    void LogAppend(const std::string& message) override;
-    void LogRepaint() override;
-    void LogScroll() override;
-    void MessageBox(const std::string& text) override;
-    bool Question(const std::string& text) override;
-    std::string DecimalSeparator() const override;
+    const std::string& LogText() const;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -51,7 +44,6 @@ class frmCopyFile : public QMainWindow, public MainWindow {
     frmCopyFile();
     void CreateControls();
     void CreateMenus();
-    QLineEdit* Box(Control control) const;
 
     void cmdBrowse_Click();
     void mnuOpen_Click();
@@ -60,6 +52,8 @@ class frmCopyFile : public QMainWindow, public MainWindow {
     void mnuAbout_Click();
     void cmdSplit_Click();
     void cmdBrowseTo_Click();
+    void frmBrowseFolder_FolderChosen(const QString& folder);
+    void frmBrowseFolder_Unloaded();
     void txtMP3_GotFocus();
     void txtMP3_KeyPress(int keyAscii);
     void txtToFolder_GotFocus();
@@ -100,8 +94,9 @@ class frmCopyFile : public QMainWindow, public MainWindow {
     QAction* mnuHowTo;
     QAction* mnuAbout;
 
+    std::unique_ptr<CopyFileForm> form_;
+    platform::LocalFileSystem files_;
     FileInformation info_;
-    std::string logText_;
     std::optional<Control> pendingCheck_;
     bool checkShowing_ = false;
     bool returningFocus_ = false;

@@ -1,4 +1,4 @@
-#include "platform/FileSystem.h"
+#include "platform/LocalFileSystem.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -36,12 +36,150 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-}  // namespace
+// A regular file opened for reading only.
+class LocalSourceFile final : public SourceFile {
+  public:
+    explicit LocalSourceFile(const std::string& path);  // throws FileError
+    ~LocalSourceFile() override;
+    LocalSourceFile(const LocalSourceFile&) = delete;
+    LocalSourceFile& operator=(const LocalSourceFile&) = delete;
 
-FileError::FileError(Operation operation, const std::string& path, const std::string& reason)
-    : std::runtime_error(reason),
-      message_((operation == Operation::Read ? "Cannot read " : "Cannot write ") + path + ": " +
-               reason + ".") {}
+    const std::string& Path() const override { return path_; }
+    std::int64_t Size() const override { return size_; }
+    std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override;
+    int Descriptor() const { return fd_; }
+
+  private:
+    std::string path_;
+    int fd_ = -1;
+    std::int64_t size_ = 0;
+};
+
+class LocalOutputFile final : public OutputFile {
+  public:
+    explicit LocalOutputFile(std::string finalPath);  // throws FileError
+    ~LocalOutputFile() override;
+    LocalOutputFile(const LocalOutputFile&) = delete;
+    LocalOutputFile& operator=(const LocalOutputFile&) = delete;
+
+    void Write(std::span<const std::uint8_t> bytes) override;
+    // Copies a byte range of the source, in the kernel where it can.
+    void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) override;
+    void Commit() override;
+
+  private:
+    std::string finalPath_;
+    std::string tempPath_;
+    int fd_ = -1;
+};
+
+LocalSourceFile::LocalSourceFile(const std::string& path) : path_(path) {
+    // Non-blocking, so that a named pipe given as the source cannot hang the program.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) throw FileError(FileError::Operation::Read, path, Reason(errno));
+    struct stat info {};
+    std::string problem;
+    if (::fstat(fd_, &info) != 0) {
+        problem = Reason(errno);
+    } else if (S_ISDIR(info.st_mode)) {
+        problem = "it is a folder";
+    } else if (!S_ISREG(info.st_mode)) {
+        problem = "it is not a regular file";
+    }
+    if (!problem.empty()) {
+        ::close(fd_);
+        throw FileError(FileError::Operation::Read, path, problem);
+    }
+    size_ = static_cast<std::int64_t>(info.st_size);
+}
+
+LocalSourceFile::~LocalSourceFile() {
+    ::close(fd_);
+}
+
+std::size_t LocalSourceFile::ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) {
+    if (offset >= size_ || count == 0) return 0;
+    ssize_t n;
+    do {
+        n = ::pread(fd_, buffer, count, offset);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) throw FileError(FileError::Operation::Read, path_, Reason(errno));
+    if (n == 0) throw FileError(FileError::Operation::Read, path_, kSourceChanged);
+    return static_cast<std::size_t>(n);
+}
+
+LocalOutputFile::LocalOutputFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
+    const std::string folder = FolderOf(finalPath_);
+    const auto seed = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    for (unsigned attempt = 0; fd_ < 0; ++attempt) {
+        tempPath_ = folder + "/.quorvel-" + std::to_string(::getpid()) + "-" +
+                    std::to_string((seed + attempt) % 1000000007ULL) + ".tmp";
+        fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && (errno != EEXIST || attempt == 100)) {
+            throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
+        }
+    }
+}
+
+LocalOutputFile::~LocalOutputFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+}
+
+void LocalOutputFile::Write(std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
+        bytes = bytes.subspan(static_cast<std::size_t>(n));
+    }
+}
+
+void LocalOutputFile::CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) {
+    loff_t from = offset;
+    // Only a file of this system can be copied in the kernel; any other source goes
+    // through the buffer.
+    const auto* local = dynamic_cast<const LocalSourceFile*>(&source);
+    while (local && length > 0) {
+        const ssize_t n = ::copy_file_range(local->Descriptor(), &from, fd_, nullptr,
+                                            static_cast<std::size_t>(length), 0);
+        if (n < 0 && errno == EINTR) continue;
+        // A full disk or a size limit is the output's; anything else (no kernel-side copy
+        // between these files, or a read error) goes through the buffer below, which tells
+        // a failed read from a failed write.
+        if (n < 0 && (errno == ENOSPC || errno == EFBIG || errno == EDQUOT)) {
+            throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
+        }
+        if (n < 0) break;
+        if (n == 0) {
+            throw FileError(FileError::Operation::Read, source.Path(), kSourceChanged);
+        }
+        length -= n;
+    }
+    std::vector<std::uint8_t> buffer(
+        static_cast<std::size_t>(std::min<std::int64_t>(length, 1 << 20)));
+    while (length > 0) {
+        const auto chunk = static_cast<std::size_t>(
+            std::min<std::int64_t>(length, static_cast<std::int64_t>(buffer.size())));
+        const std::size_t n = ReadFully(source, from, buffer.data(), chunk);
+        if (n < chunk) throw FileError(FileError::Operation::Read, source.Path(), kSourceChanged);
+        Write({buffer.data(), n});
+        from += static_cast<loff_t>(n);
+        length -= static_cast<std::int64_t>(n);
+    }
+}
+
+void LocalOutputFile::Commit() {
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 || ::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
+        throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
+    }
+    tempPath_.clear();
+}
+
+}  // namespace
 
 bool OrdinaryFileExists(const std::string& path) {
     const auto info = StatOf(path);
@@ -98,109 +236,6 @@ std::vector<std::string> EntriesOf(const std::string& folder) {
     return entries;
 }
 
-SourceFile::SourceFile(const std::string& path) : path_(path) {
-    // Non-blocking, so that a named pipe given as the source cannot hang the program.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd_ < 0) throw FileError(FileError::Operation::Read, path, Reason(errno));
-    struct stat info {};
-    std::string problem;
-    if (::fstat(fd_, &info) != 0) {
-        problem = Reason(errno);
-    } else if (S_ISDIR(info.st_mode)) {
-        problem = "it is a folder";
-    } else if (!S_ISREG(info.st_mode)) {
-        problem = "it is not a regular file";
-    }
-    if (!problem.empty()) {
-        ::close(fd_);
-        throw FileError(FileError::Operation::Read, path, problem);
-    }
-    size_ = static_cast<std::int64_t>(info.st_size);
-}
-
-SourceFile::~SourceFile() {
-    ::close(fd_);
-}
-
-std::size_t SourceFile::ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) {
-    if (offset >= size_ || count == 0) return 0;
-    ssize_t n;
-    do {
-        n = ::pread(fd_, buffer, count, offset);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) throw FileError(FileError::Operation::Read, path_, Reason(errno));
-    if (n == 0) throw FileError(FileError::Operation::Read, path_, kSourceChanged);
-    return static_cast<std::size_t>(n);
-}
-
-OutputFile::OutputFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
-    const std::string folder = FolderOf(finalPath_);
-    const auto seed = static_cast<unsigned long long>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    for (unsigned attempt = 0; fd_ < 0; ++attempt) {
-        tempPath_ = folder + "/.quorvel-" + std::to_string(::getpid()) + "-" +
-                    std::to_string((seed + attempt) % 1000000007ULL) + ".tmp";
-        fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ < 0 && (errno != EEXIST || attempt == 100)) {
-            throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
-        }
-    }
-}
-
-OutputFile::~OutputFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
-}
-
-void OutputFile::Write(std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
-    }
-}
-
-void OutputFile::CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) {
-    loff_t from = offset;
-    while (length > 0) {
-        const ssize_t n = ::copy_file_range(source.Descriptor(), &from, fd_, nullptr,
-                                            static_cast<std::size_t>(length), 0);
-        if (n < 0 && errno == EINTR) continue;
-        // A full disk or a size limit is the output's; anything else (no kernel-side copy
-        // between these files, or a read error) goes through the buffer below, which tells
-        // a failed read from a failed write.
-        if (n < 0 && (errno == ENOSPC || errno == EFBIG || errno == EDQUOT)) {
-            throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
-        }
-        if (n < 0) break;
-        if (n == 0) {
-            throw FileError(FileError::Operation::Read, source.Path(), kSourceChanged);
-        }
-        length -= n;
-    }
-    std::vector<std::uint8_t> buffer(
-        static_cast<std::size_t>(std::min<std::int64_t>(length, 1 << 20)));
-    while (length > 0) {
-        const auto chunk = static_cast<std::size_t>(
-            std::min<std::int64_t>(length, static_cast<std::int64_t>(buffer.size())));
-        const std::size_t n = ReadFully(source, from, buffer.data(), chunk);
-        if (n < chunk) throw FileError(FileError::Operation::Read, source.Path(), kSourceChanged);
-        Write({buffer.data(), n});
-        from += static_cast<loff_t>(n);
-        length -= static_cast<std::int64_t>(n);
-    }
-}
-
-void OutputFile::Commit() {
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0 || ::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
-        throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
-    }
-    tempPath_.clear();
-}
-
 void IgnoreFileSizeSignal() {
     ::signal(SIGXFSZ, SIG_IGN);
 }
@@ -221,6 +256,34 @@ std::optional<std::string> DeleteToTrash(const std::string& path) {
     std::filesystem::remove_all(path, error);
     if (error) return error.message();
     return std::nullopt;
+}
+
+bool LocalFileSystem::OrdinaryFileExists(const std::string& path) const {
+    return platform::OrdinaryFileExists(path);
+}
+
+bool LocalFileSystem::EntryExists(const std::string& path) const {
+    return platform::EntryExists(path);
+}
+
+bool LocalFileSystem::IsDirectory(const std::string& path) const {
+    return platform::IsDirectory(path);
+}
+
+std::optional<std::int64_t> LocalFileSystem::FileLength(const std::string& path) const {
+    return platform::FileLength(path);
+}
+
+std::unique_ptr<SourceFile> LocalFileSystem::OpenSource(const std::string& path) {
+    return std::make_unique<LocalSourceFile>(path);
+}
+
+std::unique_ptr<OutputFile> LocalFileSystem::CreateOutput(const std::string& path) {
+    return std::make_unique<LocalOutputFile>(path);
+}
+
+std::optional<std::string> LocalFileSystem::MoveToTrash(const std::string& path) {
+    return DeleteToTrash(path);
 }
 
 }  // namespace quorvel::platform

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/MainWindow.h"
+#include "engine/SplitForm.h"
 
 namespace quorvel::test {
 
 // The main window as the engine sees it, with the message log kept exactly as the
 // window keeps it and every box and focus change recorded.
-class FakeWindow : public MainWindow {
+class FakeForm : public SplitForm {
   public:
     std::map<Control, std::string> texts{{Control::txtSplitMinute, "3"},
                                          {Control::txtSplitSecond, "00"}};

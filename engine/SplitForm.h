@@ -18,10 +18,11 @@ enum class Control {
     txtSelectedDuration,
 };
 
-// What the analysis and the split need of the main window. Texts are UTF-8.
-class MainWindow {
+// What the analysis and the split need of the form they run in: its boxes, its message
+// log and its boxes for refusals and questions. Texts are UTF-8.
+class SplitForm {
   public:
-    virtual ~MainWindow() = default;
+    virtual ~SplitForm() = default;
 
     virtual std::string Text(Control control) const = 0;
     virtual void SetText(Control control, const std::string& text) = 0;

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+#include "engine/ByteSource.h"
+
+namespace quorvel {
+
+// A failed file operation, worded for the user: "Cannot read PATH: REASON."
+class FileError : public std::runtime_error {
+  public:
+    enum class Operation { Read, Write };
+    FileError(Operation operation, const std::string& path, const std::string& reason)
+        : std::runtime_error(reason),
+          message_((operation == Operation::Read ? "Cannot read " : "Cannot write ") + path + ": " +
+                   reason + ".") {}
+    const std::string& Message() const { return message_; }
+
+  private:
+    std::string message_;
+};
+
+// The source, open for reading only. Reads throw FileError when the file cannot be read
+// or ends before the size taken when it was opened.
+class SourceFile : public ByteSource {
+  public:
+    virtual const std::string& Path() const = 0;
+};
+
+// An output that appears under its final name only once Commit has succeeded; destroyed
+// without Commit, it leaves nothing behind. Every operation throws FileError.
+class OutputFile {
+  public:
+    virtual ~OutputFile() = default;
+    virtual void Write(std::span<const std::uint8_t> bytes) = 0;
+    virtual void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) = 0;
+    virtual void Commit() = 0;
+};
+
+// What the analysis and the split need of the files on disk and of the trash. Paths are
+// UTF-8.
+class FileSystem {
+  public:
+    virtual ~FileSystem() = default;
+
+    // A regular file (links followed) whose name does not start with ".".
+    virtual bool OrdinaryFileExists(const std::string& path) const = 0;
+    // Any existing entry: file, folder or the target of a link.
+    virtual bool EntryExists(const std::string& path) const = 0;
+    virtual bool IsDirectory(const std::string& path) const = 0;
+    virtual std::optional<std::int64_t> FileLength(const std::string& path) const = 0;
+
+    virtual std::unique_ptr<SourceFile> OpenSource(const std::string& path) = 0;
+    virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path) = 0;
+    // Moves an older output into the trash, or removes it for good where no trash can
+    // take it. Returns the reason when neither worked.
+    virtual std::optional<std::string> MoveToTrash(const std::string& path) = 0;
+};
+
+}  // namespace quorvel

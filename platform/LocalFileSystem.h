@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/FileSystem.h"
+
+namespace quorvel::platform {
+
+// A regular file (links followed) whose name does not start with "." — what the
+// program calls an ordinary file.
+bool OrdinaryFileExists(const std::string& path);
+// Any existing entry: file, folder or the target of a link.
+bool EntryExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+std::optional<std::int64_t> FileLength(const std::string& path);
+
+// Makes one folder level. Returns the reason when it could not be made.
+std::optional<std::string> CreateFolder(const std::string& path);
+// Whether a folder holds an ordinary file directly (not further down).
+bool HoldsOrdinaryFiles(const std::string& folder);
+// Every entry directly in a folder, hidden ones included, as full paths.
+std::vector<std::string> EntriesOf(const std::string& folder);
+
+// Past a file-size limit the system ends a process that writes on; ignoring that signal
+// turns it into a write error, which the program reports like a full disk.
+void IgnoreFileSizeSignal();
+
+// Moves a file or folder into the desktop trash, or removes it for good where no trash
+// can take it. Returns the reason when neither worked.
+std::optional<std::string> DeleteToTrash(const std::string& path);
+
+// The files of this computer as the analysis and the split reach them. The source is
+// read with pread; each output is written to a hidden temporary file beside its final
+// path and renamed into place by Commit, so that a failed run leaves no partial file and
+// never writes through a link into another file.
+class LocalFileSystem final : public FileSystem {
+  public:
+    bool OrdinaryFileExists(const std::string& path) const override;
+    bool EntryExists(const std::string& path) const override;
+    bool IsDirectory(const std::string& path) const override;
+    std::optional<std::int64_t> FileLength(const std::string& path) const override;
+    std::unique_ptr<SourceFile> OpenSource(const std::string& path) override;
+    std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override;
+    std::optional<std::string> MoveToTrash(const std::string& path) override;
+};
+
+}  // namespace quorvel::platform

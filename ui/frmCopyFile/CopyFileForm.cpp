@@ -1,0 +1,64 @@
+#include "ui/frmCopyFile/CopyFileForm.h"
+
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+
+#include "platform/Dialogs.h"
+#include "platform/LogScroll.h"
+
+namespace quorvel::ui {
+
+CopyFileForm::CopyFileForm(QWidget* window, std::map<Control, QLineEdit*> boxes,
+                           QPlainTextEdit* log)
+    : window_(window), boxes_(std::move(boxes)), log_(log) {}
+
+std::string CopyFileForm::Text(Control control) const {
+    return boxes_.at(control)->text().toStdString();
+}
+
+void CopyFileForm::SetText(Control control, const std::string& text) {
+    boxes_.at(control)->setText(QString::fromStdString(text));
+}
+
+void CopyFileForm::SetFocus(Control control) {
+    // A box that keeps the focus gets no focus event: select its text here too.
+    QLineEdit* box = boxes_.at(control);
+    box->setFocus(Qt::OtherFocusReason);
+    box->selectAll();
+}
+
+void CopyFileForm::LogReset(const std::string& message) {
+    logText_ = message;
+    // Setting the text leaves the view at the top of the log.
+    log_->setPlainText(
+        QString::fromStdString(logText_).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+}
+
+void CopyFileForm::LogAppend(const std::string& message) {
+    LogReset(logText_ + "\r\n" + message);
+}
+
+void CopyFileForm::LogRepaint() {
+    log_->viewport()->repaint();
+}
+
+void CopyFileForm::LogScroll() {
+    platform::ScrollLines(log_, 10);
+}
+
+void CopyFileForm::MessageBox(const std::string& text) {
+    platform::Dialogs::Current().Message(window_, QString::fromStdString(text),
+                                         platform::kApplicationTitle);
+}
+
+bool CopyFileForm::Question(const std::string& text) {
+    return platform::Dialogs::Current().Question(window_, QString::fromStdString(text),
+                                                 platform::kApplicationTitle);
+}
+
+std::string CopyFileForm::DecimalSeparator() const {
+    return QLocale::system().decimalPoint().toStdString();
+}
+
+}  // namespace quorvel::ui

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "engine/SplitForm.h"
+
+class QLineEdit;
+class QPlainTextEdit;
+class QWidget;
+
+namespace quorvel::ui {
+
+// The main window as the analysis and the split see it: its boxes by name, its message
+// log and its message boxes.
+class CopyFileForm final : public SplitForm {
+  public:
+    CopyFileForm(QWidget* window, std::map<Control, QLineEdit*> boxes, QPlainTextEdit* log);
+
+    // The message log as one text, lines separated by CR LF.
+    const std::string& LogText() const { return logText_; }
+
+    std::string Text(Control control) const override;
+    void SetText(Control control, const std::string& text) override;
+    void SetFocus(Control control) override;
+    void LogReset(const std::string& message) override;
+    void LogAppend(const std::string& message) override;
+    void LogRepaint() override;
+    void LogScroll() override;
+    void MessageBox(const std::string& text) override;
+    bool Question(const std::string& text) override;
+    std::string DecimalSeparator() const override;
+
+  private:
+    QWidget* window_;
+    std::map<Control, QLineEdit*> boxes_;
+    QPlainTextEdit* log_;
+    // The log widget shows lines; the log itself keeps its CR LF breaks.
+    std::string logText_;
+};
+
+}  // namespace quorvel::ui
