@@ -148,7 +148,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2) return 0;
     const std::int32_t splitSeconds = (data[0] | data[1] << 8) % 21;
     const std::span<const std::uint8_t> src(data + 2, size - 2);
-    const auto length = static_cast<std::int64_t>(src.size());
 
     const Walk scanned = ReferenceWalk(src, 0, false);
     MemorySource scanSource(src);

@@ -1,23 +1,21 @@
 #!/usr/bin/env bash
 # Builds the split fuzz target with libFuzzer, AddressSanitizer and UBSan and runs it
 # for the given number of seconds (default 60). Exits non-zero when an input crashes
-# it; the crashing input is left in build-fuzz/.
-# Usage: fuzz/run.sh [SECONDS]
+# it; the crashing input is left in build-fuzz/. Further arguments go to CMake.
+# Usage: fuzz/run.sh [SECONDS [CMAKE-OPTION...]]
 set -euo pipefail
 
 duration="${1:-60}"
+shift $(($# > 0 ? 1 : 0))
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 out="$root/build-fuzz"
 
 "$root/scripts/need-packages.sh" clang-14 libclang-rt-14-dev lame
 
 mkdir -p "$out/corpus"
-clang++-14 -std=c++20 -O1 -g -Wall -Wextra \
-    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-    -I"$root" -o "$out/FuzzSplit" \
-    "$root/fuzz/FuzzSplit.cpp" \
-    "$root/engine/FrameHeader.cpp" "$root/engine/FrameChain.cpp" \
-    "$root/engine/Numbers.cpp" "$root/engine/SplitPlan.cpp"
+cmake -S "$root" -B "$out" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_FUZZ=ON -DBUILD_TESTING=OFF "$@" >/dev/null
+cmake --build "$out" --target FuzzSplit
 
 # Seeds: two bytes of split time, then the source. Fixtures are cut to the length
 # limit; the synthetic ones cover back pointers, CRCs, short frames, leading junk and

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing Quorvel needs on Debian (only what is missing),
-# then configures and builds into build/.
+# then configures and builds into build/. Arguments are CMake options, for example
+# -DQUORVEL_WERROR=ON.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,5 +14,5 @@ packages=(
 )
 scripts/need-packages.sh "${packages[@]}"
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
 cmake --build build
