@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <random>
+
+#include "TestFiles.h"
+
+namespace quorvel::test {
+
+// `count` frames of `length` bytes: the 4 header bytes, then zeros.
+inline Bytes Frames(int count, Bytes header = {0xFF, 0xFB, 0x90, 0x64}, std::size_t length = 417) {
+    header.resize(length);
+    Bytes out;
+    for (int i = 0; i < count; ++i) out.insert(out.end(), header.begin(), header.end());
+    return out;
+}
+
+// MPEG 1 frames at 44100 Hz and 128 kbit/s (417 bytes, 418 padded), byte 1 0xFB without
+// CRC or 0xFA with one. Payload bytes are never 0 or 0xFF, so zeroing shows and no
+// stray sync byte appears; every back pointer is 0.
+inline Bytes Stream(std::size_t count, std::size_t length = 418, std::uint8_t byte1 = 0xFB) {
+    std::mt19937 rng(std::uint32_t(count * length + byte1));
+    Bytes out;
+    for (std::size_t i = 0; i < count; ++i) {
+        out.insert(out.end(), {0xFF, byte1, std::uint8_t(length == 418 ? 0x92 : 0x90), 0x64});
+        for (std::size_t j = 4; j < length; ++j) out.push_back(std::uint8_t(1 + rng() % 254));
+        const std::size_t pointer = i * length + (byte1 & 1 ? 4 : 6);
+        out[pointer] = 0;
+        out[pointer + 1] &= 0x7F;
+    }
+    return out;
+}
+
+inline void SetBackPointer(Bytes& stream, std::size_t frame, int value, std::size_t length = 418) {
+    const std::size_t pointer = frame * length + (stream[frame * length + 1] & 1 ? 4 : 6);
+    stream[pointer] = std::uint8_t(value / 2);
+    stream[pointer + 1] = std::uint8_t((stream[pointer + 1] & 0x7F) | (value % 2 ? 0x80 : 0));
+}
+
+}  // namespace quorvel::test

@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <tuple>
+#include <utility>
+
+#include "engine/Numbers.h"
+
+namespace quorvel {
+namespace {
+
+TEST(ReadNumber, ReadsTheNumberThatStartsTheText) {
+    const std::pair<const char*, double> cases[] = {
+        {"12abc", 12}, {"1 2", 12}, {"abc", 0},    {"", 0},       {" \t\n-5", -5},
+        {"+7", 7},     {"- 3", -3}, {"--5", 0},    {"1.5", 1.5},  {"1.2.3", 1.2},
+        {".5", 0.5},   {"1,5", 1},  {"2E3", 2000}, {"2D3", 2000}, {"1E-2", 0.01},
+        {"2E+1", 20},  {"1E", 1},   {"1.5E1", 15}, {"1E 2", 100}, {"7-3", 7},
+    };
+    for (const auto& [text, value] : cases) EXPECT_DOUBLE_EQ(ReadNumber(text), value) << text;
+    EXPECT_EQ(ReadNumber("1e400"), HUGE_VAL);
+    EXPECT_EQ(ReadNumber("-1D400"), -HUGE_VAL);
+}
+
+TEST(Numbers, FormatsSizesDurationsAndFractions) {
+    const std::tuple<std::int64_t, const char*, const char*> sizes[] = {
+        {0, ".", "0"},
+        {65536, ".", "0.062"},   // 0.0625: the half goes to the even neighbour
+        {196608, ".", "0.188"},  // 0.1875
+        {1048576, ".", "1"},
+        {3457000, ".", "3.297"},
+        {1572864, ",", "1,5"},
+        {5368709120, ".", "5120"},
+    };
+    for (const auto& [bytes, separator, text] : sizes) {
+        EXPECT_EQ(FormatMegabytes(bytes, separator), text) << bytes;
+    }
+    const std::pair<double, const char*> durations[] = {
+        {59.999, "0:59"}, {60, "1:0"}, {299.98, "4:59"}, {187, "3:7"}, {0, "0:0"}, {3600, "60:0"},
+    };
+    for (const auto& [seconds, text] : durations) EXPECT_EQ(FormatDuration(seconds), text);
+    EXPECT_EQ(FormatNumber(0.1 + 0.2, "."), "0.3");
+    EXPECT_EQ(FormatNumber(1.0 / 3, "."), "0.333333333333333");
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Frames.h"
+#include "TestFiles.h"
+#include "engine/ByteSource.h"
+#include "engine/SplitPlan.h"
+
+namespace quorvel {
+namespace {
+
+using test::Bytes;
+using test::Slice;
+using test::operator+;
+using test::SetBackPointer;
+using test::Stream;
+
+Bytes Tag() {
+    Bytes tag(128, 0);
+    tag[0] = 'T', tag[1] = 'A', tag[2] = 'G';
+    return tag;
+}
+
+// Frame 6890 starts at 179.98 s and frame 6891 at 180.01 s.
+TEST(FindSafeSplitPoint, CutsAtTheFirstSafeFrameFromTheSplitTime) {
+    Bytes stream = Stream(7000, 417);
+    const struct {
+        int splitFramePointer;
+        std::int64_t frame;
+        std::int32_t mainDataBegin;
+    } cases[] = {{0, 6891, 0}, {384, 6891, 384}, {385, 6892, 0}};
+    for (const auto& c : cases) {
+        SetBackPointer(stream, 6891, c.splitFramePointer, 417);
+        MemorySource source(stream);
+        FileInformation info;
+        const SplitPoint point = FindSafeSplitPoint(source, 180, info);
+        EXPECT_EQ(point.SplitPosition, c.frame * 417);
+        EXPECT_EQ(point.FramesBeforeSplit, c.frame);
+        EXPECT_EQ(point.PrevFrameLength, 417);
+        EXPECT_EQ(point.PrevSideInfoSize, 32);
+        EXPECT_EQ(point.SplitMainDataBegin, c.mainDataBegin);
+    }
+}
+
+TEST(FindSafeSplitPoint, NeverCutsAtAFrameTheChainEndsWith) {
+    Bytes greedy = Stream(60, 417);
+    for (std::size_t frame = 39; frame < 60; ++frame) SetBackPointer(greedy, frame, 511, 417);
+    Bytes leading(1000, 0);
+    leading[0] = 'I', leading[1] = 'D', leading[2] = '3';
+    const struct {
+        const char* what;
+        Bytes bytes;
+        std::int32_t seconds;
+        std::int64_t position, frames;
+    } cases[] = {
+        {"frame 39 followed by 40", Stream(41, 417), 1, 39 * 417, 39},
+        {"frame 39 last", Stream(40, 417), 1, 0, 40},
+        {"frame 39 followed by a tag", Stream(40, 417) + Tag(), 1, 0, 40},
+        {"frames after the tag", Stream(40, 417) + Tag() + Stream(2, 417), 1, 40 * 417 + 128, 40},
+        {"leading bytes", leading + Stream(41, 417), 1, 1000 + 39 * 417, 39},
+        {"every frame borrows too much", greedy, 1, 0, 60},
+        {"split time in the last frame", Stream(41, 417), 2, 0, 41},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemorySource source(c.bytes);
+        FileInformation info;
+        const SplitPoint point = FindSafeSplitPoint(source, c.seconds, info);
+        EXPECT_EQ(point.SplitPosition, c.position);
+        EXPECT_EQ(point.FramesBeforeSplit, c.frames);
+    }
+}
+
+// The worked frame: F 418, S 32, M 120; bytes 4 and 5 (6 and 7 after a CRC) hold the
+// back pointer, and the frame's own main data runs from the last side-information byte.
+TEST(RewriteAddedFrame, KeepsOnlyTheBorrowedMainData) {
+    const struct {
+        bool crc;
+        std::uint8_t second;
+        std::int16_t sideInfo;
+        std::int32_t mainDataBegin;
+        int zeroFrom, zeroTo;  // inclusive; zeroFrom > zeroTo: nothing
+    } cases[] = {
+        {false, 0x95, 32, 120, 35, 297}, {false, 0x15, 32, 120, 35, 297},
+        {true, 0x95, 32, 120, 37, 297},  {false, 0x00, 32, 400, 1, 0},
+        {false, 0x00, 17, 397, 20, 20},  {false, 0x80, 17, 398, 1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "CRC " << c.crc << ", S " << c.sideInfo << ", M " << c.mainDataBegin);
+        Bytes frame(418, 0xAA);
+        frame[0] = 0xFF, frame[1] = c.crc ? 0xFA : 0xFB, frame[2] = 0x92, frame[3] = 0x64;
+        const std::size_t pointer = c.crc ? 6 : 4;
+        frame[pointer] = 0x37;
+        frame[pointer + 1] = c.second;
+        Bytes expected = frame;
+        expected[pointer] = 0;
+        expected[pointer + 1] = c.second ^ 0x80;  // inverted, not cleared
+        for (int i = c.zeroFrom; i <= c.zeroTo; ++i) expected[std::size_t(i)] = 0;
+        RewriteAddedFrame(frame, c.sideInfo, c.mainDataBegin);
+        EXPECT_EQ(frame, expected);
+    }
+}
+
+Bytes Materialise(const OutputPlan& plan, const Bytes& source) {
+    Bytes out;
+    for (const auto& piece : plan) {
+        out = out + (piece.Bytes.empty() ? Slice(source, std::size_t(piece.SourceOffset),
+                                                 std::size_t(piece.SourceOffset + piece.Length))
+                                         : piece.Bytes);
+    }
+    return out;
+}
+
+TEST(SplitOutputs, CarryTheBorrowedDataInAnAddedFrame) {
+    const std::size_t at = 39 * 418;
+    for (const auto& [mainDataBegin, byte1] : {std::pair{0, 0xFB}, {120, 0xFB}, {120, 0xFA}}) {
+        SCOPED_TRACE(testing::Message() << "M " << mainDataBegin << ", byte 1 " << byte1);
+        const Bytes stream = Stream(80, 418, std::uint8_t(byte1));
+        MemorySource source(stream);
+        const SplitPoint point{std::int64_t(at), 39, 418, 32, mainDataBegin};
+        Bytes first = Slice(stream, 0, at);
+        std::fill(first.end() - mainDataBegin, first.end(), 0);
+        Bytes second = Slice(stream, at, stream.size());
+        if (mainDataBegin > 0) {
+            Bytes added = Slice(stream, at - 418, at);
+            RewriteAddedFrame(added, 32, mainDataBegin);
+            second = added + second;
+        }
+        EXPECT_EQ(Materialise(PlanFirstOutput(point), stream), first);
+        EXPECT_EQ(Materialise(PlanSecondOutput(point, source), stream), second);
+    }
+}
+
+TEST(BaseName, DropsTheFolderAndTheLastExtension) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/music/track.01.mp3", "track.01"},
+        {"a.b.mp3", "a.b"},
+        {"  song.mp3  ", "song"},
+        {"/music/noext", "noext"},
+        {"/dir.d/file", "file"},
+        {"back\\slash.mp3", "back\\slash"},
+        {"/music/song.", "song"},
+        {"/music/.mp3", ""},
+    };
+    for (const auto& [path, name] : cases) EXPECT_EQ(BaseName(path), name) << path;
+}
+
+}  // namespace
+}  // namespace quorvel
