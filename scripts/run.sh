@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up, builds and starts Quorvel.
+# Sets up, builds and starts Quorvel. Arguments are CMake options.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
