@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <random>
@@ -36,6 +37,17 @@ inline void SetBackPointer(Bytes& stream, std::size_t frame, int value, std::siz
     const std::size_t pointer = frame * length + (stream[frame * length + 1] & 1 ? 4 : 6);
     stream[pointer] = std::uint8_t(value / 2);
     stream[pointer + 1] = std::uint8_t((stream[pointer + 1] & 0x7F) | (value % 2 ? 0x80 : 0));
+}
+
+// The frame before the cut as the second output carries it, spelled out byte by byte:
+// the back pointer at `pointerAt` 0 (the bit after it inverted), and the frame's own
+// main data from `zeroFrom` up to the last `borrowed` bytes zeroed.
+inline Bytes AddedFrame(Bytes frame, std::size_t pointerAt, std::size_t zeroFrom,
+                        std::size_t borrowed) {
+    frame[pointerAt] = 0;
+    frame[pointerAt + 1] ^= 0x80;
+    std::fill(frame.begin() + std::ptrdiff_t(zeroFrom), frame.end() - std::ptrdiff_t(borrowed), 0);
+    return frame;
 }
 
 }  // namespace quorvel::test

@@ -13,6 +13,7 @@
 namespace quorvel {
 namespace {
 
+using test::AddedFrame;
 using test::Bytes;
 using test::Slice;
 using test::operator+;
@@ -127,9 +128,10 @@ TEST(SplitOutputs, CarryTheBorrowedDataInAnAddedFrame) {
         std::fill(first.end() - mainDataBegin, first.end(), 0);
         Bytes second = Slice(stream, at, stream.size());
         if (mainDataBegin > 0) {
-            Bytes added = Slice(stream, at - 418, at);
-            RewriteAddedFrame(added, 32, mainDataBegin);
-            second = added + second;
+            const bool crc = byte1 == 0xFA;
+            second = AddedFrame(Slice(stream, at - 418, at), crc ? 6 : 4, crc ? 37 : 35,
+                                std::size_t(mainDataBegin)) +
+                     second;
         }
         EXPECT_EQ(Materialise(PlanFirstOutput(point), stream), first);
         EXPECT_EQ(Materialise(PlanSecondOutput(point, source), stream), second);

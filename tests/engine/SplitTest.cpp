@@ -11,7 +11,6 @@
 #include "TestFiles.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
-#include "engine/SplitPlan.h"
 #include "platform/LocalFileSystem.h"
 
 namespace quorvel {
@@ -21,6 +20,7 @@ namespace {
 platform::LocalFileSystem files;
 
 namespace fs = std::filesystem;
+using test::AddedFrame;
 using test::Bytes;
 using test::ReadFile;
 using test::Slice;
@@ -273,8 +273,7 @@ TEST(LargeSource, AnalysesAndSplitsPastTwoGibibytes) {
     EXPECT_NE(window.log.find("Total bytes written : " + std::to_string(total) + " bytes."),
               std::string::npos);
     EXPECT_EQ(std::int64_t(fs::file_size(path + "/large1.mp3")), at);
-    Bytes added = Slice(frames, 38 * 418, 39 * 418);
-    RewriteAddedFrame(added, 32, 120);
+    const Bytes added = AddedFrame(Slice(frames, 38 * 418, 39 * 418), 4, 35, 120);
     EXPECT_EQ(ReadFile(path + "/large2.mp3"), added + Slice(frames, 39 * 418, frames.size()));
     std::ifstream first(path + "/large1.mp3", std::ios::binary);
     first.seekg(at - 418);
