@@ -58,10 +58,13 @@ class TerminalForm : public quorvel::SplitForm {
     std::map<Control, std::string> texts_;
 };
 
-int Usage() {
-    std::cerr << "usage: quorvel-cli info FILE\n"
-                 "       quorvel-cli split FILE MINUTE SECOND [FOLDER] [--replace]\n";
-    return 2;
+// Asked for with --help, the usage is the answer; after a wrong call it is the complaint.
+int Usage(bool asked = false) {
+    std::ostream& out = asked ? std::cout : std::cerr;
+    out << "usage: quorvel-cli info FILE\n"
+           "       quorvel-cli split FILE MINUTE SECOND [FOLDER] [--replace]\n"
+           "       quorvel-cli --help | --version\n";
+    return asked ? 0 : 2;
 }
 
 int Info(const std::string& file) {
@@ -111,6 +114,11 @@ int Split(std::vector<std::string> arguments) {
 int main(int argc, char** argv) {
     quorvel::platform::IgnoreFileSizeSignal();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (arguments.size() == 1 && arguments[0] == "--help") return Usage(true);
+    if (arguments.size() == 1 && arguments[0] == "--version") {
+        std::cout << "quorvel-cli " QUORVEL_VERSION "\n";
+        return 0;
+    }
     if (arguments.size() == 2 && arguments[0] == "info") return Info(arguments[1]);
     if (!arguments.empty() && arguments[0] == "split") {
         return Split({arguments.begin() + 1, arguments.end()});

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,20 @@ class Cli : public testing::Test {
     const std::string folder = temp.path;
     std::string source;
 };
+
+TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
+    const Result help = Run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("quorvel-cli info FILE"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("quorvel-cli split FILE"), std::string::npos) << help.out;
+    const Result version = Run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(std::regex_match(version.out, std::regex(R"(quorvel-cli \d+(\.\d+){3}\n)")))
+        << version.out;
+    const Result wrong = Run({"--helps"});
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_EQ(wrong.err, help.out);
+}
 
 TEST_F(Cli, InfoPrintsTheSixFieldsOrSaysWhyNot) {
     const Result mp3 = Run({"info", source});

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian package in the build folder given as $1, installs it on this machine,
-# starts the program, runs the command-line tool and removes the package again.
+# Builds the Debian package in the build folder given as $1, has lintian check it, installs
+# it on this machine, starts the program, runs the command-line tool and removes the
+# package again.
 # Needs root: it installs and removes a package system-wide.
 set -euo pipefail
 
@@ -11,9 +12,9 @@ fail() {
     exit 1
 }
 
-"$source/scripts/need-packages.sh" desktop-file-utils dpkg-dev file
+"$source/scripts/need-packages.sh" appstream desktop-file-utils dpkg-dev file lintian man-db
 
-cmake --build "$build" --target quorvel quorvel-cli
+cmake --build "$build" --target quorvel quorvel-cli quorvel_compressed_docs
 rm -f "$build"/quorvel_*.deb
 (cd "$build" && cpack -G DEB)
 deb=$(ls "$build"/quorvel_*.deb)
@@ -24,6 +25,10 @@ for field in "Package: quorvel" "Version: 1.0.0.1" "Section: sound" \
     dpkg-deb --field "$deb" | grep -qxF "$field" || fail "no '$field' in the package"
 done
 dpkg-deb --field "$deb" Depends | grep -q libqt6widgets6 || fail "Qt is not a dependency"
+# Errors are what Debian refuses a package for; the rest is shown.
+lintian=$(lintian --fail-on none "$deb" 2>&1)
+echo "$lintian"
+! grep -q "^E:" <<<"$lintian" || fail "lintian found errors"
 
 work=$(mktemp -d)
 removePackage() {
@@ -35,15 +40,20 @@ removePackage() {
 trap removePackage EXIT
 
 (cd "$build" && DEBIAN_FRONTEND=noninteractive apt-get install -y "./$(basename "$deb")")
+metainfo=/usr/share/metainfo/io.github.quorvel.Quorvel.metainfo.xml
 for file in /usr/bin/quorvel /usr/bin/quorvel-cli /usr/share/doc/quorvel/Quorvel.html \
-    /usr/share/applications/quorvel.desktop; do
+    /usr/share/applications/quorvel.desktop "$metainfo"; do
     [ -f "$file" ] || fail "$file was not installed"
+done
+for page in quorvel quorvel-cli; do
+    man -w "$page" >/dev/null || fail "no manual page for $page"
 done
 for size in 16 32 48 64 128 256; do
     icon=/usr/share/icons/hicolor/${size}x${size}/apps/quorvel.png
     file "$icon" | grep -q "PNG image data, $size x $size" || fail "$icon is no $size-pixel PNG"
 done
 desktop-file-validate /usr/share/applications/quorvel.desktop
+appstreamcli validate --no-net --strict "$metainfo"
 
 # Still running after 2 seconds (timeout's 124) means it started and waits for the user.
 status=0
@@ -54,6 +64,9 @@ status=0
 info=$(quorvel-cli info "$source/tests/fixtures/cbr128.mp3")
 grep -qx "type: MPEG1 Layer 3" <<<"$info" || fail "quorvel-cli info said: $info"
 grep -qx "frames: 175" <<<"$info" || fail "quorvel-cli info said: $info"
+version=$(quorvel-cli --version)
+[ "$version" = "quorvel-cli $(dpkg-deb --field "$deb" Version)" ] ||
+    fail "quorvel-cli --version said: $version"
 
 DEBIAN_FRONTEND=noninteractive apt-get remove -y quorvel
 for file in /usr/bin/quorvel /usr/bin/quorvel-cli /usr/share/applications/quorvel.desktop; do
