@@ -126,6 +126,7 @@ class frmCopyFileTest : public QObject {
     }
 
     void startUp() {
+        QCOMPARE(window_->windowTitle(), u"Quorvel V1.01  by the Quorvel project"_s);
         QCOMPARE(Find("txtToFolder")->text(), QDir::currentPath());
         QCOMPARE(Find("txtSplitMinute")->text(), u"3"_s);
         QCOMPARE(Find("txtSplitSecond")->text(), u"00"_s);

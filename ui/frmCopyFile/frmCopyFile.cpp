@@ -15,6 +15,7 @@
 #include "engine/Split.h"
 #include "platform/Dialogs.h"
 #include "platform/HelpViewer.h"
+#include "ui/Version.h"
 #include "ui/frmAbout/frmAbout.h"
 #include "ui/frmBrowseFolder/frmBrowseFolder.h"
 #include "ui/frmCopyFile/CopyFileForm.h"
@@ -32,7 +33,13 @@ QPointer<frmCopyFile> frmCopyFile::instance_;
 
 namespace {
 
-const QString kCaption = QStringLiteral("Quorvel V1.01  by the Quorvel project");
+// The version as the caption shows it: V1.01 for major 1, minor 0, revision 1.
+QString Caption() {
+    return QStringLiteral("Quorvel V%1.%2%3  by the Quorvel project")
+        .arg(kVersionMajor)
+        .arg(kVersionMinor)
+        .arg(kVersionRevision);
+}
 
 // The one local file of a drop, or the empty text when the drop is anything else.
 QString DroppedFile(const QMimeData* data) {
@@ -53,7 +60,7 @@ frmCopyFile* frmCopyFile::Instance() {
 frmCopyFile::frmCopyFile() {
     LoadResources();
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(kCaption);
+    setWindowTitle(Caption());
     setWindowIcon(QIcon(QStringLiteral(":/icons/quorvel.png")));
     setAcceptDrops(true);
     CreateControls();
