@@ -279,14 +279,27 @@ void frmBrowseFolderTest::closing() {
     QVERIFY(!window_->close());
     QVERIFY(window_->isVisible());
 
-    if (how.isEmpty()) {
-        browser_->close();
-    } else {
-        Press(how.toLatin1().constData());
-    }
+    const auto close = [&] {
+        if (how.isEmpty()) {
+            browser_->close();
+        } else {
+            Press(how.toLatin1().constData());
+        }
+    };
+    close();
     QVERIFY(Closed());
     QVERIFY(window_->isEnabled());
     QCOMPARE(ToFolder(), how == "cmdOK" ? In("Music/Rock/") : before);
+
+    // The browser tells only the window that opened it: with that window gone, closing
+    // the browser brings no new main window.
+    QVERIFY(Open());
+    delete window_;
+    close();
+    QVERIFY(Closed());
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        QVERIFY(!qobject_cast<frmCopyFile*>(widget));
+    }
 }
 
 void frmBrowseFolderTest::reopenStartsAtCurrentDirectory() {

@@ -17,6 +17,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QStyleOption>
 #include <QTemporaryDir>
 #include <QTest>
@@ -126,6 +127,7 @@ class frmCopyFileTest : public QObject {
     }
 
     void startUp() {
+        QCOMPARE(window_->windowTitle(), u"Quorvel V1.01  by the Quorvel project"_s);
         QCOMPARE(Find("txtToFolder")->text(), QDir::currentPath());
         QCOMPARE(Find("txtSplitMinute")->text(), u"3"_s);
         QCOMPARE(Find("txtSplitSecond")->text(), u"00"_s);
@@ -358,7 +360,7 @@ class frmCopyFileTest : public QObject {
         Find("txtMP3")->setText(source.replace("%1", temp_->path()));
         Find("txtToFolder")->setText(folder.replace("%1", temp_->path()));
         ClickSplit();
-        Settle();
+        RunQueued();
         QCOMPARE(fake_.messages, QStringList{QString(message).replace("%1", temp_->path())});
         QCOMPARE(fake_.titles, QStringList{"Quorvel"});
         QCOMPARE(Focus(), focus);
@@ -521,7 +523,7 @@ class frmCopyFileTest : public QObject {
             } else {
                 QTest::keyClick(edit, Qt::Key_Tab);
             }
-            Settle();
+            RunQueued();
             if (message.isEmpty()) {
                 QCOMPARE(fake_.messages, QStringList());
                 QVERIFY(Focus() != box);
@@ -541,22 +543,22 @@ class frmCopyFileTest : public QObject {
         const QString minute = kMinuteNumeric, second = kSecondRange;
 
         QTest::keyClick(Find("txtSplitMinute"), Qt::Key_Tab);
-        Settle();
+        RunQueued();
         QCOMPARE(fake_.messages, QStringList{minute});
         QCOMPARE(Focus(), u"txtSplitMinute"_s);
 
         QTest::mouseClick(Find("txtSplitSecond"), Qt::LeftButton);
-        Settle();
+        RunQueued();
         QCOMPARE(fake_.messages, QStringList({minute, minute}));
         QCOMPARE(Focus(), u"txtSplitMinute"_s);
 
         // From the second box back to the minute box, the other way round.
         Find("txtSplitMinute")->setText(u"1"_s);
         QTest::keyClick(Find("txtSplitMinute"), Qt::Key_Tab);
-        Settle();
+        RunQueued();
         Find("txtSplitMinute")->setText(u"abc"_s);
         QTest::keyClick(Find("txtSplitSecond"), Qt::Key_Backtab, Qt::ShiftModifier);
-        Settle();
+        RunQueued();
         QCOMPARE(fake_.messages, QStringList({minute, minute, second}));
         QCOMPARE(Focus(), u"txtSplitSecond"_s);
         QCOMPARE(Find("txtSplitSecond")->selectedText(), u"75"_s);
@@ -571,23 +573,22 @@ class frmCopyFileTest : public QObject {
 
         Type("txtSplitSecond", u"75"_s);
         QTest::mouseClick(split, Qt::LeftButton);
-        Settle();
+        RunQueued();
         QCOMPARE(fake_.messages, refused);
         QCOMPARE(Focus(), u"txtSplitSecond"_s);
 
         // The same with the check running between press and release, as for a person.
         fake_.messages.clear();
         QTest::mousePress(split, Qt::LeftButton);
-        Settle();
+        RunQueued();
         QTest::mouseRelease(split, Qt::LeftButton);
-        Settle();
+        RunQueued();
         QCOMPARE(fake_.messages, refused);
         QCOMPARE(Focus(), u"txtSplitSecond"_s);
         QCOMPARE(Log(), AnalysisLog(source));
 
         fake_.messages.clear();
-        QTest::keyClick(window_, Qt::Key_S, Qt::AltModifier);
-        QTest::qWait(300);
+        PressAccessKey(Qt::Key_S, "cmdSplit");
         QCOMPARE(fake_.messages, refused);
         QCOMPARE(Focus(), u"txtSplitSecond"_s);
         QCOMPARE(Log(), AnalysisLog(source));
@@ -595,8 +596,7 @@ class frmCopyFileTest : public QObject {
         // With a time the box accepts, the access key runs the split.
         fake_.messages.clear();
         Type("txtSplitSecond", u"2"_s);
-        QTest::keyClick(window_, Qt::Key_S, Qt::AltModifier);
-        QTest::qWait(300);
+        PressAccessKey(Qt::Key_S, "cmdSplit");
         QCOMPARE(fake_.messages, QStringList());
         QVERIFY(Log().endsWith(u"\r\nMP3 splitting completed."_s));
     }
@@ -605,18 +605,16 @@ class frmCopyFileTest : public QObject {
     // accepts its text.
     void browseCommandsCheckTheBoxFirst() {
         Type("txtSplitMinute", u"abc"_s);
-        QTest::keyClick(window_, Qt::Key_B, Qt::AltModifier);
-        QTest::qWait(300);
+        PressAccessKey(Qt::Key_B, "cmdBrowse");
         QTest::mouseClick(Find<QPushButton>("cmdBrowseTo"), Qt::LeftButton);
-        Settle();
+        RunQueued();
         QCOMPARE(fake_.messages, QStringList(2, kMinuteNumeric));
         QCOMPARE(fake_.openRequests, QStringList());
         QVERIFY(window_->isEnabled());
         QCOMPARE(Focus(), u"txtSplitMinute"_s);
 
         Type("txtSplitMinute", u"4"_s);
-        QTest::keyClick(window_, Qt::Key_B, Qt::AltModifier);
-        QTest::qWait(300);
+        PressAccessKey(Qt::Key_B, "cmdBrowse");
         QCOMPARE(fake_.openRequests.size(), 1);
         QCOMPARE(fake_.messages.size(), 2);
     }
@@ -629,27 +627,27 @@ class frmCopyFileTest : public QObject {
         other.show();
         other.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&other));
-        Settle();
+        RunQueued();
         window_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window_));
-        Settle();
+        RunQueued();
         QCOMPARE(Focus(), u"txtSplitSecond"_s);
 
         auto* menu = window_->findChild<QMenu*>(u"mnuFile"_s);
         menu->popup(window_->mapToGlobal(QPoint(10, 10)));
         QVERIFY(QTest::qWaitForWindowExposed(menu));
         QTest::keyClick(menu, Qt::Key_Escape);
-        Settle();
+        RunQueued();
 
         for (const auto reason : {Qt::ActiveWindowFocusReason, Qt::MenuBarFocusReason}) {
             QFocusEvent out(QEvent::FocusOut, reason);
             QCoreApplication::sendEvent(Find("txtSplitSecond"), &out);
         }
-        Settle();
+        RunQueued();
         QCOMPARE(fake_.messages, QStringList());
 
         QTest::keyClick(Find("txtSplitSecond"), Qt::Key_Tab);
-        Settle();
+        RunQueued();
         QCOMPARE(fake_.messages, QStringList{kSecondRange});
     }
 
@@ -662,18 +660,17 @@ class frmCopyFileTest : public QObject {
         Find("txtSplitSecond")->setText(u"75"_s);
 
         QTest::keyClick(Find("txtSplitMinute"), Qt::Key_Tab);
-        QTest::qWait(200);
-        QCOMPARE(clicker.texts, QStringList{minute});
-        QCOMPARE(Focus(), u"txtSplitMinute"_s);
+        QTRY_COMPARE(clicker.texts, QStringList{minute});
+        // The window is active again once the box has gone.
+        QTRY_COMPARE(Focus(), u"txtSplitMinute"_s);
         QCOMPARE(Find("txtSplitMinute")->selectedText(), u"abc"_s);
 
         Type("txtSplitMinute", u"1"_s);
         QTest::keyClick(Find("txtSplitMinute"), Qt::Key_Tab);
-        QTest::qWait(200);
+        RunQueued();
         ClickSplit();
-        QTest::qWait(200);
         QCOMPARE(clicker.texts, QStringList({minute, second}));
-        QCOMPARE(Focus(), u"txtSplitSecond"_s);
+        QTRY_COMPARE(Focus(), u"txtSplitSecond"_s);
         QCOMPARE(Find("txtSplitSecond")->selectedText(), u"75"_s);
         QCOMPARE(Log(), QString());
         QVERIFY(clicker.plain);
@@ -715,7 +712,14 @@ class frmCopyFileTest : public QObject {
         return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
     }
     QString Temp(const QString& name) const { return temp_->filePath(name); }
-    void Settle() { QTest::qWait(50); }
+    // Runs the work the window queued, such as the check of a time box just left.
+    static void RunQueued() { QCoreApplication::sendPostedEvents(); }
+    // An access key shows its button pressed for a moment, then clicks it.
+    void PressAccessKey(Qt::Key key, const char* command) {
+        QSignalSpy clicked(Find<QPushButton>(command), &QPushButton::clicked);
+        QTest::keyClick(window_, key, Qt::AltModifier);
+        QTRY_COMPARE(clicked.size(), 1);
+    }
     QTemporaryDir home_;
     void ClickSplit() { QTest::mouseClick(Find<QPushButton>("cmdSplit"), Qt::LeftButton); }
     // A synthetic MP3 in the temporary folder.
@@ -764,7 +768,7 @@ class frmCopyFileTest : public QObject {
         Type("txtSplitMinute", minute);
         Type("txtSplitSecond", second);
         QTest::mouseClick(Find("txtMP3"), Qt::LeftButton);
-        Settle();
+        RunQueued();
     }
 
     QPointer<frmCopyFile> window_;

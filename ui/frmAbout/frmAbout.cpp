@@ -9,16 +9,13 @@
 #include "platform/LocalFileSystem.h"
 #include "platform/Registry.h"
 #include "ui/Twips.h"
+#include "ui/Version.h"
 
 namespace quorvel::ui {
 
 QPointer<frmAbout> frmAbout::instance_;
 
 namespace {
-
-constexpr std::int16_t kMajor = 1;
-constexpr std::int16_t kMinor = 0;
-constexpr std::int16_t kRevision = 1;
 
 const char* const kSysInfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 const char* const kSysInfoValue = "PATH";
@@ -57,8 +54,11 @@ frmAbout::frmAbout()
     picIcon->setFocusPolicy(Qt::TabFocus);
     lblTitle = new QLabel(platform::kApplicationTitle, this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    lblVersion =
-        new QLabel(QStringLiteral("Version %1.%2.%3").arg(kMajor).arg(kMinor).arg(kRevision), this);
+    lblVersion = new QLabel(QStringLiteral("Version %1.%2.%3")
+                                .arg(kVersionMajor)
+                                .arg(kVersionMinor)
+                                .arg(kVersionRevision),
+                            this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
     lblDescription =
         new QLabel(QStringLiteral("Quorvel is freeware brought to you by the Quorvel project "

@@ -3,11 +3,9 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "engine/FrameHeader.h"
-#include "engine/SplitForm.h"
 #include "platform/LocalFileSystem.h"
 
 class QAction;
@@ -20,6 +18,7 @@ class QPushButton;
 namespace quorvel::ui {
 
 class CopyFileForm;
+class FocusCheck;
 
 // The main window: the source, the destination, the split time, what the analysis
 // found and the message log.
@@ -42,6 +41,7 @@ class frmCopyFile : public QMainWindow {
 
   private:
     frmCopyFile();
+    // In frmCopyFileLayout.cpp: the controls at their designed places, and the menus.
     void CreateControls();
     void CreateMenus();
 
@@ -64,11 +64,7 @@ class frmCopyFile : public QMainWindow {
 
     void ChooseSourceFile();
     void AnalyseChosenFile(const QString& path);
-    // A time box's check runs once the focus has settled elsewhere, or at once when the
-    // split command is pressed. Returns false when the box refused its text.
-    bool RunPendingCheck();
-    // Whether a pressed command may act: not while a box's check is showing or refuses.
-    bool ButtonMayAct(QPushButton* command);
+    // Shows the message and gives the box the focus back; always false.
     bool RefuseInput(QLineEdit* box, const std::string& message);
 
     QGroupBox* fraDatabase;
@@ -97,9 +93,7 @@ class frmCopyFile : public QMainWindow {
     std::unique_ptr<CopyFileForm> form_;
     platform::LocalFileSystem files_;
     FileInformation info_;
-    std::optional<Control> pendingCheck_;
-    bool checkShowing_ = false;
-    bool returningFocus_ = false;
+    std::unique_ptr<FocusCheck> focusCheck_;
 
     static QPointer<frmCopyFile> instance_;
 };

@@ -1,0 +1,169 @@
+// The main window's controls and menus at their designed places.
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "ui/Twips.h"
+#include "ui/frmCopyFile/frmCopyFile.h"
+
+namespace quorvel::ui {
+
+void frmCopyFile::CreateControls() {
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+
+    const auto frame = [&](const char* name, const QString& caption) {
+        auto* box = new QGroupBox(caption, client);
+        box->setObjectName(QLatin1String(name));
+        return box;
+    };
+    const auto edit = [](QWidget* parent, const char* name, const QString& tooltip) {
+        auto* box = new QLineEdit(parent);
+        box->setObjectName(QLatin1String(name));
+        box->setToolTip(tooltip);
+        box->setAcceptDrops(false);  // a dropped file is the window's to take
+        box->installEventFilter(parent->window());
+        return box;
+    };
+    const auto readOnly = [](QWidget* parent, const char* name, Qt::Alignment alignment) {
+        auto* box = new QLineEdit(parent);
+        box->setObjectName(QLatin1String(name));
+        box->setReadOnly(true);
+        box->setFocusPolicy(Qt::ClickFocus);  // can be selected from, never tabbed to
+        box->setAlignment(alignment | Qt::AlignVCenter);
+        box->setAcceptDrops(false);
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+        box->setPalette(palette);
+        return box;
+    };
+    const auto button = [](QWidget* parent, const char* name, const QString& caption) {
+        auto* command = new QPushButton(caption, parent);
+        command->setObjectName(QLatin1String(name));
+        command->setFocusPolicy(Qt::StrongFocus);
+        command->setAutoDefault(false);
+        return command;
+    };
+    const auto label = [](QWidget* parent, const char* name, const QString& caption) {
+        auto* text = new QLabel(caption, parent);
+        text->setObjectName(QLatin1String(name));
+        return text;
+    };
+
+    fraDatabase = frame("fraDatabase", QStringLiteral("Source MP3 file to open :"));
+    txtMP3 =
+        edit(fraDatabase, "txtMP3",
+             QStringLiteral("Path and name of the MP3 you want to split (eg. C:\\mysong.mp3)"));
+    cmdBrowse = button(fraDatabase, "cmdBrowse", QStringLiteral("&Browse"));
+
+    fraToFolder = frame("fraToFolder", QStringLiteral("Destination folder :"));
+    txtToFolder = edit(fraToFolder, "txtToFolder",
+                       QStringLiteral("Destination folder where you want the two resulting files "
+                                      "to reside (eg. C:\\Work)"));
+    cmdBrowseTo = button(fraToFolder, "cmdBrowseTo", QStringLiteral("B&rowse"));
+
+    fraFileInfo = frame("fraFileInfo", QStringLiteral("File Information"));
+    auto* label2 = label(fraFileInfo, "Label2", QStringLiteral("Size (Mb)            :"));
+    txtSelectedFileSize = readOnly(fraFileInfo, "txtSelectedFileSize", Qt::AlignRight);
+    auto* label9 = label(fraFileInfo, "Label9", QStringLiteral("File type :"));
+    txtSelectedType = readOnly(fraFileInfo, "txtSelectedType", Qt::AlignLeft);
+    auto* label6 = label(fraFileInfo, "Label6", QStringLiteral("Bit rate (bits)       :"));
+    txtSelectedBitRate = readOnly(fraFileInfo, "txtSelectedBitRate", Qt::AlignRight);
+    auto* label4 = label(fraFileInfo, "Label4", QStringLiteral("No. of frames         :"));
+    txtSelectedFrames = readOnly(fraFileInfo, "txtSelectedFrames", Qt::AlignRight);
+    auto* label3 = label(fraFileInfo, "Label3", QStringLiteral("Duration (mm:ss) :"));
+    txtSelectedDuration = readOnly(fraFileInfo, "txtSelectedDuration", Qt::AlignRight);
+    QFont bold = txtSelectedDuration->font();
+    bold.setBold(true);
+    txtSelectedDuration->setFont(bold);
+    auto* label5 = label(fraFileInfo, "Label5", QStringLiteral("Sampling rate (Hz) :"));
+    txtSelectedSampling = readOnly(fraFileInfo, "txtSelectedSampling", Qt::AlignRight);
+    auto* label7 = label(fraFileInfo, "Label7", QStringLiteral("Split file at (mm:ss) :"));
+    txtSplitMinute = edit(fraFileInfo, "txtSplitMinute",
+                          QStringLiteral("Which minute of the song that you want it to be split at "
+                                         "(eg. 3 = 3rd minute)"));
+    txtSplitMinute->setText(QStringLiteral("3"));
+    txtSplitMinute->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto* label8 = label(fraFileInfo, "Label8", QStringLiteral(":"));
+    txtSplitSecond = edit(fraFileInfo, "txtSplitSecond",
+                          QStringLiteral("Which second of the song that you want it to be split at "
+                                         "(eg. 30 = 30th second)"));
+    txtSplitSecond->setText(QStringLiteral("00"));
+
+    fraSplit = frame("fraSplit", QStringLiteral("File Split"));
+    cmdSplit = button(fraSplit, "cmdSplit", QStringLiteral("&Split File !"));
+    auto* label1 = label(fraSplit, "Label1", QStringLiteral("System messages :"));
+    txtSystemMessage = new QPlainTextEdit(fraSplit);
+    txtSystemMessage->setObjectName(QStringLiteral("txtSystemMessage"));
+    txtSystemMessage->setReadOnly(true);
+    txtSystemMessage->setFocusPolicy(Qt::ClickFocus);
+    txtSystemMessage->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtSystemMessage->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    txtSystemMessage->setAcceptDrops(false);
+    txtSystemMessage->viewport()->setAcceptDrops(false);
+
+    // Positions in twips, relative to the frame that holds each control. A label beside
+    // a box reaches up to the box.
+    const Twips twips = Twips::Layout(this, {
+                                                {fraDatabase, 120, 120, 4695, 735},
+                                                {txtMP3, 120, 240, 3495, 285},
+                                                {cmdBrowse, 3720, 240, 855, 285},
+                                                {fraToFolder, 120, 960, 4695, 735},
+                                                {txtToFolder, 120, 240, 3495, 285},
+                                                {cmdBrowseTo, 3720, 240, 855, 285},
+                                                {fraFileInfo, 120, 1800, 4695, 1935},
+                                                {label2, 120, 255, 1320, 255},
+                                                {txtSelectedFileSize, 1440, 240, 735, 285},
+                                                {label9, 2400, 255, 720, 255},
+                                                {txtSelectedType, 3120, 240, 1455, 285},
+                                                {label6, 120, 615, 1320, 255},
+                                                {txtSelectedBitRate, 1440, 600, 735, 285},
+                                                {label4, 2400, 615, 1440, 255},
+                                                {txtSelectedFrames, 3840, 600, 735, 285},
+                                                {label3, 120, 975, 1320, 255},
+                                                {txtSelectedDuration, 1440, 960, 735, 285},
+                                                {label5, 2400, 975, 1440, 255},
+                                                {txtSelectedSampling, 3840, 960, 735, 285},
+                                                {label7, 120, 1455, 1455, 255},
+                                                {txtSplitMinute, 1680, 1440, 495, 285},
+                                                {label8, 2280, 1455, 135, 255},
+                                                {txtSplitSecond, 2400, 1440, 495, 285},
+                                                {fraSplit, 120, 3840, 4695, 2295},
+                                                {cmdSplit, 3600, 240, 975, 285},
+                                                {label1, 120, 360, 1695, 255},
+                                                {txtSystemMessage, 120, 600, 4455, 1575},
+                                            });
+    client->setFixedSize(twips.Pixels(4950), twips.Pixels(6285));
+
+    setTabOrder(txtMP3, cmdBrowse);
+    setTabOrder(cmdBrowse, txtToFolder);
+    setTabOrder(txtToFolder, cmdBrowseTo);
+    setTabOrder(cmdBrowseTo, txtSplitMinute);
+    setTabOrder(txtSplitMinute, txtSplitSecond);
+    setTabOrder(txtSplitSecond, cmdSplit);
+
+    connect(cmdBrowse, &QPushButton::clicked, this, &frmCopyFile::cmdBrowse_Click);
+    connect(cmdBrowseTo, &QPushButton::clicked, this, &frmCopyFile::cmdBrowseTo_Click);
+    connect(cmdSplit, &QPushButton::clicked, this, &frmCopyFile::cmdSplit_Click);
+}
+
+void frmCopyFile::CreateMenus() {
+    QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuOpen = mnuFile->addAction(QStringLiteral("&Open"), this, &frmCopyFile::mnuOpen_Click);
+    mnuOpen->setObjectName(QStringLiteral("mnuOpen"));
+    mnuExit = mnuFile->addAction(QStringLiteral("&Exit"), this, &frmCopyFile::mnuExit_Click);
+    mnuExit->setObjectName(QStringLiteral("mnuExit"));
+    QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHowTo = mnuHelp->addAction(QStringLiteral("&How To"), this, &frmCopyFile::mnuHowTo_Click);
+    mnuHowTo->setObjectName(QStringLiteral("mnuHowTo"));
+    mnuAbout = mnuHelp->addAction(QStringLiteral("&About"), this, &frmCopyFile::mnuAbout_Click);
+    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+}
+
+}  // namespace quorvel::ui
