@@ -13,6 +13,7 @@
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
 #include "platform/LocalFileSystem.h"
+#include "platform/TagLibEditor.h"
 
 namespace {
 
@@ -97,9 +98,10 @@ int Split(std::vector<std::string> arguments) {
     window.SetText(Control::txtSplitSecond, arguments[2]);
     window.SetText(Control::txtToFolder, arguments.size() == 4 ? arguments[3] : ".");
     quorvel::platform::LocalFileSystem files;
+    quorvel::platform::TagLibEditor tags;
     quorvel::FileInformation info;
     quorvel::AnalyseSourceFile(window, files, info);
-    switch (quorvel::SplitFile(window, files, info)) {
+    switch (quorvel::SplitFile(window, files, tags, info)) {
         case quorvel::SplitOutcome::Completed:
             return 0;
         case quorvel::SplitOutcome::Refused:

@@ -38,13 +38,14 @@ struct ChainFrame {
     bool FollowedByHeader = false;  // false when the tag marker or the end follows
 };
 
-// Walks the source from offset 0 frame by frame, stepping one byte at a time wherever
-// the chain does not hold. `visit` sees each frame before it is accepted and returns
-// false to stop the walk there (the frame is then not accepted).
+// Walks the source from `start` (its first byte unless told) frame by frame, stepping
+// one byte at a time wherever the chain does not hold. `visit` sees each frame before it
+// is accepted and returns false to stop the walk there (the frame is then not accepted).
 template <typename Visit>
-void WalkFrameChain(BlockReader& reader, FileInformation& info, Visit&& visit) {
+void WalkFrameChain(BlockReader& reader, FileInformation& info, Visit&& visit,
+                    std::int64_t start = 0) {
     const std::int64_t length = reader.Size();
-    std::int64_t offset = 0;
+    std::int64_t offset = start;
     // The successor of an accepted frame is the next candidate: its decoding, which wrote
     // the same record fields, is kept rather than repeated.
     std::int64_t decodedAt = -1;

@@ -139,6 +139,7 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
     // The back pointer opens the side information, after the CRC when there is one: 9 bits
     // in MPEG 1, 8 in MPEG 2 and 2.5, where the bit after it is a private bit.
     const std::size_t pointerAt = SideInfoStart(bytes[1]);
+    frame.Protected = pointerAt == 6;
     frame.MainDataBegin = version == 0
                               ? 2 * bytes[pointerAt] + ((bytes[pointerAt + 1] & 0x80) ? 1 : 0)
                               : bytes[pointerAt];
@@ -155,6 +156,21 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
         frame.SideInfoSize = mpeg1 ? 32 : 17;
     }
     return true;
+}
+
+std::uint16_t FrameCrc(std::span<const std::uint8_t> frame, std::int16_t sideInfoSize) {
+    std::uint16_t crc = 0xFFFF;
+    const auto add = [&](std::uint8_t byte) {
+        for (int bit = 7; bit >= 0; --bit) {
+            const bool carry = ((crc >> 15) & 1) != ((byte >> bit) & 1);
+            crc = static_cast<std::uint16_t>(crc << 1);
+            if (carry) crc ^= 0x8005;
+        }
+    };
+    add(frame[2]);
+    add(frame[3]);
+    for (std::size_t i = 6; i < 6 + static_cast<std::size_t>(sideInfoSize); ++i) add(frame[i]);
+    return crc;
 }
 
 }  // namespace quorvel

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace quorvel {
 
@@ -26,6 +27,7 @@ struct FrameValues {
     double FrameDuration = 0;        // seconds
     std::int16_t SideInfoSize = 0;   // bytes of Layer III side information
     std::int32_t MainDataBegin = 0;  // bytes of main data borrowed from earlier frames
+    bool Protected = false;          // a 2-byte CRC follows the header
 };
 
 // Decodes an MPEG 1, 2 or 2.5 Layer III header. Returns whether it was accepted.
@@ -40,6 +42,18 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
 inline std::size_t SideInfoStart(std::uint8_t headerByte1) {
     return (headerByte1 & 0x01) ? 4 : 6;
 }
+
+// Where a frame's own main data starts: after the header, the CRC and the side
+// information. What lies between there and the frame's end is room that later frames
+// may borrow.
+inline std::int32_t MainDataStart(const FrameValues& frame) {
+    return (frame.Protected ? 6 : 4) + frame.SideInfoSize;
+}
+
+// The MPEG audio CRC-16 (polynomial 0x8005, start 0xFFFF, most significant bit first)
+// that a protected frame carries in bytes 4 and 5: over header bytes 2 and 3 and the
+// side information. `frame` holds at least the header, the CRC and the side information.
+std::uint16_t FrameCrc(std::span<const std::uint8_t> frame, std::int16_t sideInfoSize);
 
 // The letters T, A, G that open an ID3 version 1 tag.
 inline bool IsTagMarker(const HeaderBytes& bytes) {

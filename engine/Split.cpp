@@ -96,7 +96,7 @@ std::optional<std::int32_t> ValidateSplitRequest(SplitForm& form, const FileSyst
     return splitSeconds;
 }
 
-SplitOutcome SplitFile(SplitForm& form, FileSystem& files, FileInformation& info) {
+SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, FileInformation& info) {
     const auto splitSeconds = ValidateSplitRequest(form, files);
     if (!splitSeconds) return SplitOutcome::Refused;
 
@@ -131,8 +131,9 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, FileInformation& info
         const std::string stem = folder + "/" + BaseName(sourcePath);
         const std::string first = stem + "1.mp3";
         const std::string second = stem + "2.mp3";
-        if (!WriteOutput(form, files, first, PlanFirstOutput(point), *source) ||
-            !WriteOutput(form, files, second, PlanSecondOutput(point, *source), *source)) {
+        const OutputPlans plans = PlanOutputs(point, *source, tags);
+        if (!WriteOutput(form, files, first, plans.First, *source) ||
+            !WriteOutput(form, files, second, plans.Second, *source)) {
             form.LogAppend("Aborting split file now.");
             form.LogScroll();
             return SplitOutcome::Declined;

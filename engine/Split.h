@@ -6,6 +6,7 @@
 #include "engine/FileSystem.h"
 #include "engine/FrameHeader.h"
 #include "engine/SplitForm.h"
+#include "engine/Tags.h"
 
 namespace quorvel {
 
@@ -22,6 +23,6 @@ enum class SplitOutcome {
 };
 
 // The whole split command: validation, search, both outputs, the report.
-SplitOutcome SplitFile(SplitForm& form, FileSystem& files, FileInformation& info);
+SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, FileInformation& info);
 
 }  // namespace quorvel

@@ -8,6 +8,7 @@
 
 #include "engine/ByteSource.h"
 #include "engine/FrameHeader.h"
+#include "engine/Tags.h"
 
 namespace quorvel {
 
@@ -32,16 +33,21 @@ struct OutputPiece {
 
 using OutputPlan = std::vector<OutputPiece>;
 
-// Everything before the split frame, its last SplitMainDataBegin bytes zeroed: the
-// second output carries them in the added frame.
-OutputPlan PlanFirstOutput(const SplitPoint& point);
+// Both outputs. The first: everything before the split frame, its last
+// SplitMainDataBegin bytes zeroed. The second: the split frame and the rest, preceded by
+// a silent copy of the frame before it that carries those bytes, when the split frame
+// borrows any (or when the source's LAME tag needs a frame to skip). Where the source
+// has them, each also carries its ID3v2 tag at its start (TLEN stating its own length),
+// its ID3v1 tag at its end and a length header of its own in its first frame.
+struct OutputPlans {
+    OutputPlan First;
+    OutputPlan Second;
+};
+OutputPlans PlanOutputs(const SplitPoint& point, ByteSource& source, TagEditor& tags);
 
-// The split frame and the rest, preceded by the rewritten copy of the frame before it
-// when the split frame borrows main data.
-OutputPlan PlanSecondOutput(const SplitPoint& point, ByteSource& source);
-
-// Turns the frame before the split frame into one that carries only the borrowed main
-// data: its back pointer cleared and its own main data zeroed.
+// Turns the frame before the split frame into a silent one that carries only the
+// borrowed main data: its side information cleared (no back pointer, no audio in any
+// granule), its own main data zeroed, its CRC, if it has one, made anew.
 void RewriteAddedFrame(std::span<std::uint8_t> frame, std::int16_t sideInfoSize,
                        std::int32_t mainDataBegin);
 

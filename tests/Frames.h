@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <random>
+#include <span>
+#include <vector>
 
 #include "TestFiles.h"
+#include "engine/Tags.h"
 
 namespace quorvel::test {
 
@@ -40,14 +44,23 @@ inline void SetBackPointer(Bytes& stream, std::size_t frame, int value, std::siz
 }
 
 // The frame before the cut as the second output carries it, spelled out byte by byte:
-// the back pointer at `pointerAt` 0 (the bit after it inverted), and the frame's own
-// main data from `zeroFrom` up to the last `borrowed` bytes zeroed.
-inline Bytes AddedFrame(Bytes frame, std::size_t pointerAt, std::size_t zeroFrom,
-                        std::size_t borrowed) {
-    frame[pointerAt] = 0;
-    frame[pointerAt + 1] ^= 0x80;
+// its header kept, everything from `zeroFrom` (the CRC's or the side information's
+// start) up to the last `borrowed` bytes zeroed, and `crc` in bytes 4 and 5 when the
+// frame has one.
+inline Bytes AddedFrame(Bytes frame, std::size_t zeroFrom, std::size_t borrowed,
+                        std::optional<std::uint16_t> crc = std::nullopt) {
     std::fill(frame.begin() + std::ptrdiff_t(zeroFrom), frame.end() - std::ptrdiff_t(borrowed), 0);
+    if (crc) frame[4] = std::uint8_t(*crc >> 8), frame[5] = std::uint8_t(*crc & 0xFF);
     return frame;
 }
+
+// Answers as a tag library would for tags without a length frame: keep them as they are.
+class KeepTags final : public TagEditor {
+  public:
+    std::optional<std::vector<std::uint8_t>> WithLength(std::span<const std::uint8_t>,
+                                                        std::int64_t) override {
+        return std::nullopt;
+    }
+};
 
 }  // namespace quorvel::test

@@ -23,12 +23,14 @@
 #include "engine/Split.h"
 #include "engine/SplitPlan.h"
 #include "platform/LocalFileSystem.h"
+#include "platform/TagLibEditor.h"
 
 namespace quorvel {
 namespace {
 
 // The files of this computer, as the window and the companion reach them.
 platform::LocalFileSystem files;
+platform::TagLibEditor tags;
 
 using test::Bytes;
 using test::FakeForm;
@@ -52,6 +54,7 @@ const Fixture kFixtures[] = {
     {"mpeg25", "MPEG2.5 Layer 3", 11025, "32000", 576, 2},
     {"mono", "MPEG1 Layer 3", 32000, "96000", 1152, 1},
     {"crc", "MPEG1 Layer 3", 32000, "96000", 1152, 2},
+    {"margin", "MPEG1 Layer 3", 44100, "160000", 1152, 2},
     {"id3v1", "MPEG1 Layer 3", 48000, "80000", 1152, 2},
     {"id3v2", "MPEG2 Layer 3", 24000, "64000", 576, 2},
 };
@@ -158,13 +161,90 @@ TEST_P(RealFiles, AnalysisAgreesWithTheEncoder) {
               (frames - 1) * fixture.samplesPerFrame * fixture.channels);
 }
 
+// What a command printed on both its outputs, and whether it ran at all.
+struct Said {
+    bool ran = false;
+    std::string text;
+};
+
+Said RunCommand(const std::string& command) {
+    Said said;
+    if (FILE* pipe = ::popen((command + " 2>&1 </dev/null").c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+            said.text.append(buffer, n);
+        }
+        said.ran = ::pclose(pipe) == 0;
+    }
+    return said;
+}
+
+bool Have(const char* tool) {
+    return RunCommand(std::string("command -v ") + tool).ran;
+}
+
+// The lines of mp3val's report that are warnings or errors, less the file's name.
+std::vector<std::string> Mp3valComplaints(const std::string& path) {
+    std::vector<std::string> complaints;
+    const std::string report = RunCommand("mp3val '" + path + "'").text;
+    std::size_t line = 0;
+    for (std::size_t end; (end = report.find('\n', line)) != std::string::npos; line = end + 1) {
+        std::string text = report.substr(line, end - line);
+        if (!text.starts_with("WARNING") && !text.starts_with("ERROR")) continue;
+        if (const auto name = text.find(path); name != std::string::npos)
+            text.erase(name, path.size());
+        complaints.push_back(text);
+    }
+    return complaints;
+}
+
+double ProbedSeconds(const std::string& path) {
+    return std::atof(
+        RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "'")
+            .text.c_str());
+}
+
+std::string ProbedTag(const std::string& path, const std::string& tag) {
+    std::string text = RunCommand("ffprobe -v error -show_entries format_tags=" + tag +
+                                  " -of csv=p=0 '" + path + "'")
+                           .text;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
+}
+
+// Samples a gapless player plays: mpg123 skips the encoder's delay and padding that the
+// LAME tag states.
+std::int64_t GaplessSamples(const std::string& path) {
+    const std::string raw = RunCommand("mpg123 -q -s '" + path + "'").text;
+    return std::int64_t(raw.size() / sizeof(std::int16_t));
+}
+
+// Whether the LAME tag in the first Info frame of `file` holds its own CRC: CRC-16 with
+// the reflected polynomial 0xA001 from 0, over the frame up to that field. Players that
+// find it wrong ignore the tag's gapless values.
+bool LameTagCrcHolds(const Bytes& file) {
+    const std::string text(file.begin(), file.begin() + std::min<std::size_t>(file.size(), 4096));
+    const std::size_t info = std::min(text.find("Info"), text.find("Xing"));
+    const std::size_t lame = text.find("LAME", info);
+    if (info == std::string::npos || lame == std::string::npos) return false;
+    std::size_t frame = info;
+    for (const std::size_t sideInfo : {9, 17, 32}) {
+        if (info >= 4 + sideInfo && file[info - 4 - sideInfo] == 0xFF) frame = info - 4 - sideInfo;
+    }
+    std::uint16_t crc = 0;
+    for (std::size_t i = frame; i < lame + 34; ++i) {
+        crc ^= file[i];
+        for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    return (file[lame + 34] << 8 | file[lame + 35]) == crc;
+}
+
 class RealSplit : public testing::TestWithParam<std::tuple<Fixture, int>> {};
 
-TEST_P(RealSplit, OutputsAreTheSourceRangesAndKeepTheBorrowedData) {
+TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     const auto& [fixture, splitSecond] = GetParam();
     const std::string path = FixturePath(fixture);
     const Bytes source = ReadFile(path);
-    const auto length = std::int64_t(source.size());
     const std::int64_t frames = InfoFrameCount(source) + 1;
     TempFolder folder;
 
@@ -175,88 +255,113 @@ TEST_P(RealSplit, OutputsAreTheSourceRangesAndKeepTheBorrowedData) {
     window.texts[Control::txtSplitSecond] = std::to_string(splitSecond);
     FileInformation info;
     ASSERT_EQ(AnalyseSourceFile(window, files, info), AnalysisOutcome::FramesFound);
-    ASSERT_EQ(SplitFile(window, files, info), SplitOutcome::Completed) << window.log;
+    ASSERT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Completed) << window.log;
 
     MemorySource memory(source);
     const SplitPoint point = FindSafeSplitPoint(memory, splitSecond, info);
-    const std::int64_t at = point.SplitPosition;
-    const std::int64_t borrowed = point.SplitMainDataBegin;
-    const std::int64_t added = point.PrevFrameLength;
     // The fixtures are encoded so that the frame at the cut borrows from the one before.
-    ASSERT_GT(borrowed, 0);
+    ASSERT_GT(point.SplitMainDataBegin, 0);
     EXPECT_GE(double(point.FramesBeforeSplit) * fixture.samplesPerFrame / fixture.samplingRate,
               splitSecond);
 
     const std::string first = folder.path + "/" + fixture.name + "1.mp3";
     const std::string second = folder.path + "/" + fixture.name + "2.mp3";
+    const Bytes one = ReadFile(first);
+    const Bytes two = ReadFile(second);
     const std::string rule(42, '=');
     EXPECT_EQ(window.log,
               "Finding safe point to split file...\r\n"
               "Found safe position to split at byte " +
-                  std::to_string(at) + " (frame " + std::to_string(point.FramesBeforeSplit) +
+                  std::to_string(point.SplitPosition) + " (frame " +
+                  std::to_string(point.FramesBeforeSplit) +
                   ")\r\nBeginning to split files now.\r\nWriting to " + first + "\r\nWriting to " +
-                  second + "\r\n" + rule + "\r\nSource file size      : " + std::to_string(length) +
-                  " bytes.\r\nTotal bytes written : " + std::to_string(length + added) +
-                  " bytes.\r\n(added 1 new frame of " + std::to_string(added) +
+                  second + "\r\n" + rule +
+                  "\r\nSource file size      : " + std::to_string(source.size()) +
+                  " bytes.\r\nTotal bytes written : " + std::to_string(one.size() + two.size()) +
+                  " bytes.\r\n(added 1 new frame of " + std::to_string(point.PrevFrameLength) +
                   " bytes to preserve data)\r\n" + rule + "\r\nMP3 splitting completed.");
-
-    Bytes expectedFirst = Slice(source, 0, at);
-    std::fill(expectedFirst.end() - borrowed, expectedFirst.end(), 0);
-    EXPECT_EQ(ReadFile(first), expectedFirst);
-
-    const Bytes out = ReadFile(second);
-    ASSERT_EQ(std::int64_t(out.size()), length - at + added);
-    EXPECT_EQ(Slice(out, added, out.size()), Slice(source, at, length));
-    EXPECT_EQ(Slice(out, 0, 4), Slice(source, at - added, at - added + 4));
-    EXPECT_EQ(Slice(out, added - borrowed, added), Slice(source, at - borrowed, at));
-    // The added frame's own back pointer (9 bits in MPEG 1, 8 in MPEG 2 and 2.5, after
-    // the CRC when there is one) no longer reaches into data that the output lacks.
-    const std::size_t pointer = (out[1] & 1) ? 4 : 6;
-    const int back =
-        fixture.samplesPerFrame == 1152 ? out[pointer] << 1 | out[pointer + 1] >> 7 : out[pointer];
-    EXPECT_LE(back, 1);
+    // The second part goes on with the source's bytes from the split frame to the end.
+    const std::size_t rest = source.size() - std::size_t(point.SplitPosition);
+    ASSERT_GE(two.size(), rest);
+    EXPECT_TRUE(std::equal(two.end() - std::ptrdiff_t(rest), two.end(),
+                           source.begin() + point.SplitPosition));
+    ASSERT_TRUE(LameTagCrcHolds(source));
+    EXPECT_TRUE(LameTagCrcHolds(one));
+    EXPECT_TRUE(LameTagCrcHolds(two));
+    // Both parts end with the source's ID3v1 tag where it has one.
+    if (fixture.name == std::string("id3v1")) {
+        EXPECT_EQ(Slice(one, one.size() - 128, one.size()),
+                  Slice(source, source.size() - 128, source.size()));
+    }
 
     if (!HaveMpg123()) GTEST_SKIP() << "mpg123 is not installed";
     const std::int64_t frameSamples = std::int64_t(fixture.samplesPerFrame) * fixture.channels;
     const Decoded original = Decode(path);
-    const Decoded one = Decode(first);
-    const Decoded two = Decode(second);
-    // Every frame decodes: the first output ends with the frame before the cut, the
-    // second holds the added frame and the rest.
-    ASSERT_EQ(std::int64_t(one.samples.size()), (point.FramesBeforeSplit - 1) * frameSamples);
-    ASSERT_EQ(std::int64_t(two.samples.size()),
-              (frames - point.FramesBeforeSplit + 1) * frameSamples);
+    const Decoded decodedOne = Decode(first);
+    const Decoded decodedTwo = Decode(second);
+    ExpectDecodedThrough(decodedOne, 0, first);
+    ExpectDecodedThrough(decodedTwo, 0, second);
     ASSERT_EQ(std::int64_t(original.samples.size()), (frames - 1) * frameSamples);
-
-    // The first output plays as the source up to the cut, its last frame included.
-    const bool mpeg1 = fixture.samplesPerFrame == 1152;
-    ExpectDecodedThrough(one, 0, first);
-    EXPECT_TRUE(std::equal(one.samples.begin(), one.samples.end(), original.samples.begin()));
-
-    // The added frame keeps its side information over zeroed data, which the decoder
-    // may report as broken; it is the only one.
-    ExpectDecodedThrough(two, 1, second);
+    // The first part is the source's audio up to the cut; the second holds the added
+    // frame, silent, and every frame from the split frame on.
+    ASSERT_EQ(std::int64_t(decodedOne.samples.size()),
+              (point.FramesBeforeSplit - 1) * frameSamples);
+    ASSERT_EQ(std::int64_t(decodedTwo.samples.size()),
+              (frames - point.FramesBeforeSplit + 1) * frameSamples);
+    EXPECT_TRUE(
+        std::equal(decodedOne.samples.begin(), decodedOne.samples.end(), original.samples.begin()));
+    EXPECT_TRUE(std::all_of(decodedTwo.samples.begin(), decodedTwo.samples.begin() + frameSamples,
+                            [](std::int16_t sample) { return sample == 0; }));
 
     // The second output's frame k is the source's frame FramesBeforeSplit - 1 + k, which
     // mpg123, skipping the Info frame, plays as its frame FramesBeforeSplit - 2 + k. The
-    // added frame has no sound of its own and the split frame overlaps with it; from the
-    // frame after the split frame on (one more in MPEG 2 and 2.5, whose one granule per frame
-    // leaves the split frame's overlap in the synthesis filter's history) the sound is the source's
-    // own, which it can only be when the borrowed main data came through intact. mpg123's
-    // floating-point synthesis rounds a sample by one step now and then, depending on
-    // where decoding began, so a difference of 1 is allowed.
-    const int settle = mpeg1 ? 2 : 3;
-    const auto mine = two.samples.begin() + settle * frameSamples;
+    // added frame is silent and the split frame overlaps with it; from the frame after
+    // the split frame on (one more in MPEG 2 and 2.5, whose one granule per frame leaves
+    // the split frame's overlap in the synthesis filter's history) the sound is the
+    // source's own, which it can only be when the borrowed main data came through
+    // intact. mpg123's floating-point synthesis rounds a sample by one step now and then,
+    // depending on where decoding began, so a difference of 1 is allowed.
+    const int settle = fixture.samplesPerFrame == 1152 ? 2 : 3;
+    const auto mine = decodedTwo.samples.begin() + settle * frameSamples;
     const auto theirs =
         original.samples.begin() + (point.FramesBeforeSplit - 2 + settle) * frameSamples;
     int worst = 0;
     std::int64_t exact = 0;
-    for (auto a = mine, b = theirs; a != two.samples.end(); ++a, ++b) {
+    for (auto a = mine, b = theirs; a != decodedTwo.samples.end(); ++a, ++b) {
         worst = std::max(worst, std::abs(*a - *b));
         exact += *a == *b;
     }
     EXPECT_LE(worst, 1);
-    EXPECT_GT(exact, (two.samples.end() - mine) * 99 / 100);
+    EXPECT_GT(exact, (decodedTwo.samples.end() - mine) * 99 / 100);
+
+    // Played gaplessly, the two parts are as long as the source.
+    EXPECT_EQ(GaplessSamples(first) + GaplessSamples(second), GaplessSamples(path));
+
+    if (!Have("ffmpeg") || !Have("ffprobe") || !Have("mp3val")) {
+        GTEST_SKIP() << "ffmpeg, ffprobe or mp3val is not installed";
+    }
+    const auto sourceComplaints = Mp3valComplaints(path);
+    const double frameSeconds = double(fixture.samplesPerFrame) / fixture.samplingRate;
+    for (const auto& [part, decoded] : {std::pair{first, &decodedOne}, {second, &decodedTwo}}) {
+        SCOPED_TRACE(part);
+        // ffmpeg's decoder, in most players and browsers, finds nothing to say.
+        EXPECT_EQ(RunCommand("ffmpeg -v warning -i '" + part + "' -f null -").text, "");
+        // The length players show is the length that decodes.
+        const double decodedSeconds =
+            double(decoded->samples.size()) / fixture.channels / fixture.samplingRate;
+        EXPECT_NEAR(ProbedSeconds(part), decodedSeconds, frameSeconds);
+        // mp3val finds nothing it does not find in the source.
+        EXPECT_EQ(Mp3valComplaints(part), sourceComplaints);
+        // The tags read back as the source's.
+        EXPECT_EQ(ProbedTag(part, "title"), ProbedTag(path, "title"));
+    }
+    // A length frame in the ID3v2 tag states each part's own length.
+    if (!ProbedTag(path, "TLEN").empty()) {
+        EXPECT_NEAR(std::atof(ProbedTag(first, "TLEN").c_str()),
+                    (point.FramesBeforeSplit - 1) * frameSeconds * 1000, 1);
+        EXPECT_NEAR(std::atof(ProbedTag(second, "TLEN").c_str()),
+                    (frames - point.FramesBeforeSplit) * frameSeconds * 1000, 1);
+    }
 }
 
 std::string FixtureName(const testing::TestParamInfo<Fixture>& param) {

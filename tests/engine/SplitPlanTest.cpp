@@ -15,6 +15,7 @@ namespace {
 
 using test::AddedFrame;
 using test::Bytes;
+using test::KeepTags;
 using test::Slice;
 using test::operator+;
 using test::SetBackPointer;
@@ -26,15 +27,23 @@ Bytes Tag() {
     return tag;
 }
 
-// Frame 6890 starts at 179.98 s and frame 6891 at 180.01 s.
+// Frame 6890 starts at 179.98 s and frame 6891 at 180.01 s. The frame before has 381
+// bytes of main data behind its header and side information, 379 behind a CRC too.
 TEST(FindSafeSplitPoint, CutsAtTheFirstSafeFrameFromTheSplitTime) {
-    Bytes stream = Stream(7000, 417);
     const struct {
+        std::uint8_t byte1;
         int splitFramePointer;
         std::int64_t frame;
         std::int32_t mainDataBegin;
-    } cases[] = {{0, 6891, 0}, {384, 6891, 384}, {385, 6892, 0}};
+    } cases[] = {{0xFB, 0, 6891, 0},
+                 {0xFB, 381, 6891, 381},
+                 {0xFB, 382, 6892, 0},
+                 {0xFA, 379, 6891, 379},
+                 {0xFA, 380, 6892, 0}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "byte 1 " << int(c.byte1) << ", M " << c.splitFramePointer);
+        Bytes stream = Stream(7000, 417, c.byte1);
         SetBackPointer(stream, 6891, c.splitFramePointer, 417);
         MemorySource source(stream);
         FileInformation info;
@@ -76,32 +85,30 @@ TEST(FindSafeSplitPoint, NeverCutsAtAFrameTheChainEndsWith) {
     }
 }
 
-// The worked frame: F 418, S 32, M 120; bytes 4 and 5 (6 and 7 after a CRC) hold the
-// back pointer, and the frame's own main data runs from the last side-information byte.
-TEST(RewriteAddedFrame, KeepsOnlyTheBorrowedMainData) {
+// The worked frame: 418 bytes, header 0xFF 0xFB (0xFA with a CRC) 0x92 0x64. Its side
+// information and its own main data become zeros up to the last M bytes; a CRC is
+// worked out anew over header bytes 2 and 3 and the zeroed side information.
+TEST(RewriteAddedFrame, LeavesASilentFrameThatCarriesTheBorrowedBytes) {
     const struct {
         bool crc;
-        std::uint8_t second;
         std::int16_t sideInfo;
         std::int32_t mainDataBegin;
-        int zeroFrom, zeroTo;  // inclusive; zeroFrom > zeroTo: nothing
+        int zeroFrom, zeroTo;  // inclusive
+        std::uint16_t frameCrc;
     } cases[] = {
-        {false, 0x95, 32, 120, 35, 297}, {false, 0x15, 32, 120, 35, 297},
-        {true, 0x95, 32, 120, 37, 297},  {false, 0x00, 32, 400, 1, 0},
-        {false, 0x00, 17, 397, 20, 20},  {false, 0x80, 17, 398, 1, 0},
+        {false, 32, 120, 4, 297, 0},
+        {true, 32, 120, 6, 297, 0x0F6C},
+        {false, 17, 397, 4, 20, 0},
+        {false, 32, 0, 4, 417, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message()
                      << "CRC " << c.crc << ", S " << c.sideInfo << ", M " << c.mainDataBegin);
         Bytes frame(418, 0xAA);
         frame[0] = 0xFF, frame[1] = c.crc ? 0xFA : 0xFB, frame[2] = 0x92, frame[3] = 0x64;
-        const std::size_t pointer = c.crc ? 6 : 4;
-        frame[pointer] = 0x37;
-        frame[pointer + 1] = c.second;
         Bytes expected = frame;
-        expected[pointer] = 0;
-        expected[pointer + 1] = c.second ^ 0x80;  // inverted, not cleared
         for (int i = c.zeroFrom; i <= c.zeroTo; ++i) expected[std::size_t(i)] = 0;
+        if (c.crc) expected[4] = std::uint8_t(c.frameCrc >> 8), expected[5] = c.frameCrc & 0xFF;
         RewriteAddedFrame(frame, c.sideInfo, c.mainDataBegin);
         EXPECT_EQ(frame, expected);
     }
@@ -129,12 +136,15 @@ TEST(SplitOutputs, CarryTheBorrowedDataInAnAddedFrame) {
         Bytes second = Slice(stream, at, stream.size());
         if (mainDataBegin > 0) {
             const bool crc = byte1 == 0xFA;
-            second = AddedFrame(Slice(stream, at - 418, at), crc ? 6 : 4, crc ? 37 : 35,
-                                std::size_t(mainDataBegin)) +
-                     second;
+            second =
+                AddedFrame(Slice(stream, at - 418, at), crc ? 6 : 4, std::size_t(mainDataBegin),
+                           crc ? std::optional<std::uint16_t>(0x0F6C) : std::nullopt) +
+                second;
         }
-        EXPECT_EQ(Materialise(PlanFirstOutput(point), stream), first);
-        EXPECT_EQ(Materialise(PlanSecondOutput(point, source), stream), second);
+        KeepTags tags;
+        const OutputPlans plans = PlanOutputs(point, source, tags);
+        EXPECT_EQ(Materialise(plans.First, stream), first);
+        EXPECT_EQ(Materialise(plans.Second, stream), second);
     }
 }
 

@@ -12,12 +12,14 @@
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
 #include "platform/LocalFileSystem.h"
+#include "platform/TagLibEditor.h"
 
 namespace quorvel {
 namespace {
 
 // The files of this computer, as the window and the companion reach them.
 platform::LocalFileSystem files;
+platform::TagLibEditor tags;
 
 namespace fs = std::filesystem;
 using test::AddedFrame;
@@ -85,7 +87,7 @@ TEST_F(SplitRequest, RefusesTheFirstCheckThatFails) {
         SCOPED_TRACE(c.mp3 + " | " + c.folder + " | " + c.minute + ":" + c.second + " of " +
                      c.duration);
         Ask(c.mp3, c.folder, c.minute, c.second, c.duration);
-        EXPECT_EQ(SplitFile(window, files, info), SplitOutcome::Refused);
+        EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Refused);
         EXPECT_EQ(window.messages, std::vector<std::string>{c.message});
         EXPECT_EQ(window.focus, c.focus ? std::vector<Control>{*c.focus} : std::vector<Control>{});
         EXPECT_EQ(window.log, "earlier log");
@@ -119,7 +121,7 @@ class SplitRun : public testing::Test {
         first = folder + "/" + base + "1.mp3";
         second = folder + "/" + base + "2.mp3";
         Fill(window, temp.Write(name, source), folder, "0", "1", "0:2");
-        return SplitFile(window, files, info);
+        return SplitFile(window, files, tags, info);
     }
     // The log up to and including the found position, then `lines` and `more`.
     std::string Log(std::vector<std::string> lines, const std::vector<std::string>& more = {}) {
@@ -157,10 +159,7 @@ TEST_F(SplitRun, WritesBothOutputsWithTheAddedFrame) {
 
     Bytes firstBytes = Slice(source, 0, kAt);
     std::fill(firstBytes.end() - 120, firstBytes.end(), 0);
-    Bytes added = Slice(source, kAt - 418, kAt);
-    added[4] = 0;
-    added[5] = 0x15;
-    std::fill(added.begin() + 35, added.begin() + 298, 0);
+    const Bytes added = AddedFrame(Slice(source, kAt - 418, kAt), 4, 120);
     EXPECT_EQ(ReadFile(first), firstBytes);
     EXPECT_EQ(ReadFile(second), added + Slice(source, kAt, source.size()));
     EXPECT_EQ(window.log,
@@ -265,7 +264,7 @@ TEST(LargeSource, AnalysesAndSplitsPastTwoGibibytes) {
     EXPECT_EQ(window.Text(Control::txtSelectedFrames), "120");
     EXPECT_EQ(window.Text(Control::txtSelectedFileSize), "2560.048");
 
-    ASSERT_EQ(SplitFile(window, files, info), SplitOutcome::Completed);
+    ASSERT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Completed);
     const std::int64_t at = hole + 39 * 418;
     EXPECT_NE(window.log.find("split at byte " + std::to_string(at) + " (frame 39)"),
               std::string::npos);
@@ -273,7 +272,7 @@ TEST(LargeSource, AnalysesAndSplitsPastTwoGibibytes) {
     EXPECT_NE(window.log.find("Total bytes written : " + std::to_string(total) + " bytes."),
               std::string::npos);
     EXPECT_EQ(std::int64_t(fs::file_size(path + "/large1.mp3")), at);
-    const Bytes added = AddedFrame(Slice(frames, 38 * 418, 39 * 418), 4, 35, 120);
+    const Bytes added = AddedFrame(Slice(frames, 38 * 418, 39 * 418), 4, 120);
     EXPECT_EQ(ReadFile(path + "/large2.mp3"), added + Slice(frames, 39 * 418, frames.size()));
     std::ifstream first(path + "/large1.mp3", std::ios::binary);
     first.seekg(at - 418);

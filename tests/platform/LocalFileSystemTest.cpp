@@ -21,12 +21,14 @@
 #include "engine/Split.h"
 #include "engine/SplitPlan.h"
 #include "platform/LocalFileSystem.h"
+#include "platform/TagLibEditor.h"
 
 namespace quorvel {
 namespace {
 
 // The files of this computer, as the window and the companion reach them.
 platform::LocalFileSystem files;
+platform::TagLibEditor tags;
 
 namespace fs = std::filesystem;
 using test::Bytes;
@@ -105,7 +107,7 @@ TEST_F(SplitFailures, AFullDiskKeepsTheFinishedOutputAndTheOlderSecondOne) {
     rlimit limited = saved;
     limited.rlim_cur = rlim_t(point.SplitPosition + secondSize) / 2;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const SplitOutcome outcome = SplitFile(window, files, info);
+    const SplitOutcome outcome = SplitFile(window, files, tags, info);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
@@ -119,7 +121,7 @@ TEST_F(SplitFailures, AFullDiskKeepsTheFinishedOutputAndTheOlderSecondOne) {
 TEST_F(SplitFailures, AFolderThatRefusesNewFilesIsNamedWithTheSystemsReason) {
     // Even root cannot create files in /sys.
     window.texts[Control::txtToFolder] = "/sys";
-    EXPECT_EQ(SplitFile(window, files, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Failed);
     ASSERT_EQ(window.messages.size(), 1u);
     const std::string& message = window.messages[0];
     EXPECT_TRUE(message.starts_with("Cannot write /sys/song1.mp3: ")) << message;
@@ -132,7 +134,7 @@ TEST_F(SplitFailures, ADestinationThatIsNoFolderIsRefusedBeforeAnythingIsWritten
     const std::string file = folder + "/plain.txt";
     WriteFile(file, "x");
     window.texts[Control::txtToFolder] = file;
-    EXPECT_EQ(SplitFile(window, files, info), SplitOutcome::Refused);
+    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Refused);
     EXPECT_EQ(window.messages, std::vector<std::string>{"Cannot write to " + file +
                                                         ": it is a file, not a folder."});
     EXPECT_EQ(window.focus, std::vector<Control>{Control::txtToFolder});
@@ -140,7 +142,7 @@ TEST_F(SplitFailures, ADestinationThatIsNoFolderIsRefusedBeforeAnythingIsWritten
     // A folder beneath that file cannot exist.
     window.messages.clear();
     window.texts[Control::txtToFolder] = file + "/sub";
-    EXPECT_EQ(SplitFile(window, files, info), SplitOutcome::Refused);
+    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Refused);
     EXPECT_EQ(window.messages, std::vector<std::string>{"Please create destination folder."});
     EXPECT_TRUE(window.log.empty());
     EXPECT_EQ(fs::file_size(file), 1u);
@@ -150,7 +152,7 @@ TEST_F(SplitFailures, ASourceThatGoesAwayAfterTheChecksIsReportedAsUnreadable) {
     // Removed when the search starts: the source cannot be opened any more.
     window.meddleAtRepaint = 1;
     window.meddle = [&] { fs::rename(source, folder + "/away.mp3"); };
-    EXPECT_EQ(SplitFile(window, files, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Failed);
     ExpectFailure("Cannot read " + source + ": No such file or directory.");
     EXPECT_EQ(window.log, "Finding safe point to split file...\r\nCannot read " + source +
                               ": No such file or directory.\r\nFile splitting aborted.");
@@ -163,7 +165,7 @@ TEST_F(SplitFailures, ASourceThatShrinksWhileAnOutputIsWrittenIsReportedAsChange
     // after the search and before the first output is copied from it.
     window.meddleAtRepaint = 3;
     window.meddle = [&] { fs::resize_file(source, 1000); };
-    EXPECT_EQ(SplitFile(window, files, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Failed);
     ExpectFailure("Cannot read " + source + ": the file changed while it was being read.");
     EXPECT_FALSE(fs::exists(folder + "/song1.mp3"));
     ExpectNoTemporaryFiles();
@@ -189,7 +191,7 @@ TEST_F(SplitFailures, TheAnalysisOfASourceThatShrinksClaimsNothing) {
 TEST_F(SplitFailures, AnOutputThatIsAHardLinkToTheSourceNeverChangesTheSource) {
     const std::string first = folder + "/song1.mp3";
     fs::create_hard_link(source, first);
-    EXPECT_EQ(SplitFile(window, files, info), SplitOutcome::Declined);  // Cancel
+    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Declined);  // Cancel
     EXPECT_EQ(window.questions, std::vector<std::string>{"Output file " + first +
                                                          " already exists. Do you want to "
                                                          "replace?"});
@@ -197,7 +199,7 @@ TEST_F(SplitFailures, AnOutputThatIsAHardLinkToTheSourceNeverChangesTheSource) {
     EXPECT_EQ(fs::hard_link_count(source), 2u);
 
     window.answers = {true, true};
-    EXPECT_EQ(SplitFile(window, files, info), SplitOutcome::Completed) << window.log;
+    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Completed) << window.log;
     EXPECT_EQ(ReadFile(source), original);
     EXPECT_EQ(fs::file_size(first), std::uintmax_t(point.SplitPosition));
     EXPECT_FALSE(fs::equivalent(source, first));
@@ -208,7 +210,7 @@ TEST_F(SplitFailures, AFolderInTheWayOfAnOutputIsNamedAndKept) {
     const std::string first = folder + "/song1.mp3";
     fs::create_directory(first);
     WriteFile(first + "/inside.txt", "kept");
-    EXPECT_EQ(SplitFile(window, files, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Failed);
     EXPECT_TRUE(window.questions.empty());
     ExpectFailure("Cannot write " + first + ": Is a directory.");
     EXPECT_EQ(ReadFile(first + "/inside.txt"), (Bytes{'k', 'e', 'p', 't'}));
@@ -228,7 +230,7 @@ TEST_F(SplitFailures, OutputsTheLookupCannotSeeAreReplacedWithoutWritingThroughT
     const std::string second = folder + "/.x2.mp3";
     fs::create_symlink(folder + "/target.mp3", first);
     WriteFile(second, "older");
-    const SplitOutcome outcome = SplitFile(window, files, info);
+    const SplitOutcome outcome = SplitFile(window, files, tags, info);
     fs::current_path(workingFolder);
 
     EXPECT_EQ(outcome, SplitOutcome::Completed) << window.log;
@@ -238,10 +240,15 @@ TEST_F(SplitFailures, OutputsTheLookupCannotSeeAreReplacedWithoutWritingThroughT
     const auto at = point.SplitPosition;
     const Bytes one = ReadFile(first);
     const Bytes two = ReadFile(second);
+    // Each part opens with its own copy of the source's 417-byte Info frame.
+    const std::int64_t infoFrame = 417;
     ASSERT_EQ(std::int64_t(one.size()), at);
-    EXPECT_TRUE(std::equal(one.begin(), one.end() - point.SplitMainDataBegin, original.begin()));
-    ASSERT_EQ(std::int64_t(two.size()), std::int64_t(original.size()) - at + point.PrevFrameLength);
-    EXPECT_TRUE(std::equal(two.begin() + point.PrevFrameLength, two.end(), original.begin() + at));
+    EXPECT_TRUE(std::equal(one.begin() + infoFrame, one.end() - point.SplitMainDataBegin,
+                           original.begin() + infoFrame));
+    ASSERT_EQ(std::int64_t(two.size()),
+              std::int64_t(original.size()) - at + infoFrame + point.PrevFrameLength);
+    EXPECT_TRUE(
+        std::equal(two.begin() + infoFrame + point.PrevFrameLength, two.end(), original.begin() + at));
     ExpectNoTemporaryFiles();
 }
 

@@ -170,7 +170,7 @@ void frmCopyFile::mnuAbout_Click() {
 }
 
 void frmCopyFile::cmdSplit_Click() {
-    if (focusCheck_->CommandMayAct(cmdSplit)) SplitFile(*form_, files_, info_);
+    if (focusCheck_->CommandMayAct(cmdSplit)) SplitFile(*form_, files_, tags_, info_);
 }
 
 void frmCopyFile::cmdBrowseTo_Click() {

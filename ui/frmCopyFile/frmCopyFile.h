@@ -7,6 +7,7 @@
 
 #include "engine/FrameHeader.h"
 #include "platform/LocalFileSystem.h"
+#include "platform/TagLibEditor.h"
 
 class QAction;
 class QGroupBox;
@@ -92,6 +93,7 @@ class frmCopyFile : public QMainWindow {
 
     std::unique_ptr<CopyFileForm> form_;
     platform::LocalFileSystem files_;
+    platform::TagLibEditor tags_;
     FileInformation info_;
     std::unique_ptr<FocusCheck> focusCheck_;
 

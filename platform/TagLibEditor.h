@@ -1,0 +1,14 @@
+#pragma once
+
+#include "engine/Tags.h"
+
+namespace quorvel::platform {
+
+// Edits ID3v2 tags with TagLib.
+class TagLibEditor final : public TagEditor {
+  public:
+    std::optional<std::vector<std::uint8_t>> WithLength(std::span<const std::uint8_t> id3v2,
+                                                        std::int64_t milliseconds) override;
+};
+
+}  // namespace quorvel::platform

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "Frames.h"
+#include "TestFiles.h"
+#include "engine/SplitPlan.h"
+
+namespace quorvel {
+namespace {
+
+using test::Bytes;
+using test::KeepTags;
+using test::Stream;
+
+std::uint32_t BigEndian(const Bytes& bytes, std::size_t at, std::size_t count) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < count; ++i) value = value << 8 | bytes[at + i];
+    return value;
+}
+
+void Put(Bytes& bytes, std::size_t at, std::size_t count, std::uint32_t value) {
+    for (std::size_t i = count; i-- > 0; value >>= 8) bytes[at + i] = std::uint8_t(value);
+}
+
+// The first frame's own bytes in an output plan.
+Bytes FirstFrame(const OutputPlan& plan) {
+    for (const auto& piece : plan) {
+        if (!piece.Bytes.empty()) return piece.Bytes;
+    }
+    return {};
+}
+
+// 100 frames of 417 bytes whose first holds a length header; the cut falls at frame 39
+// (1 s) and borrows nothing. The first part holds frames 1 to 38 after its header frame,
+// the second frames 39 to 99 after its own.
+class LengthHeaders : public testing::Test {
+  protected:
+    OutputPlans Split() {
+        MemorySource source(stream);
+        KeepTags tags;
+        return PlanOutputs(SplitPoint{39 * 417, 39, 417, 32, 0}, source, tags);
+    }
+    Bytes stream = Stream(100, 417);
+};
+
+TEST_F(LengthHeaders, XingStatesEachPartsFramesBytesAndSeekTable) {
+    std::memcpy(stream.data() + 36, "Xing", 4);
+    Put(stream, 40, 4, 0x7);  // frames, bytes and the seek table; no LAME tag
+    const OutputPlans plans = Split();
+    const Bytes one = FirstFrame(plans.First);
+    const Bytes two = FirstFrame(plans.Second);
+    ASSERT_EQ(one.size(), 417u);
+    ASSERT_EQ(two.size(), 417u);
+    EXPECT_EQ(std::string(one.begin() + 36, one.begin() + 40), "Xing");
+    EXPECT_EQ(BigEndian(one, 44, 4), 38u);
+    EXPECT_EQ(BigEndian(one, 48, 4), 39u * 417);
+    EXPECT_EQ(BigEndian(two, 44, 4), 61u);
+    EXPECT_EQ(BigEndian(two, 48, 4), 62u * 417);
+    // Entry i: where the frame at i % of the part starts, in 256ths of its bytes.
+    EXPECT_EQ(one[52 + 0], 256 * 1 / 39);
+    EXPECT_EQ(one[52 + 50], 256 * (1 + 19) / 39);
+    EXPECT_EQ(two[52 + 99], 256 * (1 + 60) / 62);
+}
+
+TEST_F(LengthHeaders, VbriStatesEachPartsFramesBytesAndSeekTable) {
+    std::memcpy(stream.data() + 36, "VBRI", 4);
+    Put(stream, 40, 2, 1);   // version
+    Put(stream, 54, 2, 10);  // seek-table entries
+    Put(stream, 56, 2, 1);   // scale
+    Put(stream, 58, 2, 2);   // bytes an entry
+    Put(stream, 60, 2, 1);   // frames an entry
+    const OutputPlans plans = Split();
+    const Bytes one = FirstFrame(plans.First);
+    const Bytes two = FirstFrame(plans.Second);
+    EXPECT_EQ(BigEndian(one, 46, 4), 39u * 417);
+    EXPECT_EQ(BigEndian(one, 50, 4), 38u);
+    EXPECT_EQ(BigEndian(one, 60, 2), 4u);  // 38 frames in 10 entries
+    EXPECT_EQ(BigEndian(one, 62 + 2 * 0, 2), 4u * 417);
+    EXPECT_EQ(BigEndian(one, 62 + 2 * 9, 2), 2u * 417);
+    EXPECT_EQ(BigEndian(two, 46, 4), 62u * 417);
+    EXPECT_EQ(BigEndian(two, 50, 4), 61u);
+    EXPECT_EQ(BigEndian(two, 60, 2), 7u);  // 61 frames in 10 entries
+    EXPECT_EQ(BigEndian(two, 62 + 2 * 7, 2), 7u * 417);
+    EXPECT_EQ(BigEndian(two, 62 + 2 * 8, 2), 5u * 417);
+    EXPECT_EQ(BigEndian(two, 62 + 2 * 9, 2), 0u);
+}
+
+// A header whose fields would run past its frame is no header: the frame is copied.
+TEST_F(LengthHeaders, AHeaderThatDoesNotFitItsFrameIsCopied) {
+    std::memcpy(stream.data() + 36, "VBRI", 4);
+    Put(stream, 54, 2, 400);
+    Put(stream, 58, 2, 4);
+    const OutputPlans plans = Split();
+    EXPECT_TRUE(FirstFrame(plans.First).empty());
+    EXPECT_TRUE(FirstFrame(plans.Second).empty());
+}
+
+}  // namespace
+}  // namespace quorvel
