@@ -88,6 +88,30 @@ TEST_F(LengthHeaders, VbriStatesEachPartsFramesBytesAndSeekTable) {
     EXPECT_EQ(BigEndian(two, 62 + 2 * 9, 2), 0u);
 }
 
+// The Info frame lame writes: frames, bytes, seek table and quality, then its tag with a
+// start delay of 576 and an end padding of 1000 samples.
+TEST_F(LengthHeaders, ALameTagGetsASilentFrameToSkipEvenWhenNothingIsBorrowed) {
+    std::memcpy(stream.data() + 36, "Info", 4);
+    Put(stream, 40, 4, 0xF);
+    std::memcpy(stream.data() + 156, "LAME3.100", 9);
+    Put(stream, 156 + 21, 3, 576 << 12 | 1000);
+    const OutputPlans plans = Split();
+    const Bytes one = FirstFrame(plans.First);
+    const Bytes two = FirstFrame(plans.Second);
+    EXPECT_EQ(BigEndian(one, 156 + 21, 3), 576u << 12 | 0);     // ends on a frame boundary
+    EXPECT_EQ(BigEndian(one, 156 + 28, 4), 39u * 417);          // music length
+    EXPECT_EQ(BigEndian(two, 156 + 21, 3), 623u << 12 | 1000);  // skips the added frame
+    EXPECT_EQ(BigEndian(two, 44, 4), 62u);
+    EXPECT_EQ(BigEndian(two, 48, 4), 63u * 417);
+
+    // The second part: its Info frame, the silent frame, then the source from frame 39.
+    ASSERT_EQ(plans.Second.size(), 3u);
+    Bytes silent = Bytes(stream.begin() + 38 * 417, stream.begin() + 38 * 417 + 4);
+    silent.resize(417, 0);
+    EXPECT_EQ(plans.Second[1].Bytes, silent);
+    EXPECT_EQ(plans.Second[2].SourceOffset, 39 * 417);
+}
+
 // A header whose fields would run past its frame is no header: the frame is copied.
 TEST_F(LengthHeaders, AHeaderThatDoesNotFitItsFrameIsCopied) {
     std::memcpy(stream.data() + 36, "VBRI", 4);

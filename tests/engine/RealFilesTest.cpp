@@ -263,6 +263,11 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     ASSERT_GT(point.SplitMainDataBegin, 0);
     EXPECT_GE(double(point.FramesBeforeSplit) * fixture.samplesPerFrame / fixture.samplingRate,
               splitSecond);
+    // At 0:03 frame 115 borrows 487 bytes from a frame with 484 bytes of main data behind
+    // its header, CRC and side information: the cut waits one frame.
+    if (fixture.name == std::string("margin") && splitSecond == 3) {
+        EXPECT_EQ(point.FramesBeforeSplit, 116);
+    }
 
     const std::string first = folder.path + "/" + fixture.name + "1.mp3";
     const std::string second = folder.path + "/" + fixture.name + "2.mp3";
