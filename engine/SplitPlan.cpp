@@ -165,8 +165,10 @@ OutputPlans PlanOutputs(const SplitPoint& point, ByteSource& source, TagEditor& 
     }
     const std::int64_t addedFrames = added.empty() ? 0 : 1;
 
-    const PartFrames firstFrames = CountPart(reader, audioStart, split);
-    const PartFrames secondFrames = CountPart(reader, split, sourceEnd);
+    // The parts' frames, walked only when a header or a tag states their length.
+    const bool measured = header || tags.Id3v2Length > 0;
+    const PartFrames firstFrames = measured ? CountPart(reader, audioStart, split) : PartFrames{};
+    const PartFrames secondFrames = measured ? CountPart(reader, split, sourceEnd) : PartFrames{};
 
     OutputPlans plans;
     OutputPlan& one = plans.First;
