@@ -89,9 +89,11 @@ PartLength MeasurePart(BlockReader& reader, std::span<const std::uint8_t> header
                static_cast<std::int64_t>(part.PercentOffsets.size()) * part.Frames / 100 == index) {
             part.PercentOffsets.push_back(offset);
         }
-        const auto entry = static_cast<std::size_t>(index / part.VbriFramesPerEntry);
-        if (part.VbriEntries.size() <= entry) part.VbriEntries.resize(entry + 1);
-        part.VbriEntries[entry] += length;
+        if (header.Type == LengthHeader::Kind::Vbri) {
+            const auto entry = static_cast<std::size_t>(index / part.VbriFramesPerEntry);
+            if (part.VbriEntries.size() <= entry) part.VbriEntries.resize(entry + 1);
+            part.VbriEntries[entry] += length;
+        }
         ++index;
     };
     for (std::int64_t k = 0; k < leadFrames; ++k) add(headerLength + k * addedLength, addedLength);
