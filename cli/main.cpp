@@ -23,6 +23,7 @@ class TerminalForm : public quorvel::SplitForm {
   public:
     bool echoLog = true;
     bool replace = false;
+    bool exact = false;
 
     std::string Text(Control control) const override {
         const auto it = texts_.find(control);
@@ -47,6 +48,10 @@ class TerminalForm : public quorvel::SplitForm {
         std::getline(std::cin, answer);
         return answer == "y" || answer == "Y" || answer == "yes";
     }
+    bool ExactSplit() const override { return exact; }
+    std::string ExactSplitHint() const override {
+        return "To split at the time given itself, add --exact.";
+    }
     std::string DecimalSeparator() const override {
         return QLocale::system().decimalPoint().toStdString();
     }
@@ -63,7 +68,7 @@ class TerminalForm : public quorvel::SplitForm {
 int Usage(bool asked = false) {
     std::ostream& out = asked ? std::cout : std::cerr;
     out << "usage: quorvel-cli info FILE\n"
-           "       quorvel-cli split FILE MINUTE SECOND [FOLDER] [--replace]\n"
+           "       quorvel-cli split FILE MINUTE SECOND [FOLDER] [--replace] [--exact]\n"
            "       quorvel-cli --help | --version\n";
     return asked ? 0 : 2;
 }
@@ -90,7 +95,9 @@ int Info(const std::string& file) {
 int Split(std::vector<std::string> arguments) {
     TerminalForm window;
     std::erase_if(arguments, [&](const std::string& argument) {
-        return argument == "--replace" && (window.replace = true);
+        if (argument == "--replace") return window.replace = true;
+        if (argument == "--exact") return window.exact = true;
+        return false;
     });
     if (arguments.size() < 3 || arguments.size() > 4) return Usage();
     window.SetText(Control::txtMP3, arguments[0]);

@@ -41,6 +41,22 @@ std::string FormatDuration(double seconds) {
     return FormatNumber(minutes, ".") + ":" + FormatNumber(rest, ".");
 }
 
+std::string FormatHundredths(double seconds, std::string_view decimalSeparator) {
+    const long long hundredths = std::llround(seconds * 100);
+    const long long fraction = hundredths % 100;
+    return std::to_string(hundredths / 100) + std::string(decimalSeparator) +
+           (fraction < 10 ? "0" : "") + std::to_string(fraction);
+}
+
+std::string FormatPlayTime(double seconds, std::string_view decimalSeparator) {
+    // Rounded once, to the hundredth, so that 59.999 s shows as 1:00.00, not 0:60.00.
+    const long long hundredths = std::llround(seconds * 100);
+    const long long minutes = hundredths / 6000;
+    const long long rest = hundredths % 6000;
+    return std::to_string(minutes) + ":" + (rest < 1000 ? "0" : "") +
+           FormatHundredths(static_cast<double>(rest) / 100, decimalSeparator);
+}
+
 std::string_view TrimBlanks(std::string_view text) {
     const auto first = text.find_first_not_of(' ');
     if (first == std::string_view::npos) return {};

@@ -17,6 +17,13 @@ std::string FormatMegabytes(std::int64_t bytes, std::string_view decimalSeparato
 // Whole minutes, ":", whole remaining seconds, never rounded up (299.98 s is 4:59).
 std::string FormatDuration(double seconds);
 
+// A moment in the playing time to the hundredth of a second: "m:ss.ss" (51.234 s is
+// 0:51.23), with the given decimal separator.
+std::string FormatPlayTime(double seconds, std::string_view decimalSeparator);
+
+// Seconds to the hundredth, always with two decimals: 21.5 is "21.50".
+std::string FormatHundredths(double seconds, std::string_view decimalSeparator);
+
 // The program reads numbers in two grammars, as its users meet them. A time box that is
 // left must hold a number and nothing else (IsNumericText); the split command then reads
 // the value from the start of each text and ignores what follows (ReadNumber), so a box

@@ -115,16 +115,28 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, File
 
     try {
         const auto source = files.OpenSource(sourcePath);
-        const SplitPoint point = FindSafeSplitPoint(*source, *splitSeconds, info);
+        const bool exact = form.ExactSplit();
+        const SplitPoint point = exact ? FindExactSplitPoint(*source, *splitSeconds, info)
+                                       : FindSafeSplitPoint(*source, *splitSeconds, info);
         if (point.SplitPosition <= 0) {
             form.LogAppend("No safe position found for splitting this file.");
             form.LogAppend("File splitting aborted.");
+            if (!exact) form.LogAppend(form.ExactSplitHint());
             form.LogScroll();
             return SplitOutcome::NoSafePosition;
         }
         form.LogAppend("Found safe position to split at byte " +
                        std::to_string(point.SplitPosition) + " (frame " +
                        std::to_string(point.FramesBeforeSplit) + ")");
+        // A cut more than a frame after the time given is worth a word: the user hears it.
+        const double late = point.SplitSeconds - *splitSeconds;
+        if (!exact && !point.Lenders.empty() && late > point.Lenders.back().Frame.FrameDuration) {
+            const std::string separator = form.DecimalSeparator();
+            form.LogAppend("Safe position lies at " +
+                           FormatPlayTime(point.SplitSeconds, separator) + ", " +
+                           FormatHundredths(late, separator) + " seconds after the split time.");
+            form.LogAppend(form.ExactSplitHint());
+        }
         form.LogAppend("Beginning to split files now.");
         form.LogRepaint();
 
@@ -148,7 +160,10 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, File
         form.LogAppend("Total bytes written : " + std::to_string(sizeOf(first) + sizeOf(second)) +
                        " bytes.");
         if (point.SplitMainDataBegin > 0) {
-            form.LogAppend("(added 1 new frame of " + std::to_string(point.PrevFrameLength) +
+            const std::string frames = plans.AddedFrames == 1
+                                           ? "1 new frame"
+                                           : std::to_string(plans.AddedFrames) + " new frames";
+            form.LogAppend("(added " + frames + " of " + std::to_string(plans.AddedBytes) +
                            " bytes to preserve data)");
         }
         form.LogAppend(rule);

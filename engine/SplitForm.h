@@ -40,6 +40,13 @@ class SplitForm {
 
     // The user's decimal separator, used where a number is shown with a fraction.
     virtual std::string DecimalSeparator() const = 0;
+
+    // Whether the user asked to split at the time given itself, with as many added frames
+    // as the borrowed bytes need, rather than at the first frame one added frame suffices
+    // for.
+    virtual bool ExactSplit() const = 0;
+    // The sentence that tells the user how to ask for that.
+    virtual std::string ExactSplitHint() const = 0;
 };
 
 }  // namespace quorvel

@@ -23,6 +23,7 @@ class FakeForm : public SplitForm {
     int repaints = 0;
     int scrolls = 0;
     std::string decimalSeparator = ".";
+    bool exact = false;
 
     std::string Text(Control control) const override {
         const auto it = texts.find(control);
@@ -43,6 +44,8 @@ class FakeForm : public SplitForm {
         return answer;
     }
     std::string DecimalSeparator() const override { return decimalSeparator; }
+    bool ExactSplit() const override { return exact; }
+    std::string ExactSplitHint() const override { return "(how to split exactly)"; }
 };
 
 }  // namespace quorvel::test

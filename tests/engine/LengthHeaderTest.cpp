@@ -41,7 +41,9 @@ class LengthHeaders : public testing::Test {
     OutputPlans Split() {
         MemorySource source(stream);
         KeepTags tags;
-        return PlanOutputs(SplitPoint{39 * 417, 39, 417, 32, 0}, source, tags);
+        return PlanOutputs(
+            SplitPoint{.SplitPosition = 39 * 417, .FramesBeforeSplit = 39, .PrevFrameLength = 417},
+            source, tags);
     }
     Bytes stream = Stream(100, 417);
 };

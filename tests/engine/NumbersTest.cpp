@@ -39,6 +39,10 @@ TEST(Numbers, FormatsSizesDurationsAndFractions) {
         {59.999, "0:59"}, {60, "1:0"}, {299.98, "4:59"}, {187, "3:7"}, {0, "0:0"}, {3600, "60:0"},
     };
     for (const auto& [seconds, text] : durations) EXPECT_EQ(FormatDuration(seconds), text);
+    EXPECT_EQ(FormatPlayTime(51.234, "."), "0:51.23");
+    EXPECT_EQ(FormatPlayTime(59.999, ","), "1:00,00");
+    EXPECT_EQ(FormatPlayTime(605.5, "."), "10:05.50");
+    EXPECT_EQ(FormatHundredths(21.5, "."), "21.50");
     EXPECT_EQ(FormatNumber(0.1 + 0.2, "."), "0.3");
     EXPECT_EQ(FormatNumber(1.0 / 3, "."), "0.333333333333333");
 }

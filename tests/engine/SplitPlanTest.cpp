@@ -130,7 +130,11 @@ TEST(SplitOutputs, CarryTheBorrowedDataInAnAddedFrame) {
         SCOPED_TRACE(testing::Message() << "M " << mainDataBegin << ", byte 1 " << byte1);
         const Bytes stream = Stream(80, 418, std::uint8_t(byte1));
         MemorySource source(stream);
-        const SplitPoint point{std::int64_t(at), 39, 418, 32, mainDataBegin};
+        const SplitPoint point{.SplitPosition = std::int64_t(at),
+                               .FramesBeforeSplit = 39,
+                               .PrevFrameLength = 418,
+                               .PrevSideInfoSize = 32,
+                               .SplitMainDataBegin = mainDataBegin};
         Bytes first = Slice(stream, 0, at);
         std::fill(first.end() - mainDataBegin, first.end(), 0);
         Bytes second = Slice(stream, at, stream.size());

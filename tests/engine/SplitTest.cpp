@@ -169,14 +169,42 @@ TEST_F(SplitRun, WritesBothOutputsWithTheAddedFrame) {
     EXPECT_EQ(temp.Names(), (std::set<std::string>{"song.mp3", "song1.mp3", "song2.mp3"}));
 }
 
-TEST_F(SplitRun, ReportsWhenNoFrameIsSafe) {
+TEST_F(SplitRun, SaysWhenTheCutFallsLateOrNowhere) {
+    // Frames 39 to 49 borrow more than one frame holds: the cut waits for frame 50.
+    for (std::size_t frame = 39; frame < 50; ++frame) SetBackPointer(source, frame, 511);
+    window.decimalSeparator = ",";
+    EXPECT_EQ(Run(), SplitOutcome::Completed);
+    EXPECT_EQ(window.log.substr(0, window.log.find("\r\nBeginning")),
+              "Finding safe point to split file...\r\nFound safe position to split at byte 20900 "
+              "(frame 50)\r\nSafe position lies at 0:01,31, 0,31 seconds after the split "
+              "time.\r\n(how to split exactly)");
+
     for (std::size_t frame = 39; frame < 80; ++frame) SetBackPointer(source, frame, 511);
     EXPECT_EQ(Run(), SplitOutcome::NoSafePosition);
     EXPECT_EQ(window.log,
               "Finding safe point to split file...\r\nNo safe position found for splitting this "
-              "file.\r\nFile splitting aborted.");
-    EXPECT_EQ(window.scrolls, 1);
-    EXPECT_EQ(temp.Names(), std::set<std::string>{"song.mp3"});
+              "file.\r\nFile splitting aborted.\r\n(how to split exactly)");
+    EXPECT_EQ(window.scrolls, 2);
+}
+
+// Every frame from 39 on borrows 511 bytes: 382 from the main data of frame 38 and 129
+// from the end of frame 37's. Two silent copies carry them, the second pointing back to
+// what the first carries.
+TEST_F(SplitRun, ExactlyAtTheTimeGivenWithBytesFromTwoFrames) {
+    for (std::size_t frame = 39; frame < 80; ++frame) SetBackPointer(source, frame, 511);
+    window.exact = true;
+    EXPECT_EQ(Run(), SplitOutcome::Completed);
+
+    Bytes firstBytes = Slice(source, 0, kAt);
+    std::fill(firstBytes.end() - 418 - 129, firstBytes.end() - 418, 0);
+    std::fill(firstBytes.end() - 382, firstBytes.end(), 0);
+    EXPECT_EQ(ReadFile(first), firstBytes);
+    Bytes lastCopy = AddedFrame(Slice(source, kAt - 418, kAt), 4, 382);
+    lastCopy[4] = 129 >> 1, lastCopy[5] = 0x80;  // back pointer 129
+    EXPECT_EQ(ReadFile(second), AddedFrame(Slice(source, kAt - 836, kAt - 418), 4, 129) + lastCopy +
+                                    Slice(source, kAt, source.size()));
+    EXPECT_NE(window.log.find("\r\n(added 2 new frames of 836 bytes to preserve data)\r\n"),
+              std::string::npos);
 }
 
 // Contents unique to this run, so that they can be told apart in the shared trash.

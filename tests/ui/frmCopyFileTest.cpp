@@ -465,6 +465,30 @@ class frmCopyFileTest : public QObject {
         QVERIFY(ReadAll(second).endsWith(bytes.mid(at)));
     }
 
+    // File > Split Exactly at the Time Given, off at start, cuts at the time given where
+    // the default rule finds no frame one added frame suffices for, and says so.
+    void splitExactlyFromTheFileMenu() {
+        auto* exactly = Find<QAction>("mnuSplitExactly");
+        QCOMPARE(exactly->text(), u"Split E&xactly at the Time Given"_s);
+        QVERIFY(exactly->isCheckable());
+        QVERIFY(!exactly->isChecked());
+        PrepareSplit(QStringLiteral(QUORVEL_FIXTURES "/noinfo.mp3"), u"0"_s, u"1"_s);
+        ClickSplit();
+        QVERIFY(
+            Log().endsWith(u"File splitting aborted.\r\nTo split at the time given itself, "
+                           "choose File > Split Exactly at the Time Given."_s));
+
+        QTest::keyClick(window_, Qt::Key_F, Qt::AltModifier);
+        auto* menu = window_->findChild<QMenu*>(u"mnuFile"_s);
+        QTRY_VERIFY(menu->isVisible());
+        QTest::keyClick(menu, Qt::Key_X);
+        QTRY_VERIFY(exactly->isChecked());
+        ClickSplit();
+        QVERIFY2(Log().contains(u"\r\n(added 3 new frames of 627 bytes to preserve data)\r\n"_s),
+                 qPrintable(Log()));
+        QVERIFY(Log().endsWith(u"MP3 splitting completed."_s));
+    }
+
     // The run's last act scrolls the log; refusals before the time check do not.
     void logScrolledAtRunEnd() {
         const QString source = Song(u"song.mp3"_s);

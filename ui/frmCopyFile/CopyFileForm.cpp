@@ -1,5 +1,6 @@
 #include "ui/frmCopyFile/CopyFileForm.h"
 
+#include <QAction>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPlainTextEdit>
@@ -10,8 +11,8 @@
 namespace quorvel::ui {
 
 CopyFileForm::CopyFileForm(QWidget* window, std::map<Control, QLineEdit*> boxes,
-                           QPlainTextEdit* log)
-    : window_(window), boxes_(std::move(boxes)), log_(log) {}
+                           QPlainTextEdit* log, const QAction* splitExactly)
+    : window_(window), boxes_(std::move(boxes)), log_(log), splitExactly_(splitExactly) {}
 
 std::string CopyFileForm::Text(Control control) const {
     return boxes_.at(control)->text().toStdString();
@@ -59,6 +60,14 @@ bool CopyFileForm::Question(const std::string& text) {
 
 std::string CopyFileForm::DecimalSeparator() const {
     return QLocale::system().decimalPoint().toStdString();
+}
+
+bool CopyFileForm::ExactSplit() const {
+    return splitExactly_->isChecked();
+}
+
+std::string CopyFileForm::ExactSplitHint() const {
+    return "To split at the time given itself, choose File > Split Exactly at the Time Given.";
 }
 
 }  // namespace quorvel::ui

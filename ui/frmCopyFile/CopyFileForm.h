@@ -5,6 +5,7 @@
 
 #include "engine/SplitForm.h"
 
+class QAction;
 class QLineEdit;
 class QPlainTextEdit;
 class QWidget;
@@ -15,7 +16,8 @@ namespace quorvel::ui {
 // log and its message boxes.
 class CopyFileForm final : public SplitForm {
   public:
-    CopyFileForm(QWidget* window, std::map<Control, QLineEdit*> boxes, QPlainTextEdit* log);
+    CopyFileForm(QWidget* window, std::map<Control, QLineEdit*> boxes, QPlainTextEdit* log,
+                 const QAction* splitExactly);
 
     // The message log as one text, lines separated by CR LF.
     const std::string& LogText() const { return logText_; }
@@ -30,11 +32,14 @@ class CopyFileForm final : public SplitForm {
     void MessageBox(const std::string& text) override;
     bool Question(const std::string& text) override;
     std::string DecimalSeparator() const override;
+    bool ExactSplit() const override;
+    std::string ExactSplitHint() const override;
 
   private:
     QWidget* window_;
     std::map<Control, QLineEdit*> boxes_;
     QPlainTextEdit* log_;
+    const QAction* splitExactly_;
     // The log widget shows lines; the log itself keeps its CR LF breaks.
     std::string logText_;
 };

@@ -78,7 +78,7 @@ frmCopyFile::frmCopyFile() {
                                                {Control::txtSelectedFrames, txtSelectedFrames},
                                                {Control::txtSelectedDuration, txtSelectedDuration},
                                            },
-                                           txtSystemMessage);
+                                           txtSystemMessage, mnuSplitExactly);
     focusCheck_ = std::make_unique<FocusCheck>(
         txtSplitMinute, [this] { return txtSplitMinute_LostFocus(); }, txtSplitSecond,
         [this] { return txtSplitSecond_LostFocus(); });

@@ -87,6 +87,7 @@ class frmCopyFile : public QMainWindow {
     QPushButton* cmdSplit;
     QPlainTextEdit* txtSystemMessage;
     QAction* mnuOpen;
+    QAction* mnuSplitExactly;
     QAction* mnuExit;
     QAction* mnuHowTo;
     QAction* mnuAbout;

@@ -156,6 +156,11 @@ void frmCopyFile::CreateMenus() {
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
     mnuOpen = mnuFile->addAction(QStringLiteral("&Open"), this, &frmCopyFile::mnuOpen_Click);
     mnuOpen->setObjectName(QStringLiteral("mnuOpen"));
+    // Off at start: the split waits for a frame that one added frame suffices for, unless
+    // the user asks for the time given itself.
+    mnuSplitExactly = mnuFile->addAction(QStringLiteral("Split E&xactly at the Time Given"));
+    mnuSplitExactly->setObjectName(QStringLiteral("mnuSplitExactly"));
+    mnuSplitExactly->setCheckable(true);
     mnuExit = mnuFile->addAction(QStringLiteral("&Exit"), this, &frmCopyFile::mnuExit_Click);
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
     QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
