@@ -81,12 +81,14 @@ struct Walk {
     SplitPoint point;
     double seconds = 0;
     FileInformation info;
-    std::int64_t room = -1;  // main data the frame before holds behind its side information
+    std::int64_t room = -1;   // main data the frame before holds behind its side information
+    std::int64_t before = 0;  // where the frame before starts: junk may lie between it and the next
 };
 
 // The walk over the frame chain, one offset at a time, zeros past the end. With `split`
 // it stops at the first safe frame at or after `splitSeconds`.
-Walk ReferenceWalk(std::span<const std::uint8_t> source, std::int32_t splitSeconds, bool split) {
+Walk ReferenceWalk(std::span<const std::uint8_t> source, std::int32_t splitSeconds, bool split,
+                   bool exact = false) {
     Walk w;
     const auto length = static_cast<std::int64_t>(source.size());
     auto header = [&](std::int64_t at) {
@@ -110,7 +112,8 @@ Walk ReferenceWalk(std::span<const std::uint8_t> source, std::int32_t splitSecon
                     ++offset;
                     continue;
                 }
-                if (split && w.seconds >= splitSeconds && f.MainDataBegin <= w.room) {
+                if (split && w.seconds >= splitSeconds &&
+                    (exact ? w.room >= 0 : f.MainDataBegin <= w.room)) {
                     w.point.SplitPosition = offset;
                     w.point.SplitMainDataBegin = f.MainDataBegin;
                     break;
@@ -121,6 +124,7 @@ Walk ReferenceWalk(std::span<const std::uint8_t> source, std::int32_t splitSecon
             continue;
         }
         w.room = f.FrameLength - ((source[offset + 1] & 1) ? 4 : 6) - f.SideInfoSize;
+        w.before = offset;
         w.point.PrevFrameLength = f.FrameLength;
         w.point.PrevSideInfoSize = f.SideInfoSize;
         w.seconds += f.FrameDuration;
@@ -212,7 +216,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         !holds("ID3") && !holds("TAG") && !holds("Xin") && !holds("Inf") && !holds("VBR");
     std::vector<std::uint8_t> added;
     if (m > 0) {
-        added.assign(src.begin() + (sp - f), src.begin() + sp);
+        added.assign(src.begin() + expected.before, src.begin() + expected.before + f);
         std::fill(added.begin() + ((added[1] & 1) ? 4 : 6), added.end() - m, 0);
     }
     const auto endsWith = [](const std::vector<std::uint8_t>& out,
@@ -223,7 +227,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(endsWith(two, src.subspan(sp)));
     if (plain) {
         std::vector<std::uint8_t> first(src.begin(), src.begin() + sp);
-        std::fill(first.end() - m, first.end(), 0);
+        std::fill(first.begin() + expected.before + f - m, first.begin() + expected.before + f, 0);
         Check(one == first);
         Check(two.size() == added.size() + src.size() - sp);
     }
@@ -236,6 +240,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          two.begin() + at + (crc ? 6 : 4)));
         Check(!crc || FrameCrc({two.data() + at, added.size()}, static_cast<std::int16_t>(s)) ==
                           (two[at + 4] << 8 | two[at + 5]));
+    }
+
+    // Split exactly: the first frame at or after the time, its borrowed bytes zeroed in
+    // the first output (nothing else changes there without tags or headers) and carried
+    // into the second, which goes on with the source from the split frame.
+    const Walk exactly = ReferenceWalk(src, splitSeconds, true, true);
+    FileInformation exactInfo;
+    const SplitPoint cut = FindExactSplitPoint(source, splitSeconds, exactInfo);
+    Check(cut.SplitPosition == exactly.point.SplitPosition);
+    if (cut.SplitPosition == 0) return 0;
+    const OutputPlans exactPlans = PlanOutputs(cut, source, keepTags);
+    const std::vector<std::uint8_t> exactOne = Materialise(exactPlans.First, src);
+    const std::vector<std::uint8_t> exactTwo = Materialise(exactPlans.Second, src);
+    Check(endsWith(exactTwo, src.subspan(cut.SplitPosition)));
+    if (plain) {
+        Check(static_cast<std::int64_t>(exactOne.size()) == cut.SplitPosition);
+        std::int64_t zeroed = 0;
+        for (std::size_t i = 0; i < exactOne.size(); ++i) {
+            if (exactOne[i] != src[i]) Check(exactOne[i] == 0), ++zeroed;
+        }
+        Check(zeroed <= cut.SplitMainDataBegin);
     }
     return 0;
 }
