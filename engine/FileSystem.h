@@ -39,7 +39,9 @@ class OutputFile {
     virtual ~OutputFile() = default;
     virtual void Write(std::span<const std::uint8_t> bytes) = 0;
     virtual void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) = 0;
-    virtual void Commit() = 0;
+    // Gives the output its name. Unless `replace`, an entry that took the name meanwhile
+    // is kept and the commit fails.
+    virtual void Commit(bool replace) = 0;
 };
 
 // What the analysis and the split need of the files on disk and of the trash. Paths are
@@ -54,6 +56,10 @@ class FileSystem {
     virtual bool EntryExists(const std::string& path) const = 0;
     virtual bool IsDirectory(const std::string& path) const = 0;
     virtual std::optional<std::int64_t> FileLength(const std::string& path) const = 0;
+    // Whether any entry has this name, a link that leads nowhere included.
+    virtual bool NameTaken(const std::string& path) const = 0;
+    // Whether both paths exist and name one file, through links or not.
+    virtual bool SameFile(const std::string& one, const std::string& other) const = 0;
 
     virtual std::unique_ptr<SourceFile> OpenSource(const std::string& path) = 0;
     virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path) = 0;

@@ -31,6 +31,9 @@ double DurationSeconds(const std::string& durationText) {
 bool WriteOutput(SplitForm& form, FileSystem& files, const std::string& path,
                  const OutputPlan& plan, SourceFile& source) {
     const bool replacing = files.OrdinaryFileExists(path);
+    // A name taken by nothing the user can see (a dot name, a folder's link) is taken as
+    // it is; one that appears while the output is written is not.
+    const bool taken = files.NameTaken(path);
     if (replacing) {
         if (!form.Question("Output file " + path + " already exists. Do you want to replace?")) {
             return false;
@@ -53,7 +56,7 @@ bool WriteOutput(SplitForm& form, FileSystem& files, const std::string& path,
             form.MessageBox("Cannot remove " + path + ": " + *failure + ".");
         }
     }
-    output->Commit();
+    output->Commit(taken);
     return true;
 }
 
@@ -143,6 +146,14 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, File
         const std::string stem = folder + "/" + BaseName(sourcePath);
         const std::string first = stem + "1.mp3";
         const std::string second = stem + "2.mp3";
+        // The source itself, under an output's name or through a link, is never written.
+        for (const std::string& output : {first, second}) {
+            if (files.SameFile(output, sourcePath)) {
+                return fail(FileError(FileError::Operation::Write, output,
+                                      "it is the source file " + sourcePath)
+                                .Message());
+            }
+        }
         const OutputPlans plans = PlanOutputs(point, *source, tags);
         if (!WriteOutput(form, files, first, plans.First, *source) ||
             !WriteOutput(form, files, second, plans.Second, *source)) {

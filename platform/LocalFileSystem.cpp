@@ -65,7 +65,7 @@ class LocalOutputFile final : public OutputFile {
     void Write(std::span<const std::uint8_t> bytes) override;
     // Copies a byte range of the source, in the kernel where it can.
     void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) override;
-    void Commit() override;
+    void Commit(bool replace) override;
 
   private:
     std::string finalPath_;
@@ -170,11 +170,18 @@ void LocalOutputFile::CopyFrom(SourceFile& source, std::int64_t offset, std::int
     }
 }
 
-void LocalOutputFile::Commit() {
+void LocalOutputFile::Commit(bool replace) {
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0 || ::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
-        throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
+    if (::close(fd) != 0) throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
+    // Without leave to replace, the name must still be free: another run, or anyone,
+    // may have taken it since it was looked up.
+    const unsigned flags = replace ? 0 : RENAME_NOREPLACE;
+    if (::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, finalPath_.c_str(), flags) != 0) {
+        const int error = errno;
+        throw FileError(FileError::Operation::Write, finalPath_,
+                        error == EEXIST ? "a file of that name appeared while it was written"
+                                        : Reason(error));
     }
     tempPath_.clear();
 }
@@ -272,6 +279,17 @@ bool LocalFileSystem::IsDirectory(const std::string& path) const {
 
 std::optional<std::int64_t> LocalFileSystem::FileLength(const std::string& path) const {
     return platform::FileLength(path);
+}
+
+bool LocalFileSystem::NameTaken(const std::string& path) const {
+    struct stat info {};
+    return !path.empty() && ::lstat(path.c_str(), &info) == 0;
+}
+
+bool LocalFileSystem::SameFile(const std::string& one, const std::string& other) const {
+    const auto a = StatOf(one);
+    const auto b = StatOf(other);
+    return a && b && a->st_dev == b->st_dev && a->st_ino == b->st_ino;
 }
 
 std::unique_ptr<SourceFile> LocalFileSystem::OpenSource(const std::string& path) {

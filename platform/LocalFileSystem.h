@@ -43,6 +43,8 @@ class LocalFileSystem final : public FileSystem {
     bool EntryExists(const std::string& path) const override;
     bool IsDirectory(const std::string& path) const override;
     std::optional<std::int64_t> FileLength(const std::string& path) const override;
+    bool NameTaken(const std::string& path) const override;
+    bool SameFile(const std::string& one, const std::string& other) const override;
     std::unique_ptr<SourceFile> OpenSource(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override;
     std::optional<std::string> MoveToTrash(const std::string& path) override;

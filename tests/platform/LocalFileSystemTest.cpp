@@ -188,21 +188,42 @@ TEST_F(SplitFailures, TheAnalysisOfASourceThatShrinksClaimsNothing) {
     EXPECT_EQ(window.focus, std::vector<Control>{Control::txtMP3});
 }
 
-TEST_F(SplitFailures, AnOutputThatIsAHardLinkToTheSourceNeverChangesTheSource) {
+// An output name that leads to the source, by a hard link or a symbolic one, ends the
+// run before any question: the source stays whole, where it is.
+TEST_F(SplitFailures, AnOutputThatIsTheSourceEndsTheRunAndChangesNothing) {
     const std::string first = folder + "/song1.mp3";
+    const std::string second = folder + "/song2.mp3";
     fs::create_hard_link(source, first);
-    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Declined);  // Cancel
-    EXPECT_EQ(window.questions, std::vector<std::string>{"Output file " + first +
-                                                         " already exists. Do you want to "
-                                                         "replace?"});
+    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Failed);
+    ExpectFailure("Cannot write " + first + ": it is the source file " + source + ".");
+    EXPECT_TRUE(window.questions.empty());
     EXPECT_EQ(ReadFile(source), original);
     EXPECT_EQ(fs::hard_link_count(source), 2u);
+    EXPECT_FALSE(fs::exists(second));
 
-    window.answers = {true, true};
-    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Completed) << window.log;
+    fs::remove(first);
+    fs::create_symlink(source, second);
+    window.messages.clear();
+    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Failed);
+    EXPECT_EQ(window.messages, std::vector<std::string>{"Cannot write " + second +
+                                                        ": it is the source file " + source + "."});
     EXPECT_EQ(ReadFile(source), original);
-    EXPECT_EQ(fs::file_size(first), std::uintmax_t(point.SplitPosition));
-    EXPECT_FALSE(fs::equivalent(source, first));
+    EXPECT_TRUE(fs::is_symlink(second));
+    EXPECT_FALSE(fs::exists(first));
+    ExpectNoTemporaryFiles();
+}
+
+// Another run takes the second output's name while this one writes it: its file stays,
+// and this run ends as failed instead of replacing it without a question.
+TEST_F(SplitFailures, AnOutputThatAppearsWhileItIsWrittenIsKept) {
+    const std::string second = folder + "/song2.mp3";
+    window.meddleAtRepaint = 4;  // "Writing to" the second output
+    window.meddle = [&] { WriteFile(second, "other run"); };
+    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Failed);
+    ExpectFailure("Cannot write " + second +
+                  ": a file of that name appeared while it was written.");
+    EXPECT_EQ(ReadFile(second), Bytes({'o', 't', 'h', 'e', 'r', ' ', 'r', 'u', 'n'}));
+    EXPECT_TRUE(window.questions.empty());
     ExpectNoTemporaryFiles();
 }
 
@@ -247,8 +268,8 @@ TEST_F(SplitFailures, OutputsTheLookupCannotSeeAreReplacedWithoutWritingThroughT
                            original.begin() + infoFrame));
     ASSERT_EQ(std::int64_t(two.size()),
               std::int64_t(original.size()) - at + infoFrame + point.PrevFrameLength);
-    EXPECT_TRUE(
-        std::equal(two.begin() + infoFrame + point.PrevFrameLength, two.end(), original.begin() + at));
+    EXPECT_TRUE(std::equal(two.begin() + infoFrame + point.PrevFrameLength, two.end(),
+                           original.begin() + at));
     ExpectNoTemporaryFiles();
 }
 
