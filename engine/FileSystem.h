@@ -44,6 +44,17 @@ class OutputFile {
     virtual void Commit(bool replace) = 0;
 };
 
+// What became of a file or folder that was to go into the trash.
+struct Removal {
+    enum class Outcome {
+        Trashed,
+        RemovedForGood,  // no trash could take it
+        Kept,            // it could not be removed at all
+    };
+    Outcome Result = Outcome::Trashed;
+    std::string Reason;  // why the trash could not take it, or why it is still there
+};
+
 // What the analysis and the split need of the files on disk and of the trash. Paths are
 // UTF-8.
 class FileSystem {
@@ -64,8 +75,8 @@ class FileSystem {
     virtual std::unique_ptr<SourceFile> OpenSource(const std::string& path) = 0;
     virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path) = 0;
     // Moves an older output into the trash, or removes it for good where no trash can
-    // take it. Returns the reason when neither worked.
-    virtual std::optional<std::string> MoveToTrash(const std::string& path) = 0;
+    // take it.
+    virtual Removal MoveToTrash(const std::string& path) = 0;
 };
 
 }  // namespace quorvel

@@ -52,8 +52,12 @@ bool WriteOutput(SplitForm& form, FileSystem& files, const std::string& path,
         }
     }
     if (replacing) {
-        if (const auto failure = files.MoveToTrash(path)) {
-            form.MessageBox("Cannot remove " + path + ": " + *failure + ".");
+        const Removal removal = files.MoveToTrash(path);
+        if (removal.Result == Removal::Outcome::RemovedForGood) {
+            form.LogAppend("The trash could not take " + path + " (" + removal.Reason +
+                           "): it was removed for good.");
+        } else if (removal.Result == Removal::Outcome::Kept) {
+            form.MessageBox("Cannot remove " + path + ": " + removal.Reason + ".");
         }
     }
     output->Commit(taken);

@@ -5,10 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDir>
-#include <QFile>
-#include <QStandardPaths>
-#include <QString>
+#include <gio/gio.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -179,9 +177,9 @@ void LocalOutputFile::Commit(bool replace) {
     const unsigned flags = replace ? 0 : RENAME_NOREPLACE;
     if (::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, finalPath_.c_str(), flags) != 0) {
         const int error = errno;
-        throw FileError(FileError::Operation::Write, finalPath_,
-                        error == EEXIST ? "a file of that name appeared while it was written"
-                                        : Reason(error));
+        throw FileError(
+            FileError::Operation::Write, finalPath_,
+            error == EEXIST ? "a file of that name appeared while it was written" : Reason(error));
     }
     tempPath_.clear();
 }
@@ -247,22 +245,20 @@ void IgnoreFileSizeSignal() {
     ::signal(SIGXFSZ, SIG_IGN);
 }
 
-std::optional<std::string> DeleteToTrash(const std::string& path) {
-    // Without its data folder, Qt would make a trash under the current directory.
-    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
-    QString inTrash;
-    const QString name = QString::fromStdString(path);
-    if (QFile::moveToTrash(name, &inTrash)) {
-        if (inTrash.contains(QLatin1String("/Trash/files/")) ||
-            inTrash.contains(QLatin1String("/.Trash"))) {
-            return std::nullopt;
-        }
-        QFile::rename(inTrash, name);
-    }
-    std::error_code error;
-    std::filesystem::remove_all(path, error);
-    if (error) return error.message();
-    return std::nullopt;
+Removal DeleteToTrash(const std::string& path) {
+    // GIO's trash: the freedesktop.org one, a trash folder on each volume, and an error
+    // where it cannot take the item. The name goes in as the file system's own bytes.
+    GFile* file = g_file_new_for_path(path.c_str());
+    GError* error = nullptr;
+    const bool trashed = g_file_trash(file, nullptr, &error);
+    g_object_unref(file);
+    if (trashed) return {Removal::Outcome::Trashed, {}};
+    const std::string why = error ? error->message : "no trash";
+    g_clear_error(&error);
+    std::error_code failure;
+    std::filesystem::remove_all(path, failure);
+    if (failure) return {Removal::Outcome::Kept, failure.message()};
+    return {Removal::Outcome::RemovedForGood, why};
 }
 
 bool LocalFileSystem::OrdinaryFileExists(const std::string& path) const {
@@ -300,7 +296,7 @@ std::unique_ptr<OutputFile> LocalFileSystem::CreateOutput(const std::string& pat
     return std::make_unique<LocalOutputFile>(path);
 }
 
-std::optional<std::string> LocalFileSystem::MoveToTrash(const std::string& path) {
+Removal LocalFileSystem::MoveToTrash(const std::string& path) {
     return DeleteToTrash(path);
 }
 

@@ -29,9 +29,9 @@ std::vector<std::string> EntriesOf(const std::string& folder);
 // turns it into a write error, which the program reports like a full disk.
 void IgnoreFileSizeSignal();
 
-// Moves a file or folder into the desktop trash, or removes it for good where no trash
-// can take it. Returns the reason when neither worked.
-std::optional<std::string> DeleteToTrash(const std::string& path);
+// Moves a file or folder, with all it holds, into the desktop trash of its volume, or
+// removes it for good where no trash can take it.
+Removal DeleteToTrash(const std::string& path);
 
 // The files of this computer as the analysis and the split reach them. The source is
 // read with pread; each output is written to a hidden temporary file beside its final
@@ -47,7 +47,7 @@ class LocalFileSystem final : public FileSystem {
     bool SameFile(const std::string& one, const std::string& other) const override;
     std::unique_ptr<SourceFile> OpenSource(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override;
-    std::optional<std::string> MoveToTrash(const std::string& path) override;
+    Removal MoveToTrash(const std::string& path) override;
 };
 
 }  // namespace quorvel::platform

@@ -7,8 +7,9 @@ cd "$(dirname "$0")/.."
 
 packages=(
     cmake ninja-build g++ pkg-config        # the build
-    qt6-base-dev                            # the windows and the trash
+    qt6-base-dev                            # the windows
     libtag1-dev                             # ID3v2 tags
+    libglib2.0-dev                          # the trash (GIO)
     libgtest-dev                            # the tests
     lame mpg123                             # fixtures and decoding checks in the tests
     clang libclang-rt-14-dev                # the fuzz target

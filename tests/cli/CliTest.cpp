@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,8 @@ class Cli : public testing::Test {
 
     // Runs quorvel-cli with no input, as from a script, and collects what it printed;
     // with the system's own handling of a file-size limit, which by default ends it.
-    Result Run(std::vector<std::string> arguments, rlim_t fileSizeLimit = RLIM_INFINITY) {
+    Result Run(std::vector<std::string> arguments, rlim_t fileSizeLimit = RLIM_INFINITY,
+               const std::vector<std::string>& environment = {}) {
         const std::string out = folder + "/.stdout", err = folder + "/.stderr";
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -68,8 +70,14 @@ class Cli : public testing::Test {
         ::setrlimit(RLIMIT_FSIZE, &limited);  // inherited by the child
         pid_t pid = 0;
         Result result;
+        // The test's environment, with `environment`'s variables put first so they count.
+        std::vector<std::string> variables = environment;
+        for (char** variable = environ; *variable; ++variable) variables.emplace_back(*variable);
+        std::vector<char*> envp;
+        for (auto& variable : variables) envp.push_back(variable.data());
+        envp.push_back(nullptr);
         const int spawned =
-            posix_spawn(&pid, QUORVEL_CLI, &actions, &attributes, argv.data(), environ);
+            posix_spawn(&pid, QUORVEL_CLI, &actions, &attributes, argv.data(), envp.data());
         ::setrlimit(RLIMIT_FSIZE, &before);
         posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
@@ -183,4 +191,23 @@ TEST_F(Cli, SplitPastAFileSizeLimitSaysWhy) {
     for (const auto& entry : fs::directory_iterator(folder)) {
         EXPECT_EQ(entry.path().filename(), "song.mp3");
     }
+}
+
+// Where no trash can be set up (the data folder is a plain file here), a replaced output
+// is removed for good and the log says so; nothing is left in the destination but the
+// outputs.
+TEST_F(Cli, AnOutputNoTrashCanTakeIsRemovedForGoodAndSaysSo) {
+    const std::string first = folder + "/song1.mp3";
+    std::ofstream(first) << "older";
+    std::ofstream(folder + "/data") << "a file where the data folder should be";
+    const Result replaced = Run({"split", source, "0", "2", folder, "--replace"}, RLIM_INFINITY,
+                                {"XDG_DATA_HOME=" + folder + "/data", "HOME=" + folder + "/data"});
+    EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
+    const auto notice = replaced.out.find("The trash could not take " + first + " (");
+    EXPECT_NE(notice, std::string::npos) << replaced.out;
+    EXPECT_NE(replaced.out.find("): it was removed for good.\n", notice), std::string::npos);
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename());
+    EXPECT_EQ(names, (std::set<std::string>{"data", "song.mp3", "song1.mp3", "song2.mp3"}));
+    EXPECT_NE(ReadText(first), "older");
 }

@@ -199,15 +199,27 @@ void frmBrowseFolder::cmdDeleteFolder_Click() {
     }
     requests << folder;
     QStringList failures;
+    QStringList removed;
     for (const QString& request : requests) {
-        if (const auto failure = platform::DeleteToTrash(request.toStdString())) {
-            failures << request + QStringLiteral(": ") + QString::fromStdString(*failure);
+        const Removal removal = platform::DeleteToTrash(request.toStdString());
+        const QString why = QString::fromStdString(removal.Reason);
+        if (removal.Result == Removal::Outcome::Kept)
+            failures << request + QStringLiteral(": ") + why;
+        if (removal.Result == Removal::Outcome::RemovedForGood) {
+            removed << request + QStringLiteral(" (") + why + QLatin1Char(')');
         }
     }
-    if (!failures.isEmpty()) {
-        Message(QStringLiteral("Cannot remove ") + failures.join(QStringLiteral("\n")) +
-                QLatin1Char('.'));
+    // One box says what could not go into the trash: what went for good, what stayed.
+    QStringList notices;
+    if (!removed.isEmpty()) {
+        notices << QStringLiteral("The trash could not take ") +
+                       removed.join(QStringLiteral("\n")) + QStringLiteral(": removed for good.");
     }
+    if (!failures.isEmpty()) {
+        notices << QStringLiteral("Cannot remove ") + failures.join(QStringLiteral("\n")) +
+                       QLatin1Char('.');
+    }
+    if (!notices.isEmpty()) Message(notices.join(QStringLiteral("\n")));
     dlbToFolder->Refresh();
     UpdateCurrentFolder();
 }
