@@ -9,8 +9,11 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 namespace quorvel::platform {
@@ -53,9 +56,58 @@ class LocalSourceFile final : public SourceFile {
     std::int64_t size_ = 0;
 };
 
+// Named temporary files of this process, removed when a signal ends it while they exist.
+// A signal handler may touch only these: fixed arrays and a flag a slot.
+constexpr std::size_t kPendingSlots = 8;
+char pendingNames[kPendingSlots][PATH_MAX];
+volatile std::sig_atomic_t pendingUsed[kPendingSlots];
+
+extern "C" void RemovePendingThenEnd(int signal) {
+    for (std::size_t i = 0; i < kPendingSlots; ++i) {
+        if (pendingUsed[i]) ::unlink(pendingNames[i]);
+    }
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// Takes a slot for a named temporary file; -1 when none is free or the name is too long.
+int RememberPending(const std::string& path) {
+    static const bool installed = [] {
+        // Only where the signal would end the process anyway: a SIGHUP ignored under nohup
+        // stays ignored.
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            struct sigaction current {};
+            ::sigaction(signal, nullptr, &current);
+            if (current.sa_handler != SIG_DFL) continue;
+            struct sigaction action {};
+            action.sa_handler = RemovePendingThenEnd;
+            ::sigemptyset(&action.sa_mask);
+            ::sigaction(signal, &action, nullptr);
+        }
+        return true;
+    }();
+    (void)installed;
+    if (path.size() >= PATH_MAX) return -1;
+    for (std::size_t i = 0; i < kPendingSlots; ++i) {
+        if (pendingUsed[i]) continue;
+        std::memcpy(pendingNames[i], path.c_str(), path.size() + 1);
+        pendingUsed[i] = 1;
+        return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void ForgetPending(int slot) {
+    if (slot >= 0) pendingUsed[slot] = 0;
+}
+
+// An output written into a file without a name in the destination folder, given its
+// name once complete, so that not even a killed process leaves part of it behind. Where
+// the folder's file system has no such files, a hidden named one stands in, removed on
+// the way out and by the signals that end the program.
 class LocalOutputFile final : public OutputFile {
   public:
-    explicit LocalOutputFile(std::string finalPath);  // throws FileError
+    LocalOutputFile(std::string finalPath, bool unnamed);  // throws FileError
     ~LocalOutputFile() override;
     LocalOutputFile(const LocalOutputFile&) = delete;
     LocalOutputFile& operator=(const LocalOutputFile&) = delete;
@@ -66,9 +118,15 @@ class LocalOutputFile final : public OutputFile {
     void Commit(bool replace) override;
 
   private:
+    // Creates a hidden file in the folder, under a name no other file has.
+    void CreateNamed(const std::string& folder);
+    // Gives the unnamed file `name`; the error number when it cannot.
+    int LinkAs(const std::string& name) const;
+
     std::string finalPath_;
-    std::string tempPath_;
+    std::string tempPath_;  // the named stand-in, while it exists
     int fd_ = -1;
+    int pendingSlot_ = -1;
 };
 
 LocalSourceFile::LocalSourceFile(const std::string& path) : path_(path) {
@@ -106,8 +164,21 @@ std::size_t LocalSourceFile::ReadAt(std::int64_t offset, std::uint8_t* buffer, s
     return static_cast<std::size_t>(n);
 }
 
-LocalOutputFile::LocalOutputFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
+LocalOutputFile::LocalOutputFile(std::string finalPath, bool unnamed)
+    : finalPath_(std::move(finalPath)) {
     const std::string folder = FolderOf(finalPath_);
+    if (unnamed) {
+        fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd_ >= 0) return;
+        // Only a file system without unnamed files calls for the named stand-in.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
+        }
+    }
+    CreateNamed(folder);
+}
+
+void LocalOutputFile::CreateNamed(const std::string& folder) {
     const auto seed = static_cast<unsigned long long>(
         std::chrono::steady_clock::now().time_since_epoch().count());
     for (unsigned attempt = 0; fd_ < 0; ++attempt) {
@@ -115,14 +186,29 @@ LocalOutputFile::LocalOutputFile(std::string finalPath) : finalPath_(std::move(f
                     std::to_string((seed + attempt) % 1000000007ULL) + ".tmp";
         fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ < 0 && (errno != EEXIST || attempt == 100)) {
-            throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
+            const int error = errno;
+            tempPath_.clear();
+            throw FileError(FileError::Operation::Write, finalPath_, Reason(error));
         }
     }
+    pendingSlot_ = RememberPending(tempPath_);
 }
 
 LocalOutputFile::~LocalOutputFile() {
     if (fd_ >= 0) ::close(fd_);
     if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+    ForgetPending(pendingSlot_);
+}
+
+int LocalOutputFile::LinkAs(const std::string& name) const {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+    // Without /proc, a file can be named by its descriptor alone (with the right to).
+    if (errno == ENOENT && ::access("/proc/self/fd", F_OK) != 0 &&
+        ::linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) {
+        return 0;
+    }
+    return errno;
 }
 
 void LocalOutputFile::Write(std::span<const std::uint8_t> bytes) {
@@ -169,19 +255,44 @@ void LocalOutputFile::CopyFrom(SourceFile& source, std::int64_t offset, std::int
 }
 
 void LocalOutputFile::Commit(bool replace) {
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
-    // Without leave to replace, the name must still be free: another run, or anyone,
-    // may have taken it since it was looked up.
-    const unsigned flags = replace ? 0 : RENAME_NOREPLACE;
-    if (::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, finalPath_.c_str(), flags) != 0) {
-        const int error = errno;
+    const auto fail = [&](int error) {
         throw FileError(
             FileError::Operation::Write, finalPath_,
             error == EEXIST ? "a file of that name appeared while it was written" : Reason(error));
+    };
+    const bool unnamed = tempPath_.empty();
+    if (unnamed) {
+        // The unnamed file takes its name at once where the name is free; where the user
+        // let it replace an entry, it makes way through a hidden name.
+        int error = LinkAs(finalPath_);
+        for (unsigned attempt = 0; error == EEXIST && replace && attempt < 100; ++attempt) {
+            const std::string hidden = FolderOf(finalPath_) + "/.quorvel-" +
+                                       std::to_string(::getpid()) + "-" + std::to_string(attempt) +
+                                       ".tmp";
+            error = LinkAs(hidden);
+            if (error == 0) {
+                tempPath_ = hidden;
+                pendingSlot_ = RememberPending(hidden);
+            }
+        }
+        if (error != 0) fail(error);
+    }
+    const int fd = std::exchange(fd_, -1);
+    if (::close(fd) != 0) {
+        const int error = errno;
+        if (unnamed && tempPath_.empty()) ::unlink(finalPath_.c_str());
+        fail(error);
+    }
+    if (!tempPath_.empty()) {
+        // Without leave to replace, the name must still be free: another run, or anyone,
+        // may have taken it since it was looked up.
+        const unsigned flags = replace ? 0 : RENAME_NOREPLACE;
+        if (::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, finalPath_.c_str(), flags) != 0) {
+            fail(errno);
+        }
     }
     tempPath_.clear();
+    ForgetPending(std::exchange(pendingSlot_, -1));
 }
 
 }  // namespace
@@ -293,7 +404,7 @@ std::unique_ptr<SourceFile> LocalFileSystem::OpenSource(const std::string& path)
 }
 
 std::unique_ptr<OutputFile> LocalFileSystem::CreateOutput(const std::string& path) {
-    return std::make_unique<LocalOutputFile>(path);
+    return std::make_unique<LocalOutputFile>(path, unnamedOutputs_);
 }
 
 Removal LocalFileSystem::MoveToTrash(const std::string& path) {

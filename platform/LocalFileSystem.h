@@ -34,11 +34,15 @@ void IgnoreFileSizeSignal();
 Removal DeleteToTrash(const std::string& path);
 
 // The files of this computer as the analysis and the split reach them. The source is
-// read with pread; each output is written to a hidden temporary file beside its final
-// path and renamed into place by Commit, so that a failed run leaves no partial file and
-// never writes through a link into another file.
+// read with pread; each output is written beside its final path and given that name by
+// Commit, so that a failed or killed run leaves no partial file and never writes through
+// a link into another file.
 class LocalFileSystem final : public FileSystem {
   public:
+    // Outputs are written into files without a name until complete, where the file
+    // system has them; `unnamedOutputs` false uses the hidden named files throughout.
+    explicit LocalFileSystem(bool unnamedOutputs = true) : unnamedOutputs_(unnamedOutputs) {}
+
     bool OrdinaryFileExists(const std::string& path) const override;
     bool EntryExists(const std::string& path) const override;
     bool IsDirectory(const std::string& path) const override;
@@ -48,6 +52,9 @@ class LocalFileSystem final : public FileSystem {
     std::unique_ptr<SourceFile> OpenSource(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override;
     Removal MoveToTrash(const std::string& path) override;
+
+  private:
+    bool unnamedOutputs_;
 };
 
 }  // namespace quorvel::platform

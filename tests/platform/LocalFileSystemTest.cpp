@@ -3,15 +3,21 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -225,6 +231,62 @@ TEST_F(SplitFailures, AnOutputThatAppearsWhileItIsWrittenIsKept) {
     EXPECT_EQ(ReadFile(second), Bytes({'o', 't', 'h', 'e', 'r', ' ', 'r', 'u', 'n'}));
     EXPECT_TRUE(window.questions.empty());
     ExpectNoTemporaryFiles();
+}
+
+// The files of this computer, but the process is ended by `signal` as soon as the
+// second output's file is made.
+class DyingFiles final : public FileSystem {
+  public:
+    DyingFiles(bool unnamed, int signal) : local_(unnamed), signal_(signal) {}
+    bool OrdinaryFileExists(const std::string& path) const override {
+        return local_.OrdinaryFileExists(path);
+    }
+    bool EntryExists(const std::string& path) const override { return local_.EntryExists(path); }
+    bool IsDirectory(const std::string& path) const override { return local_.IsDirectory(path); }
+    std::optional<std::int64_t> FileLength(const std::string& path) const override {
+        return local_.FileLength(path);
+    }
+    bool NameTaken(const std::string& path) const override { return local_.NameTaken(path); }
+    bool SameFile(const std::string& one, const std::string& other) const override {
+        return local_.SameFile(one, other);
+    }
+    std::unique_ptr<SourceFile> OpenSource(const std::string& path) override {
+        return local_.OpenSource(path);
+    }
+    std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override {
+        auto output = local_.CreateOutput(path);
+        if (path.ends_with("2.mp3")) ::raise(signal_);
+        return output;
+    }
+    Removal MoveToTrash(const std::string& path) override { return local_.MoveToTrash(path); }
+
+  private:
+    platform::LocalFileSystem local_;
+    int signal_;
+};
+
+// A run ended by a signal while it writes leaves the finished first output and nothing
+// of the second: no part under its name, no temporary file. Files without a name need no
+// help even against SIGKILL; the hidden named ones are removed by the signals that end
+// the program.
+TEST_F(SplitFailures, ARunEndedByASignalLeavesNothingHalfWritten) {
+    for (const auto& [unnamed, signal] :
+         {std::pair{true, SIGKILL}, {false, SIGTERM}, {false, SIGINT}, {false, SIGHUP}}) {
+        SCOPED_TRACE(testing::Message()
+                     << (unnamed ? "unnamed, " : "named, ") << strsignal(signal));
+        fs::remove(folder + "/song1.mp3");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            DyingFiles dying(unnamed, signal);
+            SplitFile(window, dying, tags, info);
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        EXPECT_EQ(temp.Names(), (std::set<std::string>{"song.mp3", "song1.mp3"}));
+        EXPECT_EQ(ReadFile(source), original);
+    }
 }
 
 TEST_F(SplitFailures, AFolderInTheWayOfAnOutputIsNamedAndKept) {
