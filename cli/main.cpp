@@ -68,7 +68,7 @@ class TerminalForm : public quorvel::SplitForm {
 int Usage(bool asked = false) {
     std::ostream& out = asked ? std::cout : std::cerr;
     out << "usage: quorvel-cli info FILE\n"
-           "       quorvel-cli split FILE MINUTE SECOND [FOLDER] [--replace] [--exact]\n"
+           "       quorvel-cli split [--replace] [--exact] [--] FILE MINUTE SECOND [FOLDER]\n"
            "       quorvel-cli --help | --version\n";
     return asked ? 0 : 2;
 }
@@ -94,11 +94,22 @@ int Info(const std::string& file) {
 
 int Split(std::vector<std::string> arguments) {
     TerminalForm window;
-    std::erase_if(arguments, [&](const std::string& argument) {
-        if (argument == "--replace") return window.replace = true;
-        if (argument == "--exact") return window.exact = true;
-        return false;
-    });
+    // Options may stand anywhere up to "--"; after it every argument is a name, even one
+    // that starts with "--".
+    std::vector<std::string> names;
+    bool optionsEnded = false;
+    for (const std::string& argument : arguments) {
+        if (!optionsEnded && argument == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && argument == "--replace") {
+            window.replace = true;
+        } else if (!optionsEnded && argument == "--exact") {
+            window.exact = true;
+        } else {
+            names.push_back(argument);
+        }
+    }
+    arguments = names;
     if (arguments.size() < 3 || arguments.size() > 4) return Usage();
     window.SetText(Control::txtMP3, arguments[0]);
     window.SetText(Control::txtSplitMinute, arguments[1]);
@@ -107,7 +118,10 @@ int Split(std::vector<std::string> arguments) {
     quorvel::platform::LocalFileSystem files;
     quorvel::platform::TagLibEditor tags;
     quorvel::FileInformation info;
-    quorvel::AnalyseSourceFile(window, files, info);
+    // A source that cannot be read has said why; there is nothing to split.
+    if (quorvel::AnalyseSourceFile(window, files, info) == quorvel::AnalysisOutcome::Unreadable) {
+        return 2;
+    }
     switch (quorvel::SplitFile(window, files, tags, info)) {
         case quorvel::SplitOutcome::Completed:
             return 0;

@@ -29,7 +29,7 @@ double DurationSeconds(const std::string& durationText) {
 // when the user keeps the older one. The older one goes to the trash only once the new
 // one is complete, so a failed write leaves it where it was.
 bool WriteOutput(SplitForm& form, FileSystem& files, const std::string& path,
-                 const OutputPlan& plan, SourceFile& source) {
+                 const OutputPlan& plan, SourceFile& source, std::string& kept) {
     const bool replacing = files.OrdinaryFileExists(path);
     // A name taken by nothing the user can see (a dot name, a folder's link) is taken as
     // it is; one that appears while the output is written is not.
@@ -40,6 +40,8 @@ bool WriteOutput(SplitForm& form, FileSystem& files, const std::string& path,
         }
         form.LogAppend("Deleting file " + path);
         form.LogRepaint();
+        // Until the new output is complete the older one stays: a failure keeps it.
+        kept = path;
     }
     form.LogAppend("Writing to " + path);
     form.LogRepaint();
@@ -53,6 +55,7 @@ bool WriteOutput(SplitForm& form, FileSystem& files, const std::string& path,
     }
     if (replacing) {
         const Removal removal = files.MoveToTrash(path);
+        if (removal.Result != Removal::Outcome::Kept) kept.clear();
         if (removal.Result == Removal::Outcome::RemovedForGood) {
             form.LogAppend("The trash could not take " + path + " (" + removal.Reason +
                            "): it was removed for good.");
@@ -61,6 +64,7 @@ bool WriteOutput(SplitForm& form, FileSystem& files, const std::string& path,
         }
     }
     output->Commit(taken);
+    kept.clear();
     return true;
 }
 
@@ -112,8 +116,11 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, File
     form.LogReset("Finding safe point to split file...");
     form.LogRepaint();
 
+    // An older output logged as deleted that a failure left in place.
+    std::string kept;
     const auto fail = [&](const std::string& message) {
         form.LogAppend(message);
+        if (!kept.empty()) form.LogAppend("File " + kept + " was kept.");
         form.LogAppend("File splitting aborted.");
         form.MessageBox(message);
         form.LogScroll();
@@ -159,8 +166,8 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, File
             }
         }
         const OutputPlans plans = PlanOutputs(point, *source, tags);
-        if (!WriteOutput(form, files, first, plans.First, *source) ||
-            !WriteOutput(form, files, second, plans.Second, *source)) {
+        if (!WriteOutput(form, files, first, plans.First, *source, kept) ||
+            !WriteOutput(form, files, second, plans.Second, *source, kept)) {
             form.LogAppend("Aborting split file now.");
             form.LogScroll();
             return SplitOutcome::Declined;

@@ -129,18 +129,34 @@ class LocalOutputFile final : public OutputFile {
     int pendingSlot_ = -1;
 };
 
+namespace {
+
+// What a path that is no regular file is, in the user's words.
+std::string KindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "it is a folder";
+    if (S_ISSOCK(mode)) return "it is a socket";
+    if (S_ISFIFO(mode)) return "it is a named pipe";
+    if (S_ISCHR(mode)) return "it is a character device";
+    if (S_ISBLK(mode)) return "it is a block device";
+    return "it is not a regular file";
+}
+
+}  // namespace
+
 LocalSourceFile::LocalSourceFile(const std::string& path) : path_(path) {
-    // Non-blocking, so that a named pipe given as the source cannot hang the program.
+    // A socket cannot even be opened: say what it is rather than why opening failed.
+    if (const auto info = StatOf(path); info && !S_ISREG(info->st_mode)) {
+        throw FileError(FileError::Operation::Read, path, KindOf(info->st_mode));
+    }
+    // Non-blocking, so that a named pipe put in the file's place cannot hang the program.
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) throw FileError(FileError::Operation::Read, path, Reason(errno));
     struct stat info {};
     std::string problem;
     if (::fstat(fd_, &info) != 0) {
         problem = Reason(errno);
-    } else if (S_ISDIR(info.st_mode)) {
-        problem = "it is a folder";
     } else if (!S_ISREG(info.st_mode)) {
-        problem = "it is not a regular file";
+        problem = KindOf(info.st_mode);
     }
     if (!problem.empty()) {
         ::close(fd_);

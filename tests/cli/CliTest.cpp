@@ -5,7 +5,10 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -102,7 +105,8 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
     const Result help = Run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("quorvel-cli info FILE"), std::string::npos) << help.out;
-    EXPECT_NE(help.out.find("quorvel-cli split FILE"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("quorvel-cli split [--replace] [--exact] [--] FILE"), std::string::npos)
+        << help.out;
     const Result version = Run({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(std::regex_match(version.out, std::regex(R"(quorvel-cli \d+(\.\d+){3}\n)")))
@@ -210,4 +214,48 @@ TEST_F(Cli, AnOutputNoTrashCanTakeIsRemovedForGoodAndSaysSo) {
     for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename());
     EXPECT_EQ(names, (std::set<std::string>{"data", "song.mp3", "song1.mp3", "song2.mp3"}));
     EXPECT_NE(ReadText(first), "older");
+}
+
+// "--" ends the options, so a file may be called "--replace"; a source that cannot be
+// read ends the split with its reason and exit code 2, and a socket is called one.
+TEST_F(Cli, NamesAfterTwoDashesAndSourcesThatCannotBeRead) {
+    const fs::path working = fs::current_path();
+    fs::current_path(folder);
+    fs::copy_file(source, "--replace");
+    const Result dashed = Run({"split", "--", "--replace", "0", "2"});
+    fs::current_path(working);
+    EXPECT_EQ(dashed.exitCode, 0) << dashed.err;
+    EXPECT_TRUE(fs::exists(folder + "/--replace1.mp3"));
+
+    const Result folderSource = Run({"split", folder, "0", "2", folder});
+    EXPECT_EQ(folderSource.exitCode, 2);
+    EXPECT_EQ(folderSource.err, "Cannot read " + folder + ": it is a folder.\n");
+
+    const std::string socketPath = folder + "/socket";
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const Result socketSource = Run({"info", socketPath});
+    ::close(listener);
+    EXPECT_EQ(socketSource.exitCode, 2);
+    EXPECT_EQ(socketSource.err, "Cannot read " + socketPath + ": it is a socket.\n");
+}
+
+// A name that is no UTF-8 reaches the trash as the file system's bytes: the older output
+// goes there, not away for good.
+TEST_F(Cli, AnOlderOutputWhoseNameIsNoUtf8GoesToTheTrash) {
+    const std::string name = folder + "/\xff\xfe.mp3";
+    fs::copy_file(source, name);
+    std::ofstream(folder + "/\xff\xfe" + "1.mp3") << "older, not UTF-8";
+    const Result replaced = Run({"split", name, "0", "2", folder, "--replace"});
+    EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
+    EXPECT_EQ(replaced.out.find("removed for good"), std::string::npos) << replaced.out;
+    bool trashed = false;
+    for (const auto& entry :
+         fs::directory_iterator(std::string(std::getenv("XDG_DATA_HOME")) + "/Trash/files")) {
+        trashed = trashed || ReadText(entry.path()) == "older, not UTF-8";
+    }
+    EXPECT_TRUE(trashed);
 }

@@ -77,10 +77,13 @@ class SplitFailures : public testing::Test {
         ASSERT_GT(point.SplitMainDataBegin, 0);
     }
 
-    // The run failed with `message`, told both in a box and in the log.
-    void ExpectFailure(const std::string& message) {
+    // The run failed with `message`, told both in a box and in the log, with the
+    // `kept` older output that the log had said it was deleting.
+    void ExpectFailure(const std::string& message, const std::string& kept = {}) {
         EXPECT_EQ(window.messages, std::vector<std::string>{message});
-        const std::string tail = "\r\n" + message + "\r\nFile splitting aborted.";
+        const std::string tail = "\r\n" + message +
+                                 (kept.empty() ? "" : "\r\nFile " + kept + " was kept.") +
+                                 "\r\nFile splitting aborted.";
         EXPECT_TRUE(window.log.ends_with(tail)) << window.log;
         EXPECT_EQ(window.scrolls, 1);
     }
@@ -118,7 +121,7 @@ TEST_F(SplitFailures, AFullDiskKeepsTheFinishedOutputAndTheOlderSecondOne) {
     std::signal(SIGXFSZ, previousHandler);
 
     EXPECT_EQ(outcome, SplitOutcome::Failed);
-    ExpectFailure("Cannot write " + folder + "/song2.mp3: File too large.");
+    ExpectFailure("Cannot write " + folder + "/song2.mp3: File too large.", folder + "/song2.mp3");
     EXPECT_EQ(fs::file_size(folder + "/song1.mp3"), std::uintmax_t(point.SplitPosition));
     EXPECT_EQ(ReadFile(folder + "/song2.mp3"), Bytes(older.begin(), older.end()));
     ExpectNoTemporaryFiles();
