@@ -197,23 +197,32 @@ TEST_F(Cli, SplitPastAFileSizeLimitSaysWhy) {
     }
 }
 
-// Where no trash can be set up (the data folder is a plain file here), a replaced output
-// is removed for good and the log says so; nothing is left in the destination but the
-// outputs.
+// Where no trash can be set up (the data folder is a plain file) or none can take an
+// item (its info folder is a plain file, as a folder no one may write to would be), a
+// replaced output is removed for good and the log says so; nothing is left in the
+// destination but the outputs.
 TEST_F(Cli, AnOutputNoTrashCanTakeIsRemovedForGoodAndSaysSo) {
     const std::string first = folder + "/song1.mp3";
-    std::ofstream(first) << "older";
-    std::ofstream(folder + "/data") << "a file where the data folder should be";
-    const Result replaced = Run({"split", source, "0", "2", folder, "--replace"}, RLIM_INFINITY,
-                                {"XDG_DATA_HOME=" + folder + "/data", "HOME=" + folder + "/data"});
-    EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
-    const auto notice = replaced.out.find("The trash could not take " + first + " (");
-    EXPECT_NE(notice, std::string::npos) << replaced.out;
-    EXPECT_NE(replaced.out.find("): it was removed for good.\n", notice), std::string::npos);
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename());
-    EXPECT_EQ(names, (std::set<std::string>{"data", "song.mp3", "song1.mp3", "song2.mp3"}));
-    EXPECT_NE(ReadText(first), "older");
+    const std::string data = folder + "/data";
+    for (const std::string& blocker : {data, data + "/Trash/info"}) {
+        SCOPED_TRACE(blocker);
+        fs::remove_all(data);
+        fs::create_directories(fs::path(blocker).parent_path());
+        std::ofstream(blocker) << "a file where a folder should be";
+        std::ofstream(first) << "older";
+        const Result replaced = Run({"split", source, "0", "2", folder, "--replace"}, RLIM_INFINITY,
+                                    {"XDG_DATA_HOME=" + data, "HOME=" + data});
+        EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
+        const auto notice = replaced.out.find("The trash could not take " + first + " (");
+        EXPECT_NE(notice, std::string::npos) << replaced.out;
+        EXPECT_NE(replaced.out.find("): it was removed for good.\n", notice), std::string::npos);
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            names.insert(entry.path().filename());
+        }
+        EXPECT_EQ(names, (std::set<std::string>{"data", "song.mp3", "song1.mp3", "song2.mp3"}));
+        EXPECT_NE(ReadText(first), "older");
+    }
 }
 
 // "--" ends the options, so a file may be called "--replace"; a source that cannot be
