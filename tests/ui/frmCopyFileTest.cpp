@@ -465,6 +465,19 @@ class frmCopyFileTest : public QObject {
         QVERIFY(ReadAll(second).endsWith(bytes.mid(at)));
     }
 
+    // A path typed over after an analysis, without Enter, is analysed when Split is
+    // pressed: the split time is checked against the file the box names.
+    void splitAnalysesATypedOverPathFirst() {
+        PrepareSplit(QStringLiteral(QUORVEL_FIXTURES "/cbr128.mp3"), u"0"_s, u"8"_s);
+        const QString longer = Song(u"longer.mp3"_s, 400);  // 10.4 s
+        Type("txtMP3", longer);
+        ClickSplit();
+        QCOMPARE(fake_.messages, QStringList());
+        QCOMPARE(Fields(), u"0.159|MPEG1 Layer 3|128000|44100|400|0:10"_s);
+        QVERIFY2(Log().endsWith(u"MP3 splitting completed."_s), qPrintable(Log()));
+        QVERIFY(QFileInfo::exists(Temp(u"longer2.mp3"_s)));
+    }
+
     // File > Split Exactly at the Time Given, off at start, cuts at the time given where
     // the default rule finds no frame one added frame suffices for, and says so.
     void splitExactlyFromTheFileMenu() {

@@ -170,7 +170,14 @@ void frmCopyFile::mnuAbout_Click() {
 }
 
 void frmCopyFile::cmdSplit_Click() {
-    if (focusCheck_->CommandMayAct(cmdSplit)) SplitFile(*form_, files_, tags_, info_);
+    if (!focusCheck_->CommandMayAct(cmdSplit)) return;
+    // The fields must describe the file the source box names: one typed over since its
+    // analysis, or never analysed, is analysed first, as Enter would. A name that is no
+    // file is left to the split's own checks, which say so.
+    const bool stale =
+        txtMP3->text() != analysed_ && files_.OrdinaryFileExists(txtMP3->text().toStdString());
+    if (stale && Analyse() != AnalysisOutcome::FramesFound) return;
+    SplitFile(*form_, files_, tags_, info_);
 }
 
 void frmCopyFile::cmdBrowseTo_Click() {
@@ -202,7 +209,7 @@ void frmCopyFile::txtMP3_GotFocus() {
 }
 
 void frmCopyFile::txtMP3_KeyPress(int keyAscii) {
-    if (keyAscii == 13) AnalyseSourceFile(*form_, files_, info_);
+    if (keyAscii == 13) Analyse();
 }
 
 void frmCopyFile::txtToFolder_GotFocus() {
@@ -239,7 +246,14 @@ void frmCopyFile::ChooseSourceFile() {
 
 void frmCopyFile::AnalyseChosenFile(const QString& path) {
     txtMP3->setText(path);
-    AnalyseSourceFile(*form_, files_, info_);
+    Analyse();
+}
+
+AnalysisOutcome frmCopyFile::Analyse() {
+    const QString path = txtMP3->text();
+    const AnalysisOutcome outcome = AnalyseSourceFile(*form_, files_, info_);
+    analysed_ = outcome == AnalysisOutcome::FramesFound ? path : QString();
+    return outcome;
 }
 
 bool frmCopyFile::RefuseInput(QLineEdit* box, const std::string& message) {

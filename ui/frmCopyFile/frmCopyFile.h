@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/FrameHeader.h"
+#include "engine/SourceAnalysis.h"
 #include "platform/LocalFileSystem.h"
 #include "platform/TagLibEditor.h"
 
@@ -64,6 +65,8 @@ class frmCopyFile : public QMainWindow {
     bool txtSplitSecond_LostFocus();
 
     void ChooseSourceFile();
+    // Analyses the file the source box names and remembers it when frames were found.
+    AnalysisOutcome Analyse();
     void AnalyseChosenFile(const QString& path);
     // Shows the message and gives the box the focus back; always false.
     bool RefuseInput(QLineEdit* box, const std::string& message);
@@ -96,6 +99,7 @@ class frmCopyFile : public QMainWindow {
     platform::LocalFileSystem files_;
     platform::TagLibEditor tags_;
     FileInformation info_;
+    QString analysed_;  // the source text whose analysis the fields show
     std::unique_ptr<FocusCheck> focusCheck_;
 
     static QPointer<frmCopyFile> instance_;
