@@ -154,7 +154,8 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, File
         form.LogAppend("Beginning to split files now.");
         form.LogRepaint();
 
-        const std::string stem = folder + "/" + BaseName(sourcePath);
+        // A folder text that ends in "/" (as the folder browser gives it) takes no second.
+        const std::string stem = folder + (folder.ends_with('/') ? "" : "/") + BaseName(sourcePath);
         const std::string first = stem + "1.mp3";
         const std::string second = stem + "2.mp3";
         // The source itself, under an output's name or through a link, is never written.

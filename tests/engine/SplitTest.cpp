@@ -118,8 +118,9 @@ class SplitRun : public testing::Test {
     SplitOutcome Run(const std::string& name = "song.mp3", std::string folder = {}) {
         if (folder.empty()) folder = temp.path;
         const std::string base = name.substr(0, name.rfind('.'));
-        first = folder + "/" + base + "1.mp3";
-        second = folder + "/" + base + "2.mp3";
+        const std::string stem = folder + (folder.ends_with('/') ? "" : "/") + base;
+        first = stem + "1.mp3";
+        second = stem + "2.mp3";
         Fill(window, temp.Write(name, source), folder, "0", "1", "0:2");
         return SplitFile(window, files, tags, info);
     }
@@ -221,7 +222,7 @@ TEST_F(SplitRun, ReplacesBothOutputsIntoTheTrash) {
     temp.Write("track.012.mp3", Old("old second"));
     window.answers = {true, true};
     EXPECT_EQ(Run("track.01.mp3", temp.path + "/"), SplitOutcome::Completed);
-    EXPECT_EQ(first, temp.path + "//track.011.mp3");
+    EXPECT_EQ(first, temp.path + "/track.011.mp3");  // the folder's "/" is the only one
     EXPECT_EQ(window.questions, (std::vector<std::string>{Question(first), Question(second)}));
     EXPECT_EQ(window.log, Log({"Deleting file " + first, "Writing to " + first,
                                "Deleting file " + second, "Writing to " + second},
