@@ -1,16 +1,32 @@
 #include "platform/HelpViewer.h"
 
+#include <QKeyEvent>
 #include <QPointer>
 #include <QTextBrowser>
 #include <QUrl>
 
 namespace quorvel::platform {
+namespace {
+
+// The help in a browser of its own that Esc closes, as it closes the program's dialogs.
+class HelpBrowser final : public QTextBrowser {
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+            close();
+            return;
+        }
+        QTextBrowser::keyPressEvent(event);
+    }
+};
+
+}  // namespace
 
 void ShowHelp(QWidget* owner) {
     static QPointer<QTextBrowser> viewer;
     if (!viewer) {
         // A window of its own, usable while the owner is disabled, closed with it.
-        viewer = new QTextBrowser;
+        viewer = new HelpBrowser;
         QObject::connect(owner, &QObject::destroyed, viewer, &QWidget::close);
         viewer->setAttribute(Qt::WA_DeleteOnClose);
         viewer->setWindowTitle(QStringLiteral("Quorvel Help"));

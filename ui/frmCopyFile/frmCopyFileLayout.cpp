@@ -57,13 +57,13 @@ void frmCopyFile::CreateControls() {
     fraDatabase = frame("fraDatabase", QStringLiteral("Source MP3 file to open :"));
     txtMP3 =
         edit(fraDatabase, "txtMP3",
-             QStringLiteral("Path and name of the MP3 you want to split (eg. C:\\mysong.mp3)"));
+             QStringLiteral("Path and name of the MP3 you want to split (eg. ~/Music/mysong.mp3)"));
     cmdBrowse = button(fraDatabase, "cmdBrowse", QStringLiteral("&Browse"));
 
     fraToFolder = frame("fraToFolder", QStringLiteral("Destination folder :"));
     txtToFolder = edit(fraToFolder, "txtToFolder",
                        QStringLiteral("Destination folder where you want the two resulting files "
-                                      "to reside (eg. C:\\Work)"));
+                                      "to reside (eg. ~/Music/Work)"));
     cmdBrowseTo = button(fraToFolder, "cmdBrowseTo", QStringLiteral("B&rowse"));
 
     fraFileInfo = frame("fraFileInfo", QStringLiteral("File Information"));
