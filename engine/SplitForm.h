@@ -32,7 +32,7 @@ class SplitForm {
     virtual void LogReset(const std::string& message) = 0;   // the whole log becomes message
     virtual void LogAppend(const std::string& message) = 0;  // old text, CR LF, message
     virtual void LogRepaint() = 0;                           // show the log now, mid-work
-    virtual void LogScroll() = 0;                            // view 10 lines further down
+    virtual void LogScroll() = 0;  // view 10 lines further down, and on to the last line
 
     // Modal boxes captioned with the application title, without an icon.
     virtual void MessageBox(const std::string& text) = 0;

@@ -4,7 +4,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <algorithm>
 
 namespace quorvel::ui {
@@ -43,6 +45,12 @@ void Twips::Fit(const Placement& place) {
     } else if (const auto* frame = qobject_cast<const QGroupBox*>(place.control)) {
         caption = frame->title();
         room = kFrameRoom;
+    } else if (const auto* log = qobject_cast<const QPlainTextEdit*>(place.control)) {
+        // The log shows the run's summary between rules of 42 "=": a rule fits one line.
+        caption = QString(42, QLatin1Char('='));
+        room = QSize(log->verticalScrollBar()->sizeHint().width() + 2 * log->frameWidth() +
+                         2 * static_cast<int>(log->document()->documentMargin()) + 2,
+                     0);
     } else if (qobject_cast<const QLineEdit*>(place.control) ||
                qobject_cast<const QComboBox*>(place.control)) {
         caption = QStringLiteral("0");

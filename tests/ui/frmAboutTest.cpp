@@ -135,6 +135,7 @@ class frmAboutTest : public QObject {
     void cleanup();
 
     void texts();
+    void darkTheme();
     void keyboard();
     void oneInstanceFreshAfterClose();
     void firstValueStartedUnchecked();
@@ -207,6 +208,28 @@ void frmAboutTest::texts() {
     }
     QVERIFY(grey >= 0);
     QCOMPARE(picture.pixelColor(x, grey + 1), QColor(Qt::white));
+}
+
+// Under a dark theme the texts take the theme's text colour and no white line glares.
+void frmAboutTest::darkTheme() {
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(40, 40, 40));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Midlight, QColor(70, 70, 70));
+    dark.setColor(QPalette::Shadow, QColor(10, 10, 10));
+    QApplication::setPalette(dark);
+    QPointer<frmAbout> about = OpenAbout();
+    for (const char* name : {"lblTitle", "lblVersion", "lblDescription", "lblDisclaimer"}) {
+        auto* label = about->findChild<QLabel*>(QLatin1String(name));
+        QCOMPARE(label->palette().color(QPalette::WindowText), QColor(230, 230, 230));
+    }
+    const QImage picture = about->grab().toImage();
+    for (int y = 0; y < picture.height(); ++y) {
+        QVERIFY(picture.pixelColor(picture.width() / 2, y) != QColor(Qt::white));
+    }
+    about->close();
+    QApplication::setPalette(light);
 }
 
 void frmAboutTest::keyboard() {

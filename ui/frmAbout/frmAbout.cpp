@@ -73,11 +73,6 @@ frmAbout::frmAbout()
         this);
     lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
     lblDisclaimer->setWordWrap(true);
-    for (QLabel* label : {lblTitle, lblDescription, lblDisclaimer}) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, Qt::black);
-        label->setPalette(palette);
-    }
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
@@ -118,8 +113,15 @@ frmAbout::~frmAbout() = default;
 void frmAbout::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
     QPainter painter(this);
+    // On a dark theme the etching takes the theme's own shadow and light, so that it
+    // does not glare.
+    const bool dark = palette().color(QPalette::Window).lightness() < 128;
     for (std::size_t i = 0; i < std::size(kSeparator); ++i) {
-        painter.setPen(QPen(kSeparator[i].color, kSeparator[i].width));
+        QColor color = kSeparator[i].color;
+        if (dark) {
+            color = palette().color(color == Qt::white ? QPalette::Midlight : QPalette::Shadow);
+        }
+        painter.setPen(QPen(color, kSeparator[i].width));
         painter.drawLine(separator_[i]);
     }
 }

@@ -4,9 +4,10 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <algorithm>
 
 #include "platform/Dialogs.h"
-#include "platform/LogScroll.h"
 
 namespace quorvel::ui {
 
@@ -45,7 +46,10 @@ void CopyFileForm::LogRepaint() {
 }
 
 void CopyFileForm::LogScroll() {
-    platform::ScrollLines(log_, 10);
+    // Ten lines down from where the view stands, and on to the end where long paths
+    // wrapped into more lines: the run's last line is always in view.
+    QScrollBar* bar = log_->verticalScrollBar();
+    bar->setValue(std::max(bar->value() + 10, bar->maximum()));
 }
 
 void CopyFileForm::MessageBox(const std::string& text) {

@@ -105,6 +105,10 @@ void frmCopyFile::CreateControls() {
     txtSystemMessage->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     txtSystemMessage->setAcceptDrops(false);
     txtSystemMessage->viewport()->setAcceptDrops(false);
+    // Read-only, so grey like the other boxes the user cannot type into.
+    QPalette logPalette = txtSystemMessage->palette();
+    logPalette.setColor(QPalette::Base, logPalette.color(QPalette::Window));
+    txtSystemMessage->setPalette(logPalette);
 
     // Positions in twips, relative to the frame that holds each control. A label beside
     // a box reaches up to the box.
