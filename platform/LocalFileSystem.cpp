@@ -359,15 +359,6 @@ bool HoldsOrdinaryFiles(const std::string& folder) {
     return found;
 }
 
-std::vector<std::string> EntriesOf(const std::string& folder) {
-    std::vector<std::string> entries;
-    VisitEntries(folder, [&](const std::string& entry) {
-        entries.push_back(entry);
-        return true;
-    });
-    return entries;
-}
-
 void IgnoreFileSizeSignal() {
     ::signal(SIGXFSZ, SIG_IGN);
 }

@@ -22,8 +22,6 @@ std::optional<std::int64_t> FileLength(const std::string& path);
 std::optional<std::string> CreateFolder(const std::string& path);
 // Whether a folder holds an ordinary file directly (not further down).
 bool HoldsOrdinaryFiles(const std::string& folder);
-// Every entry directly in a folder, hidden ones included, as full paths.
-std::vector<std::string> EntriesOf(const std::string& folder);
 
 // Past a file-size limit the system ends a process that writes on; ignoring that signal
 // turns it into a write error, which the program reports like a full disk.

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -84,6 +85,7 @@ class frmBrowseFolderTest : public QObject {
     void reopenStartsAtCurrentDirectory();
     void createFolder();
     void deleteWithFiles();
+    void deleteLinkOnly();
     void deleteWithoutOrdinaryFiles();
     void cancelDeletesNothing_data();
     void cancelDeletesNothing();
@@ -271,8 +273,11 @@ void frmBrowseFolderTest::closing() {
     const QString before = ToFolder();
     ClickEntry(In("Music/Rock"));
 
-    // While the browser is open, the main window takes no clicks.
+    // While the browser is open, the main window takes no clicks, and activating it
+    // brings the browser back to the front.
     QVERIFY(!window_->isEnabled());
+    window_->activateWindow();
+    QTRY_VERIFY(browser_->isActiveWindow());
     QTest::mouseClick(window_->findChild<QPushButton*>("cmdBrowse"), Qt::LeftButton);
     QCOMPARE(fake_.openRequests.size(), 0);
     // Nor can it be closed: the browser hands its folder back to it.
@@ -289,6 +294,7 @@ void frmBrowseFolderTest::closing() {
     close();
     QVERIFY(Closed());
     QVERIFY(window_->isEnabled());
+    QTRY_COMPARE(QApplication::focusWidget(), window_->findChild<QPushButton*>("cmdBrowseTo"));
     QCOMPARE(ToFolder(), how == "cmdOK" ? In("Music/Rock/") : before);
 
     // The browser tells only the window that opened it: with that window gone, closing
@@ -370,14 +376,30 @@ void frmBrowseFolderTest::deleteWithFiles() {
     QVERIFY(fake_.messages.isEmpty());
     QVERIFY(!QFileInfo::exists(rock));
 
+    // One item in the trash, all it held inside it, so that restoring it gives it back.
     const auto trashed = Trashed();
-    for (const QString& gone : {rock, rock + "/song.mp3", rock + "/.hidden", rock + "/Sub"}) {
-        QVERIFY2(trashed.contains(gone), qPrintable(gone));
+    QVERIFY(trashed.contains(rock));
+    QVERIFY(!trashed.contains(rock + "/song.mp3"));
+    for (const char* inside : {"/song.mp3", "/.hidden", "/Sub/deep.txt"}) {
+        QVERIFY2(QFileInfo::exists(trashed[rock] + inside), inside);
     }
-    QVERIFY(QFileInfo::exists(trashed[rock + "/Sub"] + "/deep.txt"));
     QCOMPARE(RowOf(rock), -1);
     QCOMPARE(List()->Path(), music_);
     QCOMPARE(Text(), music_ + '/');
+}
+
+// A link to a folder goes alone: the folder it leads to keeps all it holds.
+void frmBrowseFolderTest::deleteLinkOnly() {
+    const QString jazz = In("Music/Jazz");
+    const QString link = In("Music/Link");
+    QVERIFY(QFile::link(jazz, link));
+    List()->Refresh();
+    ClickEntry(link);
+    fake_.answers = {true, true};
+    Press("cmdDeleteFolder");
+    QVERIFY(!QFileInfo(link).isSymLink());
+    QVERIFY(QFileInfo::exists(jazz + "/.hidden"));
+    QVERIFY(QFileInfo::exists(jazz + "/Sub/x.mp3"));
 }
 
 void frmBrowseFolderTest::deleteWithoutOrdinaryFiles() {

@@ -183,43 +183,26 @@ void frmBrowseFolder::cmdDeleteFolder_Click() {
             QStringLiteral("Warning, deleted folder will not be in recycle bin"))) {
         return;
     }
-    QStringList requests;
     const std::string path = folder.toStdString();
-    if (platform::HoldsOrdinaryFiles(path)) {
-        if (!dialogs.Question(this,
-                              QStringLiteral("There are files in ") + folder +
-                                  QStringLiteral(". Are you sure you want to delete the folder "
-                                                 "and files inside the folder?"),
-                              platform::kApplicationTitle)) {
-            return;
-        }
-        for (const std::string& entry : platform::EntriesOf(path)) {
-            requests << QString::fromStdString(entry);
-        }
+    if (platform::HoldsOrdinaryFiles(path) &&
+        !dialogs.Question(this,
+                          QStringLiteral("There are files in ") + folder +
+                              QStringLiteral(". Are you sure you want to delete the folder "
+                                             "and files inside the folder?"),
+                          platform::kApplicationTitle)) {
+        return;
     }
-    requests << folder;
-    QStringList failures;
-    QStringList removed;
-    for (const QString& request : requests) {
-        const Removal removal = platform::DeleteToTrash(request.toStdString());
-        const QString why = QString::fromStdString(removal.Reason);
-        if (removal.Result == Removal::Outcome::Kept)
-            failures << request + QStringLiteral(": ") + why;
-        if (removal.Result == Removal::Outcome::RemovedForGood) {
-            removed << request + QStringLiteral(" (") + why + QLatin1Char(')');
-        }
+    // The folder goes as one item with all it holds, so that restoring it gives it back
+    // whole; a link to a folder goes alone, its target untouched.
+    const Removal removal = platform::DeleteToTrash(path);
+    const QString why = QString::fromStdString(removal.Reason);
+    if (removal.Result == Removal::Outcome::RemovedForGood) {
+        Message(QStringLiteral("The trash could not take ") + folder + QStringLiteral(" (") + why +
+                QStringLiteral("): it was removed for good."));
+    } else if (removal.Result == Removal::Outcome::Kept) {
+        Message(QStringLiteral("Cannot remove ") + folder + QStringLiteral(": ") + why +
+                QLatin1Char('.'));
     }
-    // One box says what could not go into the trash: what went for good, what stayed.
-    QStringList notices;
-    if (!removed.isEmpty()) {
-        notices << QStringLiteral("The trash could not take ") +
-                       removed.join(QStringLiteral("\n")) + QStringLiteral(": removed for good.");
-    }
-    if (!failures.isEmpty()) {
-        notices << QStringLiteral("Cannot remove ") + failures.join(QStringLiteral("\n")) +
-                       QLatin1Char('.');
-    }
-    if (!notices.isEmpty()) Message(notices.join(QStringLiteral("\n")));
     dlbToFolder->Refresh();
     UpdateCurrentFolder();
 }

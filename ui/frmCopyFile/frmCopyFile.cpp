@@ -124,6 +124,16 @@ bool frmCopyFile::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
+void frmCopyFile::changeEvent(QEvent* event) {
+    // A click on this window while the browser is open would bury the browser behind it:
+    // the browser comes back to the front instead.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !isEnabled() && browser_) {
+        browser_->raise();
+        browser_->activateWindow();
+    }
+    QMainWindow::changeEvent(event);
+}
+
 void frmCopyFile::closeEvent(QCloseEvent* event) {
     // While the folder browser is open this window takes no input, its close box
     // included: the browser hands its folder back to it.
@@ -189,6 +199,7 @@ void frmCopyFile::cmdBrowseTo_Click() {
             &frmCopyFile::frmBrowseFolder_FolderChosen, Qt::UniqueConnection);
     connect(browser, &frmBrowseFolder::Unloaded, this, &frmCopyFile::frmBrowseFolder_Unloaded,
             Qt::UniqueConnection);
+    browser_ = browser;
     browser->show();
     browser->raise();
     browser->activateWindow();
@@ -200,8 +211,10 @@ void frmCopyFile::frmBrowseFolder_FolderChosen(const QString& folder) {
 }
 
 void frmCopyFile::frmBrowseFolder_Unloaded() {
-    // Whichever way the browser closes, this window takes input again.
+    // Whichever way the browser closes, this window takes input again, at the command
+    // that opened the browser.
     setEnabled(true);
+    cmdBrowseTo->setFocus(Qt::OtherFocusReason);
 }
 
 void frmCopyFile::txtMP3_GotFocus() {

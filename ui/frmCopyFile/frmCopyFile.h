@@ -37,6 +37,7 @@ class frmCopyFile : public QMainWindow {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -99,7 +100,8 @@ class frmCopyFile : public QMainWindow {
     platform::LocalFileSystem files_;
     platform::TagLibEditor tags_;
     FileInformation info_;
-    QString analysed_;  // the source text whose analysis the fields show
+    QString analysed_;           // the source text whose analysis the fields show
+    QPointer<QWidget> browser_;  // the folder browser while it is open
     std::unique_ptr<FocusCheck> focusCheck_;
 
     static QPointer<frmCopyFile> instance_;
