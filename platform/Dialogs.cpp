@@ -26,8 +26,15 @@ bool Dialogs::Question(QWidget* parent, const QString& text, const QString& titl
 
 QString Dialogs::OpenFileName(QWidget* parent, const QString& title, const QString& filter) {
     // Qt's own dialog: the desktop's native one matches the filter in one letter case only.
-    return QFileDialog::getOpenFileName(parent, title, QString(), filter, nullptr,
-                                        QFileDialog::DontUseNativeDialog);
+    QFileDialog dialog(parent, title, QString(), filter);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    // Wide and tall enough for the name, size, type and date of each file.
+    dialog.setViewMode(QFileDialog::Detail);
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(760, 480)));
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+               ? dialog.selectedFiles().front()
+               : QString();
 }
 
 QString Dialogs::InputText(QWidget* parent, const QString& prompt, const QString& title,

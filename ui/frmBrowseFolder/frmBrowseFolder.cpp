@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "engine/Numbers.h"
 #include "platform/Dialogs.h"
 #include "platform/LocalFileSystem.h"
 #include "platform/Volumes.h"
@@ -104,13 +105,33 @@ void frmBrowseFolder::CreateControls() {
 }
 
 void frmBrowseFolder::FillDrives() {
-    const QString current = platform::VolumeRootOf(QDir::currentPath());
-    for (const platform::Volume& volume : platform::MountedVolumes()) {
+    // The current folder's volume: the listed one whose root holds it most closely, or
+    // the system's answer where none does.
+    const QString here = QDir::currentPath();
+    const auto volumes = platform::MountedVolumes();
+    QString current;
+    for (const platform::Volume& volume : volumes) {
+        const QString root = volume.RootPath.endsWith(QLatin1Char('/'))
+                                 ? volume.RootPath
+                                 : volume.RootPath + QLatin1Char('/');
+        if ((here == volume.RootPath || here.startsWith(root)) &&
+            volume.RootPath.size() > current.size()) {
+            current = volume.RootPath;
+        }
+    }
+    if (current.isEmpty()) current = platform::VolumeRootOf(here);
+    for (const platform::Volume& volume : volumes) {
         const QString shown = volume.Name.isEmpty() ? volume.RootPath
                                                     : volume.RootPath + QStringLiteral(" [") +
                                                           volume.Name + QLatin1Char(']');
         drvToDrive->addItem(shown, volume.RootPath);
         if (volume.RootPath == current) drvToDrive->setCurrentIndex(drvToDrive->count() - 1);
+    }
+    // The volume of the current folder is always there to pick, listed or not, so that
+    // the drive shown is the one the folder list opens on.
+    if (drvToDrive->findData(current, kRootRole) < 0) {
+        drvToDrive->addItem(current, current);
+        drvToDrive->setCurrentIndex(drvToDrive->count() - 1);
     }
     shownDrive_ = drvToDrive->currentIndex();
 }
@@ -123,9 +144,10 @@ void frmBrowseFolder::closeEvent(QCloseEvent* event) {
 void frmBrowseFolder::drvToDrive_Change() {
     const QString root = drvToDrive->currentData(kRootRole).toString();
     const auto volumes = platform::MountedVolumes();
-    const bool ready = std::any_of(volumes.begin(), volumes.end(), [&](const auto& volume) {
-        return volume.RootPath == root && volume.Ready;
-    });
+    const auto listed = std::find_if(volumes.begin(), volumes.end(),
+                                     [&](const auto& volume) { return volume.RootPath == root; });
+    // A volume missing from the list (the current folder's) is ready when it can be read.
+    const bool ready = listed == volumes.end() ? QFileInfo(root).isDir() : listed->Ready;
     // A volume that is not ready leaves the list and the text on the previous folder.
     if (!ready || !dlbToFolder->SetPath(root)) Message(QStringLiteral("Nothing in the drive!"));
 }
@@ -154,7 +176,7 @@ void frmBrowseFolder::cmdCreateFolder_Click() {
     const QString name = platform::Dialogs::Current().InputText(
         this, QStringLiteral("Please enter new folder name :"), QStringLiteral("Create new folder"),
         QString());
-    if (name.trimmed().isEmpty()) return;
+    if (TrimBlanks(name.toStdString()).empty()) return;
     const QString folder = txtCurrentFolder->text() + name;
     if (const auto failure = platform::CreateFolder(folder.toStdString())) {
         Message(QStringLiteral("Cannot create folder ") + folder + QStringLiteral(": ") +
@@ -165,7 +187,8 @@ void frmBrowseFolder::cmdCreateFolder_Click() {
 }
 
 void frmBrowseFolder::cmdDeleteFolder_Click() {
-    QString folder = txtCurrentFolder->text().trimmed();
+    QString folder =
+        QString::fromStdString(std::string(TrimBlanks(txtCurrentFolder->text().toStdString())));
     folder.chop(1);
     // Neither "/" nor the root of a volume is ever deleted, not even through a link to
     // it: it would take a whole disk.

@@ -111,7 +111,8 @@ void frmCopyFile::CreateControls() {
     txtSystemMessage->setPalette(logPalette);
 
     // Positions in twips, relative to the frame that holds each control. A label beside
-    // a box reaches up to the box.
+    // a box starts at the box's top and, where no height is given, takes the box's, so
+    // that its text stands level with the box's.
     const Twips twips = Twips::Layout(this, {
                                                 {fraDatabase, 120, 120, 4695, 735},
                                                 {txtMP3, 120, 240, 3495, 285},
@@ -120,21 +121,21 @@ void frmCopyFile::CreateControls() {
                                                 {txtToFolder, 120, 240, 3495, 285},
                                                 {cmdBrowseTo, 3720, 240, 855, 285},
                                                 {fraFileInfo, 120, 1800, 4695, 1935},
-                                                {label2, 120, 255, 1320, 255},
+                                                {label2, 120, 240, 1320, 285},
                                                 {txtSelectedFileSize, 1440, 240, 735, 285},
-                                                {label9, 2400, 255, 720, 255},
+                                                {label9, 2400, 240, 720, 285},
                                                 {txtSelectedType, 3120, 240, 1455, 285},
-                                                {label6, 120, 615, 1320, 255},
+                                                {label6, 120, 600, 1320, 285},
                                                 {txtSelectedBitRate, 1440, 600, 735, 285},
-                                                {label4, 2400, 615, 1440, 255},
+                                                {label4, 2400, 600, 1440, 285},
                                                 {txtSelectedFrames, 3840, 600, 735, 285},
-                                                {label3, 120, 975, 1320, 255},
+                                                {label3, 120, 960, 1320, 285},
                                                 {txtSelectedDuration, 1440, 960, 735, 285},
-                                                {label5, 2400, 975, 1440, 255},
+                                                {label5, 2400, 960, 1440, 285},
                                                 {txtSelectedSampling, 3840, 960, 735, 285},
-                                                {label7, 120, 1455, 1455, 255},
+                                                {label7, 120, 1440, 1455, 255},
                                                 {txtSplitMinute, 1680, 1440, 495, 285},
-                                                {label8, 2280, 1455, 135, 255},
+                                                {label8, 2280, 1440, 135, 255},
                                                 {txtSplitSecond, 2400, 1440, 495, 285},
                                                 {fraSplit, 120, 3840, 4695, 2295},
                                                 {cmdSplit, 3600, 240, 975, 285},
