@@ -3,7 +3,7 @@
 
 #include <unistd.h>
 
-#include <QLocale>
+#include <clocale>
 #include <cstring>
 #include <iostream>
 #include <map>
@@ -53,7 +53,7 @@ class TerminalForm : public quorvel::SplitForm {
         return "To split at the time given itself, add --exact.";
     }
     std::string DecimalSeparator() const override {
-        return QLocale::system().decimalPoint().toStdString();
+        return std::localeconv()->decimal_point;
     }
 
   private:
@@ -136,6 +136,8 @@ int Split(std::vector<std::string> arguments) {
 
 int main(int argc, char** argv) {
     quorvel::platform::IgnoreFileSizeSignal();
+    // The user's decimal separator, from the C library's locale; nothing else reads it.
+    std::setlocale(LC_NUMERIC, "");
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.size() == 1 && arguments[0] == "--help") return Usage(true);
     if (arguments.size() == 1 && arguments[0] == "--version") {
