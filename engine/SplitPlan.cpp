@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cassert>
 #include <cmath>
 #include <optional>
 
@@ -214,6 +213,42 @@ void Append(OutputPlan& plan, std::vector<std::uint8_t> bytes) {
     plan.push_back({0, length, std::move(bytes)});
 }
 
+// The silent frames that open the second output: copies of the lenders, each carrying
+// its share of the borrowed bytes and pointing back to what the copies before it carry.
+// Where the second output has a length header, one frame at a higher bit rate carries
+// them all, as a LAME tag's start delay can skip only a few frames. A LAME tag also wants
+// a silent frame when nothing is borrowed, as the frame its start delay skips.
+std::vector<std::vector<std::uint8_t>> AddedFrames(ByteSource& source,
+                                                   const std::vector<LenderFrame>& lenders,
+                                                   const std::vector<Segment>& segments,
+                                                   bool header, bool gapless) {
+    std::vector<std::vector<std::uint8_t>> added;
+    if (segments.size() > 1 && header) {
+        if (auto wide = OneWideFrame(source, lenders.back(), segments)) {
+            added.push_back(std::move(*wide));
+            return added;
+        }
+    }
+    if (segments.empty() && gapless && !lenders.empty()) {
+        const LenderFrame& before = lenders.back();
+        auto frame = ReadBytes(source, before.Offset, before.Offset + before.Frame.FrameLength);
+        RewriteAddedFrame(frame, before.Frame.SideInfoSize, 0);
+        added.push_back(std::move(frame));
+        return added;
+    }
+    std::int32_t carried = 0;
+    auto lender = lenders.end() - static_cast<std::ptrdiff_t>(segments.size());
+    for (const Segment& segment : segments) {
+        auto frame = ReadBytes(source, lender->Offset, lender->Offset + lender->Frame.FrameLength);
+        const auto share = static_cast<std::int32_t>(segment.To - segment.From);
+        RewriteAddedFrame(frame, lender->Frame.SideInfoSize, share, carried);
+        carried += share;
+        added.push_back(std::move(frame));
+        ++lender;
+    }
+    return added;
+}
+
 }  // namespace
 
 OutputPlans PlanOutputs(const SplitPoint& point, ByteSource& source, TagEditor& editor) {
@@ -257,34 +292,8 @@ OutputPlans PlanOutputs(const SplitPoint& point, ByteSource& source, TagEditor& 
     const std::int64_t sourceEnd = source.Size();
     const auto gapless = header ? ReadGapless(headerFrame, *header) : std::nullopt;
 
-    // Silent copies of the lenders, each carrying its share of the borrowed bytes and
-    // pointing back to what the copies before it carry. Where the second output has a
-    // length header, one frame at a higher bit rate carries them all, as its LAME tag's
-    // start delay can skip only a few frames. A LAME tag also wants a silent frame when
-    // nothing is borrowed, as the frame its start delay skips.
-    std::vector<std::vector<std::uint8_t>> added;
-    std::optional<std::vector<std::uint8_t>> wide;
-    if (segments.size() > 1 && header) wide = OneWideFrame(source, lenders.back(), segments);
-    if (wide) {
-        added.push_back(std::move(*wide));
-    } else if (!segments.empty()) {
-        std::int32_t carried = 0;
-        auto lender = lenders.end() - static_cast<std::ptrdiff_t>(segments.size());
-        for (const Segment& segment : segments) {
-            auto frame =
-                ReadBytes(source, lender->Offset, lender->Offset + lender->Frame.FrameLength);
-            const auto share = static_cast<std::int32_t>(segment.To - segment.From);
-            RewriteAddedFrame(frame, lender->Frame.SideInfoSize, share, carried);
-            carried += share;
-            added.push_back(std::move(frame));
-            ++lender;
-        }
-    } else if (gapless && !lenders.empty()) {
-        const LenderFrame& before = lenders.back();
-        auto frame = ReadBytes(source, before.Offset, before.Offset + before.Frame.FrameLength);
-        RewriteAddedFrame(frame, before.Frame.SideInfoSize, 0);
-        added.push_back(std::move(frame));
-    }
+    std::vector<std::vector<std::uint8_t>> added =
+        AddedFrames(source, lenders, segments, header.has_value(), gapless.has_value());
     std::vector<std::int64_t> addedLengths;
     for (const auto& frame : added) addedLengths.push_back(static_cast<std::int64_t>(frame.size()));
 
