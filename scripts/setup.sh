@@ -12,6 +12,7 @@ packages=(
     libglib2.0-dev                          # the trash (GIO)
     libgtest-dev                            # the tests
     lame mpg123                             # fixtures and decoding checks in the tests
+    ffmpeg mp3val                           # what players and checkers make of the outputs
     clang libclang-rt-14-dev                # the fuzz target
 )
 scripts/need-packages.sh "${packages[@]}"
