@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStorageInfo>
 #include <QStyleOption>
 #include <QTemporaryDir>
 #include <QTest>
@@ -267,6 +269,7 @@ class frmCopyFileTest : public QObject {
 
         fake_.chosenFile = path;
         QTest::mouseClick(Find<QPushButton>("cmdBrowse"), Qt::LeftButton);
+        WaitIdle();
         QCOMPARE(fake_.openRequests, QStringList{request});
         QCOMPARE(Find("txtMP3")->text(), path);
         QCOMPARE(Log(), AnalysisLog(path));
@@ -275,6 +278,7 @@ class frmCopyFileTest : public QObject {
         // The menu runs the same choice, and the same file is analysed again.
         QVERIFY(WriteAll(path, SyntheticMp3(50)));
         Find<QAction>("mnuOpen")->trigger();
+        WaitIdle();
         QCOMPARE(fake_.openRequests, QStringList({request, request}));
         QCOMPARE(Fields(), u"0.02|MPEG1 Layer 3|128000|44100|50|0:1"_s);
 
@@ -310,6 +314,7 @@ class frmCopyFileTest : public QObject {
         QCOMPARE(Find("txtMP3")->text(), QString());
         QCOMPARE(Log(), QString());
         QVERIFY(drop({file}));
+        WaitIdle();
         QCOMPARE(Find("txtMP3")->text(), path);
         QCOMPARE(Log(), AnalysisLog(path));
         QCOMPARE(Fields(), u"0.04|MPEG1 Layer 3|128000|44100|100|0:2"_s);
@@ -476,6 +481,46 @@ class frmCopyFileTest : public QObject {
         QCOMPARE(Fields(), u"0.159|MPEG1 Layer 3|128000|44100|400|0:10"_s);
         QVERIFY2(Log().endsWith(u"MP3 splitting completed."_s), qPrintable(Log()));
         QVERIFY(QFileInfo::exists(Temp(u"longer2.mp3"_s)));
+    }
+
+    // A large source (1 GiB of nothing before its frames) is analysed and split while the
+    // window keeps answering; closed during a split, the window stops it, asks nothing
+    // and leaves no partial output.
+    void longWorkLeavesTheWindowResponsive() {
+        if (QStorageInfo(temp_->path()).bytesAvailable() < (qint64(3) << 30)) {
+            QSKIP("no room for a 1 GiB output");
+        }
+        const QString source = Temp(u"large.mp3"_s);
+        {
+            QFile file(source);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.seek(qint64(1) << 30));
+            QVERIFY(file.write(SyntheticMp3(200)) > 0);
+        }
+        QElapsedTimer clock;
+        qint64 longest = 0;
+        QTimer ticks;
+        QObject::connect(&ticks, &QTimer::timeout,
+                         [&] { longest = std::max(longest, clock.restart()); });
+        clock.start();
+        ticks.start(10);
+        PrepareSplit(source, u"0"_s, u"2"_s);
+        QCOMPARE(Find("txtSelectedFrames")->text(), u"200"_s);
+        ClickSplit();
+        ticks.stop();
+        QVERIFY2(Log().endsWith(u"MP3 splitting completed."_s), qPrintable(Log()));
+        QVERIFY2(longest < 100, qPrintable(QString::number(longest) + u" ms"_s));
+
+        QFile::remove(Temp(u"large1.mp3"_s));
+        QFile::remove(Temp(u"large2.mp3"_s));
+        QTest::mouseClick(Find<QPushButton>("cmdSplit"), Qt::LeftButton);
+        QVERIFY(window_->Working());
+        QVERIFY(!window_->close());
+        QTRY_VERIFY_WITH_TIMEOUT(window_.isNull() || !window_->isVisible(), 60000);
+        QCOMPARE(fake_.messages, QStringList());
+        QCOMPARE(QDir(temp_->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"large.mp3"});
+        window_ = frmCopyFile::Instance();
     }
 
     // File > Split Exactly at the Time Given, off at start, cuts at the time given where
@@ -770,9 +815,18 @@ class frmCopyFileTest : public QObject {
         QSignalSpy clicked(Find<QPushButton>(command), &QPushButton::clicked);
         QTest::keyClick(window_, key, Qt::AltModifier);
         QTRY_COMPARE(clicked.size(), 1);
+        WaitIdle();
     }
     QTemporaryDir home_;
-    void ClickSplit() { QTest::mouseClick(Find<QPushButton>("cmdSplit"), Qt::LeftButton); }
+    void ClickSplit() {
+        QTest::mouseClick(Find<QPushButton>("cmdSplit"), Qt::LeftButton);
+        WaitIdle();
+    }
+    // Waits until the analysis or the split under way has ended.
+    void WaitIdle() {
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->Working(), 60000);
+        QCoreApplication::sendPostedEvents();
+    }
     // A synthetic MP3 in the temporary folder.
     QString Song(const QString& name, int frames = 200) const {
         const QString path = Temp(name);
@@ -811,6 +865,7 @@ class frmCopyFileTest : public QObject {
     void Analyse(const QString& path) {
         Type("txtMP3", path);
         QTest::keyClick(Find("txtMP3"), Qt::Key_Return);
+        WaitIdle();
     }
 
     void PrepareSplit(const QString& source, const QString& minute, const QString& second) {

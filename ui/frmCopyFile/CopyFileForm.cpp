@@ -26,6 +26,7 @@ void CopyFileForm::SetText(Control control, const std::string& text) {
 void CopyFileForm::SetFocus(Control control) {
     // A box that keeps the focus gets no focus event: select its text here too.
     QLineEdit* box = boxes_.at(control);
+    focusMoved_ = true;
     box->setFocus(Qt::OtherFocusReason);
     box->selectAll();
 }

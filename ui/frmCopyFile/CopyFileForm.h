@@ -2,6 +2,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 
 #include "engine/SplitForm.h"
 
@@ -21,6 +22,8 @@ class CopyFileForm final : public SplitForm {
 
     // The message log as one text, lines separated by CR LF.
     const std::string& LogText() const { return logText_; }
+    // Whether SetFocus moved the focus since the last time this was asked.
+    bool TakeFocusMoved() { return std::exchange(focusMoved_, false); }
 
     std::string Text(Control control) const override;
     void SetText(Control control, const std::string& text) override;
@@ -42,6 +45,7 @@ class CopyFileForm final : public SplitForm {
     const QAction* splitExactly_;
     // The log widget shows lines; the log itself keeps its CR LF breaks.
     std::string logText_;
+    bool focusMoved_ = false;
 };
 
 }  // namespace quorvel::ui

@@ -1,5 +1,6 @@
 #include "ui/frmCopyFile/frmCopyFile.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -8,7 +9,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 
 #include "engine/InputChecks.h"
 #include "engine/SourceAnalysis.h"
@@ -79,6 +82,15 @@ frmCopyFile::frmCopyFile() {
                                                {Control::txtSelectedDuration, txtSelectedDuration},
                                            },
                                            txtSystemMessage, mnuSplitExactly);
+    work_ = std::make_unique<BackgroundWork>(this, *form_, files_);
+    connect(work_.get(), &BackgroundWork::Progress, this, &frmCopyFile::BackgroundWork_Progress);
+    connect(work_.get(), &BackgroundWork::Finished, this, &frmCopyFile::BackgroundWork_Finished);
+    // How far the work under way has read or written.
+    progress_ = new QProgressBar;
+    progress_->setObjectName(QStringLiteral("progress"));
+    progress_->setRange(0, 100);
+    progress_->hide();
+    statusBar()->addPermanentWidget(progress_, 1);
     focusCheck_ = std::make_unique<FocusCheck>(
         txtSplitMinute, [this] { return txtSplitMinute_LostFocus(); }, txtSplitSecond,
         [this] { return txtSplitSecond_LostFocus(); });
@@ -136,11 +148,16 @@ void frmCopyFile::changeEvent(QEvent* event) {
 
 void frmCopyFile::closeEvent(QCloseEvent* event) {
     // While the folder browser is open this window takes no input, its close box
-    // included: the browser hands its folder back to it.
-    if (isEnabled()) {
-        event->accept();
-    } else {
+    // included: the browser hands its folder back to it. Work under way is stopped, its
+    // partial output gone, and the window closes once it has ended.
+    if (!isEnabled()) {
         event->ignore();
+    } else if (work_->Running()) {
+        closeAfterWork_ = true;
+        work_->Stop();
+        event->ignore();
+    } else {
+        event->accept();
     }
 }
 
@@ -150,7 +167,7 @@ void frmCopyFile::dragEnterEvent(QDragEnterEvent* event) {
 
 void frmCopyFile::dropEvent(QDropEvent* event) {
     const QString path = DroppedFile(event->mimeData());
-    if (path.isEmpty()) return;
+    if (path.isEmpty() || work_->Running()) return;
     event->acceptProposedAction();
     AnalyseChosenFile(path);
 }
@@ -186,8 +203,11 @@ void frmCopyFile::cmdSplit_Click() {
     // file is left to the split's own checks, which say so.
     const bool stale =
         txtMP3->text() != analysed_ && files_.OrdinaryFileExists(txtMP3->text().toStdString());
-    if (stale && Analyse() != AnalysisOutcome::FramesFound) return;
-    SplitFile(*form_, files_, tags_, info_);
+    const QString path = txtMP3->text();
+    RunInBackground([this, stale, path](SplitForm& form, FileSystem& files) {
+        if (stale && !Analyse(form, files, path)) return;
+        SplitFile(form, files, tags_, info_);
+    });
 }
 
 void frmCopyFile::cmdBrowseTo_Click() {
@@ -222,7 +242,7 @@ void frmCopyFile::txtMP3_GotFocus() {
 }
 
 void frmCopyFile::txtMP3_KeyPress(int keyAscii) {
-    if (keyAscii == 13) Analyse();
+    if (keyAscii == 13 && !work_->Running()) AnalyseInBackground();
 }
 
 void frmCopyFile::txtToFolder_GotFocus() {
@@ -259,14 +279,53 @@ void frmCopyFile::ChooseSourceFile() {
 
 void frmCopyFile::AnalyseChosenFile(const QString& path) {
     txtMP3->setText(path);
-    Analyse();
+    AnalyseInBackground();
 }
 
-AnalysisOutcome frmCopyFile::Analyse() {
+void frmCopyFile::AnalyseInBackground() {
     const QString path = txtMP3->text();
-    const AnalysisOutcome outcome = AnalyseSourceFile(*form_, files_, info_);
-    analysed_ = outcome == AnalysisOutcome::FramesFound ? path : QString();
-    return outcome;
+    RunInBackground(
+        [this, path](SplitForm& form, FileSystem& files) { Analyse(form, files, path); });
+}
+
+bool frmCopyFile::Analyse(SplitForm& form, FileSystem& files, const QString& path) {
+    const bool found = AnalyseSourceFile(form, files, info_) == AnalysisOutcome::FramesFound;
+    // The window remembers which file its fields describe, on its own thread.
+    QMetaObject::invokeMethod(
+        this, [this, path, found] { analysed_ = found ? path : QString(); }, Qt::QueuedConnection);
+    return found;
+}
+
+void frmCopyFile::RunInBackground(BackgroundWork::Work work) {
+    // Disabling the commands takes the focus from them; it goes back where it was unless
+    // the work itself moves it.
+    focusedBeforeWork_ = focusWidget();
+    form_->TakeFocusMoved();
+    for (QWidget* command : std::initializer_list<QWidget*>{cmdBrowse, cmdBrowseTo, cmdSplit}) {
+        command->setEnabled(false);
+    }
+    for (QAction* action : {mnuOpen, mnuSplitExactly}) action->setEnabled(false);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    progress_->setValue(0);
+    progress_->show();
+    work_->Start(std::move(work));
+}
+
+void frmCopyFile::BackgroundWork_Progress(qint64 done, qint64 total) {
+    progress_->setValue(static_cast<int>(done * 100 / std::max<qint64>(total, 1)));
+}
+
+void frmCopyFile::BackgroundWork_Finished() {
+    progress_->hide();
+    QApplication::restoreOverrideCursor();
+    for (QWidget* command : std::initializer_list<QWidget*>{cmdBrowse, cmdBrowseTo, cmdSplit}) {
+        command->setEnabled(true);
+    }
+    for (QAction* action : {mnuOpen, mnuSplitExactly}) action->setEnabled(true);
+    if (!form_->TakeFocusMoved() && focusedBeforeWork_) {
+        focusedBeforeWork_->setFocus(Qt::OtherFocusReason);
+    }
+    if (closeAfterWork_) close();
 }
 
 bool frmCopyFile::RefuseInput(QLineEdit* box, const std::string& message) {

@@ -9,12 +9,14 @@
 #include "engine/SourceAnalysis.h"
 #include "platform/LocalFileSystem.h"
 #include "platform/TagLibEditor.h"
+#include "ui/frmCopyFile/BackgroundWork.h"
 
 class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 
 namespace quorvel::ui {
@@ -34,6 +36,8 @@ class frmCopyFile : public QMainWindow {
 
     // The message log as one text, lines separated by CR LF.
     const std::string& LogText() const;
+    // Whether an analysis or a split is under way.
+    bool Working() const { return work_->Running(); }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -66,8 +70,15 @@ class frmCopyFile : public QMainWindow {
     bool txtSplitSecond_LostFocus();
 
     void ChooseSourceFile();
-    // Analyses the file the source box names and remembers it when frames were found.
-    AnalysisOutcome Analyse();
+    // Analyses `path` on the work's thread and has the window remember it when frames
+    // were found. Returns whether they were.
+    bool Analyse(SplitForm& form, FileSystem& files, const QString& path);
+    void AnalyseInBackground();
+    // Runs work off the window's thread, the commands that would start more work
+    // disabled and a busy cursor shown until it ends.
+    void RunInBackground(BackgroundWork::Work work);
+    void BackgroundWork_Progress(qint64 done, qint64 total);
+    void BackgroundWork_Finished();
     void AnalyseChosenFile(const QString& path);
     // Shows the message and gives the box the focus back; always false.
     bool RefuseInput(QLineEdit* box, const std::string& message);
@@ -102,6 +113,11 @@ class frmCopyFile : public QMainWindow {
     FileInformation info_;
     QString analysed_;           // the source text whose analysis the fields show
     QPointer<QWidget> browser_;  // the folder browser while it is open
+    QProgressBar* progress_;
+    bool closeAfterWork_ = false;
+    QPointer<QWidget> focusedBeforeWork_;
+    // Last, so that it stops and ends before the form and the files it uses go.
+    std::unique_ptr<BackgroundWork> work_;
     std::unique_ptr<FocusCheck> focusCheck_;
 
     static QPointer<frmCopyFile> instance_;

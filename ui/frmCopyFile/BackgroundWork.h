@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "engine/FileSystem.h"
+#include "engine/SplitForm.h"
+
+namespace quorvel::ui {
+
+// Runs the analysis or the split on a thread of its own, so that the window stays
+// responsive. The work reaches the window's form through calls carried out on the
+// window's thread, one at a time, and its files through a watch that reports how far it
+// has read or written and ends the work at its next read or write once stopped.
+class BackgroundWork final : public QObject {
+    Q_OBJECT
+
+  public:
+    using Work = std::function<void(SplitForm& form, FileSystem& files)>;
+
+    BackgroundWork(QObject* window, SplitForm& form, FileSystem& files);
+    // Stops the work and waits for it to end.
+    ~BackgroundWork() override;
+
+    bool Running() const { return thread_.joinable(); }
+    void Start(Work work);
+    // Ends the work as soon as it next reads, writes or turns to the window: a failed run
+    // that leaves no partial output and asks nothing.
+    void Stop() { stopping_ = true; }
+
+  signals:
+    void Progress(qint64 done, qint64 total);
+    void Finished();
+
+  private:
+    class ThreadForm;
+    class WatchedFiles;
+
+    std::unique_ptr<ThreadForm> form_;
+    std::unique_ptr<WatchedFiles> files_;
+    std::atomic<bool> stopping_ = false;
+    std::thread thread_;
+};
+
+}  // namespace quorvel::ui
