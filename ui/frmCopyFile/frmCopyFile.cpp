@@ -301,14 +301,18 @@ void frmCopyFile::RunInBackground(BackgroundWork::Work work) {
     // the work itself moves it.
     focusedBeforeWork_ = focusWidget();
     form_->TakeFocusMoved();
-    for (QWidget* command : std::initializer_list<QWidget*>{cmdBrowse, cmdBrowseTo, cmdSplit}) {
-        command->setEnabled(false);
-    }
-    for (QAction* action : {mnuOpen, mnuSplitExactly}) action->setEnabled(false);
+    SetCommandsEnabled(false);
     QApplication::setOverrideCursor(Qt::BusyCursor);
     progress_->setValue(0);
     progress_->show();
     work_->Start(std::move(work));
+}
+
+void frmCopyFile::SetCommandsEnabled(bool enabled) {
+    for (QWidget* command : std::initializer_list<QWidget*>{cmdBrowse, cmdBrowseTo, cmdSplit}) {
+        command->setEnabled(enabled);
+    }
+    for (QAction* action : {mnuOpen, mnuSplitExactly}) action->setEnabled(enabled);
 }
 
 void frmCopyFile::BackgroundWork_Progress(qint64 done, qint64 total) {
@@ -318,10 +322,7 @@ void frmCopyFile::BackgroundWork_Progress(qint64 done, qint64 total) {
 void frmCopyFile::BackgroundWork_Finished() {
     progress_->hide();
     QApplication::restoreOverrideCursor();
-    for (QWidget* command : std::initializer_list<QWidget*>{cmdBrowse, cmdBrowseTo, cmdSplit}) {
-        command->setEnabled(true);
-    }
-    for (QAction* action : {mnuOpen, mnuSplitExactly}) action->setEnabled(true);
+    SetCommandsEnabled(true);
     if (!form_->TakeFocusMoved() && focusedBeforeWork_) {
         focusedBeforeWork_->setFocus(Qt::OtherFocusReason);
     }

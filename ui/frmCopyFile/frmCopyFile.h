@@ -77,6 +77,8 @@ class frmCopyFile : public QMainWindow {
     // Runs work off the window's thread, the commands that would start more work
     // disabled and a busy cursor shown until it ends.
     void RunInBackground(BackgroundWork::Work work);
+    // The commands that start work: Browse, B&rowse, Split, File > Open, the split rule.
+    void SetCommandsEnabled(bool enabled);
     void BackgroundWork_Progress(qint64 done, qint64 total);
     void BackgroundWork_Finished();
     void AnalyseChosenFile(const QString& path);
