@@ -218,6 +218,7 @@ void frmBrowseFolderTest::currentFolderText() {
     QCOMPARE(List()->Path(), music_);
     QCOMPARE(List()->List(List()->ListIndex()), music_);
     QCOMPARE(Text(), music_ + '/');
+    QCOMPARE(Find("txtCurrentFolder")->cursorPosition(), 0);  // load places no caret
     ClickEntry("/");
     QCOMPARE(Text(), QStringLiteral("/"));
 

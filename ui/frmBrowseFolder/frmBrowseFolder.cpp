@@ -235,6 +235,9 @@ void frmBrowseFolder::UpdateCurrentFolder() {
     // The text always ends in one separator; "/" keeps its own. A folder name may end in
     // blanks on this system, so they stay part of the path.
     txtCurrentFolder->setText(entry.endsWith(QLatin1Char('/')) ? entry : entry + QLatin1Char('/'));
+    // A new text places no caret: it stands at the start, where the Change handler moves
+    // it from.
+    txtCurrentFolder->setCursorPosition(0);
 }
 
 void frmBrowseFolder::Message(const QString& text) {
