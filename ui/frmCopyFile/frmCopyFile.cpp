@@ -90,6 +90,7 @@ frmCopyFile::frmCopyFile() {
     progress_->setObjectName(QStringLiteral("progress"));
     progress_->setRange(0, 100);
     progress_->hide();
+    statusBar()->setSizeGripEnabled(false);  // the window keeps its designed size
     statusBar()->addPermanentWidget(progress_, 1);
     focusCheck_ = std::make_unique<FocusCheck>(
         txtSplitMinute, [this] { return txtSplitMinute_LostFocus(); }, txtSplitSecond,
