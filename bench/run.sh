@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Measures quorvel-cli on a ~250 MB MP3 of real encoder frames against plain file tools
+# Measures quorvel-cli on a ~1 GB MP3 of real encoder frames against plain file tools
 # and mp3splt, with the file in the page cache, and prints a table of times and ratios.
 # Usage: bench/run.sh [PATH-TO-quorvel-cli]   (default: build/quorvel-cli in the repo)
 set -euo pipefail
@@ -9,7 +9,7 @@ cli="$(realpath "${1:-$root/build/quorvel-cli}")"
 work="$root/bench/work"
 big="$work/big.mp3"
 out="$work/out"
-target_bytes=$((250 * 1000 * 1000))
+target_bytes=$((1000 * 1000 * 1000))
 runs=10
 
 [[ -x "$cli" ]] || { echo "quorvel-cli not found at $cli" >&2; exit 2; }
@@ -17,7 +17,7 @@ runs=10
 "$root/scripts/need-packages.sh" hyperfine mp3splt lame time
 
 mkdir -p "$work"
-if [[ ! -f "$big" ]]; then
+if [[ ! -f "$big" ]] || (($(stat -c %s "$big") < target_bytes)); then
     echo "Building $big ..."
     # 47 s of stereo tone (440 Hz left, 660 Hz right) under noise, 16-bit at 44.1 kHz.
     # The odd length keeps the joins between copies away from whole minutes, so that a
