@@ -319,21 +319,6 @@ bool OrdinaryFileExists(const std::string& path) {
     return info && S_ISREG(info->st_mode) && !name.starts_with('.');
 }
 
-bool EntryExists(const std::string& path) {
-    return StatOf(path).has_value();
-}
-
-bool IsDirectory(const std::string& path) {
-    const auto info = StatOf(path);
-    return info && S_ISDIR(info->st_mode);
-}
-
-std::optional<std::int64_t> FileLength(const std::string& path) {
-    const auto info = StatOf(path);
-    if (!info || !S_ISREG(info->st_mode)) return std::nullopt;
-    return static_cast<std::int64_t>(info->st_size);
-}
-
 std::optional<std::string> CreateFolder(const std::string& path) {
     if (::mkdir(path.c_str(), 0777) != 0) return Reason(errno);
     return std::nullopt;
@@ -384,15 +369,18 @@ bool LocalFileSystem::OrdinaryFileExists(const std::string& path) const {
 }
 
 bool LocalFileSystem::EntryExists(const std::string& path) const {
-    return platform::EntryExists(path);
+    return StatOf(path).has_value();
 }
 
 bool LocalFileSystem::IsDirectory(const std::string& path) const {
-    return platform::IsDirectory(path);
+    const auto info = StatOf(path);
+    return info && S_ISDIR(info->st_mode);
 }
 
 std::optional<std::int64_t> LocalFileSystem::FileLength(const std::string& path) const {
-    return platform::FileLength(path);
+    const auto info = StatOf(path);
+    if (!info || !S_ISREG(info->st_mode)) return std::nullopt;
+    return static_cast<std::int64_t>(info->st_size);
 }
 
 bool LocalFileSystem::NameTaken(const std::string& path) const {

@@ -13,10 +13,6 @@ namespace quorvel::platform {
 // A regular file (links followed) whose name does not start with "." — what the
 // program calls an ordinary file.
 bool OrdinaryFileExists(const std::string& path);
-// Any existing entry: file, folder or the target of a link.
-bool EntryExists(const std::string& path);
-bool IsDirectory(const std::string& path);
-std::optional<std::int64_t> FileLength(const std::string& path);
 
 // Makes one folder level. Returns the reason when it could not be made.
 std::optional<std::string> CreateFolder(const std::string& path);
