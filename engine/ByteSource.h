@@ -16,6 +16,15 @@ class ByteSource {
     virtual ~ByteSource() = default;
     virtual std::int64_t Size() const = 0;
     virtual std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) = 0;
+
+    // The bytes from `offset` on, in place and without a copy, where the source can show
+    // them (a mapped file): at least `count` of them unless the source ends first, often
+    // more. Empty where they must be read with ReadAt. What it shows stays valid until
+    // the next call.
+    virtual std::span<const std::uint8_t> View(std::int64_t, std::size_t) { return {}; }
+    // Fails (as a read does) when bytes shown by View were not the source's own: a file
+    // that shrank beneath its mapping shows zeros where it ended.
+    virtual void ConfirmViews() {}
 };
 
 // Reads count bytes unless the source ends first; returns how many were read.
@@ -31,9 +40,12 @@ inline std::size_t ReadFully(ByteSource& source, std::int64_t offset, std::uint8
     return done;
 }
 
+// Bytes in memory, read through ReadAt, or also shown in place in windows of `window`
+// bytes, as a mapped file shows them.
 class MemorySource final : public ByteSource {
   public:
-    explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    explicit MemorySource(std::span<const std::uint8_t> bytes, std::size_t window = 0)
+        : bytes_(bytes), window_(window) {}
 
     std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_.size()); }
 
@@ -44,8 +56,15 @@ class MemorySource final : public ByteSource {
         return n;
     }
 
+    std::span<const std::uint8_t> View(std::int64_t offset, std::size_t count) override {
+        if (window_ == 0 || offset < 0 || offset >= Size()) return {};
+        const auto rest = bytes_.subspan(static_cast<std::size_t>(offset));
+        return rest.first(std::min(rest.size(), std::max(count, window_)));
+    }
+
   private:
     std::span<const std::uint8_t> bytes_;
+    std::size_t window_;
 };
 
 }  // namespace quorvel

@@ -6,42 +6,44 @@
 namespace quorvel {
 
 BlockReader::BlockReader(ByteSource& source, std::size_t blockSize)
-    : source_(source), size_(source.Size()), block_(blockSize) {}
+    : source_(source), size_(source.Size()), blockSize_(blockSize) {}
 
-void BlockReader::Fill(std::int64_t offset) {
+void BlockReader::Fill(std::int64_t offset, std::size_t wanted) {
     blockStart_ = offset;
-    const auto wanted = static_cast<std::size_t>(
-        std::min<std::int64_t>(static_cast<std::int64_t>(block_.size()), size_ - offset));
+    if (const auto view = source_.View(offset, wanted); !view.empty()) {
+        data_ = view.data();
+        blockEnd_ = offset + static_cast<std::int64_t>(view.size());
+        return;
+    }
+    if (buffer_.empty()) buffer_.resize(blockSize_);
+    const auto length = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(blockSize_), size_ - offset));
     // A source that ends early leaves the rest to read as zero.
-    blockLength_ = ReadFully(source_, offset, block_.data(), wanted);
+    data_ = buffer_.data();
+    blockEnd_ = offset + static_cast<std::int64_t>(ReadFully(source_, offset, buffer_.data(), length));
 }
 
-HeaderBytes BlockReader::HeaderAt(std::int64_t offset) {
+HeaderBytes BlockReader::HeaderFilledAt(std::int64_t offset) {
     HeaderBytes header{};
     if (offset >= size_) return header;
-    const auto end = blockStart_ + static_cast<std::int64_t>(blockLength_);
-    if (offset < blockStart_ || offset + static_cast<std::int64_t>(header.size()) > end) {
-        Fill(offset);
-    }
-    const auto at = static_cast<std::size_t>(offset - blockStart_);
-    const auto available = blockLength_ > at ? std::min(header.size(), blockLength_ - at) : 0;
-    std::memcpy(header.data(), block_.data() + at, available);
+    Fill(offset, header.size());
+    const auto available = std::clamp<std::int64_t>(blockEnd_ - offset, 0, std::int64_t{header.size()});
+    std::memcpy(header.data(), data_, static_cast<std::size_t>(available));
     return header;
 }
 
 std::int64_t BlockReader::NextSyncByte(std::int64_t offset) {
     while (offset < size_) {
-        const auto end = blockStart_ + static_cast<std::int64_t>(blockLength_);
-        if (offset < blockStart_ || offset >= end) {
-            Fill(offset);
-            if (blockLength_ == 0) return size_;  // nothing more could be read: all zero
+        if (offset < blockStart_ || offset >= blockEnd_) {
+            Fill(offset, 1);
+            if (blockEnd_ == blockStart_) return size_;  // nothing more could be read: all zero
         }
         const auto at = static_cast<std::size_t>(offset - blockStart_);
-        const void* found = std::memchr(block_.data() + at, 0xFF, blockLength_ - at);
-        if (found) {
-            return blockStart_ + (static_cast<const std::uint8_t*>(found) - block_.data());
+        const auto count = static_cast<std::size_t>(blockEnd_ - offset);
+        if (const void* found = std::memchr(data_ + at, 0xFF, count)) {
+            return blockStart_ + (static_cast<const std::uint8_t*>(found) - data_);
         }
-        offset = blockStart_ + static_cast<std::int64_t>(blockLength_);
+        offset = blockEnd_;
     }
     return size_;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "engine/ByteSource.h"
@@ -9,25 +11,43 @@
 namespace quorvel {
 
 // Reads a source in large blocks so that the scan, which looks at every byte outside
-// frames and two headers per frame, costs no system call per decision. Bytes past the
+// frames and two headers per frame, costs no system call per decision. A source that
+// shows its bytes in place (a mapped file) is read there, without a copy. Bytes past the
 // end of the source read as zero.
 class BlockReader {
   public:
     explicit BlockReader(ByteSource& source, std::size_t blockSize = 256 * 1024);
 
     std::int64_t Size() const { return size_; }
-    HeaderBytes HeaderAt(std::int64_t offset);
+    HeaderBytes HeaderAt(std::int64_t offset) {
+        HeaderBytes header;
+        if (offset >= blockStart_ && offset + std::int64_t{header.size()} <= blockEnd_) {
+            std::memcpy(header.data(), data_ + (offset - blockStart_), header.size());
+            return header;
+        }
+        return HeaderFilledAt(offset);
+    }
+    // Asks the memory for the bytes at `offset` ahead of their use.
+    void Prefetch(std::int64_t offset) const {
+        if (offset >= blockStart_ && offset < blockEnd_) __builtin_prefetch(data_ + (offset - blockStart_));
+    }
     // The first offset at or after `offset` that holds 0xFF, or Size() when none does.
     std::int64_t NextSyncByte(std::int64_t offset);
+    // Fails when what the walk read in place was not the source's own bytes.
+    void Confirm() { source_.ConfirmViews(); }
 
   private:
-    void Fill(std::int64_t offset);
+    void Fill(std::int64_t offset, std::size_t wanted);
+    // A header outside the block: the block moves to it, or it is cut short by the end.
+    HeaderBytes HeaderFilledAt(std::int64_t offset);
 
     ByteSource& source_;
     std::int64_t size_;
-    std::vector<std::uint8_t> block_;
+    std::size_t blockSize_;
+    std::vector<std::uint8_t> buffer_;  // for a source read through ReadAt only
+    const std::uint8_t* data_ = nullptr;
     std::int64_t blockStart_ = 0;
-    std::size_t blockLength_ = 0;
+    std::int64_t blockEnd_ = 0;
 };
 
 // A frame that the chain rule accepts: its header decodes and so does the header right
@@ -41,46 +61,54 @@ struct ChainFrame {
 // Walks the source from `start` (its first byte unless told) frame by frame, stepping
 // one byte at a time wherever the chain does not hold. `visit` sees each frame before it
 // is accepted and returns false to stop the walk there (the frame is then not accepted).
+// A walk over bytes that were not the source's own fails at its end, as a read would.
 template <typename Visit>
 void WalkFrameChain(BlockReader& reader, FileInformation& info, Visit&& visit,
                     std::int64_t start = 0) {
     const std::int64_t length = reader.Size();
     std::int64_t offset = start;
     // The successor of an accepted frame is the next candidate: its decoding, which wrote
-    // the same record fields, is kept rather than repeated.
+    // the same record fields, is kept rather than repeated. The two take turns in `decodings`.
+    ChainFrame decodings[2];
+    std::size_t current = 0;
     std::int64_t decodedAt = -1;
-    FrameValues decoded;
     while (offset < length) {
-        FrameValues frame;
-        if (offset == decodedAt) {
-            frame = decoded;
-        } else {
+        ChainFrame& candidate = decodings[current];
+        if (offset != decodedAt) {
             offset = reader.NextSyncByte(offset);
             if (offset >= length) break;
-            if (!DecodeFrameHeader(reader.HeaderAt(offset), info, frame)) {
+            if (!DecodeFrameHeader(reader.HeaderAt(offset), info, candidate.Frame)) {
                 ++offset;
                 continue;
             }
         }
-        const std::int64_t next = offset + frame.FrameLength;
-        bool followedByHeader = false;
+        candidate.Offset = offset;
+        const std::int64_t next = offset + candidate.Frame.FrameLength;
+        candidate.FollowedByHeader = false;
         if (next < length) {
             const HeaderBytes successor = reader.HeaderAt(next);
             if (!IsTagMarker(successor)) {
-                if (!DecodeFrameHeader(successor, info, decoded)) {
+                if (!DecodeFrameHeader(successor, info, decodings[current ^ 1].Frame)) {
                     ++offset;
                     continue;
                 }
                 decodedAt = next;
-                followedByHeader = true;
+                candidate.FollowedByHeader = true;
             }
         } else if (next != length) {
             ++offset;  // cut short by the end of the source
             continue;
         }
-        if (!visit(ChainFrame{offset, frame, followedByHeader})) return;
+        // Each step waits on the bytes of the next frame: the memory is asked for them some
+        // frames ahead (as many as keep a mapped file's pages coming), assuming frames of
+        // this one's length.
+        constexpr std::int64_t kFramesAhead = 16;
+        reader.Prefetch(next + kFramesAhead * candidate.Frame.FrameLength);
+        if (!visit(static_cast<const ChainFrame&>(candidate))) break;
         offset = next;
+        if (decodedAt == next) current ^= 1;
     }
+    reader.Confirm();
 }
 
 // What the frame chain scan of a whole source found.

@@ -1,7 +1,6 @@
 #include "engine/FrameHeader.h"
 
 #include <array>
-#include <cmath>
 
 namespace quorvel {
 namespace {
@@ -59,45 +58,43 @@ constexpr std::uint8_t kPaddingBit = 0x02;   // byte 2, bit 1
 constexpr std::uint8_t kChannelMask = 0xC0;  // byte 3, bits 7-6: 11 = single channel
 
 // Length without padding and playing time, in the one arithmetic the program uses:
-// the product in 32-bit integers, the quotient in double, floor before the padding;
-// the duration as the reciprocal of frames per second.
-std::int16_t UnpaddedLength(std::int32_t bitRate, std::int32_t samplingRate) {
+// the product in 32-bit integers, the quotient in double, rounded down before the
+// padding; the duration as the reciprocal of frames per second.
+constexpr std::int16_t UnpaddedLength(std::int32_t bitRate, std::int32_t samplingRate) {
     const std::int32_t multiplier = samplingRate >= 32000 ? 144 : 72;
-    return static_cast<std::int16_t>(
-        std::floor(static_cast<double>(bitRate * multiplier) / samplingRate));
+    // The quotient is never negative, so dropping the fraction rounds it down.
+    return static_cast<std::int16_t>(static_cast<double>(bitRate * multiplier) / samplingRate);
 }
 
-double Duration(bool mpeg1, std::int32_t samplingRate) {
+constexpr double Duration(bool mpeg1, std::int32_t samplingRate) {
     const double samplesPerFrame = mpeg1 ? 1152 : 576;
     return 1 / (static_cast<double>(samplingRate) / samplesPerFrame);
 }
 
 // Both depend only on the version, bit-rate and sampling-rate indexes, and the scan asks
-// for them once a frame: worked out once for every combination, they cost no division.
+// for them once a frame: worked out for every combination when the program is built,
+// they cost no division.
 struct Timing {
     std::int16_t unpaddedLength;
     double duration;
 };
 using TimingTable = std::array<std::array<std::array<Timing, 3>, 16>, 3>;  // version, bit, sampling
 
-const TimingTable& Timings() {
-    static const TimingTable table = [] {
-        TimingTable built{};
-        const std::int32_t* const sampling[3] = {kSamplingMpeg1, kSamplingMpeg2, kSamplingMpeg25};
-        for (std::size_t version = 0; version < 3; ++version) {
-            const auto* bitRates = version == 0 ? kBitRateMpeg1 : kBitRateMpeg2;
-            for (std::size_t bit = 0; bit < 16; ++bit) {
-                for (std::size_t rate = 0; rate < 3; ++rate) {
-                    const std::int32_t samplingRate = sampling[version][rate];
-                    built[version][bit][rate] = {UnpaddedLength(bitRates[bit] * 1000, samplingRate),
-                                                 Duration(version == 0, samplingRate)};
-                }
+constexpr TimingTable kTimings = [] {
+    TimingTable built{};
+    const std::int32_t* const sampling[3] = {kSamplingMpeg1, kSamplingMpeg2, kSamplingMpeg25};
+    for (std::size_t version = 0; version < 3; ++version) {
+        const auto* bitRates = version == 0 ? kBitRateMpeg1 : kBitRateMpeg2;
+        for (std::size_t bit = 0; bit < 16; ++bit) {
+            for (std::size_t rate = 0; rate < 3; ++rate) {
+                const std::int32_t samplingRate = sampling[version][rate];
+                built[version][bit][rate] = {UnpaddedLength(bitRates[bit] * 1000, samplingRate),
+                                             Duration(version == 0, samplingRate)};
             }
         }
-        return built;
-    }();
-    return table;
-}
+    }
+    return built;
+}();
 
 }  // namespace
 
@@ -144,7 +141,7 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
                               ? 2 * bytes[pointerAt] + ((bytes[pointerAt + 1] & 0x80) ? 1 : 0)
                               : bytes[pointerAt];
 
-    const Timing& timing = Timings()[version][bitRateIndex][samplingIndex];
+    const Timing& timing = kTimings[version][bitRateIndex][samplingIndex];
     const std::int16_t padding = (bytes[2] & kPaddingBit) ? 1 : 0;
     frame.FrameLength = static_cast<std::int16_t>(timing.unpaddedLength + padding);
     frame.FrameDuration = timing.duration;

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/MappedWindows.h"
+
 namespace quorvel::platform {
 namespace {
 
@@ -37,10 +39,11 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// A regular file opened for reading only.
+// A regular file opened for reading only, shown in place through a mapping of `window`
+// bytes at a time where it can be.
 class LocalSourceFile final : public SourceFile {
   public:
-    explicit LocalSourceFile(const std::string& path);  // throws FileError
+    LocalSourceFile(const std::string& path, std::size_t window);  // throws FileError
     ~LocalSourceFile() override;
     LocalSourceFile(const LocalSourceFile&) = delete;
     LocalSourceFile& operator=(const LocalSourceFile&) = delete;
@@ -48,12 +51,15 @@ class LocalSourceFile final : public SourceFile {
     const std::string& Path() const override { return path_; }
     std::int64_t Size() const override { return size_; }
     std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override;
+    std::span<const std::uint8_t> View(std::int64_t offset, std::size_t count) override;
+    void ConfirmViews() override;
     int Descriptor() const { return fd_; }
 
   private:
     std::string path_;
     int fd_ = -1;
     std::int64_t size_ = 0;
+    std::unique_ptr<MappedWindows> windows_;  // none when the file is read through pread
 };
 
 // Named temporary files of this process, removed when a signal ends it while they exist.
@@ -143,7 +149,8 @@ std::string KindOf(mode_t mode) {
 
 }  // namespace
 
-LocalSourceFile::LocalSourceFile(const std::string& path) : path_(path) {
+LocalSourceFile::LocalSourceFile(const std::string& path, std::size_t window)
+    : path_(path) {
     // A socket cannot even be opened: say what it is rather than why opening failed.
     if (const auto info = StatOf(path); info && !S_ISREG(info->st_mode)) {
         throw FileError(FileError::Operation::Read, path, KindOf(info->st_mode));
@@ -163,9 +170,11 @@ LocalSourceFile::LocalSourceFile(const std::string& path) : path_(path) {
         throw FileError(FileError::Operation::Read, path, problem);
     }
     size_ = static_cast<std::int64_t>(info.st_size);
+    if (window > 0) windows_ = std::make_unique<MappedWindows>(fd_, size_, window);
 }
 
 LocalSourceFile::~LocalSourceFile() {
+    windows_.reset();
     ::close(fd_);
 }
 
@@ -178,6 +187,24 @@ std::size_t LocalSourceFile::ReadAt(std::int64_t offset, std::uint8_t* buffer, s
     if (n < 0) throw FileError(FileError::Operation::Read, path_, Reason(errno));
     if (n == 0) throw FileError(FileError::Operation::Read, path_, kSourceChanged);
     return static_cast<std::size_t>(n);
+}
+
+std::span<const std::uint8_t> LocalSourceFile::View(std::int64_t offset, std::size_t count) {
+    if (!windows_) return {};
+    // After a fault, whatever is still to be shown may not be the file's own.
+    if (windows_->Faulted()) ConfirmViews();
+    return windows_->View(offset, count);
+}
+
+void LocalSourceFile::ConfirmViews() {
+    if (!windows_ || !windows_->Used()) return;
+    // A file that shrank may fault nowhere (its last page reads as zeros past the end),
+    // so its length is looked at too; a fault on a file of the same length is a failed
+    // read of the disk.
+    struct stat info {};
+    const bool shrank = ::fstat(fd_, &info) == 0 && info.st_size < size_;
+    if (shrank) throw FileError(FileError::Operation::Read, path_, kSourceChanged);
+    if (windows_->Faulted()) throw FileError(FileError::Operation::Read, path_, Reason(EIO));
 }
 
 LocalOutputFile::LocalOutputFile(std::string finalPath, bool unnamed)
@@ -395,11 +422,11 @@ bool LocalFileSystem::SameFile(const std::string& one, const std::string& other)
 }
 
 std::unique_ptr<SourceFile> LocalFileSystem::OpenSource(const std::string& path) {
-    return std::make_unique<LocalSourceFile>(path);
+    return std::make_unique<LocalSourceFile>(path, options_.MappedWindow);
 }
 
 std::unique_ptr<OutputFile> LocalFileSystem::CreateOutput(const std::string& path) {
-    return std::make_unique<LocalOutputFile>(path, unnamedOutputs_);
+    return std::make_unique<LocalOutputFile>(path, options_.UnnamedOutputs);
 }
 
 Removal LocalFileSystem::MoveToTrash(const std::string& path) {

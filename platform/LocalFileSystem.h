@@ -28,14 +28,23 @@ void IgnoreFileSizeSignal();
 Removal DeleteToTrash(const std::string& path);
 
 // The files of this computer as the analysis and the split reach them. The source is
-// read with pread; each output is written beside its final path and given that name by
-// Commit, so that a failed or killed run leaves no partial file and never writes through
-// a link into another file.
+// read in place through a mapping, a window at a time, or with pread where it cannot be
+// mapped; each output is written beside its final path and given that name by Commit,
+// so that a failed or killed run leaves no partial file and never writes through a link
+// into another file.
 class LocalFileSystem final : public FileSystem {
   public:
-    // Outputs are written into files without a name until complete, where the file
-    // system has them; `unnamedOutputs` false uses the hidden named files throughout.
-    explicit LocalFileSystem(bool unnamedOutputs = true) : unnamedOutputs_(unnamedOutputs) {}
+    struct Options {
+        // Outputs are written into files without a name until complete, where the file
+        // system has them; false uses the hidden named files throughout.
+        bool UnnamedOutputs = true;
+        // How much of a source one mapping shows (resident memory grows with it); 0 reads
+        // sources through a buffer instead.
+        std::size_t MappedWindow = 4 << 20;
+    };
+
+    LocalFileSystem() = default;
+    explicit LocalFileSystem(Options options) : options_(options) {}
 
     bool OrdinaryFileExists(const std::string& path) const override;
     bool EntryExists(const std::string& path) const override;
@@ -48,7 +57,7 @@ class LocalFileSystem final : public FileSystem {
     Removal MoveToTrash(const std::string& path) override;
 
   private:
-    bool unnamedOutputs_;
+    Options options_;
 };
 
 }  // namespace quorvel::platform

@@ -240,7 +240,7 @@ TEST_F(SplitFailures, AnOutputThatAppearsWhileItIsWrittenIsKept) {
 // second output's file is made.
 class DyingFiles final : public FileSystem {
   public:
-    DyingFiles(bool unnamed, int signal) : local_(unnamed), signal_(signal) {}
+    DyingFiles(bool unnamed, int signal) : local_({.UnnamedOutputs = unnamed}), signal_(signal) {}
     bool OrdinaryFileExists(const std::string& path) const override {
         return local_.OrdinaryFileExists(path);
     }

@@ -146,6 +146,13 @@ class BackgroundWork::WatchedFiles final : public FileSystem {
             files_.Report(offset + static_cast<std::int64_t>(read));
             return read;
         }
+        std::span<const std::uint8_t> View(std::int64_t offset, std::size_t count) override {
+            files_.Check(FileError::Operation::Read, Path());
+            const auto shown = source_->View(offset, count);
+            files_.Report(offset + static_cast<std::int64_t>(shown.size()));
+            return shown;
+        }
+        void ConfirmViews() override { source_->ConfirmViews(); }
         SourceFile& Inner() { return *source_; }
 
       private:
