@@ -20,14 +20,16 @@ void BlockReader::Fill(std::int64_t offset, std::size_t wanted) {
         std::min<std::int64_t>(static_cast<std::int64_t>(blockSize_), size_ - offset));
     // A source that ends early leaves the rest to read as zero.
     data_ = buffer_.data();
-    blockEnd_ = offset + static_cast<std::int64_t>(ReadFully(source_, offset, buffer_.data(), length));
+    blockEnd_ =
+        offset + static_cast<std::int64_t>(ReadFully(source_, offset, buffer_.data(), length));
 }
 
 HeaderBytes BlockReader::HeaderFilledAt(std::int64_t offset) {
     HeaderBytes header{};
     if (offset >= size_) return header;
     Fill(offset, header.size());
-    const auto available = std::clamp<std::int64_t>(blockEnd_ - offset, 0, std::int64_t{header.size()});
+    const auto available =
+        std::clamp<std::int64_t>(blockEnd_ - offset, 0, std::int64_t{header.size()});
     std::memcpy(header.data(), data_, static_cast<std::size_t>(available));
     return header;
 }

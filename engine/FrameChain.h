@@ -29,7 +29,8 @@ class BlockReader {
     }
     // Asks the memory for the bytes at `offset` ahead of their use.
     void Prefetch(std::int64_t offset) const {
-        if (offset >= blockStart_ && offset < blockEnd_) __builtin_prefetch(data_ + (offset - blockStart_));
+        if (offset >= blockStart_ && offset < blockEnd_)
+            __builtin_prefetch(data_ + (offset - blockStart_));
     }
     // The first offset at or after `offset` that holds 0xFF, or Size() when none does.
     std::int64_t NextSyncByte(std::int64_t offset);

@@ -135,13 +135,14 @@ std::span<const std::uint8_t> MappedWindows::View(std::int64_t offset, std::size
         MapAhead();
     }
     slot_->Reader = ::gettid();
-    return {current_.At + (offset - current_.Start), static_cast<std::size_t>(current_.End - offset)};
+    return {current_.At + (offset - current_.Start),
+            static_cast<std::size_t>(current_.End - offset)};
 }
 
 MappedWindows::Window MappedWindows::Map(std::int64_t start, std::int64_t length) const {
     length = std::min(length, size_ - start);
-    void* at = ::mmap(nullptr, static_cast<std::size_t>(length), PROT_READ, MAP_SHARED,
-                      descriptor_, start);
+    void* at = ::mmap(nullptr, static_cast<std::size_t>(length), PROT_READ, MAP_SHARED, descriptor_,
+                      start);
     if (at == MAP_FAILED) return {};
     return {static_cast<const std::uint8_t*>(at), start, start + length};
 }
