@@ -40,12 +40,9 @@ inline std::size_t ReadFully(ByteSource& source, std::int64_t offset, std::uint8
     return done;
 }
 
-// Bytes in memory, read through ReadAt, or also shown in place in windows of `window`
-// bytes, as a mapped file shows them.
 class MemorySource final : public ByteSource {
   public:
-    explicit MemorySource(std::span<const std::uint8_t> bytes, std::size_t window = 0)
-        : bytes_(bytes), window_(window) {}
+    explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
     std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_.size()); }
 
@@ -56,15 +53,8 @@ class MemorySource final : public ByteSource {
         return n;
     }
 
-    std::span<const std::uint8_t> View(std::int64_t offset, std::size_t count) override {
-        if (window_ == 0 || offset < 0 || offset >= Size()) return {};
-        const auto rest = bytes_.subspan(static_cast<std::size_t>(offset));
-        return rest.first(std::min(rest.size(), std::max(count, window_)));
-    }
-
   private:
     std::span<const std::uint8_t> bytes_;
-    std::size_t window_;
 };
 
 }  // namespace quorvel

@@ -19,6 +19,7 @@
 
 #include "FakeForm.h"
 #include "TestFiles.h"
+#include "engine/FrameChain.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
 #include "engine/SplitPlan.h"
@@ -160,6 +161,65 @@ TEST_P(RealFiles, AnalysisAgreesWithTheEncoder) {
     ExpectDecodedThrough(decoded, 0, path);
     EXPECT_EQ(std::int64_t(decoded.samples.size()),
               (frames - 1) * fixture.samplesPerFrame * fixture.channels);
+}
+
+// What the analysis and the split find in a file, read through one file system.
+struct Findings {
+    std::int64_t frames = 0;
+    double seconds = 0;
+    std::tuple<double, int, int, int> stream;
+    std::vector<std::tuple<std::int64_t, std::int32_t, Bytes, Bytes>> splits;
+    bool operator==(const Findings&) const = default;
+};
+
+Findings Find(platform::LocalFileSystem& reader, const std::string& path) {
+    const Bytes file = ReadFile(path);
+    const auto materialise = [&](const OutputPlan& plan) {
+        Bytes out;
+        for (const OutputPiece& piece : plan) {
+            if (!piece.Bytes.empty()) {
+                out.insert(out.end(), piece.Bytes.begin(), piece.Bytes.end());
+            } else {
+                const Bytes part =
+                    Slice(file, piece.SourceOffset, piece.SourceOffset + piece.Length);
+                out.insert(out.end(), part.begin(), part.end());
+            }
+        }
+        return out;
+    };
+    Findings found;
+    const auto source = reader.OpenSource(path);
+    FileInformation info;
+    const ScanResult scan = ScanFrameChain(*source, info);
+    found.frames = scan.Frames;
+    found.seconds = scan.TotalSeconds;
+    found.stream = {info.MpegVersion, info.LayerNumber, info.BitRate, info.SamplingRate};
+    for (const int second : {1, 2, 3}) {
+        for (const bool exact : {false, true}) {
+            const SplitPoint point = exact ? FindExactSplitPoint(*source, second, info)
+                                           : FindSafeSplitPoint(*source, second, info);
+            const OutputPlans plans = PlanOutputs(point, *source, tags);
+            found.splits.emplace_back(point.SplitPosition, point.SplitMainDataBegin,
+                                      materialise(plans.First), materialise(plans.Second));
+        }
+    }
+    return found;
+}
+
+// A file read in place through mappings, one page at a time so that headers lie across
+// every kind of window edge, or in the usual windows, gives the same analysis, split
+// points and outputs as one read through the buffer.
+TEST(MappedReading, FindsWhatBufferedReadingFinds) {
+    platform::LocalFileSystem buffered({.MappedWindow = 0});
+    platform::LocalFileSystem pages({.MappedWindow = 1});
+    for (const Fixture& fixture : kFixtures) {
+        SCOPED_TRACE(fixture.name);
+        const std::string path = FixturePath(fixture);
+        const Findings expected = Find(buffered, path);
+        ASSERT_GT(expected.frames, 0);
+        EXPECT_TRUE(Find(pages, path) == expected);
+        EXPECT_TRUE(Find(files, path) == expected);
+    }
 }
 
 // What a command printed on both its outputs, and whether it ran at all.

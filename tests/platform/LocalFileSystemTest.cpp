@@ -23,6 +23,7 @@
 
 #include "FakeForm.h"
 #include "TestFiles.h"
+#include "engine/FrameChain.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
 #include "engine/SplitPlan.h"
@@ -170,14 +171,56 @@ TEST_F(SplitFailures, ASourceThatGoesAwayAfterTheChecksIsReportedAsUnreadable) {
 }
 
 TEST_F(SplitFailures, ASourceThatShrinksWhileAnOutputIsWrittenIsReportedAsChanged) {
-    // Repaint 3 follows "Writing to .../song1.mp3": the source is cut to 1000 bytes
-    // after the search and before the first output is copied from it.
-    window.meddleAtRepaint = 3;
-    window.meddle = [&] { fs::resize_file(source, 1000); };
-    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Failed);
-    ExpectFailure("Cannot read " + source + ": the file changed while it was being read.");
-    EXPECT_FALSE(fs::exists(folder + "/song1.mp3"));
-    ExpectNoTemporaryFiles();
+    // Repaint 3 follows "Writing to .../song1.mp3", repaint 4 "Writing to .../song2.mp3":
+    // the source is cut to 1000 bytes before that output is copied from it. The first is
+    // copied in the kernel; the second, behind its added frame, out of the mapped source.
+    for (const int repaint : {3, 4}) {
+        SCOPED_TRACE(testing::Message() << "cut at repaint " << repaint);
+        fs::remove(folder + "/song1.mp3");
+        WriteFile(source, std::string(original.begin(), original.end()));
+        window.log.clear();
+        window.messages.clear();
+        window.repaints = 0;
+        window.scrolls = 0;
+        window.meddleAtRepaint = repaint;
+        window.meddle = [&] { fs::resize_file(source, 1000); };
+        EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Failed);
+        ExpectFailure("Cannot read " + source + ": the file changed while it was being read.");
+        EXPECT_EQ(fs::exists(folder + "/song1.mp3"), repaint == 4);
+        EXPECT_FALSE(fs::exists(folder + "/song2.mp3"));
+        ExpectNoTemporaryFiles();
+    }
+}
+
+// A source cut short while the walk reads it through a mapping: where the rest of the
+// window is gone, where only the rest of the page the walk is in is, and where the file
+// is cut at the end of a page. Whole-file and one-page windows alike end with the
+// message of a read that failed, never with the program's end.
+TEST_F(SplitFailures, ASourceThatShrinksBeneathItsMappingIsReportedAsChanged) {
+    const auto size = std::int64_t(original.size());
+    for (const std::size_t window : {std::size_t(1), std::size_t(8) << 20}) {
+        for (const std::int64_t cut :
+             {std::int64_t(0), std::int64_t(4096 * 2 + 100), std::int64_t(4096 * 3), size - 10}) {
+            SCOPED_TRACE(testing::Message() << "window " << window << ", cut to " << cut);
+            WriteFile(source, std::string(original.begin(), original.end()));
+            platform::LocalFileSystem mapped({.MappedWindow = window});
+            const auto file = mapped.OpenSource(source);
+            BlockReader reader(*file);
+            FileInformation scratch;
+            std::int64_t frames = 0;
+            try {
+                // Frame 12 starts past the second page.
+                WalkFrameChain(reader, scratch, [&](const ChainFrame&) {
+                    if (++frames == 12) fs::resize_file(source, std::uintmax_t(cut));
+                    return true;
+                });
+                ADD_FAILURE() << "the walk ended after " << frames << " frames";
+            } catch (const FileError& error) {
+                EXPECT_EQ(error.Message(),
+                          "Cannot read " + source + ": the file changed while it was being read.");
+            }
+        }
+    }
 }
 
 TEST_F(SplitFailures, TheAnalysisOfASourceThatShrinksClaimsNothing) {
