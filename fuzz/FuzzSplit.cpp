@@ -1,18 +1,25 @@
 // Feeds arbitrary bytes to the frame chain scan, the safe split point search and the two
-// output plans, and checks each against a plain byte-at-a-time walk written alongside.
-// Input: two bytes of split time (taken modulo 21 seconds), then the source bytes.
+// output plans, and checks each against a plain byte-at-a-time walk written alongside;
+// then reads the same bytes as a file, through the buffer and in place through mappings,
+// and checks that both find the same. Input: two bytes of split time (taken modulo 21
+// seconds), then the source bytes.
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "engine/ByteSource.h"
 #include "engine/FrameChain.h"
 #include "engine/FrameHeader.h"
 #include "engine/SplitPlan.h"
+#include "platform/LocalFileSystem.h"
 
 using namespace quorvel;
 
@@ -156,6 +163,57 @@ std::vector<std::uint8_t> Materialise(const OutputPlan& plan, std::span<const st
     return out;
 }
 
+// What the scan, both split searches and their plans find in a source.
+struct Findings {
+    ScanResult scan;
+    FileInformation info;
+    SplitPoint points[2];
+    std::vector<std::uint8_t> outputs[2][2];
+};
+
+Findings Find(ByteSource& source, std::span<const std::uint8_t> src, std::int32_t splitSeconds) {
+    Findings found;
+    found.scan = ScanFrameChain(source, found.info);
+    for (int exact = 0; exact < 2; ++exact) {
+        FileInformation info;
+        SplitPoint& point = found.points[exact];
+        point = exact ? FindExactSplitPoint(source, splitSeconds, info)
+                      : FindSafeSplitPoint(source, splitSeconds, info);
+        if (point.SplitPosition == 0) continue;
+        const OutputPlans plans = PlanOutputs(point, source, keepTags);
+        found.outputs[exact][0] = Materialise(plans.First, src);
+        found.outputs[exact][1] = Materialise(plans.Second, src);
+    }
+    return found;
+}
+
+// The bytes as a file in memory, read through the buffer and through one-page mappings,
+// give what they give in memory.
+void CheckFileReaders(std::span<const std::uint8_t> src, std::int32_t splitSeconds) {
+    static const int fd = ::memfd_create("fuzz-source", MFD_CLOEXEC);
+    static const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    static platform::LocalFileSystem buffered({.MappedWindow = 0});
+    static platform::LocalFileSystem mapped({.MappedWindow = 1});
+    Check(fd >= 0 && ::ftruncate(fd, 0) == 0 &&
+          ::pwrite(fd, src.data(), src.size(), 0) == static_cast<ssize_t>(src.size()));
+    MemorySource memory(src);
+    const Findings expected = Find(memory, src, splitSeconds);
+    for (platform::LocalFileSystem* files : {&buffered, &mapped}) {
+        const auto file = files->OpenSource(path);
+        const Findings found = Find(*file, src, splitSeconds);
+        Check(found.scan.Frames == expected.scan.Frames &&
+              found.scan.TotalSeconds == expected.scan.TotalSeconds &&
+              SameInfo(found.info, expected.info));
+        for (int exact = 0; exact < 2; ++exact) {
+            Check(found.points[exact].SplitPosition == expected.points[exact].SplitPosition &&
+                  found.points[exact].SplitMainDataBegin ==
+                      expected.points[exact].SplitMainDataBegin &&
+                  found.outputs[exact][0] == expected.outputs[exact][0] &&
+                  found.outputs[exact][1] == expected.outputs[exact][1]);
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -184,6 +242,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     });
     Check(frames == scanned.point.FramesBeforeSplit && seconds == scanned.seconds);
     Check(SameInfo(chunkyInfo, scanned.info));
+    CheckFileReaders(src, splitSeconds);
 
     const Walk expected = ReferenceWalk(src, splitSeconds, true);
     MemorySource source(src);
