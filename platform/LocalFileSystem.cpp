@@ -5,8 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <gio/gio.h>
-
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -16,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/DesktopServices.h"
 #include "platform/MappedWindows.h"
 
 namespace quorvel::platform {
@@ -402,15 +401,14 @@ void IgnoreFileSizeSignal() {
 }
 
 Removal DeleteToTrash(const std::string& path) {
-    // GIO's trash: the freedesktop.org one, a trash folder on each volume, and an error
-    // where it cannot take the item. The name goes in as the file system's own bytes.
-    GFile* file = g_file_new_for_path(path.c_str());
-    GError* error = nullptr;
-    const bool trashed = g_file_trash(file, nullptr, &error);
-    g_object_unref(file);
-    if (trashed) return {Removal::Outcome::Trashed, {}};
-    const std::string why = error ? error->message : "no trash";
-    g_clear_error(&error);
+    std::string why;
+    if (DesktopServices* desktop = LoadDesktopServices(why)) {
+        const auto refused = desktop->Trash(path);
+        if (!refused) return {Removal::Outcome::Trashed, {}};
+        why = *refused;
+    } else {
+        why = "no trash could be reached: " + why;
+    }
     std::error_code failure;
     std::filesystem::remove_all(path, failure);
     if (failure) return {Removal::Outcome::Kept, failure.message()};

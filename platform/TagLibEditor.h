@@ -4,7 +4,7 @@
 
 namespace quorvel::platform {
 
-// Edits ID3v2 tags with TagLib.
+// Edits ID3v2 tags with TagLib, in the desktop module.
 class TagLibEditor final : public TagEditor {
   public:
     std::optional<std::vector<std::uint8_t>> WithLength(std::span<const std::uint8_t> id3v2,

@@ -12,9 +12,9 @@ fail() {
     exit 1
 }
 
-"$source/scripts/need-packages.sh" appstream desktop-file-utils dpkg-dev file lintian man-db
+"$source/scripts/need-packages.sh" appstream desktop-file-utils dpkg-dev ffmpeg file lintian man-db
 
-cmake --build "$build" --target quorvel quorvel-cli quorvel_compressed_docs
+cmake --build "$build" --target quorvel quorvel-cli quorvel_desktop quorvel_compressed_docs
 rm -f "$build"/quorvel_*.deb
 (cd "$build" && cpack -G DEB)
 deb=$(ls "$build"/quorvel_*.deb)
@@ -64,12 +64,23 @@ status=0
 info=$(quorvel-cli info "$source/tests/fixtures/cbr128.mp3")
 grep -qx "type: MPEG1 Layer 3" <<<"$info" || fail "quorvel-cli info said: $info"
 grep -qx "frames: 175" <<<"$info" || fail "quorvel-cli info said: $info"
+# The desktop module, installed apart from the programs, is found: each part's tag states
+# the part's own length, and the older parts a second run replaces go into the trash.
+tlen() { ffprobe -v error -show_entries format_tags=TLEN -of default=nw=1:nk=1 "$1"; }
+tagged="$source/tests/fixtures/id3v2.mp3"
+for run in first second; do
+    (cd "$work" && HOME=$work quorvel-cli split --replace "$tagged" 0 2 >/dev/null) ||
+        fail "quorvel-cli split failed in the $run run"
+done
+[ "$(tlen "$work/id3v21.mp3")" = 2136 ] || fail "the first part's tag says $(tlen "$work/id3v21.mp3")"
+[ -f "$work/.local/share/Trash/files/id3v21.mp3" ] || fail "the older first part is not in the trash"
 version=$(quorvel-cli --version)
 [ "$version" = "quorvel-cli $(dpkg-deb --field "$deb" Version)" ] ||
     fail "quorvel-cli --version said: $version"
 
 DEBIAN_FRONTEND=noninteractive apt-get remove -y quorvel
-for file in /usr/bin/quorvel /usr/bin/quorvel-cli /usr/share/applications/quorvel.desktop; do
+for file in /usr/bin/quorvel /usr/bin/quorvel-cli /usr/share/applications/quorvel.desktop \
+    /usr/lib/*/quorvel; do
     [ ! -e "$file" ] || fail "$file is still there after the removal"
 done
 echo "The package builds, installs, starts, works and removes cleanly."
