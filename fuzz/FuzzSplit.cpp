@@ -187,7 +187,7 @@ Findings Find(ByteSource& source, std::span<const std::uint8_t> src, std::int32_
     return found;
 }
 
-// The bytes as a file in memory, read through the buffer and through one-page mappings,
+// The bytes as a file in memory, read through the buffer and through the smallest mappings,
 // give what they give in memory.
 void CheckFileReaders(std::span<const std::uint8_t> src, std::int32_t splitSeconds) {
     static const int fd = ::memfd_create("fuzz-source", MFD_CLOEXEC);

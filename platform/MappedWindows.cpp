@@ -80,8 +80,11 @@ std::int64_t PageStart(std::int64_t offset) {
 MappedWindows::MappedWindows(int descriptor, std::int64_t size, std::size_t window)
     : descriptor_(descriptor),
       size_(size),
-      // Whole pages, as mappings start on page boundaries.
-      window_(window == 0 ? 0 : PageStart(static_cast<std::int64_t>(window + pageSize - 1))) {}
+      // Whole pages, as mappings start on page boundaries, and two at least, as the next
+      // window starts on the last page of the one before.
+      window_(window == 0 ? 0
+                          : std::max(PageStart(static_cast<std::int64_t>(window + pageSize - 1)),
+                                     static_cast<std::int64_t>(2 * pageSize))) {}
 
 MappedWindows::~MappedWindows() {
     if (helper_.joinable()) {

@@ -206,7 +206,7 @@ Findings Find(platform::LocalFileSystem& reader, const std::string& path) {
     return found;
 }
 
-// A file read in place through mappings, one page at a time so that headers lie across
+// A file read in place through the smallest mappings, so that headers lie across
 // every kind of window edge, or in the usual windows, gives the same analysis, split
 // points and outputs as one read through the buffer.
 TEST(MappedReading, FindsWhatBufferedReadingFinds) {

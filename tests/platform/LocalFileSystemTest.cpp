@@ -194,7 +194,7 @@ TEST_F(SplitFailures, ASourceThatShrinksWhileAnOutputIsWrittenIsReportedAsChange
 
 // A source cut short while the walk reads it through a mapping: where the rest of the
 // window is gone, where only the rest of the page the walk is in is, and where the file
-// is cut at the end of a page. Whole-file and one-page windows alike end with the
+// is cut at the end of a page. Whole-file and the smallest windows alike end with the
 // message of a read that failed, never with the program's end.
 TEST_F(SplitFailures, ASourceThatShrinksBeneathItsMappingIsReportedAsChanged) {
     const auto size = std::int64_t(original.size());
