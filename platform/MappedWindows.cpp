@@ -22,6 +22,10 @@ struct MappedWindowSlot {
     std::atomic<bool> Faulted{false};
 };
 
+// The handler may touch only what needs no lock.
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<pid_t>::is_always_lock_free &&
+              std::atomic<std::uintptr_t>::is_always_lock_free);
+
 namespace {
 
 constexpr std::size_t kSlots = 8;
