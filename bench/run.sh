@@ -10,7 +10,7 @@ work="$root/bench/work"
 big="$work/big.mp3"
 out="$work/out"
 target_bytes=$((1000 * 1000 * 1000))
-runs=10
+runs=15
 
 [[ -x "$cli" ]] || { echo "quorvel-cli not found at $cli" >&2; exit 2; }
 
@@ -66,18 +66,19 @@ eval "$fresh_out"
 peak_kib=$(/usr/bin/time -f %M "$cli" split "$big" 3 00 "$out" --replace 2>&1 >/dev/null |
     tail -n 1)
 
-# Best-of-N seconds of each command, in order: the least disturbed run.
-best_times() {
+# The median seconds of N runs of each command, in order: neither the luckiest run nor
+# the most disturbed one.
+median_times() {
     local csv="$scratch/times.csv"
     hyperfine --style none --warmup 2 --runs "$runs" --export-csv "$csv" "$@" >/dev/null
-    awk -F, 'NR > 1 { print $7 }' "$csv"
+    awk -F, 'NR > 1 { print $4 }' "$csv"
 }
 
 echo "Load average before timing: $(cut -d' ' -f1-3 /proc/loadavg)"
 # Start-up alone: the usage message, which exits with 2.
-mapfile -t start_times < <(runs=300 best_times -N -i "$(q "$cli")" "cat /dev/null")
-mapfile -t info_times < <(best_times "$(q "$cli") info $(q "$big")" "cat $(q "$big") >/dev/null")
-mapfile -t split_times < <(best_times --prepare "$fresh_out" "$split_cmd" "$cp_cmd" "$mp3splt_cmd")
+mapfile -t start_times < <(runs=300 median_times -N -i "$(q "$cli")" "cat /dev/null")
+mapfile -t info_times < <(median_times "$(q "$cli") info $(q "$big")" "cat $(q "$big") >/dev/null")
+mapfile -t split_times < <(median_times --prepare "$fresh_out" "$split_cmd" "$cp_cmd" "$mp3splt_cmd")
 
 verdict() { awk -v r="$1" -v g="$2" 'BEGIN { print (r <= g ? "goal met" : "goal missed") }'; }
 row() {

@@ -401,18 +401,12 @@ void IgnoreFileSizeSignal() {
 }
 
 Removal DeleteToTrash(const std::string& path) {
-    std::string why;
-    if (DesktopServices* desktop = LoadDesktopServices(why)) {
-        const auto refused = desktop->Trash(path);
-        if (!refused) return {Removal::Outcome::Trashed, {}};
-        why = *refused;
-    } else {
-        why = "no trash could be reached: " + why;
-    }
+    const auto refused = TrashThroughDesktop(path);
+    if (!refused) return {Removal::Outcome::Trashed, {}};
     std::error_code failure;
     std::filesystem::remove_all(path, failure);
     if (failure) return {Removal::Outcome::Kept, failure.message()};
-    return {Removal::Outcome::RemovedForGood, why};
+    return {Removal::Outcome::RemovedForGood, *refused};
 }
 
 bool LocalFileSystem::OrdinaryFileExists(const std::string& path) const {
