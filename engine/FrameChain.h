@@ -27,15 +27,21 @@ class BlockReader {
         }
         return HeaderFilledAt(offset);
     }
-    // Asks the memory for the bytes at `offset` ahead of their use.
-    void Prefetch(std::int64_t offset) const {
-        if (offset >= blockStart_ && offset < blockEnd_)
+    // Asks the memory for the bytes at `offset` ahead of their use, where the compiler
+    // can.
+    void Prefetch([[maybe_unused]] std::int64_t offset) const {
+#if defined(__GNUC__)
+        if (offset >= blockStart_ && offset < blockEnd_) {
             __builtin_prefetch(data_ + (offset - blockStart_));
+        }
+#endif
     }
     // The first offset at or after `offset` that holds 0xFF, or Size() when none does.
     std::int64_t NextSyncByte(std::int64_t offset);
     // Fails when what the walk read in place was not the source's own bytes.
-    void Confirm() { source_.ConfirmViews(); }
+    void Confirm() {
+        source_.ConfirmViews();
+    }
 
   private:
     void Fill(std::int64_t offset, std::size_t wanted);
