@@ -101,10 +101,7 @@ MappedWindows::~MappedWindows() {
     }
     if (slot_) slot_->End = 0;
     for (const Window& window : {current_, ahead_}) {
-        if (window.At) {
-            ::munmap(const_cast<std::uint8_t*>(window.At),
-                     static_cast<std::size_t>(window.End - window.Start));
-        }
+        if (window.At) Unmap(window);
     }
     if (slot_) slot_->Used = false;
 }
@@ -154,6 +151,11 @@ MappedWindows::Window MappedWindows::Map(std::int64_t start, std::int64_t length
     return {static_cast<const std::uint8_t*>(at), start, start + length};
 }
 
+void MappedWindows::Unmap(const Window& window) {
+    ::munmap(const_cast<std::uint8_t*>(window.At),
+             static_cast<std::size_t>(window.End - window.Start));
+}
+
 void MappedWindows::MapAhead() {
     if (current_.End >= size_) return;
     // The windows share a page, so that a header across the boundary lies whole in the next.
@@ -177,8 +179,7 @@ void MappedWindows::MapAhead() {
 void MappedWindows::Retire(Window& window) {
     if (!window.At) return;
     if (!helper_.joinable()) {
-        ::munmap(const_cast<std::uint8_t*>(window.At),
-                 static_cast<std::size_t>(window.End - window.Start));
+        Unmap(window);
     } else {
         {
             const std::lock_guard lock(mutex_);
@@ -192,7 +193,6 @@ void MappedWindows::Retire(Window& window) {
 }
 
 void MappedWindows::Show(const Window& window) {
-    slot_->Reader = ::gettid();
     slot_->Begin = reinterpret_cast<std::uintptr_t>(window.At);
     slot_->End = reinterpret_cast<std::uintptr_t>(window.At) +
                  static_cast<std::uintptr_t>(window.End - window.Start);
@@ -206,14 +206,14 @@ void MappedWindows::Help() {
         const Job job = jobs_.front();
         jobs_.pop_front();
         lock.unlock();
-        auto* at = const_cast<std::uint8_t*>(job.Target.At);
-        const auto length = static_cast<std::size_t>(job.Target.End - job.Target.Start);
         if (job.Unmap) {
-            ::munmap(at, length);
+            Unmap(job.Target);
         } else {
             // Sets up the page tables of the pages the file holds; past a shrunk end it
             // fails without a fault, and the reader's own access faults there.
-            ::madvise(at, length, MADV_POPULATE_READ);
+            ::madvise(const_cast<std::uint8_t*>(job.Target.At),
+                      static_cast<std::size_t>(job.Target.End - job.Target.Start),
+                      MADV_POPULATE_READ);
         }
         lock.lock();
     }

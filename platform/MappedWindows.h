@@ -44,9 +44,12 @@ class MappedWindows {
     };
     // Maps [start, start + length) of the file; a window without bytes where it cannot.
     Window Map(std::int64_t start, std::int64_t length) const;
-    // The window after `window`, mapped and handed to the helper to fill in.
+    static void Unmap(const Window& window);
+    // Maps the window after the current one and hands it to the helper to fill in.
     void MapAhead();
+    // Unmaps a window the reader is done with (through the helper, once there is one).
     void Retire(Window& window);
+    // Tells the bus-error handler which window the reader reads.
     void Show(const Window& window);
     void Help();  // the helper thread's loop
 
