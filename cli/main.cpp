@@ -1,9 +1,12 @@
 // quorvel-cli: the analysis and the split command without the window, for scripts and
 // for measuring. It answers the window's boxes on the terminal.
 
+#include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <clocale>
+#include <csignal>
 #include <cstring>
 #include <iostream>
 #include <map>
@@ -12,12 +15,36 @@
 
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
+#include "engine/WatchedFiles.h"
 #include "platform/LocalFileSystem.h"
 #include "platform/TagLibEditor.h"
 
 namespace {
 
 using quorvel::Control;
+
+// The signal that asked the program to end, once one has: the split then stops at its
+// next read or write and leaves the destination as it was.
+std::atomic<bool> stopping = false;
+volatile std::sig_atomic_t endingSignal = 0;
+
+extern "C" void Stop(int signal) {
+    endingSignal = signal;
+    stopping = true;
+}
+
+void StopOnEndingSignals() {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction current {};
+        ::sigaction(signal, nullptr, &current);
+        if (current.sa_handler == SIG_IGN) continue;  // as under nohup
+        struct sigaction action {};
+        action.sa_handler = Stop;
+        ::sigemptyset(&action.sa_mask);
+        // No SA_RESTART: a question waiting on the terminal is answered no.
+        ::sigaction(signal, &action, nullptr);
+    }
+}
 
 class TerminalForm : public quorvel::SplitForm {
   public:
@@ -52,9 +79,7 @@ class TerminalForm : public quorvel::SplitForm {
     std::string ExactSplitHint() const override {
         return "To split at the time given itself, add --exact.";
     }
-    std::string DecimalSeparator() const override {
-        return std::localeconv()->decimal_point;
-    }
+    std::string DecimalSeparator() const override { return std::localeconv()->decimal_point; }
 
   private:
     void Print(const std::string& message) {
@@ -115,14 +140,24 @@ int Split(std::vector<std::string> arguments) {
     window.SetText(Control::txtSplitMinute, arguments[1]);
     window.SetText(Control::txtSplitSecond, arguments[2]);
     window.SetText(Control::txtToFolder, arguments.size() == 4 ? arguments[3] : ".");
-    quorvel::platform::LocalFileSystem files;
+    quorvel::platform::LocalFileSystem local;
+    StopOnEndingSignals();
+    quorvel::WatchedFiles files(local, stopping);
     quorvel::platform::TagLibEditor tags;
     quorvel::FileInformation info;
+    const auto analysis = quorvel::AnalyseSourceFile(window, files, info);
     // A source that cannot be read has said why; there is nothing to split.
-    if (quorvel::AnalyseSourceFile(window, files, info) == quorvel::AnalysisOutcome::Unreadable) {
-        return 2;
+    if (analysis == quorvel::AnalysisOutcome::Unreadable) return 2;
+    const auto outcome = analysis == quorvel::AnalysisOutcome::Stopped
+                             ? quorvel::SplitOutcome::Stopped
+                             : quorvel::SplitFile(window, files, tags, info);
+    // Stopped by a signal, the program ends by it, as its caller expects.
+    if (outcome != quorvel::SplitOutcome::Completed && endingSignal != 0) {
+        std::cout.flush();
+        ::signal(endingSignal, SIG_DFL);
+        ::raise(endingSignal);
     }
-    switch (quorvel::SplitFile(window, files, tags, info)) {
+    switch (outcome) {
         case quorvel::SplitOutcome::Completed:
             return 0;
         case quorvel::SplitOutcome::Refused:

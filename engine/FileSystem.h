@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <span>
@@ -25,6 +26,13 @@ class FileError : public std::runtime_error {
     std::string message_;
 };
 
+// The user (or a signal) asked the work to stop: it ends at its next read or write,
+// having changed nothing.
+class WorkStopped : public std::exception {
+  public:
+    const char* what() const noexcept override { return "the work was stopped"; }
+};
+
 // The source, open for reading only. Reads throw FileError when the file cannot be read
 // or ends before the size taken when it was opened.
 class SourceFile : public ByteSource {
@@ -32,16 +40,22 @@ class SourceFile : public ByteSource {
     virtual const std::string& Path() const = 0;
 };
 
-// An output that appears under its final name only once Commit has succeeded; destroyed
-// without Commit, it leaves nothing behind. Every operation throws FileError.
+// An output written where no one sees it until it is complete, then named in two steps
+// so that the pair of outputs can be named together: Stage gives the complete file a
+// hidden name beside its own, Commit its own name. Destroyed before Commit, it leaves
+// nothing behind. Every operation throws FileError.
 class OutputFile {
   public:
     virtual ~OutputFile() = default;
     virtual void Write(std::span<const std::uint8_t> bytes) = 0;
     virtual void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) = 0;
-    // Gives the output its name. Unless `replace`, an entry that took the name meanwhile
-    // is kept and the commit fails.
+    virtual void Stage() = 0;
+    // With `replace`, the output takes the place of whatever has its name in one step;
+    // otherwise an entry that took the name meanwhile is kept and the commit fails.
     virtual void Commit(bool replace) = 0;
+    // Takes a committed output's name away again, where the pair could not be completed
+    // and the name was free before.
+    virtual void Withdraw() = 0;
 };
 
 // What became of a file or folder that was to go into the trash.
@@ -55,28 +69,42 @@ struct Removal {
     std::string Reason;  // why the trash could not take it, or why it is still there
 };
 
+// What the log or a message says of a removal that did not end in the trash; empty
+// when it did.
+std::string DescribeRemoval(const std::string& path, const Removal& removal);
+
+// What stands at a path, a link taken as itself.
+enum class Entry {
+    None,
+    Folder,
+    Other,  // a file, a link (to anything or nothing), a pipe, a socket, a device
+};
+
 // What the analysis and the split need of the files on disk and of the trash. Paths are
 // UTF-8.
 class FileSystem {
   public:
     virtual ~FileSystem() = default;
 
-    // A regular file (links followed) whose name does not start with ".".
-    virtual bool OrdinaryFileExists(const std::string& path) const = 0;
+    // A regular file, links followed, whatever its name.
+    virtual bool RegularFileExists(const std::string& path) const = 0;
     // Any existing entry: file, folder or the target of a link.
     virtual bool EntryExists(const std::string& path) const = 0;
+    // Why a path cannot even be looked up (too long, not searchable, links in a loop);
+    // none where it can, whether or not it exists.
+    virtual std::optional<std::string> LookupProblem(const std::string& path) const = 0;
     virtual bool IsDirectory(const std::string& path) const = 0;
-    virtual std::optional<std::int64_t> FileLength(const std::string& path) const = 0;
-    // Whether any entry has this name, a link that leads nowhere included.
-    virtual bool NameTaken(const std::string& path) const = 0;
+    virtual Entry EntryAt(const std::string& path) const = 0;
     // Whether both paths exist and name one file, through links or not.
     virtual bool SameFile(const std::string& one, const std::string& other) const = 0;
 
     virtual std::unique_ptr<SourceFile> OpenSource(const std::string& path) = 0;
     virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path) = 0;
-    // Moves an older output into the trash, or removes it for good where no trash can
-    // take it.
-    virtual Removal MoveToTrash(const std::string& path) = 0;
+    // Moves an older output into the trash. Where no trash can take it, it stays and the
+    // reason is returned.
+    virtual std::optional<std::string> MoveToTrash(const std::string& path) = 0;
+    // Removes what an earlier run, ended before it could clean up, left in the folder.
+    virtual void RemoveLeftovers(const std::string& folder) = 0;
 };
 
 }  // namespace quorvel

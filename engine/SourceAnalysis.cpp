@@ -32,6 +32,8 @@ AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInform
         source = files.OpenSource(path);
     } catch (const FileError& error) {
         return ReportUnreadable(form, error.Message());
+    } catch (const WorkStopped&) {
+        return AnalysisOutcome::Stopped;
     }
 
     const std::string separator = form.DecimalSeparator();
@@ -45,6 +47,10 @@ AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInform
     } catch (const FileError& error) {
         form.LogAppend(error.Message());
         return ReportUnreadable(form, error.Message());
+    } catch (const WorkStopped&) {
+        for (const auto field : kResultFields) form.SetText(field, "");
+        form.LogAppend("Nothing was changed: the analysis was stopped.");
+        return AnalysisOutcome::Stopped;
     }
     source.reset();
 

@@ -12,6 +12,7 @@ enum class AnalysisOutcome {
     FramesFound,
     NoFrames,    // the invalid-file message was shown
     Unreadable,  // the file could not be opened or read; nothing is claimed
+    Stopped,     // the user or a signal stopped it; nothing is claimed
 };
 
 // Measures and scans the file named by txtMP3 and fills the File Information fields,

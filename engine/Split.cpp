@@ -1,5 +1,6 @@
 #include "engine/Split.h"
 
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -25,47 +26,63 @@ double DurationSeconds(const std::string& durationText) {
            ReadNumber(TrimBlanks(std::string_view(durationText).substr(colon + 1)));
 }
 
-// Writes one output, asking first when an older one would be replaced. Returns false
-// when the user keeps the older one. The older one goes to the trash only once the new
-// one is complete, so a failed write leaves it where it was.
-bool WriteOutput(SplitForm& form, FileSystem& files, const std::string& path,
-                 const OutputPlan& plan, SourceFile& source, std::string& kept) {
-    const bool replacing = files.OrdinaryFileExists(path);
-    // A name taken by nothing the user can see (a dot name, a folder's link) is taken as
-    // it is; one that appears while the output is written is not.
-    const bool taken = files.NameTaken(path);
-    if (replacing) {
-        if (!form.Question("Output file " + path + " already exists. Do you want to replace?")) {
-            return false;
-        }
-        form.LogAppend("Deleting file " + path);
+// One of the two outputs on its way to its name.
+struct PendingOutput {
+    std::string Path;
+    const OutputPlan* Plan = nullptr;
+    bool Replacing = false;  // an older entry has the name, and the user let it go
+    std::unique_ptr<OutputFile> File;
+    bool Committed = false;
+};
+
+// Writes an output where no one sees it yet.
+void WriteOutput(SplitForm& form, FileSystem& files, PendingOutput& output, SourceFile& source) {
+    if (output.Replacing) {
+        form.LogAppend("Deleting file " + output.Path);
         form.LogRepaint();
-        // Until the new output is complete the older one stays: a failure keeps it.
-        kept = path;
     }
-    form.LogAppend("Writing to " + path);
+    form.LogAppend("Writing to " + output.Path);
     form.LogRepaint();
-    const auto output = files.CreateOutput(path);
-    for (const auto& piece : plan) {
+    output.File = files.CreateOutput(output.Path);
+    for (const auto& piece : *output.Plan) {
         if (piece.Bytes.empty()) {
-            output->CopyFrom(source, piece.SourceOffset, piece.Length);
+            output.File->CopyFrom(source, piece.SourceOffset, piece.Length);
         } else {
-            output->Write(piece.Bytes);
+            output.File->Write(piece.Bytes);
         }
     }
-    if (replacing) {
-        const Removal removal = files.MoveToTrash(path);
-        if (removal.Result != Removal::Outcome::Kept) kept.clear();
-        if (removal.Result == Removal::Outcome::RemovedForGood) {
-            form.LogAppend("The trash could not take " + path + " (" + removal.Reason +
-                           "): it was removed for good.");
-        } else if (removal.Result == Removal::Outcome::Kept) {
-            form.MessageBox("Cannot remove " + path + ": " + removal.Reason + ".");
+}
+
+// Gives a complete output its name. An older entry goes to the trash first, the new
+// output already beside it under a hidden name; where no trash can take it, the new
+// output takes its place in one step. Either way the name never stands empty.
+void NameOutput(SplitForm& form, FileSystem& files, PendingOutput& output) {
+    output.File->Stage();
+    bool replace = false;
+    if (output.Replacing) {
+        if (const auto refused = files.MoveToTrash(output.Path)) {
+            form.LogAppend(
+                DescribeRemoval(output.Path, {Removal::Outcome::RemovedForGood, *refused}));
+            replace = true;
         }
     }
-    output->Commit(taken);
-    kept.clear();
-    return true;
+    output.File->Commit(replace);
+    output.Committed = true;
+}
+
+// The log's last line for a run that did not complete. Where the first output had its
+// name already and had none before, it gives it back, so that nothing has changed.
+std::string Undo(std::array<PendingOutput, 2>& outputs, const std::string& why) {
+    PendingOutput& first = outputs[0];
+    if (first.Committed && !outputs[1].Committed) {
+        if (first.Replacing) return "Only " + first.Path + " was replaced: " + why + ".";
+        try {
+            first.File->Withdraw();
+        } catch (const FileError& error) {
+            return "Only " + first.Path + " was written: " + why + "; " + error.Message();
+        }
+    }
+    return "Nothing was changed: " + why + ".";
 }
 
 }  // namespace
@@ -80,13 +97,18 @@ std::optional<std::int32_t> ValidateSplitRequest(SplitForm& form, const FileSyst
         return Refuse(form, "Please enter/choose the destination folder.", Control::txtToFolder);
     }
     if (!files.EntryExists(folder)) {
+        // A folder that may well exist but cannot be looked up is not the user's to create.
+        if (const auto problem = files.LookupProblem(folder)) {
+            return Refuse(form, "Cannot write to " + folder + ": " + *problem + ".",
+                          Control::txtToFolder);
+        }
         return Refuse(form, "Please create destination folder.", Control::txtToFolder);
     }
     if (!files.IsDirectory(folder)) {
         return Refuse(form, "Cannot write to " + folder + ": it is a file, not a folder.",
                       Control::txtToFolder);
     }
-    if (!files.OrdinaryFileExists(source)) {
+    if (!files.RegularFileExists(source)) {
         return Refuse(form, "Source MP3 file not found");
     }
 
@@ -116,12 +138,11 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, File
     form.LogReset("Finding safe point to split file...");
     form.LogRepaint();
 
-    // An older output logged as deleted that a failure left in place.
-    std::string kept;
+    std::array<PendingOutput, 2> outputs;
     const auto fail = [&](const std::string& message) {
         form.LogAppend(message);
-        if (!kept.empty()) form.LogAppend("File " + kept + " was kept.");
         form.LogAppend("File splitting aborted.");
+        form.LogAppend(Undo(outputs, "the split failed"));
         form.MessageBox(message);
         form.LogScroll();
         return SplitOutcome::Failed;
@@ -156,32 +177,54 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, File
 
         // A folder text that ends in "/" (as the folder browser gives it) takes no second.
         const std::string stem = folder + (folder.ends_with('/') ? "" : "/") + BaseName(sourcePath);
-        const std::string first = stem + "1.mp3";
-        const std::string second = stem + "2.mp3";
-        // The source itself, under an output's name or through a link, is never written.
-        for (const std::string& output : {first, second}) {
-            if (files.SameFile(output, sourcePath)) {
-                return fail(FileError(FileError::Operation::Write, output,
+        outputs[0].Path = stem + "1.mp3";
+        outputs[1].Path = stem + "2.mp3";
+        for (const auto& output : outputs) {
+            // The source itself, under an output's name or through a link, is never written.
+            if (files.SameFile(output.Path, sourcePath)) {
+                return fail(FileError(FileError::Operation::Write, output.Path,
                                       "it is the source file " + sourcePath)
                                 .Message());
             }
+            // A folder is no older output: it is not the user's to lose by a split.
+            if (files.EntryAt(output.Path) == Entry::Folder) {
+                return fail(FileError(FileError::Operation::Write, output.Path, "it is a folder")
+                                .Message());
+            }
         }
-        const OutputPlans plans = PlanOutputs(point, *source, tags);
-        if (!WriteOutput(form, files, first, plans.First, *source, kept) ||
-            !WriteOutput(form, files, second, plans.Second, *source, kept)) {
-            form.LogAppend("Aborting split file now.");
-            form.LogScroll();
-            return SplitOutcome::Declined;
+        // Both questions come before anything is written, so that declining either one
+        // leaves everything as it was.
+        for (auto& output : outputs) {
+            output.Replacing = files.EntryAt(output.Path) == Entry::Other;
+            if (output.Replacing && !form.Question("Output file " + output.Path +
+                                                   " already exists. Do you want to replace?")) {
+                form.LogAppend("Aborting split file now.");
+                form.LogAppend("Nothing was changed: " + output.Path + " was kept.");
+                form.LogScroll();
+                return SplitOutcome::Declined;
+            }
         }
 
-        const auto sizeOf = [&](const std::string& path) {
-            return files.FileLength(path).value_or(0);
+        files.RemoveLeftovers(folder);
+        const OutputPlans plans = PlanOutputs(point, *source, tags);
+        outputs[0].Plan = &plans.First;
+        outputs[1].Plan = &plans.Second;
+        for (auto& output : outputs) WriteOutput(form, files, output, *source);
+        for (auto& output : outputs) NameOutput(form, files, output);
+
+        const auto sizeOf = [](const OutputPlan& plan) {
+            std::int64_t size = 0;
+            for (const auto& piece : plan) {
+                size += piece.Bytes.empty() ? piece.Length
+                                            : static_cast<std::int64_t>(piece.Bytes.size());
+            }
+            return size;
         };
         const std::string rule(42, '=');
         form.LogAppend(rule);
-        form.LogAppend("Source file size      : " + std::to_string(sizeOf(sourcePath)) + " bytes.");
-        form.LogAppend("Total bytes written : " + std::to_string(sizeOf(first) + sizeOf(second)) +
-                       " bytes.");
+        form.LogAppend("Source file size      : " + std::to_string(source->Size()) + " bytes.");
+        form.LogAppend("Total bytes written : " +
+                       std::to_string(sizeOf(plans.First) + sizeOf(plans.Second)) + " bytes.");
         if (point.SplitMainDataBegin > 0) {
             const std::string frames = plans.AddedFrames == 1
                                            ? "1 new frame"
@@ -195,6 +238,10 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, File
         return SplitOutcome::Completed;
     } catch (const FileError& error) {
         return fail(error.Message());
+    } catch (const WorkStopped&) {
+        form.LogAppend(Undo(outputs, "the split was stopped"));
+        form.LogScroll();
+        return SplitOutcome::Stopped;
     }
 }
 

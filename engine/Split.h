@@ -19,10 +19,13 @@ enum class SplitOutcome {
     NoSafePosition,  // the log says so
     Declined,        // the user kept an existing output
     Failed,          // a file could not be read or written; the user was told why
+    Stopped,         // the user or a signal stopped it
     Completed,       // "MP3 splitting completed."
 };
 
-// The whole split command: validation, search, both outputs, the report.
+// The whole split command: validation, search, both outputs, the report. Both outputs
+// take their names only once both are complete, so that any run that does not complete
+// leaves the destination as it was.
 SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, FileInformation& info);
 
 }  // namespace quorvel

@@ -9,8 +9,10 @@
 #include <chrono>
 #include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -106,10 +108,10 @@ void ForgetPending(int slot) {
     if (slot >= 0) pendingUsed[slot] = 0;
 }
 
-// An output written into a file without a name in the destination folder, given its
-// name once complete, so that not even a killed process leaves part of it behind. Where
-// the folder's file system has no such files, a hidden named one stands in, removed on
-// the way out and by the signals that end the program.
+// An output written into a file without a name in the destination folder, so that not
+// even a killed process leaves part of it behind. Where the folder's file system has no
+// such files, a hidden named one stands in, removed on the way out and by the signals
+// that end the program. Staged, it has a hidden name; committed, its own.
 class LocalOutputFile final : public OutputFile {
   public:
     LocalOutputFile(std::string finalPath, bool unnamed);  // throws FileError
@@ -120,19 +122,28 @@ class LocalOutputFile final : public OutputFile {
     void Write(std::span<const std::uint8_t> bytes) override;
     // Copies a byte range of the source, in the kernel where it can.
     void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) override;
+    void Stage() override;
     void Commit(bool replace) override;
+    void Withdraw() override;
 
   private:
+    [[noreturn]] void Fail(int error) const;
     // Creates a hidden file in the folder, under a name no other file has.
     void CreateNamed(const std::string& folder);
     // Gives the unnamed file `name`; the error number when it cannot.
     int LinkAs(const std::string& name) const;
+    // Gives the staged file its own name where no entry has it; the error number when it
+    // cannot.
+    int NameWithoutReplacing() const;
 
     std::string finalPath_;
-    std::string tempPath_;  // the named stand-in, while it exists
+    std::string tempPath_;  // the hidden name, while it exists
     int fd_ = -1;
     std::int64_t written_ = 0;
     int pendingSlot_ = -1;
+    dev_t device_ = 0;  // the complete file, once staged
+    ino_t inode_ = 0;
+    bool committed_ = false;
 };
 
 namespace {
@@ -322,45 +333,78 @@ void LocalOutputFile::CopyFrom(SourceFile& source, std::int64_t offset, std::int
     }
 }
 
-void LocalOutputFile::Commit(bool replace) {
-    const auto fail = [&](int error) {
-        throw FileError(
-            FileError::Operation::Write, finalPath_,
-            error == EEXIST ? "a file of that name appeared while it was written" : Reason(error));
-    };
-    const bool unnamed = tempPath_.empty();
-    if (unnamed) {
-        // The unnamed file takes its name at once where the name is free; where the user
-        // let it replace an entry, it makes way through a hidden name.
-        int error = LinkAs(finalPath_);
-        for (unsigned attempt = 0; error == EEXIST && replace && attempt < 100; ++attempt) {
-            const std::string hidden = FolderOf(finalPath_) + "/.quorvel-" +
-                                       std::to_string(::getpid()) + "-" + std::to_string(attempt) +
-                                       ".tmp";
+void LocalOutputFile::Fail(int error) const {
+    throw FileError(
+        FileError::Operation::Write, finalPath_,
+        error == EEXIST ? "a file of that name appeared while it was written" : Reason(error));
+}
+
+std::string HiddenName(const std::string& folder, unsigned attempt) {
+    return folder + "/.quorvel-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) +
+           ".tmp";
+}
+
+void LocalOutputFile::Stage() {
+    if (tempPath_.empty()) {
+        int error = EEXIST;
+        for (unsigned attempt = 0; error == EEXIST && attempt < 100; ++attempt) {
+            const std::string hidden = HiddenName(FolderOf(finalPath_), attempt);
             error = LinkAs(hidden);
-            if (error == 0) {
-                tempPath_ = hidden;
-                pendingSlot_ = RememberPending(hidden);
-            }
+            if (error == 0) tempPath_ = hidden;
         }
-        if (error != 0) fail(error);
+        if (error != 0) Fail(error);
+        pendingSlot_ = RememberPending(tempPath_);
     }
-    const int fd = std::exchange(fd_, -1);
-    if (::close(fd) != 0) {
-        const int error = errno;
-        if (unnamed && tempPath_.empty()) ::unlink(finalPath_.c_str());
-        fail(error);
+    struct stat info {};
+    if (::fstat(fd_, &info) == 0) device_ = info.st_dev, inode_ = info.st_ino;
+    // Closing is the last chance a file system has to report a failed write.
+    if (::close(std::exchange(fd_, -1)) != 0) Fail(errno);
+}
+
+int LocalOutputFile::NameWithoutReplacing() const {
+    const char* from = tempPath_.c_str();
+    const char* to = finalPath_.c_str();
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+    // FUSE file systems, vfat and older NFS servers know no such rename; a second link
+    // fails as well where the name is taken.
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+    if (::link(from, to) == 0) {
+        ::unlink(from);
+        return 0;
     }
-    if (!tempPath_.empty()) {
-        // Without leave to replace, the name must still be free: another run, or anyone,
-        // may have taken it since it was looked up.
-        const unsigned flags = replace ? 0 : RENAME_NOREPLACE;
-        if (::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, finalPath_.c_str(), flags) != 0) {
-            fail(errno);
-        }
-    }
+    if (errno == EEXIST) return errno;
+    // Nor links: the name is taken by an empty file of this run's own, which the rename
+    // then replaces.
+    const int placeholder = ::open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (placeholder < 0) return errno;
+    ::close(placeholder);
+    if (::rename(from, to) == 0) return 0;
+    const int error = errno;
+    ::unlink(to);
+    return error;
+}
+
+void LocalOutputFile::Commit(bool replace) {
+    // Where the user let it replace an entry that no trash could take, the rename puts the
+    // new file in its place in one step. Otherwise the name must still be free: another
+    // run, or anyone, may have taken it since it was looked up.
+    const int error = replace ? (::rename(tempPath_.c_str(), finalPath_.c_str()) == 0 ? 0 : errno)
+                              : NameWithoutReplacing();
+    if (error != 0) Fail(error);
     tempPath_.clear();
     ForgetPending(std::exchange(pendingSlot_, -1));
+    committed_ = true;
+}
+
+void LocalOutputFile::Withdraw() {
+    struct stat info {};
+    // Only this output's own file, should anyone have put another in its place.
+    if (!committed_ || ::lstat(finalPath_.c_str(), &info) != 0 || info.st_dev != device_ ||
+        info.st_ino != inode_) {
+        return;
+    }
+    if (::unlink(finalPath_.c_str()) != 0) Fail(errno);
+    committed_ = false;
 }
 
 }  // namespace
@@ -409,12 +453,21 @@ Removal DeleteToTrash(const std::string& path) {
     return {Removal::Outcome::RemovedForGood, *refused};
 }
 
-bool LocalFileSystem::OrdinaryFileExists(const std::string& path) const {
-    return platform::OrdinaryFileExists(path);
+bool LocalFileSystem::RegularFileExists(const std::string& path) const {
+    const auto info = StatOf(path);
+    return info && S_ISREG(info->st_mode);
 }
 
 bool LocalFileSystem::EntryExists(const std::string& path) const {
     return StatOf(path).has_value();
+}
+
+std::optional<std::string> LocalFileSystem::LookupProblem(const std::string& path) const {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) == 0 || errno == ENOENT || errno == ENOTDIR) {
+        return std::nullopt;
+    }
+    return Reason(errno);
 }
 
 bool LocalFileSystem::IsDirectory(const std::string& path) const {
@@ -422,15 +475,10 @@ bool LocalFileSystem::IsDirectory(const std::string& path) const {
     return info && S_ISDIR(info->st_mode);
 }
 
-std::optional<std::int64_t> LocalFileSystem::FileLength(const std::string& path) const {
-    const auto info = StatOf(path);
-    if (!info || !S_ISREG(info->st_mode)) return std::nullopt;
-    return static_cast<std::int64_t>(info->st_size);
-}
-
-bool LocalFileSystem::NameTaken(const std::string& path) const {
+Entry LocalFileSystem::EntryAt(const std::string& path) const {
     struct stat info {};
-    return !path.empty() && ::lstat(path.c_str(), &info) == 0;
+    if (path.empty() || ::lstat(path.c_str(), &info) != 0) return Entry::None;
+    return S_ISDIR(info.st_mode) ? Entry::Folder : Entry::Other;
 }
 
 bool LocalFileSystem::SameFile(const std::string& one, const std::string& other) const {
@@ -447,8 +495,26 @@ std::unique_ptr<OutputFile> LocalFileSystem::CreateOutput(const std::string& pat
     return std::make_unique<LocalOutputFile>(path, options_.UnnamedOutputs);
 }
 
-Removal LocalFileSystem::MoveToTrash(const std::string& path) {
-    return DeleteToTrash(path);
+std::optional<std::string> LocalFileSystem::MoveToTrash(const std::string& path) {
+    return TrashThroughDesktop(path);
+}
+
+void LocalFileSystem::RemoveLeftovers(const std::string& folder) {
+    // A hidden output is named ".quorvel-PID-N.tmp"; one whose process is gone was left by
+    // a run that was killed.
+    VisitEntries(folder, [](const std::string& entry) {
+        const std::string name = entry.substr(entry.rfind('/') + 1);
+        constexpr std::string_view prefix = ".quorvel-";
+        if (!name.starts_with(prefix) || !name.ends_with(".tmp")) return true;
+        char* end = nullptr;
+        const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+        struct stat info {};
+        if (pid > 0 && *end == '-' && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH &&
+            ::lstat(entry.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            ::unlink(entry.c_str());
+        }
+        return true;
+    });
 }
 
 }  // namespace quorvel::platform

@@ -29,9 +29,10 @@ Removal DeleteToTrash(const std::string& path);
 
 // The files of this computer as the analysis and the split reach them. The source is
 // read in place through a mapping, a window at a time, or with pread where it cannot be
-// mapped; each output is written beside its final path and given that name by Commit,
-// so that a failed or killed run leaves no partial file and never writes through a link
-// into another file.
+// mapped; each output is written beside its final path, without a name, and given one
+// only once complete, so that a failed or killed run leaves no partial file and never
+// writes through a link into another file. Where the file system lacks unnamed files or
+// a rename that keeps an existing name, links or exclusive creation stand in.
 class LocalFileSystem final : public FileSystem {
   public:
     struct Options {
@@ -46,15 +47,16 @@ class LocalFileSystem final : public FileSystem {
     LocalFileSystem() = default;
     explicit LocalFileSystem(Options options) : options_(options) {}
 
-    bool OrdinaryFileExists(const std::string& path) const override;
+    bool RegularFileExists(const std::string& path) const override;
     bool EntryExists(const std::string& path) const override;
+    std::optional<std::string> LookupProblem(const std::string& path) const override;
     bool IsDirectory(const std::string& path) const override;
-    std::optional<std::int64_t> FileLength(const std::string& path) const override;
-    bool NameTaken(const std::string& path) const override;
+    Entry EntryAt(const std::string& path) const override;
     bool SameFile(const std::string& one, const std::string& other) const override;
     std::unique_ptr<SourceFile> OpenSource(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override;
-    Removal MoveToTrash(const std::string& path) override;
+    std::optional<std::string> MoveToTrash(const std::string& path) override;
+    void RemoveLeftovers(const std::string& folder) override;
 
   private:
     Options options_;

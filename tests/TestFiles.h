@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -26,6 +27,26 @@ inline Bytes Slice(const Bytes& bytes, std::int64_t from, std::int64_t to) {
 inline Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
+}
+
+// Every entry of a folder, hidden ones included, with what it holds: a file's bytes, a
+// link's target, or its kind. Two snapshots are equal only if nothing was changed.
+inline std::map<std::string, std::string> Snapshot(const std::string& folder) {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const auto status = entry.symlink_status();
+        std::string held;
+        if (std::filesystem::is_symlink(status)) {
+            held = "link to " + std::filesystem::read_symlink(entry.path()).string();
+        } else if (std::filesystem::is_regular_file(status)) {
+            const Bytes bytes = ReadFile(entry.path().string());
+            held.assign(bytes.begin(), bytes.end());
+        } else {
+            held = "kind " + std::to_string(int(status.type()));
+        }
+        entries[entry.path().filename().string()] = held;
+    }
+    return entries;
 }
 
 // A folder of a test's own, removed with everything in it when the test ends.

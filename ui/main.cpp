@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "platform/EndingSignals.h"
 #include "platform/LocalFileSystem.h"
 #include "ui/Version.h"
 #include "ui/frmCopyFile/frmCopyFile.h"
@@ -10,6 +11,14 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setApplicationVersion(QLatin1String(quorvel::ui::kVersion));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quorvel.png")));
-    quorvel::ui::frmCopyFile::Instance()->show();
+    auto* window = quorvel::ui::frmCopyFile::Instance();
+    window->show();
+    // Asked to end, the program stops its work as the Stop command would, then ends with
+    // the main window, whatever other window is open.
+    quorvel::platform::OnEndingSignals(window, [window, &application] {
+        QObject::connect(window, &QObject::destroyed, &application, &QApplication::quit,
+                         Qt::UniqueConnection);
+        window->StopAndClose();
+    });
     return QApplication::exec();
 }

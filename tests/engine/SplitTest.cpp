@@ -51,7 +51,6 @@ class SplitRequest : public testing::Test {
     }
     TempFolder temp;
     const std::string song = temp.Write("song.mp3", Bytes(10));
-    const std::string hidden = temp.Write(".song.mp3", Bytes(10));
     FakeForm window;
     FileInformation info;
 };
@@ -71,7 +70,9 @@ TEST_F(SplitRequest, RefusesTheFirstCheckThatFails) {
          Control::txtToFolder},
         {dir + "/none.mp3", dir, "Source MP3 file not found", std::nullopt},
         {dir, dir, "Source MP3 file not found", std::nullopt},
-        {hidden, dir + "/", "Source MP3 file not found", std::nullopt},
+        {song, dir + "/" + std::string(300, 'x'),
+         "Cannot write to " + dir + "/" + std::string(300, 'x') + ": File name too long.",
+         Control::txtToFolder},
     };
     // 0.5 rounds to 0; 89.5 to 90, not 89.
     const std::array<std::string, 3> lateTimes[] = {
@@ -245,23 +246,26 @@ TEST_F(SplitRun, DecliningTheFirstReplacementWritesNothing) {
     window.answers = {false};
     EXPECT_EQ(Run(), SplitOutcome::Declined);
     EXPECT_EQ(window.questions, std::vector<std::string>{Question(first)});
-    EXPECT_EQ(window.log, Log({"Aborting split file now."}));
+    EXPECT_EQ(window.log,
+              Log({"Aborting split file now.", "Nothing was changed: " + first + " was kept."}));
     EXPECT_EQ(window.scrolls, 1);
     EXPECT_EQ(ReadFile(first), Old("old first"));
     EXPECT_EQ(ReadFile(second), Old("old second"));
     EXPECT_EQ(temp.Names(), (std::set<std::string>{"song.mp3", "song1.mp3", "song2.mp3"}));
 }
 
-TEST_F(SplitRun, DecliningTheSecondReplacementKeepsTheNewFirstOutput) {
+// Both questions come before anything is written: declining the second leaves no new
+// first output beside the older second one.
+TEST_F(SplitRun, DecliningTheSecondReplacementWritesNothing) {
     temp.Write("song2.mp3", Old("old second"));
     window.answers = {false};
     EXPECT_EQ(Run(), SplitOutcome::Declined);
     EXPECT_EQ(window.questions, std::vector<std::string>{Question(second)});
-    EXPECT_EQ(window.log, Log({"Writing to " + first, "Aborting split file now."}));
+    EXPECT_EQ(window.log,
+              Log({"Aborting split file now.", "Nothing was changed: " + second + " was kept."}));
     EXPECT_EQ(window.scrolls, 1);
-    EXPECT_EQ(ReadFile(first), Slice(source, 0, kAt));
     EXPECT_EQ(ReadFile(second), Old("old second"));
-    EXPECT_EQ(temp.Names(), (std::set<std::string>{"song.mp3", "song1.mp3", "song2.mp3"}));
+    EXPECT_EQ(temp.Names(), (std::set<std::string>{"song.mp3", "song2.mp3"}));
 }
 
 // Offsets past what 32 bits hold: 2.5 GiB of zeros (a hole, so it costs no disk) before

@@ -217,15 +217,8 @@ void frmBrowseFolder::cmdDeleteFolder_Click() {
     }
     // The folder goes as one item with all it holds, so that restoring it gives it back
     // whole; a link to a folder goes alone, its target untouched.
-    const Removal removal = platform::DeleteToTrash(path);
-    const QString why = QString::fromStdString(removal.Reason);
-    if (removal.Result == Removal::Outcome::RemovedForGood) {
-        Message(QStringLiteral("The trash could not take ") + folder + QStringLiteral(" (") + why +
-                QStringLiteral("): it was removed for good."));
-    } else if (removal.Result == Removal::Outcome::Kept) {
-        Message(QStringLiteral("Cannot remove ") + folder + QStringLiteral(": ") + why +
-                QLatin1Char('.'));
-    }
+    const std::string said = DescribeRemoval(path, platform::DeleteToTrash(path));
+    if (!said.empty()) Message(QString::fromStdString(said));
     dlbToFolder->Refresh();
     UpdateCurrentFolder();
 }

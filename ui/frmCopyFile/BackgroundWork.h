@@ -8,6 +8,7 @@
 
 #include "engine/FileSystem.h"
 #include "engine/SplitForm.h"
+#include "engine/WatchedFiles.h"
 
 namespace quorvel::ui {
 
@@ -27,8 +28,8 @@ class BackgroundWork final : public QObject {
 
     bool Running() const { return thread_.joinable(); }
     void Start(Work work);
-    // Ends the work as soon as it next reads, writes or turns to the window: a failed run
-    // that leaves no partial output and asks nothing.
+    // Ends the work as soon as it next reads or writes: a stopped run that changes
+    // nothing and says so in the log.
     void Stop() { stopping_ = true; }
 
   signals:
@@ -37,11 +38,11 @@ class BackgroundWork final : public QObject {
 
   private:
     class ThreadForm;
-    class WatchedFiles;
 
+    std::atomic<bool> stopping_ = false;
+    std::atomic<bool> abandoned_ = false;  // the window is going; the work may not wait for it
     std::unique_ptr<ThreadForm> form_;
     std::unique_ptr<WatchedFiles> files_;
-    std::atomic<bool> stopping_ = false;
     std::thread thread_;
 };
 

@@ -92,6 +92,13 @@ frmCopyFile::frmCopyFile() {
     progress_->hide();
     statusBar()->setSizeGripEnabled(false);  // the window keeps its designed size
     statusBar()->addPermanentWidget(progress_, 1);
+    // Stops the work under way, leaving the destination as it was.
+    cmdStop = new QPushButton(QStringLiteral("Stop"));
+    cmdStop->setObjectName(QStringLiteral("cmdStop"));
+    cmdStop->setToolTip(QStringLiteral("Stop the work under way; nothing is changed"));
+    cmdStop->hide();
+    statusBar()->addPermanentWidget(cmdStop);
+    connect(cmdStop, &QPushButton::clicked, this, [this] { work_->Stop(); });
     focusCheck_ = std::make_unique<FocusCheck>(
         txtSplitMinute, [this] { return txtSplitMinute_LostFocus(); }, txtSplitSecond,
         [this] { return txtSplitSecond_LostFocus(); });
@@ -149,17 +156,35 @@ void frmCopyFile::changeEvent(QEvent* event) {
 
 void frmCopyFile::closeEvent(QCloseEvent* event) {
     // While the folder browser is open this window takes no input, its close box
-    // included: the browser hands its folder back to it. Work under way is stopped, its
-    // partial output gone, and the window closes once it has ended.
+    // included: the browser hands its folder back to it. A split under way is stopped
+    // if the user agrees, leaving the destination as it was, and the window closes once
+    // it has ended; an analysis changes nothing and is simply stopped.
     if (!isEnabled()) {
         event->ignore();
     } else if (work_->Running()) {
+        event->ignore();
+        if (closeAfterWork_ ||
+            (splitting_ && !platform::Dialogs::Current().Question(
+                               this, QStringLiteral("A split is running. Stop it and close?"),
+                               platform::kApplicationTitle))) {
+            return;
+        }
         closeAfterWork_ = true;
         work_->Stop();
-        event->ignore();
     } else {
         event->accept();
     }
+}
+
+void frmCopyFile::StopAndClose() {
+    closeAfterWork_ = true;
+    if (!work_->Running()) {
+        close();
+        return;
+    }
+    work_->Stop();
+    // A box the work waits on is answered as cancelled, so that the work can end.
+    if (QWidget* box = QApplication::activeModalWidget()) box->close();
 }
 
 void frmCopyFile::dragEnterEvent(QDragEnterEvent* event) {
@@ -203,8 +228,9 @@ void frmCopyFile::cmdSplit_Click() {
     // analysis, or never analysed, is analysed first, as Enter would. A name that is no
     // file is left to the split's own checks, which say so.
     const bool stale =
-        txtMP3->text() != analysed_ && files_.OrdinaryFileExists(txtMP3->text().toStdString());
+        txtMP3->text() != analysed_ && files_.RegularFileExists(txtMP3->text().toStdString());
     const QString path = txtMP3->text();
+    splitting_ = true;
     RunInBackground([this, stale, path](SplitForm& form, FileSystem& files) {
         if (stale && !Analyse(form, files, path)) return;
         SplitFile(form, files, tags_, info_);
@@ -306,6 +332,7 @@ void frmCopyFile::RunInBackground(BackgroundWork::Work work) {
     QApplication::setOverrideCursor(Qt::BusyCursor);
     progress_->setValue(0);
     progress_->show();
+    cmdStop->show();
     work_->Start(std::move(work));
 }
 
@@ -314,6 +341,10 @@ void frmCopyFile::SetCommandsEnabled(bool enabled) {
         command->setEnabled(enabled);
     }
     for (QAction* action : {mnuOpen, mnuSplitExactly}) action->setEnabled(enabled);
+    // The work reads these boxes as it goes: they keep the texts it started with.
+    for (QLineEdit* box : {txtMP3, txtToFolder, txtSplitMinute, txtSplitSecond}) {
+        box->setReadOnly(!enabled);
+    }
 }
 
 void frmCopyFile::BackgroundWork_Progress(qint64 done, qint64 total) {
@@ -322,6 +353,8 @@ void frmCopyFile::BackgroundWork_Progress(qint64 done, qint64 total) {
 
 void frmCopyFile::BackgroundWork_Finished() {
     progress_->hide();
+    cmdStop->hide();
+    splitting_ = false;
     QApplication::restoreOverrideCursor();
     SetCommandsEnabled(true);
     if (!form_->TakeFocusMoved() && focusedBeforeWork_) {

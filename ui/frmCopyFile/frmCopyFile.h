@@ -38,6 +38,9 @@ class frmCopyFile : public QMainWindow {
     const std::string& LogText() const;
     // Whether an analysis or a split is under way.
     bool Working() const { return work_->Running(); }
+    // Stops the work under way without asking and closes the window once it has ended,
+    // as a signal that ends the program asks.
+    void StopAndClose();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -116,6 +119,8 @@ class frmCopyFile : public QMainWindow {
     QString analysed_;           // the source text whose analysis the fields show
     QPointer<QWidget> browser_;  // the folder browser while it is open
     QProgressBar* progress_;
+    QPushButton* cmdStop;
+    bool splitting_ = false;  // the work under way is a split
     bool closeAfterWork_ = false;
     QPointer<QWidget> focusedBeforeWork_;
     // Last, so that it stops and ends before the form and the files it uses go.

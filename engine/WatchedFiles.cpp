@@ -1,0 +1,88 @@
+#include "engine/WatchedFiles.h"
+
+#include <algorithm>
+
+namespace quorvel {
+
+class WatchedFiles::Source final : public SourceFile {
+  public:
+    Source(std::unique_ptr<SourceFile> source, WatchedFiles& files)
+        : source_(std::move(source)), files_(files) {}
+    const std::string& Path() const override { return source_->Path(); }
+    std::int64_t Size() const override { return source_->Size(); }
+    std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override {
+        files_.Check();
+        const std::size_t read = source_->ReadAt(offset, buffer, count);
+        files_.Report(offset + static_cast<std::int64_t>(read));
+        return read;
+    }
+    std::span<const std::uint8_t> View(std::int64_t offset, std::size_t count) override {
+        files_.Check();
+        const auto shown = source_->View(offset, count);
+        files_.Report(offset + static_cast<std::int64_t>(shown.size()));
+        return shown;
+    }
+    void ConfirmViews() override { source_->ConfirmViews(); }
+    SourceFile& Inner() { return *source_; }
+
+  private:
+    std::unique_ptr<SourceFile> source_;
+    WatchedFiles& files_;
+};
+
+class WatchedFiles::Output final : public OutputFile {
+  public:
+    Output(std::unique_ptr<OutputFile> output, WatchedFiles& files)
+        : output_(std::move(output)), files_(files) {}
+    void Write(std::span<const std::uint8_t> bytes) override {
+        files_.Check();
+        output_->Write(bytes);
+        files_.Report(files_.written_ += static_cast<std::int64_t>(bytes.size()));
+    }
+    void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) override {
+        // The copy goes from the source itself, so that the kernel can do it.
+        auto* watched = dynamic_cast<Source*>(&source);
+        SourceFile& real = watched ? watched->Inner() : source;
+        constexpr std::int64_t kSlice = 16 << 20;
+        for (std::int64_t done = 0; done < length;) {
+            files_.Check();
+            const std::int64_t slice = std::min(kSlice, length - done);
+            output_->CopyFrom(real, offset + done, slice);
+            done += slice;
+            files_.Report(files_.written_ += slice);
+        }
+    }
+    // Once both outputs are complete, naming them is not stopped halfway.
+    void Stage() override { output_->Stage(); }
+    void Commit(bool replace) override { output_->Commit(replace); }
+    void Withdraw() override { output_->Withdraw(); }
+
+  private:
+    std::unique_ptr<OutputFile> output_;
+    WatchedFiles& files_;
+};
+
+std::unique_ptr<SourceFile> WatchedFiles::OpenSource(const std::string& path) {
+    Check();
+    auto source = std::make_unique<Source>(files_.OpenSource(path), *this);
+    total_ = source->Size();
+    written_ = 0;
+    reported_ = -1;
+    return source;
+}
+
+std::unique_ptr<OutputFile> WatchedFiles::CreateOutput(const std::string& path) {
+    Check();
+    return std::make_unique<Output>(files_.CreateOutput(path), *this);
+}
+
+void WatchedFiles::Report(std::int64_t done) {
+    if (!progress_) return;
+    const std::int64_t total = std::max<std::int64_t>(total_, 1);
+    const std::int64_t percent = std::min<std::int64_t>(done, total) * 100 / total;
+    if (percent == reported_) return;
+    reported_ = percent;
+    progress_(done, total);
+}
+
+}  // namespace quorvel
