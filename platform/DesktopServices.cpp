@@ -1,25 +1,48 @@
 #include "platform/DesktopServices.h"
 
 #include <dlfcn.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <utility>
 
 namespace quorvel::platform {
 namespace {
 
+// Where the module may be: beside the program, where the build leaves it, then in the
+// program's own library folder, as installed. Only these whole paths are tried; a bare
+// name would send the dynamic loader along its search path, where an empty element means
+// the current folder.
+std::vector<std::string> ModulePaths() {
+    char program[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", program, sizeof program);
+    if (length <= 0 || std::size_t(length) == sizeof program) return {};
+    std::string folder(program, std::size_t(length));
+    folder.erase(folder.rfind('/'));  // the link is an absolute path
+    return {folder + "/" QUORVEL_MODULE_NAME,
+            folder + "/../" QUORVEL_MODULE_DIR "/" QUORVEL_MODULE_NAME};
+}
+
 // The module, loaded on the first call; none where it cannot be, and `why` then says why.
 const QuorvelDesktopModule* Module(std::string& why) {
-    // Found beside the program in the build folder, and in the program's own library
-    // folder once installed: the programs' search path names both.
     static const auto loaded = []() -> std::pair<const QuorvelDesktopModule*, std::string> {
-        void* module = ::dlopen("libquorvel-desktop.so", RTLD_NOW | RTLD_LOCAL);
-        if (!module) return {nullptr, ::dlerror()};
-        auto* entry =
-            reinterpret_cast<decltype(&QuorvelDesktop)>(::dlsym(module, "QuorvelDesktop"));
-        if (!entry) return {nullptr, ::dlerror()};
-        return {entry(), {}};
+        for (const std::string& path : ModulePaths()) {
+            struct stat status {};
+            if (::stat(path.c_str(), &status) != 0) continue;
+            void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (!module) return {nullptr, ::dlerror()};
+            auto* entry =
+                reinterpret_cast<decltype(&QuorvelDesktop)>(::dlsym(module, "QuorvelDesktop"));
+            if (!entry) return {nullptr, ::dlerror()};
+            return {entry(), {}};
+        }
+        return {nullptr, QUORVEL_MODULE_NAME ": cannot open shared object file: " +
+                             std::string(std::strerror(ENOENT))};
     }();
     why = loaded.second;
     return loaded.first;
