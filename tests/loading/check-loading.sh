@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks how the companion finds the libraries and the desktop module it loads: no search
 # path of QUORVEL-CLI, MODULE or any ELF file under the other arguments names the current
-# folder, and libraries planted in the folder it runs in are never loaded.
+# folder, libraries planted in the folder it runs in are never loaded, and a module cut
+# short is reported missing instead of ending it with a bus error.
 #   check-loading.sh QUORVEL-CLI MODULE [FILE-OR-FOLDER...]
 set -euo pipefail
 cli=$(realpath "${1:?usage: check-loading.sh QUORVEL-CLI MODULE [FILE-OR-FOLDER...]}")
@@ -29,7 +30,7 @@ done < <(find "$cli" "$module" "$@" -type f -print0)
 
 work=$(realpath "$(mktemp -d)")
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/planted" "$work/out"
+mkdir "$work/planted" "$work/cut" "$work/out"
 # Replaces both parts of the split into $work/out, running the companion $2 from folder $1;
 # the older parts go to the trash through the module.
 split() {
@@ -48,4 +49,15 @@ log=$(split "$work/planted" "$cli") || fail "the split with libraries planted fa
 ! grep -q "could not take" <<<"$log" || fail "a library planted was loaded: $log"
 [ -f "$work/share/Trash/files/id3v21.mp3" ] || fail "the older first part is not in the trash"
 
-echo "Nothing is searched for in the current folder."
+# The module beside a copy of the companion, cut inside its headers and inside its
+# segments: the trash is then out of reach, and the parts are replaced all the same.
+cp "$cli" "$work/cut/"
+for size in 0 100 4096; do
+    head -c "$size" "$module" >"$work/cut/$(basename "$module")"
+    status=0
+    log=$(split "$work" "$work/cut/$(basename "$cli")") || status=$?
+    [ "$status" -eq 0 ] || fail "the split with the module cut at $size bytes ended with $status"
+    grep -qF "(no trash could be reached: $work/cut/$(basename "$module"): " <<<"$log" ||
+        fail "the module cut at $size bytes was not reported: $log"
+done
+echo "Nothing is searched for in the current folder, and a module cut short is refused."
