@@ -1,25 +1,101 @@
 #include "platform/DesktopServices.h"
 
 #include <dlfcn.h>
+#include <elf.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <link.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <bit>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <utility>
 
 namespace quorvel::platform {
 namespace {
 
+// Where the module may be: beside the program, where the build leaves it, then in the
+// program's own library folder, as installed. Only these whole paths are tried; a bare
+// name would send the dynamic loader along its search path, where an empty element means
+// the current folder.
+std::vector<std::string> ModulePaths() {
+    char program[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", program, sizeof program);
+    if (length <= 0 || std::size_t(length) == sizeof program) return {};
+    std::string folder(program, std::size_t(length));
+    folder.erase(folder.rfind('/'));  // the link is an absolute path
+    return {folder + "/" QUORVEL_MODULE_NAME,
+            folder + "/../" QUORVEL_MODULE_DIR "/" QUORVEL_MODULE_NAME};
+}
+
+// Why the file open as `fd` must not be handed to the dynamic loader; null where it may.
+// The loader maps each loadable segment where the program headers place it without
+// comparing them with the file's size, and a segment reaching past the end of a file cut
+// short then faults with a bus error inside the loader. The rest of the header (machine,
+// type, version) the loader checks itself before it maps anything.
+const char* Unloadable(int fd) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return "not a regular file";
+    const auto size = std::uint64_t(status.st_size);
+    ElfW(Ehdr) header{};
+    if (size < sizeof header || ::pread(fd, &header, sizeof header, 0) != ssize_t(sizeof header)) {
+        return "file too short";
+    }
+    constexpr unsigned char ownClass = sizeof(void*) == 8 ? ELFCLASS64 : ELFCLASS32;
+    constexpr unsigned char ownOrder =
+        std::endian::native == std::endian::little ? ELFDATA2LSB : ELFDATA2MSB;
+    if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ownClass ||
+        header.e_ident[EI_DATA] != ownOrder || header.e_phentsize != sizeof(ElfW(Phdr))) {
+        return "invalid ELF header";
+    }
+    const std::uint64_t tableSize = std::uint64_t(header.e_phnum) * sizeof(ElfW(Phdr));
+    if (header.e_phoff > size || tableSize > size - header.e_phoff) {
+        return "cannot read file data";
+    }
+    std::vector<ElfW(Phdr)> segments(header.e_phnum);
+    if (::pread(fd, segments.data(), tableSize, off_t(header.e_phoff)) != ssize_t(tableSize)) {
+        return "cannot read file data";
+    }
+    for (const ElfW(Phdr) & segment : segments) {
+        if (segment.p_type == PT_LOAD &&
+            (segment.p_offset > size || segment.p_filesz > size - segment.p_offset)) {
+            return "file too short";
+        }
+    }
+    return nullptr;
+}
+
+// None where the module at `path` may be loaded; otherwise why not, worded as the
+// dynamic loader words its own refusals.
+std::optional<std::string> WhyNotLoadable(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return path + ": cannot open shared object file: " + std::strerror(errno);
+    const char* why = Unloadable(fd);
+    ::close(fd);
+    if (why) return path + ": " + why;
+    return std::nullopt;
+}
+
 // The module, loaded on the first call; none where it cannot be, and `why` then says why.
 const QuorvelDesktopModule* Module(std::string& why) {
-    // Found beside the program in the build folder, and in the program's own library
-    // folder once installed: the programs' search path names both.
     static const auto loaded = []() -> std::pair<const QuorvelDesktopModule*, std::string> {
-        void* module = ::dlopen("libquorvel-desktop.so", RTLD_NOW | RTLD_LOCAL);
-        if (!module) return {nullptr, ::dlerror()};
-        auto* entry =
-            reinterpret_cast<decltype(&QuorvelDesktop)>(::dlsym(module, "QuorvelDesktop"));
-        if (!entry) return {nullptr, ::dlerror()};
-        return {entry(), {}};
+        for (const std::string& path : ModulePaths()) {
+            struct stat status {};
+            if (::stat(path.c_str(), &status) != 0) continue;
+            if (auto refused = WhyNotLoadable(path)) return {nullptr, *refused};
+            void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (!module) return {nullptr, ::dlerror()};
+            auto* entry =
+                reinterpret_cast<decltype(&QuorvelDesktop)>(::dlsym(module, "QuorvelDesktop"));
+            if (!entry) return {nullptr, ::dlerror()};
+            return {entry(), {}};
+        }
+        return {nullptr, QUORVEL_MODULE_NAME ": cannot open shared object file: " +
+                             std::string(std::strerror(ENOENT))};
     }();
     why = loaded.second;
     return loaded.first;

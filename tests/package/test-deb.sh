@@ -74,6 +74,10 @@ for run in first second; do
 done
 [ "$(tlen "$work/id3v21.mp3")" = 2136 ] || fail "the first part's tag says $(tlen "$work/id3v21.mp3")"
 [ -f "$work/.local/share/Trash/files/id3v21.mp3" ] || fail "the older first part is not in the trash"
+# Installed, the companion finds its module as it does in the build folder: nothing it
+# loads is searched for in the folder it runs in, and a module cut short is refused.
+"$source/tests/loading/check-loading.sh" /usr/bin/quorvel-cli \
+    "$(dpkg -L quorvel | grep '/libquorvel-desktop\.so$')" /usr/bin/quorvel
 version=$(quorvel-cli --version)
 [ "$version" = "quorvel-cli $(dpkg-deb --field "$deb" Version)" ] ||
     fail "quorvel-cli --version said: $version"
