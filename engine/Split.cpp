@@ -210,6 +210,11 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, File
         outputs[0].Plan = &plans.First;
         outputs[1].Plan = &plans.Second;
         for (auto& output : outputs) WriteOutput(form, files, output, *source);
+        if (const auto why = tags.Unavailable()) {
+            form.LogAppend("The tag library could not be loaded (" + *why +
+                           "): the tags keep the source's length, and a replaced file is "
+                           "removed for good.");
+        }
         for (auto& output : outputs) NameOutput(form, files, output);
 
         const auto sizeOf = [](const OutputPlan& plan) {

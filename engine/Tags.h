@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "engine/ByteSource.h"
@@ -27,6 +28,8 @@ class TagEditor {
     // has no length frame or cannot be read, and the tag is then copied as it is.
     virtual std::optional<std::vector<std::uint8_t>> WithLength(std::span<const std::uint8_t> id3v2,
                                                                 std::int64_t milliseconds) = 0;
+    // Why no tag could be edited, once the library was needed and could not be had.
+    virtual std::optional<std::string> Unavailable() const { return std::nullopt; }
 };
 
 }  // namespace quorvel

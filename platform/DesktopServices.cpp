@@ -115,6 +115,12 @@ std::optional<std::string> TrashThroughDesktop(const std::string& path) {
     return std::string(refused.get());
 }
 
+std::optional<std::string> DesktopUnavailable() {
+    std::string why;
+    if (Module(why)) return std::nullopt;
+    return why;
+}
+
 std::optional<std::vector<std::uint8_t>> TagWithLength(std::span<const std::uint8_t> id3v2,
                                                        std::int64_t milliseconds) {
     std::string why;

@@ -16,6 +16,9 @@ namespace quorvel::platform {
 // reason when no trash could take it or the module could not be loaded.
 std::optional<std::string> TrashThroughDesktop(const std::string& path);
 
+// Why the module cannot be loaded; none where it can. Loads it if no call has yet.
+std::optional<std::string> DesktopUnavailable();
+
 // The ID3v2 tag with its length frame (TLEN) stating `milliseconds`; none where the tag
 // has no length frame or cannot be read, or the module could not be loaded.
 std::optional<std::vector<std::uint8_t>> TagWithLength(std::span<const std::uint8_t> id3v2,

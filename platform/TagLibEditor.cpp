@@ -7,7 +7,9 @@ namespace quorvel::platform {
 std::optional<std::vector<std::uint8_t>> TagLibEditor::WithLength(
     std::span<const std::uint8_t> id3v2, std::int64_t milliseconds) {
     // Without the module the tag goes out as it came.
-    return TagWithLength(id3v2, milliseconds);
+    auto tag = TagWithLength(id3v2, milliseconds);
+    if (!tag) unavailable_ = DesktopUnavailable();
+    return tag;
 }
 
 }  // namespace quorvel::platform

@@ -59,5 +59,7 @@ for size in 0 100 4096; do
     [ "$status" -eq 0 ] || fail "the split with the module cut at $size bytes ended with $status"
     grep -qF "(no trash could be reached: $work/cut/$(basename "$module"): " <<<"$log" ||
         fail "the module cut at $size bytes was not reported: $log"
+    grep -qF "The tag library could not be loaded ($work/cut/" <<<"$log" ||
+        fail "the tags left as they were went unmentioned: $log"
 done
 echo "Nothing is searched for in the current folder, and a module cut short is refused."

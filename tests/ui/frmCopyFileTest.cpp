@@ -29,11 +29,13 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <csignal>
 #include <deque>
 #include <memory>
 
 #include "FakeDialogs.h"
 #include "platform/Dialogs.h"
+#include "platform/EndingSignals.h"
 #include "ui/frmCopyFile/frmCopyFile.h"
 
 using namespace Qt::StringLiterals;
@@ -551,6 +553,19 @@ class frmCopyFileTest : public QObject {
         QCOMPARE(pair(), completed);
         QCOMPARE(QDir(temp_->path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList({"large.mp3", "large1.mp3", "large2.mp3"}));
+
+        // SIGTERM stops the split as Stop does, answers the question it waits on as
+        // cancelled, and closes the window without asking.
+        window_ = frmCopyFile::Instance();
+        window_->show();
+        quorvel::platform::OnEndingSignals(window_, [this] { window_->StopAndClose(); });
+        PrepareSplit(source, u"0"_s, u"2"_s);
+        fake_.questions.clear();
+        QTest::mouseClick(Find<QPushButton>("cmdSplit"), Qt::LeftButton);
+        ::raise(SIGTERM);
+        QTRY_VERIFY_WITH_TIMEOUT(window_.isNull() || !window_->isVisible(), 60000);
+        QVERIFY(!fake_.questions.contains(u"A split is running. Stop it and close?"_s));
+        QCOMPARE(pair(), completed);
         window_ = frmCopyFile::Instance();
     }
 
