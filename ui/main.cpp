@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <utility>
 
 #include "platform/EndingSignals.h"
 #include "platform/LocalFileSystem.h"
@@ -15,9 +16,11 @@ int main(int argc, char** argv) {
     window->show();
     // Asked to end, the program stops its work as the Stop command would, then ends with
     // the main window, whatever other window is open.
-    quorvel::platform::OnEndingSignals(window, [window, &application] {
-        QObject::connect(window, &QObject::destroyed, &application, &QApplication::quit,
-                         Qt::UniqueConnection);
+    bool ending = false;
+    quorvel::platform::OnEndingSignals(window, [window, &application, &ending] {
+        if (!std::exchange(ending, true)) {
+            QObject::connect(window, &QObject::destroyed, &application, &QApplication::quit);
+        }
         window->StopAndClose();
     });
     return QApplication::exec();
