@@ -522,3 +522,59 @@ TEST_F(Cli, ASignalAtEachStepOfASplitLeavesWhatTheStepAllows) {
         }
     }
 }
+
+namespace {
+
+// A folder shown through bindfs at another, for as long as this lives.
+class BindMount {
+  public:
+    BindMount(const std::string& folder, const std::string& at) : at_(at) {
+        mounted_ = std::system(("bindfs '" + folder + "' '" + at + "'").c_str()) == 0;
+    }
+    ~BindMount() {
+        if (mounted_)
+            std::system(("fusermount -u '" + at_ + "' || umount -l '" + at_ + "'").c_str());
+    }
+    BindMount(const BindMount&) = delete;
+    BindMount& operator=(const BindMount&) = delete;
+
+    bool Mounted() const { return mounted_; }
+
+  private:
+    std::string at_;
+    bool mounted_ = false;
+};
+
+}  // namespace
+
+// A FUSE file system (bindfs) has no unnamed files and no rename that refuses to replace:
+// a split names its outputs there all the same, and replaces them.
+TEST_F(Cli, ASplitOntoAFuseMountNamesAndReplacesItsOutputs) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting with bindfs takes root";
+    if (::access("/dev/fuse", R_OK | W_OK) != 0) GTEST_SKIP() << "no /dev/fuse";
+    if (std::system("bindfs --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no bindfs";
+    quorvel::test::TempFolder plain, below, mount;
+    const BindMount bind(below.path, mount.path);
+    ASSERT_TRUE(bind.Mounted());
+    ASSERT_EQ(Run({"split", source, "0", "2", plain.path}).exitCode, 0);
+
+    const Result written = Run({"split", source, "0", "2", mount.path});
+    EXPECT_EQ(written.exitCode, 0) << written.out << written.err;
+    for (const char* name : {"/song1.mp3", "/song2.mp3"}) {
+        EXPECT_TRUE(SameBytes(mount.path + name, plain.path + name)) << name;
+        std::ofstream(mount.path + name) << "older " << name;
+    }
+    EXPECT_EQ(mount.Names(), (std::set<std::string>{"song1.mp3", "song2.mp3"}));
+
+    const Result replaced = Run({"split", source, "0", "2", mount.path, "--replace"});
+    EXPECT_EQ(replaced.exitCode, 0) << replaced.out << replaced.err;
+    EXPECT_EQ(replaced.out.find("removed for good"), std::string::npos) << replaced.out;
+    // The older outputs go to the trash of the mount's own volume, at its top.
+    const std::string trash = ".Trash-" + std::to_string(::geteuid());
+    for (const char* name : {"/song1.mp3", "/song2.mp3"}) {
+        EXPECT_TRUE(SameBytes(mount.path + name, plain.path + name)) << name;
+        EXPECT_EQ(ReadText(mount.path + "/" + trash + "/files" + name),
+                  "older " + std::string(name));
+    }
+    EXPECT_EQ(mount.Names(), (std::set<std::string>{trash, "song1.mp3", "song2.mp3"}));
+}
