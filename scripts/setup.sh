@@ -13,6 +13,7 @@ packages=(
     libgtest-dev                            # the tests
     lame mpg123                             # fixtures and decoding checks in the tests
     ffmpeg mp3val                           # what players and checkers make of the outputs
+    bindfs fuse3                            # a split onto a FUSE file system
     clang libclang-rt-14-dev                # the fuzz target
 )
 scripts/need-packages.sh "${packages[@]}"

@@ -10,12 +10,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <regex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TestFiles.h"
@@ -37,6 +42,99 @@ struct Result {
     std::string err;
 };
 
+// A run of quorvel-cli that the test follows as it goes: what it prints, line by line,
+// and when it stops or ends. One still going when it is dropped is killed.
+class Watched {
+  public:
+    Watched(pid_t pid, int out) : pid_(pid), out_(out) {}
+    ~Watched() {
+        if (pid_ > 0 && !ended_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        ::close(out_);
+    }
+    Watched(const Watched&) = delete;
+    Watched& operator=(const Watched&) = delete;
+
+    pid_t Pid() const { return pid_; }
+
+    // Reads what it prints up to a line that starts with `start`; false where its output
+    // ends first.
+    bool ReadUntil(const std::string& start) {
+        while (const auto line = NextLine()) {
+            if (line->starts_with(start)) return true;
+        }
+        return false;
+    }
+
+    // Waits for it to stop itself (SIGSTOP); false where it ended instead.
+    bool WaitForStop() {
+        int status = 0;
+        if (pid_ <= 0 || ::waitpid(pid_, &status, WUNTRACED) != pid_) return false;
+        ended_ = !WIFSTOPPED(status);
+        return WIFSTOPPED(status) && WSTOPSIG(status) == SIGSTOP;
+    }
+
+    // Reads the rest of what it prints and waits for its end: the status waitpid gives
+    // and the last line it printed.
+    std::pair<int, std::string> End() {
+        while (NextLine()) {
+        }
+        int status = 0;
+        if (pid_ > 0 && !ended_ && ::waitpid(pid_, &status, 0) == pid_) ended_ = true;
+        return {status, lastLine_};
+    }
+
+  private:
+    // The next line it printed, without its newline; none once its output has ended.
+    std::optional<std::string> NextLine() {
+        for (;;) {
+            if (const auto newline = unread_.find('\n'); newline != std::string::npos) {
+                lastLine_ = unread_.substr(0, newline);
+                unread_.erase(0, newline + 1);
+                return lastLine_;
+            }
+            char bytes[4096];
+            const ssize_t n = ::read(out_, bytes, sizeof bytes);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return std::nullopt;
+            unread_.append(bytes, std::size_t(n));
+        }
+    }
+
+    pid_t pid_;
+    int out_;
+    bool ended_ = false;
+    std::string unread_;
+    std::string lastLine_;
+};
+
+// Whether two files hold the same bytes, read a piece at a time as they may be large.
+bool SameBytes(const std::string& one, const std::string& other) {
+    std::ifstream a(one, std::ios::binary), b(other, std::ios::binary);
+    if (!a || !b) return false;
+    std::vector<char> x(1 << 20), y(1 << 20);
+    for (;;) {
+        a.read(x.data(), std::streamsize(x.size()));
+        b.read(y.data(), std::streamsize(y.size()));
+        if (a.gcount() != b.gcount() || !std::equal(x.begin(), x.begin() + a.gcount(), y.begin())) {
+            return false;
+        }
+        if (a.gcount() == 0) return a.eof() && b.eof();
+    }
+}
+
+// Whether the desktop trash holds a file with `text` in it.
+bool Trashed(const std::string& text) {
+    const fs::path files = fs::path(std::getenv("XDG_DATA_HOME")) / "Trash/files";
+    std::error_code error;
+    for (fs::directory_iterator it(files, error), end; !error && it != end; it.increment(error)) {
+        if (it->is_regular_file() && ReadText(it->path()) == text) return true;
+    }
+    return false;
+}
+
 class Cli : public testing::Test {
   protected:
     void SetUp() override {
@@ -56,6 +154,40 @@ class Cli : public testing::Test {
                                          0600);
         posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0600);
+        const pid_t pid = Spawn(std::move(arguments), actions, fileSizeLimit, environment);
+        posix_spawn_file_actions_destroy(&actions);
+        Result result;
+        int status = 0;
+        if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+            result.exitCode = WEXITSTATUS(status);
+        }
+        result.out = ReadText(out);
+        result.err = ReadText(err);
+        fs::remove(out);
+        fs::remove(err);
+        return result;
+    }
+
+    // Starts quorvel-cli with no input and its standard output on a pipe that the test
+    // reads as the run goes on; its errors go where the test's own go.
+    Watched Start(std::vector<std::string> arguments,
+                  const std::vector<std::string>& environment = {}) {
+        int ends[2] = {-1, -1};
+        EXPECT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
+        const pid_t pid = Spawn(std::move(arguments), actions, RLIM_INFINITY, environment);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(ends[1]);
+        return Watched(pid, ends[0]);
+    }
+
+  private:
+    // Starts quorvel-cli with `actions` done on its descriptors; -1 where it cannot start.
+    pid_t Spawn(std::vector<std::string> arguments, const posix_spawn_file_actions_t& actions,
+                rlim_t fileSizeLimit, const std::vector<std::string>& environment) {
         arguments.insert(arguments.begin(), QUORVEL_CLI);
         std::vector<char*> argv;
         for (auto& argument : arguments) argv.push_back(argument.data());
@@ -72,7 +204,6 @@ class Cli : public testing::Test {
         const rlimit limited{fileSizeLimit, before.rlim_max};
         ::setrlimit(RLIMIT_FSIZE, &limited);  // inherited by the child
         pid_t pid = 0;
-        Result result;
         // The test's environment, with `environment`'s variables put first so they count.
         std::vector<std::string> variables = environment;
         for (char** variable = environ; *variable; ++variable) variables.emplace_back(*variable);
@@ -83,19 +214,11 @@ class Cli : public testing::Test {
             posix_spawn(&pid, QUORVEL_CLI, &actions, &attributes, argv.data(), envp.data());
         ::setrlimit(RLIMIT_FSIZE, &before);
         posix_spawnattr_destroy(&attributes);
-        posix_spawn_file_actions_destroy(&actions);
         EXPECT_EQ(spawned, 0);
-        int status = 0;
-        if (spawned == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-            result.exitCode = WEXITSTATUS(status);
-        }
-        result.out = ReadText(out);
-        result.err = ReadText(err);
-        fs::remove(out);
-        fs::remove(err);
-        return result;
+        return spawned == 0 ? pid : -1;
     }
 
+  protected:
     quorvel::test::TempFolder temp;
     const std::string folder = temp.path;
     std::string source;
@@ -269,4 +392,189 @@ TEST_F(Cli, AnOlderOutputWhoseNameIsNoUtf8GoesToTheTrash) {
             trashed || (entry.is_regular_file() && ReadText(entry.path()) == "older, not UTF-8");
     }
     EXPECT_TRUE(trashed);
+}
+
+// A split ended by a signal leaves the destination as it was, wherever before the naming
+// of the outputs it lands. Once the naming has begun, SIGTERM lets it name both; SIGKILL
+// leaves what it had reached: the first output staged under a hidden name, which the next
+// run into the folder removes, or the first output named, the older one in the trash.
+TEST_F(Cli, ASignalAtEachStepOfASplitLeavesWhatTheStepAllows) {
+    // Zeros on either side of the stream, as holes that cost no disk, so that the analysis
+    // and each output take long enough for a signal sent on a line of the log to land
+    // within them. The second output's copy is the window that counts: a SIGTERM that
+    // lands after it finds the naming begun, and the run completes.
+    constexpr std::uintmax_t kHole = 256u << 20;
+    quorvel::test::TempFolder sources;
+    const std::string big = sources.path + "/song.mp3";
+    {
+        const auto stream = quorvel::test::ReadFile(source);
+        std::ofstream out(big, std::ios::binary);
+        out.seekp(std::streamoff(kHole));
+        out.write(reinterpret_cast<const char*>(stream.data()), std::streamsize(stream.size()));
+    }
+    fs::resize_file(big, fs::file_size(big) + kHole);
+    quorvel::test::TempFolder reference;
+    ASSERT_EQ(Run({"split", big, "0", "2", reference.path}).exitCode, 0);
+
+    enum class At { Analysis, FirstOutput, SecondOutput, FirstStaged, FirstNamed };
+    struct Case {
+        int signal;
+        At at;
+        bool older;  // older outputs in the folder, replaced
+    };
+    const Case cases[] = {
+        {SIGTERM, At::Analysis, true},     {SIGTERM, At::FirstOutput, false},
+        {SIGTERM, At::SecondOutput, true}, {SIGTERM, At::FirstStaged, true},
+        {SIGTERM, At::FirstStaged, false}, {SIGKILL, At::Analysis, false},
+        {SIGKILL, At::FirstOutput, true},  {SIGKILL, At::SecondOutput, false},
+        {SIGKILL, At::FirstStaged, true},  {SIGKILL, At::FirstStaged, false},
+        {SIGKILL, At::FirstNamed, true},   {SIGKILL, At::FirstNamed, false},
+    };
+    const std::regex hidden(R"(\.quorvel-\d+-\d+\.tmp)");
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE("case " + std::to_string(i));
+        quorvel::test::TempFolder destination;
+        const std::string first = destination.path + "/song1.mp3";
+        const std::string second = destination.path + "/song2.mp3";
+        const std::string olderFirst = "older first output " + std::to_string(i);
+        const std::string olderSecond = "older second output " + std::to_string(i);
+        std::vector<std::string> arguments{"split", big, "0", "2", destination.path};
+        if (c.older) {
+            std::ofstream(first) << olderFirst;
+            std::ofstream(second) << olderSecond;
+            arguments.push_back("--replace");
+        }
+        const auto before = quorvel::test::Snapshot(destination.path);
+
+        const bool naming = c.at == At::FirstStaged || c.at == At::FirstNamed;
+        std::vector<std::string> environment;
+        if (naming) {
+            environment = {"LD_PRELOAD=" QUORVEL_PAUSE_AFTER_CALL,
+                           c.at == At::FirstStaged ? "QUORVEL_TEST_PAUSE=linkat:1"
+                                                   : "QUORVEL_TEST_PAUSE=renameat2:1"};
+        }
+        Watched run = Start(arguments, environment);
+        if (naming) {
+            ASSERT_TRUE(run.WaitForStop());
+        } else {
+            const std::string line = c.at == At::Analysis      ? "Analysing"
+                                     : c.at == At::FirstOutput ? "Writing to " + first
+                                                               : "Writing to " + second;
+            ASSERT_TRUE(run.ReadUntil(line));
+        }
+        ::kill(run.Pid(), c.signal);
+        if (naming && c.signal == SIGTERM) ::kill(run.Pid(), SIGCONT);
+        const auto [status, last] = run.End();
+
+        if (!naming) {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+            // A signal that lands after the analysis's last read stops the split instead.
+            if (c.signal == SIGTERM) {
+                EXPECT_TRUE(std::regex_match(
+                    last,
+                    std::regex(c.at == At::Analysis
+                                   ? "Nothing was changed: the (analysis|split) was stopped\\."
+                                   : "Nothing was changed: the split was stopped\\.")))
+                    << last;
+            }
+            EXPECT_EQ(quorvel::test::Snapshot(destination.path), before);
+            continue;
+        }
+        if (c.signal == SIGTERM) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+            EXPECT_EQ(last, "MP3 splitting completed.");
+            EXPECT_EQ(destination.Names(), (std::set<std::string>{"song1.mp3", "song2.mp3"}));
+            EXPECT_TRUE(SameBytes(first, reference.path + "/song1.mp3"));
+            EXPECT_TRUE(SameBytes(second, reference.path + "/song2.mp3"));
+            if (c.older) {
+                EXPECT_TRUE(Trashed(olderFirst) && Trashed(olderSecond));
+            }
+            continue;
+        }
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+        if (c.at == At::FirstStaged) {
+            auto after = quorvel::test::Snapshot(destination.path);
+            std::vector<std::string> staged;
+            for (const auto& [name, bytes] : after) {
+                if (!before.contains(name)) staged.push_back(name);
+            }
+            ASSERT_EQ(staged.size(), 1u);
+            EXPECT_TRUE(std::regex_match(staged[0], hidden)) << staged[0];
+            EXPECT_TRUE(
+                SameBytes(destination.path + "/" + staged[0], reference.path + "/song1.mp3"));
+            after.erase(staged[0]);
+            EXPECT_EQ(after, before);
+
+            const Result next = Run({"split", big, "0", "2", destination.path, "--replace"});
+            EXPECT_EQ(next.exitCode, 0) << next.err;
+            EXPECT_EQ(destination.Names(), (std::set<std::string>{"song1.mp3", "song2.mp3"}));
+        } else {
+            // Between the two names: the first output is new, the second as it was.
+            EXPECT_EQ(destination.Names(), c.older
+                                               ? (std::set<std::string>{"song1.mp3", "song2.mp3"})
+                                               : std::set<std::string>{"song1.mp3"});
+            EXPECT_TRUE(SameBytes(first, reference.path + "/song1.mp3"));
+            if (c.older) {
+                EXPECT_EQ(ReadText(second), olderSecond);
+                EXPECT_TRUE(Trashed(olderFirst));
+            }
+        }
+    }
+}
+
+namespace {
+
+// A folder shown through bindfs at another, for as long as this lives.
+class BindMount {
+  public:
+    BindMount(const std::string& folder, const std::string& at) : at_(at) {
+        mounted_ = std::system(("bindfs '" + folder + "' '" + at + "'").c_str()) == 0;
+    }
+    ~BindMount() {
+        if (mounted_)
+            std::system(("fusermount -u '" + at_ + "' || umount -l '" + at_ + "'").c_str());
+    }
+    BindMount(const BindMount&) = delete;
+    BindMount& operator=(const BindMount&) = delete;
+
+    bool Mounted() const { return mounted_; }
+
+  private:
+    std::string at_;
+    bool mounted_ = false;
+};
+
+}  // namespace
+
+// A FUSE file system (bindfs) has no unnamed files and no rename that refuses to replace:
+// a split names its outputs there all the same, and replaces them.
+TEST_F(Cli, ASplitOntoAFuseMountNamesAndReplacesItsOutputs) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting with bindfs takes root";
+    if (::access("/dev/fuse", R_OK | W_OK) != 0) GTEST_SKIP() << "no /dev/fuse";
+    if (std::system("bindfs --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no bindfs";
+    quorvel::test::TempFolder plain, below, mount;
+    const BindMount bind(below.path, mount.path);
+    ASSERT_TRUE(bind.Mounted());
+    ASSERT_EQ(Run({"split", source, "0", "2", plain.path}).exitCode, 0);
+
+    const Result written = Run({"split", source, "0", "2", mount.path});
+    EXPECT_EQ(written.exitCode, 0) << written.out << written.err;
+    for (const char* name : {"/song1.mp3", "/song2.mp3"}) {
+        EXPECT_TRUE(SameBytes(mount.path + name, plain.path + name)) << name;
+        std::ofstream(mount.path + name) << "older " << name;
+    }
+    EXPECT_EQ(mount.Names(), (std::set<std::string>{"song1.mp3", "song2.mp3"}));
+
+    const Result replaced = Run({"split", source, "0", "2", mount.path, "--replace"});
+    EXPECT_EQ(replaced.exitCode, 0) << replaced.out << replaced.err;
+    EXPECT_EQ(replaced.out.find("removed for good"), std::string::npos) << replaced.out;
+    // The older outputs go to the trash of the mount's own volume, at its top.
+    const std::string trash = ".Trash-" + std::to_string(::geteuid());
+    for (const char* name : {"/song1.mp3", "/song2.mp3"}) {
+        EXPECT_TRUE(SameBytes(mount.path + name, plain.path + name)) << name;
+        EXPECT_EQ(ReadText(mount.path + "/" + trash + "/files" + name),
+                  "older " + std::string(name));
+    }
+    EXPECT_EQ(mount.Names(), (std::set<std::string>{trash, "song1.mp3", "song2.mp3"}));
 }
