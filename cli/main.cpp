@@ -16,6 +16,7 @@
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
 #include "engine/WatchedFiles.h"
+#include "platform/EndingSignals.h"
 #include "platform/LocalFileSystem.h"
 #include "platform/TagLibEditor.h"
 
@@ -31,19 +32,6 @@ volatile std::sig_atomic_t endingSignal = 0;
 extern "C" void Stop(int signal) {
     endingSignal = signal;
     stopping = true;
-}
-
-void StopOnEndingSignals() {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction current {};
-        ::sigaction(signal, nullptr, &current);
-        if (current.sa_handler == SIG_IGN) continue;  // as under nohup
-        struct sigaction action {};
-        action.sa_handler = Stop;
-        ::sigemptyset(&action.sa_mask);
-        // No SA_RESTART: a question waiting on the terminal is answered no.
-        ::sigaction(signal, &action, nullptr);
-    }
 }
 
 class TerminalForm : public quorvel::SplitForm {
@@ -141,7 +129,8 @@ int Split(std::vector<std::string> arguments) {
     window.SetText(Control::txtSplitSecond, arguments[2]);
     window.SetText(Control::txtToFolder, arguments.size() == 4 ? arguments[3] : ".");
     quorvel::platform::LocalFileSystem local;
-    StopOnEndingSignals();
+    // Not restarted: a question waiting on the terminal is answered no.
+    quorvel::platform::CatchEndingSignals(Stop, quorvel::platform::Handlers::Replace, false);
     quorvel::WatchedFiles files(local, stopping);
     quorvel::platform::TagLibEditor tags;
     quorvel::FileInformation info;

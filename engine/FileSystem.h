@@ -107,4 +107,36 @@ class FileSystem {
     virtual void RemoveLeftovers(const std::string& folder) = 0;
 };
 
+// Passes every call on to another file system, for wrappers that change only a few.
+class FileSystemWrapper : public FileSystem {
+  public:
+    explicit FileSystemWrapper(FileSystem& files) : files_(files) {}
+
+    bool RegularFileExists(const std::string& path) const override {
+        return files_.RegularFileExists(path);
+    }
+    bool EntryExists(const std::string& path) const override { return files_.EntryExists(path); }
+    std::optional<std::string> LookupProblem(const std::string& path) const override {
+        return files_.LookupProblem(path);
+    }
+    bool IsDirectory(const std::string& path) const override { return files_.IsDirectory(path); }
+    Entry EntryAt(const std::string& path) const override { return files_.EntryAt(path); }
+    bool SameFile(const std::string& one, const std::string& other) const override {
+        return files_.SameFile(one, other);
+    }
+    std::unique_ptr<SourceFile> OpenSource(const std::string& path) override {
+        return files_.OpenSource(path);
+    }
+    std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override {
+        return files_.CreateOutput(path);
+    }
+    std::optional<std::string> MoveToTrash(const std::string& path) override {
+        return files_.MoveToTrash(path);
+    }
+    void RemoveLeftovers(const std::string& folder) override { files_.RemoveLeftovers(folder); }
+
+  protected:
+    FileSystem& files_;
+};
+
 }  // namespace quorvel

@@ -179,7 +179,7 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, File
         const std::string stem = folder + (folder.ends_with('/') ? "" : "/") + BaseName(sourcePath);
         outputs[0].Path = stem + "1.mp3";
         outputs[1].Path = stem + "2.mp3";
-        for (const auto& output : outputs) {
+        for (auto& output : outputs) {
             // The source itself, under an output's name or through a link, is never written.
             if (files.SameFile(output.Path, sourcePath)) {
                 return fail(FileError(FileError::Operation::Write, output.Path,
@@ -187,15 +187,16 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, File
                                 .Message());
             }
             // A folder is no older output: it is not the user's to lose by a split.
-            if (files.EntryAt(output.Path) == Entry::Folder) {
+            const Entry entry = files.EntryAt(output.Path);
+            if (entry == Entry::Folder) {
                 return fail(FileError(FileError::Operation::Write, output.Path, "it is a folder")
                                 .Message());
             }
+            output.Replacing = entry == Entry::Other;
         }
         // Both questions come before anything is written, so that declining either one
         // leaves everything as it was.
-        for (auto& output : outputs) {
-            output.Replacing = files.EntryAt(output.Path) == Entry::Other;
+        for (const auto& output : outputs) {
             if (output.Replacing && !form.Question("Output file " + output.Path +
                                                    " already exists. Do you want to replace?")) {
                 form.LogAppend("Aborting split file now.");

@@ -1,7 +1,6 @@
 #include "platform/EndingSignals.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <QSocketNotifier>
@@ -28,16 +27,7 @@ void OnEndingSignals(QObject* context, std::function<void()> handler) {
         }
         handler();
     });
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction current {};
-        ::sigaction(signal, nullptr, &current);
-        if (current.sa_handler == SIG_IGN) continue;
-        struct sigaction action {};
-        action.sa_handler = WriteToPipe;
-        ::sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        ::sigaction(signal, &action, nullptr);
-    }
+    CatchEndingSignals(WriteToPipe, Handlers::Replace, true);
 }
 
 }  // namespace quorvel::platform

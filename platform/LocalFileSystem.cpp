@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/DesktopServices.h"
+#include "platform/EndingSignals.h"
 #include "platform/MappedWindows.h"
 
 namespace quorvel::platform {
@@ -79,20 +80,10 @@ extern "C" void RemovePendingThenEnd(int signal) {
 
 // Takes a slot for a named temporary file; -1 when none is free or the name is too long.
 int RememberPending(const std::string& path) {
-    static const bool installed = [] {
-        // Only where the signal would end the process anyway: a SIGHUP ignored under nohup
-        // stays ignored.
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-            struct sigaction current {};
-            ::sigaction(signal, nullptr, &current);
-            if (current.sa_handler != SIG_DFL) continue;
-            struct sigaction action {};
-            action.sa_handler = RemovePendingThenEnd;
-            ::sigemptyset(&action.sa_mask);
-            ::sigaction(signal, &action, nullptr);
-        }
-        return true;
-    }();
+    // Only where the signal would end the process anyway: a program that stops its work
+    // on a signal removes its files itself.
+    static const bool installed =
+        (CatchEndingSignals(RemovePendingThenEnd, Handlers::KeepExisting, true), true);
     (void)installed;
     if (path.size() >= PATH_MAX) return -1;
     for (std::size_t i = 0; i < kPendingSlots; ++i) {

@@ -278,36 +278,16 @@ TEST_F(SplitFailures, AnOutputThatAppearsWhileItIsWrittenIsKept) {
 
 // The files of this computer, but the process is ended by `signal` as soon as the
 // second output's file is made.
-class DyingFiles final : public FileSystem {
+class DyingFiles final : public FileSystemWrapper {
   public:
-    DyingFiles(bool unnamed, int signal) : local_({.UnnamedOutputs = unnamed}), signal_(signal) {}
-    bool RegularFileExists(const std::string& path) const override {
-        return local_.RegularFileExists(path);
-    }
-    bool EntryExists(const std::string& path) const override { return local_.EntryExists(path); }
-    std::optional<std::string> LookupProblem(const std::string& path) const override {
-        return local_.LookupProblem(path);
-    }
-    bool IsDirectory(const std::string& path) const override { return local_.IsDirectory(path); }
-    Entry EntryAt(const std::string& path) const override { return local_.EntryAt(path); }
-    bool SameFile(const std::string& one, const std::string& other) const override {
-        return local_.SameFile(one, other);
-    }
-    std::unique_ptr<SourceFile> OpenSource(const std::string& path) override {
-        return local_.OpenSource(path);
-    }
+    DyingFiles(FileSystem& files, int signal) : FileSystemWrapper(files), signal_(signal) {}
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override {
-        auto output = local_.CreateOutput(path);
+        auto output = files_.CreateOutput(path);
         if (path.ends_with("2.mp3")) ::raise(signal_);
         return output;
     }
-    std::optional<std::string> MoveToTrash(const std::string& path) override {
-        return local_.MoveToTrash(path);
-    }
-    void RemoveLeftovers(const std::string& folder) override { local_.RemoveLeftovers(folder); }
 
   private:
-    platform::LocalFileSystem local_;
     int signal_;
 };
 
@@ -321,7 +301,8 @@ TEST_F(SplitFailures, ARunEndedByASignalLeavesNothingHalfWritten) {
                      << (unnamed ? "unnamed, " : "named, ") << strsignal(signal));
         const pid_t child = ::fork();
         if (child == 0) {
-            DyingFiles dying(unnamed, signal);
+            platform::LocalFileSystem local({.UnnamedOutputs = unnamed});
+            DyingFiles dying(local, signal);
             SplitFile(window, dying, tags, info);
             ::_exit(0);
         }
