@@ -191,11 +191,14 @@ std::optional<std::vector<std::uint8_t>> OneWideFrame(ByteSource& source, const 
     return std::nullopt;
 }
 
-// The source's ID3v2 tag, its length frame stating `seconds`, or as it is.
-OutputPiece TagPiece(ByteSource& source, std::int64_t length, double seconds, TagEditor& editor) {
+// The source's ID3v2 tag made the part's that starts at `start` and lasts `seconds`, or
+// as it is.
+OutputPiece TagPiece(ByteSource& source, std::int64_t length, double start, double seconds,
+                     TagEditor& editor) {
     std::vector<std::uint8_t> tag(static_cast<std::size_t>(length));
     if (ReadFully(source, 0, tag.data(), tag.size()) == tag.size()) {
-        if (auto edited = editor.WithLength(tag, std::llround(seconds * 1000))) {
+        const PartTime part{std::llround(start * 1000), std::llround(seconds * 1000)};
+        if (auto edited = editor.ForPart(tag, part)) {
             const auto editedLength = static_cast<std::int64_t>(edited->size());
             return {0, editedLength, std::move(*edited)};
         }
@@ -306,8 +309,9 @@ OutputPlans PlanOutputs(const SplitPoint& point, ByteSource& source, TagEditor& 
     OutputPlan& one = plans.First;
     OutputPlan& two = plans.Second;
     if (tags.Id3v2Length > 0) {
-        one.push_back(TagPiece(source, tags.Id3v2Length, firstFrames.Seconds, editor));
-        two.push_back(TagPiece(source, tags.Id3v2Length, secondFrames.Seconds, editor));
+        one.push_back(TagPiece(source, tags.Id3v2Length, 0, firstFrames.Seconds, editor));
+        two.push_back(
+            TagPiece(source, tags.Id3v2Length, firstFrames.Seconds, secondFrames.Seconds, editor));
     }
     Append(one, tags.Id3v2Length, headerStart);
     if (header) {

@@ -20,14 +20,21 @@ struct SourceTags {
 // Finds the tags by their own headers; anything that does not look right is no tag.
 SourceTags FindTags(ByteSource& source);
 
+// Where a part lies in the source's playing time, in milliseconds.
+struct PartTime {
+    std::int64_t StartMs = 0;
+    std::int64_t LengthMs = 0;
+};
+
 // What the split needs of an ID3v2 tag library.
 class TagEditor {
   public:
     virtual ~TagEditor() = default;
-    // The tag with its length frame (TLEN) stating `milliseconds`; nothing when the tag
-    // has no length frame or cannot be read, and the tag is then copied as it is.
-    virtual std::optional<std::vector<std::uint8_t>> WithLength(std::span<const std::uint8_t> id3v2,
-                                                                std::int64_t milliseconds) = 0;
+    // The source's tag made the part's: its length frame (TLEN) stating the part's
+    // length; nothing when there is nothing to change or the tag cannot be read, and the
+    // tag is then copied as it is.
+    virtual std::optional<std::vector<std::uint8_t>> ForPart(std::span<const std::uint8_t> id3v2,
+                                                             PartTime part) = 0;
     // Why no tag could be edited, once the library was needed and could not be had.
     virtual std::optional<std::string> Unavailable() const { return std::nullopt; }
 };

@@ -78,8 +78,8 @@ class ChunkySource final : public ByteSource {
 // Keeps every ID3v2 tag as it is.
 class KeepTags final : public TagEditor {
   public:
-    std::optional<std::vector<std::uint8_t>> WithLength(std::span<const std::uint8_t>,
-                                                        std::int64_t) override {
+    std::optional<std::vector<std::uint8_t>> ForPart(std::span<const std::uint8_t>,
+                                                     PartTime) override {
         return std::nullopt;
     }
 } keepTags;

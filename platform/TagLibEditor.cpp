@@ -4,10 +4,10 @@
 
 namespace quorvel::platform {
 
-std::optional<std::vector<std::uint8_t>> TagLibEditor::WithLength(
-    std::span<const std::uint8_t> id3v2, std::int64_t milliseconds) {
+std::optional<std::vector<std::uint8_t>> TagLibEditor::ForPart(std::span<const std::uint8_t> id3v2,
+                                                               PartTime part) {
     // Without the module the tag goes out as it came.
-    auto tag = TagWithLength(id3v2, milliseconds);
+    auto tag = TagWithLength(id3v2, part.LengthMs);
     if (!tag) unavailable_ = DesktopUnavailable();
     return tag;
 }

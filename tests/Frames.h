@@ -57,8 +57,8 @@ inline Bytes AddedFrame(Bytes frame, std::size_t zeroFrom, std::size_t borrowed,
 // Answers as a tag library would for tags without a length frame: keep them as they are.
 class KeepTags final : public TagEditor {
   public:
-    std::optional<std::vector<std::uint8_t>> WithLength(std::span<const std::uint8_t>,
-                                                        std::int64_t) override {
+    std::optional<std::vector<std::uint8_t>> ForPart(std::span<const std::uint8_t>,
+                                                     PartTime) override {
         return std::nullopt;
     }
 };
