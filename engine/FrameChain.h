@@ -65,14 +65,15 @@ struct ChainFrame {
     bool FollowedByHeader = false;  // false when the tag marker or the end follows
 };
 
-// Walks the source from `start` (its first byte unless told) frame by frame, stepping
-// one byte at a time wherever the chain does not hold. `visit` sees each frame before it
+// Walks the source from `start` (its first byte unless told) to `end` (its last unless
+// told: the tags after the audio may end it) frame by frame, stepping one byte at a time
+// wherever the chain does not hold. `visit` sees each frame before it
 // is accepted and returns false to stop the walk there (the frame is then not accepted).
 // A walk over bytes that were not the source's own fails at its end, as a read would.
 template <typename Visit>
 void WalkFrameChain(BlockReader& reader, FileInformation& info, Visit&& visit,
-                    std::int64_t start = 0) {
-    const std::int64_t length = reader.Size();
+                    std::int64_t start = 0, std::int64_t end = -1) {
+    const std::int64_t length = end < 0 ? reader.Size() : end;
     std::int64_t offset = start;
     // The successor of an accepted frame is the next candidate: its decoding, which wrote
     // the same record fields, is kept rather than repeated. The two take turns in `decodings`.

@@ -50,12 +50,7 @@ constexpr std::int32_t kSamplingMpeg1[3] = {44100, 48000, 32000};
 constexpr std::int32_t kSamplingMpeg2[3] = {22050, 24000, 16000};
 constexpr std::int32_t kSamplingMpeg25[3] = {11025, 12000, 8000};
 
-constexpr std::uint8_t kSyncMask = 0xE0;     // byte 1, bits 7-5: last 3 sync bits
-constexpr std::uint8_t kVersionMask = 0x18;  // byte 1, bits 4-3
-constexpr std::uint8_t kLayerMask = 0x06;    // byte 1, bits 2-1
-constexpr std::uint8_t kMpeg1Bit = 0x08;     // byte 1, bit 3: set for MPEG 1 only
-constexpr std::uint8_t kPaddingBit = 0x02;   // byte 2, bit 1
-constexpr std::uint8_t kChannelMask = 0xC0;  // byte 3, bits 7-6: 11 = single channel
+using namespace header_bits;
 
 // Length without padding and playing time, in the one arithmetic the program uses:
 // the product in 32-bit integers, the quotient in double, rounded down before the
@@ -99,10 +94,10 @@ constexpr TimingTable kTimings = [] {
 }  // namespace
 
 bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameValues& frame) {
-    if (bytes[0] != 0xFF || (bytes[1] & kSyncMask) != kSyncMask) return false;
+    if (bytes[0] != 0xFF || (bytes[1] & kSync) != kSync) return false;
 
     std::size_t version;  // row of the timing table: MPEG 1, 2, 2.5
-    switch (bytes[1] & kVersionMask) {
+    switch (bytes[1] & kVersion) {
         case 0x18:
             info.MpegVersion = 1;
             version = 0;
@@ -119,16 +114,17 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
             return false;  // 01: reserved
     }
 
-    if ((bytes[1] & kLayerMask) != 0x02) return false;  // only 01, Layer III
+    if ((bytes[1] & kLayer) != 0x02) return false;  // only 01, Layer III
     info.LayerNumber = 3;
 
-    const auto bitRateIndex = static_cast<std::size_t>(bytes[2] >> 4);
+    const auto bitRateIndex = static_cast<std::size_t>(bytes[2] >> kBitRateShift);
     const std::int32_t kbits =
         version == 0 ? kBitRateMpeg1[bitRateIndex] : kBitRateMpeg2[bitRateIndex];
     if (kbits == kRejectedBitRate) return false;
     info.BitRate = kbits * 1000;
 
-    const auto samplingIndex = static_cast<std::size_t>((bytes[2] >> 2) & 0x03);
+    const auto samplingIndex =
+        static_cast<std::size_t>((bytes[2] & kSamplingIndex) >> kSamplingShift);
     if (samplingIndex == 3) return false;
     const std::int32_t* const sampling[3] = {kSamplingMpeg1, kSamplingMpeg2, kSamplingMpeg25};
     info.SamplingRate = sampling[version][samplingIndex];
@@ -142,12 +138,12 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
                               : bytes[pointerAt];
 
     const Timing& timing = kTimings[version][bitRateIndex][samplingIndex];
-    const std::int16_t padding = (bytes[2] & kPaddingBit) ? 1 : 0;
+    const std::int16_t padding = (bytes[2] & kPadding) ? 1 : 0;
     frame.FrameLength = static_cast<std::int16_t>(timing.unpaddedLength + padding);
     frame.FrameDuration = timing.duration;
 
-    const bool mpeg1 = bytes[1] & kMpeg1Bit;
-    if ((bytes[3] & kChannelMask) == kChannelMask) {
+    const bool mpeg1 = bytes[1] & kMpeg1;
+    if ((bytes[3] & kChannelMode) == kChannelMode) {
         frame.SideInfoSize = mpeg1 ? 17 : 9;
     } else {
         frame.SideInfoSize = mpeg1 ? 32 : 17;

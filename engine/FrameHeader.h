@@ -7,6 +7,34 @@
 
 namespace quorvel {
 
+// The header's bits, named once. Byte 0 is all sync bits (0xFF).
+namespace header_bits {
+constexpr std::uint8_t kSync = 0xE0;          // byte 1, bits 7-5: the last 3 sync bits
+constexpr std::uint8_t kVersion = 0x18;       // byte 1, bits 4-3: 11 MPEG 1, 10 MPEG 2, 00 MPEG 2.5
+constexpr std::uint8_t kMpeg1 = 0x08;         // byte 1, bit 3: set for MPEG 1 only
+constexpr std::uint8_t kLayer = 0x06;         // byte 1, bits 2-1: 01 Layer III
+constexpr std::uint8_t kNoCrc = 0x01;         // byte 1, bit 0: set when no CRC follows
+constexpr std::uint8_t kBitRateIndex = 0xF0;  // byte 2, bits 7-4
+constexpr int kBitRateShift = 4;              //
+constexpr std::uint8_t kSamplingIndex = 0x0C;  // byte 2, bits 3-2
+constexpr int kSamplingShift = 2;              //
+constexpr std::uint8_t kPadding = 0x02;        // byte 2, bit 1: one byte more
+constexpr std::uint8_t kChannelMode = 0xC0;    // byte 3, bits 7-6: 11 single channel
+constexpr int kLargestBitRateIndex = 14;       // 15 is forbidden
+}  // namespace header_bits
+
+// Samples one frame holds: 1152 in MPEG 1, 576 in MPEG 2 and 2.5 (one granule a frame).
+inline std::int32_t SamplesPerFrame(std::uint8_t headerByte1) {
+    return (headerByte1 & header_bits::kMpeg1) ? 1152 : 576;
+}
+
+// The header with another bit rate and no padding byte.
+inline void SetBitRateIndex(std::span<std::uint8_t> header, int index) {
+    header[2] = static_cast<std::uint8_t>(
+        index << header_bits::kBitRateShift |
+        (header[2] & ~(header_bits::kBitRateIndex | header_bits::kPadding)));
+}
+
 // The 8 bytes at a candidate frame position: the 4-byte header, then either the
 // 2-byte CRC and the first side-information bytes, or the side information alone.
 using HeaderBytes = std::array<std::uint8_t, 8>;
@@ -40,7 +68,19 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
 // 4-byte header, and after the 2-byte CRC when the protection bit (byte 1, bit 0) is 0.
 // The back pointer opens it.
 inline std::size_t SideInfoStart(std::uint8_t headerByte1) {
-    return (headerByte1 & 0x01) ? 4 : 6;
+    return (headerByte1 & header_bits::kNoCrc) ? 4 : 6;
+}
+
+// Writes a frame's back pointer, which opens its side information: 9 bits in MPEG 1,
+// 8 in MPEG 2 and 2.5. The bits after it in that byte are zeroed.
+inline void SetMainDataBegin(std::span<std::uint8_t> frame, std::int32_t backPointer) {
+    const std::size_t at = SideInfoStart(frame[1]);
+    if (frame[1] & header_bits::kMpeg1) {
+        frame[at] = static_cast<std::uint8_t>(backPointer >> 1);
+        frame[at + 1] = static_cast<std::uint8_t>((backPointer & 1) << 7);
+    } else {
+        frame[at] = static_cast<std::uint8_t>(backPointer);
+    }
 }
 
 // Where a frame's own main data starts: after the header, the CRC and the side

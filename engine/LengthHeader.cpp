@@ -90,7 +90,7 @@ std::optional<LengthHeader> FindXing(std::span<const std::uint8_t> frame, std::s
 
 std::optional<LengthHeader> FindLengthHeader(std::span<const std::uint8_t> frame,
                                              const FrameValues& values) {
-    const std::int32_t samples = (frame[1] & 0x08) ? 1152 : 576;  // MPEG 1 or not
+    const std::int32_t samples = SamplesPerFrame(frame[1]);
     // Encoders put Xing's tag right after the side information, and some after the CRC
     // too when the stream has one.
     for (const std::size_t at :

@@ -57,6 +57,24 @@ std::string FormatPlayTime(double seconds, std::string_view decimalSeparator) {
            FormatHundredths(static_cast<double>(rest) / 100, decimalSeparator);
 }
 
+std::string FormatExactTime(std::int64_t milliseconds, std::string_view decimalSeparator) {
+    const std::int64_t seconds = milliseconds / 1000 % 60;
+    const std::string thousandths = std::to_string(1000 + milliseconds % 1000).substr(1);
+    return std::to_string(milliseconds / 60000) + ":" + (seconds < 10 ? "0" : "") +
+           std::to_string(seconds) + std::string(decimalSeparator) + thousandths;
+}
+
+std::string FormatCount(std::int64_t count, std::string_view decimalSeparator) {
+    const std::string digits = std::to_string(count);
+    const char group = decimalSeparator == "." ? ',' : '.';
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0 && digits[i - 1] != '-') grouped += group;
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
 std::string_view TrimBlanks(std::string_view text) {
     const auto first = text.find_first_not_of(' ');
     if (first == std::string_view::npos) return {};

@@ -21,6 +21,13 @@ std::string FormatDuration(double seconds);
 // 0:51.23), with the given decimal separator.
 std::string FormatPlayTime(double seconds, std::string_view decimalSeparator);
 
+// A moment to the millisecond: "m:ss.mmm" (90250 ms is 1:30.250).
+std::string FormatExactTime(std::int64_t milliseconds, std::string_view decimalSeparator);
+
+// A count with its digits in groups of three: 3980025 is "3,980,025" after a decimal
+// point, "3.980.025" after a decimal comma.
+std::string FormatCount(std::int64_t count, std::string_view decimalSeparator);
+
 // Seconds to the hundredth, always with two decimals: 21.5 is "21.50".
 std::string FormatHundredths(double seconds, std::string_view decimalSeparator);
 

@@ -5,7 +5,9 @@
 #include <limits>
 
 #include "engine/Numbers.h"
+#include "engine/OutputNames.h"
 #include "engine/SplitPlan.h"
+#include "engine/SplitSearch.h"
 
 namespace quorvel {
 namespace {
@@ -87,7 +89,7 @@ std::string Undo(std::array<PendingOutput, 2>& outputs, const std::string& why) 
 
 }  // namespace
 
-std::optional<std::int32_t> ValidateSplitRequest(SplitForm& form, const FileSystem& files) {
+std::optional<std::int64_t> ValidateSplitRequest(SplitForm& form, const FileSystem& files) {
     const std::string source = form.Text(Control::txtMP3);
     const std::string folder = form.Text(Control::txtToFolder);
     if (TrimBlanks(source).empty()) {
@@ -112,26 +114,37 @@ std::optional<std::int32_t> ValidateSplitRequest(SplitForm& form, const FileSyst
         return Refuse(form, "Source MP3 file not found");
     }
 
-    const double seconds = ReadNumber(TrimBlanks(form.Text(Control::txtSplitSecond)));
+    // The exact mode reads the second to the millisecond, after the user's decimal
+    // separator or a point; the frame rule to the whole second.
+    const bool exact = form.ExactSplit();
+    std::string secondText(TrimBlanks(form.Text(Control::txtSplitSecond)));
+    const std::string separator = form.DecimalSeparator();
+    if (const auto at = secondText.find(separator);
+        exact && !separator.empty() && at != 0 && at != std::string::npos) {
+        secondText.replace(at, separator.size(), ".");
+    }
+    const double seconds = ReadNumber(secondText);
     const double minutes = ReadNumber(TrimBlanks(form.Text(Control::txtSplitMinute)));
     const double splitTime = minutes * 60 + seconds;
     // A time beyond what 32 bits of seconds can hold is past any source's end.
     const bool representable = std::isfinite(splitTime) &&
                                std::fabs(splitTime) <= std::numeric_limits<std::int32_t>::max();
-    const auto splitSeconds = representable ? static_cast<std::int32_t>(std::nearbyint(splitTime))
-                                            : std::numeric_limits<std::int32_t>::max();
+    const std::int64_t splitMilliseconds =
+        !representable ? std::int64_t{std::numeric_limits<std::int32_t>::max()} * 1000
+        : exact        ? std::llround(splitTime * 1000)
+                       : std::llround(std::nearbyint(splitTime)) * 1000;
     const double duration = DurationSeconds(form.Text(Control::txtSelectedDuration));
-    if (!representable || splitSeconds <= 0 || duration <= splitSeconds) {
+    if (splitMilliseconds <= 0 || duration * 1000 <= double(splitMilliseconds)) {
         Refuse(form, "Split time cannot be <= 0 and >= Source duration", Control::txtSplitSecond);
         form.LogScroll();
         return std::nullopt;
     }
-    return splitSeconds;
+    return splitMilliseconds;
 }
 
 SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, FileInformation& info) {
-    const auto splitSeconds = ValidateSplitRequest(form, files);
-    if (!splitSeconds) return SplitOutcome::Refused;
+    const auto splitMilliseconds = ValidateSplitRequest(form, files);
+    if (!splitMilliseconds) return SplitOutcome::Refused;
 
     const std::string sourcePath = form.Text(Control::txtMP3);
     const std::string folder = form.Text(Control::txtToFolder);
@@ -151,34 +164,61 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, File
     try {
         const auto source = files.OpenSource(sourcePath);
         const bool exact = form.ExactSplit();
-        const SplitPoint point = exact ? FindExactSplitPoint(*source, *splitSeconds, info)
-                                       : FindSafeSplitPoint(*source, *splitSeconds, info);
-        if (point.SplitPosition <= 0) {
+        const std::string separator = form.DecimalSeparator();
+        const auto found = [&](std::int64_t at, std::int64_t frame) {
+            form.LogAppend("Found safe position to split at byte " + std::to_string(at) +
+                           " (frame " + std::to_string(frame) + ")");
+        };
+        SplitPoint point;
+        std::optional<ExactCut> cut;
+        if (exact) {
+            cut = FindExactCut(*source, *splitMilliseconds, info);
+            if (cut->CutAt > 0) {
+                found(cut->CutAt, cut->FramesBeforeCut);
+                const std::string sample = FormatCount(cut->Sample, separator);
+                if (cut->Gapless) {
+                    form.LogAppend("Cutting exactly at " +
+                                   FormatExactTime(*splitMilliseconds, separator) + " (sample " +
+                                   sample + ")");
+                } else {
+                    const std::int64_t at =
+                        (cut->Sample * 1000 + cut->SamplingRate / 2) / cut->SamplingRate;
+                    form.LogAppend("Cutting at " + FormatExactTime(at, separator) + " (sample " +
+                                   sample +
+                                   "), the frame boundary nearest the time: the source carries "
+                                   "no gapless information.");
+                }
+            }
+        } else {
+            const auto splitSeconds = static_cast<std::int32_t>(*splitMilliseconds / 1000);
+            point = FindSafeSplitPoint(*source, splitSeconds, info);
+            if (point.SplitPosition > 0) {
+                found(point.SplitPosition, point.FramesBeforeSplit);
+                // A cut more than a frame after the time given is worth a word: the user
+                // hears it.
+                const double late = point.SplitSeconds - splitSeconds;
+                if (!point.Lenders.empty() && late > point.Lenders.back().Frame.FrameDuration) {
+                    form.LogAppend("Safe position lies at " +
+                                   FormatPlayTime(point.SplitSeconds, separator) + ", " +
+                                   FormatHundredths(late, separator) +
+                                   " seconds after the split time.");
+                    form.LogAppend(form.ExactSplitHint());
+                }
+            }
+        }
+        if (cut ? cut->CutAt <= 0 : point.SplitPosition <= 0) {
             form.LogAppend("No safe position found for splitting this file.");
             form.LogAppend("File splitting aborted.");
             if (!exact) form.LogAppend(form.ExactSplitHint());
             form.LogScroll();
             return SplitOutcome::NoSafePosition;
         }
-        form.LogAppend("Found safe position to split at byte " +
-                       std::to_string(point.SplitPosition) + " (frame " +
-                       std::to_string(point.FramesBeforeSplit) + ")");
-        // A cut more than a frame after the time given is worth a word: the user hears it.
-        const double late = point.SplitSeconds - *splitSeconds;
-        if (!exact && !point.Lenders.empty() && late > point.Lenders.back().Frame.FrameDuration) {
-            const std::string separator = form.DecimalSeparator();
-            form.LogAppend("Safe position lies at " +
-                           FormatPlayTime(point.SplitSeconds, separator) + ", " +
-                           FormatHundredths(late, separator) + " seconds after the split time.");
-            form.LogAppend(form.ExactSplitHint());
-        }
         form.LogAppend("Beginning to split files now.");
         form.LogRepaint();
 
-        // A folder text that ends in "/" (as the folder browser gives it) takes no second.
-        const std::string stem = folder + (folder.ends_with('/') ? "" : "/") + BaseName(sourcePath);
-        outputs[0].Path = stem + "1.mp3";
-        outputs[1].Path = stem + "2.mp3";
+        const auto paths = OutputPaths(folder, sourcePath);
+        outputs[0].Path = paths[0];
+        outputs[1].Path = paths[1];
         for (auto& output : outputs) {
             // The source itself, under an output's name or through a link, is never written.
             if (files.SameFile(output.Path, sourcePath)) {
@@ -207,7 +247,8 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, File
         }
 
         files.RemoveLeftovers(folder);
-        const OutputPlans plans = PlanOutputs(point, *source, tags);
+        const OutputPlans plans =
+            cut ? PlanExactOutputs(*cut, *source, tags) : PlanOutputs(point, *source, tags);
         outputs[0].Plan = &plans.First;
         outputs[1].Plan = &plans.Second;
         for (auto& output : outputs) WriteOutput(form, files, output, *source);
@@ -231,7 +272,7 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, File
         form.LogAppend("Source file size      : " + std::to_string(source->Size()) + " bytes.");
         form.LogAppend("Total bytes written : " +
                        std::to_string(sizeOf(plans.First) + sizeOf(plans.Second)) + " bytes.");
-        if (point.SplitMainDataBegin > 0) {
+        if (plans.AddedFrames > 0 && (cut || point.SplitMainDataBegin > 0)) {
             const std::string frames = plans.AddedFrames == 1
                                            ? "1 new frame"
                                            : std::to_string(plans.AddedFrames) + " new frames";

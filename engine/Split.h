@@ -11,8 +11,9 @@
 namespace quorvel {
 
 // Checks the split request in the form's fields in order, showing the refusal of the
-// first check that fails. Returns the split time in whole seconds when all pass.
-std::optional<std::int32_t> ValidateSplitRequest(SplitForm& form, const FileSystem& files);
+// first check that fails. Returns the split time in milliseconds when all pass: whole
+// seconds by the frame rule, to the millisecond in the exact mode.
+std::optional<std::int64_t> ValidateSplitRequest(SplitForm& form, const FileSystem& files);
 
 enum class SplitOutcome {
     Refused,         // a check of the request failed

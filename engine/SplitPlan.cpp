@@ -1,88 +1,34 @@
+#include "engine/SplitPlan.h"
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
 
+#include "engine/AddedFrames.h"
 #include "engine/FrameChain.h"
 #include "engine/LengthHeader.h"
-#include "engine/Numbers.h"
-#include "engine/SplitPlan.h"
+#include "engine/SourceLayout.h"
 
 namespace quorvel {
 
 namespace {
 
-// How much main data a frame holds behind its header, CRC and side information.
-std::int32_t Room(const FrameValues& frame) {
-    return frame.FrameLength - MainDataStart(frame);
-}
-
-// The walk both rules share: the first frame at or after the split time that the chain
-// rule accepts and `fits` takes, given the frames before it, newest last.
-template <typename Fits>
-SplitPoint FindSplitPoint(ByteSource& source, std::int32_t splitSeconds, FileInformation& info,
-                          Fits&& fits) {
-    BlockReader reader(source);
-    SplitPoint point;
-    // The frames before the candidate, as many as a back pointer can reach into.
-    std::vector<LenderFrame> before;
-    constexpr std::size_t kRemembered = 16;
-    WalkFrameChain(reader, info, [&](const ChainFrame& candidate) {
-        if (candidate.FollowedByHeader && point.SplitSeconds >= splitSeconds && !before.empty() &&
-            fits(candidate.Frame.MainDataBegin, before)) {
-            point.SplitPosition = candidate.Offset;
-            point.SplitMainDataBegin = candidate.Frame.MainDataBegin;
-            // The frames whose main data holds the borrowed bytes, the last one at least.
-            std::int32_t held = 0;
-            auto first = before.end() - 1;
-            while ((held += Room(first->Frame)) < point.SplitMainDataBegin &&
-                   first != before.begin()) {
-                --first;
-            }
-            point.Lenders.assign(first, before.end());
-            return false;
-        }
-        if (before.size() == kRemembered) before.erase(before.begin());
-        before.push_back({candidate.Offset, candidate.Frame});
-        point.PrevFrameLength = candidate.Frame.FrameLength;
-        point.PrevSideInfoSize = candidate.Frame.SideInfoSize;
-        point.SplitSeconds += candidate.Frame.FrameDuration;
-        ++point.FramesBeforeSplit;
-        return true;
-    });
-    if (point.SplitPosition == 0) point.SplitMainDataBegin = 0;
-    return point;
-}
-
-}  // namespace
-
-SplitPoint FindSafeSplitPoint(ByteSource& source, std::int32_t splitSeconds,
-                              FileInformation& info) {
-    // The borrowed main data must lie in the main data of the frame before, so that one
-    // copy of that frame carries all of it.
-    return FindSplitPoint(source, splitSeconds, info,
-                          [](std::int32_t borrowed, const std::vector<LenderFrame>& before) {
-                              return borrowed <= Room(before.back().Frame);
-                          });
-}
-
-SplitPoint FindExactSplitPoint(ByteSource& source, std::int32_t splitSeconds,
-                               FileInformation& info) {
-    return FindSplitPoint(source, splitSeconds, info,
-                          [](std::int32_t, const std::vector<LenderFrame>&) { return true; });
-}
-
-namespace {
+// What the decoders skip at the start of every stream whose LAME tag they honour.
+constexpr std::int32_t kDecoderDelay = 529;
 
 // The frames of one part of the source, [from, to), as the chain rule finds them.
 struct PartFrames {
     std::int64_t Count = 0;
     std::int64_t End = 0;  // where the last one ends
     double Seconds = 0;
+    bool VariableBitRate = false;
 };
 
+// The part's own walk, up to the tags after the audio: the fields of the stream
+// information stay as the search left them.
 template <typename Visit>
-void WalkPart(BlockReader& reader, std::int64_t from, std::int64_t to, Visit&& visit) {
-    // The part's own walk: the fields of the stream information stay as the search left them.
+void WalkPart(BlockReader& reader, const SourceLayout& layout, std::int64_t from, std::int64_t to,
+              Visit&& visit) {
     FileInformation scratch;
     WalkFrameChain(
         reader, scratch,
@@ -91,28 +37,35 @@ void WalkPart(BlockReader& reader, std::int64_t from, std::int64_t to, Visit&& v
             visit(frame);
             return true;
         },
-        from);
+        from, layout.Tags.TrailerAt);
 }
 
-PartFrames CountPart(BlockReader& reader, std::int64_t from, std::int64_t to) {
-    PartFrames part{0, from, 0};
-    WalkPart(reader, from, to, [&](const ChainFrame& frame) {
+PartFrames CountPart(BlockReader& reader, const SourceLayout& layout, std::int64_t from,
+                     std::int64_t to) {
+    PartFrames part{0, from, 0, false};
+    std::int16_t unpadded = 0;
+    WalkPart(reader, layout, from, to, [&](const ChainFrame& frame) {
         ++part.Count;
         part.End = frame.Offset + frame.Frame.FrameLength;
         part.Seconds += frame.Frame.FrameDuration;
+        // Lengths a padding byte apart share a bit rate.
+        const auto length = static_cast<std::int16_t>(frame.Frame.FrameLength & ~1);
+        if (unpadded != 0 && std::abs(length - unpadded) > 1) part.VariableBitRate = true;
+        unpadded = length;
     });
     return part;
 }
 
 // The length header of a part whose frames [from, to) follow its header frame and the
-// added frames of `added` bytes each, offsets counted from the header frame's start.
-PartLength MeasurePart(BlockReader& reader, std::span<const std::uint8_t> headerFrame,
-                       const LengthHeader& header, const PartFrames& frames, std::int64_t from,
-                       std::int64_t to, const std::vector<std::int64_t>& added) {
+// frames of `lead` bytes each, offsets counted from the header frame's start.
+PartLength MeasurePart(BlockReader& reader, const SourceLayout& layout,
+                       std::span<const std::uint8_t> headerFrame, const LengthHeader& header,
+                       const PartFrames& frames, std::int64_t from, std::int64_t to,
+                       const std::vector<std::int64_t>& lead) {
     std::int64_t leadBytes = static_cast<std::int64_t>(headerFrame.size());
-    for (const std::int64_t length : added) leadBytes += length;
+    for (const std::int64_t length : lead) leadBytes += length;
     PartLength part;
-    part.Frames = static_cast<std::int64_t>(added.size()) + frames.Count;
+    part.Frames = static_cast<std::int64_t>(lead.size()) + frames.Count;
     part.Bytes = leadBytes + (frames.End - from);
     part.VbriFramesPerEntry = VbriFramesPerEntry(headerFrame, header, part.Frames);
     std::int64_t index = 0;
@@ -129,66 +82,14 @@ PartLength MeasurePart(BlockReader& reader, std::span<const std::uint8_t> header
         ++index;
     };
     std::int64_t offset = static_cast<std::int64_t>(headerFrame.size());
-    for (const std::int64_t length : added) {
+    for (const std::int64_t length : lead) {
         add(offset, length);
         offset += length;
     }
-    WalkPart(reader, from, to, [&](const ChainFrame& frame) {
+    WalkPart(reader, layout, from, to, [&](const ChainFrame& frame) {
         add(leadBytes + frame.Offset - from, frame.Frame.FrameLength);
     });
     return part;
-}
-
-// Where a split frame's borrowed bytes lie: the tail of the main data of each frame
-// that holds some, oldest first.
-struct Segment {
-    std::int64_t From = 0;
-    std::int64_t To = 0;
-};
-
-std::vector<Segment> BorrowedSegments(const std::vector<LenderFrame>& lenders,
-                                      std::int64_t borrowed) {
-    std::vector<Segment> segments;
-    for (auto lender = lenders.rbegin(); lender != lenders.rend() && borrowed > 0; ++lender) {
-        const std::int64_t end = lender->Offset + lender->Frame.FrameLength;
-        const std::int64_t take = std::min<std::int64_t>(borrowed, Room(lender->Frame));
-        segments.insert(segments.begin(), {end - take, end});
-        borrowed -= take;
-    }
-    return segments;
-}
-
-std::vector<std::uint8_t> ReadBytes(ByteSource& source, std::int64_t from, std::int64_t to) {
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(to - from));
-    ReadFully(source, from, bytes.data(), bytes.size());
-    return bytes;
-}
-
-// One silent frame that carries every borrowed byte: the last lender's header at the
-// lowest higher bit rate whose main data holds them all, if one does.
-std::optional<std::vector<std::uint8_t>> OneWideFrame(ByteSource& source, const LenderFrame& last,
-                                                      const std::vector<Segment>& segments) {
-    std::int64_t borrowed = 0;
-    for (const Segment& segment : segments) borrowed += segment.To - segment.From;
-    HeaderBytes header{};
-    ReadFully(source, last.Offset, header.data(), header.size());
-    for (int index = (header[2] >> 4) + 1; index < 15; ++index) {
-        // The bit-rate index in bits 7-4 of byte 2, the padding bit (1) cleared.
-        header[2] = static_cast<std::uint8_t>(index << 4 | (header[2] & 0x0D));
-        FileInformation scratch;
-        FrameValues values;
-        if (!DecodeFrameHeader(header, scratch, values) || Room(values) < borrowed) continue;
-        std::vector<std::uint8_t> frame(static_cast<std::size_t>(values.FrameLength), 0);
-        std::copy(header.begin(), header.begin() + 4, frame.begin());
-        auto at = frame.end() - borrowed;
-        for (const Segment& segment : segments) {
-            const auto bytes = ReadBytes(source, segment.From, segment.To);
-            at = std::copy(bytes.begin(), bytes.end(), at);
-        }
-        RewriteAddedFrame(frame, values.SideInfoSize, static_cast<std::int32_t>(borrowed));
-        return frame;
-    }
-    return std::nullopt;
 }
 
 // The source's ID3v2 tag made the part's that starts at `start` and lasts `seconds`, or
@@ -216,49 +117,30 @@ void Append(OutputPlan& plan, std::vector<std::uint8_t> bytes) {
     plan.push_back({0, length, std::move(bytes)});
 }
 
-// The silent frames that open the second output: copies of the lenders, each carrying
-// its share of the borrowed bytes and pointing back to what the copies before it carry.
-// Where the second output has a length header, one frame at a higher bit rate carries
-// them all, as a LAME tag's start delay can skip only a few frames. A LAME tag also wants
-// a silent frame when nothing is borrowed, as the frame its start delay skips.
-std::vector<std::vector<std::uint8_t>> AddedFrames(ByteSource& source,
-                                                   const std::vector<LenderFrame>& lenders,
-                                                   const std::vector<Segment>& segments,
-                                                   bool header, bool gapless) {
-    std::vector<std::vector<std::uint8_t>> added;
-    if (segments.size() > 1 && header) {
-        if (auto wide = OneWideFrame(source, lenders.back(), segments)) {
-            added.push_back(std::move(*wide));
-            return added;
-        }
-    }
-    if (segments.empty() && gapless && !lenders.empty()) {
-        const LenderFrame& before = lenders.back();
-        auto frame = ReadBytes(source, before.Offset, before.Offset + before.Frame.FrameLength);
-        RewriteAddedFrame(frame, before.Frame.SideInfoSize, 0);
-        added.push_back(std::move(frame));
-        return added;
-    }
-    std::int32_t carried = 0;
-    auto lender = lenders.end() - static_cast<std::ptrdiff_t>(segments.size());
-    for (const Segment& segment : segments) {
-        auto frame = ReadBytes(source, lender->Offset, lender->Offset + lender->Frame.FrameLength);
-        const auto share = static_cast<std::int32_t>(segment.To - segment.From);
-        RewriteAddedFrame(frame, lender->Frame.SideInfoSize, share, carried);
-        carried += share;
-        added.push_back(std::move(frame));
-        ++lender;
-    }
-    return added;
+// Both parts' ID3v2 tags, where the source has one.
+void AppendTags(OutputPlans& plans, ByteSource& source, const SourceLayout& layout,
+                double firstSeconds, double secondSeconds, TagEditor& editor) {
+    const std::int64_t length = layout.Tags.Id3v2Length;
+    if (length == 0) return;
+    plans.First.push_back(TagPiece(source, length, 0, firstSeconds, editor));
+    plans.Second.push_back(TagPiece(source, length, firstSeconds, secondSeconds, editor));
+}
+
+// The header frame rewritten to describe a part.
+std::vector<std::uint8_t> Rewritten(std::vector<std::uint8_t> frame, const LengthHeader& header,
+                                    PartLength part, std::int32_t delay, std::int32_t padding) {
+    part.Delay = delay;
+    part.Padding = padding;
+    RewriteLengthHeader(frame, header, part);
+    return frame;
 }
 
 }  // namespace
 
 OutputPlans PlanOutputs(const SplitPoint& point, ByteSource& source, TagEditor& editor) {
     BlockReader reader(source);
-    const SourceTags tags = FindTags(source);
+    const SourceLayout layout = ReadLayout(source, reader);
     const std::int64_t split = point.SplitPosition;
-    const std::int64_t borrowed = std::max<std::int32_t>(point.SplitMainDataBegin, 0);
 
     // Where the borrowed bytes lie; a split point made without its lenders has the frame
     // right before it.
@@ -270,68 +152,51 @@ OutputPlans PlanOutputs(const SplitPoint& point, ByteSource& source, TagEditor& 
             lenders.push_back(before);
         }
     }
-    const std::vector<Segment> segments = BorrowedSegments(lenders, borrowed);
+    const std::vector<Segment> segments =
+        BorrowedSegments(lenders, std::max<std::int32_t>(point.SplitMainDataBegin, 0));
     const std::int64_t zeroFrom = segments.empty() ? split : segments.front().From;
 
-    // The first frame after the ID3v2 tag may hold a length header; it is the first
-    // output's own when it ends before the zeroed bytes.
-    std::optional<ChainFrame> first;
-    FileInformation scratch;
-    WalkFrameChain(
-        reader, scratch,
-        [&](const ChainFrame& frame) {
-            first = frame;
-            return false;
-        },
-        tags.Id3v2Length);
-    std::vector<std::uint8_t> headerFrame;
-    std::optional<LengthHeader> header;
-    if (first && first->Offset + first->Frame.FrameLength <= zeroFrom) {
-        headerFrame = ReadBytes(source, first->Offset, first->Offset + first->Frame.FrameLength);
-        header = FindLengthHeader(headerFrame, first->Frame);
-    }
-    const std::int64_t headerStart = header ? first->Offset : tags.Id3v2Length;
-    const std::int64_t audioStart = header ? first->Offset + first->Frame.FrameLength : headerStart;
+    // The header frame is the first output's own when it ends before the zeroed bytes.
+    const bool header =
+        layout.Header && layout.HeaderStart + std::int64_t(layout.HeaderFrame.size()) <= zeroFrom;
+    const std::int64_t headerStart = header ? layout.HeaderStart : layout.Tags.Id3v2Length;
+    const std::int64_t audioStart = header ? layout.AudioStart : headerStart;
     const std::int64_t sourceEnd = source.Size();
-    const auto gapless = header ? ReadGapless(headerFrame, *header) : std::nullopt;
+    const bool gapless = header && layout.GaplessValues;
+    const Gapless values = gapless ? *layout.GaplessValues : Gapless{};
 
-    std::vector<std::vector<std::uint8_t>> added =
-        AddedFrames(source, lenders, segments, header.has_value(), gapless.has_value());
+    std::vector<FrameBytes> added = FrameRuleAddedFrames(source, point, lenders, header, gapless);
     std::vector<std::int64_t> addedLengths;
     for (const auto& frame : added) addedLengths.push_back(static_cast<std::int64_t>(frame.size()));
 
     // The parts' frames, walked only when a header or a tag states their length.
-    const bool measured = header || tags.Id3v2Length > 0;
-    const PartFrames firstFrames = measured ? CountPart(reader, audioStart, split) : PartFrames{};
-    const PartFrames secondFrames = measured ? CountPart(reader, split, sourceEnd) : PartFrames{};
+    const bool measured = header || layout.Tags.Id3v2Length > 0;
+    const PartFrames firstFrames =
+        measured ? CountPart(reader, layout, audioStart, split) : PartFrames{};
+    const PartFrames secondFrames =
+        measured ? CountPart(reader, layout, split, sourceEnd) : PartFrames{};
 
     OutputPlans plans;
     OutputPlan& one = plans.First;
     OutputPlan& two = plans.Second;
-    if (tags.Id3v2Length > 0) {
-        one.push_back(TagPiece(source, tags.Id3v2Length, 0, firstFrames.Seconds, editor));
-        two.push_back(
-            TagPiece(source, tags.Id3v2Length, firstFrames.Seconds, secondFrames.Seconds, editor));
-    }
-    Append(one, tags.Id3v2Length, headerStart);
+    AppendTags(plans, source, layout, firstFrames.Seconds, secondFrames.Seconds, editor);
+    Append(one, layout.Tags.Id3v2Length, headerStart);
     if (header) {
-        std::vector<std::uint8_t> own = headerFrame;
-        PartLength part =
-            MeasurePart(reader, headerFrame, *header, firstFrames, audioStart, split, {});
-        part.Delay = gapless ? gapless->Delay : 0;
-        part.Padding = 0;  // the first output ends where a frame ends
-        RewriteLengthHeader(own, *header, part);
-        Append(one, std::move(own));
-
-        std::vector<std::uint8_t> theirs = headerFrame;
-        part =
-            MeasurePart(reader, headerFrame, *header, secondFrames, split, sourceEnd, addedLengths);
+        const LengthHeader& kind = *layout.Header;
+        const auto& frame = layout.HeaderFrame;
+        // The first output ends where a frame ends.
+        Append(one, Rewritten(frame, kind,
+                              MeasurePart(reader, layout, frame, kind, firstFrames, audioStart,
+                                          split, {}),
+                              values.Delay, 0));
         // A gapless player skips the added frames: their samples less the decoder's own
-        // delay of 529 samples, which the player skips anyway.
-        part.Delay = static_cast<std::int32_t>(added.size()) * header->SamplesPerFrame - 529;
-        part.Padding = gapless ? gapless->Padding : 0;
-        RewriteLengthHeader(theirs, *header, part);
-        Append(two, std::move(theirs));
+        // delay, which the player skips anyway.
+        Append(two, Rewritten(frame, kind,
+                              MeasurePart(reader, layout, frame, kind, secondFrames, split,
+                                          sourceEnd, addedLengths),
+                              static_cast<std::int32_t>(added.size()) * kind.SamplesPerFrame -
+                                  kDecoderDelay,
+                              values.Padding));
     }
     // The borrowed bytes are the second output's: zeros in the first, and only those.
     std::int64_t from = audioStart;
@@ -342,7 +207,7 @@ OutputPlans PlanOutputs(const SplitPoint& point, ByteSource& source, TagEditor& 
         from = segment.To;
     }
     Append(one, from, split);
-    if (tags.Id3v1At >= split) Append(one, tags.Id3v1At, sourceEnd);
+    Append(one, std::max(layout.Tags.TrailerAt, split), sourceEnd);
 
     plans.AddedFrames = static_cast<std::int64_t>(added.size());
     for (auto& frame : added) {
@@ -353,36 +218,86 @@ OutputPlans PlanOutputs(const SplitPoint& point, ByteSource& source, TagEditor& 
     return plans;
 }
 
-void RewriteAddedFrame(std::span<std::uint8_t> frame, std::int16_t sideInfoSize,
-                       std::int32_t mainDataBegin, std::int32_t backPointer) {
-    // Side information of zeros but for the back pointer: every granule of every channel
-    // without audio bits, scale factors or gain, so that a decoder plays silence and
-    // reads none of the main data. The frame's own main data goes too; only its last
-    // mainDataBegin bytes, the split frame's borrowed data, are kept.
-    const std::size_t sideInfoAt = SideInfoStart(frame[1]);
-    std::fill(frame.begin() + static_cast<std::ptrdiff_t>(sideInfoAt), frame.end() - mainDataBegin,
-              0);
-    // The back pointer: 9 bits in MPEG 1 (byte 1, bit 3 set), 8 in MPEG 2 and 2.5.
-    if (frame[1] & 0x08) {
-        frame[sideInfoAt] = static_cast<std::uint8_t>(backPointer >> 1);
-        frame[sideInfoAt + 1] = static_cast<std::uint8_t>((backPointer & 1) << 7);
-    } else {
-        frame[sideInfoAt] = static_cast<std::uint8_t>(backPointer);
-    }
-    if (sideInfoAt == 6) {
-        const std::uint16_t crc = FrameCrc(frame, sideInfoSize);
-        frame[4] = static_cast<std::uint8_t>(crc >> 8);
-        frame[5] = static_cast<std::uint8_t>(crc & 0xFF);
-    }
-}
+OutputPlans PlanExactOutputs(const ExactCut& cut, ByteSource& source, TagEditor& editor) {
+    BlockReader reader(source);
+    const SourceLayout layout = ReadLayout(source, reader);
+    const std::int64_t sourceEnd = source.Size();
+    const std::int32_t spf = cut.SamplesPerFrame;
+    const double rate = cut.SamplingRate;
+    const std::int64_t secondFrom = cut.Primers.empty() ? cut.CutAt : cut.Primers.front().Offset;
 
-std::string BaseName(std::string_view sourcePath) {
-    std::string_view name = TrimBlanks(sourcePath);
-    if (const auto slash = name.rfind('/'); slash != std::string_view::npos) {
-        name.remove_prefix(slash + 1);
+    // Before the primers: the frame that carries what the first of them borrows, and
+    // before it, where needed, one empty frame. mpg123's synthesis alternates between two
+    // buffers frame by frame, so the cut frame decodes to the source's very samples only
+    // when as many frames, give or take an even number, go before it as in the source.
+    const auto primers = static_cast<std::int64_t>(cut.Primers.size());
+    std::vector<FrameBytes> own;
+    if ((1 + primers - cut.CutFrame) % 2 != 0) own.push_back(EmptyFrame(source, secondFrom));
+    own.push_back(CarrierFrame(source, secondFrom, cut.Lenders, cut.PrimerBorrows));
+    std::vector<std::int64_t> lead;
+    for (const auto& frame : own) lead.push_back(static_cast<std::int64_t>(frame.size()));
+    for (const LenderFrame& primer : cut.Primers) lead.push_back(primer.Frame.FrameLength);
+
+    const PartFrames firstFrames = CountPart(reader, layout, layout.AudioStart, cut.FirstEnd);
+    const PartFrames secondFrames = CountPart(reader, layout, cut.CutAt, sourceEnd);
+
+    // The samples each part plays, which its tags state.
+    const std::int32_t sourceDelay = cut.Gapless ? layout.GaplessValues->Delay : 0;
+    const std::int32_t sourcePadding = cut.Gapless ? layout.GaplessValues->Padding : kDecoderDelay;
+    const std::int64_t cutSample = cut.CutFrame * spf + cut.CutOffset;
+    const std::int64_t secondSamples =
+        (cut.CutFrame + secondFrames.Count) * spf - cutSample - (sourcePadding - kDecoderDelay);
+    OutputPlans plans;
+    OutputPlan& one = plans.First;
+    OutputPlan& two = plans.Second;
+    AppendTags(plans, source, layout, double(cut.Sample) / rate, double(secondSamples) / rate,
+               editor);
+
+    // The first part keeps the source's header, or its lack of one: a source without a
+    // LAME tag plays every frame's samples, which a header would cut 529 short.
+    Append(one, layout.Tags.Id3v2Length, layout.HeaderStart);
+    if (layout.Header) {
+        const std::int64_t firstEnd =
+            std::int64_t(cut.FirstFrames) * spf + kDecoderDelay - cutSample;
+        Append(one, Rewritten(layout.HeaderFrame, *layout.Header,
+                              MeasurePart(reader, layout, layout.HeaderFrame, *layout.Header,
+                                          firstFrames, layout.AudioStart, cut.FirstEnd, {}),
+                              sourceDelay, static_cast<std::int32_t>(firstEnd)));
     }
-    const auto dot = name.rfind('.');
-    return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
+    Append(one, layout.AudioStart, cut.FirstEnd);
+    Append(one, layout.Tags.TrailerAt, sourceEnd);
+
+    // The second part's header: the source's, or a new one with a LAME tag where the
+    // source has none that states a delay.
+    std::vector<std::uint8_t> headerFrame =
+        cut.Gapless ? layout.HeaderFrame
+                    : NewHeaderFrame(source, cut.CutAt, secondFrames.VariableBitRate);
+    const FrameValues headerValues = [&] {
+        FileInformation scratch;
+        FrameValues values;
+        HeaderBytes bytes{};
+        std::copy_n(headerFrame.begin(), std::min<std::size_t>(8, headerFrame.size()),
+                    bytes.begin());
+        DecodeFrameHeader(bytes, scratch, values);
+        return values;
+    }();
+    if (const auto header =
+            headerFrame.empty() ? std::nullopt : FindLengthHeader(headerFrame, headerValues)) {
+        const auto skipped = static_cast<std::int32_t>((std::int64_t(own.size()) + primers) * spf +
+                                                       cut.CutOffset - kDecoderDelay);
+        Append(two, Rewritten(headerFrame, *header,
+                              MeasurePart(reader, layout, headerFrame, *header, secondFrames,
+                                          cut.CutAt, sourceEnd, lead),
+                              skipped, sourcePadding));
+    }
+    plans.AddedFrames = static_cast<std::int64_t>(own.size()) + primers;
+    for (auto& frame : own) {
+        plans.AddedBytes += static_cast<std::int64_t>(frame.size());
+        Append(two, std::move(frame));
+    }
+    plans.AddedBytes += cut.CutAt - secondFrom;
+    Append(two, secondFrom, sourceEnd);
+    return plans;
 }
 
 }  // namespace quorvel

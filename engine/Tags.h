@@ -10,11 +10,11 @@
 
 namespace quorvel {
 
-// Where a source keeps its tags: an ID3v2 tag at its start and an ID3v1 tag in its last
-// 128 bytes, each copied onto both parts.
+// Where a source keeps its tags: an ID3v2 tag at its start, and after the audio any of an
+// APEv2 tag, a Lyrics3 block and an ID3v1 tag in its last 128 bytes; both parts carry them.
 struct SourceTags {
     std::int64_t Id3v2Length = 0;  // 0: none
-    std::int64_t Id3v1At = -1;     // -1: none
+    std::int64_t TrailerAt = 0;    // where the tags after the audio start: the size when none
 };
 
 // Finds the tags by their own headers; anything that does not look right is no tag.

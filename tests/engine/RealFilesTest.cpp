@@ -195,13 +195,14 @@ Findings Find(platform::LocalFileSystem& reader, const std::string& path) {
     found.seconds = scan.TotalSeconds;
     found.stream = {info.MpegVersion, info.LayerNumber, info.BitRate, info.SamplingRate};
     for (const int second : {1, 2, 3}) {
-        for (const bool exact : {false, true}) {
-            const SplitPoint point = exact ? FindExactSplitPoint(*source, second, info)
-                                           : FindSafeSplitPoint(*source, second, info);
-            const OutputPlans plans = PlanOutputs(point, *source, tags);
-            found.splits.emplace_back(point.SplitPosition, point.SplitMainDataBegin,
-                                      materialise(plans.First), materialise(plans.Second));
-        }
+        const SplitPoint point = FindSafeSplitPoint(*source, second, info);
+        OutputPlans plans = PlanOutputs(point, *source, tags);
+        found.splits.emplace_back(point.SplitPosition, point.SplitMainDataBegin,
+                                  materialise(plans.First), materialise(plans.Second));
+        const ExactCut cut = FindExactCut(*source, second * 1000 + 250, info);
+        plans = PlanExactOutputs(cut, *source, tags);
+        found.splits.emplace_back(cut.CutAt, cut.CutOffset, materialise(plans.First),
+                                  materialise(plans.Second));
     }
     return found;
 }
@@ -303,11 +304,10 @@ bool LameTagCrcHolds(const Bytes& file) {
 struct SplitCase {
     Fixture fixture;
     int second;
-    bool exact;
 };
 
 void PrintTo(const SplitCase& c, std::ostream* out) {
-    *out << c.fixture.name << " at 0:" << c.second << (c.exact ? " exactly" : "");
+    *out << c.fixture.name << " at 0:" << c.second;
 }
 
 // What ffmpeg says as it decodes a file, without the addresses it names its parts by.
@@ -322,7 +322,7 @@ std::string FfmpegSays(const std::string& path) {
 class RealSplit : public testing::TestWithParam<SplitCase> {};
 
 TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
-    const auto& [fixture, splitSecond, exactly] = GetParam();
+    const auto& [fixture, splitSecond] = GetParam();
     const std::string path = FixturePath(fixture);
     const Bytes source = ReadFile(path);
     // A source whose first frame is lame's Info frame: decoders play every frame but it.
@@ -334,7 +334,6 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     window.texts[Control::txtToFolder] = folder.path;
     window.texts[Control::txtSplitMinute] = "0";
     window.texts[Control::txtSplitSecond] = std::to_string(splitSecond);
-    window.exact = exactly;
     FileInformation analysed;
     ASSERT_EQ(AnalyseSourceFile(window, files, analysed), AnalysisOutcome::FramesFound);
     const std::int64_t frames = std::atoll(window.texts[Control::txtSelectedFrames].c_str());
@@ -342,20 +341,15 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
 
     MemorySource memory(source);
     FileInformation scratch;
-    const SplitPoint point = exactly ? FindExactSplitPoint(memory, splitSecond, scratch)
-                                     : FindSafeSplitPoint(memory, splitSecond, scratch);
+    const SplitPoint point = FindSafeSplitPoint(memory, splitSecond, scratch);
     // The fixtures are encoded so that the frame at the cut borrows from the one before.
     ASSERT_GT(point.SplitMainDataBegin, 0);
     const double frameSeconds = double(fixture.samplesPerFrame) / fixture.samplingRate;
     EXPECT_GE(point.SplitSeconds, splitSecond);
-    // Split exactly, the cut is the first frame at or after the time given.
-    if (exactly) {
-        EXPECT_LT(point.SplitSeconds - frameSeconds, splitSecond);
-    }
     // At 0:03 frame 115 borrows 487 bytes from a frame with 484 bytes of main data behind
     // its header, CRC and side information: the cut waits one frame.
     if (fixture.name == std::string("margin") && splitSecond == 3) {
-        EXPECT_EQ(point.FramesBeforeSplit, exactly ? 115 : 116);
+        EXPECT_EQ(point.FramesBeforeSplit, 116);
     }
 
     const std::string first = folder.path + "/" + fixture.name + "1.mp3";
@@ -372,14 +366,11 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
         ASSERT_NE(end, std::string::npos);
         log.erase(lateness, end + hint.size() - lateness);
     }
-    // The added frames: one of the frame before's size, unless the borrowed bytes span
-    // more frames than that.
+    // The added frame: one of the frame before's size.
     const auto addedAt = log.find("\r\n(added ");
     ASSERT_NE(addedAt, std::string::npos);
     const int added = std::atoi(log.c_str() + addedAt + 9);
-    if (!exactly) {
-        EXPECT_EQ(added, 1);
-    }
+    EXPECT_EQ(added, 1);
     const std::string addedLine = log.substr(addedAt, log.find("\r\n", addedAt + 2) - addedAt);
     const std::string rule(42, '=');
     EXPECT_EQ(log,
@@ -392,15 +383,8 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
                   "\r\nSource file size      : " + std::to_string(source.size()) +
                   " bytes.\r\nTotal bytes written : " + std::to_string(one.size() + two.size()) +
                   " bytes." + addedLine + "\r\n" + rule + "\r\nMP3 splitting completed.");
-    if (!exactly) {
-        EXPECT_EQ(addedLine, "\r\n(added 1 new frame of " + std::to_string(point.PrevFrameLength) +
-                                 " bytes to preserve data)");
-    }
-    // Split exactly at 0:03, the 487 bytes need two frames of 160 kbit/s: with an Info
-    // frame to skip it, one frame of 192 kbit/s carries them.
-    if (fixture.name == std::string("margin") && splitSecond == 3 && exactly) {
-        EXPECT_EQ(addedLine, "\r\n(added 1 new frame of 626 bytes to preserve data)");
-    }
+    EXPECT_EQ(addedLine, "\r\n(added 1 new frame of " + std::to_string(point.PrevFrameLength) +
+                             " bytes to preserve data)");
     // The second part goes on with the source's bytes from the split frame to the end.
     const std::size_t rest = source.size() - std::size_t(point.SplitPosition);
     ASSERT_GE(two.size(), rest);
@@ -490,14 +474,12 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
 }
 
 // The safe rule at two times on every fixture but the one without an Info frame (where
-// safe cuts are rare); the exact rule at three times on all of them.
+// safe cuts are rare).
 std::vector<SplitCase> SplitCases() {
     std::vector<SplitCase> cases;
     for (const Fixture& fixture : kFixtures) {
-        if (fixture.name != std::string("noinfo")) {
-            for (const int second : {2, 3}) cases.push_back({fixture, second, false});
-        }
-        for (const int second : {1, 2, 3}) cases.push_back({fixture, second, true});
+        if (fixture.name == std::string("noinfo")) continue;
+        for (const int second : {2, 3}) cases.push_back({fixture, second});
     }
     return cases;
 }
@@ -519,8 +501,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, RealFiles, testing::ValuesIn(WithInfoFrames()
 INSTANTIATE_TEST_SUITE_P(Fixtures, RealSplit, testing::ValuesIn(SplitCases()),
                          [](const testing::TestParamInfo<SplitCase>& param) {
                              return std::string(param.param.fixture.name) + "_at_0_" +
-                                    std::to_string(param.param.second) +
-                                    (param.param.exact ? "_exactly" : "");
+                                    std::to_string(param.param.second);
                          });
 
 }  // namespace

@@ -7,7 +7,9 @@
 
 #include "Frames.h"
 #include "TestFiles.h"
+#include "engine/AddedFrames.h"
 #include "engine/ByteSource.h"
+#include "engine/OutputNames.h"
 #include "engine/SplitPlan.h"
 
 namespace quorvel {

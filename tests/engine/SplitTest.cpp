@@ -98,19 +98,36 @@ TEST_F(SplitRequest, RefusesTheFirstCheckThatFails) {
 }
 
 // The split time is rounded half to even: 89.5 and 90.5 both give 90.
-TEST_F(SplitRequest, TurnsMinuteAndSecondIntoWholeSeconds) {
+// The exact mode reads the milliseconds, after the user's separator or a point.
+TEST_F(SplitRequest, TurnsMinuteAndSecondIntoMilliseconds) {
     const struct {
         const char *minute, *second, *duration;
-        std::int32_t seconds;
+        std::int64_t milliseconds;
+        bool exact = false;
+        const char* separator = ".";
     } cases[] = {
-        {"3", "24", "3:25", 204},  {" 3 ", " 24 ", " 3 : 25 ", 204}, {"1", "29.5", "10:0", 90},
-        {"1", "30.5", "1:31", 90}, {"0", "1.5", "10:0", 2},          {"0", "2.5", "10:0", 2},
-        {"1 2", "0", "20:0", 720}, {"2E1", "0", "30:0", 1200},       {"3", "00", "3:1", 180},
+        {"3", "24", "3:25", 204000},
+        {" 3 ", " 24 ", " 3 : 25 ", 204000},
+        {"1", "29.5", "10:0", 90000},
+        {"1", "30.5", "1:31", 90000},
+        {"0", "1.5", "10:0", 2000},
+        {"0", "2.5", "10:0", 2000},
+        {"1 2", "0", "20:0", 720000},
+        {"2E1", "0", "30:0", 1200000},
+        {"3", "00", "3:1", 180000},
+        {"1", "30.250", "1:31", 90250, true},
+        {"1", "30,25", "1:31", 90250, true, ","},
+        {"1", "30.25", "1:31", 90250, true, ","},
+        {"0", "0.0004", "1:31", 0, true},
+        {"0", "2.9996", "1:31", 3000, true},
     };
     for (const auto& c : cases) {
         Ask(song, temp.path, c.minute, c.second, c.duration);
-        EXPECT_EQ(ValidateSplitRequest(window, files), c.seconds) << c.minute << ":" << c.second;
-        EXPECT_TRUE(window.messages.empty());
+        window.exact = c.exact;
+        window.decimalSeparator = c.separator;
+        const auto milliseconds = ValidateSplitRequest(window, files);
+        EXPECT_EQ(milliseconds.value_or(0), c.milliseconds) << c.minute << ":" << c.second;
+        EXPECT_EQ(window.messages.empty(), c.milliseconds > 0);
     }
 }
 
@@ -189,23 +206,37 @@ TEST_F(SplitRun, SaysWhenTheCutFallsLateOrNowhere) {
     EXPECT_EQ(window.scrolls, 2);
 }
 
-// Every frame from 39 on borrows 511 bytes: 382 from the main data of frame 38 and 129
-// from the end of frame 37's. Two silent copies carry them, the second pointing back to
-// what the first carries.
-TEST_F(SplitRun, ExactlyAtTheTimeGivenWithBytesFromTwoFrames) {
-    for (std::size_t frame = 39; frame < 80; ++frame) SetBackPointer(source, frame, 511);
+// A source without a header plays every frame: at 1 s (44,100 samples) the nearest frame
+// boundary is frame 38's. The second part opens with a header frame whose LAME tag skips a
+// silent frame and frame 37, which decodes unheard so that frame 38 decodes as in the
+// source. Frame 37 borrows 511 bytes, 382 from frame 36's main data and 129 from the end
+// of frame 35's: the silent frame, at 320 kbit/s, ends with them.
+TEST_F(SplitRun, ExactlyAtTheFrameBoundaryNearestTheTime) {
+    for (std::size_t frame = 30; frame < 80; ++frame) SetBackPointer(source, frame, 511);
     window.exact = true;
     EXPECT_EQ(Run(), SplitOutcome::Completed);
+    EXPECT_EQ(ReadFile(first), Slice(source, 0, 38 * 418));
 
-    Bytes firstBytes = Slice(source, 0, kAt);
-    std::fill(firstBytes.end() - 418 - 129, firstBytes.end() - 418, 0);
-    std::fill(firstBytes.end() - 382, firstBytes.end(), 0);
-    EXPECT_EQ(ReadFile(first), firstBytes);
-    Bytes lastCopy = AddedFrame(Slice(source, kAt - 418, kAt), 4, 382);
-    lastCopy[4] = 129 >> 1, lastCopy[5] = 0x80;  // back pointer 129
-    EXPECT_EQ(ReadFile(second), AddedFrame(Slice(source, kAt - 836, kAt - 418), 4, 129) + lastCopy +
-                                    Slice(source, kAt, source.size()));
-    EXPECT_NE(window.log.find("\r\n(added 2 new frames of 836 bytes to preserve data)\r\n"),
+    const Bytes two = ReadFile(second);
+    ASSERT_EQ(two.size(), 208 + 1044 + 43 * 418u);  // the header frame at 64 kbit/s
+    const Bytes header = Slice(two, 0, 208);
+    EXPECT_EQ(Slice(header, 0, 4), (Bytes{0xFF, 0xFB, 0x50, 0x64}));
+    EXPECT_EQ(std::string(header.begin() + 36, header.begin() + 40), "Info");
+    EXPECT_EQ(Slice(header, 44, 48), (Bytes{0, 0, 0, 44}));  // frames: 2 added, 42 copied
+    EXPECT_EQ(std::string(header.begin() + 156, header.begin() + 165), "LAME3.100");
+    // Start delay 2 * 1152 - 529 = 1775, end padding 529: every last sample plays.
+    EXPECT_EQ(Slice(header, 177, 180), (Bytes{0x6E, 0xF2, 0x11}));
+    Bytes carrier(1044, 0);
+    carrier[0] = 0xFF, carrier[1] = 0xFB, carrier[2] = 0xE0, carrier[3] = 0x64;
+    const Bytes borrowed =
+        Slice(source, 36 * 418 - 129, 36 * 418) + Slice(source, 36 * 418 + 36, 37 * 418);
+    std::copy(borrowed.begin(), borrowed.end(), carrier.end() - 511);
+    EXPECT_EQ(Slice(two, 208, two.size()), carrier + Slice(source, 37 * 418, source.size()));
+    EXPECT_EQ(window.log.substr(0, window.log.find("\r\nBeginning")),
+              "Finding safe point to split file...\r\nFound safe position to split at byte 15884 "
+              "(frame 38)\r\nCutting at 0:00.993 (sample 43,776), the frame boundary nearest "
+              "the time: the source carries no gapless information.");
+    EXPECT_NE(window.log.find("\r\n(added 2 new frames of 1462 bytes to preserve data)\r\n"),
               std::string::npos);
 }
 

@@ -1,0 +1,173 @@
+#include "engine/AddedFrames.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#include "engine/SourceLayout.h"
+
+namespace quorvel {
+namespace {
+
+std::int32_t Room(const FrameValues& frame) {
+    return frame.FrameLength - MainDataStart(frame);
+}
+
+// A frame of zeros behind the header of the frame at `at`, at the bit-rate index
+// `index`; none where that header does not decode.
+std::optional<std::pair<FrameBytes, FrameValues>> ZeroFrame(HeaderBytes header, int index) {
+    SetBitRateIndex(header, index);
+    FileInformation scratch;
+    FrameValues values;
+    if (!DecodeFrameHeader(header, scratch, values)) return std::nullopt;
+    FrameBytes frame(static_cast<std::size_t>(values.FrameLength), 0);
+    std::copy(header.begin(), header.begin() + 4, frame.begin());
+    return std::pair{std::move(frame), values};
+}
+
+HeaderBytes HeaderOf(ByteSource& source, std::int64_t at) {
+    HeaderBytes header{};
+    ReadFully(source, at, header.data(), header.size());
+    return header;
+}
+
+// Copies the borrowed bytes to the end of the frame's main data.
+void PutBorrowed(ByteSource& source, std::span<std::uint8_t> frame,
+                 const std::vector<Segment>& segments) {
+    std::int64_t borrowed = 0;
+    for (const Segment& segment : segments) borrowed += segment.To - segment.From;
+    auto at = frame.end() - borrowed;
+    for (const Segment& segment : segments) {
+        const auto bytes = ReadBytes(source, segment.From, segment.To);
+        at = std::copy(bytes.begin(), bytes.end(), at);
+    }
+}
+
+// One silent frame that carries every borrowed byte: the last lender's header at the
+// lowest higher bit rate whose main data holds them all, if one does.
+std::optional<FrameBytes> OneWideFrame(ByteSource& source, const LenderFrame& last,
+                                       const std::vector<Segment>& segments) {
+    std::int64_t borrowed = 0;
+    for (const Segment& segment : segments) borrowed += segment.To - segment.From;
+    const HeaderBytes header = HeaderOf(source, last.Offset);
+    const int from = (header[2] & header_bits::kBitRateIndex) >> header_bits::kBitRateShift;
+    for (int index = from + 1; index <= header_bits::kLargestBitRateIndex; ++index) {
+        auto frame = ZeroFrame(header, index);
+        if (!frame || Room(frame->second) < borrowed) continue;
+        PutBorrowed(source, frame->first, segments);
+        RewriteAddedFrame(frame->first, frame->second.SideInfoSize,
+                          static_cast<std::int32_t>(borrowed));
+        return std::move(frame->first);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<Segment> BorrowedSegments(const std::vector<LenderFrame>& lenders,
+                                      std::int64_t borrowed) {
+    std::vector<Segment> segments;
+    for (auto lender = lenders.rbegin(); lender != lenders.rend() && borrowed > 0; ++lender) {
+        const std::int64_t end = lender->Offset + lender->Frame.FrameLength;
+        const std::int64_t take = std::min<std::int64_t>(borrowed, Room(lender->Frame));
+        segments.insert(segments.begin(), {end - take, end});
+        borrowed -= take;
+    }
+    return segments;
+}
+
+std::vector<FrameBytes> FrameRuleAddedFrames(ByteSource& source, const SplitPoint& point,
+                                             const std::vector<LenderFrame>& lenders, bool header,
+                                             bool gapless) {
+    const std::vector<Segment> segments =
+        BorrowedSegments(lenders, std::max<std::int32_t>(point.SplitMainDataBegin, 0));
+    std::vector<FrameBytes> added;
+    if (segments.size() > 1 && header) {
+        if (auto wide = OneWideFrame(source, lenders.back(), segments)) {
+            added.push_back(std::move(*wide));
+            return added;
+        }
+    }
+    if (segments.empty() && gapless && !lenders.empty()) {
+        const LenderFrame& before = lenders.back();
+        auto frame = ReadBytes(source, before.Offset, before.Offset + before.Frame.FrameLength);
+        RewriteAddedFrame(frame, before.Frame.SideInfoSize, 0);
+        added.push_back(std::move(frame));
+        return added;
+    }
+    std::int32_t carried = 0;
+    auto lender = lenders.end() - static_cast<std::ptrdiff_t>(segments.size());
+    for (const Segment& segment : segments) {
+        auto frame = ReadBytes(source, lender->Offset, lender->Offset + lender->Frame.FrameLength);
+        const auto share = static_cast<std::int32_t>(segment.To - segment.From);
+        RewriteAddedFrame(frame, lender->Frame.SideInfoSize, share, carried);
+        carried += share;
+        added.push_back(std::move(frame));
+        ++lender;
+    }
+    return added;
+}
+
+FrameBytes CarrierFrame(ByteSource& source, std::int64_t at,
+                        const std::vector<LenderFrame>& lenders, std::int32_t borrowed) {
+    auto frame = ZeroFrame(HeaderOf(source, at), header_bits::kLargestBitRateIndex);
+    if (!frame) return {};
+    const std::vector<Segment> segments = BorrowedSegments(lenders, borrowed);
+    std::int32_t held = 0;
+    for (const Segment& segment : segments)
+        held += static_cast<std::int32_t>(segment.To - segment.From);
+    PutBorrowed(source, frame->first, segments);
+    RewriteAddedFrame(frame->first, frame->second.SideInfoSize, held);
+    return std::move(frame->first);
+}
+
+FrameBytes EmptyFrame(ByteSource& source, std::int64_t at) {
+    auto frame = ZeroFrame(HeaderOf(source, at), 1);
+    if (!frame) return {};
+    RewriteAddedFrame(frame->first, frame->second.SideInfoSize, 0);
+    return std::move(frame->first);
+}
+
+FrameBytes NewHeaderFrame(ByteSource& source, std::int64_t at, bool variableBitRate) {
+    HeaderBytes header = HeaderOf(source, at);
+    header[1] |= header_bits::kNoCrc;  // as encoders write it: no CRC
+    // Xing's tag, flags, frames, bytes, a seek table of 100 entries, the quality; then
+    // the LAME tag's 36 bytes.
+    constexpr std::size_t kXingLength = 4 + 4 + 4 + 4 + 100 + 4;
+    constexpr std::size_t kLameLength = 36;
+    // The encoder's name that opens the LAME tag: the players that honour the tag's delay
+    // look for it (ffmpeg takes only LAME, Lavf and Lavc).
+    constexpr std::string_view kEncoder = "LAME3.100";
+    for (int index = 1; index <= header_bits::kLargestBitRateIndex; ++index) {
+        auto frame = ZeroFrame(header, index);
+        if (!frame) return {};
+        const auto tagAt = static_cast<std::size_t>(4 + frame->second.SideInfoSize);
+        if (frame->first.size() < tagAt + kXingLength + kLameLength) continue;
+        std::uint8_t* tag = frame->first.data() + tagAt;
+        std::memcpy(tag, variableBitRate ? "Xing" : "Info", 4);
+        tag[7] = 0x0F;  // frames, bytes, seek table, quality
+        std::memcpy(tag + kXingLength, kEncoder.data(), kEncoder.size());
+        return std::move(frame->first);
+    }
+    return {};
+}
+
+void RewriteAddedFrame(std::span<std::uint8_t> frame, std::int16_t sideInfoSize,
+                       std::int32_t mainDataBegin, std::int32_t backPointer) {
+    // Side information of zeros but for the back pointer: every granule of every channel
+    // without audio bits, scale factors or gain, so that a decoder plays silence and
+    // reads none of the main data. The frame's own main data goes too; only its last
+    // mainDataBegin bytes, the borrowed data of the frame after it, are kept.
+    const std::size_t sideInfoAt = SideInfoStart(frame[1]);
+    std::fill(frame.begin() + static_cast<std::ptrdiff_t>(sideInfoAt), frame.end() - mainDataBegin,
+              0);
+    SetMainDataBegin(frame, backPointer);
+    if (sideInfoAt == 6) {
+        const std::uint16_t crc = FrameCrc(frame, sideInfoSize);
+        frame[4] = static_cast<std::uint8_t>(crc >> 8);
+        frame[5] = static_cast<std::uint8_t>(crc & 0xFF);
+    }
+}
+
+}  // namespace quorvel

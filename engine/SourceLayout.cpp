@@ -1,0 +1,36 @@
+#include "engine/SourceLayout.h"
+
+namespace quorvel {
+
+std::vector<std::uint8_t> ReadBytes(ByteSource& source, std::int64_t from, std::int64_t to) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(to - from));
+    ReadFully(source, from, bytes.data(), bytes.size());
+    return bytes;
+}
+
+SourceLayout ReadLayout(ByteSource& source, BlockReader& reader) {
+    SourceLayout layout;
+    layout.Tags = FindTags(source);
+    FileInformation scratch;
+    WalkFrameChain(
+        reader, scratch,
+        [&](const ChainFrame& frame) {
+            layout.First = frame;
+            return false;
+        },
+        layout.Tags.Id3v2Length, layout.Tags.TrailerAt);
+    layout.HeaderStart = layout.AudioStart = layout.Tags.Id3v2Length;
+    if (!layout.First) return layout;
+    const std::int64_t at = layout.First->Offset;
+    auto frame = ReadBytes(source, at, at + layout.First->Frame.FrameLength);
+    layout.Header = FindLengthHeader(frame, layout.First->Frame);
+    if (layout.Header) {
+        layout.HeaderFrame = std::move(frame);
+        layout.GaplessValues = ReadGapless(layout.HeaderFrame, *layout.Header);
+        layout.HeaderStart = at;
+        layout.AudioStart = at + layout.First->Frame.FrameLength;
+    }
+    return layout;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "engine/ByteSource.h"
+#include "engine/FrameChain.h"
+#include "engine/LengthHeader.h"
+#include "engine/Tags.h"
+
+namespace quorvel {
+
+// Where a source keeps what is not audio: its tags, and the frame with a length header
+// that may open its audio.
+struct SourceLayout {
+    SourceTags Tags;
+    std::optional<ChainFrame> First;        // the first frame after the ID3v2 tag
+    std::vector<std::uint8_t> HeaderFrame;  // the frame with the length header; empty: none
+    std::optional<LengthHeader> Header;
+    std::optional<Gapless> GaplessValues;  // the LAME tag's, where the header has one
+    std::int64_t HeaderStart = 0;          // where the header frame starts, or the audio where none
+    std::int64_t AudioStart = 0;           // the first audio frame
+};
+
+SourceLayout ReadLayout(ByteSource& source, BlockReader& reader);
+
+// The bytes [from, to) of a source.
+std::vector<std::uint8_t> ReadBytes(ByteSource& source, std::int64_t from, std::int64_t to);
+
+}  // namespace quorvel
