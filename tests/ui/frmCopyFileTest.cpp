@@ -625,20 +625,31 @@ class frmCopyFileTest : public QObject {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("exact");
+        // Split exactly, the second takes up to three decimals.
+        for (const char* text : {"30.250", "59.999", "7.5", "0"}) {
+            QTest::addRow("exact second %s", text) << "txtSplitSecond" << text << QString() << true;
+        }
+        for (const char* text : {"60", "1.2345", "-1", "1E1"}) {
+            QTest::addRow("exact second %s", text)
+                << "txtSplitSecond" << text << u"Valid second value range is 0 to 59.999"_s << true;
+        }
         for (const char* text : {"0", "5", "05", "59", ".5", "+5"}) {
-            QTest::addRow("second %s", text) << "txtSplitSecond" << text << QString();
+            QTest::addRow("second %s", text) << "txtSplitSecond" << text << QString() << false;
         }
         for (const char* text : {"60", "059", "7.5", "-1"}) {
-            QTest::addRow("second %s", text) << "txtSplitSecond" << text << kSecondRange;
+            QTest::addRow("second %s", text) << "txtSplitSecond" << text << kSecondRange << false;
         }
         for (const char* text : {"", "  ", "1:30"}) {
-            QTest::addRow("second '%s'", text) << "txtSplitSecond" << text << kSecondNumeric;
+            QTest::addRow("second '%s'", text)
+                << "txtSplitSecond" << text << kSecondNumeric << false;
         }
         for (const char* text : {"-2", "2.5", "1000"}) {
-            QTest::addRow("minute %s", text) << "txtSplitMinute" << text << QString();
+            QTest::addRow("minute %s", text) << "txtSplitMinute" << text << QString() << false;
         }
         for (const char* text : {"", "abc"}) {
-            QTest::addRow("minute '%s'", text) << "txtSplitMinute" << text << kMinuteNumeric;
+            QTest::addRow("minute '%s'", text)
+                << "txtSplitMinute" << text << kMinuteNumeric << false;
         }
     }
 
@@ -647,6 +658,8 @@ class frmCopyFileTest : public QObject {
         QFETCH(QString, box);
         QFETCH(QString, text);
         QFETCH(QString, message);
+        QFETCH(bool, exact);
+        Find<QAction>("mnuSplitExactly")->setChecked(exact);
         QLineEdit* edit = Find(qPrintable(box));
         for (const bool byMouse : {false, true}) {
             Type(qPrintable(box), text);

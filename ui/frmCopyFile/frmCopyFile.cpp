@@ -290,7 +290,8 @@ void frmCopyFile::txtSplitSecond_GotFocus() {
 }
 
 bool frmCopyFile::txtSplitSecond_LostFocus() {
-    const auto refusal = CheckSplitSecond(txtSplitSecond->text().toStdString());
+    const auto refusal = CheckSplitSecond(txtSplitSecond->text().toStdString(),
+                                          mnuSplitExactly->isChecked(), form_->DecimalSeparator());
     return !refusal || RefuseInput(txtSplitSecond, *refusal);
 }
 
