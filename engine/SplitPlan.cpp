@@ -25,19 +25,29 @@ struct PartFrames {
 };
 
 // The part's own walk, up to the tags after the audio: the fields of the stream
-// information stay as the search left them.
+// information stay as the search left them. The audio's last frame counts whatever
+// follows it (a tag no one knows, bytes of no frame) and however short the end leaves
+// it, as the decoders play it and as its encoder counted it, whole.
 template <typename Visit>
 void WalkPart(BlockReader& reader, const SourceLayout& layout, std::int64_t from, std::int64_t to,
               Visit&& visit) {
     FileInformation scratch;
+    const std::int64_t audioEnd = layout.Tags.TrailerAt;
+    std::int64_t end = from;
     WalkFrameChain(
         reader, scratch,
         [&](const ChainFrame& frame) {
             if (frame.Offset >= to) return false;
             visit(frame);
+            end = frame.Offset + frame.Frame.FrameLength;
             return true;
         },
-        from, layout.Tags.TrailerAt);
+        from, audioEnd);
+    ChainFrame last{end, {}, false};
+    if (to >= audioEnd && end < audioEnd &&
+        DecodeFrameHeader(reader.HeaderAt(end), scratch, last.Frame)) {
+        visit(static_cast<const ChainFrame&>(last));
+    }
 }
 
 PartFrames CountPart(BlockReader& reader, const SourceLayout& layout, std::int64_t from,

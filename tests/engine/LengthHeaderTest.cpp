@@ -14,6 +14,7 @@ namespace {
 using test::Bytes;
 using test::KeepTags;
 using test::Stream;
+using test::operator+;
 
 std::uint32_t BigEndian(const Bytes& bytes, std::size_t at, std::size_t count) {
     std::uint32_t value = 0;
@@ -65,6 +66,19 @@ TEST_F(LengthHeaders, XingStatesEachPartsFramesBytesAndSeekTable) {
     EXPECT_EQ(one[52 + 0], 256 * 1 / 39);
     EXPECT_EQ(one[52 + 50], 256 * (1 + 19) / 39);
     EXPECT_EQ(two[52 + 99], 256 * (1 + 60) / 62);
+
+    // The last frame counts, whole, whatever ends the audio: the end of a file cut short,
+    // an APEv2 tag, bytes of no frame.
+    Bytes ape(32, 0);
+    std::memcpy(ape.data(), "APETAGEX", 8);
+    ape[12] = 32;  // the tag's size, its footer alone
+    const Bytes whole = stream;
+    for (const Bytes& end : {Bytes{}, ape, Bytes(50, 'x')}) {
+        stream = end.empty() ? Bytes(whole.begin(), whole.end() - 200) : whole + end;
+        const Bytes counted = FirstFrame(Split().Second);
+        EXPECT_EQ(BigEndian(counted, 44, 4), 61u) << end.size();
+        EXPECT_EQ(BigEndian(counted, 48, 4), 62u * 417) << end.size();
+    }
 }
 
 TEST_F(LengthHeaders, VbriStatesEachPartsFramesBytesAndSeekTable) {
