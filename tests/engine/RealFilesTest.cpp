@@ -2,6 +2,10 @@
 // checked against the files' own Info frames and against what mpg123 decodes.
 
 #include <gtest/gtest.h>
+#include <taglib/chapterframe.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tableofcontentsframe.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <ostream>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -308,6 +313,124 @@ bool LameTagCrcHolds(const Bytes& file) {
     return (file[lame + 34] << 8 | file[lame + 35]) == crc;
 }
 
+// A chapter (CHAP) or a table of contents (CTOC) of an ID3v2 tag, with the title of its
+// own TIT2 frame.
+struct Chapter {
+    std::string id;
+    std::string title;
+    double start = 0;  // milliseconds
+    double end = 0;
+    std::uint32_t startOffset = 0;
+    std::uint32_t endOffset = 0;
+};
+
+struct Table {
+    std::string id;
+    std::string title;
+    bool topLevel = false;
+    bool ordered = false;
+    std::vector<std::string> children;
+    bool operator==(const Table&) const = default;
+};
+
+struct Chapters {
+    std::vector<Chapter> chapters;
+    std::vector<Table> tables;
+};
+
+template <typename Frame>
+std::string OwnTitle(const Frame& frame) {
+    const TagLib::ID3v2::FrameList& titles = frame.embeddedFrameList("TIT2");
+    return titles.isEmpty() ? std::string() : titles.front()->toString().to8Bit(true);
+}
+
+std::string Text(const TagLib::ByteVector& bytes) {
+    return std::string(bytes.data(), bytes.size());
+}
+
+// The chapters and tables of contents that TagLib reads from a file's ID3v2 tag.
+Chapters ReadChapters(const std::string& path) {
+    Chapters read;
+    TagLib::MPEG::File file(path.c_str(), false);
+    const TagLib::ID3v2::Tag* tag = file.ID3v2Tag();
+    if (!tag) return read;
+    for (const TagLib::ID3v2::Frame* frame : tag->frameList("CHAP")) {
+        const auto* chapter = dynamic_cast<const TagLib::ID3v2::ChapterFrame*>(frame);
+        if (!chapter) {
+            ADD_FAILURE() << path << ": a CHAP frame TagLib cannot read";
+            continue;
+        }
+        read.chapters.push_back({Text(chapter->elementID()), OwnTitle(*chapter),
+                                 double(chapter->startTime()), double(chapter->endTime()),
+                                 chapter->startOffset(), chapter->endOffset()});
+    }
+    for (const TagLib::ID3v2::Frame* frame : tag->frameList("CTOC")) {
+        const auto* table = dynamic_cast<const TagLib::ID3v2::TableOfContentsFrame*>(frame);
+        if (!table) {
+            ADD_FAILURE() << path << ": a CTOC frame TagLib cannot read";
+            continue;
+        }
+        Table entry{Text(table->elementID()),
+                    OwnTitle(*table),
+                    table->isTopLevel(),
+                    table->isOrdered(),
+                    {}};
+        for (const TagLib::ByteVector& child : table->childElements()) {
+            entry.children.push_back(Text(child));
+        }
+        read.tables.push_back(entry);
+    }
+    return read;
+}
+
+// What a part that lies at [from, to) of the source, in milliseconds, holds of the
+// source's chapters: those that overlap it, cut to it and timed from its start, their
+// byte offsets unused; each table lists only what is left, and an empty one goes.
+Chapters ChaptersOfPart(const Chapters& source, double from, double to) {
+    Chapters part;
+    std::set<std::string> present;
+    for (Chapter chapter : source.chapters) {
+        if (chapter.start >= to || chapter.end <= from) continue;
+        chapter.start = std::max(chapter.start, from) - from;
+        chapter.end = std::min(chapter.end, to) - from;
+        chapter.startOffset = chapter.endOffset = 0xFFFFFFFF;
+        present.insert(chapter.id);
+        part.chapters.push_back(chapter);
+    }
+    part.tables = source.tables;
+    for (bool emptied = true; emptied;) {
+        std::set<std::string> listed = present;
+        for (const Table& table : part.tables) listed.insert(table.id);
+        for (Table& table : part.tables) {
+            std::erase_if(table.children, [&](const std::string& id) { return !listed.count(id); });
+        }
+        emptied = std::erase_if(part.tables,
+                                [](const Table& table) { return table.children.empty(); }) > 0;
+    }
+    return part;
+}
+
+// The chapters read back as expected, their times within a millisecond.
+void ExpectChapters(const Chapters& read, const Chapters& expected) {
+    const auto ids = [](const Chapters& chapters) {
+        std::vector<std::string> ids;
+        for (const Chapter& chapter : chapters.chapters) ids.push_back(chapter.id);
+        return ids;
+    };
+    ASSERT_EQ(ids(read), ids(expected));
+    for (std::size_t i = 0; i < read.chapters.size(); ++i) {
+        const Chapter& got = read.chapters[i];
+        const Chapter& want = expected.chapters[i];
+        SCOPED_TRACE(want.id);
+        EXPECT_EQ(got.title, want.title);
+        EXPECT_NEAR(got.start, want.start, 1);
+        EXPECT_NEAR(got.end, want.end, 1);
+        EXPECT_EQ(got.startOffset, want.startOffset);
+        EXPECT_EQ(got.endOffset, want.endOffset);
+    }
+    EXPECT_TRUE(read.tables == expected.tables);
+}
+
 struct SplitCase {
     Fixture fixture;
     int second;
@@ -488,6 +611,20 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
         EXPECT_EQ(Mp3valComplaints(part), sourceComplaints);
         // The tags read back as the source's.
         EXPECT_EQ(ProbedTag(part, "title"), ProbedTag(path, "title"));
+    }
+    // Each part holds the source's chapters that fall in it, timed from its start: the
+    // second starts where the first ends.
+    const Chapters chapters = ReadChapters(path);
+    ASSERT_EQ(chapters.chapters.size(), fixture.name == std::string("chapters") ? 4u : 0u);
+    const double firstMs = ProbedSeconds(first) * 1000;
+    {
+        SCOPED_TRACE(first);
+        ExpectChapters(ReadChapters(first), ChaptersOfPart(chapters, 0, firstMs));
+    }
+    {
+        SCOPED_TRACE(second);
+        ExpectChapters(ReadChapters(second),
+                       ChaptersOfPart(chapters, firstMs, ProbedSeconds(path) * 1000));
     }
     // A length frame in the ID3v2 tag states each part's own length.
     if (!ProbedTag(path, "TLEN").empty()) {
