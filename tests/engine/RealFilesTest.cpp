@@ -18,6 +18,8 @@
 #include <iterator>
 #include <ostream>
 #include <set>
+#include <span>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -103,12 +105,15 @@ struct Decoded {
     std::string messages;               // what mpg123 said on stderr
 };
 
-// Raw 16-bit samples of every frame, the encoder's delay and padding not removed.
-Decoded Decode(const std::string& path) {
-    std::string messages = (std::filesystem::temp_directory_path() / "quorvel-mpg123-XXXXXX");
+// Raw 16-bit samples as `decoder` writes them on its standard output, the file's path
+// given between `decoder` and `after`; by default mpg123's of every frame, the encoder's
+// delay and padding not removed.
+Decoded Decode(const std::string& path, const std::string& decoder = "mpg123 --no-gapless -s",
+               const std::string& after = "") {
+    std::string messages = (std::filesystem::temp_directory_path() / "quorvel-decoded-XXXXXX");
     ::close(::mkstemp(messages.data()));
     const std::string command =
-        "mpg123 --no-gapless -s '" + path + "' 2>'" + messages + "' </dev/null";
+        decoder + " '" + path + "'" + after + " 2>'" + messages + "' </dev/null";
     Decoded out;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         std::int16_t buffer[4096];
@@ -635,6 +640,159 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     }
 }
 
+// How one decoding differs from another over the values both have: where it first does
+// by more than `tolerance` steps, how often and by how much at most.
+struct Mismatch {
+    std::int64_t first = -1;  // -1: nowhere
+    std::int64_t count = 0;
+    int worst = 0;
+};
+
+Mismatch Compare(std::span<const std::int16_t> got, std::span<const std::int16_t> want,
+                 int tolerance) {
+    Mismatch mismatch;
+    for (std::size_t i = 0; i < std::min(got.size(), want.size()); ++i) {
+        const int difference = std::abs(got[i] - want[i]);
+        if (difference <= tolerance) continue;
+        if (mismatch.first < 0) mismatch.first = std::int64_t(i);
+        ++mismatch.count;
+        mismatch.worst = std::max(mismatch.worst, difference);
+    }
+    return mismatch;
+}
+
+// `got` holds the samples of `want`, each within `tolerance` steps; where it does not, the
+// failure says from which sample on and how much.
+void ExpectSameSamples(const std::string& what, std::span<const std::int16_t> got,
+                       std::span<const std::int16_t> want, int tolerance, const Fixture& fixture) {
+    const int channels = fixture.channels;
+    EXPECT_EQ(got.size() / channels, want.size() / channels) << what << ": samples";
+    const Mismatch mismatch = Compare(got, want, tolerance);
+    if (mismatch.count == 0) return;
+    const std::int64_t sample = mismatch.first / channels;
+    std::ostringstream text;
+    text << what << ": " << mismatch.count << " of " << std::min(got.size(), want.size())
+         << " values differ by more than " << tolerance << " (by up to " << mismatch.worst
+         << "), the first at sample " << sample << " (" << double(sample) / fixture.samplingRate
+         << " s), channel " << mismatch.first % channels;
+    ADD_FAILURE() << text.str();
+}
+
+// The lines a tool wrote about `part` that it did not write about `source`, their names
+// and the addresses ffmpeg names its own parts by taken out.
+std::vector<std::string> NewLines(const std::string& part, const std::string& partSaid,
+                                  const std::string& source, const std::string& sourceSaid) {
+    const auto lines = [](std::string said, const std::string& name) {
+        for (std::size_t at; (at = said.find(name)) != std::string::npos;)
+            said.erase(at, name.size());
+        for (std::size_t at; (at = said.find(" @ 0x")) != std::string::npos;) {
+            said.erase(at, said.find(']', at) - at);
+        }
+        std::vector<std::string> lines;
+        std::istringstream in(said);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    };
+    const std::vector<std::string> known = lines(sourceSaid, source);
+    std::vector<std::string> added;
+    for (const std::string& line : lines(partSaid, part)) {
+        if (std::find(known.begin(), known.end(), line) == known.end()) added.push_back(line);
+    }
+    return added;
+}
+
+struct ExactCase {
+    Fixture fixture;
+    const char* second;  // as typed: with up to three decimals
+};
+
+void PrintTo(const ExactCase& c, std::ostream* out) {
+    *out << c.fixture.name << " at 0:" << c.second;
+}
+
+class SampleExactSplit : public testing::TestWithParam<ExactCase> {};
+
+// Split exactly at a time with decimals, the first part ends at the sample nearest that
+// time and the two parts played one after the other are the source, sample for sample in
+// ffmpeg, and within a step in mpg123, whose floating-point synthesis rounds a sample now
+// and then by one depending on where decoding began; neither decoder nor mp3val finds
+// anything in them that it does not find in the source. Without a LAME tag to say where
+// the audio begins and ends, the first part ends within half a frame of the time.
+TEST_P(SampleExactSplit, PartsPlayAsTheSourceSampleForSample) {
+    const auto& [fixture, second] = GetParam();
+    for (const char* tool : {"ffmpeg", "mpg123", "mp3val"}) {
+        if (!Have(tool)) GTEST_SKIP() << tool << " is not installed";
+    }
+    const std::string path = FixturePath(fixture);
+    TempFolder folder;
+    FakeForm window;
+    window.texts[Control::txtMP3] = path;
+    window.texts[Control::txtToFolder] = folder.path;
+    window.texts[Control::txtSplitMinute] = "0";
+    window.texts[Control::txtSplitSecond] = second;
+    window.exact = true;
+    FileInformation analysed;
+    ASSERT_EQ(AnalyseSourceFile(window, files, analysed), AnalysisOutcome::FramesFound);
+    ASSERT_EQ(SplitFile(window, files, tags, analysed), SplitOutcome::Completed)
+        << window.log << "\n"
+        << testing::PrintToString(window.messages);
+    const std::string one = folder.path + "/" + fixture.name + "1.mp3";
+    const std::string two = folder.path + "/" + fixture.name + "2.mp3";
+
+    const std::int64_t cut = std::llround(std::stod(second) * fixture.samplingRate);
+    const bool lameTag = LameTagCrcHolds(ReadFile(path));
+    struct Decoder {
+        const char* command;
+        const char* after;
+        int tolerance;
+    };
+    for (const Decoder& decoder : {Decoder{"ffmpeg -v error -i", " -f s16le -", 0},
+                                   Decoder{"mpg123 --gapless -q -s", "", 1}}) {
+        SCOPED_TRACE(decoder.command);
+        const Decoded source = Decode(path, decoder.command, decoder.after);
+        const Decoded first = Decode(one, decoder.command, decoder.after);
+        const Decoded rest = Decode(two, decoder.command, decoder.after);
+        ASSERT_FALSE(source.samples.empty());
+        const std::int64_t ends = std::int64_t(first.samples.size()) / fixture.channels;
+        if (lameTag) {
+            EXPECT_EQ(ends, cut) << "the first part ends at sample " << ends << ", not at "
+                                 << second << " s";
+        } else {
+            EXPECT_LE(std::abs(ends - cut), fixture.samplesPerFrame / 2)
+                << "the first part ends at sample " << ends << ", too far from " << second << " s";
+        }
+        const std::span<const std::int16_t> whole(source.samples);
+        ExpectSameSamples("the first part against the source's start", first.samples,
+                          whole.first(std::min(first.samples.size(), whole.size())),
+                          decoder.tolerance, fixture);
+        std::vector<std::int16_t> joined = first.samples;
+        joined.insert(joined.end(), rest.samples.begin(), rest.samples.end());
+        ExpectSameSamples("the parts one after the other against the source", joined, whole,
+                          decoder.tolerance, fixture);
+        for (const auto& [part, decoded] : {std::pair{one, &first}, {two, &rest}}) {
+            for (const std::string& line :
+                 NewLines(part, decoded->messages, path, source.messages)) {
+                ADD_FAILURE() << part << ": " << line;
+            }
+        }
+    }
+    const std::vector<std::string> known = Mp3valComplaints(path);
+    for (const std::string& part : {one, two}) {
+        for (const std::string& complaint : Mp3valComplaints(part)) {
+            EXPECT_TRUE(std::find(known.begin(), known.end(), complaint) != known.end())
+                << part << ": mp3val " << complaint;
+        }
+    }
+}
+
+std::vector<ExactCase> ExactCases() {
+    std::vector<ExactCase> cases;
+    for (const Fixture& fixture : kFixtures) {
+        for (const char* second : {"1.250", "2.5", "3.333"}) cases.push_back({fixture, second});
+    }
+    return cases;
+}
+
 // The safe rule at two times on every fixture but the one without an Info frame (where
 // safe cuts are rare); the exact rule at three times on all of them.
 std::vector<SplitCase> SplitCases() {
@@ -667,6 +825,13 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, RealSplit, testing::ValuesIn(SplitCases()),
                              return std::string(param.param.fixture.name) + "_at_0_" +
                                     std::to_string(param.param.second) +
                                     (param.param.exact ? "_exactly" : "");
+                         });
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, SampleExactSplit, testing::ValuesIn(ExactCases()),
+                         [](const testing::TestParamInfo<ExactCase>& param) {
+                             std::string second = param.param.second;
+                             std::replace(second.begin(), second.end(), '.', '_');
+                             return std::string(param.param.fixture.name) + "_at_0_" + second;
                          });
 
 }  // namespace
