@@ -31,8 +31,10 @@ class TagEditor {
   public:
     virtual ~TagEditor() = default;
     // The source's tag made the part's: its length frame (TLEN) stating the part's
-    // length; nothing when there is nothing to change or the tag cannot be read, and the
-    // tag is then copied as it is.
+    // length, its chapters (CHAP) only those that overlap the part, cut to it and timed
+    // from its start, its tables of contents (CTOC) listing only those; nothing when
+    // there is nothing to change or the tag cannot be read, and the tag is then copied as
+    // it is.
     virtual std::optional<std::vector<std::uint8_t>> ForPart(std::span<const std::uint8_t> id3v2,
                                                              PartTime part) = 0;
     // Why no tag could be edited, once the library was needed and could not be had.

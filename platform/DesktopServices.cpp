@@ -121,14 +121,14 @@ std::optional<std::string> DesktopUnavailable() {
     return why;
 }
 
-std::optional<std::vector<std::uint8_t>> TagWithLength(std::span<const std::uint8_t> id3v2,
-                                                       std::int64_t milliseconds) {
+std::optional<std::vector<std::uint8_t>> TagForPart(std::span<const std::uint8_t> id3v2,
+                                                    std::int64_t startMs, std::int64_t lengthMs) {
     std::string why;
     const QuorvelDesktopModule* module = Module(why);
     if (!module) return std::nullopt;
     std::size_t length = 0;
     const Freed<unsigned char> tag(
-        module->TagWithLength(id3v2.data(), id3v2.size(), milliseconds, &length), &std::free);
+        module->TagForPart(id3v2.data(), id3v2.size(), startMs, lengthMs, &length), &std::free);
     if (!tag) return std::nullopt;
     return std::vector<std::uint8_t>(tag.get(), tag.get() + length);
 }

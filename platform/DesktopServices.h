@@ -19,10 +19,13 @@ std::optional<std::string> TrashThroughDesktop(const std::string& path);
 // Why the module cannot be loaded; none where it can. Loads it if no call has yet.
 std::optional<std::string> DesktopUnavailable();
 
-// The ID3v2 tag with its length frame (TLEN) stating `milliseconds`; none where the tag
-// has no length frame or cannot be read, or the module could not be loaded.
-std::optional<std::vector<std::uint8_t>> TagWithLength(std::span<const std::uint8_t> id3v2,
-                                                       std::int64_t milliseconds);
+// The source's ID3v2 tag made the part's that starts `startMs` into the source and lasts
+// `lengthMs`: its length frame (TLEN) states the part's length, and its chapters (CHAP)
+// and tables of contents (CTOC) hold only what overlaps the part, timed from its start.
+// None where the tag has none of these frames or cannot be read, or the module could not
+// be loaded.
+std::optional<std::vector<std::uint8_t>> TagForPart(std::span<const std::uint8_t> id3v2,
+                                                    std::int64_t startMs, std::int64_t lengthMs);
 
 }  // namespace quorvel::platform
 
@@ -33,9 +36,10 @@ extern "C" {
 struct QuorvelDesktopModule {
     // Null once the item is in the trash; otherwise why it is not.
     char* (*Trash)(const char* path);
-    // The rewritten tag, `*length` bytes; null where the tag has no length frame.
-    unsigned char* (*TagWithLength)(const unsigned char* id3v2, std::size_t size,
-                                    long long milliseconds, std::size_t* length);
+    // The rewritten tag, `*length` bytes; null where the tag has no length frame, chapter
+    // or table of contents, or cannot be read.
+    unsigned char* (*TagForPart)(const unsigned char* id3v2, std::size_t size, long long startMs,
+                                 long long lengthMs, std::size_t* length);
 };
 const QuorvelDesktopModule* QuorvelDesktop();
 }

@@ -2,6 +2,10 @@
 // checked against the files' own Info frames and against what mpg123 decodes.
 
 #include <gtest/gtest.h>
+#include <taglib/chapterframe.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tableofcontentsframe.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +17,9 @@
 #include <fstream>
 #include <iterator>
 #include <ostream>
+#include <set>
+#include <span>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -46,6 +53,9 @@ struct Fixture {
     const char* bitRate;  // null where the bit rate varies
     int samplesPerFrame;
     int channels;
+    // Frames at the end that the chain rule does not count: the last frame before an
+    // APEv2 tag is followed by neither a header, the ID3v1 marker nor the end.
+    int uncounted = 0;
 };
 
 const Fixture kFixtures[] = {
@@ -59,6 +69,10 @@ const Fixture kFixtures[] = {
     {"noinfo", "MPEG1 Layer 3", 44100, "64000", 1152, 1},
     {"id3v1", "MPEG1 Layer 3", 48000, "80000", 1152, 2},
     {"id3v2", "MPEG2 Layer 3", 24000, "64000", 576, 2},
+    {"vbr48", "MPEG1 Layer 3", 48000, nullptr, 1152, 2},
+    {"mpeg25_8k", "MPEG2.5 Layer 3", 8000, "24000", 576, 2},
+    {"apev2", "MPEG1 Layer 3", 44100, nullptr, 1152, 2, 1},
+    {"chapters", "MPEG1 Layer 3", 44100, "112000", 1152, 2},
 };
 
 void PrintTo(const Fixture& fixture, std::ostream* out) {
@@ -91,12 +105,15 @@ struct Decoded {
     std::string messages;               // what mpg123 said on stderr
 };
 
-// Raw 16-bit samples of every frame, the encoder's delay and padding not removed.
-Decoded Decode(const std::string& path) {
-    std::string messages = (std::filesystem::temp_directory_path() / "quorvel-mpg123-XXXXXX");
+// Raw 16-bit samples as `decoder` writes them on its standard output, the file's path
+// given between `decoder` and `after`; by default mpg123's of every frame, the encoder's
+// delay and padding not removed.
+Decoded Decode(const std::string& path, const std::string& decoder = "mpg123 --no-gapless -s",
+               const std::string& after = "") {
+    std::string messages = (std::filesystem::temp_directory_path() / "quorvel-decoded-XXXXXX");
     ::close(::mkstemp(messages.data()));
     const std::string command =
-        "mpg123 --no-gapless -s '" + path + "' 2>'" + messages + "' </dev/null";
+        decoder + " '" + path + "'" + after + " 2>'" + messages + "' </dev/null";
     Decoded out;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         std::int16_t buffer[4096];
@@ -137,6 +154,7 @@ TEST_P(RealFiles, AnalysisAgreesWithTheEncoder) {
     ASSERT_FALSE(file.empty()) << path << ": run tests/fixtures/make-fixtures.sh";
     const std::int64_t frames = InfoFrameCount(file) + 1;
     ASSERT_GT(frames, 1);
+    const std::int64_t counted = frames - fixture.uncounted;
 
     FakeForm window;
     window.texts[Control::txtMP3] = path;
@@ -144,8 +162,8 @@ TEST_P(RealFiles, AnalysisAgreesWithTheEncoder) {
     ASSERT_EQ(AnalyseSourceFile(window, files, info), AnalysisOutcome::FramesFound);
 
     const auto seconds = static_cast<std::int64_t>(
-        std::floor(double(frames) * fixture.samplesPerFrame / fixture.samplingRate));
-    EXPECT_EQ(window.texts[Control::txtSelectedFrames], std::to_string(frames));
+        std::floor(double(counted) * fixture.samplesPerFrame / fixture.samplingRate));
+    EXPECT_EQ(window.texts[Control::txtSelectedFrames], std::to_string(counted));
     EXPECT_EQ(window.texts[Control::txtSelectedDuration],
               std::to_string(seconds / 60) + ":" + std::to_string(seconds % 60));
     EXPECT_EQ(window.texts[Control::txtSelectedType], fixture.type);
@@ -301,6 +319,124 @@ bool LameTagCrcHolds(const Bytes& file) {
     return (file[lame + 34] << 8 | file[lame + 35]) == crc;
 }
 
+// A chapter (CHAP) or a table of contents (CTOC) of an ID3v2 tag, with the title of its
+// own TIT2 frame.
+struct Chapter {
+    std::string id;
+    std::string title;
+    double start = 0;  // milliseconds
+    double end = 0;
+    std::uint32_t startOffset = 0;
+    std::uint32_t endOffset = 0;
+};
+
+struct Table {
+    std::string id;
+    std::string title;
+    bool topLevel = false;
+    bool ordered = false;
+    std::vector<std::string> children;
+    bool operator==(const Table&) const = default;
+};
+
+struct Chapters {
+    std::vector<Chapter> chapters;
+    std::vector<Table> tables;
+};
+
+template <typename Frame>
+std::string OwnTitle(const Frame& frame) {
+    const TagLib::ID3v2::FrameList& titles = frame.embeddedFrameList("TIT2");
+    return titles.isEmpty() ? std::string() : titles.front()->toString().to8Bit(true);
+}
+
+std::string Text(const TagLib::ByteVector& bytes) {
+    return std::string(bytes.data(), bytes.size());
+}
+
+// The chapters and tables of contents that TagLib reads from a file's ID3v2 tag.
+Chapters ReadChapters(const std::string& path) {
+    Chapters read;
+    TagLib::MPEG::File file(path.c_str(), false);
+    const TagLib::ID3v2::Tag* tag = file.ID3v2Tag();
+    if (!tag) return read;
+    for (const TagLib::ID3v2::Frame* frame : tag->frameList("CHAP")) {
+        const auto* chapter = dynamic_cast<const TagLib::ID3v2::ChapterFrame*>(frame);
+        if (!chapter) {
+            ADD_FAILURE() << path << ": a CHAP frame TagLib cannot read";
+            continue;
+        }
+        read.chapters.push_back({Text(chapter->elementID()), OwnTitle(*chapter),
+                                 double(chapter->startTime()), double(chapter->endTime()),
+                                 chapter->startOffset(), chapter->endOffset()});
+    }
+    for (const TagLib::ID3v2::Frame* frame : tag->frameList("CTOC")) {
+        const auto* table = dynamic_cast<const TagLib::ID3v2::TableOfContentsFrame*>(frame);
+        if (!table) {
+            ADD_FAILURE() << path << ": a CTOC frame TagLib cannot read";
+            continue;
+        }
+        Table entry{Text(table->elementID()),
+                    OwnTitle(*table),
+                    table->isTopLevel(),
+                    table->isOrdered(),
+                    {}};
+        for (const TagLib::ByteVector& child : table->childElements()) {
+            entry.children.push_back(Text(child));
+        }
+        read.tables.push_back(entry);
+    }
+    return read;
+}
+
+// What a part that lies at [from, to) of the source, in milliseconds, holds of the
+// source's chapters: those that overlap it, cut to it and timed from its start, their
+// byte offsets unused; each table lists only what is left, and an empty one goes.
+Chapters ChaptersOfPart(const Chapters& source, double from, double to) {
+    Chapters part;
+    std::set<std::string> present;
+    for (Chapter chapter : source.chapters) {
+        if (chapter.start >= to || chapter.end <= from) continue;
+        chapter.start = std::max(chapter.start, from) - from;
+        chapter.end = std::min(chapter.end, to) - from;
+        chapter.startOffset = chapter.endOffset = 0xFFFFFFFF;
+        present.insert(chapter.id);
+        part.chapters.push_back(chapter);
+    }
+    part.tables = source.tables;
+    for (bool emptied = true; emptied;) {
+        std::set<std::string> listed = present;
+        for (const Table& table : part.tables) listed.insert(table.id);
+        for (Table& table : part.tables) {
+            std::erase_if(table.children, [&](const std::string& id) { return !listed.count(id); });
+        }
+        emptied = std::erase_if(part.tables,
+                                [](const Table& table) { return table.children.empty(); }) > 0;
+    }
+    return part;
+}
+
+// The chapters read back as expected, their times within a millisecond.
+void ExpectChapters(const Chapters& read, const Chapters& expected) {
+    const auto ids = [](const Chapters& chapters) {
+        std::vector<std::string> ids;
+        for (const Chapter& chapter : chapters.chapters) ids.push_back(chapter.id);
+        return ids;
+    };
+    ASSERT_EQ(ids(read), ids(expected));
+    for (std::size_t i = 0; i < read.chapters.size(); ++i) {
+        const Chapter& got = read.chapters[i];
+        const Chapter& want = expected.chapters[i];
+        SCOPED_TRACE(want.id);
+        EXPECT_EQ(got.title, want.title);
+        EXPECT_NEAR(got.start, want.start, 1);
+        EXPECT_NEAR(got.end, want.end, 1);
+        EXPECT_EQ(got.startOffset, want.startOffset);
+        EXPECT_EQ(got.endOffset, want.endOffset);
+    }
+    EXPECT_TRUE(read.tables == expected.tables);
+}
+
 struct SplitCase {
     Fixture fixture;
     int second;
@@ -407,13 +543,14 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     const Decoded decodedTwo = Decode(second);
     ExpectDecodedThrough(decodedOne, 0, first);
     ExpectDecodedThrough(decodedTwo, 0, second);
-    ASSERT_EQ(std::int64_t(original.samples.size()), (frames - info) * frameSamples);
+    ASSERT_EQ(std::int64_t(original.samples.size()),
+              (frames + fixture.uncounted - info) * frameSamples);
     // The first part is the source's audio up to the cut; the second holds the added
     // frames, silent, and every frame from the split frame on.
     ASSERT_EQ(std::int64_t(decodedOne.samples.size()),
               (point.FramesBeforeSplit - info) * frameSamples);
     ASSERT_EQ(std::int64_t(decodedTwo.samples.size()),
-              (frames - point.FramesBeforeSplit + added) * frameSamples);
+              (frames + fixture.uncounted - point.FramesBeforeSplit + added) * frameSamples);
     EXPECT_TRUE(
         std::equal(decodedOne.samples.begin(), decodedOne.samples.end(), original.samples.begin()));
     EXPECT_TRUE(std::all_of(decodedTwo.samples.begin(),
@@ -464,6 +601,20 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
         // The tags read back as the source's.
         EXPECT_EQ(ProbedTag(part, "title"), ProbedTag(path, "title"));
     }
+    // Each part holds the source's chapters that fall in it, timed from its start: the
+    // second starts where the first ends.
+    const Chapters chapters = ReadChapters(path);
+    ASSERT_EQ(chapters.chapters.size(), fixture.name == std::string("chapters") ? 4u : 0u);
+    const double firstMs = ProbedSeconds(first) * 1000;
+    {
+        SCOPED_TRACE(first);
+        ExpectChapters(ReadChapters(first), ChaptersOfPart(chapters, 0, firstMs));
+    }
+    {
+        SCOPED_TRACE(second);
+        ExpectChapters(ReadChapters(second),
+                       ChaptersOfPart(chapters, firstMs, ProbedSeconds(path) * 1000));
+    }
     // A length frame in the ID3v2 tag states each part's own length.
     if (!ProbedTag(path, "TLEN").empty()) {
         EXPECT_NEAR(std::atof(ProbedTag(first, "TLEN").c_str()),
@@ -471,6 +622,169 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
         EXPECT_NEAR(std::atof(ProbedTag(second, "TLEN").c_str()),
                     double(frames - point.FramesBeforeSplit) * frameSeconds * 1000, 1);
     }
+}
+
+// How one decoding differs from another over the values both have: where it first does
+// by more than `tolerance` steps, how often and by how much at most.
+struct Mismatch {
+    std::int64_t first = -1;  // -1: nowhere
+    std::int64_t count = 0;
+    int worst = 0;
+};
+
+Mismatch Compare(std::span<const std::int16_t> got, std::span<const std::int16_t> want,
+                 int tolerance) {
+    Mismatch mismatch;
+    for (std::size_t i = 0; i < std::min(got.size(), want.size()); ++i) {
+        const int difference = std::abs(got[i] - want[i]);
+        if (difference <= tolerance) continue;
+        if (mismatch.first < 0) mismatch.first = std::int64_t(i);
+        ++mismatch.count;
+        mismatch.worst = std::max(mismatch.worst, difference);
+    }
+    return mismatch;
+}
+
+// `got` holds the samples of `want`, each within `tolerance` steps; where it does not, the
+// failure says from which sample on and how much.
+void ExpectSameSamples(const std::string& what, std::span<const std::int16_t> got,
+                       std::span<const std::int16_t> want, int tolerance, const Fixture& fixture) {
+    const int channels = fixture.channels;
+    EXPECT_EQ(got.size() / channels, want.size() / channels) << what << ": samples";
+    const Mismatch mismatch = Compare(got, want, tolerance);
+    if (mismatch.count == 0) return;
+    const std::int64_t sample = mismatch.first / channels;
+    std::ostringstream text;
+    text << what << ": " << mismatch.count << " of " << std::min(got.size(), want.size())
+         << " values differ by more than " << tolerance << " (by up to " << mismatch.worst
+         << "), the first at sample " << sample << " (" << double(sample) / fixture.samplingRate
+         << " s), channel " << mismatch.first % channels;
+    ADD_FAILURE() << text.str();
+}
+
+// The lines a tool wrote about `part` that it did not write about `source`, their names
+// and the addresses ffmpeg names its own parts by taken out.
+std::vector<std::string> NewLines(const std::string& part, const std::string& partSaid,
+                                  const std::string& source, const std::string& sourceSaid) {
+    const auto lines = [](std::string said, const std::string& name) {
+        for (std::size_t at; (at = said.find(name)) != std::string::npos;)
+            said.erase(at, name.size());
+        for (std::size_t at; (at = said.find(" @ 0x")) != std::string::npos;) {
+            said.erase(at, said.find(']', at) - at);
+        }
+        std::vector<std::string> lines;
+        std::istringstream in(said);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    };
+    const std::vector<std::string> known = lines(sourceSaid, source);
+    std::vector<std::string> added;
+    for (const std::string& line : lines(partSaid, part)) {
+        if (std::find(known.begin(), known.end(), line) == known.end()) added.push_back(line);
+    }
+    return added;
+}
+
+struct ExactCase {
+    Fixture fixture;
+    const char* second;  // as typed: with up to three decimals
+};
+
+void PrintTo(const ExactCase& c, std::ostream* out) {
+    *out << c.fixture.name << " at 0:" << c.second;
+}
+
+class SampleExactSplit : public testing::TestWithParam<ExactCase> {};
+
+// Split exactly at a time with decimals, the first part ends at the sample nearest that
+// time and the two parts played one after the other are the source, sample for sample in
+// ffmpeg, and within a step in mpg123, whose floating-point synthesis rounds a sample now
+// and then by one depending on where decoding began; neither decoder nor mp3val finds
+// anything in them that it does not find in the source. Without a LAME tag to say where
+// the audio begins and ends, the first part ends within half a frame of the time.
+TEST_P(SampleExactSplit, PartsPlayAsTheSourceSampleForSample) {
+    const auto& [fixture, second] = GetParam();
+    for (const char* tool : {"ffmpeg", "mpg123", "mp3val"}) {
+        if (!Have(tool)) GTEST_SKIP() << tool << " is not installed";
+    }
+    const std::string path = FixturePath(fixture);
+    TempFolder folder;
+    FakeForm window;
+    window.texts[Control::txtMP3] = path;
+    window.texts[Control::txtToFolder] = folder.path;
+    window.texts[Control::txtSplitMinute] = "0";
+    window.texts[Control::txtSplitSecond] = second;
+    window.exact = true;
+    FileInformation analysed;
+    ASSERT_EQ(AnalyseSourceFile(window, files, analysed), AnalysisOutcome::FramesFound);
+    ASSERT_EQ(SplitFile(window, files, tags, analysed), SplitOutcome::Completed)
+        << window.log << "\n"
+        << testing::PrintToString(window.messages);
+    const std::string one = folder.path + "/" + fixture.name + "1.mp3";
+    const std::string two = folder.path + "/" + fixture.name + "2.mp3";
+
+    const std::int64_t cut = std::llround(std::stod(second) * fixture.samplingRate);
+    const bool lameTag = LameTagCrcHolds(ReadFile(path));
+    struct Decoder {
+        const char* command;
+        const char* after;
+        int tolerance;
+    };
+    double firstMs = 0, sourceMs = 0;  // as ffmpeg plays them
+    for (const Decoder& decoder : {Decoder{"ffmpeg -v error -i", " -f s16le -", 0},
+                                   Decoder{"mpg123 --gapless -q -s", "", 1}}) {
+        SCOPED_TRACE(decoder.command);
+        const Decoded source = Decode(path, decoder.command, decoder.after);
+        const Decoded first = Decode(one, decoder.command, decoder.after);
+        const Decoded rest = Decode(two, decoder.command, decoder.after);
+        ASSERT_FALSE(source.samples.empty());
+        const std::int64_t ends = std::int64_t(first.samples.size()) / fixture.channels;
+        if (firstMs == 0) {
+            firstMs = 1000.0 * double(ends) / fixture.samplingRate;
+            sourceMs =
+                1000.0 * double(source.samples.size() / fixture.channels) / fixture.samplingRate;
+        }
+        if (lameTag) {
+            EXPECT_EQ(ends, cut) << "the first part ends at sample " << ends << ", not at "
+                                 << second << " s";
+        } else {
+            EXPECT_LE(std::abs(ends - cut), fixture.samplesPerFrame / 2)
+                << "the first part ends at sample " << ends << ", too far from " << second << " s";
+        }
+        const std::span<const std::int16_t> whole(source.samples);
+        ExpectSameSamples("the first part against the source's start", first.samples,
+                          whole.first(std::min(first.samples.size(), whole.size())),
+                          decoder.tolerance, fixture);
+        std::vector<std::int16_t> joined = first.samples;
+        joined.insert(joined.end(), rest.samples.begin(), rest.samples.end());
+        ExpectSameSamples("the parts one after the other against the source", joined, whole,
+                          decoder.tolerance, fixture);
+        for (const auto& [part, decoded] : {std::pair{one, &first}, {two, &rest}}) {
+            for (const std::string& line :
+                 NewLines(part, decoded->messages, path, source.messages)) {
+                ADD_FAILURE() << part << ": " << line;
+            }
+        }
+    }
+    const std::vector<std::string> known = Mp3valComplaints(path);
+    for (const std::string& part : {one, two}) {
+        for (const std::string& complaint : Mp3valComplaints(part)) {
+            EXPECT_TRUE(std::find(known.begin(), known.end(), complaint) != known.end())
+                << part << ": mp3val " << complaint;
+        }
+    }
+    // Each part holds the source's chapters that fall in it, timed from its start.
+    const Chapters chapters = ReadChapters(path);
+    ExpectChapters(ReadChapters(one), ChaptersOfPart(chapters, 0, firstMs));
+    ExpectChapters(ReadChapters(two), ChaptersOfPart(chapters, firstMs, sourceMs));
+}
+
+std::vector<ExactCase> ExactCases() {
+    std::vector<ExactCase> cases;
+    for (const Fixture& fixture : kFixtures) {
+        for (const char* second : {"1.250", "2.5", "3.333"}) cases.push_back({fixture, second});
+    }
+    return cases;
 }
 
 // The safe rule at two times on every fixture but the one without an Info frame (where
@@ -502,6 +816,13 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, RealSplit, testing::ValuesIn(SplitCases()),
                          [](const testing::TestParamInfo<SplitCase>& param) {
                              return std::string(param.param.fixture.name) + "_at_0_" +
                                     std::to_string(param.param.second);
+                         });
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, SampleExactSplit, testing::ValuesIn(ExactCases()),
+                         [](const testing::TestParamInfo<ExactCase>& param) {
+                             std::string second = param.param.second;
+                             std::replace(second.begin(), second.end(), '.', '_');
+                             return std::string(param.param.fixture.name) + "_at_0_" + second;
                          });
 
 }  // namespace
