@@ -48,6 +48,13 @@ std::string FormatHundredths(double seconds, std::string_view decimalSeparator) 
            (fraction < 10 ? "0" : "") + std::to_string(fraction);
 }
 
+std::string FormatGrouped(std::int64_t value) {
+    std::string digits = std::to_string(value);
+    const std::size_t first = digits.front() == '-' ? 1 : 0;
+    for (std::size_t at = digits.size(); at > first + 3; at -= 3) digits.insert(at - 3, ",");
+    return digits;
+}
+
 std::string FormatPlayTime(double seconds, std::string_view decimalSeparator) {
     // Rounded once, to the hundredth, so that 59.999 s shows as 1:00.00, not 0:60.00.
     const long long hundredths = std::llround(seconds * 100);

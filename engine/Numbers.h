@@ -24,6 +24,10 @@ std::string FormatPlayTime(double seconds, std::string_view decimalSeparator);
 // Seconds to the hundredth, always with two decimals: 21.5 is "21.50".
 std::string FormatHundredths(double seconds, std::string_view decimalSeparator);
 
+// A whole number with "," between groups of three digits, whatever the user's locale, for
+// the log's English counts: 88200 is "88,200".
+std::string FormatGrouped(std::int64_t value);
+
 // The program reads numbers in two grammars, as its users meet them. A time box that is
 // left must hold a number and nothing else (IsNumericText); the split command then reads
 // the value from the start of each text and ignores what follows (ReadNumber), so a box

@@ -129,7 +129,8 @@ std::optional<std::int32_t> ValidateSplitRequest(SplitForm& form, const FileSyst
     return splitSeconds;
 }
 
-SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, FileInformation& info) {
+SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecoder& decoder,
+                       FileInformation& info) {
     const auto splitSeconds = ValidateSplitRequest(form, files);
     if (!splitSeconds) return SplitOutcome::Refused;
 
@@ -217,6 +218,7 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, File
                            "removed for good.");
         }
         for (auto& output : outputs) NameOutput(form, files, output);
+        LogSeamCheck(form, decoder, files, sourcePath, outputs[0].Path, outputs[1].Path);
 
         const auto sizeOf = [](const OutputPlan& plan) {
             std::int64_t size = 0;

@@ -45,6 +45,8 @@ TEST(Numbers, FormatsSizesDurationsAndFractions) {
     EXPECT_EQ(FormatHundredths(21.5, "."), "21.50");
     EXPECT_EQ(FormatNumber(0.1 + 0.2, "."), "0.3");
     EXPECT_EQ(FormatNumber(1.0 / 3, "."), "0.333333333333333");
+    EXPECT_EQ(FormatGrouped(1234567), "1,234,567");
+    EXPECT_EQ(FormatGrouped(999), "999");
 }
 
 }  // namespace
