@@ -13,11 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/SeamCheck.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
 #include "engine/WatchedFiles.h"
 #include "platform/EndingSignals.h"
 #include "platform/LocalFileSystem.h"
+#include "platform/Mpg123Decoder.h"
 #include "platform/TagLibEditor.h"
 
 namespace {
@@ -82,6 +84,7 @@ int Usage(bool asked = false) {
     std::ostream& out = asked ? std::cout : std::cerr;
     out << "usage: quorvel-cli info FILE\n"
            "       quorvel-cli split [--replace] [--exact] [--] FILE MINUTE SECOND [FOLDER]\n"
+           "       quorvel-cli verify SOURCE PART1 PART2\n"
            "       quorvel-cli --help | --version\n";
     return asked ? 0 : 2;
 }
@@ -133,13 +136,14 @@ int Split(std::vector<std::string> arguments) {
     quorvel::platform::CatchEndingSignals(Stop, quorvel::platform::Handlers::Replace, false);
     quorvel::WatchedFiles files(local, stopping);
     quorvel::platform::TagLibEditor tags;
+    quorvel::platform::Mpg123Decoder decoder;
     quorvel::FileInformation info;
     const auto analysis = quorvel::AnalyseSourceFile(window, files, info);
     // A source that cannot be read has said why; there is nothing to split.
     if (analysis == quorvel::AnalysisOutcome::Unreadable) return 2;
     const auto outcome = analysis == quorvel::AnalysisOutcome::Stopped
                              ? quorvel::SplitOutcome::Stopped
-                             : quorvel::SplitFile(window, files, tags, info);
+                             : quorvel::SplitFile(window, files, tags, decoder, info);
     // Stopped by a signal, the program ends by it, as its caller expects.
     if (outcome != quorvel::SplitOutcome::Completed && endingSignal != 0) {
         std::cout.flush();
@@ -153,6 +157,22 @@ int Split(std::vector<std::string> arguments) {
             return 1;
         default:
             return 3;
+    }
+}
+
+// The seam check of any three files, as a split makes it: 0 when the parts decode to the
+// source exactly, 1 when they do not, 2 when a file cannot be read or decoded.
+int Verify(const std::string& source, const std::string& first, const std::string& second) {
+    quorvel::platform::LocalFileSystem files;
+    quorvel::platform::Mpg123Decoder decoder;
+    try {
+        const auto report = quorvel::CheckSeam(decoder, files, source, first, second);
+        for (const std::string& line : report.Lines) std::cout << line << '\n';
+        if (!report.Decoded) return 2;
+        return report.Exact() ? 0 : 1;
+    } catch (const quorvel::FileError& error) {
+        std::cerr << error.Message() << '\n';
+        return 2;
     }
 }
 
@@ -171,6 +191,9 @@ int main(int argc, char** argv) {
     if (arguments.size() == 2 && arguments[0] == "info") return Info(arguments[1]);
     if (!arguments.empty() && arguments[0] == "split") {
         return Split({arguments.begin() + 1, arguments.end()});
+    }
+    if (arguments.size() == 4 && arguments[0] == "verify") {
+        return Verify(arguments[1], arguments[2], arguments[3]);
     }
     return Usage();
 }

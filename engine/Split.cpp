@@ -142,7 +142,8 @@ std::optional<std::int64_t> ValidateSplitRequest(SplitForm& form, const FileSyst
     return splitMilliseconds;
 }
 
-SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, FileInformation& info) {
+SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecoder& decoder,
+                       FileInformation& info) {
     const auto splitMilliseconds = ValidateSplitRequest(form, files);
     if (!splitMilliseconds) return SplitOutcome::Refused;
 
@@ -258,6 +259,7 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, File
                            "removed for good.");
         }
         for (auto& output : outputs) NameOutput(form, files, output);
+        LogSeamCheck(form, decoder, files, sourcePath, outputs[0].Path, outputs[1].Path);
 
         const auto sizeOf = [](const OutputPlan& plan) {
             std::int64_t size = 0;

@@ -5,6 +5,7 @@
 
 #include "engine/FileSystem.h"
 #include "engine/FrameHeader.h"
+#include "engine/SeamCheck.h"
 #include "engine/SplitForm.h"
 #include "engine/Tags.h"
 
@@ -24,9 +25,10 @@ enum class SplitOutcome {
     Completed,       // "MP3 splitting completed."
 };
 
-// The whole split command: validation, search, both outputs, the report. Both outputs
-// take their names only once both are complete, so that any run that does not complete
-// leaves the destination as it was.
-SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, FileInformation& info);
+// The whole split command: validation, search, both outputs, the seam check by `decoder`,
+// the report. Both outputs take their names only once both are complete, so that any run
+// that does not complete leaves the destination as it was.
+SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecoder& decoder,
+                       FileInformation& info);
 
 }  // namespace quorvel

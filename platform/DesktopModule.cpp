@@ -1,7 +1,10 @@
 // libquorvel-desktop.so: the trash through GIO and ID3v2 tags through TagLib, loaded by
-// the programs when they first need either.
+// the programs when they first need either, and decoding through libmpg123, which the
+// module loads in turn when it first decodes.
 
+#include <dlfcn.h>
 #include <gio/gio.h>
+#include <mpg123.h>
 #include <taglib/chapterframe.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2header.h>
@@ -14,8 +17,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/DesktopServices.h"
 
@@ -135,9 +142,310 @@ unsigned char* TagForPart(const unsigned char* id3v2, std::size_t size, long lon
     }
 }
 
+// The functions of libmpg123 the decoder calls, each looked up by the name its header
+// gives it (some carry a suffix, as mpg123_info2 does, or _64 where off_t is chosen so).
+// clang-format off
+#define QUORVEL_MPG123_FUNCTIONS(X)                                                     \
+    X(mpg123_init) X(mpg123_new) X(mpg123_delete) X(mpg123_param)                       \
+    X(mpg123_format_none) X(mpg123_format) X(mpg123_rates)                              \
+    X(mpg123_replace_reader_handle) X(mpg123_open_handle) X(mpg123_scan)                \
+    X(mpg123_getformat) X(mpg123_info) X(mpg123_length) X(mpg123_seek)                  \
+    X(mpg123_tellframe) X(mpg123_seek_frame) X(mpg123_tell) X(mpg123_read)              \
+    X(mpg123_strerror) X(mpg123_plain_strerror)
+// clang-format on
+#define QUORVEL_NAME_OF(function) #function
+#define QUORVEL_NAME(function) QUORVEL_NAME_OF(function)
+
+struct Mpg123 {
+#define QUORVEL_DECLARE(function) decltype(&::function) function = nullptr;
+    QUORVEL_MPG123_FUNCTIONS(QUORVEL_DECLARE)
+#undef QUORVEL_DECLARE
+};
+
+// libmpg123, loaded by the first decoding rather than with the module, so that the trash
+// and the tags never bring it in; none where it cannot be, and `why` then says why. It is
+// found as the module's own libraries are, in the system's library folders.
+const Mpg123* Library(std::string& why) {
+    static const auto loaded = []() -> std::pair<std::optional<Mpg123>, std::string> {
+        void* library = ::dlopen("libmpg123.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!library) return {std::nullopt, ::dlerror()};
+        Mpg123 functions;
+#define QUORVEL_FIND(function)                                                                    \
+    functions.function =                                                                          \
+        reinterpret_cast<decltype(functions.function)>(::dlsym(library, QUORVEL_NAME(function))); \
+    if (!functions.function) return {std::nullopt, ::dlerror()};
+        QUORVEL_MPG123_FUNCTIONS(QUORVEL_FIND)
+#undef QUORVEL_FIND
+        functions.mpg123_init();
+        return {functions, {}};
+    }();
+    why = loaded.second;
+    return loaded.first ? &*loaded.first : nullptr;
+}
+
+// What players play is what a handle that never sought gives: it skips the frames before
+// the one holding the first sample it plays (the first frame) without decoding them and
+// decodes every frame from there on. After a seek libmpg123 starts afresh a few frames
+// before the one sought, and gives the same samples only once (1) the bytes the frames
+// borrow (up to 511) all come from frames it has read and the overlap of the frame before
+// is rebuilt, which a lead-in of 16 frames gives at any bit rate, and (2) its synthesis
+// filter is at the same step of its cycle of 16 blocks: the step follows the count of
+// frames decoded since the file was opened, so the lead-in starts a multiple of 8 frames
+// (the cycle's length for frames of 12, 18 or 36 blocks) after the first frame. In MPEG 2
+// and 2.5 Layer III, though, libmpg123 may leave the lead-in's first frame undecoded (of a
+// frame whose borrowed bytes it lacks, it clears only part of the side information), which
+// puts the filter a step off for good: those streams are decoded from their start.
+constexpr long long kLeadIn = 16;
+constexpr long long kCycle = 8;
+// Decoded before the first frame played and before the frame sought, in every layer: the
+// library's own default, as players leave it, and as many as a part's frames before its
+// first played one (a parity frame, a carrier and two primers) need.
+constexpr long kPreframes = 4;
+
+}  // namespace
+
+struct QuorvelDecoding {
+    const Mpg123* mpg123 = nullptr;
+    const QuorvelFileReader* reader = nullptr;
+    long long at = 0;  // where libmpg123 reads the file next
+    mpg123_handle* handle = nullptr;
+    long rate = 0;
+    int channels = 0;
+    long long length = 0;
+    long long samplesPerFrame = 0;
+    long long firstFrame = 0;
+    bool seekable = false;  // a seek gives what players play
+    bool scanned = false;   // the handle scanned the file and has since neither sought nor decoded
+    long long next = 0;     // the sample frame decoded next, as players number them
+    bool decoded = false;   // the handle decoded: its synthesis filter has moved on
+
+    ~QuorvelDecoding() {
+        if (handle) mpg123->mpg123_delete(handle);
+    }
+};
+
+namespace {
+
+mpg123_ssize_t ReadFile(void* handle, void* buffer, size_t count) {
+    auto& decoding = *static_cast<QuorvelDecoding*>(handle);
+    const long long read =
+        decoding.reader->ReadAt(decoding.reader->handle, decoding.at, buffer, count);
+    if (read < 0) return -1;
+    decoding.at += read;
+    return mpg123_ssize_t(read);
+}
+
+off_t SeekFile(void* handle, off_t offset, int whence) {
+    auto& decoding = *static_cast<QuorvelDecoding*>(handle);
+    long long base = 0;
+    if (whence == SEEK_CUR) {
+        base = decoding.at;
+    } else if (whence == SEEK_END) {
+        base = decoding.reader->size;
+    } else if (whence != SEEK_SET) {
+        return -1;
+    }
+    if (base + offset < 0) return -1;
+    decoding.at = base + offset;
+    return off_t(decoding.at);
+}
+
+// Opens the file in a new handle, whose filter is at the start of its cycle. A scan reads
+// every frame first, for the exact length, the frames' places and the first frame; it
+// seeks back to the start, so the handle then no longer plays as players do from there.
+std::optional<std::string> Start(QuorvelDecoding& decoding, bool scan) {
+    const Mpg123& lib = *decoding.mpg123;
+    if (decoding.handle) lib.mpg123_delete(decoding.handle);
+    decoding.at = 0;
+    decoding.next = 0;
+    decoding.decoded = false;
+    decoding.scanned = scan;
+    int error = MPG123_OK;
+    decoding.handle = lib.mpg123_new(nullptr, &error);
+    if (!decoding.handle) return lib.mpg123_plain_strerror(error);
+    mpg123_handle* handle = decoding.handle;
+    // Gapless, as players play it; never resampled: 16 bits at the file's own rate and
+    // channels, whichever they are.
+    lib.mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);
+    lib.mpg123_param(handle, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0);
+    lib.mpg123_param(handle, MPG123_PREFRAMES, kPreframes, 0);
+    lib.mpg123_format_none(handle);
+    const long* rates = nullptr;
+    size_t count = 0;
+    lib.mpg123_rates(&rates, &count);
+    for (size_t i = 0; i < count; ++i) {
+        lib.mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    }
+    if (lib.mpg123_replace_reader_handle(handle, ReadFile, SeekFile, nullptr) != MPG123_OK ||
+        lib.mpg123_open_handle(handle, &decoding) != MPG123_OK) {
+        return lib.mpg123_strerror(handle);
+    }
+    if (!scan) return std::nullopt;
+    int encoding = 0;
+    mpg123_frameinfo info{};
+    if (lib.mpg123_scan(handle) != MPG123_OK ||
+        lib.mpg123_getformat(handle, &decoding.rate, &decoding.channels, &encoding) != MPG123_OK ||
+        lib.mpg123_info(handle, &info) != MPG123_OK) {
+        return lib.mpg123_strerror(handle);
+    }
+    decoding.length = lib.mpg123_length(handle);
+    decoding.firstFrame = lib.mpg123_tellframe(handle);  // back at the start: the first frame
+    if (decoding.length < 0 || decoding.firstFrame < 0) return lib.mpg123_strerror(handle);
+    decoding.samplesPerFrame = info.layer == 1                                 ? 384
+                               : info.layer == 2 || info.version == MPG123_1_0 ? 1152
+                                                                               : 576;
+    decoding.seekable = info.layer != 3 || info.version == MPG123_1_0;
+    return std::nullopt;
+}
+
+// Decodes the next `count` sample frames into `samples`, or past them where `samples` is
+// null: how many, fewer only at the end; none with `why` where decoding fails.
+std::optional<long long> Decode(QuorvelDecoding& decoding, short* samples, long long count,
+                                std::string& why) {
+    const Mpg123& lib = *decoding.mpg123;
+    const long long frameBytes = 2LL * decoding.channels;
+    std::vector<short> scratch(samples ? 0 : std::size_t(4096 * decoding.channels));
+    long long done = 0;
+    while (done < count) {
+        const long long wanted = samples ? count - done : std::min<long long>(count - done, 4096);
+        unsigned char* into = reinterpret_cast<unsigned char*>(
+            samples ? samples + done * decoding.channels : scratch.data());
+        size_t bytes = 0;
+        decoding.decoded = true;
+        decoding.scanned = false;
+        const int result =
+            lib.mpg123_read(decoding.handle, into, size_t(wanted * frameBytes), &bytes);
+        if (bytes % size_t(frameBytes) != 0) {
+            why = "the decoder gave part of a sample frame";
+            return std::nullopt;
+        }
+        const long long frames = static_cast<long long>(bytes) / frameBytes;
+        done += frames;
+        decoding.next += frames;
+        if (result == MPG123_DONE) break;
+        if (result == MPG123_NEW_FORMAT) {
+            long rate = 0;
+            int channels = 0, encoding = 0;
+            lib.mpg123_getformat(decoding.handle, &rate, &channels, &encoding);
+            if (rate != decoding.rate || channels != decoding.channels) {
+                why = "its sampling rate or channels change midway";
+                return std::nullopt;
+            }
+        } else if (result != MPG123_OK) {
+            why = lib.mpg123_strerror(decoding.handle);
+            return std::nullopt;
+        }
+    }
+    return done;
+}
+
+// Makes `from` the sample frame decoded next: on from where the decoding stands, by a
+// seek where that gives the same samples and saves decoding, or else from the start.
+std::optional<std::string> MoveTo(QuorvelDecoding& decoding, long long from) {
+    const Mpg123& lib = *decoding.mpg123;
+    const long long frame = decoding.samplesPerFrame;
+    const bool onward = !decoding.scanned && from >= decoding.next;
+    const bool seek = decoding.seekable &&
+                      from >= (decoding.firstFrame + kLeadIn + 2 * kCycle) * frame &&
+                      (!onward || from - decoding.next > (kLeadIn + kCycle) * frame);
+    if (seek) {
+        if (decoding.decoded) {
+            if (auto why = Start(decoding, false)) return why;
+        }
+        // The frame `from` lies in, found without decoding anything.
+        if (lib.mpg123_seek(decoding.handle, from, SEEK_SET) < 0) {
+            return lib.mpg123_strerror(decoding.handle);
+        }
+        const long long sought = lib.mpg123_tellframe(decoding.handle);
+        if (sought < 0) return lib.mpg123_strerror(decoding.handle);
+        long long leadIn = sought - kLeadIn;
+        leadIn -= ((leadIn - decoding.firstFrame) % kCycle + kCycle) % kCycle;
+        if (lib.mpg123_seek_frame(decoding.handle, leadIn + kPreframes, SEEK_SET) < 0) {
+            return lib.mpg123_strerror(decoding.handle);
+        }
+        decoding.scanned = false;
+        decoding.next = lib.mpg123_tell(decoding.handle);
+        if (decoding.next < 0 || decoding.next > from) return lib.mpg123_strerror(decoding.handle);
+    } else if (!onward) {
+        if (auto why = Start(decoding, false)) return why;
+    }
+    std::string why;
+    const auto skipped = Decode(decoding, nullptr, from - decoding.next, why);
+    if (!skipped) return why;
+    if (decoding.next != from) return "it ends before its length";
+    return std::nullopt;
+}
+
+char* Copy(const std::string& text) {
+    return ::strdup(text.c_str());
+}
+
+char* DecoderUnavailable() {
+    std::string why;
+    return Library(why) ? nullptr : Copy(why);
+}
+
+QuorvelDecoding* DecoderOpen(const QuorvelFileReader* reader, long* rate, int* channels,
+                             long long* length, char** why) {
+    // Nothing thrown may leave the module: the caller's runtime could not catch it.
+    try {
+        std::string unavailable;
+        const Mpg123* lib = Library(unavailable);
+        if (!lib) {
+            *why = Copy(unavailable);
+            return nullptr;
+        }
+        auto decoding = std::make_unique<QuorvelDecoding>();
+        decoding->mpg123 = lib;
+        decoding->reader = reader;
+        if (const auto failed = Start(*decoding, true)) {
+            *why = Copy(*failed);
+            return nullptr;
+        }
+        *rate = decoding->rate;
+        *channels = decoding->channels;
+        *length = decoding->length;
+        return decoding.release();
+    } catch (...) {
+        *why = Copy("out of memory");
+        return nullptr;
+    }
+}
+
+long long DecoderRead(QuorvelDecoding* decoding, long long from, long long count, short* samples,
+                      char** why) {
+    try {
+        if (from < 0 || count < 0) {
+            *why = Copy("a range before the start");
+            return -1;
+        }
+        count = std::min(count, std::max(0LL, decoding->length - from));
+        if (count == 0) return 0;
+        if (const auto failed = MoveTo(*decoding, from)) {
+            *why = Copy(*failed);
+            return -1;
+        }
+        std::string failed;
+        const auto done = Decode(*decoding, samples, count, failed);
+        if (!done) {
+            *why = Copy(failed);
+            return -1;
+        }
+        return *done;
+    } catch (...) {
+        *why = Copy("out of memory");
+        return -1;
+    }
+}
+
+void DecoderClose(QuorvelDecoding* decoding) {
+    delete decoding;
+}
+
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) const QuorvelDesktopModule* QuorvelDesktop() {
-    static const QuorvelDesktopModule module{Trash, TagForPart};
+    static const QuorvelDesktopModule module{Trash,       TagForPart,  DecoderUnavailable,
+                                             DecoderOpen, DecoderRead, DecoderClose};
     return &module;
 }

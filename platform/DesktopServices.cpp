@@ -80,8 +80,9 @@ std::optional<std::string> WhyNotLoadable(const std::string& path) {
     return std::nullopt;
 }
 
-// The module, loaded on the first call; none where it cannot be, and `why` then says why.
-const QuorvelDesktopModule* Module(std::string& why) {
+}  // namespace
+
+const QuorvelDesktopModule* DesktopModule(std::string& why) {
     static const auto loaded = []() -> std::pair<const QuorvelDesktopModule*, std::string> {
         for (const std::string& path : ModulePaths()) {
             struct stat status {};
@@ -101,6 +102,8 @@ const QuorvelDesktopModule* Module(std::string& why) {
     return loaded.first;
 }
 
+namespace {
+
 template <typename T>
 using Freed = std::unique_ptr<T, decltype(&std::free)>;
 
@@ -108,7 +111,7 @@ using Freed = std::unique_ptr<T, decltype(&std::free)>;
 
 std::optional<std::string> TrashThroughDesktop(const std::string& path) {
     std::string why;
-    const QuorvelDesktopModule* module = Module(why);
+    const QuorvelDesktopModule* module = DesktopModule(why);
     if (!module) return "no trash could be reached: " + why;
     const Freed<char> refused(module->Trash(path.c_str()), &std::free);
     if (!refused) return std::nullopt;
@@ -117,14 +120,14 @@ std::optional<std::string> TrashThroughDesktop(const std::string& path) {
 
 std::optional<std::string> DesktopUnavailable() {
     std::string why;
-    if (Module(why)) return std::nullopt;
+    if (DesktopModule(why)) return std::nullopt;
     return why;
 }
 
 std::optional<std::vector<std::uint8_t>> TagForPart(std::span<const std::uint8_t> id3v2,
                                                     std::int64_t startMs, std::int64_t lengthMs) {
     std::string why;
-    const QuorvelDesktopModule* module = Module(why);
+    const QuorvelDesktopModule* module = DesktopModule(why);
     if (!module) return std::nullopt;
     std::size_t length = 0;
     const Freed<unsigned char> tag(

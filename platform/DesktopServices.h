@@ -9,7 +9,10 @@
 
 // The desktop's libraries, GIO for the trash and TagLib for tags, take several times as
 // long to load as the companion needs to start, so they live in a module of their own,
-// libquorvel-desktop.so, loaded when first needed.
+// libquorvel-desktop.so, loaded when first needed. The module loads libmpg123, for the
+// seam check, only when that first decodes.
+struct QuorvelDesktopModule;
+
 namespace quorvel::platform {
 
 // Moves a file or folder, with all it holds, into the desktop trash of its volume; the
@@ -27,12 +30,26 @@ std::optional<std::string> DesktopUnavailable();
 std::optional<std::vector<std::uint8_t>> TagForPart(std::span<const std::uint8_t> id3v2,
                                                     std::int64_t startMs, std::int64_t lengthMs);
 
+// The module's functions, loaded on the first call; none where the module cannot be
+// loaded, and `why` then says why.
+const QuorvelDesktopModule* DesktopModule(std::string& why);
+
 }  // namespace quorvel::platform
 
 // The module's functions, in C types only: the companion carries a C++ runtime of its own
 // and the module uses the system's, so no C++ object may pass between them. What they
 // return is the caller's to free().
 extern "C" {
+// A file the module decodes, read by the caller: up to `count` bytes at `offset`, how many
+// (0 at the end), or -1 where the file cannot be read.
+struct QuorvelFileReader {
+    void* handle;
+    long long size;
+    long long (*ReadAt)(void* handle, long long offset, void* buffer, std::size_t count);
+};
+// A file open in the module's decoder.
+struct QuorvelDecoding;
+
 struct QuorvelDesktopModule {
     // Null once the item is in the trash; otherwise why it is not.
     char* (*Trash)(const char* path);
@@ -40,6 +57,19 @@ struct QuorvelDesktopModule {
     // or table of contents, or cannot be read.
     unsigned char* (*TagForPart)(const unsigned char* id3v2, std::size_t size, long long startMs,
                                  long long lengthMs, std::size_t* length);
+    // Null once libmpg123 is loaded; otherwise why it cannot be.
+    char* (*DecoderUnavailable)();
+    // The file `reader` reads, open to decode its gapless output: its rate, its channels
+    // and its length in sample frames. Null where it cannot be decoded, with `*why`.
+    // `reader` must outlive what is returned.
+    QuorvelDecoding* (*DecoderOpen)(const QuorvelFileReader* reader, long* rate, int* channels,
+                                    long long* length, char** why);
+    // Decodes the sample frames [from, from + count) as a decode from the file's start
+    // gives them, 16-bit and interleaved, into `samples`: how many, fewer only at the end;
+    // -1 with `*why` where the file cannot be read or decoded.
+    long long (*DecoderRead)(QuorvelDecoding* decoding, long long from, long long count,
+                             short* samples, char** why);
+    void (*DecoderClose)(QuorvelDecoding* decoding);
 };
 const QuorvelDesktopModule* QuorvelDesktop();
 }

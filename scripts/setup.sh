@@ -10,6 +10,7 @@ packages=(
     qt6-base-dev                            # the windows
     libtag1-dev                             # ID3v2 tags
     libglib2.0-dev                          # the trash (GIO)
+    libmpg123-dev                           # decoding, for the seam check
     libgtest-dev                            # the tests
     lame mpg123                             # fixtures and decoding checks in the tests
     ffmpeg mp3val                           # what players and checkers make of the outputs

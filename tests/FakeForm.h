@@ -2,9 +2,12 @@
 
 #include <deque>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/SeamCheck.h"
 #include "engine/SplitForm.h"
 
 namespace quorvel::test {
@@ -46,6 +49,17 @@ class FakeForm : public SplitForm {
     std::string DecimalSeparator() const override { return decimalSeparator; }
     bool ExactSplit() const override { return exact; }
     std::string ExactSplitHint() const override { return "(how to split exactly)"; }
+};
+
+// The decoder of a split whose seam the test leaves unchecked: the log says it could not be
+// loaded.
+class NoDecoder final : public AudioDecoder {
+  public:
+    static constexpr const char* kWhy = "none in this test";
+    std::optional<std::string> Unavailable() override { return kWhy; }
+    std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file) override {
+        throw FileError(FileError::Operation::Read, file->Path(), kWhy);
+    }
 };
 
 }  // namespace quorvel::test

@@ -230,6 +230,8 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
     EXPECT_NE(help.out.find("quorvel-cli info FILE"), std::string::npos) << help.out;
     EXPECT_NE(help.out.find("quorvel-cli split [--replace] [--exact] [--] FILE"), std::string::npos)
         << help.out;
+    EXPECT_NE(help.out.find("quorvel-cli verify SOURCE PART1 PART2"), std::string::npos)
+        << help.out;
     const Result version = Run({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(std::regex_match(version.out, std::regex(R"(quorvel-cli \d+(\.\d+){3}\n)")))
@@ -261,7 +263,7 @@ TEST_F(Cli, InfoPrintsTheSixFieldsOrSaysWhyNot) {
     EXPECT_EQ(unreadable.err, "Cannot read " + missing + ": No such file or directory.\n");
 }
 
-TEST_F(Cli, SplitPrintsTheLogAndTellsTheOutcomeByItsExitCode) {
+TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
     const std::string out = folder + "/out";
     fs::create_directory(out);
     const std::string first = out + "/song1.mp3", second = out + "/song2.mp3";
@@ -271,15 +273,20 @@ TEST_F(Cli, SplitPrintsTheLogAndTellsTheOutcomeByItsExitCode) {
         "Finding safe point to split file...\n"
         "Found safe position to split at byte 32181 (frame 77)\n"
         "Beginning to split files now.\n";
-    const std::string summary =
-        "==========================================\n"
-        "Source file size      : 73141 bytes.\n"
-        "Total bytes written : 73976 bytes.\n"
-        "(added 1 new frame of 418 bytes to preserve data)\n"
-        "==========================================\n"
-        "MP3 splitting completed.\n";
-
     const Result complete = Run({"split", source, "0", "2", out});
+    // The seam check, whose numbers the real-file tests hold against mpg123: the second
+    // part starts without the synthesis history of the frames before the cut.
+    const std::regex check(R"(Seam check: [1-9][0-9,]* of 88,200 samples differ, by up to )"
+                           R"([0-9,]+ steps, up to [0-9]+ ms after the cut\.)");
+    std::smatch seam;
+    ASSERT_TRUE(std::regex_search(complete.out, seam, check)) << complete.out;
+    const std::string summary = seam.str() +
+                                "\n==========================================\n"
+                                "Source file size      : 73141 bytes.\n"
+                                "Total bytes written : 73976 bytes.\n"
+                                "(added 1 new frame of 418 bytes to preserve data)\n"
+                                "==========================================\n"
+                                "MP3 splitting completed.\n";
     EXPECT_EQ(complete.exitCode, 0);
     EXPECT_EQ(complete.out,
               analysis + found + "Writing to " + first + "\nWriting to " + second + "\n" + summary);
@@ -306,6 +313,51 @@ TEST_F(Cli, SplitPrintsTheLogAndTellsTheOutcomeByItsExitCode) {
     EXPECT_EQ(fs::file_size(first), 32181u);
     // The rest, the added frame and the second part's own Info frame.
     EXPECT_EQ(fs::file_size(second), 73141u - 32181u + 418u + 417u);
+
+    // verify makes the same check of any three files: 1 where samples differ, 2 where a file
+    // cannot be read, as after a wrong call.
+    const Result differing = Run({"verify", source, first, second});
+    EXPECT_EQ(differing.exitCode, 1);
+    EXPECT_EQ(differing.out, seam.str() + "\n");
+    EXPECT_EQ(differing.err, "");
+    const std::string missing = out + "/missing.mp3";
+    const Result unreadable = Run({"verify", source, first, missing});
+    EXPECT_EQ(unreadable.exitCode, 2);
+    EXPECT_EQ(unreadable.out, "");
+    EXPECT_EQ(unreadable.err, "Cannot read " + missing + ": No such file or directory.\n");
+    const Result wrong = Run({"verify", source, first});
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_EQ(wrong.err, Run({"--help"}).out);
+
+    // One changed byte of sound data in the first part, three frames before the cut, shows
+    // before the cut.
+    std::string tampered = ReadText(first);
+    tampered[32181 - 3 * 418 + 200] ^= 0xFF;
+    std::ofstream(first, std::ios::binary) << tampered;
+    const Result changed = Run({"verify", source, first, second});
+    EXPECT_EQ(changed.exitCode, 1);
+    EXPECT_TRUE(
+        std::regex_match(changed.out, std::regex(R"(Seam check: [0-9,]+ of 88,200 )"
+                                                 R"(samples differ, .* from [0-9]+ ms )"
+                                                 R"(before to [0-9]+ ms after the cut\.\n)")))
+        << changed.out;
+
+    // Silent frames join exactly wherever they are cut: the split says so and verify
+    // agrees, with 0.
+    const std::string silence = folder + "/silence.mp3";
+    std::string frames;
+    for (int frame = 0; frame < 200; ++frame) {
+        frames += std::string("\xFF\xFB\x90\x64", 4) + std::string(413, '\0');
+    }
+    std::ofstream(silence, std::ios::binary) << frames;
+    const std::string exact =
+        "Seam check: the parts join the source exactly (0 of 88,200 samples differ)\n";
+    const Result silent = Run({"split", silence, "0", "2", out});
+    EXPECT_EQ(silent.exitCode, 0);
+    EXPECT_NE(silent.out.find("\n" + exact + "====="), std::string::npos) << silent.out;
+    const Result joined = Run({"verify", silence, out + "/silence1.mp3", out + "/silence2.mp3"});
+    EXPECT_EQ(joined.exitCode, 0);
+    EXPECT_EQ(joined.out, exact);
 }
 
 }  // namespace
@@ -464,6 +516,9 @@ TEST_F(Cli, ASignalAtEachStepOfASplitLeavesWhatTheStepAllows) {
         }
         ::kill(run.Pid(), c.signal);
         if (naming && c.signal == SIGTERM) ::kill(run.Pid(), SIGCONT);
+        // Stopped while naming, the split completes and leaves out its seam check.
+        const bool checkSkipped = naming && c.signal == SIGTERM &&
+                                  run.ReadUntil("Seam check skipped: the split was stopped.");
         const auto [status, last] = run.End();
 
         // A run that got past its last read or write before the signal landed (a loaded
@@ -472,6 +527,7 @@ TEST_F(Cli, ASignalAtEachStepOfASplitLeavesWhatTheStepAllows) {
         if (completed || (naming && c.signal == SIGTERM)) {
             EXPECT_TRUE(completed) << status;
             EXPECT_EQ(last, "MP3 splitting completed.");
+            EXPECT_EQ(checkSkipped, naming);
             EXPECT_EQ(destination.Names(), (std::set<std::string>{"song1.mp3", "song2.mp3"}));
             EXPECT_TRUE(SameBytes(first, reference.path + "/song1.mp3"));
             EXPECT_TRUE(SameBytes(second, reference.path + "/song2.mp3"));

@@ -45,6 +45,11 @@ TEST(Numbers, FormatsSizesDurationsAndFractions) {
     EXPECT_EQ(FormatHundredths(21.5, "."), "21.50");
     EXPECT_EQ(FormatNumber(0.1 + 0.2, "."), "0.3");
     EXPECT_EQ(FormatNumber(1.0 / 3, "."), "0.333333333333333");
+    EXPECT_EQ(FormatCount(1234567, "."), "1,234,567");
+    EXPECT_EQ(FormatCount(-123456, ","), "-123.456");
+    EXPECT_EQ(FormatCount(999, "."), "999");
+    EXPECT_EQ(FormatExactTime(90250, "."), "1:30.250");
+    EXPECT_EQ(FormatExactTime(5007, ","), "0:05,007");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // checked against the files' own Info frames and against what mpg123 decodes.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <taglib/chapterframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -30,7 +32,9 @@
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
 #include "engine/SplitPlan.h"
+#include "engine/WatchedFiles.h"
 #include "platform/LocalFileSystem.h"
+#include "platform/Mpg123Decoder.h"
 #include "platform/TagLibEditor.h"
 
 namespace quorvel {
@@ -39,6 +43,7 @@ namespace {
 // The files of this computer, as the window and the companion reach them.
 platform::LocalFileSystem files;
 platform::TagLibEditor tags;
+platform::Mpg123Decoder decoder;
 
 using test::Bytes;
 using test::FakeForm;
@@ -244,6 +249,7 @@ TEST(MappedReading, FindsWhatBufferedReadingFinds) {
 // What a command printed on both its outputs, and whether it ran at all.
 struct Said {
     bool ran = false;
+    int exitCode = -1;
     std::string text;
 };
 
@@ -254,7 +260,9 @@ Said RunCommand(const std::string& command) {
         for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
             said.text.append(buffer, n);
         }
-        said.ran = ::pclose(pipe) == 0;
+        const int status = ::pclose(pipe);
+        said.ran = status == 0;
+        if (WIFEXITED(status)) said.exitCode = WEXITSTATUS(status);
     }
     return said;
 }
@@ -297,6 +305,71 @@ std::string ProbedTag(const std::string& path, const std::string& tag) {
 std::int64_t GaplessSamples(const std::string& path) {
     const std::string raw = RunCommand("mpg123 -q -s '" + path + "'").text;
     return std::int64_t(raw.size() / sizeof(std::int16_t));
+}
+
+// What the seam check has to say of a source and two parts, worked out here from what
+// mpg123 plays of each from its start: a second of the source on either side of the cut,
+// where the first part's samples end, against the first part's last and the second part's
+// first samples.
+std::string SeamLines(const std::string& source, const std::string& first,
+                      const std::string& second, int channels, int rate) {
+    const std::vector<std::int16_t> whole = Decode(source, "mpg123 --gapless -s").samples;
+    const std::vector<std::int16_t> one = Decode(first, "mpg123 --gapless -s").samples;
+    const std::vector<std::int16_t> two = Decode(second, "mpg123 --gapless -s").samples;
+    const std::int64_t length = std::int64_t(whole.size()) / channels;
+    const std::int64_t cut = std::int64_t(one.size()) / channels;
+    const std::int64_t rest = std::int64_t(two.size()) / channels;
+    const std::int64_t from = cut - std::min<std::int64_t>(rate, cut);
+    const std::int64_t to = std::min(cut + std::min<std::int64_t>(rate, rest), length);
+    std::int64_t differing = 0, before = 0, after = 0;
+    int largest = 0;
+    for (std::int64_t at = from; at < to; ++at) {
+        int worst = 0;
+        for (int channel = 0; channel < channels; ++channel) {
+            const int part =
+                at < cut ? one[at * channels + channel] : two[(at - cut) * channels + channel];
+            worst = std::max(worst, std::abs(part - whole[at * channels + channel]));
+        }
+        if (worst == 0) continue;
+        ++differing;
+        largest = std::max(largest, worst);
+        if (at < cut) before = std::max(before, cut - at);
+        if (at >= cut) after = std::max(after, at - cut + 1);
+    }
+    const auto grouped = [](std::int64_t number) {
+        std::string text = std::to_string(number);
+        for (std::size_t at = text.size(); at > 3; at -= 3) text.insert(at - 3, ",");
+        return text;
+    };
+    const auto ms = [&](std::int64_t frames) {
+        return grouped((frames * 1000 + rate - 1) / rate) + " ms";
+    };
+    const std::string compared = grouped(std::max<std::int64_t>(to - from, 0)) + " samples";
+    std::string lines =
+        differing == 0
+            ? "Seam check: the parts join the source exactly (0 of " + compared + " differ)"
+            : "Seam check: " + grouped(differing) + " of " + compared +
+                  (differing == 1 ? " differs" : " differ") + ", by up to " + grouped(largest) +
+                  " steps, " +
+                  (before && after ? "from " + ms(before) + " before to " + ms(after) + " after"
+                   : after         ? "up to " + ms(after) + " after"
+                                   : "up to " + ms(before) + " before") +
+                  " the cut.";
+    if (const std::int64_t extra = cut + rest - length; extra != 0) {
+        lines += "\nSeam check: the parts hold " + grouped(std::abs(extra)) + " sample" +
+                 (std::abs(extra) == 1 ? "" : "s") + (extra > 0 ? " more" : " fewer") +
+                 " than the source (" + grouped(cut) + " + " + grouped(rest) + " against " +
+                 grouped(length) + ").";
+    }
+    return lines;
+}
+
+// What `quorvel-cli verify` says of three files.
+Said Verify(const std::string& source, const std::string& first, const std::string& second) {
+    Said said = RunCommand(std::string(QUORVEL_CLI) + " verify '" + source + "' '" + first + "' '" +
+                           second + "'");
+    if (!said.text.empty() && said.text.back() == '\n') said.text.pop_back();
+    return said;
 }
 
 // Whether the LAME tag in the first Info frame of `file` holds its own CRC: CRC-16 with
@@ -473,7 +546,8 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     FileInformation analysed;
     ASSERT_EQ(AnalyseSourceFile(window, files, analysed), AnalysisOutcome::FramesFound);
     const std::int64_t frames = std::atoll(window.texts[Control::txtSelectedFrames].c_str());
-    ASSERT_EQ(SplitFile(window, files, tags, analysed), SplitOutcome::Completed) << window.log;
+    ASSERT_EQ(SplitFile(window, files, tags, decoder, analysed), SplitOutcome::Completed)
+        << window.log;
 
     MemorySource memory(source);
     FileInformation scratch;
@@ -502,6 +576,16 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
         ASSERT_NE(end, std::string::npos);
         log.erase(lateness, end + hint.size() - lateness);
     }
+    // The seam check's lines come between the outputs and the summary; what they say is
+    // checked against mpg123 below.
+    const std::string written = "\r\nWriting to " + second + "\r\n";
+    const auto seamAt = log.find(written);
+    ASSERT_NE(seamAt, std::string::npos);
+    const auto seamEnd = log.find("\r\n" + std::string(42, '='), seamAt + written.size());
+    ASSERT_NE(seamEnd, std::string::npos);
+    std::string seam = log.substr(seamAt + written.size(), seamEnd - seamAt - written.size());
+    log.erase(seamAt + written.size() - 2, seamEnd - seamAt - written.size() + 2);
+    for (std::size_t at; (at = seam.find("\r\n")) != std::string::npos;) seam.erase(at, 1);
     // The added frame: one of the frame before's size.
     const auto addedAt = log.find("\r\n(added ");
     ASSERT_NE(addedAt, std::string::npos);
@@ -582,6 +666,15 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     if (LameTagCrcHolds(source)) {
         EXPECT_EQ(GaplessSamples(first) + GaplessSamples(second), GaplessSamples(path));
     }
+    // The seam check says what mpg123 plays, in the log and from the companion: cut between
+    // frames, the second part starts without the synthesis history of the frames before, so
+    // samples differ after the cut.
+    const std::string expected =
+        SeamLines(path, first, second, fixture.channels, fixture.samplingRate);
+    EXPECT_EQ(seam, expected);
+    const Said verified = Verify(path, first, second);
+    EXPECT_EQ(verified.text, expected);
+    EXPECT_EQ(verified.exitCode, 1);
 
     if (!Have("ffmpeg") || !Have("ffprobe") || !Have("mp3val")) {
         GTEST_SKIP() << "ffmpeg, ffprobe or mp3val is not installed";
@@ -717,9 +810,13 @@ TEST_P(SampleExactSplit, PartsPlayAsTheSourceSampleForSample) {
     window.exact = true;
     FileInformation analysed;
     ASSERT_EQ(AnalyseSourceFile(window, files, analysed), AnalysisOutcome::FramesFound);
-    ASSERT_EQ(SplitFile(window, files, tags, analysed), SplitOutcome::Completed)
+    ASSERT_EQ(SplitFile(window, files, tags, decoder, analysed), SplitOutcome::Completed)
         << window.log << "\n"
         << testing::PrintToString(window.messages);
+    // The program's own check finds what the decoders below find.
+    EXPECT_NE(window.log.find("\r\nSeam check: the parts join the source exactly ("),
+              std::string::npos)
+        << window.log;
     const std::string one = folder.path + "/" + fixture.name + "1.mp3";
     const std::string two = folder.path + "/" + fixture.name + "2.mp3";
 
@@ -785,6 +882,52 @@ std::vector<ExactCase> ExactCases() {
         for (const char* second : {"1.250", "2.5", "3.333"}) cases.push_back({fixture, second});
     }
     return cases;
+}
+
+// What the decoder gives of a range is what mpg123 plays there from the file's start:
+// mid-file in the VBR fixture, which it seeks to, in a part whose first frame is not the
+// first it plays (the added one is skipped), and in MPEG 2, which it decodes from the
+// start. Stopped, it ends at its next read.
+TEST(Mpg123Decoding, GivesWhatMpg123PlaysAndStopsWhenAsked) {
+    if (!HaveMpg123()) GTEST_SKIP() << "mpg123 is not installed";
+    const std::string fixtures = QUORVEL_FIXTURES;
+    const TempFolder folder;
+    ASSERT_EQ(RunCommand(std::string(QUORVEL_CLI) + " split '" + fixtures + "/mono.mp3' 0 1 '" +
+                         folder.path + "'")
+                  .exitCode,
+              0);
+    for (const std::string& path :
+         {fixtures + "/vbr.mp3", folder.path + "/mono2.mp3", fixtures + "/mpeg2.mp3"}) {
+        SCOPED_TRACE(path);
+        const std::vector<std::int16_t> played = Decode(path, "mpg123 --gapless -s").samples;
+        const auto audio = decoder.Open(files.OpenSource(path));
+        const std::int64_t channels = audio->Channels();
+        ASSERT_EQ(audio->Length() * channels, std::int64_t(played.size()));
+        const std::int64_t from = audio->Length() / 2;
+        const std::vector<std::int16_t> range = audio->Read(from, audio->Rate());
+        ASSERT_EQ(std::int64_t(range.size()), audio->Rate() * channels);
+        EXPECT_TRUE(std::equal(range.begin(), range.end(), played.begin() + from * channels));
+    }
+
+    std::atomic<bool> stopping = false;
+    WatchedFiles watched(files, stopping);
+    const auto audio = decoder.Open(watched.OpenSource(fixtures + "/vbr.mp3"));
+    stopping = true;
+    EXPECT_THROW(audio->Read(audio->Length() / 2, 1000), WorkStopped);
+}
+
+// The companion's verify judges a pair it did not make by what mpg123 plays: ffmpeg cuts
+// between frames too, and misses samples besides.
+TEST(Verify, JudgesAPairCutByFfmpeg) {
+    if (!HaveMpg123() || !Have("ffmpeg")) GTEST_SKIP() << "mpg123 or ffmpeg is not installed";
+    const std::string path = std::string(QUORVEL_FIXTURES) + "/vbr.mp3";
+    const TempFolder folder;
+    const std::string first = folder.path + "/first.mp3", second = folder.path + "/second.mp3";
+    ASSERT_TRUE(RunCommand("ffmpeg -v error -i '" + path + "' -t 2 -c copy '" + first + "'").ran);
+    ASSERT_TRUE(RunCommand("ffmpeg -v error -ss 2 -i '" + path + "' -c copy '" + second + "'").ran);
+    const Said verified = Verify(path, first, second);
+    EXPECT_EQ(verified.text, SeamLines(path, first, second, 2, 44100));
+    EXPECT_EQ(verified.exitCode, 1);
 }
 
 // The safe rule at two times on every fixture but the one without an Info frame (where

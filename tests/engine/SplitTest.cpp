@@ -20,6 +20,7 @@ namespace {
 // The files of this computer, as the window and the companion reach them.
 platform::LocalFileSystem files;
 platform::TagLibEditor tags;
+test::NoDecoder decoder;
 
 namespace fs = std::filesystem;
 using test::AddedFrame;
@@ -88,7 +89,7 @@ TEST_F(SplitRequest, RefusesTheFirstCheckThatFails) {
         SCOPED_TRACE(c.mp3 + " | " + c.folder + " | " + c.minute + ":" + c.second + " of " +
                      c.duration);
         Ask(c.mp3, c.folder, c.minute, c.second, c.duration);
-        EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Refused);
+        EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Refused);
         EXPECT_EQ(window.messages, std::vector<std::string>{c.message});
         EXPECT_EQ(window.focus, c.focus ? std::vector<Control>{*c.focus} : std::vector<Control>{});
         EXPECT_EQ(window.log, "earlier log");
@@ -140,7 +141,7 @@ class SplitRun : public testing::Test {
         first = stem + "1.mp3";
         second = stem + "2.mp3";
         Fill(window, temp.Write(name, source), folder, "0", "1", "0:2");
-        return SplitFile(window, files, tags, info);
+        return SplitFile(window, files, tags, decoder, info);
     }
     // The log up to and including the found position, then `lines` and `more`.
     std::string Log(std::vector<std::string> lines, const std::vector<std::string>& more = {}) {
@@ -153,6 +154,7 @@ class SplitRun : public testing::Test {
     }
     std::vector<std::string> Summary(std::size_t written, bool added = false) const {
         std::vector<std::string> lines{
+            "Seam check skipped: the decoder could not be loaded (none in this test).",
             std::string(42, '='), "Source file size      : 33440 bytes.",
             "Total bytes written : " + std::to_string(written) + " bytes."};
         if (added) lines.push_back("(added 1 new frame of 418 bytes to preserve data)");
@@ -328,7 +330,7 @@ TEST(LargeSource, AnalysesAndSplitsPastTwoGibibytes) {
     EXPECT_EQ(window.Text(Control::txtSelectedFrames), "120");
     EXPECT_EQ(window.Text(Control::txtSelectedFileSize), "2560.048");
 
-    ASSERT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Completed);
+    ASSERT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Completed);
     const std::int64_t at = hole + 39 * 418;
     EXPECT_NE(window.log.find("split at byte " + std::to_string(at) + " (frame 39)"),
               std::string::npos);

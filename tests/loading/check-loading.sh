@@ -38,15 +38,20 @@ split() {
         "$2" split --replace "$fixture" 0 2 "$work/out")
 }
 
-# The module and every library the companion or the module needs, as files that are no
-# libraries, in the folder the companion runs in: loading any of them fails the run.
-for name in "$(basename "$module")" \
+# The module, every library the companion or the module needs and libmpg123, which the
+# module loads itself for the seam check, as files that are no libraries, in the folder
+# the companion runs in: loading any of them fails the run or the check.
+for name in "$(basename "$module")" libmpg123.so.0 \
     $(readelf -dW "$cli" "$module" | sed -En 's/.*\(NEEDED\).*\[(.*)\]$/\1/p'); do
     echo "planted, not to be loaded" >"$work/planted/$name"
 done
 split "$work/planted" "$cli" >/dev/null || fail "the first split failed"
 log=$(split "$work/planted" "$cli") || fail "the split with libraries planted failed: $log"
 ! grep -q "could not take" <<<"$log" || fail "a library planted was loaded: $log"
+grep -q "^Seam check: " <<<"$log" || fail "the seam check did not decode: $log"
+# The analysis loads neither the module nor libmpg123.
+loaded=$(cd "$work" && env -u LD_LIBRARY_PATH LD_DEBUG=files "$cli" info "$fixture" 2>&1 >/dev/null)
+! grep -qE "libquorvel-desktop|libmpg123" <<<"$loaded" || fail "the analysis loaded: $loaded"
 [ -f "$work/share/Trash/files/id3v21.mp3" ] || fail "the older first part is not in the trash"
 
 # The module beside a copy of the companion, cut inside its headers and inside its

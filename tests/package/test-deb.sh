@@ -25,6 +25,7 @@ for field in "Package: quorvel" "Version: 1.0.0.1" "Section: sound" \
     dpkg-deb --field "$deb" | grep -qxF "$field" || fail "no '$field' in the package"
 done
 dpkg-deb --field "$deb" Depends | grep -q libqt6widgets6 || fail "Qt is not a dependency"
+dpkg-deb --field "$deb" Depends | grep -q libmpg123-0 || fail "libmpg123 is not a dependency"
 # Errors are what Debian refuses a package for; the rest is shown.
 lintian=$(lintian --fail-on none "$deb" 2>&1)
 echo "$lintian"

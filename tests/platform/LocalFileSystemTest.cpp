@@ -37,6 +37,7 @@ namespace {
 // The files of this computer, as the window and the companion reach them.
 platform::LocalFileSystem files;
 platform::TagLibEditor tags;
+test::NoDecoder decoder;
 
 namespace fs = std::filesystem;
 using test::Bytes;
@@ -119,7 +120,7 @@ TEST_F(SplitFailures, AFullDiskWhileThePartTwoIsWrittenChangesNothing) {
     rlimit limited = saved;
     limited.rlim_cur = rlim_t(point.SplitPosition + secondSize) / 2;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const SplitOutcome outcome = SplitFile(window, files, tags, info);
+    const SplitOutcome outcome = SplitFile(window, files, tags, decoder, info);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
@@ -131,7 +132,7 @@ TEST_F(SplitFailures, AFullDiskWhileThePartTwoIsWrittenChangesNothing) {
 TEST_F(SplitFailures, AFolderThatRefusesNewFilesIsNamedWithTheSystemsReason) {
     // Even root cannot create files in /sys.
     window.texts[Control::txtToFolder] = "/sys";
-    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Failed);
     ASSERT_EQ(window.messages.size(), 1u);
     const std::string& message = window.messages[0];
     EXPECT_TRUE(message.starts_with("Cannot write /sys/song1.mp3: ")) << message;
@@ -144,7 +145,7 @@ TEST_F(SplitFailures, ADestinationThatIsNoFolderIsRefusedBeforeAnythingIsWritten
     const std::string file = folder + "/plain.txt";
     WriteFile(file, "x");
     window.texts[Control::txtToFolder] = file;
-    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Refused);
+    EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Refused);
     EXPECT_EQ(window.messages, std::vector<std::string>{"Cannot write to " + file +
                                                         ": it is a file, not a folder."});
     EXPECT_EQ(window.focus, std::vector<Control>{Control::txtToFolder});
@@ -152,7 +153,7 @@ TEST_F(SplitFailures, ADestinationThatIsNoFolderIsRefusedBeforeAnythingIsWritten
     // A folder beneath that file cannot exist.
     window.messages.clear();
     window.texts[Control::txtToFolder] = file + "/sub";
-    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Refused);
+    EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Refused);
     EXPECT_EQ(window.messages, std::vector<std::string>{"Please create destination folder."});
     EXPECT_TRUE(window.log.empty());
     EXPECT_EQ(fs::file_size(file), 1u);
@@ -162,7 +163,7 @@ TEST_F(SplitFailures, ASourceThatGoesAwayAfterTheChecksIsReportedAsUnreadable) {
     // Removed when the search starts: the source cannot be opened any more.
     window.meddleAtRepaint = 1;
     window.meddle = [&] { fs::rename(source, folder + "/away.mp3"); };
-    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Failed);
     ExpectFailure("Cannot read " + source + ": No such file or directory.");
     EXPECT_TRUE(window.log.starts_with("Finding safe point to split file...\r\nCannot read " +
                                        source + ": No such file or directory.\r\n"));
@@ -183,7 +184,7 @@ TEST_F(SplitFailures, ASourceThatShrinksWhileAnOutputIsWrittenIsReportedAsChange
         window.scrolls = 0;
         window.meddleAtRepaint = repaint;
         window.meddle = [&] { fs::resize_file(source, 1000); };
-        EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Failed);
+        EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Failed);
         ExpectFailure("Cannot read " + source + ": the file changed while it was being read.");
         EXPECT_EQ(temp.Names(), std::set<std::string>{"song.mp3"});
     }
@@ -243,7 +244,7 @@ TEST_F(SplitFailures, AnOutputThatIsTheSourceEndsTheRunAndChangesNothing) {
     const std::string first = folder + "/song1.mp3";
     const std::string second = folder + "/song2.mp3";
     fs::create_hard_link(source, first);
-    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Failed);
     ExpectFailure("Cannot write " + first + ": it is the source file " + source + ".");
     EXPECT_TRUE(window.questions.empty());
     EXPECT_EQ(ReadFile(source), original);
@@ -253,7 +254,7 @@ TEST_F(SplitFailures, AnOutputThatIsTheSourceEndsTheRunAndChangesNothing) {
     fs::remove(first);
     fs::create_symlink(source, second);
     window.messages.clear();
-    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Failed);
     EXPECT_EQ(window.messages, std::vector<std::string>{"Cannot write " + second +
                                                         ": it is the source file " + source + "."});
     EXPECT_EQ(ReadFile(source), original);
@@ -268,7 +269,7 @@ TEST_F(SplitFailures, AnOutputThatAppearsWhileItIsWrittenIsKept) {
     const std::string second = folder + "/song2.mp3";
     window.meddleAtRepaint = 4;  // "Writing to" the second output
     window.meddle = [&] { WriteFile(second, "other run"); };
-    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Failed);
     ExpectFailure("Cannot write " + second +
                   ": a file of that name appeared while it was written.");
     EXPECT_EQ(ReadFile(second), Bytes({'o', 't', 'h', 'e', 'r', ' ', 'r', 'u', 'n'}));
@@ -303,7 +304,7 @@ TEST_F(SplitFailures, ARunEndedByASignalLeavesNothingHalfWritten) {
         if (child == 0) {
             platform::LocalFileSystem local({.UnnamedOutputs = unnamed});
             DyingFiles dying(local, signal);
-            SplitFile(window, dying, tags, info);
+            SplitFile(window, dying, tags, decoder, info);
             ::_exit(0);
         }
         int status = 0;
@@ -318,7 +319,7 @@ TEST_F(SplitFailures, AFolderInTheWayOfAnOutputIsNamedAndKept) {
     const std::string first = folder + "/song1.mp3";
     fs::create_directory(first);
     WriteFile(first + "/inside.txt", "kept");
-    EXPECT_EQ(SplitFile(window, files, tags, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Failed);
     EXPECT_TRUE(window.questions.empty());
     ExpectFailure("Cannot write " + first + ": it is a folder.");
     EXPECT_EQ(ReadFile(first + "/inside.txt"), (Bytes{'k', 'e', 'p', 't'}));
@@ -360,7 +361,7 @@ TEST_F(SplitFailures, AnyEntryAtAnOutputNameIsAskedAboutAndTrashedAsItself) {
         for (const bool agree : {false, true}) {
             window.questions.clear();
             window.answers = {true, agree};
-            const SplitOutcome outcome = SplitFile(window, files, tags, info);
+            const SplitOutcome outcome = SplitFile(window, files, tags, decoder, info);
             EXPECT_EQ(window.questions.size(), 2u);
             if (!agree) {
                 EXPECT_EQ(outcome, SplitOutcome::Declined);
@@ -378,7 +379,7 @@ TEST_F(SplitFailures, AnyEntryAtAnOutputNameIsAskedAboutAndTrashedAsItself) {
     }
 
     // The parts are the source's: each opens with its own copy of the 417-byte Info frame.
-    const SplitOutcome outcome = SplitFile(window, files, tags, info);
+    const SplitOutcome outcome = SplitFile(window, files, tags, decoder, info);
     fs::current_path(workingFolder);
     EXPECT_EQ(outcome, SplitOutcome::Completed);
     const auto at = point.SplitPosition;

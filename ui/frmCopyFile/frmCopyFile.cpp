@@ -233,7 +233,7 @@ void frmCopyFile::cmdSplit_Click() {
     splitting_ = true;
     RunInBackground([this, stale, path](SplitForm& form, FileSystem& files) {
         if (stale && !Analyse(form, files, path)) return;
-        SplitFile(form, files, tags_, info_);
+        SplitFile(form, files, tags_, decoder_, info_);
     });
 }
 

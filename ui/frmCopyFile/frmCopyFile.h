@@ -8,6 +8,7 @@
 #include "engine/FrameHeader.h"
 #include "engine/SourceAnalysis.h"
 #include "platform/LocalFileSystem.h"
+#include "platform/Mpg123Decoder.h"
 #include "platform/TagLibEditor.h"
 #include "ui/frmCopyFile/BackgroundWork.h"
 
@@ -115,6 +116,7 @@ class frmCopyFile : public QMainWindow {
     std::unique_ptr<CopyFileForm> form_;
     platform::LocalFileSystem files_;
     platform::TagLibEditor tags_;
+    platform::Mpg123Decoder decoder_;
     FileInformation info_;
     QString analysed_;           // the source text whose analysis the fields show
     QPointer<QWidget> browser_;  // the folder browser while it is open

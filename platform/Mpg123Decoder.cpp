@@ -1,0 +1,126 @@
+#include "platform/Mpg123Decoder.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <utility>
+
+#include "platform/DesktopServices.h"
+
+namespace quorvel::platform {
+namespace {
+
+using Freed = std::unique_ptr<char, decltype(&std::free)>;
+
+// One file open in the module's decoder. The module reads it through ReadAt; what a read
+// throws (a stop, a failed read) cannot pass through the module and libmpg123, so it
+// waits here until the module has returned, and is thrown then.
+class Mpg123Audio final : public DecodedAudio {
+  public:
+    Mpg123Audio(const QuorvelDesktopModule& module, std::unique_ptr<SourceFile> file)
+        : module_(module), file_(std::move(file)), reader_{this, file_->Size(), &ReadAt} {
+        char* why = nullptr;
+        long rate = 0;
+        int channels = 0;
+        long long length = 0;
+        decoding_ = module_.DecoderOpen(&reader_, &rate, &channels, &length, &why);
+        Settle(why, !decoding_);
+        rate_ = std::int32_t(rate);
+        channels_ = channels;
+        length_ = length;
+    }
+    ~Mpg123Audio() override {
+        if (decoding_) module_.DecoderClose(decoding_);
+    }
+    Mpg123Audio(const Mpg123Audio&) = delete;
+    Mpg123Audio& operator=(const Mpg123Audio&) = delete;
+
+    std::int32_t Rate() const override { return rate_; }
+    std::int32_t Channels() const override { return channels_; }
+    std::int64_t Length() const override { return length_; }
+
+    std::vector<std::int16_t> Read(std::int64_t from, std::int64_t count) override {
+        count = std::clamp<std::int64_t>(count, 0, std::max<std::int64_t>(length_ - from, 0));
+        std::vector<std::int16_t> samples(std::size_t(count * channels_));
+        char* why = nullptr;
+        const long long done = module_.DecoderRead(decoding_, from, count, samples.data(), &why);
+        Settle(why, done < 0);
+        if (done != count) {
+            throw FileError(FileError::Operation::Read, file_->Path(),
+                            "it decodes to fewer samples than its length");
+        }
+        return samples;
+    }
+
+  private:
+    static long long ReadAt(void* handle, long long offset, void* buffer, std::size_t count) {
+        auto& audio = *static_cast<Mpg123Audio*>(handle);
+        try {
+            // In place where the file is mapped, as the analysis reads it.
+            const auto shown = audio.file_->View(offset, count);
+            if (!shown.empty()) {
+                const std::size_t n = std::min(count, shown.size());
+                std::memcpy(buffer, shown.data(), n);
+                return static_cast<long long>(n);
+            }
+            return static_cast<long long>(
+                audio.file_->ReadAt(offset, static_cast<std::uint8_t*>(buffer), count));
+        } catch (...) {
+            audio.failure_ = std::current_exception();
+            return -1;
+        }
+    }
+
+    // After a call into the module: what a read threw, or else a failure the module
+    // reported, becomes the exception here. The module may carry on past a failed read
+    // (a scan takes it for the end), so a read's exception wins either way.
+    void Settle(char* why, bool failed) {
+        const Freed reason(why, &std::free);
+        if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+        file_->ConfirmViews();
+        if (failed) {
+            throw FileError(FileError::Operation::Read, file_->Path(),
+                            "it does not decode (" +
+                                std::string(reason ? reason.get() : "out of memory") + ")");
+        }
+    }
+
+    const QuorvelDesktopModule& module_;
+    std::unique_ptr<SourceFile> file_;
+    QuorvelFileReader reader_;
+    std::exception_ptr failure_;
+    QuorvelDecoding* decoding_ = nullptr;
+    std::int32_t rate_ = 0;
+    std::int32_t channels_ = 0;
+    std::int64_t length_ = 0;
+};
+
+// Where the module is loaded but libmpg123 is not to be had, why.
+std::optional<std::string> LibraryUnavailable(const QuorvelDesktopModule& module) {
+    const Freed why(module.DecoderUnavailable(), &std::free);
+    if (!why) return std::nullopt;
+    return std::string(why.get());
+}
+
+}  // namespace
+
+std::optional<std::string> Mpg123Decoder::Unavailable() {
+    std::string why;
+    const QuorvelDesktopModule* module = DesktopModule(why);
+    if (!module) return why;
+    return LibraryUnavailable(*module);
+}
+
+std::unique_ptr<DecodedAudio> Mpg123Decoder::Open(std::unique_ptr<SourceFile> file) {
+    std::string why;
+    const QuorvelDesktopModule* module = DesktopModule(why);
+    if (!module) {
+        throw FileError(FileError::Operation::Read, file->Path(),
+                        "the decoder could not be loaded (" + why + ")");
+    }
+    return std::make_unique<Mpg123Audio>(*module, std::move(file));
+}
+
+}  // namespace quorvel::platform
