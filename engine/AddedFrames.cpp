@@ -1,10 +1,9 @@
 #include "engine/AddedFrames.h"
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
-#include <string_view>
 
+#include "engine/LengthHeader.h"
 #include "engine/SourceLayout.h"
 
 namespace quorvel {
@@ -132,22 +131,12 @@ FrameBytes EmptyFrame(ByteSource& source, std::int64_t at) {
 FrameBytes NewHeaderFrame(ByteSource& source, std::int64_t at, bool variableBitRate) {
     HeaderBytes header = HeaderOf(source, at);
     header[1] |= header_bits::kNoCrc;  // as encoders write it: no CRC
-    // Xing's tag, flags, frames, bytes, a seek table of 100 entries, the quality; then
-    // the LAME tag's 36 bytes.
-    constexpr std::size_t kXingLength = 4 + 4 + 4 + 4 + 100 + 4;
-    constexpr std::size_t kLameLength = 36;
-    // The encoder's name that opens the LAME tag: the players that honour the tag's delay
-    // look for it (ffmpeg takes only LAME, Lavf and Lavc).
-    constexpr std::string_view kEncoder = "LAME3.100";
     for (int index = 1; index <= header_bits::kLargestBitRateIndex; ++index) {
         auto frame = ZeroFrame(header, index);
         if (!frame) return {};
         const auto tagAt = static_cast<std::size_t>(4 + frame->second.SideInfoSize);
-        if (frame->first.size() < tagAt + kXingLength + kLameLength) continue;
-        std::uint8_t* tag = frame->first.data() + tagAt;
-        std::memcpy(tag, variableBitRate ? "Xing" : "Info", 4);
-        tag[7] = 0x0F;  // frames, bytes, seek table, quality
-        std::memcpy(tag + kXingLength, kEncoder.data(), kEncoder.size());
+        if (frame->first.size() < tagAt + kNewLengthHeaderSize) continue;
+        PutNewLengthHeader(std::span(frame->first).subspan(tagAt), variableBitRate);
         return std::move(frame->first);
     }
     return {};

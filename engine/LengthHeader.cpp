@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace quorvel {
 namespace {
@@ -125,6 +126,15 @@ std::int32_t VbriFramesPerEntry(std::span<const std::uint8_t> frame, const Lengt
         std::max<std::int64_t>(1, ReadBigEndian(frame, header.TagAt + kVbriEntries, 2));
     return static_cast<std::int32_t>(
         std::clamp<std::int64_t>((frames + entries - 1) / entries, 1, 0xFFFF));
+}
+
+void PutNewLengthHeader(std::span<std::uint8_t> at, bool variableBitRate) {
+    std::memcpy(at.data(), variableBitRate ? "Xing" : "Info", 4);
+    WriteBigEndian(at, 4, 4, kXingFrames | kXingBytes | kXingToc | kXingQuality);
+    // The encoder's name that opens the LAME tag: players honour the tag's delay only
+    // after a name they know, and "LAME" is the one all of them know.
+    constexpr std::string_view kEncoder = "LAME3.100";
+    std::memcpy(at.data() + 8 + 4 + 4 + kTocEntries + 4, kEncoder.data(), kEncoder.size());
 }
 
 void RewriteLengthHeader(std::span<std::uint8_t> frame, const LengthHeader& header,

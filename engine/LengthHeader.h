@@ -55,6 +55,12 @@ std::optional<Gapless> ReadGapless(std::span<const std::uint8_t> frame, const Le
 std::int32_t VbriFramesPerEntry(std::span<const std::uint8_t> frame, const LengthHeader& header,
                                 std::int64_t frames);
 
+// A Xing tag with every field (frames, bytes, seek table, quality) followed by a LAME tag:
+// its size, and the tag written at the start of `at`, "Xing" for a variable bit rate and
+// "Info" for a constant one, its counts left to RewriteLengthHeader.
+constexpr std::size_t kNewLengthHeaderSize = 4 + 4 + 4 + 4 + 100 + 4 + 36;
+void PutNewLengthHeader(std::span<std::uint8_t> at, bool variableBitRate);
+
 // Rewrites the header in `frame` to describe a part: its counts, its seek table and, in
 // a LAME tag, its gapless values, the music length and the tag's own CRC. Everything
 // else in the frame stays as it is.

@@ -68,16 +68,20 @@ TEST_F(LengthHeaders, XingStatesEachPartsFramesBytesAndSeekTable) {
     EXPECT_EQ(two[52 + 99], 256 * (1 + 60) / 62);
 
     // The last frame counts, whole, whatever ends the audio: the end of a file cut short,
-    // an APEv2 tag, bytes of no frame.
+    // an APEv2 tag, a Lyrics3 block, bytes of no frame. Both parts end with the tags.
     Bytes ape(32, 0);
     std::memcpy(ape.data(), "APETAGEX", 8);
     ape[12] = 32;  // the tag's size, its footer alone
+    const std::string lyrics = "LYRICSBEGININD0000200000021LYRICS200";
     const Bytes whole = stream;
-    for (const Bytes& end : {Bytes{}, ape, Bytes(50, 'x')}) {
+    for (const Bytes& end : {Bytes{}, ape, Bytes(lyrics.begin(), lyrics.end()), Bytes(50, 'x')}) {
         stream = end.empty() ? Bytes(whole.begin(), whole.end() - 200) : whole + end;
-        const Bytes counted = FirstFrame(Split().Second);
+        const OutputPlans plans = Split();
+        const Bytes counted = FirstFrame(plans.Second);
         EXPECT_EQ(BigEndian(counted, 44, 4), 61u) << end.size();
         EXPECT_EQ(BigEndian(counted, 48, 4), 62u * 417) << end.size();
+        const bool tag = end.size() == ape.size() || end.size() == lyrics.size();
+        EXPECT_EQ(plans.First.back().SourceOffset == std::int64_t(whole.size()), tag) << end.size();
     }
 }
 
