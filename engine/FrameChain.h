@@ -123,6 +123,13 @@ void WalkFrameChain(BlockReader& reader, FileInformation& info, Visit&& visit,
 struct ScanResult {
     std::int64_t Frames = 0;
     double TotalSeconds = 0;
+    // The stream as the first frame of the first unbroken run of a few frames has it: a
+    // false sync in junk before the audio seldom chains that far. Its frames' bytes and
+    // seconds, from that frame on, give a variable bit rate's average.
+    FileInformation Stream;
+    std::int64_t Bytes = 0;
+    double StreamSeconds = 0;
+    bool VariableBitRate = false;
 };
 
 // Counts the frames of a source by the chain rule and sums their playing times;

@@ -1,5 +1,7 @@
 #include "engine/SourceAnalysis.h"
 
+#include <cmath>
+
 #include "engine/Numbers.h"
 
 namespace quorvel {
@@ -56,12 +58,18 @@ AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInform
 
     AnalysisOutcome outcome = AnalysisOutcome::FramesFound;
     if (scan.TotalSeconds > 0) {
+        // The stream as its frames have it; a variable bit rate as its average.
+        const FileInformation& stream = scan.Stream;
+        const std::int64_t bitRate = scan.VariableBitRate
+                                         ? std::llround(double(scan.Bytes) * 8 / scan.StreamSeconds)
+                                         : stream.BitRate;
         form.SetText(Control::txtSelectedDuration, FormatDuration(scan.TotalSeconds));
         form.SetText(Control::txtSelectedFrames, std::to_string(scan.Frames));
-        form.SetText(Control::txtSelectedBitRate, std::to_string(info.BitRate));
-        form.SetText(Control::txtSelectedSampling, std::to_string(info.SamplingRate));
-        form.SetText(Control::txtSelectedType, "MPEG" + FormatNumber(info.MpegVersion, separator) +
-                                                   " Layer " + std::to_string(info.LayerNumber));
+        form.SetText(Control::txtSelectedBitRate, std::to_string(bitRate));
+        form.SetText(Control::txtSelectedSampling, std::to_string(stream.SamplingRate));
+        form.SetText(Control::txtSelectedType, "MPEG" +
+                                                   FormatNumber(stream.MpegVersion, separator) +
+                                                   " Layer " + std::to_string(stream.LayerNumber));
     } else {
         for (const auto field : {Control::txtSelectedDuration, Control::txtSelectedFrames,
                                  Control::txtSelectedBitRate, Control::txtSelectedSampling}) {

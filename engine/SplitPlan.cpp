@@ -53,15 +53,14 @@ void WalkPart(BlockReader& reader, const SourceLayout& layout, std::int64_t from
 PartFrames CountPart(BlockReader& reader, const SourceLayout& layout, std::int64_t from,
                      std::int64_t to) {
     PartFrames part{0, from, 0, false};
-    std::int16_t unpadded = 0;
+    int bitRate = -1;
     WalkPart(reader, layout, from, to, [&](const ChainFrame& frame) {
         ++part.Count;
         part.End = frame.Offset + frame.Frame.FrameLength;
         part.Seconds += frame.Frame.FrameDuration;
-        // Lengths a padding byte apart share a bit rate.
-        const auto length = static_cast<std::int16_t>(frame.Frame.FrameLength & ~1);
-        if (unpadded != 0 && std::abs(length - unpadded) > 1) part.VariableBitRate = true;
-        unpadded = length;
+        const int index = reader.HeaderAt(frame.Offset)[2] & header_bits::kBitRateIndex;
+        if (bitRate >= 0 && index != bitRate) part.VariableBitRate = true;
+        bitRate = index;
     });
     return part;
 }

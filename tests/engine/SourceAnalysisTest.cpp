@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ platform::LocalFileSystem files;
 using test::Bytes;
 using test::FakeForm;
 using test::Frames;
+using test::operator+;
 using test::TempFolder;
 
 class AnalyseSourceFileTest : public testing::Test {
@@ -55,6 +57,19 @@ TEST_F(AnalyseSourceFileTest, FillsTheFieldsFromTheFrames) {
     EXPECT_EQ(window.repaints, 1);
     EXPECT_TRUE(window.messages.empty());
     EXPECT_TRUE(window.focus.empty());
+
+    // Two chained false syncs of MPEG 2.5 in junk before the audio and one cut short after
+    // it are not the stream; a variable bit rate shows as its average.
+    const Bytes falseSync{0xFF, 0xE3, 0x18, 0x44};
+    const std::string junk =
+        temp.Write("junk.mp3", Frames(2, falseSync, 72) + Bytes(3000, 0) + Frames(100) + falseSync);
+    EXPECT_EQ(Analyse(junk), AnalysisOutcome::FramesFound);
+    EXPECT_EQ(Fields()[1] + " " + Fields()[2] + " " + Fields()[3], "MPEG1 Layer 3 128000 44100");
+    const std::string vbr =
+        temp.Write("vbr.mp3", Frames(50) + Frames(50, {0xFF, 0xFB, 0x50, 0x64}, 208));
+    EXPECT_EQ(Analyse(vbr), AnalysisOutcome::FramesFound);
+    EXPECT_EQ(Fields()[2],
+              std::to_string(std::llround((50 * 417 + 50 * 208) * 8 / (100 * 1152 / 44100.0))));
 }
 
 TEST_F(AnalyseSourceFileTest, ShowsFractionsWithTheUsersSeparator) {
