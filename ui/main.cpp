@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCommandLineParser>
 #include <utility>
 
 #include "platform/EndingSignals.h"
@@ -12,8 +13,20 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setApplicationVersion(QLatin1String(quorvel::ui::kVersion));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quorvel.png")));
+    QCommandLineParser arguments;
+    arguments.setApplicationDescription(
+        QCoreApplication::translate("main", "Cuts an MP3 file in two without re-encoding."));
+    arguments.addHelpOption();
+    arguments.addVersionOption();
+    arguments.addPositionalArgument(QCoreApplication::translate("main", "file"),
+                                    QCoreApplication::translate("main", "The MP3 file to split."),
+                                    QCoreApplication::translate("main", "[file]"));
+    arguments.process(application);
     auto* window = quorvel::ui::frmCopyFile::Instance();
     window->show();
+    if (!arguments.positionalArguments().isEmpty()) {
+        window->Open(arguments.positionalArguments().front());
+    }
     // Asked to end, the program stops its work as the Stop command would, then ends with
     // the main window, whatever other window is open.
     bool ending = false;

@@ -278,9 +278,9 @@ class frmCopyFileTest : public QObject {
         QCOMPARE(Log(), AnalysisLog(path));
         QCOMPARE(Fields(), u"0.04|MPEG1 Layer 3|128000|44100|100|0:2"_s);
 
-        // The menu runs the same choice, and the same file is analysed again.
+        // The menu runs the same choice, and Ctrl+O, and the same file is analysed again.
         QVERIFY(WriteAll(path, SyntheticMp3(50)));
-        Find<QAction>("mnuOpen")->trigger();
+        QTest::keyClick(window_, Qt::Key_O, Qt::ControlModifier);
         WaitIdle();
         QCOMPARE(fake_.openRequests, QStringList({request, request}));
         QCOMPARE(Fields(), u"0.02|MPEG1 Layer 3|128000|44100|50|0:1"_s);
@@ -298,7 +298,8 @@ class frmCopyFileTest : public QObject {
         QCOMPARE(fake_.messages, QStringList());
     }
 
-    void dropOneFile() {
+    // A dropped file is the source, a dropped folder the destination.
+    void dropOneFileOrFolder() {
         const QString path = Song(u"dropped.mp3"_s, 100);
         const QUrl file = QUrl::fromLocalFile(path);
         const auto drop = [this](const QList<QUrl>& urls, const QString& text = {}) {
@@ -313,9 +314,10 @@ class frmCopyFileTest : public QObject {
         };
         QVERIFY(!drop({file, file}));
         QVERIFY(!drop({}, path));
-        QVERIFY(!drop({QUrl::fromLocalFile(temp_->path())}));
         QCOMPARE(Find("txtMP3")->text(), QString());
         QCOMPARE(Log(), QString());
+        QVERIFY(drop({QUrl::fromLocalFile(temp_->path())}));
+        QCOMPARE(Find("txtToFolder")->text(), temp_->path());
         QVERIFY(drop({file}));
         WaitIdle();
         QCOMPARE(Find("txtMP3")->text(), path);
@@ -831,8 +833,9 @@ class frmCopyFileTest : public QObject {
         QVERIFY(clicker.plain);
     }
 
+    // F1 opens the help, Ctrl+Q closes the window, as the menu commands do.
     void exitAndHelp() {
-        Find<QAction>("mnuHowTo")->trigger();
+        QTest::keyClick(window_, Qt::Key_F1);
         QPointer<QTextBrowser> help = VisibleHelp();
         QVERIFY(help);
         QVERIFY(help->document()->toPlainText().contains("Quorvel"));
@@ -847,7 +850,9 @@ class frmCopyFileTest : public QObject {
         Type("txtSplitMinute", u"7"_s);
         Find("txtSplitSecond")->setText(u"75"_s);
         QTest::mouseClick(Find("txtSplitSecond"), Qt::LeftButton);
-        Find<QAction>("mnuExit")->trigger();
+        window_->activateWindow();
+        QTRY_VERIFY(window_->isActiveWindow());
+        QTest::keyClick(window_, Qt::Key_Q, Qt::ControlModifier);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(window_.isNull());
         QVERIFY(viewer.isNull() || !viewer->isVisible());  // the help goes with the window

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "engine/Numbers.h"
 #include "platform/Dialogs.h"
@@ -100,6 +101,9 @@ void frmBrowseFolder::CreateControls() {
     connect(dlbToFolder, &FolderList::Click, this, &frmBrowseFolder::dlbToFolder_Click);
     connect(cmdOK, &QPushButton::clicked, this, &frmBrowseFolder::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmBrowseFolder::cmdCancel_Click);
+    // Esc is Cancel, as in any dialog.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &frmBrowseFolder::cmdCancel_Click);
     connect(cmdCreateFolder, &QPushButton::clicked, this, &frmBrowseFolder::cmdCreateFolder_Click);
     connect(cmdDeleteFolder, &QPushButton::clicked, this, &frmBrowseFolder::cmdDeleteFolder_Click);
 }

@@ -44,13 +44,14 @@ QString Caption() {
         .arg(kVersionRevision);
 }
 
-// The one local file of a drop, or the empty text when the drop is anything else.
-QString DroppedFile(const QMimeData* data) {
+// The one local file or folder of a drop, or the empty text when the drop is anything else.
+QString DroppedItem(const QMimeData* data) {
     if (!data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile()) {
         return {};
     }
     const QString path = data->urls().front().toLocalFile();
-    return QFileInfo(path).isFile() ? path : QString();
+    const QFileInfo item(path);
+    return item.isFile() || item.isDir() ? path : QString();
 }
 
 }  // namespace
@@ -188,13 +189,22 @@ void frmCopyFile::StopAndClose() {
 }
 
 void frmCopyFile::dragEnterEvent(QDragEnterEvent* event) {
-    if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (!DroppedItem(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
+// A dropped file is the source; a dropped folder, never one, the destination.
 void frmCopyFile::dropEvent(QDropEvent* event) {
-    const QString path = DroppedFile(event->mimeData());
+    const QString path = DroppedItem(event->mimeData());
     if (path.isEmpty() || work_->Running()) return;
     event->acceptProposedAction();
+    if (QFileInfo(path).isDir()) {
+        txtToFolder->setText(path);
+        return;
+    }
+    AnalyseChosenFile(path);
+}
+
+void frmCopyFile::Open(const QString& path) {
     AnalyseChosenFile(path);
 }
 

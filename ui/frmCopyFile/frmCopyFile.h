@@ -42,6 +42,8 @@ class frmCopyFile : public QMainWindow {
     // Stops the work under way without asking and closes the window once it has ended,
     // as a signal that ends the program asks.
     void StopAndClose();
+    // Analyses the file as if its path were typed into the source box and entered.
+    void Open(const QString& path);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,6 +1,7 @@
 // The main window's controls and menus at their designed places.
 
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -161,6 +162,7 @@ void frmCopyFile::CreateMenus() {
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
     mnuOpen = mnuFile->addAction(QStringLiteral("&Open"), this, &frmCopyFile::mnuOpen_Click);
     mnuOpen->setObjectName(QStringLiteral("mnuOpen"));
+    mnuOpen->setShortcut(QKeySequence::Open);
     // Off at start: the split waits for a frame that one added frame suffices for, unless
     // the user asks for the time given itself.
     mnuSplitExactly = mnuFile->addAction(QStringLiteral("Split E&xactly at the Time Given"));
@@ -168,10 +170,12 @@ void frmCopyFile::CreateMenus() {
     mnuSplitExactly->setCheckable(true);
     mnuExit = mnuFile->addAction(QStringLiteral("&Exit"), this, &frmCopyFile::mnuExit_Click);
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
+    mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));  // not every desktop binds Quit
     QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     mnuHowTo = mnuHelp->addAction(QStringLiteral("&How To"), this, &frmCopyFile::mnuHowTo_Click);
     mnuHowTo->setObjectName(QStringLiteral("mnuHowTo"));
+    mnuHowTo->setShortcut(QKeySequence::HelpContents);
     mnuAbout = mnuHelp->addAction(QStringLiteral("&About"), this, &frmCopyFile::mnuAbout_Click);
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
 }
