@@ -24,10 +24,21 @@ bool Dialogs::Question(QWidget* parent, const QString& text, const QString& titl
     return box.exec() == QMessageBox::Ok;
 }
 
-QString Dialogs::OpenFileName(QWidget* parent, const QString& title, const QString& filter) {
-    // Qt's own dialog: the desktop's native one matches the filter in one letter case only.
-    QFileDialog dialog(parent, title, QString(), filter);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+QString Dialogs::OpenFileName(QWidget* parent, const QString& title, const QString& filter,
+                              const QString& folder) {
+    QFileDialog dialog(parent, title, folder, filter);
+    // The desktop's dialogs match a filter's pattern in its own letter case only: each
+    // pattern goes in both cases, the entry's name as it is.
+    const qsizetype open = filter.indexOf(u'('), close = filter.lastIndexOf(u')');
+    if (open >= 0 && close > open) {
+        QStringList patterns = filter.mid(open + 1, close - open - 1).split(u' ');
+        for (const QString& pattern : QStringList(patterns)) {
+            for (const QString& other : {pattern.toLower(), pattern.toUpper()}) {
+                if (!patterns.contains(other)) patterns << other;
+            }
+        }
+        dialog.setNameFilter(filter.left(open) + u'(' + patterns.join(u' ') + u')');
+    }
     dialog.setFileMode(QFileDialog::ExistingFile);
     // Wide and tall enough for the name, size, type and date of each file.
     dialog.setViewMode(QFileDialog::Detail);

@@ -16,8 +16,11 @@ class Dialogs {
     virtual void Message(QWidget* parent, const QString& text, const QString& title);
     // OK and Cancel, no icon; true only for OK (Esc and the close button say Cancel).
     virtual bool Question(QWidget* parent, const QString& text, const QString& title);
-    // The file-open dialog with one filter entry; an empty text when cancelled.
-    virtual QString OpenFileName(QWidget* parent, const QString& title, const QString& filter);
+    // The file-open dialog with one filter entry, opening in `folder`; an empty text when
+    // cancelled. The desktop's own dialog (through its portal where it has one), or Qt's
+    // where the application asks for that (Qt::AA_DontUseNativeDialogs).
+    virtual QString OpenFileName(QWidget* parent, const QString& title, const QString& filter,
+                                 const QString& folder);
     // A one-line text; the empty text when cancelled.
     virtual QString InputText(QWidget* parent, const QString& prompt, const QString& title,
                               const QString& defaultText);

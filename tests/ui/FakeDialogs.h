@@ -33,7 +33,8 @@ class FakeDialogs : public platform::Dialogs {
         answers.pop_front();
         return answer;
     }
-    QString OpenFileName(QWidget*, const QString& title, const QString& filter) override {
+    QString OpenFileName(QWidget*, const QString& title, const QString& filter,
+                         const QString&) override {
         openRequests << title + '|' + filter;
         return chosenFile;
     }

@@ -112,9 +112,12 @@ class frmCopyFileTest : public QObject {
         QVERIFY(home_.isValid());
         qputenv("HOME", home_.path().toUtf8());
         qputenv("XDG_DATA_HOME", (home_.path() + "/.local/share").toUtf8());
+        qputenv("XDG_CONFIG_HOME", (home_.path() + "/.config").toUtf8());
     }
 
     void init() {
+        // Each test starts as the first run does.
+        QFile::remove(Settings());
         fake_ = FakeDialogs();
         quorvel::platform::Dialogs::Install(&fake_);
         temp_ = std::make_unique<QTemporaryDir>();
@@ -833,6 +836,30 @@ class frmCopyFileTest : public QObject {
         QVERIFY(clicker.plain);
     }
 
+    // The destination, the split rule and the window's place come back with the window; a
+    // settings file that cannot be read gives the defaults.
+    void remembersBetweenRuns() {
+        Find("txtToFolder")->setText(temp_->path());
+        Find<QAction>("mnuSplitExactly")->setChecked(true);
+        window_->move(40, 30);
+        const QPoint place = window_->pos();
+        window_->close();
+        QTRY_VERIFY(window_.isNull());
+        window_ = frmCopyFile::Instance();
+        QCOMPARE(Find("txtToFolder")->text(), temp_->path());
+        QVERIFY(Find<QAction>("mnuSplitExactly")->isChecked());
+        QCOMPARE(window_->pos(), place);
+
+        delete window_;
+        QFile damaged(Settings());
+        QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write("[General\ndestination=\x01\xff\n=\n[[");
+        damaged.close();
+        window_ = frmCopyFile::Instance();
+        QCOMPARE(Find("txtToFolder")->text(), QDir::currentPath());
+        QVERIFY(!Find<QAction>("mnuSplitExactly")->isChecked());
+    }
+
     // F1 opens the help, Ctrl+Q closes the window, as the menu commands do.
     void exitAndHelp() {
         QTest::keyClick(window_, Qt::Key_F1);
@@ -863,6 +890,7 @@ class frmCopyFileTest : public QObject {
     }
 
   private:
+    QString Settings() const { return home_.path() + u"/.config/Quorvel/Quorvel.conf"_s; }
     static QTextBrowser* VisibleHelp() {
         for (QWidget* window : QApplication::topLevelWidgets()) {
             auto* help = qobject_cast<QTextBrowser*>(window);

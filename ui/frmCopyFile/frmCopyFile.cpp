@@ -11,6 +11,8 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 
 #include "engine/InputChecks.h"
@@ -53,6 +55,17 @@ QString DroppedItem(const QMimeData* data) {
     const QFileInfo item(path);
     return item.isFile() || item.isDir() ? path : QString();
 }
+
+// What the window remembers between runs, in ~/.config/Quorvel/Quorvel.conf. A file that
+// cannot be read leaves the defaults, and one that cannot be written keeps what it has.
+QSettings Remembered() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quorvel"),
+                     QStringLiteral("Quorvel"));
+}
+const QString kOpenFolder = QStringLiteral("openFolder");
+const QString kDestination = QStringLiteral("destination");
+const QString kSplitExactly = QStringLiteral("splitExactly");
+const QString kPosition = QStringLiteral("position");
 
 }  // namespace
 
@@ -110,8 +123,16 @@ frmCopyFile::frmCopyFile() {
                 [command] { command->setFocus(Qt::ShortcutFocusReason); });
     }
 
-    // Load: the destination starts as the current directory.
-    txtToFolder->setText(QDir::currentPath());
+    // Load: the destination starts as the current directory, or the one last used while
+    // it is still there; the split rule and the window's place are the last ones too.
+    const QSettings remembered = Remembered();
+    const QString destination = remembered.value(kDestination).toString();
+    txtToFolder->setText(!destination.isEmpty() && QFileInfo(destination).isDir()
+                             ? destination
+                             : QDir::currentPath());
+    mnuSplitExactly->setChecked(remembered.value(kSplitExactly, false).toBool());
+    const QPoint place = remembered.value(kPosition).toPoint();
+    if (remembered.contains(kPosition) && QGuiApplication::screenAt(place)) move(place);
     txtMP3->setFocus(Qt::OtherFocusReason);
 }
 
@@ -174,6 +195,10 @@ void frmCopyFile::closeEvent(QCloseEvent* event) {
         work_->Stop();
     } else {
         event->accept();
+        QSettings remembered = Remembered();
+        remembered.setValue(kDestination, txtToFolder->text());
+        remembered.setValue(kSplitExactly, mnuSplitExactly->isChecked());
+        remembered.setValue(kPosition, pos());
     }
 }
 
@@ -306,12 +331,15 @@ bool frmCopyFile::txtSplitSecond_LostFocus() {
 }
 
 void frmCopyFile::ChooseSourceFile() {
+    QSettings remembered = Remembered();
     const QString chosen = platform::Dialogs::Current().OpenFileName(
-        this, QStringLiteral("Open MP3 file"), QStringLiteral("MPEG Audio Files (*.MP3)"));
+        this, QStringLiteral("Open MP3 file"), QStringLiteral("MPEG Audio Files (*.MP3)"),
+        remembered.value(kOpenFolder).toString());
     if (chosen.trimmed().isEmpty()) {
         txtMP3->setFocus(Qt::OtherFocusReason);
         return;
     }
+    remembered.setValue(kOpenFolder, QFileInfo(chosen).absolutePath());
     AnalyseChosenFile(chosen);
 }
 
