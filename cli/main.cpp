@@ -1,18 +1,23 @@
 // quorvel-cli: the analysis and the split command without the window, for scripts and
-// for measuring. It answers the window's boxes on the terminal.
+// for measuring. It answers the window's boxes on the terminal. What it prints is the same
+// in every locale: it never sets one, and its numbers always carry a point.
 
+#include <getopt.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
-#include <clocale>
+#include <cmath>
 #include <csignal>
-#include <cstring>
 #include <iostream>
+#include <iterator>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "engine/Numbers.h"
 #include "engine/SeamCheck.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
@@ -24,7 +29,11 @@
 
 namespace {
 
+using json = nlohmann::ordered_json;
 using quorvel::Control;
+
+// The start of every line the companion prints about a failure, as getopt's own are.
+constexpr const char* kName = "quorvel-cli: ";
 
 // The signal that asked the program to end, once one has: the split then stops at its
 // next read or write and leaves the destination as it was.
@@ -36,11 +45,15 @@ extern "C" void Stop(int signal) {
     stopping = true;
 }
 
-class TerminalForm : public quorvel::SplitForm {
-  public:
-    bool echoLog = true;
+struct Options {
     bool replace = false;
     bool exact = false;
+    bool json = false;
+};
+
+class TerminalForm : public quorvel::SplitForm {
+  public:
+    TerminalForm(const Options& options, bool printLog) : options_(options), printLog_(printLog) {}
 
     std::string Text(Control control) const override {
         const auto it = texts_.find(control);
@@ -48,14 +61,17 @@ class TerminalForm : public quorvel::SplitForm {
     }
     void SetText(Control control, const std::string& text) override { texts_[control] = text; }
     void SetFocus(Control) override {}
-    void LogReset(const std::string& message) override { Print(message); }
-    void LogAppend(const std::string& message) override { Print(message); }
+    void LogReset(const std::string& message) override { Log(message); }
+    void LogAppend(const std::string& message) override { Log(message); }
     void LogRepaint() override { std::cout.flush(); }
     void LogScroll() override {}
-    void MessageBox(const std::string& text) override { std::cerr << text << '\n'; }
+    void MessageBox(const std::string& text) override {
+        std::cerr << kName << text << '\n';
+        messages_.push_back(text);
+    }
     bool Question(const std::string& text) override {
-        if (replace) return true;
-        std::cerr << text;
+        if (options_.replace) return true;
+        std::cerr << kName << text;
         if (!::isatty(STDIN_FILENO)) {
             std::cerr << " (no: give --replace to replace)\n";
             return false;
@@ -65,68 +81,117 @@ class TerminalForm : public quorvel::SplitForm {
         std::getline(std::cin, answer);
         return answer == "y" || answer == "Y" || answer == "yes";
     }
-    bool ExactSplit() const override { return exact; }
+    bool ExactSplit() const override { return options_.exact; }
     std::string ExactSplitHint() const override {
         return "To split at the time given itself, add --exact.";
     }
-    std::string DecimalSeparator() const override { return std::localeconv()->decimal_point; }
+    std::string DecimalSeparator() const override { return "."; }
+
+    // The log's lines and the boxes' texts so far, for --json.
+    const std::vector<std::string>& LogLines() const { return log_; }
+    const std::vector<std::string>& Messages() const { return messages_; }
 
   private:
-    void Print(const std::string& message) {
-        if (echoLog) std::cout << message << '\n';
+    void Log(const std::string& message) {
+        log_.push_back(message);
+        if (printLog_) std::cout << message << '\n';
     }
 
+    const Options& options_;
+    const bool printLog_;
     std::map<Control, std::string> texts_;
+    std::vector<std::string> log_;
+    std::vector<std::string> messages_;
 };
+
+// One object on one line, in ASCII: a name's bytes that are no UTF-8 become U+FFFD.
+void PrintJson(const json& object) {
+    std::cout << object.dump(-1, ' ', true, json::error_handler_t::replace) << '\n';
+}
 
 // Asked for with --help, the usage is the answer; after a wrong call it is the complaint.
 int Usage(bool asked = false) {
     std::ostream& out = asked ? std::cout : std::cerr;
-    out << "usage: quorvel-cli info FILE\n"
-           "       quorvel-cli split [--replace] [--exact] [--] FILE MINUTE SECOND [FOLDER]\n"
-           "       quorvel-cli verify SOURCE PART1 PART2\n"
-           "       quorvel-cli --help | --version\n";
+    out << "usage: quorvel-cli info [--json] FILE\n"
+           "       quorvel-cli split [-r|--replace] [-x|--exact] [--json] [--] FILE MINUTE SECOND "
+           "[FOLDER]\n"
+           "       quorvel-cli verify [--json] SOURCE PART1 PART2\n"
+           "       quorvel-cli -h|--help | -V|--version\n";
     return asked ? 0 : 2;
 }
 
-int Info(const std::string& file) {
-    TerminalForm window;
-    window.echoLog = false;
+// A wrong call: what is wrong, then the usage.
+int WrongCall(const std::string& why) {
+    std::cerr << kName << why << '\n';
+    return Usage();
+}
+
+int Info(const Options& options, const std::string& file) {
+    TerminalForm window(options, false);
     window.SetText(Control::txtMP3, file);
     quorvel::platform::LocalFileSystem files;
     quorvel::FileInformation info;
     const auto outcome = quorvel::AnalyseSourceFile(window, files, info);
     if (outcome == quorvel::AnalysisOutcome::Unreadable) return 2;
-    const std::pair<const char*, Control> lines[] = {
-        {"size", Control::txtSelectedFileSize},   {"type", Control::txtSelectedType},
-        {"bitrate", Control::txtSelectedBitRate}, {"sampling", Control::txtSelectedSampling},
-        {"frames", Control::txtSelectedFrames},   {"duration", Control::txtSelectedDuration},
-    };
-    for (const auto& [label, control] : lines) {
-        std::cout << label << ": " << window.Text(control) << '\n';
-    }
-    return outcome == quorvel::AnalysisOutcome::FramesFound ? 0 : 1;
-}
-
-int Split(std::vector<std::string> arguments) {
-    TerminalForm window;
-    // Options may stand anywhere up to "--"; after it every argument is a name, even one
-    // that starts with "--".
-    std::vector<std::string> names;
-    bool optionsEnded = false;
-    for (const std::string& argument : arguments) {
-        if (!optionsEnded && argument == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && argument == "--replace") {
-            window.replace = true;
-        } else if (!optionsEnded && argument == "--exact") {
-            window.exact = true;
-        } else {
-            names.push_back(argument);
+    const bool found = outcome == quorvel::AnalysisOutcome::FramesFound;
+    if (options.json) {
+        // The fields as the analysis filled them, numbers as numbers; none but the size
+        // and the type where it found no frames.
+        const json none = nullptr;
+        const std::string frames = window.Text(Control::txtSelectedFrames);
+        PrintJson({
+            {"file", file},
+            {"size_mb", quorvel::ReadNumber(window.Text(Control::txtSelectedFileSize))},
+            {"type", window.Text(Control::txtSelectedType)},
+            {"bitrate", found ? json(info.BitRate) : none},
+            {"sampling", found ? json(info.SamplingRate) : none},
+            {"frames", found ? json(std::stoll(frames)) : none},
+            {"duration", found ? json(window.Text(Control::txtSelectedDuration)) : none},
+        });
+    } else {
+        const std::pair<const char*, Control> lines[] = {
+            {"size", Control::txtSelectedFileSize},   {"type", Control::txtSelectedType},
+            {"bitrate", Control::txtSelectedBitRate}, {"sampling", Control::txtSelectedSampling},
+            {"frames", Control::txtSelectedFrames},   {"duration", Control::txtSelectedDuration},
+        };
+        for (const auto& [label, control] : lines) {
+            std::cout << label << ": " << window.Text(control) << '\n';
         }
     }
-    arguments = names;
-    if (arguments.size() < 3 || arguments.size() > 4) return Usage();
+    return found ? 0 : 1;
+}
+
+json SeamJson(const quorvel::SeamReport& report) {
+    return {
+        {"exact", report.Exact()},
+        {"compared", report.Compared},
+        {"differing", report.Differing},
+        {"largest_difference", report.LargestDifference},
+        {"source_samples", report.SourceLength},
+        {"parts_samples", {report.FirstLength, report.SecondLength}},
+    };
+}
+
+const char* OutcomeName(quorvel::SplitOutcome outcome) {
+    switch (outcome) {
+        case quorvel::SplitOutcome::Refused:
+            return "refused";
+        case quorvel::SplitOutcome::NoSafePosition:
+            return "no_safe_position";
+        case quorvel::SplitOutcome::Declined:
+            return "declined";
+        case quorvel::SplitOutcome::Failed:
+            return "failed";
+        case quorvel::SplitOutcome::Stopped:
+            return "stopped";
+        case quorvel::SplitOutcome::Completed:
+            return "completed";
+    }
+    return "failed";
+}
+
+int Split(const Options& options, const std::vector<std::string>& arguments) {
+    TerminalForm window(options, !options.json);
     window.SetText(Control::txtMP3, arguments[0]);
     window.SetText(Control::txtSplitMinute, arguments[1]);
     window.SetText(Control::txtSplitSecond, arguments[2]);
@@ -138,14 +203,38 @@ int Split(std::vector<std::string> arguments) {
     quorvel::platform::TagLibEditor tags;
     quorvel::platform::Mpg123Decoder decoder;
     quorvel::FileInformation info;
+    quorvel::SplitResult result;
     const auto analysis = quorvel::AnalyseSourceFile(window, files, info);
+    const bool unreadable = analysis == quorvel::AnalysisOutcome::Unreadable;
     // A source that cannot be read has said why; there is nothing to split.
-    if (analysis == quorvel::AnalysisOutcome::Unreadable) return 2;
-    const auto outcome = analysis == quorvel::AnalysisOutcome::Stopped
+    const auto outcome = unreadable || analysis == quorvel::AnalysisOutcome::Stopped
                              ? quorvel::SplitOutcome::Stopped
-                             : quorvel::SplitFile(window, files, tags, decoder, info);
+                             : quorvel::SplitFile(window, files, tags, decoder, info, &result);
+    const bool completed = outcome == quorvel::SplitOutcome::Completed;
+    if (options.json) {
+        json outputs = json::array();
+        for (std::size_t i = 0; completed && i < result.Paths.size(); ++i) {
+            outputs.push_back({{"path", result.Paths[i]}, {"bytes", result.Bytes[i]}});
+        }
+        PrintJson({
+            {"outcome", unreadable ? "unreadable" : OutcomeName(outcome)},
+            // The cut's time to the microsecond: the frames' durations summed leave noise
+            // below it.
+            {"cut", result.CutByte > 0
+                        ? json{{"byte", result.CutByte},
+                               {"frame", result.CutFrame},
+                               {"seconds", std::round(result.CutSeconds * 1e6) / 1e6}}
+                        : json(nullptr)},
+            {"outputs", outputs},
+            {"bytes_written", completed ? result.Bytes[0] + result.Bytes[1] : 0},
+            {"seam", result.Seam ? SeamJson(*result.Seam) : json(nullptr)},
+            {"log", window.LogLines()},
+            {"messages", window.Messages()},
+        });
+    }
+    if (unreadable) return 2;
     // Stopped by a signal, the program ends by it, as its caller expects.
-    if (outcome != quorvel::SplitOutcome::Completed && endingSignal != 0) {
+    if (!completed && endingSignal != 0) {
         std::cout.flush();
         ::signal(endingSignal, SIG_DFL);
         ::raise(endingSignal);
@@ -162,16 +251,22 @@ int Split(std::vector<std::string> arguments) {
 
 // The seam check of any three files, as a split makes it: 0 when the parts decode to the
 // source exactly, 1 when they do not, 2 when a file cannot be read or decoded.
-int Verify(const std::string& source, const std::string& first, const std::string& second) {
-    quorvel::platform::LocalFileSystem files;
+int Verify(const Options& options, const std::vector<std::string>& files) {
+    quorvel::platform::LocalFileSystem local;
     quorvel::platform::Mpg123Decoder decoder;
     try {
-        const auto report = quorvel::CheckSeam(decoder, files, source, first, second);
-        for (const std::string& line : report.Lines) std::cout << line << '\n';
+        const auto report = quorvel::CheckSeam(decoder, local, files[0], files[1], files[2]);
+        if (options.json) {
+            json object = report.Decoded ? SeamJson(report) : json{{"exact", false}};
+            object["lines"] = report.Lines;
+            PrintJson(object);
+        } else {
+            for (const std::string& line : report.Lines) std::cout << line << '\n';
+        }
         if (!report.Decoded) return 2;
         return report.Exact() ? 0 : 1;
     } catch (const quorvel::FileError& error) {
-        std::cerr << error.Message() << '\n';
+        std::cerr << kName << error.Message() << '\n';
         return 2;
     }
 }
@@ -180,20 +275,59 @@ int Verify(const std::string& source, const std::string& first, const std::strin
 
 int main(int argc, char** argv) {
     quorvel::platform::IgnoreFileSizeSignal();
-    // The user's decimal separator, from the C library's locale; nothing else reads it.
-    std::setlocale(LC_NUMERIC, "");
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (arguments.size() == 1 && arguments[0] == "--help") return Usage(true);
-    if (arguments.size() == 1 && arguments[0] == "--version") {
-        std::cout << "quorvel-cli " QUORVEL_VERSION "\n";
-        return 0;
+    // getopt names the program by argv[0] in its complaints.
+    static char name[] = "quorvel-cli";
+    argv[0] = name;
+    static const option longOptions[] = {
+        {"help", no_argument, nullptr, 'h'},    {"version", no_argument, nullptr, 'V'},
+        {"replace", no_argument, nullptr, 'r'}, {"exact", no_argument, nullptr, 'x'},
+        {"json", no_argument, nullptr, 'j'},    {nullptr, 0, nullptr, 0},
+    };
+    Options options;
+    std::vector<std::string> operands;
+    // The leading "-" hands over each operand in its place, so that options may stand
+    // anywhere up to "--" even where POSIXLY_CORRECT is set.
+    for (int opt; (opt = getopt_long(argc, argv, "-hVrx", longOptions, nullptr)) != -1;) {
+        switch (opt) {
+            case 1:
+                operands.emplace_back(optarg);
+                break;
+            case 'h':
+                return Usage(true);
+            case 'V':
+                std::cout << "quorvel-cli " QUORVEL_VERSION "\n";
+                return 0;
+            case 'r':
+                options.replace = true;
+                break;
+            case 'x':
+                options.exact = true;
+                break;
+            case 'j':
+                options.json = true;
+                break;
+            default:  // getopt has said what was wrong
+                return Usage();
+        }
     }
-    if (arguments.size() == 2 && arguments[0] == "info") return Info(arguments[1]);
-    if (!arguments.empty() && arguments[0] == "split") {
-        return Split({arguments.begin() + 1, arguments.end()});
+    // After "--" every argument is an operand, even one that starts with "-".
+    operands.insert(operands.end(), argv + optind, argv + argc);
+    if (operands.empty()) return WrongCall("no command given");
+    const std::string command = operands.front();
+    operands.erase(operands.begin());
+    struct Command {
+        const char* name;
+        std::size_t least, most;
+    };
+    static const Command commands[] = {{"info", 1, 1}, {"split", 3, 4}, {"verify", 3, 3}};
+    const auto known = std::find_if(std::begin(commands), std::end(commands),
+                                    [&](const Command& c) { return command == c.name; });
+    if (known == std::end(commands)) return WrongCall("unknown command '" + command + "'");
+    if (operands.size() < known->least) return WrongCall(command + ": missing operand");
+    if (operands.size() > known->most) {
+        return WrongCall(command + ": extra operand '" + operands[known->most] + "'");
     }
-    if (arguments.size() == 4 && arguments[0] == "verify") {
-        return Verify(arguments[1], arguments[2], arguments[3]);
-    }
-    return Usage();
+    if (command == "info") return Info(options, operands[0]);
+    if (command == "split") return Split(options, operands);
+    return Verify(options, operands);
 }

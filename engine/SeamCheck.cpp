@@ -111,12 +111,13 @@ SeamReport CheckSeam(AudioDecoder& decoder, FileSystem& files, const std::string
     return report;
 }
 
-void LogSeamCheck(SplitForm& form, AudioDecoder& decoder, FileSystem& files,
-                  const std::string& source, const std::string& first, const std::string& second) {
+std::optional<SeamReport> LogSeamCheck(SplitForm& form, AudioDecoder& decoder, FileSystem& files,
+                                       const std::string& source, const std::string& first,
+                                       const std::string& second) {
     try {
-        for (const std::string& line : CheckSeam(decoder, files, source, first, second).Lines) {
-            form.LogAppend(line);
-        }
+        SeamReport report = CheckSeam(decoder, files, source, first, second);
+        for (const std::string& line : report.Lines) form.LogAppend(line);
+        if (report.Decoded) return report;
     } catch (const WorkStopped&) {
         form.LogAppend("Seam check skipped: the split was stopped.");
     } catch (const FileError& error) {
@@ -124,6 +125,7 @@ void LogSeamCheck(SplitForm& form, AudioDecoder& decoder, FileSystem& files,
         why.front() = char(std::tolower(static_cast<unsigned char>(why.front())));
         form.LogAppend("Seam check skipped: " + why);
     }
+    return std::nullopt;
 }
 
 }  // namespace quorvel

@@ -69,8 +69,9 @@ SeamReport CheckSeam(AudioDecoder& decoder, FileSystem& files, const std::string
                      const std::string& first, const std::string& second);
 
 // The check after a split, in the log; a check that cannot be made says why, and one the
-// user stops is skipped: the split is complete by then.
-void LogSeamCheck(SplitForm& form, AudioDecoder& decoder, FileSystem& files,
-                  const std::string& source, const std::string& first, const std::string& second);
+// user stops is skipped: the split is complete by then. Returns the report of a check made.
+std::optional<SeamReport> LogSeamCheck(SplitForm& form, AudioDecoder& decoder, FileSystem& files,
+                                       const std::string& source, const std::string& first,
+                                       const std::string& second);
 
 }  // namespace quorvel

@@ -143,7 +143,9 @@ std::optional<std::int64_t> ValidateSplitRequest(SplitForm& form, const FileSyst
 }
 
 SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecoder& decoder,
-                       FileInformation& info) {
+                       FileInformation& info, SplitResult* result) {
+    SplitResult unused;
+    SplitResult& made = result ? *result : unused;
     const auto splitMilliseconds = ValidateSplitRequest(form, files);
     if (!splitMilliseconds) return SplitOutcome::Refused;
 
@@ -166,7 +168,10 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, Audi
         const auto source = files.OpenSource(sourcePath);
         const bool exact = form.ExactSplit();
         const std::string separator = form.DecimalSeparator();
-        const auto found = [&](std::int64_t at, std::int64_t frame) {
+        const auto found = [&](std::int64_t at, std::int64_t frame, double seconds) {
+            made.CutByte = at;
+            made.CutFrame = frame;
+            made.CutSeconds = seconds;
             form.LogAppend("Found safe position to split at byte " + std::to_string(at) +
                            " (frame " + std::to_string(frame) + ")");
         };
@@ -175,7 +180,7 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, Audi
         if (exact) {
             cut = FindExactCut(*source, *splitMilliseconds, info);
             if (cut->CutAt > 0) {
-                found(cut->CutAt, cut->FramesBeforeCut);
+                found(cut->CutAt, cut->FramesBeforeCut, double(cut->Sample) / cut->SamplingRate);
                 const std::string sample = FormatCount(cut->Sample, separator);
                 if (cut->Gapless) {
                     form.LogAppend("Cutting exactly at " +
@@ -194,7 +199,7 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, Audi
             const auto splitSeconds = static_cast<std::int32_t>(*splitMilliseconds / 1000);
             point = FindSafeSplitPoint(*source, splitSeconds, info);
             if (point.SplitPosition > 0) {
-                found(point.SplitPosition, point.FramesBeforeSplit);
+                found(point.SplitPosition, point.FramesBeforeSplit, point.SplitSeconds);
                 // A cut more than a frame after the time given is worth a word: the user
                 // hears it.
                 const double late = point.SplitSeconds - splitSeconds;
@@ -259,7 +264,8 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, Audi
                            "removed for good.");
         }
         for (auto& output : outputs) NameOutput(form, files, output);
-        LogSeamCheck(form, decoder, files, sourcePath, outputs[0].Path, outputs[1].Path);
+        made.Seam =
+            LogSeamCheck(form, decoder, files, sourcePath, outputs[0].Path, outputs[1].Path);
 
         const auto sizeOf = [](const OutputPlan& plan) {
             std::int64_t size = 0;
@@ -269,11 +275,13 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, Audi
             }
             return size;
         };
+        made.Paths = {outputs[0].Path, outputs[1].Path};
+        made.Bytes = {sizeOf(plans.First), sizeOf(plans.Second)};
         const std::string rule(42, '=');
         form.LogAppend(rule);
         form.LogAppend("Source file size      : " + std::to_string(source->Size()) + " bytes.");
-        form.LogAppend("Total bytes written : " +
-                       std::to_string(sizeOf(plans.First) + sizeOf(plans.Second)) + " bytes.");
+        form.LogAppend("Total bytes written : " + std::to_string(made.Bytes[0] + made.Bytes[1]) +
+                       " bytes.");
         if (plans.AddedFrames > 0 && (cut || point.SplitMainDataBegin > 0)) {
             const std::string frames = plans.AddedFrames == 1
                                            ? "1 new frame"

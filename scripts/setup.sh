@@ -11,13 +11,21 @@ packages=(
     libtag1-dev                             # ID3v2 tags
     libglib2.0-dev                          # the trash (GIO)
     libmpg123-dev                           # decoding, for the seam check
+    nlohmann-json3-dev                      # quorvel-cli --json
     libgtest-dev                            # the tests
     lame mpg123                             # fixtures and decoding checks in the tests
     ffmpeg mp3val                           # what players and checkers make of the outputs
     bindfs fuse3                            # a split onto a FUSE file system
+    locales                                 # the companion's output under a German locale
     clang libclang-rt-14-dev                # the fuzz target
 )
 scripts/need-packages.sh "${packages[@]}"
+# The companion's tests hold its output under de_DE.UTF-8 against the C locale's.
+if ! locale -a | grep -qx 'de_DE.utf8'; then
+    sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
 cmake --build build

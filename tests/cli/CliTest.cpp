@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <locale.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <regex>
 #include <set>
@@ -227,18 +229,37 @@ class Cli : public testing::Test {
 TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
     const Result help = Run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("quorvel-cli info FILE"), std::string::npos) << help.out;
-    EXPECT_NE(help.out.find("quorvel-cli split [--replace] [--exact] [--] FILE"), std::string::npos)
+    EXPECT_NE(help.out.find("quorvel-cli info [--json] FILE"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("quorvel-cli split [-r|--replace] [-x|--exact] [--json] [--] FILE"),
+              std::string::npos)
         << help.out;
-    EXPECT_NE(help.out.find("quorvel-cli verify SOURCE PART1 PART2"), std::string::npos)
+    EXPECT_NE(help.out.find("quorvel-cli verify [--json] SOURCE PART1 PART2"), std::string::npos)
         << help.out;
-    const Result version = Run({"--version"});
-    EXPECT_EQ(version.exitCode, 0);
-    EXPECT_TRUE(std::regex_match(version.out, std::regex(R"(quorvel-cli \d+(\.\d+){3}\n)")))
-        << version.out;
-    const Result wrong = Run({"--helps"});
-    EXPECT_EQ(wrong.exitCode, 2);
-    EXPECT_EQ(wrong.err, help.out);
+    EXPECT_EQ(Run({"info", "-h"}).out, help.out);
+    for (const char* option : {"--version", "-V"}) {
+        const Result version = Run({option});
+        EXPECT_EQ(version.exitCode, 0);
+        EXPECT_TRUE(std::regex_match(version.out, std::regex(R"(quorvel-cli \d+(\.\d+){3}\n)")))
+            << version.out;
+    }
+    // A wrong call says what is wrong, in getopt's words for an option and under the
+    // program's own name whatever path it was started by, then gives the usage.
+    const std::pair<std::vector<std::string>, std::string> wrongCalls[] = {
+        {{"--helps"}, "unrecognized option '--helps'"},
+        {{"split", source, "--replce", "0", "2"}, "unrecognized option '--replce'"},
+        {{"-q", "info", source}, "invalid option -- 'q'"},
+        {{}, "no command given"},
+        {{"play", source}, "unknown command 'play'"},
+        {{"info"}, "info: missing operand"},
+        {{"verify", source, source}, "verify: missing operand"},
+        {{"split", source, "0", "2", folder, "more"}, "split: extra operand 'more'"},
+    };
+    for (const auto& [arguments, why] : wrongCalls) {
+        const Result wrong = Run(arguments);
+        EXPECT_EQ(wrong.exitCode, 2) << why;
+        EXPECT_EQ(wrong.out, "");
+        EXPECT_EQ(wrong.err, "quorvel-cli: " + why + "\n" + help.out);
+    }
 }
 
 TEST_F(Cli, InfoPrintsTheSixFieldsOrSaysWhyNot) {
@@ -254,13 +275,48 @@ TEST_F(Cli, InfoPrintsTheSixFieldsOrSaysWhyNot) {
     const Result invalid = Run({"info", text});
     EXPECT_EQ(invalid.exitCode, 1);
     EXPECT_EQ(invalid.out, "size: 0\ntype: Unknown\nbitrate: \nsampling: \nframes: \nduration: \n");
-    EXPECT_EQ(invalid.err, "File selected is not a valid MP3 file. Please select another.\n");
+    EXPECT_EQ(invalid.err,
+              "quorvel-cli: File selected is not a valid MP3 file. Please select another.\n");
 
     const std::string missing = folder + "/missing.mp3";
     const Result unreadable = Run({"info", missing});
     EXPECT_EQ(unreadable.exitCode, 2);
     EXPECT_EQ(unreadable.out, "");
-    EXPECT_EQ(unreadable.err, "Cannot read " + missing + ": No such file or directory.\n");
+    EXPECT_EQ(unreadable.err,
+              "quorvel-cli: Cannot read " + missing + ": No such file or directory.\n");
+
+    // --json: the same fields, numbers as numbers, none where no frames were found.
+    EXPECT_EQ(nlohmann::json::parse(Run({"info", "--json", source}).out),
+              (nlohmann::json{{"file", source},
+                              {"size_mb", 0.07},
+                              {"type", "MPEG1 Layer 3"},
+                              {"bitrate", 128000},
+                              {"sampling", 44100},
+                              {"frames", 175},
+                              {"duration", "0:4"}}));
+    const auto none = nlohmann::json::parse(Run({"--json", "info", text}).out);
+    EXPECT_EQ(none["type"], "Unknown");
+    EXPECT_TRUE(none["frames"].is_null() && none["duration"].is_null());
+
+    // Numbers carry a point in every locale: the size, and an exact split's time and sample.
+    if (locale_t german = ::newlocale(LC_ALL_MASK, "de_DE.UTF-8", locale_t{})) {
+        ::freelocale(german);
+    } else {
+        GTEST_SKIP() << "no de_DE.UTF-8 locale";
+    }
+    const std::vector<std::string> calls[] = {{"info", source},
+                                              {"split", "-x", source, "0", "2.5", folder}};
+    for (const auto& call : calls) {
+        std::vector<Result> results;
+        for (const char* locale : {"LC_ALL=C", "LC_ALL=de_DE.UTF-8"}) {
+            results.push_back(Run(call, RLIM_INFINITY, {locale}));
+            fs::remove(folder + "/song1.mp3");
+            fs::remove(folder + "/song2.mp3");
+        }
+        EXPECT_EQ(results[0].exitCode, 0) << results[0].err;
+        EXPECT_EQ(results[1].out, results[0].out);
+        EXPECT_EQ(results[1].err, results[0].err);
+    }
 }
 
 TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
@@ -295,7 +351,12 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
     const Result refused = Run({"split", source, "0", "4", out});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_EQ(refused.out, analysis);
-    EXPECT_EQ(refused.err, "Split time cannot be <= 0 and >= Source duration\n");
+    EXPECT_EQ(refused.err, "quorvel-cli: Split time cannot be <= 0 and >= Source duration\n");
+    const Result refusedJson = Run({"split", "--json", source, "0", "4", out});
+    EXPECT_EQ(refusedJson.exitCode, 1);
+    const auto refusal = nlohmann::json::parse(refusedJson.out);
+    EXPECT_EQ(refusal["outcome"], "refused");
+    EXPECT_EQ(refusal["messages"][0], "Split time cannot be <= 0 and >= Source duration");
 
     const Result kept = Run({"split", source, "0", "2", out});
     EXPECT_EQ(kept.exitCode, 3);
@@ -305,7 +366,7 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
               std::string::npos)
         << kept.err;
 
-    const Result replaced = Run({"split", source, "0", "2", out, "--replace"});
+    const Result replaced = Run({"split", source, "0", "2", out, "-r"});
     EXPECT_EQ(replaced.exitCode, 0);
     EXPECT_EQ(replaced.out, analysis + found + "Deleting file " + first + "\nWriting to " + first +
                                 "\nDeleting file " + second + "\nWriting to " + second + "\n" +
@@ -313,6 +374,22 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
     EXPECT_EQ(fs::file_size(first), 32181u);
     // The rest, the added frame and the second part's own Info frame.
     EXPECT_EQ(fs::file_size(second), 73141u - 32181u + 418u + 417u);
+
+    // --json: the run as one object, its log the lines printed above.
+    const Result json = Run({"--json", "split", "--replace", source, "0", "2", out});
+    EXPECT_EQ(json.exitCode, 0);
+    const auto run = nlohmann::json::parse(json.out);
+    EXPECT_EQ(run["outcome"], "completed");
+    EXPECT_EQ(run["cut"], (nlohmann::json{{"byte", 32181}, {"frame", 77}, {"seconds", 2.011429}}));
+    EXPECT_EQ(run["outputs"],
+              nlohmann::json::parse(R"([{"path": ")" + first + R"(", "bytes": 32181}, {"path": ")" +
+                                    second + R"(", "bytes": 41795}])"));
+    EXPECT_EQ(run["bytes_written"], 73976);
+    EXPECT_EQ(run["seam"]["compared"], 88200);
+    EXPECT_FALSE(run["seam"]["exact"]);
+    std::string log;
+    for (const auto& line : run["log"]) log += line.get<std::string>() + "\n";
+    EXPECT_EQ(log, replaced.out);
 
     // verify makes the same check of any three files: 1 where samples differ, 2 where a file
     // cannot be read, as after a wrong call.
@@ -324,10 +401,11 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
     const Result unreadable = Run({"verify", source, first, missing});
     EXPECT_EQ(unreadable.exitCode, 2);
     EXPECT_EQ(unreadable.out, "");
-    EXPECT_EQ(unreadable.err, "Cannot read " + missing + ": No such file or directory.\n");
+    EXPECT_EQ(unreadable.err,
+              "quorvel-cli: Cannot read " + missing + ": No such file or directory.\n");
     const Result wrong = Run({"verify", source, first});
     EXPECT_EQ(wrong.exitCode, 2);
-    EXPECT_EQ(wrong.err, Run({"--help"}).out);
+    EXPECT_EQ(wrong.err, "quorvel-cli: verify: missing operand\n" + Run({"--help"}).out);
 
     // One changed byte of sound data in the first part, three frames before the cut, shows
     // before the cut.
@@ -358,6 +436,10 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
     const Result joined = Run({"verify", silence, out + "/silence1.mp3", out + "/silence2.mp3"});
     EXPECT_EQ(joined.exitCode, 0);
     EXPECT_EQ(joined.out, exact);
+    const auto joinedJson = nlohmann::json::parse(
+        Run({"verify", "--json", silence, out + "/silence1.mp3", out + "/silence2.mp3"}).out);
+    EXPECT_TRUE(joinedJson["exact"]);
+    EXPECT_EQ(joinedJson["differing"], 0);
 }
 
 }  // namespace
@@ -367,7 +449,7 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
 TEST_F(Cli, SplitPastAFileSizeLimitSaysWhy) {
     const Result limited = Run({"split", source, "0", "2", folder}, 20000);
     EXPECT_EQ(limited.exitCode, 3);
-    EXPECT_EQ(limited.err, "Cannot write " + folder + "/song1.mp3: File too large.\n");
+    EXPECT_EQ(limited.err, "quorvel-cli: Cannot write " + folder + "/song1.mp3: File too large.\n");
     for (const auto& entry : fs::directory_iterator(folder)) {
         EXPECT_EQ(entry.path().filename(), "song.mp3");
     }
@@ -414,7 +496,7 @@ TEST_F(Cli, NamesAfterTwoDashesAndSourcesThatCannotBeRead) {
 
     const Result folderSource = Run({"split", folder, "0", "2", folder});
     EXPECT_EQ(folderSource.exitCode, 2);
-    EXPECT_EQ(folderSource.err, "Cannot read " + folder + ": it is a folder.\n");
+    EXPECT_EQ(folderSource.err, "quorvel-cli: Cannot read " + folder + ": it is a folder.\n");
 
     const std::string socketPath = folder + "/socket";
     const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -425,7 +507,7 @@ TEST_F(Cli, NamesAfterTwoDashesAndSourcesThatCannotBeRead) {
     const Result socketSource = Run({"info", socketPath});
     ::close(listener);
     EXPECT_EQ(socketSource.exitCode, 2);
-    EXPECT_EQ(socketSource.err, "Cannot read " + socketPath + ": it is a socket.\n");
+    EXPECT_EQ(socketSource.err, "quorvel-cli: Cannot read " + socketPath + ": it is a socket.\n");
 }
 
 // A name that is no UTF-8 reaches the trash as the file system's bytes: the older output
@@ -437,6 +519,9 @@ TEST_F(Cli, AnOlderOutputWhoseNameIsNoUtf8GoesToTheTrash) {
     const Result replaced = Run({"split", name, "0", "2", folder, "--replace"});
     EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
     EXPECT_EQ(replaced.out.find("removed for good"), std::string::npos) << replaced.out;
+    // --json shows such a name with U+FFFD for each byte that is no UTF-8.
+    EXPECT_EQ(nlohmann::json::parse(Run({"info", "--json", name}).out)["file"],
+              folder + "/\uFFFD\uFFFD.mp3");
     bool trashed = false;
     for (const auto& entry :
          fs::directory_iterator(std::string(std::getenv("XDG_DATA_HOME")) + "/Trash/files")) {
