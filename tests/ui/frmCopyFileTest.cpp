@@ -1,5 +1,6 @@
 // Drives the real main window with keys and clicks, offscreen.
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCryptographicHash>
@@ -834,6 +835,48 @@ class frmCopyFileTest : public QObject {
         QCOMPARE(Find("txtSplitSecond")->selectedText(), u"75"_s);
         QCOMPARE(Log(), QString());
         QVERIFY(clicker.plain);
+    }
+
+    // A screen reader tells every box, button and list apart, in the window and in the
+    // folder browser: a box beside a label by the label's text.
+    void accessibleNames() {
+        const auto said = [](QWidget* widget) {
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+            return accessible ? accessible->text(QAccessible::Name) : QString();
+        };
+        const std::pair<const char*, QString> names[] = {
+            {"txtMP3", u"Source MP3 file"_s},
+            {"cmdBrowse", u"Browse for the source MP3 file"_s},
+            {"txtToFolder", u"Destination folder"_s},
+            {"cmdBrowseTo", u"Browse for the destination folder"_s},
+            {"txtSelectedFileSize", u"Size (Mb)"_s},
+            {"txtSelectedType", u"File type"_s},
+            {"txtSelectedBitRate", u"Bit rate (bits)"_s},
+            {"txtSelectedFrames", u"No. of frames"_s},
+            {"txtSelectedDuration", u"Duration (mm:ss)"_s},
+            {"txtSelectedSampling", u"Sampling rate (Hz)"_s},
+            {"txtSplitMinute", u"Split minute"_s},
+            {"txtSplitSecond", u"Split second"_s},
+            {"txtSystemMessage", u"System messages"_s},
+            {"progress", u"Progress"_s},
+        };
+        for (const auto& [name, expected] : names) {
+            QCOMPARE(said(Find<QWidget>(name)), expected);
+        }
+        QVERIFY(!Find<QWidget>("progress")->accessibleDescription().isEmpty());
+
+        QTest::mouseClick(Find<QPushButton>("cmdBrowseTo"), Qt::LeftButton);
+        QPointer<QWidget> browser;
+        QTRY_VERIFY((browser = QApplication::activeWindow()) && browser != window_.data());
+        QStringList seen;
+        // A combo box's accessible name is its text on Linux: the name set is what its
+        // label relation and the other desktops give.
+        for (const char* name : {"drvToDrive", "dlbToFolder", "txtCurrentFolder"}) {
+            seen << browser->findChild<QWidget*>(QLatin1String(name))->accessibleName();
+        }
+        QCOMPARE(seen, QStringList({u"Volume"_s, u"Folders"_s, u"Current folder"_s}));
+        QTest::mouseClick(browser->findChild<QPushButton*>(u"cmdCancel"_s), Qt::LeftButton);
+        QTRY_VERIFY(browser.isNull() || !browser->isVisible());
     }
 
     // The destination, the split rule and the window's place come back with the window; a

@@ -70,6 +70,15 @@ void frmBrowseFolder::CreateControls() {
     QPalette palette = txtCurrentFolder->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
     txtCurrentFolder->setPalette(palette);
+    // What a screen reader says of the lists and the folder box.
+    lblDir->setBuddy(drvToDrive);
+    lblCurrentFolder->setBuddy(txtCurrentFolder);
+    drvToDrive->setAccessibleName(tr("Volume"));
+    drvToDrive->setAccessibleDescription(tr("The volume whose folders the list shows"));
+    dlbToFolder->setAccessibleName(tr("Folders"));
+    dlbToFolder->setAccessibleDescription(
+        tr("The folders of the current folder and the folders above it"));
+    txtCurrentFolder->setAccessibleName(tr("Current folder"));
 
     const Twips twips = Twips::Layout(this, {
                                                 {lblDir, 240, 120, 975, 255},

@@ -102,6 +102,8 @@ frmCopyFile::frmCopyFile() {
     // How far the work under way has read or written.
     progress_ = new QProgressBar;
     progress_->setObjectName(QStringLiteral("progress"));
+    progress_->setAccessibleName(tr("Progress"));
+    progress_->setAccessibleDescription(tr("How far the work under way has read or written"));
     progress_->setRange(0, 100);
     progress_->hide();
     statusBar()->setSizeGripEnabled(false);  // the window keeps its designed size

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <utility>
 
 #include "ui/Twips.h"
 #include "ui/frmCopyFile/frmCopyFile.h"
@@ -144,6 +145,33 @@ void frmCopyFile::CreateControls() {
                                                 {txtSystemMessage, 120, 600, 4455, 1575},
                                             });
     client->setFixedSize(twips.Pixels(4950), twips.Pixels(6285));
+
+    // What a screen reader says of each control. A box beside a label is named by it, its
+    // buddy; the rest, named alike or not at all on screen, get names of their own.
+    for (const auto& [caption, box] : {std::pair<QLabel*, QWidget*>{label2, txtSelectedFileSize},
+                                       {label9, txtSelectedType},
+                                       {label6, txtSelectedBitRate},
+                                       {label4, txtSelectedFrames},
+                                       {label3, txtSelectedDuration},
+                                       {label5, txtSelectedSampling}}) {
+        caption->setBuddy(box);
+        QString name = caption->text().simplified();  // without its padding and closing ":"
+        if (name.endsWith(u':')) name.chop(1);
+        box->setAccessibleName(name.trimmed());
+    }
+    label7->setBuddy(txtSplitMinute);
+    label1->setBuddy(txtSystemMessage);
+    txtMP3->setAccessibleName(tr("Source MP3 file"));
+    txtToFolder->setAccessibleName(tr("Destination folder"));
+    txtSplitMinute->setAccessibleName(tr("Split minute"));
+    txtSplitSecond->setAccessibleName(tr("Split second"));
+    cmdBrowse->setAccessibleName(tr("Browse for the source MP3 file"));
+    cmdBrowseTo->setAccessibleName(tr("Browse for the destination folder"));
+    txtSystemMessage->setAccessibleName(tr("System messages"));
+    txtSystemMessage->setAccessibleDescription(tr("What Quorvel does, step by step"));
+    for (QLineEdit* box : {txtMP3, txtToFolder, txtSplitMinute, txtSplitSecond}) {
+        box->setAccessibleDescription(box->toolTip());
+    }
 
     setTabOrder(txtMP3, cmdBrowse);
     setTabOrder(cmdBrowse, txtToFolder);
