@@ -12,10 +12,11 @@ constexpr Control kResultFields[] = {
     Control::txtSelectedSampling, Control::txtSelectedFrames, Control::txtSelectedDuration,
 };
 
-// A file that could not be analysed leaves no result in the fields that could be
-// taken for this file's.
+// A file that could not be analysed leaves no result in the fields, nor an analysis in
+// the log, that could be taken for this file's.
 AnalysisOutcome ReportUnreadable(SplitForm& form, const std::string& message) {
     for (const auto field : kResultFields) form.SetText(field, "");
+    form.LogReset(message);
     form.MessageBox(message);
     form.SetFocus(Control::txtMP3);
     return AnalysisOutcome::Unreadable;
@@ -47,7 +48,6 @@ AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInform
     try {
         scan = ScanFrameChain(*source, info);
     } catch (const FileError& error) {
-        form.LogAppend(error.Message());
         return ReportUnreadable(form, error.Message());
     } catch (const WorkStopped&) {
         for (const auto field : kResultFields) form.SetText(field, "");
@@ -56,7 +56,6 @@ AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInform
     }
     source.reset();
 
-    AnalysisOutcome outcome = AnalysisOutcome::FramesFound;
     if (scan.TotalSeconds > 0) {
         // The stream as its frames have it; a variable bit rate as its average.
         const FileInformation& stream = scan.Stream;
@@ -76,12 +75,14 @@ AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInform
             form.SetText(field, "");
         }
         form.SetText(Control::txtSelectedType, "Unknown");
-        form.MessageBox("File selected is not a valid MP3 file. Please select another.");
+        const std::string invalid = "File selected is not a valid MP3 file. Please select another.";
+        form.LogAppend(invalid);
+        form.MessageBox(invalid);
         form.SetFocus(Control::txtMP3);
-        outcome = AnalysisOutcome::NoFrames;
+        return AnalysisOutcome::NoFrames;
     }
     form.LogAppend("File information updated.");
-    return outcome;
+    return AnalysisOutcome::FramesFound;
 }
 
 }  // namespace quorvel
