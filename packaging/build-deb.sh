@@ -9,10 +9,10 @@ shift
 source=$(realpath "$(dirname "$0")/..")
 cd "$source"
 
-# Every date the build writes (the archive's, the resources') is the last commit's, and
-# folders are made with the same permissions whoever builds.
+# Every date the build writes (the archive's, the resources') is the last commit's unless
+# SOURCE_DATE_EPOCH is given, and folders get the same permissions whoever builds.
 umask 022
-SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 export SOURCE_DATE_EPOCH
 # hardening=+all adds BIND_NOW to Debian's defaults. The flags map the folder they are
 # asked for in, the sources, to "."; the build folder gets a fixed name as well (mapped

@@ -56,7 +56,7 @@ removePackage() {
 }
 trap removePackage EXIT
 
-(cd "$build" && DEBIAN_FRONTEND=noninteractive apt-get install -y "./$(basename "$deb")")
+(cd "$(dirname "$deb")" && DEBIAN_FRONTEND=noninteractive apt-get install -y "./$(basename "$deb")")
 id=io.github.quorvel.quorvel
 metainfo=/usr/share/metainfo/$id.metainfo.xml
 desktop=/usr/share/applications/$id.desktop
