@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian package in the build folder given as $1, has lintian check it, installs
-# it on this machine, starts the program, runs the command-line tool and removes the
-# package again.
+# Builds the Debian package twice, in two folders within the build folder given as $1, and
+# compares the two; checks its hardening, has lintian check it, installs it on this
+# machine, starts the program, runs the command-line tool and removes the package again.
 # Needs root: it installs and removes a package system-wide.
 set -euo pipefail
 
@@ -12,12 +12,15 @@ fail() {
     exit 1
 }
 
-"$source/scripts/need-packages.sh" appstream desktop-file-utils dpkg-dev ffmpeg file lintian man-db
+"$source/scripts/need-packages.sh" appstream desktop-file-utils devscripts dpkg-dev ffmpeg file \
+    git lintian man-db
 
-cmake --build "$build" --target quorvel quorvel-cli quorvel_desktop quorvel_compressed_docs
-rm -f "$build"/quorvel_*.deb
-(cd "$build" && cpack -G DEB)
-deb=$(ls "$build"/quorvel_*.deb)
+# The package is built as warnings are treated in the build folder, so that a warning the
+# hardening flags bring fails where the build's own would.
+werror=$(sed -n 's/^QUORVEL_WERROR:BOOL=//p' "$build/CMakeCache.txt")
+deb=$("$source/packaging/build-deb.sh" "$build/deb-a" "-DQUORVEL_WERROR=${werror:-OFF}" | tail -n 1)
+again=$("$source/packaging/build-deb.sh" "$build/deb-b" "-DQUORVEL_WERROR=${werror:-OFF}" | tail -n 1)
+cmp "$deb" "$again" || fail "two builds of the same sources gave different packages"
 [ "$(basename "$deb")" = "quorvel_1.0.0.1_$(dpkg --print-architecture).deb" ] ||
     fail "unexpected package file $deb"
 for field in "Package: quorvel" "Version: 1.0.0.1" "Section: sound" \
@@ -26,10 +29,23 @@ for field in "Package: quorvel" "Version: 1.0.0.1" "Section: sound" \
 done
 dpkg-deb --field "$deb" Depends | grep -q libqt6widgets6 || fail "Qt is not a dependency"
 dpkg-deb --field "$deb" Depends | grep -q libmpg123-0 || fail "libmpg123 is not a dependency"
-# Errors are what Debian refuses a package for; the rest is shown.
-lintian=$(lintian --fail-on none "$deb" 2>&1)
+# Every object file was compiled with fortified functions; the binaries need not show them,
+# as the compiler leaves the unchecked call wherever it proves the bound (the package's
+# lintian overrides say so). Debian 12's flags have no control-flow protection.
+commands=$(ninja -C "$build/deb-a" -t commands quorvel quorvel-cli quorvel_desktop | grep ' -c ')
+! grep -v -e '-D_FORTIFY_SOURCE=2 .*-O2' <<<"$commands" || fail "compiled without fortification"
+unpacked=$(mktemp -d)
+dpkg-deb --extract "$deb" "$unpacked"
+hardening-check --nofortify --nocfprotection "$unpacked"/usr/bin/quorvel \
+    "$unpacked"/usr/bin/quorvel-cli "$unpacked"/usr/lib/*/quorvel/libquorvel-desktop.so ||
+    fail "the binaries lack hardening"
+rm -rf "$unpacked"
+# Errors are what Debian refuses a package for, and any hardening tag is a fault too; the
+# rest is shown.
+lintian=$(lintian -I --fail-on none "$deb" 2>&1)
 echo "$lintian"
 ! grep -q "^E:" <<<"$lintian" || fail "lintian found errors"
+! grep -q "hardening" <<<"$lintian" || fail "lintian found the hardening wanting"
 
 work=$(mktemp -d)
 removePackage() {
@@ -40,21 +56,25 @@ removePackage() {
 }
 trap removePackage EXIT
 
-(cd "$build" && DEBIAN_FRONTEND=noninteractive apt-get install -y "./$(basename "$deb")")
-metainfo=/usr/share/metainfo/io.github.quorvel.Quorvel.metainfo.xml
+(cd "$(dirname "$deb")" && DEBIAN_FRONTEND=noninteractive apt-get install -y "./$(basename "$deb")")
+id=io.github.quorvel.quorvel
+metainfo=/usr/share/metainfo/$id.metainfo.xml
+desktop=/usr/share/applications/$id.desktop
 for file in /usr/bin/quorvel /usr/bin/quorvel-cli /usr/share/doc/quorvel/Quorvel.html \
-    /usr/share/applications/quorvel.desktop "$metainfo"; do
+    /usr/share/doc-base/quorvel.quorvel "$desktop" "$metainfo"; do
     [ -f "$file" ] || fail "$file was not installed"
 done
 for page in quorvel quorvel-cli; do
     man -w "$page" >/dev/null || fail "no manual page for $page"
 done
 for size in 16 32 48 64 128 256; do
-    icon=/usr/share/icons/hicolor/${size}x${size}/apps/quorvel.png
+    icon=/usr/share/icons/hicolor/${size}x${size}/apps/$id.png
     file "$icon" | grep -q "PNG image data, $size x $size" || fail "$icon is no $size-pixel PNG"
 done
-desktop-file-validate /usr/share/applications/quorvel.desktop
-appstreamcli validate --no-net --strict "$metainfo"
+desktop-file-validate "$desktop"
+appstreamcli validate --no-net --strict --pedantic "$metainfo"
+grep -qx "Exec=quorvel %f" "$desktop" && grep -qx "MimeType=audio/mpeg;" "$desktop" ||
+    fail "$desktop does not offer to open MP3 files"
 
 # Still running after 2 seconds (timeout's 124) means it started and waits for the user.
 status=0
@@ -84,8 +104,7 @@ version=$(quorvel-cli --version)
     fail "quorvel-cli --version said: $version"
 
 DEBIAN_FRONTEND=noninteractive apt-get remove -y quorvel
-for file in /usr/bin/quorvel /usr/bin/quorvel-cli /usr/share/applications/quorvel.desktop \
-    /usr/lib/*/quorvel; do
+for file in /usr/bin/quorvel /usr/bin/quorvel-cli "$desktop" /usr/lib/*/quorvel; do
     [ ! -e "$file" ] || fail "$file is still there after the removal"
 done
 echo "The package builds, installs, starts, works and removes cleanly."
