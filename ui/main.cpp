@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setApplicationVersion(QLatin1String(quorvel::ui::kVersion));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quorvel.png")));
+    // The desktop entry the window belongs to, which Wayland matches it with.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quorvel.quorvel"));
     QCommandLineParser arguments;
     arguments.setApplicationDescription(
         QCoreApplication::translate("main", "Cuts an MP3 file in two without re-encoding."));
