@@ -40,7 +40,7 @@ struct PendingOutput {
 // Writes an output where no one sees it yet.
 void WriteOutput(SplitForm& form, FileSystem& files, PendingOutput& output, SourceFile& source) {
     if (output.Replacing) {
-        form.LogAppend("Deleting file " + output.Path);
+        form.LogAppend("Moving file " + output.Path + " to the trash");
         form.LogRepaint();
     }
     form.LogAppend("Writing to " + output.Path);

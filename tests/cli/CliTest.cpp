@@ -368,9 +368,9 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
 
     const Result replaced = Run({"split", source, "0", "2", out, "-r"});
     EXPECT_EQ(replaced.exitCode, 0);
-    EXPECT_EQ(replaced.out, analysis + found + "Deleting file " + first + "\nWriting to " + first +
-                                "\nDeleting file " + second + "\nWriting to " + second + "\n" +
-                                summary);
+    EXPECT_EQ(replaced.out, analysis + found + "Moving file " + first +
+                                " to the trash\nWriting to " + first + "\nMoving file " + second +
+                                " to the trash\nWriting to " + second + "\n" + summary);
     EXPECT_EQ(fs::file_size(first), 32181u);
     // The rest, the added frame and the second part's own Info frame.
     EXPECT_EQ(fs::file_size(second), 73141u - 32181u + 418u + 417u);

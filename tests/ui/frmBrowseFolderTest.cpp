@@ -375,8 +375,7 @@ void frmBrowseFolderTest::deleteWithFiles() {
                           "There are files in " + rock +
                               ". Are you sure you want to delete the folder and files inside "
                               "the folder?"}));
-    QCOMPARE(fake_.titles,
-             QStringList({"Warning, deleted folder will not be in recycle bin", "Quorvel"}));
+    QCOMPARE(fake_.titles, QStringList({"The folder will be moved to the trash", "Quorvel"}));
     QVERIFY(fake_.messages.isEmpty());
     QVERIFY(!QFileInfo::exists(rock));
 
@@ -561,7 +560,7 @@ void frmBrowseFolderTest::realQuestionBox() {
     });
     Press("cmdDeleteFolder");
     QCOMPARE(seen,
-             QStringList({"Warning, deleted folder will not be in recycle bin",
+             QStringList({"The folder will be moved to the trash",
                           "Are you sure you want to delete :\n" + jazz + " ?", "1", "1", "1"}));
     QVERIFY(QFileInfo::exists(jazz + "/.hidden"));
 

@@ -421,10 +421,12 @@ class frmCopyFileTest : public QObject {
         ClickSplit();
         const QString exists = u"Output file %1 already exists. Do you want to replace?"_s;
         QCOMPARE(fake_.questions, QStringList({exists.arg(first), exists.arg(second)}));
-        QCOMPARE(Log(), Lines(found +
-                              QStringList{"Deleting file " + first, "Writing to " + first,
-                                          "Deleting file " + second, "Writing to " + second} +
-                              summary));
+        QCOMPARE(
+            Log(),
+            Lines(found +
+                  QStringList{"Moving file " + first + " to the trash", "Writing to " + first,
+                              "Moving file " + second + " to the trash", "Writing to " + second} +
+                  summary));
         QVERIFY(outputsAreTheSourceCut());
 
         // Both questions come first, and declining either keeps what is on disk.

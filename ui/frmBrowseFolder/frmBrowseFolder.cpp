@@ -216,7 +216,7 @@ void frmBrowseFolder::cmdDeleteFolder_Click() {
     if (!dialogs.Question(
             this,
             QStringLiteral("Are you sure you want to delete :\n") + folder + QStringLiteral(" ?"),
-            QStringLiteral("Warning, deleted folder will not be in recycle bin"))) {
+            tr("The folder will be moved to the trash"))) {
         return;
     }
     const std::string path = folder.toStdString();
