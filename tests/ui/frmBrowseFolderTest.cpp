@@ -332,9 +332,12 @@ void frmBrowseFolderTest::createFolder() {
     fake_.names = {" New", "", "   ", QString(), "Rock", "Pop"};
     Press("cmdCreateFolder");
     QVERIFY(QFileInfo(In("Music/ New")).isDir());
+    // The new folder is shown and highlighted at once.
     QVERIFY(RowOf(In("Music/ New")) >= 0);
+    QCOMPARE(List()->ListIndex(), RowOf(In("Music/ New")));
     QCOMPARE(List()->Path(), music_);
-    QCOMPARE(Text(), music_ + '/');
+    QCOMPARE(Text(), In("Music/ New/"));
+    ClickEntry(music_);
 
     // Empty, blank and cancelled names make nothing and say nothing.
     const QStringList before = folders();

@@ -191,11 +191,16 @@ void frmBrowseFolder::cmdCreateFolder_Click() {
         QString());
     if (TrimBlanks(name.toStdString()).empty()) return;
     const QString folder = txtCurrentFolder->text() + name;
-    if (const auto failure = platform::CreateFolder(folder.toStdString())) {
+    const auto failure = platform::CreateFolder(folder.toStdString());
+    if (failure) {
         Message(QStringLiteral("Cannot create folder ") + folder + QStringLiteral(": ") +
                 QString::fromStdString(*failure) + QLatin1Char('.'));
     }
     dlbToFolder->Refresh();
+    // The new folder is highlighted at once, where the user looks for it.
+    for (int row = 0; !failure && row < dlbToFolder->count(); ++row) {
+        if (dlbToFolder->List(row) == QDir::cleanPath(folder)) dlbToFolder->setCurrentRow(row);
+    }
     UpdateCurrentFolder();
 }
 
