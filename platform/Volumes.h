@@ -8,11 +8,12 @@ namespace quorvel::platform {
 // A mounted volume as the drive list shows it.
 struct Volume {
     QString RootPath;
-    QString Name;  // the label; empty when the volume has none
+    QString Name;  // the desktop's name for it; empty where that is just its path
     bool Ready = true;
 };
 
-// The mounted volumes, or the ones a test installed with SetVolumesForTesting.
+// The home folder, then the mounted volumes but the system's own, or the ones a test
+// installed with SetVolumesForTesting.
 std::vector<Volume> MountedVolumes();
 void SetVolumesForTesting(std::vector<Volume> volumes);
 

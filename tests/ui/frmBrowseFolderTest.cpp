@@ -176,6 +176,17 @@ void frmBrowseFolderTest::initTestCase() {
     qputenv("XDG_DATA_HOME", (home_->path() + "/.local/share").toUtf8());
     startDirectory_ = QDir::currentPath();
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // This computer's own list: the home folder first, none of the system's mounts.
+    const auto volumes = quorvel::platform::MountedVolumes();
+    QVERIFY(volumes.size() > 1);
+    QCOMPARE(volumes.front().RootPath, QDir::homePath());
+    for (const auto& volume : volumes) {
+        for (const char* system : {"/proc", "/sys", "/dev"}) {
+            QVERIFY2(!volume.RootPath.startsWith(QLatin1String(system)),
+                     qPrintable(volume.RootPath));
+        }
+    }
 }
 
 // Music holds a.mp3 and two sub-folders: Rock (song.mp3, .hidden, Sub/deep.txt) and Jazz
