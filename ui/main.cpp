@@ -4,6 +4,7 @@
 
 #include "platform/EndingSignals.h"
 #include "platform/LocalFileSystem.h"
+#include "ui/AppIcon.h"
 #include "ui/Version.h"
 #include "ui/frmCopyFile/frmCopyFile.h"
 
@@ -12,7 +13,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setApplicationVersion(QLatin1String(quorvel::ui::kVersion));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quorvel.png")));
+    QApplication::setWindowIcon(quorvel::ui::AppIcon());
     // The desktop entry the window belongs to, which Wayland matches it with.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quorvel.quorvel"));
     QCommandLineParser arguments;

@@ -8,6 +8,7 @@
 #include "platform/Dialogs.h"
 #include "platform/LocalFileSystem.h"
 #include "platform/Registry.h"
+#include "ui/AppIcon.h"
 #include "ui/Twips.h"
 #include "ui/Version.h"
 
@@ -46,11 +47,12 @@ frmAbout::frmAbout()
     setAttribute(Qt::WA_DeleteOnClose);
     // Load: the caption and the four labels.
     setWindowTitle(QStringLiteral("About ") + platform::kApplicationTitle);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/quorvel.png")));
+    setWindowIcon(AppIcon());
 
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
-    picIcon->setPixmap(QPixmap(QStringLiteral(":/icons/quorvel.png")));
+    // 32 pixels of the layout, drawn from the size the screen's scale needs.
+    picIcon->setPixmap(AppIcon().pixmap(QSize(32, 32), devicePixelRatioF()));
     picIcon->setFocusPolicy(Qt::TabFocus);
     lblTitle = new QLabel(platform::kApplicationTitle, this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));

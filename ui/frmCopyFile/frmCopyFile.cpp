@@ -20,6 +20,7 @@
 #include "engine/Split.h"
 #include "platform/Dialogs.h"
 #include "platform/HelpViewer.h"
+#include "ui/AppIcon.h"
 #include "ui/Version.h"
 #include "ui/frmAbout/frmAbout.h"
 #include "ui/frmBrowseFolder/frmBrowseFolder.h"
@@ -78,7 +79,7 @@ frmCopyFile::frmCopyFile() {
     LoadResources();
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(Caption());
-    setWindowIcon(QIcon(QStringLiteral(":/icons/quorvel.png")));
+    setWindowIcon(AppIcon());
     setAcceptDrops(true);
     CreateControls();
     CreateMenus();
