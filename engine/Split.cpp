@@ -286,8 +286,10 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, Audi
             const std::string frames = plans.AddedFrames == 1
                                            ? "1 new frame"
                                            : std::to_string(plans.AddedFrames) + " new frames";
-            form.LogAppend("(added " + frames + " of " + std::to_string(plans.AddedBytes) +
-                           " bytes to preserve data)");
+            // The exact mode's added frames are silent or played unheard, ahead of the cut.
+            form.LogAppend(
+                "(added " + frames + " of " + std::to_string(plans.AddedBytes) +
+                (cut ? " bytes, which gapless players do not play)" : " bytes to preserve data)"));
         }
         form.LogAppend(rule);
         form.LogAppend("MP3 splitting completed.");
