@@ -12,11 +12,10 @@ constexpr Control kResultFields[] = {
     Control::txtSelectedSampling, Control::txtSelectedFrames, Control::txtSelectedDuration,
 };
 
-// A file that could not be analysed leaves no result in the fields, nor an analysis in
-// the log, that could be taken for this file's.
+// A file that could not be analysed leaves no result in the fields that could be taken
+// for this file's.
 AnalysisOutcome ReportUnreadable(SplitForm& form, const std::string& message) {
     for (const auto field : kResultFields) form.SetText(field, "");
-    form.LogReset(message);
     form.MessageBox(message);
     form.SetFocus(Control::txtMP3);
     return AnalysisOutcome::Unreadable;
@@ -26,15 +25,18 @@ AnalysisOutcome ReportUnreadable(SplitForm& form, const std::string& message) {
 
 AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInformation& info) {
     const std::string path = form.Text(Control::txtMP3);
-    if (TrimBlanks(path).empty()) {
-        return ReportUnreadable(form, "Please choose a source MP3 file to analyse.");
-    }
+    // Nothing to analyse: the log no longer tells of the file analysed before.
+    const auto nothing = [&form](const std::string& message) {
+        form.LogReset(message);
+        return ReportUnreadable(form, message);
+    };
+    if (TrimBlanks(path).empty()) return nothing("Please choose a source MP3 file to analyse.");
 
     std::unique_ptr<SourceFile> source;
     try {
         source = files.OpenSource(path);
     } catch (const FileError& error) {
-        return ReportUnreadable(form, error.Message());
+        return nothing(error.Message());
     } catch (const WorkStopped&) {
         return AnalysisOutcome::Stopped;
     }
@@ -48,6 +50,7 @@ AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInform
     try {
         scan = ScanFrameChain(*source, info);
     } catch (const FileError& error) {
+        form.LogAppend(error.Message());
         return ReportUnreadable(form, error.Message());
     } catch (const WorkStopped&) {
         for (const auto field : kResultFields) form.SetText(field, "");
