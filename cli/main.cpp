@@ -138,14 +138,16 @@ int Info(const Options& options, const std::string& file) {
         // The fields as the analysis filled them, numbers as numbers; none but the size
         // and the type where it found no frames.
         const json none = nullptr;
-        const std::string frames = window.Text(Control::txtSelectedFrames);
+        const auto number = [&](Control control) {
+            return found ? json(std::stoll(window.Text(control))) : none;
+        };
         PrintJson({
             {"file", file},
             {"size_mb", quorvel::ReadNumber(window.Text(Control::txtSelectedFileSize))},
             {"type", window.Text(Control::txtSelectedType)},
-            {"bitrate", found ? json(info.BitRate) : none},
-            {"sampling", found ? json(info.SamplingRate) : none},
-            {"frames", found ? json(std::stoll(frames)) : none},
+            {"bitrate", number(Control::txtSelectedBitRate)},
+            {"sampling", number(Control::txtSelectedSampling)},
+            {"frames", number(Control::txtSelectedFrames)},
             {"duration", found ? json(window.Text(Control::txtSelectedDuration)) : none},
         });
     } else {

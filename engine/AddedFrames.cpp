@@ -3,18 +3,13 @@
 #include <algorithm>
 #include <optional>
 
-#include "engine/LengthHeader.h"
 #include "engine/SourceLayout.h"
 
 namespace quorvel {
 namespace {
 
-std::int32_t Room(const FrameValues& frame) {
-    return frame.FrameLength - MainDataStart(frame);
-}
-
-// A frame of zeros behind the header of the frame at `at`, at the bit-rate index
-// `index`; none where that header does not decode.
+// A frame of zeros behind `header` at the bit-rate index `index`; none where that header
+// does not decode.
 std::optional<std::pair<FrameBytes, FrameValues>> ZeroFrame(HeaderBytes header, int index) {
     SetBitRateIndex(header, index);
     FileInformation scratch;
@@ -53,7 +48,7 @@ std::optional<FrameBytes> OneWideFrame(ByteSource& source, const LenderFrame& la
     const int from = (header[2] & header_bits::kBitRateIndex) >> header_bits::kBitRateShift;
     for (int index = from + 1; index <= header_bits::kLargestBitRateIndex; ++index) {
         auto frame = ZeroFrame(header, index);
-        if (!frame || Room(frame->second) < borrowed) continue;
+        if (!frame || MainDataRoom(frame->second) < borrowed) continue;
         PutBorrowed(source, frame->first, segments);
         RewriteAddedFrame(frame->first, frame->second.SideInfoSize,
                           static_cast<std::int32_t>(borrowed));
@@ -69,7 +64,7 @@ std::vector<Segment> BorrowedSegments(const std::vector<LenderFrame>& lenders,
     std::vector<Segment> segments;
     for (auto lender = lenders.rbegin(); lender != lenders.rend() && borrowed > 0; ++lender) {
         const std::int64_t end = lender->Offset + lender->Frame.FrameLength;
-        const std::int64_t take = std::min<std::int64_t>(borrowed, Room(lender->Frame));
+        const std::int64_t take = std::min<std::int64_t>(borrowed, MainDataRoom(lender->Frame));
         segments.insert(segments.begin(), {end - take, end});
         borrowed -= take;
     }
@@ -128,18 +123,20 @@ FrameBytes EmptyFrame(ByteSource& source, std::int64_t at) {
     return std::move(frame->first);
 }
 
-FrameBytes NewHeaderFrame(ByteSource& source, std::int64_t at, bool variableBitRate) {
+std::optional<NewHeader> NewHeaderFrame(ByteSource& source, std::int64_t at, bool variableBitRate) {
     HeaderBytes header = HeaderOf(source, at);
     header[1] |= header_bits::kNoCrc;  // as encoders write it: no CRC
     for (int index = 1; index <= header_bits::kLargestBitRateIndex; ++index) {
         auto frame = ZeroFrame(header, index);
-        if (!frame) return {};
+        if (!frame) return std::nullopt;
         const auto tagAt = static_cast<std::size_t>(4 + frame->second.SideInfoSize);
         if (frame->first.size() < tagAt + kNewLengthHeaderSize) continue;
         PutNewLengthHeader(std::span(frame->first).subspan(tagAt), variableBitRate);
-        return std::move(frame->first);
+        if (auto found = FindLengthHeader(frame->first, frame->second)) {
+            return NewHeader{std::move(frame->first), *found};
+        }
     }
-    return {};
+    return std::nullopt;
 }
 
 void RewriteAddedFrame(std::span<std::uint8_t> frame, std::int16_t sideInfoSize,

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "engine/ByteSource.h"
 #include "engine/FrameHeader.h"
+#include "engine/LengthHeader.h"
 #include "engine/SplitSearch.h"
 
 namespace quorvel {
@@ -46,9 +48,13 @@ FrameBytes EmptyFrame(ByteSource& source, std::int64_t at);
 
 // A header frame of the smallest bit rate that holds a Xing tag ("Xing" for a variable bit
 // rate, "Info" for a constant one) with frames, bytes, seek table and quality, and a LAME
-// tag after it, like the frame at `at` in all else. The counts are left for
-// RewriteLengthHeader.
-FrameBytes NewHeaderFrame(ByteSource& source, std::int64_t at, bool variableBitRate);
+// tag after it, like the frame at `at` in all else; none where no bit rate's frame holds
+// them. The counts are left for RewriteLengthHeader.
+struct NewHeader {
+    FrameBytes Frame;
+    LengthHeader Header;
+};
+std::optional<NewHeader> NewHeaderFrame(ByteSource& source, std::int64_t at, bool variableBitRate);
 
 // Turns a frame into a silent one that carries only the borrowed main data: its side
 // information cleared (no back pointer, no audio in any granule), its own main data zeroed,

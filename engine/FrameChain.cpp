@@ -56,25 +56,23 @@ ScanResult ScanFrameChain(ByteSource& source, FileInformation& info) {
     // The run of frames each starting where the one before ends, and where it started.
     constexpr std::int64_t kRun = 4;
     std::int64_t runStart = -1, runEnd = -1, run = 0, first = -1, firstFrame = -1;
-    int bitRate = -1;
+    BitRateChange bitRates;
     WalkFrameChain(reader, info, [&](const ChainFrame& accepted) {
         if (++result.Frames == 1) firstFrame = accepted.Offset;
         result.TotalSeconds += accepted.Frame.FrameDuration;
         // The stream's bytes, seconds and bit rates count from the start of its run.
         if (accepted.Offset != runEnd && first < 0) {
             runStart = accepted.Offset, run = 0;
-            result.Bytes = 0, result.StreamSeconds = 0, bitRate = -1;
-            result.VariableBitRate = false;
+            result.Bytes = 0, result.StreamSeconds = 0, bitRates = {};
         }
         runEnd = accepted.Offset + accepted.Frame.FrameLength;
         if (++run == kRun && first < 0) first = runStart;
         result.Bytes += accepted.Frame.FrameLength;
         result.StreamSeconds += accepted.Frame.FrameDuration;
-        const int index = reader.HeaderAt(accepted.Offset)[2] & header_bits::kBitRateIndex;
-        if (bitRate >= 0 && index != bitRate) result.VariableBitRate = true;
-        bitRate = index;
+        bitRates.See(accepted.Frame);
         return true;
     });
+    result.VariableBitRate = bitRates.Changes();
     // A stream too short for a run has its first frame.
     if (first < 0) first = firstFrame;
     FrameValues values;

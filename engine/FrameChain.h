@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "engine/ByteSource.h"
@@ -118,6 +119,20 @@ void WalkFrameChain(BlockReader& reader, FileInformation& info, Visit&& visit,
     }
     reader.Confirm();
 }
+
+// Whether the frames seen one after another change their bit rate.
+class BitRateChange {
+  public:
+    void See(const FrameValues& frame) {
+        if (!first_) first_ = frame.BitRateIndex;
+        changes_ = changes_ || frame.BitRateIndex != *first_;
+    }
+    bool Changes() const { return changes_; }
+
+  private:
+    std::optional<std::uint8_t> first_;
+    bool changes_ = false;
+};
 
 // What the frame chain scan of a whole source found.
 struct ScanResult {

@@ -141,6 +141,7 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
     const std::int16_t padding = (bytes[2] & kPadding) ? 1 : 0;
     frame.FrameLength = static_cast<std::int16_t>(timing.unpaddedLength + padding);
     frame.FrameDuration = timing.duration;
+    frame.BitRateIndex = static_cast<std::uint8_t>(bitRateIndex);
 
     const bool mpeg1 = bytes[1] & kMpeg1;
     if ((bytes[3] & kChannelMode) == kChannelMode) {

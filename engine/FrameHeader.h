@@ -56,6 +56,7 @@ struct FrameValues {
     std::int16_t SideInfoSize = 0;   // bytes of Layer III side information
     std::int32_t MainDataBegin = 0;  // bytes of main data borrowed from earlier frames
     bool Protected = false;          // a 2-byte CRC follows the header
+    std::uint8_t BitRateIndex = 0;   // byte 2, bits 7-4
 };
 
 // Decodes an MPEG 1, 2 or 2.5 Layer III header. Returns whether it was accepted.
@@ -88,6 +89,11 @@ inline void SetMainDataBegin(std::span<std::uint8_t> frame, std::int32_t backPoi
 // may borrow.
 inline std::int32_t MainDataStart(const FrameValues& frame) {
     return (frame.Protected ? 6 : 4) + frame.SideInfoSize;
+}
+
+// How much main data a frame holds behind its header, CRC and side information.
+inline std::int32_t MainDataRoom(const FrameValues& frame) {
+    return frame.FrameLength - MainDataStart(frame);
 }
 
 // The MPEG audio CRC-16 (polynomial 0x8005, start 0xFFFF, most significant bit first)

@@ -269,10 +269,7 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, Audi
 
         const auto sizeOf = [](const OutputPlan& plan) {
             std::int64_t size = 0;
-            for (const auto& piece : plan) {
-                size += piece.Bytes.empty() ? piece.Length
-                                            : static_cast<std::int64_t>(piece.Bytes.size());
-            }
+            for (const auto& piece : plan) size += piece.Length;
             return size;
         };
         made.Paths = {outputs[0].Path, outputs[1].Path};

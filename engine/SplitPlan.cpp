@@ -53,15 +53,14 @@ void WalkPart(BlockReader& reader, const SourceLayout& layout, std::int64_t from
 PartFrames CountPart(BlockReader& reader, const SourceLayout& layout, std::int64_t from,
                      std::int64_t to) {
     PartFrames part{0, from, 0, false};
-    int bitRate = -1;
+    BitRateChange bitRates;
     WalkPart(reader, layout, from, to, [&](const ChainFrame& frame) {
         ++part.Count;
         part.End = frame.Offset + frame.Frame.FrameLength;
         part.Seconds += frame.Frame.FrameDuration;
-        const int index = reader.HeaderAt(frame.Offset)[2] & header_bits::kBitRateIndex;
-        if (bitRate >= 0 && index != bitRate) part.VariableBitRate = true;
-        bitRate = index;
+        bitRates.See(frame.Frame);
     });
+    part.VariableBitRate = bitRates.Changes();
     return part;
 }
 
@@ -247,7 +246,8 @@ OutputPlans PlanExactOutputs(const ExactCut& cut, ByteSource& source, TagEditor&
     for (const auto& frame : own) lead.push_back(static_cast<std::int64_t>(frame.size()));
     for (const LenderFrame& primer : cut.Primers) lead.push_back(primer.Frame.FrameLength);
 
-    const PartFrames firstFrames = CountPart(reader, layout, layout.AudioStart, cut.FirstEnd);
+    // The first part's frames are the search's; the second's are walked.
+    const PartFrames firstFrames{cut.FirstFrames, cut.FirstEnd, 0, false};
     const PartFrames secondFrames = CountPart(reader, layout, cut.CutAt, sourceEnd);
 
     // The samples each part plays, which its tags state.
@@ -278,25 +278,15 @@ OutputPlans PlanExactOutputs(const ExactCut& cut, ByteSource& source, TagEditor&
 
     // The second part's header: the source's, or a new one with a LAME tag where the
     // source has none that states a delay.
-    std::vector<std::uint8_t> headerFrame =
-        cut.Gapless ? layout.HeaderFrame
+    const std::optional<NewHeader> header =
+        cut.Gapless ? NewHeader{layout.HeaderFrame, *layout.Header}
                     : NewHeaderFrame(source, cut.CutAt, secondFrames.VariableBitRate);
-    const FrameValues headerValues = [&] {
-        FileInformation scratch;
-        FrameValues values;
-        HeaderBytes bytes{};
-        std::copy_n(headerFrame.begin(), std::min<std::size_t>(8, headerFrame.size()),
-                    bytes.begin());
-        DecodeFrameHeader(bytes, scratch, values);
-        return values;
-    }();
-    if (const auto header =
-            headerFrame.empty() ? std::nullopt : FindLengthHeader(headerFrame, headerValues)) {
+    if (header) {
         const auto skipped = static_cast<std::int32_t>((std::int64_t(own.size()) + primers) * spf +
                                                        cut.CutOffset - kDecoderDelay);
-        Append(two, Rewritten(headerFrame, *header,
-                              MeasurePart(reader, layout, headerFrame, *header, secondFrames,
-                                          cut.CutAt, sourceEnd, lead),
+        Append(two, Rewritten(header->Frame, header->Header,
+                              MeasurePart(reader, layout, header->Frame, header->Header,
+                                          secondFrames, cut.CutAt, sourceEnd, lead),
                               skipped, sourcePadding));
     }
     plans.AddedFrames = static_cast<std::int64_t>(own.size()) + primers;

@@ -8,18 +8,13 @@
 namespace quorvel {
 namespace {
 
-// How much main data a frame holds behind its header, CRC and side information.
-std::int32_t Room(const FrameValues& frame) {
-    return frame.FrameLength - MainDataStart(frame);
-}
-
 // The frames of `before` (oldest first) whose main data holds the `borrowed` bytes of the
 // frame after them: the last one at least.
 std::vector<LenderFrame> HoldersOf(const std::vector<LenderFrame>& before, std::int32_t borrowed) {
     if (before.empty()) return {};
     std::int32_t held = 0;
     auto first = before.end() - 1;
-    while ((held += Room(first->Frame)) < borrowed && first != before.begin()) --first;
+    while ((held += MainDataRoom(first->Frame)) < borrowed && first != before.begin()) --first;
     return {first, before.end()};
 }
 
@@ -37,7 +32,7 @@ SplitPoint FindSafeSplitPoint(ByteSource& source, std::int32_t splitSeconds,
         // The borrowed main data must lie in the main data of the frame before, so that
         // one copy of that frame carries all of it.
         if (candidate.FollowedByHeader && point.SplitSeconds >= splitSeconds && !before.empty() &&
-            candidate.Frame.MainDataBegin <= Room(before.back().Frame)) {
+            candidate.Frame.MainDataBegin <= MainDataRoom(before.back().Frame)) {
             point.SplitPosition = candidate.Offset;
             point.SplitMainDataBegin = candidate.Frame.MainDataBegin;
             point.Lenders = HoldersOf(before, point.SplitMainDataBegin);

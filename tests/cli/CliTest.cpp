@@ -294,6 +294,9 @@ TEST_F(Cli, InfoPrintsTheSixFieldsOrSaysWhyNot) {
                               {"sampling", 44100},
                               {"frames", 175},
                               {"duration", "0:4"}}));
+    // A variable bit rate as the text gives it, the stream's average.
+    const std::string vbr = std::string(QUORVEL_FIXTURES) + "/vbr.mp3";
+    EXPECT_EQ(nlohmann::json::parse(Run({"info", "--json", vbr}).out)["bitrate"], 88792);
     const auto none = nlohmann::json::parse(Run({"--json", "info", text}).out);
     EXPECT_EQ(none["type"], "Unknown");
     EXPECT_TRUE(none["frames"].is_null() && none["duration"].is_null());
