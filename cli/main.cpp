@@ -1,6 +1,8 @@
 // quorvel-cli: the analysis and the split command without the window, for scripts and
-// for measuring. It answers the window's boxes on the terminal. What it prints is the same
-// in every locale: it never sets one, and its numbers always carry a point.
+// for measuring. It answers the window's boxes on the terminal. What it prints on its
+// output is the same in every locale: it never sets one, its numbers always carry a point,
+// and its log is in English. What it says to the user on its error output is in the user's
+// language, where the program has a translation into it.
 
 #include <getopt.h>
 #include <signal.h>
@@ -22,6 +24,7 @@
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
 #include "engine/WatchedFiles.h"
+#include "platform/DesktopServices.h"
 #include "platform/EndingSignals.h"
 #include "platform/LocalFileSystem.h"
 #include "platform/Mpg123Decoder.h"
@@ -31,6 +34,8 @@ namespace {
 
 using json = nlohmann::ordered_json;
 using quorvel::Control;
+using quorvel::Tr;
+using quorvel::platform::Translated;
 
 // The start of every line the companion prints about a failure, as getopt's own are.
 constexpr const char* kName = "quorvel-cli: ";
@@ -59,21 +64,24 @@ class TerminalForm : public quorvel::SplitForm {
         const auto it = texts_.find(control);
         return it == texts_.end() ? std::string() : it->second;
     }
-    void SetText(Control control, const std::string& text) override { texts_[control] = text; }
+    void SetText(Control control, const quorvel::Message& text) override {
+        texts_[control] = quorvel::English(text);
+    }
     void SetFocus(Control) override {}
-    void LogReset(const std::string& message) override { Log(message); }
-    void LogAppend(const std::string& message) override { Log(message); }
+    void LogReset(const quorvel::Message& message) override { Log(quorvel::English(message)); }
+    void LogAppend(const quorvel::Message& message) override { Log(quorvel::English(message)); }
     void LogRepaint() override { std::cout.flush(); }
     void LogScroll() override {}
-    void MessageBox(const std::string& text) override {
-        std::cerr << kName << text << '\n';
-        messages_.push_back(text);
+    void MessageBox(const quorvel::Message& text) override {
+        std::cerr << kName << Translated(text) << '\n';
+        messages_.push_back(quorvel::English(text));
     }
-    bool Question(const std::string& text) override {
+    bool Question(const quorvel::Message& text) override {
         if (options_.replace) return true;
-        std::cerr << kName << text;
+        std::cerr << kName << Translated(text);
         if (!::isatty(STDIN_FILENO)) {
-            std::cerr << " (no: give --replace to replace)\n";
+            std::cerr << ' ' << Translated(Tr("quorvel-cli", "(no: give --replace to replace)"))
+                      << '\n';
             return false;
         }
         std::cerr << " [y/N] ";
@@ -82,8 +90,8 @@ class TerminalForm : public quorvel::SplitForm {
         return answer == "y" || answer == "Y" || answer == "yes";
     }
     bool ExactSplit() const override { return options_.exact; }
-    std::string ExactSplitHint() const override {
-        return "To split at the time given itself, add --exact.";
+    quorvel::Message ExactSplitHint() const override {
+        return Tr("quorvel-cli", "To split at the time given itself, add --exact.");
     }
     std::string DecimalSeparator() const override { return "."; }
 
@@ -121,8 +129,8 @@ int Usage(bool asked = false) {
 }
 
 // A wrong call: what is wrong, then the usage.
-int WrongCall(const std::string& why) {
-    std::cerr << kName << why << '\n';
+int WrongCall(const quorvel::Message& why) {
+    std::cerr << kName << Translated(why) << '\n';
     return Usage();
 }
 
@@ -260,15 +268,17 @@ int Verify(const Options& options, const std::vector<std::string>& files) {
         const auto report = quorvel::CheckSeam(decoder, local, files[0], files[1], files[2]);
         if (options.json) {
             json object = report.Decoded ? SeamJson(report) : json{{"exact", false}};
-            object["lines"] = report.Lines;
+            json lines = json::array();
+            for (const auto& line : report.Lines) lines.push_back(quorvel::English(line));
+            object["lines"] = lines;
             PrintJson(object);
         } else {
-            for (const std::string& line : report.Lines) std::cout << line << '\n';
+            for (const auto& line : report.Lines) std::cout << quorvel::English(line) << '\n';
         }
         if (!report.Decoded) return 2;
         return report.Exact() ? 0 : 1;
     } catch (const quorvel::FileError& error) {
-        std::cerr << kName << error.Message() << '\n';
+        std::cerr << kName << Translated(error.Message()) << '\n';
         return 2;
     }
 }
@@ -314,7 +324,7 @@ int main(int argc, char** argv) {
     }
     // After "--" every argument is an operand, even one that starts with "-".
     operands.insert(operands.end(), argv + optind, argv + argc);
-    if (operands.empty()) return WrongCall("no command given");
+    if (operands.empty()) return WrongCall(Tr("quorvel-cli", "no command given"));
     const std::string command = operands.front();
     operands.erase(operands.begin());
     struct Command {
@@ -324,10 +334,15 @@ int main(int argc, char** argv) {
     static const Command commands[] = {{"info", 1, 1}, {"split", 3, 4}, {"verify", 3, 3}};
     const auto known = std::find_if(std::begin(commands), std::end(commands),
                                     [&](const Command& c) { return command == c.name; });
-    if (known == std::end(commands)) return WrongCall("unknown command '" + command + "'");
-    if (operands.size() < known->least) return WrongCall(command + ": missing operand");
+    if (known == std::end(commands)) {
+        return WrongCall(Tr("quorvel-cli", "unknown command '%1'").Arg(command));
+    }
+    if (operands.size() < known->least) {
+        return WrongCall(Tr("quorvel-cli", "%1: missing operand").Arg(command));
+    }
     if (operands.size() > known->most) {
-        return WrongCall(command + ": extra operand '" + operands[known->most] + "'");
+        return WrongCall(
+            Tr("quorvel-cli", "%1: extra operand '%2'").Arg(command).Arg(operands[known->most]));
     }
     if (command == "info") return Info(options, operands[0]);
     if (command == "split") return Split(options, operands);

@@ -2,17 +2,18 @@
 
 namespace quorvel {
 
-std::string DescribeRemoval(const std::string& path, const Removal& removal) {
+std::optional<Message> DescribeRemoval(const std::string& path, const Removal& removal) {
     switch (removal.Result) {
         case Removal::Outcome::RemovedForGood:
-            return "The trash could not take " + path + " (" + removal.Reason +
-                   "): it was removed for good.";
+            return Tr("Files", "The trash could not take %1 (%2): it was removed for good.")
+                .Arg(path)
+                .Arg(removal.Reason);
         case Removal::Outcome::Kept:
-            return "Cannot remove " + path + ": " + removal.Reason + ".";
+            return Tr("Files", "Cannot remove %1: %2.").Arg(path).Arg(removal.Reason);
         case Removal::Outcome::Trashed:
             break;
     }
-    return {};
+    return std::nullopt;
 }
 
 }  // namespace quorvel

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/ByteSource.h"
+#include "engine/Message.h"
 
 namespace quorvel {
 
@@ -16,14 +17,26 @@ namespace quorvel {
 class FileError : public std::runtime_error {
   public:
     enum class Operation { Read, Write };
-    FileError(Operation operation, const std::string& path, const std::string& reason)
-        : std::runtime_error(reason),
-          message_((operation == Operation::Read ? "Cannot read " : "Cannot write ") + path + ": " +
-                   reason + ".") {}
-    const std::string& Message() const { return message_; }
+    FileError(Operation operation, const std::string& path, const quorvel::Message& reason)
+        : std::runtime_error(English(reason)),
+          operation_(operation),
+          path_(path),
+          reason_(reason) {}
+    Operation Failed() const { return operation_; }
+    const std::string& Path() const { return path_; }
+    const quorvel::Message& Reason() const { return reason_; }
+    // "Cannot read PATH: REASON.", or write.
+    quorvel::Message Message() const {
+        return (operation_ == Operation::Read ? Tr("Files", "Cannot read %1: %2.")
+                                              : Tr("Files", "Cannot write %1: %2."))
+            .Arg(path_)
+            .Arg(reason_);
+    }
 
   private:
-    std::string message_;
+    Operation operation_;
+    std::string path_;
+    quorvel::Message reason_;
 };
 
 // The user (or a signal) asked the work to stop: it ends at its next read or write,
@@ -69,9 +82,9 @@ struct Removal {
     std::string Reason;  // why the trash could not take it, or why it is still there
 };
 
-// What the log or a message says of a removal that did not end in the trash; empty
-// when it did.
-std::string DescribeRemoval(const std::string& path, const Removal& removal);
+// What the log or a message says of a removal that did not end in the trash; none when
+// it did.
+std::optional<Message> DescribeRemoval(const std::string& path, const Removal& removal);
 
 // What stands at a path, a link taken as itself.
 enum class Entry {

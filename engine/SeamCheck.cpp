@@ -1,7 +1,6 @@
 #include "engine/SeamCheck.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 
 #include "engine/Numbers.h"
@@ -9,26 +8,26 @@
 namespace quorvel {
 namespace {
 
-// `count` things, in the singular for one.
-std::string Count(std::int64_t count, const std::string& thing) {
-    return FormatCount(count, ".") + " " + thing + (count == 1 ? "" : "s");
-}
-
-std::string Format(const DecodedAudio& audio) {
-    return FormatCount(audio.Rate(), ".") + " Hz, " + Count(audio.Channels(), "channel");
+Message Format(const DecodedAudio& audio) {
+    return TrN("SeamCheck", "%1 Hz, %n channels", "%1 Hz, %n channel")
+        .Count(audio.Channels())
+        .Arg(FormatCount(audio.Rate(), "."));
 }
 
 // Where the differences lie, in whole milliseconds from the cut, rounded up.
-std::string Where(const SeamReport& report, std::int32_t rate) {
+Message Where(const SeamReport& report, std::int32_t rate) {
     const auto ms = [rate](std::int64_t frames) {
-        return FormatCount((frames * 1000 + rate - 1) / rate, ".") + " ms";
+        return FormatCount((frames * 1000 + rate - 1) / rate, ".");
     };
     if (report.DifferingBefore > 0 && report.DifferingAfter > 0) {
-        return "from " + ms(report.DifferingBefore) + " before to " + ms(report.DifferingAfter) +
-               " after the cut";
+        return Tr("SeamCheck", "from %1 ms before to %2 ms after the cut")
+            .Arg(ms(report.DifferingBefore))
+            .Arg(ms(report.DifferingAfter));
     }
-    if (report.DifferingAfter > 0) return "up to " + ms(report.DifferingAfter) + " after the cut";
-    return "up to " + ms(report.DifferingBefore) + " before the cut";
+    if (report.DifferingAfter > 0) {
+        return Tr("SeamCheck", "up to %1 ms after the cut").Arg(ms(report.DifferingAfter));
+    }
+    return Tr("SeamCheck", "up to %1 ms before the cut").Arg(ms(report.DifferingBefore));
 }
 
 }  // namespace
@@ -37,8 +36,8 @@ SeamReport CheckSeam(AudioDecoder& decoder, FileSystem& files, const std::string
                      const std::string& first, const std::string& second) {
     SeamReport report;
     if (const auto why = decoder.Unavailable()) {
-        report.Lines.push_back("Seam check skipped: the decoder could not be loaded (" + *why +
-                               ").");
+        report.Lines.push_back(
+            Tr("SeamCheck", "Seam check skipped: the decoder could not be loaded (%1).").Arg(*why));
         return report;
     }
     report.Decoded = true;
@@ -53,9 +52,13 @@ SeamReport CheckSeam(AudioDecoder& decoder, FileSystem& files, const std::string
     if (one->Rate() != rate || two->Rate() != rate || one->Channels() != channels ||
         two->Channels() != channels) {
         report.SameFormat = false;
-        report.Lines.push_back("Seam check: the parts do not decode as the source does (" +
-                               Format(*whole) + "; part 1: " + Format(*one) +
-                               "; part 2: " + Format(*two) + ").");
+        report.Lines.push_back(
+            Tr("SeamCheck",
+               "Seam check: the parts do not decode as the source does (%1; part 1: %2; part 2: "
+               "%3).")
+                .Arg(Format(*whole))
+                .Arg(Format(*one))
+                .Arg(Format(*two)));
         return report;
     }
 
@@ -90,23 +93,40 @@ SeamReport CheckSeam(AudioDecoder& decoder, FileSystem& files, const std::string
         }
     }
 
-    const std::string compared = FormatCount(report.Compared, ".") + " samples";
+    const std::string compared = FormatCount(report.Compared, ".");
     if (report.Differing == 0) {
-        report.Lines.push_back("Seam check: the parts join the source exactly (0 of " + compared +
-                               " differ)");
+        report.Lines.push_back(
+            Tr("SeamCheck",
+               "Seam check: the parts join the source exactly (0 of %1 samples differ)")
+                .Arg(compared));
     } else {
-        report.Lines.push_back("Seam check: " + FormatCount(report.Differing, ".") + " of " +
-                               compared + (report.Differing == 1 ? " differs" : " differ") +
-                               ", by up to " + FormatCount(report.LargestDifference, ".") +
-                               " steps, " + Where(report, rate) + ".");
+        report.Lines.push_back(TrN("SeamCheck",
+                                   "Seam check: %1 of %2 samples differ, by up to %3 steps, %4.",
+                                   "Seam check: %1 of %2 samples differs, by up to %3 steps, %4.")
+                                   .Count(report.Differing)
+                                   .Arg(FormatCount(report.Differing, "."))
+                                   .Arg(compared)
+                                   .Arg(FormatCount(report.LargestDifference, "."))
+                                   .Arg(Where(report, rate)));
     }
     const std::int64_t extra = report.FirstLength + report.SecondLength - report.SourceLength;
     if (extra != 0) {
-        report.Lines.push_back("Seam check: the parts hold " + Count(std::abs(extra), "sample") +
-                               (extra > 0 ? " more" : " fewer") + " than the source (" +
-                               FormatCount(report.FirstLength, ".") + " + " +
-                               FormatCount(report.SecondLength, ".") + " against " +
-                               FormatCount(report.SourceLength, ".") + ").");
+        report.Lines.push_back(
+            (extra > 0 ? TrN("SeamCheck",
+                             "Seam check: the parts hold %1 samples more than the source (%2 + %3 "
+                             "against %4).",
+                             "Seam check: the parts hold %1 sample more than the source (%2 + %3 "
+                             "against %4).")
+                       : TrN("SeamCheck",
+                             "Seam check: the parts hold %1 samples fewer than the source (%2 + "
+                             "%3 against %4).",
+                             "Seam check: the parts hold %1 sample fewer than the source (%2 + %3 "
+                             "against %4)."))
+                .Count(std::abs(extra))
+                .Arg(FormatCount(std::abs(extra), "."))
+                .Arg(FormatCount(report.FirstLength, "."))
+                .Arg(FormatCount(report.SecondLength, "."))
+                .Arg(FormatCount(report.SourceLength, ".")));
     }
     return report;
 }
@@ -116,14 +136,16 @@ std::optional<SeamReport> LogSeamCheck(SplitForm& form, AudioDecoder& decoder, F
                                        const std::string& second) {
     try {
         SeamReport report = CheckSeam(decoder, files, source, first, second);
-        for (const std::string& line : report.Lines) form.LogAppend(line);
+        for (const Message& line : report.Lines) form.LogAppend(line);
         if (report.Decoded) return report;
     } catch (const WorkStopped&) {
-        form.LogAppend("Seam check skipped: the split was stopped.");
+        form.LogAppend(Tr("SeamCheck", "Seam check skipped: the split was stopped."));
     } catch (const FileError& error) {
-        std::string why = error.Message();
-        why.front() = char(std::tolower(static_cast<unsigned char>(why.front())));
-        form.LogAppend("Seam check skipped: " + why);
+        form.LogAppend((error.Failed() == FileError::Operation::Read
+                            ? Tr("SeamCheck", "Seam check skipped: cannot read %1: %2.")
+                            : Tr("SeamCheck", "Seam check skipped: cannot write %1: %2."))
+                           .Arg(error.Path())
+                           .Arg(error.Reason()));
     }
     return std::nullopt;
 }

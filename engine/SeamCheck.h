@@ -54,7 +54,7 @@ struct SeamReport {
     // before it and after it (counted to its end); 0 where none differs on that side.
     std::int64_t DifferingBefore = 0;
     std::int64_t DifferingAfter = 0;
-    std::vector<std::string> Lines;  // what the log says of it, locale-free English
+    std::vector<Message> Lines;  // what the log says of it
 
     // The parts decode to the source, sample for sample, at the seam and in length.
     bool Exact() const {

@@ -14,8 +14,8 @@ constexpr Control kResultFields[] = {
 
 // A file that could not be analysed leaves no result in the fields that could be taken
 // for this file's.
-AnalysisOutcome ReportUnreadable(SplitForm& form, const std::string& message) {
-    for (const auto field : kResultFields) form.SetText(field, "");
+AnalysisOutcome ReportUnreadable(SplitForm& form, const Message& message) {
+    for (const auto field : kResultFields) form.SetText(field, std::string());
     form.MessageBox(message);
     form.SetFocus(Control::txtMP3);
     return AnalysisOutcome::Unreadable;
@@ -26,11 +26,12 @@ AnalysisOutcome ReportUnreadable(SplitForm& form, const std::string& message) {
 AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInformation& info) {
     const std::string path = form.Text(Control::txtMP3);
     // Nothing to analyse: the log no longer tells of the file analysed before.
-    const auto nothing = [&form](const std::string& message) {
+    const auto nothing = [&form](const Message& message) {
         form.LogReset(message);
         return ReportUnreadable(form, message);
     };
-    if (TrimBlanks(path).empty()) return nothing("Please choose a source MP3 file to analyse.");
+    if (TrimBlanks(path).empty())
+        return nothing(Tr("Analysis", "Please choose a source MP3 file to analyse."));
 
     std::unique_ptr<SourceFile> source;
     try {
@@ -43,7 +44,8 @@ AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInform
 
     const std::string separator = form.DecimalSeparator();
     form.SetText(Control::txtSelectedFileSize, FormatMegabytes(source->Size(), separator));
-    form.LogReset("Analysing chosen file " + path + "... Please wait for a few seconds.");
+    form.LogReset(
+        Tr("Analysis", "Analysing chosen file %1... Please wait for a few seconds.").Arg(path));
     form.LogRepaint();
 
     ScanResult scan;
@@ -53,8 +55,8 @@ AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInform
         form.LogAppend(error.Message());
         return ReportUnreadable(form, error.Message());
     } catch (const WorkStopped&) {
-        for (const auto field : kResultFields) form.SetText(field, "");
-        form.LogAppend("Nothing was changed: the analysis was stopped.");
+        for (const auto field : kResultFields) form.SetText(field, std::string());
+        form.LogAppend(Tr("Analysis", "Nothing was changed: the analysis was stopped."));
         return AnalysisOutcome::Stopped;
     }
     source.reset();
@@ -75,16 +77,17 @@ AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInform
     } else {
         for (const auto field : {Control::txtSelectedDuration, Control::txtSelectedFrames,
                                  Control::txtSelectedBitRate, Control::txtSelectedSampling}) {
-            form.SetText(field, "");
+            form.SetText(field, std::string());
         }
-        form.SetText(Control::txtSelectedType, "Unknown");
-        const std::string invalid = "File selected is not a valid MP3 file. Please select another.";
+        form.SetText(Control::txtSelectedType, Tr("Analysis", "Unknown"));
+        const Message invalid =
+            Tr("Analysis", "File selected is not a valid MP3 file. Please select another.");
         form.LogAppend(invalid);
         form.MessageBox(invalid);
         form.SetFocus(Control::txtMP3);
         return AnalysisOutcome::NoFrames;
     }
-    form.LogAppend("File information updated.");
+    form.LogAppend(Tr("Analysis", "File information updated."));
     return AnalysisOutcome::FramesFound;
 }
 

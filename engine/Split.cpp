@@ -13,7 +13,7 @@ namespace quorvel {
 namespace {
 
 // Ends a validation step with its message and the focus on the field to correct.
-std::nullopt_t Refuse(SplitForm& form, const std::string& message,
+std::nullopt_t Refuse(SplitForm& form, const Message& message,
                       std::optional<Control> focus = std::nullopt) {
     form.MessageBox(message);
     if (focus) form.SetFocus(*focus);
@@ -40,10 +40,10 @@ struct PendingOutput {
 // Writes an output where no one sees it yet.
 void WriteOutput(SplitForm& form, FileSystem& files, PendingOutput& output, SourceFile& source) {
     if (output.Replacing) {
-        form.LogAppend("Moving file " + output.Path + " to the trash");
+        form.LogAppend(Tr("Split", "Moving file %1 to the trash").Arg(output.Path));
         form.LogRepaint();
     }
-    form.LogAppend("Writing to " + output.Path);
+    form.LogAppend(Tr("Split", "Writing to %1").Arg(output.Path));
     form.LogRepaint();
     output.File = files.CreateOutput(output.Path);
     for (const auto& piece : *output.Plan) {
@@ -64,7 +64,7 @@ void NameOutput(SplitForm& form, FileSystem& files, PendingOutput& output) {
     if (output.Replacing) {
         if (const auto refused = files.MoveToTrash(output.Path)) {
             form.LogAppend(
-                DescribeRemoval(output.Path, {Removal::Outcome::RemovedForGood, *refused}));
+                *DescribeRemoval(output.Path, {Removal::Outcome::RemovedForGood, *refused}));
             replace = true;
         }
     }
@@ -74,17 +74,21 @@ void NameOutput(SplitForm& form, FileSystem& files, PendingOutput& output) {
 
 // The log's last line for a run that did not complete. Where the first output had its
 // name already and had none before, it gives it back, so that nothing has changed.
-std::string Undo(std::array<PendingOutput, 2>& outputs, const std::string& why) {
+Message Undo(std::array<PendingOutput, 2>& outputs, const Message& why) {
     PendingOutput& first = outputs[0];
     if (first.Committed && !outputs[1].Committed) {
-        if (first.Replacing) return "Only " + first.Path + " was replaced: " + why + ".";
+        if (first.Replacing)
+            return Tr("Split", "Only %1 was replaced: %2.").Arg(first.Path).Arg(why);
         try {
             first.File->Withdraw();
         } catch (const FileError& error) {
-            return "Only " + first.Path + " was written: " + why + "; " + error.Message();
+            return Tr("Split", "Only %1 was written: %2; %3")
+                .Arg(first.Path)
+                .Arg(why)
+                .Arg(error.Message());
         }
     }
-    return "Nothing was changed: " + why + ".";
+    return Tr("Split", "Nothing was changed: %1.").Arg(why);
 }
 
 }  // namespace
@@ -93,25 +97,28 @@ std::optional<std::int64_t> ValidateSplitRequest(SplitForm& form, const FileSyst
     const std::string source = form.Text(Control::txtMP3);
     const std::string folder = form.Text(Control::txtToFolder);
     if (TrimBlanks(source).empty()) {
-        return Refuse(form, "Please choose a source MP3 file to split.", Control::txtMP3);
+        return Refuse(form, Tr("Split", "Please choose a source MP3 file to split."),
+                      Control::txtMP3);
     }
     if (TrimBlanks(folder).empty()) {
-        return Refuse(form, "Please enter/choose the destination folder.", Control::txtToFolder);
+        return Refuse(form, Tr("Split", "Please enter/choose the destination folder."),
+                      Control::txtToFolder);
     }
     if (!files.EntryExists(folder)) {
         // A folder that may well exist but cannot be looked up is not the user's to create.
         if (const auto problem = files.LookupProblem(folder)) {
-            return Refuse(form, "Cannot write to " + folder + ": " + *problem + ".",
+            return Refuse(form, Tr("Split", "Cannot write to %1: %2.").Arg(folder).Arg(*problem),
                           Control::txtToFolder);
         }
-        return Refuse(form, "Please create destination folder.", Control::txtToFolder);
+        return Refuse(form, Tr("Split", "Please create destination folder."), Control::txtToFolder);
     }
     if (!files.IsDirectory(folder)) {
-        return Refuse(form, "Cannot write to " + folder + ": it is a file, not a folder.",
+        return Refuse(form,
+                      Tr("Split", "Cannot write to %1: it is a file, not a folder.").Arg(folder),
                       Control::txtToFolder);
     }
     if (!files.RegularFileExists(source)) {
-        return Refuse(form, "Source MP3 file not found");
+        return Refuse(form, Tr("Split", "Source MP3 file not found"));
     }
 
     // The exact mode reads the second to the millisecond, after the user's decimal
@@ -121,7 +128,7 @@ std::optional<std::int64_t> ValidateSplitRequest(SplitForm& form, const FileSyst
     const std::string separator = form.DecimalSeparator();
     if (const auto at = secondText.find(separator);
         exact && !separator.empty() && at != 0 && at != std::string::npos) {
-        secondText.replace(at, separator.size(), ".");
+        secondText = secondText.substr(0, at) + '.' + secondText.substr(at + separator.size());
     }
     const double seconds = ReadNumber(secondText);
     const double minutes = ReadNumber(TrimBlanks(form.Text(Control::txtSplitMinute)));
@@ -135,7 +142,8 @@ std::optional<std::int64_t> ValidateSplitRequest(SplitForm& form, const FileSyst
                        : std::llround(std::nearbyint(splitTime)) * 1000;
     const double duration = DurationSeconds(form.Text(Control::txtSelectedDuration));
     if (splitMilliseconds <= 0 || duration * 1000 <= double(splitMilliseconds)) {
-        Refuse(form, "Split time cannot be <= 0 and >= Source duration", Control::txtSplitSecond);
+        Refuse(form, Tr("Split", "Split time cannot be <= 0 and >= Source duration"),
+               Control::txtSplitSecond);
         form.LogScroll();
         return std::nullopt;
     }
@@ -151,14 +159,14 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, Audi
 
     const std::string sourcePath = form.Text(Control::txtMP3);
     const std::string folder = form.Text(Control::txtToFolder);
-    form.LogReset("Finding safe point to split file...");
+    form.LogReset(Tr("Split", "Finding safe point to split file..."));
     form.LogRepaint();
 
     std::array<PendingOutput, 2> outputs;
-    const auto fail = [&](const std::string& message) {
+    const auto fail = [&](const Message& message) {
         form.LogAppend(message);
-        form.LogAppend("File splitting aborted.");
-        form.LogAppend(Undo(outputs, "the split failed"));
+        form.LogAppend(Tr("Split", "File splitting aborted."));
+        form.LogAppend(Undo(outputs, Tr("Split", "the split failed")));
         form.MessageBox(message);
         form.LogScroll();
         return SplitOutcome::Failed;
@@ -172,8 +180,9 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, Audi
             made.CutByte = at;
             made.CutFrame = frame;
             made.CutSeconds = seconds;
-            form.LogAppend("Found safe position to split at byte " + std::to_string(at) +
-                           " (frame " + std::to_string(frame) + ")");
+            form.LogAppend(Tr("Split", "Found safe position to split at byte %1 (frame %2)")
+                               .Arg(at)
+                               .Arg(frame));
         };
         SplitPoint point;
         std::optional<ExactCut> cut;
@@ -183,16 +192,17 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, Audi
                 found(cut->CutAt, cut->FramesBeforeCut, double(cut->Sample) / cut->SamplingRate);
                 const std::string sample = FormatCount(cut->Sample, separator);
                 if (cut->Gapless) {
-                    form.LogAppend("Cutting exactly at " +
-                                   FormatExactTime(*splitMilliseconds, separator) + " (sample " +
-                                   sample + ")");
+                    form.LogAppend(Tr("Split", "Cutting exactly at %1 (sample %2)")
+                                       .Arg(FormatExactTime(*splitMilliseconds, separator))
+                                       .Arg(sample));
                 } else {
                     const std::int64_t at =
                         (cut->Sample * 1000 + cut->SamplingRate / 2) / cut->SamplingRate;
-                    form.LogAppend("Cutting at " + FormatExactTime(at, separator) + " (sample " +
-                                   sample +
-                                   "), the frame boundary nearest the time: the source carries "
-                                   "no gapless information.");
+                    form.LogAppend(Tr("Split",
+                                      "Cutting at %1 (sample %2), the frame boundary nearest the "
+                                      "time: the source carries no gapless information.")
+                                       .Arg(FormatExactTime(at, separator))
+                                       .Arg(sample));
                 }
             }
         } else {
@@ -204,22 +214,22 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, Audi
                 // hears it.
                 const double late = point.SplitSeconds - splitSeconds;
                 if (!point.Lenders.empty() && late > point.Lenders.back().Frame.FrameDuration) {
-                    form.LogAppend("Safe position lies at " +
-                                   FormatPlayTime(point.SplitSeconds, separator) + ", " +
-                                   FormatHundredths(late, separator) +
-                                   " seconds after the split time.");
+                    form.LogAppend(
+                        Tr("Split", "Safe position lies at %1, %2 seconds after the split time.")
+                            .Arg(FormatPlayTime(point.SplitSeconds, separator))
+                            .Arg(FormatHundredths(late, separator)));
                     form.LogAppend(form.ExactSplitHint());
                 }
             }
         }
         if (cut ? cut->CutAt <= 0 : point.SplitPosition <= 0) {
-            form.LogAppend("No safe position found for splitting this file.");
-            form.LogAppend("File splitting aborted.");
+            form.LogAppend(Tr("Split", "No safe position found for splitting this file."));
+            form.LogAppend(Tr("Split", "File splitting aborted."));
             if (!exact) form.LogAppend(form.ExactSplitHint());
             form.LogScroll();
             return SplitOutcome::NoSafePosition;
         }
-        form.LogAppend("Beginning to split files now.");
+        form.LogAppend(Tr("Split", "Beginning to split files now."));
         form.LogRepaint();
 
         const auto paths = OutputPaths(folder, sourcePath);
@@ -229,13 +239,14 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, Audi
             // The source itself, under an output's name or through a link, is never written.
             if (files.SameFile(output.Path, sourcePath)) {
                 return fail(FileError(FileError::Operation::Write, output.Path,
-                                      "it is the source file " + sourcePath)
+                                      Tr("Split", "it is the source file %1").Arg(sourcePath))
                                 .Message());
             }
             // A folder is no older output: it is not the user's to lose by a split.
             const Entry entry = files.EntryAt(output.Path);
             if (entry == Entry::Folder) {
-                return fail(FileError(FileError::Operation::Write, output.Path, "it is a folder")
+                return fail(FileError(FileError::Operation::Write, output.Path,
+                                      Tr("Split", "it is a folder"))
                                 .Message());
             }
             output.Replacing = entry == Entry::Other;
@@ -243,10 +254,11 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, Audi
         // Both questions come before anything is written, so that declining either one
         // leaves everything as it was.
         for (const auto& output : outputs) {
-            if (output.Replacing && !form.Question("Output file " + output.Path +
-                                                   " already exists. Do you want to replace?")) {
-                form.LogAppend("Aborting split file now.");
-                form.LogAppend("Nothing was changed: " + output.Path + " was kept.");
+            if (output.Replacing &&
+                !form.Question(Tr("Split", "Output file %1 already exists. Do you want to replace?")
+                                   .Arg(output.Path))) {
+                form.LogAppend(Tr("Split", "Aborting split file now."));
+                form.LogAppend(Tr("Split", "Nothing was changed: %1 was kept.").Arg(output.Path));
                 form.LogScroll();
                 return SplitOutcome::Declined;
             }
@@ -259,9 +271,10 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, Audi
         outputs[1].Plan = &plans.Second;
         for (auto& output : outputs) WriteOutput(form, files, output, *source);
         if (const auto why = tags.Unavailable()) {
-            form.LogAppend("The tag library could not be loaded (" + *why +
-                           "): the tags keep the source's length, and a replaced file is "
-                           "removed for good.");
+            form.LogAppend(Tr("Split",
+                              "The tag library could not be loaded (%1): the tags keep the "
+                              "source's length, and a replaced file is removed for good.")
+                               .Arg(*why));
         }
         for (auto& output : outputs) NameOutput(form, files, output);
         made.Seam =
@@ -276,26 +289,32 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, Audi
         made.Bytes = {sizeOf(plans.First), sizeOf(plans.Second)};
         const std::string rule(42, '=');
         form.LogAppend(rule);
-        form.LogAppend("Source file size      : " + std::to_string(source->Size()) + " bytes.");
-        form.LogAppend("Total bytes written : " + std::to_string(made.Bytes[0] + made.Bytes[1]) +
-                       " bytes.");
-        if (plans.AddedFrames > 0 && (cut || point.SplitMainDataBegin > 0)) {
-            const std::string frames = plans.AddedFrames == 1
-                                           ? "1 new frame"
-                                           : std::to_string(plans.AddedFrames) + " new frames";
+        form.LogAppend(Tr("Split", "Source file size      : %1 bytes.").Arg(source->Size()));
+        form.LogAppend(
+            Tr("Split", "Total bytes written : %1 bytes.").Arg(made.Bytes[0] + made.Bytes[1]));
+        if (plans.AddedFrames > 0 && cut) {
             // The exact mode's added frames are silent or played unheard, ahead of the cut.
-            form.LogAppend(
-                "(added " + frames + " of " + std::to_string(plans.AddedBytes) +
-                (cut ? " bytes, which gapless players do not play)" : " bytes to preserve data)"));
+            form.LogAppend(TrN("Split",
+                               "(added %n new frames of %1 bytes, which gapless players do not "
+                               "play)",
+                               "(added %n new frame of %1 bytes, which gapless players do not "
+                               "play)")
+                               .Count(plans.AddedFrames)
+                               .Arg(plans.AddedBytes));
+        } else if (plans.AddedFrames > 0 && point.SplitMainDataBegin > 0) {
+            form.LogAppend(TrN("Split", "(added %n new frames of %1 bytes to preserve data)",
+                               "(added %n new frame of %1 bytes to preserve data)")
+                               .Count(plans.AddedFrames)
+                               .Arg(plans.AddedBytes));
         }
         form.LogAppend(rule);
-        form.LogAppend("MP3 splitting completed.");
+        form.LogAppend(Tr("Split", "MP3 splitting completed."));
         form.LogScroll();
         return SplitOutcome::Completed;
     } catch (const FileError& error) {
         return fail(error.Message());
     } catch (const WorkStopped&) {
-        form.LogAppend(Undo(outputs, "the split was stopped"));
+        form.LogAppend(Undo(outputs, Tr("Split", "the split was stopped")));
         form.LogScroll();
         return SplitOutcome::Stopped;
     }

@@ -1,6 +1,6 @@
-// libquorvel-desktop.so: the trash through GIO and ID3v2 tags through TagLib, loaded by
-// the programs when they first need either, and decoding through libmpg123, which the
-// module loads in turn when it first decodes.
+// libquorvel-desktop.so: the trash through GIO, ID3v2 tags through TagLib and the
+// translations through Qt Core, loaded by the programs when they first need one of them,
+// and decoding through libmpg123, which the module loads in turn when it first decodes.
 
 #include <dlfcn.h>
 #include <gio/gio.h>
@@ -13,6 +13,9 @@
 #include <taglib/tbytevectorstream.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/tfile.h>
+#include <QLocale>
+#include <QString>
+#include <QTranslator>
 
 #include <algorithm>
 #include <cstdlib>
@@ -442,10 +445,24 @@ void DecoderClose(QuorvelDecoding* decoding) {
     delete decoding;
 }
 
+char* Translate(const char* context, const char* source, const char* disambiguation, int n) {
+    static const auto translator = [] {
+        auto loaded = std::make_unique<QTranslator>();
+        if (!loaded->load(QLocale(), QStringLiteral("quorvel"), QStringLiteral("_"),
+                          QStringLiteral(":/i18n"))) {
+            loaded.reset();
+        }
+        return loaded;
+    }();
+    if (!translator) return nullptr;
+    const QString text = translator->translate(context, source, disambiguation, n);
+    return text.isEmpty() ? nullptr : Copy(text.toStdString());
+}
+
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) const QuorvelDesktopModule* QuorvelDesktop() {
-    static const QuorvelDesktopModule module{Trash,       TagForPart,  DecoderUnavailable,
-                                             DecoderOpen, DecoderRead, DecoderClose};
+    static const QuorvelDesktopModule module{
+        Trash, TagForPart, DecoderUnavailable, DecoderOpen, DecoderRead, DecoderClose, Translate};
     return &module;
 }

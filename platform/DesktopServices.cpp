@@ -118,6 +118,41 @@ std::optional<std::string> TrashThroughDesktop(const std::string& path) {
     return std::string(refused.get());
 }
 
+namespace {
+
+// Whether the user's language for messages may be one other than English, as the locale's
+// variables give it (the first one set decides; LANGUAGE only beside a locale of its own).
+bool WantsTranslation() {
+    const auto english = [](std::string_view value) {
+        return value == "C" || value == "POSIX" || value.starts_with("C.") ||
+               value.starts_with("en");
+    };
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (!value || !*value) continue;
+        if (english(value)) return false;
+        const char* languages = std::getenv("LANGUAGE");
+        return !languages || !*languages || !english(languages);
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string Translated(const Message& message) {
+    static const bool wanted = WantsTranslation();
+    std::string why;
+    const QuorvelDesktopModule* module = wanted ? DesktopModule(why) : nullptr;
+    if (!module) return English(message);
+    return Render(message, [module](const Message& marked) {
+        const Freed<char> text(
+            module->Translate(marked.Context(), marked.Source().c_str(), marked.Singular(),
+                              marked.Count() ? int(*marked.Count()) : -1),
+            &std::free);
+        return text ? std::string(text.get()) : std::string();
+    });
+}
+
 std::optional<std::string> DesktopUnavailable() {
     std::string why;
     if (DesktopModule(why)) return std::nullopt;

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
-// The desktop's libraries, GIO for the trash and TagLib for tags, take several times as
-// long to load as the companion needs to start, so they live in a module of their own,
-// libquorvel-desktop.so, loaded when first needed. The module loads libmpg123, for the
-// seam check, only when that first decodes.
+#include "engine/Message.h"
+
+// The desktop's libraries, GIO for the trash, TagLib for tags and Qt Core for the
+// translations, take several times as long to load as the companion needs to start, so
+// they live in a module of their own, libquorvel-desktop.so, loaded when first needed. The
+// module loads libmpg123, for the seam check, only when that first decodes.
 struct QuorvelDesktopModule;
 
 namespace quorvel::platform {
@@ -29,6 +31,10 @@ std::optional<std::string> DesktopUnavailable();
 // be loaded.
 std::optional<std::vector<std::uint8_t>> TagForPart(std::span<const std::uint8_t> id3v2,
                                                     std::int64_t startMs, std::int64_t lengthMs);
+
+// The message in the user's language, where the program has a translation into it; the
+// English text otherwise. The module is loaded only for a language other than English.
+std::string Translated(const Message& message);
 
 // The module's functions, loaded on the first call; none where the module cannot be
 // loaded, and `why` then says why.
@@ -70,6 +76,9 @@ struct QuorvelDesktopModule {
     long long (*DecoderRead)(QuorvelDecoding* decoding, long long from, long long count,
                              short* samples, char** why);
     void (*DecoderClose)(QuorvelDecoding* decoding);
+    // The text's translation into the user's language, with its plural form for `n` (-1:
+    // none); null where the program has no translation for the language or the text.
+    char* (*Translate)(const char* context, const char* source, const char* disambiguation, int n);
 };
 const QuorvelDesktopModule* QuorvelDesktop();
 }

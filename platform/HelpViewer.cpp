@@ -1,5 +1,6 @@
 #include "platform/HelpViewer.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QTextBrowser>
@@ -29,7 +30,7 @@ void ShowHelp(QWidget* owner) {
         viewer = new HelpBrowser;
         QObject::connect(owner, &QObject::destroyed, viewer, &QWidget::close);
         viewer->setAttribute(Qt::WA_DeleteOnClose);
-        viewer->setWindowTitle(QStringLiteral("Quorvel Help"));
+        viewer->setWindowTitle(QCoreApplication::translate("HelpViewer", "Quorvel Help"));
         viewer->setOpenExternalLinks(true);
         viewer->resize(640, 560);
     }

@@ -23,7 +23,7 @@
 namespace quorvel::platform {
 namespace {
 
-const char* const kSourceChanged = "the file changed while it was being read";
+const Message kSourceChanged = Tr("Files", "the file changed while it was being read");
 
 std::string Reason(int error) {
     return std::strerror(error);
@@ -140,13 +140,13 @@ class LocalOutputFile final : public OutputFile {
 namespace {
 
 // What a path that is no regular file is, in the user's words.
-std::string KindOf(mode_t mode) {
-    if (S_ISDIR(mode)) return "it is a folder";
-    if (S_ISSOCK(mode)) return "it is a socket";
-    if (S_ISFIFO(mode)) return "it is a named pipe";
-    if (S_ISCHR(mode)) return "it is a character device";
-    if (S_ISBLK(mode)) return "it is a block device";
-    return "it is not a regular file";
+Message KindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return Tr("Files", "it is a folder");
+    if (S_ISSOCK(mode)) return Tr("Files", "it is a socket");
+    if (S_ISFIFO(mode)) return Tr("Files", "it is a named pipe");
+    if (S_ISCHR(mode)) return Tr("Files", "it is a character device");
+    if (S_ISBLK(mode)) return Tr("Files", "it is a block device");
+    return Tr("Files", "it is not a regular file");
 }
 
 }  // namespace
@@ -160,15 +160,15 @@ LocalSourceFile::LocalSourceFile(const std::string& path, std::size_t window) : 
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) throw FileError(FileError::Operation::Read, path, Reason(errno));
     struct stat info {};
-    std::string problem;
+    std::optional<Message> problem;
     if (::fstat(fd_, &info) != 0) {
         problem = Reason(errno);
     } else if (!S_ISREG(info.st_mode)) {
         problem = KindOf(info.st_mode);
     }
-    if (!problem.empty()) {
+    if (problem) {
         ::close(fd_);
-        throw FileError(FileError::Operation::Read, path, problem);
+        throw FileError(FileError::Operation::Read, path, *problem);
     }
     size_ = static_cast<std::int64_t>(info.st_size);
     if (window > 0) windows_ = std::make_unique<MappedWindows>(fd_, size_, window);
@@ -325,9 +325,10 @@ void LocalOutputFile::CopyFrom(SourceFile& source, std::int64_t offset, std::int
 }
 
 void LocalOutputFile::Fail(int error) const {
-    throw FileError(
-        FileError::Operation::Write, finalPath_,
-        error == EEXIST ? "a file of that name appeared while it was written" : Reason(error));
+    throw FileError(FileError::Operation::Write, finalPath_,
+                    error == EEXIST
+                        ? Tr("Files", "a file of that name appeared while it was written")
+                        : Message(Reason(error)));
 }
 
 std::string HiddenName(const std::string& folder, unsigned attempt) {

@@ -49,7 +49,7 @@ class Mpg123Audio final : public DecodedAudio {
         Settle(why, done < 0);
         if (done != count) {
             throw FileError(FileError::Operation::Read, file_->Path(),
-                            "it decodes to fewer samples than its length");
+                            Tr("Files", "it decodes to fewer samples than its length"));
         }
         return samples;
     }
@@ -82,8 +82,8 @@ class Mpg123Audio final : public DecodedAudio {
         file_->ConfirmViews();
         if (failed) {
             throw FileError(FileError::Operation::Read, file_->Path(),
-                            "it does not decode (" +
-                                std::string(reason ? reason.get() : "out of memory") + ")");
+                            Tr("Files", "it does not decode (%1)")
+                                .Arg(std::string(reason ? reason.get() : "out of memory")));
         }
     }
 
@@ -118,7 +118,7 @@ std::unique_ptr<DecodedAudio> Mpg123Decoder::Open(std::unique_ptr<SourceFile> fi
     const QuorvelDesktopModule* module = DesktopModule(why);
     if (!module) {
         throw FileError(FileError::Operation::Read, file->Path(),
-                        "the decoder could not be loaded (" + why + ")");
+                        Tr("Files", "the decoder could not be loaded (%1)").Arg(why));
     }
     return std::make_unique<Mpg123Audio>(*module, std::move(file));
 }

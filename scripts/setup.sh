@@ -8,6 +8,8 @@ cd "$(dirname "$0")/.."
 packages=(
     cmake ninja-build g++ pkg-config        # the build
     qt6-base-dev                            # the windows
+    qt6-tools-dev qt6-l10n-tools            # the translations (qt_add_translations, lupdate)
+    qt6-translations-l10n                   # Qt's own texts in the user's language
     libtag1-dev                             # ID3v2 tags
     libglib2.0-dev                          # the trash (GIO)
     libmpg123-dev                           # decoding, for the seam check

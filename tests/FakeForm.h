@@ -32,15 +32,15 @@ class FakeForm : public SplitForm {
         const auto it = texts.find(control);
         return it == texts.end() ? std::string() : it->second;
     }
-    void SetText(Control control, const std::string& text) override { texts[control] = text; }
+    void SetText(Control control, const Message& text) override { texts[control] = English(text); }
     void SetFocus(Control control) override { focus.push_back(control); }
-    void LogReset(const std::string& message) override { log = message; }
-    void LogAppend(const std::string& message) override { log += "\r\n" + message; }
+    void LogReset(const Message& message) override { log = English(message); }
+    void LogAppend(const Message& message) override { log += "\r\n" + English(message); }
     void LogRepaint() override { ++repaints; }
     void LogScroll() override { ++scrolls; }
-    void MessageBox(const std::string& text) override { messages.push_back(text); }
-    bool Question(const std::string& text) override {
-        questions.push_back(text);
+    void MessageBox(const Message& text) override { messages.push_back(English(text)); }
+    bool Question(const Message& text) override {
+        questions.push_back(English(text));
         if (answers.empty()) return false;
         const bool answer = answers.front();
         answers.pop_front();
@@ -48,7 +48,7 @@ class FakeForm : public SplitForm {
     }
     std::string DecimalSeparator() const override { return decimalSeparator; }
     bool ExactSplit() const override { return exact; }
-    std::string ExactSplitHint() const override { return "(how to split exactly)"; }
+    Message ExactSplitHint() const override { return std::string("(how to split exactly)"); }
 };
 
 // The decoder of a split whose seam the test leaves unchecked: the log says it could not be
@@ -58,7 +58,7 @@ class NoDecoder final : public AudioDecoder {
     static constexpr const char* kWhy = "none in this test";
     std::optional<std::string> Unavailable() override { return kWhy; }
     std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file) override {
-        throw FileError(FileError::Operation::Read, file->Path(), kWhy);
+        throw FileError(FileError::Operation::Read, file->Path(), std::string(kWhy));
     }
 };
 

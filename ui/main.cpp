@@ -4,6 +4,7 @@
 
 #include "platform/EndingSignals.h"
 #include "platform/LocalFileSystem.h"
+#include "platform/Translations.h"
 #include "ui/AppIcon.h"
 #include "ui/Version.h"
 #include "ui/frmCopyFile/frmCopyFile.h"
@@ -11,6 +12,7 @@
 int main(int argc, char** argv) {
     quorvel::platform::IgnoreFileSizeSignal();
     QApplication application(argc, argv);
+    quorvel::platform::InstallTranslations(application);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setApplicationVersion(QLatin1String(quorvel::ui::kVersion));
     QApplication::setWindowIcon(quorvel::ui::AppIcon());

@@ -320,6 +320,11 @@ TEST_F(Cli, InfoPrintsTheSixFieldsOrSaysWhyNot) {
         EXPECT_EQ(results[1].out, results[0].out);
         EXPECT_EQ(results[1].err, results[0].err);
     }
+    // What it tells the user on its error output is in the user's language.
+    const Result refused =
+        Run({"info", folder + "/gone.mp3"}, RLIM_INFINITY, {"LC_ALL=de_DE.UTF-8"});
+    EXPECT_EQ(refused.err, "quorvel-cli: " + folder +
+                               "/gone.mp3 kann nicht gelesen werden: No such file or directory.\n");
 }
 
 TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {

@@ -214,7 +214,7 @@ TEST_F(SplitFailures, ASourceThatShrinksBeneathItsMappingIsReportedAsChanged) {
                 });
                 ADD_FAILURE() << "the walk ended after " << frames << " frames";
             } catch (const FileError& error) {
-                EXPECT_EQ(error.Message(),
+                EXPECT_EQ(English(error.Message()),
                           "Cannot read " + source + ": the file changed while it was being read.");
             }
         }

@@ -37,6 +37,7 @@
 #include "FakeDialogs.h"
 #include "platform/Dialogs.h"
 #include "platform/EndingSignals.h"
+#include "platform/Translations.h"
 #include "ui/frmCopyFile/frmCopyFile.h"
 
 using namespace Qt::StringLiterals;
@@ -114,6 +115,7 @@ class frmCopyFileTest : public QObject {
         qputenv("HOME", home_.path().toUtf8());
         qputenv("XDG_DATA_HOME", (home_.path() + "/.local/share").toUtf8());
         qputenv("XDG_CONFIG_HOME", (home_.path() + "/.config").toUtf8());
+        quorvel::platform::InstallTranslations(*QCoreApplication::instance());
     }
 
     void init() {
@@ -910,6 +912,26 @@ class frmCopyFileTest : public QObject {
     }
 
     // F1 opens the help, Ctrl+Q closes the window, as the menu commands do.
+    // Run a second time under LANG=de_DE.UTF-8, the window speaks German: its captions, its
+    // numbers, its refusals and the engine's log, placeholders filled in.
+    void speaksTheUsersLanguage() {
+        if (QLocale().language() != QLocale::German) QSKIP("for the run under LANG=de_DE.UTF-8");
+        QCOMPARE(window_->windowTitle(), u"Quorvel V1.01  vom Quorvel-Projekt"_s);
+        QCOMPARE(Find<QGroupBox>("fraFileInfo")->title(), u"Dateiinformationen"_s);
+        QCOMPARE(Find<QPushButton>("cmdSplit")->text(), u"Datei &teilen !"_s);
+        QCOMPARE(window_->menuBar()->actions().constFirst()->text(), u"&Datei"_s);
+        const QString song = Song(u"lied.mp3"_s, 100);
+        Analyse(song);
+        QCOMPARE(Log(), "Die gewählte Datei " + song +
+                            u" wird analysiert... Bitte warten Sie einige Sekunden.\r\n"
+                            u"Dateiinformationen aktualisiert."_s);
+        QCOMPARE(Fields(), u"0,04|MPEG1 Layer 3|128000|44100|100|0:2"_s);
+        Type("txtSplitMinute", u"x"_s);
+        QTest::mouseClick(Find("txtMP3"), Qt::LeftButton);
+        RunQueued();
+        QCOMPARE(fake_.messages, QStringList{u"Der Minutenwert muss eine Zahl sein"_s});
+    }
+
     void exitAndHelp() {
         QTest::keyClick(window_, Qt::Key_F1);
         QPointer<QTextBrowser> help = VisibleHelp();

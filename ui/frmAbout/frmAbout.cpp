@@ -46,7 +46,7 @@ frmAbout::frmAbout()
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setAttribute(Qt::WA_DeleteOnClose);
     // Load: the caption and the four labels.
-    setWindowTitle(QStringLiteral("About ") + platform::kApplicationTitle);
+    setWindowTitle(tr("About %1").arg(platform::kApplicationTitle));
     setWindowIcon(AppIcon());
 
     picIcon = new QLabel(this);
@@ -56,29 +56,25 @@ frmAbout::frmAbout()
     picIcon->setFocusPolicy(Qt::TabFocus);
     lblTitle = new QLabel(platform::kApplicationTitle, this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    lblVersion = new QLabel(QStringLiteral("Version %1.%2.%3")
-                                .arg(kVersionMajor)
-                                .arg(kVersionMinor)
-                                .arg(kVersionRevision),
-                            this);
+    lblVersion = new QLabel(
+        tr("Version %1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision), this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    lblDescription =
-        new QLabel(QStringLiteral("Quorvel is freeware brought to you by the Quorvel project "
-                                  "(quorvel.example).\n\nVisit the Quorvel homepage at "
-                                  "quorvel.example for more information."),
-                   this);
+    lblDescription = new QLabel(tr("Quorvel is freeware brought to you by the Quorvel project "
+                                   "(quorvel.example).\n\nVisit the Quorvel homepage at "
+                                   "quorvel.example for more information."),
+                                this);
     lblDescription->setObjectName(QStringLiteral("lblDescription"));
     lblDescription->setWordWrap(true);
-    lblDisclaimer = new QLabel(
-        QStringLiteral("Warning: this program is provided \"AS IS\", without warranty of any "
-                       "kind. You use it at your own risk."),
-        this);
+    lblDisclaimer =
+        new QLabel(tr("Warning: this program is provided \"AS IS\", without warranty of any "
+                      "kind. You use it at your own risk."),
+                   this);
     lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
     lblDisclaimer->setWordWrap(true);
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK = new QPushButton(tr("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
-    cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
+    cmdSysInfo = new QPushButton(tr("&System Info..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
 
     const Twips twips = Twips::Layout(this, {
@@ -151,9 +147,9 @@ void frmAbout::StartSysInfo() {
         }
         if (!platform::StartProgram(path)) throw std::runtime_error("cannot start " + path);
     } catch (const std::exception&) {
-        platform::Dialogs::Current().Message(
-            this, QStringLiteral("System Information Is Unavailable At This Time"),
-            platform::kApplicationTitle);
+        platform::Dialogs::Current().Message(this,
+                                             tr("System Information Is Unavailable At This Time"),
+                                             platform::kApplicationTitle);
     }
 }
 

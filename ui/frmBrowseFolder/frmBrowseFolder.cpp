@@ -12,6 +12,7 @@
 #include "engine/Numbers.h"
 #include "platform/Dialogs.h"
 #include "platform/LocalFileSystem.h"
+#include "platform/Translations.h"
 #include "platform/Volumes.h"
 #include "ui/Twips.h"
 #include "ui/frmBrowseFolder/FolderList.h"
@@ -33,7 +34,7 @@ frmBrowseFolder* frmBrowseFolder::Instance() {
 
 frmBrowseFolder::frmBrowseFolder() {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Browse destination folder"));
+    setWindowTitle(tr("Browse destination folder"));
     CreateControls();
     FillDrives();
     // Load: the folder list opens at the current directory.
@@ -52,17 +53,17 @@ void frmBrowseFolder::CreateControls() {
         command->setFocusPolicy(Qt::StrongFocus);
         return command;
     };
-    lblDir = new QLabel(QStringLiteral("Look in:"), this);
+    lblDir = new QLabel(tr("Look in:"), this);
     lblDir->setObjectName(QStringLiteral("lblDir"));
     drvToDrive = new QComboBox(this);
     drvToDrive->setObjectName(QStringLiteral("drvToDrive"));
     dlbToFolder = new FolderList(this);
     dlbToFolder->setObjectName(QStringLiteral("dlbToFolder"));
-    cmdCreateFolder = button("cmdCreateFolder", QStringLiteral("&Create Folder"));
-    cmdOK = button("cmdOK", QStringLiteral("&Ok"));
-    cmdCancel = button("cmdCancel", QStringLiteral("Ca&ncel"));
-    cmdDeleteFolder = button("cmdDeleteFolder", QStringLiteral("&Delete Folder"));
-    lblCurrentFolder = new QLabel(QStringLiteral("Current Folder :"), this);
+    cmdCreateFolder = button("cmdCreateFolder", tr("&Create Folder"));
+    cmdOK = button("cmdOK", tr("&Ok"));
+    cmdCancel = button("cmdCancel", tr("Ca&ncel"));
+    cmdDeleteFolder = button("cmdDeleteFolder", tr("&Delete Folder"));
+    lblCurrentFolder = new QLabel(tr("Current Folder :"), this);
     lblCurrentFolder->setObjectName(QStringLiteral("lblCurrentFolder"));
     txtCurrentFolder = new QLineEdit(this);
     txtCurrentFolder->setObjectName(QStringLiteral("txtCurrentFolder"));
@@ -162,7 +163,7 @@ void frmBrowseFolder::drvToDrive_Change() {
     // A volume missing from the list (the current folder's) is ready when it can be read.
     const bool ready = listed == volumes.end() ? QFileInfo(root).isDir() : listed->Ready;
     // A volume that is not ready leaves the list and the text on the previous folder.
-    if (!ready || !dlbToFolder->SetPath(root)) Message(QStringLiteral("Nothing in the drive!"));
+    if (!ready || !dlbToFolder->SetPath(root)) Message(tr("Nothing in the drive!"));
 }
 
 void frmBrowseFolder::dlbToFolder_Change() {
@@ -187,14 +188,12 @@ void frmBrowseFolder::cmdCancel_Click() {
 
 void frmBrowseFolder::cmdCreateFolder_Click() {
     const QString name = platform::Dialogs::Current().InputText(
-        this, QStringLiteral("Please enter new folder name :"), QStringLiteral("Create new folder"),
-        QString());
+        this, tr("Please enter new folder name :"), tr("Create new folder"), QString());
     if (TrimBlanks(name.toStdString()).empty()) return;
     const QString folder = txtCurrentFolder->text() + name;
     const auto failure = platform::CreateFolder(folder.toStdString());
     if (failure) {
-        Message(QStringLiteral("Cannot create folder ") + folder + QStringLiteral(": ") +
-                QString::fromStdString(*failure) + QLatin1Char('.'));
+        Message(tr("Cannot create folder %1: %2.").arg(folder, QString::fromStdString(*failure)));
     }
     dlbToFolder->Refresh();
     // The new folder is highlighted at once, where the user looks for it.
@@ -213,30 +212,29 @@ void frmBrowseFolder::cmdDeleteFolder_Click() {
     const QString real = QFileInfo(folder).canonicalFilePath();
     if (folder.isEmpty() || (!real.isEmpty() && platform::VolumeRootOf(real) == real) ||
         drvToDrive->findData(folder, kRootRole) >= 0) {
-        Message(QStringLiteral("The folder ") + (folder.isEmpty() ? QStringLiteral("/") : folder) +
-                QStringLiteral(" is the root of a volume and cannot be deleted."));
+        Message(tr("The folder %1 is the root of a volume and cannot be deleted.")
+                    .arg(folder.isEmpty() ? QStringLiteral("/") : folder));
         return;
     }
     auto& dialogs = platform::Dialogs::Current();
-    if (!dialogs.Question(
-            this,
-            QStringLiteral("Are you sure you want to delete :\n") + folder + QStringLiteral(" ?"),
-            tr("The folder will be moved to the trash"))) {
+    if (!dialogs.Question(this, tr("Are you sure you want to delete :\n%1 ?").arg(folder),
+                          tr("The folder will be moved to the trash"))) {
         return;
     }
     const std::string path = folder.toStdString();
     if (platform::HoldsOrdinaryFiles(path) &&
         !dialogs.Question(this,
-                          QStringLiteral("There are files in ") + folder +
-                              QStringLiteral(". Are you sure you want to delete the folder "
-                                             "and files inside the folder?"),
+                          tr("There are files in %1. Are you sure you want to delete the folder "
+                             "and files inside the folder?")
+                              .arg(folder),
                           platform::kApplicationTitle)) {
         return;
     }
     // The folder goes as one item with all it holds, so that restoring it gives it back
     // whole; a link to a folder goes alone, its target untouched.
-    const std::string said = DescribeRemoval(path, platform::DeleteToTrash(path));
-    if (!said.empty()) Message(QString::fromStdString(said));
+    if (const auto said = DescribeRemoval(path, platform::DeleteToTrash(path))) {
+        Message(platform::Translated(*said));
+    }
     dlbToFolder->Refresh();
     UpdateCurrentFolder();
 }

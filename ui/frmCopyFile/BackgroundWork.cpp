@@ -18,16 +18,16 @@ class BackgroundWork::ThreadForm final : public SplitForm {
     std::string Text(Control control) const override {
         return Call<std::string>([&] { return form_.Text(control); }, {});
     }
-    void SetText(Control control, const std::string& text) override {
+    void SetText(Control control, const Message& text) override {
         Do([&] { form_.SetText(control, text); });
     }
     void SetFocus(Control control) override {
         Do([&] { form_.SetFocus(control); });
     }
-    void LogReset(const std::string& message) override {
+    void LogReset(const Message& message) override {
         Do([&] { form_.LogReset(message); });
     }
-    void LogAppend(const std::string& message) override {
+    void LogAppend(const Message& message) override {
         Do([&] { form_.LogAppend(message); });
     }
     void LogRepaint() override {
@@ -36,10 +36,10 @@ class BackgroundWork::ThreadForm final : public SplitForm {
     void LogScroll() override {
         Do([&] { form_.LogScroll(); });
     }
-    void MessageBox(const std::string& text) override {
+    void MessageBox(const Message& text) override {
         Do([&] { form_.MessageBox(text); });
     }
-    bool Question(const std::string& text) override {
+    bool Question(const Message& text) override {
         return Call<bool>([&] { return form_.Question(text); }, false);
     }
     std::string DecimalSeparator() const override {
@@ -48,8 +48,8 @@ class BackgroundWork::ThreadForm final : public SplitForm {
     bool ExactSplit() const override {
         return Call<bool>([&] { return form_.ExactSplit(); }, false);
     }
-    std::string ExactSplitHint() const override {
-        return Call<std::string>([&] { return form_.ExactSplitHint(); }, {});
+    Message ExactSplitHint() const override {
+        return Call<Message>([&] { return form_.ExactSplitHint(); }, std::string());
     }
 
   private:

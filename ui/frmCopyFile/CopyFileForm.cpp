@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "platform/Dialogs.h"
+#include "platform/Translations.h"
 
 namespace quorvel::ui {
 
@@ -19,8 +20,8 @@ std::string CopyFileForm::Text(Control control) const {
     return boxes_.at(control)->text().toStdString();
 }
 
-void CopyFileForm::SetText(Control control, const std::string& text) {
-    boxes_.at(control)->setText(QString::fromStdString(text));
+void CopyFileForm::SetText(Control control, const Message& text) {
+    boxes_.at(control)->setText(platform::Translated(text));
 }
 
 void CopyFileForm::SetFocus(Control control) {
@@ -31,15 +32,15 @@ void CopyFileForm::SetFocus(Control control) {
     box->selectAll();
 }
 
-void CopyFileForm::LogReset(const std::string& message) {
-    logText_ = message;
+void CopyFileForm::LogReset(const Message& message) {
+    logText_ = platform::Translated(message).toStdString();
     // Setting the text leaves the view at the top of the log.
     log_->setPlainText(
         QString::fromStdString(logText_).replace(QLatin1String("\r\n"), QLatin1String("\n")));
 }
 
-void CopyFileForm::LogAppend(const std::string& message) {
-    LogReset(logText_ + "\r\n" + message);
+void CopyFileForm::LogAppend(const Message& message) {
+    LogReset(logText_ + "\r\n" + platform::Translated(message).toStdString());
 }
 
 void CopyFileForm::LogRepaint() {
@@ -53,13 +54,13 @@ void CopyFileForm::LogScroll() {
     bar->setValue(std::max(bar->value() + 10, bar->maximum()));
 }
 
-void CopyFileForm::MessageBox(const std::string& text) {
-    platform::Dialogs::Current().Message(window_, QString::fromStdString(text),
+void CopyFileForm::MessageBox(const Message& text) {
+    platform::Dialogs::Current().Message(window_, platform::Translated(text),
                                          platform::kApplicationTitle);
 }
 
-bool CopyFileForm::Question(const std::string& text) {
-    return platform::Dialogs::Current().Question(window_, QString::fromStdString(text),
+bool CopyFileForm::Question(const Message& text) {
+    return platform::Dialogs::Current().Question(window_, platform::Translated(text),
                                                  platform::kApplicationTitle);
 }
 
@@ -71,8 +72,9 @@ bool CopyFileForm::ExactSplit() const {
     return splitExactly_->isChecked();
 }
 
-std::string CopyFileForm::ExactSplitHint() const {
-    return "To split at the time given itself, choose File > Split Exactly at the Time Given.";
+Message CopyFileForm::ExactSplitHint() const {
+    return Tr("CopyFileForm",
+              "To split at the time given itself, choose File > Split Exactly at the Time Given.");
 }
 
 }  // namespace quorvel::ui

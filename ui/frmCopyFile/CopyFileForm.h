@@ -26,17 +26,17 @@ class CopyFileForm final : public SplitForm {
     bool TakeFocusMoved() { return std::exchange(focusMoved_, false); }
 
     std::string Text(Control control) const override;
-    void SetText(Control control, const std::string& text) override;
+    void SetText(Control control, const Message& text) override;
     void SetFocus(Control control) override;
-    void LogReset(const std::string& message) override;
-    void LogAppend(const std::string& message) override;
+    void LogReset(const Message& message) override;
+    void LogAppend(const Message& message) override;
     void LogRepaint() override;
     void LogScroll() override;
-    void MessageBox(const std::string& text) override;
-    bool Question(const std::string& text) override;
+    void MessageBox(const Message& text) override;
+    bool Question(const Message& text) override;
     std::string DecimalSeparator() const override;
     bool ExactSplit() const override;
-    std::string ExactSplitHint() const override;
+    Message ExactSplitHint() const override;
 
   private:
     QWidget* window_;

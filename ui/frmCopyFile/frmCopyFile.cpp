@@ -41,7 +41,7 @@ namespace {
 
 // The version as the caption shows it: V1.01 for major 1, minor 0, revision 1.
 QString Caption() {
-    return QStringLiteral("Quorvel V%1.%2%3  by the Quorvel project")
+    return QCoreApplication::translate("frmCopyFile", "Quorvel V%1.%2%3  by the Quorvel project")
         .arg(kVersionMajor)
         .arg(kVersionMinor)
         .arg(kVersionRevision);
@@ -110,9 +110,9 @@ frmCopyFile::frmCopyFile() {
     statusBar()->setSizeGripEnabled(false);  // the window keeps its designed size
     statusBar()->addPermanentWidget(progress_, 1);
     // Stops the work under way, leaving the destination as it was.
-    cmdStop = new QPushButton(QStringLiteral("Stop"));
+    cmdStop = new QPushButton(tr("Stop"));
     cmdStop->setObjectName(QStringLiteral("cmdStop"));
-    cmdStop->setToolTip(QStringLiteral("Stop the work under way; nothing is changed"));
+    cmdStop->setToolTip(tr("Stop the work under way; nothing is changed"));
     cmdStop->hide();
     statusBar()->addPermanentWidget(cmdStop);
     connect(cmdStop, &QPushButton::clicked, this, [this] { work_->Stop(); });
@@ -190,7 +190,7 @@ void frmCopyFile::closeEvent(QCloseEvent* event) {
         event->ignore();
         if (closeAfterWork_ ||
             (splitting_ && !platform::Dialogs::Current().Question(
-                               this, QStringLiteral("A split is running. Stop it and close?"),
+                               this, tr("A split is running. Stop it and close?"),
                                platform::kApplicationTitle))) {
             return;
         }
@@ -336,7 +336,7 @@ bool frmCopyFile::txtSplitSecond_LostFocus() {
 void frmCopyFile::ChooseSourceFile() {
     QSettings remembered = Remembered();
     const QString chosen = platform::Dialogs::Current().OpenFileName(
-        this, QStringLiteral("Open MP3 file"), QStringLiteral("MPEG Audio Files (*.MP3)"),
+        this, tr("Open MP3 file"), tr("MPEG Audio Files (*.MP3)"),
         remembered.value(kOpenFolder).toString());
     if (chosen.trimmed().isEmpty()) {
         txtMP3->setFocus(Qt::OtherFocusReason);
@@ -405,7 +405,7 @@ void frmCopyFile::BackgroundWork_Finished() {
     if (closeAfterWork_) close();
 }
 
-bool frmCopyFile::RefuseInput(QLineEdit* box, const std::string& message) {
+bool frmCopyFile::RefuseInput(QLineEdit* box, const Message& message) {
     focusCheck_->Refuse(box, [&] { form_->MessageBox(message); });
     return false;
 }

@@ -89,7 +89,7 @@ class frmCopyFile : public QMainWindow {
     void BackgroundWork_Finished();
     void AnalyseChosenFile(const QString& path);
     // Shows the message and gives the box the focus back; always false.
-    bool RefuseInput(QLineEdit* box, const std::string& message);
+    bool RefuseInput(QLineEdit* box, const Message& message);
 
     QGroupBox* fraDatabase;
     QLineEdit* txtMP3;

@@ -56,49 +56,48 @@ void frmCopyFile::CreateControls() {
         return text;
     };
 
-    fraDatabase = frame("fraDatabase", QStringLiteral("Source MP3 file to open :"));
-    txtMP3 =
-        edit(fraDatabase, "txtMP3",
-             QStringLiteral("Path and name of the MP3 you want to split (eg. ~/Music/mysong.mp3)"));
-    cmdBrowse = button(fraDatabase, "cmdBrowse", QStringLiteral("&Browse"));
+    fraDatabase = frame("fraDatabase", tr("Source MP3 file to open :"));
+    txtMP3 = edit(fraDatabase, "txtMP3",
+                  tr("Path and name of the MP3 you want to split (eg. ~/Music/mysong.mp3)"));
+    cmdBrowse = button(fraDatabase, "cmdBrowse", tr("&Browse"));
 
-    fraToFolder = frame("fraToFolder", QStringLiteral("Destination folder :"));
+    fraToFolder = frame("fraToFolder", tr("Destination folder :"));
     txtToFolder = edit(fraToFolder, "txtToFolder",
-                       QStringLiteral("Destination folder where you want the two resulting files "
-                                      "to reside (eg. ~/Music/Work)"));
-    cmdBrowseTo = button(fraToFolder, "cmdBrowseTo", QStringLiteral("B&rowse"));
+                       tr("Destination folder where you want the two resulting files "
+                          "to reside (eg. ~/Music/Work)"));
+    cmdBrowseTo = button(fraToFolder, "cmdBrowseTo", tr("B&rowse"));
 
-    fraFileInfo = frame("fraFileInfo", QStringLiteral("File Information"));
-    auto* label2 = label(fraFileInfo, "Label2", QStringLiteral("Size (Mb)            :"));
+    fraFileInfo = frame("fraFileInfo", tr("File Information"));
+    auto* label2 = label(fraFileInfo, "Label2", tr("Size (Mb)            :"));
     txtSelectedFileSize = readOnly(fraFileInfo, "txtSelectedFileSize", Qt::AlignRight);
-    auto* label9 = label(fraFileInfo, "Label9", QStringLiteral("File type :"));
+    auto* label9 = label(fraFileInfo, "Label9", tr("File type :"));
     txtSelectedType = readOnly(fraFileInfo, "txtSelectedType", Qt::AlignLeft);
-    auto* label6 = label(fraFileInfo, "Label6", QStringLiteral("Bit rate (bits)       :"));
+    auto* label6 = label(fraFileInfo, "Label6", tr("Bit rate (bits)       :"));
     txtSelectedBitRate = readOnly(fraFileInfo, "txtSelectedBitRate", Qt::AlignRight);
-    auto* label4 = label(fraFileInfo, "Label4", QStringLiteral("No. of frames         :"));
+    auto* label4 = label(fraFileInfo, "Label4", tr("No. of frames         :"));
     txtSelectedFrames = readOnly(fraFileInfo, "txtSelectedFrames", Qt::AlignRight);
-    auto* label3 = label(fraFileInfo, "Label3", QStringLiteral("Duration (mm:ss) :"));
+    auto* label3 = label(fraFileInfo, "Label3", tr("Duration (mm:ss) :"));
     txtSelectedDuration = readOnly(fraFileInfo, "txtSelectedDuration", Qt::AlignRight);
     QFont bold = txtSelectedDuration->font();
     bold.setBold(true);
     txtSelectedDuration->setFont(bold);
-    auto* label5 = label(fraFileInfo, "Label5", QStringLiteral("Sampling rate (Hz) :"));
+    auto* label5 = label(fraFileInfo, "Label5", tr("Sampling rate (Hz) :"));
     txtSelectedSampling = readOnly(fraFileInfo, "txtSelectedSampling", Qt::AlignRight);
-    auto* label7 = label(fraFileInfo, "Label7", QStringLiteral("Split file at (mm:ss) :"));
+    auto* label7 = label(fraFileInfo, "Label7", tr("Split file at (mm:ss) :"));
     txtSplitMinute = edit(fraFileInfo, "txtSplitMinute",
-                          QStringLiteral("Which minute of the song that you want it to be split at "
-                                         "(eg. 3 = 3rd minute)"));
+                          tr("Which minute of the song that you want it to be split at "
+                             "(eg. 3 = 3rd minute)"));
     txtSplitMinute->setText(QStringLiteral("3"));
     txtSplitMinute->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* label8 = label(fraFileInfo, "Label8", QStringLiteral(":"));
     txtSplitSecond = edit(fraFileInfo, "txtSplitSecond",
-                          QStringLiteral("Which second of the song that you want it to be split at "
-                                         "(eg. 30 = 30th second)"));
+                          tr("Which second of the song that you want it to be split at "
+                             "(eg. 30 = 30th second)"));
     txtSplitSecond->setText(QStringLiteral("00"));
 
-    fraSplit = frame("fraSplit", QStringLiteral("File Split"));
-    cmdSplit = button(fraSplit, "cmdSplit", QStringLiteral("&Split File !"));
-    auto* label1 = label(fraSplit, "Label1", QStringLiteral("System messages :"));
+    fraSplit = frame("fraSplit", tr("File Split"));
+    cmdSplit = button(fraSplit, "cmdSplit", tr("&Split File !"));
+    auto* label1 = label(fraSplit, "Label1", tr("System messages :"));
     txtSystemMessage = new QPlainTextEdit(fraSplit);
     txtSystemMessage->setObjectName(QStringLiteral("txtSystemMessage"));
     txtSystemMessage->setReadOnly(true);
@@ -186,25 +185,25 @@ void frmCopyFile::CreateControls() {
 }
 
 void frmCopyFile::CreateMenus() {
-    QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    QMenu* mnuFile = menuBar()->addMenu(tr("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuOpen = mnuFile->addAction(QStringLiteral("&Open"), this, &frmCopyFile::mnuOpen_Click);
+    mnuOpen = mnuFile->addAction(tr("&Open"), this, &frmCopyFile::mnuOpen_Click);
     mnuOpen->setObjectName(QStringLiteral("mnuOpen"));
     mnuOpen->setShortcut(QKeySequence::Open);
     // Off at start: the split waits for a frame that one added frame suffices for, unless
     // the user asks for the time given itself.
-    mnuSplitExactly = mnuFile->addAction(QStringLiteral("Split E&xactly at the Time Given"));
+    mnuSplitExactly = mnuFile->addAction(tr("Split E&xactly at the Time Given"));
     mnuSplitExactly->setObjectName(QStringLiteral("mnuSplitExactly"));
     mnuSplitExactly->setCheckable(true);
-    mnuExit = mnuFile->addAction(QStringLiteral("&Exit"), this, &frmCopyFile::mnuExit_Click);
+    mnuExit = mnuFile->addAction(tr("&Exit"), this, &frmCopyFile::mnuExit_Click);
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
     mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));  // not every desktop binds Quit
-    QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    QMenu* mnuHelp = menuBar()->addMenu(tr("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    mnuHowTo = mnuHelp->addAction(QStringLiteral("&How To"), this, &frmCopyFile::mnuHowTo_Click);
+    mnuHowTo = mnuHelp->addAction(tr("&How To"), this, &frmCopyFile::mnuHowTo_Click);
     mnuHowTo->setObjectName(QStringLiteral("mnuHowTo"));
     mnuHowTo->setShortcut(QKeySequence::HelpContents);
-    mnuAbout = mnuHelp->addAction(QStringLiteral("&About"), this, &frmCopyFile::mnuAbout_Click);
+    mnuAbout = mnuHelp->addAction(tr("&About"), this, &frmCopyFile::mnuAbout_Click);
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
 }
 

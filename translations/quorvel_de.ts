@@ -1,0 +1,688 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>Analysis</name>
+    <message>
+        <source>Please choose a source MP3 file to analyse.</source>
+        <translation>Bitte wählen Sie eine MP3-Quelldatei zum Analysieren.</translation>
+    </message>
+    <message>
+        <source>Analysing chosen file %1... Please wait for a few seconds.</source>
+        <translation>Die gewählte Datei %1 wird analysiert... Bitte warten Sie einige Sekunden.</translation>
+    </message>
+    <message>
+        <source>Nothing was changed: the analysis was stopped.</source>
+        <translation>Nichts wurde geändert: Die Analyse wurde angehalten.</translation>
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation>Unbekannt</translation>
+    </message>
+    <message>
+        <source>File selected is not a valid MP3 file. Please select another.</source>
+        <translation>Die gewählte Datei ist keine gültige MP3-Datei. Bitte wählen Sie eine andere.</translation>
+    </message>
+    <message>
+        <source>File information updated.</source>
+        <translation>Dateiinformationen aktualisiert.</translation>
+    </message>
+</context>
+<context>
+    <name>CopyFileForm</name>
+    <message>
+        <source>To split at the time given itself, choose File &gt; Split Exactly at the Time Given.</source>
+        <translation>Um genau zur angegebenen Zeit zu teilen, wählen Sie Datei &gt; Genau zur angegebenen Zeit teilen.</translation>
+    </message>
+</context>
+<context>
+    <name>Files</name>
+    <message>
+        <source>The trash could not take %1 (%2): it was removed for good.</source>
+        <translation>Der Papierkorb konnte %1 nicht aufnehmen (%2): Es wurde endgültig gelöscht.</translation>
+    </message>
+    <message>
+        <source>Cannot remove %1: %2.</source>
+        <translation>%1 kann nicht entfernt werden: %2.</translation>
+    </message>
+    <message>
+        <source>Cannot read %1: %2.</source>
+        <translation>%1 kann nicht gelesen werden: %2.</translation>
+    </message>
+    <message>
+        <source>Cannot write %1: %2.</source>
+        <translation>%1 kann nicht geschrieben werden: %2.</translation>
+    </message>
+    <message>
+        <source>the file changed while it was being read</source>
+        <translation>die Datei hat sich beim Lesen geändert</translation>
+    </message>
+    <message>
+        <source>it is a folder</source>
+        <translation>es ist ein Ordner</translation>
+    </message>
+    <message>
+        <source>it is a socket</source>
+        <translation>es ist ein Socket</translation>
+    </message>
+    <message>
+        <source>it is a named pipe</source>
+        <translation>es ist eine benannte Pipe</translation>
+    </message>
+    <message>
+        <source>it is a character device</source>
+        <translation>es ist ein zeichenorientiertes Gerät</translation>
+    </message>
+    <message>
+        <source>it is a block device</source>
+        <translation>es ist ein blockorientiertes Gerät</translation>
+    </message>
+    <message>
+        <source>it is not a regular file</source>
+        <translation>es ist keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>a file of that name appeared while it was written</source>
+        <translation>beim Schreiben ist eine Datei dieses Namens entstanden</translation>
+    </message>
+    <message>
+        <source>it decodes to fewer samples than its length</source>
+        <translation>sie dekodiert zu weniger Samples, als ihre Länge angibt</translation>
+    </message>
+    <message>
+        <source>it does not decode (%1)</source>
+        <translation>sie lässt sich nicht dekodieren (%1)</translation>
+    </message>
+    <message>
+        <source>the decoder could not be loaded (%1)</source>
+        <translation>der Decoder konnte nicht geladen werden (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>HelpViewer</name>
+    <message>
+        <source>Quorvel Help</source>
+        <translation>Quorvel-Hilfe</translation>
+    </message>
+</context>
+<context>
+    <name>Input</name>
+    <message>
+        <source>Minute value has to be numeric</source>
+        <translation>Der Minutenwert muss eine Zahl sein</translation>
+    </message>
+    <message>
+        <source>Second value has to be numeric</source>
+        <translation>Der Sekundenwert muss eine Zahl sein</translation>
+    </message>
+    <message>
+        <source>Valid second value range is 0 to 59</source>
+        <translation>Gültige Sekundenwerte reichen von 0 bis 59</translation>
+    </message>
+    <message>
+        <source>Valid second value range is 0 to %1</source>
+        <translation>Gültige Sekundenwerte reichen von 0 bis %1</translation>
+    </message>
+</context>
+<context>
+    <name>SeamCheck</name>
+    <message numerus="yes">
+        <source>%1 Hz, %n channels</source>
+        <comment>%1 Hz, %n channel</comment>
+        <translation>
+            <numerusform>%1 Hz, %n Kanal</numerusform>
+            <numerusform>%1 Hz, %n Kanäle</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>from %1 ms before to %2 ms after the cut</source>
+        <translation>von %1 ms vor bis %2 ms nach dem Schnitt</translation>
+    </message>
+    <message>
+        <source>up to %1 ms after the cut</source>
+        <translation>bis %1 ms nach dem Schnitt</translation>
+    </message>
+    <message>
+        <source>up to %1 ms before the cut</source>
+        <translation>bis %1 ms vor dem Schnitt</translation>
+    </message>
+    <message>
+        <source>Seam check skipped: the decoder could not be loaded (%1).</source>
+        <translation>Nahtprüfung übersprungen: Der Decoder konnte nicht geladen werden (%1).</translation>
+    </message>
+    <message>
+        <source>Seam check: the parts do not decode as the source does (%1; part 1: %2; part 2: %3).</source>
+        <translation>Nahtprüfung: Die Teile dekodieren anders als die Quelle (%1; Teil 1: %2; Teil 2: %3).</translation>
+    </message>
+    <message>
+        <source>Seam check: the parts join the source exactly (0 of %1 samples differ)</source>
+        <translation>Nahtprüfung: Die Teile ergeben genau die Quelle (0 von %1 Samples weichen ab)</translation>
+    </message>
+    <message numerus="yes">
+        <source>Seam check: %1 of %2 samples differ, by up to %3 steps, %4.</source>
+        <comment>Seam check: %1 of %2 samples differs, by up to %3 steps, %4.</comment>
+        <translation>
+            <numerusform>Nahtprüfung: %1 von %2 Samples weicht ab, um bis zu %3 Stufen, %4.</numerusform>
+            <numerusform>Nahtprüfung: %1 von %2 Samples weichen ab, um bis zu %3 Stufen, %4.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Seam check: the parts hold %1 samples more than the source (%2 + %3 against %4).</source>
+        <comment>Seam check: the parts hold %1 sample more than the source (%2 + %3 against %4).</comment>
+        <translation>
+            <numerusform>Nahtprüfung: Die Teile enthalten %1 Sample mehr als die Quelle (%2 + %3 gegenüber %4).</numerusform>
+            <numerusform>Nahtprüfung: Die Teile enthalten %1 Samples mehr als die Quelle (%2 + %3 gegenüber %4).</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Seam check: the parts hold %1 samples fewer than the source (%2 + %3 against %4).</source>
+        <comment>Seam check: the parts hold %1 sample fewer than the source (%2 + %3 against %4).</comment>
+        <translation>
+            <numerusform>Nahtprüfung: Die Teile enthalten %1 Sample weniger als die Quelle (%2 + %3 gegenüber %4).</numerusform>
+            <numerusform>Nahtprüfung: Die Teile enthalten %1 Samples weniger als die Quelle (%2 + %3 gegenüber %4).</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Seam check skipped: the split was stopped.</source>
+        <translation>Nahtprüfung übersprungen: Das Teilen wurde angehalten.</translation>
+    </message>
+    <message>
+        <source>Seam check skipped: cannot read %1: %2.</source>
+        <translation>Nahtprüfung übersprungen: %1 kann nicht gelesen werden: %2.</translation>
+    </message>
+    <message>
+        <source>Seam check skipped: cannot write %1: %2.</source>
+        <translation>Nahtprüfung übersprungen: %1 kann nicht geschrieben werden: %2.</translation>
+    </message>
+</context>
+<context>
+    <name>Split</name>
+    <message>
+        <source>Moving file %1 to the trash</source>
+        <translation>Die Datei %1 wird in den Papierkorb verschoben</translation>
+    </message>
+    <message>
+        <source>Writing to %1</source>
+        <translation>Schreibe nach %1</translation>
+    </message>
+    <message>
+        <source>Only %1 was replaced: %2.</source>
+        <translation>Nur %1 wurde ersetzt: %2.</translation>
+    </message>
+    <message>
+        <source>Only %1 was written: %2; %3</source>
+        <translation>Nur %1 wurde geschrieben: %2; %3</translation>
+    </message>
+    <message>
+        <source>Nothing was changed: %1.</source>
+        <translation>Nichts wurde geändert: %1.</translation>
+    </message>
+    <message>
+        <source>Please choose a source MP3 file to split.</source>
+        <translation>Bitte wählen Sie eine MP3-Quelldatei zum Teilen.</translation>
+    </message>
+    <message>
+        <source>Please enter/choose the destination folder.</source>
+        <translation>Bitte geben Sie den Zielordner ein oder wählen Sie ihn.</translation>
+    </message>
+    <message>
+        <source>Cannot write to %1: %2.</source>
+        <translation>In %1 kann nicht geschrieben werden: %2.</translation>
+    </message>
+    <message>
+        <source>Please create destination folder.</source>
+        <translation>Bitte legen Sie den Zielordner an.</translation>
+    </message>
+    <message>
+        <source>Cannot write to %1: it is a file, not a folder.</source>
+        <translation>In %1 kann nicht geschrieben werden: Es ist eine Datei, kein Ordner.</translation>
+    </message>
+    <message>
+        <source>Source MP3 file not found</source>
+        <translation>MP3-Quelldatei nicht gefunden</translation>
+    </message>
+    <message>
+        <source>Split time cannot be &lt;= 0 and &gt;= Source duration</source>
+        <translation>Die Teilungszeit darf nicht &lt;= 0 und nicht &gt;= der Dauer der Quelle sein</translation>
+    </message>
+    <message>
+        <source>Finding safe point to split file...</source>
+        <translation>Suche eine sichere Stelle zum Teilen der Datei...</translation>
+    </message>
+    <message>
+        <source>File splitting aborted.</source>
+        <translation>Teilen der Datei abgebrochen.</translation>
+    </message>
+    <message>
+        <source>the split failed</source>
+        <translation>das Teilen ist fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Found safe position to split at byte %1 (frame %2)</source>
+        <translation>Sichere Stelle zum Teilen bei Byte %1 gefunden (Frame %2)</translation>
+    </message>
+    <message>
+        <source>Cutting exactly at %1 (sample %2)</source>
+        <translation>Schnitt genau bei %1 (Sample %2)</translation>
+    </message>
+    <message>
+        <source>Cutting at %1 (sample %2), the frame boundary nearest the time: the source carries no gapless information.</source>
+        <translation>Schnitt bei %1 (Sample %2), der Framegrenze, die der Zeit am nächsten liegt: Die Quelle enthält keine Angaben für lückenlose Wiedergabe.</translation>
+    </message>
+    <message>
+        <source>Safe position lies at %1, %2 seconds after the split time.</source>
+        <translation>Die sichere Stelle liegt bei %1, %2 Sekunden nach der Teilungszeit.</translation>
+    </message>
+    <message>
+        <source>No safe position found for splitting this file.</source>
+        <translation>Keine sichere Stelle zum Teilen dieser Datei gefunden.</translation>
+    </message>
+    <message>
+        <source>Beginning to split files now.</source>
+        <translation>Das Teilen der Datei beginnt jetzt.</translation>
+    </message>
+    <message>
+        <source>it is the source file %1</source>
+        <translation>es ist die Quelldatei %1</translation>
+    </message>
+    <message>
+        <source>it is a folder</source>
+        <translation>es ist ein Ordner</translation>
+    </message>
+    <message>
+        <source>Output file %1 already exists. Do you want to replace?</source>
+        <translation>Die Ausgabedatei %1 existiert bereits. Möchten Sie sie ersetzen?</translation>
+    </message>
+    <message>
+        <source>Aborting split file now.</source>
+        <translation>Das Teilen wird jetzt abgebrochen.</translation>
+    </message>
+    <message>
+        <source>Nothing was changed: %1 was kept.</source>
+        <translation>Nichts wurde geändert: %1 wurde behalten.</translation>
+    </message>
+    <message>
+        <source>The tag library could not be loaded (%1): the tags keep the source&apos;s length, and a replaced file is removed for good.</source>
+        <translation>Die Tag-Bibliothek konnte nicht geladen werden (%1): Die Tags behalten die Länge der Quelle, und eine ersetzte Datei wird endgültig gelöscht.</translation>
+    </message>
+    <message>
+        <source>Source file size      : %1 bytes.</source>
+        <translation>Größe der Quelldatei   : %1 Bytes.</translation>
+    </message>
+    <message>
+        <source>Total bytes written : %1 bytes.</source>
+        <translation>Insgesamt geschrieben : %1 Bytes.</translation>
+    </message>
+    <message numerus="yes">
+        <source>(added %n new frames of %1 bytes, which gapless players do not play)</source>
+        <comment>(added %n new frame of %1 bytes, which gapless players do not play)</comment>
+        <translation>
+            <numerusform>(%n neuer Frame mit %1 Bytes hinzugefügt, den lückenlos abspielende Player nicht wiedergeben)</numerusform>
+            <numerusform>(%n neue Frames mit %1 Bytes hinzugefügt, die lückenlos abspielende Player nicht wiedergeben)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>(added %n new frames of %1 bytes to preserve data)</source>
+        <comment>(added %n new frame of %1 bytes to preserve data)</comment>
+        <translation>
+            <numerusform>(%n neuer Frame mit %1 Bytes hinzugefügt, um Daten zu erhalten)</numerusform>
+            <numerusform>(%n neue Frames mit %1 Bytes hinzugefügt, um Daten zu erhalten)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>MP3 splitting completed.</source>
+        <translation>Teilen der MP3-Datei abgeschlossen.</translation>
+    </message>
+    <message>
+        <source>the split was stopped</source>
+        <translation>das Teilen wurde angehalten</translation>
+    </message>
+</context>
+<context>
+    <name>Volumes</name>
+    <message>
+        <source>Home</source>
+        <translation>Persönlicher Ordner</translation>
+    </message>
+</context>
+<context>
+    <name>frmCopyFile</name>
+    <message>
+        <source>Quorvel V%1.%2%3  by the Quorvel project</source>
+        <translation>Quorvel V%1.%2%3  vom Quorvel-Projekt</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Cuts an MP3 file in two without re-encoding.</source>
+        <translation>Teilt eine MP3-Datei ohne Neukodierung in zwei.</translation>
+    </message>
+    <message>
+        <source>file</source>
+        <translation>datei</translation>
+    </message>
+    <message>
+        <source>The MP3 file to split.</source>
+        <translation>Die zu teilende MP3-Datei.</translation>
+    </message>
+    <message>
+        <source>[file]</source>
+        <translation>[datei]</translation>
+    </message>
+</context>
+<context>
+    <name>quorvel-cli</name>
+    <message>
+        <source>(no: give --replace to replace)</source>
+        <translation>(nein: mit --replace wird ersetzt)</translation>
+    </message>
+    <message>
+        <source>To split at the time given itself, add --exact.</source>
+        <translation>Um genau zur angegebenen Zeit zu teilen, geben Sie --exact an.</translation>
+    </message>
+    <message>
+        <source>no command given</source>
+        <translation>kein Befehl angegeben</translation>
+    </message>
+    <message>
+        <source>unknown command &apos;%1&apos;</source>
+        <translation>unbekannter Befehl &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>%1: missing operand</source>
+        <translation>%1: Operand fehlt</translation>
+    </message>
+    <message>
+        <source>%1: extra operand &apos;%2&apos;</source>
+        <translation>%1: zusätzlicher Operand &apos;%2&apos;</translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::ui::frmAbout</name>
+    <message>
+        <source>About %1</source>
+        <translation>Über %1</translation>
+    </message>
+    <message>
+        <source>Version %1.%2.%3</source>
+        <translation>Version %1.%2.%3</translation>
+    </message>
+    <message>
+        <source>Quorvel is freeware brought to you by the Quorvel project (quorvel.example).
+
+Visit the Quorvel homepage at quorvel.example for more information.</source>
+        <translation>Quorvel ist Freeware, bereitgestellt vom Quorvel-Projekt (quorvel.example).
+
+Weitere Informationen finden Sie auf der Quorvel-Homepage unter quorvel.example.</translation>
+    </message>
+    <message>
+        <source>Warning: this program is provided &quot;AS IS&quot;, without warranty of any kind. You use it at your own risk.</source>
+        <translation>Warnung: Dieses Programm wird „WIE BESEHEN“ bereitgestellt, ohne jegliche Gewährleistung. Sie benutzen es auf eigene Gefahr.</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>&amp;System Info...</source>
+        <translation>&amp;Systeminfo...</translation>
+    </message>
+    <message>
+        <source>System Information Is Unavailable At This Time</source>
+        <translation>Systeminformationen sind zurzeit nicht verfügbar</translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::ui::frmBrowseFolder</name>
+    <message>
+        <source>Browse destination folder</source>
+        <translation>Zielordner suchen</translation>
+    </message>
+    <message>
+        <source>Look in:</source>
+        <translation>Suchen in:</translation>
+    </message>
+    <message>
+        <source>&amp;Create Folder</source>
+        <translation>Ordner &amp;anlegen</translation>
+    </message>
+    <message>
+        <source>&amp;Ok</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>Ca&amp;ncel</source>
+        <translation>Abbre&amp;chen</translation>
+    </message>
+    <message>
+        <source>&amp;Delete Folder</source>
+        <translation>Ordner &amp;löschen</translation>
+    </message>
+    <message>
+        <source>Current Folder :</source>
+        <translation>Aktueller Ordner :</translation>
+    </message>
+    <message>
+        <source>Volume</source>
+        <translation>Laufwerk</translation>
+    </message>
+    <message>
+        <source>The volume whose folders the list shows</source>
+        <translation>Das Laufwerk, dessen Ordner die Liste zeigt</translation>
+    </message>
+    <message>
+        <source>Folders</source>
+        <translation>Ordner</translation>
+    </message>
+    <message>
+        <source>The folders of the current folder and the folders above it</source>
+        <translation>Die Ordner im aktuellen Ordner und die Ordner darüber</translation>
+    </message>
+    <message>
+        <source>Current folder</source>
+        <translation>Aktueller Ordner</translation>
+    </message>
+    <message>
+        <source>Nothing in the drive!</source>
+        <translation>Nichts im Laufwerk!</translation>
+    </message>
+    <message>
+        <source>Please enter new folder name :</source>
+        <translation>Bitte geben Sie den Namen des neuen Ordners ein :</translation>
+    </message>
+    <message>
+        <source>Create new folder</source>
+        <translation>Neuen Ordner anlegen</translation>
+    </message>
+    <message>
+        <source>Cannot create folder %1: %2.</source>
+        <translation>Der Ordner %1 kann nicht angelegt werden: %2.</translation>
+    </message>
+    <message>
+        <source>The folder %1 is the root of a volume and cannot be deleted.</source>
+        <translation>Der Ordner %1 ist die Wurzel eines Laufwerks und kann nicht gelöscht werden.</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete :
+%1 ?</source>
+        <translation>Möchten Sie wirklich löschen :
+%1 ?</translation>
+    </message>
+    <message>
+        <source>The folder will be moved to the trash</source>
+        <translation>Der Ordner wird in den Papierkorb verschoben</translation>
+    </message>
+    <message>
+        <source>There are files in %1. Are you sure you want to delete the folder and files inside the folder?</source>
+        <translation>In %1 liegen Dateien. Möchten Sie den Ordner und die Dateien darin wirklich löschen?</translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::ui::frmCopyFile</name>
+    <message>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
+    <message>
+        <source>How far the work under way has read or written</source>
+        <translation>Wie weit die laufende Arbeit gelesen oder geschrieben hat</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Anhalten</translation>
+    </message>
+    <message>
+        <source>Stop the work under way; nothing is changed</source>
+        <translation>Hält die laufende Arbeit an; nichts wird geändert</translation>
+    </message>
+    <message>
+        <source>A split is running. Stop it and close?</source>
+        <translation>Eine Teilung läuft. Anhalten und schließen?</translation>
+    </message>
+    <message>
+        <source>Open MP3 file</source>
+        <translation>MP3-Datei öffnen</translation>
+    </message>
+    <message>
+        <source>MPEG Audio Files (*.MP3)</source>
+        <translation>MPEG-Audiodateien (*.MP3)</translation>
+    </message>
+    <message>
+        <source>Source MP3 file to open :</source>
+        <translation>Zu öffnende MP3-Quelldatei :</translation>
+    </message>
+    <message>
+        <source>Path and name of the MP3 you want to split (eg. ~/Music/mysong.mp3)</source>
+        <translation>Pfad und Name der MP3-Datei, die Sie teilen möchten (z. B. ~/Musik/meinlied.mp3)</translation>
+    </message>
+    <message>
+        <source>&amp;Browse</source>
+        <translation>Durch&amp;suchen</translation>
+    </message>
+    <message>
+        <source>Destination folder :</source>
+        <translation>Zielordner :</translation>
+    </message>
+    <message>
+        <source>Destination folder where you want the two resulting files to reside (eg. ~/Music/Work)</source>
+        <translation>Zielordner, in dem die beiden entstehenden Dateien liegen sollen (z. B. ~/Musik/Arbeit)</translation>
+    </message>
+    <message>
+        <source>B&amp;rowse</source>
+        <translation>Dur&amp;chsuchen</translation>
+    </message>
+    <message>
+        <source>File Information</source>
+        <translation>Dateiinformationen</translation>
+    </message>
+    <message>
+        <source>Size (Mb)            :</source>
+        <translation>Größe (MB)             :</translation>
+    </message>
+    <message>
+        <source>File type :</source>
+        <translation>Dateityp :</translation>
+    </message>
+    <message>
+        <source>Bit rate (bits)       :</source>
+        <translation>Bitrate (Bit/s)        :</translation>
+    </message>
+    <message>
+        <source>No. of frames         :</source>
+        <translation>Anzahl Frames          :</translation>
+    </message>
+    <message>
+        <source>Duration (mm:ss) :</source>
+        <translation>Dauer (mm:ss) :</translation>
+    </message>
+    <message>
+        <source>Sampling rate (Hz) :</source>
+        <translation>Abtastrate (Hz) :</translation>
+    </message>
+    <message>
+        <source>Split file at (mm:ss) :</source>
+        <translation>Datei teilen bei (mm:ss) :</translation>
+    </message>
+    <message>
+        <source>Which minute of the song that you want it to be split at (eg. 3 = 3rd minute)</source>
+        <translation>Die Minute des Stücks, bei der geteilt werden soll (z. B. 3 = 3. Minute)</translation>
+    </message>
+    <message>
+        <source>Which second of the song that you want it to be split at (eg. 30 = 30th second)</source>
+        <translation>Die Sekunde des Stücks, bei der geteilt werden soll (z. B. 30 = 30. Sekunde)</translation>
+    </message>
+    <message>
+        <source>File Split</source>
+        <translation>Datei teilen</translation>
+    </message>
+    <message>
+        <source>&amp;Split File !</source>
+        <translation>Datei &amp;teilen !</translation>
+    </message>
+    <message>
+        <source>System messages :</source>
+        <translation>Systemmeldungen :</translation>
+    </message>
+    <message>
+        <source>Source MP3 file</source>
+        <translation>MP3-Quelldatei</translation>
+    </message>
+    <message>
+        <source>Destination folder</source>
+        <translation>Zielordner</translation>
+    </message>
+    <message>
+        <source>Split minute</source>
+        <translation>Teilungsminute</translation>
+    </message>
+    <message>
+        <source>Split second</source>
+        <translation>Teilungssekunde</translation>
+    </message>
+    <message>
+        <source>Browse for the source MP3 file</source>
+        <translation>Nach der MP3-Quelldatei suchen</translation>
+    </message>
+    <message>
+        <source>Browse for the destination folder</source>
+        <translation>Nach dem Zielordner suchen</translation>
+    </message>
+    <message>
+        <source>System messages</source>
+        <translation>Systemmeldungen</translation>
+    </message>
+    <message>
+        <source>What Quorvel does, step by step</source>
+        <translation>Was Quorvel tut, Schritt für Schritt</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation>&amp;Öffnen</translation>
+    </message>
+    <message>
+        <source>Split E&amp;xactly at the Time Given</source>
+        <translation>&amp;Genau zur angegebenen Zeit teilen</translation>
+    </message>
+    <message>
+        <source>&amp;Exit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>&amp;How To</source>
+        <translation>&amp;Anleitung</translation>
+    </message>
+    <message>
+        <source>&amp;About</source>
+        <translation>&amp;Über</translation>
+    </message>
+</context>
+</TS>
