@@ -1,9 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 namespace quorvel {
 
@@ -101,9 +103,16 @@ inline std::int32_t MainDataRoom(const FrameValues& frame) {
 // side information. `frame` holds at least the header, the CRC and the side information.
 std::uint16_t FrameCrc(std::span<const std::uint8_t> frame, std::int16_t sideInfoSize);
 
-// The letters T, A, G that open an ID3 version 1 tag.
+// Whether the bytes open one of the tags that follow the audio, where the next frame would
+// otherwise stand: an ID3 version 1 tag ("TAG"), an APEv2 tag ("APETAGEX") or a Lyrics3
+// block ("LYRICSBEGIN").
 inline bool IsTagMarker(const HeaderBytes& bytes) {
-    return bytes[0] == 0x54 && bytes[1] == 0x41 && bytes[2] == 0x47;
+    const auto opens = [&bytes](std::string_view marker) {
+        return std::equal(
+            marker.begin(), marker.end(), bytes.begin(),
+            [](char letter, std::uint8_t byte) { return std::uint8_t(letter) == byte; });
+    };
+    return opens("TAG") || opens("APETAGEX") || opens("LYRICSBE");
 }
 
 }  // namespace quorvel
