@@ -897,6 +897,9 @@ class frmCopyFileTest : public QObject {
         window_ = frmCopyFile::Instance();
         QCOMPARE(Find("txtToFolder")->text(), temp_->path());
         QVERIFY(Find<QAction>("mnuSplitExactly")->isChecked());
+        // Where it was, frame and all, not shifted by its frame.
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_));
         QCOMPARE(window_->pos(), place);
 
         delete window_;

@@ -135,7 +135,13 @@ frmCopyFile::frmCopyFile() {
                              : QDir::currentPath());
     mnuSplitExactly->setChecked(remembered.value(kSplitExactly, false).toBool());
     const QPoint place = remembered.value(kPosition).toPoint();
-    if (remembered.contains(kPosition) && QGuiApplication::screenAt(place)) move(place);
+    if (remembered.contains(kPosition) && QGuiApplication::screenAt(place)) {
+        // The place is its client area's, which unlike its frame's is known before the
+        // window manager frames the window: given as a frame's, it would creep by the
+        // title bar's height with every run.
+        adjustSize();
+        setGeometry(QRect(place, size()));
+    }
     txtMP3->setFocus(Qt::OtherFocusReason);
 }
 
@@ -201,7 +207,7 @@ void frmCopyFile::closeEvent(QCloseEvent* event) {
         QSettings remembered = Remembered();
         remembered.setValue(kDestination, txtToFolder->text());
         remembered.setValue(kSplitExactly, mnuSplitExactly->isChecked());
-        remembered.setValue(kPosition, pos());
+        remembered.setValue(kPosition, geometry().topLeft());
     }
 }
 
