@@ -26,6 +26,7 @@
 #include "ui/frmBrowseFolder/frmBrowseFolder.h"
 #include "ui/frmCopyFile/CopyFileForm.h"
 #include "ui/frmCopyFile/FocusCheck.h"
+#include "ui/frmCopyFile/ScreenFit.h"
 
 // The icon and the help document live in this library; a static library must ask for
 // its resources by name.
@@ -83,6 +84,7 @@ frmCopyFile::frmCopyFile() {
     setAcceptDrops(true);
     CreateControls();
     CreateMenus();
+    new ScreenFit(this, txtSystemMessage);  // the log gives way on a screen too short
     form_ = std::make_unique<CopyFileForm>(this,
                                            std::map<Control, QLineEdit*>{
                                                {Control::txtMP3, txtMP3},
