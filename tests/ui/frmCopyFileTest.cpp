@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStorageInfo>
@@ -225,6 +226,67 @@ class frmCopyFileTest : public QObject {
                         menu->menu()->actionGeometry(item).width());
             }
         }
+    }
+
+    // On a screen too short for the window the log gives way, down to two lines, and the
+    // window stays within the screen's available area wherever it was last put. Run with
+    // the screens of frmCopyFileTest_screens, at twice the scale.
+    void fitsShortScreens() {
+        if (QGuiApplication::screens().size() != 3) {
+            QSKIP("needs the screens of frmCopyFileTest_screens");
+        }
+        const auto named = [](const QString& name) {
+            const QList<QScreen*> screens = QGuiApplication::screens();
+            return *std::find_if(screens.cbegin(), screens.cend(),
+                                 [&](const QScreen* screen) { return screen->name() == name; });
+        };
+        int designed = 0, below = 0, belowBox = 0;
+        for (const QString& name : {u"tall"_s, u"short"_s, u"shorter"_s}) {
+            QScreen* screen = named(name);
+            // Last put with its corner near the screen's, most of it beyond the screen.
+            const QRect area = screen->availableGeometry();
+            window_->move(area.bottomRight() - QPoint(40, 40));
+            window_->close();
+            QTRY_VERIFY(window_.isNull());
+            window_ = frmCopyFile::Instance();
+            window_->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window_));
+            QCOMPARE(window_->screen(), screen);
+            const auto* log = Find<QPlainTextEdit>("txtSystemMessage");
+            const QWidget* box = log->parentWidget();
+            const QWidget* client = window_->centralWidget();
+            const QRect frame = window_->frameGeometry();
+            const int margins = 2 * static_cast<int>(log->document()->documentMargin());
+            const int lines =
+                (log->viewport()->height() - margins) / log->fontMetrics().lineSpacing();
+            if (name == u"tall") {
+                // Tall enough for the window as designed.
+                QVERIFY(area.contains(frame));
+                designed = log->height();
+                below = box->height() - log->geometry().bottom();
+                belowBox = client->height() - box->geometry().bottom();
+                continue;
+            }
+            QVERIFY2(log->height() < designed, qPrintable(name));
+            // Only the log gave way: what stands below it keeps its place beneath it.
+            QCOMPARE(box->height() - log->geometry().bottom(), below);
+            QCOMPARE(client->height() - box->geometry().bottom(), belowBox);
+            if (name == u"short") {
+                // As tall as a 1920 by 1200 screen: the whole window fits, the log giving
+                // way no further than it must.
+                QVERIFY(area.contains(frame));
+                QCOMPARE(frame.height(), area.height());
+                QVERIFY(lines >= 2);
+            } else {
+                // Too short even for two lines: they stay, and the title bar within reach.
+                QCOMPARE(lines, 2);
+                QCOMPARE(frame.top(), area.top());
+                QVERIFY(area.contains(QRect(frame.topLeft(), QSize(frame.width(), 1))));
+            }
+        }
+        // Taken to a tall screen, the log has its designed height again.
+        window_->setScreen(named(u"tall"_s));
+        QTRY_COMPARE(Find<QPlainTextEdit>("txtSystemMessage")->height(), designed);
     }
 
     void analysisByEnter_data() {
@@ -899,6 +961,9 @@ class frmCopyFileTest : public QObject {
         window_ = frmCopyFile::Instance();
         QCOMPARE(Find("txtToFolder")->text(), temp_->path());
         QVERIFY(Find<QAction>("mnuSplitExactly")->isChecked());
+        // Where it was, frame and all, not shifted by its frame.
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_));
         QCOMPARE(window_->pos(), place);
 
         delete window_;

@@ -26,6 +26,7 @@
 #include "ui/frmBrowseFolder/frmBrowseFolder.h"
 #include "ui/frmCopyFile/CopyFileForm.h"
 #include "ui/frmCopyFile/FocusCheck.h"
+#include "ui/frmCopyFile/ScreenFit.h"
 
 // The icon and the help document live in this library; a static library must ask for
 // its resources by name.
@@ -83,6 +84,7 @@ frmCopyFile::frmCopyFile() {
     setAcceptDrops(true);
     CreateControls();
     CreateMenus();
+    new ScreenFit(this, txtSystemMessage);  // the log gives way on a screen too short
     form_ = std::make_unique<CopyFileForm>(this,
                                            std::map<Control, QLineEdit*>{
                                                {Control::txtMP3, txtMP3},
@@ -135,7 +137,13 @@ frmCopyFile::frmCopyFile() {
                              : QDir::currentPath());
     mnuSplitExactly->setChecked(remembered.value(kSplitExactly, false).toBool());
     const QPoint place = remembered.value(kPosition).toPoint();
-    if (remembered.contains(kPosition) && QGuiApplication::screenAt(place)) move(place);
+    if (remembered.contains(kPosition) && QGuiApplication::screenAt(place)) {
+        // The place is its client area's, which unlike its frame's is known before the
+        // window manager frames the window: given as a frame's, it would creep by the
+        // title bar's height with every run.
+        adjustSize();
+        setGeometry(QRect(place, size()));
+    }
     txtMP3->setFocus(Qt::OtherFocusReason);
 }
 
@@ -201,7 +209,7 @@ void frmCopyFile::closeEvent(QCloseEvent* event) {
         QSettings remembered = Remembered();
         remembered.setValue(kDestination, txtToFolder->text());
         remembered.setValue(kSplitExactly, mnuSplitExactly->isChecked());
-        remembered.setValue(kPosition, pos());
+        remembered.setValue(kPosition, geometry().topLeft());
     }
 }
 
