@@ -648,6 +648,17 @@ class frmCopyFileTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(window_.isNull() || !window_->isVisible(), 60000);
         QVERIFY(!fake_.questions.contains(u"A split is running. Stop it and close?"_s));
         QCOMPARE(pair(), completed);
+
+        // It closes the window as well where the folder browser holds it.
+        window_ = frmCopyFile::Instance();
+        window_->show();
+        quorvel::platform::OnEndingSignals(window_, [this] { window_->StopAndClose(); });
+        QTest::mouseClick(Find<QPushButton>("cmdBrowseTo"), Qt::LeftButton);
+        QTRY_VERIFY(!window_->isEnabled());
+        ::raise(SIGTERM);
+        QTRY_VERIFY_WITH_TIMEOUT(window_.isNull() || !window_->isVisible(), 60000);
+        const auto open = QApplication::topLevelWidgets();
+        QVERIFY(std::none_of(open.begin(), open.end(), [](QWidget* w) { return w->isVisible(); }));
         window_ = frmCopyFile::Instance();
     }
 

@@ -216,6 +216,8 @@ void frmCopyFile::closeEvent(QCloseEvent* event) {
 void frmCopyFile::StopAndClose() {
     closeAfterWork_ = true;
     if (!work_->Running()) {
+        // The folder browser goes first: while it is open this window refuses to close.
+        if (browser_) browser_->close();
         close();
         return;
     }
