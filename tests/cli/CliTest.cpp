@@ -683,8 +683,12 @@ class BindMount {
         mounted_ = std::system(("bindfs '" + folder + "' '" + at + "'").c_str()) == 0;
     }
     ~BindMount() {
-        if (mounted_)
-            std::system(("fusermount -u '" + at_ + "' || umount -l '" + at_ + "'").c_str());
+        // A mount left behind would outlive the test's folder.
+        if (mounted_) {
+            EXPECT_EQ(
+                std::system(("fusermount -u '" + at_ + "' || umount -l '" + at_ + "'").c_str()), 0)
+                << "could not unmount " << at_;
+        }
     }
     BindMount(const BindMount&) = delete;
     BindMount& operator=(const BindMount&) = delete;

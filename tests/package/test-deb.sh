@@ -29,19 +29,24 @@ for field in "Package: quorvel" "Version: 1.0.0.1" "Section: sound" \
 done
 dpkg-deb --field "$deb" Depends | grep -q libqt6widgets6 || fail "Qt is not a dependency"
 dpkg-deb --field "$deb" Depends | grep -q libmpg123-0 || fail "libmpg123 is not a dependency"
-# Every object file was compiled with fortified functions; the binaries need not show them,
-# as the compiler leaves the unchecked call wherever it proves the bound (the package's
-# lintian overrides say so). Debian 12's flags have no control-flow protection.
+# Every object file is compiled with fortification at level 3 (packaging/build-deb.sh).
+# Where the compiler knows a buffer's size but cannot prove a call stays within it, the
+# call is checked as the program runs, and each binary holds such calls: the desktop
+# module copying a part's tag, the window's Qt hash of the file systems its folder list
+# leaves out, the companion's JSON escaping control characters. A call whose bound the
+# compiler proves needs no check, and the file reads go unchecked: their buffers come
+# through the engine's interfaces, of a size no compiler sees. Debian 12's flags have no
+# control-flow protection.
 commands=$(ninja -C "$build/deb-a" -t commands quorvel quorvel-cli quorvel_desktop | grep ' -c ')
-! grep -v -e '-D_FORTIFY_SOURCE=2 .*-O2' <<<"$commands" || fail "compiled without fortification"
+! grep -v -e '-D_FORTIFY_SOURCE=3 .*-O2' <<<"$commands" || fail "compiled without fortification"
 unpacked=$(mktemp -d)
 dpkg-deb --extract "$deb" "$unpacked"
-hardening-check --nofortify --nocfprotection "$unpacked"/usr/bin/quorvel \
-    "$unpacked"/usr/bin/quorvel-cli "$unpacked"/usr/lib/*/quorvel/libquorvel-desktop.so ||
-    fail "the binaries lack hardening"
+hardening-check --nocfprotection "$unpacked"/usr/bin/quorvel "$unpacked"/usr/bin/quorvel-cli \
+    "$unpacked"/usr/lib/*/quorvel/libquorvel-desktop.so || fail "the binaries lack hardening"
 rm -rf "$unpacked"
-# Errors are what Debian refuses a package for, and any hardening tag is a fault too; the
-# rest is shown.
+# Errors are what Debian refuses a package for, and any hardening tag is a fault too: one
+# the package's lintian overrides hide must still be raised, or lintian tells of the
+# override that no longer matches. The rest is shown.
 lintian=$(lintian -I --fail-on none "$deb" 2>&1)
 echo "$lintian"
 ! grep -q "^E:" <<<"$lintian" || fail "lintian found errors"
