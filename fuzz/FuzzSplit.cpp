@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/ByteSource.h"
@@ -112,7 +113,11 @@ Walk ReferenceWalk(std::span<const std::uint8_t> source, std::int32_t splitSecon
         const std::int64_t next = offset + f.FrameLength;
         if (next < length) {
             const HeaderBytes h = header(next);
-            if (!(h[0] == 0x54 && h[1] == 0x41 && h[2] == 0x47)) {
+            // A tag after the audio, ID3v1, APEv2 or Lyrics3, may follow a frame.
+            const auto opens = [&h](std::string_view marker) {
+                return std::equal(marker.begin(), marker.end(), h.begin());
+            };
+            if (!(opens("TAG") || opens("APETAGEX") || opens("LYRICSBE"))) {
                 FrameValues ignored;
                 if (!Decode(h, w.info, ignored)) {
                     ++offset;
