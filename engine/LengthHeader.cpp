@@ -119,6 +119,16 @@ std::optional<Gapless> ReadGapless(std::span<const std::uint8_t> frame,
                    static_cast<std::int32_t>(packed & 0xFFF)};
 }
 
+std::optional<StatedLength> ReadStatedLength(std::span<const std::uint8_t> frame,
+                                             const LengthHeader& header) {
+    constexpr std::uint32_t kBoth = kXingFrames | kXingBytes;
+    if (header.Type != LengthHeader::Kind::Xing || (header.XingFlags & kBoth) != kBoth) {
+        return std::nullopt;
+    }
+    return StatedLength{ReadBigEndian(frame, header.TagAt + 8, 4),
+                        ReadBigEndian(frame, header.TagAt + 12, 4)};
+}
+
 std::int32_t VbriFramesPerEntry(std::span<const std::uint8_t> frame, const LengthHeader& header,
                                 std::int64_t frames) {
     if (header.Type != LengthHeader::Kind::Vbri) return 1;

@@ -50,6 +50,16 @@ struct Gapless {
 };
 std::optional<Gapless> ReadGapless(std::span<const std::uint8_t> frame, const LengthHeader& header);
 
+// What a Xing header states of the stream it opens, where it states both: its audio frames
+// after the header frame, and its bytes from the header frame's start to the last frame's
+// end.
+struct StatedLength {
+    std::int64_t Frames = 0;
+    std::int64_t Bytes = 0;
+};
+std::optional<StatedLength> ReadStatedLength(std::span<const std::uint8_t> frame,
+                                             const LengthHeader& header);
+
 // How many frames one VBRI seek-table entry covers for `frames` frames, and how many
 // entries it has.
 std::int32_t VbriFramesPerEntry(std::span<const std::uint8_t> frame, const LengthHeader& header,

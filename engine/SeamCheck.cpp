@@ -41,9 +41,14 @@ SeamReport CheckSeam(AudioDecoder& decoder, FileSystem& files, const std::string
         return report;
     }
     report.Decoded = true;
-    const auto whole = decoder.Open(files.OpenSource(source));
-    const auto one = decoder.Open(files.OpenSource(first));
-    const auto two = decoder.Open(files.OpenSource(second));
+    // The first part is decoded to its end, which reads all its frames anyway: they are
+    // counted. The source and the second part, either of which may be long, are decoded
+    // about the cut only, and go by their length headers where these hold rather than have
+    // every frame read.
+    using Length = AudioDecoder::Length;
+    const auto whole = decoder.Open(files.OpenSource(source), Length::Stated);
+    const auto one = decoder.Open(files.OpenSource(first), Length::Counted);
+    const auto two = decoder.Open(files.OpenSource(second), Length::Stated);
     report.SourceLength = whole->Length();
     report.FirstLength = one->Length();
     report.SecondLength = two->Length();

@@ -29,13 +29,18 @@ class DecodedAudio {
 // What the seam check needs of an audio decoder.
 class AudioDecoder {
   public:
+    // How the decoder learns a file's length. Counted: from its frames, every one of them
+    // read. Stated: from its length header, where that states the frames and its byte count
+    // is the file's own; counted where not.
+    enum class Length { Counted, Stated };
+
     virtual ~AudioDecoder() = default;
     // Why nothing can be decoded (the decoding library could not be loaded); none where
     // it can.
     virtual std::optional<std::string> Unavailable() = 0;
     // The file, read through `file`, ready to decode. Throws FileError where it cannot be
     // decoded.
-    virtual std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file) = 0;
+    virtual std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length length) = 0;
 };
 
 // How two parts join: the source's samples on either side of the cut, which lies where the

@@ -152,9 +152,9 @@ unsigned char* TagForPart(const unsigned char* id3v2, std::size_t size, long lon
     X(mpg123_init) X(mpg123_new) X(mpg123_delete) X(mpg123_param)                       \
     X(mpg123_format_none) X(mpg123_format) X(mpg123_rates)                              \
     X(mpg123_replace_reader_handle) X(mpg123_open_handle) X(mpg123_scan)                \
-    X(mpg123_getformat) X(mpg123_info) X(mpg123_length) X(mpg123_seek)                  \
-    X(mpg123_tellframe) X(mpg123_seek_frame) X(mpg123_tell) X(mpg123_read)              \
-    X(mpg123_strerror) X(mpg123_plain_strerror)
+    X(mpg123_getformat) X(mpg123_info) X(mpg123_length) X(mpg123_framelength)          \
+    X(mpg123_seek) X(mpg123_tellframe) X(mpg123_seek_frame) X(mpg123_tell)              \
+    X(mpg123_read) X(mpg123_strerror) X(mpg123_plain_strerror)
 // clang-format on
 #define QUORVEL_NAME_OF(function) #function
 #define QUORVEL_NAME(function) QUORVEL_NAME_OF(function)
@@ -253,16 +253,14 @@ off_t SeekFile(void* handle, off_t offset, int whence) {
     return off_t(decoding.at);
 }
 
-// Opens the file in a new handle, whose filter is at the start of its cycle. A scan reads
-// every frame first, for the exact length, the frames' places and the first frame; it
-// seeks back to the start, so the handle then no longer plays as players do from there.
-std::optional<std::string> Start(QuorvelDecoding& decoding, bool scan) {
+// Opens the file in a new handle, whose filter is at the start of its cycle.
+std::optional<std::string> Start(QuorvelDecoding& decoding) {
     const Mpg123& lib = *decoding.mpg123;
     if (decoding.handle) lib.mpg123_delete(decoding.handle);
     decoding.at = 0;
     decoding.next = 0;
     decoding.decoded = false;
-    decoding.scanned = scan;
+    decoding.scanned = false;
     int error = MPG123_OK;
     decoding.handle = lib.mpg123_new(nullptr, &error);
     if (!decoding.handle) return lib.mpg123_plain_strerror(error);
@@ -283,16 +281,32 @@ std::optional<std::string> Start(QuorvelDecoding& decoding, bool scan) {
         lib.mpg123_open_handle(handle, &decoding) != MPG123_OK) {
         return lib.mpg123_strerror(handle);
     }
-    if (!scan) return std::nullopt;
+    return std::nullopt;
+}
+
+// Opens the file and learns its format, its exact length and its first frame. Where the
+// caller found `statedFrames` in the file's Xing header, in agreement with the file's bytes
+// (-1: it did not), and libmpg123 reads the same count there, the length follows from that
+// header and its LAME tag as from the frames themselves, and the handle has read the first
+// frame only, as a player's has. Any other file is scanned, every frame read for the
+// frames' count and places; the scan seeks back to the start, so the handle then no longer
+// plays as players do from there.
+std::optional<std::string> Measure(QuorvelDecoding& decoding, long long statedFrames) {
+    if (auto why = Start(decoding)) return why;
+    const Mpg123& lib = *decoding.mpg123;
+    mpg123_handle* handle = decoding.handle;
     int encoding = 0;
     mpg123_frameinfo info{};
-    if (lib.mpg123_scan(handle) != MPG123_OK ||
-        lib.mpg123_getformat(handle, &decoding.rate, &decoding.channels, &encoding) != MPG123_OK ||
+    if (lib.mpg123_getformat(handle, &decoding.rate, &decoding.channels, &encoding) != MPG123_OK ||
         lib.mpg123_info(handle, &info) != MPG123_OK) {
         return lib.mpg123_strerror(handle);
     }
+    if (statedFrames <= 0 || lib.mpg123_framelength(handle) != statedFrames) {
+        if (lib.mpg123_scan(handle) != MPG123_OK) return lib.mpg123_strerror(handle);
+        decoding.scanned = true;
+    }
     decoding.length = lib.mpg123_length(handle);
-    decoding.firstFrame = lib.mpg123_tellframe(handle);  // back at the start: the first frame
+    decoding.firstFrame = lib.mpg123_tellframe(handle);  // at the start: the first frame
     if (decoding.length < 0 || decoding.firstFrame < 0) return lib.mpg123_strerror(handle);
     decoding.samplesPerFrame = info.layer == 1                                 ? 384
                                : info.layer == 2 || info.version == MPG123_1_0 ? 1152
@@ -353,7 +367,7 @@ std::optional<std::string> MoveTo(QuorvelDecoding& decoding, long long from) {
                       (!onward || from - decoding.next > (kLeadIn + kCycle) * frame);
     if (seek) {
         if (decoding.decoded) {
-            if (auto why = Start(decoding, false)) return why;
+            if (auto why = Start(decoding)) return why;
         }
         // The frame `from` lies in, found without decoding anything.
         if (lib.mpg123_seek(decoding.handle, from, SEEK_SET) < 0) {
@@ -370,7 +384,7 @@ std::optional<std::string> MoveTo(QuorvelDecoding& decoding, long long from) {
         decoding.next = lib.mpg123_tell(decoding.handle);
         if (decoding.next < 0 || decoding.next > from) return lib.mpg123_strerror(decoding.handle);
     } else if (!onward) {
-        if (auto why = Start(decoding, false)) return why;
+        if (auto why = Start(decoding)) return why;
     }
     std::string why;
     const auto skipped = Decode(decoding, nullptr, from - decoding.next, why);
@@ -388,8 +402,8 @@ char* DecoderUnavailable() {
     return Library(why) ? nullptr : Copy(why);
 }
 
-QuorvelDecoding* DecoderOpen(const QuorvelFileReader* reader, long* rate, int* channels,
-                             long long* length, char** why) {
+QuorvelDecoding* DecoderOpen(const QuorvelFileReader* reader, long long statedFrames, long* rate,
+                             int* channels, long long* length, char** why) {
     // Nothing thrown may leave the module: the caller's runtime could not catch it.
     try {
         std::string unavailable;
@@ -401,7 +415,7 @@ QuorvelDecoding* DecoderOpen(const QuorvelFileReader* reader, long* rate, int* c
         auto decoding = std::make_unique<QuorvelDecoding>();
         decoding->mpg123 = lib;
         decoding->reader = reader;
-        if (const auto failed = Start(*decoding, true)) {
+        if (const auto failed = Measure(*decoding, statedFrames)) {
             *why = Copy(*failed);
             return nullptr;
         }

@@ -75,6 +75,13 @@ MappedWindowSlot* TakeSlot() {
     return nullptr;
 }
 
+// The calling thread's id, asked of the kernel once a thread: the C library does not keep
+// it, and a reader such as the decoder asks for a view per frame.
+pid_t ThisThread() {
+    thread_local const pid_t self = ::gettid();
+    return self;
+}
+
 std::int64_t PageStart(std::int64_t offset) {
     return offset & ~static_cast<std::int64_t>(pageSize - 1);
 }
@@ -138,7 +145,7 @@ std::span<const std::uint8_t> MappedWindows::View(std::int64_t offset, std::size
         Show(current_);
         MapAhead();
     }
-    slot_->Reader = ::gettid();
+    slot_->Reader = ThisThread();
     return {current_.At + (offset - current_.Start),
             static_cast<std::size_t>(current_.End - offset)};
 }

@@ -7,6 +7,9 @@
 #include <memory>
 #include <utility>
 
+#include "engine/FrameChain.h"
+#include "engine/LengthHeader.h"
+#include "engine/SourceLayout.h"
 #include "platform/DesktopServices.h"
 
 namespace quorvel::platform {
@@ -14,18 +17,34 @@ namespace {
 
 using Freed = std::unique_ptr<char, decltype(&std::free)>;
 
+// The frame count the file's Xing header states, where the header's byte count is that of
+// the file's frames, from the header frame to the tags after the audio; -1 otherwise. The
+// decoder need then not read every frame to count them; a file cut short or grown since
+// its header was written holds other bytes than it states, and has its frames counted.
+long long StatedFrames(SourceFile& file) {
+    BlockReader reader(file);
+    const SourceLayout layout = ReadLayout(file, reader);
+    if (!layout.Header) return -1;
+    const auto stated = ReadStatedLength(layout.HeaderFrame, *layout.Header);
+    if (!stated || stated->Bytes != layout.Tags.TrailerAt - layout.HeaderStart) return -1;
+    return stated->Frames;
+}
+
 // One file open in the module's decoder. The module reads it through ReadAt; what a read
 // throws (a stop, a failed read) cannot pass through the module and libmpg123, so it
 // waits here until the module has returned, and is thrown then.
 class Mpg123Audio final : public DecodedAudio {
   public:
-    Mpg123Audio(const QuorvelDesktopModule& module, std::unique_ptr<SourceFile> file)
+    Mpg123Audio(const QuorvelDesktopModule& module, std::unique_ptr<SourceFile> file,
+                AudioDecoder::Length measure)
         : module_(module), file_(std::move(file)), reader_{this, file_->Size(), &ReadAt} {
         char* why = nullptr;
         long rate = 0;
         int channels = 0;
         long long length = 0;
-        decoding_ = module_.DecoderOpen(&reader_, &rate, &channels, &length, &why);
+        const long long stated =
+            measure == AudioDecoder::Length::Stated ? StatedFrames(*file_) : -1;
+        decoding_ = module_.DecoderOpen(&reader_, stated, &rate, &channels, &length, &why);
         Settle(why, !decoding_);
         rate_ = std::int32_t(rate);
         channels_ = channels;
@@ -113,14 +132,14 @@ std::optional<std::string> Mpg123Decoder::Unavailable() {
     return LibraryUnavailable(*module);
 }
 
-std::unique_ptr<DecodedAudio> Mpg123Decoder::Open(std::unique_ptr<SourceFile> file) {
+std::unique_ptr<DecodedAudio> Mpg123Decoder::Open(std::unique_ptr<SourceFile> file, Length length) {
     std::string why;
     const QuorvelDesktopModule* module = DesktopModule(why);
     if (!module) {
         throw FileError(FileError::Operation::Read, file->Path(),
                         Tr("Files", "the decoder could not be loaded (%1)").Arg(why));
     }
-    return std::make_unique<Mpg123Audio>(*module, std::move(file));
+    return std::make_unique<Mpg123Audio>(*module, std::move(file), length);
 }
 
 }  // namespace quorvel::platform

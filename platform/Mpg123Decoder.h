@@ -10,7 +10,7 @@ namespace quorvel::platform {
 class Mpg123Decoder final : public AudioDecoder {
   public:
     std::optional<std::string> Unavailable() override;
-    std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file) override;
+    std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length length) override;
 };
 
 }  // namespace quorvel::platform

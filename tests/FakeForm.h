@@ -57,7 +57,7 @@ class NoDecoder final : public AudioDecoder {
   public:
     static constexpr const char* kWhy = "none in this test";
     std::optional<std::string> Unavailable() override { return kWhy; }
-    std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file) override {
+    std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length) override {
         throw FileError(FileError::Operation::Read, file->Path(), std::string(kWhy));
     }
 };

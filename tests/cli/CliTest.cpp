@@ -415,6 +415,18 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
     EXPECT_EQ(wrong.exitCode, 2);
     EXPECT_EQ(wrong.err, "quorvel-cli: verify: missing operand\n" + Run({"--help"}).out);
 
+    // A second part cut short by its last frame still has the header that counts that
+    // frame: the header's word is not taken for its length, and the difference shows.
+    const std::string shortened = out + "/short2.mp3";
+    const std::string whole = ReadText(second);
+    std::ofstream(shortened, std::ios::binary) << whole.substr(0, whole.size() - 418);
+    const Result cutShort = Run({"verify", source, first, shortened});
+    EXPECT_EQ(cutShort.exitCode, 1);
+    EXPECT_TRUE(std::regex_match(
+        cutShort.out, std::regex(seam.str() + R"(\nSeam check: the parts hold [0-9,]+ )"
+                                              R"(samples (more|fewer) than the source .*\n)")))
+        << cutShort.out;
+
     // One changed byte of sound data in the first part, three frames before the cut, shows
     // before the cut.
     std::string tampered = ReadText(first);

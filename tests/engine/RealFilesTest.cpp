@@ -879,10 +879,33 @@ std::vector<ExactCase> ExactCases() {
     return cases;
 }
 
+// A source that counts the reads made of it, in place or not.
+class CountingSource final : public SourceFile {
+  public:
+    explicit CountingSource(std::unique_ptr<SourceFile> source) : source_(std::move(source)) {}
+    const std::string& Path() const override { return source_->Path(); }
+    std::int64_t Size() const override { return source_->Size(); }
+    std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override {
+        ++reads;
+        return source_->ReadAt(offset, buffer, count);
+    }
+    std::span<const std::uint8_t> View(std::int64_t offset, std::size_t count) override {
+        ++reads;
+        return source_->View(offset, count);
+    }
+    void ConfirmViews() override { source_->ConfirmViews(); }
+
+    std::int64_t reads = 0;
+
+  private:
+    std::unique_ptr<SourceFile> source_;
+};
+
 // What the decoder gives of a range is what mpg123 plays there from the file's start:
 // mid-file in the VBR fixture, which it seeks to, in a part whose first frame is not the
 // first it plays (the added one is skipped), and in MPEG 2, which it decodes from the
-// start. Stopped, it ends at its next read.
+// start; and so is its length, whether it counts the frames or goes by the Xing header,
+// which spares reading every frame. Stopped, it ends at its next read.
 TEST(Mpg123Decoding, GivesWhatMpg123PlaysAndStopsWhenAsked) {
     if (!HaveMpg123()) GTEST_SKIP() << "mpg123 is not installed";
     const std::string fixtures = QUORVEL_FIXTURES;
@@ -895,18 +918,27 @@ TEST(Mpg123Decoding, GivesWhatMpg123PlaysAndStopsWhenAsked) {
          {fixtures + "/vbr.mp3", folder.path + "/mono2.mp3", fixtures + "/mpeg2.mp3"}) {
         SCOPED_TRACE(path);
         const std::vector<std::int16_t> played = Decode(path, "mpg123 --gapless -s").samples;
-        const auto audio = decoder.Open(files.OpenSource(path));
-        const std::int64_t channels = audio->Channels();
-        ASSERT_EQ(audio->Length() * channels, std::int64_t(played.size()));
-        const std::int64_t from = audio->Length() / 2;
-        const std::vector<std::int16_t> range = audio->Read(from, audio->Rate());
-        ASSERT_EQ(std::int64_t(range.size()), audio->Rate() * channels);
-        EXPECT_TRUE(std::equal(range.begin(), range.end(), played.begin() + from * channels));
+        for (const auto length : {AudioDecoder::Length::Counted, AudioDecoder::Length::Stated}) {
+            auto source = std::make_unique<CountingSource>(files.OpenSource(path));
+            const CountingSource& counted = *source;
+            const auto audio = decoder.Open(std::move(source), length);
+            const std::int64_t channels = audio->Channels();
+            ASSERT_EQ(audio->Length() * channels, std::int64_t(played.size()));
+            // Fewer reads than the file has frames, at 1,152 samples or fewer a frame.
+            EXPECT_EQ(counted.reads < audio->Length() / 1152,
+                      length == AudioDecoder::Length::Stated)
+                << counted.reads;
+            const std::int64_t from = audio->Length() / 2;
+            const std::vector<std::int16_t> range = audio->Read(from, audio->Rate());
+            ASSERT_EQ(std::int64_t(range.size()), audio->Rate() * channels);
+            EXPECT_TRUE(std::equal(range.begin(), range.end(), played.begin() + from * channels));
+        }
     }
 
     std::atomic<bool> stopping = false;
     WatchedFiles watched(files, stopping);
-    const auto audio = decoder.Open(watched.OpenSource(fixtures + "/vbr.mp3"));
+    const auto audio =
+        decoder.Open(watched.OpenSource(fixtures + "/vbr.mp3"), AudioDecoder::Length::Stated);
     stopping = true;
     EXPECT_THROW(audio->Read(audio->Length() / 2, 1000), WorkStopped);
 }
