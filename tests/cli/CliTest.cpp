@@ -369,8 +369,9 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
     const Result kept = Run({"split", source, "0", "2", out});
     EXPECT_EQ(kept.exitCode, 3);
     EXPECT_EQ(kept.out, analysis + found + "Aborting split file now.\nNothing was changed: " +
-                            first + " was kept.\n");
-    EXPECT_NE(kept.err.find("Output file " + first + " already exists. Do you want to replace?"),
+                            first + ", " + second + " were kept.\n");
+    EXPECT_NE(kept.err.find("Output files " + first + ", " + second +
+                            " already exist. Do you want to replace them?"),
               std::string::npos)
         << kept.err;
 

@@ -164,6 +164,10 @@ class SplitRun : public testing::Test {
     std::string Question(const std::string& path) const {
         return "Output file " + path + " already exists. Do you want to replace?";
     }
+    std::string Question(const std::string& one, const std::string& other) const {
+        return "Output files " + one + ", " + other +
+               " already exist. Do you want to replace them?";
+    }
     static constexpr std::size_t kAt = 39 * 418;  // 80 frames, split at 1 s: frame 39
     TempFolder temp;
     FakeForm window;
@@ -255,10 +259,10 @@ Bytes Old(const std::string& what) {
 TEST_F(SplitRun, ReplacesBothOutputsIntoTheTrash) {
     temp.Write("track.011.mp3", Old("old first"));
     temp.Write("track.012.mp3", Old("old second"));
-    window.answers = {true, true};
+    window.answers = {true};
     EXPECT_EQ(Run("track.01.mp3", temp.path + "/"), SplitOutcome::Completed);
     EXPECT_EQ(first, temp.path + "/track.011.mp3");  // the folder's "/" is the only one
-    EXPECT_EQ(window.questions, (std::vector<std::string>{Question(first), Question(second)}));
+    EXPECT_EQ(window.questions, std::vector<std::string>{Question(first, second)});
     EXPECT_EQ(window.log, Log({"Moving file " + first + " to the trash", "Writing to " + first,
                                "Moving file " + second + " to the trash", "Writing to " + second},
                               Summary(33440)));
@@ -279,9 +283,9 @@ TEST_F(SplitRun, DecliningTheFirstReplacementWritesNothing) {
     temp.Write("song2.mp3", Old("old second"));
     window.answers = {false};
     EXPECT_EQ(Run(), SplitOutcome::Declined);
-    EXPECT_EQ(window.questions, std::vector<std::string>{Question(first)});
-    EXPECT_EQ(window.log,
-              Log({"Aborting split file now.", "Nothing was changed: " + first + " was kept."}));
+    EXPECT_EQ(window.questions, std::vector<std::string>{Question(first, second)});
+    EXPECT_EQ(window.log, Log({"Aborting split file now.",
+                               "Nothing was changed: " + first + ", " + second + " were kept."}));
     EXPECT_EQ(window.scrolls, 1);
     EXPECT_EQ(ReadFile(first), Old("old first"));
     EXPECT_EQ(ReadFile(second), Old("old second"));
