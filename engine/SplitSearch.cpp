@@ -181,7 +181,7 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
     const std::int64_t spf = model.SamplesPerFrame;
     constexpr std::int64_t kDecoderDelay = 529;
     const std::int64_t delay = model.Gapless ? layout.GaplessValues->Delay : 0;
-    const std::int64_t padding = model.Gapless ? layout.GaplessValues->Padding : kDecoderDelay;
+    const std::int64_t padding = model.Gapless ? layout.GaplessValues->Padding : 0;
 
     // The next time's cut, worked out as far as the frames' samples go.
     const auto plan = [&]() -> std::optional<ExactCut> {
@@ -243,9 +243,8 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
             return step;
         });
     if (cuts.Problem != CutProblem::None) return;
-    // What the decoders play: every frame's samples but the delays at the start and the
-    // padding at the end. A cut in the padding, or past the frames, leaves nothing to play
-    // after it.
+    // What the decoders play: every frame's samples, less the delay and the padding a LAME
+    // tag states. A cut in the padding, or past the frames, leaves nothing to play after it.
     const std::int64_t played = index * spf - delay - padding;
     cuts.LengthMs = played * 1000 / model.SamplingRate;
     const auto past = std::find_if(cuts.Cuts.begin(), cuts.Cuts.end(),

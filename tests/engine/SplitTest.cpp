@@ -247,6 +247,47 @@ TEST_F(SplitRun, ExactlyAtTheFrameBoundaryNearestTheTime) {
               std::string::npos);
 }
 
+// A split into parts refuses, naming the times, cuts it cannot make: two that fall on one
+// frame (the safe frame for 1 s follows 1.01 s; 0.5 s and 0.505 s share the frame boundary
+// nearest them), one past the 80 frames' 2.089 s, one at the start; and names that two
+// parts would share. Nothing is written.
+TEST_F(SplitRun, PartsRefuseCutsTheyCannotMake) {
+    const struct {
+        std::vector<std::int64_t> times;
+        bool exact;
+        const char* pattern;
+        std::string message;
+    } cases[] = {
+        {{1010, 1000}, false, "", "The cuts at 0:01.000 and 0:01.010 fall on the same frame."},
+        {{500, 505}, true, "", "The cuts at 0:00.500 and 0:00.505 fall on the same frame."},
+        {{1000, 5000},
+         false,
+         "",
+         "The cut at 0:05.000 lies at or past the end of the source (0:02.089)."},
+        {{1000, 2090},
+         true,
+         "",
+         "The cut at 0:02.090 lies at or past the end of the source (0:02.089)."},
+        {{10}, true, "", "The cut at 0:00.010 lies at or before the start of the source."},
+        {{0, 1000}, false, "", "The cut at 0:00.000 lies at or before the start of the source."},
+        {{1000}, false, "part", "Two parts would have the same name: " + temp.path + "/part.mp3."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        window = FakeForm();
+        window.texts = {{Control::txtMP3, temp.Write("song.mp3", source)},
+                        {Control::txtToFolder, temp.path}};
+        window.exact = c.exact;
+        PartsRequest request;
+        request.Times.At = c.times;
+        request.NamePattern = c.pattern;
+        EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, request),
+                  SplitOutcome::Refused);
+        EXPECT_EQ(window.messages, std::vector<std::string>{c.message});
+        EXPECT_EQ(temp.Names(), std::set<std::string>{"song.mp3"});
+    }
+}
+
 // Contents unique to this run, so that they can be told apart in the shared trash.
 Bytes Old(const std::string& what) {
     const std::string text =
