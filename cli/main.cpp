@@ -16,6 +16,8 @@
 #include <iterator>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,14 @@ struct Options {
     bool replace = false;
     bool exact = false;
     bool json = false;
+    // The parts command's, as given: its cut times, a cut every so often, a count of parts
+    // and a name pattern; and the times as read.
+    std::vector<std::string> at;
+    std::optional<std::string> every;
+    std::optional<std::string> count;
+    std::optional<std::string> name;
+    quorvel::CutTimes times;
+    long long parts = 0;
 };
 
 class TerminalForm : public quorvel::SplitForm {
@@ -123,6 +133,8 @@ int Usage(bool asked = false) {
     out << "usage: quorvel-cli info [--json] FILE\n"
            "       quorvel-cli split [-r|--replace] [-x|--exact] [--json] [--] FILE MINUTE SECOND "
            "[FOLDER]\n"
+           "       quorvel-cli parts [-r|--replace] [-x|--exact] [--json] (--at TIME)... | --every "
+           "TIME | --count N [--name PATTERN] [--] FILE [FOLDER]\n"
            "       quorvel-cli verify [--json] SOURCE PART1 PART2\n"
            "       quorvel-cli -h|--help | -V|--version\n";
     return asked ? 0 : 2;
@@ -200,12 +212,19 @@ const char* OutcomeName(quorvel::SplitOutcome outcome) {
     return "failed";
 }
 
-int Split(const Options& options, const std::vector<std::string>& arguments) {
-    TerminalForm window(options, !options.json);
-    window.SetText(Control::txtMP3, arguments[0]);
-    window.SetText(Control::txtSplitMinute, arguments[1]);
-    window.SetText(Control::txtSplitSecond, arguments[2]);
-    window.SetText(Control::txtToFolder, arguments.size() == 4 ? arguments[3] : ".");
+json CutJson(const quorvel::SplitCut& cut) {
+    // The cut's time to the microsecond: the frames' durations summed leave noise below it.
+    return {
+        {"byte", cut.Byte}, {"frame", cut.Frame}, {"seconds", std::round(cut.Seconds * 1e6) / 1e6}};
+}
+
+// Analyses FILE, then splits it into FOLDER by `split` and reports the run: the log, or
+// with --json one object whose fields `fields` adds to; the exit code as the outcome says.
+template <typename Split, typename Cuts, typename Seams>
+int RunSplit(TerminalForm& window, const Options& options, const std::string& file,
+             const std::string& folder, Split&& split, Cuts&& cuts, Seams&& seams) {
+    window.SetText(Control::txtMP3, file);
+    window.SetText(Control::txtToFolder, folder);
     quorvel::platform::LocalFileSystem local;
     // Not restarted: a question waiting on the terminal is answered no.
     quorvel::platform::CatchEndingSignals(Stop, quorvel::platform::Handlers::Replace, false);
@@ -214,33 +233,29 @@ int Split(const Options& options, const std::vector<std::string>& arguments) {
     quorvel::platform::Mpg123Decoder decoder;
     quorvel::FileInformation info;
     quorvel::SplitResult result;
-    const auto analysis = quorvel::AnalyseSourceFile(window, files, info);
+    double seconds = 0;
+    const auto analysis = quorvel::AnalyseSourceFile(window, files, info, &seconds);
     const bool unreadable = analysis == quorvel::AnalysisOutcome::Unreadable;
     // A source that cannot be read has said why; there is nothing to split.
     const auto outcome = unreadable || analysis == quorvel::AnalysisOutcome::Stopped
                              ? quorvel::SplitOutcome::Stopped
-                             : quorvel::SplitFile(window, files, tags, decoder, info, &result);
+                             : split(files, tags, decoder, info, seconds, result);
     const bool completed = outcome == quorvel::SplitOutcome::Completed;
     if (options.json) {
         json outputs = json::array();
+        std::int64_t written = 0;
         for (std::size_t i = 0; completed && i < result.Paths.size(); ++i) {
             outputs.push_back({{"path", result.Paths[i]}, {"bytes", result.Bytes[i]}});
+            written += result.Bytes[i];
         }
-        PrintJson({
-            {"outcome", unreadable ? "unreadable" : OutcomeName(outcome)},
-            // The cut's time to the microsecond: the frames' durations summed leave noise
-            // below it.
-            {"cut", result.CutByte > 0
-                        ? json{{"byte", result.CutByte},
-                               {"frame", result.CutFrame},
-                               {"seconds", std::round(result.CutSeconds * 1e6) / 1e6}}
-                        : json(nullptr)},
-            {"outputs", outputs},
-            {"bytes_written", completed ? result.Bytes[0] + result.Bytes[1] : 0},
-            {"seam", result.Seam ? SeamJson(*result.Seam) : json(nullptr)},
-            {"log", window.LogLines()},
-            {"messages", window.Messages()},
-        });
+        json object = {{"outcome", unreadable ? "unreadable" : OutcomeName(outcome)}};
+        cuts(object, result);
+        object["outputs"] = outputs;
+        object["bytes_written"] = written;
+        seams(object, result);
+        object["log"] = window.LogLines();
+        object["messages"] = window.Messages();
+        PrintJson(object);
     }
     if (unreadable) return 2;
     // Stopped by a signal, the program ends by it, as its caller expects.
@@ -257,6 +272,98 @@ int Split(const Options& options, const std::vector<std::string>& arguments) {
         default:
             return 3;
     }
+}
+
+int Split(const Options& options, const std::vector<std::string>& arguments) {
+    TerminalForm window(options, !options.json);
+    window.SetText(Control::txtSplitMinute, arguments[1]);
+    window.SetText(Control::txtSplitSecond, arguments[2]);
+    return RunSplit(
+        window, options, arguments[0], arguments.size() == 4 ? arguments[3] : ".",
+        [&](quorvel::FileSystem& files, quorvel::TagEditor& tags, quorvel::AudioDecoder& decoder,
+            quorvel::FileInformation& info, double, quorvel::SplitResult& result) {
+            return quorvel::SplitFile(window, files, tags, decoder, info, &result);
+        },
+        [](json& object, const quorvel::SplitResult& result) {
+            object["cut"] = result.Cuts.empty() ? json(nullptr) : CutJson(result.Cuts[0]);
+        },
+        [](json& object, const quorvel::SplitResult& result) {
+            object["seam"] = result.Seams.empty() ? json(nullptr) : SeamJson(result.Seams[0]);
+        });
+}
+
+// A time as [h:]m:ss[.fff], in milliseconds: to the millisecond in the exact mode, and to
+// the second, rounded half to even as split rounds its SECOND, by the frame rule. None
+// where the text is no such time.
+std::optional<std::int64_t> ReadTime(const std::string& text, bool exact) {
+    static const std::regex grammar(R"((?:(\d+):)?(\d+):([0-5]\d)(?:\.(\d{1,3}))?)");
+    std::smatch parts;
+    if (!std::regex_match(text, parts, grammar)) return std::nullopt;
+    const auto number = [&](int part) {
+        return parts[part].matched ? std::stoll(parts[part].str()) : 0LL;
+    };
+    if (parts[1].matched && number(2) >= 60) return std::nullopt;
+    if (parts[1].str().size() > 6 || parts[2].str().size() > 8) return std::nullopt;
+    std::string fraction = parts[4].str();
+    fraction.resize(3, '0');
+    const std::int64_t milliseconds =
+        ((number(1) * 60 + number(2)) * 60 + number(3)) * 1000 + std::stoll(fraction);
+    return exact ? milliseconds : std::llround(std::nearbyint(double(milliseconds) / 1000)) * 1000;
+}
+
+// Reads the parts command's options into `options`; what is wrong with them where they
+// cannot be read.
+std::optional<quorvel::Message> ReadPartsOptions(Options& options) {
+    const int ways =
+        (options.at.empty() ? 0 : 1) + (options.every ? 1 : 0) + (options.count ? 1 : 0);
+    if (ways != 1) return Tr("quorvel-cli", "parts: give --at, --every or --count, one of them");
+    std::optional<std::string> invalid;
+    const auto read = [&](const std::string& text) {
+        const auto time = ReadTime(text, options.exact);
+        if (!time && !invalid) invalid = text;
+        return time.value_or(0);
+    };
+    for (const std::string& text : options.at) options.times.At.push_back(read(text));
+    if (options.every) options.times.Every = read(*options.every);
+    if (invalid) return Tr("quorvel-cli", "parts: invalid time '%1'").Arg(*invalid);
+    if (options.count) {
+        const std::string& text = *options.count;
+        const bool digits =
+            !text.empty() && text.size() <= 6 &&
+            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+        options.parts = digits ? std::stoll(text) : 0;
+        if (options.parts < 2) return Tr("quorvel-cli", "parts: invalid count '%1'").Arg(text);
+    }
+    return std::nullopt;
+}
+
+int Parts(const Options& options, const std::vector<std::string>& arguments) {
+    TerminalForm window(options, !options.json);
+    return RunSplit(
+        window, options, arguments[0], arguments.size() == 2 ? arguments[1] : ".",
+        [&](quorvel::FileSystem& files, quorvel::TagEditor& tags, quorvel::AudioDecoder& decoder,
+            quorvel::FileInformation& info, double seconds, quorvel::SplitResult& result) {
+            quorvel::PartsRequest request;
+            request.Times = options.times;
+            // As many equal parts of the playing time as asked, each cut to the millisecond.
+            for (long long part = 1; part < options.parts; ++part) {
+                request.Times.At.push_back(
+                    std::llround(seconds * 1000 * double(part) / double(options.parts)));
+            }
+            request.Labels.Numbered = true;
+            request.NamePattern = options.name.value_or("");
+            return quorvel::SplitIntoParts(window, files, tags, decoder, info, request, &result);
+        },
+        [](json& object, const quorvel::SplitResult& result) {
+            json cuts = json::array();
+            for (const auto& cut : result.Cuts) cuts.push_back(CutJson(cut));
+            object["cuts"] = cuts;
+        },
+        [](json& object, const quorvel::SplitResult& result) {
+            json seams = json::array();
+            for (const auto& seam : result.Seams) seams.push_back(SeamJson(seam));
+            object["seams"] = seams;
+        });
 }
 
 // The seam check of any three files, as a split makes it: 0 when the parts decode to the
@@ -290,16 +397,27 @@ int main(int argc, char** argv) {
     // getopt names the program by argv[0] in its complaints.
     static char name[] = "quorvel-cli";
     argv[0] = name;
+    // The parts command's options have no short forms.
+    enum { kAt = 0x100, kEvery, kCount, kName };
     static const option longOptions[] = {
-        {"help", no_argument, nullptr, 'h'},    {"version", no_argument, nullptr, 'V'},
-        {"replace", no_argument, nullptr, 'r'}, {"exact", no_argument, nullptr, 'x'},
-        {"json", no_argument, nullptr, 'j'},    {nullptr, 0, nullptr, 0},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},
+        {"replace", no_argument, nullptr, 'r'},
+        {"exact", no_argument, nullptr, 'x'},
+        {"json", no_argument, nullptr, 'j'},
+        {"at", required_argument, nullptr, kAt},
+        {"every", required_argument, nullptr, kEvery},
+        {"count", required_argument, nullptr, kCount},
+        {"name", required_argument, nullptr, kName},
+        {nullptr, 0, nullptr, 0},
     };
     Options options;
     std::vector<std::string> operands;
+    const char* partsOption = nullptr;  // the first of the parts command's options given
     // The leading "-" hands over each operand in its place, so that options may stand
     // anywhere up to "--" even where POSIXLY_CORRECT is set.
-    for (int opt; (opt = getopt_long(argc, argv, "-hVrx", longOptions, nullptr)) != -1;) {
+    for (int opt, index = 0; (opt = getopt_long(argc, argv, "-hVrx", longOptions, &index)) != -1;
+         index = 0) {
         switch (opt) {
             case 1:
                 operands.emplace_back(optarg);
@@ -318,9 +436,22 @@ int main(int argc, char** argv) {
             case 'j':
                 options.json = true;
                 break;
+            case kAt:
+                options.at.emplace_back(optarg);
+                break;
+            case kEvery:
+                options.every = optarg;
+                break;
+            case kCount:
+                options.count = optarg;
+                break;
+            case kName:
+                options.name = optarg;
+                break;
             default:  // getopt has said what was wrong
                 return Usage();
         }
+        if (opt >= kAt && !partsOption) partsOption = longOptions[index].name;
     }
     // After "--" every argument is an operand, even one that starts with "-".
     operands.insert(operands.end(), argv + optind, argv + argc);
@@ -331,7 +462,8 @@ int main(int argc, char** argv) {
         const char* name;
         std::size_t least, most;
     };
-    static const Command commands[] = {{"info", 1, 1}, {"split", 3, 4}, {"verify", 3, 3}};
+    static const Command commands[] = {
+        {"info", 1, 1}, {"split", 3, 4}, {"parts", 1, 2}, {"verify", 3, 3}};
     const auto known = std::find_if(std::begin(commands), std::end(commands),
                                     [&](const Command& c) { return command == c.name; });
     if (known == std::end(commands)) {
@@ -344,7 +476,16 @@ int main(int argc, char** argv) {
         return WrongCall(
             Tr("quorvel-cli", "%1: extra operand '%2'").Arg(command).Arg(operands[known->most]));
     }
+    if (command != "parts" && partsOption) {
+        return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the parts command's")
+                             .Arg(command)
+                             .Arg(std::string(partsOption)));
+    }
     if (command == "info") return Info(options, operands[0]);
     if (command == "split") return Split(options, operands);
+    if (command == "parts") {
+        if (const auto why = ReadPartsOptions(options)) return WrongCall(*why);
+        return Parts(options, operands);
+    }
     return Verify(options, operands);
 }

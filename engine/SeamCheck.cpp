@@ -30,53 +30,42 @@ Message Where(const SeamReport& report, std::int32_t rate) {
     return Tr("SeamCheck", "up to %1 ms before the cut").Arg(ms(report.DifferingBefore));
 }
 
-}  // namespace
-
-SeamReport CheckSeam(AudioDecoder& decoder, FileSystem& files, const std::string& source,
-                     const std::string& first, const std::string& second) {
+// The seam between `one` and `two`, which follow `before` sample frames of other parts.
+SeamReport CompareSeam(DecodedAudio& whole, DecodedAudio& one, DecodedAudio& two,
+                       std::int64_t before, std::size_t first) {
     SeamReport report;
-    if (const auto why = decoder.Unavailable()) {
-        report.Lines.push_back(
-            Tr("SeamCheck", "Seam check skipped: the decoder could not be loaded (%1).").Arg(*why));
-        return report;
-    }
     report.Decoded = true;
-    // The first part is decoded to its end, which reads all its frames anyway: they are
-    // counted. The source and the second part, either of which may be long, are decoded
-    // about the cut only, and go by their length headers where these hold rather than have
-    // every frame read.
-    using Length = AudioDecoder::Length;
-    const auto whole = decoder.Open(files.OpenSource(source), Length::Stated);
-    const auto one = decoder.Open(files.OpenSource(first), Length::Counted);
-    const auto two = decoder.Open(files.OpenSource(second), Length::Stated);
-    report.SourceLength = whole->Length();
-    report.FirstLength = one->Length();
-    report.SecondLength = two->Length();
-    const std::int32_t rate = whole->Rate();
-    const std::int32_t channels = whole->Channels();
-    if (one->Rate() != rate || two->Rate() != rate || one->Channels() != channels ||
-        two->Channels() != channels) {
+    report.SourceLength = whole.Length();
+    report.FirstLength = one.Length();
+    report.SecondLength = two.Length();
+    report.Before = before;
+    const std::int32_t rate = whole.Rate();
+    const std::int32_t channels = whole.Channels();
+    if (one.Rate() != rate || two.Rate() != rate || one.Channels() != channels ||
+        two.Channels() != channels) {
         report.SameFormat = false;
         report.Lines.push_back(
             Tr("SeamCheck",
-               "Seam check: the parts do not decode as the source does (%1; part 1: %2; part 2: "
-               "%3).")
-                .Arg(Format(*whole))
-                .Arg(Format(*one))
-                .Arg(Format(*two)));
+               "Seam check: the parts do not decode as the source does (%1; part %2: %3; part "
+               "%4: %5).")
+                .Arg(Format(whole))
+                .Arg(std::int64_t(first))
+                .Arg(Format(one))
+                .Arg(std::int64_t(first + 1))
+                .Arg(Format(two)));
         return report;
     }
 
-    // A second on either side of the cut, less where a file ends first.
-    const std::int64_t cut = report.FirstLength;
-    const std::int64_t from = cut - std::min<std::int64_t>(rate, cut);
+    // A second on either side of the cut, less where a part or the source ends first.
+    const std::int64_t cut = before + report.FirstLength;
+    const std::int64_t from = cut - std::min<std::int64_t>(rate, report.FirstLength);
     const std::int64_t to =
         std::min(cut + std::min<std::int64_t>(rate, report.SecondLength), report.SourceLength);
     if (from < to) {
-        const std::vector<std::int16_t> expected = whole->Read(from, to - from);
+        const std::vector<std::int16_t> expected = whole.Read(from, to - from);
         const std::int64_t joint = std::min(cut, to);
-        std::vector<std::int16_t> parts = one->Read(from, joint - from);
-        const std::vector<std::int16_t> rest = two->Read(0, to - joint);
+        std::vector<std::int16_t> parts = one.Read(from - before, joint - from);
+        const std::vector<std::int16_t> rest = two.Read(0, to - joint);
         parts.insert(parts.end(), rest.begin(), rest.end());
         report.Compared = to - from;
         const std::size_t frames = std::min(expected.size(), parts.size()) / std::size_t(channels);
@@ -114,35 +103,90 @@ SeamReport CheckSeam(AudioDecoder& decoder, FileSystem& files, const std::string
                                    .Arg(FormatCount(report.LargestDifference, "."))
                                    .Arg(Where(report, rate)));
     }
-    const std::int64_t extra = report.FirstLength + report.SecondLength - report.SourceLength;
-    if (extra != 0) {
-        report.Lines.push_back(
-            (extra > 0 ? TrN("SeamCheck",
-                             "Seam check: the parts hold %1 samples more than the source (%2 + %3 "
-                             "against %4).",
-                             "Seam check: the parts hold %1 sample more than the source (%2 + %3 "
-                             "against %4).")
-                       : TrN("SeamCheck",
-                             "Seam check: the parts hold %1 samples fewer than the source (%2 + "
-                             "%3 against %4).",
-                             "Seam check: the parts hold %1 sample fewer than the source (%2 + %3 "
-                             "against %4)."))
-                .Count(std::abs(extra))
-                .Arg(FormatCount(std::abs(extra), "."))
-                .Arg(FormatCount(report.FirstLength, "."))
-                .Arg(FormatCount(report.SecondLength, "."))
-                .Arg(FormatCount(report.SourceLength, ".")));
-    }
     return report;
 }
 
-std::optional<SeamReport> LogSeamCheck(SplitForm& form, AudioDecoder& decoder, FileSystem& files,
-                                       const std::string& source, const std::string& first,
-                                       const std::string& second) {
+}  // namespace
+
+std::vector<SeamReport> CheckSeams(AudioDecoder& decoder, FileSystem& files,
+                                   const std::string& source,
+                                   const std::vector<std::string>& parts) {
+    if (const auto why = decoder.Unavailable()) {
+        SeamReport report;
+        report.Lines.push_back(
+            Tr("SeamCheck", "Seam check skipped: the decoder could not be loaded (%1).").Arg(*why));
+        return {report};
+    }
+    // Two parts open at a time, each decoded once: the second of a seam is the first of the
+    // next.
+    // The first part is decoded to its end, which reads all its frames anyway: they are
+    // counted. The source and the other parts, any of which may be long, are decoded about
+    // the cuts only, and go by their length headers where these hold rather than have
+    // every frame read.
+    using Length = AudioDecoder::Length;
+    const auto whole = decoder.Open(files.OpenSource(source), Length::Stated);
+    std::vector<SeamReport> reports;
+    std::vector<std::int64_t> lengths;
+    auto one = decoder.Open(files.OpenSource(parts.front()), Length::Counted);
+    lengths.push_back(one->Length());
+    std::int64_t before = 0;
+    for (std::size_t first = 1; first < parts.size(); ++first) {
+        auto two = decoder.Open(files.OpenSource(parts[first]), Length::Stated);
+        lengths.push_back(two->Length());
+        reports.push_back(CompareSeam(*whole, *one, *two, before, first));
+        if (parts.size() > 2) {
+            reports.back().Lines.insert(reports.back().Lines.begin(),
+                                        Tr("SeamCheck", "Seam between parts %1 and %2:")
+                                            .Arg(std::int64_t(first))
+                                            .Arg(std::int64_t(first + 1)));
+        }
+        before += one->Length();
+        one = std::move(two);
+    }
+    std::int64_t total = 0;
+    for (const std::int64_t length : lengths) total += length;
+    for (SeamReport& report : reports) {
+        report.After = total - report.Before - report.FirstLength - report.SecondLength;
+    }
+    const std::int64_t extra = total - whole->Length();
+    if (extra != 0) {
+        std::string sum;
+        for (const std::int64_t length : lengths) {
+            sum += (sum.empty() ? "" : " + ") + FormatCount(length, ".");
+        }
+        reports.back().Lines.push_back(
+            (extra > 0 ? TrN("SeamCheck",
+                             "Seam check: the parts hold %1 samples more than the source (%2 "
+                             "against %3).",
+                             "Seam check: the parts hold %1 sample more than the source (%2 "
+                             "against %3).")
+                       : TrN("SeamCheck",
+                             "Seam check: the parts hold %1 samples fewer than the source (%2 "
+                             "against %3).",
+                             "Seam check: the parts hold %1 sample fewer than the source (%2 "
+                             "against %3)."))
+                .Count(std::abs(extra))
+                .Arg(FormatCount(std::abs(extra), "."))
+                .Arg(sum)
+                .Arg(FormatCount(whole->Length(), ".")));
+    }
+    return reports;
+}
+
+SeamReport CheckSeam(AudioDecoder& decoder, FileSystem& files, const std::string& source,
+                     const std::string& first, const std::string& second) {
+    return CheckSeams(decoder, files, source, {first, second}).front();
+}
+
+std::vector<SeamReport> LogSeamCheck(SplitForm& form, AudioDecoder& decoder, FileSystem& files,
+                                     const std::string& source,
+                                     const std::vector<std::string>& parts) {
     try {
-        SeamReport report = CheckSeam(decoder, files, source, first, second);
-        for (const Message& line : report.Lines) form.LogAppend(line);
-        if (report.Decoded) return report;
+        std::vector<SeamReport> reports = CheckSeams(decoder, files, source, parts);
+        for (const SeamReport& report : reports) {
+            for (const Message& line : report.Lines) form.LogAppend(line);
+        }
+        if (reports.front().Decoded) return reports;
     } catch (const WorkStopped&) {
         form.LogAppend(Tr("SeamCheck", "Seam check skipped: the split was stopped."));
     } catch (const FileError& error) {
@@ -152,7 +196,7 @@ std::optional<SeamReport> LogSeamCheck(SplitForm& form, AudioDecoder& decoder, F
                            .Arg(error.Path())
                            .Arg(error.Reason()));
     }
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace quorvel

@@ -43,15 +43,19 @@ class AudioDecoder {
     virtual std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length length) = 0;
 };
 
-// How two parts join: the source's samples on either side of the cut, which lies where the
-// first part's decoded length ends, against the first part's last samples and the second
-// part's first.
+// How two parts that follow one another join: the source's samples on either side of the
+// cut, which lies where the first part's decoded length ends after those of the parts
+// before it, against the first part's last samples and the second part's first.
 struct SeamReport {
     bool Decoded = false;           // false: the decoder is unavailable, and Lines say why
     bool SameFormat = true;         // all three have the source's rate and channels
     std::int64_t SourceLength = 0;  // sample frames each decodes to
-    std::int64_t FirstLength = 0;   // the cut
+    std::int64_t FirstLength = 0;
     std::int64_t SecondLength = 0;
+    // Sample frames of the other parts of the source, before the first and after the
+    // second.
+    std::int64_t Before = 0;
+    std::int64_t After = 0;
     std::int64_t Compared = 0;           // sample frames compared, up to a second on either side
     std::int64_t Differing = 0;          // those in which any channel differs
     std::int32_t LargestDifference = 0;  // in steps of a 16-bit sample
@@ -64,19 +68,25 @@ struct SeamReport {
     // The parts decode to the source, sample for sample, at the seam and in length.
     bool Exact() const {
         return Decoded && SameFormat && Differing == 0 &&
-               FirstLength + SecondLength == SourceLength;
+               Before + FirstLength + SecondLength + After == SourceLength;
     }
 };
 
-// Decodes the three files named, read through `files`, and compares them at the seam.
-// Throws FileError where a file cannot be read or decoded, and WorkStopped as `files` does.
+// Decodes the source and its parts named, in order, read through `files`, and compares them
+// at each seam; one report a seam, the last one's lines telling of the lengths too. Throws
+// FileError where a file cannot be read or decoded, and WorkStopped as `files` does.
+std::vector<SeamReport> CheckSeams(AudioDecoder& decoder, FileSystem& files,
+                                   const std::string& source,
+                                   const std::vector<std::string>& parts);
+
+// The seam of a source split in two.
 SeamReport CheckSeam(AudioDecoder& decoder, FileSystem& files, const std::string& source,
                      const std::string& first, const std::string& second);
 
 // The check after a split, in the log; a check that cannot be made says why, and one the
-// user stops is skipped: the split is complete by then. Returns the report of a check made.
-std::optional<SeamReport> LogSeamCheck(SplitForm& form, AudioDecoder& decoder, FileSystem& files,
-                                       const std::string& source, const std::string& first,
-                                       const std::string& second);
+// user stops is skipped: the split is complete by then. Returns the reports of a check made.
+std::vector<SeamReport> LogSeamCheck(SplitForm& form, AudioDecoder& decoder, FileSystem& files,
+                                     const std::string& source,
+                                     const std::vector<std::string>& parts);
 
 }  // namespace quorvel

@@ -23,7 +23,8 @@ AnalysisOutcome ReportUnreadable(SplitForm& form, const Message& message) {
 
 }  // namespace
 
-AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInformation& info) {
+AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInformation& info,
+                                  double* seconds) {
     const std::string path = form.Text(Control::txtMP3);
     // Nothing to analyse: the log no longer tells of the file analysed before.
     const auto nothing = [&form](const Message& message) {
@@ -87,6 +88,7 @@ AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInform
         form.SetFocus(Control::txtMP3);
         return AnalysisOutcome::NoFrames;
     }
+    if (seconds) *seconds = scan.TotalSeconds;
     form.LogAppend(Tr("Analysis", "File information updated."));
     return AnalysisOutcome::FramesFound;
 }

@@ -16,7 +16,9 @@ enum class AnalysisOutcome {
 };
 
 // Measures and scans the file named by txtMP3 and fills the File Information fields,
-// reporting the start and the end in the message log.
-AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInformation& info);
+// reporting the start and the end in the message log; `seconds`, where given, takes how
+// long its frames play, which the Duration field shows to the second.
+AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInformation& info,
+                                  double* seconds = nullptr);
 
 }  // namespace quorvel

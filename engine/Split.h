@@ -1,14 +1,16 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/FileSystem.h"
 #include "engine/FrameHeader.h"
 #include "engine/SeamCheck.h"
 #include "engine/SplitForm.h"
+#include "engine/SplitPlan.h"
+#include "engine/SplitSearch.h"
 #include "engine/Tags.h"
 
 namespace quorvel {
@@ -27,16 +29,20 @@ enum class SplitOutcome {
     Completed,       // "MP3 splitting completed."
 };
 
+// Where a split cut the source.
+struct SplitCut {
+    std::int64_t Byte = 0;   // where the cut frame starts in the source
+    std::int64_t Frame = 0;  // the source's frames before the cut, a header frame too
+    double Seconds = 0;      // when the cut plays in the source
+};
+
 // What a split found and made, for a caller that reports it otherwise than by the log;
-// filled as far as the run got: the cut once found, the rest once both parts have their
-// names.
+// filled as far as the run got: the cuts as found, the rest once every part has its name.
 struct SplitResult {
-    std::int64_t CutByte = 0;             // where the cut frame starts in the source; 0: no cut
-    std::int64_t CutFrame = 0;            // the source's frames before the cut, a header frame too
-    double CutSeconds = 0;                // when the cut plays in the source
-    std::array<std::string, 2> Paths;     // the parts
-    std::array<std::int64_t, 2> Bytes{};  // written to each
-    std::optional<SeamReport> Seam;       // none where the check was left out or could not be made
+    std::vector<SplitCut> Cuts;
+    std::vector<std::string> Paths;   // the parts
+    std::vector<std::int64_t> Bytes;  // written to each
+    std::vector<SeamReport> Seams;    // none where the check was left out or could not be made
 };
 
 // The whole split command: validation, search, both outputs, the seam check by `decoder`,
@@ -44,5 +50,18 @@ struct SplitResult {
 // that does not complete leaves the destination as it was.
 SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecoder& decoder,
                        FileInformation& info, SplitResult* result = nullptr);
+
+// What a split into any number of parts asks for, besides the form's source and folder.
+struct PartsRequest {
+    CutTimes Times;
+    PartLabels Labels;
+    std::string NamePattern;  // see PartPaths; empty: the source's name and the part's number
+};
+
+// The split into parts, as SplitFile into two: every part takes its name only once all are
+// complete.
+SplitOutcome SplitIntoParts(SplitForm& form, FileSystem& files, TagEditor& tags,
+                            AudioDecoder& decoder, FileInformation& info,
+                            const PartsRequest& request, SplitResult* result = nullptr);
 
 }  // namespace quorvel

@@ -16,65 +16,17 @@ namespace {
 // What the decoders skip at the start of every stream whose LAME tag they honour.
 constexpr std::int32_t kDecoderDelay = 529;
 
-// The frames of one part of the source, [from, to), as the chain rule finds them.
-struct PartFrames {
-    std::int64_t Count = 0;
-    std::int64_t End = 0;  // where the last one ends
-    double Seconds = 0;
-    bool VariableBitRate = false;
-};
-
-// The part's own walk, up to the tags after the audio: the fields of the stream
-// information stay as the search left them. The audio's last frame counts whatever
-// follows it (a tag no one knows, bytes of no frame) and however short the end leaves
-// it, as the decoders play it and as its encoder counted it, whole.
-template <typename Visit>
-void WalkPart(BlockReader& reader, const SourceLayout& layout, std::int64_t from, std::int64_t to,
-              Visit&& visit) {
-    FileInformation scratch;
-    const std::int64_t audioEnd = layout.Tags.TrailerAt;
-    std::int64_t end = from;
-    WalkFrameChain(
-        reader, scratch,
-        [&](const ChainFrame& frame) {
-            if (frame.Offset >= to) return false;
-            visit(frame);
-            end = frame.Offset + frame.Frame.FrameLength;
-            return true;
-        },
-        from, audioEnd);
-    ChainFrame last{end, {}, false};
-    if (to >= audioEnd && end < audioEnd &&
-        DecodeFrameHeader(reader.HeaderAt(end), scratch, last.Frame)) {
-        visit(static_cast<const ChainFrame&>(last));
-    }
-}
-
-PartFrames CountPart(BlockReader& reader, const SourceLayout& layout, std::int64_t from,
-                     std::int64_t to) {
-    PartFrames part{0, from, 0, false};
-    BitRateChange bitRates;
-    WalkPart(reader, layout, from, to, [&](const ChainFrame& frame) {
-        ++part.Count;
-        part.End = frame.Offset + frame.Frame.FrameLength;
-        part.Seconds += frame.Frame.FrameDuration;
-        bitRates.See(frame.Frame);
-    });
-    part.VariableBitRate = bitRates.Changes();
-    return part;
-}
-
-// The length header of a part whose frames [from, to) follow its header frame and the
-// frames of `lead` bytes each, offsets counted from the header frame's start.
-PartLength MeasurePart(BlockReader& reader, const SourceLayout& layout,
-                       std::span<const std::uint8_t> headerFrame, const LengthHeader& header,
-                       const PartFrames& frames, std::int64_t from, std::int64_t to,
+// The length header of a part whose frames follow its header frame and the frames of
+// `lead` bytes each, its bytes ending at `end`; offsets counted from the header frame's
+// start.
+PartLength MeasurePart(std::span<const std::uint8_t> headerFrame, const LengthHeader& header,
+                       const PartFrames& frames, std::int64_t end,
                        const std::vector<std::int64_t>& lead) {
     std::int64_t leadBytes = static_cast<std::int64_t>(headerFrame.size());
     for (const std::int64_t length : lead) leadBytes += length;
     PartLength part;
-    part.Frames = static_cast<std::int64_t>(lead.size()) + frames.Count;
-    part.Bytes = leadBytes + (frames.End - from);
+    part.Frames = static_cast<std::int64_t>(lead.size()) + frames.Count();
+    part.Bytes = leadBytes + (end - frames.From());
     part.VbriFramesPerEntry = VbriFramesPerEntry(headerFrame, header, part.Frames);
     std::int64_t index = 0;
     const auto add = [&](std::int64_t offset, std::int64_t length) {
@@ -94,25 +46,9 @@ PartLength MeasurePart(BlockReader& reader, const SourceLayout& layout,
         add(offset, length);
         offset += length;
     }
-    WalkPart(reader, layout, from, to, [&](const ChainFrame& frame) {
-        add(leadBytes + frame.Offset - from, frame.Frame.FrameLength);
-    });
+    frames.Each(
+        [&](std::int64_t at, std::int64_t length) { add(leadBytes + at - frames.From(), length); });
     return part;
-}
-
-// The source's ID3v2 tag made the part's that starts at `start` and lasts `seconds`, or
-// as it is.
-OutputPiece TagPiece(ByteSource& source, std::int64_t length, double start, double seconds,
-                     TagEditor& editor) {
-    std::vector<std::uint8_t> tag(static_cast<std::size_t>(length));
-    if (ReadFully(source, 0, tag.data(), tag.size()) == tag.size()) {
-        const PartTime part{std::llround(start * 1000), std::llround(seconds * 1000)};
-        if (auto edited = editor.ForPart(tag, part)) {
-            const auto editedLength = static_cast<std::int64_t>(edited->size());
-            return {0, editedLength, std::move(*edited)};
-        }
-    }
-    return {0, length, {}};
 }
 
 void Append(OutputPlan& plan, std::int64_t from, std::int64_t to) {
@@ -125,13 +61,27 @@ void Append(OutputPlan& plan, std::vector<std::uint8_t> bytes) {
     plan.push_back({0, length, std::move(bytes)});
 }
 
-// Both parts' ID3v2 tags, where the source has one.
-void AppendTags(OutputPlans& plans, ByteSource& source, const SourceLayout& layout,
-                double firstSeconds, double secondSeconds, TagEditor& editor) {
+// The part's ID3v2 tag, which starts at `start` and lasts `seconds`: the source's made the
+// part's, or as it is; a new one where the part's number or title is to be said and the
+// source has none.
+void AppendTag(OutputPlan& plan, ByteSource& source, const SourceLayout& layout,
+               const PartLabels& labels, std::size_t index, std::size_t count, double start,
+               double seconds, TagEditor& editor) {
+    PartTime part;
+    part.StartMs = std::llround(start * 1000);
+    part.LengthMs = std::llround(seconds * 1000);
+    if (labels.Numbered) {
+        part.Track = static_cast<std::int32_t>(index + 1);
+        part.Tracks = static_cast<std::int32_t>(count);
+    }
+    if (index < labels.Titles.size()) part.Title = labels.Titles[index];
     const std::int64_t length = layout.Tags.Id3v2Length;
-    if (length == 0) return;
-    plans.First.push_back(TagPiece(source, length, 0, firstSeconds, editor));
-    plans.Second.push_back(TagPiece(source, length, firstSeconds, secondSeconds, editor));
+    if (length == 0 && part.Track == 0 && part.Title.empty()) return;
+    std::vector<std::uint8_t> tag(static_cast<std::size_t>(length));
+    if (ReadFully(source, 0, tag.data(), tag.size()) == tag.size()) {
+        if (auto edited = editor.ForPart(tag, part)) return Append(plan, std::move(*edited));
+    }
+    Append(plan, 0, length);
 }
 
 // The header frame rewritten to describe a part.
@@ -143,28 +93,41 @@ std::vector<std::uint8_t> Rewritten(std::vector<std::uint8_t> frame, const Lengt
     return frame;
 }
 
-}  // namespace
-
-OutputPlans PlanOutputs(const SplitPoint& point, ByteSource& source, TagEditor& editor) {
-    BlockReader reader(source);
-    const SourceLayout layout = ReadLayout(source, reader);
+// Where a frame-rule cut's borrowed bytes lie; a split point made without its lenders
+// has the frame right before it.
+std::vector<LenderFrame> LendersOf(ByteSource& source, const SplitPoint& point) {
+    if (!point.Lenders.empty()) return point.Lenders;
+    std::vector<LenderFrame> lenders;
     const std::int64_t split = point.SplitPosition;
-
-    // Where the borrowed bytes lie; a split point made without its lenders has the frame
-    // right before it.
-    std::vector<LenderFrame> lenders = point.Lenders;
-    if (lenders.empty() && point.PrevFrameLength > 0 && split >= point.PrevFrameLength) {
+    if (point.PrevFrameLength > 0 && split >= point.PrevFrameLength) {
+        BlockReader reader(source);
         FileInformation scratch;
         LenderFrame before{split - point.PrevFrameLength, {}};
         if (DecodeFrameHeader(reader.HeaderAt(before.Offset), scratch, before.Frame)) {
             lenders.push_back(before);
         }
     }
-    const std::vector<Segment> segments =
-        BorrowedSegments(lenders, std::max<std::int32_t>(point.SplitMainDataBegin, 0));
-    const std::int64_t zeroFrom = segments.empty() ? split : segments.front().From;
+    return lenders;
+}
 
-    // The header frame is the first output's own when it ends before the zeroed bytes.
+std::vector<Segment> BorrowedBy(ByteSource& source, const SplitPoint& point) {
+    return BorrowedSegments(LendersOf(source, point),
+                            std::max<std::int32_t>(point.SplitMainDataBegin, 0));
+}
+
+PartPlan PlanFrameRulePart(const SourceCuts& cuts, std::size_t index, ByteSource& source,
+                           TagEditor& editor, const PartLabels& labels) {
+    const SourceLayout& layout = cuts.Layout;
+    const std::size_t count = cuts.Parts.size();
+    const SplitPoint* opening = index > 0 ? &cuts.Points[index - 1] : nullptr;
+    const SplitPoint* closing = index + 1 < count ? &cuts.Points[index] : nullptr;
+
+    // The header frame is the first part's own when it ends before the bytes the first
+    // cut zeroes; each part then has one.
+    const SplitPoint& first = cuts.Points.front();
+    const std::vector<Segment> firstSegments = BorrowedBy(source, first);
+    const std::int64_t zeroFrom =
+        firstSegments.empty() ? first.SplitPosition : firstSegments.front().From;
     const bool header =
         layout.Header && layout.HeaderStart + std::int64_t(layout.HeaderFrame.size()) <= zeroFrom;
     const std::int64_t headerStart = header ? layout.HeaderStart : layout.Tags.Id3v2Length;
@@ -173,130 +136,180 @@ OutputPlans PlanOutputs(const SplitPoint& point, ByteSource& source, TagEditor& 
     const bool gapless = header && layout.GaplessValues;
     const Gapless values = gapless ? *layout.GaplessValues : Gapless{};
 
-    std::vector<FrameBytes> added = FrameRuleAddedFrames(source, point, lenders, header, gapless);
+    // Without one, the first part plays the header frame: the first cut then follows it
+    // right away, its borrowed bytes lying in that frame's main data.
+    PartFrames headerOnly(layout.HeaderStart);
+    if (layout.Header && !header) headerOnly.Add(*layout.First);
+    const auto framesOf = [&](std::size_t part) -> const PartFrames& {
+        return part == 0 && layout.Header && !header ? headerOnly : cuts.Parts[part];
+    };
+    const PartFrames& frames = framesOf(index);
+    double start = 0;
+    for (std::size_t part = 0; part < index; ++part) start += framesOf(part).Seconds();
+
+    std::vector<FrameBytes> added;
+    if (opening) {
+        added =
+            FrameRuleAddedFrames(source, *opening, LendersOf(source, *opening), header, gapless);
+    }
     std::vector<std::int64_t> addedLengths;
     for (const auto& frame : added) addedLengths.push_back(static_cast<std::int64_t>(frame.size()));
 
-    // The parts' frames, walked only when a header or a tag states their length.
-    const bool measured = header || layout.Tags.Id3v2Length > 0;
-    const PartFrames firstFrames =
-        measured ? CountPart(reader, layout, audioStart, split) : PartFrames{};
-    const PartFrames secondFrames =
-        measured ? CountPart(reader, layout, split, sourceEnd) : PartFrames{};
-
-    OutputPlans plans;
-    OutputPlan& one = plans.First;
-    OutputPlan& two = plans.Second;
-    AppendTags(plans, source, layout, firstFrames.Seconds, secondFrames.Seconds, editor);
-    Append(one, layout.Tags.Id3v2Length, headerStart);
+    PartPlan part;
+    OutputPlan& plan = part.Plan;
+    AppendTag(plan, source, layout, labels, index, count, start, frames.Seconds(), editor);
+    if (!opening) Append(plan, layout.Tags.Id3v2Length, headerStart);
     if (header) {
+        // A part ends where a frame ends. A gapless player skips the added frames: their
+        // samples less the decoder's own delay, which the player skips anyway.
         const LengthHeader& kind = *layout.Header;
-        const auto& frame = layout.HeaderFrame;
-        // The first output ends where a frame ends.
-        Append(one, Rewritten(frame, kind,
-                              MeasurePart(reader, layout, frame, kind, firstFrames, audioStart,
-                                          split, {}),
-                              values.Delay, 0));
-        // A gapless player skips the added frames: their samples less the decoder's own
-        // delay, which the player skips anyway.
-        Append(two, Rewritten(frame, kind,
-                              MeasurePart(reader, layout, frame, kind, secondFrames, split,
-                                          sourceEnd, addedLengths),
-                              static_cast<std::int32_t>(added.size()) * kind.SamplesPerFrame -
-                                  kDecoderDelay,
-                              values.Padding));
+        Append(plan,
+               Rewritten(layout.HeaderFrame, kind,
+                         MeasurePart(layout.HeaderFrame, kind, frames, frames.End(), addedLengths),
+                         opening ? static_cast<std::int32_t>(added.size()) * kind.SamplesPerFrame -
+                                       kDecoderDelay
+                                 : values.Delay,
+                         closing ? 0 : values.Padding));
     }
-    // The borrowed bytes are the second output's: zeros in the first, and only those.
-    std::int64_t from = audioStart;
-    for (const Segment& segment : segments) {
-        Append(one, from, segment.From);
-        Append(one,
-               std::vector<std::uint8_t>(static_cast<std::size_t>(segment.To - segment.From), 0));
-        from = segment.To;
-    }
-    Append(one, from, split);
-    Append(one, std::max(layout.Tags.TrailerAt, split), sourceEnd);
-
-    plans.AddedFrames = static_cast<std::int64_t>(added.size());
+    part.AddedFrames = static_cast<std::int64_t>(added.size());
     for (auto& frame : added) {
-        plans.AddedBytes += static_cast<std::int64_t>(frame.size());
-        Append(two, std::move(frame));
+        part.AddedBytes += static_cast<std::int64_t>(frame.size());
+        Append(plan, std::move(frame));
     }
-    Append(two, split, sourceEnd);
-    return plans;
+    const std::int64_t from = opening ? opening->SplitPosition : audioStart;
+    if (!closing) {
+        Append(plan, from, sourceEnd);
+        return part;
+    }
+    // The bytes the end cut's frame borrows belong to the part after it: zeros here, and
+    // only those.
+    const std::int64_t to = closing->SplitPosition;
+    std::int64_t at = from;
+    for (const Segment& segment : BorrowedBy(source, *closing)) {
+        Append(plan, at, segment.From);
+        Append(plan,
+               std::vector<std::uint8_t>(static_cast<std::size_t>(segment.To - segment.From), 0));
+        at = segment.To;
+    }
+    Append(plan, at, to);
+    Append(plan, std::max(layout.Tags.TrailerAt, to), sourceEnd);
+    return part;
 }
 
-OutputPlans PlanExactOutputs(const ExactCut& cut, ByteSource& source, TagEditor& editor) {
-    BlockReader reader(source);
-    const SourceLayout layout = ReadLayout(source, reader);
+PartPlan PlanExactPart(const SourceCuts& cuts, std::size_t index, ByteSource& source,
+                       TagEditor& editor, const PartLabels& labels) {
+    const SourceLayout& layout = cuts.Layout;
+    const std::size_t count = cuts.Parts.size();
+    const ExactCut* opening = index > 0 ? &cuts.Cuts[index - 1] : nullptr;
+    const ExactCut* closing = index + 1 < count ? &cuts.Cuts[index] : nullptr;
+    const ExactCut& any = cuts.Cuts.front();
+    const std::int32_t spf = any.SamplesPerFrame;
+    const double rate = any.SamplingRate;
     const std::int64_t sourceEnd = source.Size();
-    const std::int32_t spf = cut.SamplesPerFrame;
-    const double rate = cut.SamplingRate;
-    const std::int64_t secondFrom = cut.Primers.empty() ? cut.CutAt : cut.Primers.front().Offset;
+    const PartFrames& frames = cuts.Parts[index];
+    const std::int64_t to = closing ? closing->FirstEnd : sourceEnd;
+    const std::int64_t end = closing ? closing->FirstEnd : frames.End();
+
+    // The samples the part plays, which its tags state, and its end padding: a part before
+    // the last drops what follows its end cut.
+    const std::int32_t sourceDelay = any.Gapless ? layout.GaplessValues->Delay : 0;
+    const std::int32_t sourcePadding = any.Gapless ? layout.GaplessValues->Padding : kDecoderDelay;
+    const std::int64_t startSample = opening ? opening->Sample : 0;
+    const std::int64_t samples = closing
+                                     ? closing->Sample - startSample
+                                     : (opening->CutFrame + frames.Count()) * spf -
+                                           opening->FrameSample() - (sourcePadding - kDecoderDelay);
+    const auto padding = static_cast<std::int32_t>(
+        closing ? closing->FirstFrames * spf + kDecoderDelay - closing->FrameSample()
+                : sourcePadding);
+
+    PartPlan part;
+    OutputPlan& plan = part.Plan;
+    AppendTag(plan, source, layout, labels, index, count, double(startSample) / rate,
+              double(samples) / rate, editor);
+    if (!opening) {
+        // The first part keeps the source's header, or its lack of one: a source without a
+        // LAME tag plays every frame's samples, which a header would cut 529 short.
+        Append(plan, layout.Tags.Id3v2Length, layout.HeaderStart);
+        if (layout.Header) {
+            Append(plan, Rewritten(layout.HeaderFrame, *layout.Header,
+                                   MeasurePart(layout.HeaderFrame, *layout.Header, frames, end, {}),
+                                   sourceDelay, padding));
+        }
+        Append(plan, layout.AudioStart, to);
+        Append(plan, layout.Tags.TrailerAt, sourceEnd);
+        return part;
+    }
 
     // Before the primers: the frame that carries what the first of them borrows, and
     // before it, where needed, one empty frame. mpg123's synthesis alternates between two
     // buffers frame by frame, so the cut frame decodes to the source's very samples only
     // when as many frames, give or take an even number, go before it as in the source.
+    const ExactCut& cut = *opening;
+    const std::int64_t partFrom = cut.Primers.empty() ? cut.CutAt : cut.Primers.front().Offset;
     const auto primers = static_cast<std::int64_t>(cut.Primers.size());
     std::vector<FrameBytes> own;
-    if ((1 + primers - cut.CutFrame) % 2 != 0) own.push_back(EmptyFrame(source, secondFrom));
-    own.push_back(CarrierFrame(source, secondFrom, cut.Lenders, cut.PrimerBorrows));
+    if ((1 + primers - cut.CutFrame) % 2 != 0) own.push_back(EmptyFrame(source, partFrom));
+    own.push_back(CarrierFrame(source, partFrom, cut.Lenders, cut.PrimerBorrows));
     std::vector<std::int64_t> lead;
     for (const auto& frame : own) lead.push_back(static_cast<std::int64_t>(frame.size()));
     for (const LenderFrame& primer : cut.Primers) lead.push_back(primer.Frame.FrameLength);
 
-    // The first part's frames are the search's; the second's are walked.
-    const PartFrames firstFrames{cut.FirstFrames, cut.FirstEnd, 0, false};
-    const PartFrames secondFrames = CountPart(reader, layout, cut.CutAt, sourceEnd);
-
-    // The samples each part plays, which its tags state.
-    const std::int32_t sourceDelay = cut.Gapless ? layout.GaplessValues->Delay : 0;
-    const std::int32_t sourcePadding = cut.Gapless ? layout.GaplessValues->Padding : kDecoderDelay;
-    const std::int64_t cutSample = cut.CutFrame * spf + cut.CutOffset;
-    const std::int64_t secondSamples =
-        (cut.CutFrame + secondFrames.Count) * spf - cutSample - (sourcePadding - kDecoderDelay);
-    OutputPlans plans;
-    OutputPlan& one = plans.First;
-    OutputPlan& two = plans.Second;
-    AppendTags(plans, source, layout, double(cut.Sample) / rate, double(secondSamples) / rate,
-               editor);
-
-    // The first part keeps the source's header, or its lack of one: a source without a
-    // LAME tag plays every frame's samples, which a header would cut 529 short.
-    Append(one, layout.Tags.Id3v2Length, layout.HeaderStart);
-    if (layout.Header) {
-        const std::int64_t firstEnd =
-            std::int64_t(cut.FirstFrames) * spf + kDecoderDelay - cutSample;
-        Append(one, Rewritten(layout.HeaderFrame, *layout.Header,
-                              MeasurePart(reader, layout, layout.HeaderFrame, *layout.Header,
-                                          firstFrames, layout.AudioStart, cut.FirstEnd, {}),
-                              sourceDelay, static_cast<std::int32_t>(firstEnd)));
-    }
-    Append(one, layout.AudioStart, cut.FirstEnd);
-    Append(one, layout.Tags.TrailerAt, sourceEnd);
-
-    // The second part's header: the source's, or a new one with a LAME tag where the
-    // source has none that states a delay.
+    // The part's header: the source's, or a new one with a LAME tag where the source has
+    // none that states a delay.
     const std::optional<NewHeader> header =
         cut.Gapless ? NewHeader{layout.HeaderFrame, *layout.Header}
-                    : NewHeaderFrame(source, cut.CutAt, secondFrames.VariableBitRate);
+                    : NewHeaderFrame(source, cut.CutAt, frames.VariableBitRate());
     if (header) {
         const auto skipped = static_cast<std::int32_t>((std::int64_t(own.size()) + primers) * spf +
                                                        cut.CutOffset - kDecoderDelay);
-        Append(two, Rewritten(header->Frame, header->Header,
-                              MeasurePart(reader, layout, header->Frame, header->Header,
-                                          secondFrames, cut.CutAt, sourceEnd, lead),
-                              skipped, sourcePadding));
+        Append(plan, Rewritten(header->Frame, header->Header,
+                               MeasurePart(header->Frame, header->Header, frames, end, lead),
+                               skipped, padding));
     }
-    plans.AddedFrames = static_cast<std::int64_t>(own.size()) + primers;
+    part.AddedFrames = static_cast<std::int64_t>(own.size()) + primers;
     for (auto& frame : own) {
-        plans.AddedBytes += static_cast<std::int64_t>(frame.size());
-        Append(two, std::move(frame));
+        part.AddedBytes += static_cast<std::int64_t>(frame.size());
+        Append(plan, std::move(frame));
     }
-    plans.AddedBytes += cut.CutAt - secondFrom;
-    Append(two, secondFrom, sourceEnd);
-    return plans;
+    part.AddedBytes += cut.CutAt - partFrom;
+    Append(plan, partFrom, to);
+    if (closing) Append(plan, layout.Tags.TrailerAt, sourceEnd);
+    return part;
+}
+
+// The two parts of a split in two.
+OutputPlans BothParts(const SourceCuts& cuts, ByteSource& source, TagEditor& editor) {
+    PartPlan one = PlanPart(cuts, 0, source, editor);
+    PartPlan two = PlanPart(cuts, 1, source, editor);
+    return {std::move(one.Plan), std::move(two.Plan), two.AddedFrames, two.AddedBytes};
+}
+
+}  // namespace
+
+PartPlan PlanPart(const SourceCuts& cuts, std::size_t index, ByteSource& source, TagEditor& editor,
+                  const PartLabels& labels) {
+    return cuts.Exact ? PlanExactPart(cuts, index, source, editor, labels)
+                      : PlanFrameRulePart(cuts, index, source, editor, labels);
+}
+
+OutputPlans PlanOutputs(const SplitPoint& point, ByteSource& source, TagEditor& editor) {
+    BlockReader reader(source);
+    SourceCuts cuts;
+    cuts.Layout = ReadLayout(source, reader);
+    cuts.Points = {point};
+    cuts.Parts = WalkParts(source, cuts.Layout, {{point.SplitPosition, false}});
+    return BothParts(cuts, source, editor);
+}
+
+OutputPlans PlanExactOutputs(const ExactCut& cut, ByteSource& source, TagEditor& editor) {
+    BlockReader reader(source);
+    SourceCuts cuts;
+    cuts.Layout = ReadLayout(source, reader);
+    cuts.Exact = true;
+    cuts.Cuts = {cut};
+    cuts.Parts = WalkParts(source, cuts.Layout, {{cut.CutAt, cut.FirstEnd > cut.CutAt}});
+    return BothParts(cuts, source, editor);
 }
 
 }  // namespace quorvel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "engine/ByteSource.h"
@@ -18,8 +19,40 @@ struct OutputPiece {
 
 using OutputPlan = std::vector<OutputPiece>;
 
-// Both outputs, and the frames the second holds before the source's frame it goes on
-// with.
+// One output, and the frames of the split's own it holds before the source's frame it
+// goes on with.
+struct PartPlan {
+    OutputPlan Plan;
+    std::int64_t AddedFrames = 0;
+    std::int64_t AddedBytes = 0;
+};
+
+// What the parts' ID3v2 tags say of them besides their times, where asked: each its
+// number among the parts, and its title.
+struct PartLabels {
+    bool Numbered = false;
+    std::vector<std::string> Titles;  // by part, as far as given; an empty one: none
+};
+
+// Part `index` (from 0) of the source cut where `cuts` says. Where the source has them,
+// each part carries its ID3v2 tag at its start, made the part's (a new one where it is to
+// say what the source's does not), the tags after the audio at its end, and a length header
+// of its own in its first frame.
+//
+// By the frame rule a part is the source's frames from the frame its start cut found (none:
+// the source's start) to the one its end cut found (none: the source's end): the end cut's
+// borrowed bytes zeroed, and after the start cut the silent frames that carry its borrowed
+// bytes first (see FrameRuleAddedFrames).
+//
+// At samples, a part after the first opens with its header frame, an empty frame where the
+// decoders' parity needs one, a silent frame carrying what its start cut's primers borrow,
+// the primers, then the source from that cut's frame on; its start delay skips all but the
+// cut frame's samples from the cut on. A part before the last ends with the frame that
+// holds its end cut, its end padding dropping what follows the cut.
+PartPlan PlanPart(const SourceCuts& cuts, std::size_t index, ByteSource& source, TagEditor& editor,
+                  const PartLabels& labels = {});
+
+// Both outputs of a split in two.
 struct OutputPlans {
     OutputPlan First;
     OutputPlan Second;
@@ -27,19 +60,11 @@ struct OutputPlans {
     std::int64_t AddedBytes = 0;
 };
 
-// At a frame-rule cut. The first: everything before the split frame, its borrowed bytes
-// zeroed. The second: the split frame and the rest, preceded by the silent frames that
-// carry those bytes (see FrameRuleAddedFrames). Where the source has them, each also
-// carries its ID3v2 tag at its start (made the part's), the tags after the audio at its
-// end and a length header of its own in its first frame.
+// At a frame-rule cut, as PlanPart plans the two parts; a point made without its lenders
+// has the frame right before it.
 OutputPlans PlanOutputs(const SplitPoint& point, ByteSource& source, TagEditor& tags);
 
-// At a sample. The first: the source's frames up to the one that holds the cut, its
-// header's end padding dropping what follows the cut. The second: its header frame, an
-// empty frame where the decoders' parity needs one (see PlanExactOutputs), a silent frame
-// carrying what the primers borrow, the primers, then the source from the cut frame on;
-// its start delay skips all but the cut frame's samples from the cut on. The tags as at a
-// frame-rule cut.
+// At a sample, as PlanPart plans the two parts.
 OutputPlans PlanExactOutputs(const ExactCut& cut, ByteSource& source, TagEditor& tags);
 
 }  // namespace quorvel

@@ -1,9 +1,7 @@
 #include "engine/SplitSearch.h"
 
 #include <algorithm>
-
-#include "engine/FrameChain.h"
-#include "engine/SourceLayout.h"
+#include <optional>
 
 namespace quorvel {
 namespace {
@@ -21,88 +19,301 @@ std::vector<LenderFrame> HoldersOf(const std::vector<LenderFrame>& before, std::
 // As many frames as a back pointer can reach into, and the primers before the cut.
 constexpr std::size_t kRemembered = 18;
 
+void Remember(std::vector<LenderFrame>& before, const ChainFrame& frame) {
+    if (before.size() == kRemembered) before.erase(before.begin());
+    before.push_back({frame.Offset, frame.Frame});
+}
+
+// What becomes of the parts at a frame.
+enum class Step {
+    Same,   // the frame belongs to the part it comes in
+    Start,  // a new part starts with it
+    Share,  // it ends the part before and starts a new one
+    Stop,   // the walk ends before it
+};
+
+// Walks the source's audio from the first frame after its ID3v2 tag up to the tags after
+// it, as the chain rule finds it; the audio's last frame counts whatever follows it (a tag
+// no one knows, bytes of no frame) and however short the end leaves it, as the decoders
+// play it and as its encoder counted it, whole. `decide(frame, header, last)` sees every
+// frame, the header frame and that last one told apart, and says what becomes of the
+// parts; each frame but the header frame joins the part it ends in.
+template <typename Decide>
+std::vector<PartFrames> RecordParts(BlockReader& reader, const SourceLayout& layout,
+                                    FileInformation& info, Decide&& decide) {
+    std::vector<PartFrames> parts{PartFrames(layout.AudioStart)};
+    const std::int64_t audioEnd = layout.Tags.TrailerAt;
+    const auto take = [&](const ChainFrame& frame, bool last) {
+        const bool header = layout.Header && frame.Offset == layout.HeaderStart;
+        switch (decide(frame, header, last)) {
+            case Step::Stop:
+                return false;
+            case Step::Share:
+                parts.back().Add(frame);
+                parts.emplace_back(frame.Offset);
+                break;
+            case Step::Start:
+                parts.emplace_back(frame.Offset);
+                break;
+            case Step::Same:
+                break;
+        }
+        if (!header) parts.back().Add(frame);
+        return true;
+    };
+    std::int64_t end = layout.First ? layout.First->Offset : layout.AudioStart;
+    bool stopped = false;
+    WalkFrameChain(
+        reader, info,
+        [&](const ChainFrame& frame) {
+            stopped = !take(frame, false);
+            end = frame.Offset + frame.Frame.FrameLength;
+            return !stopped;
+        },
+        layout.Tags.Id3v2Length, audioEnd);
+    FileInformation scratch;
+    ChainFrame last{end, {}, false};
+    if (!stopped && end < audioEnd &&
+        DecodeFrameHeader(reader.HeaderAt(end), scratch, last.Frame)) {
+        take(last, true);
+    }
+    return parts;
+}
+
+// The cut times one after another: the listed ones, or every so often without end.
+class TimeList {
+  public:
+    explicit TimeList(const CutTimes& times) : times_(times) {}
+    std::optional<std::int64_t> Next() const {
+        if (times_.Every > 0) return (next_ + 1) * times_.Every;
+        if (next_ < times_.At.size()) return times_.At[next_];
+        return std::nullopt;
+    }
+    void Advance() { ++next_; }
+    bool Listed() const { return times_.Every <= 0; }
+
+  private:
+    const CutTimes& times_;
+    std::size_t next_ = 0;
+};
+
+// How long `seconds` play, in whole milliseconds.
+std::int64_t Milliseconds(double seconds) {
+    return static_cast<std::int64_t>(seconds * 1000);
+}
+
+// The frame rule: the first frame at or after each time that is followed by another and
+// borrows no more main data than the frame before it holds, so that one copy of that frame
+// carries it. The frames are timed from the first after the ID3v2 tag, a header frame too.
+void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& info,
+                  SourceCuts& cuts) {
+    TimeList list(times);
+    SplitPoint point;
+    std::vector<LenderFrame> before;
+    cuts.Parts = RecordParts(reader, cuts.Layout, info, [&](const ChainFrame& frame, bool, bool) {
+        Step step = Step::Same;
+        const auto due = [&] {
+            const auto time = list.Next();
+            return time && point.SplitSeconds >= double(*time) / 1000;
+        };
+        if (frame.FollowedByHeader && !before.empty() &&
+            frame.Frame.MainDataBegin <= MainDataRoom(before.back().Frame) && due()) {
+            SplitPoint found = point;
+            found.SplitPosition = frame.Offset;
+            found.SplitMainDataBegin = frame.Frame.MainDataBegin;
+            found.Lenders = HoldersOf(before, found.SplitMainDataBegin);
+            cuts.Points.push_back(std::move(found));
+            cuts.Times.push_back(*list.Next());
+            list.Advance();
+            // A later time due at this frame too would cut it again.
+            while (due()) {
+                if (list.Listed()) {
+                    cuts.Problem = CutProblem::SameFrame;
+                    cuts.OtherTime = cuts.Times.back();
+                    cuts.Times.push_back(*list.Next());
+                    return Step::Stop;
+                }
+                list.Advance();
+            }
+            step = Step::Start;
+        }
+        Remember(before, frame);
+        point.PrevFrameLength = frame.Frame.FrameLength;
+        point.PrevSideInfoSize = frame.Frame.SideInfoSize;
+        point.SplitSeconds += frame.Frame.FrameDuration;
+        ++point.FramesBeforeSplit;
+        return step;
+    });
+    if (cuts.Problem != CutProblem::None) return;
+    cuts.LengthMs = Milliseconds(point.SplitSeconds);
+    if (const auto time = list.Next(); time && (list.Listed() || cuts.Points.empty())) {
+        cuts.Problem = double(*time) / 1000 >= point.SplitSeconds ? CutProblem::PastEnd
+                                                                  : CutProblem::NoSafePosition;
+        cuts.Times.push_back(*time);
+        cuts.Points.push_back(std::move(point));
+    }
+}
+
+// At samples: the frame that holds each time's sample, with the frames before it that the
+// part after it plays first.
+// Where cuts every so often end in the padding, `again` gets the times to walk for instead.
+void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& info,
+                   SourceCuts& cuts, std::optional<CutTimes>& again) {
+    const SourceLayout& layout = cuts.Layout;
+    TimeList list(times);
+    const auto missing = [&](CutProblem problem, ExactCut cut) {
+        cuts.Problem = problem;
+        cuts.Times.push_back(*list.Next());
+        cuts.Cuts.push_back(std::move(cut));
+    };
+    if (!layout.First) {
+        if (list.Next()) missing(CutProblem::PastEnd, {});
+        return;
+    }
+    ExactCut model;
+    FileInformation stream;
+    FrameValues values;
+    const HeaderBytes first = reader.HeaderAt(layout.First->Offset);
+    DecodeFrameHeader(first, stream, values);
+    model.SamplingRate = stream.SamplingRate;
+    model.SamplesPerFrame = SamplesPerFrame(first[1]);
+    model.Gapless = layout.GaplessValues.has_value();
+    const std::int64_t spf = model.SamplesPerFrame;
+    constexpr std::int64_t kDecoderDelay = 529;
+    const std::int64_t delay = model.Gapless ? layout.GaplessValues->Delay : 0;
+    const std::int64_t padding = model.Gapless ? layout.GaplessValues->Padding : 0;
+
+    // The next time's cut, worked out as far as the frames' samples go.
+    const auto plan = [&]() -> std::optional<ExactCut> {
+        const auto time = list.Next();
+        if (!time) return std::nullopt;
+        ExactCut cut = model;
+        cut.Sample = (*time * cut.SamplingRate + 500) / 1000;
+        if (cut.Gapless) {
+            const std::int64_t g = delay + kDecoderDelay + cut.Sample;
+            cut.CutFrame = g / spf;
+            cut.CutOffset = static_cast<std::int32_t>(g % spf);
+            cut.FirstFrames = (g + spf - 1) / spf;
+        } else {
+            cut.CutFrame = cut.FirstFrames = (cut.Sample + spf / 2) / spf;
+            cut.Sample = cut.CutFrame * spf;
+        }
+        return cut;
+    };
+    std::optional<ExactCut> next = plan();
+    if (next && !next->Gapless && next->CutFrame == 0) return missing(CutProblem::AtStart, *next);
+
+    std::vector<LenderFrame> before;
+    std::int64_t index = 0;
+    cuts.Parts =
+        RecordParts(reader, layout, info, [&](const ChainFrame& frame, bool header, bool last) {
+            if (header) return Step::Same;
+            Step step = Step::Same;
+            if (next && index == next->CutFrame && !last) {
+                ExactCut& cut = *next;
+                cut.CutAt = frame.Offset;
+                cut.FirstEnd = cut.FirstFrames == index ? frame.Offset
+                                                        : frame.Offset + frame.Frame.FrameLength;
+                cut.FramesBeforeCut = cut.CutFrame + (layout.Header ? 1 : 0);
+                const auto primers = static_cast<std::ptrdiff_t>(
+                    std::min<std::int64_t>(spf == 1152 ? 1 : 2, cut.CutFrame));
+                cut.Primers.assign(before.end() - primers, before.end());
+                const std::vector<LenderFrame> earlier(before.begin(), before.end() - primers);
+                cut.PrimerBorrows = std::max<std::int32_t>(
+                    0, cut.Primers.empty() ? 0 : cut.Primers.front().Frame.MainDataBegin);
+                cut.Lenders = cut.PrimerBorrows > 0 ? HoldersOf(earlier, cut.PrimerBorrows)
+                                                    : std::vector<LenderFrame>{};
+                step = cut.FirstEnd > cut.CutAt ? Step::Share : Step::Start;
+                cuts.Times.push_back(*list.Next());
+                cuts.Cuts.push_back(std::move(cut));
+                list.Advance();
+                // A later time in this frame too would cut it again.
+                for (next = plan(); next && next->CutFrame == index; next = plan()) {
+                    if (list.Listed()) {
+                        cuts.Problem = CutProblem::SameFrame;
+                        cuts.OtherTime = cuts.Times.back();
+                        cuts.Times.push_back(*list.Next());
+                        return Step::Stop;
+                    }
+                    list.Advance();
+                }
+            }
+            Remember(before, frame);
+            ++index;
+            return step;
+        });
+    if (cuts.Problem != CutProblem::None) return;
+    // What the decoders play: every frame's samples, less the delay and the padding a LAME
+    // tag states. A cut in the padding, or past the frames, leaves nothing to play after it.
+    const std::int64_t played = index * spf - delay - padding;
+    cuts.LengthMs = played * 1000 / model.SamplingRate;
+    const auto past = std::find_if(cuts.Cuts.begin(), cuts.Cuts.end(),
+                                   [&](const ExactCut& cut) { return cut.Sample >= played; });
+    const auto kept = static_cast<std::size_t>(past - cuts.Cuts.begin());
+    if (past != cuts.Cuts.end() && (list.Listed() || kept == 0)) {
+        cuts.Problem = CutProblem::PastEnd;
+        cuts.Times.resize(kept + 1);
+    } else if (past != cuts.Cuts.end()) {
+        // Cuts every so often end with the audio: those in the padding go, the part before
+        // them taking what they would have cut off.
+        again = CutTimes{{cuts.Times.begin(), cuts.Times.begin() + std::ptrdiff_t(kept)}, 0};
+    } else if (next && (list.Listed() || cuts.Cuts.empty())) {
+        missing(next->Sample >= played ? CutProblem::PastEnd : CutProblem::NoSafePosition, *next);
+    }
+}
+
 }  // namespace
+
+void PartFrames::Add(const ChainFrame& frame) {
+    if (frame.Offset != end_) skips_.emplace_back(lengths_.size(), frame.Offset - end_);
+    lengths_.push_back(frame.Frame.FrameLength);
+    end_ = frame.Offset + frame.Frame.FrameLength;
+    seconds_ += frame.Frame.FrameDuration;
+    bitRates_.See(frame.Frame);
+}
+
+SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info) {
+    BlockReader reader(source);
+    SourceCuts cuts;
+    cuts.Layout = ReadLayout(source, reader);
+    cuts.Exact = exact;
+    if (!exact) {
+        FindSafeCuts(reader, times, info, cuts);
+        return cuts;
+    }
+    std::optional<CutTimes> again;
+    FindExactCuts(reader, times, info, cuts, again);
+    if (again) return FindCuts(source, *again, true, info);
+    return cuts;
+}
 
 SplitPoint FindSafeSplitPoint(ByteSource& source, std::int32_t splitSeconds,
                               FileInformation& info) {
-    BlockReader reader(source);
-    SplitPoint point;
-    std::vector<LenderFrame> before;
-    WalkFrameChain(reader, info, [&](const ChainFrame& candidate) {
-        // The borrowed main data must lie in the main data of the frame before, so that
-        // one copy of that frame carries all of it.
-        if (candidate.FollowedByHeader && point.SplitSeconds >= splitSeconds && !before.empty() &&
-            candidate.Frame.MainDataBegin <= MainDataRoom(before.back().Frame)) {
-            point.SplitPosition = candidate.Offset;
-            point.SplitMainDataBegin = candidate.Frame.MainDataBegin;
-            point.Lenders = HoldersOf(before, point.SplitMainDataBegin);
-            return false;
-        }
-        if (before.size() == kRemembered) before.erase(before.begin());
-        before.push_back({candidate.Offset, candidate.Frame});
-        point.PrevFrameLength = candidate.Frame.FrameLength;
-        point.PrevSideInfoSize = candidate.Frame.SideInfoSize;
-        point.SplitSeconds += candidate.Frame.FrameDuration;
-        ++point.FramesBeforeSplit;
-        return true;
-    });
+    SourceCuts cuts = FindCuts(source, {{std::int64_t{splitSeconds} * 1000}, 0}, false, info);
+    if (cuts.Points.empty()) return {};
+    SplitPoint point = std::move(cuts.Points.front());
     if (point.SplitPosition == 0) point.SplitMainDataBegin = 0;
     return point;
 }
 
 ExactCut FindExactCut(ByteSource& source, std::int64_t milliseconds, FileInformation& info) {
-    BlockReader reader(source);
-    const SourceLayout layout = ReadLayout(source, reader);
-    ExactCut cut;
-    if (!layout.First) return cut;
-    FileInformation stream;
-    FrameValues values;
-    const HeaderBytes first = reader.HeaderAt(layout.First->Offset);
-    DecodeFrameHeader(first, stream, values);
-    cut.SamplingRate = stream.SamplingRate;
-    cut.SamplesPerFrame = SamplesPerFrame(first[1]);
-    const std::int64_t spf = cut.SamplesPerFrame;
-    cut.Sample = (milliseconds * cut.SamplingRate + 500) / 1000;
-    cut.Gapless = layout.GaplessValues.has_value();
-    if (cut.Gapless) {
-        constexpr std::int64_t kDecoderDelay = 529;
-        const std::int64_t g = layout.GaplessValues->Delay + kDecoderDelay + cut.Sample;
-        cut.CutFrame = g / spf;
-        cut.CutOffset = static_cast<std::int32_t>(g % spf);
-        cut.FirstFrames = (g + spf - 1) / spf;
-    } else {
-        cut.CutFrame = cut.FirstFrames = (cut.Sample + spf / 2) / spf;
-        cut.Sample = cut.CutFrame * spf;
-        if (cut.CutFrame == 0) return cut;
-    }
-    const std::int64_t primers = std::min<std::int64_t>(spf == 1152 ? 1 : 2, cut.CutFrame);
+    SourceCuts cuts = FindCuts(source, {{milliseconds}, 0}, true, info);
+    return cuts.Cuts.empty() ? ExactCut{} : std::move(cuts.Cuts.front());
+}
 
-    std::vector<LenderFrame> before;
-    std::int64_t index = 0;
-    WalkFrameChain(
-        reader, info,
-        [&](const ChainFrame& frame) {
-            if (index == cut.CutFrame) {
-                cut.CutAt = frame.Offset;
-                cut.FirstEnd = cut.FirstFrames == index ? frame.Offset
-                                                        : frame.Offset + frame.Frame.FrameLength;
-                return false;
-            }
-            if (before.size() == kRemembered) before.erase(before.begin());
-            before.push_back({frame.Offset, frame.Frame});
-            ++index;
-            return true;
-        },
-        layout.AudioStart, layout.Tags.TrailerAt);
-    if (cut.CutAt == 0) return cut;
-    cut.FramesBeforeCut = cut.CutFrame + (layout.Header ? 1 : 0);
-    cut.Primers.assign(before.end() - primers, before.end());
-    before.resize(before.size() - static_cast<std::size_t>(primers));
-    cut.PrimerBorrows = std::max<std::int32_t>(
-        0, cut.Primers.empty() ? 0 : cut.Primers.front().Frame.MainDataBegin);
-    cut.Lenders =
-        cut.PrimerBorrows > 0 ? HoldersOf(before, cut.PrimerBorrows) : std::vector<LenderFrame>{};
-    return cut;
+std::vector<PartFrames> WalkParts(ByteSource& source, const SourceLayout& layout,
+                                  const std::vector<std::pair<std::int64_t, bool>>& starts) {
+    BlockReader reader(source);
+    FileInformation scratch;
+    auto next = starts.begin();
+    std::vector<PartFrames> parts =
+        RecordParts(reader, layout, scratch, [&](const ChainFrame& frame, bool, bool) {
+            if (next == starts.end() || frame.Offset < next->first) return Step::Same;
+            return (next++)->second ? Step::Share : Step::Start;
+        });
+    // A part whose start no frame reaches holds none.
+    for (; next != starts.end(); ++next) parts.emplace_back(next->first);
+    return parts;
 }
 
 }  // namespace quorvel

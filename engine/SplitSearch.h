@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "engine/ByteSource.h"
+#include "engine/FrameChain.h"
 #include "engine/FrameHeader.h"
+#include "engine/SourceLayout.h"
 
 namespace quorvel {
 
@@ -46,22 +49,112 @@ struct ExactCut {
     std::int64_t CutFrame = 0;
     std::int64_t FramesBeforeCut = 0;  // from the source's first frame, a header frame too
     std::int32_t CutOffset = 0;
-    // The first part: frames 0 to FirstFrames - 1, ending at FirstEnd; it holds the cut
-    // sample's frame only where the cut lies inside it.
+    // The part before the cut: frames up to FirstFrames - 1, ending at FirstEnd; it holds
+    // the cut sample's frame only where the cut lies inside it.
     std::int64_t FirstFrames = 0;
     std::int64_t FirstEnd = 0;
-    // The frames right before the cut frame that the second part plays first, unheard,
-    // so that the cut frame decodes as in the source: its overlap with the frame before
-    // and the history of the synthesis filter. One granule a frame in MPEG 2 and 2.5
-    // takes two of them.
+    // The frames right before the cut frame that the part after the cut plays first,
+    // unheard, so that the cut frame decodes as in the source: its overlap with the frame
+    // before and the history of the synthesis filter. One granule a frame in MPEG 2 and
+    // 2.5 takes two of them.
     std::vector<LenderFrame> Primers;
     // The frames before those that hold what the first of them borrows, oldest first.
     std::vector<LenderFrame> Lenders;
     std::int32_t PrimerBorrows = 0;
+
+    // The cut in the frames' samples, the decoders' delays included.
+    std::int64_t FrameSample() const { return CutFrame * SamplesPerFrame + CutOffset; }
 };
 
 // The cut at `milliseconds` into the source's playing time; none (CutAt 0) where that
 // lies outside its frames.
 ExactCut FindExactCut(ByteSource& source, std::int64_t milliseconds, FileInformation& info);
+
+// The frames of one part of the source as the walk over it met them: how many, how long
+// they play, and where each lies, for a length header's seek table, so that no part is
+// walked twice.
+class PartFrames {
+  public:
+    explicit PartFrames(std::int64_t from = 0) : from_(from), end_(from) {}
+
+    void Add(const ChainFrame& frame);
+
+    std::int64_t From() const { return from_; }  // where the part starts
+    std::int64_t Count() const { return static_cast<std::int64_t>(lengths_.size()); }
+    std::int64_t End() const { return end_; }  // where its last frame ends; From() with none
+    double Seconds() const { return seconds_; }
+    bool VariableBitRate() const { return bitRates_.Changes(); }
+
+    // Calls visit(offset, length) for each frame, in order.
+    template <typename Visit>
+    void Each(Visit&& visit) const {
+        std::int64_t offset = from_;
+        auto skip = skips_.begin();
+        for (std::size_t i = 0; i < lengths_.size(); ++i) {
+            if (skip != skips_.end() && skip->first == i) offset += (skip++)->second;
+            visit(offset, std::int64_t{lengths_[i]});
+            offset += lengths_[i];
+        }
+    }
+
+  private:
+    std::int64_t from_;
+    std::int64_t end_;
+    double seconds_ = 0;
+    BitRateChange bitRates_;
+    // Two bytes a frame, and the rare bytes of no frame before one: (frame, bytes).
+    std::vector<std::int16_t> lengths_;
+    std::vector<std::pair<std::size_t, std::int64_t>> skips_;
+};
+
+// The times to cut a source at, in milliseconds of its playing time: those listed, in
+// rising order, or one every `Every` up to the end of its audio.
+struct CutTimes {
+    std::vector<std::int64_t> At;
+    std::int64_t Every = 0;
+};
+
+// Why a walk did not find every cut asked for.
+enum class CutProblem {
+    None,
+    AtStart,         // a time at or before the start of the audio
+    SameFrame,       // two times that cut at one frame
+    PastEnd,         // a time at or past the end of the audio
+    NoSafePosition,  // no frame the rule allows from a time on
+};
+
+// Where to cut a source at a list of times, found in one walk over its audio, and the
+// frames of the parts those cuts make. Each cut is the one a two-part split at its time
+// makes.
+struct SourceCuts {
+    SourceLayout Layout;
+    bool Exact = false;
+    // Each cut's time; where there is a problem, the last is the time it concerns, and
+    // only the cuts before it count.
+    std::vector<std::int64_t> Times;
+    // By the frame rule: each cut found, then, where one is missing, what the walk had
+    // seen by its end.
+    std::vector<SplitPoint> Points;
+    // At samples: each cut found, then the one that is missing.
+    std::vector<ExactCut> Cuts;
+    std::vector<PartFrames> Parts;  // one more than the cuts found
+    CutProblem Problem = CutProblem::None;
+    std::int64_t OtherTime = 0;  // SameFrame: the time that cuts at the frame already cut at
+    std::int64_t LengthMs = 0;   // how long the audio plays, where the walk went to its end
+
+    // The cuts that count.
+    std::size_t Found() const {
+        return Problem == CutProblem::None ? Parts.size() - 1 : Times.size() - 1;
+    }
+};
+
+// Walks the source once, finding every cut by the frame rule or at a sample. It stops at
+// the first time that cannot be cut at; a cut every so often ends quietly with the audio.
+SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info);
+
+// The parts' frames for cuts known already: the source split before the frame at each of
+// `starts`, the one before it keeping it where `shared`. Walks the source once.
+std::vector<PartFrames> WalkParts(ByteSource& source, const SourceLayout& layout,
+                                  const std::vector<std::pair<std::int64_t, bool>>& starts);
 
 }  // namespace quorvel

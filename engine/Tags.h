@@ -11,7 +11,7 @@
 namespace quorvel {
 
 // Where a source keeps its tags: an ID3v2 tag at its start, and after the audio any of an
-// APEv2 tag, a Lyrics3 block and an ID3v1 tag in its last 128 bytes; both parts carry them.
+// APEv2 tag, a Lyrics3 block and an ID3v1 tag in its last 128 bytes; every part carries them.
 struct SourceTags {
     std::int64_t Id3v2Length = 0;  // 0: none
     std::int64_t TrailerAt = 0;    // where the tags after the audio start: the size when none
@@ -20,10 +20,14 @@ struct SourceTags {
 // Finds the tags by their own headers; anything that does not look right is no tag.
 SourceTags FindTags(ByteSource& source);
 
-// Where a part lies in the source's playing time, in milliseconds.
+// Where a part lies in the source's playing time, in milliseconds, and what else its tag is
+// to say of it.
 struct PartTime {
     std::int64_t StartMs = 0;
     std::int64_t LengthMs = 0;
+    std::int32_t Track = 0;  // its number among the parts, out of Tracks; 0: as the source has it
+    std::int32_t Tracks = 0;
+    std::string Title;  // empty: as the source has it
 };
 
 // What the split needs of an ID3v2 tag library.
@@ -32,9 +36,10 @@ class TagEditor {
     virtual ~TagEditor() = default;
     // The source's tag made the part's: its length frame (TLEN) stating the part's
     // length, its chapters (CHAP) only those that overlap the part, cut to it and timed
-    // from its start, its tables of contents (CTOC) listing only those; nothing when
-    // there is nothing to change or the tag cannot be read, and the tag is then copied as
-    // it is.
+    // from its start, its tables of contents (CTOC) listing only those, its track number
+    // (TRCK) and title (TIT2) the part's where given; nothing when there is nothing to
+    // change or the tag cannot be read, and the tag is then copied as it is. Without a
+    // source tag (`id3v2` empty), a new one holding the part's number and title.
     virtual std::optional<std::vector<std::uint8_t>> ForPart(std::span<const std::uint8_t> id3v2,
                                                              PartTime part) = 0;
     // Why no tag could be edited, once the library was needed and could not be had.

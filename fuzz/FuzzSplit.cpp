@@ -20,6 +20,7 @@
 #include "engine/FrameChain.h"
 #include "engine/FrameHeader.h"
 #include "engine/SplitPlan.h"
+#include "engine/Tags.h"
 #include "platform/LocalFileSystem.h"
 
 using namespace quorvel;
@@ -86,25 +87,30 @@ class KeepTags final : public TagEditor {
 } keepTags;
 
 struct Walk {
-    SplitPoint point;
+    SplitPoint point;  // the totals so far, and where the frame before lies
+    SplitPoint cut;    // the first safe frame at or after the split time
     double seconds = 0;
     FileInformation info;
     std::int64_t room = -1;   // main data the frame before holds behind its side information
     std::int64_t before = 0;  // where the frame before starts: junk may lie between it and the next
+    std::int64_t cutBefore = 0;  // and the frame before the cut
 };
 
-// The walk over the frame chain, one offset at a time, zeros past the end. With `split`
-// it stops at the first safe frame at or after `splitSeconds`.
-Walk ReferenceWalk(std::span<const std::uint8_t> source, std::int32_t splitSeconds, bool split) {
+// The walk over the frame chain from `start` to `end`, one offset at a time, zeros past
+// the source's end. With `split` it notes the first safe frame at or after
+// `splitSeconds`.
+Walk ReferenceWalk(std::span<const std::uint8_t> source, std::int32_t splitSeconds, bool split,
+                   std::int64_t start = 0, std::int64_t end = -1) {
     Walk w;
-    const auto length = static_cast<std::int64_t>(source.size());
+    const auto size = static_cast<std::int64_t>(source.size());
+    const std::int64_t length = end < 0 ? size : end;
     auto header = [&](std::int64_t at) {
         HeaderBytes h{};
-        for (std::int64_t i = 0; i < 8; ++i) h[i] = at + i < length ? source[at + i] : 0;
+        for (std::int64_t i = 0; i < 8; ++i) h[i] = at + i < size ? source[at + i] : 0;
         return h;
     };
-    std::int64_t offset = 0;
-    while (w.point.SplitPosition == 0 && offset < length) {
+    std::int64_t offset = start;
+    while (offset < length) {
         FrameValues f;
         if (source[offset] != 0xFF || !Decode(header(offset), w.info, f)) {
             ++offset;
@@ -123,10 +129,12 @@ Walk ReferenceWalk(std::span<const std::uint8_t> source, std::int32_t splitSecon
                     ++offset;
                     continue;
                 }
-                if (split && w.seconds >= splitSeconds && f.MainDataBegin <= w.room) {
-                    w.point.SplitPosition = offset;
-                    w.point.SplitMainDataBegin = f.MainDataBegin;
-                    break;
+                if (split && w.cut.SplitPosition == 0 && w.seconds >= splitSeconds &&
+                    f.MainDataBegin <= w.room) {
+                    w.cut = w.point;
+                    w.cut.SplitPosition = offset;
+                    w.cut.SplitMainDataBegin = f.MainDataBegin;
+                    w.cutBefore = w.before;
                 }
             }
         } else if (next != length) {
@@ -221,6 +229,12 @@ bool Holds(std::span<const std::uint8_t> src, const char* text) {
     return std::search(src.begin(), src.end(), text, text + 3) != src.end();
 }
 
+// Bytes with nothing that looks like a tag or a length header.
+bool Plain(std::span<const std::uint8_t> src) {
+    return !Holds(src, "ID3") && !Holds(src, "TAG") && !Holds(src, "Xin") && !Holds(src, "Inf") &&
+           !Holds(src, "VBR") && !Holds(src, "APE") && !Holds(src, "LYR");
+}
+
 // Without tags or length headers, a sample-exact cut's first output is the source up to the
 // frame that holds the cut; the second goes on with the source from the first frame it
 // plays before the cut frame.
@@ -238,13 +252,84 @@ void CheckExactCut(std::span<const std::uint8_t> src, std::int64_t milliseconds)
     const auto rest = src.subspan(static_cast<std::size_t>(from));
     Check(two.size() >= rest.size() &&
           std::equal(rest.begin(), rest.end(), two.end() - rest.size()));
-    const bool plain = !Holds(src, "ID3") && !Holds(src, "TAG") && !Holds(src, "Xin") &&
-                       !Holds(src, "Inf") && !Holds(src, "VBR") && !Holds(src, "APE") &&
-                       !Holds(src, "LYR");
+    const bool plain = Plain(src);
     if (plain) {
         Check(std::equal(one.begin(), one.end(), src.begin(), src.begin() + cut.FirstEnd) &&
               static_cast<std::int64_t>(one.size()) == cut.FirstEnd);
     }
+}
+
+// Cutting at two times in one walk finds the cuts two walks find, each the one a split in
+// two makes there, and refuses two that fall on one frame. Without tags or length headers
+// the first part is the first of a split in two at the first time, the last the second of
+// a split at the second time, and the one between holds the source from the first cut to
+// the second.
+void CheckSeveralCuts(std::span<const std::uint8_t> src, std::int64_t earlier, std::int64_t later,
+                      bool exact) {
+    MemorySource source(src);
+    FileInformation info;
+    const SourceCuts cuts = FindCuts(source, {{earlier, later}, 0}, exact, info);
+    OutputPlans one, two;
+    std::int64_t at[2] = {0, 0};
+    std::int64_t from = 0, to = 0;  // the source's bytes the part between holds, at least
+    bool same = false;
+    if (exact) {
+        const ExactCut a = FindExactCut(source, earlier, info);
+        const ExactCut b = FindExactCut(source, later, info);
+        at[0] = a.CutAt, at[1] = b.CutAt;
+        same = a.CutFrame == b.CutFrame;
+        if (a.CutAt && b.CutAt && !same) {
+            one = PlanExactOutputs(a, source, keepTags);
+            two = PlanExactOutputs(b, source, keepTags);
+            from = a.Primers.empty() ? a.CutAt : a.Primers.front().Offset;
+            to = b.FirstEnd;
+            Check(cuts.Cuts[0].FirstEnd == a.FirstEnd && cuts.Cuts[1].FirstEnd == b.FirstEnd);
+        }
+    } else {
+        const SplitPoint a = FindSafeSplitPoint(source, std::int32_t(earlier / 1000), info);
+        const SplitPoint b = FindSafeSplitPoint(source, std::int32_t(later / 1000), info);
+        at[0] = a.SplitPosition, at[1] = b.SplitPosition;
+        same = at[0] == at[1];
+        if (at[0] && at[1] && !same) {
+            one = PlanOutputs(a, source, keepTags);
+            two = PlanOutputs(b, source, keepTags);
+            from = a.SplitPosition, to = b.SplitPosition;
+            Check(cuts.Points[0].FramesBeforeSplit == a.FramesBeforeSplit &&
+                  cuts.Points[1].FramesBeforeSplit == b.FramesBeforeSplit);
+        }
+    }
+    if (cuts.Problem != CutProblem::None) {
+        // Refused at the first cut that cannot be made: one missing from a split in two
+        // there too, one past the end, or one at the frame cut at already.
+        const std::size_t found = cuts.Found();
+        Check(found < 2 && cuts.Times.size() == found + 1);
+        Check(at[found] == 0 || (found == 1 && same) || cuts.Problem == CutProblem::PastEnd);
+        return;
+    }
+    Check(at[0] && at[1] && !same && cuts.Found() == 2);
+    for (std::size_t i = 0; i < 2; ++i) {
+        Check((exact ? cuts.Cuts[i].CutAt : cuts.Points[i].SplitPosition) == at[i]);
+    }
+    std::vector<std::uint8_t> parts[3];
+    for (std::size_t i = 0; i < 3; ++i) {
+        parts[i] = Materialise(PlanPart(cuts, i, source, keepTags).Plan, src);
+    }
+    const auto tail =
+        src.subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
+    Check(parts[1].size() >= tail.size());
+    if (!Plain(src)) return;
+    Check(parts[0] == Materialise(one.First, src) && parts[2] == Materialise(two.Second, src));
+    if (exact) {
+        Check(std::equal(tail.begin(), tail.end(), parts[1].end() - tail.size()));
+        return;
+    }
+    // The frames that carry what the first cut's frame borrows, then the source up to the
+    // second cut, what that cut's frame borrows zeroed.
+    std::vector<std::uint8_t> between = Materialise(one.Second, src);
+    between.resize(between.size() - (src.size() - static_cast<std::size_t>(from)));
+    const std::vector<std::uint8_t> first = Materialise(two.First, src);
+    between.insert(between.end(), first.begin() + from, first.begin() + to);
+    Check(parts[1] == between);
 }
 
 }  // namespace
@@ -278,17 +363,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckFileReaders(src, splitSeconds);
     CheckExactCut(src, splitSeconds * 1000 + data[0] * 4);
 
-    const Walk expected = ReferenceWalk(src, splitSeconds, true);
+    const std::int32_t laterSeconds = splitSeconds + 1 + data[1] % 3;
+    CheckSeveralCuts(src, splitSeconds * 1000, laterSeconds * 1000, false);
+    CheckSeveralCuts(src, splitSeconds * 1000 + data[0] * 4, laterSeconds * 1000, true);
+
+    // The split walks the audio alone: from the end of the ID3v2 tag to the tags after it.
     MemorySource source(src);
+    const SourceTags tags = FindTags(source);
+    const Walk expected = ReferenceWalk(src, splitSeconds, true, tags.Id3v2Length, tags.TrailerAt);
     FileInformation info;
     const SplitPoint point = FindSafeSplitPoint(source, splitSeconds, info);
     Check(SameInfo(info, expected.info));
-    Check(point.SplitPosition == expected.point.SplitPosition);
+    Check(point.SplitPosition == expected.cut.SplitPosition);
     if (point.SplitPosition == 0) return 0;
-    Check(point.FramesBeforeSplit == expected.point.FramesBeforeSplit &&
-          point.PrevFrameLength == expected.point.PrevFrameLength &&
-          point.PrevSideInfoSize == expected.point.PrevSideInfoSize &&
-          point.SplitMainDataBegin == expected.point.SplitMainDataBegin);
+    Check(point.FramesBeforeSplit == expected.cut.FramesBeforeSplit &&
+          point.PrevFrameLength == expected.cut.PrevFrameLength &&
+          point.PrevSideInfoSize == expected.cut.PrevSideInfoSize &&
+          point.SplitMainDataBegin == expected.cut.SplitMainDataBegin);
 
     const std::int64_t sp = point.SplitPosition;
     const std::int32_t m = point.SplitMainDataBegin;
@@ -302,12 +393,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const OutputPlans plans = PlanOutputs(point, source, keepTags);
     const std::vector<std::uint8_t> one = Materialise(plans.First, src);
     const std::vector<std::uint8_t> two = Materialise(plans.Second, src);
-    const bool plain = !Holds(src, "ID3") && !Holds(src, "TAG") && !Holds(src, "Xin") &&
-                       !Holds(src, "Inf") && !Holds(src, "VBR") && !Holds(src, "APE") &&
-                       !Holds(src, "LYR");
+    const bool plain = Plain(src);
     std::vector<std::uint8_t> added;
     if (m > 0) {
-        added.assign(src.begin() + expected.before, src.begin() + expected.before + f);
+        added.assign(src.begin() + expected.cutBefore, src.begin() + expected.cutBefore + f);
         std::fill(added.begin() + ((added[1] & 1) ? 4 : 6), added.end() - m, 0);
     }
     const auto endsWith = [](const std::vector<std::uint8_t>& out,
@@ -318,7 +407,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(endsWith(two, src.subspan(sp)));
     if (plain) {
         std::vector<std::uint8_t> first(src.begin(), src.begin() + sp);
-        std::fill(first.begin() + expected.before + f - m, first.begin() + expected.before + f, 0);
+        std::fill(first.begin() + expected.cutBefore + f - m,
+                  first.begin() + expected.cutBefore + f, 0);
         Check(one == first);
         Check(two.size() == added.size() + src.size() - sp);
     }

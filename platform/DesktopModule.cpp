@@ -109,31 +109,47 @@ void ClipChapters(TagLib::ID3v2::Tag& tag, long long start, long long end) {
 }
 
 unsigned char* TagForPart(const unsigned char* id3v2, std::size_t size, long long startMs,
-                          long long lengthMs, std::size_t* length) {
+                          long long lengthMs, int track, int tracks, const char* title,
+                          std::size_t* length) {
     // Nothing thrown may leave the module: the caller's runtime could not catch it.
     try {
         TagLib::ByteVector bytes(reinterpret_cast<const char*>(id3v2),
                                  static_cast<unsigned int>(size));
         TagLib::ByteVectorStream stream(bytes);
         TagBytes file(&stream);
+        // Without a source tag, a new one: as TagLib makes it, version 4.
         TagLib::ID3v2::Tag tag(&file, 0, TagLib::ID3v2::FrameFactory::instance());
         const TagLib::ID3v2::FrameListMap& frames = tag.frameListMap();
-        if (!tag.header() ||
-            (!frames.contains("TLEN") && !frames.contains("CHAP") && !frames.contains("CTOC"))) {
+        const bool labelled = track > 0 || *title;
+        if ((size > 0 && !tag.header()) || (!labelled && !frames.contains("TLEN") &&
+                                            !frames.contains("CHAP") && !frames.contains("CTOC"))) {
             return nullptr;
         }
 
-        if (frames.contains("TLEN")) {
-            tag.removeFrames("TLEN");
-            auto* frame =
-                new TagLib::ID3v2::TextIdentificationFrame("TLEN", TagLib::String::Latin1);
-            frame->setText(TagLib::String(std::to_string(lengthMs)));
+        // A text frame of its own in place of the tag's.
+        const auto set = [&tag](const char* id, const TagLib::String& text,
+                                TagLib::String::Type encoding) {
+            tag.removeFrames(id);
+            auto* frame = new TagLib::ID3v2::TextIdentificationFrame(id, encoding);
+            frame->setText(text);
             tag.addFrame(frame);  // the tag owns it from here
+        };
+        if (frames.contains("TLEN")) {
+            set("TLEN", TagLib::String(std::to_string(lengthMs)), TagLib::String::Latin1);
+        }
+        if (track > 0) {
+            set("TRCK", TagLib::String(std::to_string(track) + "/" + std::to_string(tracks)),
+                TagLib::String::Latin1);
+        }
+        // TagLib writes versions 3 and 4; a version 2 tag comes out as version 4. A title
+        // in UTF-8 where version 4 takes it, in UTF-16 in version 3.
+        const bool three = tag.header()->majorVersion() == 3;
+        if (*title) {
+            set("TIT2", TagLib::String(title, TagLib::String::UTF8),
+                three ? TagLib::String::UTF16 : TagLib::String::UTF8);
         }
         ClipChapters(tag, startMs, startMs + lengthMs);
-        // TagLib writes versions 3 and 4; a version 2 tag comes out as version 4.
-        const auto version =
-            tag.header()->majorVersion() == 3 ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4;
+        const auto version = three ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4;
         const TagLib::ByteVector rendered = tag.render(version);
         auto* out = static_cast<unsigned char*>(std::malloc(rendered.size()));
         if (!out) return nullptr;

@@ -160,13 +160,16 @@ std::optional<std::string> DesktopUnavailable() {
 }
 
 std::optional<std::vector<std::uint8_t>> TagForPart(std::span<const std::uint8_t> id3v2,
-                                                    std::int64_t startMs, std::int64_t lengthMs) {
+                                                    std::int64_t startMs, std::int64_t lengthMs,
+                                                    int track, int tracks,
+                                                    const std::string& title) {
     std::string why;
     const QuorvelDesktopModule* module = DesktopModule(why);
     if (!module) return std::nullopt;
     std::size_t length = 0;
-    const Freed<unsigned char> tag(
-        module->TagForPart(id3v2.data(), id3v2.size(), startMs, lengthMs, &length), &std::free);
+    const Freed<unsigned char> tag(module->TagForPart(id3v2.data(), id3v2.size(), startMs, lengthMs,
+                                                      track, tracks, title.c_str(), &length),
+                                   &std::free);
     if (!tag) return std::nullopt;
     return std::vector<std::uint8_t>(tag.get(), tag.get() + length);
 }

@@ -25,12 +25,15 @@ std::optional<std::string> TrashThroughDesktop(const std::string& path);
 std::optional<std::string> DesktopUnavailable();
 
 // The source's ID3v2 tag made the part's that starts `startMs` into the source and lasts
-// `lengthMs`: its length frame (TLEN) states the part's length, and its chapters (CHAP)
-// and tables of contents (CTOC) hold only what overlaps the part, timed from its start.
-// None where the tag has none of these frames or cannot be read, or the module could not
-// be loaded.
+// `lengthMs`: its length frame (TLEN) states the part's length, its chapters (CHAP) and
+// tables of contents (CTOC) hold only what overlaps the part, timed from its start, and,
+// where given, its track number (TRCK) is `track`/`tracks` and its title (TIT2) `title`;
+// a new tag with those where `id3v2` is empty. None where there is nothing to change, the
+// tag cannot be read, or the module could not be loaded.
 std::optional<std::vector<std::uint8_t>> TagForPart(std::span<const std::uint8_t> id3v2,
-                                                    std::int64_t startMs, std::int64_t lengthMs);
+                                                    std::int64_t startMs, std::int64_t lengthMs,
+                                                    int track, int tracks,
+                                                    const std::string& title);
 
 // The message in the user's language, where the program has a translation into it; the
 // English text otherwise. The module is loaded only for a language other than English.
@@ -59,10 +62,12 @@ struct QuorvelDecoding;
 struct QuorvelDesktopModule {
     // Null once the item is in the trash; otherwise why it is not.
     char* (*Trash)(const char* path);
-    // The rewritten tag, `*length` bytes; null where the tag has no length frame, chapter
-    // or table of contents, or cannot be read.
+    // The rewritten tag, `*length` bytes; null where there is nothing to change (no length
+    // frame, chapter or table of contents, and no track number (`track` 0) or title (empty)
+    // to set) or the tag cannot be read.
     unsigned char* (*TagForPart)(const unsigned char* id3v2, std::size_t size, long long startMs,
-                                 long long lengthMs, std::size_t* length);
+                                 long long lengthMs, int track, int tracks, const char* title,
+                                 std::size_t* length);
     // Null once libmpg123 is loaded; otherwise why it cannot be.
     char* (*DecoderUnavailable)();
     // The file `reader` reads, open to decode its gapless output: its rate, its channels

@@ -151,10 +151,6 @@
         <translation>Nahtprüfung übersprungen: Der Decoder konnte nicht geladen werden (%1).</translation>
     </message>
     <message>
-        <source>Seam check: the parts do not decode as the source does (%1; part 1: %2; part 2: %3).</source>
-        <translation>Nahtprüfung: Die Teile dekodieren anders als die Quelle (%1; Teil 1: %2; Teil 2: %3).</translation>
-    </message>
-    <message>
         <source>Seam check: the parts join the source exactly (0 of %1 samples differ)</source>
         <translation>Nahtprüfung: Die Teile ergeben genau die Quelle (0 von %1 Samples weichen ab)</translation>
     </message>
@@ -164,22 +160,6 @@
         <translation>
             <numerusform>Nahtprüfung: %1 von %2 Samples weicht ab, um bis zu %3 Stufen, %4.</numerusform>
             <numerusform>Nahtprüfung: %1 von %2 Samples weichen ab, um bis zu %3 Stufen, %4.</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>Seam check: the parts hold %1 samples more than the source (%2 + %3 against %4).</source>
-        <comment>Seam check: the parts hold %1 sample more than the source (%2 + %3 against %4).</comment>
-        <translation>
-            <numerusform>Nahtprüfung: Die Teile enthalten %1 Sample mehr als die Quelle (%2 + %3 gegenüber %4).</numerusform>
-            <numerusform>Nahtprüfung: Die Teile enthalten %1 Samples mehr als die Quelle (%2 + %3 gegenüber %4).</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>Seam check: the parts hold %1 samples fewer than the source (%2 + %3 against %4).</source>
-        <comment>Seam check: the parts hold %1 sample fewer than the source (%2 + %3 against %4).</comment>
-        <translation>
-            <numerusform>Nahtprüfung: Die Teile enthalten %1 Sample weniger als die Quelle (%2 + %3 gegenüber %4).</numerusform>
-            <numerusform>Nahtprüfung: Die Teile enthalten %1 Samples weniger als die Quelle (%2 + %3 gegenüber %4).</numerusform>
         </translation>
     </message>
     <message>
@@ -193,6 +173,30 @@
     <message>
         <source>Seam check skipped: cannot write %1: %2.</source>
         <translation>Nahtprüfung übersprungen: %1 kann nicht geschrieben werden: %2.</translation>
+    </message>
+    <message>
+        <source>Seam check: the parts do not decode as the source does (%1; part %2: %3; part %4: %5).</source>
+        <translation>Nahtprüfung: Die Teile dekodieren anders als die Quelle (%1; Teil %2: %3; Teil %4: %5).</translation>
+    </message>
+    <message>
+        <source>Seam between parts %1 and %2:</source>
+        <translation>Naht zwischen Teil %1 und Teil %2:</translation>
+    </message>
+    <message numerus="yes">
+        <source>Seam check: the parts hold %1 samples more than the source (%2 against %3).</source>
+        <comment>Seam check: the parts hold %1 sample more than the source (%2 against %3).</comment>
+        <translation>
+            <numerusform>Nahtprüfung: Die Teile enthalten %1 Sample mehr als die Quelle (%2 gegenüber %3).</numerusform>
+            <numerusform>Nahtprüfung: Die Teile enthalten %1 Samples mehr als die Quelle (%2 gegenüber %3).</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Seam check: the parts hold %1 samples fewer than the source (%2 against %3).</source>
+        <comment>Seam check: the parts hold %1 sample fewer than the source (%2 against %3).</comment>
+        <translation>
+            <numerusform>Nahtprüfung: Die Teile enthalten %1 Sample weniger als die Quelle (%2 gegenüber %3).</numerusform>
+            <numerusform>Nahtprüfung: Die Teile enthalten %1 Samples weniger als die Quelle (%2 gegenüber %3).</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -290,16 +294,8 @@
         <translation>es ist ein Ordner</translation>
     </message>
     <message>
-        <source>Output file %1 already exists. Do you want to replace?</source>
-        <translation>Die Ausgabedatei %1 existiert bereits. Möchten Sie sie ersetzen?</translation>
-    </message>
-    <message>
         <source>Aborting split file now.</source>
         <translation>Das Teilen wird jetzt abgebrochen.</translation>
-    </message>
-    <message>
-        <source>Nothing was changed: %1 was kept.</source>
-        <translation>Nichts wurde geändert: %1 wurde behalten.</translation>
     </message>
     <message>
         <source>The tag library could not be loaded (%1): the tags keep the source&apos;s length, and a replaced file is removed for good.</source>
@@ -336,6 +332,38 @@
     <message>
         <source>the split was stopped</source>
         <translation>das Teilen wurde angehalten</translation>
+    </message>
+    <message>
+        <source>The cut at %1 lies at or before the start of the source.</source>
+        <translation>Der Schnitt bei %1 liegt am oder vor dem Anfang der Quelle.</translation>
+    </message>
+    <message>
+        <source>The cut at %1 lies at or past the end of the source (%2).</source>
+        <translation>Der Schnitt bei %1 liegt am oder hinter dem Ende der Quelle (%2).</translation>
+    </message>
+    <message>
+        <source>The cuts at %1 and %2 fall on the same frame.</source>
+        <translation>Die Schnitte bei %1 und %2 fallen auf denselben Frame.</translation>
+    </message>
+    <message>
+        <source>Two parts would have the same name: %1.</source>
+        <translation>Zwei Teile bekämen denselben Namen: %1.</translation>
+    </message>
+    <message numerus="yes">
+        <source>Output files %1 already exist. Do you want to replace them?</source>
+        <comment>Output file %1 already exists. Do you want to replace?</comment>
+        <translation>
+            <numerusform>Die Ausgabedatei %1 existiert bereits. Möchten Sie sie ersetzen?</numerusform>
+            <numerusform>Die Ausgabedateien %1 existieren bereits. Möchten Sie sie ersetzen?</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Nothing was changed: %1 were kept.</source>
+        <comment>Nothing was changed: %1 was kept.</comment>
+        <translation>
+            <numerusform>Nichts wurde geändert: %1 wurde behalten.</numerusform>
+            <numerusform>Nichts wurde geändert: %1 wurden behalten.</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -396,6 +424,22 @@
     <message>
         <source>%1: extra operand &apos;%2&apos;</source>
         <translation>%1: zusätzlicher Operand &apos;%2&apos;</translation>
+    </message>
+    <message>
+        <source>parts: give --at, --every or --count, one of them</source>
+        <translation>parts: genau eine der Optionen --at, --every und --count angeben</translation>
+    </message>
+    <message>
+        <source>parts: invalid time &apos;%1&apos;</source>
+        <translation>parts: ungültige Zeit &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>parts: invalid count &apos;%1&apos;</source>
+        <translation>parts: ungültige Anzahl &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>%1: option &apos;--%2&apos; is the parts command&apos;s</source>
+        <translation>%1: Option &apos;--%2&apos; gehört zum Befehl parts</translation>
     </message>
 </context>
 <context>

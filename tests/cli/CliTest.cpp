@@ -235,6 +235,9 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
         << help.out;
     EXPECT_NE(help.out.find("quorvel-cli verify [--json] SOURCE PART1 PART2"), std::string::npos)
         << help.out;
+    EXPECT_NE(help.out.find("quorvel-cli parts [-r|--replace] [-x|--exact] [--json] (--at TIME)"),
+              std::string::npos)
+        << help.out;
     EXPECT_EQ(Run({"info", "-h"}).out, help.out);
     for (const char* option : {"--version", "-V"}) {
         const Result version = Run({option});
@@ -253,6 +256,18 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
         {{"info"}, "info: missing operand"},
         {{"verify", source, source}, "verify: missing operand"},
         {{"split", source, "0", "2", folder, "more"}, "split: extra operand 'more'"},
+        {{"split", "--at", "0:01", source, "0", "2"},
+         "split: option '--at' is the parts command's"},
+        {{"parts", source}, "parts: give --at, --every or --count, one of them"},
+        {{"parts", "--at", "0:01", "--count", "3", source},
+         "parts: give --at, --every or --count, one of them"},
+        {{"parts", "--at"}, "option '--at' requires an argument"},
+        {{"parts", "--at", "0:01"}, "parts: missing operand"},
+        {{"parts", "--at", "0:01", source, folder, "more"}, "parts: extra operand 'more'"},
+        {{"parts", "--at", "0:01", "--at", "1:60", source}, "parts: invalid time '1:60'"},
+        {{"parts", "--every", "90", source}, "parts: invalid time '90'"},
+        {{"parts", "-x", "--at", "1:02:03.4567", source}, "parts: invalid time '1:02:03.4567'"},
+        {{"parts", "--count", "1", source}, "parts: invalid count '1'"},
     };
     for (const auto& [arguments, why] : wrongCalls) {
         const Result wrong = Run(arguments);
@@ -369,8 +384,9 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
     const Result kept = Run({"split", source, "0", "2", out});
     EXPECT_EQ(kept.exitCode, 3);
     EXPECT_EQ(kept.out, analysis + found + "Aborting split file now.\nNothing was changed: " +
-                            first + " was kept.\n");
-    EXPECT_NE(kept.err.find("Output file " + first + " already exists. Do you want to replace?"),
+                            first + ", " + second + " were kept.\n");
+    EXPECT_NE(kept.err.find("Output files " + first + ", " + second +
+                            " already exist. Do you want to replace them?"),
               std::string::npos)
         << kept.err;
 
@@ -460,6 +476,59 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
         Run({"verify", "--json", silence, out + "/silence1.mp3", out + "/silence2.mp3"}).out);
     EXPECT_TRUE(joinedJson["exact"]);
     EXPECT_EQ(joinedJson["differing"], 0);
+}
+
+// parts cuts at each time given, every so often or into as many parts as asked, names the
+// parts as split does, and says what it made in JSON: each cut, each part, each seam. A time
+// outside the source is refused as split refuses one.
+TEST_F(Cli, PartsCutsAtTimesEverySoOftenOrIntoAsMany) {
+    const std::string out = folder + "/out";
+    fs::create_directory(out);
+    const Result every = Run({"parts", "--every", "0:01", source, out});
+    EXPECT_EQ(every.exitCode, 0) << every.err;
+    for (const char* frame : {"(frame 39)", "(frame 77)", "(frame 121)", "(frame 154)"}) {
+        EXPECT_NE(every.out.find(frame), std::string::npos) << every.out;
+    }
+    EXPECT_NE(every.out.find("\nWriting to " + out + "/song5.mp3\nSeam between parts 1 and 2:\n"),
+              std::string::npos)
+        << every.out;
+    std::int64_t bytes = 0;
+    for (int part = 1; part <= 5; ++part) {
+        bytes += std::int64_t(fs::file_size(out + "/song" + std::to_string(part) + ".mp3"));
+    }
+    EXPECT_NE(every.out.find("\nTotal bytes written : " + std::to_string(bytes) + " bytes.\n"),
+              std::string::npos)
+        << every.out;
+
+    // Three parts played gaplessly join the source exactly at both seams; a fraction of a
+    // second without --exact rounds as split's SECOND does.
+    const Result json = Run({"parts", "-x", "--count", "3", "--json", "-r", source, out});
+    EXPECT_EQ(json.exitCode, 0) << json.err;
+    const auto run = nlohmann::json::parse(json.out);
+    EXPECT_EQ(run["outcome"], "completed");
+    ASSERT_EQ(run["cuts"].size(), 2u);
+    EXPECT_NEAR(run["cuts"][0]["seconds"].get<double>(), 4.571 / 3, 0.001);
+    ASSERT_EQ(run["outputs"].size(), 3u);
+    std::int64_t written = 0;
+    for (int part = 0; part < 3; ++part) {
+        const std::string path = out + "/song" + std::to_string(part + 1) + ".mp3";
+        EXPECT_EQ(run["outputs"][part]["path"], path);
+        EXPECT_EQ(run["outputs"][part]["bytes"], fs::file_size(path));
+        written += run["outputs"][part]["bytes"].get<std::int64_t>();
+    }
+    EXPECT_EQ(run["bytes_written"], written);
+    ASSERT_EQ(run["seams"].size(), 2u);
+    for (const auto& seam : run["seams"]) EXPECT_TRUE(seam["exact"]) << seam;
+    EXPECT_EQ(run["log"].back(), "MP3 splitting completed.");
+    const auto rounded =
+        nlohmann::json::parse(Run({"parts", "--at", "0:01.600", "--json", "-r", source, out}).out);
+    EXPECT_EQ(rounded["cuts"][0]["frame"], 77);
+
+    const Result late = Run({"parts", "--at", "0:01", "--at", "0:05", source, out});
+    EXPECT_EQ(late.exitCode, 1);
+    EXPECT_EQ(
+        late.err,
+        "quorvel-cli: The cut at 0:05.000 lies at or past the end of the source (0:04.571).\n");
 }
 
 }  // namespace

@@ -901,6 +901,181 @@ class CountingSource final : public SourceFile {
     std::unique_ptr<SourceFile> source_;
 };
 
+// The text of a frame of a file's ID3v2 tag as TagLib reads it; empty where it has none.
+std::string TagText(const std::string& path, const char* id) {
+    TagLib::MPEG::File file(path.c_str(), false);
+    const TagLib::ID3v2::Tag* tag = file.ID3v2Tag();
+    if (!tag || tag->frameList(id).isEmpty()) return {};
+    return tag->frameList(id).front()->toString().to8Bit(true);
+}
+
+struct PartsCase {
+    Fixture fixture;
+    bool exact;
+};
+
+void PrintTo(const PartsCase& c, std::ostream* out) {
+    *out << c.fixture.name << (c.exact ? " exactly" : " by the frame rule");
+}
+
+class RealParts : public testing::TestWithParam<PartsCase> {};
+
+// Cut at several times in one run, exactly or by the frame rule, the parts play as the
+// source does, as the splits in two at each time make them: one after another, gaplessly,
+// sample for sample in ffmpeg and within a step in mpg123 in the exact mode; by the frame
+// rule each part is the source's frames up to the next cut, after the silent frame that
+// carries what its first frame borrows. Neither decoder nor mp3val finds anything the
+// source does not give them to say, and each part's tag states its number, its title with
+// the '/' its name cannot hold, and its length.
+TEST_P(RealParts, EveryPartPlaysAsTheSourceDoes) {
+    const auto& [fixture, exact] = GetParam();
+    for (const char* tool : {"ffmpeg", "mpg123", "mp3val"}) {
+        if (!Have(tool)) GTEST_SKIP() << tool << " is not installed";
+    }
+    const std::string path = FixturePath(fixture);
+    TempFolder folder;
+    FakeForm window;
+    window.texts = {{Control::txtMP3, path}, {Control::txtToFolder, folder.path}};
+    window.exact = exact;
+    FileInformation analysed;
+    ASSERT_EQ(AnalyseSourceFile(window, files, analysed), AnalysisOutcome::FramesFound);
+    const std::int64_t frames = std::atoll(window.texts[Control::txtSelectedFrames].c_str());
+    PartsRequest request;
+    request.Times.At = exact ? std::vector<std::int64_t>{3000, 750, 2250, 1500}
+                             : std::vector<std::int64_t>{1000, 2000, 3000};
+    request.Labels = {true, {"Intro", "AC/DC", "Outro"}};
+    request.NamePattern = "%n %t";
+    SplitResult result;
+    ASSERT_EQ(SplitIntoParts(window, files, tags, decoder, analysed, request, &result),
+              SplitOutcome::Completed)
+        << window.log;
+    const std::size_t count = request.Times.At.size() + 1;
+    std::vector<std::string> names = {"1 Intro.mp3", "2 AC_DC.mp3", "3 Outro.mp3", "4.mp3",
+                                      "5.mp3"};
+    names.resize(count);
+    for (std::string& name : names) name = folder.path + "/" + name;
+    ASSERT_EQ(result.Paths, names);
+    ASSERT_EQ(result.Cuts.size(), count - 1);
+
+    const Bytes source = ReadFile(path);
+    const int info = InfoFrameCount(source) > 0 ? 1 : 0;
+    const bool lameTag = LameTagCrcHolds(source);
+    const double frameSeconds = double(fixture.samplesPerFrame) / fixture.samplingRate;
+    const std::string length = TagText(path, "TLEN");
+    for (std::size_t part = 0; part < count; ++part) {
+        SCOPED_TRACE(names[part]);
+        EXPECT_EQ(TagText(names[part], "TRCK"),
+                  std::to_string(part + 1) + "/" + std::to_string(count));
+        EXPECT_EQ(TagText(names[part], "TIT2"),
+                  part < 3 ? request.Labels.Titles[part] : TagText(path, "TIT2"));
+        EXPECT_EQ(TagText(names[part], "TLEN").empty(), length.empty());
+        if (!length.empty() && !exact) {
+            const std::int64_t first = part == 0 ? info : result.Cuts[part - 1].Frame;
+            const std::int64_t end = part + 1 < count ? result.Cuts[part].Frame : frames;
+            EXPECT_NEAR(std::atof(TagText(names[part], "TLEN").c_str()),
+                        double(end - first) * frameSeconds * 1000, 1);
+        }
+    }
+    const std::vector<std::string> known = Mp3valComplaints(path);
+    for (const std::string& part : names) {
+        for (const std::string& complaint : Mp3valComplaints(part)) {
+            EXPECT_TRUE(std::find(known.begin(), known.end(), complaint) != known.end())
+                << part << ": mp3val " << complaint;
+        }
+    }
+
+    if (!exact) {
+        const std::int64_t frameSamples = std::int64_t(fixture.samplesPerFrame) * fixture.channels;
+        const Decoded original = Decode(path);
+        for (std::size_t part = 0; part < count; ++part) {
+            SCOPED_TRACE(names[part]);
+            const Decoded decoded = Decode(names[part]);
+            ExpectDecodedThrough(decoded, 0, names[part]);
+            const std::int64_t first = part == 0 ? info : result.Cuts[part - 1].Frame;
+            const std::int64_t end = part + 1 < count ? result.Cuts[part].Frame : frames;
+            const std::int64_t added =
+                std::int64_t(decoded.samples.size()) / frameSamples - (end - first);
+            ASSERT_EQ(added, part == 0 ? 0 : 1);
+            // The added frame is silent and the part's first frame overlaps with it: from
+            // the frame after (one more in MPEG 2 and 2.5) the sound is the source's.
+            const auto mine = decoded.samples.begin() + added * frameSamples;
+            EXPECT_TRUE(std::all_of(decoded.samples.begin(), mine,
+                                    [](std::int16_t sample) { return sample == 0; }));
+            const std::int64_t settle = part == 0 ? 0 : (fixture.samplesPerFrame == 1152 ? 1 : 2);
+            ExpectSameSamples(
+                "the part against the source",
+                std::span(decoded.samples).subspan(std::size_t((added + settle) * frameSamples)),
+                std::span(original.samples)
+                    .subspan(std::size_t((first - info + settle) * frameSamples),
+                             std::size_t((end - first - settle) * frameSamples)),
+                1, fixture);
+        }
+        if (lameTag) {
+            std::int64_t played = 0;
+            for (const std::string& part : names) played += GaplessSamples(part);
+            EXPECT_EQ(played, GaplessSamples(path));
+        }
+        return;
+    }
+
+    // The program's own check finds each seam as the decoders below do.
+    std::size_t seams = 0;
+    for (std::size_t at = 0;
+         (at = window.log.find("\r\nSeam check: the parts join the source exactly (", at)) !=
+         std::string::npos;
+         ++at) {
+        ++seams;
+    }
+    EXPECT_EQ(seams, count - 1) << window.log;
+    struct Decoder {
+        const char* command;
+        const char* after;
+        int tolerance;
+    };
+    for (const Decoder& decoder : {Decoder{"ffmpeg -v error -i", " -f s16le -", 0},
+                                   Decoder{"mpg123 --gapless -q -s", "", 1}}) {
+        SCOPED_TRACE(decoder.command);
+        const Decoded whole = Decode(path, decoder.command, decoder.after);
+        std::vector<std::int16_t> joined;
+        for (std::size_t part = 0; part < count; ++part) {
+            const Decoded decoded = Decode(names[part], decoder.command, decoder.after);
+            joined.insert(joined.end(), decoded.samples.begin(), decoded.samples.end());
+            for (const std::string& line :
+                 NewLines(names[part], decoded.messages, path, whole.messages)) {
+                ADD_FAILURE() << names[part] << ": " << line;
+            }
+            if (part + 1 == count) continue;
+            // Each part ends at the sample of its cut, or within half a frame of it where no
+            // LAME tag says where the audio begins and ends.
+            const std::int64_t ends = std::int64_t(joined.size()) / fixture.channels;
+            const std::int64_t cut =
+                (std::vector<std::int64_t>{750, 1500, 2250, 3000}[part] * fixture.samplingRate +
+                 500) /
+                1000;
+            EXPECT_LE(std::abs(ends - cut), lameTag ? 0 : fixture.samplesPerFrame / 2)
+                << names[part] << " ends at sample " << ends;
+            if (!length.empty() && std::string(decoder.command).starts_with("ffmpeg")) {
+                EXPECT_NEAR(std::atof(TagText(names[part], "TLEN").c_str()),
+                            1000.0 * double(decoded.samples.size()) / fixture.channels /
+                                fixture.samplingRate,
+                            1);
+            }
+        }
+        ExpectSameSamples("the parts one after the other against the source", joined, whole.samples,
+                          decoder.tolerance, fixture);
+    }
+}
+
+std::vector<PartsCase> PartsCases() {
+    std::vector<PartsCase> cases;
+    for (const Fixture& fixture : kFixtures) {
+        cases.push_back({fixture, true});
+        // Safe cuts by the frame rule are rare without an Info frame.
+        if (fixture.name != std::string("noinfo")) cases.push_back({fixture, false});
+    }
+    return cases;
+}
+
 // What the decoder gives of a range is what mpg123 plays there from the file's start:
 // mid-file in the VBR fixture, which it seeks to, in a part whose first frame is not the
 // first it plays (the added one is skipped), and in MPEG 2, which it decodes from the
@@ -988,6 +1163,11 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, RealSplit, testing::ValuesIn(SplitCases()),
                                     std::to_string(param.param.second);
                          });
 
+INSTANTIATE_TEST_SUITE_P(Fixtures, RealParts, testing::ValuesIn(PartsCases()),
+                         [](const testing::TestParamInfo<PartsCase>& param) {
+                             return std::string(param.param.fixture.name) +
+                                    (param.param.exact ? "_exactly" : "_by_the_frame_rule");
+                         });
 INSTANTIATE_TEST_SUITE_P(Fixtures, SampleExactSplit, testing::ValuesIn(ExactCases()),
                          [](const testing::TestParamInfo<ExactCase>& param) {
                              std::string second = param.param.second;

@@ -168,5 +168,35 @@ TEST(BaseName, DropsTheFolderAndTheLastExtension) {
     for (const auto& [path, name] : cases) EXPECT_EQ(BaseName(path), name) << path;
 }
 
+// Parts are numbered after the source, zero-padded from 10 parts on, or named by a
+// pattern whose titles may hold what no file name can.
+TEST(PartPaths, NumberOrNameEachPart) {
+    const std::string accents(300, '\xC3');
+    const struct {
+        std::size_t count;
+        const char* pattern;
+        std::vector<std::string> titles;
+        std::vector<std::string> names;  // the first and the last
+    } cases[] = {
+        {2, "", {}, {"song1.mp3", "song2.mp3"}},
+        {10, "", {}, {"song01.mp3", "song10.mp3"}},
+        {100, "%n", {}, {"001.mp3", "100.mp3"}},
+        {2, "%b - %n %t%%", {"AC/DC", "\x01x"}, {"song - 1 AC_DC%.mp3", "song - 2 _x%.mp3"}},
+        {2, ".%t %x.MP3", {"a"}, {"_a %x.mp3", "_ %x.mp3"}},
+        {2, "%t  ", {"-a"}, {"_a.mp3", "2.mp3"}},
+        {2,
+         "%t",
+         {"\xC3\xA9" + std::string(300, 'e')},
+         {"\xC3\xA9" + std::string(249, 'e') + ".mp3", "2.mp3"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        const auto paths = PartPaths("/out/", "/music/song.mp3", c.count, c.pattern, c.titles);
+        ASSERT_EQ(paths.size(), c.count);
+        EXPECT_EQ(paths.front(), "/out/" + c.names.front());
+        EXPECT_EQ(paths.back(), "/out/" + c.names.back());
+    }
+}
+
 }  // namespace
 }  // namespace quorvel

@@ -164,6 +164,10 @@ class SplitRun : public testing::Test {
     std::string Question(const std::string& path) const {
         return "Output file " + path + " already exists. Do you want to replace?";
     }
+    std::string Question(const std::string& one, const std::string& other) const {
+        return "Output files " + one + ", " + other +
+               " already exist. Do you want to replace them?";
+    }
     static constexpr std::size_t kAt = 39 * 418;  // 80 frames, split at 1 s: frame 39
     TempFolder temp;
     FakeForm window;
@@ -243,6 +247,47 @@ TEST_F(SplitRun, ExactlyAtTheFrameBoundaryNearestTheTime) {
               std::string::npos);
 }
 
+// A split into parts refuses, naming the times, cuts it cannot make: two that fall on one
+// frame (the safe frame for 1 s follows 1.01 s; 0.5 s and 0.505 s share the frame boundary
+// nearest them), one past the 80 frames' 2.089 s, one at the start; and names that two
+// parts would share. Nothing is written.
+TEST_F(SplitRun, PartsRefuseCutsTheyCannotMake) {
+    const struct {
+        std::vector<std::int64_t> times;
+        bool exact;
+        const char* pattern;
+        std::string message;
+    } cases[] = {
+        {{1010, 1000}, false, "", "The cuts at 0:01.000 and 0:01.010 fall on the same frame."},
+        {{500, 505}, true, "", "The cuts at 0:00.500 and 0:00.505 fall on the same frame."},
+        {{1000, 5000},
+         false,
+         "",
+         "The cut at 0:05.000 lies at or past the end of the source (0:02.089)."},
+        {{1000, 2090},
+         true,
+         "",
+         "The cut at 0:02.090 lies at or past the end of the source (0:02.089)."},
+        {{10}, true, "", "The cut at 0:00.010 lies at or before the start of the source."},
+        {{0, 1000}, false, "", "The cut at 0:00.000 lies at or before the start of the source."},
+        {{1000}, false, "part", "Two parts would have the same name: " + temp.path + "/part.mp3."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        window = FakeForm();
+        window.texts = {{Control::txtMP3, temp.Write("song.mp3", source)},
+                        {Control::txtToFolder, temp.path}};
+        window.exact = c.exact;
+        PartsRequest request;
+        request.Times.At = c.times;
+        request.NamePattern = c.pattern;
+        EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, request),
+                  SplitOutcome::Refused);
+        EXPECT_EQ(window.messages, std::vector<std::string>{c.message});
+        EXPECT_EQ(temp.Names(), std::set<std::string>{"song.mp3"});
+    }
+}
+
 // Contents unique to this run, so that they can be told apart in the shared trash.
 Bytes Old(const std::string& what) {
     const std::string text =
@@ -255,10 +300,10 @@ Bytes Old(const std::string& what) {
 TEST_F(SplitRun, ReplacesBothOutputsIntoTheTrash) {
     temp.Write("track.011.mp3", Old("old first"));
     temp.Write("track.012.mp3", Old("old second"));
-    window.answers = {true, true};
+    window.answers = {true};
     EXPECT_EQ(Run("track.01.mp3", temp.path + "/"), SplitOutcome::Completed);
     EXPECT_EQ(first, temp.path + "/track.011.mp3");  // the folder's "/" is the only one
-    EXPECT_EQ(window.questions, (std::vector<std::string>{Question(first), Question(second)}));
+    EXPECT_EQ(window.questions, std::vector<std::string>{Question(first, second)});
     EXPECT_EQ(window.log, Log({"Moving file " + first + " to the trash", "Writing to " + first,
                                "Moving file " + second + " to the trash", "Writing to " + second},
                               Summary(33440)));
@@ -279,9 +324,9 @@ TEST_F(SplitRun, DecliningTheFirstReplacementWritesNothing) {
     temp.Write("song2.mp3", Old("old second"));
     window.answers = {false};
     EXPECT_EQ(Run(), SplitOutcome::Declined);
-    EXPECT_EQ(window.questions, std::vector<std::string>{Question(first)});
-    EXPECT_EQ(window.log,
-              Log({"Aborting split file now.", "Nothing was changed: " + first + " was kept."}));
+    EXPECT_EQ(window.questions, std::vector<std::string>{Question(first, second)});
+    EXPECT_EQ(window.log, Log({"Aborting split file now.",
+                               "Nothing was changed: " + first + ", " + second + " were kept."}));
     EXPECT_EQ(window.scrolls, 1);
     EXPECT_EQ(ReadFile(first), Old("old first"));
     EXPECT_EQ(ReadFile(second), Old("old second"));

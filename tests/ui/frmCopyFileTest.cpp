@@ -481,10 +481,12 @@ class frmCopyFileTest : public QObject {
                               summary));
         QVERIFY(outputsAreTheSourceCut());
 
-        fake_.answers = {true, true};
+        fake_.answers = {true};
         ClickSplit();
-        const QString exists = u"Output file %1 already exists. Do you want to replace?"_s;
-        QCOMPARE(fake_.questions, QStringList({exists.arg(first), exists.arg(second)}));
+        QCOMPARE(
+            fake_.questions,
+            QStringList(u"Output files %1, %2 already exist. Do you want to replace them?"_s.arg(
+                first, second)));
         QCOMPARE(
             Log(),
             Lines(found +
@@ -493,18 +495,21 @@ class frmCopyFileTest : public QObject {
                   summary));
         QVERIFY(outputsAreTheSourceCut());
 
-        // Both questions come first, and declining either keeps what is on disk.
+        // The question comes first, and declining it keeps what is on disk; one older
+        // output is asked about alone.
         QVERIFY(WriteAll(first, "old first") && WriteAll(second, "old second"));
-        for (const bool firstAnswer : {false, true}) {
+        for (const bool both : {true, false}) {
+            if (!both) QVERIFY(QFile::remove(first));
             fake_.questions.clear();
-            fake_.answers = {firstAnswer, false};
+            fake_.answers = {false};
             ClickSplit();
-            QCOMPARE(fake_.questions.size(), firstAnswer ? 2 : 1);
-            QCOMPARE(Log(),
-                     Lines(found + QStringList{"Aborting split file now.",
-                                               "Nothing was changed: " +
-                                                   (firstAnswer ? second : first) + " was kept."}));
-            QCOMPARE(ReadAll(first), QByteArray("old first"));
+            QCOMPARE(fake_.questions.size(), 1);
+            QCOMPARE(Log(), Lines(found + QStringList{"Aborting split file now.",
+                                                      both ? "Nothing was changed: " + first +
+                                                                 ", " + second + " were kept."
+                                                           : "Nothing was changed: " + second +
+                                                                 " was kept."}));
+            QCOMPARE(ReadAll(first), both ? QByteArray("old first") : QByteArray());
             QCOMPARE(ReadAll(second), QByteArray("old second"));
         }
         QCOMPARE(fake_.messages, QStringList());
