@@ -105,7 +105,12 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
     TimeList list(times);
     SplitPoint point;
     std::vector<LenderFrame> before;
+    // Where neither a length header nor an ID3v2 tag states the parts' lengths, the walk
+    // ends at the last cut listed: the rest is copied as it is.
+    const bool measured = cuts.Layout.Header || cuts.Layout.Tags.Id3v2Length > 0;
+    bool done = false;
     cuts.Parts = RecordParts(reader, cuts.Layout, info, [&](const ChainFrame& frame, bool, bool) {
+        if (done) return Step::Stop;
         Step step = Step::Same;
         const auto due = [&] {
             const auto time = list.Next();
@@ -130,6 +135,7 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
                 }
                 list.Advance();
             }
+            done = !measured && !list.Next();
             step = Step::Start;
         }
         Remember(before, frame);
@@ -139,7 +145,7 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
         ++point.FramesBeforeSplit;
         return step;
     });
-    if (cuts.Problem != CutProblem::None) return;
+    if (cuts.Problem != CutProblem::None || done) return;
     cuts.LengthMs = static_cast<std::int64_t>(point.SplitSeconds * 1000);
     if (const auto time = list.Next(); time && (list.Listed() || cuts.Points.empty())) {
         cuts.Problem = double(*time) / 1000 >= point.SplitSeconds ? CutProblem::PastEnd

@@ -379,7 +379,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Walk expected = ReferenceWalk(src, splitSeconds, true, tags.Id3v2Length, tags.TrailerAt);
     FileInformation info;
     const SplitPoint point = FindSafeSplitPoint(source, splitSeconds, info);
-    Check(SameInfo(info, expected.info));
+    // A walk that found its cut may end there.
+    Check(point.SplitPosition != 0 || SameInfo(info, expected.info));
     Check(point.SplitPosition == expected.cut.SplitPosition);
     if (point.SplitPosition == 0) return 0;
     Check(point.FramesBeforeSplit == expected.cut.FramesBeforeSplit &&
