@@ -219,7 +219,8 @@ json CutJson(const quorvel::SplitCut& cut) {
 }
 
 // Analyses FILE, then splits it into FOLDER by `split` and reports the run: the log, or
-// with --json one object whose fields `fields` adds to; the exit code as the outcome says.
+// with --json one object to which `cuts` and `seams` add what the command found of each;
+// the exit code as the outcome says.
 template <typename Split, typename Cuts, typename Seams>
 int RunSplit(TerminalForm& window, const Options& options, const std::string& file,
              const std::string& folder, Split&& split, Cuts&& cuts, Seams&& seams) {

@@ -87,10 +87,6 @@ Message Listed(const std::vector<std::string>& paths) {
 Message Undo(std::vector<PendingOutput>& outputs, const Message& why) {
     std::vector<std::string> replaced, kept;
     std::optional<Message> problem;
-    if (std::all_of(outputs.begin(), outputs.end(),
-                    [](const PendingOutput& output) { return output.Committed; })) {
-        return Tr("Split", "Nothing was changed: %1.").Arg(why);
-    }
     for (PendingOutput& output : outputs) {
         if (!output.Committed) continue;
         if (output.Replacing) {
@@ -196,7 +192,7 @@ SplitOutcome Run(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecod
             case CutProblem::NoSafePosition:
                 form.LogAppend(Tr("Split", "No safe position found for splitting this file."));
                 form.LogAppend(Tr("Split", "File splitting aborted."));
-                if (!exact) form.LogAppend(form.ExactSplitHint());
+                if (!exact && !late) form.LogAppend(form.ExactSplitHint());
                 form.LogScroll();
                 return SplitOutcome::NoSafePosition;
             case CutProblem::AtStart:

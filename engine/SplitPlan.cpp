@@ -79,7 +79,10 @@ void AppendTag(OutputPlan& plan, ByteSource& source, const SourceLayout& layout,
     if (length == 0 && part.Track == 0 && part.Title.empty()) return;
     std::vector<std::uint8_t> tag(static_cast<std::size_t>(length));
     if (ReadFully(source, 0, tag.data(), tag.size()) == tag.size()) {
-        if (auto edited = editor.ForPart(tag, part)) return Append(plan, std::move(*edited));
+        if (auto edited = editor.ForPart(tag, part)) {
+            Append(plan, std::move(*edited));
+            return;
+        }
     }
     Append(plan, 0, length);
 }

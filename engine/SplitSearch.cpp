@@ -97,11 +97,6 @@ class TimeList {
     std::size_t next_ = 0;
 };
 
-// How long `seconds` play, in whole milliseconds.
-std::int64_t Milliseconds(double seconds) {
-    return static_cast<std::int64_t>(seconds * 1000);
-}
-
 // The frame rule: the first frame at or after each time that is followed by another and
 // borrows no more main data than the frame before it holds, so that one copy of that frame
 // carries it. The frames are timed from the first after the ID3v2 tag, a header frame too.
@@ -110,7 +105,12 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
     TimeList list(times);
     SplitPoint point;
     std::vector<LenderFrame> before;
+    // Where neither a length header nor an ID3v2 tag states the parts' lengths, the walk
+    // ends at the last cut listed: the rest is copied as it is.
+    const bool measured = cuts.Layout.Header || cuts.Layout.Tags.Id3v2Length > 0;
+    bool done = false;
     cuts.Parts = RecordParts(reader, cuts.Layout, info, [&](const ChainFrame& frame, bool, bool) {
+        if (done) return Step::Stop;
         Step step = Step::Same;
         const auto due = [&] {
             const auto time = list.Next();
@@ -135,6 +135,7 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
                 }
                 list.Advance();
             }
+            done = !measured && !list.Next();
             step = Step::Start;
         }
         Remember(before, frame);
@@ -144,8 +145,8 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
         ++point.FramesBeforeSplit;
         return step;
     });
-    if (cuts.Problem != CutProblem::None) return;
-    cuts.LengthMs = Milliseconds(point.SplitSeconds);
+    if (cuts.Problem != CutProblem::None || done) return;
+    cuts.LengthMs = static_cast<std::int64_t>(point.SplitSeconds * 1000);
     if (const auto time = list.Next(); time && (list.Listed() || cuts.Points.empty())) {
         cuts.Problem = double(*time) / 1000 >= point.SplitSeconds ? CutProblem::PastEnd
                                                                   : CutProblem::NoSafePosition;
@@ -155,8 +156,8 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
 }
 
 // At samples: the frame that holds each time's sample, with the frames before it that the
-// part after it plays first.
-// Where cuts every so often end in the padding, `again` gets the times to walk for instead.
+// part after it plays first. Where cuts every so often end in the padding, `again` gets
+// the times to walk for instead.
 void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& info,
                    SourceCuts& cuts, std::optional<CutTimes>& again) {
     const SourceLayout& layout = cuts.Layout;
@@ -289,16 +290,12 @@ SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileI
 
 SplitPoint FindSafeSplitPoint(ByteSource& source, std::int32_t splitSeconds,
                               FileInformation& info) {
-    SourceCuts cuts = FindCuts(source, {{std::int64_t{splitSeconds} * 1000}, 0}, false, info);
-    if (cuts.Points.empty()) return {};
-    SplitPoint point = std::move(cuts.Points.front());
-    if (point.SplitPosition == 0) point.SplitMainDataBegin = 0;
-    return point;
+    // One time listed: its cut, or what the walk saw where there is none.
+    return FindCuts(source, {{std::int64_t{splitSeconds} * 1000}, 0}, false, info).Points.front();
 }
 
 ExactCut FindExactCut(ByteSource& source, std::int64_t milliseconds, FileInformation& info) {
-    SourceCuts cuts = FindCuts(source, {{milliseconds}, 0}, true, info);
-    return cuts.Cuts.empty() ? ExactCut{} : std::move(cuts.Cuts.front());
+    return FindCuts(source, {{milliseconds}, 0}, true, info).Cuts.front();
 }
 
 std::vector<PartFrames> WalkParts(ByteSource& source, const SourceLayout& layout,

@@ -137,7 +137,9 @@ struct SourceCuts {
     std::vector<SplitPoint> Points;
     // At samples: each cut found, then the one that is missing.
     std::vector<ExactCut> Cuts;
-    std::vector<PartFrames> Parts;  // one more than the cuts found
+    // One more than the cuts found. By the frame rule without a length header or an
+    // ID3v2 tag, which would state their lengths, the last holds only its first frame.
+    std::vector<PartFrames> Parts;
     CutProblem Problem = CutProblem::None;
     std::int64_t OtherTime = 0;  // SameFrame: the time that cuts at the frame already cut at
     std::int64_t LengthMs = 0;   // how long the audio plays, where the walk went to its end

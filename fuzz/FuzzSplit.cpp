@@ -1,8 +1,10 @@
 // Feeds arbitrary bytes to the frame chain scan, the safe split point search and the two
 // output plans, and checks each against a plain byte-at-a-time walk written alongside;
 // then reads the same bytes as a file, through the buffer and in place through mappings,
-// and checks that both find the same. Input: two bytes of split time (taken modulo 21
-// seconds), then the source bytes.
+// and checks that both find the same; and cuts at two times in one walk, by the frame
+// rule or at the sample, against the two splits in two. Input: two bytes of split time
+// (taken modulo 21 seconds; the second byte also gives the later time and the mode of the
+// cuts at two times), then the source bytes.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -363,9 +365,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckFileReaders(src, splitSeconds);
     CheckExactCut(src, splitSeconds * 1000 + data[0] * 4);
 
-    const std::int32_t laterSeconds = splitSeconds + 1 + data[1] % 3;
-    CheckSeveralCuts(src, splitSeconds * 1000, laterSeconds * 1000, false);
-    CheckSeveralCuts(src, splitSeconds * 1000 + data[0] * 4, laterSeconds * 1000, true);
+    const std::int32_t laterSeconds = splitSeconds + 1 + data[1] / 2 % 3;
+    // One mode an input, as the check costs as much as the rest.
+    if (data[1] & 1) {
+        CheckSeveralCuts(src, splitSeconds * 1000 + data[0] * 4, laterSeconds * 1000, true);
+    } else {
+        CheckSeveralCuts(src, splitSeconds * 1000, laterSeconds * 1000, false);
+    }
 
     // The split walks the audio alone: from the end of the ID3v2 tag to the tags after it.
     MemorySource source(src);
@@ -373,7 +379,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Walk expected = ReferenceWalk(src, splitSeconds, true, tags.Id3v2Length, tags.TrailerAt);
     FileInformation info;
     const SplitPoint point = FindSafeSplitPoint(source, splitSeconds, info);
-    Check(SameInfo(info, expected.info));
+    // A walk that found its cut may end there.
+    Check(point.SplitPosition != 0 || SameInfo(info, expected.info));
     Check(point.SplitPosition == expected.cut.SplitPosition);
     if (point.SplitPosition == 0) return 0;
     Check(point.FramesBeforeSplit == expected.cut.FramesBeforeSplit &&

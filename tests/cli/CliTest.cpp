@@ -524,6 +524,13 @@ TEST_F(Cli, PartsCutsAtTimesEverySoOftenOrIntoAsMany) {
         nlohmann::json::parse(Run({"parts", "--at", "0:01.600", "--json", "-r", source, out}).out);
     EXPECT_EQ(rounded["cuts"][0]["frame"], 77);
 
+    // Every 0.9 s exactly: the cut at 4.5 s, where the audio ends, is left out.
+    const auto everyExactly = nlohmann::json::parse(
+        Run({"parts", "-x", "--every", "0:00.900", "--json", "-r", source, out}).out);
+    EXPECT_EQ(everyExactly["outcome"], "completed");
+    EXPECT_EQ(everyExactly["cuts"].size(), 4u);
+    for (const auto& seam : everyExactly["seams"]) EXPECT_TRUE(seam["exact"]) << seam;
+
     const Result late = Run({"parts", "--at", "0:01", "--at", "0:05", source, out});
     EXPECT_EQ(late.exitCode, 1);
     EXPECT_EQ(

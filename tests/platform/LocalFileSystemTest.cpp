@@ -275,6 +275,19 @@ TEST_F(SplitFailures, AnOutputThatAppearsWhileItIsWrittenIsKept) {
     EXPECT_EQ(ReadFile(second), Bytes({'o', 't', 'h', 'e', 'r', ' ', 'r', 'u', 'n'}));
     EXPECT_TRUE(window.questions.empty());
     ExpectNoTemporaryFiles();
+
+    // Of four parts, the three named before the last takes the name back.
+    fs::remove(second);
+    const std::string last = folder + "/song4.mp3";
+    window = MeddlingWindow();
+    window.texts = {{Control::txtMP3, source}, {Control::txtToFolder, folder}};
+    window.meddleAtRepaint = 6;  // "Writing to" the fourth
+    window.meddle = [&] { WriteFile(last, "other run"); };
+    PartsRequest request;
+    request.Times.At = {1000, 2000, 3000};
+    EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, request), SplitOutcome::Failed);
+    ExpectFailure("Cannot write " + last + ": a file of that name appeared while it was written.");
+    EXPECT_EQ(temp.Names(), (std::set<std::string>{"song.mp3", "song4.mp3"}));
 }
 
 // The files of this computer, but the process is ended by `signal` as soon as the
