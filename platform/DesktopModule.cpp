@@ -1,9 +1,11 @@
-// libquorvel-desktop.so: the trash through GIO, ID3v2 tags through TagLib and the
-// translations through Qt Core, loaded by the programs when they first need one of them,
-// and decoding through libmpg123, which the module loads in turn when it first decodes.
+// libquorvel-desktop.so: the trash through GIO, ID3v2 tags through TagLib, cue sheets
+// through libcue and the translations through Qt Core, loaded by the programs when they
+// first need one of them, and decoding through libmpg123, which the module loads in turn
+// when it first decodes.
 
 #include <dlfcn.h>
 #include <gio/gio.h>
+#include <libcue.h>
 #include <mpg123.h>
 #include <taglib/chapterframe.h>
 #include <taglib/id3v2framefactory.h>
@@ -21,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -475,6 +478,54 @@ void DecoderClose(QuorvelDecoding* decoding) {
     delete decoding;
 }
 
+// libcue complains of what it cannot read on the standard error, a line for each stray
+// character, which is the companion's error output to its user; the reader's refusal says
+// it once. So the stream discards while libcue parses, for a moment in which another
+// thread's message there would be lost too.
+Cd* ParseQuietly(const char* text) {
+    static constexpr cookie_io_functions_t discard{
+        nullptr, [](void*, const char*, std::size_t size) { return ssize_t(size); }, nullptr,
+        nullptr};
+    FILE* const quiet = ::fopencookie(nullptr, "w", discard);
+    FILE* const error = stderr;
+    if (quiet) stderr = quiet;
+    Cd* const cd = cue_parse_string(text);
+    stderr = error;
+    if (quiet) std::fclose(quiet);
+    return cd;
+}
+
+char* CopyOrNull(const char* text) {
+    return text ? ::strdup(text) : nullptr;
+}
+
+QuorvelCueTrack* ParseCueSheet(const char* text, std::size_t* count) {
+    // Nothing thrown may leave the module: the caller's runtime could not catch it.
+    try {
+        // libcue keeps its parser's state in globals.
+        static std::mutex parsing;
+        const std::lock_guard lock(parsing);
+        const std::unique_ptr<Cd, decltype(&cd_delete)> cd(ParseQuietly(text), &cd_delete);
+        if (!cd) return nullptr;
+        const int tracks = cd_get_ntrack(cd.get());
+        auto* out = static_cast<QuorvelCueTrack*>(
+            std::calloc(std::size_t(tracks), sizeof(QuorvelCueTrack)));
+        if (!out) return nullptr;
+        const char* const performer = cdtext_get(PTI_PERFORMER, cd_get_cdtext(cd.get()));
+        for (int i = 0; i < tracks; ++i) {
+            const Track* track = cd_get_track(cd.get(), i + 1);
+            const Cdtext* texts = track_get_cdtext(track);
+            const char* const own = cdtext_get(PTI_PERFORMER, texts);
+            out[i] = {track_get_index(track, 1), CopyOrNull(cdtext_get(PTI_TITLE, texts)),
+                      CopyOrNull(own ? own : performer), CopyOrNull(track_get_filename(track))};
+        }
+        *count = std::size_t(tracks);
+        return out;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 char* Translate(const char* context, const char* source, const char* disambiguation, int n) {
     static const auto translator = [] {
         auto loaded = std::make_unique<QTranslator>();
@@ -492,7 +543,8 @@ char* Translate(const char* context, const char* source, const char* disambiguat
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) const QuorvelDesktopModule* QuorvelDesktop() {
-    static const QuorvelDesktopModule module{
-        Trash, TagForPart, DecoderUnavailable, DecoderOpen, DecoderRead, DecoderClose, Translate};
+    static const QuorvelDesktopModule module{Trash,         TagForPart,  DecoderUnavailable,
+                                             DecoderOpen,   DecoderRead, DecoderClose,
+                                             ParseCueSheet, Translate};
     return &module;
 }

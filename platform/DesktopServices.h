@@ -9,8 +9,8 @@
 
 #include "engine/Message.h"
 
-// The desktop's libraries, GIO for the trash, TagLib for tags and Qt Core for the
-// translations, take several times as long to load as the companion needs to start, so
+// The desktop's libraries, GIO for the trash, TagLib for tags, libcue for cue sheets and Qt
+// Core for the translations, take several times as long to load as the companion needs to start, so
 // they live in a module of their own, libquorvel-desktop.so, loaded when first needed. The
 // module loads libmpg123, for the seam check, only when that first decodes.
 struct QuorvelDesktopModule;
@@ -58,6 +58,13 @@ struct QuorvelFileReader {
 };
 // A file open in the module's decoder.
 struct QuorvelDecoding;
+// One track of a cue sheet as libcue reads it; its texts are null where the sheet has none.
+struct QuorvelCueTrack {
+    long long start;  // its INDEX 01 in frames, 75 a second; -1 where it has none
+    char* title;
+    char* performer;  // the sheet's where the track names none
+    char* file;       // the audio file its FILE line names
+};
 
 struct QuorvelDesktopModule {
     // Null once the item is in the trash; otherwise why it is not.
@@ -84,6 +91,10 @@ struct QuorvelDesktopModule {
     long long (*DecoderRead)(QuorvelDecoding* decoding, long long from, long long count,
                              short* samples, char** why);
     void (*DecoderClose)(QuorvelDecoding* decoding);
+    // The tracks of the cue sheet `text`, its lines each ended by a line feed, as libcue
+    // reads them: `*count` of them, the texts as the sheet has them. Null where libcue cannot
+    // read it. The array and each text in it are the caller's to free().
+    QuorvelCueTrack* (*ParseCueSheet)(const char* text, std::size_t* count);
     // The text's translation into the user's language, with its plural form for `n` (-1:
     // none); null where the program has no translation for the language or the text.
     char* (*Translate)(const char* context, const char* source, const char* disambiguation, int n);

@@ -12,6 +12,7 @@ packages=(
     qt6-translations-l10n                   # Qt's own texts in the user's language
     libtag1-dev                             # ID3v2 tags
     libglib2.0-dev                          # the trash (GIO)
+    libcue-dev                              # cue sheets
     libmpg123-dev                           # decoding, for the seam check
     nlohmann-json3-dev                      # quorvel-cli --json
     libgtest-dev                            # the tests

@@ -36,6 +36,57 @@
     </message>
 </context>
 <context>
+    <name>CueSheet</name>
+    <message>
+        <source>Line %1 of the cue sheet: %2 is also the start on line %3; each track needs a start of its own.</source>
+        <translation>Zeile %1 des Cue-Sheets: %2 ist auch der Beginn in Zeile %3; jeder Titel braucht einen eigenen Beginn.</translation>
+    </message>
+    <message>
+        <source>Line %1 of the cue sheet: %2 comes before %3 on line %4; the tracks must follow in time.</source>
+        <translation>Zeile %1 des Cue-Sheets: %2 liegt vor %3 in Zeile %4; die Titel müssen zeitlich aufeinander folgen.</translation>
+    </message>
+    <message>
+        <source>Line %1 of the cue sheet: %2 is at or past the end of the MP3 file, which is %3 long.</source>
+        <translation>Zeile %1 des Cue-Sheets: %2 liegt am oder hinter dem Ende der MP3-Datei, die %3 lang ist.</translation>
+    </message>
+    <message>
+        <source>The cue sheet is for %1, not for %2: its times may not fit this file.</source>
+        <translation>Das Cue-Sheet gehört zu %1, nicht zu %2: Seine Zeiten passen womöglich nicht zu dieser Datei.</translation>
+    </message>
+    <message>
+        <source>Cannot read the cue sheet %1: %2.</source>
+        <translation>Das Cue-Sheet %1 kann nicht gelesen werden: %2.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read as a cue sheet.</source>
+        <translation>%1 kann nicht als Cue-Sheet gelesen werden.</translation>
+    </message>
+    <message>
+        <source>Line %1 of the cue sheet is too long.</source>
+        <translation>Zeile %1 des Cue-Sheets ist zu lang.</translation>
+    </message>
+    <message>
+        <source>Line %1 of the cue sheet: a cue sheet holds at most 99 tracks.</source>
+        <translation>Zeile %1 des Cue-Sheets: Ein Cue-Sheet enthält höchstens 99 Titel.</translation>
+    </message>
+    <message>
+        <source>Line %1 of the cue sheet: %2 does not give the time as mm:ss:ff, in minutes, seconds and frames (75 a second).</source>
+        <translation>Zeile %1 des Cue-Sheets: %2 gibt die Zeit nicht als mm:ss:ff an, in Minuten, Sekunden und Frames (75 je Sekunde).</translation>
+    </message>
+    <message>
+        <source>The cue sheet %1 lists no tracks.</source>
+        <translation>Das Cue-Sheet %1 enthält keine Titel.</translation>
+    </message>
+    <message>
+        <source>Line %1 of the cue sheet: the track has no INDEX 01, which gives its start.</source>
+        <translation>Zeile %1 des Cue-Sheets: Der Titel hat kein INDEX 01, das seinen Beginn angibt.</translation>
+    </message>
+    <message>
+        <source>Line %1 of the cue sheet: the track is in another audio file, %2; the sheet must be for one file.</source>
+        <translation>Zeile %1 des Cue-Sheets: Der Titel liegt in einer anderen Audiodatei, %2; das Cue-Sheet muss zu einer einzigen Datei gehören.</translation>
+    </message>
+</context>
+<context>
     <name>Files</name>
     <message>
         <source>The trash could not take %1 (%2): it was removed for good.</source>
