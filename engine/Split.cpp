@@ -402,6 +402,31 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, Audi
                result ? *result : unused);
 }
 
+PartsRequest PartsAt(const std::vector<PartStart>& starts) {
+    PartsRequest request;
+    request.Labels.Numbered = true;
+    for (const PartStart& start : starts) {
+        if (&start != &starts.front()) request.Times.At.push_back(start.StartMs);
+        request.Labels.Titles.push_back(start.Title);
+        request.Labels.Performers.push_back(start.Performer);
+    }
+    return request;
+}
+
+std::vector<PartStart> ChapterStarts(ByteSource& source, TagEditor& tags) {
+    const SourceTags found = FindTags(source);
+    std::vector<std::uint8_t> tag(static_cast<std::size_t>(found.Id3v2Length));
+    if (tag.empty() || ReadFully(source, 0, tag.data(), tag.size()) != tag.size()) return {};
+    std::vector<Chapter> chapters = tags.Chapters(tag);
+    std::ranges::stable_sort(chapters, {}, &Chapter::StartMs);
+    std::vector<PartStart> starts;
+    for (const Chapter& chapter : chapters) {
+        if (!starts.empty() && starts.back().StartMs == chapter.StartMs) continue;
+        starts.push_back({chapter.StartMs, chapter.Title, {}});
+    }
+    return starts;
+}
+
 SplitOutcome SplitIntoParts(SplitForm& form, FileSystem& files, TagEditor& tags,
                             AudioDecoder& decoder, FileInformation& info,
                             const PartsRequest& request, SplitResult* result) {

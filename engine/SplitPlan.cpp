@@ -75,8 +75,9 @@ void AppendTag(OutputPlan& plan, ByteSource& source, const SourceLayout& layout,
         part.Tracks = static_cast<std::int32_t>(count);
     }
     if (index < labels.Titles.size()) part.Title = labels.Titles[index];
+    if (index < labels.Performers.size()) part.Performer = labels.Performers[index];
     const std::int64_t length = layout.Tags.Id3v2Length;
-    if (length == 0 && part.Track == 0 && part.Title.empty()) return;
+    if (length == 0 && part.Track == 0 && part.Title.empty() && part.Performer.empty()) return;
     std::vector<std::uint8_t> tag(static_cast<std::size_t>(length));
     if (ReadFully(source, 0, tag.data(), tag.size()) == tag.size()) {
         if (auto edited = editor.ForPart(tag, part)) {

@@ -31,7 +31,8 @@ struct PartPlan {
 // number among the parts, and its title.
 struct PartLabels {
     bool Numbered = false;
-    std::vector<std::string> Titles;  // by part, as far as given; an empty one: none
+    std::vector<std::string> Titles;      // by part, as far as given; an empty one: none
+    std::vector<std::string> Performers;  // as the titles
 };
 
 // Part `index` (from 0) of the source cut where `cuts` says. Where the source has them,

@@ -113,7 +113,7 @@ void ClipChapters(TagLib::ID3v2::Tag& tag, long long start, long long end) {
 
 unsigned char* TagForPart(const unsigned char* id3v2, std::size_t size, long long startMs,
                           long long lengthMs, int track, int tracks, const char* title,
-                          std::size_t* length) {
+                          const char* performer, std::size_t* length) {
     // Nothing thrown may leave the module: the caller's runtime could not catch it.
     try {
         TagLib::ByteVector bytes(reinterpret_cast<const char*>(id3v2),
@@ -123,7 +123,7 @@ unsigned char* TagForPart(const unsigned char* id3v2, std::size_t size, long lon
         // Without a source tag, a new one: as TagLib makes it, version 4.
         TagLib::ID3v2::Tag tag(&file, 0, TagLib::ID3v2::FrameFactory::instance());
         const TagLib::ID3v2::FrameListMap& frames = tag.frameListMap();
-        const bool labelled = track > 0 || *title;
+        const bool labelled = track > 0 || *title || *performer;
         if ((size > 0 && !tag.header()) || (!labelled && !frames.contains("TLEN") &&
                                             !frames.contains("CHAP") && !frames.contains("CTOC"))) {
             return nullptr;
@@ -147,10 +147,9 @@ unsigned char* TagForPart(const unsigned char* id3v2, std::size_t size, long lon
         // TagLib writes versions 3 and 4; a version 2 tag comes out as version 4. A title
         // in UTF-8 where version 4 takes it, in UTF-16 in version 3.
         const bool three = tag.header()->majorVersion() == 3;
-        if (*title) {
-            set("TIT2", TagLib::String(title, TagLib::String::UTF8),
-                three ? TagLib::String::UTF16 : TagLib::String::UTF8);
-        }
+        const auto text = three ? TagLib::String::UTF16 : TagLib::String::UTF8;
+        if (*title) set("TIT2", TagLib::String(title, TagLib::String::UTF8), text);
+        if (*performer) set("TPE1", TagLib::String(performer, TagLib::String::UTF8), text);
         ClipChapters(tag, startMs, startMs + lengthMs);
         const auto version = three ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4;
         const TagLib::ByteVector rendered = tag.render(version);
@@ -158,6 +157,40 @@ unsigned char* TagForPart(const unsigned char* id3v2, std::size_t size, long lon
         if (!out) return nullptr;
         std::memcpy(out, rendered.data(), rendered.size());
         *length = rendered.size();
+        return out;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+QuorvelChapter* Chapters(const unsigned char* id3v2, std::size_t size, std::size_t* count) {
+    try {
+        TagLib::ByteVector bytes(reinterpret_cast<const char*>(id3v2),
+                                 static_cast<unsigned int>(size));
+        TagLib::ByteVectorStream stream(bytes);
+        TagBytes file(&stream);
+        const TagLib::ID3v2::Tag tag(&file, 0, TagLib::ID3v2::FrameFactory::instance());
+        if (!tag.header()) return nullptr;
+        const TagLib::ID3v2::FrameList frames = tag.frameList("CHAP");
+        std::vector<QuorvelChapter> found;
+        for (const TagLib::ID3v2::Frame* frame : frames) {
+            const auto* chapter = dynamic_cast<const TagLib::ID3v2::ChapterFrame*>(frame);
+            if (!chapter) continue;
+            const TagLib::ID3v2::FrameList titles = chapter->embeddedFrameList("TIT2");
+            const std::string title =
+                titles.isEmpty() ? std::string() : titles.front()->toString().to8Bit(true);
+            found.push_back({chapter->startTime(), chapter->endTime(),
+                             title.empty() ? nullptr : ::strdup(title.c_str())});
+        }
+        if (found.empty()) return nullptr;
+        auto* out =
+            static_cast<QuorvelChapter*>(std::malloc(found.size() * sizeof(QuorvelChapter)));
+        if (!out) {
+            for (const QuorvelChapter& chapter : found) std::free(chapter.title);
+            return nullptr;
+        }
+        std::copy(found.begin(), found.end(), out);
+        *count = found.size();
         return out;
     } catch (...) {
         return nullptr;
@@ -543,8 +576,8 @@ char* Translate(const char* context, const char* source, const char* disambiguat
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) const QuorvelDesktopModule* QuorvelDesktop() {
-    static const QuorvelDesktopModule module{Trash,         TagForPart,  DecoderUnavailable,
-                                             DecoderOpen,   DecoderRead, DecoderClose,
-                                             ParseCueSheet, Translate};
+    static const QuorvelDesktopModule module{
+        Trash,       TagForPart,   Chapters,      DecoderUnavailable, DecoderOpen,
+        DecoderRead, DecoderClose, ParseCueSheet, Translate};
     return &module;
 }

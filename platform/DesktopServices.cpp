@@ -160,18 +160,33 @@ std::optional<std::string> DesktopUnavailable() {
 }
 
 std::optional<std::vector<std::uint8_t>> TagForPart(std::span<const std::uint8_t> id3v2,
-                                                    std::int64_t startMs, std::int64_t lengthMs,
-                                                    int track, int tracks,
-                                                    const std::string& title) {
+                                                    const PartTime& part) {
     std::string why;
     const QuorvelDesktopModule* module = DesktopModule(why);
     if (!module) return std::nullopt;
     std::size_t length = 0;
-    const Freed<unsigned char> tag(module->TagForPart(id3v2.data(), id3v2.size(), startMs, lengthMs,
-                                                      track, tracks, title.c_str(), &length),
-                                   &std::free);
+    const Freed<unsigned char> tag(
+        module->TagForPart(id3v2.data(), id3v2.size(), part.StartMs, part.LengthMs, part.Track,
+                           part.Tracks, part.Title.c_str(), part.Performer.c_str(), &length),
+        &std::free);
     if (!tag) return std::nullopt;
     return std::vector<std::uint8_t>(tag.get(), tag.get() + length);
+}
+
+std::vector<Chapter> ChaptersOf(std::span<const std::uint8_t> id3v2) {
+    std::string why;
+    const QuorvelDesktopModule* module = DesktopModule(why);
+    if (!module) return {};
+    std::size_t count = 0;
+    const Freed<QuorvelChapter> found(module->Chapters(id3v2.data(), id3v2.size(), &count),
+                                      &std::free);
+    std::vector<Chapter> chapters;
+    for (std::size_t i = 0; found && i < count; ++i) {
+        const QuorvelChapter& chapter = found.get()[i];
+        const Freed<char> title(chapter.title, &std::free);
+        chapters.push_back({chapter.start, chapter.end, title ? title.get() : ""});
+    }
+    return chapters;
 }
 
 }  // namespace quorvel::platform

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/Message.h"
+#include "engine/Tags.h"
 
 // The desktop's libraries, GIO for the trash, TagLib for tags, libcue for cue sheets and Qt
 // Core for the translations, take several times as long to load as the companion needs to start, so
@@ -24,16 +25,17 @@ std::optional<std::string> TrashThroughDesktop(const std::string& path);
 // Why the module cannot be loaded; none where it can. Loads it if no call has yet.
 std::optional<std::string> DesktopUnavailable();
 
-// The source's ID3v2 tag made the part's that starts `startMs` into the source and lasts
-// `lengthMs`: its length frame (TLEN) states the part's length, its chapters (CHAP) and
-// tables of contents (CTOC) hold only what overlaps the part, timed from its start, and,
-// where given, its track number (TRCK) is `track`/`tracks` and its title (TIT2) `title`;
-// a new tag with those where `id3v2` is empty. None where there is nothing to change, the
-// tag cannot be read, or the module could not be loaded.
+// The source's ID3v2 tag made the part's: its length frame (TLEN) states the part's length,
+// its chapters (CHAP) and tables of contents (CTOC) hold only what overlaps the part, timed
+// from its start, and, where given, its track number (TRCK), title (TIT2) and performer
+// (TPE1) are the part's; a new tag with those where `id3v2` is empty. None where there is
+// nothing to change, the tag cannot be read, or the module could not be loaded.
 std::optional<std::vector<std::uint8_t>> TagForPart(std::span<const std::uint8_t> id3v2,
-                                                    std::int64_t startMs, std::int64_t lengthMs,
-                                                    int track, int tracks,
-                                                    const std::string& title);
+                                                    const PartTime& part);
+
+// The chapters (CHAP) of an ID3v2 tag, in the tag's order; none where it has none, it
+// cannot be read, or the module could not be loaded.
+std::vector<Chapter> ChaptersOf(std::span<const std::uint8_t> id3v2);
 
 // The message in the user's language, where the program has a translation into it; the
 // English text otherwise. The module is loaded only for a language other than English.
@@ -66,15 +68,25 @@ struct QuorvelCueTrack {
     char* file;       // the audio file its FILE line names
 };
 
+// One chapter of an ID3v2 tag, its times in milliseconds; its title null where it has none.
+struct QuorvelChapter {
+    long long start;
+    long long end;
+    char* title;
+};
+
 struct QuorvelDesktopModule {
     // Null once the item is in the trash; otherwise why it is not.
     char* (*Trash)(const char* path);
     // The rewritten tag, `*length` bytes; null where there is nothing to change (no length
-    // frame, chapter or table of contents, and no track number (`track` 0) or title (empty)
-    // to set) or the tag cannot be read.
+    // frame, chapter or table of contents, and no track number (`track` 0), title or
+    // performer (empty) to set) or the tag cannot be read.
     unsigned char* (*TagForPart)(const unsigned char* id3v2, std::size_t size, long long startMs,
                                  long long lengthMs, int track, int tracks, const char* title,
-                                 std::size_t* length);
+                                 const char* performer, std::size_t* length);
+    // The tag's chapters, `*count` of them; null where it has none or cannot be read. The
+    // array and each title in it are the caller's to free().
+    QuorvelChapter* (*Chapters)(const unsigned char* id3v2, std::size_t size, std::size_t* count);
     // Null once libmpg123 is loaded; otherwise why it cannot be.
     char* (*DecoderUnavailable)();
     // The file `reader` reads, open to decode its gapless output: its rate, its channels

@@ -61,6 +61,7 @@ class KeepTags final : public TagEditor {
                                                      PartTime) override {
         return std::nullopt;
     }
+    std::vector<Chapter> Chapters(std::span<const std::uint8_t>) override { return {}; }
 };
 
 }  // namespace quorvel::test

@@ -943,7 +943,7 @@ TEST_P(RealParts, EveryPartPlaysAsTheSourceDoes) {
     PartsRequest request;
     request.Times.At = exact ? std::vector<std::int64_t>{3000, 750, 2250, 1500}
                              : std::vector<std::int64_t>{1000, 2000, 3000};
-    request.Labels = {true, {"Intro", "AC/DC", "Outro"}};
+    request.Labels = {true, {"Intro", "AC/DC", "Outro"}, {"", "Bon Scott"}};
     request.NamePattern = "%n %t";
     SplitResult result;
     ASSERT_EQ(SplitIntoParts(window, files, tags, decoder, analysed, request, &result),
@@ -968,6 +968,7 @@ TEST_P(RealParts, EveryPartPlaysAsTheSourceDoes) {
                   std::to_string(part + 1) + "/" + std::to_string(count));
         EXPECT_EQ(TagText(names[part], "TIT2"),
                   part < 3 ? request.Labels.Titles[part] : TagText(path, "TIT2"));
+        EXPECT_EQ(TagText(names[part], "TPE1"), part == 1 ? "Bon Scott" : TagText(path, "TPE1"));
         EXPECT_EQ(TagText(names[part], "TLEN").empty(), length.empty());
         if (!length.empty() && !exact) {
             const std::int64_t first = part == 0 ? info : result.Cuts[part - 1].Frame;
