@@ -19,6 +19,7 @@
 #include <optional>
 #include <regex>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "engine/Numbers.h"
@@ -26,6 +27,7 @@
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
 #include "engine/WatchedFiles.h"
+#include "platform/CueSheetReader.h"
 #include "platform/DesktopServices.h"
 #include "platform/EndingSignals.h"
 #include "platform/LocalFileSystem.h"
@@ -56,9 +58,11 @@ struct Options {
     bool replace = false;
     bool exact = false;
     bool json = false;
-    // The parts command's, as given: its cut times, a cut every so often, a count of parts
-    // and a name pattern; and the times as read.
+    // The parts command's, as given: its cut times, a cue sheet, the source's chapters, a
+    // cut every so often, a count of parts and a name pattern; and the times as read.
     std::vector<std::string> at;
+    std::optional<std::string> cue;
+    bool chapters = false;
     std::optional<std::string> every;
     std::optional<std::string> count;
     std::optional<std::string> name;
@@ -133,8 +137,8 @@ int Usage(bool asked = false) {
     out << "usage: quorvel-cli info [--json] FILE\n"
            "       quorvel-cli split [-r|--replace] [-x|--exact] [--json] [--] FILE MINUTE SECOND "
            "[FOLDER]\n"
-           "       quorvel-cli parts [-r|--replace] [-x|--exact] [--json] (--at TIME)... | --every "
-           "TIME | --count N [--name PATTERN] [--] FILE [FOLDER]\n"
+           "       quorvel-cli parts [-r|--replace] [-x|--exact] [--json] (--at TIME)... | --cue "
+           "FILE | --chapters | --every TIME | --count N [--name PATTERN] [--] FILE [FOLDER]\n"
            "       quorvel-cli verify [--json] SOURCE PART1 PART2\n"
            "       quorvel-cli -h|--help | -V|--version\n";
     return asked ? 0 : 2;
@@ -315,9 +319,12 @@ std::optional<std::int64_t> ReadTime(const std::string& text, bool exact) {
 // Reads the parts command's options into `options`; what is wrong with them where they
 // cannot be read.
 std::optional<quorvel::Message> ReadPartsOptions(Options& options) {
-    const int ways =
-        (options.at.empty() ? 0 : 1) + (options.every ? 1 : 0) + (options.count ? 1 : 0);
-    if (ways != 1) return Tr("quorvel-cli", "parts: give --at, --every or --count, one of them");
+    const int ways = (options.at.empty() ? 0 : 1) + (options.cue ? 1 : 0) +
+                     (options.chapters ? 1 : 0) + (options.every ? 1 : 0) + (options.count ? 1 : 0);
+    if (ways != 1) {
+        return Tr("quorvel-cli",
+                  "parts: give --at, --cue, --chapters, --every or --count, one of them");
+    }
     std::optional<std::string> invalid;
     const auto read = [&](const std::string& text) {
         const auto time = ReadTime(text, options.exact);
@@ -338,6 +345,50 @@ std::optional<quorvel::Message> ReadPartsOptions(Options& options) {
     return std::nullopt;
 }
 
+// The parts the cue sheet at `path` lists in the source at `file`, `seconds` long; none
+// where the sheet cannot be read or cut from the source, and the form was told why.
+std::optional<std::vector<quorvel::PartStart>> CueStarts(TerminalForm& window,
+                                                         const std::string& path,
+                                                         const std::string& file, double seconds) {
+    auto read = quorvel::platform::ReadCueSheet(path);
+    if (const auto* why = std::get_if<quorvel::Message>(&read)) {
+        window.MessageBox(*why);
+        return std::nullopt;
+    }
+    const auto& sheet = std::get<quorvel::CueSheet>(read);
+    if (const auto why = quorvel::CheckCueTracks(sheet, std::llround(seconds * 1000))) {
+        window.MessageBox(*why);
+        return std::nullopt;
+    }
+    if (const auto warning = quorvel::CheckCueAudioFile(sheet, file)) window.LogAppend(*warning);
+    std::vector<quorvel::PartStart> starts;
+    for (const auto& track : sheet.Tracks) {
+        starts.push_back({track.StartMs(), track.Title, track.Performer});
+    }
+    return starts;
+}
+
+// The parts the chapters of the source at `file` make; the outcome where there are none,
+// the form told why: the source cannot be read, or it has fewer than two chapters.
+std::variant<std::vector<quorvel::PartStart>, quorvel::SplitOutcome> ChapterStarts(
+    TerminalForm& window, quorvel::FileSystem& files, quorvel::TagEditor& tags,
+    const std::string& file) {
+    std::vector<quorvel::PartStart> starts;
+    try {
+        starts = quorvel::ChapterStarts(*files.OpenSource(file), tags);
+    } catch (const quorvel::FileError& error) {
+        window.MessageBox(error.Message());
+        return quorvel::SplitOutcome::Failed;
+    } catch (const quorvel::WorkStopped&) {
+        return quorvel::SplitOutcome::Stopped;
+    }
+    if (starts.size() < 2) {
+        window.MessageBox(Tr("quorvel-cli", "parts: %1 has no chapters to split at").Arg(file));
+        return quorvel::SplitOutcome::Refused;
+    }
+    return starts;
+}
+
 int Parts(const Options& options, const std::vector<std::string>& arguments) {
     TerminalForm window(options, !options.json);
     return RunSplit(
@@ -346,12 +397,24 @@ int Parts(const Options& options, const std::vector<std::string>& arguments) {
             quorvel::FileInformation& info, double seconds, quorvel::SplitResult& result) {
             quorvel::PartsRequest request;
             request.Times = options.times;
+            request.Labels.Numbered = true;
             // As many equal parts of the playing time as asked, each cut to the millisecond.
             for (long long part = 1; part < options.parts; ++part) {
                 request.Times.At.push_back(
                     std::llround(seconds * 1000 * double(part) / double(options.parts)));
             }
-            request.Labels.Numbered = true;
+            if (options.cue) {
+                auto starts = CueStarts(window, *options.cue, arguments[0], seconds);
+                if (!starts) return quorvel::SplitOutcome::Refused;
+                request = quorvel::PartsAt(*starts);
+            }
+            if (options.chapters) {
+                auto starts = ChapterStarts(window, files, tags, arguments[0]);
+                if (const auto* outcome = std::get_if<quorvel::SplitOutcome>(&starts)) {
+                    return *outcome;
+                }
+                request = quorvel::PartsAt(std::get<0>(starts));
+            }
             request.NamePattern = options.name.value_or("");
             return quorvel::SplitIntoParts(window, files, tags, decoder, info, request, &result);
         },
@@ -399,7 +462,7 @@ int main(int argc, char** argv) {
     static char name[] = "quorvel-cli";
     argv[0] = name;
     // The parts command's options have no short forms.
-    enum { kAt = 0x100, kEvery, kCount, kName };
+    enum { kAt = 0x100, kCue, kChapters, kEvery, kCount, kName };
     static const option longOptions[] = {
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
@@ -407,6 +470,8 @@ int main(int argc, char** argv) {
         {"exact", no_argument, nullptr, 'x'},
         {"json", no_argument, nullptr, 'j'},
         {"at", required_argument, nullptr, kAt},
+        {"cue", required_argument, nullptr, kCue},
+        {"chapters", no_argument, nullptr, kChapters},
         {"every", required_argument, nullptr, kEvery},
         {"count", required_argument, nullptr, kCount},
         {"name", required_argument, nullptr, kName},
@@ -439,6 +504,12 @@ int main(int argc, char** argv) {
                 break;
             case kAt:
                 options.at.emplace_back(optarg);
+                break;
+            case kCue:
+                options.cue = optarg;
+                break;
+            case kChapters:
+                options.chapters = true;
                 break;
             case kEvery:
                 options.every = optarg;

@@ -190,7 +190,12 @@ SplitOutcome Run(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecod
             case CutProblem::None:
                 break;
             case CutProblem::NoSafePosition:
-                form.LogAppend(Tr("Split", "No safe position found for splitting this file."));
+                // Among several cuts, the one that found none is worth naming.
+                form.LogAppend(
+                    request.Times.At.size() > 1 || request.Times.Every > 0
+                        ? Tr("Split", "No safe position found for the cut at %1.")
+                              .Arg(time(cuts.Times.back()))
+                        : Tr("Split", "No safe position found for splitting this file."));
                 form.LogAppend(Tr("Split", "File splitting aborted."));
                 if (!exact && !late) form.LogAppend(form.ExactSplitHint());
                 form.LogScroll();

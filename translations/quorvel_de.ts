@@ -416,6 +416,10 @@
             <numerusform>Nichts wurde geändert: %1 wurden behalten.</numerusform>
         </translation>
     </message>
+    <message>
+        <source>No safe position found for the cut at %1.</source>
+        <translation>Keine sichere Stelle für den Schnitt bei %1 gefunden.</translation>
+    </message>
 </context>
 <context>
     <name>Volumes</name>
@@ -477,10 +481,6 @@
         <translation>%1: zusätzlicher Operand &apos;%2&apos;</translation>
     </message>
     <message>
-        <source>parts: give --at, --every or --count, one of them</source>
-        <translation>parts: genau eine der Optionen --at, --every und --count angeben</translation>
-    </message>
-    <message>
         <source>parts: invalid time &apos;%1&apos;</source>
         <translation>parts: ungültige Zeit &apos;%1&apos;</translation>
     </message>
@@ -491,6 +491,14 @@
     <message>
         <source>%1: option &apos;--%2&apos; is the parts command&apos;s</source>
         <translation>%1: Option &apos;--%2&apos; gehört zum Befehl parts</translation>
+    </message>
+    <message>
+        <source>parts: give --at, --cue, --chapters, --every or --count, one of them</source>
+        <translation>parts: genau eine der Optionen --at, --cue, --chapters, --every und --count angeben</translation>
+    </message>
+    <message>
+        <source>parts: %1 has no chapters to split at</source>
+        <translation>parts: %1 hat keine Kapitel, an denen geteilt werden kann</translation>
     </message>
 </context>
 <context>

@@ -258,9 +258,9 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
         {{"split", source, "0", "2", folder, "more"}, "split: extra operand 'more'"},
         {{"split", "--at", "0:01", source, "0", "2"},
          "split: option '--at' is the parts command's"},
-        {{"parts", source}, "parts: give --at, --every or --count, one of them"},
+        {{"parts", source}, "parts: give --at, --cue, --chapters, --every or --count, one of them"},
         {{"parts", "--at", "0:01", "--count", "3", source},
-         "parts: give --at, --every or --count, one of them"},
+         "parts: give --at, --cue, --chapters, --every or --count, one of them"},
         {{"parts", "--at"}, "option '--at' requires an argument"},
         {{"parts", "--at", "0:01"}, "parts: missing operand"},
         {{"parts", "--at", "0:01", source, folder, "more"}, "parts: extra operand 'more'"},
@@ -268,6 +268,8 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
         {{"parts", "--every", "90", source}, "parts: invalid time '90'"},
         {{"parts", "-x", "--at", "1:02:03.4567", source}, "parts: invalid time '1:02:03.4567'"},
         {{"parts", "--count", "1", source}, "parts: invalid count '1'"},
+        {{"parts", "--chapters", "--cue", "a.cue", source},
+         "parts: give --at, --cue, --chapters, --every or --count, one of them"},
     };
     for (const auto& [arguments, why] : wrongCalls) {
         const Result wrong = Run(arguments);
@@ -536,6 +538,78 @@ TEST_F(Cli, PartsCutsAtTimesEverySoOftenOrIntoAsMany) {
     EXPECT_EQ(
         late.err,
         "quorvel-cli: The cut at 0:05.000 lies at or past the end of the source (0:04.571).\n");
+}
+
+// The bytes mpg123 plays of a file gaplessly.
+std::size_t GaplessBytes(const std::string& path) {
+    const std::string command = "mpg123 --gapless -q -s '" + path + "' 2>/dev/null | wc -c";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return 0;
+    unsigned long long bytes = 0;
+    if (std::fscanf(pipe, "%llu", &bytes) != 1) bytes = 0;
+    ::pclose(pipe);
+    return bytes;
+}
+
+// parts cuts at a cue sheet's tracks or the source's chapters, each part titled as they
+// say, and refuses a sheet that does not fit the source, naming its line, leaving nothing.
+TEST_F(Cli, PartsFromACueSheetOrTheChapters) {
+    const std::string out = folder + "/out";
+    fs::create_directory(out);
+    const Result chapters = Run({"parts", "-x", "--chapters", "--name", "%n %t", "--json",
+                                 std::string(QUORVEL_FIXTURES) + "/chapters.mp3", out});
+    EXPECT_EQ(chapters.exitCode, 0) << chapters.err;
+    const auto chaptered = nlohmann::json::parse(chapters.out);
+    ASSERT_EQ(chaptered["outputs"].size(), 4u) << chapters.out;
+    EXPECT_EQ(chaptered["outputs"][1]["path"], out + "/2 Middle.mp3");
+    for (const auto& seam : chaptered["seams"]) EXPECT_TRUE(seam["exact"]) << seam;
+    const Result none = Run({"parts", "--chapters", source, out});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.err, "quorvel-cli: parts: " + source + " has no chapters to split at\n");
+
+    // 99 tracks of 70 minutes, 42 s and a few CD frames apart, in a sheet for the WAVE
+    // file the MP3 was made from.
+    const std::string album = folder + "/album.mp3";
+    ASSERT_EQ(std::system(("sox -n -r 8000 -c 1 -t wav - synth 4200 sine 300-3000 2>/dev/null | "
+                           "lame --quiet -b 8 - '" +
+                           album + "'")
+                              .c_str()),
+              0);
+    std::string sheet = "PERFORMER \"Band\"\nFILE \"album.wav\" WAVE\n";
+    for (int track = 0; track < 99; ++track) {
+        const int frames = track * 42 * 75 + track * 7 % 75;
+        char lines[128];
+        std::snprintf(lines, sizeof lines,
+                      "  TRACK %02d AUDIO\n    TITLE \"Track %d\"\n    INDEX 01 %02d:%02d:%02d\n",
+                      track + 1, track + 1, frames / 75 / 60, frames / 75 % 60, frames % 75);
+        sheet += lines;
+    }
+    const std::string cue = folder + "/album.cue";
+    std::ofstream(cue) << sheet;
+    const Result cut = Run({"parts", "-x", "--cue", cue, album, out});
+    EXPECT_EQ(cut.exitCode, 0) << cut.err;
+    EXPECT_NE(cut.out.find("\nThe cue sheet is for album.wav, not for album.mp3: its times may "
+                           "not fit this file.\n"),
+              std::string::npos)
+        << cut.out;
+    std::size_t played = 0;
+    for (int part = 1; part <= 99; ++part) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/album%02d.mp3", part);
+        played += GaplessBytes(out + name);
+    }
+    EXPECT_EQ(played, GaplessBytes(album));
+
+    // A track past the end is refused by its line, and nothing is written.
+    std::ofstream(cue) << "FILE \"album.mp3\" MP3\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                          "  TRACK 02 AUDIO\n    INDEX 01 70:01:00\n";
+    const auto before = quorvel::test::Snapshot(out);
+    const Result past = Run({"parts", "--cue", cue, album, out});
+    EXPECT_EQ(past.exitCode, 1);
+    EXPECT_EQ(past.err,
+              "quorvel-cli: Line 5 of the cue sheet: 70:01:00 is at or past the end of the MP3 "
+              "file, which is 70:00:14 long.\n");
+    EXPECT_EQ(quorvel::test::Snapshot(out), before);
 }
 
 }  // namespace
