@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 #include "engine/AddedFrames.h"
 #include "engine/FrameChain.h"
@@ -119,12 +120,19 @@ std::vector<Segment> BorrowedBy(ByteSource& source, const SplitPoint& point) {
                             std::max<std::int32_t>(point.SplitMainDataBegin, 0));
 }
 
+// The cut that opens part `index` of `count` and the one that ends it: none at the
+// source's start and end.
+template <typename Cut>
+std::pair<const Cut*, const Cut*> CutsAround(const std::vector<Cut>& cuts, std::size_t index,
+                                             std::size_t count) {
+    return {index > 0 ? &cuts[index - 1] : nullptr, index + 1 < count ? &cuts[index] : nullptr};
+}
+
 PartPlan PlanFrameRulePart(const SourceCuts& cuts, std::size_t index, ByteSource& source,
                            TagEditor& editor, const PartLabels& labels) {
     const SourceLayout& layout = cuts.Layout;
     const std::size_t count = cuts.Parts.size();
-    const SplitPoint* opening = index > 0 ? &cuts.Points[index - 1] : nullptr;
-    const SplitPoint* closing = index + 1 < count ? &cuts.Points[index] : nullptr;
+    const auto [opening, closing] = CutsAround(cuts.Points, index, count);
 
     // The header frame is the first part's own when it ends before the bytes the first
     // cut zeroes; each part then has one.
@@ -204,8 +212,7 @@ PartPlan PlanExactPart(const SourceCuts& cuts, std::size_t index, ByteSource& so
                        TagEditor& editor, const PartLabels& labels) {
     const SourceLayout& layout = cuts.Layout;
     const std::size_t count = cuts.Parts.size();
-    const ExactCut* opening = index > 0 ? &cuts.Cuts[index - 1] : nullptr;
-    const ExactCut* closing = index + 1 < count ? &cuts.Cuts[index] : nullptr;
+    const auto [opening, closing] = CutsAround(cuts.Cuts, index, count);
     const ExactCut& any = cuts.Cuts.front();
     const std::int32_t spf = any.SamplesPerFrame;
     const double rate = any.SamplingRate;

@@ -97,6 +97,19 @@ class TimeList {
     std::size_t next_ = 0;
 };
 
+// The next time, due at the frame just cut: one of every so often is passed over, a listed
+// one would cut that frame twice and is refused. True where it is refused.
+bool RefusedAtTheSameFrame(TimeList& list, SourceCuts& cuts) {
+    if (!list.Listed()) {
+        list.Advance();
+        return false;
+    }
+    cuts.Problem = CutProblem::SameFrame;
+    cuts.OtherTime = cuts.Times.back();
+    cuts.Times.push_back(*list.Next());
+    return true;
+}
+
 // The frame rule: the first frame at or after each time that is followed by another and
 // borrows no more main data than the frame before it holds, so that one copy of that frame
 // carries it. The frames are timed from the first after the ID3v2 tag, a header frame too.
@@ -125,15 +138,8 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
             cuts.Points.push_back(std::move(found));
             cuts.Times.push_back(*list.Next());
             list.Advance();
-            // A later time due at this frame too would cut it again.
             while (due()) {
-                if (list.Listed()) {
-                    cuts.Problem = CutProblem::SameFrame;
-                    cuts.OtherTime = cuts.Times.back();
-                    cuts.Times.push_back(*list.Next());
-                    return Step::Stop;
-                }
-                list.Advance();
+                if (RefusedAtTheSameFrame(list, cuts)) return Step::Stop;
             }
             done = !measured && !list.Next();
             step = Step::Start;
@@ -228,15 +234,8 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
                 cuts.Times.push_back(*list.Next());
                 cuts.Cuts.push_back(std::move(cut));
                 list.Advance();
-                // A later time in this frame too would cut it again.
                 for (next = plan(); next && next->CutFrame == index; next = plan()) {
-                    if (list.Listed()) {
-                        cuts.Problem = CutProblem::SameFrame;
-                        cuts.OtherTime = cuts.Times.back();
-                        cuts.Times.push_back(*list.Next());
-                        return Step::Stop;
-                    }
-                    list.Advance();
+                    if (RefusedAtTheSameFrame(list, cuts)) return Step::Stop;
                 }
             }
             Remember(before, frame);
