@@ -10,7 +10,7 @@
 #include "platform/LocalFileSystem.h"
 #include "platform/Mpg123Decoder.h"
 #include "platform/TagLibEditor.h"
-#include "ui/frmCopyFile/BackgroundWork.h"
+#include "ui/BackgroundWork.h"
 
 class QAction;
 class QGroupBox;
