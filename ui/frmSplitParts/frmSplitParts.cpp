@@ -7,7 +7,6 @@
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QTableWidget>
 #include <algorithm>
 #include <cmath>
@@ -71,12 +70,6 @@ void frmSplitParts::Open(const PartsSource& source) {
                                   : tr("At the first safe frame from each start"));
     ShowParts({PartStart{}});
     UpdateCommands();
-    // Beside the main window where the screen has room, so that its log stays in view.
-    const QRect owner = parentWidget()->frameGeometry();
-    if (const QScreen* screen = parentWidget()->screen();
-        owner.right() + width() < screen->availableGeometry().right()) {
-        move(owner.right() + 1, owner.top());
-    }
     open();
     if (source_.DurationMs) return;
     RunInBackground([this](SplitForm& form, FileSystem& files) {
