@@ -17,7 +17,6 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <regex>
 #include <string>
 #include <variant>
 #include <vector>
@@ -301,19 +300,9 @@ int Split(const Options& options, const std::vector<std::string>& arguments) {
 // the second, rounded half to even as split rounds its SECOND, by the frame rule. None
 // where the text is no such time.
 std::optional<std::int64_t> ReadTime(const std::string& text, bool exact) {
-    static const std::regex grammar(R"((?:(\d+):)?(\d+):([0-5]\d)(?:\.(\d{1,3}))?)");
-    std::smatch parts;
-    if (!std::regex_match(text, parts, grammar)) return std::nullopt;
-    const auto number = [&](int part) {
-        return parts[part].matched ? std::stoll(parts[part].str()) : 0LL;
-    };
-    if (parts[1].matched && number(2) >= 60) return std::nullopt;
-    if (parts[1].str().size() > 6 || parts[2].str().size() > 8) return std::nullopt;
-    std::string fraction = parts[4].str();
-    fraction.resize(3, '0');
-    const std::int64_t milliseconds =
-        ((number(1) * 60 + number(2)) * 60 + number(3)) * 1000 + std::stoll(fraction);
-    return exact ? milliseconds : std::llround(std::nearbyint(double(milliseconds) / 1000)) * 1000;
+    const auto milliseconds = quorvel::ReadClockTime(text, ".");
+    if (!milliseconds || exact) return milliseconds;
+    return std::llround(std::nearbyint(double(*milliseconds) / 1000)) * 1000;
 }
 
 // Reads the parts command's options into `options`; what is wrong with them where they

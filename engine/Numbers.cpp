@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <regex>
 #include <system_error>
 
 namespace quorvel {
@@ -62,6 +63,43 @@ std::string FormatExactTime(std::int64_t milliseconds, std::string_view decimalS
     const std::string thousandths = std::to_string(1000 + milliseconds % 1000).substr(1);
     return std::to_string(milliseconds / 60000) + ":" + (seconds < 10 ? "0" : "") +
            std::to_string(seconds) + std::string(decimalSeparator) + thousandths;
+}
+
+std::string FormatClockTime(std::int64_t milliseconds, std::string_view decimalSeparator) {
+    const auto twoDigits = [](std::int64_t value) {
+        return (value < 10 ? "0" : "") + std::to_string(value);
+    };
+    const std::int64_t hours = milliseconds / 3600000;
+    const std::int64_t minutes = milliseconds / 60000 % 60;
+    std::string text =
+        hours > 0 ? std::to_string(hours) + ":" + twoDigits(minutes) : std::to_string(minutes);
+    text += ":" + twoDigits(milliseconds / 1000 % 60);
+    if (milliseconds % 1000 != 0) {
+        text +=
+            std::string(decimalSeparator) + std::to_string(1000 + milliseconds % 1000).substr(1);
+    }
+    return text;
+}
+
+std::optional<std::int64_t> ReadClockTime(std::string_view text,
+                                          std::string_view decimalSeparator) {
+    std::string written(text);
+    if (const auto at = written.find(decimalSeparator);
+        !decimalSeparator.empty() && decimalSeparator != "." && at != std::string::npos) {
+        written.replace(at, decimalSeparator.size(), ".");
+    }
+    static const std::regex grammar(R"((?:(\d+):)?(\d+):([0-5]\d)(?:\.(\d{1,3}))?)");
+    std::smatch parts;
+    if (!std::regex_match(written, parts, grammar)) return std::nullopt;
+    // Digits enough to overflow are no time anyone means.
+    if (parts[1].length() > 6 || parts[2].length() > 8) return std::nullopt;
+    const auto number = [&](int part) {
+        return parts[part].matched ? std::stoll(parts[part].str()) : 0LL;
+    };
+    if (parts[1].matched && number(2) >= 60) return std::nullopt;
+    std::string fraction = parts[4].str();
+    fraction.resize(3, '0');
+    return ((number(1) * 60 + number(2)) * 60 + number(3)) * 1000 + std::stoll(fraction);
 }
 
 std::string FormatCount(std::int64_t count, std::string_view decimalSeparator) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,15 @@ std::string FormatPlayTime(double seconds, std::string_view decimalSeparator);
 
 // A moment to the millisecond: "m:ss.mmm" (90250 ms is 1:30.250).
 std::string FormatExactTime(std::int64_t milliseconds, std::string_view decimalSeparator);
+
+// A moment as the user writes one, "[h:]m:ss[.fff]": the hours only from an hour on, the
+// thousandths only where there are any (3723250 ms is 1:02:03.250, 90000 ms is 1:30).
+std::string FormatClockTime(std::int64_t milliseconds, std::string_view decimalSeparator);
+
+// The milliseconds of a time written "[h:]m:ss[.fff]" (minutes below 60 after hours), the
+// fraction after a point or after the given decimal separator; none where the text is no
+// such time.
+std::optional<std::int64_t> ReadClockTime(std::string_view text, std::string_view decimalSeparator);
 
 // A count with its digits in groups of three: 3980025 is "3,980,025" after a decimal
 // point, "3.980.025" after a decimal comma.

@@ -422,6 +422,13 @@
     </message>
 </context>
 <context>
+    <name>SplitPartsForm</name>
+    <message>
+        <source>To cut at the times given themselves, choose File &gt; Split Exactly at the Time Given and open this window again.</source>
+        <translation>Um genau zu den angegebenen Zeiten zu schneiden, wählen Sie Datei &gt; Genau zur angegebenen Zeit teilen und öffnen dieses Fenster erneut.</translation>
+    </message>
+</context>
+<context>
     <name>Volumes</name>
     <message>
         <source>Home</source>
@@ -786,6 +793,217 @@ Weitere Informationen finden Sie auf der Quorvel-Homepage unter quorvel.example.
     <message>
         <source>&amp;About</source>
         <translation>&amp;Über</translation>
+    </message>
+    <message>
+        <source>Split into Several &amp;Parts...</source>
+        <translation>In mehrere &amp;Teile teilen...</translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::ui::frmSplitParts</name>
+    <message>
+        <source>Split into Several Parts</source>
+        <translation>In mehrere Teile teilen</translation>
+    </message>
+    <message>
+        <source>Exactly at each start</source>
+        <translation>Genau an jedem Anfang</translation>
+    </message>
+    <message>
+        <source>At the first safe frame from each start</source>
+        <translation>Am ersten sicheren Frame ab jedem Anfang</translation>
+    </message>
+    <message>
+        <source>A split is running. Stop it and close?</source>
+        <translation>Eine Teilung läuft. Anhalten und schließen?</translation>
+    </message>
+    <message>
+        <source>Write the time as [h:]m:ss, with up to three decimals: %1.</source>
+        <translation>Schreiben Sie die Zeit als [h:]m:ss, mit bis zu drei Nachkommastellen: %1.</translation>
+    </message>
+    <message>
+        <source>A cut at %1 lies outside the source, which lasts %2.</source>
+        <translation>Ein Schnitt bei %1 liegt außerhalb der Quelle, die %2 dauert.</translation>
+    </message>
+    <message>
+        <source>There is a cut at %1 already.</source>
+        <translation>Bei %1 gibt es bereits einen Schnitt.</translation>
+    </message>
+    <message>
+        <source>Import Cue Sheet</source>
+        <translation>Cue-Sheet importieren</translation>
+    </message>
+    <message>
+        <source>Cue Sheets (*.cue)</source>
+        <translation>Cue-Sheets (*.cue)</translation>
+    </message>
+    <message>
+        <source>%1 has no chapters.</source>
+        <translation>%1 hat keine Kapitel.</translation>
+    </message>
+    <message>
+        <source>Cut every ([h:]m:ss[.fff]):</source>
+        <translation>Schneiden alle ([h:]m:ss[.fff]):</translation>
+    </message>
+    <message>
+        <source>Cutting every %1 leaves the source whole: give a time shorter than its length, %2.</source>
+        <translation>Ein Schnitt alle %1 lässt die Quelle ganz: Geben Sie eine Zeit an, die kürzer als ihre Länge von %2 ist.</translation>
+    </message>
+    <message>
+        <source>Cutting every %1 makes more than %2 parts.</source>
+        <translation>Ein Schnitt alle %1 ergibt mehr als %2 Teile.</translation>
+    </message>
+    <message>
+        <source>Number of parts:</source>
+        <translation>Anzahl der Teile:</translation>
+    </message>
+    <message>
+        <source>Give a number of parts from 2 to %1.</source>
+        <translation>Geben Sie eine Anzahl von Teilen von 2 bis %1 an.</translation>
+    </message>
+    <message>
+        <source>%1 to %2</source>
+        <translation>%1 bis %2</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>S&amp;top</source>
+        <translation>&amp;Anhalten</translation>
+    </message>
+    <message>
+        <source>Source MP3 file</source>
+        <translation>MP3-Quelldatei</translation>
+    </message>
+    <message>
+        <source>Destination folder</source>
+        <translation>Zielordner</translation>
+    </message>
+    <message>
+        <source>Length</source>
+        <translation>Länge</translation>
+    </message>
+    <message>
+        <source>Cuts</source>
+        <translation>Schnitte</translation>
+    </message>
+    <message>
+        <source>Source MP3 file:</source>
+        <translation>MP3-Quelldatei:</translation>
+    </message>
+    <message>
+        <source>Destination folder:</source>
+        <translation>Zielordner:</translation>
+    </message>
+    <message>
+        <source>Length:</source>
+        <translation>Länge:</translation>
+    </message>
+    <message>
+        <source>Cuts:</source>
+        <translation>Schnitte:</translation>
+    </message>
+    <message>
+        <source>Parts</source>
+        <translation>Teile</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>Anfang</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>Titel</translation>
+    </message>
+    <message>
+        <source>Performer</source>
+        <translation>Interpret</translation>
+    </message>
+    <message>
+        <source>Time of the cut to add</source>
+        <translation>Zeit des hinzuzufügenden Schnitts</translation>
+    </message>
+    <message>
+        <source>Where a new part starts, as [h:]m:ss[.fff] (eg. 3:30)</source>
+        <translation>Wo ein neuer Teil beginnt, als [h:]m:ss[.fff] (z. B. 3:30)</translation>
+    </message>
+    <message>
+        <source>m:ss</source>
+        <translation>m:ss</translation>
+    </message>
+    <message>
+        <source>C&amp;ut at:</source>
+        <translation>Schnitt &amp;bei:</translation>
+    </message>
+    <message>
+        <source>&amp;Add</source>
+        <translation>&amp;Hinzufügen</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>&amp;Entfernen</translation>
+    </message>
+    <message>
+        <source>Remove the cut that starts the selected part</source>
+        <translation>Den Schnitt entfernen, mit dem der gewählte Teil beginnt</translation>
+    </message>
+    <message>
+        <source>Import &amp;Cue Sheet...</source>
+        <translation>&amp;Cue-Sheet importieren...</translation>
+    </message>
+    <message>
+        <source>Cut where the tracks of a cue sheet start</source>
+        <translation>Dort schneiden, wo die Titel eines Cue-Sheets beginnen</translation>
+    </message>
+    <message>
+        <source>Use the File&apos;s C&amp;hapters</source>
+        <translation>&amp;Kapitel der Datei verwenden</translation>
+    </message>
+    <message>
+        <source>Cut where the chapters of the source&apos;s tag start</source>
+        <translation>Dort schneiden, wo die Kapitel im Tag der Quelle beginnen</translation>
+    </message>
+    <message>
+        <source>&amp;Every...</source>
+        <translation>&amp;Regelmäßig...</translation>
+    </message>
+    <message>
+        <source>Cut every so often from the start</source>
+        <translation>Vom Anfang an in gleichen Abständen schneiden</translation>
+    </message>
+    <message>
+        <source>E&amp;qual Parts...</source>
+        <translation>&amp;Gleiche Teile...</translation>
+    </message>
+    <message>
+        <source>Cut into a number of parts of equal length</source>
+        <translation>In eine Anzahl gleich langer Teile schneiden</translation>
+    </message>
+    <message>
+        <source>Names of the parts</source>
+        <translation>Namen der Teile</translation>
+    </message>
+    <message>
+        <source>&amp;Names:</source>
+        <translation>&amp;Namen:</translation>
+    </message>
+    <message>
+        <source>%n the part&apos;s number, %t its title, %b the source&apos;s name, %% a percent sign; empty: the source&apos;s name and the number</source>
+        <translation>%n die Nummer des Teils, %t sein Titel, %b der Name der Quelle, %% ein Prozentzeichen; leer: der Name der Quelle und die Nummer</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
+    <message>
+        <source>How far the work under way has read or written</source>
+        <translation>Wie weit die laufende Arbeit gelesen oder geschrieben hat</translation>
+    </message>
+    <message>
+        <source>&amp;Split</source>
+        <translation>&amp;Teilen</translation>
     </message>
 </context>
 </TS>

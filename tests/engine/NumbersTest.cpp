@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <tuple>
 #include <utility>
 
@@ -50,6 +51,37 @@ TEST(Numbers, FormatsSizesDurationsAndFractions) {
     EXPECT_EQ(FormatCount(999, "."), "999");
     EXPECT_EQ(FormatExactTime(90250, "."), "1:30.250");
     EXPECT_EQ(FormatExactTime(5007, ","), "0:05,007");
+    EXPECT_EQ(FormatClockTime(0, "."), "0:00");
+    EXPECT_EQ(FormatClockTime(90000, "."), "1:30");
+    EXPECT_EQ(FormatClockTime(5007, ","), "0:05,007");
+    EXPECT_EQ(FormatClockTime(3723250, "."), "1:02:03.250");
+    EXPECT_EQ(FormatClockTime(3600000, "."), "1:00:00");
+}
+
+// Times as the user types them, each read back as it is shown.
+TEST(Numbers, ReadsClockTimes) {
+    const std::tuple<const char*, const char*, std::optional<std::int64_t>> times[] = {
+        {"0:00", ".", 0},
+        {"1:30", ".", 90000},
+        {"90:00", ".", 5400000},  // minutes need no hours
+        {"1:02:03.25", ".", 3723250},
+        {"0:05,007", ",", 5007},
+        {"0:05.007", ",", 5007},  // a point is always understood
+        {"0:05,007", ".", std::nullopt},
+        {"1:60", ".", std::nullopt},
+        {"1:60:00", ".", std::nullopt},
+        {"90", ".", std::nullopt},
+        {"0:01.2345", ".", std::nullopt},
+        {" 0:01", ".", std::nullopt},
+        {"99999999999:00", ".", std::nullopt},
+    };
+    for (const auto& [text, separator, milliseconds] : times) {
+        EXPECT_EQ(ReadClockTime(text, separator), milliseconds) << text;
+        if (milliseconds) {
+            EXPECT_EQ(ReadClockTime(FormatClockTime(*milliseconds, separator), separator),
+                      milliseconds);
+        }
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 
 #include "platform/Dialogs.h"
 
@@ -20,6 +21,7 @@ class FakeDialogs : public platform::Dialogs {
     std::deque<bool> answers;
     QString chosenFile;
     std::deque<QString> names;
+    std::function<void()> whileAsked;  // done while a question is open, before its answer
 
     void Message(QWidget*, const QString& text, const QString& title) override {
         messages << text;
@@ -28,6 +30,7 @@ class FakeDialogs : public platform::Dialogs {
     bool Question(QWidget*, const QString& text, const QString& title) override {
         questions << text;
         titles << title;
+        if (whileAsked) whileAsked();
         if (answers.empty()) return false;
         const bool answer = answers.front();
         answers.pop_front();

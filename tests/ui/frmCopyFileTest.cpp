@@ -25,6 +25,7 @@
 #include <QSignalSpy>
 #include <QStorageInfo>
 #include <QStyleOption>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -40,9 +41,11 @@
 #include "platform/EndingSignals.h"
 #include "platform/Translations.h"
 #include "ui/frmCopyFile/frmCopyFile.h"
+#include "ui/frmSplitParts/frmSplitParts.h"
 
 using namespace Qt::StringLiterals;
 using quorvel::ui::frmCopyFile;
+using quorvel::ui::frmSplitParts;
 
 namespace {
 
@@ -667,6 +670,125 @@ class frmCopyFileTest : public QObject {
         window_ = frmCopyFile::Instance();
     }
 
+    // File > Split into Several Parts opens a window over the main window's source and
+    // folder, analysing a source typed in without Enter. Its table takes cuts typed in, a
+    // cue sheet's tracks (a sheet refused leaves it as it was) and equal parts; its split
+    // writes each part under the name the pattern gives and tells its run in the main
+    // window's log, and a split stopped leaves the folder as it was.
+    void splitIntoSeveralParts() {
+        const QString source = QStringLiteral(QUORVEL_FIXTURES "/cbr128.mp3");
+        Type("txtMP3", source);
+        Type("txtToFolder", temp_->path());
+        QPointer<frmSplitParts> parts = OpenSplitParts();
+        QVERIFY(parts);
+        QTRY_VERIFY_WITH_TIMEOUT(!parts->Working(), 60000);
+        QCOMPARE(Fields(), u"0.07|MPEG1 Layer 3|128000|44100|175|0:4"_s);
+        QCOMPARE(Table(parts), u"0:00 0:04.571"_s);
+        QVERIFY(!Find<QPushButton>(parts, "cmdSplit")->isEnabled());
+
+        auto* cutAt = Find<QLineEdit>(parts, "txtCutAt");
+        const auto add = [&](const QString& time) {
+            TypeInto(cutAt, time);
+            QTest::keyClick(cutAt, Qt::Key_Return);
+        };
+        add(u"0:03"_s);
+        TypeInto(cutAt, u"0:01.5"_s);
+        PressAccessKey(parts, Qt::Key_A, "cmdAdd");
+        add(u"0:09"_s);
+        add(u"0:03"_s);
+        add(u"3"_s);
+        QCOMPARE(fake_.messages,
+                 QStringList({u"A cut at 0:09 lies outside the source, which lasts 0:04.571."_s,
+                              u"There is a cut at 0:03 already."_s,
+                              u"Write the time as [h:]m:ss, with up to three decimals: "
+                              "1:02:03.250."_s}));
+        QCOMPARE(Table(parts), u"0:00 0:01.500|0:01.500 0:01.500|0:03 0:01.571"_s);
+        // The first part cannot be removed; another gives its time to the part before.
+        auto* table = Find<QTableWidget>(parts, "grdParts");
+        const auto click = [&](int row) {
+            QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                              table->visualItemRect(table->item(row, 0)).center());
+        };
+        click(0);
+        QVERIFY(!Find<QPushButton>(parts, "cmdRemove")->isEnabled());
+        click(1);
+        PressAccessKey(parts, Qt::Key_R, "cmdRemove");
+        QCOMPARE(Table(parts), u"0:00 0:03|0:03 0:01.571"_s);
+
+        fake_.messages.clear();
+        const QString refused = Temp(u"refused.cue"_s);
+        QVERIFY(WriteAll(refused,
+                         "FILE \"cbr128.mp3\" MP3\n  TRACK 01 AUDIO\n    INDEX 01 "
+                         "00:00:00\n  TRACK 02 AUDIO\n    INDEX 01 00:09:00\n"));
+        fake_.chosenFile = refused;
+        PressAccessKey(parts, Qt::Key_C, "cmdImportCue");
+        QCOMPARE(fake_.messages.size(), 1);
+        QVERIFY2(fake_.messages[0].startsWith(u"Line 5 of the cue sheet: "_s),
+                 qPrintable(fake_.messages[0]));
+        QCOMPARE(Table(parts), u"0:00 0:03|0:03 0:01.571"_s);
+        // A first track that starts late still begins the first part at 0:00.
+        const QString sheet = Temp(u"album.cue"_s);
+        QVERIFY(WriteAll(sheet,
+                         "FILE \"other.mp3\" MP3\n  TRACK 01 AUDIO\n    TITLE \"One\"\n"
+                         "    PERFORMER \"Ann\"\n    INDEX 01 00:00:30\n  TRACK 02 AUDIO\n"
+                         "    TITLE \"Two\"\n    INDEX 01 00:02:00\n"));
+        fake_.chosenFile = sheet;
+        const QString logBefore = Log();
+        PressAccessKey(parts, Qt::Key_C, "cmdImportCue");
+        QCOMPARE(fake_.openRequests.last(), u"Import Cue Sheet|Cue Sheets (*.cue)"_s);
+        QCOMPARE(fake_.messages.size(), 1);
+        QCOMPARE(Table(parts), u"0:00 0:02 One Ann|0:02 0:02.571 Two"_s);
+        QVERIFY2(Log().startsWith(logBefore + u"\r\n"_s) && Log().contains(u"other.mp3"_s),
+                 qPrintable(Log()));
+
+        TypeInto(Find<QLineEdit>(parts, "txtNamePattern"), u"%n %t"_s);
+        PressAccessKey(parts, Qt::Key_S, "cmdSplit");
+        QTRY_VERIFY_WITH_TIMEOUT(!parts->Working(), 60000);
+        QCOMPARE(fake_.messages.size(), 1);
+        const QString one = Temp(u"1 One.mp3"_s), two = Temp(u"2 Two.mp3"_s);
+        QVERIFY2(Log().startsWith(u"Finding safe point to split file...\r\n"_s) &&
+                     Log().contains("\r\nWriting to " + one + "\r\nWriting to " + two + "\r\n") &&
+                     Log().endsWith(u"\r\nMP3 splitting completed."_s),
+                 qPrintable(Log()));
+        QVERIFY(QFileInfo(one).size() > 0 && QFileInfo(two).size() > 0);
+
+        // Stopped while it asks about the parts it would replace, the split changes nothing;
+        // meanwhile the table and the commands take no input.
+        const QStringList entries = QDir(temp_->path()).entryList(QDir::Files | QDir::Hidden);
+        const QByteArray older = ReadAll(one) + ReadAll(two);
+        bool tableTookInput = true;
+        fake_.answers = {true};
+        fake_.whileAsked = [&] {
+            tableTookInput = table->isEnabled() || Find<QPushButton>(parts, "cmdAdd")->isEnabled();
+            auto* stop = Find<QPushButton>(parts, "cmdClose");
+            if (stop->text() == u"S&top"_s) QTest::mouseClick(stop, Qt::LeftButton);
+        };
+        PressAccessKey(parts, Qt::Key_S, "cmdSplit");
+        QTRY_VERIFY_WITH_TIMEOUT(!parts->Working(), 60000);
+        fake_.whileAsked = nullptr;
+        QVERIFY(!tableTookInput);
+        QVERIFY2(Log().endsWith(u"\r\nNothing was changed: the split was stopped."_s),
+                 qPrintable(Log()));
+        QCOMPARE(QDir(temp_->path()).entryList(QDir::Files | QDir::Hidden), entries);
+        QCOMPARE(ReadAll(one) + ReadAll(two), older);
+        QVERIFY(table->isEnabled());
+
+        // Equal parts, to the millisecond; the count is asked for.
+        fake_.names = {u"3"_s};
+        PressAccessKey(parts, Qt::Key_Q, "cmdEqualParts");
+        QCOMPARE(fake_.inputs.last(), u"Split into Several Parts|Number of parts:"_s);
+        QCOMPARE(Table(parts), u"0:00 0:01.524|0:01.524 0:01.523|0:03.047 0:01.524"_s);
+
+        // Esc closes the window; without a source it says so and closes at once.
+        QTest::keyClick(parts, Qt::Key_Escape);
+        QTRY_VERIFY(parts.isNull());
+        Find("txtMP3")->clear();
+        OpenSplitParts();
+        QTRY_COMPARE(fake_.messages.last(), u"Please choose a source MP3 file to analyse."_s);
+        QTRY_VERIFY(!window_->findChild<frmSplitParts*>());
+        QVERIFY(window_->isEnabled());
+    }
+
     // File > Split Exactly at the Time Given, off at start, cuts at the time given where
     // the default rule finds no frame one added frame suffices for, and says so: on a
     // source without gapless information, at the nearest frame boundary.
@@ -1056,6 +1178,39 @@ class frmCopyFileTest : public QObject {
         Q_ASSERT(control);
         return control;
     }
+    // Opens File > Split into Several Parts by its access keys; the window, once open.
+    frmSplitParts* OpenSplitParts() {
+        // As the window manager does once a window over it has closed.
+        window_->activateWindow();
+        if (!QTest::qWaitForWindowActive(window_)) return nullptr;
+        QTest::keyClick(window_, Qt::Key_F, Qt::AltModifier);
+        auto* menu = window_->findChild<QMenu*>(u"mnuFile"_s);
+        if (!QTest::qWaitFor([&] { return menu->isVisible(); })) return nullptr;
+        QTest::keyClick(menu, Qt::Key_P);
+        const auto open = [this] { return window_->findChild<frmSplitParts*>(); };
+        return QTest::qWaitFor([&] { return open() != nullptr; }) ? open() : nullptr;
+    }
+    template <typename T>
+    static T* Find(QWidget* window, const char* name) {
+        T* control = window->findChild<T*>(QLatin1String(name));
+        Q_ASSERT(control);
+        return control;
+    }
+    // The parts' rows, each its cells but the empty ones.
+    static QString Table(frmSplitParts* parts) {
+        auto* table = Find<QTableWidget>(parts, "grdParts");
+        QStringList rows;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < table->columnCount(); ++column) {
+                if (!table->item(row, column)->text().isEmpty()) {
+                    cells << table->item(row, column)->text();
+                }
+            }
+            rows << cells.join(' ');
+        }
+        return rows.join('|');
+    }
     QString Log() const { return QString::fromStdString(window_->LogText()); }
     QString Focus() const {
         return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
@@ -1065,10 +1220,13 @@ class frmCopyFileTest : public QObject {
     static void RunQueued() { QCoreApplication::sendPostedEvents(); }
     // An access key shows its button pressed for a moment, then clicks it.
     void PressAccessKey(Qt::Key key, const char* command) {
-        QSignalSpy clicked(Find<QPushButton>(command), &QPushButton::clicked);
-        QTest::keyClick(window_, key, Qt::AltModifier);
-        QTRY_COMPARE(clicked.size(), 1);
+        PressAccessKey(window_, key, command);
         WaitIdle();
+    }
+    static void PressAccessKey(QWidget* window, Qt::Key key, const char* command) {
+        QSignalSpy clicked(Find<QPushButton>(window, command), &QPushButton::clicked);
+        QTest::keyClick(window, key, Qt::AltModifier);
+        QTRY_COMPARE(clicked.size(), 1);
     }
     QTemporaryDir home_;
     void ClickSplit() {
@@ -1098,8 +1256,8 @@ class frmCopyFileTest : public QObject {
     }
 
     // Clicks into the box, selects what it holds and types over it.
-    void Type(const char* box, const QString& text) {
-        QLineEdit* edit = Find(box);
+    void Type(const char* box, const QString& text) { TypeInto(Find(box), text); }
+    static void TypeInto(QLineEdit* edit, const QString& text) {
         QTest::mouseClick(edit, Qt::LeftButton);
         QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(edit, Qt::Key_Backspace);

@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <cmath>
 
 #include "engine/InputChecks.h"
 #include "engine/SourceAnalysis.h"
@@ -215,6 +216,11 @@ void frmCopyFile::closeEvent(QCloseEvent* event) {
 
 void frmCopyFile::StopAndClose() {
     closeAfterWork_ = true;
+    // The split into parts goes first, its work stopped: this window closes once it has.
+    if (splitParts_) {
+        splitParts_->StopAndClose();
+        return;
+    }
     if (!work_->Running()) {
         // The folder browser goes first: while it is open this window refuses to close.
         if (browser_) browser_->close();
@@ -252,6 +258,31 @@ void frmCopyFile::cmdBrowse_Click() {
 
 void frmCopyFile::mnuOpen_Click() {
     ChooseSourceFile();
+}
+
+void frmCopyFile::mnuSplitParts_Click() {
+    // A window-modal dialog: this window's source, folder and mode stay as it took them,
+    // and no work of this window runs beside its split. Its run is told in this log.
+    auto* window = new frmSplitParts(this);
+    splitParts_ = window;
+    connect(window, &frmSplitParts::SetField, this, [this](Control control, const QString& text) {
+        form_->SetText(control, text.toStdString());
+    });
+    connect(window, &frmSplitParts::ResetLog, this,
+            [this](const QString& text) { form_->LogReset(text.toStdString()); });
+    connect(window, &frmSplitParts::AppendToLog, this,
+            [this](const QString& line) { form_->LogAppend(line.toStdString()); });
+    connect(window, &frmSplitParts::RepaintLog, this, [this] { form_->LogRepaint(); });
+    connect(window, &frmSplitParts::ScrollLog, this, [this] { form_->LogScroll(); });
+    connect(window, &frmSplitParts::Unloaded, this, &frmCopyFile::frmSplitParts_Unloaded);
+    const QString source = txtMP3->text();
+    window->Open(
+        {source, txtToFolder->text(), mnuSplitExactly->isChecked(),
+         !analysed_.isEmpty() && source == analysed_ ? std::optional(analysedMs_) : std::nullopt});
+}
+
+void frmCopyFile::frmSplitParts_Unloaded() {
+    if (closeAfterWork_) close();
 }
 
 void frmCopyFile::mnuExit_Click() {
@@ -368,10 +399,17 @@ void frmCopyFile::AnalyseInBackground() {
 }
 
 bool frmCopyFile::Analyse(SplitForm& form, FileSystem& files, const QString& path) {
-    const bool found = AnalyseSourceFile(form, files, info_) == AnalysisOutcome::FramesFound;
+    double seconds = 0;
+    const bool found =
+        AnalyseSourceFile(form, files, info_, &seconds) == AnalysisOutcome::FramesFound;
     // The window remembers which file its fields describe, on its own thread.
     QMetaObject::invokeMethod(
-        this, [this, path, found] { analysed_ = found ? path : QString(); }, Qt::QueuedConnection);
+        this,
+        [this, path, found, seconds] {
+            analysed_ = found ? path : QString();
+            analysedMs_ = std::llround(seconds * 1000);
+        },
+        Qt::QueuedConnection);
     return found;
 }
 
@@ -392,7 +430,7 @@ void frmCopyFile::SetCommandsEnabled(bool enabled) {
     for (QWidget* command : std::initializer_list<QWidget*>{cmdBrowse, cmdBrowseTo, cmdSplit}) {
         command->setEnabled(enabled);
     }
-    for (QAction* action : {mnuOpen, mnuSplitExactly}) action->setEnabled(enabled);
+    for (QAction* action : {mnuOpen, mnuSplitExactly, mnuSplitParts}) action->setEnabled(enabled);
     // The work reads these boxes as it goes: they keep the texts it started with.
     for (QLineEdit* box : {txtMP3, txtToFolder, txtSplitMinute, txtSplitSecond}) {
         box->setReadOnly(!enabled);

@@ -10,7 +10,8 @@
 #include "platform/LocalFileSystem.h"
 #include "platform/Mpg123Decoder.h"
 #include "platform/TagLibEditor.h"
-#include "ui/frmCopyFile/BackgroundWork.h"
+#include "ui/BackgroundWork.h"
+#include "ui/frmSplitParts/frmSplitParts.h"
 
 class QAction;
 class QGroupBox;
@@ -60,6 +61,7 @@ class frmCopyFile : public QMainWindow {
 
     void cmdBrowse_Click();
     void mnuOpen_Click();
+    void mnuSplitParts_Click();
     void mnuExit_Click();
     void mnuHowTo_Click();
     void mnuAbout_Click();
@@ -67,6 +69,7 @@ class frmCopyFile : public QMainWindow {
     void cmdBrowseTo_Click();
     void frmBrowseFolder_FolderChosen(const QString& folder);
     void frmBrowseFolder_Unloaded();
+    void frmSplitParts_Unloaded();
     void txtMP3_GotFocus();
     void txtMP3_KeyPress(int keyAscii);
     void txtToFolder_GotFocus();
@@ -76,8 +79,8 @@ class frmCopyFile : public QMainWindow {
     bool txtSplitSecond_LostFocus();
 
     void ChooseSourceFile();
-    // Analyses `path` on the work's thread and has the window remember it when frames
-    // were found. Returns whether they were.
+    // Analyses `path` on the work's thread and has the window remember it and its length
+    // when frames were found. Returns whether they were.
     bool Analyse(SplitForm& form, FileSystem& files, const QString& path);
     void AnalyseInBackground();
     // Runs work off the window's thread, the commands that would start more work
@@ -111,6 +114,7 @@ class frmCopyFile : public QMainWindow {
     QPlainTextEdit* txtSystemMessage;
     QAction* mnuOpen;
     QAction* mnuSplitExactly;
+    QAction* mnuSplitParts;
     QAction* mnuExit;
     QAction* mnuHowTo;
     QAction* mnuAbout;
@@ -120,8 +124,10 @@ class frmCopyFile : public QMainWindow {
     platform::TagLibEditor tags_;
     platform::Mpg123Decoder decoder_;
     FileInformation info_;
-    QString analysed_;           // the source text whose analysis the fields show
-    QPointer<QWidget> browser_;  // the folder browser while it is open
+    QString analysed_;                    // the source text whose analysis the fields show
+    std::int64_t analysedMs_ = 0;         // how long its frames play
+    QPointer<QWidget> browser_;           // the folder browser while it is open
+    QPointer<frmSplitParts> splitParts_;  // the split into several parts while it is open
     QProgressBar* progress_;
     QPushButton* cmdStop;
     bool splitting_ = false;  // the work under way is a split

@@ -195,6 +195,9 @@ void frmCopyFile::CreateMenus() {
     mnuSplitExactly = mnuFile->addAction(tr("Split E&xactly at the Time Given"));
     mnuSplitExactly->setObjectName(QStringLiteral("mnuSplitExactly"));
     mnuSplitExactly->setCheckable(true);
+    mnuSplitParts = mnuFile->addAction(tr("Split into Several &Parts..."), this,
+                                       &frmCopyFile::mnuSplitParts_Click);
+    mnuSplitParts->setObjectName(QStringLiteral("mnuSplitParts"));
     mnuExit = mnuFile->addAction(tr("&Exit"), this, &frmCopyFile::mnuExit_Click);
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
     mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));  // not every desktop binds Quit

@@ -1,4 +1,4 @@
-#include "ui/frmCopyFile/BackgroundWork.h"
+#include "ui/BackgroundWork.h"
 
 #include <QMetaObject>
 #include <algorithm>

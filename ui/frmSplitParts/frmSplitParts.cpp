@@ -1,0 +1,353 @@
+#include "ui/frmSplitParts/frmSplitParts.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <algorithm>
+#include <cmath>
+#include <variant>
+
+#include "engine/CueSheet.h"
+#include "engine/Numbers.h"
+#include "engine/OutputNames.h"
+#include "engine/SourceAnalysis.h"
+#include "platform/CueSheetReader.h"
+#include "platform/Dialogs.h"
+#include "platform/Translations.h"
+#include "ui/AppIcon.h"
+#include "ui/frmSplitParts/SplitPartsForm.h"
+
+namespace quorvel::ui {
+
+namespace {
+
+// More parts than this are no list anyone reads; a rule that makes more is refused.
+constexpr std::int64_t kMostParts = 999;
+
+std::string Separator() {
+    return QLocale::system().decimalPoint().toStdString();
+}
+
+QString ClockTime(std::int64_t milliseconds) {
+    return QString::fromStdString(FormatClockTime(milliseconds, Separator()));
+}
+
+std::optional<std::int64_t> ReadTime(const QString& text) {
+    return ReadClockTime(text.trimmed().toStdString(), Separator());
+}
+
+}  // namespace
+
+frmSplitParts::frmSplitParts(QWidget* owner) : QDialog(owner) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(tr("Split into Several Parts"));
+    setWindowIcon(AppIcon());
+    CreateControls();
+    form_ = std::make_unique<SplitPartsForm>(this, grdParts);
+    connect(form_.get(), &SplitPartsForm::SetField, this, &frmSplitParts::SetField);
+    connect(form_.get(), &SplitPartsForm::ResetLog, this, &frmSplitParts::ResetLog);
+    connect(form_.get(), &SplitPartsForm::AppendToLog, this, &frmSplitParts::AppendToLog);
+    connect(form_.get(), &SplitPartsForm::RepaintLog, this, &frmSplitParts::RepaintLog);
+    connect(form_.get(), &SplitPartsForm::ScrollLog, this, &frmSplitParts::ScrollLog);
+    work_ = std::make_unique<BackgroundWork>(this, *form_, files_);
+    connect(work_.get(), &BackgroundWork::Progress, this, &frmSplitParts::BackgroundWork_Progress);
+    connect(work_.get(), &BackgroundWork::Finished, this, &frmSplitParts::BackgroundWork_Finished);
+}
+
+frmSplitParts::~frmSplitParts() = default;
+
+void frmSplitParts::Open(const PartsSource& source) {
+    source_ = source;
+    form_->Take(source.Path, source.Folder, source.Exact);
+    txtSource->setText(source.Path);
+    txtFolder->setText(source.Folder);
+    txtRule->setText(source.Exact ? tr("Exactly at each start")
+                                  : tr("At the first safe frame from each start"));
+    ShowParts({PartStart{}});
+    UpdateCommands();
+    open();
+    if (source_.DurationMs) return;
+    RunInBackground([this](SplitForm& form, FileSystem& files) {
+        double seconds = 0;
+        const bool found =
+            AnalyseSourceFile(form, files, info_, &seconds) == AnalysisOutcome::FramesFound;
+        QMetaObject::invokeMethod(
+            this,
+            [this, found, seconds] {
+                if (found) source_.DurationMs = std::llround(seconds * 1000);
+                ShowTimes();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void frmSplitParts::StopAndClose() {
+    closeAfterWork_ = true;
+    if (!work_->Running()) {
+        close();
+        return;
+    }
+    work_->Stop();
+    // A box the work waits on is answered as cancelled, so that the work can end.
+    if (QWidget* box = QApplication::activeModalWidget(); box && box != this) box->close();
+}
+
+void frmSplitParts::closeEvent(QCloseEvent* event) {
+    // A split under way is stopped if the user agrees, leaving the folder as it was, and
+    // the window closes once it has ended; an analysis is simply stopped.
+    if (work_->Running()) {
+        event->ignore();
+        if (closeAfterWork_ ||
+            (splitting_ && !platform::Dialogs::Current().Question(
+                               this, tr("A split is running. Stop it and close?"),
+                               platform::kApplicationTitle))) {
+            return;
+        }
+        closeAfterWork_ = true;
+        work_->Stop();
+        return;
+    }
+    event->accept();
+    emit Unloaded();
+}
+
+void frmSplitParts::reject() {
+    close();
+}
+
+void frmSplitParts::cmdAdd_Click() {
+    const auto at = ReadTime(txtCutAt->text());
+    if (!at) {
+        Refuse(tr("Write the time as [h:]m:ss, with up to three decimals: %1.")
+                   .arg(ClockTime(3723250)));
+        return;
+    }
+    if (*at <= 0 || *at >= DurationMs()) {
+        Refuse(tr("A cut at %1 lies outside the source, which lasts %2.")
+                   .arg(ClockTime(*at), ClockTime(DurationMs())));
+        return;
+    }
+    std::vector<PartStart> parts = Parts();
+    const auto next =
+        std::ranges::find_if(parts, [&](const PartStart& part) { return part.StartMs >= *at; });
+    if (next != parts.end() && next->StartMs == *at) {
+        Refuse(tr("There is a cut at %1 already.").arg(ClockTime(*at)));
+        return;
+    }
+    const int row = static_cast<int>(next - parts.begin());
+    parts.insert(next, PartStart{*at, {}, {}});
+    ShowParts(parts);
+    grdParts->setCurrentCell(row, kTitle);
+    txtCutAt->clear();
+}
+
+void frmSplitParts::cmdRemove_Click() {
+    // The part before takes over the removed part's time.
+    const int row = grdParts->currentRow();
+    if (row <= 0) return;
+    grdParts->removeRow(row);
+    ShowTimes();
+    UpdateCommands();
+}
+
+void frmSplitParts::cmdImportCue_Click() {
+    const QString path = platform::Dialogs::Current().OpenFileName(
+        this, tr("Import Cue Sheet"), tr("Cue Sheets (*.cue)"),
+        QFileInfo(source_.Path).absolutePath());
+    if (path.isEmpty()) return;
+    const auto read = platform::ReadCueSheet(path.toStdString());
+    if (const auto* refusal = std::get_if<Message>(&read)) {
+        form_->MessageBox(*refusal);
+        return;
+    }
+    const CueSheet& sheet = std::get<CueSheet>(read);
+    if (const auto refusal = CheckCueTracks(sheet, DurationMs())) {
+        form_->MessageBox(*refusal);
+        return;
+    }
+    if (const auto warning = CheckCueAudioFile(sheet, source_.Path.toStdString())) {
+        form_->LogAppend(*warning);
+        form_->LogScroll();
+    }
+    std::vector<PartStart> parts;
+    for (const CueTrack& track : sheet.Tracks) {
+        parts.push_back({track.StartMs(), track.Title, track.Performer});
+    }
+    ShowParts(parts);
+}
+
+void frmSplitParts::cmdChapters_Click() {
+    std::vector<PartStart> parts;
+    try {
+        const auto source = files_.OpenSource(source_.Path.toStdString());
+        parts = ChapterStarts(*source, tags_);
+    } catch (const FileError& error) {
+        form_->MessageBox(error.Message());
+        return;
+    }
+    // A chapter past the end of the audio starts no part.
+    std::erase_if(parts, [&](const PartStart& part) { return part.StartMs >= DurationMs(); });
+    if (parts.empty()) {
+        Refuse(tr("%1 has no chapters.").arg(source_.Path));
+        return;
+    }
+    ShowParts(parts);
+}
+
+void frmSplitParts::cmdEvery_Click() {
+    const QString text = platform::Dialogs::Current().InputText(
+        this, tr("Cut every ([h:]m:ss[.fff]):"), windowTitle(), ClockTime(5 * 60 * 1000));
+    if (text.isEmpty()) return;
+    const auto step = ReadTime(text);
+    if (!step) {
+        Refuse(tr("Write the time as [h:]m:ss, with up to three decimals: %1.")
+                   .arg(ClockTime(3723250)));
+        return;
+    }
+    if (*step <= 0 || *step >= DurationMs()) {
+        Refuse(tr("Cutting every %1 leaves the source whole: give a time shorter than its "
+                  "length, %2.")
+                   .arg(ClockTime(*step), ClockTime(DurationMs())));
+        return;
+    }
+    const std::int64_t count = (DurationMs() + *step - 1) / *step;
+    if (count > kMostParts) {
+        Refuse(
+            tr("Cutting every %1 makes more than %2 parts.").arg(ClockTime(*step)).arg(kMostParts));
+        return;
+    }
+    std::vector<PartStart> parts;
+    for (std::int64_t part = 0; part < count; ++part) parts.push_back({part * *step, {}, {}});
+    ShowParts(parts);
+}
+
+void frmSplitParts::cmdEqualParts_Click() {
+    const QString text = platform::Dialogs::Current().InputText(
+        this, tr("Number of parts:"), windowTitle(), QString::number(grdParts->rowCount() + 1));
+    if (text.isEmpty()) return;
+    bool number = false;
+    const int count = text.trimmed().toInt(&number);
+    if (!number || count < 2 || count > kMostParts) {
+        Refuse(tr("Give a number of parts from 2 to %1.").arg(kMostParts));
+        return;
+    }
+    // Each start to the nearest millisecond.
+    std::vector<PartStart> parts;
+    for (std::int64_t part = 0; part < count; ++part) {
+        parts.push_back({(DurationMs() * part + count / 2) / count, {}, {}});
+    }
+    ShowParts(parts);
+}
+
+void frmSplitParts::cmdSplit_Click() {
+    PartsRequest request = PartsAt(Parts());
+    request.NamePattern = txtNamePattern->text().toStdString();
+    splitting_ = true;
+    RunInBackground([this, request](SplitForm& form, FileSystem& files) {
+        SplitIntoParts(form, files, tags_, decoder_, info_, request);
+    });
+}
+
+void frmSplitParts::cmdClose_Click() {
+    if (work_->Running()) {
+        work_->Stop();
+    } else {
+        close();
+    }
+}
+
+void frmSplitParts::BackgroundWork_Progress(qint64 done, qint64 total) {
+    progress_->setValue(static_cast<int>(done * 100 / std::max<qint64>(total, 1)));
+}
+
+void frmSplitParts::BackgroundWork_Finished() {
+    QApplication::restoreOverrideCursor();
+    progress_->setValue(0);
+    splitting_ = false;
+    UpdateCommands();
+    // Without a length there is nothing to cut: the analysis has said why.
+    if (closeAfterWork_ || !source_.DurationMs) {
+        closeAfterWork_ = true;
+        close();
+    }
+}
+
+std::vector<PartStart> frmSplitParts::Parts() const {
+    std::vector<PartStart> parts;
+    for (int row = 0; row < grdParts->rowCount(); ++row) {
+        parts.push_back({grdParts->item(row, kStart)->data(Qt::UserRole).toLongLong(),
+                         grdParts->item(row, kTitle)->text().toStdString(),
+                         grdParts->item(row, kPerformer)->text().toStdString()});
+    }
+    return parts;
+}
+
+void frmSplitParts::ShowParts(const std::vector<PartStart>& parts) {
+    grdParts->setRowCount(static_cast<int>(parts.size()));
+    for (int row = 0; row < grdParts->rowCount(); ++row) {
+        const PartStart& part = parts[std::size_t(row)];
+        for (const Column column : {kStart, kLength}) {
+            auto* time = new QTableWidgetItem;
+            time->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+            time->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            grdParts->setItem(row, column, time);
+        }
+        grdParts->item(row, kStart)->setData(Qt::UserRole, qint64(row == 0 ? 0 : part.StartMs));
+        grdParts->setItem(row, kTitle, new QTableWidgetItem(QString::fromStdString(part.Title)));
+        grdParts->setItem(row, kPerformer,
+                          new QTableWidgetItem(QString::fromStdString(part.Performer)));
+    }
+    ShowTimes();
+    UpdateCommands();
+}
+
+void frmSplitParts::ShowTimes() {
+    txtLength->setText(source_.DurationMs ? ClockTime(*source_.DurationMs) : QString());
+    const int rows = grdParts->rowCount();
+    for (int row = 0; row < rows; ++row) {
+        const std::int64_t start = grdParts->item(row, kStart)->data(Qt::UserRole).toLongLong();
+        const std::int64_t end =
+            row + 1 < rows ? grdParts->item(row + 1, kStart)->data(Qt::UserRole).toLongLong()
+                           : DurationMs();
+        grdParts->item(row, kStart)->setText(ClockTime(start));
+        grdParts->item(row, kLength)->setText(ClockTime(std::max<std::int64_t>(end - start, 0)));
+    }
+    // The names the parts get where no pattern is given.
+    const auto names = PartPaths({}, source_.Path.toStdString(), std::size_t(rows));
+    const auto name = [](const std::string& path) {
+        return QFileInfo(QString::fromStdString(path)).fileName();
+    };
+    txtNamePattern->setPlaceholderText(
+        rows == 1 ? name(names.front())
+                  : tr("%1 to %2").arg(name(names.front()), name(names.back())));
+}
+
+void frmSplitParts::UpdateCommands() {
+    const bool idle = !work_->Running();
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{grdParts, txtCutAt, cmdAdd, cmdImportCue, cmdChapters,
+                                         cmdEvery, cmdEqualParts, txtNamePattern}) {
+        control->setEnabled(idle);
+    }
+    cmdRemove->setEnabled(idle && grdParts->currentRow() > 0);
+    cmdSplit->setEnabled(idle && grdParts->rowCount() > 1);
+    cmdClose->setText(idle ? tr("Close") : tr("S&top"));
+}
+
+void frmSplitParts::RunInBackground(BackgroundWork::Work work) {
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    progress_->setValue(0);
+    work_->Start(std::move(work));
+    UpdateCommands();
+}
+
+void frmSplitParts::Refuse(const QString& text) {
+    platform::Dialogs::Current().Message(this, text, platform::kApplicationTitle);
+}
+
+}  // namespace quorvel::ui
