@@ -206,7 +206,8 @@ QuorvelChapter* Chapters(const unsigned char* id3v2, std::size_t size, std::size
     X(mpg123_replace_reader_handle) X(mpg123_open_handle) X(mpg123_scan)                \
     X(mpg123_getformat) X(mpg123_info) X(mpg123_length) X(mpg123_framelength)          \
     X(mpg123_seek) X(mpg123_tellframe) X(mpg123_seek_frame) X(mpg123_tell)              \
-    X(mpg123_read) X(mpg123_strerror) X(mpg123_plain_strerror)
+    X(mpg123_read) X(mpg123_strerror) X(mpg123_plain_strerror) X(mpg123_index)      \
+    X(mpg123_set_index)
 // clang-format on
 #define QUORVEL_NAME_OF(function) #function
 #define QUORVEL_NAME(function) QUORVEL_NAME_OF(function)
@@ -273,6 +274,10 @@ struct QuorvelDecoding {
     bool scanned = false;   // the handle scanned the file and has since neither sought nor decoded
     long long next = 0;     // the sample frame decoded next, as players number them
     bool decoded = false;   // the handle decoded: its synthesis filter has moved on
+    // The places of frames the handles have found so far, one every `indexStep` frames,
+    // each new handle starting from them.
+    std::vector<off_t> index;
+    off_t indexStep = 0;
 
     ~QuorvelDecoding() {
         if (handle) mpg123->mpg123_delete(handle);
@@ -305,10 +310,27 @@ off_t SeekFile(void* handle, off_t offset, int whence) {
     return off_t(decoding.at);
 }
 
-// Opens the file in a new handle, whose filter is at the start of its cycle.
+// Keeps the handle's frame index where it reaches further than the one kept.
+void KeepIndex(QuorvelDecoding& decoding) {
+    off_t* offsets = nullptr;
+    off_t step = 0;
+    size_t fill = 0;
+    if (decoding.mpg123->mpg123_index(decoding.handle, &offsets, &step, &fill) == MPG123_OK &&
+        offsets && off_t(fill) * step > off_t(decoding.index.size()) * decoding.indexStep) {
+        decoding.index.assign(offsets, offsets + fill);
+        decoding.indexStep = step;
+    }
+}
+
+// Opens the file in a new handle, whose filter is at the start of its cycle. It takes the
+// frame index the handles before it found, so that its seeks need not read the file from
+// its start again: the seam check of many parts seeks into the source for each seam.
 std::optional<std::string> Start(QuorvelDecoding& decoding) {
     const Mpg123& lib = *decoding.mpg123;
-    if (decoding.handle) lib.mpg123_delete(decoding.handle);
+    if (decoding.handle) {
+        KeepIndex(decoding);
+        lib.mpg123_delete(decoding.handle);
+    }
     decoding.at = 0;
     decoding.next = 0;
     decoding.decoded = false;
@@ -332,6 +354,10 @@ std::optional<std::string> Start(QuorvelDecoding& decoding) {
     if (lib.mpg123_replace_reader_handle(handle, ReadFile, SeekFile, nullptr) != MPG123_OK ||
         lib.mpg123_open_handle(handle, &decoding) != MPG123_OK) {
         return lib.mpg123_strerror(handle);
+    }
+    if (!decoding.index.empty()) {
+        lib.mpg123_set_index(handle, decoding.index.data(), decoding.indexStep,
+                             decoding.index.size());
     }
     return std::nullopt;
 }
