@@ -13,13 +13,13 @@ class WatchedFiles::Source final : public SourceFile {
     std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override {
         files_.Check();
         const std::size_t read = source_->ReadAt(offset, buffer, count);
-        files_.Report(offset + static_cast<std::int64_t>(read));
+        files_.Reached(offset + static_cast<std::int64_t>(read), Size(), reported_);
         return read;
     }
     std::span<const std::uint8_t> View(std::int64_t offset, std::size_t count) override {
         files_.Check();
         const auto shown = source_->View(offset, count);
-        files_.Report(offset + static_cast<std::int64_t>(shown.size()));
+        files_.Reached(offset + static_cast<std::int64_t>(shown.size()), Size(), reported_);
         return shown;
     }
     void ConfirmViews() override { source_->ConfirmViews(); }
@@ -28,6 +28,7 @@ class WatchedFiles::Source final : public SourceFile {
   private:
     std::unique_ptr<SourceFile> source_;
     WatchedFiles& files_;
+    std::int64_t reported_ = -1;
 };
 
 class WatchedFiles::Output final : public OutputFile {
@@ -37,7 +38,7 @@ class WatchedFiles::Output final : public OutputFile {
     void Write(std::span<const std::uint8_t> bytes) override {
         files_.Check();
         output_->Write(bytes);
-        files_.Report(files_.written_ += static_cast<std::int64_t>(bytes.size()));
+        files_.Wrote(static_cast<std::int64_t>(bytes.size()));
     }
     void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) override {
         // The copy goes from the source itself, so that the kernel can do it.
@@ -49,7 +50,7 @@ class WatchedFiles::Output final : public OutputFile {
             const std::int64_t slice = std::min(kSlice, length - done);
             output_->CopyFrom(real, offset + done, slice);
             done += slice;
-            files_.Report(files_.written_ += slice);
+            files_.Wrote(slice);
         }
     }
     // Once both outputs are complete, naming them is not stopped halfway.
@@ -65,6 +66,7 @@ class WatchedFiles::Output final : public OutputFile {
 std::unique_ptr<SourceFile> WatchedFiles::OpenSource(const std::string& path) {
     Check();
     auto source = std::make_unique<Source>(files_.OpenSource(path), *this);
+    const std::lock_guard lock(reporting_);
     total_ = source->Size();
     written_ = 0;
     reported_ = -1;
@@ -76,12 +78,23 @@ std::unique_ptr<OutputFile> WatchedFiles::CreateOutput(const std::string& path) 
     return std::make_unique<Output>(files_.CreateOutput(path), *this);
 }
 
-void WatchedFiles::Report(std::int64_t done) {
+void WatchedFiles::Reached(std::int64_t done, std::int64_t size, std::int64_t& reported) {
     if (!progress_) return;
-    const std::int64_t total = std::max<std::int64_t>(total_, 1);
+    const std::lock_guard lock(reporting_);
+    Report(done, size, reported);
+}
+
+void WatchedFiles::Wrote(std::int64_t bytes) {
+    const std::lock_guard lock(reporting_);
+    written_ += bytes;
+    if (progress_) Report(written_, total_, reported_);
+}
+
+void WatchedFiles::Report(std::int64_t done, std::int64_t total, std::int64_t& reported) {
+    total = std::max<std::int64_t>(total, 1);
     const std::int64_t percent = std::min<std::int64_t>(done, total) * 100 / total;
-    if (percent == reported_) return;
-    reported_ = percent;
+    if (percent == reported) return;
+    reported = percent;
     progress_(done, total);
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 
@@ -13,7 +14,9 @@ namespace quorvel {
 
 // The files as long work reaches them: every read and write first looks whether the work
 // is to stop (and throws WorkStopped if so), then is counted against the source's size
-// for the progress shown. Copies go in slices, so that a stop never waits long.
+// for the progress shown. Copies go in slices, so that a stop never waits long. Sources
+// may be opened and read on several threads at once, each source on one; the progress is
+// then told by one thread at a time, each source telling how far it has read.
 class WatchedFiles final : public FileSystemWrapper {
   public:
     // Told the bytes read or written so far and the source's size, once a percent.
@@ -32,13 +35,19 @@ class WatchedFiles final : public FileSystemWrapper {
     void Check() const {
         if (stopping_) throw WorkStopped();
     }
-    void Report(std::int64_t done);
+    // Where a source's reading has come to, out of its size; `reported` is the percent it
+    // told last.
+    void Reached(std::int64_t done, std::int64_t size, std::int64_t& reported);
+    // Bytes written to the outputs since the source was opened.
+    void Wrote(std::int64_t bytes);
+    void Report(std::int64_t done, std::int64_t total, std::int64_t& reported);
 
     const std::atomic<bool>& stopping_;
-    Progress progress_;
+    const Progress progress_;
+    std::mutex reporting_;  // guards what follows, and the calls of progress_
     std::int64_t total_ = 0;
     std::int64_t written_ = 0;
-    std::int64_t reported_ = -1;
+    std::int64_t reported_ = -1;  // the outputs' percent told last
 };
 
 }  // namespace quorvel
