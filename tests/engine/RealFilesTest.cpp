@@ -23,12 +23,15 @@
 #include <span>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
 #include "FakeForm.h"
 #include "TestFiles.h"
 #include "engine/FrameChain.h"
+#include "engine/Numbers.h"
+#include "engine/Silences.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
 #include "engine/SplitPlan.h"
@@ -1121,6 +1124,113 @@ TEST(Mpg123Decoding, GivesWhatMpg123PlaysAndStopsWhenAsked) {
         decoder.Open(watched.OpenSource(fixtures + "/vbr.mp3"), AudioDecoder::Length::Stated);
     stopping = true;
     EXPECT_THROW(audio->Read(audio->Length() / 2, 1000), WorkStopped);
+}
+
+// 16-bit little-endian samples, as a raw audio file holds them.
+std::vector<std::int16_t> RawSamples(const std::string& path) {
+    const Bytes bytes = ReadFile(path);
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = std::int16_t(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    }
+    return samples;
+}
+
+// The stretches in which every sample of `samples` lies below the rule's threshold for at
+// least its length, read one sample frame after another: where the silences of the audio
+// that was encoded lie.
+std::vector<Silence> QuietStretches(const std::vector<std::int16_t>& samples, int channels,
+                                    int rate, const SilenceRule& rule) {
+    const double limit = 32768 * std::pow(10.0, rule.ThresholdDb / 20);
+    std::vector<Silence> stretches;
+    const std::int64_t frames = std::int64_t(samples.size()) / channels;
+    std::int64_t start = -1;
+    for (std::int64_t frame = 0; frame <= frames; ++frame) {
+        bool quiet = frame < frames;
+        for (int channel = 0; quiet && channel < channels; ++channel) {
+            quiet = std::abs(samples[std::size_t(frame * channels + channel)]) < limit;
+        }
+        if (quiet && start < 0) start = frame;
+        if (!quiet && start >= 0) {
+            if (double(frame - start) >= rule.MinSeconds * rate)
+                stretches.push_back({start, frame});
+            start = -1;
+        }
+    }
+    return stretches;
+}
+
+// Speech with pauses of 0.7, 1.2 and 0.7 s between its phrases, the longest across the
+// middle, where the two halves decoded at once meet, has its silences where the audio
+// encoded has them, to 5 ms, at a constant bit rate in MPEG 1, where the second half is
+// sought, and at a variable one in MPEG 2, where it is decoded up to from the start; noise
+// has none, and digital silence is one, the whole file. A span finds those within it, one
+// that begins before it only where its part within is long enough. Stopped, the search
+// ends, both halves at once.
+TEST(Silences, LieWhereTheyLieInTheAudioEncoded) {
+    if (!HaveMpg123() || !Have("espeak-ng") || !Have("sox")) {
+        GTEST_SKIP() << "mpg123, espeak-ng or sox is not installed";
+    }
+    const TempFolder folder;
+    const auto run = [&](const std::string& command) {
+        ASSERT_TRUE(RunCommand("cd '" + folder.path + "' && " + command).ran) << command;
+    };
+    run("espeak-ng -w one.wav 'Quorvel cuts a file without encoding it again' && "
+        "espeak-ng -w two.wav 'and finds the pauses' && "
+        "sox -n -r 22050 -c 1 short.wav trim 0 0.7 && sox -n -r 22050 -c 1 long.wav trim 0 1.2");
+    const std::string speech = "one.wav short.wav two.wav long.wav two.wav short.wav one.wav";
+    const std::string raw = " -e signed -b 16 -L ";
+    struct Case {
+        std::string name, sox, lame;
+        int rate, channels;
+        std::size_t silences;
+    };
+    const Case cases[] = {
+        {"speech-cbr", "sox " + speech + raw + "-r 44100", "-b 96 --cbr", 44100, 1, 3},
+        {"speech-vbr", "sox " + speech + raw + "-r 22050", "-V 5", 22050, 1, 3},
+        {"noise", "sox -n -r 44100 -c 2" + raw, "-b 128", 44100, 2, 0},
+        {"silence", "sox -n -r 44100 -c 2" + raw, "-b 128", 44100, 2, 1},
+    };
+    const SilenceRule rule;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string synth = c.name == "noise"     ? " synth 3 whitenoise vol 0.3"
+                                  : c.name == "silence" ? " trim 0 3"
+                                                        : "";
+        run(c.sox + " " + c.name + ".raw" + synth + " && lame --quiet -r -s " +
+            FormatNumber(c.rate / 1000.0, ".") + " --bitwidth 16 --signed --little-endian -m " +
+            (c.channels == 1 ? "m " : "j ") + c.lame + " " + c.name + ".raw " + c.name + ".mp3");
+        const std::vector<std::int16_t> samples = RawSamples(folder.path + "/" + c.name + ".raw");
+        const std::vector<Silence> truth = QuietStretches(samples, c.channels, c.rate, rule);
+        ASSERT_EQ(truth.size(), c.silences);
+        const std::string path = folder.path + "/" + c.name + ".mp3";
+        const FileSilences found = FindSilences(decoder, files, path, rule);
+        EXPECT_EQ(found.Rate, c.rate);
+        EXPECT_EQ(found.Length * c.channels, std::int64_t(samples.size()));
+        ASSERT_EQ(found.Found.size(), truth.size());
+        const double within = 0.005 * c.rate;
+        for (std::size_t i = 0; i < truth.size(); ++i) {
+            EXPECT_NEAR(found.Found[i].Start, truth[i].Start, within) << i;
+            EXPECT_NEAR(found.Found[i].End, truth[i].End, within) << i;
+        }
+        if (c.silences != 3) continue;
+        const Silence across = found.Found[1];
+        const std::int64_t middle = found.Length / 2;
+        EXPECT_TRUE(across.Start < middle && across.End > middle);
+        const auto audio = decoder.Open(files.OpenSource(path), AudioDecoder::Length::Stated);
+        EXPECT_EQ(FindSilences(*audio, 0, found.Length, rule), found.Found);
+        EXPECT_EQ(FindSilences(*audio, middle, found.Length, rule),
+                  (std::vector<Silence>{{middle, across.End}, found.Found[2]}));
+        EXPECT_EQ(FindSilences(*audio, across.End - c.rate / 4, found.Length, rule),
+                  std::vector<Silence>{found.Found[2]});
+    }
+
+    // Stopped once the second half has begun.
+    std::atomic<bool> stopping = false;
+    WatchedFiles watched(files, stopping, [&, self = std::this_thread::get_id()](auto, auto) {
+        if (std::this_thread::get_id() != self) stopping = true;
+    });
+    EXPECT_THROW(FindSilences(decoder, watched, folder.path + "/speech-cbr.mp3"), WorkStopped);
 }
 
 // The companion's verify judges a pair it did not make by what mpg123 plays: ffmpeg cuts
