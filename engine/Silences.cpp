@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstdlib>
 #include <exception>
 #include <iterator>
 #include <memory>
@@ -16,12 +15,20 @@ namespace {
 // gives up soon.
 constexpr std::int64_t kChunkSeconds = 4;
 
-// The largest sample magnitude below the threshold.
-std::int32_t QuietLimit(double thresholdDb) {
+// Which samples are loud: those above High or below Low, whose magnitude is not below the
+// threshold.
+struct Bounds {
+    std::int16_t High = 0;
+    std::int16_t Low = 0;
+};
+
+Bounds LoudBounds(double thresholdDb) {
     const double limit = 32768 * std::pow(10.0, thresholdDb / 20);
-    if (!(limit > 1)) return 0;
-    if (limit > 32768) return 32768;
-    return std::int32_t(std::ceil(limit)) - 1;
+    // The largest magnitude below the limit.
+    const std::int32_t quiet = !(limit > 1)      ? 0
+                               : limit > 32768.0 ? 32768
+                                                 : std::int32_t(std::ceil(limit)) - 1;
+    return {std::int16_t(std::min(quiet, 32767)), std::int16_t(-quiet)};
 }
 
 // The fewest sample frames that last MinSeconds; a length in seconds that is a whole
@@ -31,15 +38,50 @@ std::int64_t LeastFrames(double minSeconds, std::int32_t rate) {
     return std::int64_t(std::clamp(frames, 1.0, 1e18));
 }
 
+// Sample frames looked at together: a block in which the loudness does not change is
+// passed over in a few vector instructions.
+constexpr std::size_t kBlock = 64;
+
+// The first of the sample frames [frame, frames) of `samples`, `channels` to a frame, that
+// is loud (any of its samples) where `loud`, or quiet (all of them) where not; `frames` where
+// none is. With `Channels` known to the compiler (not 0), whole blocks go at once.
+template <std::size_t Channels>
+std::size_t NextFrame(const std::int16_t* samples, std::size_t channels, std::size_t frame,
+                      std::size_t frames, Bounds bounds, bool loud) {
+    const auto isLoud = [bounds](std::int16_t sample) {
+        return (sample > bounds.High) | (sample < bounds.Low);
+    };
+    if constexpr (Channels != 0) {
+        channels = Channels;
+        for (; frame + kBlock <= frames; frame += kBlock) {
+            const std::int16_t* block = samples + frame * Channels;
+            int any = 0;
+            for (std::size_t at = 0; at < kBlock * Channels; at += Channels) {
+                int frameLoud = 0;
+                for (std::size_t channel = 0; channel < Channels; ++channel) {
+                    frameLoud |= isLoud(block[at + channel]);
+                }
+                any |= frameLoud ^ int(!loud);
+            }
+            if (any) break;
+        }
+    }
+    for (; frame < frames; ++frame) {
+        const std::int16_t* sample = samples + frame * channels;
+        if (std::any_of(sample, sample + channels, isLoud) == loud) break;
+    }
+    return frame;
+}
+
 // The silences within [from, to) of `audio`, `from` and `to` within its length: the quiet
 // stretches of `least` sample frames or more, and with `edges` also shorter ones that
 // start at `from` or end at `to`, as they may go on beyond the span. Gives up, with what
 // it found so far, once `abandoned` is set.
-std::vector<Silence> Scan(DecodedAudio& audio, std::int64_t from, std::int64_t to,
-                          std::int32_t quiet, std::int64_t least, bool edges,
-                          const std::atomic<bool>& abandoned) {
+std::vector<Silence> Scan(DecodedAudio& audio, std::int64_t from, std::int64_t to, Bounds bounds,
+                          std::int64_t least, bool edges, const std::atomic<bool>& abandoned) {
     std::vector<Silence> found;
     const std::size_t channels = std::size_t(std::max(audio.Channels(), 1));
+    const auto next = channels == 1 ? &NextFrame<1> : channels == 2 ? &NextFrame<2> : &NextFrame<0>;
     const std::int64_t chunk = std::max<std::int64_t>(audio.Rate(), 1) * kChunkSeconds;
     std::int64_t quietFrom = -1;  // where the quiet going on began; -1 while it is loud
     const auto end = [&](std::int64_t at) {
@@ -52,13 +94,11 @@ std::vector<Silence> Scan(DecodedAudio& audio, std::int64_t from, std::int64_t t
         const std::vector<std::int16_t> samples = audio.Read(at, std::min(chunk, to - at));
         const std::size_t frames = samples.size() / channels;
         if (frames == 0) break;
-        for (std::size_t frame = 0; frame < frames; ++frame) {
-            const std::int16_t* sample = samples.data() + frame * channels;
-            const bool loud = std::any_of(sample, sample + channels,
-                                          [quiet](std::int16_t s) { return std::abs(s) > quiet; });
-            if (loud && quietFrom >= 0) {
+        for (std::size_t frame = 0; (frame = next(samples.data(), channels, frame, frames, bounds,
+                                                  quietFrom >= 0)) < frames;) {
+            if (quietFrom >= 0) {
                 end(at + std::int64_t(frame));
-            } else if (!loud && quietFrom < 0) {
+            } else {
                 quietFrom = at + std::int64_t(frame);
             }
         }
@@ -76,7 +116,7 @@ std::vector<Silence> FindSilences(DecodedAudio& audio, std::int64_t from, std::i
     to = std::min(to, audio.Length());
     if (from >= to) return {};
     const std::atomic<bool> never = false;
-    return Scan(audio, from, to, QuietLimit(rule.ThresholdDb),
+    return Scan(audio, from, to, LoudBounds(rule.ThresholdDb),
                 LeastFrames(rule.MinSeconds, audio.Rate()), false, never);
 }
 
@@ -87,7 +127,7 @@ FileSilences FindSilences(AudioDecoder& decoder, FileSystem& files, const std::s
     };
     const std::unique_ptr<DecodedAudio> first = open();
     FileSilences silences{first->Rate(), first->Length(), {}};
-    const std::int32_t quiet = QuietLimit(rule.ThresholdDb);
+    const Bounds bounds = LoudBounds(rule.ThresholdDb);
     const std::int64_t least = LeastFrames(rule.MinSeconds, silences.Rate);
     // The second half on a thread of its own, through a decoding of its own, which primes
     // itself with the frames before the middle; a silence across the middle is found as
@@ -98,7 +138,7 @@ FileSilences FindSilences(AudioDecoder& decoder, FileSystem& files, const std::s
     std::exception_ptr laterFailed;
     std::jthread second([&] {
         try {
-            later = Scan(*open(), middle, silences.Length, quiet, least, true, abandoned);
+            later = Scan(*open(), middle, silences.Length, bounds, least, true, abandoned);
         } catch (...) {
             laterFailed = std::current_exception();
             abandoned = true;
@@ -106,7 +146,7 @@ FileSilences FindSilences(AudioDecoder& decoder, FileSystem& files, const std::s
     });
     std::vector<Silence> earlier;
     try {
-        earlier = Scan(*first, 0, middle, quiet, least, true, abandoned);
+        earlier = Scan(*first, 0, middle, bounds, least, true, abandoned);
     } catch (...) {
         abandoned = true;
         throw;
