@@ -18,11 +18,13 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
 #include "engine/Numbers.h"
 #include "engine/SeamCheck.h"
+#include "engine/Silences.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
 #include "engine/WatchedFiles.h"
@@ -67,6 +69,11 @@ struct Options {
     std::optional<std::string> name;
     quorvel::CutTimes times;
     long long parts = 0;
+    // The silences command's, as given: the threshold and the shortest silence; and the
+    // rule they make.
+    std::optional<std::string> threshold;
+    std::optional<std::string> least;
+    quorvel::SilenceRule rule;
 };
 
 class TerminalForm : public quorvel::SplitForm {
@@ -139,8 +146,17 @@ int Usage(bool asked = false) {
            "       quorvel-cli parts [-r|--replace] [-x|--exact] [--json] (--at TIME)... | --cue "
            "FILE | --chapters | --every TIME | --count N [--name PATTERN] [--] FILE [FOLDER]\n"
            "       quorvel-cli verify [--json] SOURCE PART1 PART2\n"
+           "       quorvel-cli silences [--threshold DB] [--min SECONDS] [--json] [--] FILE\n"
            "       quorvel-cli -h|--help | -V|--version\n";
     return asked ? 0 : 2;
+}
+
+// Stopped by a signal, the program ends by it, as its caller expects.
+void EndBySignal() {
+    if (endingSignal == 0) return;
+    std::cout.flush();
+    ::signal(endingSignal, SIG_DFL);
+    ::raise(endingSignal);
 }
 
 // A wrong call: what is wrong, then the usage.
@@ -262,12 +278,7 @@ int RunSplit(TerminalForm& window, const Options& options, const std::string& fi
         PrintJson(object);
     }
     if (unreadable) return 2;
-    // Stopped by a signal, the program ends by it, as its caller expects.
-    if (!completed && endingSignal != 0) {
-        std::cout.flush();
-        ::signal(endingSignal, SIG_DFL);
-        ::raise(endingSignal);
-    }
+    if (!completed) EndBySignal();
     switch (outcome) {
         case quorvel::SplitOutcome::Completed:
             return 0;
@@ -443,6 +454,81 @@ int Verify(const Options& options, const std::vector<std::string>& files) {
     }
 }
 
+// Reads the silences command's options into `options`; what is wrong with them where they
+// cannot be read. The threshold is at most full scale, the shortest silence no negative
+// length.
+std::optional<quorvel::Message> ReadSilencesOptions(Options& options) {
+    const auto read = [](const std::optional<std::string>& text, double& value,
+                         auto&& valid) -> bool {
+        if (!text) return true;
+        const std::string_view number = quorvel::TrimBlanks(*text);
+        if (!quorvel::IsNumericText(number)) return false;
+        value = quorvel::ReadNumber(number);
+        return std::isfinite(value) && valid(value);
+    };
+    if (!read(options.threshold, options.rule.ThresholdDb, [](double db) { return db <= 0; })) {
+        return Tr("quorvel-cli", "silences: invalid threshold '%1'").Arg(*options.threshold);
+    }
+    if (!read(options.least, options.rule.MinSeconds,
+              [](double seconds) { return seconds >= 0; })) {
+        return Tr("quorvel-cli", "silences: invalid length '%1'").Arg(*options.least);
+    }
+    return std::nullopt;
+}
+
+// A moment or a length of `frames` sample frames as m:ss.sss, to the nearest millisecond.
+std::string ClockOf(std::int64_t frames, std::int32_t rate) {
+    return quorvel::FormatExactTime((frames * 1000 + rate / 2) / rate, ".");
+}
+
+// Seconds to the microsecond, as a cut's are given.
+double SecondsOf(std::int64_t frames, std::int32_t rate) {
+    return std::round(double(frames) / rate * 1e6) / 1e6;
+}
+
+// The silences of a file as a gapless player times them, one a line (start, end, length),
+// or one object with --json: 0 where it has any, 1 where it has none, 2 where it cannot be
+// read or decoded.
+int Silences(const Options& options, const std::string& file) {
+    quorvel::platform::LocalFileSystem local;
+    quorvel::platform::CatchEndingSignals(Stop, quorvel::platform::Handlers::Replace, true);
+    quorvel::WatchedFiles files(local, stopping);
+    quorvel::platform::Mpg123Decoder decoder;
+    const char* outcome = "completed";
+    json found = json::array();
+    std::vector<std::string> lines;
+    std::vector<std::string> messages;
+    try {
+        const auto silences = quorvel::FindSilences(decoder, files, file, options.rule);
+        const std::int32_t rate = silences.Rate;
+        for (const auto& [start, end] : silences.Found) {
+            lines.push_back(ClockOf(start, rate) + " " + ClockOf(end, rate) + " " +
+                            ClockOf(end - start, rate));
+            found.push_back({{"start", SecondsOf(start, rate)},
+                             {"end", SecondsOf(end, rate)},
+                             {"length", SecondsOf(end - start, rate)},
+                             {"start_sample", start},
+                             {"end_sample", end},
+                             {"samples", end - start}});
+        }
+    } catch (const quorvel::FileError& error) {
+        outcome = "unreadable";
+        std::cerr << kName << Translated(error.Message()) << '\n';
+        messages.push_back(quorvel::English(error.Message()));
+    } catch (const quorvel::WorkStopped&) {
+        outcome = "stopped";
+    }
+    if (options.json) {
+        PrintJson(
+            {{"outcome", outcome}, {"silences", found}, {"log", lines}, {"messages", messages}});
+    } else {
+        for (const std::string& line : lines) std::cout << line << '\n';
+    }
+    if (std::string_view(outcome) == "unreadable") return 2;
+    EndBySignal();
+    return found.empty() ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -450,8 +536,8 @@ int main(int argc, char** argv) {
     // getopt names the program by argv[0] in its complaints.
     static char name[] = "quorvel-cli";
     argv[0] = name;
-    // The parts command's options have no short forms.
-    enum { kAt = 0x100, kCue, kChapters, kEvery, kCount, kName };
+    // The parts and the silences commands' options have no short forms.
+    enum { kAt = 0x100, kCue, kChapters, kEvery, kCount, kName, kThreshold, kMin };
     static const option longOptions[] = {
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
@@ -464,11 +550,15 @@ int main(int argc, char** argv) {
         {"every", required_argument, nullptr, kEvery},
         {"count", required_argument, nullptr, kCount},
         {"name", required_argument, nullptr, kName},
+        {"threshold", required_argument, nullptr, kThreshold},
+        {"min", required_argument, nullptr, kMin},
         {nullptr, 0, nullptr, 0},
     };
     Options options;
     std::vector<std::string> operands;
-    const char* partsOption = nullptr;  // the first of the parts command's options given
+    // The first of the parts command's options given, and of the silences command's.
+    const char* partsOption = nullptr;
+    const char* silencesOption = nullptr;
     // The leading "-" hands over each operand in its place, so that options may stand
     // anywhere up to "--" even where POSIXLY_CORRECT is set.
     for (int opt, index = 0; (opt = getopt_long(argc, argv, "-hVrx", longOptions, &index)) != -1;
@@ -509,10 +599,17 @@ int main(int argc, char** argv) {
             case kName:
                 options.name = optarg;
                 break;
+            case kThreshold:
+                options.threshold = optarg;
+                break;
+            case kMin:
+                options.least = optarg;
+                break;
             default:  // getopt has said what was wrong
                 return Usage();
         }
-        if (opt >= kAt && !partsOption) partsOption = longOptions[index].name;
+        const char*& first = opt >= kThreshold ? silencesOption : partsOption;
+        if (opt >= kAt && !first) first = longOptions[index].name;
     }
     // After "--" every argument is an operand, even one that starts with "-".
     operands.insert(operands.end(), argv + optind, argv + argc);
@@ -524,7 +621,7 @@ int main(int argc, char** argv) {
         std::size_t least, most;
     };
     static const Command commands[] = {
-        {"info", 1, 1}, {"split", 3, 4}, {"parts", 1, 2}, {"verify", 3, 3}};
+        {"info", 1, 1}, {"split", 3, 4}, {"parts", 1, 2}, {"verify", 3, 3}, {"silences", 1, 1}};
     const auto known = std::find_if(std::begin(commands), std::end(commands),
                                     [&](const Command& c) { return command == c.name; });
     if (known == std::end(commands)) {
@@ -542,11 +639,20 @@ int main(int argc, char** argv) {
                              .Arg(command)
                              .Arg(std::string(partsOption)));
     }
+    if (command != "silences" && silencesOption) {
+        return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the silences command's")
+                             .Arg(command)
+                             .Arg(std::string(silencesOption)));
+    }
     if (command == "info") return Info(options, operands[0]);
     if (command == "split") return Split(options, operands);
     if (command == "parts") {
         if (const auto why = ReadPartsOptions(options)) return WrongCall(*why);
         return Parts(options, operands);
+    }
+    if (command == "silences") {
+        if (const auto why = ReadSilencesOptions(options)) return WrongCall(*why);
+        return Silences(options, operands[0]);
     }
     return Verify(options, operands);
 }

@@ -507,6 +507,18 @@
         <source>parts: %1 has no chapters to split at</source>
         <translation>parts: %1 hat keine Kapitel, an denen geteilt werden kann</translation>
     </message>
+    <message>
+        <source>silences: invalid threshold &apos;%1&apos;</source>
+        <translation>silences: ungültige Schwelle &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>silences: invalid length &apos;%1&apos;</source>
+        <translation>silences: ungültige Länge &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>%1: option &apos;--%2&apos; is the silences command&apos;s</source>
+        <translation>%1: Option &apos;--%2&apos; gehört zum Befehl silences</translation>
+    </message>
 </context>
 <context>
     <name>quorvel::ui::frmAbout</name>

@@ -238,6 +238,10 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
     EXPECT_NE(help.out.find("quorvel-cli parts [-r|--replace] [-x|--exact] [--json] (--at TIME)"),
               std::string::npos)
         << help.out;
+    EXPECT_NE(help.out.find("quorvel-cli silences [--threshold DB] [--min SECONDS] [--json] [--] "
+                            "FILE"),
+              std::string::npos)
+        << help.out;
     EXPECT_EQ(Run({"info", "-h"}).out, help.out);
     for (const char* option : {"--version", "-V"}) {
         const Result version = Run({option});
@@ -270,6 +274,13 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
         {{"parts", "--count", "1", source}, "parts: invalid count '1'"},
         {{"parts", "--chapters", "--cue", "a.cue", source},
          "parts: give --at, --cue, --chapters, --every or --count, one of them"},
+        {{"info", "--min", "1", source}, "info: option '--min' is the silences command's"},
+        {{"silences", "--every", "0:01", source},
+         "silences: option '--every' is the parts command's"},
+        {{"silences", source, folder}, "silences: extra operand '" + folder + "'"},
+        {{"silences", "--threshold", "1", source}, "silences: invalid threshold '1'"},
+        {{"silences", "--threshold", "-50dB", source}, "silences: invalid threshold '-50dB'"},
+        {{"silences", "--min", "-0.5", source}, "silences: invalid length '-0.5'"},
     };
     for (const auto& [arguments, why] : wrongCalls) {
         const Result wrong = Run(arguments);
@@ -478,6 +489,58 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
         Run({"verify", "--json", silence, out + "/silence1.mp3", out + "/silence2.mp3"}).out);
     EXPECT_TRUE(joinedJson["exact"]);
     EXPECT_EQ(joinedJson["differing"], 0);
+}
+
+// silences prints each silence as a gapless player times it, start, end and length, or one
+// object with --json, and tells by its exit code whether it found any: a file of silent
+// frames is one silence from start to end, unless it is shorter than --min; the song has none
+// below -40 dB, and its tone between the bursts of noise below -6 dB; a file that cannot be
+// read says why.
+TEST_F(Cli, SilencesPrintsEachStretchAndTellsByItsExitCode) {
+    const std::string silence = folder + "/silence.mp3";
+    std::string frames;
+    for (int frame = 0; frame < 200; ++frame) {
+        frames += std::string("\xFF\xFB\x90\x64", 4) + std::string(413, '\0');
+    }
+    std::ofstream(silence, std::ios::binary) << frames;
+    const Result whole = Run({"silences", silence});
+    EXPECT_EQ(whole.exitCode, 0) << whole.err;
+    EXPECT_EQ(whole.out, "0:00.000 0:05.224 0:05.224\n");
+    const auto json = nlohmann::json::parse(Run({"silences", "--json", silence}).out);
+    EXPECT_EQ(json, (nlohmann::json{{"outcome", "completed"},
+                                    {"silences",
+                                     {{{"start", 0},
+                                       {"end", 5.22449},
+                                       {"length", 5.22449},
+                                       {"start_sample", 0},
+                                       {"end_sample", 230400},
+                                       {"samples", 230400}}}},
+                                    {"log", {"0:00.000 0:05.224 0:05.224"}},
+                                    {"messages", nlohmann::json::array()}}));
+    const Result shorter = Run({"silences", "--min", "5.3", silence});
+    EXPECT_EQ(shorter.exitCode, 1);
+    EXPECT_EQ(shorter.out, "");
+
+    const Result none = Run({"silences", "--threshold=-40", source});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.out, "");
+    // Below -6 dB: the tone between the bursts of noise, 0.3 s of every 0.6 s.
+    const Result tone = Run({"silences", "--threshold", "-6", "--min", "0.25", source});
+    EXPECT_EQ(tone.exitCode, 0);
+    EXPECT_TRUE(std::regex_match(tone.out, std::regex(R"((0:0[0-4]\.[0-9]{3} 0:0[0-4]\.[0-9]{3} )"
+                                                      R"(0:00\.3[0-9]{2}\n){8})")))
+        << tone.out;
+
+    const std::string missing = folder + "/missing.mp3";
+    const Result unreadable = Run({"silences", "--json", missing});
+    EXPECT_EQ(unreadable.exitCode, 2);
+    const std::string why = "Cannot read " + missing + ": No such file or directory.";
+    EXPECT_EQ(nlohmann::json::parse(unreadable.out),
+              (nlohmann::json{{"outcome", "unreadable"},
+                              {"silences", nlohmann::json::array()},
+                              {"log", nlohmann::json::array()},
+                              {"messages", {why}}}));
+    EXPECT_EQ(unreadable.err, "quorvel-cli: " + why + "\n");
 }
 
 // parts cuts at each time given, every so often or into as many parts as asked, names the
