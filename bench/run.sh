@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Measures quorvel-cli on a ~1 GB MP3 of real encoder frames against plain file tools
-# and mp3splt, with the file in the page cache, and prints a table of times and ratios.
+# and mp3splt, and its silences on an hour of the same frames against mpg123's decoding,
+# with the files in the page cache, and prints a table of times and ratios.
 # Usage: bench/run.sh [PATH-TO-quorvel-cli]   (default: build/quorvel-cli in the repo)
 set -euo pipefail
 
@@ -8,17 +9,20 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cli="$(realpath "${1:-$root/build/quorvel-cli}")"
 work="$root/bench/work"
 big="$work/big.mp3"
+hour="$work/hour.mp3"
+segment="$work/segment.mp3"
 out="$work/out"
 target_bytes=$((1000 * 1000 * 1000))
 runs=15
 
 [[ -x "$cli" ]] || { echo "quorvel-cli not found at $cli" >&2; exit 2; }
 
-"$root/scripts/need-packages.sh" hyperfine mp3splt lame time
+"$root/scripts/need-packages.sh" hyperfine mp3splt lame mpg123 time
 
 mkdir -p "$work"
-if [[ ! -f "$big" ]] || (($(stat -c %s "$big") < target_bytes)); then
-    echo "Building $big ..."
+make_segment() {
+    [[ -f "$segment" ]] && return
+    echo "Building $segment ..."
     # 47 s of stereo tone (440 Hz left, 660 Hz right) under noise, 16-bit at 44.1 kHz.
     # The odd length keeps the joins between copies away from whole minutes, so that a
     # split at 3:00 lands on a frame that borrows main data.
@@ -34,13 +38,25 @@ if [[ ! -f "$big" ]] || (($(stat -c %s "$big") < target_bytes)); then
     # CBR 128 kbit/s with the bit reservoir on (lame's default); -t leaves out the
     # Info frame so that concatenated copies form one plain stream of frames.
     lame --quiet -t -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 128 --cbr \
-        "$work/segment.raw" "$work/segment.mp3" 2>/dev/null
-    segment_bytes=$(stat -c %s "$work/segment.mp3")
-    copies=$(((target_bytes + segment_bytes - 1) / segment_bytes))
-    for ((i = 0; i < copies; i++)); do cat "$work/segment.mp3"; done >"$big.tmp"
-    mv "$big.tmp" "$big"
-    rm -f "$work/segment.raw" "$work/segment.mp3"
-fi
+        "$work/segment.raw" "$segment.tmp" 2>/dev/null
+    mv "$segment.tmp" "$segment"
+    rm -f "$work/segment.raw"
+}
+# FILE, made of copies of the segment one after another, of at least BYTES.
+make_copies() {
+    local file=$1 bytes=$2
+    [[ -f "$file" ]] && (($(stat -c %s "$file") >= bytes)) && return
+    make_segment
+    echo "Building $file ..."
+    local segment_bytes copies
+    segment_bytes=$(stat -c %s "$segment")
+    copies=$(((bytes + segment_bytes - 1) / segment_bytes))
+    for ((i = 0; i < copies; i++)); do cat "$segment"; done >"$file.tmp"
+    mv "$file.tmp" "$file"
+}
+make_copies "$big" "$target_bytes"
+# An hour at 128 kbit/s, for the silences.
+make_copies "$hour" $((128000 / 8 * 3600))
 size=$(stat -c %s "$big")
 echo "Source: $big ($size bytes)"
 
@@ -55,6 +71,9 @@ split_cmd="$(q "$cli") split $(q "$big") 3 00 $(q "$out") --replace"
 cp_cmd="cp $(q "$big") $(q "$out/copy")"
 mp3splt_cmd="mp3splt -Q -d $(q "$out") -o @n $(q "$big") 0.0 3.0 EOF"
 parts_cmd="$(q "$cli") parts --count 99 $(q "$big") $(q "$out") --replace"
+# Tone under noise has no silence: the command exits with 1.
+silences_cmd="$(q "$cli") silences $(q "$hour")"
+mpg123_cmd="mpg123 -q -t $(q "$hour")"
 
 # One checked run first: the split must complete and its outputs must cover the source.
 eval "$fresh_out"
@@ -70,6 +89,11 @@ written=0
 for part in "${parts[@]}"; do written=$((written + $(stat -c %s "$part"))); done
 echo "Parts: ${#parts[@]} files of $written bytes"
 ((${#parts[@]} == 99)) || { echo "parts made ${#parts[@]} files, not 99" >&2; exit 1; }
+
+cat "$hour" >/dev/null
+status=0
+"$cli" silences "$hour" || status=$?
+((status == 1)) || { echo "silences found some or failed (exit $status)" >&2; exit 1; }
 
 eval "$fresh_out"
 peak_kib=$(/usr/bin/time -f %M "$cli" split "$big" 3 00 "$out" --replace 2>&1 >/dev/null |
@@ -92,6 +116,8 @@ mapfile -t start_times < <(runs=300 median_times -N -i "$(q "$cli")" "cat /dev/n
 mapfile -t info_times < <(median_times "$(q "$cli") info $(q "$big")" "cat $(q "$big") >/dev/null")
 mapfile -t split_times < <(median_times --prepare "$fresh_out" "$split_cmd" "$cp_cmd" \
     "$mp3splt_cmd" "$parts_cmd")
+# Each run decodes the hour: a few suffice.
+mapfile -t silences_times < <(runs=5 median_times -i "$silences_cmd" "$mpg123_cmd")
 
 verdict() { awk -v r="$1" -v g="$2" 'BEGIN { print (r <= g ? "goal met" : "goal missed") }'; }
 row() {
@@ -112,6 +138,8 @@ row "split vs cat + cp" "${split_times[0]}" "$cat_cp" 1.0
 row "split vs mp3splt 0.0 3.0 EOF" "${split_times[0]}" "${split_times[2]}" 1.0
 # 99 parts: one walk finds every cut, and the parts are copied as the two of a split are.
 row "parts --count 99 vs cat + cp" "${split_times[3]}" "$cat_cp" 1.0
+# The two halves of the hour decoded at once, on two cores, against one decoding.
+row "silences vs mpg123 -q -t" "${silences_times[0]}" "${silences_times[1]}" 0.6
 for measured in "split $peak_kib" "parts $parts_peak_kib"; do
     read -r what kib <<<"$measured"
     mib=$(awk -v k="$kib" 'BEGIN { printf "%.1f", k / 1024 }')
