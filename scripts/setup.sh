@@ -18,6 +18,7 @@ packages=(
     libgtest-dev                            # the tests
     lame mpg123                             # fixtures and decoding checks in the tests
     ffmpeg mp3val                           # what players and checkers make of the outputs
+    espeak-ng sox                           # speech with pauses, for the silences
     bindfs fuse3                            # a split onto a FUSE file system
     locales                                 # the companion's output under a German locale
     clang libclang-rt-14-dev                # the fuzz target
