@@ -2,7 +2,7 @@
 // folder of the test's own, its monitor recorded while the player plays across a cut, and
 // the parts' samples found in the recording. Without a sound device the player says so.
 
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
@@ -105,26 +105,30 @@ void CutPlayerTest::playsAcrossTheCutAsTheWrittenParts() {
     qputenv("PULSE_SERVER", ("unix:" + socket).toUtf8());
     environment.insert("PULSE_SERVER", "unix:" + socket);
 
-    // The parts as the companion writes them, each decoded as a gapless player does.
+    // A source of 9 s, so that either part is longer than what is heard of it: a fixture's
+    // sound twice, encoded by lame.
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    const QString source = folder.filePath("vbr.mp3");
-    QVERIFY(QFile::copy(QUORVEL_FIXTURES "/vbr.mp3", source));
-    QVERIFY(
-        !Output(QUORVEL_CLI, {"split", "--exact", source, "0", "2.345", folder.path()}).isEmpty());
-    const QStringList parts = QDir(folder.path()).entryList({"vbr?.mp3"}, QDir::Files);
-    QCOMPARE(parts.size(), 2);
-    const auto decoded = [&](const QString& part) {
-        return Samples(Output("mpg123", {"--gapless", "-q", "-s", folder.filePath(part)}));
+    const auto decoded = [&](const QString& path) {
+        return Output("mpg123", {"--gapless", "-q", "-s", path});
     };
-    const std::vector<qint16> first = decoded(parts[0]), second = decoded(parts[1]);
-    QVERIFY(!first.empty() && !second.empty());
-    // The player's seconds of each, at 44.1 kHz in stereo, where the part is that long.
-    const auto heard = std::ptrdiff_t(CutPlayer::kHeardMs * 441 / 10 * 2);
-    std::vector<qint16> expected(first.end() - std::min(heard, std::ptrdiff_t(first.size())),
-                                 first.end());
-    expected.insert(expected.end(), second.begin(),
-                    second.begin() + std::min(heard, std::ptrdiff_t(second.size())));
+    QFile raw(folder.filePath("twice.raw"));
+    QVERIFY(raw.open(QIODevice::WriteOnly));
+    raw.write(decoded(QUORVEL_FIXTURES "/vbr.mp3").repeated(2));
+    raw.close();
+    const QString source = folder.filePath("twice.mp3");
+    Output("lame", {"--quiet", "-r", "-s", "44.1", "-V", "5", raw.fileName(), source});
+    QVERIFY(QFileInfo(source).size() > 0);
+    // The parts as the companion writes them, each decoded as a gapless player does.
+    QVERIFY(
+        !Output(QUORVEL_CLI, {"split", "--exact", source, "0", "4.567", folder.path()}).isEmpty());
+    const std::vector<qint16> first = Samples(decoded(folder.filePath("twice1.mp3")));
+    const std::vector<qint16> second = Samples(decoded(folder.filePath("twice2.mp3")));
+    // The player's seconds of each, at 44.1 kHz in stereo.
+    const auto heard = std::size_t(CutPlayer::kHeardMs * 441 / 10 * 2);
+    QVERIFY(first.size() > heard && second.size() > heard);
+    std::vector<qint16> expected(first.end() - std::ptrdiff_t(heard), first.end());
+    expected.insert(expected.end(), second.begin(), second.begin() + std::ptrdiff_t(heard));
 
     QProcess recorder;
     recorder.setProcessEnvironment(environment);
@@ -144,7 +148,7 @@ void CutPlayerTest::playsAcrossTheCutAsTheWrittenParts() {
     QSignalSpy started(&player, &CutPlayer::Started);
     QSignalSpy stopped(&player, &CutPlayer::Stopped);
     QSignalSpy failed(&player, &CutPlayer::Failed);
-    player.PlayAcross(source, 2345, true);
+    player.PlayAcross(source, 4567, true);
     QVERIFY(player.Active());
     QTRY_VERIFY_WITH_TIMEOUT(!stopped.isEmpty() || !failed.isEmpty(), 60000);
     QVERIFY2(failed.isEmpty(), qPrintable(failed.value(0).value(0).toString()));
