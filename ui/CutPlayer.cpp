@@ -36,7 +36,7 @@ struct CutPlayer::Sound {
 namespace {
 
 // How long the sound device is asked to hold ahead of what it plays.
-constexpr qint64 kHeldMs = 200;
+constexpr qint64 kHeldMs = 500;
 
 // The sample frames of a decoded part from `from` on, `count` of them where it has them,
 // after the ones before.
