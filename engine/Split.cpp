@@ -119,6 +119,34 @@ SplitOutcome RefuseCut(SplitForm& form, const Message& message) {
     return SplitOutcome::Refused;
 }
 
+// Why the walk could not cut at every time asked for, where cuts.Problem says it could not.
+Message CutRefusal(const SourceCuts& cuts, const CutTimes& asked, const std::string& separator) {
+    const auto time = [&](std::int64_t milliseconds) {
+        return FormatExactTime(milliseconds, separator);
+    };
+    switch (cuts.Problem) {
+        case CutProblem::NoSafePosition:
+            // Among several cuts, the one that found none is worth naming.
+            return asked.At.size() > 1 || asked.Every > 0
+                       ? Tr("Split", "No safe position found for the cut at %1.")
+                             .Arg(time(cuts.Times.back()))
+                       : Tr("Split", "No safe position found for splitting this file.");
+        case CutProblem::SameFrame:
+            return Tr("Split", "The cuts at %1 and %2 fall on the same frame.")
+                .Arg(time(cuts.OtherTime))
+                .Arg(time(cuts.Times.back()));
+        case CutProblem::PastEnd:
+            return Tr("Split", "The cut at %1 lies at or past the end of the source (%2).")
+                .Arg(time(cuts.Times.back()))
+                .Arg(time(cuts.LengthMs));
+        case CutProblem::AtStart:
+        case CutProblem::None:
+            break;
+    }
+    return Tr("Split", "The cut at %1 lies at or before the start of the source.")
+        .Arg(time(cuts.Times.back()));
+}
+
 // The whole command once the request is checked: search, outputs, seam check, report.
 SplitOutcome Run(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecoder& decoder,
                  FileInformation& info, const PartsRequest& request, SplitResult& made) {
@@ -186,33 +214,15 @@ SplitOutcome Run(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecod
             }
         }
         if (late) form.LogAppend(form.ExactSplitHint());
-        switch (cuts.Problem) {
-            case CutProblem::None:
-                break;
-            case CutProblem::NoSafePosition:
-                // Among several cuts, the one that found none is worth naming.
-                form.LogAppend(
-                    request.Times.At.size() > 1 || request.Times.Every > 0
-                        ? Tr("Split", "No safe position found for the cut at %1.")
-                              .Arg(time(cuts.Times.back()))
-                        : Tr("Split", "No safe position found for splitting this file."));
-                form.LogAppend(Tr("Split", "File splitting aborted."));
-                if (!exact && !late) form.LogAppend(form.ExactSplitHint());
-                form.LogScroll();
-                return SplitOutcome::NoSafePosition;
-            case CutProblem::AtStart:
-                return RefuseCut(
-                    form, Tr("Split", "The cut at %1 lies at or before the start of the source.")
-                              .Arg(time(cuts.Times.back())));
-            case CutProblem::PastEnd:
-                return RefuseCut(
-                    form, Tr("Split", "The cut at %1 lies at or past the end of the source (%2).")
-                              .Arg(time(cuts.Times.back()))
-                              .Arg(time(cuts.LengthMs)));
-            case CutProblem::SameFrame:
-                return RefuseCut(form, Tr("Split", "The cuts at %1 and %2 fall on the same frame.")
-                                           .Arg(time(cuts.OtherTime))
-                                           .Arg(time(cuts.Times.back())));
+        if (cuts.Problem == CutProblem::NoSafePosition) {
+            form.LogAppend(CutRefusal(cuts, request.Times, separator));
+            form.LogAppend(Tr("Split", "File splitting aborted."));
+            if (!exact && !late) form.LogAppend(form.ExactSplitHint());
+            form.LogScroll();
+            return SplitOutcome::NoSafePosition;
+        }
+        if (cuts.Problem != CutProblem::None) {
+            return RefuseCut(form, CutRefusal(cuts, request.Times, separator));
         }
         form.LogAppend(Tr("Split", "Beginning to split files now."));
         form.LogRepaint();
@@ -430,6 +440,21 @@ std::vector<PartStart> ChapterStarts(ByteSource& source, TagEditor& tags) {
         starts.push_back({chapter.StartMs, chapter.Title, {}});
     }
     return starts;
+}
+
+PlannedParts PlanSplitAt(ByteSource& source, std::int64_t milliseconds, bool exact, TagEditor& tags,
+                         FileInformation& info, const std::string& separator) {
+    const CutTimes asked{{milliseconds}, 0};
+    SourceCuts cuts;
+    if (milliseconds <= 0) {
+        cuts.Problem = CutProblem::AtStart;
+        cuts.Times = {milliseconds};
+    } else {
+        cuts = FindCuts(source, asked, exact, info);
+    }
+    if (cuts.Problem != CutProblem::None) return {CutRefusal(cuts, asked, separator), {}, {}};
+    return {std::nullopt, PlanPart(cuts, 0, source, tags).Plan,
+            PlanPart(cuts, 1, source, tags).Plan};
 }
 
 SplitOutcome SplitIntoParts(SplitForm& form, FileSystem& files, TagEditor& tags,

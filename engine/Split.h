@@ -51,6 +51,20 @@ struct SplitResult {
 SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecoder& decoder,
                        FileInformation& info, SplitResult* result = nullptr);
 
+// Both outputs of a split in two, planned as SplitFile writes them but not written; or why
+// the time cannot be cut at.
+struct PlannedParts {
+    std::optional<Message> Refusal;  // none where the plans hold the parts
+    OutputPlan First;
+    OutputPlan Second;
+};
+
+// The split in two at `milliseconds` into the source's playing time, by the frame rule or
+// at a sample, taken as given (the window's split cuts by the frame rule at whole seconds).
+// The refusal writes its times with `separator`. Throws FileError as the source's reads do.
+PlannedParts PlanSplitAt(ByteSource& source, std::int64_t milliseconds, bool exact, TagEditor& tags,
+                         FileInformation& info, const std::string& separator);
+
 // What a split into any number of parts asks for, besides the form's source and folder.
 struct PartsRequest {
     CutTimes Times;

@@ -323,4 +323,36 @@ OutputPlans PlanExactOutputs(const ExactCut& cut, ByteSource& source, TagEditor&
     return BothParts(cuts, source, editor);
 }
 
+PlannedFile::PlannedFile(std::shared_ptr<SourceFile> source, OutputPlan plan)
+    : source_(std::move(source)), plan_(std::move(plan)) {
+    for (const OutputPiece& piece : plan_) {
+        starts_.push_back(size_);
+        size_ += piece.Length;
+    }
+}
+
+std::size_t PlannedFile::ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) {
+    std::size_t done = 0;
+    // The piece that holds the offset: the last that starts at or before it.
+    auto index = static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), offset) -
+                                          starts_.begin());
+    if (offset < 0 || index == 0) return 0;
+    for (--index; done < count && index < plan_.size(); ++index) {
+        const OutputPiece& piece = plan_[index];
+        const std::int64_t into = offset + static_cast<std::int64_t>(done) - starts_[index];
+        const auto n = static_cast<std::size_t>(
+            std::min<std::int64_t>(piece.Length - into, static_cast<std::int64_t>(count - done)));
+        if (!piece.Bytes.empty()) {
+            std::copy_n(piece.Bytes.begin() + into, n, buffer + done);
+            done += n;
+            continue;
+        }
+        const std::size_t read = ReadFully(*source_, piece.SourceOffset + into, buffer + done, n);
+        done += read;
+        // The source ended early: what was read is all there is.
+        if (read != n) break;
+    }
+    return done;
+}
+
 }  // namespace quorvel

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/ByteSource.h"
+#include "engine/FileSystem.h"
 #include "engine/SplitSearch.h"
 #include "engine/Tags.h"
 
@@ -67,5 +69,23 @@ OutputPlans PlanOutputs(const SplitPoint& point, ByteSource& source, TagEditor& 
 
 // At a sample, as PlanPart plans the two parts.
 OutputPlans PlanExactOutputs(const ExactCut& cut, ByteSource& source, TagEditor& tags);
+
+// A planned output read as the file it is to be, before anything is written: its pieces
+// one after another, the source's ranges read from the source, so that a decoder can play
+// it. Its path is the source's, which its bytes come from.
+class PlannedFile final : public SourceFile {
+  public:
+    PlannedFile(std::shared_ptr<SourceFile> source, OutputPlan plan);
+
+    const std::string& Path() const override { return source_->Path(); }
+    std::int64_t Size() const override { return size_; }
+    std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override;
+
+  private:
+    std::shared_ptr<SourceFile> source_;
+    OutputPlan plan_;
+    std::vector<std::int64_t> starts_;  // where each piece starts in the output
+    std::int64_t size_ = 0;
+};
 
 }  // namespace quorvel

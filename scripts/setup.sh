@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 packages=(
     cmake ninja-build g++ pkg-config        # the build
     qt6-base-dev                            # the windows
+    qt6-multimedia-dev                      # hearing a cut (QAudioSink, over PulseAudio)
     qt6-tools-dev qt6-l10n-tools            # the translations (qt_add_translations, lupdate)
     qt6-translations-l10n                   # Qt's own texts in the user's language
     libtag1-dev                             # ID3v2 tags
@@ -20,6 +21,7 @@ packages=(
     ffmpeg mp3val                           # what players and checkers make of the outputs
     espeak-ng sox                           # speech with pauses, for the silences
     bindfs fuse3                            # a split onto a FUSE file system
+    pulseaudio pulseaudio-utils             # a sound server to play a cut into and record
     locales                                 # the companion's output under a German locale
     clang libclang-rt-14-dev                # the fuzz target
 )

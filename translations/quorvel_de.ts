@@ -87,6 +87,29 @@
     </message>
 </context>
 <context>
+    <name>CutPlayer</name>
+    <message>
+        <source>The cut cannot be heard: the decoder could not be loaded (%1).</source>
+        <translation>Der Schnitt kann nicht angehört werden: Der Decoder konnte nicht geladen werden (%1).</translation>
+    </message>
+    <message>
+        <source>The parts differ in their sample rate or channels: they cannot be heard as one.</source>
+        <translation>Die Teile unterscheiden sich in Abtastrate oder Kanälen: Sie können nicht zusammen angehört werden.</translation>
+    </message>
+    <message>
+        <source>No sound device was found: the cut cannot be heard.</source>
+        <translation>Es wurde kein Audiogerät gefunden: Der Schnitt kann nicht angehört werden.</translation>
+    </message>
+    <message>
+        <source>The sound device %1 could not be opened.</source>
+        <translation>Das Audiogerät %1 konnte nicht geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>The sound device failed while playing the cut.</source>
+        <translation>Das Audiogerät ist beim Abspielen des Schnitts ausgefallen.</translation>
+    </message>
+</context>
+<context>
     <name>Files</name>
     <message>
         <source>The trash could not take %1 (%2): it was removed for good.</source>

@@ -527,6 +527,33 @@ std::string FfmpegSays(const std::string& path) {
     return said;
 }
 
+// The split planned and not written, as the player hears it, read in slices that run
+// across its pieces, is the pair of files the split wrote; a time at the start or past
+// the end is refused.
+void ExpectPlannedAsWritten(const std::string& path, std::int64_t milliseconds, bool exact,
+                            const std::string& one, const std::string& two) {
+    const std::shared_ptr<SourceFile> source = files.OpenSource(path);
+    FileInformation info;
+    PlannedParts planned = PlanSplitAt(*source, milliseconds, exact, tags, info, ".");
+    ASSERT_FALSE(planned.Refusal) << English(*planned.Refusal);
+    for (auto& [plan, written] : {std::pair{&planned.First, one}, {&planned.Second, two}}) {
+        PlannedFile file(source, std::move(*plan));
+        // One byte more than the file: nothing is read past its end.
+        Bytes read(static_cast<std::size_t>(file.Size()) + 1);
+        std::size_t total = 0;
+        for (std::size_t at = 0; at < read.size(); at += 997) {
+            total += file.ReadAt(std::int64_t(at), read.data() + at,
+                                 std::min<std::size_t>(997, read.size() - at));
+        }
+        EXPECT_EQ(total, read.size() - 1);
+        read.pop_back();
+        EXPECT_TRUE(read == ReadFile(written)) << written;
+    }
+    for (const std::int64_t refused : {std::int64_t{0}, std::int64_t{3'600'000}}) {
+        EXPECT_TRUE(PlanSplitAt(*source, refused, exact, tags, info, ".").Refusal) << refused;
+    }
+}
+
 class RealSplit : public testing::TestWithParam<SplitCase> {};
 
 TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
@@ -565,6 +592,7 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     const std::string second = folder.path + "/" + fixture.name + "2.mp3";
     const Bytes one = ReadFile(first);
     const Bytes two = ReadFile(second);
+    ExpectPlannedAsWritten(path, splitSecond * 1000, false, first, second);
     // A cut more than a frame late says so, with the way to split exactly.
     std::string log = window.log;
     const auto lateness = log.find("\r\nSafe position lies at ");
@@ -817,6 +845,7 @@ TEST_P(SampleExactSplit, PartsPlayAsTheSourceSampleForSample) {
         << window.log;
     const std::string one = folder.path + "/" + fixture.name + "1.mp3";
     const std::string two = folder.path + "/" + fixture.name + "2.mp3";
+    ExpectPlannedAsWritten(path, std::llround(std::stod(second) * 1000), true, one, two);
 
     const std::int64_t cut = std::llround(std::stod(second) * fixture.samplingRate);
     const bool lameTag = LameTagCrcHolds(ReadFile(path));
