@@ -34,6 +34,18 @@ HeaderBytes BlockReader::HeaderFilledAt(std::int64_t offset) {
     return header;
 }
 
+FrameStartBytes BlockReader::FrameStartReadAt(std::int64_t offset) {
+    FrameStartBytes bytes{};
+    const auto length = static_cast<std::size_t>(
+        std::clamp<std::int64_t>(size_ - offset, 0, std::int64_t{bytes.size()}));
+    if (const auto view = source_.View(offset, length); view.size() >= length) {
+        std::memcpy(bytes.data(), view.data(), length);
+    } else {
+        ReadFully(source_, offset, bytes.data(), length);
+    }
+    return bytes;
+}
+
 std::int64_t BlockReader::NextSyncByte(std::int64_t offset) {
     while (offset < size_) {
         if (offset < blockStart_ || offset >= blockEnd_) {
@@ -70,6 +82,7 @@ ScanResult ScanFrameChain(ByteSource& source, FileInformation& info) {
         result.Bytes += accepted.Frame.FrameLength;
         result.StreamSeconds += accepted.Frame.FrameDuration;
         bitRates.See(accepted.Frame);
+        result.Levels.push_back(FrameLevel(reader.FrameStartAt(accepted.Offset)));
         return true;
     });
     result.VariableBitRate = bitRates.Changes();

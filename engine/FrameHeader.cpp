@@ -1,5 +1,6 @@
 #include "engine/FrameHeader.h"
 
+#include <algorithm>
 #include <array>
 
 namespace quorvel {
@@ -150,6 +151,34 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
         frame.SideInfoSize = mpeg1 ? 32 : 17;
     }
     return true;
+}
+
+std::uint8_t FrameLevel(const FrameStartBytes& bytes) {
+    using namespace side_info_bits;
+    std::size_t bit = SideInfoStart(bytes[1]) * 8;
+    const auto read = [&bytes, &bit](int width) {
+        std::uint32_t value = 0;
+        for (int i = 0; i < width; ++i, ++bit) {
+            value = value << 1 | ((bytes[bit / 8] >> (7 - bit % 8)) & 1);
+        }
+        return value;
+    };
+    const bool mpeg1 = bytes[1] & kMpeg1;
+    const int channels = (bytes[3] & kChannelMode) == kChannelMode ? 1 : 2;
+    bit += mpeg1 ? kBackPointerMpeg1 + (channels == 1 ? kPrivateMpeg1Mono : kPrivateMpeg1Stereo) +
+                       channels * kScaleFactorSelection
+                 : kBackPointerMpeg2 + (channels == 1 ? kPrivateMpeg2Mono : kPrivateMpeg2Stereo);
+    const int granuleBits = mpeg1 ? kGranuleMpeg1 : kGranuleMpeg2;
+    std::uint32_t level = 0;
+    for (int granule = (mpeg1 ? 2 : 1) * channels; granule > 0; --granule) {
+        const std::size_t next = bit + static_cast<std::size_t>(granuleBits);
+        const bool coded = read(kCodedLength) != 0;
+        bit += kBigValues;
+        const std::uint32_t gain = read(kGlobalGain);
+        if (coded) level = std::max(level, gain);
+        bit = next;
+    }
+    return static_cast<std::uint8_t>(level);
 }
 
 std::uint16_t FrameCrc(std::span<const std::uint8_t> frame, std::int16_t sideInfoSize) {

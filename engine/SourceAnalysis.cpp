@@ -1,6 +1,7 @@
 #include "engine/SourceAnalysis.h"
 
 #include <cmath>
+#include <utility>
 
 #include "engine/Numbers.h"
 
@@ -24,7 +25,7 @@ AnalysisOutcome ReportUnreadable(SplitForm& form, const Message& message) {
 }  // namespace
 
 AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInformation& info,
-                                  double* seconds) {
+                                  double* seconds, FrameLevels* levels) {
     const std::string path = form.Text(Control::txtMP3);
     // Nothing to analyse: the log no longer tells of the file analysed before.
     const auto nothing = [&form](const Message& message) {
@@ -89,6 +90,11 @@ AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInform
         return AnalysisOutcome::NoFrames;
     }
     if (seconds) *seconds = scan.TotalSeconds;
+    if (levels) {
+        levels->SamplesPerFrame = scan.Stream.MpegVersion == 1 ? 1152 : 576;
+        levels->SamplingRate = scan.Stream.SamplingRate;
+        levels->Levels = std::move(scan.Levels);
+    }
     form.LogAppend(Tr("Analysis", "File information updated."));
     return AnalysisOutcome::FramesFound;
 }

@@ -70,6 +70,7 @@ TEST(ScanFrameChain, CountsFramesByTheChainRule) {
         const ScanResult result = ScanFrameChain(source, info);
         EXPECT_EQ(result.Frames, c.frames);
         EXPECT_EQ(result.TotalSeconds, Seconds(c.frames));
+        EXPECT_EQ(result.Levels.size(), static_cast<std::size_t>(c.frames));
         EXPECT_EQ(info.BitRate, c.bitRate);
     }
 }
