@@ -62,7 +62,8 @@ std::int64_t BlockReader::NextSyncByte(std::int64_t offset) {
     return size_;
 }
 
-ScanResult ScanFrameChain(ByteSource& source, FileInformation& info) {
+ScanResult ScanFrameChain(ByteSource& source, FileInformation& info,
+                          std::vector<std::uint8_t>* levels) {
     BlockReader reader(source);
     ScanResult result;
     // The run of frames each starting where the one before ends, and where it started.
@@ -82,7 +83,12 @@ ScanResult ScanFrameChain(ByteSource& source, FileInformation& info) {
         result.Bytes += accepted.Frame.FrameLength;
         result.StreamSeconds += accepted.Frame.FrameDuration;
         bitRates.See(accepted.Frame);
-        result.Levels.push_back(FrameLevel(reader.FrameStartAt(accepted.Offset)));
+        if (levels) {
+            levels->push_back(FrameLevel(reader.FrameStartAt(accepted.Offset)));
+            // The walk asks for the header's bytes ahead; the side information may lie on
+            // the next line of memory.
+            reader.Prefetch(accepted.Offset + 17 * accepted.Frame.FrameLength + 36);
+        }
         return true;
     });
     result.VariableBitRate = bitRates.Changes();

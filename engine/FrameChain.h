@@ -156,12 +156,12 @@ struct ScanResult {
     std::int64_t Bytes = 0;
     double StreamSeconds = 0;
     bool VariableBitRate = false;
-    // Each accepted frame's level (FrameLevel), in order.
-    std::vector<std::uint8_t> Levels;
 };
 
 // Counts the frames of a source by the chain rule and sums their playing times;
-// `info` is left as the last decoded header left it.
-ScanResult ScanFrameChain(ByteSource& source, FileInformation& info);
+// `info` is left as the last decoded header left it. `levels`, where given, takes each
+// accepted frame's level (FrameLevel), in order.
+ScanResult ScanFrameChain(ByteSource& source, FileInformation& info,
+                          std::vector<std::uint8_t>* levels = nullptr);
 
 }  // namespace quorvel

@@ -155,28 +155,27 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
 
 std::uint8_t FrameLevel(const FrameStartBytes& bytes) {
     using namespace side_info_bits;
-    std::size_t bit = SideInfoStart(bytes[1]) * 8;
-    const auto read = [&bytes, &bit](int width) {
-        std::uint32_t value = 0;
-        for (int i = 0; i < width; ++i, ++bit) {
-            value = value << 1 | ((bytes[bit / 8] >> (7 - bit % 8)) & 1);
-        }
-        return value;
+    // A field of up to 25 bits at a bit position, from the 4 bytes that hold it: the
+    // scan reads it once a granule, so it costs no loop over bits.
+    const auto read = [&bytes](std::size_t bit, int width) {
+        const std::size_t at = bit / 8;
+        const std::uint32_t word = std::uint32_t(bytes[at]) << 24 | bytes[at + 1] << 16 |
+                                   bytes[at + 2] << 8 | bytes[at + 3];
+        return (word << (bit % 8)) >> (32 - width);
     };
     const bool mpeg1 = bytes[1] & kMpeg1;
     const int channels = (bytes[3] & kChannelMode) == kChannelMode ? 1 : 2;
-    bit += mpeg1 ? kBackPointerMpeg1 + (channels == 1 ? kPrivateMpeg1Mono : kPrivateMpeg1Stereo) +
-                       channels * kScaleFactorSelection
-                 : kBackPointerMpeg2 + (channels == 1 ? kPrivateMpeg2Mono : kPrivateMpeg2Stereo);
-    const int granuleBits = mpeg1 ? kGranuleMpeg1 : kGranuleMpeg2;
+    std::size_t bit =
+        SideInfoStart(bytes[1]) * 8 +
+        (mpeg1 ? kBackPointerMpeg1 + (channels == 1 ? kPrivateMpeg1Mono : kPrivateMpeg1Stereo) +
+                     channels * kScaleFactorSelection
+               : kBackPointerMpeg2 + (channels == 1 ? kPrivateMpeg2Mono : kPrivateMpeg2Stereo));
+    const auto granuleBits = static_cast<std::size_t>(mpeg1 ? kGranuleMpeg1 : kGranuleMpeg2);
     std::uint32_t level = 0;
-    for (int granule = (mpeg1 ? 2 : 1) * channels; granule > 0; --granule) {
-        const std::size_t next = bit + static_cast<std::size_t>(granuleBits);
-        const bool coded = read(kCodedLength) != 0;
-        bit += kBigValues;
-        const std::uint32_t gain = read(kGlobalGain);
-        if (coded) level = std::max(level, gain);
-        bit = next;
+    for (int granule = (mpeg1 ? 2 : 1) * channels; granule > 0; --granule, bit += granuleBits) {
+        if (read(bit, kCodedLength) != 0) {
+            level = std::max(level, read(bit + kCodedLength + kBigValues, kGlobalGain));
+        }
     }
     return static_cast<std::uint8_t>(level);
 }

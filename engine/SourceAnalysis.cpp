@@ -1,7 +1,6 @@
 #include "engine/SourceAnalysis.h"
 
 #include <cmath>
-#include <utility>
 
 #include "engine/Numbers.h"
 
@@ -52,7 +51,8 @@ AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInform
 
     ScanResult scan;
     try {
-        scan = ScanFrameChain(*source, info);
+        if (levels) levels->Levels.clear();
+        scan = ScanFrameChain(*source, info, levels ? &levels->Levels : nullptr);
     } catch (const FileError& error) {
         form.LogAppend(error.Message());
         return ReportUnreadable(form, error.Message());
@@ -93,7 +93,6 @@ AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInform
     if (levels) {
         levels->SamplesPerFrame = scan.Stream.MpegVersion == 1 ? 1152 : 576;
         levels->SamplingRate = scan.Stream.SamplingRate;
-        levels->Levels = std::move(scan.Levels);
     }
     form.LogAppend(Tr("Analysis", "File information updated."));
     return AnalysisOutcome::FramesFound;

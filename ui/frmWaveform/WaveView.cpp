@@ -23,6 +23,13 @@ WaveView::WaveView(const FrameLevels& levels, QWidget* parent)
       peaks_(levels.Levels.size()),
       known_(levels.Levels.size()) {
     if (!levels_.empty()) loudest_ = *std::max_element(levels_.begin(), levels_.end());
+    groups_.resize((levels_.size() + kGroupBlocks - 1) / kGroupBlocks);
+    for (std::size_t block = 0; block < levels_.size(); ++block) {
+        Group& group = groups_[block / kGroupBlocks];
+        group.Level = std::max(group.Level, levels_[block]);
+    }
+    // The last group counts only the blocks it has.
+    if (const std::size_t rest = levels_.size() % kGroupBlocks) groups_.back().Unknown = rest;
     setFocusPolicy(Qt::StrongFocus);
     setMinimumHeight(120);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -79,8 +86,12 @@ void WaveView::AddBlocks(std::int64_t first, const std::vector<Peak>& peaks) {
     for (std::size_t i = 0; i < peaks.size(); ++i) {
         const auto at = static_cast<std::size_t>(first) + i;
         if (at >= peaks_.size()) break;
+        Group& group = groups_[at / kGroupBlocks];
+        if (!known_[at]) --group.Unknown;
         peaks_[at] = peaks[i];
         known_[at] = true;
+        group.Decoded.Min = std::min(group.Decoded.Min, peaks[i].Min);
+        group.Decoded.Max = std::max(group.Decoded.Max, peaks[i].Max);
     }
     const std::int64_t end = first + std::int64_t(peaks.size());
     if (Column(end * blockSamples_) >= 0 && Column(first * blockSamples_) < width()) update();
@@ -119,14 +130,31 @@ Peak WaveView::PeakAt(std::int64_t from, std::int64_t end, bool& decoded) const 
     Peak peak{0, 0};
     decoded = true;
     std::uint8_t level = 0;
-    for (std::size_t block = first; block <= last; ++block) {
+    const auto add = [&](const Peak& known) {
+        peak.Min = std::min(peak.Min, known.Min);
+        peak.Max = std::max(peak.Max, known.Max);
+    };
+    for (std::size_t block = first; block <= last;) {
+        // A whole group all decoded or none, as its summary has it; else block by block.
+        const Group& group = groups_[block / kGroupBlocks];
+        if (block % kGroupBlocks == 0 && block + kGroupBlocks - 1 <= last &&
+            (group.Unknown == 0 || group.Unknown == kGroupBlocks)) {
+            if (group.Unknown == 0) {
+                add(group.Decoded);
+            } else {
+                decoded = false;
+                level = std::max(level, group.Level);
+            }
+            block += kGroupBlocks;
+            continue;
+        }
         if (known_[block]) {
-            peak.Min = std::min(peak.Min, peaks_[block].Min);
-            peak.Max = std::max(peak.Max, peaks_[block].Max);
+            add(peaks_[block]);
         } else {
             decoded = false;
             level = std::max(level, levels_[block]);
         }
+        ++block;
     }
     if (!decoded && level > 0) {
         // 4 steps of the global gain are 6 dB; the loudest frame reaches near full scale.

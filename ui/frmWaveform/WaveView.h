@@ -70,6 +70,15 @@ class WaveView final : public QWidget {
     std::int64_t samples_;
     std::vector<Peak> peaks_;
     std::vector<bool> known_;
+    // What a run of blocks holds, so that a column over many of them reads a few summaries:
+    // the loudest level, how many are not decoded yet and the peak of those that are.
+    static constexpr std::size_t kGroupBlocks = 64;
+    struct Group {
+        std::uint8_t Level = 0;
+        std::size_t Unknown = kGroupBlocks;
+        Peak Decoded;
+    };
+    std::vector<Group> groups_;
     std::int64_t detailFrom_ = 0;
     std::vector<Peak> detail_;
     double first_ = 0;
