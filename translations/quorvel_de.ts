@@ -1029,10 +1029,6 @@ Weitere Informationen finden Sie auf der Quorvel-Homepage unter quorvel.example.
         <translation>&amp;Schließen</translation>
     </message>
     <message>
-        <source>No time is set: click into the waveform.</source>
-        <translation>Keine Zeit gesetzt: in die Wellenform klicken.</translation>
-    </message>
-    <message>
         <source>The frame rule cuts at %1.</source>
         <translation>Die Frame-Regel schneidet bei %1.</translation>
     </message>

@@ -42,6 +42,7 @@ frmWaveform::frmWaveform(QWidget* owner, WaveSource source)
     lblPosition = new QLabel(this);
     lblPosition->setObjectName(QStringLiteral("lblPosition"));
     lblPosition->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblPosition->setWordWrap(true);
     auto* lblHint = new QLabel(tr("Click to set the time; Left and Right move it by a frame. "
                                   "The wheel or + and - zoom; drag or scroll to move."),
                                this);
@@ -90,8 +91,7 @@ frmWaveform::frmWaveform(QWidget* owner, WaveSource source)
     decoding_ = std::make_unique<WaveDecoding>(this, std::move(results), source_.Path,
                                                source_.Levels.SamplesPerFrame,
                                                std::int64_t(source_.Levels.Levels.size()));
-    if (source_.TimeMs) SetTime(*source_.TimeMs);
-    ShowPosition();
+    SetTime(source_.TimeMs);
 }
 
 frmWaveform::~frmWaveform() = default;
@@ -118,7 +118,7 @@ void frmWaveform::SetTime(std::int64_t ms) {
 
 void frmWaveform::SetExact(bool exact) {
     source_.Exact = exact;
-    if (view_->Time() >= 0) SetTime(Ms(view_->Time()));
+    SetTime(Ms(view_->Time()));
 }
 
 void frmWaveform::View_TimeChosen(qint64 sample) {
@@ -159,18 +159,13 @@ void frmWaveform::ShowPosition() {
     const auto time = [&](std::int64_t ms) {
         return QString::fromStdString(FormatExactTime(ms, separator));
     };
-    QString text;
-    if (view_->Time() < 0) {
-        text = tr("No time is set: click into the waveform.");
-    } else {
-        const std::int64_t ms = Ms(view_->Time());
-        text = SplitMs(ms) == ms ? tr("Time %1.").arg(time(ms))
-                                 : tr("Time %1, split at %2.").arg(time(ms), time(SplitMs(ms)));
-        if (cuts_.SafeFrame)
-            text += "   " + tr("The frame rule cuts at %1.").arg(time(Ms(*cuts_.SafeFrame)));
-        if (cuts_.Exact)
-            text += "   " + tr("The exact mode cuts at %1.").arg(time(Ms(*cuts_.Exact)));
+    const std::int64_t ms = Ms(view_->Time());
+    QString text = SplitMs(ms) == ms ? tr("Time %1.").arg(time(ms))
+                                     : tr("Time %1, split at %2.").arg(time(ms), time(SplitMs(ms)));
+    if (cuts_.SafeFrame) {
+        text += "   " + tr("The frame rule cuts at %1.").arg(time(Ms(*cuts_.SafeFrame)));
     }
+    if (cuts_.Exact) text += "   " + tr("The exact mode cuts at %1.").arg(time(Ms(*cuts_.Exact)));
     if (!failure_.isEmpty()) text += "   " + failure_;
     lblPosition->setText(text);
 }

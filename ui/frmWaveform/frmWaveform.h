@@ -3,7 +3,6 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
-#include <optional>
 
 #include "engine/SourceAnalysis.h"
 #include "ui/frmWaveform/WaveDecoding.h"
@@ -20,8 +19,8 @@ class WaveView;
 struct WaveSource {
     QString Path;
     FrameLevels Levels;
-    bool Exact = false;  // File > Split Exactly at the Time Given
-    std::optional<std::int64_t> TimeMs;
+    bool Exact = false;       // File > Split Exactly at the Time Given
+    std::int64_t TimeMs = 0;  // the boxes' time
 };
 
 // The main window's source as a waveform, at once from its frames' levels, then decoded
