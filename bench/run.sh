@@ -146,3 +146,19 @@ for measured in "split $peak_kib" "parts $parts_peak_kib"; do
     printf '%-34s %10s MiB %12s %8s %10s   %s\n' "peak RSS of $what" "$mib" - - "<= 64 MiB" \
         "$(verdict "$kib" 65536)"
 done
+# The waveform window, with the program built beside the companion: the overview that
+# follows the analysis (the frames' levels the scan records, and the whole file drawn
+# from them) and a minute decoded and drawn at full zoom.
+waveform_bench="$(dirname "$cli")/quorvel-waveform-bench"
+if [[ -x "$waveform_bench" ]]; then
+    read -r scan_ms levels_ms overview_ms span_ms < <(QT_QPA_PLATFORM=offscreen \
+        "$waveform_bench" "$big" 2>/dev/null)
+    overview_extra=$(awk -v s="$scan_ms" -v l="$levels_ms" -v o="$overview_ms" \
+        'BEGIN { printf "%.1f", l - s + o }')
+    for measured in "overview after the analysis:$overview_extra:100" \
+        "60 s at full zoom, decoded, drawn:$span_ms:200"; do
+        IFS=: read -r what ms goal <<<"$measured"
+        printf '%-34s %10s ms %11s %8s %10s   %s\n' "$what" "$ms" - - "<= $goal ms" \
+            "$(verdict "$ms" "$goal")"
+    done
+fi

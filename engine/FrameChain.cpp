@@ -34,6 +34,18 @@ HeaderBytes BlockReader::HeaderFilledAt(std::int64_t offset) {
     return header;
 }
 
+FrameStartBytes BlockReader::FrameStartReadAt(std::int64_t offset) {
+    FrameStartBytes bytes{};
+    const auto length = static_cast<std::size_t>(
+        std::clamp<std::int64_t>(size_ - offset, 0, std::int64_t{bytes.size()}));
+    if (const auto view = source_.View(offset, length); view.size() >= length) {
+        std::memcpy(bytes.data(), view.data(), length);
+    } else {
+        ReadFully(source_, offset, bytes.data(), length);
+    }
+    return bytes;
+}
+
 std::int64_t BlockReader::NextSyncByte(std::int64_t offset) {
     while (offset < size_) {
         if (offset < blockStart_ || offset >= blockEnd_) {
@@ -50,7 +62,8 @@ std::int64_t BlockReader::NextSyncByte(std::int64_t offset) {
     return size_;
 }
 
-ScanResult ScanFrameChain(ByteSource& source, FileInformation& info) {
+ScanResult ScanFrameChain(ByteSource& source, FileInformation& info,
+                          std::vector<std::uint8_t>* levels) {
     BlockReader reader(source);
     ScanResult result;
     // The run of frames each starting where the one before ends, and where it started.
@@ -70,6 +83,12 @@ ScanResult ScanFrameChain(ByteSource& source, FileInformation& info) {
         result.Bytes += accepted.Frame.FrameLength;
         result.StreamSeconds += accepted.Frame.FrameDuration;
         bitRates.See(accepted.Frame);
+        if (levels) {
+            levels->push_back(FrameLevel(reader.FrameStartAt(accepted.Offset)));
+            // The walk asks for the header's bytes ahead; the side information may lie on
+            // the next line of memory.
+            reader.Prefetch(accepted.Offset + 17 * accepted.Frame.FrameLength + 36);
+        }
         return true;
     });
     result.VariableBitRate = bitRates.Changes();

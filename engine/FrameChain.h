@@ -28,6 +28,16 @@ class BlockReader {
         }
         return HeaderFilledAt(offset);
     }
+    // A frame's header and side information. Where they are not in the block, they are read
+    // on their own, the block staying where the walk has it.
+    FrameStartBytes FrameStartAt(std::int64_t offset) {
+        FrameStartBytes bytes;
+        if (offset >= blockStart_ && offset + std::int64_t{bytes.size()} <= blockEnd_) {
+            std::memcpy(bytes.data(), data_ + (offset - blockStart_), bytes.size());
+            return bytes;
+        }
+        return FrameStartReadAt(offset);
+    }
     // Asks the memory for the bytes at `offset` ahead of their use, where the compiler
     // can.
     void Prefetch([[maybe_unused]] std::int64_t offset) const {
@@ -48,6 +58,7 @@ class BlockReader {
     void Fill(std::int64_t offset, std::size_t wanted);
     // A header outside the block: the block moves to it, or it is cut short by the end.
     HeaderBytes HeaderFilledAt(std::int64_t offset);
+    FrameStartBytes FrameStartReadAt(std::int64_t offset);
 
     ByteSource& source_;
     std::int64_t size_;
@@ -148,7 +159,9 @@ struct ScanResult {
 };
 
 // Counts the frames of a source by the chain rule and sums their playing times;
-// `info` is left as the last decoded header left it.
-ScanResult ScanFrameChain(ByteSource& source, FileInformation& info);
+// `info` is left as the last decoded header left it. `levels`, where given, takes each
+// accepted frame's level (FrameLevel), in order.
+ScanResult ScanFrameChain(ByteSource& source, FileInformation& info,
+                          std::vector<std::uint8_t>* levels = nullptr);
 
 }  // namespace quorvel

@@ -1,5 +1,6 @@
 #include "engine/FrameHeader.h"
 
+#include <algorithm>
 #include <array>
 
 namespace quorvel {
@@ -150,6 +151,33 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
         frame.SideInfoSize = mpeg1 ? 32 : 17;
     }
     return true;
+}
+
+std::uint8_t FrameLevel(const FrameStartBytes& bytes) {
+    using namespace side_info_bits;
+    // A field of up to 25 bits at a bit position, from the 4 bytes that hold it: the
+    // scan reads it once a granule, so it costs no loop over bits.
+    const auto read = [&bytes](std::size_t bit, int width) {
+        const std::size_t at = bit / 8;
+        const std::uint32_t word = std::uint32_t(bytes[at]) << 24 | bytes[at + 1] << 16 |
+                                   bytes[at + 2] << 8 | bytes[at + 3];
+        return (word << (bit % 8)) >> (32 - width);
+    };
+    const bool mpeg1 = bytes[1] & kMpeg1;
+    const int channels = (bytes[3] & kChannelMode) == kChannelMode ? 1 : 2;
+    std::size_t bit =
+        SideInfoStart(bytes[1]) * 8 +
+        (mpeg1 ? kBackPointerMpeg1 + (channels == 1 ? kPrivateMpeg1Mono : kPrivateMpeg1Stereo) +
+                     channels * kScaleFactorSelection
+               : kBackPointerMpeg2 + (channels == 1 ? kPrivateMpeg2Mono : kPrivateMpeg2Stereo));
+    const auto granuleBits = static_cast<std::size_t>(mpeg1 ? kGranuleMpeg1 : kGranuleMpeg2);
+    std::uint32_t level = 0;
+    for (int granule = (mpeg1 ? 2 : 1) * channels; granule > 0; --granule, bit += granuleBits) {
+        if (read(bit, kCodedLength) != 0) {
+            level = std::max(level, read(bit + kCodedLength + kBigValues, kGlobalGain));
+        }
+    }
+    return static_cast<std::uint8_t>(level);
 }
 
 std::uint16_t FrameCrc(std::span<const std::uint8_t> frame, std::int16_t sideInfoSize) {

@@ -25,6 +25,26 @@ constexpr std::uint8_t kChannelMode = 0xC0;    // byte 3, bits 7-6: 11 single ch
 constexpr int kLargestBitRateIndex = 14;       // 15 is forbidden
 }  // namespace header_bits
 
+// The Layer III side information's fields up to each granule's global gain, in bits,
+// named once. The back pointer and the private bits open it, then, in MPEG 1, the scale
+// factor selection; each granule of each channel (two granules a frame in MPEG 1, one in
+// MPEG 2 and 2.5) starts with its coded length, its big values and its global gain, the
+// quantizer's step size, 4 steps to 6 dB.
+namespace side_info_bits {
+constexpr int kBackPointerMpeg1 = 9;
+constexpr int kBackPointerMpeg2 = 8;
+constexpr int kPrivateMpeg1Mono = 5;
+constexpr int kPrivateMpeg1Stereo = 3;
+constexpr int kPrivateMpeg2Mono = 1;
+constexpr int kPrivateMpeg2Stereo = 2;
+constexpr int kScaleFactorSelection = 4;  // MPEG 1, each channel
+constexpr int kCodedLength = 12;          // part 2 and 3 length: 0 where nothing is coded
+constexpr int kBigValues = 9;
+constexpr int kGlobalGain = 8;
+constexpr int kGranuleMpeg1 = 59;  // one granule of one channel, all its fields
+constexpr int kGranuleMpeg2 = 63;
+}  // namespace side_info_bits
+
 // Samples one frame holds: 1152 in MPEG 1, 576 in MPEG 2 and 2.5 (one granule a frame).
 inline std::int32_t SamplesPerFrame(std::uint8_t headerByte1) {
     return (headerByte1 & header_bits::kMpeg1) ? 1152 : 576;
@@ -40,6 +60,10 @@ inline void SetBitRateIndex(std::span<std::uint8_t> header, int index) {
 // The 8 bytes at a candidate frame position: the 4-byte header, then either the
 // 2-byte CRC and the first side-information bytes, or the side information alone.
 using HeaderBytes = std::array<std::uint8_t, 8>;
+
+// A frame's first bytes up to the end of the longest side information: the header, the
+// CRC and 32 bytes.
+using FrameStartBytes = std::array<std::uint8_t, 38>;
 
 // What the last decoded header said about the stream. The window shows these after
 // an analysis; a rejected header may already have overwritten some of them (see
@@ -97,6 +121,10 @@ inline std::int32_t MainDataStart(const FrameValues& frame) {
 inline std::int32_t MainDataRoom(const FrameValues& frame) {
     return frame.FrameLength - MainDataStart(frame);
 }
+
+// How loud a frame is, from its side information alone: the largest global gain of its
+// granules and channels that code anything, 0 where none does (silence).
+std::uint8_t FrameLevel(const FrameStartBytes& bytes);
 
 // The MPEG audio CRC-16 (polynomial 0x8005, start 0xFFFF, most significant bit first)
 // that a protected frame carries in bytes 4 and 5: over header bytes 2 and 3 and the

@@ -24,7 +24,7 @@ AnalysisOutcome ReportUnreadable(SplitForm& form, const Message& message) {
 }  // namespace
 
 AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInformation& info,
-                                  double* seconds) {
+                                  double* seconds, FrameLevels* levels) {
     const std::string path = form.Text(Control::txtMP3);
     // Nothing to analyse: the log no longer tells of the file analysed before.
     const auto nothing = [&form](const Message& message) {
@@ -51,7 +51,8 @@ AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInform
 
     ScanResult scan;
     try {
-        scan = ScanFrameChain(*source, info);
+        if (levels) levels->Levels.clear();
+        scan = ScanFrameChain(*source, info, levels ? &levels->Levels : nullptr);
     } catch (const FileError& error) {
         form.LogAppend(error.Message());
         return ReportUnreadable(form, error.Message());
@@ -89,6 +90,10 @@ AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInform
         return AnalysisOutcome::NoFrames;
     }
     if (seconds) *seconds = scan.TotalSeconds;
+    if (levels) {
+        levels->SamplesPerFrame = scan.Stream.MpegVersion == 1 ? 1152 : 576;
+        levels->SamplingRate = scan.Stream.SamplingRate;
+    }
     form.LogAppend(Tr("Analysis", "File information updated."));
     return AnalysisOutcome::FramesFound;
 }

@@ -833,6 +833,14 @@ Weitere Informationen finden Sie auf der Quorvel-Homepage unter quorvel.example.
         <source>Split into Several &amp;Parts...</source>
         <translation>In mehrere &amp;Teile teilen...</translation>
     </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;Ansicht</translation>
+    </message>
+    <message>
+        <source>&amp;Waveform...</source>
+        <translation>&amp;Wellenform...</translation>
+    </message>
 </context>
 <context>
     <name>quorvel::ui::frmSplitParts</name>
@@ -1039,6 +1047,49 @@ Weitere Informationen finden Sie auf der Quorvel-Homepage unter quorvel.example.
     <message>
         <source>&amp;Split</source>
         <translation>&amp;Teilen</translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::ui::frmWaveform</name>
+    <message>
+        <source>Waveform of %1</source>
+        <translation>Wellenform von %1</translation>
+    </message>
+    <message>
+        <source>Click to set the time; Left and Right move it by a frame. The wheel or + and - zoom; drag or scroll to move.</source>
+        <translation>Ein Klick setzt die Zeit; Links und Rechts verschieben sie um einen Frame. Das Mausrad oder + und - zoomen; Ziehen oder die Bildlaufleiste verschieben die Ansicht.</translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation>&amp;Schließen</translation>
+    </message>
+    <message>
+        <source>The frame rule cuts at %1.</source>
+        <translation>Die Frame-Regel schneidet bei %1.</translation>
+    </message>
+    <message>
+        <source>The exact mode cuts at %1.</source>
+        <translation>Der genaue Modus schneidet bei %1.</translation>
+    </message>
+    <message>
+        <source>the time</source>
+        <translation>die Zeit</translation>
+    </message>
+    <message>
+        <source>the frame rule&apos;s cut</source>
+        <translation>Schnitt nach der Frame-Regel</translation>
+    </message>
+    <message>
+        <source>the exact cut</source>
+        <translation>genauer Schnitt</translation>
+    </message>
+    <message>
+        <source>Time %1.</source>
+        <translation>Zeit %1.</translation>
+    </message>
+    <message>
+        <source>Time %1, split at %2.</source>
+        <translation>Zeit %1, geteilt bei %2.</translation>
     </message>
 </context>
 </TS>

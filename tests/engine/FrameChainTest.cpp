@@ -67,9 +67,11 @@ TEST(ScanFrameChain, CountsFramesByTheChainRule) {
         SCOPED_TRACE(c.what);
         MemorySource source(c.bytes);
         FileInformation info;
-        const ScanResult result = ScanFrameChain(source, info);
+        std::vector<std::uint8_t> levels;
+        const ScanResult result = ScanFrameChain(source, info, &levels);
         EXPECT_EQ(result.Frames, c.frames);
         EXPECT_EQ(result.TotalSeconds, Seconds(c.frames));
+        EXPECT_EQ(levels.size(), static_cast<std::size_t>(c.frames));
         EXPECT_EQ(info.BitRate, c.bitRate);
     }
 }

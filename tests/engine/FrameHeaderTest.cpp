@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/FrameHeader.h"
 
@@ -133,6 +134,45 @@ TEST(DecodeFrameHeader, ReadsTheBackPointer) {
         ASSERT_TRUE(DecodeFrameHeader(bytes, info, frame));
         EXPECT_EQ(frame.MainDataBegin, expected)
             << std::hex << int(bytes[1]) << ' ' << int(bytes[4]) << ' ' << int(bytes[5]);
+    }
+}
+
+// Each granule of each channel in turn is made the loudest: its gain is the level while it
+// codes anything, and the others' once its coded length is 0. The granules' bit positions
+// are counted from the header's first bit.
+TEST(FrameLevel, TakesTheLoudestCodedGranuleOfEveryLayout) {
+    struct Layout {
+        const char* name;
+        std::uint8_t byte1, byte3;
+        std::vector<std::size_t> granules;
+    };
+    const Layout layouts[] = {
+        {"MPEG 1 stereo", 0xFB, 0x64, {52, 111, 170, 229}},
+        {"MPEG 1 single channel with CRC", 0xFA, 0xC4, {66, 125}},
+        {"MPEG 2 stereo", 0xF3, 0x44, {42, 105}},
+        {"MPEG 2.5 single channel", 0xE3, 0xC0, {41}},
+    };
+    const auto put = [](FrameStartBytes& bytes, std::size_t at, int width, std::uint32_t value) {
+        for (int i = width - 1; i >= 0; --i, ++at) {
+            const auto mask = static_cast<std::uint8_t>(0x80 >> (at % 8));
+            bytes[at / 8] = static_cast<std::uint8_t>(((value >> i) & 1) ? bytes[at / 8] | mask
+                                                                         : bytes[at / 8] & ~mask);
+        }
+    };
+    for (const auto& layout : layouts) {
+        for (std::size_t loudest = 0; loudest < layout.granules.size(); ++loudest) {
+            FrameStartBytes bytes{};
+            bytes.fill(0x55);  // every other field holds ones and zeros
+            bytes[0] = 0xFF, bytes[1] = layout.byte1, bytes[2] = 0x90, bytes[3] = layout.byte3;
+            for (std::size_t g = 0; g < layout.granules.size(); ++g) {
+                put(bytes, layout.granules[g], 12, 0x123);
+                put(bytes, layout.granules[g] + 21, 8, g == loudest ? 200 : 90);
+            }
+            EXPECT_EQ(FrameLevel(bytes), 200) << layout.name << ' ' << loudest;
+            put(bytes, layout.granules[loudest], 12, 0);
+            EXPECT_EQ(FrameLevel(bytes), layout.granules.size() > 1 ? 90 : 0)
+                << layout.name << ' ' << loudest;
+        }
     }
 }
 

@@ -42,10 +42,14 @@
 #include "platform/Translations.h"
 #include "ui/frmCopyFile/frmCopyFile.h"
 #include "ui/frmSplitParts/frmSplitParts.h"
+#include "ui/frmWaveform/WaveView.h"
+#include "ui/frmWaveform/frmWaveform.h"
 
 using namespace Qt::StringLiterals;
 using quorvel::ui::frmCopyFile;
 using quorvel::ui::frmSplitParts;
+using quorvel::ui::frmWaveform;
+using quorvel::ui::WaveView;
 
 namespace {
 
@@ -814,6 +818,105 @@ class frmCopyFileTest : public QObject {
                            "nearest the time: the source carries no gapless information.\r\n"_s),
             qPrintable(Log()));
         QVERIFY(Log().endsWith(u"MP3 splitting completed."_s));
+    }
+
+    // View > Waveform, off until a source is analysed, shows it at once and decoded: a click
+    // and Left and Right set the time in the main window's boxes (to the millisecond in the
+    // exact mode, to the second by the frame rule), the wheel and + and - zoom, and the
+    // boxes set its time. A source analysed anew closes it, and a long decoding leaves
+    // both windows responsive.
+    void waveformWindow() {
+        auto* waveform = Find<QAction>("mnuWaveform");
+        QVERIFY(!waveform->isEnabled());
+        Analyse(QStringLiteral(QUORVEL_FIXTURES "/cbr128.mp3"));
+        QTest::keyClick(window_, Qt::Key_F, Qt::AltModifier);
+        QTRY_VERIFY(window_->findChild<QMenu*>(u"mnuFile"_s)->isVisible());
+        QTest::keyClick(window_->findChild<QMenu*>(u"mnuFile"_s), Qt::Key_X);
+        QPointer<frmWaveform> shown;
+        const auto open = [&] {
+            window_->activateWindow();
+            QTRY_COMPARE(QApplication::activeWindow(), window_.data());
+            QTest::keyClick(window_, Qt::Key_V, Qt::AltModifier);
+            auto* menu = window_->findChild<QMenu*>(u"mnuView"_s);
+            QTRY_VERIFY(menu->isVisible());
+            QTest::keyClick(menu, Qt::Key_W);
+            QTRY_VERIFY((shown = window_->findChild<frmWaveform*>()) && shown->isVisible());
+        };
+        open();
+        QVERIFY(shown);
+        auto* view = shown->findChild<WaveView*>(u"picWave"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(view->Decoded(), 60000);
+        // The whole source, its middle drawn.
+        QCOMPARE(view->First(), 0.0);
+        QVERIFY(view->VisibleEnd() == view->Samples());
+        const QImage drawn = view->grab().toImage();
+        QVERIFY(drawn.pixel(drawn.width() / 2, drawn.height() / 2 - 2) !=
+                view->palette().color(QPalette::Base).rgb());
+
+        const auto boxes = [&] {
+            return Find("txtSplitMinute")->text() + ':' + Find("txtSplitSecond")->text();
+        };
+        const auto exactText = [&] {
+            return u"0:"_s +
+                   QString::number(double(std::llround(view->Time() * 1000.0 / 44100)) / 1000, 'f',
+                                   3);
+        };
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(view->width() / 2, view->height() / 2));
+        const std::int64_t clicked = view->Time();
+        QVERIFY(std::abs(clicked - view->Samples() / 2) <= view->SamplesPerPixel());
+        QCOMPARE(boxes(), exactText());
+        QTRY_VERIFY(
+            Find<QLabel>(shown, "lblPosition")->text().contains(u"The exact mode cuts at"_s));
+        QTest::keyClick(view, Qt::Key_Right);
+        QCOMPARE(view->Time(), clicked + 1152);
+        QCOMPARE(boxes(), exactText());
+        QTest::keyClick(view, Qt::Key_Left);
+        QTest::keyClick(view, Qt::Key_Left);
+        QCOMPARE(view->Time(), clicked - 1152);
+        QCOMPARE(boxes(), exactText());
+
+        const double whole = view->SamplesPerPixel();
+        QWheelEvent wheel(QPointF(10, 10), view->mapToGlobal(QPointF(10, 10)), {}, {0, 120},
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view, &wheel);
+        QCOMPARE(view->SamplesPerPixel(), whole / 2);
+        QTest::keyClick(view, Qt::Key_Plus);
+        QCOMPARE(view->SamplesPerPixel(), whole / 4);
+        QTest::keyClick(view, Qt::Key_Minus);
+        QCOMPARE(view->SamplesPerPixel(), whole / 2);
+
+        // The boxes' time, typed, moves the time here; by the frame rule a click gives whole
+        // seconds.
+        Type("txtSplitSecond", u"1.5"_s);
+        QCOMPARE(view->Time(), 66150);
+        QTRY_VERIFY(Find<QLabel>(shown, "lblPosition")
+                        ->text()
+                        .contains(u"The exact mode cuts at 0:01.500"_s));
+        window_->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), window_.data());
+        QTest::keyClick(window_, Qt::Key_F, Qt::AltModifier);
+        QTRY_VERIFY(window_->findChild<QMenu*>(u"mnuFile"_s)->isVisible());
+        QTest::keyClick(window_->findChild<QMenu*>(u"mnuFile"_s), Qt::Key_X);
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(view->width() - 2, view->height() / 2));
+        QCOMPARE(boxes(), u"0:"_s + QString::number(std::llround(view->Time() / 44100.0)));
+
+        // A long source decodes while both windows take keys.
+        Analyse(Song(u"long.mp3"_s, 50000));
+        QTRY_VERIFY(shown.isNull());
+        open();
+        QVERIFY(shown);
+        view = shown->findChild<WaveView*>(u"picWave"_s);
+        int ticksWhileDecoding = 0;
+        QTimer ticks;
+        QObject::connect(&ticks, &QTimer::timeout, [&] { ticksWhileDecoding += !view->Decoded(); });
+        ticks.start(10);
+        QTest::keyClick(view, Qt::Key_Plus);
+        Type("txtSplitMinute", u"7"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(view->Decoded(), 120000);
+        QVERIFY2(ticksWhileDecoding >= 3, qPrintable(QString::number(ticksWhileDecoding)));
+        QCOMPARE(view->Time(), (7 * 60 + Find("txtSplitSecond")->text().toInt()) * 44100);
+        shown->close();
+        QTRY_VERIFY(shown.isNull());
     }
 
     // The run's last act scrolls the log; refusals before the time check do not.

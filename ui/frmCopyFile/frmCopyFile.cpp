@@ -14,9 +14,12 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "engine/InputChecks.h"
+#include "engine/Numbers.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
 #include "platform/Dialogs.h"
@@ -207,6 +210,7 @@ void frmCopyFile::closeEvent(QCloseEvent* event) {
         work_->Stop();
     } else {
         event->accept();
+        if (waveform_) waveform_->close();
         QSettings remembered = Remembered();
         remembered.setValue(kDestination, txtToFolder->text());
         remembered.setValue(kSplitExactly, mnuSplitExactly->isChecked());
@@ -279,6 +283,48 @@ void frmCopyFile::mnuSplitParts_Click() {
     window->Open(
         {source, txtToFolder->text(), mnuSplitExactly->isChecked(),
          !analysed_.isEmpty() && source == analysed_ ? std::optional(analysedMs_) : std::nullopt});
+}
+
+void frmCopyFile::mnuWaveform_Click() {
+    if (waveform_) {
+        waveform_->raise();
+        waveform_->activateWindow();
+        return;
+    }
+    // A window of its own beside this one: the boxes stay in use, and it follows them.
+    waveform_ =
+        new frmWaveform(this, {analysed_, levels_, mnuSplitExactly->isChecked(), SplitTimeMs()});
+    connect(waveform_, &frmWaveform::TimeChosen, this, &frmCopyFile::frmWaveform_TimeChosen);
+    for (QLineEdit* box : {txtSplitMinute, txtSplitSecond}) {
+        connect(box, &QLineEdit::textEdited, waveform_,
+                [this] { waveform_->SetTime(SplitTimeMs()); });
+    }
+    connect(mnuSplitExactly, &QAction::toggled, waveform_, &frmWaveform::SetExact);
+    waveform_->show();
+}
+
+void frmCopyFile::frmWaveform_TimeChosen(qint64 ms) {
+    if (work_->Running()) return;  // the work reads the boxes as they were
+    if (mnuSplitExactly->isChecked()) {
+        const std::string separator = form_->DecimalSeparator();
+        QString second = QString::number(double(ms % 60000) / 1000, 'f', 3);
+        second.replace(QLatin1Char('.'), QString::fromStdString(separator));
+        txtSplitMinute->setText(QString::number(ms / 60000));
+        txtSplitSecond->setText(second);
+    } else {
+        const qint64 seconds = std::llround(double(ms) / 1000);
+        txtSplitMinute->setText(QString::number(seconds / 60));
+        txtSplitSecond->setText(QString::number(seconds % 60));
+    }
+}
+
+std::int64_t frmCopyFile::SplitTimeMs() const {
+    // As the split reads them: the user's decimal separator or a point.
+    QString second = txtSplitSecond->text().trimmed();
+    second.replace(QString::fromStdString(form_->DecimalSeparator()), QStringLiteral("."));
+    const double seconds = ReadNumber(txtSplitMinute->text().trimmed().toStdString()) * 60 +
+                           ReadNumber(second.toStdString());
+    return std::isfinite(seconds) ? std::llround(std::max(0.0, seconds) * 1000) : 0;
 }
 
 void frmCopyFile::frmSplitParts_Unloaded() {
@@ -400,14 +446,18 @@ void frmCopyFile::AnalyseInBackground() {
 
 bool frmCopyFile::Analyse(SplitForm& form, FileSystem& files, const QString& path) {
     double seconds = 0;
-    const bool found =
-        AnalyseSourceFile(form, files, info_, &seconds) == AnalysisOutcome::FramesFound;
+    auto levels = std::make_shared<FrameLevels>();
+    const bool found = AnalyseSourceFile(form, files, info_, &seconds, levels.get()) ==
+                       AnalysisOutcome::FramesFound;
     // The window remembers which file its fields describe, on its own thread.
     QMetaObject::invokeMethod(
         this,
-        [this, path, found, seconds] {
+        [this, path, found, seconds, levels] {
             analysed_ = found ? path : QString();
             analysedMs_ = std::llround(seconds * 1000);
+            levels_ = found ? std::move(*levels) : FrameLevels{};
+            // The waveform shows the file analysed, or none.
+            if (waveform_ && waveform_->Path() != analysed_) waveform_->close();
         },
         Qt::QueuedConnection);
     return found;
@@ -431,6 +481,7 @@ void frmCopyFile::SetCommandsEnabled(bool enabled) {
         command->setEnabled(enabled);
     }
     for (QAction* action : {mnuOpen, mnuSplitExactly, mnuSplitParts}) action->setEnabled(enabled);
+    mnuWaveform->setEnabled(enabled && !analysed_.isEmpty());
     // The work reads these boxes as it goes: they keep the texts it started with.
     for (QLineEdit* box : {txtMP3, txtToFolder, txtSplitMinute, txtSplitSecond}) {
         box->setReadOnly(!enabled);

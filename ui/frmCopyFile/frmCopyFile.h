@@ -12,6 +12,7 @@
 #include "platform/TagLibEditor.h"
 #include "ui/BackgroundWork.h"
 #include "ui/frmSplitParts/frmSplitParts.h"
+#include "ui/frmWaveform/frmWaveform.h"
 
 class QAction;
 class QGroupBox;
@@ -62,6 +63,7 @@ class frmCopyFile : public QMainWindow {
     void cmdBrowse_Click();
     void mnuOpen_Click();
     void mnuSplitParts_Click();
+    void mnuWaveform_Click();
     void mnuExit_Click();
     void mnuHowTo_Click();
     void mnuAbout_Click();
@@ -70,6 +72,10 @@ class frmCopyFile : public QMainWindow {
     void frmBrowseFolder_FolderChosen(const QString& folder);
     void frmBrowseFolder_Unloaded();
     void frmSplitParts_Unloaded();
+    // The waveform window's time, into the boxes as the split reads them.
+    void frmWaveform_TimeChosen(qint64 ms);
+    // The boxes' time, for the waveform window.
+    std::int64_t SplitTimeMs() const;
     void txtMP3_GotFocus();
     void txtMP3_KeyPress(int keyAscii);
     void txtToFolder_GotFocus();
@@ -116,6 +122,7 @@ class frmCopyFile : public QMainWindow {
     QAction* mnuSplitExactly;
     QAction* mnuSplitParts;
     QAction* mnuExit;
+    QAction* mnuWaveform;
     QAction* mnuHowTo;
     QAction* mnuAbout;
 
@@ -126,8 +133,10 @@ class frmCopyFile : public QMainWindow {
     FileInformation info_;
     QString analysed_;                    // the source text whose analysis the fields show
     std::int64_t analysedMs_ = 0;         // how long its frames play
+    FrameLevels levels_;                  // its frames' levels
     QPointer<QWidget> browser_;           // the folder browser while it is open
     QPointer<frmSplitParts> splitParts_;  // the split into several parts while it is open
+    QPointer<frmWaveform> waveform_;      // the waveform window while it is open
     QProgressBar* progress_;
     QPushButton* cmdStop;
     bool splitting_ = false;  // the work under way is a split

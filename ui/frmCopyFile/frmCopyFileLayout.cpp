@@ -201,6 +201,11 @@ void frmCopyFile::CreateMenus() {
     mnuExit = mnuFile->addAction(tr("&Exit"), this, &frmCopyFile::mnuExit_Click);
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
     mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));  // not every desktop binds Quit
+    QMenu* mnuView = menuBar()->addMenu(tr("&View"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    mnuWaveform = mnuView->addAction(tr("&Waveform..."), this, &frmCopyFile::mnuWaveform_Click);
+    mnuWaveform->setObjectName(QStringLiteral("mnuWaveform"));
+    mnuWaveform->setEnabled(false);  // until a source is analysed
     QMenu* mnuHelp = menuBar()->addMenu(tr("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     mnuHowTo = mnuHelp->addAction(tr("&How To"), this, &frmCopyFile::mnuHowTo_Click);

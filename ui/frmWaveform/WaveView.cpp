@@ -1,0 +1,276 @@
+#include "ui/frmWaveform/WaveView.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+namespace quorvel::ui {
+namespace {
+
+// How far the mouse moves, pressed, before it drags the view instead of clicking.
+constexpr int kDragDistance = 4;
+
+}  // namespace
+
+WaveView::WaveView(const FrameLevels& levels, QWidget* parent)
+    : QWidget(parent),
+      levels_(levels.Levels),
+      blockSamples_(levels.SamplesPerFrame),
+      samples_(std::int64_t(levels.Levels.size()) * levels.SamplesPerFrame),
+      peaks_(levels.Levels.size()),
+      known_(levels.Levels.size()) {
+    if (!levels_.empty()) loudest_ = *std::max_element(levels_.begin(), levels_.end());
+    groups_.resize((levels_.size() + kGroupBlocks - 1) / kGroupBlocks);
+    for (std::size_t block = 0; block < levels_.size(); ++block) {
+        Group& group = groups_[block / kGroupBlocks];
+        group.Level = std::max(group.Level, levels_[block]);
+    }
+    // The last group counts only the blocks it has.
+    if (const std::size_t rest = levels_.size() % kGroupBlocks) groups_.back().Unknown = rest;
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumHeight(120);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    perPixel_ = std::max<double>(1, double(samples_));
+}
+
+std::int64_t WaveView::VisibleEnd() const {
+    return std::min<std::int64_t>(samples_, std::llround(std::ceil(first_ + width() * perPixel_)));
+}
+
+void WaveView::Limit() {
+    // From the whole file in the view's width down to one frame across it.
+    const double widest = std::max(1.0, double(samples_) / std::max(1, width()));
+    const double narrowest = std::min(widest, double(blockSamples_) / std::max(1, width()));
+    perPixel_ = std::clamp(perPixel_, narrowest, widest);
+    first_ = std::clamp(first_, 0.0, std::max(0.0, double(samples_) - width() * perPixel_));
+}
+
+void WaveView::ScrollTo(double first) {
+    first_ = first;
+    Limit();
+    update();
+    emit ViewChanged();
+}
+
+void WaveView::Zoom(double factor, double x) {
+    const double at = first_ + x * perPixel_;
+    perPixel_ /= factor;
+    first_ = at - x * perPixel_;
+    Limit();
+    update();
+    emit ViewChanged();
+}
+
+void WaveView::SetTime(std::int64_t sample) {
+    time_ = std::clamp<std::int64_t>(sample, 0, std::max<std::int64_t>(0, samples_ - 1));
+    // The time stays on view.
+    const double column = Column(time_);
+    if (column < 0 || column >= width()) {
+        ScrollTo(double(time_) - width() * perPixel_ / 2);
+    } else {
+        update();
+    }
+}
+
+void WaveView::SetCuts(const CutMarks& marks) {
+    safeFrame_ = marks.SafeFrame.value_or(-1);
+    exact_ = marks.Exact.value_or(-1);
+    update();
+}
+
+void WaveView::AddBlocks(std::int64_t first, const std::vector<Peak>& peaks) {
+    for (std::size_t i = 0; i < peaks.size(); ++i) {
+        const auto at = static_cast<std::size_t>(first) + i;
+        if (at >= peaks_.size()) break;
+        Group& group = groups_[at / kGroupBlocks];
+        if (!known_[at]) --group.Unknown;
+        peaks_[at] = peaks[i];
+        known_[at] = true;
+        group.Decoded.Min = std::min(group.Decoded.Min, peaks[i].Min);
+        group.Decoded.Max = std::max(group.Decoded.Max, peaks[i].Max);
+    }
+    const std::int64_t end = first + std::int64_t(peaks.size());
+    if (Column(end * blockSamples_) >= 0 && Column(first * blockSamples_) < width()) update();
+}
+
+void WaveView::SetSamples(std::int64_t from, std::vector<Peak> samples) {
+    detailFrom_ = from;
+    detail_ = std::move(samples);
+    update();
+}
+
+bool WaveView::Decoded() const {
+    const auto first = static_cast<std::size_t>(first_ / blockSamples_);
+    const auto end = static_cast<std::size_t>((VisibleEnd() + blockSamples_ - 1) / blockSamples_);
+    return std::all_of(known_.begin() + std::min(first, known_.size()),
+                       known_.begin() + std::min(end, known_.size()),
+                       [](bool known) { return known; });
+}
+
+Peak WaveView::PeakAt(std::int64_t from, std::int64_t end, bool& decoded) const {
+    // Less than a frame a column: the single samples, where they have come.
+    const std::int64_t detailEnd = detailFrom_ + std::int64_t(detail_.size());
+    if (perPixel_ < blockSamples_ && from >= detailFrom_ && end <= detailEnd) {
+        Peak peak{0, 0};
+        for (auto i = from; i < std::max(end, from + 1); ++i) {
+            const Peak& sample = detail_[std::size_t(i - detailFrom_)];
+            peak.Min = std::min(peak.Min, sample.Min);
+            peak.Max = std::max(peak.Max, sample.Max);
+        }
+        decoded = true;
+        return peak;
+    }
+    const auto first = static_cast<std::size_t>(from / blockSamples_);
+    const auto last = std::clamp<std::size_t>(static_cast<std::size_t>((end - 1) / blockSamples_),
+                                              first, levels_.size() - 1);
+    Peak peak{0, 0};
+    decoded = true;
+    std::uint8_t level = 0;
+    const auto add = [&](const Peak& known) {
+        peak.Min = std::min(peak.Min, known.Min);
+        peak.Max = std::max(peak.Max, known.Max);
+    };
+    for (std::size_t block = first; block <= last;) {
+        // A whole group all decoded or none, as its summary has it; else block by block.
+        const Group& group = groups_[block / kGroupBlocks];
+        if (block % kGroupBlocks == 0 && block + kGroupBlocks - 1 <= last &&
+            (group.Unknown == 0 || group.Unknown == kGroupBlocks)) {
+            if (group.Unknown == 0) {
+                add(group.Decoded);
+            } else {
+                decoded = false;
+                level = std::max(level, group.Level);
+            }
+            block += kGroupBlocks;
+            continue;
+        }
+        if (known_[block]) {
+            add(peaks_[block]);
+        } else {
+            decoded = false;
+            level = std::max(level, levels_[block]);
+        }
+        ++block;
+    }
+    if (!decoded && level > 0) {
+        // 4 steps of the global gain are 6 dB; the loudest frame reaches near full scale.
+        const double amplitude = 30000 * std::exp2((double(level) - loudest_) / 4);
+        peak.Min = std::min<std::int16_t>(peak.Min, std::int16_t(-amplitude));
+        peak.Max = std::max<std::int16_t>(peak.Max, std::int16_t(amplitude));
+    }
+    return peak;
+}
+
+void WaveView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QPalette& colours = palette();
+    painter.fillRect(rect(), colours.base());
+    const double middle = height() / 2.0;
+    const double scale = (height() / 2.0 - 2) / 32768.0;
+    painter.setPen(colours.color(QPalette::Mid));
+    painter.drawLine(QPointF(0, middle), QPointF(width(), middle));
+    if (levels_.empty()) return;
+    const QColor decodedColour = colours.color(QPalette::Highlight);
+    QColor roughColour = colours.color(QPalette::Text);
+    roughColour.setAlphaF(0.35);
+    for (int x = 0; x < width(); ++x) {
+        const std::int64_t from = std::llround(first_ + x * perPixel_);
+        const auto end =
+            std::min<std::int64_t>(samples_, std::llround(first_ + (x + 1) * perPixel_));
+        if (from >= samples_) break;
+        bool decoded = false;
+        const Peak peak = PeakAt(from, std::max(end, from + 1), decoded);
+        painter.setPen(decoded ? decodedColour : roughColour);
+        painter.drawLine(
+            QPointF(x + 0.5, middle - peak.Max * scale),
+            QPointF(x + 0.5, middle - std::min(peak.Min, std::int16_t(peak.Max - 1)) * scale));
+    }
+    // Frame boundaries, once frames are wide enough to tell apart.
+    if (blockSamples_ / perPixel_ >= 8) {
+        QColor boundary = colours.color(QPalette::Text);
+        boundary.setAlphaF(0.15);
+        painter.setPen(boundary);
+        for (auto block = std::int64_t(first_ / blockSamples_);
+             block * blockSamples_ < VisibleEnd(); ++block) {
+            const double x = Column(block * blockSamples_);
+            painter.drawLine(QPointF(x, 0), QPointF(x, height()));
+        }
+    }
+    const auto mark = [&](std::int64_t sample, const QColor& colour, Qt::PenStyle style) {
+        if (sample < 0) return;
+        QPen pen(colour, 2, style);
+        painter.setPen(pen);
+        const double x = Column(sample);
+        painter.drawLine(QPointF(x, 0), QPointF(x, height()));
+    };
+    mark(safeFrame_, kSafeFrameColour, Qt::DashLine);
+    mark(exact_, kExactColour, Qt::DotLine);
+    mark(time_, kTimeColour, Qt::SolidLine);
+    if (hasFocus()) {
+        painter.setPen(QPen(colours.color(QPalette::Highlight), 1));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+void WaveView::resizeEvent(QResizeEvent*) {
+    Limit();
+    emit ViewChanged();
+}
+
+void WaveView::wheelEvent(QWheelEvent* event) {
+    const int steps = event->angleDelta().y() / 120;
+    if (steps == 0) return;
+    Zoom(std::pow(2.0, steps), event->position().x());
+    event->accept();
+}
+
+void WaveView::keyPressEvent(QKeyEvent* event) {
+    const double timeColumn = time_ >= 0 ? Column(time_) : width() / 2.0;
+    switch (event->key()) {
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            Zoom(2, timeColumn);
+            break;
+        case Qt::Key_Minus:
+            Zoom(0.5, timeColumn);
+            break;
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+            if (time_ < 0) return QWidget::keyPressEvent(event);
+            SetTime(time_ + (event->key() == Qt::Key_Left ? -blockSamples_ : blockSamples_));
+            emit TimeChosen(time_);
+            break;
+        default:
+            return QWidget::keyPressEvent(event);
+    }
+    event->accept();
+}
+
+void WaveView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
+    pressedX_ = qRound(event->position().x());
+    pressedFirst_ = first_;
+    dragging_ = false;
+}
+
+void WaveView::mouseMoveEvent(QMouseEvent* event) {
+    if (pressedX_ < 0) return;
+    const int moved = qRound(event->position().x()) - pressedX_;
+    dragging_ = dragging_ || std::abs(moved) >= kDragDistance;
+    if (dragging_) ScrollTo(pressedFirst_ - moved * perPixel_);
+}
+
+void WaveView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || pressedX_ < 0)
+        return QWidget::mouseReleaseEvent(event);
+    pressedX_ = -1;
+    if (dragging_) return;
+    SetTime(std::llround(first_ + event->position().x() * perPixel_));
+    emit TimeChosen(time_);
+}
+
+}  // namespace quorvel::ui

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+#include <cstdint>
+#include <vector>
+
+#include "engine/SourceAnalysis.h"
+#include "ui/frmWaveform/WaveDecoding.h"
+
+namespace quorvel::ui {
+
+// The markers' colours, read on a light and on a dark base alike.
+inline const QColor kTimeColour{0xE0, 0x40, 0x40};
+inline const QColor kSafeFrameColour{0x2E, 0xA0, 0x43};
+inline const QColor kExactColour{0x34, 0x7D, 0xE0};
+
+// The source's waveform, from the whole file down to single frames, with the time and
+// where the two split rules cut at it. Each pixel column shows the peak of its samples:
+// the decoded peaks where they are known, the frames' levels (the analysis's rough
+// loudness) where not yet. Positions are the source's played samples.
+class WaveView final : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit WaveView(const FrameLevels& levels, QWidget* parent = nullptr);
+
+    std::int64_t Samples() const { return samples_; }
+    std::int32_t BlockSamples() const { return blockSamples_; }
+    double First() const { return first_; }
+    double SamplesPerPixel() const { return perPixel_; }
+    // The samples on view, [first, end).
+    std::int64_t VisibleEnd() const;
+    std::int64_t Time() const { return time_; }
+
+    void ScrollTo(double first);
+    // Zooms by `factor` (above 1: in), keeping the sample at column `x` where it is.
+    void Zoom(double factor, double x);
+    void SetTime(std::int64_t sample);
+    void SetCuts(const CutMarks& marks);
+    void AddBlocks(std::int64_t first, const std::vector<Peak>& peaks);
+    void SetSamples(std::int64_t from, std::vector<Peak> samples);
+    // Whether the blocks on view are all decoded.
+    bool Decoded() const;
+
+  signals:
+    // The user clicked or nudged the time.
+    void TimeChosen(qint64 sample);
+    // The span on view changed.
+    void ViewChanged();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    // The peak of the samples [from, end) as far as it is known, and whether it is decoded.
+    Peak PeakAt(std::int64_t from, std::int64_t end, bool& decoded) const;
+    double Column(std::int64_t sample) const { return (double(sample) - first_) / perPixel_; }
+    void Limit();
+
+    std::vector<std::uint8_t> levels_;
+    std::uint8_t loudest_ = 0;
+    std::int32_t blockSamples_;
+    std::int64_t samples_;
+    std::vector<Peak> peaks_;
+    std::vector<bool> known_;
+    // What a run of blocks holds, so that a column over many of them reads a few summaries:
+    // the loudest level, how many are not decoded yet and the peak of those that are.
+    static constexpr std::size_t kGroupBlocks = 64;
+    struct Group {
+        std::uint8_t Level = 0;
+        std::size_t Unknown = kGroupBlocks;
+        Peak Decoded;
+    };
+    std::vector<Group> groups_;
+    std::int64_t detailFrom_ = 0;
+    std::vector<Peak> detail_;
+    double first_ = 0;
+    double perPixel_ = 1;
+    std::int64_t time_ = -1;
+    std::int64_t safeFrame_ = -1;
+    std::int64_t exact_ = -1;
+    int pressedX_ = -1;
+    double pressedFirst_ = 0;
+    bool dragging_ = false;
+};
+
+}  // namespace quorvel::ui
