@@ -1056,10 +1056,6 @@ Weitere Informationen finden Sie auf der Quorvel-Homepage unter quorvel.example.
         <translation>Wellenform von %1</translation>
     </message>
     <message>
-        <source>Click to set the time; Left and Right move it by a frame. The wheel or + and - zoom; drag or scroll to move.</source>
-        <translation>Ein Klick setzt die Zeit; Links und Rechts verschieben sie um einen Frame. Das Mausrad oder + und - zoomen; Ziehen oder die Bildlaufleiste verschieben die Ansicht.</translation>
-    </message>
-    <message>
         <source>&amp;Close</source>
         <translation>&amp;Schließen</translation>
     </message>
@@ -1090,6 +1086,30 @@ Weitere Informationen finden Sie auf der Quorvel-Homepage unter quorvel.example.
     <message>
         <source>Time %1, split at %2.</source>
         <translation>Zeit %1, geteilt bei %2.</translation>
+    </message>
+    <message>
+        <source>silence</source>
+        <translation>Stille</translation>
+    </message>
+    <message>
+        <source>Click to set the time; Left and Right move it by a frame, Ctrl+Left and Ctrl+Right to the silence before or after. The wheel or + and - zoom; drag or scroll to move. Space plays across the cut and stops.</source>
+        <translation>Klicken setzt die Zeit; Links und Rechts verschieben sie um einen Frame, Strg+Links und Strg+Rechts zur Stille davor oder danach. Mausrad oder + und - zoomen; ziehen oder rollen verschiebt. Leertaste spielt über den Schnitt hinweg und hält an.</translation>
+    </message>
+    <message>
+        <source>&amp;Snap to Silence</source>
+        <translation>Auf Sti&amp;lle setzen</translation>
+    </message>
+    <message>
+        <source>Play &amp;Before the Cut</source>
+        <translation>&amp;Vor dem Schnitt abspielen</translation>
+    </message>
+    <message>
+        <source>Play &amp;After the Cut</source>
+        <translation>&amp;Nach dem Schnitt abspielen</translation>
+    </message>
+    <message>
+        <source>Play Acr&amp;oss the Cut</source>
+        <translation>&amp;Über den Schnitt abspielen</translation>
     </message>
 </context>
 </TS>

@@ -40,12 +40,14 @@
 #include "platform/Dialogs.h"
 #include "platform/EndingSignals.h"
 #include "platform/Translations.h"
+#include "ui/CutPlayer.h"
 #include "ui/frmCopyFile/frmCopyFile.h"
 #include "ui/frmSplitParts/frmSplitParts.h"
 #include "ui/frmWaveform/WaveView.h"
 #include "ui/frmWaveform/frmWaveform.h"
 
 using namespace Qt::StringLiterals;
+using quorvel::ui::CutPlayer;
 using quorvel::ui::frmCopyFile;
 using quorvel::ui::frmSplitParts;
 using quorvel::ui::frmWaveform;
@@ -915,6 +917,23 @@ class frmCopyFileTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(view->Decoded(), 120000);
         QVERIFY2(ticksWhileDecoding >= 3, qPrintable(QString::number(ticksWhileDecoding)));
         QCOMPARE(view->Time(), (7 * 60 + Find("txtSplitSecond")->text().toInt()) * 44100);
+
+        // Its frames are silent: one silence, the whole source. Snap takes the time to its
+        // middle, and there is no silence before that; Space plays across the cut and stops.
+        auto* snap = Find<QPushButton>(shown, "cmdSnap");
+        QTRY_VERIFY_WITH_TIMEOUT(snap->isEnabled(), 120000);
+        QTest::mouseClick(snap, Qt::LeftButton);
+        QCOMPARE(view->Time(), view->Samples() / 2);
+        QCOMPARE(boxes(), u"10:53"_s);
+        QTest::keyClick(view, Qt::Key_Left, Qt::ControlModifier);
+        QCOMPARE(view->Time(), view->Samples() / 2);
+        shown->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), shown.data());
+        auto* player = shown->findChild<CutPlayer*>();
+        QTest::keyClick(view, Qt::Key_Space);
+        QVERIFY(player->Active());
+        QTest::keyClick(view, Qt::Key_Space);
+        QTRY_VERIFY_WITH_TIMEOUT(!player->Active(), 30000);
         shown->close();
         QTRY_VERIFY(shown.isNull());
     }

@@ -34,7 +34,8 @@ WaveDecoding::WaveDecoding(QObject* receiver, Results results, const QString& pa
       blockSamples_(blockSamples),
       blocks_(blocks),
       chunkDone_(static_cast<std::size_t>((blocks + kChunkBlocks - 1) / kChunkBlocks)),
-      thread_([this] { Run(); }) {}
+      thread_([this] { Run(); }),
+      silences_([this] { FindFileSilences(); }) {}
 
 WaveDecoding::~WaveDecoding() {
     {
@@ -43,6 +44,19 @@ WaveDecoding::~WaveDecoding() {
     }
     wake_.notify_one();
     thread_.join();
+    silences_.join();
+}
+
+void WaveDecoding::FindFileSilences() {
+    try {
+        const FileSilences found = FindSilences(decoder_, files_, path_);
+        QMetaObject::invokeMethod(
+            receiver_, [done = results_.Silences, found] { done(found); }, Qt::QueuedConnection);
+    } catch (const FileError&) {
+        // The decoding of the blocks meets the same fault and tells it.
+    } catch (const WorkStopped&) {
+        // The window is going.
+    }
 }
 
 void WaveDecoding::WantBlocks(std::int64_t first, std::int64_t end) {

@@ -13,6 +13,7 @@
 
 #include "engine/Message.h"
 #include "engine/SeamCheck.h"
+#include "engine/Silences.h"
 #include "engine/WatchedFiles.h"
 #include "platform/LocalFileSystem.h"
 #include "platform/Mpg123Decoder.h"
@@ -36,13 +37,15 @@ struct CutMarks {
 // Decodes the source on a thread of its own into the peaks of blocks of one frame's
 // samples: what the window shows first, then the rest of the file from its start, so that
 // the rough levels give way to the real peaks as they come; a stretch of single samples
-// and the cuts at a time when asked. Its results reach `receiver` on the window's thread.
+// and the cuts at a time when asked; beside it, on a thread of its own, the file's silences.
+// Its results reach `receiver` on the window's thread.
 class WaveDecoding {
   public:
     struct Results {
         std::function<void(std::int64_t firstBlock, const std::vector<Peak>& peaks)> Blocks;
         std::function<void(std::int64_t from, const std::vector<Peak>& samples)> Samples;
         std::function<void(const CutMarks& marks)> Cuts;
+        std::function<void(const FileSilences& silences)> Silences;
         std::function<void(const Message& why)> Failed;
     };
 
@@ -59,6 +62,7 @@ class WaveDecoding {
 
   private:
     void Run();
+    void FindFileSilences();
     // Decodes the chunk of blocks and hands over its peaks.
     void DecodeChunk(DecodedAudio& audio, std::int64_t chunk);
 
@@ -80,7 +84,9 @@ class WaveDecoding {
     platform::LocalFileSystem localFiles_;
     WatchedFiles files_{localFiles_, stopping_};
     platform::Mpg123Decoder decoder_;
-    std::thread thread_;  // last: it starts once all the rest is there
+    // Last: they start once all the rest is there.
+    std::thread thread_;
+    std::thread silences_;
 };
 
 }  // namespace quorvel::ui

@@ -6,6 +6,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace quorvel::ui {
 namespace {
@@ -74,6 +75,26 @@ void WaveView::SetTime(std::int64_t sample) {
     } else {
         update();
     }
+}
+
+void WaveView::SetSilences(std::vector<Silence> silences) {
+    silences_ = std::move(silences);
+    update();
+}
+
+bool WaveView::MoveToSilence(int direction) {
+    std::int64_t best = -1;
+    for (const Silence& silence : silences_) {
+        const std::int64_t middle = (silence.Start + silence.End) / 2;
+        const bool wanted = direction < 0 ? middle < time_ : direction > 0 ? middle > time_ : true;
+        if (wanted && (best < 0 || std::abs(middle - time_) < std::abs(best - time_))) {
+            best = middle;
+        }
+    }
+    if (best < 0) return false;
+    SetTime(best);
+    emit TimeChosen(time_);
+    return true;
 }
 
 void WaveView::SetCuts(const CutMarks& marks) {
@@ -171,6 +192,13 @@ void WaveView::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), colours.base());
     const double middle = height() / 2.0;
     const double scale = (height() / 2.0 - 2) / 32768.0;
+    QColor silence = kSilenceColour;
+    silence.setAlphaF(0.25);
+    for (const Silence& stretch : silences_) {
+        const double from = std::max(Column(stretch.Start), -1.0);
+        const double to = std::min(Column(stretch.End), width() + 1.0);
+        if (from < to) painter.fillRect(QRectF(from, 0, to - from, height()), silence);
+    }
     painter.setPen(colours.color(QPalette::Mid));
     painter.drawLine(QPointF(0, middle), QPointF(width(), middle));
     if (levels_.empty()) return;
@@ -241,6 +269,10 @@ void WaveView::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Left:
         case Qt::Key_Right:
             if (time_ < 0) return QWidget::keyPressEvent(event);
+            if (event->modifiers() & Qt::ControlModifier) {
+                MoveToSilence(event->key() == Qt::Key_Left ? -1 : 1);
+                break;
+            }
             SetTime(time_ + (event->key() == Qt::Key_Left ? -blockSamples_ : blockSamples_));
             emit TimeChosen(time_);
             break;

@@ -14,6 +14,7 @@ namespace quorvel::ui {
 inline const QColor kTimeColour{0xE0, 0x40, 0x40};
 inline const QColor kSafeFrameColour{0x2E, 0xA0, 0x43};
 inline const QColor kExactColour{0x34, 0x7D, 0xE0};
+inline const QColor kSilenceColour{0xE0, 0xA0, 0x20};
 
 // The source's waveform, from the whole file down to single frames, with the time and
 // where the two split rules cut at it. Each pixel column shows the peak of its samples:
@@ -38,6 +39,10 @@ class WaveView final : public QWidget {
     void Zoom(double factor, double x);
     void SetTime(std::int64_t sample);
     void SetCuts(const CutMarks& marks);
+    void SetSilences(std::vector<Silence> silences);
+    // Moves the time to the middle of the silence nearest it, or of the next one before
+    // (-1) or after it (1); false where there is none.
+    bool MoveToSilence(int direction);
     void AddBlocks(std::int64_t first, const std::vector<Peak>& peaks);
     void SetSamples(std::int64_t from, std::vector<Peak> samples);
     // Whether the blocks on view are all decoded.
@@ -86,6 +91,7 @@ class WaveView final : public QWidget {
     std::int64_t time_ = -1;
     std::int64_t safeFrame_ = -1;
     std::int64_t exact_ = -1;
+    std::vector<Silence> silences_;
     int pressedX_ = -1;
     double pressedFirst_ = 0;
     bool dragging_ = false;

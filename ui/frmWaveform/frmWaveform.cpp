@@ -6,13 +6,16 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <cmath>
 
 #include "engine/Numbers.h"
+#include "platform/Dialogs.h"
 #include "platform/Translations.h"
 #include "ui/AppIcon.h"
+#include "ui/CutPlayer.h"
 #include "ui/frmWaveform/WaveView.h"
 
 namespace quorvel::ui {
@@ -36,18 +39,49 @@ frmWaveform::frmWaveform(QWidget* owner, WaveSource source)
     const QString gap = QStringLiteral("&nbsp;&nbsp;&nbsp;");
     auto* lblLegend = new QLabel(legend(kTimeColour, tr("the time")) + gap +
                                      legend(kSafeFrameColour, tr("the frame rule's cut")) + gap +
-                                     legend(kExactColour, tr("the exact cut")),
+                                     legend(kExactColour, tr("the exact cut")) + gap +
+                                     legend(kSilenceColour, tr("silence")),
                                  this);
     lblLegend->setObjectName(QStringLiteral("lblLegend"));
     lblPosition = new QLabel(this);
     lblPosition->setObjectName(QStringLiteral("lblPosition"));
     lblPosition->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lblPosition->setWordWrap(true);
-    auto* lblHint = new QLabel(tr("Click to set the time; Left and Right move it by a frame. "
-                                  "The wheel or + and - zoom; drag or scroll to move."),
+    auto* lblHint = new QLabel(tr("Click to set the time; Left and Right move it by a frame, "
+                                  "Ctrl+Left and Ctrl+Right to the silence before or after. "
+                                  "The wheel or + and - zoom; drag or scroll to move. Space "
+                                  "plays across the cut and stops."),
                                this);
     lblHint->setObjectName(QStringLiteral("lblHint"));
     lblHint->setWordWrap(true);
+    cmdSnap = new QPushButton(tr("&Snap to Silence"), this);
+    cmdSnap->setObjectName(QStringLiteral("cmdSnap"));
+    cmdSnap->setEnabled(false);
+    connect(cmdSnap, &QPushButton::clicked, this, [this] { view_->MoveToSilence(0); });
+    player_ = new CutPlayer(this);
+    const auto play = [this](void (CutPlayer::*side)(const QString&, qint64, bool)) {
+        return [this, side] { (player_->*side)(source_.Path, CutMs(), source_.Exact); };
+    };
+    cmdPlayBefore = new QPushButton(tr("Play &Before the Cut"), this);
+    cmdPlayBefore->setObjectName(QStringLiteral("cmdPlayBefore"));
+    connect(cmdPlayBefore, &QPushButton::clicked, this, play(&CutPlayer::PlayBefore));
+    cmdPlayAfter = new QPushButton(tr("Play &After the Cut"), this);
+    cmdPlayAfter->setObjectName(QStringLiteral("cmdPlayAfter"));
+    connect(cmdPlayAfter, &QPushButton::clicked, this, play(&CutPlayer::PlayAfter));
+    cmdPlayAcross = new QPushButton(tr("Play Acr&oss the Cut"), this);
+    cmdPlayAcross->setObjectName(QStringLiteral("cmdPlayAcross"));
+    connect(cmdPlayAcross, &QPushButton::clicked, this, play(&CutPlayer::PlayAcross));
+    auto* space = new QShortcut(Qt::Key_Space, this);
+    connect(space, &QShortcut::activated, this, [this, across = play(&CutPlayer::PlayAcross)] {
+        if (player_->Active()) {
+            player_->Stop();
+        } else {
+            across();
+        }
+    });
+    connect(player_, &CutPlayer::Failed, this, [this](const QString& message) {
+        platform::Dialogs::Current().Message(this, message, windowTitle());
+    });
     cmdClose = new QPushButton(tr("&Close"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
@@ -61,6 +95,10 @@ frmWaveform::frmWaveform(QWidget* owner, WaveSource source)
     // The row for the commands that act at the time.
     auto* buttons = new QHBoxLayout;
     buttons->setObjectName(QStringLiteral("buttonRow"));
+    buttons->addWidget(cmdSnap);
+    buttons->addWidget(cmdPlayBefore);
+    buttons->addWidget(cmdPlayAfter);
+    buttons->addWidget(cmdPlayAcross);
     buttons->addStretch(1);
     buttons->addWidget(cmdClose);
     layout->addLayout(buttons);
@@ -84,6 +122,10 @@ frmWaveform::frmWaveform(QWidget* owner, WaveSource source)
         view_->SetCuts(marks);
         ShowPosition();
     };
+    results.Silences = [this](const FileSilences& silences) {
+        view_->SetSilences(silences.Found);
+        cmdSnap->setEnabled(!silences.Found.empty());
+    };
     results.Failed = [this](const Message& why) {
         failure_ = platform::Translated(why);
         ShowPosition();
@@ -106,6 +148,10 @@ std::int64_t frmWaveform::Sample(std::int64_t ms) const {
 
 std::int64_t frmWaveform::SplitMs(std::int64_t ms) const {
     return source_.Exact ? ms : std::llround(double(ms) / 1000) * 1000;
+}
+
+qint64 frmWaveform::CutMs() const {
+    return SplitMs(Ms(view_->Time()));
 }
 
 void frmWaveform::SetTime(std::int64_t ms) {

@@ -13,6 +13,7 @@ class QScrollBar;
 
 namespace quorvel::ui {
 
+class CutPlayer;
 class WaveView;
 
 // What the window shows, as the main window's analysis found it.
@@ -25,8 +26,8 @@ struct WaveSource {
 
 // The main window's source as a waveform, at once from its frames' levels, then decoded
 // on a thread of its own: the time, where the frame rule and the exact mode cut there,
-// zoom down to single frames. A click or a nudge hands the time to the main window by a
-// signal.
+// zoom down to single frames, the silences once found. A click or a nudge hands the time to
+// the main window by a signal; either side of the cut can be heard as the split will write it.
 class frmWaveform final : public QWidget {
     Q_OBJECT
 
@@ -51,12 +52,19 @@ class frmWaveform final : public QWidget {
     void View_ViewChanged();
     void View_TimeChosen(qint64 sample);
     void ShowPosition();
+    // The time the split takes, in milliseconds, as the player is to plan it.
+    qint64 CutMs() const;
 
     WaveSource source_;
     WaveView* view_;
     QScrollBar* hsbView;
     QLabel* lblPosition;
+    QPushButton* cmdSnap;
+    QPushButton* cmdPlayBefore;
+    QPushButton* cmdPlayAfter;
+    QPushButton* cmdPlayAcross;
     QPushButton* cmdClose;
+    CutPlayer* player_;
     CutMarks cuts_;
     QString failure_;
     std::int64_t samplesFrom_ = 0, samplesEnd_ = 0;  // the single samples asked for
