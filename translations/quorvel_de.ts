@@ -544,6 +544,13 @@
     </message>
 </context>
 <context>
+    <name>quorvel::ui::BackgroundWork</name>
+    <message>
+        <source>A split is running. Stop it and close?</source>
+        <translation>Eine Teilung läuft. Anhalten und schließen?</translation>
+    </message>
+</context>
+<context>
     <name>quorvel::ui::frmAbout</name>
     <message>
         <source>About %1</source>
@@ -680,10 +687,6 @@ Weitere Informationen finden Sie auf der Quorvel-Homepage unter quorvel.example.
     <message>
         <source>Stop the work under way; nothing is changed</source>
         <translation>Hält die laufende Arbeit an; nichts wird geändert</translation>
-    </message>
-    <message>
-        <source>A split is running. Stop it and close?</source>
-        <translation>Eine Teilung läuft. Anhalten und schließen?</translation>
     </message>
     <message>
         <source>Open MP3 file</source>
@@ -855,10 +858,6 @@ Weitere Informationen finden Sie auf der Quorvel-Homepage unter quorvel.example.
     <message>
         <source>At the first safe frame from each start</source>
         <translation>Am ersten sicheren Frame ab jedem Anfang</translation>
-    </message>
-    <message>
-        <source>A split is running. Stop it and close?</source>
-        <translation>Eine Teilung läuft. Anhalten und schließen?</translation>
     </message>
     <message>
         <source>Write the time as [h:]m:ss, with up to three decimals: %1.</source>

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <future>
 
+#include "platform/Dialogs.h"
+
 namespace quorvel::ui {
 
 // The form as the work's thread sees it: each call is carried out on the window's thread
@@ -132,6 +134,16 @@ void BackgroundWork::Start(Work work) {
             },
             Qt::QueuedConnection);
     });
+}
+
+bool BackgroundWork::StopToClose(QWidget* window, bool split) {
+    if (split &&
+        !platform::Dialogs::Current().Question(window, tr("A split is running. Stop it and close?"),
+                                               platform::kApplicationTitle)) {
+        return false;
+    }
+    Stop();
+    return true;
 }
 
 }  // namespace quorvel::ui

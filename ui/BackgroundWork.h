@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QWidget>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -31,6 +32,9 @@ class BackgroundWork final : public QObject {
     // Ends the work as soon as it next reads or writes: a stopped run that changes
     // nothing and says so in the log.
     void Stop() { stopping_ = true; }
+    // The work's window is asked to close while the work runs: stops it, a split only once
+    // the user agrees, and says whether the window is to close when the work has ended.
+    bool StopToClose(QWidget* window, bool split);
 
   signals:
     void Progress(qint64 done, qint64 total);

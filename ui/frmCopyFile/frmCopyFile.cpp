@@ -200,14 +200,7 @@ void frmCopyFile::closeEvent(QCloseEvent* event) {
         event->ignore();
     } else if (work_->Running()) {
         event->ignore();
-        if (closeAfterWork_ ||
-            (splitting_ && !platform::Dialogs::Current().Question(
-                               this, tr("A split is running. Stop it and close?"),
-                               platform::kApplicationTitle))) {
-            return;
-        }
-        closeAfterWork_ = true;
-        work_->Stop();
+        if (!closeAfterWork_) closeAfterWork_ = work_->StopToClose(this, splitting_);
     } else {
         event->accept();
         if (waveform_) waveform_->close();

@@ -102,14 +102,7 @@ void frmSplitParts::closeEvent(QCloseEvent* event) {
     // the window closes once it has ended; an analysis is simply stopped.
     if (work_->Running()) {
         event->ignore();
-        if (closeAfterWork_ ||
-            (splitting_ && !platform::Dialogs::Current().Question(
-                               this, tr("A split is running. Stop it and close?"),
-                               platform::kApplicationTitle))) {
-            return;
-        }
-        closeAfterWork_ = true;
-        work_->Stop();
+        if (!closeAfterWork_) closeAfterWork_ = work_->StopToClose(this, splitting_);
         return;
     }
     event->accept();
