@@ -1226,9 +1226,12 @@ TEST(Silences, LieWhereTheyLieInTheAudioEncoded) {
         const std::string synth = c.name == "noise"     ? " synth 3 whitenoise vol 0.3"
                                   : c.name == "silence" ? " trim 0 3"
                                                         : "";
-        run(c.sox + " " + c.name + ".raw" + synth + " && lame --quiet -r -s " +
-            FormatNumber(c.rate / 1000.0, ".") + " --bitwidth 16 --signed --little-endian -m " +
-            (c.channels == 1 ? "m " : "j ") + c.lame + " " + c.name + ".raw " + c.name + ".mp3");
+        // lame reads raw input through libsndfile, which may take it for another format by
+        // its first bytes: it gets the samples as a WAVE file.
+        run(c.sox + " " + c.name + ".raw" + synth + " && sox -t raw -r " + std::to_string(c.rate) +
+            " -c " + std::to_string(c.channels) + raw + c.name + ".raw " + c.name +
+            ".wav && lame --quiet -m " + (c.channels == 1 ? "m " : "j ") + c.lame + " " + c.name +
+            ".wav " + c.name + ".mp3");
         const std::vector<std::int16_t> samples = RawSamples(folder.path + "/" + c.name + ".raw");
         const std::vector<Silence> truth = QuietStretches(samples, c.channels, c.rate, rule);
         ASSERT_EQ(truth.size(), c.silences);
