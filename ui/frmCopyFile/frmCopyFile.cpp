@@ -31,6 +31,7 @@
 #include "ui/frmCopyFile/CopyFileForm.h"
 #include "ui/frmCopyFile/FocusCheck.h"
 #include "ui/frmCopyFile/ScreenFit.h"
+#include "ui/frmSplitParts/SplitPartsForm.h"
 
 // The icon and the help document live in this library; a static library must ask for
 // its resources by name.
@@ -262,15 +263,16 @@ void frmCopyFile::mnuSplitParts_Click() {
     // and no work of this window runs beside its split. Its run is told in this log.
     auto* window = new frmSplitParts(this);
     splitParts_ = window;
-    connect(window, &frmSplitParts::SetField, this, [this](Control control, const QString& text) {
+    const SplitPartsForm* told = &window->Form();
+    connect(told, &SplitPartsForm::SetField, this, [this](Control control, const QString& text) {
         form_->SetText(control, text.toStdString());
     });
-    connect(window, &frmSplitParts::ResetLog, this,
+    connect(told, &SplitPartsForm::ResetLog, this,
             [this](const QString& text) { form_->LogReset(text.toStdString()); });
-    connect(window, &frmSplitParts::AppendToLog, this,
+    connect(told, &SplitPartsForm::AppendToLog, this,
             [this](const QString& line) { form_->LogAppend(line.toStdString()); });
-    connect(window, &frmSplitParts::RepaintLog, this, [this] { form_->LogRepaint(); });
-    connect(window, &frmSplitParts::ScrollLog, this, [this] { form_->LogScroll(); });
+    connect(told, &SplitPartsForm::RepaintLog, this, [this] { form_->LogRepaint(); });
+    connect(told, &SplitPartsForm::ScrollLog, this, [this] { form_->LogScroll(); });
     connect(window, &frmSplitParts::Unloaded, this, &frmCopyFile::frmSplitParts_Unloaded);
     const QString source = txtMP3->text();
     window->Open(

@@ -49,11 +49,6 @@ frmSplitParts::frmSplitParts(QWidget* owner) : QDialog(owner) {
     setWindowIcon(AppIcon());
     CreateControls();
     form_ = std::make_unique<SplitPartsForm>(this, grdParts);
-    connect(form_.get(), &SplitPartsForm::SetField, this, &frmSplitParts::SetField);
-    connect(form_.get(), &SplitPartsForm::ResetLog, this, &frmSplitParts::ResetLog);
-    connect(form_.get(), &SplitPartsForm::AppendToLog, this, &frmSplitParts::AppendToLog);
-    connect(form_.get(), &SplitPartsForm::RepaintLog, this, &frmSplitParts::RepaintLog);
-    connect(form_.get(), &SplitPartsForm::ScrollLog, this, &frmSplitParts::ScrollLog);
     work_ = std::make_unique<BackgroundWork>(this, *form_, files_);
     connect(work_.get(), &BackgroundWork::Progress, this, &frmSplitParts::BackgroundWork_Progress);
     connect(work_.get(), &BackgroundWork::Finished, this, &frmSplitParts::BackgroundWork_Finished);

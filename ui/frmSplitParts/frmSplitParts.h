@@ -49,14 +49,11 @@ class frmSplitParts : public QDialog {
     // Stops the work under way without asking and closes the window once it has ended.
     void StopAndClose();
 
+    // The form its work reports through: its signals carry what the main window's fields
+    // and log are to show (the window's own analysis fills the main window's fields).
+    const SplitPartsForm& Form() const { return *form_; }
+
   signals:
-    // What the main window's fields and log are to show, the texts translated: the
-    // window's own analysis fills the main window's fields.
-    void SetField(quorvel::Control control, const QString& text);
-    void ResetLog(const QString& text);
-    void AppendToLog(const QString& line);
-    void RepaintLog();
-    void ScrollLog();
     // The window is closing.
     void Unloaded();
 

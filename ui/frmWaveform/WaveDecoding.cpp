@@ -121,8 +121,9 @@ void WaveDecoding::Run() {
             if (cuts) {
                 CutMarks marks{*cuts, {}, {}};
                 FileInformation info;
-                const auto exact = FindCuts(*files_.OpenSource(path_), {{*cuts}, 0}, true, info);
-                const auto safe = FindCuts(*files_.OpenSource(path_), {{*cuts}, 0}, false, info);
+                const auto source = files_.OpenSource(path_);
+                const auto exact = FindCuts(*source, {{*cuts}, 0}, true, info);
+                const auto safe = FindCuts(*source, {{*cuts}, 0}, false, info);
                 if (exact.Found() == 1) {
                     const ExactCut& cut = exact.Cuts.front();
                     marks.Exact = cut.Sample;
