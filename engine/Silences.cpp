@@ -120,6 +120,36 @@ std::vector<Silence> FindSilences(DecodedAudio& audio, std::int64_t from, std::i
                 LeastFrames(rule.MinSeconds, audio.Rate()), false, never);
 }
 
+SilenceSweep::SilenceSweep(DecodedAudio& audio, const SilenceRule& rule)
+    : audio_(audio),
+      high_(LoudBounds(rule.ThresholdDb).High),
+      low_(LoudBounds(rule.ThresholdDb).Low),
+      least_(LeastFrames(rule.MinSeconds, audio.Rate())) {}
+
+std::vector<Silence> SilenceSweep::Next(std::int64_t frames) {
+    const std::int64_t from = reached_, to = std::min(audio_.Length(), from + frames);
+    if (from >= to) return {};
+    const std::atomic<bool> never = false;
+    std::vector<Silence> found = Scan(audio_, from, to, {high_, low_}, least_, true, never);
+    reached_ = to;
+    // The quiet that ended the last stretch goes on where this one begins with quiet.
+    if (open_) {
+        if (!found.empty() && found.front().Start == from) {
+            found.front().Start = open_->Start;
+        } else {
+            found.insert(found.begin(), *open_);
+        }
+        open_.reset();
+    }
+    if (!found.empty() && found.back().End == to && !Done()) {
+        open_ = found.back();
+        found.pop_back();
+    }
+    std::erase_if(found,
+                  [this](const Silence& silence) { return silence.End - silence.Start < least_; });
+    return found;
+}
+
 FileSilences FindSilences(AudioDecoder& decoder, FileSystem& files, const std::string& path,
                           const SilenceRule& rule) {
     const auto open = [&] {

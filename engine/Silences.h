@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,5 +45,23 @@ FileSilences FindSilences(AudioDecoder& decoder, FileSystem& files, const std::s
 // whole widens the span by MinSeconds on either side. Throws as `audio`'s reads do.
 std::vector<Silence> FindSilences(DecodedAudio& audio, std::int64_t from, std::int64_t to,
                                   const SilenceRule& rule = {});
+
+// The silences of `audio` from its start, a stretch at a time, for a window that shows
+// them as they are found: each Next looks at the next stretch and gives the silences
+// known whole by then, each once; together they are those the whole file has.
+class SilenceSweep {
+  public:
+    explicit SilenceSweep(DecodedAudio& audio, const SilenceRule& rule = {});
+    bool Done() const { return reached_ >= audio_.Length(); }
+    // Looks at up to `frames` more sample frames. Throws as `audio`'s reads do.
+    std::vector<Silence> Next(std::int64_t frames);
+
+  private:
+    DecodedAudio& audio_;
+    std::int16_t high_, low_;  // the quiet samples' range
+    std::int64_t least_;
+    std::int64_t reached_ = 0;
+    std::optional<Silence> open_;  // the quiet that went on to the end of the last stretch
+};
 
 }  // namespace quorvel

@@ -49,9 +49,17 @@ WaveDecoding::~WaveDecoding() {
 
 void WaveDecoding::FindFileSilences() {
     try {
-        const FileSilences found = FindSilences(decoder_, files_, path_);
-        QMetaObject::invokeMethod(
-            receiver_, [done = results_.Silences, found] { done(found); }, Qt::QueuedConnection);
+        const auto audio = decoder_.Open(files_.OpenSource(path_), AudioDecoder::Length::Stated);
+        // A minute at a time, so that the silences show as they are found, not only once
+        // the whole of a long file is decoded.
+        SilenceSweep sweep(*audio);
+        while (!sweep.Done()) {
+            std::vector<Silence> found = sweep.Next(std::int64_t{60} * audio->Rate());
+            if (found.empty()) continue;
+            QMetaObject::invokeMethod(
+                receiver_, [done = results_.Silences, found] { done(found); },
+                Qt::QueuedConnection);
+        }
     } catch (const FileError&) {
         // The decoding of the blocks meets the same fault and tells it.
     } catch (const WorkStopped&) {

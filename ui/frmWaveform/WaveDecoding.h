@@ -37,7 +37,8 @@ struct CutMarks {
 // Decodes the source on a thread of its own into the peaks of blocks of one frame's
 // samples: what the window shows first, then the rest of the file from its start, so that
 // the rough levels give way to the real peaks as they come; a stretch of single samples
-// and the cuts at a time when asked; beside it, on a thread of its own, the file's silences.
+// and the cuts at a time when asked; beside it, on a thread of its own, the file's silences
+// from its start, a minute at a time.
 // Its results reach `receiver` on the window's thread.
 class WaveDecoding {
   public:
@@ -45,7 +46,7 @@ class WaveDecoding {
         std::function<void(std::int64_t firstBlock, const std::vector<Peak>& peaks)> Blocks;
         std::function<void(std::int64_t from, const std::vector<Peak>& samples)> Samples;
         std::function<void(const CutMarks& marks)> Cuts;
-        std::function<void(const FileSilences& silences)> Silences;
+        std::function<void(const std::vector<Silence>& more)> Silences;  // in order
         std::function<void(const Message& why)> Failed;
     };
 

@@ -1,5 +1,6 @@
 #include "ui/frmWaveform/WaveView.h"
 
+#include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -20,9 +21,7 @@ WaveView::WaveView(const FrameLevels& levels, QWidget* parent)
     : QWidget(parent),
       levels_(levels.Levels),
       blockSamples_(levels.SamplesPerFrame),
-      samples_(std::int64_t(levels.Levels.size()) * levels.SamplesPerFrame),
-      peaks_(levels.Levels.size()),
-      known_(levels.Levels.size()) {
+      samples_(std::int64_t(levels.Levels.size()) * levels.SamplesPerFrame) {
     if (!levels_.empty()) loudest_ = *std::max_element(levels_.begin(), levels_.end());
     groups_.resize((levels_.size() + kGroupBlocks - 1) / kGroupBlocks);
     for (std::size_t block = 0; block < levels_.size(); ++block) {
@@ -77,8 +76,8 @@ void WaveView::SetTime(std::int64_t sample) {
     }
 }
 
-void WaveView::SetSilences(std::vector<Silence> silences) {
-    silences_ = std::move(silences);
+void WaveView::AddSilences(const std::vector<Silence>& more) {
+    silences_.insert(silences_.end(), more.begin(), more.end());
     update();
 }
 
@@ -104,6 +103,11 @@ void WaveView::SetCuts(const CutMarks& marks) {
 }
 
 void WaveView::AddBlocks(std::int64_t first, const std::vector<Peak>& peaks) {
+    // Taken only once decoded peaks come, so that the overview appears without them.
+    if (peaks_.empty()) {
+        peaks_.resize(levels_.size());
+        known_.resize(levels_.size());
+    }
     for (std::size_t i = 0; i < peaks.size(); ++i) {
         const auto at = static_cast<std::size_t>(first) + i;
         if (at >= peaks_.size()) break;
@@ -127,6 +131,7 @@ void WaveView::SetSamples(std::int64_t from, std::vector<Peak> samples) {
 bool WaveView::Decoded() const {
     const auto first = static_cast<std::size_t>(first_ / blockSamples_);
     const auto end = static_cast<std::size_t>((VisibleEnd() + blockSamples_ - 1) / blockSamples_);
+    if (known_.empty()) return first >= std::min(end, levels_.size());
     return std::all_of(known_.begin() + std::min(first, known_.size()),
                        known_.begin() + std::min(end, known_.size()),
                        [](bool known) { return known; });
@@ -169,7 +174,7 @@ Peak WaveView::PeakAt(std::int64_t from, std::int64_t end, bool& decoded) const 
             block += kGroupBlocks;
             continue;
         }
-        if (known_[block]) {
+        if (!known_.empty() && known_[block]) {
             add(peaks_[block]);
         } else {
             decoded = false;
@@ -202,9 +207,20 @@ void WaveView::paintEvent(QPaintEvent*) {
     painter.setPen(colours.color(QPalette::Mid));
     painter.drawLine(QPointF(0, middle), QPointF(width(), middle));
     if (levels_.empty()) return;
+    // The columns go into an image of their own, drawn at once: the raster engine hands
+    // every tall line to its threads, and a line a column cost more than the decoding.
     const QColor decodedColour = colours.color(QPalette::Highlight);
-    QColor roughColour = colours.color(QPalette::Text);
-    roughColour.setAlphaF(0.35);
+    const QColor base = colours.color(QPalette::Base), text = colours.color(QPalette::Text);
+    // The rough levels show as the text's colour a third of the way over the base.
+    const QRgb rough =
+        qRgb((2 * base.red() + text.red()) / 3, (2 * base.green() + text.green()) / 3,
+             (2 * base.blue() + text.blue()) / 3);
+    const qreal ratio = devicePixelRatioF();
+    QImage columns(QSize(width(), height()) * ratio, QImage::Format_ARGB32_Premultiplied);
+    columns.setDevicePixelRatio(ratio);
+    columns.fill(Qt::transparent);
+    const int deviceWidth = columns.width(), deviceHeight = columns.height();
+    const double deviceScale = scale * ratio;
     for (int x = 0; x < width(); ++x) {
         const std::int64_t from = std::llround(first_ + x * perPixel_);
         const auto end =
@@ -212,11 +228,19 @@ void WaveView::paintEvent(QPaintEvent*) {
         if (from >= samples_) break;
         bool decoded = false;
         const Peak peak = PeakAt(from, std::max(end, from + 1), decoded);
-        painter.setPen(decoded ? decodedColour : roughColour);
-        painter.drawLine(
-            QPointF(x + 0.5, middle - peak.Max * scale),
-            QPointF(x + 0.5, middle - std::min(peak.Min, std::int16_t(peak.Max - 1)) * scale));
+        const QRgb colour = decoded ? decodedColour.rgb() : rough;
+        // At least one row, where the column is silent.
+        const int top =
+            std::clamp(int(middle * ratio - peak.Max * deviceScale), 0, deviceHeight - 1);
+        const int bottom =
+            std::clamp(int(middle * ratio - peak.Min * deviceScale), top + 1, deviceHeight);
+        const int left = int(x * ratio), right = std::min(deviceWidth, int((x + 1) * ratio));
+        for (int y = top; y < bottom; ++y) {
+            auto* const row = reinterpret_cast<QRgb*>(columns.scanLine(y));
+            std::fill(row + left, row + right, colour);
+        }
     }
+    painter.drawImage(QPointF(0, 0), columns);
     // Frame boundaries, once frames are wide enough to tell apart.
     if (blockSamples_ / perPixel_ >= 8) {
         QColor boundary = colours.color(QPalette::Text);

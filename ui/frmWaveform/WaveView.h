@@ -39,7 +39,8 @@ class WaveView final : public QWidget {
     void Zoom(double factor, double x);
     void SetTime(std::int64_t sample);
     void SetCuts(const CutMarks& marks);
-    void SetSilences(std::vector<Silence> silences);
+    // Silences found after those it has.
+    void AddSilences(const std::vector<Silence>& more);
     // Moves the time to the middle of the silence nearest it, or of the next one before
     // (-1) or after it (1); false where there is none.
     bool MoveToSilence(int direction);

@@ -122,9 +122,9 @@ frmWaveform::frmWaveform(QWidget* owner, WaveSource source)
         view_->SetCuts(marks);
         ShowPosition();
     };
-    results.Silences = [this](const FileSilences& silences) {
-        view_->SetSilences(silences.Found);
-        cmdSnap->setEnabled(!silences.Found.empty());
+    results.Silences = [this](const std::vector<Silence>& more) {
+        view_->AddSilences(more);
+        cmdSnap->setEnabled(true);
     };
     results.Failed = [this](const Message& why) {
         failure_ = platform::Translated(why);
