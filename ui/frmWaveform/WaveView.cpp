@@ -221,10 +221,12 @@ void WaveView::paintEvent(QPaintEvent*) {
     columns.fill(Qt::transparent);
     const int deviceWidth = columns.width(), deviceHeight = columns.height();
     const double deviceScale = scale * ratio;
-    for (int x = 0; x < width(); ++x) {
-        const std::int64_t from = std::llround(first_ + x * perPixel_);
+    // A column a device pixel, so that a finer screen shows finer detail.
+    const double perColumn = perPixel_ / ratio;
+    for (int x = 0; x < deviceWidth; ++x) {
+        const std::int64_t from = std::llround(first_ + x * perColumn);
         const auto end =
-            std::min<std::int64_t>(samples_, std::llround(first_ + (x + 1) * perPixel_));
+            std::min<std::int64_t>(samples_, std::llround(first_ + (x + 1) * perColumn));
         if (from >= samples_) break;
         bool decoded = false;
         const Peak peak = PeakAt(from, std::max(end, from + 1), decoded);
@@ -234,11 +236,7 @@ void WaveView::paintEvent(QPaintEvent*) {
             std::clamp(int(middle * ratio - peak.Max * deviceScale), 0, deviceHeight - 1);
         const int bottom =
             std::clamp(int(middle * ratio - peak.Min * deviceScale), top + 1, deviceHeight);
-        const int left = int(x * ratio), right = std::min(deviceWidth, int((x + 1) * ratio));
-        for (int y = top; y < bottom; ++y) {
-            auto* const row = reinterpret_cast<QRgb*>(columns.scanLine(y));
-            std::fill(row + left, row + right, colour);
-        }
+        for (int y = top; y < bottom; ++y) reinterpret_cast<QRgb*>(columns.scanLine(y))[x] = colour;
     }
     painter.drawImage(QPointF(0, 0), columns);
     // Frame boundaries, once frames are wide enough to tell apart.
