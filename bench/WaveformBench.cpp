@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
 
     // A minute from the middle, as the window asks for it: single samples, their peaks over
     // the channels, drawn at full zoom in its middle.
-    platform::Mpg123Decoder decoder;
+    platform::Mpg123Decoder decoder(platform::Mpg123Decoder::Seeking::Near);  // as the window
     auto audio = decoder.Open(files.OpenSource(argv[1]), AudioDecoder::Length::Stated);
     ui::WaveView view(levels);
     view.resize(kWidth, kHeight);

@@ -250,7 +250,8 @@ const Mpg123* Library(std::string& why) {
 // (the cycle's length for frames of 12, 18 or 36 blocks) after the first frame. In MPEG 2
 // and 2.5 Layer III, though, libmpg123 may leave the lead-in's first frame undecoded (of a
 // frame whose borrowed bytes it lacks, it clears only part of the side information), which
-// puts the filter a step off for good: those streams are decoded from their start.
+// puts the filter a step off for good: those streams are decoded from their start, unless
+// the caller takes samples a step of rounding off for speed.
 constexpr long long kLeadIn = 16;
 constexpr long long kCycle = 8;
 // Decoded before the first frame played and before the frame sought, in every layer: the
@@ -270,7 +271,7 @@ struct QuorvelDecoding {
     long long length = 0;
     long long samplesPerFrame = 0;
     long long firstFrame = 0;
-    bool seekable = false;  // a seek gives what players play
+    bool seekable = false;  // a seek gives what players play, or near it where asked
     bool scanned = false;   // the handle scanned the file and has since neither sought nor decoded
     long long next = 0;     // the sample frame decoded next, as players number them
     bool decoded = false;   // the handle decoded: its synthesis filter has moved on
@@ -480,8 +481,9 @@ char* DecoderUnavailable() {
     return Library(why) ? nullptr : Copy(why);
 }
 
-QuorvelDecoding* DecoderOpen(const QuorvelFileReader* reader, long long statedFrames, long* rate,
-                             int* channels, long long* length, char** why) {
+QuorvelDecoding* DecoderOpen(const QuorvelFileReader* reader, long long statedFrames,
+                             bool nearSeeks, long* rate, int* channels, long long* length,
+                             char** why) {
     // Nothing thrown may leave the module: the caller's runtime could not catch it.
     try {
         std::string unavailable;
@@ -497,6 +499,7 @@ QuorvelDecoding* DecoderOpen(const QuorvelFileReader* reader, long long statedFr
             *why = Copy(*failed);
             return nullptr;
         }
+        decoding->seekable = decoding->seekable || nearSeeks;
         *rate = decoding->rate;
         *channels = decoding->channels;
         *length = decoding->length;

@@ -36,7 +36,7 @@ long long StatedFrames(SourceFile& file) {
 class Mpg123Audio final : public DecodedAudio {
   public:
     Mpg123Audio(const QuorvelDesktopModule& module, std::unique_ptr<SourceFile> file,
-                AudioDecoder::Length measure)
+                AudioDecoder::Length measure, Mpg123Decoder::Seeking seeking)
         : module_(module), file_(std::move(file)), reader_{this, file_->Size(), &ReadAt} {
         char* why = nullptr;
         long rate = 0;
@@ -44,7 +44,8 @@ class Mpg123Audio final : public DecodedAudio {
         long long length = 0;
         const long long stated =
             measure == AudioDecoder::Length::Stated ? StatedFrames(*file_) : -1;
-        decoding_ = module_.DecoderOpen(&reader_, stated, &rate, &channels, &length, &why);
+        decoding_ = module_.DecoderOpen(&reader_, stated, seeking == Mpg123Decoder::Seeking::Near,
+                                        &rate, &channels, &length, &why);
         Settle(why, !decoding_);
         rate_ = std::int32_t(rate);
         channels_ = channels;
@@ -139,7 +140,7 @@ std::unique_ptr<DecodedAudio> Mpg123Decoder::Open(std::unique_ptr<SourceFile> fi
         throw FileError(FileError::Operation::Read, file->Path(),
                         Tr("Files", "the decoder could not be loaded (%1)").Arg(why));
     }
-    return std::make_unique<Mpg123Audio>(*module, std::move(file), length);
+    return std::make_unique<Mpg123Audio>(*module, std::move(file), length, seeking_);
 }
 
 }  // namespace quorvel::platform

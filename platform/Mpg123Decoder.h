@@ -9,8 +9,18 @@ namespace quorvel::platform {
 // that a stop reaches the decoding at its next read.
 class Mpg123Decoder final : public AudioDecoder {
   public:
+    // How a read far from the last one gets there. AsPlayed: every sample as a decode from
+    // the file's start gives it, which in MPEG 2 and 2.5 Layer III means decoding from the
+    // start. Near: by a seek in those too, each sample then where it belongs but maybe a
+    // step of rounding (1 in 32768) off; for what is seen and heard, never compared.
+    enum class Seeking { AsPlayed, Near };
+    explicit Mpg123Decoder(Seeking seeking = Seeking::AsPlayed) : seeking_(seeking) {}
+
     std::optional<std::string> Unavailable() override;
     std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length length) override;
+
+  private:
+    Seeking seeking_;
 };
 
 }  // namespace quorvel::platform

@@ -84,7 +84,8 @@ class WaveDecoding {
     std::atomic<bool> stopping_ = false;
     platform::LocalFileSystem localFiles_;
     WatchedFiles files_{localFiles_, stopping_};
-    platform::Mpg123Decoder decoder_;
+    // What is seen seeks in every stream, not only in MPEG 1.
+    platform::Mpg123Decoder decoder_{platform::Mpg123Decoder::Seeking::Near};
     // Last: they start once all the rest is there.
     std::thread thread_;
     std::thread silences_;
