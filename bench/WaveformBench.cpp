@@ -21,7 +21,7 @@ using namespace quorvel;
 
 namespace {
 
-constexpr int kRuns = 5;
+constexpr int kRuns = 7;
 constexpr int kWidth = 1600, kHeight = 300;
 
 template <typename Measured>
@@ -55,8 +55,20 @@ int main(int argc, char** argv) {
         levels.SamplesPerFrame = result.Stream.MpegVersion == 1 ? 1152 : 576;
         levels.SamplingRate = result.Stream.SamplingRate;
     };
-    const double plain = MedianMs([&] { scan(false); });
-    const double withLevels = MedianMs([&] { scan(true); });
+    // The scans without and with the levels take turns, so that a machine busy with other
+    // work slows both alike.
+    std::vector<double> plainTimes, levelTimes;
+    for (int run = 0; run < kRuns; ++run) {
+        for (const bool withLevels : {false, true}) {
+            QElapsedTimer timer;
+            timer.start();
+            scan(withLevels);
+            (withLevels ? levelTimes : plainTimes).push_back(double(timer.nsecsElapsed()) / 1e6);
+        }
+    }
+    std::sort(plainTimes.begin(), plainTimes.end());
+    std::sort(levelTimes.begin(), levelTimes.end());
+    const double plain = plainTimes[kRuns / 2], withLevels = levelTimes[kRuns / 2];
     QImage image(kWidth, kHeight, QImage::Format_RGB32);
     const double overview = MedianMs([&] {
         ui::WaveView view(levels);
