@@ -37,8 +37,9 @@ void AlignToBlocks(OutputPlan& plan, bool tagged, ByteSource& source, std::int64
                   ? ReadBytes(source, piece.SourceOffset, piece.SourceOffset + length)
                   : piece.Bytes;
     }
-    // A tag of padding alone needs room for its header.
-    auto padded = Padded(std::move(tag), tagged ? size : from(10));
+    // A tag of padding alone needs room for its header, and holds some padding, as a tag
+    // with nothing in it may not be taken for one.
+    auto padded = Padded(std::move(tag), tagged ? size : from(11));
     if (!padded) return;
     OutputPiece piece{0, static_cast<std::int64_t>(padded->size()), std::move(*padded)};
     if (tagged) {
