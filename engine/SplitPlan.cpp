@@ -65,7 +65,7 @@ void Append(OutputPlan& plan, std::vector<std::uint8_t> bytes) {
 
 // The part's ID3v2 tag, which starts at `start` and lasts `seconds`: the source's made the
 // part's, or as it is; a new one where the part's number or title is to be said and the
-// source has none. Whether it appended one.
+// source has none. It opens the plan, which is empty before; whether it appended one.
 bool AppendTag(OutputPlan& plan, ByteSource& source, const SourceLayout& layout,
                const PartLabels& labels, std::size_t index, std::size_t count, double start,
                double seconds, TagEditor& editor) {
@@ -83,15 +83,14 @@ bool AppendTag(OutputPlan& plan, ByteSource& source, const SourceLayout& layout,
         return false;
     }
     std::vector<std::uint8_t> tag(static_cast<std::size_t>(length));
-    const std::size_t before = plan.size();
     if (ReadFully(source, 0, tag.data(), tag.size()) == tag.size()) {
         if (auto edited = editor.ForPart(tag, part)) {
             Append(plan, std::move(*edited));
-            return plan.size() > before;
+            return !plan.empty();
         }
     }
     Append(plan, 0, length);
-    return plan.size() > before;
+    return !plan.empty();
 }
 
 // The header frame rewritten to describe a part.
