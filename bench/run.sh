@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Measures quorvel-cli on a ~1 GB MP3 of real encoder frames against plain file tools
 # and mp3splt, and its silences on an hour of the same frames against mpg123's decoding,
-# with the files in the page cache, and prints a table of times and ratios.
+# with the files in the page cache, and prints a table of times and ratios; then, as root,
+# the split on XFS and btrfs, where the parts share the source's blocks (the new disk space
+# too), and on ext4 and tmpfs, each a file system of its own.
 # Usage: bench/run.sh [PATH-TO-quorvel-cli]   (default: build/quorvel-cli in the repo)
 set -euo pipefail
 
@@ -62,7 +64,14 @@ echo "Source: $big ($size bytes)"
 
 # Replaced outputs must not land in a real desktop trash.
 scratch="$(mktemp -d)"
-trap 'rm -rf "$scratch" "$out"' EXIT
+# The file systems the last rows mount, unmounted with their images removed on the way out.
+mounted=()
+cleanup() {
+    local at
+    for at in "${mounted[@]}"; do umount "$at" && rm -rf "$at" "$at.img"; done
+    rm -rf "$scratch" "$out"
+}
+trap cleanup EXIT
 export HOME="$scratch" XDG_DATA_HOME="$scratch/share" LC_ALL=C
 
 q() { printf '%q' "$1"; }
@@ -162,3 +171,72 @@ if [[ -x "$waveform_bench" ]]; then
             "$(verdict "$ms" "$goal")"
     done
 fi
+
+# The split on file systems of their own, the source copied onto each first: XFS with
+# reflink and btrfs, where the parts share the source's blocks (the new disk space the
+# split takes, after sync, and the blocks filefrag finds in shared extents), against info
+# on the same file; ext4 and tmpfs, where they are copied, against cat + cp there. Each is
+# made in an image on a loop device (tmpfs in memory), which takes root and its tools.
+echo
+printf '%-34s %12s %12s %8s %10s   %s\n' "on its own file system" quorvel baseline ratio goal result
+# Free bytes on the file system at a folder, once what was written is on the disk.
+free_bytes() {
+    sync -f "$1"
+    stat -f -c '%a %S' "$1" | awk '{ printf "%d", $1 * $2 }'
+}
+# "B of T blocks shared" for a file, from filefrag's extents: the flags come last.
+shared_blocks() {
+    filefrag -v "$1" | awk -F: '/^ *[0-9]+:/ { n = $4 + 0; all += n; if ($NF ~ /shared/) shared += n }
+        END { printf "%d of %d blocks shared", shared, all }'
+}
+own_file_system() {
+    local type=$1 make=$2 at="$work/$1"
+    if (($(id -u) != 0)); then
+        echo "$type: left out, mounting a file system of its own takes root"
+        return
+    fi
+    if [[ $type != tmpfs ]] && ! command -v "${make%% *}" >/dev/null; then
+        echo "$type: left out, ${make%% *} is not installed"
+        return
+    fi
+    mkdir -p "$at"
+    if [[ $type == tmpfs ]]; then
+        mount -t tmpfs -o size=4g tmpfs "$at"
+    else
+        rm -f "$at.img"
+        truncate -s 4G "$at.img"
+        $make "$at.img" >/dev/null
+        mount -o loop "$at.img" "$at"
+    fi
+    mounted+=("$at")
+    cp "$big" "$at/big.mp3"
+    local source="$at/big.mp3" parts="$at/out"
+    mkdir -p "$parts"
+    local fresh="rm -rf $(q "$parts") && mkdir -p $(q "$parts")"
+    local split="$(q "$cli") split $(q "$source") 3 00 $(q "$parts")"
+    local info="$(q "$cli") info $(q "$source")"
+    local cat="cat $(q "$source") >/dev/null" cp="cp $(q "$source") $(q "$parts/copy")"
+    if [[ $make == mkfs.xfs* || $make == mkfs.btrfs* ]]; then
+        local before after
+        before=$(free_bytes "$at")
+        "$cli" split "$source" 3 00 "$parts" >/dev/null
+        after=$(free_bytes "$at")
+        local used=$((before - after))
+        printf '%-34s %8d bytes %12s %8s %10s   %s\n' "$type: new disk space of a split" \
+            "$used" - - "<= 1 MiB" "$(verdict "$used" $((1 << 20)))"
+        echo "$type: filefrag: big1.mp3 $(shared_blocks "$parts/big1.mp3"), big2.mp3" \
+            "$(shared_blocks "$parts/big2.mp3")"
+        local times
+        mapfile -t times < <(runs=5 median_times --prepare "$fresh" "$split" "$info")
+        row "$type: split vs info" "${times[0]}" "${times[1]}" 1.2
+    else
+        local times
+        mapfile -t times < <(runs=5 median_times --prepare "$fresh" "$split" "$cat" "$cp")
+        row "$type: split vs cat + cp" "${times[0]}" \
+            "$(awk -v c="${times[1]}" -v p="${times[2]}" 'BEGIN { print c + p }')" 1.0
+    fi
+}
+own_file_system xfs "mkfs.xfs -q -m reflink=1"
+own_file_system btrfs "mkfs.btrfs -q"
+own_file_system ext4 "mkfs.ext4 -q"
+own_file_system tmpfs ""

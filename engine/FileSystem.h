@@ -113,6 +113,11 @@ class FileSystem {
 
     virtual std::unique_ptr<SourceFile> OpenSource(const std::string& path) = 0;
     virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path) = 0;
+    // The block size at which outputs in `folder` can share the source's blocks instead of
+    // holding copies of them, where its file system lets files share blocks and the source
+    // lies on it; 0 where they cannot. An output shares the whole blocks of what it copies
+    // from the source that lie at the same offsets within a block as in the source.
+    virtual std::int64_t SharedBlockSize(SourceFile& source, const std::string& folder) = 0;
     // Moves an older output into the trash. Where no trash can take it, it stays and the
     // reason is returned.
     virtual std::optional<std::string> MoveToTrash(const std::string& path) = 0;
@@ -142,6 +147,9 @@ class FileSystemWrapper : public FileSystem {
     }
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override {
         return files_.CreateOutput(path);
+    }
+    std::int64_t SharedBlockSize(SourceFile& source, const std::string& folder) override {
+        return files_.SharedBlockSize(source, folder);
     }
     std::optional<std::string> MoveToTrash(const std::string& path) override {
         return files_.MoveToTrash(path);

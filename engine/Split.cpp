@@ -277,12 +277,13 @@ SplitOutcome Run(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecod
         }
 
         files.RemoveLeftovers(folder);
+        const std::int64_t sharedBlock = files.SharedBlockSize(*source, folder);
         std::vector<std::int64_t> bytes;
         std::int64_t addedFrames = 0, addedBytes = 0;
         for (std::size_t i = 0; i < outputs.size(); ++i) {
             // Each part planned as it is written: only one part's tag and added frames are
             // held at a time.
-            const PartPlan part = PlanPart(cuts, i, *source, tags, request.Labels);
+            const PartPlan part = PlanPart(cuts, i, *source, tags, request.Labels, sharedBlock);
             std::int64_t size = 0;
             for (const auto& piece : part.Plan) size += piece.Length;
             bytes.push_back(size);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/AddedFrames.h"
+#include "engine/BlockAlignment.h"
 #include "engine/FrameChain.h"
 #include "engine/LengthHeader.h"
 #include "engine/SourceLayout.h"
@@ -64,8 +65,8 @@ void Append(OutputPlan& plan, std::vector<std::uint8_t> bytes) {
 
 // The part's ID3v2 tag, which starts at `start` and lasts `seconds`: the source's made the
 // part's, or as it is; a new one where the part's number or title is to be said and the
-// source has none.
-void AppendTag(OutputPlan& plan, ByteSource& source, const SourceLayout& layout,
+// source has none. It opens the plan, which is empty before; whether it appended one.
+bool AppendTag(OutputPlan& plan, ByteSource& source, const SourceLayout& layout,
                const PartLabels& labels, std::size_t index, std::size_t count, double start,
                double seconds, TagEditor& editor) {
     PartTime part;
@@ -78,15 +79,18 @@ void AppendTag(OutputPlan& plan, ByteSource& source, const SourceLayout& layout,
     if (index < labels.Titles.size()) part.Title = labels.Titles[index];
     if (index < labels.Performers.size()) part.Performer = labels.Performers[index];
     const std::int64_t length = layout.Tags.Id3v2Length;
-    if (length == 0 && part.Track == 0 && part.Title.empty() && part.Performer.empty()) return;
+    if (length == 0 && part.Track == 0 && part.Title.empty() && part.Performer.empty()) {
+        return false;
+    }
     std::vector<std::uint8_t> tag(static_cast<std::size_t>(length));
     if (ReadFully(source, 0, tag.data(), tag.size()) == tag.size()) {
         if (auto edited = editor.ForPart(tag, part)) {
             Append(plan, std::move(*edited));
-            return;
+            return !plan.empty();
         }
     }
     Append(plan, 0, length);
+    return !plan.empty();
 }
 
 // The header frame rewritten to describe a part.
@@ -129,7 +133,7 @@ std::pair<const Cut*, const Cut*> CutsAround(const std::vector<Cut>& cuts, std::
 }
 
 PartPlan PlanFrameRulePart(const SourceCuts& cuts, std::size_t index, ByteSource& source,
-                           TagEditor& editor, const PartLabels& labels) {
+                           TagEditor& editor, const PartLabels& labels, std::int64_t block) {
     const SourceLayout& layout = cuts.Layout;
     const std::size_t count = cuts.Parts.size();
     const auto [opening, closing] = CutsAround(cuts.Points, index, count);
@@ -169,7 +173,8 @@ PartPlan PlanFrameRulePart(const SourceCuts& cuts, std::size_t index, ByteSource
 
     PartPlan part;
     OutputPlan& plan = part.Plan;
-    AppendTag(plan, source, layout, labels, index, count, start, frames.Seconds(), editor);
+    const bool tagged =
+        AppendTag(plan, source, layout, labels, index, count, start, frames.Seconds(), editor);
     if (!opening) Append(plan, layout.Tags.Id3v2Length, headerStart);
     if (header) {
         // A part ends where a frame ends. A gapless player skips the added frames: their
@@ -191,25 +196,26 @@ PartPlan PlanFrameRulePart(const SourceCuts& cuts, std::size_t index, ByteSource
     const std::int64_t from = opening ? opening->SplitPosition : audioStart;
     if (!closing) {
         Append(plan, from, sourceEnd);
-        return part;
+    } else {
+        // The bytes the end cut's frame borrows belong to the part after it: zeros here, and
+        // only those, as long as the bytes they stand for.
+        const std::int64_t to = closing->SplitPosition;
+        std::int64_t at = from;
+        for (const Segment& segment : BorrowedBy(source, *closing)) {
+            Append(plan, at, segment.From);
+            Append(plan, std::vector<std::uint8_t>(
+                             static_cast<std::size_t>(segment.To - segment.From), 0));
+            at = segment.To;
+        }
+        Append(plan, at, to);
+        Append(plan, std::max(layout.Tags.TrailerAt, to), sourceEnd);
     }
-    // The bytes the end cut's frame borrows belong to the part after it: zeros here, and
-    // only those.
-    const std::int64_t to = closing->SplitPosition;
-    std::int64_t at = from;
-    for (const Segment& segment : BorrowedBy(source, *closing)) {
-        Append(plan, at, segment.From);
-        Append(plan,
-               std::vector<std::uint8_t>(static_cast<std::size_t>(segment.To - segment.From), 0));
-        at = segment.To;
-    }
-    Append(plan, at, to);
-    Append(plan, std::max(layout.Tags.TrailerAt, to), sourceEnd);
+    AlignToBlocks(plan, tagged, source, layout.Tags.Id3v2Length, block);
     return part;
 }
 
 PartPlan PlanExactPart(const SourceCuts& cuts, std::size_t index, ByteSource& source,
-                       TagEditor& editor, const PartLabels& labels) {
+                       TagEditor& editor, const PartLabels& labels, std::int64_t block) {
     const SourceLayout& layout = cuts.Layout;
     const std::size_t count = cuts.Parts.size();
     const auto [opening, closing] = CutsAround(cuts.Cuts, index, count);
@@ -236,8 +242,8 @@ PartPlan PlanExactPart(const SourceCuts& cuts, std::size_t index, ByteSource& so
 
     PartPlan part;
     OutputPlan& plan = part.Plan;
-    AppendTag(plan, source, layout, labels, index, count, double(startSample) / rate,
-              double(samples) / rate, editor);
+    const bool tagged = AppendTag(plan, source, layout, labels, index, count,
+                                  double(startSample) / rate, double(samples) / rate, editor);
     if (!opening) {
         // The first part keeps the source's header, or its lack of one: a source without a
         // LAME tag plays every frame's samples, which a header would cut 529 short.
@@ -249,6 +255,7 @@ PartPlan PlanExactPart(const SourceCuts& cuts, std::size_t index, ByteSource& so
         }
         Append(plan, layout.AudioStart, to);
         Append(plan, layout.Tags.TrailerAt, sourceEnd);
+        AlignToBlocks(plan, tagged, source, layout.Tags.Id3v2Length, block);
         return part;
     }
 
@@ -286,6 +293,7 @@ PartPlan PlanExactPart(const SourceCuts& cuts, std::size_t index, ByteSource& so
     part.AddedBytes += cut.CutAt - partFrom;
     Append(plan, partFrom, to);
     if (closing) Append(plan, layout.Tags.TrailerAt, sourceEnd);
+    AlignToBlocks(plan, tagged, source, layout.Tags.Id3v2Length, block);
     return part;
 }
 
@@ -299,9 +307,9 @@ OutputPlans BothParts(const SourceCuts& cuts, ByteSource& source, TagEditor& edi
 }  // namespace
 
 PartPlan PlanPart(const SourceCuts& cuts, std::size_t index, ByteSource& source, TagEditor& editor,
-                  const PartLabels& labels) {
-    return cuts.Exact ? PlanExactPart(cuts, index, source, editor, labels)
-                      : PlanFrameRulePart(cuts, index, source, editor, labels);
+                  const PartLabels& labels, std::int64_t sharedBlock) {
+    return cuts.Exact ? PlanExactPart(cuts, index, source, editor, labels, sharedBlock)
+                      : PlanFrameRulePart(cuts, index, source, editor, labels, sharedBlock);
 }
 
 OutputPlans PlanOutputs(const SplitPoint& point, ByteSource& source, TagEditor& editor) {

@@ -52,8 +52,11 @@ struct PartLabels {
 // the primers, then the source from that cut's frame on; its start delay skips all but the
 // cut frame's samples from the cut on. A part before the last ends with the frame that
 // holds its end cut, its end padding dropping what follows the cut.
+//
+// Where the output shares the source's blocks of `sharedBlock` bytes, the part's tag takes
+// the padding that lets it share them (see AlignToBlocks); its audio is the same.
 PartPlan PlanPart(const SourceCuts& cuts, std::size_t index, ByteSource& source, TagEditor& editor,
-                  const PartLabels& labels = {});
+                  const PartLabels& labels = {}, std::int64_t sharedBlock = 0);
 
 // Both outputs of a split in two.
 struct OutputPlans {

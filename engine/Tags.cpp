@@ -59,7 +59,26 @@ std::int64_t Lyrics3Start(ByteSource& source, std::int64_t end, std::int64_t fro
     return begin == std::string_view::npos ? end : first + static_cast<std::int64_t>(begin);
 }
 
+constexpr std::size_t kHeaderSize = 10;
+// The size that the header states (all but the header) is four bytes of seven bits.
+constexpr std::int64_t kLargestSize = (std::int64_t{1} << 28) - 1;
+
 }  // namespace
+
+std::optional<std::vector<std::uint8_t>> Padded(std::vector<std::uint8_t> tag, std::int64_t size) {
+    if (tag.empty()) tag = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0};
+    // Flag 0x40 is an extended header in versions 3 and 4 (whose count of padding, or CRC
+    // over it, would no longer hold) and compression in version 2; 0x10 a footer in 4.
+    if (tag.size() < kHeaderSize || std::memcmp(tag.data(), "ID3", 3) != 0 || tag[3] < 2 ||
+        tag[3] > 4 || (tag[5] & 0x40) || (tag[3] == 4 && (tag[5] & 0x10)) ||
+        size < std::int64_t(tag.size()) || size - std::int64_t(kHeaderSize) > kLargestSize) {
+        return std::nullopt;
+    }
+    tag.resize(static_cast<std::size_t>(size), 0);
+    const std::int64_t stated = size - std::int64_t(kHeaderSize);
+    for (int i = 0; i < 4; ++i) tag[9 - i] = static_cast<std::uint8_t>(stated >> (7 * i) & 0x7F);
+    return tag;
+}
 
 SourceTags FindTags(ByteSource& source) {
     SourceTags tags;

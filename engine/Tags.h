@@ -20,6 +20,11 @@ struct SourceTags {
 // Finds the tags by their own headers; anything that does not look right is no tag.
 SourceTags FindTags(ByteSource& source);
 
+// The ID3v2 tag `tag` with more padding, so that it is `size` bytes long; where `tag` is
+// empty, a tag of padding alone. None where it is longer already, or where it keeps
+// something after its padding or a count of it (a footer, an extended header).
+std::optional<std::vector<std::uint8_t>> Padded(std::vector<std::uint8_t> tag, std::int64_t size);
+
 // Where a part lies in the source's playing time, in milliseconds, and what else its tag is
 // to say of it.
 struct PartTime {

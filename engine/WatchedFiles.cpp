@@ -24,6 +24,11 @@ class WatchedFiles::Source final : public SourceFile {
     }
     void ConfirmViews() override { source_->ConfirmViews(); }
     SourceFile& Inner() { return *source_; }
+    // The source itself, where it is one of these.
+    static SourceFile& Unwrapped(SourceFile& source) {
+        auto* watched = dynamic_cast<Source*>(&source);
+        return watched ? watched->Inner() : source;
+    }
 
   private:
     std::unique_ptr<SourceFile> source_;
@@ -42,12 +47,13 @@ class WatchedFiles::Output final : public OutputFile {
     }
     void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) override {
         // The copy goes from the source itself, so that the kernel can do it.
-        auto* watched = dynamic_cast<Source*>(&source);
-        SourceFile& real = watched ? watched->Inner() : source;
+        SourceFile& real = Source::Unwrapped(source);
+        // The slices end where the source's 16 MiB do: where the output shares the source's
+        // blocks, no block is split between two slices and copied for it.
         constexpr std::int64_t kSlice = 16 << 20;
         for (std::int64_t done = 0; done < length;) {
             files_.Check();
-            const std::int64_t slice = std::min(kSlice, length - done);
+            const std::int64_t slice = std::min(kSlice - (offset + done) % kSlice, length - done);
             output_->CopyFrom(real, offset + done, slice);
             done += slice;
             files_.Wrote(slice);
@@ -76,6 +82,11 @@ std::unique_ptr<SourceFile> WatchedFiles::OpenSource(const std::string& path) {
 std::unique_ptr<OutputFile> WatchedFiles::CreateOutput(const std::string& path) {
     Check();
     return std::make_unique<Output>(files_.CreateOutput(path), *this);
+}
+
+std::int64_t WatchedFiles::SharedBlockSize(SourceFile& source, const std::string& folder) {
+    Check();
+    return files_.SharedBlockSize(Source::Unwrapped(source), folder);
 }
 
 void WatchedFiles::Reached(std::int64_t done, std::int64_t size, std::int64_t& reported) {

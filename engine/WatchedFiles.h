@@ -27,6 +27,7 @@ class WatchedFiles final : public FileSystemWrapper {
 
     std::unique_ptr<SourceFile> OpenSource(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override;
+    std::int64_t SharedBlockSize(SourceFile& source, const std::string& folder) override;
 
   private:
     class Source;

@@ -2,9 +2,10 @@
 // output plans, and checks each against a plain byte-at-a-time walk written alongside;
 // then reads the same bytes as a file, through the buffer and in place through mappings,
 // and checks that both find the same; and cuts at two times in one walk, by the frame
-// rule or at the sample, against the two splits in two. Input: two bytes of split time
-// (taken modulo 21 seconds; the second byte also gives the later time and the mode of the
-// cuts at two times), then the source bytes.
+// rule or at the sample, against the two splits in two, each part planned to share the
+// source's blocks too. Input: two bytes of split time (taken modulo 21 seconds; the second
+// byte also gives the later time and the mode of the cuts at two times, the first the block
+// size), then the source bytes.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -262,13 +263,53 @@ void CheckExactCut(std::span<const std::uint8_t> src, std::int64_t milliseconds)
     }
 }
 
+bool SamePiece(const OutputPiece& a, const OutputPiece& b) {
+    return a.SourceOffset == b.SourceOffset && a.Length == b.Length && a.Bytes == b.Bytes;
+}
+
+// A part planned to share the source's blocks is the part planned without, but for its
+// ID3v2 tag: the one it opens with grown by zeros, its stated size the new one, or one of
+// padding alone put before it; either brings the first byte copied from the source after
+// it to that byte's offset within a block.
+void CheckSharedBlocks(const OutputPlan& plain, const OutputPlan& shared,
+                       std::span<const std::uint8_t> src, std::int64_t block) {
+    const bool added = shared.size() == plain.size() + 1;
+    Check(added || shared.size() == plain.size());
+    const std::size_t same = added ? 0 : 1;
+    for (std::size_t i = same; i < plain.size(); ++i) {
+        Check(SamePiece(plain[i], shared[i + (added ? 1 : 0)]));
+    }
+    if (!added && (plain.empty() || SamePiece(plain[0], shared[0]))) return;
+    const std::vector<std::uint8_t> tag = Materialise({shared[0]}, src);
+    const std::vector<std::uint8_t> before =
+        added ? std::vector<std::uint8_t>{'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0}
+              : Materialise({plain[0]}, src);
+    Check(tag.size() > before.size() &&
+          std::equal(before.begin(), before.begin() + 6, tag.begin()));
+    Check(std::equal(before.begin() + 10, before.end(), tag.begin() + 10));
+    Check(std::all_of(tag.begin() + std::ptrdiff_t(before.size()), tag.end(),
+                      [](std::uint8_t byte) { return byte == 0; }));
+    const std::size_t stated =
+        std::size_t(tag[6]) << 21 | std::size_t(tag[7]) << 14 | std::size_t(tag[8]) << 7 | tag[9];
+    Check((tag[6] | tag[7] | tag[8] | tag[9]) < 0x80 && stated + 10 == tag.size());
+    std::int64_t at = 0;
+    for (const OutputPiece& piece : shared) {
+        if (&piece != &shared[0] && piece.Bytes.empty()) {
+            Check((at - piece.SourceOffset) % block == 0);
+            return;
+        }
+        at += piece.Length;
+    }
+    Check(false);
+}
+
 // Cutting at two times in one walk finds the cuts two walks find, each the one a split in
 // two makes there, and refuses two that fall on one frame. Without tags or length headers
 // the first part is the first of a split in two at the first time, the last the second of
 // a split at the second time, and the one between holds the source from the first cut to
 // the second.
 void CheckSeveralCuts(std::span<const std::uint8_t> src, std::int64_t earlier, std::int64_t later,
-                      bool exact) {
+                      bool exact, std::int64_t block) {
     MemorySource source(src);
     FileInformation info;
     const SourceCuts cuts = FindCuts(source, {{earlier, later}, 0}, exact, info);
@@ -315,7 +356,9 @@ void CheckSeveralCuts(std::span<const std::uint8_t> src, std::int64_t earlier, s
     }
     std::vector<std::uint8_t> parts[3];
     for (std::size_t i = 0; i < 3; ++i) {
-        parts[i] = Materialise(PlanPart(cuts, i, source, keepTags).Plan, src);
+        const OutputPlan plan = PlanPart(cuts, i, source, keepTags).Plan;
+        parts[i] = Materialise(plan, src);
+        CheckSharedBlocks(plan, PlanPart(cuts, i, source, keepTags, {}, block).Plan, src, block);
     }
     const auto tail =
         src.subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
@@ -367,11 +410,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckExactCut(src, splitSeconds * 1000 + data[0] * 4);
 
     const std::int32_t laterSeconds = splitSeconds + 1 + data[1] / 2 % 3;
+    // The parts planned to share blocks of 512 bytes to 8 KiB too.
+    const std::int64_t block = std::int64_t{512} << data[0] % 5;
     // One mode an input, as the check costs as much as the rest.
     if (data[1] & 1) {
-        CheckSeveralCuts(src, splitSeconds * 1000 + data[0] * 4, laterSeconds * 1000, true);
+        CheckSeveralCuts(src, splitSeconds * 1000 + data[0] * 4, laterSeconds * 1000, true, block);
     } else {
-        CheckSeveralCuts(src, splitSeconds * 1000, laterSeconds * 1000, false);
+        CheckSeveralCuts(src, splitSeconds * 1000, laterSeconds * 1000, false, block);
     }
 
     // The split walks the audio alone: from the end of the ID3v2 tag to the tags after it.

@@ -1,7 +1,9 @@
 #include "platform/LocalFileSystem.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -111,13 +113,19 @@ class LocalOutputFile final : public OutputFile {
     LocalOutputFile& operator=(const LocalOutputFile&) = delete;
 
     void Write(std::span<const std::uint8_t> bytes) override;
-    // Copies a byte range of the source, in the kernel where it can.
+    // Copies a byte range of the source: its whole blocks shared with the source where they
+    // lie at the same offsets within a block and the file system lets them be, the rest
+    // copied in the kernel where it can.
     void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) override;
     void Stage() override;
     void Commit(bool replace) override;
     void Withdraw() override;
 
   private:
+    // Shares `length` bytes of the source from `offset`, whole blocks, at the output's end;
+    // false where the file system will not.
+    bool Share(const LocalSourceFile& source, std::int64_t offset, std::int64_t length);
+    void Copy(SourceFile& source, std::int64_t offset, std::int64_t length);
     [[noreturn]] void Fail(int error) const;
     // Creates a hidden file in the folder, under a name no other file has.
     void CreateNamed(const std::string& folder);
@@ -130,7 +138,8 @@ class LocalOutputFile final : public OutputFile {
     std::string finalPath_;
     std::string tempPath_;  // the hidden name, while it exists
     int fd_ = -1;
-    std::int64_t written_ = 0;
+    std::int64_t written_ = 0;  // where the next bytes go
+    std::int64_t block_ = 0;    // the block size at which it may share the source's; 0: none
     int pendingSlot_ = -1;
     dev_t device_ = 0;  // the complete file, once staged
     ino_t inode_ = 0;
@@ -213,13 +222,14 @@ LocalOutputFile::LocalOutputFile(std::string finalPath, bool unnamed)
     const std::string folder = FolderOf(finalPath_);
     if (unnamed) {
         fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-        if (fd_ >= 0) return;
         // Only a file system without unnamed files calls for the named stand-in.
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        if (fd_ < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
             throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
         }
     }
-    CreateNamed(folder);
+    if (fd_ < 0) CreateNamed(folder);
+    struct stat info {};
+    if (::fstat(fd_, &info) == 0) block_ = info.st_blksize;
 }
 
 void LocalOutputFile::CreateNamed(const std::string& folder) {
@@ -256,8 +266,9 @@ int LocalOutputFile::LinkAs(const std::string& name) const {
 }
 
 void LocalOutputFile::Write(std::span<const std::uint8_t> bytes) {
+    // At the output's end by its own count: a shared range does not move the file's offset.
     while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+        const ssize_t n = ::pwrite(fd_, bytes.data(), bytes.size(), written_);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
         bytes = bytes.subspan(static_cast<std::size_t>(n));
@@ -266,6 +277,45 @@ void LocalOutputFile::Write(std::span<const std::uint8_t> bytes) {
 }
 
 void LocalOutputFile::CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) {
+    const auto* local = dynamic_cast<const LocalSourceFile*>(&source);
+    // The bytes up to the source's next block boundary, then its whole blocks, then the
+    // rest.
+    const std::int64_t head = block_ > 0 ? (block_ - offset % block_) % block_ : 0;
+    const std::int64_t whole = block_ > 0 ? (length - head) / block_ * block_ : 0;
+    if (!local || whole <= 0 || (offset - written_) % block_ != 0) {
+        Copy(source, offset, length);
+        return;
+    }
+    Copy(source, offset, head);
+    if (!Share(*local, offset + head, whole)) Copy(source, offset + head, whole);
+    Copy(source, offset + head + whole, length - head - whole);
+}
+
+bool LocalOutputFile::Share(const LocalSourceFile& source, std::int64_t offset,
+                            std::int64_t length) {
+    file_clone_range range{};
+    range.src_fd = source.Descriptor();
+    range.src_offset = static_cast<std::uint64_t>(offset);
+    range.src_length = static_cast<std::uint64_t>(length);
+    range.dest_offset = static_cast<std::uint64_t>(written_);
+    int result;
+    do {
+        result = ::ioctl(fd_, FICLONERANGE, &range);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0) {
+        written_ += length;
+        return true;
+    }
+    // Out of room is the output's to report; anything else (no sharing on this file
+    // system or between these files) leaves the copies to the kernel's copy from here on.
+    if (errno == ENOSPC || errno == EFBIG || errno == EDQUOT) {
+        throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
+    }
+    block_ = 0;
+    return false;
+}
+
+void LocalOutputFile::Copy(SourceFile& source, std::int64_t offset, std::int64_t length) {
     loff_t from = offset;
     // Only a file of this system can be copied in the kernel; any other source goes
     // through the buffer.
@@ -283,7 +333,7 @@ void LocalOutputFile::CopyFrom(SourceFile& source, std::int64_t offset, std::int
             count < length && pageEnd > written_) {
             count = pageEnd - written_;
         }
-        const ssize_t n = ::write(fd_, shown.data(), static_cast<std::size_t>(count));
+        const ssize_t n = ::pwrite(fd_, shown.data(), static_cast<std::size_t>(count), written_);
         if (n < 0 && errno == EINTR) continue;
         // The source's pages gave out beneath the mapping: it shrank.
         if (n < 0 && errno == EFAULT) {
@@ -295,7 +345,8 @@ void LocalOutputFile::CopyFrom(SourceFile& source, std::int64_t offset, std::int
         written_ += n;
     }
     while (local && length > 0) {
-        const ssize_t n = ::copy_file_range(local->Descriptor(), &from, fd_, nullptr,
+        loff_t to = written_;
+        const ssize_t n = ::copy_file_range(local->Descriptor(), &from, fd_, &to,
                                             static_cast<std::size_t>(length), 0);
         if (n < 0 && errno == EINTR) continue;
         // A full disk or a size limit is the output's; anything else (no kernel-side copy
@@ -485,6 +536,26 @@ std::unique_ptr<SourceFile> LocalFileSystem::OpenSource(const std::string& path)
 
 std::unique_ptr<OutputFile> LocalFileSystem::CreateOutput(const std::string& path) {
     return std::make_unique<LocalOutputFile>(path, options_.UnnamedOutputs);
+}
+
+std::int64_t LocalFileSystem::SharedBlockSize(SourceFile& source, const std::string& folder) {
+    // Sharing the source's first block with a file there tells whether the file system
+    // shares blocks at all, and between these two files: a single cheap try.
+    const auto* local = dynamic_cast<const LocalSourceFile*>(&source);
+    if (!local || local->Size() == 0) return 0;
+    const int probe = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (probe < 0) return 0;
+    std::int64_t block = 0;
+    struct stat info {};
+    if (::fstat(probe, &info) == 0 && info.st_blksize > 0) {
+        file_clone_range range{};
+        range.src_fd = local->Descriptor();
+        range.src_length =
+            static_cast<std::uint64_t>(std::min<std::int64_t>(info.st_blksize, local->Size()));
+        if (::ioctl(probe, FICLONERANGE, &range) == 0) block = info.st_blksize;
+    }
+    ::close(probe);
+    return block;
 }
 
 std::optional<std::string> LocalFileSystem::MoveToTrash(const std::string& path) {

@@ -32,7 +32,9 @@ Removal DeleteToTrash(const std::string& path);
 // mapped; each output is written beside its final path, without a name, and given one
 // only once complete, so that a failed or killed run leaves no partial file and never
 // writes through a link into another file. Where the file system lacks unnamed files or
-// a rename that keeps an existing name, links or exclusive creation stand in.
+// a rename that keeps an existing name, links or exclusive creation stand in. Where the
+// file system lets files share blocks (btrfs, XFS), an output shares the source's whole
+// blocks that it copies to the same offsets within a block.
 class LocalFileSystem final : public FileSystem {
   public:
     struct Options {
@@ -55,6 +57,8 @@ class LocalFileSystem final : public FileSystem {
     bool SameFile(const std::string& one, const std::string& other) const override;
     std::unique_ptr<SourceFile> OpenSource(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override;
+    // Tries to share the source's first block with a file without a name in the folder.
+    std::int64_t SharedBlockSize(SourceFile& source, const std::string& folder) override;
     std::optional<std::string> MoveToTrash(const std::string& path) override;
     void RemoveLeftovers(const std::string& folder) override;
 

@@ -1,7 +1,12 @@
 // The analysis and the split on MP3 files made by lame (tests/fixtures/make-fixtures.sh),
 // checked against the files' own Info frames and against what mpg123 decodes.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <taglib/chapterframe.h>
 #include <taglib/id3v2tag.h>
@@ -35,6 +40,7 @@
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
 #include "engine/SplitPlan.h"
+#include "engine/Tags.h"
 #include "engine/WatchedFiles.h"
 #include "platform/LocalFileSystem.h"
 #include "platform/Mpg123Decoder.h"
@@ -1292,6 +1298,167 @@ TEST(Verify, JudgesAPairCutByFfmpeg) {
     const Said verified = Verify(path, first, second);
     EXPECT_EQ(verified.text, SeamLines(path, first, second, 2, 44100));
     EXPECT_EQ(verified.exitCode, 1);
+}
+
+// A file system of `type`, made by `make` in an image file and mounted through a loop
+// device for as long as this lives; where it cannot be, Why() says why.
+class LoopMount {
+  public:
+    LoopMount(const std::string& type, const std::string& make) {
+        const std::string tool = make.substr(0, make.find(' '));
+        if (::geteuid() != 0) {
+            why_ = "mounting a loop device takes root";
+        } else if (!Have(tool.c_str())) {
+            why_ = tool + " is not installed";
+        } else if (const std::string image = image_.path + "/image", at = image_.path + "/mount";
+                   !RunCommand("mkdir '" + at + "' && truncate -s 320M '" + image + "' && " + make +
+                               " '" + image + "' && mount -t " + type + " -o loop '" + image +
+                               "' '" + at + "'")
+                        .ran) {
+            why_ = "no " + type + " file system could be made and mounted";
+        } else {
+            path_ = at;
+        }
+    }
+    ~LoopMount() {
+        // A mount left behind would outlive the image's folder.
+        if (!path_.empty()) {
+            EXPECT_TRUE(RunCommand("umount '" + path_ + "'").ran) << path_;
+        }
+    }
+    LoopMount(const LoopMount&) = delete;
+    LoopMount& operator=(const LoopMount&) = delete;
+
+    const std::string& Path() const { return path_; }
+    const std::string& Why() const { return why_; }
+
+  private:
+    TempFolder image_;
+    std::string path_;
+    std::string why_;
+};
+
+// The bytes of a file that lie in extents it shares with another file, as the file system
+// reports them once it has written them out.
+std::int64_t SharedBytes(const std::string& path) {
+    constexpr std::size_t kExtents = 256;
+    std::vector<std::uint8_t> buffer(sizeof(fiemap) + kExtents * sizeof(fiemap_extent));
+    auto* map = reinterpret_cast<fiemap*>(buffer.data());
+    map->fm_length = FIEMAP_MAX_OFFSET;
+    map->fm_flags = FIEMAP_FLAG_SYNC;
+    map->fm_extent_count = kExtents;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool mapped = fd >= 0 && ::ioctl(fd, FS_IOC_FIEMAP, map) == 0;
+    if (fd >= 0) ::close(fd);
+    EXPECT_TRUE(mapped) << path;
+    std::int64_t shared = 0;
+    for (std::uint32_t i = 0; mapped && i < map->fm_mapped_extents; ++i) {
+        const fiemap_extent& extent = map->fm_extents[i];
+        if (extent.fe_flags & FIEMAP_EXTENT_SHARED) shared += std::int64_t(extent.fe_length);
+    }
+    return std::min<std::int64_t>(shared, std::int64_t(std::filesystem::file_size(path)));
+}
+
+// A file's bytes after its ID3v2 tag.
+Bytes AfterTag(const std::string& path) {
+    const Bytes bytes = ReadFile(path);
+    MemorySource source(bytes);
+    return Slice(bytes, FindTags(source).Id3v2Length, std::int64_t(bytes.size()));
+}
+
+// On a file system whose files share blocks (XFS, btrfs), the parts of a split in two, by the
+// frame rule and at a sample, and those of a split into parts share the source's whole
+// blocks that they copy: all but a few of theirs. Only their tags' padding tells them from
+// the parts the same split copies onto another file system, which are the parts planned
+// without sharing: they hold the same audio, decode to the same samples, and read the same
+// in ffprobe, mp3val and TagLib; the seam check finds the same.
+TEST(SharedBlocks, PartsShareTheSourcesBlocksAndPlayAsCopiedOnes) {
+    for (const char* tool : {"mpg123", "ffprobe", "mp3val"}) {
+        if (!Have(tool)) GTEST_SKIP() << tool << " is not installed";
+    }
+    std::string skipped;
+    for (const auto& [type, make] :
+         {std::pair<std::string, std::string>{"xfs", "mkfs.xfs -q -m reflink=1"},
+          {"btrfs", "mkfs.btrfs -q"}}) {
+        SCOPED_TRACE(type);
+        const LoopMount mount(type, make);
+        if (!mount.Why().empty()) {
+            skipped += (skipped.empty() ? "" : "; ") + type + ": " + mount.Why();
+            continue;
+        }
+        for (const char* name : {"chapters", "cbr128"}) {
+            SCOPED_TRACE(name);
+            const std::string path = mount.Path() + "/" + name + ".mp3";
+            std::filesystem::copy_file(std::string(QUORVEL_FIXTURES) + "/" + name + ".mp3", path);
+            const std::vector<std::string> known = Mp3valComplaints(path);
+            struct Split {
+                const char* what;
+                bool exact;
+                const char* second;  // a split in two; none: parts at 1.5 s and 3 s
+            };
+            for (const Split& split :
+                 {Split{"by the frame rule", false, "2"}, Split{"at a sample", true, "2.5"},
+                  Split{"into parts", true, nullptr}}) {
+                SCOPED_TRACE(split.what);
+                const TempFolder copied;
+                const std::string shared = mount.Path() + "/" + split.what;
+                std::filesystem::create_directory(shared);
+                std::vector<std::string> logs;
+                for (const std::string& folder : {shared, copied.path}) {
+                    FakeForm window;
+                    window.texts = {{Control::txtMP3, path},
+                                    {Control::txtToFolder, folder},
+                                    {Control::txtSplitMinute, "0"},
+                                    {Control::txtSplitSecond, split.second ? split.second : ""}};
+                    window.exact = split.exact;
+                    FileInformation analysed;
+                    ASSERT_EQ(AnalyseSourceFile(window, files, analysed),
+                              AnalysisOutcome::FramesFound);
+                    PartsRequest request;
+                    request.Times.At = {1500, 3000};
+                    request.Labels = {true, {"One", "Two"}, {}};
+                    ASSERT_EQ(split.second
+                                  ? SplitFile(window, files, tags, decoder, analysed)
+                                  : SplitIntoParts(window, files, tags, decoder, analysed, request),
+                              SplitOutcome::Completed)
+                        << window.log;
+                    const auto seam = window.log.find("\r\nSeam check");
+                    logs.push_back(window.log.substr(seam, window.log.find("\r\n=", seam) - seam));
+                }
+                EXPECT_EQ(logs[0], logs[1]);
+                const std::set<std::string> names = copied.Names();
+                ASSERT_EQ(names.size(), split.second ? 2u : 3u);
+                for (const std::string& part : names) {
+                    SCOPED_TRACE(part);
+                    const std::string one = shared + "/" + part, other = copied.path + "/" + part;
+                    struct stat info {};
+                    ASSERT_EQ(::stat(one.c_str(), &info), 0);
+                    const std::int64_t block = info.st_blksize;
+                    const auto size = std::int64_t(std::filesystem::file_size(one));
+                    EXPECT_GE(SharedBytes(one), std::max(block, (size / block - 4) * block));
+                    EXPECT_EQ(SharedBytes(other), 0);
+                    EXPECT_TRUE(AfterTag(one) == AfterTag(other));
+                    EXPECT_TRUE(Decode(one, "mpg123 --gapless -s").samples ==
+                                Decode(other, "mpg123 --gapless -s").samples);
+                    for (const std::string& complaint : Mp3valComplaints(one)) {
+                        EXPECT_TRUE(std::find(known.begin(), known.end(), complaint) != known.end())
+                            << "mp3val " << complaint;
+                    }
+                    EXPECT_EQ(ProbedSeconds(one), ProbedSeconds(other));
+                    for (const char* tag : {"title", "track", "TLEN"}) {
+                        EXPECT_EQ(ProbedTag(one, tag), ProbedTag(other, tag)) << tag;
+                    }
+                    ExpectChapters(ReadChapters(one), ReadChapters(other));
+                }
+                if (split.second) {
+                    const std::string base = copied.path + "/" + name;
+                    ExpectPlannedAsWritten(path, std::llround(std::stod(split.second) * 1000),
+                                           split.exact, base + "1.mp3", base + "2.mp3");
+                }
+            }
+        }
+    }
+    if (!skipped.empty()) GTEST_SKIP() << skipped;
 }
 
 // The safe rule at two times on every fixture but the one without an Info frame (where

@@ -11,6 +11,8 @@
 #include "engine/ByteSource.h"
 #include "engine/OutputNames.h"
 #include "engine/SplitPlan.h"
+#include "engine/SplitSearch.h"
+#include "engine/Tags.h"
 
 namespace quorvel {
 namespace {
@@ -151,6 +153,83 @@ TEST(SplitOutputs, CarryTheBorrowedDataInAnAddedFrame) {
         const OutputPlans plans = PlanOutputs(point, source, tags);
         EXPECT_EQ(Materialise(plans.First, stream), first);
         EXPECT_EQ(Materialise(plans.Second, stream), second);
+    }
+}
+
+// Where the outputs share the source's blocks, each part's ID3v2 tag takes the padding that
+// puts the first byte the part copies from the source at that byte's offset within a block,
+// so that the part's whole blocks lie as the source's do; the first part's tag keeps the
+// source's size, and a source without a tag has one of padding alone opening a later part
+// where needed. All that follows the tag is as without sharing. A tag that keeps something
+// after its padding or a count of it leaves its part as it was.
+TEST(SplitOutputs, PadTheTagSoThatThePartsCanShareTheSourcesBlocks) {
+    const auto id3v2 = [](std::uint8_t version, std::uint8_t flags, std::size_t size) {
+        Bytes tag(size, 0x55);
+        tag[0] = 'I', tag[1] = 'D', tag[2] = '3', tag[3] = version, tag[4] = 0, tag[5] = flags;
+        const std::size_t stated = size - 10 - (flags & 0x10 ? 10 : 0);
+        for (int i = 0; i < 4; ++i)
+            tag[std::size_t(9 - i)] = std::uint8_t(stated >> (7 * i) & 0x7F);
+        return tag;
+    };
+    const struct {
+        const char* what;
+        Bytes tag;
+        std::int64_t block;
+        bool shares;
+    } cases[] = {
+        {"no tag", {}, 4096, true},
+        {"version 3", id3v2(3, 0, 300), 4096, true},
+        {"version 2, small blocks", id3v2(2, 0, 1000), 512, true},
+        {"version 4, large blocks", id3v2(4, 0, 5000), 65536, true},
+        {"a footer", id3v2(4, 0x10, 320), 4096, false},
+        {"an extended header", id3v2(3, 0x40, 300), 4096, false},
+    };
+    Bytes frames = Stream(120);
+    SetBackPointer(frames, 39, 120);
+    SetBackPointer(frames, 77, 200);
+    for (const auto& c : cases) {
+        for (const bool exact : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.what << (exact ? ", exactly" : ""));
+            const Bytes stream = c.tag + frames;
+            MemorySource source(stream);
+            FileInformation info;
+            const SourceCuts cuts = FindCuts(source, {{1000, 2000}, 0}, exact, info);
+            ASSERT_EQ(cuts.Problem, CutProblem::None);
+            KeepTags tags;
+            for (std::size_t part = 0; part < 3; ++part) {
+                SCOPED_TRACE(part);
+                const Bytes plain = Materialise(PlanPart(cuts, part, source, tags).Plan, stream);
+                const OutputPlan plan = PlanPart(cuts, part, source, tags, {}, c.block).Plan;
+                const Bytes shared = Materialise(plan, stream);
+                MemorySource sharedBytes(shared), plainBytes(plain);
+                const std::int64_t tagLength = FindTags(sharedBytes).Id3v2Length;
+                const std::int64_t plainTag = FindTags(plainBytes).Id3v2Length;
+                EXPECT_EQ(Slice(shared, std::size_t(tagLength), shared.size()),
+                          Slice(plain, std::size_t(plainTag), plain.size()));
+                if (!c.shares || (part == 0 && c.tag.empty())) {
+                    EXPECT_EQ(shared, plain);
+                    continue;
+                }
+                if (part == 0) {
+                    EXPECT_EQ(tagLength, std::int64_t(c.tag.size()));
+                }
+                // The tag's own bytes, then zeros up to its stated end.
+                ASSERT_GE(tagLength, std::max<std::int64_t>(plainTag, 11));
+                const Bytes header = c.tag.empty() ? Bytes{'I', 'D', '3', 4, 0, 0} : c.tag;
+                EXPECT_EQ(Slice(shared, 0, 6), Slice(header, 0, 6));
+                const std::int64_t padding = c.tag.empty() ? 10 : plainTag;
+                EXPECT_EQ(Slice(shared, padding, tagLength),
+                          Bytes(std::size_t(tagLength - padding), 0));
+                std::int64_t at = 0;
+                auto piece = plan.begin();
+                for (; piece != plan.end() && (at < tagLength || !piece->Bytes.empty()); ++piece) {
+                    at += piece->Length;
+                }
+                ASSERT_NE(piece, plan.end());
+                EXPECT_EQ((at - piece->SourceOffset) % c.block, 0) << at;
+                EXPECT_LT(tagLength - (c.tag.empty() ? 11 : std::int64_t(c.tag.size())), c.block);
+            }
+        }
     }
 }
 
