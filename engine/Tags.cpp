@@ -59,38 +59,55 @@ std::int64_t Lyrics3Start(ByteSource& source, std::int64_t end, std::int64_t fro
     return begin == std::string_view::npos ? end : first + static_cast<std::int64_t>(begin);
 }
 
+// An ID3v2 tag's header: "ID3", the version (2 to 4) and its revision, the flags, then the
+// size of all that follows it but a footer, in four bytes of seven bits each.
 constexpr std::size_t kHeaderSize = 10;
-// The size that the header states (all but the header) is four bytes of seven bits.
+constexpr std::size_t kVersionAt = 3;
+constexpr std::size_t kRevisionAt = 4;
+constexpr std::size_t kFlagsAt = 5;
+constexpr std::size_t kSizeAt = 6;
+// An extended header in versions 3 and 4 (whose count of padding, or CRC over it, would no
+// longer hold once padding is added), compression in version 2.
+constexpr std::uint8_t kExtendedHeaderFlag = 0x40;
+constexpr std::uint8_t kFooterFlag = 0x10;  // version 4: a copy of the header at the end
 constexpr std::int64_t kLargestSize = (std::int64_t{1} << 28) - 1;
+
+// Whether `head` opens an ID3v2 tag of a version this program knows.
+bool IsId3v2Header(const std::uint8_t* head) {
+    return std::memcmp(head, "ID3", 3) == 0 && head[kVersionAt] >= 2 && head[kVersionAt] <= 4;
+}
+
+bool HasFooter(const std::uint8_t* head) {
+    return head[kVersionAt] == 4 && (head[kFlagsAt] & kFooterFlag);
+}
 
 }  // namespace
 
 std::optional<std::vector<std::uint8_t>> Padded(std::vector<std::uint8_t> tag, std::int64_t size) {
     if (tag.empty()) tag = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0};
-    // Flag 0x40 is an extended header in versions 3 and 4 (whose count of padding, or CRC
-    // over it, would no longer hold) and compression in version 2; 0x10 a footer in 4.
-    if (tag.size() < kHeaderSize || std::memcmp(tag.data(), "ID3", 3) != 0 || tag[3] < 2 ||
-        tag[3] > 4 || (tag[5] & 0x40) || (tag[3] == 4 && (tag[5] & 0x10)) ||
+    if (tag.size() < kHeaderSize || !IsId3v2Header(tag.data()) ||
+        (tag[kFlagsAt] & kExtendedHeaderFlag) || HasFooter(tag.data()) ||
         size < std::int64_t(tag.size()) || size - std::int64_t(kHeaderSize) > kLargestSize) {
         return std::nullopt;
     }
     tag.resize(static_cast<std::size_t>(size), 0);
     const std::int64_t stated = size - std::int64_t(kHeaderSize);
-    for (int i = 0; i < 4; ++i) tag[9 - i] = static_cast<std::uint8_t>(stated >> (7 * i) & 0x7F);
+    for (std::size_t i = 0; i < 4; ++i) {
+        tag[kSizeAt + 3 - i] = static_cast<std::uint8_t>(stated >> (7 * i) & 0x7F);
+    }
     return tag;
 }
 
 SourceTags FindTags(ByteSource& source) {
     SourceTags tags;
-    // "ID3", version 2 to 4, a revision, flags, then the size in four 7-bit bytes.
-    std::array<std::uint8_t, 10> head{};
+    std::array<std::uint8_t, kHeaderSize> head{};
     if (ReadFully(source, 0, head.data(), head.size()) == head.size() &&
-        std::memcmp(head.data(), "ID3", 3) == 0 && head[3] >= 2 && head[3] <= 4 &&
-        head[4] != 0xFF && (head[6] | head[7] | head[8] | head[9]) < 0x80) {
-        const std::int64_t size =
-            std::int64_t{head[6]} << 21 | head[7] << 14 | head[8] << 7 | head[9];
-        const bool footer = head[3] == 4 && (head[5] & 0x10);
-        const std::int64_t length = 10 + size + (footer ? 10 : 0);
+        IsId3v2Header(head.data()) && head[kRevisionAt] != 0xFF &&
+        (head[kSizeAt] | head[kSizeAt + 1] | head[kSizeAt + 2] | head[kSizeAt + 3]) < 0x80) {
+        const std::int64_t size = std::int64_t{head[kSizeAt]} << 21 | head[kSizeAt + 1] << 14 |
+                                  head[kSizeAt + 2] << 7 | head[kSizeAt + 3];
+        const std::int64_t length =
+            std::int64_t(kHeaderSize) + size + (HasFooter(head.data()) ? 10 : 0);
         if (length <= source.Size()) tags.Id3v2Length = length;
     }
     tags.TrailerAt = source.Size();
