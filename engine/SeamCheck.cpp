@@ -109,8 +109,8 @@ SeamReport CompareSeam(DecodedAudio& whole, DecodedAudio& one, DecodedAudio& two
 }  // namespace
 
 std::vector<SeamReport> CheckSeams(AudioDecoder& decoder, FileSystem& files,
-                                   const std::string& source,
-                                   const std::vector<std::string>& parts) {
+                                   const std::string& source, const std::vector<std::string>& parts,
+                                   const std::vector<std::int64_t>& walkedFrames) {
     if (const auto why = decoder.Unavailable()) {
         SeamReport report;
         report.Lines.push_back(
@@ -124,14 +124,17 @@ std::vector<SeamReport> CheckSeams(AudioDecoder& decoder, FileSystem& files,
     // the cuts only, and go by their length headers where these hold rather than have
     // every frame read.
     using Length = AudioDecoder::Length;
-    const auto whole = decoder.Open(files.OpenSource(source), Length::Stated);
+    const auto walked = [&walkedFrames](std::size_t file) {
+        return file < walkedFrames.size() ? walkedFrames[file] : -1;
+    };
+    const auto whole = decoder.Open(files.OpenSource(source), Length::Stated, walked(0));
     std::vector<SeamReport> reports;
     std::vector<std::int64_t> lengths;
     auto one = decoder.Open(files.OpenSource(parts.front()), Length::Counted);
     lengths.push_back(one->Length());
     std::int64_t before = 0;
     for (std::size_t first = 1; first < parts.size(); ++first) {
-        auto two = decoder.Open(files.OpenSource(parts[first]), Length::Stated);
+        auto two = decoder.Open(files.OpenSource(parts[first]), Length::Stated, walked(first + 1));
         lengths.push_back(two->Length());
         reports.push_back(CompareSeam(*whole, *one, *two, before, first));
         if (parts.size() > 2) {
@@ -180,9 +183,10 @@ SeamReport CheckSeam(AudioDecoder& decoder, FileSystem& files, const std::string
 
 std::vector<SeamReport> LogSeamCheck(SplitForm& form, AudioDecoder& decoder, FileSystem& files,
                                      const std::string& source,
-                                     const std::vector<std::string>& parts) {
+                                     const std::vector<std::string>& parts,
+                                     const std::vector<std::int64_t>& walkedFrames) {
     try {
-        std::vector<SeamReport> reports = CheckSeams(decoder, files, source, parts);
+        std::vector<SeamReport> reports = CheckSeams(decoder, files, source, parts, walkedFrames);
         for (const SeamReport& report : reports) {
             for (const Message& line : report.Lines) form.LogAppend(line);
         }

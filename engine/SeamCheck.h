@@ -40,7 +40,15 @@ class AudioDecoder {
     virtual std::optional<std::string> Unavailable() = 0;
     // The file, read through `file`, ready to decode. Throws FileError where it cannot be
     // decoded.
-    virtual std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length length) = 0;
+    std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length length) {
+        return Open(std::move(file), length, -1);
+    }
+    // As above, where the caller has just walked every frame of a file without a length
+    // header, whole and one after another to its end: `walkedFrames` (-1: none) then
+    // stands in for the header's count where the length is Stated, so that a long file
+    // need not be read again to count its frames.
+    virtual std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length length,
+                                               std::int64_t walkedFrames) = 0;
 };
 
 // How two parts that follow one another join: the source's samples on either side of the
@@ -73,11 +81,13 @@ struct SeamReport {
 };
 
 // Decodes the source and its parts named, in order, read through `files`, and compares them
-// at each seam; one report a seam, the last one's lines telling of the lengths too. Throws
+// at each seam; one report a seam, the last one's lines telling of the lengths too. Where
+// given, `walkedFrames` holds the frames a walk just counted of the source and of each part
+// (-1: not known), for those without a length header (AudioDecoder::Open). Throws
 // FileError where a file cannot be read or decoded, and WorkStopped as `files` does.
 std::vector<SeamReport> CheckSeams(AudioDecoder& decoder, FileSystem& files,
-                                   const std::string& source,
-                                   const std::vector<std::string>& parts);
+                                   const std::string& source, const std::vector<std::string>& parts,
+                                   const std::vector<std::int64_t>& walkedFrames = {});
 
 // The seam of a source split in two.
 SeamReport CheckSeam(AudioDecoder& decoder, FileSystem& files, const std::string& source,
@@ -87,6 +97,7 @@ SeamReport CheckSeam(AudioDecoder& decoder, FileSystem& files, const std::string
 // user stops is skipped: the split is complete by then. Returns the reports of a check made.
 std::vector<SeamReport> LogSeamCheck(SplitForm& form, AudioDecoder& decoder, FileSystem& files,
                                      const std::string& source,
-                                     const std::vector<std::string>& parts);
+                                     const std::vector<std::string>& parts,
+                                     const std::vector<std::int64_t>& walkedFrames = {});
 
 }  // namespace quorvel

@@ -280,6 +280,22 @@ SplitOutcome Run(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecod
         const std::int64_t sharedBlock = files.SharedBlockSize(*source, folder);
         std::vector<std::int64_t> bytes;
         std::int64_t addedFrames = 0, addedBytes = 0;
+        // Where the walk met the source's audio as one run of whole frames, without a length
+        // header, its count and the frame rule's parts' (their frames and those added) spare
+        // the seam check reading a long file again to count them.
+        const SourceLayout& layout = cuts.Layout;
+        bool unbroken = !layout.Header && !cuts.Parts.empty() &&
+                        cuts.Parts.front().From() == layout.AudioStart &&
+                        cuts.Parts.back().End() == layout.Tags.TrailerAt;
+        for (std::size_t i = 0; i < cuts.Parts.size(); ++i) {
+            unbroken = unbroken && cuts.Parts[i].Unbroken() &&
+                       (i == 0 || cuts.Parts[i].From() == cuts.Parts[i - 1].End());
+        }
+        std::vector<std::int64_t> walked(outputs.size() + 1, -1);
+        if (unbroken) {
+            walked[0] = 0;
+            for (const PartFrames& frames : cuts.Parts) walked[0] += frames.Count();
+        }
         for (std::size_t i = 0; i < outputs.size(); ++i) {
             // Each part planned as it is written: only one part's tag and added frames are
             // held at a time.
@@ -287,6 +303,7 @@ SplitOutcome Run(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecod
             std::int64_t size = 0;
             for (const auto& piece : part.Plan) size += piece.Length;
             bytes.push_back(size);
+            if (unbroken && !exact) walked[i + 1] = cuts.Parts[i].Count() + part.AddedFrames;
             // The exact mode's added frames are silent or played unheard, ahead of the cut;
             // by the frame rule only those that carry borrowed bytes are told of.
             if (exact || (i > 0 && cuts.Points[i - 1].SplitMainDataBegin > 0)) {
@@ -302,7 +319,7 @@ SplitOutcome Run(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecod
                                .Arg(*why));
         }
         for (auto& output : outputs) NameOutput(form, files, output);
-        made.Seams = LogSeamCheck(form, decoder, files, sourcePath, paths);
+        made.Seams = LogSeamCheck(form, decoder, files, sourcePath, paths, walked);
         made.Paths = paths;
         made.Bytes = bytes;
 

@@ -118,12 +118,10 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
     TimeList list(times);
     SplitPoint point;
     std::vector<LenderFrame> before;
-    // Where neither a length header nor an ID3v2 tag states the parts' lengths, the walk
-    // ends at the last cut listed: the rest is copied as it is.
-    const bool measured = cuts.Layout.Header || cuts.Layout.Tags.Id3v2Length > 0;
-    bool done = false;
+    // The walk goes on to the end: the parts' frames give their length headers and tags
+    // their lengths, and, where the source has no length header, spare the seam check
+    // reading a long source and parts again only to count their frames.
     cuts.Parts = RecordParts(reader, cuts.Layout, info, [&](const ChainFrame& frame, bool, bool) {
-        if (done) return Step::Stop;
         Step step = Step::Same;
         const auto due = [&] {
             const auto time = list.Next();
@@ -141,7 +139,6 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
             while (due()) {
                 if (RefusedAtTheSameFrame(list, cuts)) return Step::Stop;
             }
-            done = !measured && !list.Next();
             step = Step::Start;
         }
         Remember(before, frame);
@@ -151,7 +148,7 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
         ++point.FramesBeforeSplit;
         return step;
     });
-    if (cuts.Problem != CutProblem::None || done) return;
+    if (cuts.Problem != CutProblem::None) return;
     cuts.LengthMs = static_cast<std::int64_t>(point.SplitSeconds * 1000);
     if (const auto time = list.Next(); time && (list.Listed() || cuts.Points.empty())) {
         cuts.Problem = double(*time) / 1000 >= point.SplitSeconds ? CutProblem::PastEnd

@@ -84,6 +84,8 @@ class PartFrames {
     std::int64_t End() const { return end_; }  // where its last frame ends; From() with none
     double Seconds() const { return seconds_; }
     bool VariableBitRate() const { return bitRates_.Changes(); }
+    // Whether each frame starts where the one before it ends.
+    bool Unbroken() const { return skips_.empty(); }
 
     // Calls visit(offset, length) for each frame, in order.
     template <typename Visit>

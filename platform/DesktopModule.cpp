@@ -367,10 +367,13 @@ std::optional<std::string> Start(QuorvelDecoding& decoding) {
 // caller found `statedFrames` in the file's Xing header, in agreement with the file's bytes
 // (-1: it did not), and libmpg123 reads the same count there, the length follows from that
 // header and its LAME tag as from the frames themselves, and the handle has read the first
-// frame only, as a player's has. Any other file is scanned, every frame read for the
-// frames' count and places; the scan seeks back to the start, so the handle then no longer
-// plays as players do from there.
-std::optional<std::string> Measure(QuorvelDecoding& decoding, long long statedFrames) {
+// frame only, as a player's has. So has that of a file without a length header whose frames
+// the caller has walked (`walkedFrames`, -1: not): nothing of it is trimmed, so its length
+// is its frames' samples. Any other file is scanned, every frame read for the frames'
+// count and places; the scan seeks back to the start, so the handle then no longer plays
+// as players do from there.
+std::optional<std::string> Measure(QuorvelDecoding& decoding, long long statedFrames,
+                                   long long walkedFrames) {
     if (auto why = Start(decoding)) return why;
     const Mpg123& lib = *decoding.mpg123;
     mpg123_handle* handle = decoding.handle;
@@ -380,16 +383,17 @@ std::optional<std::string> Measure(QuorvelDecoding& decoding, long long statedFr
         lib.mpg123_info(handle, &info) != MPG123_OK) {
         return lib.mpg123_strerror(handle);
     }
-    if (statedFrames <= 0 || lib.mpg123_framelength(handle) != statedFrames) {
-        if (lib.mpg123_scan(handle) != MPG123_OK) return lib.mpg123_strerror(handle);
-        decoding.scanned = true;
-    }
-    decoding.length = lib.mpg123_length(handle);
-    decoding.firstFrame = lib.mpg123_tellframe(handle);  // at the start: the first frame
-    if (decoding.length < 0 || decoding.firstFrame < 0) return lib.mpg123_strerror(handle);
     decoding.samplesPerFrame = info.layer == 1                                 ? 384
                                : info.layer == 2 || info.version == MPG123_1_0 ? 1152
                                                                                : 576;
+    const bool walked = walkedFrames >= 0 && statedFrames < 0;
+    if (!walked && (statedFrames <= 0 || lib.mpg123_framelength(handle) != statedFrames)) {
+        if (lib.mpg123_scan(handle) != MPG123_OK) return lib.mpg123_strerror(handle);
+        decoding.scanned = true;
+    }
+    decoding.length = walked ? walkedFrames * decoding.samplesPerFrame : lib.mpg123_length(handle);
+    decoding.firstFrame = lib.mpg123_tellframe(handle);  // at the start: the first frame
+    if (decoding.length < 0 || decoding.firstFrame < 0) return lib.mpg123_strerror(handle);
     decoding.seekable = info.layer != 3 || info.version == MPG123_1_0;
     return std::nullopt;
 }
@@ -482,8 +486,8 @@ char* DecoderUnavailable() {
 }
 
 QuorvelDecoding* DecoderOpen(const QuorvelFileReader* reader, long long statedFrames,
-                             bool nearSeeks, long* rate, int* channels, long long* length,
-                             char** why) {
+                             long long walkedFrames, bool nearSeeks, long* rate, int* channels,
+                             long long* length, char** why) {
     // Nothing thrown may leave the module: the caller's runtime could not catch it.
     try {
         std::string unavailable;
@@ -495,7 +499,7 @@ QuorvelDecoding* DecoderOpen(const QuorvelFileReader* reader, long long statedFr
         auto decoding = std::make_unique<QuorvelDecoding>();
         decoding->mpg123 = lib;
         decoding->reader = reader;
-        if (const auto failed = Measure(*decoding, statedFrames)) {
+        if (const auto failed = Measure(*decoding, statedFrames, walkedFrames)) {
             *why = Copy(*failed);
             return nullptr;
         }

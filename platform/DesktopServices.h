@@ -93,12 +93,14 @@ struct QuorvelDesktopModule {
     // and its length in sample frames. `statedFrames` is the frame count its Xing header
     // states where the header's byte count is the file's own (-1: none): where libmpg123
     // reads that count too, the length follows from the header; otherwise every frame is
-    // read to count them. With `nearSeeks`, reads seek in MPEG 2 and 2.5 Layer III too,
-    // where their samples may then be a step of rounding off. Null where it cannot be
-    // decoded, with `*why`. `reader` must outlive what is returned.
+    // read to count them. `walkedFrames` is the count of a file without a length header
+    // that the caller walked whole (-1: none): its length, with nothing to trim, follows
+    // from it. With `nearSeeks`, reads seek in MPEG 2 and 2.5 Layer III too, where their
+    // samples may then be a step of rounding off. Null where it cannot be decoded, with
+    // `*why`. `reader` must outlive what is returned.
     QuorvelDecoding* (*DecoderOpen)(const QuorvelFileReader* reader, long long statedFrames,
-                                    bool nearSeeks, long* rate, int* channels, long long* length,
-                                    char** why);
+                                    long long walkedFrames, bool nearSeeks, long* rate,
+                                    int* channels, long long* length, char** why);
     // Decodes the sample frames [from, from + count) as a decode from the file's start
     // gives them, 16-bit and interleaved, into `samples`: how many, fewer only at the end;
     // -1 with `*why` where the file cannot be read or decoded.

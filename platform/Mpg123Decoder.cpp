@@ -21,13 +21,20 @@ using Freed = std::unique_ptr<char, decltype(&std::free)>;
 // the file's frames, from the header frame to the tags after the audio; -1 otherwise. The
 // decoder need then not read every frame to count them; a file cut short or grown since
 // its header was written holds other bytes than it states, and has its frames counted.
-long long StatedFrames(SourceFile& file) {
+// Where the file has no length header at all, the count a walk over it just found
+// (`walked`, -1: none) does as well.
+struct StatedLength {
+    long long Frames = -1;
+    bool Walked = false;  // the walk's count, not a header's
+};
+
+StatedLength StatedFrames(SourceFile& file, long long walked) {
     BlockReader reader(file);
     const SourceLayout layout = ReadLayout(file, reader);
-    if (!layout.Header) return -1;
+    if (!layout.Header) return {walked, walked >= 0};
     const auto stated = ReadStatedLength(layout.HeaderFrame, *layout.Header);
-    if (!stated || stated->Bytes != layout.Tags.TrailerAt - layout.HeaderStart) return -1;
-    return stated->Frames;
+    if (!stated || stated->Bytes != layout.Tags.TrailerAt - layout.HeaderStart) return {};
+    return {stated->Frames, false};
 }
 
 // One file open in the module's decoder. The module reads it through ReadAt; what a read
@@ -36,16 +43,19 @@ long long StatedFrames(SourceFile& file) {
 class Mpg123Audio final : public DecodedAudio {
   public:
     Mpg123Audio(const QuorvelDesktopModule& module, std::unique_ptr<SourceFile> file,
-                AudioDecoder::Length measure, Mpg123Decoder::Seeking seeking)
+                AudioDecoder::Length measure, std::int64_t walkedFrames,
+                Mpg123Decoder::Seeking seeking)
         : module_(module), file_(std::move(file)), reader_{this, file_->Size(), &ReadAt} {
         char* why = nullptr;
         long rate = 0;
         int channels = 0;
         long long length = 0;
-        const long long stated =
-            measure == AudioDecoder::Length::Stated ? StatedFrames(*file_) : -1;
-        decoding_ = module_.DecoderOpen(&reader_, stated, seeking == Mpg123Decoder::Seeking::Near,
-                                        &rate, &channels, &length, &why);
+        const StatedLength stated = measure == AudioDecoder::Length::Stated
+                                        ? StatedFrames(*file_, walkedFrames)
+                                        : StatedLength{};
+        decoding_ = module_.DecoderOpen(
+            &reader_, stated.Walked ? -1 : stated.Frames, stated.Walked ? stated.Frames : -1,
+            seeking == Mpg123Decoder::Seeking::Near, &rate, &channels, &length, &why);
         Settle(why, !decoding_);
         rate_ = std::int32_t(rate);
         channels_ = channels;
@@ -133,14 +143,15 @@ std::optional<std::string> Mpg123Decoder::Unavailable() {
     return LibraryUnavailable(*module);
 }
 
-std::unique_ptr<DecodedAudio> Mpg123Decoder::Open(std::unique_ptr<SourceFile> file, Length length) {
+std::unique_ptr<DecodedAudio> Mpg123Decoder::Open(std::unique_ptr<SourceFile> file, Length length,
+                                                  std::int64_t walkedFrames) {
     std::string why;
     const QuorvelDesktopModule* module = DesktopModule(why);
     if (!module) {
         throw FileError(FileError::Operation::Read, file->Path(),
                         Tr("Files", "the decoder could not be loaded (%1)").Arg(why));
     }
-    return std::make_unique<Mpg123Audio>(*module, std::move(file), length, seeking_);
+    return std::make_unique<Mpg123Audio>(*module, std::move(file), length, walkedFrames, seeking_);
 }
 
 }  // namespace quorvel::platform

@@ -17,7 +17,9 @@ class Mpg123Decoder final : public AudioDecoder {
     explicit Mpg123Decoder(Seeking seeking = Seeking::AsPlayed) : seeking_(seeking) {}
 
     std::optional<std::string> Unavailable() override;
-    std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length length) override;
+    using AudioDecoder::Open;
+    std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length length,
+                                       std::int64_t walkedFrames) override;
 
   private:
     Seeking seeking_;

@@ -57,7 +57,9 @@ class NoDecoder final : public AudioDecoder {
   public:
     static constexpr const char* kWhy = "none in this test";
     std::optional<std::string> Unavailable() override { return kWhy; }
-    std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length) override {
+    using AudioDecoder::Open;
+    std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length,
+                                       std::int64_t) override {
         throw FileError(FileError::Operation::Read, file->Path(), std::string(kWhy));
     }
 };
