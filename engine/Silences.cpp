@@ -7,6 +7,7 @@
 #include <iterator>
 #include <memory>
 #include <thread>
+#include <utility>
 
 namespace quorvel {
 namespace {
@@ -108,6 +109,17 @@ std::vector<Silence> Scan(DecodedAudio& audio, std::int64_t from, std::int64_t t
     return found;
 }
 
+// Appends the silences found from `at` on to those found up to it, a silence across `at`
+// (found as the end of the one and the start of the other) joined into one.
+void Join(std::vector<Silence>& earlier, std::vector<Silence> later, std::int64_t at) {
+    if (!earlier.empty() && !later.empty() && earlier.back().End == at &&
+        later.front().Start == at) {
+        earlier.back().End = later.front().End;
+        later.erase(later.begin());
+    }
+    earlier.insert(earlier.end(), later.begin(), later.end());
+}
+
 }  // namespace
 
 std::vector<Silence> FindSilences(DecodedAudio& audio, std::int64_t from, std::int64_t to,
@@ -121,26 +133,17 @@ std::vector<Silence> FindSilences(DecodedAudio& audio, std::int64_t from, std::i
 }
 
 SilenceSweep::SilenceSweep(DecodedAudio& audio, const SilenceRule& rule)
-    : audio_(audio),
-      high_(LoudBounds(rule.ThresholdDb).High),
-      low_(LoudBounds(rule.ThresholdDb).Low),
-      least_(LeastFrames(rule.MinSeconds, audio.Rate())) {}
+    : audio_(audio), rule_(rule), least_(LeastFrames(rule.MinSeconds, audio.Rate())) {}
 
 std::vector<Silence> SilenceSweep::Next(std::int64_t frames) {
     const std::int64_t from = reached_, to = std::min(audio_.Length(), from + frames);
     if (from >= to) return {};
     const std::atomic<bool> never = false;
-    std::vector<Silence> found = Scan(audio_, from, to, {high_, low_}, least_, true, never);
+    std::vector<Silence> found;
+    if (open_) found.push_back(*std::exchange(open_, std::nullopt));
+    Join(found, Scan(audio_, from, to, LoudBounds(rule_.ThresholdDb), least_, true, never), from);
     reached_ = to;
-    // The quiet that ended the last stretch goes on where this one begins with quiet.
-    if (open_) {
-        if (!found.empty() && found.front().Start == from) {
-            found.front().Start = open_->Start;
-        } else {
-            found.insert(found.begin(), *open_);
-        }
-        open_.reset();
-    }
+    // The quiet that reaches the end of this stretch may go on in the next.
     if (!found.empty() && found.back().End == to && !Done()) {
         open_ = found.back();
         found.pop_back();
@@ -184,12 +187,7 @@ FileSilences FindSilences(AudioDecoder& decoder, FileSystem& files, const std::s
     second.join();
     if (laterFailed) std::rethrow_exception(laterFailed);
 
-    if (!earlier.empty() && !later.empty() && earlier.back().End == middle &&
-        later.front().Start == middle) {
-        earlier.back().End = later.front().End;
-        later.erase(later.begin());
-    }
-    earlier.insert(earlier.end(), later.begin(), later.end());
+    Join(earlier, std::move(later), middle);
     std::copy_if(earlier.begin(), earlier.end(), std::back_inserter(silences.Found),
                  [least](const Silence& silence) { return silence.End - silence.Start >= least; });
     return silences;

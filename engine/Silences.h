@@ -58,8 +58,8 @@ class SilenceSweep {
 
   private:
     DecodedAudio& audio_;
-    std::int16_t high_, low_;  // the quiet samples' range
-    std::int64_t least_;
+    SilenceRule rule_;
+    std::int64_t least_;  // the rule's least length in sample frames
     std::int64_t reached_ = 0;
     std::optional<Silence> open_;  // the quiet that went on to the end of the last stretch
 };
