@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <variant>
 #include <vector>
 
@@ -251,6 +252,9 @@ int RunSplit(TerminalForm& window, const Options& options, const std::string& fi
     quorvel::WatchedFiles files(local, stopping);
     quorvel::platform::TagLibEditor tags;
     quorvel::platform::Mpg123Decoder decoder;
+    // The seam check decodes through the desktop module: it loads on another core while
+    // the analysis reads the source.
+    const std::jthread loading([&decoder] { (void)decoder.Unavailable(); });
     quorvel::FileInformation info;
     quorvel::SplitResult result;
     double seconds = 0;

@@ -27,6 +27,17 @@ class ByteSource {
     virtual void ConfirmViews() {}
 };
 
+// A file's identity and the times of its last changes, to tell whether it is the same
+// file, unchanged, as one opened before.
+struct FileStamp {
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
+    std::int64_t Size = 0;
+    std::int64_t Modified = 0;  // nanoseconds, of its bytes
+    std::int64_t Changed = 0;   // nanoseconds, of its bytes or its entry
+    bool operator==(const FileStamp&) const = default;
+};
+
 // Reads count bytes unless the source ends first; returns how many were read.
 inline std::size_t ReadFully(ByteSource& source, std::int64_t offset, std::uint8_t* buffer,
                              std::size_t count) {

@@ -51,6 +51,10 @@ class WorkStopped : public std::exception {
 class SourceFile : public ByteSource {
   public:
     virtual const std::string& Path() const = 0;
+    // Which file this is and how it stood when opened, where that can be told: a later
+    // opening with the same stamp shows it unchanged, as far as its file system's clock
+    // can tell.
+    virtual std::optional<FileStamp> Stamp() const { return std::nullopt; }
 };
 
 // An output written where no one sees it until it is complete, then named in two steps

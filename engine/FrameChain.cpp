@@ -70,8 +70,10 @@ ScanResult ScanFrameChain(ByteSource& source, FileInformation& info,
     constexpr std::int64_t kRun = 4;
     std::int64_t runStart = -1, runEnd = -1, run = 0, first = -1, firstFrame = -1;
     BitRateChange bitRates;
+    bool broken = false;
     WalkFrameChain(reader, info, [&](const ChainFrame& accepted) {
         if (++result.Frames == 1) firstFrame = accepted.Offset;
+        broken = broken || (result.Frames > 1 && accepted.Offset != runEnd);
         result.TotalSeconds += accepted.Frame.FrameDuration;
         // The stream's bytes, seconds and bit rates count from the start of its run.
         if (accepted.Offset != runEnd && first < 0) {
@@ -92,6 +94,7 @@ ScanResult ScanFrameChain(ByteSource& source, FileInformation& info,
         return true;
     });
     result.VariableBitRate = bitRates.Changes();
+    if (result.Frames > 0 && !broken) result.RunFrom = firstFrame, result.RunEnd = runEnd;
     // A stream too short for a run has its first frame.
     if (first < 0) first = firstFrame;
     FrameValues values;

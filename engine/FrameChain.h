@@ -156,6 +156,10 @@ struct ScanResult {
     std::int64_t Bytes = 0;
     double StreamSeconds = 0;
     bool VariableBitRate = false;
+    // Where each frame starts where the one before it ends: the first one's start and the
+    // last one's end; -1 where not.
+    std::int64_t RunFrom = -1;
+    std::int64_t RunEnd = -1;
 };
 
 // Counts the frames of a source by the chain rule and sums their playing times;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <future>
 
 #include "engine/Numbers.h"
 
@@ -62,11 +63,15 @@ SeamReport CompareSeam(DecodedAudio& whole, DecodedAudio& one, DecodedAudio& two
     const std::int64_t to =
         std::min(cut + std::min<std::int64_t>(rate, report.SecondLength), report.SourceLength);
     if (from < to) {
-        const std::vector<std::int16_t> expected = whole.Read(from, to - from);
+        // The source's side is decoded on another core meanwhile, where there is a thread
+        // to be had.
+        auto decoding = std::async(std::launch::async | std::launch::deferred,
+                                   [&] { return whole.Read(from, to - from); });
         const std::int64_t joint = std::min(cut, to);
         std::vector<std::int16_t> parts = one.Read(from - before, joint - from);
         const std::vector<std::int16_t> rest = two.Read(0, to - joint);
         parts.insert(parts.end(), rest.begin(), rest.end());
+        const std::vector<std::int16_t> expected = decoding.get();
         report.Compared = to - from;
         const std::size_t frames = std::min(expected.size(), parts.size()) / std::size_t(channels);
         for (std::size_t frame = 0; frame < frames; ++frame) {

@@ -26,6 +26,7 @@ AnalysisOutcome ReportUnreadable(SplitForm& form, const Message& message) {
 AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInformation& info,
                                   double* seconds, FrameLevels* levels) {
     const std::string path = form.Text(Control::txtMP3);
+    info.Run.reset();
     // Nothing to analyse: the log no longer tells of the file analysed before.
     const auto nothing = [&form](const Message& message) {
         form.LogReset(message);
@@ -53,6 +54,9 @@ AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInform
     try {
         if (levels) levels->Levels.clear();
         scan = ScanFrameChain(*source, info, levels ? &levels->Levels : nullptr);
+        if (const auto stamp = source->Stamp(); stamp && scan.RunFrom >= 0) {
+            info.Run = FrameRun{*stamp, scan.RunFrom, scan.RunEnd, scan.Frames};
+        }
     } catch (const FileError& error) {
         form.LogAppend(error.Message());
         return ReportUnreadable(form, error.Message());

@@ -169,7 +169,10 @@ SplitOutcome Run(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecod
         const auto source = files.OpenSource(sourcePath);
         const bool exact = form.ExactSplit();
         const std::string separator = form.DecimalSeparator();
-        const SourceCuts cuts = FindCuts(*source, request.Times, exact, info);
+        // An analysis of this very file, unchanged since, counted its frames already.
+        const FrameRun* counted =
+            info.Run && source->Stamp() == info.Run->Stamp ? &*info.Run : nullptr;
+        const SourceCuts cuts = FindCuts(*source, request.Times, exact, info, counted);
         const auto time = [&](std::int64_t milliseconds) {
             return FormatExactTime(milliseconds, separator);
         };
@@ -280,22 +283,13 @@ SplitOutcome Run(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecod
         const std::int64_t sharedBlock = files.SharedBlockSize(*source, folder);
         std::vector<std::int64_t> bytes;
         std::int64_t addedFrames = 0, addedBytes = 0;
-        // Where the walk met the source's audio as one run of whole frames, without a length
-        // header, its count and the frame rule's parts' (their frames and those added) spare
-        // the seam check reading a long file again to count them.
-        const SourceLayout& layout = cuts.Layout;
-        bool unbroken = !layout.Header && !cuts.Parts.empty() &&
-                        cuts.Parts.front().From() == layout.AudioStart &&
-                        cuts.Parts.back().End() == layout.Tags.TrailerAt;
-        for (std::size_t i = 0; i < cuts.Parts.size(); ++i) {
-            unbroken = unbroken && cuts.Parts[i].Unbroken() &&
-                       (i == 0 || cuts.Parts[i].From() == cuts.Parts[i - 1].End());
-        }
+        // Where the source's audio is one run of whole frames without a length header, its
+        // count and the frame rule's parts' (their frames and those added) spare the seam
+        // check reading a long file again to count them.
+        const bool unbroken = !cuts.Layout.Header && cuts.RunFrames >= 0;
         std::vector<std::int64_t> walked(outputs.size() + 1, -1);
-        if (unbroken) {
-            walked[0] = 0;
-            for (const PartFrames& frames : cuts.Parts) walked[0] += frames.Count();
-        }
+        if (unbroken) walked[0] = cuts.RunFrames;
+        std::int64_t framesBefore = 0;
         for (std::size_t i = 0; i < outputs.size(); ++i) {
             // Each part planned as it is written: only one part's tag and added frames are
             // held at a time.
@@ -303,7 +297,13 @@ SplitOutcome Run(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecod
             std::int64_t size = 0;
             for (const auto& piece : part.Plan) size += piece.Length;
             bytes.push_back(size);
-            if (unbroken && !exact) walked[i + 1] = cuts.Parts[i].Count() + part.AddedFrames;
+            if (unbroken && !exact) {
+                // The last part's frames are the rest of the source's.
+                const std::int64_t own =
+                    i + 1 == outputs.size() ? cuts.RunFrames - framesBefore : cuts.Parts[i].Count();
+                walked[i + 1] = own + part.AddedFrames;
+                framesBefore += own;
+            }
             // The exact mode's added frames are silent or played unheard, ahead of the cut;
             // by the frame rule only those that carry borrowed bytes are told of.
             if (exact || (i > 0 && cuts.Points[i - 1].SplitMainDataBegin > 0)) {

@@ -114,14 +114,19 @@ bool RefusedAtTheSameFrame(TimeList& list, SourceCuts& cuts) {
 // borrows no more main data than the frame before it holds, so that one copy of that frame
 // carries it. The frames are timed from the first after the ID3v2 tag, a header frame too.
 void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& info,
-                  SourceCuts& cuts) {
+                  SourceCuts& cuts, bool counted) {
     TimeList list(times);
     SplitPoint point;
     std::vector<LenderFrame> before;
-    // The walk goes on to the end: the parts' frames give their length headers and tags
-    // their lengths, and, where the source has no length header, spare the seam check
-    // reading a long source and parts again only to count their frames.
-    cuts.Parts = RecordParts(reader, cuts.Layout, info, [&](const ChainFrame& frame, bool, bool) {
+    // The walk goes on to the end where the parts' frames give their length headers and
+    // tags their lengths, or the seam check a count of the frames that it would otherwise
+    // read a long source again for. Where neither is needed, it ends at the last cut
+    // listed: the rest is copied as it is.
+    const SourceLayout& layout = cuts.Layout;
+    const bool measured = layout.Header || layout.Tags.Id3v2Length > 0 || !counted;
+    bool done = false;
+    cuts.Parts = RecordParts(reader, layout, info, [&](const ChainFrame& frame, bool, bool) {
+        if (done) return Step::Stop;
         Step step = Step::Same;
         const auto due = [&] {
             const auto time = list.Next();
@@ -139,6 +144,7 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
             while (due()) {
                 if (RefusedAtTheSameFrame(list, cuts)) return Step::Stop;
             }
+            done = !measured && !list.Next();
             step = Step::Start;
         }
         Remember(before, frame);
@@ -148,7 +154,7 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
         ++point.FramesBeforeSplit;
         return step;
     });
-    if (cuts.Problem != CutProblem::None) return;
+    if (cuts.Problem != CutProblem::None || done) return;
     cuts.LengthMs = static_cast<std::int64_t>(point.SplitSeconds * 1000);
     if (const auto time = list.Next(); time && (list.Listed() || cuts.Points.empty())) {
         cuts.Problem = double(*time) / 1000 >= point.SplitSeconds ? CutProblem::PastEnd
@@ -269,18 +275,41 @@ void PartFrames::Add(const ChainFrame& frame) {
     bitRates_.See(frame.Frame);
 }
 
-SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info) {
+SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info,
+                    const FrameRun* counted) {
     BlockReader reader(source);
     SourceCuts cuts;
     cuts.Layout = ReadLayout(source, reader);
     cuts.Exact = exact;
-    if (!exact) {
-        FindSafeCuts(reader, times, info, cuts);
-        return cuts;
+    const SourceLayout& layout = cuts.Layout;
+    // The analysis's count stands for this source's only where its run is the audio's.
+    if (counted && (layout.Header || counted->From != layout.AudioStart ||
+                    counted->End != layout.Tags.TrailerAt)) {
+        counted = nullptr;
     }
-    std::optional<CutTimes> again;
-    FindExactCuts(reader, times, info, cuts, again);
-    if (again) return FindCuts(source, *again, true, info);
+    if (!exact) {
+        FindSafeCuts(reader, times, info, cuts, counted != nullptr);
+    } else {
+        std::optional<CutTimes> again;
+        FindExactCuts(reader, times, info, cuts, again);
+        if (again) return FindCuts(source, *again, true, info, counted);
+    }
+    if (cuts.Problem != CutProblem::None || cuts.Parts.empty()) return cuts;
+    // The parts walked lie one after another from the audio's start, each an unbroken run.
+    const std::vector<PartFrames>& parts = cuts.Parts;
+    bool unbroken = parts.front().From() == layout.AudioStart;
+    std::int64_t frames = 0;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        unbroken =
+            unbroken && parts[i].Unbroken() && (i == 0 || parts[i].From() == parts[i - 1].End());
+        frames += parts[i].Count();
+    }
+    if (!unbroken) return cuts;
+    if (parts.back().End() == layout.Tags.TrailerAt) {
+        cuts.RunFrames = frames;
+    } else if (counted) {
+        cuts.RunFrames = counted->Frames;
+    }
     return cuts;
 }
 

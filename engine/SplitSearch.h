@@ -140,11 +140,16 @@ struct SourceCuts {
     // At samples: each cut found, then the one that is missing.
     std::vector<ExactCut> Cuts;
     // One more than the cuts found. By the frame rule without a length header or an
-    // ID3v2 tag, which would state their lengths, the last holds only its first frame.
+    // ID3v2 tag, which would state their lengths, and with the analysis's count, the last
+    // holds only its first frame.
     std::vector<PartFrames> Parts;
     CutProblem Problem = CutProblem::None;
     std::int64_t OtherTime = 0;  // SameFrame: the time that cuts at the frame already cut at
     std::int64_t LengthMs = 0;   // how long the audio plays, where the walk went to its end
+    // The audio's frames, the header frame aside, where they make one unbroken run from its
+    // start to the tags after it: as this walk counted them, or the analysis where the walk
+    // ended at the last cut; -1 where not known.
+    std::int64_t RunFrames = -1;
 
     // The cuts that count.
     std::size_t Found() const {
@@ -154,7 +159,9 @@ struct SourceCuts {
 
 // Walks the source once, finding every cut by the frame rule or at a sample. It stops at
 // the first time that cannot be cut at; a cut every so often ends quietly with the audio.
-SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info);
+// `counted`, where given, is the analysis's run of this very source, unchanged since.
+SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info,
+                    const FrameRun* counted = nullptr);
 
 // The parts' frames for cuts known already: the source split before the frame at each of
 // `starts`, the one before it keeping it where `shared`. Walks the source once.

@@ -23,6 +23,7 @@ class WatchedFiles::Source final : public SourceFile {
         return shown;
     }
     void ConfirmViews() override { source_->ConfirmViews(); }
+    std::optional<FileStamp> Stamp() const override { return source_->Stamp(); }
     SourceFile& Inner() { return *source_; }
     // The source itself, where it is one of these.
     static SourceFile& Unwrapped(SourceFile& source) {

@@ -57,12 +57,14 @@ class LocalSourceFile final : public SourceFile {
     std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override;
     std::span<const std::uint8_t> View(std::int64_t offset, std::size_t count) override;
     void ConfirmViews() override;
+    std::optional<FileStamp> Stamp() const override { return stamp_; }
     int Descriptor() const { return fd_; }
 
   private:
     std::string path_;
     int fd_ = -1;
     std::int64_t size_ = 0;
+    FileStamp stamp_;
     std::unique_ptr<MappedWindows> windows_;  // none when the file is read through pread
 };
 
@@ -180,6 +182,11 @@ LocalSourceFile::LocalSourceFile(const std::string& path, std::size_t window) : 
         throw FileError(FileError::Operation::Read, path, *problem);
     }
     size_ = static_cast<std::int64_t>(info.st_size);
+    const auto nanoseconds = [](const timespec& time) {
+        return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec;
+    };
+    stamp_ = {info.st_dev, info.st_ino, size_, nanoseconds(info.st_mtim),
+              nanoseconds(info.st_ctim)};
     if (window > 0) windows_ = std::make_unique<MappedWindows>(fd_, size_, window);
 }
 

@@ -749,6 +749,60 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     }
 }
 
+// An unchanged source without a length header is walked only up to its cut, the
+// analysis having counted its frames; one changed after its analysis is counted again,
+// where that count would misstate its length. Either way the seam check says what mpg123
+// plays. The source is lame's CBR frames without their Info frame; the change makes two
+// padded frames near the end one of twice the bit rate, as long as both: the same bytes
+// around it, one frame fewer.
+TEST(RealSplitAfterAnalysis, TakesTheAnalysissCountOfAnUnchangedSourceOnly) {
+    const Bytes lame = ReadFile(std::string(QUORVEL_FIXTURES) + "/cbr128.mp3");
+    // MPEG 1 Layer III at 44.1 kHz, 128 kbit/s: frames of 417 bytes, 418 padded.
+    ASSERT_EQ(lame[2] & 0xFC, 0x90);
+    const auto length = [](const Bytes& bytes, std::size_t at) {
+        return (bytes[at + 2] & 0x02) ? 418 : 417;
+    };
+    const Bytes frames(lame.begin() + length(lame, 0), lame.end());
+    std::size_t pair = 0;
+    for (std::size_t at = 0, before = 0; at + 4 <= frames.size(); at += length(frames, at)) {
+        const bool padded = length(frames, at) == 418;
+        if (padded && before && before + 418 == at && at > frames.size() / 2) pair = before;
+        before = padded ? at : 0;
+    }
+    ASSERT_GT(pair, 0u);
+    Bytes changed = frames;
+    std::fill(changed.begin() + std::ptrdiff_t(pair) + 4,
+              changed.begin() + std::ptrdiff_t(pair) + 836, 0);
+    changed[pair + 2] = 0xD2;  // 256 kbit/s, padded: 836 bytes, borrowing no main data
+
+    for (const bool change : {false, true}) {
+        SCOPED_TRACE(change ? "changed" : "unchanged");
+        TempFolder folder;
+        FakeForm window;
+        const std::string path = folder.Write("source.mp3", frames);
+        // Older than the change to come, as a file on the disk is.
+        std::filesystem::last_write_time(
+            path, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1));
+        window.texts[Control::txtMP3] = path;
+        window.texts[Control::txtToFolder] = folder.path;
+        window.texts[Control::txtSplitMinute] = "0";
+        window.texts[Control::txtSplitSecond] = "2";
+        FileInformation analysed;
+        ASSERT_EQ(AnalyseSourceFile(window, files, analysed), AnalysisOutcome::FramesFound);
+        if (change) folder.Write("source.mp3", changed);
+        ASSERT_EQ(SplitFile(window, files, tags, decoder, analysed), SplitOutcome::Completed)
+            << window.log;
+        std::string expected =
+            SeamLines(path, folder.path + "/source1.mp3", folder.path + "/source2.mp3", 2, 44100);
+        for (std::size_t at = 0; (at = expected.find('\n', at)) != std::string::npos; at += 2) {
+            expected.insert(at, "\r");
+        }
+        EXPECT_NE(window.log.find("\r\n" + expected + "\r\n"), std::string::npos)
+            << window.log << "\n"
+            << expected;
+    }
+}
+
 // How one decoding differs from another over the values both have: where it first does
 // by more than `tolerance` steps, how often and by how much at most.
 struct Mismatch {
