@@ -43,6 +43,9 @@ FrameStartBytes BlockReader::FrameStartReadAt(std::int64_t offset) {
     } else {
         ReadFully(source_, offset, bytes.data(), length);
     }
+    // What the source showed of the block before may be gone with that view: the block is
+    // taken again where the walk next needs it.
+    if (data_ != buffer_.data()) data_ = nullptr, blockStart_ = blockEnd_ = 0;
     return bytes;
 }
 

@@ -172,7 +172,7 @@ SplitOutcome Run(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecod
         // An analysis of this very file, unchanged since, counted its frames already.
         const FrameRun* counted =
             info.Run && source->Stamp() == info.Run->Stamp ? &*info.Run : nullptr;
-        const SourceCuts cuts = FindCuts(*source, request.Times, exact, info, counted);
+        const SourceCuts cuts = FindCuts(*source, request.Times, exact, info, {true, counted});
         const auto time = [&](std::int64_t milliseconds) {
             return FormatExactTime(milliseconds, separator);
         };

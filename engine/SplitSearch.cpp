@@ -114,16 +114,14 @@ bool RefusedAtTheSameFrame(TimeList& list, SourceCuts& cuts) {
 // borrows no more main data than the frame before it holds, so that one copy of that frame
 // carries it. The frames are timed from the first after the ID3v2 tag, a header frame too.
 void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& info,
-                  SourceCuts& cuts, bool counted) {
+                  SourceCuts& cuts, bool countAll) {
     TimeList list(times);
     SplitPoint point;
     std::vector<LenderFrame> before;
     // The walk goes on to the end where the parts' frames give their length headers and
-    // tags their lengths, or the seam check a count of the frames that it would otherwise
-    // read a long source again for. Where neither is needed, it ends at the last cut
-    // listed: the rest is copied as it is.
+    // tags their lengths, or where the frames are to be counted (FrameCount).
     const SourceLayout& layout = cuts.Layout;
-    const bool measured = layout.Header || layout.Tags.Id3v2Length > 0 || !counted;
+    const bool measured = layout.Header || layout.Tags.Id3v2Length > 0 || countAll;
     bool done = false;
     cuts.Parts = RecordParts(reader, layout, info, [&](const ChainFrame& frame, bool, bool) {
         if (done) return Step::Stop;
@@ -276,23 +274,24 @@ void PartFrames::Add(const ChainFrame& frame) {
 }
 
 SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info,
-                    const FrameRun* counted) {
+                    FrameCount count) {
     BlockReader reader(source);
     SourceCuts cuts;
     cuts.Layout = ReadLayout(source, reader);
     cuts.Exact = exact;
     const SourceLayout& layout = cuts.Layout;
     // The analysis's count stands for this source's only where its run is the audio's.
+    const FrameRun* counted = count.Known;
     if (counted && (layout.Header || counted->From != layout.AudioStart ||
                     counted->End != layout.Tags.TrailerAt)) {
         counted = nullptr;
     }
     if (!exact) {
-        FindSafeCuts(reader, times, info, cuts, counted != nullptr);
+        FindSafeCuts(reader, times, info, cuts, count.Wanted && !counted);
     } else {
         std::optional<CutTimes> again;
         FindExactCuts(reader, times, info, cuts, again);
-        if (again) return FindCuts(source, *again, true, info, counted);
+        if (again) return FindCuts(source, *again, true, info, count);
     }
     if (cuts.Problem != CutProblem::None || cuts.Parts.empty()) return cuts;
     // The parts walked lie one after another from the audio's start, each an unbroken run.

@@ -140,8 +140,8 @@ struct SourceCuts {
     // At samples: each cut found, then the one that is missing.
     std::vector<ExactCut> Cuts;
     // One more than the cuts found. By the frame rule without a length header or an
-    // ID3v2 tag, which would state their lengths, and with the analysis's count, the last
-    // holds only its first frame.
+    // ID3v2 tag, which would state their lengths, the last may hold only its first frame
+    // (FrameCount).
     std::vector<PartFrames> Parts;
     CutProblem Problem = CutProblem::None;
     std::int64_t OtherTime = 0;  // SameFrame: the time that cuts at the frame already cut at
@@ -157,11 +157,19 @@ struct SourceCuts {
     }
 };
 
+// Where neither a length header nor an ID3v2 tag states the parts' lengths, the frame
+// rule's walk ends at the last cut listed, the rest being copied as it is, unless the
+// caller wants the audio's frames counted (SourceCuts::RunFrames, for a seam check) and
+// has no count of them: the analysis's run of this very source, unchanged since.
+struct FrameCount {
+    bool Wanted = false;
+    const FrameRun* Known = nullptr;
+};
+
 // Walks the source once, finding every cut by the frame rule or at a sample. It stops at
 // the first time that cannot be cut at; a cut every so often ends quietly with the audio.
-// `counted`, where given, is the analysis's run of this very source, unchanged since.
 SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info,
-                    const FrameRun* counted = nullptr);
+                    FrameCount count = {});
 
 // The parts' frames for cuts known already: the source split before the frame at each of
 // `starts`, the one before it keeping it where `shared`. Walks the source once.

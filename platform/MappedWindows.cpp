@@ -130,6 +130,11 @@ std::span<const std::uint8_t> MappedWindows::View(std::int64_t offset, std::size
             return {};
         }
         slot_->End = 0;
+        // Only a reader that runs on into the window mapped ahead reads front to back and
+        // has the next one filled in for it; one that jumps about reads a few bytes at each
+        // place, and the next window is only mapped, so that a header across its edge lies
+        // whole in it.
+        const bool onward = holds(ahead_);
         Retire(current_);
         if (holds(ahead_)) {
             current_ = std::exchange(ahead_, {});
@@ -143,7 +148,7 @@ std::span<const std::uint8_t> MappedWindows::View(std::int64_t offset, std::size
             }
         }
         Show(current_);
-        MapAhead();
+        MapAhead(onward);
     }
     slot_->Reader = ThisThread();
     return {current_.At + (offset - current_.Start),
@@ -163,10 +168,11 @@ void MappedWindows::Unmap(const Window& window) {
              static_cast<std::size_t>(window.End - window.Start));
 }
 
-void MappedWindows::MapAhead() {
+void MappedWindows::MapAhead(bool fill) {
     if (current_.End >= size_) return;
     // The windows share a page, so that a header across the boundary lies whole in the next.
-    const std::int64_t start = PageStart(current_.End - 1);
+    ahead_ = Map(PageStart(current_.End - 1), window_);
+    if (!ahead_.At || !fill) return;
     if (!helper_.joinable()) {
         try {
             helper_ = std::thread(&MappedWindows::Help, this);
@@ -174,8 +180,6 @@ void MappedWindows::MapAhead() {
             return;  // without a helper, the reader's own faults fill the windows in
         }
     }
-    ahead_ = Map(start, window_);
-    if (!ahead_.At) return;
     {
         const std::lock_guard lock(mutex_);
         jobs_.push_back({ahead_, false});

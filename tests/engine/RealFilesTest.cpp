@@ -196,6 +196,7 @@ struct Findings {
     std::int64_t frames = 0;
     double seconds = 0;
     std::tuple<double, int, int, int> stream;
+    std::vector<std::uint8_t> levels;
     std::vector<std::tuple<std::int64_t, std::int32_t, Bytes, Bytes>> splits;
     bool operator==(const Findings&) const = default;
 };
@@ -218,7 +219,7 @@ Findings Find(platform::LocalFileSystem& reader, const std::string& path) {
     Findings found;
     const auto source = reader.OpenSource(path);
     FileInformation info;
-    const ScanResult scan = ScanFrameChain(*source, info);
+    const ScanResult scan = ScanFrameChain(*source, info, &found.levels);
     found.frames = scan.Frames;
     found.seconds = scan.TotalSeconds;
     found.stream = {info.MpegVersion, info.LayerNumber, info.BitRate, info.SamplingRate};
@@ -235,9 +236,9 @@ Findings Find(platform::LocalFileSystem& reader, const std::string& path) {
     return found;
 }
 
-// A file read in place through the smallest mappings, so that headers lie across
-// every kind of window edge, or in the usual windows, gives the same analysis, split
-// points and outputs as one read through the buffer.
+// A file read in place through the smallest mappings, so that headers and side
+// information lie across every kind of window edge, or in the usual windows, gives the
+// same analysis, levels, split points and outputs as one read through the buffer.
 TEST(MappedReading, FindsWhatBufferedReadingFinds) {
     platform::LocalFileSystem buffered({.MappedWindow = 0});
     platform::LocalFileSystem pages({.MappedWindow = 1});
