@@ -38,14 +38,8 @@ FrameStartBytes BlockReader::FrameStartReadAt(std::int64_t offset) {
     FrameStartBytes bytes{};
     const auto length = static_cast<std::size_t>(
         std::clamp<std::int64_t>(size_ - offset, 0, std::int64_t{bytes.size()}));
-    if (const auto view = source_.View(offset, length); view.size() >= length) {
-        std::memcpy(bytes.data(), view.data(), length);
-    } else {
-        ReadFully(source_, offset, bytes.data(), length);
-    }
-    // What the source showed of the block before may be gone with that view: the block is
-    // taken again where the walk next needs it.
-    if (data_ != buffer_.data()) data_ = nullptr, blockStart_ = blockEnd_ = 0;
+    // Read, not shown: showing them might move what the source shows of the block.
+    ReadFully(source_, offset, bytes.data(), length);
     return bytes;
 }
 

@@ -29,8 +29,7 @@ class BlockReader {
         return HeaderFilledAt(offset);
     }
     // A frame's header and side information. Where they are not in the block, they are read
-    // on their own, and a block the source showed in place is taken again where next needed:
-    // showing them may have moved what it shows.
+    // on their own, the block staying where the walk has it.
     FrameStartBytes FrameStartAt(std::int64_t offset) {
         FrameStartBytes bytes;
         if (offset >= blockStart_ && offset + std::int64_t{bytes.size()} <= blockEnd_) {

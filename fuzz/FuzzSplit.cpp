@@ -360,6 +360,24 @@ void CheckSeveralCuts(std::span<const std::uint8_t> src, std::int64_t earlier, s
         parts[i] = Materialise(plan, src);
         CheckSharedBlocks(plan, PlanPart(cuts, i, source, keepTags, {}, block).Plan, src, block);
     }
+    // A walk that counts the audio's frames for a seam check, or takes an analysis's count
+    // of one unbroken run, plans the same parts; the count an analysis of such a run gives
+    // is the walk's own.
+    FileInformation scratch;
+    const ScanResult scan = ScanFrameChain(source, scratch);
+    const FrameRun run{{}, scan.RunFrom, scan.RunEnd, scan.Frames};
+    for (const FrameCount count : {FrameCount{true, nullptr}, FrameCount{true, &run}}) {
+        const SourceCuts again = FindCuts(source, {{earlier, later}, 0}, exact, info, count);
+        Check(again.Problem == CutProblem::None && again.Parts.size() == 3);
+        for (std::size_t i = 0; i < 3; ++i) {
+            Check(Materialise(PlanPart(again, i, source, keepTags).Plan, src) == parts[i]);
+        }
+        const SourceLayout& layout = again.Layout;
+        if (!layout.Header && scan.RunFrom == layout.AudioStart &&
+            scan.RunEnd == layout.Tags.TrailerAt) {
+            Check(again.RunFrames == scan.Frames);
+        }
+    }
     const auto tail =
         src.subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
     Check(parts[1].size() >= tail.size());
