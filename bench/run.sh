@@ -227,11 +227,11 @@ own_file_system() {
         echo "$type: filefrag: big1.mp3 $(shared_blocks "$parts/big1.mp3"), big2.mp3" \
             "$(shared_blocks "$parts/big2.mp3")"
         local times
-        mapfile -t times < <(runs=5 median_times --prepare "$fresh" "$split" "$info")
+        mapfile -t times < <(median_times --prepare "$fresh" "$split" "$info")
         row "$type: split vs info" "${times[0]}" "${times[1]}" 1.2
     else
         local times
-        mapfile -t times < <(runs=5 median_times --prepare "$fresh" "$split" "$cat" "$cp")
+        mapfile -t times < <(median_times --prepare "$fresh" "$split" "$cat" "$cp")
         row "$type: split vs cat + cp" "${times[0]}" \
             "$(awk -v c="${times[1]}" -v p="${times[2]}" 'BEGIN { print c + p }')" 1.0
     fi

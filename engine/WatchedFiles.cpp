@@ -49,12 +49,12 @@ class WatchedFiles::Output final : public OutputFile {
     void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) override {
         // The copy goes from the source itself, so that the kernel can do it.
         SourceFile& real = Source::Unwrapped(source);
-        // The slices end where the source's 16 MiB do: where the output shares the source's
-        // blocks, no block is split between two slices and copied for it.
-        constexpr std::int64_t kSlice = 16 << 20;
+        // The slices end where the source's 16 MiB (256 MiB where the blocks are shared) do:
+        // no shared block is split between two slices and copied for it.
+        const std::int64_t every = files_.sharing_ ? std::int64_t{256} << 20 : 16 << 20;
         for (std::int64_t done = 0; done < length;) {
             files_.Check();
-            const std::int64_t slice = std::min(kSlice - (offset + done) % kSlice, length - done);
+            const std::int64_t slice = std::min(every - (offset + done) % every, length - done);
             output_->CopyFrom(real, offset + done, slice);
             done += slice;
             files_.Wrote(slice);
@@ -87,7 +87,9 @@ std::unique_ptr<OutputFile> WatchedFiles::CreateOutput(const std::string& path) 
 
 std::int64_t WatchedFiles::SharedBlockSize(SourceFile& source, const std::string& folder) {
     Check();
-    return files_.SharedBlockSize(Source::Unwrapped(source), folder);
+    const std::int64_t block = files_.SharedBlockSize(Source::Unwrapped(source), folder);
+    sharing_ = block > 0;
+    return block;
 }
 
 void WatchedFiles::Reached(std::int64_t done, std::int64_t size, std::int64_t& reported) {

@@ -45,6 +45,9 @@ class WatchedFiles final : public FileSystemWrapper {
 
     const std::atomic<bool>& stopping_;
     const Progress progress_;
+    // Whether the folder written to last shares the source's blocks: its copies are
+    // cloned, which takes no longer for a long slice than for a short one.
+    std::atomic<bool> sharing_ = false;
     std::mutex reporting_;  // guards what follows, and the calls of progress_
     std::int64_t total_ = 0;
     std::int64_t written_ = 0;
