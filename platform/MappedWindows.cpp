@@ -136,7 +136,7 @@ std::span<const std::uint8_t> MappedWindows::View(std::int64_t offset, std::size
         // whole in it.
         const bool onward = holds(ahead_);
         Retire(current_);
-        if (holds(ahead_)) {
+        if (onward) {
             current_ = std::exchange(ahead_, {});
         } else {
             Retire(ahead_);
