@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/Message.h"
-#include "engine/Tags.h"
+#include "engine/TagEditor.h"
 
 // The desktop's libraries, GIO for the trash, TagLib for tags, libcue for cue sheets and Qt
 // Core for the translations, take several times as long to load as the companion needs to start, so
