@@ -99,6 +99,8 @@ Loaded TableOf(const std::string& path, void* module) {
     if (!entry) return refused("it has no entry point QuorvelDesktop");
     const QuorvelDesktopModule* table = entry();
     if (!table) return refused("its entry point gives no table");
+    // A table from before tables carried their version starts with a function's address.
+    if (table->size > 1u << 16) return refused("its table carries no version");
     if (table->version != kQuorvelDesktopVersion || table->size != sizeof *table) {
         return refused("its table is version " + std::to_string(table->version) + " of " +
                        std::to_string(table->size) + " bytes, Quorvel's version " +

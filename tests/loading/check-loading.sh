@@ -91,7 +91,7 @@ done <<ROWS
 cut:0||$placed:
 cut:100||$placed:
 cut:4096||$placed:
-$foreign|unversioned|${other}its table is version
+$foreign|unversioned|${other}its table carries no version
 $foreign|newer|${other}its table is version
 $foreign|resized|${other}its table is version
 $foreign|none|${other}its entry point gives no table), reinstall Quorvel
