@@ -127,6 +127,9 @@ class FileSystem {
     virtual std::optional<std::string> MoveToTrash(const std::string& path) = 0;
     // Removes what an earlier run, ended before it could clean up, left in the folder.
     virtual void RemoveLeftovers(const std::string& folder) = 0;
+    // Called once every output is complete, before the first is named: the last moment at
+    // which the work may still end having changed nothing.
+    virtual void BeforeNaming() {}
 };
 
 // Passes every call on to another file system, for wrappers that change only a few.
@@ -159,6 +162,7 @@ class FileSystemWrapper : public FileSystem {
         return files_.MoveToTrash(path);
     }
     void RemoveLeftovers(const std::string& folder) override { files_.RemoveLeftovers(folder); }
+    void BeforeNaming() override { files_.BeforeNaming(); }
 
   protected:
     FileSystem& files_;

@@ -23,6 +23,7 @@ void OutputCommit::Write(std::size_t index, SourceFile& source, const OutputPlan
 }
 
 void OutputCommit::Commit() {
+    files_.BeforeNaming();
     for (Output& output : outputs_) {
         output.File->Stage();
         bool replace = false;

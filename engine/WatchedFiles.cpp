@@ -60,7 +60,7 @@ class WatchedFiles::Output final : public OutputFile {
             files_.Wrote(slice);
         }
     }
-    // Once both outputs are complete, naming them is not stopped halfway.
+    // Once the outputs are complete and the naming has begun, it is not stopped halfway.
     void Stage() override { output_->Stage(); }
     void Commit(bool replace) override { output_->Commit(replace); }
     void Withdraw() override { output_->Withdraw(); }
@@ -90,6 +90,28 @@ std::int64_t WatchedFiles::SharedBlockSize(SourceFile& source, const std::string
     const std::int64_t block = files_.SharedBlockSize(Source::Unwrapped(source), folder);
     sharing_ = block > 0;
     return block;
+}
+
+void WatchedFiles::BeforeNaming() {
+    std::unique_lock lock(holding_);
+    waiting_ = true;
+    released_.wait(lock, [this] { return !held_; });
+    waiting_ = false;
+    lock.unlock();
+    Check();
+}
+
+void WatchedFiles::Hold(bool held) {
+    {
+        const std::lock_guard lock(holding_);
+        held_ = held;
+    }
+    released_.notify_all();
+}
+
+bool WatchedFiles::Waiting() const {
+    const std::lock_guard lock(holding_);
+    return waiting_;
 }
 
 void WatchedFiles::Reached(std::int64_t done, std::int64_t size, std::int64_t& reported) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -28,6 +29,14 @@ class WatchedFiles final : public FileSystemWrapper {
     std::unique_ptr<SourceFile> OpenSource(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override;
     std::int64_t SharedBlockSize(SourceFile& source, const std::string& folder) override;
+    // Waits while the work is held, then ends it here if it is to stop.
+    void BeforeNaming() override;
+
+    // While held, the work waits before it names anything, so that a user deciding whether
+    // to stop it finds nothing changed meanwhile.
+    void Hold(bool held);
+    // Whether the work waits to name its outputs.
+    bool Waiting() const;
 
   private:
     class Source;
@@ -52,6 +61,10 @@ class WatchedFiles final : public FileSystemWrapper {
     std::int64_t total_ = 0;
     std::int64_t written_ = 0;
     std::int64_t reported_ = -1;  // the outputs' percent told last
+    mutable std::mutex holding_;  // guards what follows
+    std::condition_variable released_;
+    bool held_ = false;
+    bool waiting_ = false;
 };
 
 }  // namespace quorvel

@@ -80,6 +80,7 @@ BackgroundWork::~BackgroundWork() {
     // The window is going: the work may no longer wait for it.
     abandoned_ = true;
     Stop();
+    files_->Hold(false);
     if (thread_.joinable()) thread_.join();
 }
 
@@ -100,10 +101,17 @@ void BackgroundWork::Start(Work work) {
 }
 
 bool BackgroundWork::StopToClose(QWidget* window, bool split) {
-    if (split &&
-        !platform::Dialogs::Current().Question(window, tr("A split is running. Stop it and close?"),
-                                               platform::kApplicationTitle)) {
-        return false;
+    if (split) {
+        files_->Hold(true);
+        const bool agreed = platform::Dialogs::Current().Question(
+            window, tr("A split is running. Stop it and close?"), platform::kApplicationTitle);
+        if (agreed) Stop();
+        files_->Hold(false);
+        // A split that ended while the user was asked leaves nothing to wait for.
+        if (agreed && !Running()) {
+            QMetaObject::invokeMethod(window, &QWidget::close, Qt::QueuedConnection);
+        }
+        return agreed;
     }
     Stop();
     return true;

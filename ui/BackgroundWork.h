@@ -48,8 +48,12 @@ class BackgroundWork final : public QObject {
     // nothing and says so in the log.
     void Stop() { stopping_ = true; }
     // The work's window is asked to close while the work runs: stops it, a split only once
-    // the user agrees, and says whether the window is to close when the work has ended.
+    // the user agrees, and says whether the window is to close when the work has ended. A
+    // split waits before naming anything while the user is asked, so that agreeing always
+    // leaves the folder as it was, unless the split had named its outputs before.
     bool StopToClose(QWidget* window, bool split);
+    // Whether the work waits to name its outputs while the user decides whether to stop it.
+    bool WaitingToName() const { return files_->Waiting(); }
 
   signals:
     void Progress(qint64 done, qint64 total);

@@ -630,23 +630,31 @@ class frmCopyFileTest : public QObject {
         fake_.answers.clear();
 
         // Closing during a split asks first (before the split's own questions, which wait
-        // for the window): declined, the split goes on; agreed, it stops and the window
-        // closes, leaving the folder as it was.
+        // for the window), and the split, done writing, waits to name its parts until the
+        // answer: declined, the split goes on; agreed, it stops and the window closes,
+        // leaving the folder as it was. The split's own question is answered while the close
+        // question waits, before it.
+        const QString closing = u"A split is running. Stop it and close?"_s;
+        fake_.whileAsked = [&] {
+            if (fake_.questions.last() != closing) return;
+            QTRY_VERIFY_WITH_TIMEOUT(window_->WaitingToName(), 60000);
+        };
         fake_.questions.clear();
-        fake_.answers = {false, true, true};
+        fake_.answers = {true, false};
         QTest::mouseClick(Find<QPushButton>("cmdSplit"), Qt::LeftButton);
         QVERIFY(!window_->close());
-        QCOMPARE(fake_.questions.last(), u"A split is running. Stop it and close?"_s);
         WaitIdle();
+        QCOMPARE(fake_.questions.first(), closing);
         QVERIFY(window_->isVisible());
         QVERIFY(Log().endsWith(u"MP3 splitting completed."_s));
         const QByteArray completed = pair();
-        fake_.answers = {true};
+        fake_.answers = {true, true};
         QTest::mouseClick(Find<QPushButton>("cmdSplit"), Qt::LeftButton);
         QVERIFY(!window_->close());
         QTRY_VERIFY_WITH_TIMEOUT(window_.isNull() || !window_->isVisible(), 60000);
         QCOMPARE(fake_.messages, QStringList());
         QCOMPARE(pair(), completed);
+        fake_.whileAsked = {};
         QCOMPARE(QDir(temp_->path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList({"large.mp3", "large1.mp3", "large2.mp3"}));
 

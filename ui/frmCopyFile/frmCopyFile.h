@@ -43,6 +43,8 @@ class frmCopyFile : public QMainWindow {
     const std::string& LogText() const;
     // Whether an analysis or a split is under way.
     bool Working() const { return work_->Running(); }
+    // Whether a split waits to name its outputs while the user decides whether to stop it.
+    bool WaitingToName() const { return work_->WaitingToName(); }
     // Stops the work under way without asking and closes the window once it has ended,
     // as a signal that ends the program asks.
     void StopAndClose();
