@@ -99,6 +99,8 @@ class TerminalReporter : public quorvel::Reporter {
         std::getline(std::cin, answer);
         return answer == "y" || answer == "Y" || answer == "yes";
     }
+    void Progress(std::int64_t, std::int64_t) override {}
+    bool Stopped() const override { return stopping; }
     // What a window would show in a box of its own.
     void Show(const quorvel::Message& text) {
         std::cerr << kName << Translated(text) << '\n';
@@ -243,7 +245,7 @@ int RunSplit(TerminalReporter& reporter, const Options& options, quorvel::SplitR
     quorvel::platform::LocalFileSystem local;
     // Not restarted: a question waiting on the terminal is answered no.
     quorvel::platform::CatchEndingSignals(Stop, quorvel::platform::Handlers::Replace, false);
-    quorvel::WatchedFiles files(local, stopping);
+    quorvel::WatchedFiles files(local, reporter);
     quorvel::platform::TagLibEditor tags;
     quorvel::platform::Mpg123Decoder decoder;
     // The seam check decodes through the desktop module: it loads on another core while

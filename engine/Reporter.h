@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -7,10 +8,10 @@
 
 namespace quorvel {
 
-// What a long piece of work tells the one who started it while it runs: its log, a line at a
-// time, and the one question it may ask. A window shows them, the companion prints them.
-// How far the work has come and whether it is to stop reach it through its files
-// (WatchedFiles).
+// What a long piece of work tells the one who started it while it runs, and hears from it:
+// its log, a line at a time, the one question it may ask, how far it has come, and whether
+// it is to stop. A window shows them, the companion prints them. The work reads and writes
+// through WatchedFiles, which tells the progress and looks at the stop flag.
 class Reporter {
   public:
     virtual ~Reporter() = default;
@@ -20,6 +21,10 @@ class Reporter {
     virtual void Log(const Message& line) = 0;
     // Whether the work may go on; `names` are the files the question is about.
     virtual bool Ask(const Message& question, const std::vector<std::string>& names) = 0;
+    // The bytes read or written so far, out of the source's size.
+    virtual void Progress(std::int64_t done, std::int64_t total) = 0;
+    // Whether the user or a signal asked the work to stop.
+    virtual bool Stopped() const = 0;
 };
 
 }  // namespace quorvel

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "engine/FileSystem.h"
+#include "engine/Reporter.h"
 
 namespace quorvel {
 
@@ -24,7 +25,16 @@ class WatchedFiles final : public FileSystemWrapper {
     using Progress = std::function<void(std::int64_t done, std::int64_t total)>;
 
     WatchedFiles(FileSystem& files, const std::atomic<bool>& stopping, Progress progress = {})
-        : FileSystemWrapper(files), stopping_(stopping), progress_(std::move(progress)) {}
+        : FileSystemWrapper(files),
+          stopped_([&stopping] { return stopping.load(); }),
+          progress_(std::move(progress)) {}
+    // Stopped and told the progress through the work's reporter.
+    WatchedFiles(FileSystem& files, Reporter& reporter)
+        : FileSystemWrapper(files),
+          stopped_([&reporter] { return reporter.Stopped(); }),
+          progress_([&reporter](std::int64_t done, std::int64_t total) {
+              reporter.Progress(done, total);
+          }) {}
 
     std::unique_ptr<SourceFile> OpenSource(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override;
@@ -43,7 +53,7 @@ class WatchedFiles final : public FileSystemWrapper {
     class Output;
 
     void Check() const {
-        if (stopping_) throw WorkStopped();
+        if (stopped_()) throw WorkStopped();
     }
     // Where a source's reading has come to, out of its size; `reported` is the percent it
     // told last.
@@ -52,7 +62,7 @@ class WatchedFiles final : public FileSystemWrapper {
     void Wrote(std::int64_t bytes);
     void Report(std::int64_t done, std::int64_t total, std::int64_t& reported);
 
-    const std::atomic<bool>& stopping_;
+    const std::function<bool()> stopped_;
     const Progress progress_;
     // Whether the folder written to last shares the source's blocks: its copies are
     // cloned, which takes no longer for a long slice than for a short one.

@@ -65,6 +65,9 @@ class FakeForm : public Reporter {
         return answer;
     }
 
+    void Progress(std::int64_t, std::int64_t) override {}
+    bool Stopped() const override { return false; }
+
     // A line as it reaches the log.
     virtual void Heard(const std::string&) {}
 

@@ -14,8 +14,8 @@ namespace quorvel::ui {
 // work up, a question not yet begun is dropped and answered no, as a cancelled box would.
 class BackgroundWork::ThreadReporter final : public Reporter {
   public:
-    ThreadReporter(QObject* context, WorkWindow& shown, const std::atomic<bool>& abandoned)
-        : context_(context), shown_(shown), abandoned_(abandoned) {}
+    ThreadReporter(BackgroundWork& work, WorkWindow& shown)
+        : work_(work), shown_(shown), abandoned_(work.abandoned_) {}
 
     void Begin(const Message& line) override { Show(line, true); }
     void Log(const Message& line) override { Show(line, false); }
@@ -28,7 +28,7 @@ class BackgroundWork::ThreadReporter final : public Reporter {
         WorkWindow* shown = &shown_;
         // The question refers to the work's own variables: it runs only while the work waits.
         QMetaObject::invokeMethod(
-            context_,
+            &work_,
             [pending, shown, &question, &names, abandoned] {
                 int waiting = Pending::Waiting;
                 if (*abandoned) {
@@ -47,6 +47,13 @@ class BackgroundWork::ThreadReporter final : public Reporter {
         return answer.get();
     }
 
+    void Progress(std::int64_t done, std::int64_t total) override {
+        BackgroundWork* work = &work_;
+        QMetaObject::invokeMethod(
+            work, [work, done, total] { emit work->Progress(done, total); }, Qt::QueuedConnection);
+    }
+    bool Stopped() const override { return work_.stopping_; }
+
   private:
     // A question handed to the window's thread: waiting, begun there, or dropped.
     struct Pending {
@@ -58,23 +65,18 @@ class BackgroundWork::ThreadReporter final : public Reporter {
     void Show(const Message& line, bool first) {
         WorkWindow* shown = &shown_;
         QMetaObject::invokeMethod(
-            context_, [shown, line, first] { shown->ShowLine(line, first); }, Qt::QueuedConnection);
+            &work_, [shown, line, first] { shown->ShowLine(line, first); }, Qt::QueuedConnection);
     }
 
-    QObject* context_;
+    // Lines still queued when the work goes are dropped with it: the window goes too.
+    BackgroundWork& work_;
     WorkWindow& shown_;
     const std::atomic<bool>& abandoned_;
 };
 
 BackgroundWork::BackgroundWork(WorkWindow& shown, FileSystem& files)
-    :  // Lines still queued when this goes are dropped with it: the window goes too.
-      reporter_(std::make_unique<ThreadReporter>(this, shown, abandoned_)),
-      // The progress goes on to the window's thread.
-      files_(std::make_unique<WatchedFiles>(
-          files, stopping_, [this](std::int64_t done, std::int64_t total) {
-              QMetaObject::invokeMethod(
-                  this, [this, done, total] { emit Progress(done, total); }, Qt::QueuedConnection);
-          })) {}
+    : reporter_(std::make_unique<ThreadReporter>(*this, shown)),
+      files_(std::make_unique<WatchedFiles>(files, *reporter_)) {}
 
 BackgroundWork::~BackgroundWork() {
     // The window is going: the work may no longer wait for it.
