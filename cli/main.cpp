@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <iostream>
@@ -24,10 +25,12 @@
 #include <vector>
 
 #include "engine/Numbers.h"
+#include "engine/PartLists.h"
 #include "engine/SeamCheck.h"
 #include "engine/Silences.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
+#include "engine/SplitTime.h"
 #include "engine/WatchedFiles.h"
 #include "platform/CueSheetReader.h"
 #include "platform/DesktopServices.h"
@@ -68,7 +71,8 @@ struct Options {
     std::optional<std::string> every;
     std::optional<std::string> count;
     std::optional<std::string> name;
-    quorvel::CutTimes times;
+    std::vector<std::chrono::microseconds> times;
+    std::chrono::microseconds step{0};
     long long parts = 0;
     // The silences command's, as given: the threshold and the shortest silence; and the
     // rule they make.
@@ -311,13 +315,12 @@ int Split(const Options& options, const std::vector<std::string>& arguments) {
         });
 }
 
-// A time as [h:]m:ss[.fff], in milliseconds: to the millisecond in the exact mode, and to
-// the second, rounded half to even as split rounds its SECOND, by the frame rule. None
-// where the text is no such time.
-std::optional<std::int64_t> ReadTime(const std::string& text, bool exact) {
+// A time as [h:]m:ss[.fff], as split reads its MINUTE and SECOND (RuledTime). None where
+// the text is no such time.
+std::optional<std::chrono::microseconds> ReadTime(const std::string& text, bool exact) {
     const auto milliseconds = quorvel::ReadClockTime(text, ".");
-    if (!milliseconds || exact) return milliseconds;
-    return std::llround(std::nearbyint(double(*milliseconds) / 1000)) * 1000;
+    if (!milliseconds) return std::nullopt;
+    return std::chrono::milliseconds(quorvel::RuledTime(*milliseconds, exact));
 }
 
 // Reads the parts command's options into `options`; what is wrong with them where they
@@ -333,10 +336,10 @@ std::optional<quorvel::Message> ReadPartsOptions(Options& options) {
     const auto read = [&](const std::string& text) {
         const auto time = ReadTime(text, options.exact);
         if (!time && !invalid) invalid = text;
-        return time.value_or(0);
+        return time.value_or(std::chrono::microseconds(0));
     };
-    for (const std::string& text : options.at) options.times.At.push_back(read(text));
-    if (options.every) options.times.Every = read(*options.every);
+    for (const std::string& text : options.at) options.times.push_back(read(text));
+    if (options.every) options.step = read(*options.every);
     if (invalid) return Tr("quorvel-cli", "parts: invalid time '%1'").Arg(*invalid);
     if (options.count) {
         const std::string& text = *options.count;
@@ -349,48 +352,53 @@ std::optional<quorvel::Message> ReadPartsOptions(Options& options) {
     return std::nullopt;
 }
 
-// The parts the cue sheet at `path` lists in the source at `file`, `seconds` long; none
+// The parts the cue sheet at `path` lists in the source at `file`, `durationMs` long; none
 // where the sheet cannot be read or cut from the source, and the form was told why.
 std::optional<std::vector<quorvel::PartStart>> CueStarts(TerminalForm& window,
                                                          const std::string& path,
-                                                         const std::string& file, double seconds) {
+                                                         const std::string& file,
+                                                         std::int64_t durationMs) {
     auto read = quorvel::platform::ReadCueSheet(path);
     if (const auto* why = std::get_if<quorvel::Message>(&read)) {
         window.MessageBox(*why);
         return std::nullopt;
     }
     const auto& sheet = std::get<quorvel::CueSheet>(read);
-    if (const auto why = quorvel::CheckCueTracks(sheet, std::llround(seconds * 1000))) {
+    if (const auto why = quorvel::CheckCueTracks(sheet, durationMs)) {
         window.MessageBox(*why);
         return std::nullopt;
     }
     if (const auto warning = quorvel::CheckCueAudioFile(sheet, file)) window.LogAppend(*warning);
-    std::vector<quorvel::PartStart> starts;
-    for (const auto& track : sheet.Tracks) {
-        starts.push_back({track.StartMs(), track.Title, track.Performer});
-    }
-    return starts;
+    return quorvel::CueStarts(sheet);
 }
 
-// The parts the chapters of the source at `file` make; the outcome where there are none,
-// the form told why: the source cannot be read, or it has fewer than two chapters.
-std::variant<std::vector<quorvel::PartStart>, quorvel::SplitOutcome> ChapterStarts(
-    TerminalForm& window, quorvel::FileSystem& files, quorvel::TagEditor& tags,
-    const std::string& file) {
-    std::vector<quorvel::PartStart> starts;
+// The parts the options list in the source at `file`, whose frames the analysis timed at
+// `seconds`; the outcome where there are none, the form told why: the source or the cue
+// sheet cannot be read, or the source has fewer than two chapters.
+std::variant<std::vector<quorvel::PartStart>, quorvel::SplitOutcome> PartStarts(
+    TerminalForm& window, const Options& options, quorvel::FileSystem& files,
+    quorvel::TagEditor& tags, const std::string& file, double seconds) {
+    if (!options.at.empty()) return quorvel::StartsAt(options.times);
     try {
-        starts = quorvel::ChapterStarts(*files.OpenSource(file), tags);
+        const auto source = files.OpenSource(file);
+        if (options.chapters) {
+            auto starts = quorvel::ChapterStarts(*source, tags);
+            if (starts.size() >= 2) return starts;
+            window.MessageBox(Tr("quorvel-cli", "parts: %1 has no chapters to split at").Arg(file));
+            return quorvel::SplitOutcome::Refused;
+        }
+        const quorvel::PlayedLength length = quorvel::MeasurePlayedLength(*source, seconds);
+        if (options.every) return quorvel::EveryStarts(options.step, length);
+        if (options.count) return quorvel::EqualStarts(options.parts, length);
+        auto starts = CueStarts(window, *options.cue, file, length.Ms());
+        if (!starts) return quorvel::SplitOutcome::Refused;
+        return *std::move(starts);
     } catch (const quorvel::FileError& error) {
         window.MessageBox(error.Message());
         return quorvel::SplitOutcome::Failed;
     } catch (const quorvel::WorkStopped&) {
         return quorvel::SplitOutcome::Stopped;
     }
-    if (starts.size() < 2) {
-        window.MessageBox(Tr("quorvel-cli", "parts: %1 has no chapters to split at").Arg(file));
-        return quorvel::SplitOutcome::Refused;
-    }
-    return starts;
 }
 
 int Parts(const Options& options, const std::vector<std::string>& arguments) {
@@ -399,26 +407,9 @@ int Parts(const Options& options, const std::vector<std::string>& arguments) {
         window, options, arguments[0], arguments.size() == 2 ? arguments[1] : ".",
         [&](quorvel::FileSystem& files, quorvel::TagEditor& tags, quorvel::AudioDecoder& decoder,
             quorvel::FileInformation& info, double seconds, quorvel::SplitResult& result) {
-            quorvel::PartsRequest request;
-            request.Times = options.times;
-            request.Labels.Numbered = true;
-            // As many equal parts of the playing time as asked, each cut to the millisecond.
-            for (long long part = 1; part < options.parts; ++part) {
-                request.Times.At.push_back(
-                    std::llround(seconds * 1000 * double(part) / double(options.parts)));
-            }
-            if (options.cue) {
-                auto starts = CueStarts(window, *options.cue, arguments[0], seconds);
-                if (!starts) return quorvel::SplitOutcome::Refused;
-                request = quorvel::PartsAt(*starts);
-            }
-            if (options.chapters) {
-                auto starts = ChapterStarts(window, files, tags, arguments[0]);
-                if (const auto* outcome = std::get_if<quorvel::SplitOutcome>(&starts)) {
-                    return *outcome;
-                }
-                request = quorvel::PartsAt(std::get<0>(starts));
-            }
+            const auto starts = PartStarts(window, options, files, tags, arguments[0], seconds);
+            if (const auto* outcome = std::get_if<quorvel::SplitOutcome>(&starts)) return *outcome;
+            quorvel::PartsRequest request = quorvel::PartsAt(std::get<0>(starts));
             request.NamePattern = options.name.value_or("");
             return quorvel::SplitIntoParts(window, files, tags, decoder, info, request, &result);
         },

@@ -10,6 +10,7 @@
 #include "engine/OutputNames.h"
 #include "engine/SplitPlan.h"
 #include "engine/SplitSearch.h"
+#include "engine/SplitTime.h"
 
 namespace quorvel {
 namespace {
@@ -127,7 +128,7 @@ Message CutRefusal(const SourceCuts& cuts, const CutTimes& asked, const std::str
     switch (cuts.Problem) {
         case CutProblem::NoSafePosition:
             // Among several cuts, the one that found none is worth naming.
-            return asked.At.size() > 1 || asked.Every > 0
+            return asked.At.size() > 1
                        ? Tr("Split", "No safe position found for the cut at %1.")
                              .Arg(time(cuts.Times.back()))
                        : Tr("Split", "No safe position found for splitting this file.");
@@ -397,25 +398,9 @@ bool ValidatePlaces(SplitForm& form, const FileSystem& files) {
 std::optional<std::int64_t> ValidateSplitRequest(SplitForm& form, const FileSystem& files) {
     if (!ValidatePlaces(form, files)) return std::nullopt;
 
-    // The exact mode reads the second to the millisecond, after the user's decimal
-    // separator or a point; the frame rule to the whole second.
-    const bool exact = form.ExactSplit();
-    std::string secondText(TrimBlanks(form.Text(Control::txtSplitSecond)));
-    const std::string separator = form.DecimalSeparator();
-    if (const auto at = secondText.find(separator);
-        exact && !separator.empty() && at != 0 && at != std::string::npos) {
-        secondText = secondText.substr(0, at) + '.' + secondText.substr(at + separator.size());
-    }
-    const double seconds = ReadNumber(secondText);
-    const double minutes = ReadNumber(TrimBlanks(form.Text(Control::txtSplitMinute)));
-    const double splitTime = minutes * 60 + seconds;
-    // A time beyond what 32 bits of seconds can hold is past any source's end.
-    const bool representable = std::isfinite(splitTime) &&
-                               std::fabs(splitTime) <= std::numeric_limits<std::int32_t>::max();
     const std::int64_t splitMilliseconds =
-        !representable ? std::int64_t{std::numeric_limits<std::int32_t>::max()} * 1000
-        : exact        ? std::llround(splitTime * 1000)
-                       : std::llround(std::nearbyint(splitTime)) * 1000;
+        ReadSplitTime(form.Text(Control::txtSplitMinute), form.Text(Control::txtSplitSecond),
+                      form.ExactSplit(), form.DecimalSeparator());
     const double duration = DurationSeconds(form.Text(Control::txtSelectedDuration));
     if (splitMilliseconds <= 0 || duration * 1000 <= double(splitMilliseconds)) {
         Refuse(form, Tr("Split", "Split time cannot be <= 0 and >= Source duration"),
@@ -431,38 +416,14 @@ SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, Audi
     SplitResult unused;
     const auto splitMilliseconds = ValidateSplitRequest(form, files);
     if (!splitMilliseconds) return SplitOutcome::Refused;
-    return Run(form, files, tags, decoder, info, {{{*splitMilliseconds}, 0}, {}, {}},
+    return Run(form, files, tags, decoder, info,
+               {{{std::chrono::milliseconds(*splitMilliseconds)}}, {}, {}},
                result ? *result : unused);
-}
-
-PartsRequest PartsAt(const std::vector<PartStart>& starts) {
-    PartsRequest request;
-    request.Labels.Numbered = true;
-    for (const PartStart& start : starts) {
-        if (&start != &starts.front()) request.Times.At.push_back(start.StartMs);
-        request.Labels.Titles.push_back(start.Title);
-        request.Labels.Performers.push_back(start.Performer);
-    }
-    return request;
-}
-
-std::vector<PartStart> ChapterStarts(ByteSource& source, TagEditor& tags) {
-    const SourceTags found = FindTags(source);
-    std::vector<std::uint8_t> tag(static_cast<std::size_t>(found.Id3v2Length));
-    if (tag.empty() || ReadFully(source, 0, tag.data(), tag.size()) != tag.size()) return {};
-    std::vector<Chapter> chapters = tags.Chapters(tag);
-    std::ranges::stable_sort(chapters, {}, &Chapter::StartMs);
-    std::vector<PartStart> starts;
-    for (const Chapter& chapter : chapters) {
-        if (!starts.empty() && starts.back().StartMs == chapter.StartMs) continue;
-        starts.push_back({chapter.StartMs, chapter.Title, {}});
-    }
-    return starts;
 }
 
 PlannedParts PlanSplitAt(ByteSource& source, std::int64_t milliseconds, bool exact, TagEditor& tags,
                          FileInformation& info, const std::string& separator) {
-    const CutTimes asked{{milliseconds}, 0};
+    const CutTimes asked{{std::chrono::milliseconds(milliseconds)}};
     SourceCuts cuts;
     if (milliseconds <= 0) {
         cuts.Problem = CutProblem::AtStart;
@@ -482,13 +443,12 @@ SplitOutcome SplitIntoParts(SplitForm& form, FileSystem& files, TagEditor& tags,
     if (!ValidatePlaces(form, files)) return SplitOutcome::Refused;
     PartsRequest sorted = request;
     std::sort(sorted.Times.At.begin(), sorted.Times.At.end());
-    const auto first = sorted.Times.Every > 0    ? sorted.Times.Every
-                       : sorted.Times.At.empty() ? 0
-                                                 : sorted.Times.At.front();
-    if (first <= 0) {
+    const auto first =
+        sorted.Times.At.empty() ? std::chrono::microseconds(0) : sorted.Times.At.front();
+    if (first.count() <= 0) {
         Refuse(form,
                Tr("Split", "The cut at %1 lies at or before the start of the source.")
-                   .Arg(FormatExactTime(first, form.DecimalSeparator())),
+                   .Arg(FormatExactTime(first.count() / 1000, form.DecimalSeparator())),
                Control::txtSplitSecond);
         return SplitOutcome::Refused;
     }
