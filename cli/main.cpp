@@ -1,5 +1,5 @@
 // quorvel-cli: the analysis and the split command without the window, for scripts and
-// for measuring. It answers the window's boxes on the terminal. What it prints on its
+// for measuring. It reports on the terminal what the window shows. What it prints on its
 // output is the same in every locale: it never sets one, its numbers always carry a point,
 // and its log is in English. What it says to the user on its error output is in the user's
 // language, where the program has a translation into it.
@@ -42,7 +42,6 @@
 namespace {
 
 using json = nlohmann::ordered_json;
-using quorvel::Control;
 using quorvel::Tr;
 using quorvel::platform::Translated;
 
@@ -81,29 +80,19 @@ struct Options {
     quorvel::SilenceRule rule;
 };
 
-class TerminalForm : public quorvel::SplitForm {
+// The work's reports on the terminal: the log on standard output, in English; questions
+// and what the user is to be shown on the error output, in the user's language.
+class TerminalReporter : public quorvel::Reporter {
   public:
-    TerminalForm(const Options& options, bool printLog) : options_(options), printLog_(printLog) {}
+    explicit TerminalReporter(bool printLog) : printLog_(printLog) {}
 
-    std::string Text(Control control) const override {
-        const auto it = texts_.find(control);
-        return it == texts_.end() ? std::string() : it->second;
+    void Begin(const quorvel::Message& line) override { Log(line); }
+    void Log(const quorvel::Message& line) override {
+        log_.push_back(quorvel::English(line));
+        if (printLog_) std::cout << log_.back() << std::endl;
     }
-    void SetText(Control control, const quorvel::Message& text) override {
-        texts_[control] = quorvel::English(text);
-    }
-    void SetFocus(Control) override {}
-    void LogReset(const quorvel::Message& message) override { Log(quorvel::English(message)); }
-    void LogAppend(const quorvel::Message& message) override { Log(quorvel::English(message)); }
-    void LogRepaint() override { std::cout.flush(); }
-    void LogScroll() override {}
-    void MessageBox(const quorvel::Message& text) override {
-        std::cerr << kName << Translated(text) << '\n';
-        messages_.push_back(quorvel::English(text));
-    }
-    bool Question(const quorvel::Message& text) override {
-        if (options_.replace) return true;
-        std::cerr << kName << Translated(text);
+    bool Ask(const quorvel::Message& question, const std::vector<std::string>&) override {
+        std::cerr << kName << Translated(question);
         if (!::isatty(STDIN_FILENO)) {
             std::cerr << ' ' << Translated(Tr("quorvel-cli", "(no: give --replace to replace)"))
                       << '\n';
@@ -114,25 +103,18 @@ class TerminalForm : public quorvel::SplitForm {
         std::getline(std::cin, answer);
         return answer == "y" || answer == "Y" || answer == "yes";
     }
-    bool ExactSplit() const override { return options_.exact; }
-    quorvel::Message ExactSplitHint() const override {
-        return Tr("quorvel-cli", "To split at the time given itself, add --exact.");
+    // What a window would show in a box of its own.
+    void Show(const quorvel::Message& text) {
+        std::cerr << kName << Translated(text) << '\n';
+        messages_.push_back(quorvel::English(text));
     }
-    std::string DecimalSeparator() const override { return "."; }
 
     // The log's lines and the boxes' texts so far, for --json.
     const std::vector<std::string>& LogLines() const { return log_; }
     const std::vector<std::string>& Messages() const { return messages_; }
 
   private:
-    void Log(const std::string& message) {
-        log_.push_back(message);
-        if (printLog_) std::cout << message << '\n';
-    }
-
-    const Options& options_;
     const bool printLog_;
-    std::map<Control, std::string> texts_;
     std::vector<std::string> log_;
     std::vector<std::string> messages_;
 };
@@ -171,38 +153,38 @@ int WrongCall(const quorvel::Message& why) {
 }
 
 int Info(const Options& options, const std::string& file) {
-    TerminalForm window(options, false);
-    window.SetText(Control::txtMP3, file);
+    TerminalReporter reporter(false);
     quorvel::platform::LocalFileSystem files;
-    quorvel::FileInformation info;
-    const auto outcome = quorvel::AnalyseSourceFile(window, files, info);
-    if (outcome == quorvel::AnalysisOutcome::Unreadable) return 2;
-    const bool found = outcome == quorvel::AnalysisOutcome::FramesFound;
+    const quorvel::Analysis analysis = quorvel::AnalyseSource(files, file, reporter);
+    if (analysis.Problem) reporter.Show(analysis.Problem->Text);
+    if (analysis.Outcome == quorvel::AnalysisOutcome::Unreadable) return 2;
+    const bool found = analysis.Outcome == quorvel::AnalysisOutcome::FramesFound;
+    const quorvel::InformationFields fields =
+        Fields(analysis, ".").value_or(quorvel::InformationFields{});
+    const auto text = [](const quorvel::Message& field) { return quorvel::English(field); };
     if (options.json) {
         // The fields as the analysis filled them, numbers as numbers; none but the size
         // and the type where it found no frames.
         const json none = nullptr;
-        const auto number = [&](Control control) {
-            return found ? json(std::stoll(window.Text(control))) : none;
+        const auto number = [&](const quorvel::Message& field) {
+            return found ? json(std::stoll(text(field))) : none;
         };
         PrintJson({
             {"file", file},
-            {"size_mb", quorvel::ReadNumber(window.Text(Control::txtSelectedFileSize))},
-            {"type", window.Text(Control::txtSelectedType)},
-            {"bitrate", number(Control::txtSelectedBitRate)},
-            {"sampling", number(Control::txtSelectedSampling)},
-            {"frames", number(Control::txtSelectedFrames)},
-            {"duration", found ? json(window.Text(Control::txtSelectedDuration)) : none},
+            {"size_mb", quorvel::ReadNumber(text(fields.Size))},
+            {"type", text(fields.Type)},
+            {"bitrate", number(fields.BitRate)},
+            {"sampling", number(fields.Sampling)},
+            {"frames", number(fields.Frames)},
+            {"duration", found ? json(text(fields.Duration)) : none},
         });
     } else {
-        const std::pair<const char*, Control> lines[] = {
-            {"size", Control::txtSelectedFileSize},   {"type", Control::txtSelectedType},
-            {"bitrate", Control::txtSelectedBitRate}, {"sampling", Control::txtSelectedSampling},
-            {"frames", Control::txtSelectedFrames},   {"duration", Control::txtSelectedDuration},
+        const std::pair<const char*, const quorvel::Message*> lines[] = {
+            {"size", &fields.Size},       {"type", &fields.Type},
+            {"bitrate", &fields.BitRate}, {"sampling", &fields.Sampling},
+            {"frames", &fields.Frames},   {"duration", &fields.Duration},
         };
-        for (const auto& [label, control] : lines) {
-            std::cout << label << ": " << window.Text(control) << '\n';
-        }
+        for (const auto& [label, field] : lines) std::cout << label << ": " << text(*field) << '\n';
     }
     return found ? 0 : 1;
 }
@@ -242,14 +224,26 @@ json CutJson(const quorvel::SplitCut& cut) {
         {"byte", cut.Byte}, {"frame", cut.Frame}, {"seconds", std::round(cut.Seconds * 1e6) / 1e6}};
 }
 
-// Analyses FILE, then splits it into FOLDER by `split` and reports the run: the log, or
-// with --json one object to which `cuts` and `seams` add what the command found of each;
-// the exit code as the outcome says.
+// What the companion's split asks for besides where to cut.
+quorvel::SplitRequest Request(const Options& options, const std::string& file,
+                              const std::string& folder) {
+    quorvel::SplitRequest request;
+    request.Source = file;
+    request.Folder = folder;
+    request.Exact = options.exact;
+    request.Existing =
+        options.replace ? quorvel::ExistingOutputs::Replace : quorvel::ExistingOutputs::Ask;
+    request.ExactHint = Tr("quorvel-cli", "To split at the time given itself, add --exact.");
+    return request;
+}
+
+// Analyses FILE, then splits it into FOLDER by `split`, which takes the request with the
+// analysis's count of frames and the analysis, and reports the run: the log, or with --json
+// one object to which `cuts` and `seams` add what the command found of each; the exit code
+// as the outcome says.
 template <typename Split, typename Cuts, typename Seams>
-int RunSplit(TerminalForm& window, const Options& options, const std::string& file,
-             const std::string& folder, Split&& split, Cuts&& cuts, Seams&& seams) {
-    window.SetText(Control::txtMP3, file);
-    window.SetText(Control::txtToFolder, folder);
+int RunSplit(TerminalReporter& reporter, const Options& options, quorvel::SplitRequest request,
+             Split&& split, Cuts&& cuts, Seams&& seams) {
     quorvel::platform::LocalFileSystem local;
     // Not restarted: a question waiting on the terminal is answered no.
     quorvel::platform::CatchEndingSignals(Stop, quorvel::platform::Handlers::Replace, false);
@@ -259,35 +253,37 @@ int RunSplit(TerminalForm& window, const Options& options, const std::string& fi
     // The seam check decodes through the desktop module: it loads on another core while
     // the analysis reads the source.
     const std::jthread loading([&decoder] { (void)decoder.Unavailable(); });
-    quorvel::FileInformation info;
-    quorvel::SplitResult result;
-    double seconds = 0;
-    const auto analysis = quorvel::AnalyseSourceFile(window, files, info, &seconds);
-    const bool unreadable = analysis == quorvel::AnalysisOutcome::Unreadable;
+    const quorvel::Analysis analysis = quorvel::AnalyseSource(files, request.Source, reporter);
+    if (analysis.Problem) reporter.Show(analysis.Problem->Text);
+    request.Analysed = analysis.Run;
+    const bool unreadable = analysis.Outcome == quorvel::AnalysisOutcome::Unreadable;
+    quorvel::SplitReport report;
     // A source that cannot be read has said why; there is nothing to split.
-    const auto outcome = unreadable || analysis == quorvel::AnalysisOutcome::Stopped
-                             ? quorvel::SplitOutcome::Stopped
-                             : split(files, tags, decoder, info, seconds, result);
-    const bool completed = outcome == quorvel::SplitOutcome::Completed;
+    report.Outcome = quorvel::SplitOutcome::Stopped;
+    if (!unreadable && analysis.Outcome != quorvel::AnalysisOutcome::Stopped) {
+        report = split(request, analysis, files, tags, decoder);
+        if (report.Problem) reporter.Show(report.Problem->Text);
+    }
+    const bool completed = report.Outcome == quorvel::SplitOutcome::Completed;
     if (options.json) {
         json outputs = json::array();
         std::int64_t written = 0;
-        for (std::size_t i = 0; completed && i < result.Paths.size(); ++i) {
-            outputs.push_back({{"path", result.Paths[i]}, {"bytes", result.Bytes[i]}});
-            written += result.Bytes[i];
+        for (std::size_t i = 0; completed && i < report.Paths.size(); ++i) {
+            outputs.push_back({{"path", report.Paths[i]}, {"bytes", report.Bytes[i]}});
+            written += report.Bytes[i];
         }
-        json object = {{"outcome", unreadable ? "unreadable" : OutcomeName(outcome)}};
-        cuts(object, result);
+        json object = {{"outcome", unreadable ? "unreadable" : OutcomeName(report.Outcome)}};
+        cuts(object, report);
         object["outputs"] = outputs;
         object["bytes_written"] = written;
-        seams(object, result);
-        object["log"] = window.LogLines();
-        object["messages"] = window.Messages();
+        seams(object, report);
+        object["log"] = reporter.LogLines();
+        object["messages"] = reporter.Messages();
         PrintJson(object);
     }
     if (unreadable) return 2;
     if (!completed) EndBySignal();
-    switch (outcome) {
+    switch (report.Outcome) {
         case quorvel::SplitOutcome::Completed:
             return 0;
         case quorvel::SplitOutcome::Refused:
@@ -298,20 +294,26 @@ int RunSplit(TerminalForm& window, const Options& options, const std::string& fi
 }
 
 int Split(const Options& options, const std::vector<std::string>& arguments) {
-    TerminalForm window(options, !options.json);
-    window.SetText(Control::txtSplitMinute, arguments[1]);
-    window.SetText(Control::txtSplitSecond, arguments[2]);
+    TerminalReporter reporter(!options.json);
     return RunSplit(
-        window, options, arguments[0], arguments.size() == 4 ? arguments[3] : ".",
-        [&](quorvel::FileSystem& files, quorvel::TagEditor& tags, quorvel::AudioDecoder& decoder,
-            quorvel::FileInformation& info, double, quorvel::SplitResult& result) {
-            return quorvel::SplitFile(window, files, tags, decoder, info, &result);
+        reporter, options,
+        Request(options, arguments[0], arguments.size() == 4 ? arguments[3] : "."),
+        [&](const quorvel::SplitRequest& request, const quorvel::Analysis& analysis,
+            quorvel::FileSystem& files, quorvel::TagEditor& tags, quorvel::AudioDecoder& decoder) {
+            const double seconds = analysis.Outcome == quorvel::AnalysisOutcome::FramesFound
+                                       ? analysis.Scan.TotalSeconds
+                                       : 0;
+            auto checked =
+                quorvel::SplitInTwoAt(request, arguments[1], arguments[2], seconds, files);
+            if (auto* refused = std::get_if<quorvel::SplitReport>(&checked)) return *refused;
+            return quorvel::Split(std::get<quorvel::SplitRequest>(checked), files, tags, decoder,
+                                  reporter);
         },
-        [](json& object, const quorvel::SplitResult& result) {
-            object["cut"] = result.Cuts.empty() ? json(nullptr) : CutJson(result.Cuts[0]);
+        [](json& object, const quorvel::SplitReport& report) {
+            object["cut"] = report.Cuts.empty() ? json(nullptr) : CutJson(report.Cuts[0]);
         },
-        [](json& object, const quorvel::SplitResult& result) {
-            object["seam"] = result.Seams.empty() ? json(nullptr) : SeamJson(result.Seams[0]);
+        [](json& object, const quorvel::SplitReport& report) {
+            object["seam"] = report.Seams.empty() ? json(nullptr) : SeamJson(report.Seams[0]);
         });
 }
 
@@ -353,30 +355,30 @@ std::optional<quorvel::Message> ReadPartsOptions(Options& options) {
 }
 
 // The parts the cue sheet at `path` lists in the source at `file`, `durationMs` long; none
-// where the sheet cannot be read or cut from the source, and the form was told why.
-std::optional<std::vector<quorvel::PartStart>> CueStarts(TerminalForm& window,
+// where the sheet cannot be read or cut from the source, and the user was told why.
+std::optional<std::vector<quorvel::PartStart>> CueStarts(TerminalReporter& reporter,
                                                          const std::string& path,
                                                          const std::string& file,
                                                          std::int64_t durationMs) {
     auto read = quorvel::platform::ReadCueSheet(path);
     if (const auto* why = std::get_if<quorvel::Message>(&read)) {
-        window.MessageBox(*why);
+        reporter.Show(*why);
         return std::nullopt;
     }
     const auto& sheet = std::get<quorvel::CueSheet>(read);
     if (const auto why = quorvel::CheckCueTracks(sheet, durationMs)) {
-        window.MessageBox(*why);
+        reporter.Show(*why);
         return std::nullopt;
     }
-    if (const auto warning = quorvel::CheckCueAudioFile(sheet, file)) window.LogAppend(*warning);
+    if (const auto warning = quorvel::CheckCueAudioFile(sheet, file)) reporter.Log(*warning);
     return quorvel::CueStarts(sheet);
 }
 
 // The parts the options list in the source at `file`, whose frames the analysis timed at
-// `seconds`; the outcome where there are none, the form told why: the source or the cue
+// `seconds`; the outcome where there are none, the user told why: the source or the cue
 // sheet cannot be read, or the source has fewer than two chapters.
 std::variant<std::vector<quorvel::PartStart>, quorvel::SplitOutcome> PartStarts(
-    TerminalForm& window, const Options& options, quorvel::FileSystem& files,
+    TerminalReporter& reporter, const Options& options, quorvel::FileSystem& files,
     quorvel::TagEditor& tags, const std::string& file, double seconds) {
     if (!options.at.empty()) return quorvel::StartsAt(options.times);
     try {
@@ -384,43 +386,54 @@ std::variant<std::vector<quorvel::PartStart>, quorvel::SplitOutcome> PartStarts(
         if (options.chapters) {
             auto starts = quorvel::ChapterStarts(*source, tags);
             if (starts.size() >= 2) return starts;
-            window.MessageBox(Tr("quorvel-cli", "parts: %1 has no chapters to split at").Arg(file));
+            reporter.Show(Tr("quorvel-cli", "parts: %1 has no chapters to split at").Arg(file));
             return quorvel::SplitOutcome::Refused;
         }
         const quorvel::PlayedLength length = quorvel::MeasurePlayedLength(*source, seconds);
         if (options.every) return quorvel::EveryStarts(options.step, length);
         if (options.count) return quorvel::EqualStarts(options.parts, length);
-        auto starts = CueStarts(window, *options.cue, file, length.Ms());
+        auto starts = CueStarts(reporter, *options.cue, file, length.Ms());
         if (!starts) return quorvel::SplitOutcome::Refused;
         return *std::move(starts);
     } catch (const quorvel::FileError& error) {
-        window.MessageBox(error.Message());
+        reporter.Show(error.Message());
         return quorvel::SplitOutcome::Failed;
     } catch (const quorvel::WorkStopped&) {
         return quorvel::SplitOutcome::Stopped;
     }
 }
 
+// A run that ends before the split, with its outcome.
+quorvel::SplitReport Ended(quorvel::SplitOutcome outcome) {
+    quorvel::SplitReport report;
+    report.Outcome = outcome;
+    return report;
+}
+
 int Parts(const Options& options, const std::vector<std::string>& arguments) {
-    TerminalForm window(options, !options.json);
+    TerminalReporter reporter(!options.json);
     return RunSplit(
-        window, options, arguments[0], arguments.size() == 2 ? arguments[1] : ".",
-        [&](quorvel::FileSystem& files, quorvel::TagEditor& tags, quorvel::AudioDecoder& decoder,
-            quorvel::FileInformation& info, double seconds, quorvel::SplitResult& result) {
-            const auto starts = PartStarts(window, options, files, tags, arguments[0], seconds);
-            if (const auto* outcome = std::get_if<quorvel::SplitOutcome>(&starts)) return *outcome;
-            quorvel::PartsRequest request = quorvel::PartsAt(std::get<0>(starts));
-            request.NamePattern = options.name.value_or("");
-            return quorvel::SplitIntoParts(window, files, tags, decoder, info, request, &result);
+        reporter, options,
+        Request(options, arguments[0], arguments.size() == 2 ? arguments[1] : "."),
+        [&](quorvel::SplitRequest request, const quorvel::Analysis& analysis,
+            quorvel::FileSystem& files, quorvel::TagEditor& tags, quorvel::AudioDecoder& decoder) {
+            const auto starts = PartStarts(reporter, options, files, tags, arguments[0],
+                                           analysis.Scan.TotalSeconds);
+            if (const auto* outcome = std::get_if<quorvel::SplitOutcome>(&starts)) {
+                return Ended(*outcome);
+            }
+            request.Parts = quorvel::PartsAt(std::get<0>(starts));
+            request.Parts.NamePattern = options.name.value_or("");
+            return quorvel::Split(request, files, tags, decoder, reporter);
         },
-        [](json& object, const quorvel::SplitResult& result) {
+        [](json& object, const quorvel::SplitReport& report) {
             json cuts = json::array();
-            for (const auto& cut : result.Cuts) cuts.push_back(CutJson(cut));
+            for (const auto& cut : report.Cuts) cuts.push_back(CutJson(cut));
             object["cuts"] = cuts;
         },
-        [](json& object, const quorvel::SplitResult& result) {
+        [](json& object, const quorvel::SplitReport& report) {
             json seams = json::array();
-            for (const auto& seam : result.Seams) seams.push_back(SeamJson(seam));
+            for (const auto& seam : report.Seams) seams.push_back(SeamJson(seam));
             object["seams"] = seams;
         });
 }

@@ -53,4 +53,10 @@ std::string English(const Message& message) {
     return Render(message, [](const Message&) { return std::string(); });
 }
 
+Message Listed(const std::vector<std::string>& names) {
+    std::string list;
+    for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+    return list;
+}
+
 }  // namespace quorvel

@@ -75,4 +75,7 @@ std::string Render(const Message& message, const Translation& translation);
 // The English text.
 std::string English(const Message& message);
 
+// Paths or names one after another, as a log line lists them.
+Message Listed(const std::vector<std::string>& names);
+
 }  // namespace quorvel

@@ -5,6 +5,7 @@
 
 #include "engine/FrameChain.h"
 #include "engine/SourceLayout.h"
+#include "engine/Tags.h"
 
 namespace quorvel {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "engine/ByteSource.h"
 #include "engine/CueSheet.h"
-#include "engine/Split.h"
-#include "engine/Tags.h"
+#include "engine/SplitRequest.h"
+#include "engine/TagEditor.h"
 
 namespace quorvel {
 

@@ -31,6 +31,45 @@ Message Where(const SeamReport& report, std::int32_t rate) {
     return Tr("SeamCheck", "up to %1 ms before the cut").Arg(ms(report.DifferingBefore));
 }
 
+// Compares the source's samples a second on either side of the cut, less where a part or
+// the source ends first, with the parts', into `report`.
+void Compare(DecodedAudio& whole, DecodedAudio& one, DecodedAudio& two, SeamReport& report) {
+    const std::int32_t rate = whole.Rate();
+    const auto channels = std::size_t(whole.Channels());
+    const std::int64_t before = report.Before;
+    const std::int64_t cut = before + report.FirstLength;
+    const std::int64_t from = cut - std::min<std::int64_t>(rate, report.FirstLength);
+    const std::int64_t to =
+        std::min(cut + std::min<std::int64_t>(rate, report.SecondLength), report.SourceLength);
+    if (from >= to) return;
+    // The source's side is decoded on another core meanwhile, where there is a thread to be
+    // had.
+    auto decoding = std::async(std::launch::async | std::launch::deferred,
+                               [&] { return whole.Read(from, to - from); });
+    const std::int64_t joint = std::min(cut, to);
+    std::vector<std::int16_t> parts = one.Read(from - before, joint - from);
+    const std::vector<std::int16_t> rest = two.Read(0, to - joint);
+    parts.insert(parts.end(), rest.begin(), rest.end());
+    const std::vector<std::int16_t> expected = decoding.get();
+    report.Compared = to - from;
+    const std::size_t frames = std::min(expected.size(), parts.size()) / channels;
+    for (std::size_t frame = 0; frame < frames; ++frame) {
+        int largest = 0;
+        for (std::size_t at = frame * channels; at < (frame + 1) * channels; ++at) {
+            largest = std::max(largest, std::abs(expected[at] - parts[at]));
+        }
+        if (largest == 0) continue;
+        ++report.Differing;
+        report.LargestDifference = std::max(report.LargestDifference, largest);
+        const std::int64_t position = from + std::int64_t(frame);
+        if (position < cut) {
+            report.DifferingBefore = std::max(report.DifferingBefore, cut - position);
+        } else {
+            report.DifferingAfter = std::max(report.DifferingAfter, position - cut + 1);
+        }
+    }
+}
+
 // The seam between `one` and `two`, which follow `before` sample frames of other parts.
 SeamReport CompareSeam(DecodedAudio& whole, DecodedAudio& one, DecodedAudio& two,
                        std::int64_t before, std::size_t first) {
@@ -57,41 +96,7 @@ SeamReport CompareSeam(DecodedAudio& whole, DecodedAudio& one, DecodedAudio& two
         return report;
     }
 
-    // A second on either side of the cut, less where a part or the source ends first.
-    const std::int64_t cut = before + report.FirstLength;
-    const std::int64_t from = cut - std::min<std::int64_t>(rate, report.FirstLength);
-    const std::int64_t to =
-        std::min(cut + std::min<std::int64_t>(rate, report.SecondLength), report.SourceLength);
-    if (from < to) {
-        // The source's side is decoded on another core meanwhile, where there is a thread
-        // to be had.
-        auto decoding = std::async(std::launch::async | std::launch::deferred,
-                                   [&] { return whole.Read(from, to - from); });
-        const std::int64_t joint = std::min(cut, to);
-        std::vector<std::int16_t> parts = one.Read(from - before, joint - from);
-        const std::vector<std::int16_t> rest = two.Read(0, to - joint);
-        parts.insert(parts.end(), rest.begin(), rest.end());
-        const std::vector<std::int16_t> expected = decoding.get();
-        report.Compared = to - from;
-        const std::size_t frames = std::min(expected.size(), parts.size()) / std::size_t(channels);
-        for (std::size_t frame = 0; frame < frames; ++frame) {
-            int largest = 0;
-            for (std::size_t at = frame * std::size_t(channels);
-                 at < (frame + 1) * std::size_t(channels); ++at) {
-                largest = std::max(largest, std::abs(expected[at] - parts[at]));
-            }
-            if (largest == 0) continue;
-            ++report.Differing;
-            report.LargestDifference = std::max(report.LargestDifference, largest);
-            const std::int64_t position = from + std::int64_t(frame);
-            if (position < cut) {
-                report.DifferingBefore = std::max(report.DifferingBefore, cut - position);
-            } else {
-                report.DifferingAfter = std::max(report.DifferingAfter, position - cut + 1);
-            }
-        }
-    }
-
+    Compare(whole, one, two, report);
     const std::string compared = FormatCount(report.Compared, ".");
     if (report.Differing == 0) {
         report.Lines.push_back(
@@ -111,11 +116,43 @@ SeamReport CompareSeam(DecodedAudio& whole, DecodedAudio& one, DecodedAudio& two
     return report;
 }
 
+// Gives each seam the parts around it, and the last one a line where the parts together
+// are not as long as the source.
+void TellLengths(const std::vector<std::int64_t>& lengths, std::int64_t source,
+                 std::vector<SeamReport>& reports) {
+    std::int64_t total = 0;
+    for (const std::int64_t length : lengths) total += length;
+    for (SeamReport& report : reports) {
+        report.After = total - report.Before - report.FirstLength - report.SecondLength;
+    }
+    const std::int64_t extra = total - source;
+    if (extra == 0) return;
+    std::string sum;
+    for (const std::int64_t length : lengths) {
+        sum += (sum.empty() ? "" : " + ") + FormatCount(length, ".");
+    }
+    reports.back().Lines.push_back(
+        (extra > 0 ? TrN("SeamCheck",
+                         "Seam check: the parts hold %1 samples more than the source (%2 "
+                         "against %3).",
+                         "Seam check: the parts hold %1 sample more than the source (%2 "
+                         "against %3).")
+                   : TrN("SeamCheck",
+                         "Seam check: the parts hold %1 samples fewer than the source (%2 "
+                         "against %3).",
+                         "Seam check: the parts hold %1 sample fewer than the source (%2 "
+                         "against %3)."))
+            .Count(std::abs(extra))
+            .Arg(FormatCount(std::abs(extra), "."))
+            .Arg(sum)
+            .Arg(FormatCount(source, ".")));
+}
+
 }  // namespace
 
 std::vector<SeamReport> CheckSeams(AudioDecoder& decoder, FileSystem& files,
                                    const std::string& source, const std::vector<std::string>& parts,
-                                   const std::vector<std::int64_t>& walkedFrames) {
+                                   const WalkedFrames& walked) {
     if (const auto why = decoder.Unavailable()) {
         SeamReport report;
         report.Lines.push_back(
@@ -129,15 +166,15 @@ std::vector<SeamReport> CheckSeams(AudioDecoder& decoder, FileSystem& files,
     // the cuts only, and go by their length headers where these hold rather than have
     // every frame read.
     using Length = AudioDecoder::Length;
-    const auto walked = [&walkedFrames](std::size_t file) {
-        return file < walkedFrames.size() ? walkedFrames[file] : -1;
+    const auto part = [&walked](std::size_t index) {
+        return index < walked.Parts.size() ? walked.Parts[index].value_or(-1) : -1;
     };
     // The walk's count spares a scan only of a file read near its start alone: the source
     // with one seam, the last part. Any other is read at several places or at its end,
     // and its scan lays down the frame index that those seeks start from, where unscanned
     // each seek walks the frames before it again.
-    const auto whole =
-        decoder.Open(files.OpenSource(source), Length::Stated, parts.size() == 2 ? walked(0) : -1);
+    const auto whole = decoder.Open(files.OpenSource(source), Length::Stated,
+                                    parts.size() == 2 ? walked.Source.value_or(-1) : -1);
     std::vector<SeamReport> reports;
     std::vector<std::int64_t> lengths;
     auto one = decoder.Open(files.OpenSource(parts.front()), Length::Counted);
@@ -145,7 +182,7 @@ std::vector<SeamReport> CheckSeams(AudioDecoder& decoder, FileSystem& files,
     std::int64_t before = 0;
     for (std::size_t first = 1; first < parts.size(); ++first) {
         auto two = decoder.Open(files.OpenSource(parts[first]), Length::Stated,
-                                first + 1 == parts.size() ? walked(first + 1) : -1);
+                                first + 1 == parts.size() ? part(first) : -1);
         lengths.push_back(two->Length());
         reports.push_back(CompareSeam(*whole, *one, *two, before, first));
         if (parts.size() > 2) {
@@ -157,33 +194,7 @@ std::vector<SeamReport> CheckSeams(AudioDecoder& decoder, FileSystem& files,
         before += one->Length();
         one = std::move(two);
     }
-    std::int64_t total = 0;
-    for (const std::int64_t length : lengths) total += length;
-    for (SeamReport& report : reports) {
-        report.After = total - report.Before - report.FirstLength - report.SecondLength;
-    }
-    const std::int64_t extra = total - whole->Length();
-    if (extra != 0) {
-        std::string sum;
-        for (const std::int64_t length : lengths) {
-            sum += (sum.empty() ? "" : " + ") + FormatCount(length, ".");
-        }
-        reports.back().Lines.push_back(
-            (extra > 0 ? TrN("SeamCheck",
-                             "Seam check: the parts hold %1 samples more than the source (%2 "
-                             "against %3).",
-                             "Seam check: the parts hold %1 sample more than the source (%2 "
-                             "against %3).")
-                       : TrN("SeamCheck",
-                             "Seam check: the parts hold %1 samples fewer than the source (%2 "
-                             "against %3).",
-                             "Seam check: the parts hold %1 sample fewer than the source (%2 "
-                             "against %3)."))
-                .Count(std::abs(extra))
-                .Arg(FormatCount(std::abs(extra), "."))
-                .Arg(sum)
-                .Arg(FormatCount(whole->Length(), ".")));
-    }
+    TellLengths(lengths, whole->Length(), reports);
     return reports;
 }
 
@@ -192,24 +203,24 @@ SeamReport CheckSeam(AudioDecoder& decoder, FileSystem& files, const std::string
     return CheckSeams(decoder, files, source, {first, second}).front();
 }
 
-std::vector<SeamReport> LogSeamCheck(SplitForm& form, AudioDecoder& decoder, FileSystem& files,
+std::vector<SeamReport> LogSeamCheck(Reporter& reporter, AudioDecoder& decoder, FileSystem& files,
                                      const std::string& source,
                                      const std::vector<std::string>& parts,
-                                     const std::vector<std::int64_t>& walkedFrames) {
+                                     const WalkedFrames& walked) {
     try {
-        std::vector<SeamReport> reports = CheckSeams(decoder, files, source, parts, walkedFrames);
+        std::vector<SeamReport> reports = CheckSeams(decoder, files, source, parts, walked);
         for (const SeamReport& report : reports) {
-            for (const Message& line : report.Lines) form.LogAppend(line);
+            for (const Message& line : report.Lines) reporter.Log(line);
         }
         if (reports.front().Decoded) return reports;
     } catch (const WorkStopped&) {
-        form.LogAppend(Tr("SeamCheck", "Seam check skipped: the split was stopped."));
+        reporter.Log(Tr("SeamCheck", "Seam check skipped: the split was stopped."));
     } catch (const FileError& error) {
-        form.LogAppend((error.Failed() == FileError::Operation::Read
-                            ? Tr("SeamCheck", "Seam check skipped: cannot read %1: %2.")
-                            : Tr("SeamCheck", "Seam check skipped: cannot write %1: %2."))
-                           .Arg(error.Path())
-                           .Arg(error.Reason()));
+        reporter.Log((error.Failed() == FileError::Operation::Read
+                          ? Tr("SeamCheck", "Seam check skipped: cannot read %1: %2.")
+                          : Tr("SeamCheck", "Seam check skipped: cannot write %1: %2."))
+                         .Arg(error.Path())
+                         .Arg(error.Reason()));
     }
     return {};
 }

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/AudioDecoder.h"
 #include "engine/FileSystem.h"
-#include "engine/SeamCheck.h"
 
 namespace quorvel {
 

@@ -1,17 +1,20 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "engine/FileSystem.h"
 #include "engine/FrameChain.h"
-#include "engine/SplitForm.h"
+#include "engine/Refusal.h"
+#include "engine/Reporter.h"
 
 namespace quorvel {
 
 enum class AnalysisOutcome {
     FramesFound,
-    NoFrames,    // the invalid-file message was shown
+    NoFrames,    // the invalid-file message is the problem to show
     Unreadable,  // the file could not be opened or read; nothing is claimed
     Stopped,     // the user or a signal stopped it; nothing is claimed
 };
@@ -24,11 +27,36 @@ struct FrameLevels {
     std::int32_t SamplingRate = 0;
 };
 
-// Measures and scans the file named by txtMP3 and fills the File Information fields,
-// reporting the start and the end in the message log; `seconds`, where given, takes how
-// long its frames play, which the Duration field shows to the second, and `levels` its
-// frames' levels.
-AnalysisOutcome AnalyseSourceFile(SplitForm& form, FileSystem& files, FileInformation& info,
-                                  double* seconds = nullptr, FrameLevels* levels = nullptr);
+// What the analysis of a file found.
+struct Analysis {
+    AnalysisOutcome Outcome = AnalysisOutcome::Unreadable;
+    std::int64_t Bytes = -1;  // the file's size; -1 where it was not opened
+    ScanResult Scan;
+    // Where the frames make one unbroken run, for a split of the same file, unchanged, to
+    // take their count from rather than walk them all again.
+    std::optional<FrameRun> Run;
+    FrameLevels Levels;  // where asked for
+    // What the user is to be shown in a box of its own where the front end has boxes.
+    std::optional<Refusal> Problem;
+};
+
+// Measures and scans the file at `path`, telling the start and the end in the log; with
+// `levels`, records its frames' levels too.
+Analysis AnalyseSource(FileSystem& files, const std::string& path, Reporter& reporter,
+                       bool levels = false);
+
+// The File Information fields as they show an analysis.
+struct InformationFields {
+    Message Size = std::string();
+    Message Type = std::string();
+    Message BitRate = std::string();
+    Message Sampling = std::string();
+    Message Frames = std::string();
+    Message Duration = std::string();  // whole minutes and seconds, never rounded up
+};
+
+// The fields an analysis leaves, their fractions written with `separator`; none where it was
+// stopped before it opened the file, which leaves them as they were.
+std::optional<InformationFields> Fields(const Analysis& analysis, const std::string& separator);
 
 }  // namespace quorvel

@@ -7,117 +7,33 @@
 #include <vector>
 
 #include "engine/Numbers.h"
+#include "engine/OutputCommit.h"
 #include "engine/OutputNames.h"
+#include "engine/SeamCheck.h"
 #include "engine/SplitPlan.h"
 #include "engine/SplitSearch.h"
 #include "engine/SplitTime.h"
+#include "engine/Tags.h"
 
 namespace quorvel {
 namespace {
 
-// Ends a validation step with its message and the focus on the field to correct.
-std::nullopt_t Refuse(SplitForm& form, const Message& message,
-                      std::optional<Control> focus = std::nullopt) {
-    form.MessageBox(message);
-    if (focus) form.SetFocus(*focus);
-    return std::nullopt;
+// A request refused before anything is read or written.
+SplitReport Refused(const Message& text, Field about, bool scroll = false) {
+    SplitReport report;
+    report.Problem = Refusal{text, about};
+    report.Scroll = scroll;
+    return report;
 }
 
-// The length of the source as the analysis showed it, in seconds: "minutes:seconds".
-double DurationSeconds(const std::string& durationText) {
-    const auto colon = durationText.find(':');
-    if (colon == std::string::npos) return 0;
-    return ReadNumber(TrimBlanks(std::string_view(durationText).substr(0, colon))) * 60 +
-           ReadNumber(TrimBlanks(std::string_view(durationText).substr(colon + 1)));
-}
-
-// One of the outputs on its way to its name.
-struct PendingOutput {
-    std::string Path;
-    bool Replacing = false;  // an older entry has the name, and the user let it go
-    std::unique_ptr<OutputFile> File;
-    bool Committed = false;
-};
-
-// Writes an output where no one sees it yet.
-void WriteOutput(SplitForm& form, FileSystem& files, PendingOutput& output, SourceFile& source,
-                 const OutputPlan& plan) {
-    if (output.Replacing) {
-        form.LogAppend(Tr("Split", "Moving file %1 to the trash").Arg(output.Path));
-        form.LogRepaint();
-    }
-    form.LogAppend(Tr("Split", "Writing to %1").Arg(output.Path));
-    form.LogRepaint();
-    output.File = files.CreateOutput(output.Path);
-    for (const auto& piece : plan) {
-        if (piece.Bytes.empty()) {
-            output.File->CopyFrom(source, piece.SourceOffset, piece.Length);
-        } else {
-            output.File->Write(piece.Bytes);
-        }
-    }
-}
-
-// Gives a complete output its name. An older entry goes to the trash first, the new
-// output already beside it under a hidden name; where no trash can take it, the new
-// output takes its place in one step. Either way the name never stands empty.
-void NameOutput(SplitForm& form, FileSystem& files, PendingOutput& output) {
-    output.File->Stage();
-    bool replace = false;
-    if (output.Replacing) {
-        if (const auto refused = files.MoveToTrash(output.Path)) {
-            form.LogAppend(
-                *DescribeRemoval(output.Path, {Removal::Outcome::RemovedForGood, *refused}));
-            replace = true;
-        }
-    }
-    output.File->Commit(replace);
-    output.Committed = true;
-}
-
-// The paths, one after another.
-Message Listed(const std::vector<std::string>& paths) {
-    std::string list;
-    for (const std::string& path : paths) list += (list.empty() ? "" : ", ") + path;
-    return list;
-}
-
-// The log's last line for a run that did not complete. The outputs that had their names
-// already and had none before give them back, so that nothing has changed but what
-// replaced an older file.
-Message Undo(std::vector<PendingOutput>& outputs, const Message& why) {
-    std::vector<std::string> replaced, kept;
-    std::optional<Message> problem;
-    for (PendingOutput& output : outputs) {
-        if (!output.Committed) continue;
-        if (output.Replacing) {
-            replaced.push_back(output.Path);
-            continue;
-        }
-        try {
-            output.File->Withdraw();
-        } catch (const FileError& error) {
-            kept.push_back(output.Path);
-            if (!problem) problem = error.Message();
-        }
-    }
-    if (problem) {
-        kept.insert(kept.begin(), replaced.begin(), replaced.end());
-        return Tr("Split", "Only %1 was written: %2; %3").Arg(Listed(kept)).Arg(why).Arg(*problem);
-    }
-    if (!replaced.empty())
-        return Tr("Split", "Only %1 was replaced: %2.").Arg(Listed(replaced)).Arg(why);
-    return Tr("Split", "Nothing was changed: %1.").Arg(why);
-}
-
-// Ends a run whose request cannot be met, as the checks of the boxes do.
-SplitOutcome RefuseCut(SplitForm& form, const Message& message) {
-    form.LogAppend(message);
-    form.LogAppend(Tr("Split", "File splitting aborted."));
-    form.MessageBox(message);
-    form.SetFocus(Control::txtSplitSecond);
-    form.LogScroll();
-    return SplitOutcome::Refused;
+// Ends a run whose request cannot be met once the source was read, as the checks do.
+SplitReport RefuseCut(Reporter& reporter, const Message& message, SplitReport report) {
+    reporter.Log(message);
+    reporter.Log(Tr("Split", "File splitting aborted."));
+    report.Outcome = SplitOutcome::Refused;
+    report.Problem = Refusal{message, Field::Time};
+    report.Scroll = true;
+    return report;
 }
 
 // Why the walk could not cut at every time asked for, where cuts.Problem says it could not.
@@ -148,311 +64,325 @@ Message CutRefusal(const SourceCuts& cuts, const CutTimes& asked, const std::str
         .Arg(time(cuts.Times.back()));
 }
 
-// The whole command once the request is checked: search, outputs, seam check, report.
-SplitOutcome Run(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecoder& decoder,
-                 FileInformation& info, const PartsRequest& request, SplitResult& made) {
-    const std::string sourcePath = form.Text(Control::txtMP3);
-    const std::string folder = form.Text(Control::txtToFolder);
-    form.LogReset(Tr("Split", "Finding safe point to split file..."));
-    form.LogRepaint();
-
-    std::vector<PendingOutput> outputs;
-    const auto fail = [&](const Message& message) {
-        form.LogAppend(message);
-        form.LogAppend(Tr("Split", "File splitting aborted."));
-        form.LogAppend(Undo(outputs, Tr("Split", "the split failed")));
-        form.MessageBox(message);
-        form.LogScroll();
-        return SplitOutcome::Failed;
-    };
-
-    try {
-        const auto source = files.OpenSource(sourcePath);
-        const bool exact = form.ExactSplit();
-        const std::string separator = form.DecimalSeparator();
-        // An analysis of this very file, unchanged since, counted its frames already.
-        const FrameRun* counted =
-            info.Run && source->Stamp() == info.Run->Stamp ? &*info.Run : nullptr;
-        const SourceCuts cuts = FindCuts(*source, request.Times, exact, info, {true, counted});
-        const auto time = [&](std::int64_t milliseconds) {
-            return FormatExactTime(milliseconds, separator);
-        };
-        bool late = false;
-        for (std::size_t i = 0; i < cuts.Found(); ++i) {
-            const std::int64_t milliseconds = cuts.Times[i];
-            const auto found = [&](std::int64_t at, std::int64_t frame, double seconds) {
-                made.Cuts.push_back({at, frame, seconds});
-                form.LogAppend(Tr("Split", "Found safe position to split at byte %1 (frame %2)")
-                                   .Arg(at)
-                                   .Arg(frame));
-            };
-            if (exact) {
-                const ExactCut& cut = cuts.Cuts[i];
-                found(cut.CutAt, cut.FramesBeforeCut, double(cut.Sample) / cut.SamplingRate);
-                const std::string sample = FormatCount(cut.Sample, separator);
-                if (cut.Gapless) {
-                    form.LogAppend(Tr("Split", "Cutting exactly at %1 (sample %2)")
-                                       .Arg(time(milliseconds))
-                                       .Arg(sample));
-                } else {
-                    form.LogAppend(Tr("Split",
-                                      "Cutting at %1 (sample %2), the frame boundary nearest the "
-                                      "time: the source carries no gapless information.")
-                                       .Arg(time((cut.Sample * 1000 + cut.SamplingRate / 2) /
-                                                 cut.SamplingRate))
-                                       .Arg(sample));
-                }
-                continue;
-            }
-            const SplitPoint& point = cuts.Points[i];
-            found(point.SplitPosition, point.FramesBeforeSplit, point.SplitSeconds);
-            // A cut more than a frame after the time given is worth a word: the user hears
-            // it.
-            const double lateness = point.SplitSeconds - double(milliseconds) / 1000;
-            if (!point.Lenders.empty() && lateness > point.Lenders.back().Frame.FrameDuration) {
-                form.LogAppend(
-                    Tr("Split", "Safe position lies at %1, %2 seconds after the split time.")
-                        .Arg(FormatPlayTime(point.SplitSeconds, separator))
-                        .Arg(FormatHundredths(lateness, separator)));
-                late = true;
-            }
-        }
-        if (late) form.LogAppend(form.ExactSplitHint());
-        if (cuts.Problem == CutProblem::NoSafePosition) {
-            form.LogAppend(CutRefusal(cuts, request.Times, separator));
-            form.LogAppend(Tr("Split", "File splitting aborted."));
-            if (!exact && !late) form.LogAppend(form.ExactSplitHint());
-            form.LogScroll();
-            return SplitOutcome::NoSafePosition;
-        }
-        if (cuts.Problem != CutProblem::None) {
-            return RefuseCut(form, CutRefusal(cuts, request.Times, separator));
-        }
-        form.LogAppend(Tr("Split", "Beginning to split files now."));
-        form.LogRepaint();
-
-        const std::vector<std::string> paths = PartPaths(
-            folder, sourcePath, cuts.Parts.size(), request.NamePattern, request.Labels.Titles);
-        for (std::size_t i = 0; i < paths.size(); ++i) {
-            if (std::find(paths.begin(), paths.begin() + std::ptrdiff_t(i), paths[i]) !=
-                paths.begin() + std::ptrdiff_t(i)) {
-                return RefuseCut(
-                    form, Tr("Split", "Two parts would have the same name: %1.").Arg(paths[i]));
-            }
-        }
-        outputs.resize(paths.size());
-        std::vector<std::string> existing;
-        for (std::size_t i = 0; i < paths.size(); ++i) {
-            PendingOutput& output = outputs[i];
-            output.Path = paths[i];
-            // The source itself, under an output's name or through a link, is never written.
-            if (files.SameFile(output.Path, sourcePath)) {
-                return fail(FileError(FileError::Operation::Write, output.Path,
-                                      Tr("Split", "it is the source file %1").Arg(sourcePath))
-                                .Message());
-            }
-            // A folder is no older output: it is not the user's to lose by a split.
-            const Entry entry = files.EntryAt(output.Path);
-            if (entry == Entry::Folder) {
-                return fail(FileError(FileError::Operation::Write, output.Path,
-                                      Tr("Split", "it is a folder"))
-                                .Message());
-            }
-            output.Replacing = entry == Entry::Other;
-            if (output.Replacing) existing.push_back(output.Path);
-        }
-        // One question for all, before anything is written, so that declining it leaves
-        // everything as it was.
-        const auto count = static_cast<std::int64_t>(existing.size());
-        if (count > 0 && !form.Question(TrN("Split",
-                                            "Output files %1 already exist. Do you want to "
-                                            "replace them?",
-                                            "Output file %1 already exists. Do you want to "
-                                            "replace?")
-                                            .Count(count)
-                                            .Arg(Listed(existing)))) {
-            form.LogAppend(Tr("Split", "Aborting split file now."));
-            form.LogAppend(TrN("Split", "Nothing was changed: %1 were kept.",
-                               "Nothing was changed: %1 was kept.")
-                               .Count(count)
-                               .Arg(Listed(existing)));
-            form.LogScroll();
-            return SplitOutcome::Declined;
-        }
-
-        files.RemoveLeftovers(folder);
-        const std::int64_t sharedBlock = files.SharedBlockSize(*source, folder);
-        std::vector<std::int64_t> bytes;
-        std::int64_t addedFrames = 0, addedBytes = 0;
-        // Where the source's audio is one run of whole frames without a length header, its
-        // count and the frame rule's parts' (their frames and those added) spare the seam
-        // check reading a long file again to count them.
-        const bool unbroken = !cuts.Layout.Header && cuts.RunFrames >= 0;
-        std::vector<std::int64_t> walked(outputs.size() + 1, -1);
-        if (unbroken) walked[0] = cuts.RunFrames;
-        std::int64_t framesBefore = 0;
-        for (std::size_t i = 0; i < outputs.size(); ++i) {
-            // Each part planned as it is written: only one part's tag and added frames are
-            // held at a time.
-            const PartPlan part = PlanPart(cuts, i, *source, tags, request.Labels, sharedBlock);
-            std::int64_t size = 0;
-            for (const auto& piece : part.Plan) size += piece.Length;
-            bytes.push_back(size);
-            if (unbroken && !exact) {
-                // The last part's frames are the rest of the source's.
-                const std::int64_t own =
-                    i + 1 == outputs.size() ? cuts.RunFrames - framesBefore : cuts.Parts[i].Count();
-                walked[i + 1] = own + part.AddedFrames;
-                framesBefore += own;
-            }
-            // The exact mode's added frames are silent or played unheard, ahead of the cut;
-            // by the frame rule only those that carry borrowed bytes are told of.
-            if (exact || (i > 0 && cuts.Points[i - 1].SplitMainDataBegin > 0)) {
-                addedFrames += part.AddedFrames;
-                addedBytes += part.AddedBytes;
-            }
-            WriteOutput(form, files, outputs[i], *source, part.Plan);
-        }
-        if (const auto why = tags.Unavailable()) {
-            form.LogAppend(Tr("Split",
-                              "The tag library could not be loaded (%1): the tags keep the "
-                              "source's length, and a replaced file is removed for good.")
-                               .Arg(*why));
-        }
-        for (auto& output : outputs) NameOutput(form, files, output);
-        made.Seams = LogSeamCheck(form, decoder, files, sourcePath, paths, walked);
-        made.Paths = paths;
-        made.Bytes = bytes;
-
-        std::int64_t written = 0;
-        for (const std::int64_t size : bytes) written += size;
-        const std::string rule(42, '=');
-        form.LogAppend(rule);
-        form.LogAppend(Tr("Split", "Source file size      : %1 bytes.").Arg(source->Size()));
-        form.LogAppend(Tr("Split", "Total bytes written : %1 bytes.").Arg(written));
-        if (addedFrames > 0 && exact) {
-            form.LogAppend(TrN("Split",
-                               "(added %n new frames of %1 bytes, which gapless players do not "
-                               "play)",
-                               "(added %n new frame of %1 bytes, which gapless players do not "
-                               "play)")
-                               .Count(addedFrames)
-                               .Arg(addedBytes));
-        } else if (addedFrames > 0) {
-            form.LogAppend(TrN("Split", "(added %n new frames of %1 bytes to preserve data)",
-                               "(added %n new frame of %1 bytes to preserve data)")
-                               .Count(addedFrames)
-                               .Arg(addedBytes));
-        }
-        form.LogAppend(rule);
-        form.LogAppend(Tr("Split", "MP3 splitting completed."));
-        form.LogScroll();
-        return SplitOutcome::Completed;
-    } catch (const FileError& error) {
-        return fail(error.Message());
-    } catch (const WorkStopped&) {
-        form.LogAppend(Undo(outputs, Tr("Split", "the split was stopped")));
-        form.LogScroll();
-        return SplitOutcome::Stopped;
-    }
+Message FoundAt(std::int64_t byte, std::int64_t frame) {
+    return Tr("Split", "Found safe position to split at byte %1 (frame %2)").Arg(byte).Arg(frame);
 }
 
-// Checks the source and the folder named in the form's fields, in order, showing the
-// refusal of the first check that fails.
-bool ValidatePlaces(SplitForm& form, const FileSystem& files) {
-    const std::string source = form.Text(Control::txtMP3);
-    const std::string folder = form.Text(Control::txtToFolder);
+// Tells where a cut at a sample fell.
+void TellExactCut(const ExactCut& cut, std::int64_t milliseconds, const std::string& separator,
+                  Reporter& reporter, SplitReport& report) {
+    report.Cuts.push_back({cut.CutAt, cut.FramesBeforeCut, double(cut.Sample) / cut.SamplingRate});
+    reporter.Log(FoundAt(cut.CutAt, cut.FramesBeforeCut));
+    const std::string sample = FormatCount(cut.Sample, separator);
+    if (cut.Gapless) {
+        reporter.Log(Tr("Split", "Cutting exactly at %1 (sample %2)")
+                         .Arg(FormatExactTime(milliseconds, separator))
+                         .Arg(sample));
+        return;
+    }
+    const std::int64_t nearest = (cut.Sample * 1000 + cut.SamplingRate / 2) / cut.SamplingRate;
+    reporter.Log(Tr("Split",
+                    "Cutting at %1 (sample %2), the frame boundary nearest the time: the source "
+                    "carries no gapless information.")
+                     .Arg(FormatExactTime(nearest, separator))
+                     .Arg(sample));
+}
+
+// Tells where a cut by the frame rule fell; whether it lies later than the user would hear
+// as the time given.
+bool TellFrameCut(const SplitPoint& point, std::int64_t milliseconds, const std::string& separator,
+                  Reporter& reporter, SplitReport& report) {
+    report.Cuts.push_back({point.SplitPosition, point.FramesBeforeSplit, point.SplitSeconds});
+    reporter.Log(FoundAt(point.SplitPosition, point.FramesBeforeSplit));
+    // A cut more than a frame after the time given is worth a word: the user hears it.
+    const double lateness = point.SplitSeconds - double(milliseconds) / 1000;
+    if (point.Lenders.empty() || lateness <= point.Lenders.back().Frame.FrameDuration) return false;
+    reporter.Log(Tr("Split", "Safe position lies at %1, %2 seconds after the split time.")
+                     .Arg(FormatPlayTime(point.SplitSeconds, separator))
+                     .Arg(FormatHundredths(lateness, separator)));
+    return true;
+}
+
+// Finds every cut in one walk and tells the log where each fell; the report of a run that
+// ends there, where one does.
+std::optional<SplitReport> FindAndTellCuts(const SplitRequest& request, SourceFile& source,
+                                           Reporter& reporter, SourceCuts& cuts,
+                                           SplitReport& report) {
+    FileInformation info;
+    // An analysis of this very file, unchanged since, counted its frames already.
+    const FrameRun* counted = request.Analysed && source.Stamp() == request.Analysed->Stamp
+                                  ? &*request.Analysed
+                                  : nullptr;
+    const CutTimes& times = request.Parts.Times;
+    cuts = FindCuts(source, times, request.Exact, info, {true, counted});
+    bool late = false;
+    for (std::size_t i = 0; i < cuts.Found(); ++i) {
+        if (request.Exact) {
+            TellExactCut(cuts.Cuts[i], cuts.Times[i], request.Separator, reporter, report);
+        } else {
+            late |=
+                TellFrameCut(cuts.Points[i], cuts.Times[i], request.Separator, reporter, report);
+        }
+    }
+    if (late) reporter.Log(request.ExactHint);
+    if (cuts.Problem == CutProblem::NoSafePosition) {
+        reporter.Log(CutRefusal(cuts, times, request.Separator));
+        reporter.Log(Tr("Split", "File splitting aborted."));
+        if (!request.Exact && !late) reporter.Log(request.ExactHint);
+        report.Outcome = SplitOutcome::NoSafePosition;
+        report.Scroll = true;
+        return report;
+    }
+    if (cuts.Problem != CutProblem::None) {
+        return RefuseCut(reporter, CutRefusal(cuts, times, request.Separator), report);
+    }
+    return std::nullopt;
+}
+
+// A part's name that cannot be written to.
+FileError Unwritable(const std::string& path, const Message& why) {
+    return FileError(FileError::Operation::Write, path, why);
+}
+
+// Gives every part its name in `outputs`, asking once, before anything is written, whether
+// the files already at those names may go; the report of a run that ends there, where one
+// does. Throws FileError where a name belongs to the source or a folder.
+std::optional<SplitReport> ClaimNames(const SplitRequest& request, const SourceCuts& cuts,
+                                      FileSystem& files, Reporter& reporter, OutputCommit& outputs,
+                                      SplitReport& report) {
+    const std::vector<std::string> paths =
+        PartPaths(request.Folder, request.Source, cuts.Parts.size(), request.Parts.NamePattern,
+                  request.Parts.Labels.Titles);
+    for (auto path = paths.begin(); path != paths.end(); ++path) {
+        if (std::find(paths.begin(), path, *path) != path) {
+            return RefuseCut(reporter,
+                             Tr("Split", "Two parts would have the same name: %1.").Arg(*path),
+                             report);
+        }
+    }
+    std::vector<std::string> existing;
+    for (const std::string& path : paths) {
+        // The source itself, under an output's name or through a link, is never written.
+        if (files.SameFile(path, request.Source)) {
+            throw Unwritable(path, Tr("Split", "it is the source file %1").Arg(request.Source));
+        }
+        // A folder is no older output: it is not the user's to lose by a split.
+        const Entry entry = files.EntryAt(path);
+        if (entry == Entry::Folder) throw Unwritable(path, Tr("Split", "it is a folder"));
+        outputs.Add(path, entry == Entry::Other);
+        if (entry == Entry::Other) existing.push_back(path);
+    }
+    report.Paths = paths;
+    const auto count = static_cast<std::int64_t>(existing.size());
+    const Message question =
+        TrN("Split", "Output files %1 already exist. Do you want to replace them?",
+            "Output file %1 already exists. Do you want to replace?")
+            .Count(count)
+            .Arg(Listed(existing));
+    if (count == 0 || request.Existing == ExistingOutputs::Replace ||
+        reporter.Ask(question, existing)) {
+        return std::nullopt;
+    }
+    reporter.Log(Tr("Split", "Aborting split file now."));
+    reporter.Log(
+        TrN("Split", "Nothing was changed: %1 were kept.", "Nothing was changed: %1 was kept.")
+            .Count(count)
+            .Arg(Listed(existing)));
+    report.Paths.clear();
+    report.Outcome = SplitOutcome::Declined;
+    report.Scroll = true;
+    return report;
+}
+
+// What writing the parts made, for the log's summary and the seam check.
+struct WrittenParts {
+    std::vector<std::int64_t> Bytes;
+    std::int64_t AddedFrames = 0;  // those the log tells of
+    std::int64_t AddedBytes = 0;
+    WalkedFrames Walked;
+};
+
+// Writes every part where no one sees it yet, each planned as it is written, so that only
+// one part's tag and added frames are held at a time.
+WrittenParts WriteParts(const SplitRequest& request, const SourceCuts& cuts, SourceFile& source,
+                        FileSystem& files, TagEditor& tags, OutputCommit& outputs) {
+    files.RemoveLeftovers(request.Folder);
+    const std::int64_t sharedBlock = files.SharedBlockSize(source, request.Folder);
+    WrittenParts written;
+    // Where the source's audio is one run of whole frames without a length header, its count
+    // and the frame rule's parts' (their frames and those added) spare the seam check reading
+    // a long file again to count them.
+    const bool unbroken = !cuts.Layout.Header && cuts.RunFrames >= 0;
+    if (unbroken) written.Walked.Source = cuts.RunFrames;
+    written.Walked.Parts.resize(outputs.Size());
+    std::int64_t framesBefore = 0;
+    for (std::size_t i = 0; i < outputs.Size(); ++i) {
+        const PartPlan part = PlanPart(cuts, i, source, tags, request.Parts.Labels, sharedBlock);
+        std::int64_t size = 0;
+        for (const auto& piece : part.Plan) size += piece.Length;
+        written.Bytes.push_back(size);
+        if (unbroken && !request.Exact) {
+            // The last part's frames are the rest of the source's.
+            const std::int64_t own =
+                i + 1 == outputs.Size() ? cuts.RunFrames - framesBefore : cuts.Parts[i].Count();
+            written.Walked.Parts[i] = own + part.AddedFrames;
+            framesBefore += own;
+        }
+        // The exact mode's added frames are silent or played unheard, ahead of the cut; by
+        // the frame rule only those that carry borrowed bytes are told of.
+        if (request.Exact || (i > 0 && cuts.Points[i - 1].SplitMainDataBegin > 0)) {
+            written.AddedFrames += part.AddedFrames;
+            written.AddedBytes += part.AddedBytes;
+        }
+        outputs.Write(i, source, part.Plan);
+    }
+    return written;
+}
+
+// The log's summary of a completed split.
+void TellWritten(Reporter& reporter, std::int64_t sourceSize, const WrittenParts& written,
+                 bool exact) {
+    std::int64_t total = 0;
+    for (const std::int64_t size : written.Bytes) total += size;
+    const std::string rule(42, '=');
+    reporter.Log(rule);
+    reporter.Log(Tr("Split", "Source file size      : %1 bytes.").Arg(sourceSize));
+    reporter.Log(Tr("Split", "Total bytes written : %1 bytes.").Arg(total));
+    if (written.AddedFrames > 0 && exact) {
+        reporter.Log(TrN("Split",
+                         "(added %n new frames of %1 bytes, which gapless players do not play)",
+                         "(added %n new frame of %1 bytes, which gapless players do not play)")
+                         .Count(written.AddedFrames)
+                         .Arg(written.AddedBytes));
+    } else if (written.AddedFrames > 0) {
+        reporter.Log(TrN("Split", "(added %n new frames of %1 bytes to preserve data)",
+                         "(added %n new frame of %1 bytes to preserve data)")
+                         .Count(written.AddedFrames)
+                         .Arg(written.AddedBytes));
+    }
+    reporter.Log(rule);
+}
+
+// The split once the request is checked: search, parts, commit, seam check, report.
+SplitReport Run(const SplitRequest& request, FileSystem& files, TagEditor& tags,
+                AudioDecoder& decoder, Reporter& reporter) {
+    reporter.Begin(Tr("Split", "Finding safe point to split file..."));
+    SplitReport report;
+    report.Scroll = true;
+    OutputCommit outputs(files, reporter);
+    try {
+        const auto source = files.OpenSource(request.Source);
+        SourceCuts cuts;
+        if (auto ended = FindAndTellCuts(request, *source, reporter, cuts, report)) return *ended;
+        reporter.Log(Tr("Split", "Beginning to split files now."));
+        if (auto ended = ClaimNames(request, cuts, files, reporter, outputs, report)) {
+            return *ended;
+        }
+        const WrittenParts written = WriteParts(request, cuts, *source, files, tags, outputs);
+        if (const auto why = tags.Unavailable()) {
+            reporter.Log(Tr("Split",
+                            "The tag library could not be loaded (%1): the tags keep the "
+                            "source's length, and a replaced file is removed for good.")
+                             .Arg(*why));
+        }
+        outputs.Commit();
+        report.Seams =
+            LogSeamCheck(reporter, decoder, files, request.Source, report.Paths, written.Walked);
+        report.Bytes = written.Bytes;
+        TellWritten(reporter, source->Size(), written, request.Exact);
+        reporter.Log(Tr("Split", "MP3 splitting completed."));
+        report.Outcome = SplitOutcome::Completed;
+    } catch (const FileError& error) {
+        reporter.Log(error.Message());
+        reporter.Log(Tr("Split", "File splitting aborted."));
+        reporter.Log(outputs.RollBack(Tr("Split", "the split failed")));
+        report.Paths.clear();
+        report.Outcome = SplitOutcome::Failed;
+        report.Problem = Refusal{error.Message()};
+    } catch (const WorkStopped&) {
+        reporter.Log(outputs.RollBack(Tr("Split", "the split was stopped")));
+        report.Paths.clear();
+        report.Outcome = SplitOutcome::Stopped;
+    }
+    return report;
+}
+
+// The refusal of the first check of the source and the folder that fails.
+std::optional<Refusal> CheckPlaces(const std::string& source, const std::string& folder,
+                                   const FileSystem& files) {
     if (TrimBlanks(source).empty()) {
-        Refuse(form, Tr("Split", "Please choose a source MP3 file to split."), Control::txtMP3);
-        return false;
+        return Refusal{Tr("Split", "Please choose a source MP3 file to split."), Field::Source};
     }
     if (TrimBlanks(folder).empty()) {
-        Refuse(form, Tr("Split", "Please enter/choose the destination folder."),
-               Control::txtToFolder);
-        return false;
+        return Refusal{Tr("Split", "Please enter/choose the destination folder."),
+                       Field::Destination};
     }
     if (!files.EntryExists(folder)) {
         // A folder that may well exist but cannot be looked up is not the user's to create.
         if (const auto problem = files.LookupProblem(folder)) {
-            Refuse(form, Tr("Split", "Cannot write to %1: %2.").Arg(folder).Arg(*problem),
-                   Control::txtToFolder);
-            return false;
+            return Refusal{Tr("Split", "Cannot write to %1: %2.").Arg(folder).Arg(*problem),
+                           Field::Destination};
         }
-        Refuse(form, Tr("Split", "Please create destination folder."), Control::txtToFolder);
-        return false;
+        return Refusal{Tr("Split", "Please create destination folder."), Field::Destination};
     }
     if (!files.IsDirectory(folder)) {
-        Refuse(form, Tr("Split", "Cannot write to %1: it is a file, not a folder.").Arg(folder),
-               Control::txtToFolder);
-        return false;
+        return Refusal{Tr("Split", "Cannot write to %1: it is a file, not a folder.").Arg(folder),
+                       Field::Destination};
     }
-    if (!files.RegularFileExists(source)) {
-        Refuse(form, Tr("Split", "Source MP3 file not found"));
-        return false;
-    }
-    return true;
+    if (!files.RegularFileExists(source)) return Refusal{Tr("Split", "Source MP3 file not found")};
+    return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<std::int64_t> ValidateSplitRequest(SplitForm& form, const FileSystem& files) {
-    if (!ValidatePlaces(form, files)) return std::nullopt;
-
-    const std::int64_t splitMilliseconds =
-        ReadSplitTime(form.Text(Control::txtSplitMinute), form.Text(Control::txtSplitSecond),
-                      form.ExactSplit(), form.DecimalSeparator());
-    const double duration = DurationSeconds(form.Text(Control::txtSelectedDuration));
-    if (splitMilliseconds <= 0 || duration * 1000 <= double(splitMilliseconds)) {
-        Refuse(form, Tr("Split", "Split time cannot be <= 0 and >= Source duration"),
-               Control::txtSplitSecond);
-        form.LogScroll();
-        return std::nullopt;
+std::variant<SplitRequest, SplitReport> SplitInTwoAt(SplitRequest request, std::string_view minute,
+                                                     std::string_view second, double seconds,
+                                                     const FileSystem& files) {
+    if (auto refusal = CheckPlaces(request.Source, request.Folder, files)) {
+        return Refused(refusal->Text, refusal->About);
     }
-    return splitMilliseconds;
+    const std::int64_t milliseconds =
+        ReadSplitTime(minute, second, request.Exact, request.Separator);
+    // The length as the analysis shows it: whole seconds, never rounded up.
+    if (milliseconds <= 0 || std::floor(seconds) * 1000 <= double(milliseconds)) {
+        return Refused(Tr("Split", "Split time cannot be <= 0 and >= Source duration"), Field::Time,
+                       true);
+    }
+    request.Parts.Times = {{std::chrono::milliseconds(milliseconds)}};
+    return request;
 }
 
-SplitOutcome SplitFile(SplitForm& form, FileSystem& files, TagEditor& tags, AudioDecoder& decoder,
-                       FileInformation& info, SplitResult* result) {
-    SplitResult unused;
-    const auto splitMilliseconds = ValidateSplitRequest(form, files);
-    if (!splitMilliseconds) return SplitOutcome::Refused;
-    return Run(form, files, tags, decoder, info,
-               {{{std::chrono::milliseconds(*splitMilliseconds)}}, {}, {}},
-               result ? *result : unused);
+SplitReport Split(const SplitRequest& request, FileSystem& files, TagEditor& tags,
+                  AudioDecoder& decoder, Reporter& reporter) {
+    if (auto refusal = CheckPlaces(request.Source, request.Folder, files)) {
+        return Refused(refusal->Text, refusal->About);
+    }
+    SplitRequest sorted = request;
+    CutTimes& times = sorted.Parts.Times;
+    std::sort(times.At.begin(), times.At.end());
+    const auto first = times.At.empty() ? std::chrono::microseconds(0) : times.At.front();
+    if (first.count() <= 0) {
+        return Refused(Tr("Split", "The cut at %1 lies at or before the start of the source.")
+                           .Arg(FormatExactTime(first.count() / 1000, request.Separator)),
+                       Field::Time);
+    }
+    return Run(sorted, files, tags, decoder, reporter);
 }
 
 PlannedParts PlanSplitAt(ByteSource& source, std::int64_t milliseconds, bool exact, TagEditor& tags,
-                         FileInformation& info, const std::string& separator) {
+                         const std::string& separator) {
     const CutTimes asked{{std::chrono::milliseconds(milliseconds)}};
     SourceCuts cuts;
     if (milliseconds <= 0) {
         cuts.Problem = CutProblem::AtStart;
         cuts.Times = {milliseconds};
     } else {
+        FileInformation info;
         cuts = FindCuts(source, asked, exact, info);
     }
     if (cuts.Problem != CutProblem::None) return {CutRefusal(cuts, asked, separator), {}, {}};
     return {std::nullopt, PlanPart(cuts, 0, source, tags).Plan,
             PlanPart(cuts, 1, source, tags).Plan};
-}
-
-SplitOutcome SplitIntoParts(SplitForm& form, FileSystem& files, TagEditor& tags,
-                            AudioDecoder& decoder, FileInformation& info,
-                            const PartsRequest& request, SplitResult* result) {
-    SplitResult unused;
-    if (!ValidatePlaces(form, files)) return SplitOutcome::Refused;
-    PartsRequest sorted = request;
-    std::sort(sorted.Times.At.begin(), sorted.Times.At.end());
-    const auto first =
-        sorted.Times.At.empty() ? std::chrono::microseconds(0) : sorted.Times.At.front();
-    if (first.count() <= 0) {
-        Refuse(form,
-               Tr("Split", "The cut at %1 lies at or before the start of the source.")
-                   .Arg(FormatExactTime(first.count() / 1000, form.DecimalSeparator())),
-               Control::txtSplitSecond);
-        return SplitOutcome::Refused;
-    }
-    return Run(form, files, tags, decoder, info, sorted, result ? *result : unused);
 }
 
 }  // namespace quorvel

@@ -7,35 +7,11 @@
 
 #include "engine/ByteSource.h"
 #include "engine/FileSystem.h"
+#include "engine/OutputPlan.h"
 #include "engine/SplitSearch.h"
-#include "engine/Tags.h"
+#include "engine/TagEditor.h"
 
 namespace quorvel {
-
-// One piece of an output: a byte range of the source, or bytes of its own.
-struct OutputPiece {
-    std::int64_t SourceOffset = 0;
-    std::int64_t Length = 0;
-    std::vector<std::uint8_t> Bytes;  // used instead of the source range when not empty
-};
-
-using OutputPlan = std::vector<OutputPiece>;
-
-// One output, and the frames of the split's own it holds before the source's frame it
-// goes on with.
-struct PartPlan {
-    OutputPlan Plan;
-    std::int64_t AddedFrames = 0;
-    std::int64_t AddedBytes = 0;
-};
-
-// What the parts' ID3v2 tags say of them besides their times, where asked: each its
-// number among the parts, and its title.
-struct PartLabels {
-    bool Numbered = false;
-    std::vector<std::string> Titles;      // by part, as far as given; an empty one: none
-    std::vector<std::string> Performers;  // as the titles
-};
 
 // Part `index` (from 0) of the source cut where `cuts` says. Where the source has them,
 // each part carries its ID3v2 tag at its start, made the part's (a new one where it is to

@@ -25,40 +25,4 @@ SourceTags FindTags(ByteSource& source);
 // something after its padding or a count of it (a footer, an extended header).
 std::optional<std::vector<std::uint8_t>> Padded(std::vector<std::uint8_t> tag, std::int64_t size);
 
-// Where a part lies in the source's playing time, in milliseconds, and what else its tag is
-// to say of it.
-struct PartTime {
-    std::int64_t StartMs = 0;
-    std::int64_t LengthMs = 0;
-    std::int32_t Track = 0;  // its number among the parts, out of Tracks; 0: as the source has it
-    std::int32_t Tracks = 0;
-    std::string Title;      // empty: as the source has it
-    std::string Performer;  // as the title
-};
-
-// A chapter of the source's ID3v2 tag (CHAP), in milliseconds of its playing time.
-struct Chapter {
-    std::int64_t StartMs = 0;
-    std::int64_t EndMs = 0;
-    std::string Title;  // its own title frame's (TIT2); empty where it has none
-};
-
-// What the split needs of an ID3v2 tag library.
-class TagEditor {
-  public:
-    virtual ~TagEditor() = default;
-    // The source's tag made the part's: its length frame (TLEN) stating the part's
-    // length, its chapters (CHAP) only those that overlap the part, cut to it and timed
-    // from its start, its tables of contents (CTOC) listing only those, its track number
-    // (TRCK), title (TIT2) and performer (TPE1) the part's where given; nothing when there is
-    // nothing to change or the tag cannot be read, and the tag is then copied as it is. Without a
-    // source tag (`id3v2` empty), a new one holding the part's number and title.
-    virtual std::optional<std::vector<std::uint8_t>> ForPart(std::span<const std::uint8_t> id3v2,
-                                                             PartTime part) = 0;
-    // The tag's chapters, in the tag's order; none where it has none or cannot be read.
-    virtual std::vector<Chapter> Chapters(std::span<const std::uint8_t> id3v2) = 0;
-    // Why no tag could be edited, once the library was needed and could not be had.
-    virtual std::optional<std::string> Unavailable() const { return std::nullopt; }
-};
-
 }  // namespace quorvel

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <utility>
 
 namespace quorvel::platform {
@@ -80,20 +81,46 @@ std::optional<std::string> WhyNotLoadable(const std::string& path) {
     return std::nullopt;
 }
 
+// The module's table, or none and why.
+using Loaded = std::pair<const QuorvelDesktopModule*, std::string>;
+
+// The table of the module loaded from `path` as `module`, where it is of the program's own
+// version and size. A module left from another installation would be called through a
+// table laid out otherwise, so nothing of it is called but its entry point, and nothing of
+// the table read but its first two fields. A module refused stays loaded, as the libraries
+// it brought in are not made to be unloaded while the program runs.
+Loaded TableOf(const std::string& path, void* module) {
+    const auto refused = [&path](const std::string& detail) -> Loaded {
+        return {nullptr, "the desktop module " + path + " is of another version (" + detail +
+                             "), reinstall Quorvel"};
+    };
+    const auto entry =
+        reinterpret_cast<decltype(&QuorvelDesktop)>(::dlsym(module, "QuorvelDesktop"));
+    if (!entry) return refused("it has no entry point QuorvelDesktop");
+    const QuorvelDesktopModule* table = entry();
+    if (!table) return refused("its entry point gives no table");
+    // A table from before tables carried their version starts with a function's address.
+    if (table->size > 1u << 16) return refused("its table carries no version");
+    if (table->version != kQuorvelDesktopVersion || table->size != sizeof *table) {
+        return refused("its table is version " + std::to_string(table->version) + " of " +
+                       std::to_string(table->size) + " bytes, Quorvel's version " +
+                       std::to_string(kQuorvelDesktopVersion) + " of " +
+                       std::to_string(sizeof *table) + " bytes");
+    }
+    return {table, {}};
+}
+
 }  // namespace
 
 const QuorvelDesktopModule* DesktopModule(std::string& why) {
-    static const auto loaded = []() -> std::pair<const QuorvelDesktopModule*, std::string> {
+    static const Loaded loaded = []() -> Loaded {
         for (const std::string& path : ModulePaths()) {
             struct stat status {};
             if (::stat(path.c_str(), &status) != 0) continue;
             if (auto refused = WhyNotLoadable(path)) return {nullptr, *refused};
             void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
             if (!module) return {nullptr, ::dlerror()};
-            auto* entry =
-                reinterpret_cast<decltype(&QuorvelDesktop)>(::dlsym(module, "QuorvelDesktop"));
-            if (!entry) return {nullptr, ::dlerror()};
-            return {entry(), {}};
+            return TableOf(path, module);
         }
         return {nullptr, QUORVEL_MODULE_NAME ": cannot open shared object file: " +
                              std::string(std::strerror(ENOENT))};

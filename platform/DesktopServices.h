@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "engine/Message.h"
-#include "engine/Tags.h"
+#include "engine/TagEditor.h"
 
 // The desktop's libraries, GIO for the trash, TagLib for tags, libcue for cue sheets and Qt
 // Core for the translations, take several times as long to load as the companion needs to start, so
 // they live in a module of their own, libquorvel-desktop.so, loaded when first needed. The
-// module loads libmpg123, for the seam check, only when that first decodes.
+// module loads libmpg123, for the seam check, only when that first decodes. A module of
+// another version than the program's is refused as one that cannot be loaded.
 struct QuorvelDesktopModule;
 
 namespace quorvel::platform {
@@ -42,10 +43,15 @@ std::vector<Chapter> ChaptersOf(std::span<const std::uint8_t> id3v2);
 std::string Translated(const Message& message);
 
 // The module's functions, loaded on the first call; none where the module cannot be
-// loaded, and `why` then says why.
+// loaded or is of another version, and `why` then says why.
 const QuorvelDesktopModule* DesktopModule(std::string& why);
 
 }  // namespace quorvel::platform
+
+// The version of the module's table (`QuorvelDesktopModule`): raised whenever its fields
+// change, so that a module left from another installation is refused before any of its
+// functions is called.
+inline constexpr unsigned int kQuorvelDesktopVersion = 1;
 
 // The module's functions, in C types only: the companion carries a C++ runtime of its own
 // and the module uses the system's, so no C++ object may pass between them. What they
@@ -76,6 +82,10 @@ struct QuorvelChapter {
 };
 
 struct QuorvelDesktopModule {
+    // The table's version and size, which a program compares with its own first: they come
+    // first in every version.
+    unsigned int version;
+    std::size_t size;
     // Null once the item is in the trash; otherwise why it is not.
     char* (*Trash)(const char* path);
     // The rewritten tag, `*length` bytes; null where there is nothing to change (no length

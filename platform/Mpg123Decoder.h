@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/SeamCheck.h"
+#include "engine/AudioDecoder.h"
 
 namespace quorvel::platform {
 

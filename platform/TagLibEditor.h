@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Tags.h"
+#include "engine/TagEditor.h"
 
 namespace quorvel::platform {
 

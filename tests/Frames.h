@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "TestFiles.h"
-#include "engine/Tags.h"
+#include "engine/TagEditor.h"
 
 namespace quorvel::test {
 

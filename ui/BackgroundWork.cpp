@@ -9,104 +9,66 @@
 
 namespace quorvel::ui {
 
-// The form as the work's thread sees it: each call is carried out on the window's thread
-// while the work waits. Once the window has given the work up, a call that has not begun
-// is dropped and answers as a cancelled box would.
-class BackgroundWork::ThreadForm final : public SplitForm {
+// The reports as the work's thread gives them: a line goes to the window's thread and the
+// work goes on; the question waits for the window's answer. Once the window has given the
+// work up, a question not yet begun is dropped and answered no, as a cancelled box would.
+class BackgroundWork::ThreadReporter final : public Reporter {
   public:
-    ThreadForm(QObject* window, SplitForm& form, const std::atomic<bool>& abandoned)
-        : window_(window), form_(form), abandoned_(abandoned) {}
+    ThreadReporter(QObject* context, WorkWindow& shown, const std::atomic<bool>& abandoned)
+        : context_(context), shown_(shown), abandoned_(abandoned) {}
 
-    std::string Text(Control control) const override {
-        return Call<std::string>([&] { return form_.Text(control); }, {});
-    }
-    void SetText(Control control, const Message& text) override {
-        Do([&] { form_.SetText(control, text); });
-    }
-    void SetFocus(Control control) override {
-        Do([&] { form_.SetFocus(control); });
-    }
-    void LogReset(const Message& message) override {
-        Do([&] { form_.LogReset(message); });
-    }
-    void LogAppend(const Message& message) override {
-        Do([&] { form_.LogAppend(message); });
-    }
-    void LogRepaint() override {
-        Do([&] { form_.LogRepaint(); });
-    }
-    void LogScroll() override {
-        Do([&] { form_.LogScroll(); });
-    }
-    void MessageBox(const Message& text) override {
-        Do([&] { form_.MessageBox(text); });
-    }
-    bool Question(const Message& text) override {
-        return Call<bool>([&] { return form_.Question(text); }, false);
-    }
-    std::string DecimalSeparator() const override {
-        return Call<std::string>([&] { return form_.DecimalSeparator(); }, ".");
-    }
-    bool ExactSplit() const override {
-        return Call<bool>([&] { return form_.ExactSplit(); }, false);
-    }
-    Message ExactSplitHint() const override {
-        return Call<Message>([&] { return form_.ExactSplitHint(); }, std::string());
+    void Begin(const Message& line) override { Show(line, true); }
+    void Log(const Message& line) override { Show(line, false); }
+
+    bool Ask(const Message& question, const std::vector<std::string>& names) override {
+        if (abandoned_) return false;
+        auto pending = std::make_shared<Pending>();
+        std::future<bool> answer = pending->answer.get_future();
+        const std::atomic<bool>* abandoned = &abandoned_;
+        WorkWindow* shown = &shown_;
+        // The question refers to the work's own variables: it runs only while the work waits.
+        QMetaObject::invokeMethod(
+            context_,
+            [pending, shown, &question, &names, abandoned] {
+                int waiting = Pending::Waiting;
+                if (*abandoned) {
+                    pending->phase.compare_exchange_strong(waiting, Pending::Dropped);
+                    return;
+                }
+                if (!pending->phase.compare_exchange_strong(waiting, Pending::Begun)) return;
+                pending->answer.set_value(shown->AskToGoOn(question, names));
+            },
+            Qt::QueuedConnection);
+        while (answer.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+            int waiting = Pending::Waiting;
+            if (abandoned_) pending->phase.compare_exchange_strong(waiting, Pending::Dropped);
+            if (pending->phase == Pending::Dropped) return false;
+        }
+        return answer.get();
     }
 
   private:
-    // A call handed to the window's thread: waiting, begun there, done, or dropped.
-    template <typename T>
+    // A question handed to the window's thread: waiting, begun there, or dropped.
     struct Pending {
         enum Phase { Waiting, Begun, Dropped };
         std::atomic<int> phase = Waiting;
-        std::promise<T> result;
+        std::promise<bool> answer;
     };
 
-    template <typename F>
-    void Do(F&& call) {
-        Call<bool>(
-            [&] {
-                call();
-                return true;
-            },
-            false);
-    }
-
-    template <typename T, typename F>
-    T Call(F&& call, T dropped) const {
-        if (abandoned_) return dropped;
-        auto pending = std::make_shared<Pending<T>>();
-        std::future<T> result = pending->result.get_future();
-        const std::atomic<bool>* abandoned = &abandoned_;
-        // The call refers to the work's own variables: it runs only while the work waits.
+    void Show(const Message& line, bool first) {
+        WorkWindow* shown = &shown_;
         QMetaObject::invokeMethod(
-            window_,
-            [pending, &call, abandoned] {
-                int waiting = Pending<T>::Waiting;
-                if (*abandoned) {
-                    pending->phase.compare_exchange_strong(waiting, Pending<T>::Dropped);
-                    return;
-                }
-                if (!pending->phase.compare_exchange_strong(waiting, Pending<T>::Begun)) return;
-                pending->result.set_value(call());
-            },
-            Qt::QueuedConnection);
-        while (result.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
-            int waiting = Pending<T>::Waiting;
-            if (abandoned_) pending->phase.compare_exchange_strong(waiting, Pending<T>::Dropped);
-            if (pending->phase == Pending<T>::Dropped) return dropped;
-        }
-        return result.get();
+            context_, [shown, line, first] { shown->ShowLine(line, first); }, Qt::QueuedConnection);
     }
 
-    QObject* window_;
-    SplitForm& form_;
+    QObject* context_;
+    WorkWindow& shown_;
     const std::atomic<bool>& abandoned_;
 };
 
-BackgroundWork::BackgroundWork(QObject* window, SplitForm& form, FileSystem& files)
-    : form_(std::make_unique<ThreadForm>(window, form, abandoned_)),
+BackgroundWork::BackgroundWork(WorkWindow& shown, FileSystem& files)
+    :  // Lines still queued when this goes are dropped with it: the window goes too.
+      reporter_(std::make_unique<ThreadReporter>(this, shown, abandoned_)),
       // The progress goes on to the window's thread.
       files_(std::make_unique<WatchedFiles>(
           files, stopping_, [this](std::int64_t done, std::int64_t total) {
@@ -125,11 +87,12 @@ void BackgroundWork::Start(Work work) {
     stopping_ = false;
     abandoned_ = false;
     thread_ = std::thread([this, work = std::move(work)] {
-        work(*form_, *files_);
+        Done done = work(*reporter_, *files_);
         QMetaObject::invokeMethod(
             this,
-            [this] {
+            [this, done = std::move(done)] {
                 thread_.join();
+                if (done) done();
                 emit Finished();
             },
             Qt::QueuedConnection);

@@ -5,25 +5,40 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/FileSystem.h"
-#include "engine/SplitForm.h"
+#include "engine/Reporter.h"
 #include "engine/WatchedFiles.h"
 
 namespace quorvel::ui {
 
+// What a window shows of its work's reports, on its own thread.
+class WorkWindow {
+  public:
+    virtual ~WorkWindow() = default;
+
+    // A line of the log; `first`: the log starts anew with it.
+    virtual void ShowLine(const Message& line, bool first) = 0;
+    // The work's one question: whether it may go on.
+    virtual bool AskToGoOn(const Message& question, const std::vector<std::string>& names) = 0;
+};
+
 // Runs the analysis or the split on a thread of its own, so that the window stays
-// responsive. The work reaches the window's form through calls carried out on the
-// window's thread, one at a time, and its files through a watch that reports how far it
-// has read or written and ends the work at its next read or write once stopped.
+// responsive. The work's log lines go to the window's thread as they come, without waiting;
+// its question waits for the window's answer; its files report how far it has read or
+// written and end the work at its next read or write once stopped. What the work returns is
+// carried out on the window's thread once it has ended.
 class BackgroundWork final : public QObject {
     Q_OBJECT
 
   public:
-    using Work = std::function<void(SplitForm& form, FileSystem& files)>;
+    using Done = std::function<void()>;
+    using Work = std::function<Done(Reporter& reporter, FileSystem& files)>;
 
-    BackgroundWork(QObject* window, SplitForm& form, FileSystem& files);
+    BackgroundWork(WorkWindow& shown, FileSystem& files);
     // Stops the work and waits for it to end.
     ~BackgroundWork() override;
 
@@ -41,11 +56,11 @@ class BackgroundWork final : public QObject {
     void Finished();
 
   private:
-    class ThreadForm;
+    class ThreadReporter;
 
     std::atomic<bool> stopping_ = false;
     std::atomic<bool> abandoned_ = false;  // the window is going; the work may not wait for it
-    std::unique_ptr<ThreadForm> form_;
+    std::unique_ptr<ThreadReporter> reporter_;
     std::unique_ptr<WatchedFiles> files_;
     std::thread thread_;
 };

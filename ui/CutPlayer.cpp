@@ -89,13 +89,12 @@ void CutPlayer::Play(Side side, const QString& source, qint64 milliseconds, bool
             // rounding: a seek spares decoding an hour of MPEG 2 to hear its last seconds.
             platform::Mpg123Decoder decoder(platform::Mpg123Decoder::Seeking::Near);
             const std::shared_ptr<SourceFile> file = files.OpenSource(path);
-            FileInformation info;
             if (const auto why = decoder.Unavailable()) {
                 sound.Problem = Tr("CutPlayer",
                                    "The cut cannot be heard: the decoder could not be loaded (%1).")
                                     .Arg(*why);
             } else if (PlannedParts parts =
-                           PlanSplitAt(*file, milliseconds, exact, tags, info, separator);
+                           PlanSplitAt(*file, milliseconds, exact, tags, separator);
                        parts.Refusal) {
                 sound.Problem = parts.Refusal;
             } else {

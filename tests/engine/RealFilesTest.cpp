@@ -55,6 +55,7 @@ platform::TagLibEditor tags;
 platform::Mpg123Decoder decoder;
 
 using test::Bytes;
+using test::Control;
 using test::FakeForm;
 using test::ReadFile;
 using test::Slice;
@@ -541,8 +542,7 @@ std::string FfmpegSays(const std::string& path) {
 void ExpectPlannedAsWritten(const std::string& path, std::int64_t milliseconds, bool exact,
                             const std::string& one, const std::string& two) {
     const std::shared_ptr<SourceFile> source = files.OpenSource(path);
-    FileInformation info;
-    PlannedParts planned = PlanSplitAt(*source, milliseconds, exact, tags, info, ".");
+    PlannedParts planned = PlanSplitAt(*source, milliseconds, exact, tags, ".");
     ASSERT_FALSE(planned.Refusal) << English(*planned.Refusal);
     for (auto& [plan, written] : {std::pair{&planned.First, one}, {&planned.Second, two}}) {
         PlannedFile file(source, std::move(*plan));
@@ -558,7 +558,7 @@ void ExpectPlannedAsWritten(const std::string& path, std::int64_t milliseconds, 
         EXPECT_TRUE(read == ReadFile(written)) << written;
     }
     for (const std::int64_t refused : {std::int64_t{0}, std::int64_t{3'600'000}}) {
-        EXPECT_TRUE(PlanSplitAt(*source, refused, exact, tags, info, ".").Refusal) << refused;
+        EXPECT_TRUE(PlanSplitAt(*source, refused, exact, tags, ".").Refusal) << refused;
     }
 }
 
@@ -1043,7 +1043,7 @@ TEST_P(RealParts, EveryPartPlaysAsTheSourceDoes) {
                                                        milliseconds(3000)};
     request.Labels = {true, {"Intro", "AC/DC", "Outro"}, {"", "Bon Scott"}};
     request.NamePattern = "%n %t";
-    SplitResult result;
+    SplitReport result;
     ASSERT_EQ(SplitIntoParts(window, files, tags, decoder, analysed, request, &result),
               SplitOutcome::Completed)
         << window.log;

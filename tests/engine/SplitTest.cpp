@@ -29,6 +29,7 @@ using test::ReadFile;
 using test::Slice;
 using test::TempFolder;
 using test::operator+;
+using test::Control;
 using test::FakeForm;
 using test::SetBackPointer;
 using test::Stream;

@@ -2,12 +2,17 @@
 # Checks how the companion finds the libraries and the desktop module it loads: no search
 # path of QUORVEL-CLI, MODULE or any ELF file under the other arguments names the current
 # folder, libraries planted in the folder it runs in are never loaded, and a module cut
-# short is reported missing instead of ending it with a bus error.
-#   check-loading.sh QUORVEL-CLI MODULE [FILE-OR-FOLDER...]
+# short or of another version (FOREIGN, whose table QUORVEL_FOREIGN_TABLE chooses, and
+# NAMELESS, without an entry point) is refused instead of ending it with a bus error or a
+# call through a table laid out otherwise.
+#   check-loading.sh QUORVEL-CLI MODULE FOREIGN NAMELESS [FILE-OR-FOLDER...]
 set -euo pipefail
-cli=$(realpath "${1:?usage: check-loading.sh QUORVEL-CLI MODULE [FILE-OR-FOLDER...]}")
-module=$(realpath "${2:?usage: check-loading.sh QUORVEL-CLI MODULE [FILE-OR-FOLDER...]}")
-shift 2
+usage="usage: check-loading.sh QUORVEL-CLI MODULE FOREIGN NAMELESS [FILE-OR-FOLDER...]"
+cli=$(realpath "${1:?$usage}")
+module=$(realpath "${2:?$usage}")
+foreign=$(realpath "${3:?$usage}")
+nameless=$(realpath "${4:?$usage}")
+shift 4
 fixture=$(realpath "$(dirname "$0")/../fixtures/id3v2.mp3")
 fail() {
     echo "FAIL: $*" >&2
@@ -54,17 +59,42 @@ loaded=$(cd "$work" && env -u LD_LIBRARY_PATH LD_DEBUG=files "$cli" info "$fixtu
 ! grep -qE "libquorvel-desktop|libmpg123" <<<"$loaded" || fail "the analysis loaded: $loaded"
 [ -f "$work/share/Trash/files/id3v21.mp3" ] || fail "the older first part is not in the trash"
 
-# The module beside a copy of the companion, cut inside its headers and inside its
-# segments: the trash is then out of reach, and the parts are replaced all the same.
+# Modules beside a copy of the companion, each refused with the words given: the module cut
+# inside its headers and inside its segments, as the dynamic loader words it, and modules of
+# another version. The trash is then out of reach and the parts are replaced all the same,
+# the tags left as they were and the seam check left out; verify fails as for a file it
+# cannot decode.
 cp "$cli" "$work/cut/"
-for size in 0 100 4096; do
-    head -c "$size" "$module" >"$work/cut/$(basename "$module")"
+placed="$work/cut/$(basename "$module")"
+other="the desktop module $placed is of another version ("
+while IFS='|' read -r source table said; do
+    case $source in
+    cut:*) head -c "${source#cut:}" "$module" >"$placed" ;;
+    *) cp "$source" "$placed" ;;
+    esac
+    row="$source${table:+ ($table)}"
     status=0
-    log=$(split "$work" "$work/cut/$(basename "$cli")") || status=$?
-    [ "$status" -eq 0 ] || fail "the split with the module cut at $size bytes ended with $status"
-    grep -qF "(no trash could be reached: $work/cut/$(basename "$module"): " <<<"$log" ||
-        fail "the module cut at $size bytes was not reported: $log"
-    grep -qF "The tag library could not be loaded ($work/cut/" <<<"$log" ||
+    log=$(QUORVEL_FOREIGN_TABLE=$table split "$work" "$work/cut/$(basename "$cli")") || status=$?
+    [ "$status" -eq 0 ] || fail "the split with the module $row ended with $status"
+    grep -qF "(no trash could be reached: $said" <<<"$log" ||
+        fail "the module $row was not reported: $log"
+    grep -qF "The tag library could not be loaded ($said" <<<"$log" ||
         fail "the tags left as they were went unmentioned: $log"
-done
-echo "Nothing is searched for in the current folder, and a module cut short is refused."
+    grep -qF "Seam check skipped: the decoder could not be loaded ($said" <<<"$log" ||
+        fail "the seam check left out went unmentioned: $log"
+    status=0
+    errors=$(cd "$work" && QUORVEL_FOREIGN_TABLE=$table "$work/cut/$(basename "$cli")" \
+        verify "$fixture" "$work/out/id3v21.mp3" "$work/out/id3v22.mp3" 2>&1) || status=$?
+    [ "$status" -eq 2 ] || fail "verify with the module $row ended with $status: $errors"
+    grep -qF "$said" <<<"$errors" || fail "verify did not report the module $row: $errors"
+done <<ROWS
+cut:0||$placed:
+cut:100||$placed:
+cut:4096||$placed:
+$foreign|unversioned|${other}its table carries no version
+$foreign|newer|${other}its table is version
+$foreign|resized|${other}its table is version
+$foreign|none|${other}its entry point gives no table), reinstall Quorvel
+$nameless||${other}it has no entry point QuorvelDesktop), reinstall Quorvel
+ROWS
+echo "Nothing is searched for in the current folder, and a module cut short or of another version is refused."

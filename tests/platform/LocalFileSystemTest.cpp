@@ -41,22 +41,22 @@ test::NoDecoder decoder;
 
 namespace fs = std::filesystem;
 using test::Bytes;
+using test::Control;
 using test::ReadFile;
 
 void WriteFile(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-// A window that runs a step of the test's own at the n-th repaint of the log, to
-// change the file system while the engine is at work.
+// A window that runs a step of the test's own when a line that starts as given reaches the
+// log, to change the file system while the engine is at work.
 class MeddlingWindow : public test::FakeForm {
   public:
-    int meddleAtRepaint = 0;
+    std::string meddleAt = "(never)";
     std::function<void()> meddle;
 
-    void LogRepaint() override {
-        FakeForm::LogRepaint();
-        if (repaints == meddleAtRepaint) meddle();
+    void Heard(const std::string& line) override {
+        if (line.starts_with(meddleAt)) meddle();
     }
 };
 
@@ -73,7 +73,6 @@ class SplitFailures : public testing::Test {
         window.texts[Control::txtSplitSecond] = "2";
         ASSERT_EQ(AnalyseSourceFile(window, files, info), AnalysisOutcome::FramesFound);
         window.log.clear();
-        window.repaints = 0;
         MemorySource memory(original);
         FileInformation scratch;
         point = FindSafeSplitPoint(memory, 2, scratch);
@@ -161,7 +160,7 @@ TEST_F(SplitFailures, ADestinationThatIsNoFolderIsRefusedBeforeAnythingIsWritten
 
 TEST_F(SplitFailures, ASourceThatGoesAwayAfterTheChecksIsReportedAsUnreadable) {
     // Removed when the search starts: the source cannot be opened any more.
-    window.meddleAtRepaint = 1;
+    window.meddleAt = "Finding safe point";
     window.meddle = [&] { fs::rename(source, folder + "/away.mp3"); };
     EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Failed);
     ExpectFailure("Cannot read " + source + ": No such file or directory.");
@@ -172,17 +171,15 @@ TEST_F(SplitFailures, ASourceThatGoesAwayAfterTheChecksIsReportedAsUnreadable) {
 }
 
 TEST_F(SplitFailures, ASourceThatShrinksWhileAnOutputIsWrittenIsReportedAsChanged) {
-    // Repaint 3 follows "Writing to .../song1.mp3", repaint 4 "Writing to .../song2.mp3":
-    // the source is cut to 1000 bytes before that output is copied from it. The first is
+    // The source is cut to 1000 bytes before an output is copied from it. The first is
     // copied in the kernel; the second, behind its added frame, out of the mapped source.
-    for (const int repaint : {3, 4}) {
-        SCOPED_TRACE(testing::Message() << "cut at repaint " << repaint);
+    for (const char* output : {"/song1.mp3", "/song2.mp3"}) {
+        SCOPED_TRACE(testing::Message() << "cut before writing " << output);
         WriteFile(source, std::string(original.begin(), original.end()));
         window.log.clear();
         window.messages.clear();
-        window.repaints = 0;
         window.scrolls = 0;
-        window.meddleAtRepaint = repaint;
+        window.meddleAt = "Writing to " + folder + output;
         window.meddle = [&] { fs::resize_file(source, 1000); };
         EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Failed);
         ExpectFailure("Cannot read " + source + ": the file changed while it was being read.");
@@ -222,7 +219,7 @@ TEST_F(SplitFailures, ASourceThatShrinksBeneathItsMappingIsReportedAsChanged) {
 }
 
 TEST_F(SplitFailures, TheAnalysisOfASourceThatShrinksClaimsNothing) {
-    window.meddleAtRepaint = 1;
+    window.meddleAt = "Analysing chosen file";
     window.meddle = [&] { fs::resize_file(source, 100); };
     EXPECT_EQ(AnalyseSourceFile(window, files, info), AnalysisOutcome::Unreadable);
     const std::string message =
@@ -267,7 +264,7 @@ TEST_F(SplitFailures, AnOutputThatIsTheSourceEndsTheRunAndChangesNothing) {
 // and this run ends as failed instead of replacing it without a question.
 TEST_F(SplitFailures, AnOutputThatAppearsWhileItIsWrittenIsKept) {
     const std::string second = folder + "/song2.mp3";
-    window.meddleAtRepaint = 4;  // "Writing to" the second output
+    window.meddleAt = "Writing to " + second;
     window.meddle = [&] { WriteFile(second, "other run"); };
     EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Failed);
     ExpectFailure("Cannot write " + second +
@@ -281,7 +278,7 @@ TEST_F(SplitFailures, AnOutputThatAppearsWhileItIsWrittenIsKept) {
     const std::string last = folder + "/song4.mp3";
     window = MeddlingWindow();
     window.texts = {{Control::txtMP3, source}, {Control::txtToFolder, folder}};
-    window.meddleAtRepaint = 6;  // "Writing to" the fourth
+    window.meddleAt = "Writing to " + last;
     window.meddle = [&] { WriteFile(last, "other run"); };
     PartsRequest request;
     request.Times.At = {std::chrono::seconds(1), std::chrono::seconds(2), std::chrono::seconds(3)};

@@ -1,6 +1,5 @@
 #include "ui/frmCopyFile/CopyFileForm.h"
 
-#include <QAction>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPlainTextEdit>
@@ -12,46 +11,42 @@
 
 namespace quorvel::ui {
 
-CopyFileForm::CopyFileForm(QWidget* window, std::map<Control, QLineEdit*> boxes,
-                           QPlainTextEdit* log, const QAction* splitExactly)
-    : window_(window), boxes_(std::move(boxes)), log_(log), splitExactly_(splitExactly) {}
+CopyFileForm::CopyFileForm(QWidget* window, CopyFileBoxes boxes, QPlainTextEdit* log)
+    : window_(window), boxes_(boxes), log_(log) {}
 
-std::string CopyFileForm::Text(Control control) const {
-    return boxes_.at(control)->text().toStdString();
-}
-
-void CopyFileForm::SetText(Control control, const Message& text) {
-    boxes_.at(control)->setText(platform::Translated(text));
-}
-
-void CopyFileForm::SetFocus(Control control) {
-    // A box that keeps the focus gets no focus event: select its text here too.
-    QLineEdit* box = boxes_.at(control);
-    focusMoved_ = true;
-    box->setFocus(Qt::OtherFocusReason);
-    box->selectAll();
-}
-
-void CopyFileForm::LogReset(const Message& message) {
-    logText_ = platform::Translated(message).toStdString();
+void CopyFileForm::ShowLine(const Message& line, bool first) {
+    const std::string text = platform::Translated(line).toStdString();
+    logText_ = first ? text : logText_ + "\r\n" + text;
     // Setting the text leaves the view at the top of the log.
     log_->setPlainText(
         QString::fromStdString(logText_).replace(QLatin1String("\r\n"), QLatin1String("\n")));
 }
 
-void CopyFileForm::LogAppend(const Message& message) {
-    LogReset(logText_ + "\r\n" + platform::Translated(message).toStdString());
+bool CopyFileForm::AskToGoOn(const Message& question, const std::vector<std::string>&) {
+    return platform::Dialogs::Current().Question(window_, platform::Translated(question),
+                                                 platform::kApplicationTitle);
 }
 
-void CopyFileForm::LogRepaint() {
-    log_->viewport()->repaint();
+void CopyFileForm::ShowFields(const InformationFields& fields) {
+    const std::pair<QLineEdit*, const Message*> shown[] = {
+        {boxes_.Size, &fields.Size},       {boxes_.Type, &fields.Type},
+        {boxes_.BitRate, &fields.BitRate}, {boxes_.Sampling, &fields.Sampling},
+        {boxes_.Frames, &fields.Frames},   {boxes_.Duration, &fields.Duration},
+    };
+    for (const auto& [box, text] : shown) box->setText(platform::Translated(*text));
 }
 
-void CopyFileForm::LogScroll() {
-    // Ten lines down from where the view stands, and on to the end where long paths
-    // wrapped into more lines: the run's last line is always in view.
-    QScrollBar* bar = log_->verticalScrollBar();
-    bar->setValue(std::max(bar->value() + 10, bar->maximum()));
+void CopyFileForm::ShowProblem(const Refusal& problem) {
+    MessageBox(problem.Text);
+    QLineEdit* box = problem.About == Field::Source        ? boxes_.Source
+                     : problem.About == Field::Destination ? boxes_.Folder
+                     : problem.About == Field::Time        ? boxes_.Second
+                                                           : nullptr;
+    if (!box) return;
+    // A box that keeps the focus gets no focus event: select its text here too.
+    focusMoved_ = true;
+    box->setFocus(Qt::OtherFocusReason);
+    box->selectAll();
 }
 
 void CopyFileForm::MessageBox(const Message& text) {
@@ -59,22 +54,15 @@ void CopyFileForm::MessageBox(const Message& text) {
                                          platform::kApplicationTitle);
 }
 
-bool CopyFileForm::Question(const Message& text) {
-    return platform::Dialogs::Current().Question(window_, platform::Translated(text),
-                                                 platform::kApplicationTitle);
+void CopyFileForm::ScrollLog() {
+    // Ten lines down from where the view stands, and on to the end where long paths
+    // wrapped into more lines: the run's last line is always in view.
+    QScrollBar* bar = log_->verticalScrollBar();
+    bar->setValue(std::max(bar->value() + 10, bar->maximum()));
 }
 
-std::string CopyFileForm::DecimalSeparator() const {
+std::string CopyFileForm::DecimalSeparator() {
     return QLocale::system().decimalPoint().toStdString();
-}
-
-bool CopyFileForm::ExactSplit() const {
-    return splitExactly_->isChecked();
-}
-
-Message CopyFileForm::ExactSplitHint() const {
-    return Tr("CopyFileForm",
-              "To split at the time given itself, choose File > Split Exactly at the Time Given.");
 }
 
 }  // namespace quorvel::ui

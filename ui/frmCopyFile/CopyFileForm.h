@@ -1,48 +1,59 @@
 #pragma once
 
-#include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
-#include "engine/SplitForm.h"
+#include "engine/Refusal.h"
+#include "engine/SourceAnalysis.h"
+#include "ui/BackgroundWork.h"
 
-class QAction;
 class QLineEdit;
 class QPlainTextEdit;
 class QWidget;
 
 namespace quorvel::ui {
 
-// The main window as the analysis and the split see it: its boxes by name, its message
-// log and its message boxes.
-class CopyFileForm final : public SplitForm {
+// The main window's boxes that an analysis or a split fills or sends the user to.
+struct CopyFileBoxes {
+    QLineEdit* Source = nullptr;
+    QLineEdit* Folder = nullptr;
+    QLineEdit* Second = nullptr;
+    QLineEdit* Size = nullptr;
+    QLineEdit* Type = nullptr;
+    QLineEdit* BitRate = nullptr;
+    QLineEdit* Sampling = nullptr;
+    QLineEdit* Frames = nullptr;
+    QLineEdit* Duration = nullptr;
+};
+
+// The main window as its work reports to it: the message log, the File Information fields,
+// and the boxes for refusals and questions.
+class CopyFileForm final : public WorkWindow {
   public:
-    CopyFileForm(QWidget* window, std::map<Control, QLineEdit*> boxes, QPlainTextEdit* log,
-                 const QAction* splitExactly);
+    CopyFileForm(QWidget* window, CopyFileBoxes boxes, QPlainTextEdit* log);
 
     // The message log as one text, lines separated by CR LF.
     const std::string& LogText() const { return logText_; }
-    // Whether SetFocus moved the focus since the last time this was asked.
+    // Whether a refusal moved the focus since the last time this was asked.
     bool TakeFocusMoved() { return std::exchange(focusMoved_, false); }
 
-    std::string Text(Control control) const override;
-    void SetText(Control control, const Message& text) override;
-    void SetFocus(Control control) override;
-    void LogReset(const Message& message) override;
-    void LogAppend(const Message& message) override;
-    void LogRepaint() override;
-    void LogScroll() override;
-    void MessageBox(const Message& text) override;
-    bool Question(const Message& text) override;
-    std::string DecimalSeparator() const override;
-    bool ExactSplit() const override;
-    Message ExactSplitHint() const override;
+    void ShowLine(const Message& line, bool first) override;
+    bool AskToGoOn(const Message& question, const std::vector<std::string>& names) override;
+
+    void ShowFields(const InformationFields& fields);
+    // The problem in a box of its own, then the focus on the box to correct.
+    void ShowProblem(const Refusal& problem);
+    void MessageBox(const Message& text);
+    // The view ten lines further down, and on to the last line.
+    void ScrollLog();
+    // The user's decimal separator, used where a number is shown with a fraction.
+    static std::string DecimalSeparator();
 
   private:
     QWidget* window_;
-    std::map<Control, QLineEdit*> boxes_;
+    CopyFileBoxes boxes_;
     QPlainTextEdit* log_;
-    const QAction* splitExactly_;
     // The log widget shows lines; the log itself keeps its CR LF breaks.
     std::string logText_;
     bool focusMoved_ = false;

@@ -90,21 +90,13 @@ frmCopyFile::frmCopyFile() {
     CreateControls();
     CreateMenus();
     new ScreenFit(this, txtSystemMessage);  // the log gives way on a screen too short
-    form_ = std::make_unique<CopyFileForm>(this,
-                                           std::map<Control, QLineEdit*>{
-                                               {Control::txtMP3, txtMP3},
-                                               {Control::txtToFolder, txtToFolder},
-                                               {Control::txtSplitMinute, txtSplitMinute},
-                                               {Control::txtSplitSecond, txtSplitSecond},
-                                               {Control::txtSelectedFileSize, txtSelectedFileSize},
-                                               {Control::txtSelectedType, txtSelectedType},
-                                               {Control::txtSelectedBitRate, txtSelectedBitRate},
-                                               {Control::txtSelectedSampling, txtSelectedSampling},
-                                               {Control::txtSelectedFrames, txtSelectedFrames},
-                                               {Control::txtSelectedDuration, txtSelectedDuration},
-                                           },
-                                           txtSystemMessage, mnuSplitExactly);
-    work_ = std::make_unique<BackgroundWork>(this, *form_, files_);
+    form_ = std::make_unique<CopyFileForm>(
+        this,
+        CopyFileBoxes{txtMP3, txtToFolder, txtSplitSecond, txtSelectedFileSize, txtSelectedType,
+                      txtSelectedBitRate, txtSelectedSampling, txtSelectedFrames,
+                      txtSelectedDuration},
+        txtSystemMessage);
+    work_ = std::make_unique<BackgroundWork>(*form_, files_);
     connect(work_.get(), &BackgroundWork::Progress, this, &frmCopyFile::BackgroundWork_Progress);
     connect(work_.get(), &BackgroundWork::Finished, this, &frmCopyFile::BackgroundWork_Finished);
     // How far the work under way has read or written.
@@ -264,20 +256,17 @@ void frmCopyFile::mnuSplitParts_Click() {
     auto* window = new frmSplitParts(this);
     splitParts_ = window;
     const SplitPartsForm* told = &window->Form();
-    connect(told, &SplitPartsForm::SetField, this, [this](Control control, const QString& text) {
-        form_->SetText(control, text.toStdString());
-    });
-    connect(told, &SplitPartsForm::ResetLog, this,
-            [this](const QString& text) { form_->LogReset(text.toStdString()); });
-    connect(told, &SplitPartsForm::AppendToLog, this,
-            [this](const QString& line) { form_->LogAppend(line.toStdString()); });
-    connect(told, &SplitPartsForm::RepaintLog, this, [this] { form_->LogRepaint(); });
-    connect(told, &SplitPartsForm::ScrollLog, this, [this] { form_->LogScroll(); });
+    connect(told, &SplitPartsForm::FieldsShown, this,
+            [this](const InformationFields& fields) { form_->ShowFields(fields); });
+    connect(told, &SplitPartsForm::LineShown, this,
+            [this](const Message& line, bool first) { form_->ShowLine(line, first); });
+    connect(told, &SplitPartsForm::LogScrolled, this, [this] { form_->ScrollLog(); });
     connect(window, &frmSplitParts::Unloaded, this, &frmCopyFile::frmSplitParts_Unloaded);
     const QString source = txtMP3->text();
-    window->Open(
-        {source, txtToFolder->text(), mnuSplitExactly->isChecked(),
-         !analysed_.isEmpty() && source == analysed_ ? std::optional(analysedMs_) : std::nullopt});
+    window->Open({source, txtToFolder->text(), mnuSplitExactly->isChecked(),
+                  !analysed_.isEmpty() && source == analysed_
+                      ? std::optional(std::llround(analysedSeconds_ * 1000))
+                      : std::nullopt});
 }
 
 void frmCopyFile::mnuWaveform_Click() {
@@ -301,7 +290,7 @@ void frmCopyFile::mnuWaveform_Click() {
 void frmCopyFile::frmWaveform_TimeChosen(qint64 ms) {
     if (work_->Running()) return;  // the work reads the boxes as they were
     const SplitTimeTexts texts =
-        WriteSplitTime(ms, mnuSplitExactly->isChecked(), form_->DecimalSeparator());
+        WriteSplitTime(ms, mnuSplitExactly->isChecked(), CopyFileForm::DecimalSeparator());
     txtSplitMinute->setText(QString::fromStdString(texts.Minute));
     txtSplitSecond->setText(QString::fromStdString(texts.Second));
 }
@@ -309,7 +298,7 @@ void frmCopyFile::frmWaveform_TimeChosen(qint64 ms) {
 std::int64_t frmCopyFile::SplitTimeMs() const {
     return std::max<std::int64_t>(
         0, ReadSplitTime(txtSplitMinute->text().toStdString(), txtSplitSecond->text().toStdString(),
-                         mnuSplitExactly->isChecked(), form_->DecimalSeparator()));
+                         mnuSplitExactly->isChecked(), CopyFileForm::DecimalSeparator()));
 }
 
 void frmCopyFile::frmSplitParts_Unloaded() {
@@ -339,12 +328,50 @@ void frmCopyFile::cmdSplit_Click() {
     // file is left to the split's own checks, which say so.
     const bool stale =
         txtMP3->text() != analysed_ && files_.RegularFileExists(txtMP3->text().toStdString());
-    const QString path = txtMP3->text();
+    const SplitRequest request = Request();
+    const std::string minute = txtSplitMinute->text().toStdString();
+    const std::string second = txtSplitSecond->text().toStdString();
+    const double seconds = analysedSeconds_;
     splitting_ = true;
-    RunInBackground([this, stale, path](SplitForm& form, FileSystem& files) {
-        if (stale && !Analyse(form, files, path)) return;
-        SplitFile(form, files, tags_, decoder_, info_);
+    RunInBackground([this, stale, request, minute, second, seconds](
+                        Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
+        std::shared_ptr<const Analysis> analysis;
+        SplitRequest asked = request;
+        double length = seconds;
+        if (stale) {
+            analysis =
+                std::make_shared<Analysis>(AnalyseSource(files, asked.Source, reporter, true));
+            const QString path = QString::fromStdString(asked.Source);
+            if (analysis->Outcome != AnalysisOutcome::FramesFound) {
+                return [this, analysis, path] { ShowAnalysis(*analysis, path); };
+            }
+            asked.Analysed = analysis->Run;
+            length = analysis->Scan.TotalSeconds;
+        }
+        auto checked = SplitInTwoAt(asked, minute, second, length, files);
+        auto* refused = std::get_if<SplitReport>(&checked);
+        const SplitReport report =
+            refused ? *refused
+                    : Split(std::get<SplitRequest>(checked), files, tags_, decoder_, reporter);
+        return [this, analysis, report, path = QString::fromStdString(asked.Source)] {
+            if (analysis) ShowAnalysis(*analysis, path);
+            if (report.Problem) form_->ShowProblem(*report.Problem);
+            if (report.Scroll) form_->ScrollLog();
+        };
     });
+}
+
+SplitRequest frmCopyFile::Request() const {
+    SplitRequest request;
+    request.Source = txtMP3->text().toStdString();
+    request.Folder = txtToFolder->text().toStdString();
+    request.Exact = mnuSplitExactly->isChecked();
+    request.Analysed = run_;
+    request.Separator = CopyFileForm::DecimalSeparator();
+    request.ExactHint =
+        Tr("CopyFileForm",
+           "To split at the time given itself, choose File > Split Exactly at the Time Given.");
+    return request;
 }
 
 void frmCopyFile::cmdBrowseTo_Click() {
@@ -400,8 +427,9 @@ void frmCopyFile::txtSplitSecond_GotFocus() {
 }
 
 bool frmCopyFile::txtSplitSecond_LostFocus() {
-    const auto refusal = CheckSplitSecond(txtSplitSecond->text().toStdString(),
-                                          mnuSplitExactly->isChecked(), form_->DecimalSeparator());
+    const auto refusal =
+        CheckSplitSecond(txtSplitSecond->text().toStdString(), mnuSplitExactly->isChecked(),
+                         CopyFileForm::DecimalSeparator());
     return !refusal || RefuseInput(txtSplitSecond, *refusal);
 }
 
@@ -425,27 +453,25 @@ void frmCopyFile::AnalyseChosenFile(const QString& path) {
 
 void frmCopyFile::AnalyseInBackground() {
     const QString path = txtMP3->text();
-    RunInBackground(
-        [this, path](SplitForm& form, FileSystem& files) { Analyse(form, files, path); });
+    RunInBackground([this, path](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
+        auto analysis = std::make_shared<const Analysis>(
+            AnalyseSource(files, path.toStdString(), reporter, true));
+        return [this, analysis, path] { ShowAnalysis(*analysis, path); };
+    });
 }
 
-bool frmCopyFile::Analyse(SplitForm& form, FileSystem& files, const QString& path) {
-    double seconds = 0;
-    auto levels = std::make_shared<FrameLevels>();
-    const bool found = AnalyseSourceFile(form, files, info_, &seconds, levels.get()) ==
-                       AnalysisOutcome::FramesFound;
-    // The window remembers which file its fields describe, on its own thread.
-    QMetaObject::invokeMethod(
-        this,
-        [this, path, found, seconds, levels] {
-            analysed_ = found ? path : QString();
-            analysedMs_ = std::llround(seconds * 1000);
-            levels_ = found ? std::move(*levels) : FrameLevels{};
-            // The waveform shows the file analysed, or none.
-            if (waveform_ && waveform_->Path() != analysed_) waveform_->close();
-        },
-        Qt::QueuedConnection);
-    return found;
+void frmCopyFile::ShowAnalysis(const Analysis& analysis, const QString& path) {
+    if (const auto fields = Fields(analysis, CopyFileForm::DecimalSeparator())) {
+        form_->ShowFields(*fields);
+    }
+    if (analysis.Problem) form_->ShowProblem(*analysis.Problem);
+    const bool found = analysis.Outcome == AnalysisOutcome::FramesFound;
+    analysed_ = found ? path : QString();
+    analysedSeconds_ = found ? analysis.Scan.TotalSeconds : 0;
+    run_ = analysis.Run;
+    levels_ = found ? analysis.Levels : FrameLevels{};
+    // The waveform shows the file analysed, or none.
+    if (waveform_ && waveform_->Path() != analysed_) waveform_->close();
 }
 
 void frmCopyFile::RunInBackground(BackgroundWork::Work work) {

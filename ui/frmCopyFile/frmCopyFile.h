@@ -3,10 +3,12 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/FrameHeader.h"
 #include "engine/SourceAnalysis.h"
+#include "engine/SplitRequest.h"
 #include "platform/LocalFileSystem.h"
 #include "platform/Mpg123Decoder.h"
 #include "platform/TagLibEditor.h"
@@ -85,10 +87,12 @@ class frmCopyFile : public QMainWindow {
     bool txtSplitSecond_LostFocus();
 
     void ChooseSourceFile();
-    // Analyses `path` on the work's thread and has the window remember it and its length
-    // when frames were found. Returns whether they were.
-    bool Analyse(SplitForm& form, FileSystem& files, const QString& path);
     void AnalyseInBackground();
+    // Shows the analysis of `path` and remembers it, its length and its frames' levels when
+    // frames were found.
+    void ShowAnalysis(const Analysis& analysis, const QString& path);
+    // What the main window's split asks for besides its time.
+    SplitRequest Request() const;
     // Runs work off the window's thread, the commands that would start more work
     // disabled and a busy cursor shown until it ends.
     void RunInBackground(BackgroundWork::Work work);
@@ -130,9 +134,9 @@ class frmCopyFile : public QMainWindow {
     platform::LocalFileSystem files_;
     platform::TagLibEditor tags_;
     platform::Mpg123Decoder decoder_;
-    FileInformation info_;
     QString analysed_;                    // the source text whose analysis the fields show
-    std::int64_t analysedMs_ = 0;         // how long its frames play
+    double analysedSeconds_ = 0;          // how long the last analysis found its frames play
+    std::optional<FrameRun> run_;         // the last analysis's unbroken run of frames
     FrameLevels levels_;                  // its frames' levels
     QPointer<QWidget> browser_;           // the folder browser while it is open
     QPointer<frmSplitParts> splitParts_;  // the split into several parts while it is open

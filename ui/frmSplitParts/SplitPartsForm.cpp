@@ -1,6 +1,5 @@
 #include "ui/frmSplitParts/SplitPartsForm.h"
 
-#include <QLocale>
 #include <QWidget>
 
 #include "platform/Dialogs.h"
@@ -10,49 +9,18 @@ namespace quorvel::ui {
 
 SplitPartsForm::SplitPartsForm(QWidget* window, QWidget* times) : window_(window), times_(times) {}
 
-void SplitPartsForm::Take(const QString& source, const QString& folder, bool exact) {
-    source_ = source.toStdString();
-    folder_ = folder.toStdString();
-    exact_ = exact;
+void SplitPartsForm::ShowLine(const Message& line, bool first) {
+    emit LineShown(line, first);
 }
 
-std::string SplitPartsForm::Text(Control control) const {
-    // Only the places are read; the times come with the request.
-    switch (control) {
-        case Control::txtMP3:
-            return source_;
-        case Control::txtToFolder:
-            return folder_;
-        default:
-            return {};
-    }
+bool SplitPartsForm::AskToGoOn(const Message& question, const std::vector<std::string>&) {
+    return platform::Dialogs::Current().Question(window_, platform::Translated(question),
+                                                 platform::kApplicationTitle);
 }
 
-void SplitPartsForm::SetText(Control control, const Message& text) {
-    emit SetField(control, platform::Translated(text));
-}
-
-void SplitPartsForm::SetFocus(Control control) {
-    // The source and the folder are the main window's to correct.
-    if (control == Control::txtSplitMinute || control == Control::txtSplitSecond) {
-        times_->setFocus(Qt::OtherFocusReason);
-    }
-}
-
-void SplitPartsForm::LogReset(const Message& message) {
-    emit ResetLog(platform::Translated(message));
-}
-
-void SplitPartsForm::LogAppend(const Message& message) {
-    emit AppendToLog(platform::Translated(message));
-}
-
-void SplitPartsForm::LogRepaint() {
-    emit RepaintLog();
-}
-
-void SplitPartsForm::LogScroll() {
-    emit ScrollLog();
+void SplitPartsForm::ShowProblem(const Refusal& problem) {
+    MessageBox(problem.Text);
+    if (problem.About == Field::Time) times_->setFocus(Qt::OtherFocusReason);
 }
 
 void SplitPartsForm::MessageBox(const Message& text) {
@@ -60,20 +28,15 @@ void SplitPartsForm::MessageBox(const Message& text) {
                                          platform::kApplicationTitle);
 }
 
-bool SplitPartsForm::Question(const Message& text) {
-    return platform::Dialogs::Current().Question(window_, platform::Translated(text),
-                                                 platform::kApplicationTitle);
+void SplitPartsForm::ShowFields(const InformationFields& fields) {
+    emit FieldsShown(fields);
 }
 
-std::string SplitPartsForm::DecimalSeparator() const {
-    return QLocale::system().decimalPoint().toStdString();
+void SplitPartsForm::ScrollLog() {
+    emit LogScrolled();
 }
 
-bool SplitPartsForm::ExactSplit() const {
-    return exact_;
-}
-
-Message SplitPartsForm::ExactSplitHint() const {
+Message SplitPartsForm::ExactHint() {
     return Tr("SplitPartsForm",
               "To cut at the times given themselves, choose File > Split Exactly at the Time "
               "Given and open this window again.");

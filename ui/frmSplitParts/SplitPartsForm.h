@@ -1,54 +1,47 @@
 #pragma once
 
 #include <QObject>
-#include <QString>
 #include <string>
+#include <vector>
 
-#include "engine/SplitForm.h"
+#include "engine/Refusal.h"
+#include "engine/SourceAnalysis.h"
+#include "ui/BackgroundWork.h"
 
 class QWidget;
 
 namespace quorvel::ui {
 
-// The split into several parts as the analysis and the split see it: the main window's
-// source, folder and mode as the window took them, the window's boxes for refusals and
-// questions, and the main window's fields and message log, reached through signals.
-class SplitPartsForm final : public QObject, public SplitForm {
+// The split into several parts as its work reports to it: the window's boxes for refusals
+// and questions, and the main window's fields and message log, reached through signals.
+class SplitPartsForm final : public QObject, public WorkWindow {
     Q_OBJECT
 
   public:
     // `times` takes the focus where the split refuses a time.
     SplitPartsForm(QWidget* window, QWidget* times);
 
-    void Take(const QString& source, const QString& folder, bool exact);
+    void ShowLine(const Message& line, bool first) override;
+    bool AskToGoOn(const Message& question, const std::vector<std::string>& names) override;
 
-    std::string Text(Control control) const override;
-    void SetText(Control control, const Message& text) override;
-    void SetFocus(Control control) override;
-    void LogReset(const Message& message) override;
-    void LogAppend(const Message& message) override;
-    void LogRepaint() override;
-    void LogScroll() override;
-    void MessageBox(const Message& text) override;
-    bool Question(const Message& text) override;
-    std::string DecimalSeparator() const override;
-    bool ExactSplit() const override;
-    Message ExactSplitHint() const override;
+    // The problem in a box of its own; the times take the focus where they are the problem,
+    // the source and the folder being the main window's to correct.
+    void ShowProblem(const Refusal& problem);
+    void MessageBox(const Message& text);
+    void ShowFields(const InformationFields& fields);
+    void ScrollLog();
+    // The sentence that tells the user how to cut at the times themselves.
+    static Message ExactHint();
 
   signals:
-    // What the main window's fields and log are to show, the texts translated.
-    void SetField(quorvel::Control control, const QString& text);
-    void ResetLog(const QString& text);
-    void AppendToLog(const QString& line);
-    void RepaintLog();
-    void ScrollLog();
+    // What the main window's fields and log are to show.
+    void FieldsShown(const quorvel::InformationFields& fields);
+    void LineShown(const quorvel::Message& line, bool first);
+    void LogScrolled();
 
   private:
     QWidget* window_;
     QWidget* times_;
-    std::string source_;
-    std::string folder_;
-    bool exact_ = false;
 };
 
 }  // namespace quorvel::ui

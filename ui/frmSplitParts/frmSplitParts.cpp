@@ -55,7 +55,7 @@ frmSplitParts::frmSplitParts(QWidget* owner) : QDialog(owner) {
     setWindowIcon(AppIcon());
     CreateControls();
     form_ = std::make_unique<SplitPartsForm>(this, grdParts);
-    work_ = std::make_unique<BackgroundWork>(this, *form_, files_);
+    work_ = std::make_unique<BackgroundWork>(*form_, files_);
     connect(work_.get(), &BackgroundWork::Progress, this, &frmSplitParts::BackgroundWork_Progress);
     connect(work_.get(), &BackgroundWork::Finished, this, &frmSplitParts::BackgroundWork_Finished);
 }
@@ -65,7 +65,6 @@ frmSplitParts::~frmSplitParts() = default;
 void frmSplitParts::Open(const PartsSource& source) {
     source_ = source;
     played_ = Played();
-    form_->Take(source.Path, source.Folder, source.Exact);
     txtSource->setText(source.Path);
     txtFolder->setText(source.Folder);
     txtRule->setText(source.Exact ? tr("Exactly at each start")
@@ -74,18 +73,19 @@ void frmSplitParts::Open(const PartsSource& source) {
     UpdateCommands();
     open();
     if (source_.DurationMs) return;
-    RunInBackground([this](SplitForm& form, FileSystem& files) {
-        double seconds = 0;
-        const bool found =
-            AnalyseSourceFile(form, files, info_, &seconds) == AnalysisOutcome::FramesFound;
-        QMetaObject::invokeMethod(
-            this,
-            [this, found, seconds] {
-                if (found) source_.DurationMs = std::llround(seconds * 1000);
-                played_ = Played();
-                ShowTimes();
-            },
-            Qt::QueuedConnection);
+    const std::string path = source.Path.toStdString();
+    RunInBackground([this, path](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
+        auto analysis = std::make_shared<const Analysis>(AnalyseSource(files, path, reporter));
+        return [this, analysis] {
+            if (const auto fields = Fields(*analysis, Separator())) form_->ShowFields(*fields);
+            if (analysis->Problem) form_->MessageBox(analysis->Problem->Text);
+            if (analysis->Outcome == AnalysisOutcome::FramesFound) {
+                source_.DurationMs = std::llround(analysis->Scan.TotalSeconds * 1000);
+                run_ = analysis->Run;
+            }
+            played_ = Played();
+            ShowTimes();
+        };
     });
 }
 
@@ -168,8 +168,8 @@ void frmSplitParts::cmdImportCue_Click() {
         return;
     }
     if (const auto warning = CheckCueAudioFile(sheet, source_.Path.toStdString())) {
-        form_->LogAppend(*warning);
-        form_->LogScroll();
+        form_->ShowLine(*warning, false);
+        form_->ScrollLog();
     }
     ShowParts(CueStarts(sheet));
 }
@@ -233,11 +233,22 @@ void frmSplitParts::cmdEqualParts_Click() {
 }
 
 void frmSplitParts::cmdSplit_Click() {
-    PartsRequest request = PartsAt(Parts());
-    request.NamePattern = txtNamePattern->text().toStdString();
+    SplitRequest request;
+    request.Source = source_.Path.toStdString();
+    request.Folder = source_.Folder.toStdString();
+    request.Parts = PartsAt(Parts());
+    request.Parts.NamePattern = txtNamePattern->text().toStdString();
+    request.Exact = source_.Exact;
+    request.Analysed = run_;
+    request.Separator = Separator();
+    request.ExactHint = SplitPartsForm::ExactHint();
     splitting_ = true;
-    RunInBackground([this, request](SplitForm& form, FileSystem& files) {
-        SplitIntoParts(form, files, tags_, decoder_, info_, request);
+    RunInBackground([this, request](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
+        const SplitReport report = Split(request, files, tags_, decoder_, reporter);
+        return [this, report] {
+            if (report.Problem) form_->ShowProblem(*report.Problem);
+            if (report.Scroll) form_->ScrollLog();
+        };
     });
 }
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/Message.h"
-#include "engine/SeamCheck.h"
+#include "engine/AudioDecoder.h"
 #include "engine/Silences.h"
 #include "engine/WatchedFiles.h"
 #include "platform/LocalFileSystem.h"

@@ -1,201 +1,20 @@
-// libquorvel-desktop.so: the trash through GIO, ID3v2 tags through TagLib, cue sheets
-// through libcue and the translations through Qt Core, loaded by the programs when they
-// first need one of them, and decoding through libmpg123, which the module loads in turn
-// when it first decodes.
+// The module's decoding, through libmpg123, which it loads when it first decodes.
 
 #include <dlfcn.h>
-#include <gio/gio.h>
-#include <libcue.h>
 #include <mpg123.h>
-#include <taglib/chapterframe.h>
-#include <taglib/id3v2framefactory.h>
-#include <taglib/id3v2header.h>
-#include <taglib/id3v2tag.h>
-#include <taglib/tableofcontentsframe.h>
-#include <taglib/tbytevectorstream.h>
-#include <taglib/textidentificationframe.h>
-#include <taglib/tfile.h>
-#include <QLocale>
-#include <QString>
-#include <QTranslator>
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
+#include <cstdio>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "platform/DesktopServices.h"
+#include "platform/desktop/Module.h"
 
+namespace quorvel::desktop {
 namespace {
-
-// The bytes of one tag as a file TagLib can read a tag from.
-class TagBytes final : public TagLib::File {
-  public:
-    explicit TagBytes(TagLib::IOStream* stream) : TagLib::File(stream) {}
-    TagLib::Tag* tag() const override { return nullptr; }
-    TagLib::AudioProperties* audioProperties() const override { return nullptr; }
-    bool save() override { return false; }
-};
-
-char* Trash(const char* path) {
-    // GIO's trash: the freedesktop.org one, a trash folder on each volume, and an error
-    // where it cannot take the item. The name goes in as the file system's own bytes.
-    GFile* file = g_file_new_for_path(path);
-    GError* error = nullptr;
-    const bool trashed = g_file_trash(file, nullptr, &error);
-    g_object_unref(file);
-    if (trashed) return nullptr;
-    char* why = ::strdup(error ? error->message : "no trash");
-    g_clear_error(&error);
-    return why;
-}
-
-// The chapters (CHAP) of the part that lies at [start, end) of the source: those that
-// overlap it, clipped to it and timed from its start. Their byte offsets point into the
-// source, so they are marked unused. Each table of contents (CTOC) lists only what is
-// left, and goes where nothing is.
-void ClipChapters(TagLib::ID3v2::Tag& tag, long long start, long long end) {
-    std::set<TagLib::ByteVector> present;
-    const TagLib::ID3v2::FrameList chapters = tag.frameList("CHAP");
-    for (TagLib::ID3v2::Frame* frame : chapters) {
-        auto* chapter = dynamic_cast<TagLib::ID3v2::ChapterFrame*>(frame);
-        // One TagLib cannot read (encrypted, say) has no times to keep.
-        if (!chapter) {
-            tag.removeFrame(frame);
-            continue;
-        }
-        const long long from = chapter->startTime();
-        const long long to = std::max<long long>(chapter->endTime(), from);
-        // A chapter without length marks a point, kept where the part holds it.
-        if (from >= end || (to <= start && from < start)) {
-            tag.removeFrame(frame);
-            continue;
-        }
-        chapter->setStartTime(static_cast<unsigned int>(std::max(from, start) - start));
-        chapter->setEndTime(static_cast<unsigned int>(std::min(to, end) - start));
-        chapter->setStartOffset(0xFFFFFFFF);
-        chapter->setEndOffset(0xFFFFFFFF);
-        present.insert(chapter->elementID());
-    }
-    // A table may list another: removing an empty one can empty the one that lists it.
-    for (bool removed = true; removed;) {
-        removed = false;
-        std::set<TagLib::ByteVector> listed = present;
-        const TagLib::ID3v2::FrameList tables = tag.frameList("CTOC");
-        for (TagLib::ID3v2::Frame* frame : tables) {
-            if (auto* table = dynamic_cast<TagLib::ID3v2::TableOfContentsFrame*>(frame)) {
-                listed.insert(table->elementID());
-            }
-        }
-        for (TagLib::ID3v2::Frame* frame : tables) {
-            auto* table = dynamic_cast<TagLib::ID3v2::TableOfContentsFrame*>(frame);
-            TagLib::ByteVectorList kept;
-            if (table) {
-                for (const TagLib::ByteVector& child : table->childElements()) {
-                    if (listed.count(child)) kept.append(child);
-                }
-            }
-            if (kept.isEmpty()) {
-                tag.removeFrame(frame);
-                removed = true;
-            } else if (kept.size() != table->entryCount()) {
-                table->setChildElements(kept);
-            }
-        }
-    }
-}
-
-unsigned char* TagForPart(const unsigned char* id3v2, std::size_t size, long long startMs,
-                          long long lengthMs, int track, int tracks, const char* title,
-                          const char* performer, std::size_t* length) {
-    // Nothing thrown may leave the module: the caller's runtime could not catch it.
-    try {
-        TagLib::ByteVector bytes(reinterpret_cast<const char*>(id3v2),
-                                 static_cast<unsigned int>(size));
-        TagLib::ByteVectorStream stream(bytes);
-        TagBytes file(&stream);
-        // Without a source tag, a new one: as TagLib makes it, version 4.
-        TagLib::ID3v2::Tag tag(&file, 0, TagLib::ID3v2::FrameFactory::instance());
-        const TagLib::ID3v2::FrameListMap& frames = tag.frameListMap();
-        const bool labelled = track > 0 || *title || *performer;
-        if ((size > 0 && !tag.header()) || (!labelled && !frames.contains("TLEN") &&
-                                            !frames.contains("CHAP") && !frames.contains("CTOC"))) {
-            return nullptr;
-        }
-
-        // A text frame of its own in place of the tag's.
-        const auto set = [&tag](const char* id, const TagLib::String& text,
-                                TagLib::String::Type encoding) {
-            tag.removeFrames(id);
-            auto* frame = new TagLib::ID3v2::TextIdentificationFrame(id, encoding);
-            frame->setText(text);
-            tag.addFrame(frame);  // the tag owns it from here
-        };
-        if (frames.contains("TLEN")) {
-            set("TLEN", TagLib::String(std::to_string(lengthMs)), TagLib::String::Latin1);
-        }
-        if (track > 0) {
-            set("TRCK", TagLib::String(std::to_string(track) + "/" + std::to_string(tracks)),
-                TagLib::String::Latin1);
-        }
-        // TagLib writes versions 3 and 4; a version 2 tag comes out as version 4. A title
-        // in UTF-8 where version 4 takes it, in UTF-16 in version 3.
-        const bool three = tag.header()->majorVersion() == 3;
-        const auto text = three ? TagLib::String::UTF16 : TagLib::String::UTF8;
-        if (*title) set("TIT2", TagLib::String(title, TagLib::String::UTF8), text);
-        if (*performer) set("TPE1", TagLib::String(performer, TagLib::String::UTF8), text);
-        ClipChapters(tag, startMs, startMs + lengthMs);
-        const auto version = three ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4;
-        const TagLib::ByteVector rendered = tag.render(version);
-        auto* out = static_cast<unsigned char*>(std::malloc(rendered.size()));
-        if (!out) return nullptr;
-        std::memcpy(out, rendered.data(), rendered.size());
-        *length = rendered.size();
-        return out;
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-QuorvelChapter* Chapters(const unsigned char* id3v2, std::size_t size, std::size_t* count) {
-    try {
-        TagLib::ByteVector bytes(reinterpret_cast<const char*>(id3v2),
-                                 static_cast<unsigned int>(size));
-        TagLib::ByteVectorStream stream(bytes);
-        TagBytes file(&stream);
-        const TagLib::ID3v2::Tag tag(&file, 0, TagLib::ID3v2::FrameFactory::instance());
-        if (!tag.header()) return nullptr;
-        const TagLib::ID3v2::FrameList frames = tag.frameList("CHAP");
-        std::vector<QuorvelChapter> found;
-        for (const TagLib::ID3v2::Frame* frame : frames) {
-            const auto* chapter = dynamic_cast<const TagLib::ID3v2::ChapterFrame*>(frame);
-            if (!chapter) continue;
-            const TagLib::ID3v2::FrameList titles = chapter->embeddedFrameList("TIT2");
-            const std::string title =
-                titles.isEmpty() ? std::string() : titles.front()->toString().to8Bit(true);
-            found.push_back({chapter->startTime(), chapter->endTime(),
-                             title.empty() ? nullptr : ::strdup(title.c_str())});
-        }
-        if (found.empty()) return nullptr;
-        auto* out =
-            static_cast<QuorvelChapter*>(std::malloc(found.size() * sizeof(QuorvelChapter)));
-        if (!out) {
-            for (const QuorvelChapter& chapter : found) std::free(chapter.title);
-            return nullptr;
-        }
-        std::copy(found.begin(), found.end(), out);
-        *count = found.size();
-        return out;
-    } catch (...) {
-        return nullptr;
-    }
-}
 
 // The functions of libmpg123 the decoder calls, each looked up by the name its header
 // gives it (some carry a suffix, as mpg123_info2 does, or _64 where off_t is chosen so).
@@ -260,9 +79,10 @@ constexpr long long kCycle = 8;
 constexpr long kPreframes = 4;
 
 }  // namespace
+}  // namespace quorvel::desktop
 
 struct QuorvelDecoding {
-    const Mpg123* mpg123 = nullptr;
+    const quorvel::desktop::Mpg123* mpg123 = nullptr;
     const QuorvelFileReader* reader = nullptr;
     long long at = 0;  // where libmpg123 reads the file next
     mpg123_handle* handle = nullptr;
@@ -285,6 +105,7 @@ struct QuorvelDecoding {
     }
 };
 
+namespace quorvel::desktop {
 namespace {
 
 mpg123_ssize_t ReadFile(void* handle, void* buffer, size_t count) {
@@ -476,9 +297,7 @@ std::optional<std::string> MoveTo(QuorvelDecoding& decoding, long long from) {
     return std::nullopt;
 }
 
-char* Copy(const std::string& text) {
-    return ::strdup(text.c_str());
-}
+}  // namespace
 
 char* DecoderUnavailable() {
     std::string why;
@@ -488,7 +307,6 @@ char* DecoderUnavailable() {
 QuorvelDecoding* DecoderOpen(const QuorvelFileReader* reader, long long statedFrames,
                              long long walkedFrames, bool nearSeeks, long* rate, int* channels,
                              long long* length, char** why) {
-    // Nothing thrown may leave the module: the caller's runtime could not catch it.
     try {
         std::string unavailable;
         const Mpg123* lib = Library(unavailable);
@@ -544,73 +362,4 @@ void DecoderClose(QuorvelDecoding* decoding) {
     delete decoding;
 }
 
-// libcue complains of what it cannot read on the standard error, a line for each stray
-// character, which is the companion's error output to its user; the reader's refusal says
-// it once. So the stream discards while libcue parses, for a moment in which another
-// thread's message there would be lost too.
-Cd* ParseQuietly(const char* text) {
-    static constexpr cookie_io_functions_t discard{
-        nullptr, [](void*, const char*, std::size_t size) { return ssize_t(size); }, nullptr,
-        nullptr};
-    FILE* const quiet = ::fopencookie(nullptr, "w", discard);
-    FILE* const error = stderr;
-    if (quiet) stderr = quiet;
-    Cd* const cd = cue_parse_string(text);
-    stderr = error;
-    if (quiet) std::fclose(quiet);
-    return cd;
-}
-
-char* CopyOrNull(const char* text) {
-    return text ? ::strdup(text) : nullptr;
-}
-
-QuorvelCueTrack* ParseCueSheet(const char* text, std::size_t* count) {
-    // Nothing thrown may leave the module: the caller's runtime could not catch it.
-    try {
-        // libcue keeps its parser's state in globals.
-        static std::mutex parsing;
-        const std::lock_guard lock(parsing);
-        const std::unique_ptr<Cd, decltype(&cd_delete)> cd(ParseQuietly(text), &cd_delete);
-        if (!cd) return nullptr;
-        const int tracks = cd_get_ntrack(cd.get());
-        auto* out = static_cast<QuorvelCueTrack*>(
-            std::calloc(std::size_t(tracks), sizeof(QuorvelCueTrack)));
-        if (!out) return nullptr;
-        const char* const performer = cdtext_get(PTI_PERFORMER, cd_get_cdtext(cd.get()));
-        for (int i = 0; i < tracks; ++i) {
-            const Track* track = cd_get_track(cd.get(), i + 1);
-            const Cdtext* texts = track_get_cdtext(track);
-            const char* const own = cdtext_get(PTI_PERFORMER, texts);
-            out[i] = {track_get_index(track, 1), CopyOrNull(cdtext_get(PTI_TITLE, texts)),
-                      CopyOrNull(own ? own : performer), CopyOrNull(track_get_filename(track))};
-        }
-        *count = std::size_t(tracks);
-        return out;
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-char* Translate(const char* context, const char* source, const char* disambiguation, int n) {
-    static const auto translator = [] {
-        auto loaded = std::make_unique<QTranslator>();
-        if (!loaded->load(QLocale(), QStringLiteral("quorvel"), QStringLiteral("_"),
-                          QStringLiteral(":/i18n"))) {
-            loaded.reset();
-        }
-        return loaded;
-    }();
-    if (!translator) return nullptr;
-    const QString text = translator->translate(context, source, disambiguation, n);
-    return text.isEmpty() ? nullptr : Copy(text.toStdString());
-}
-
-}  // namespace
-
-extern "C" __attribute__((visibility("default"))) const QuorvelDesktopModule* QuorvelDesktop() {
-    static const QuorvelDesktopModule module{
-        Trash,       TagForPart,   Chapters,      DecoderUnavailable, DecoderOpen,
-        DecoderRead, DecoderClose, ParseCueSheet, Translate};
-    return &module;
-}
+}  // namespace quorvel::desktop

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/FileSystem.h"
+
+namespace quorvel {
+
+// A file as players decode it: its gapless output, without the start delay and end
+// padding its LAME tag states (a file without one gives every frame's samples), as 16-bit
+// samples with the channels interleaved.
+class DecodedAudio {
+  public:
+    virtual ~DecodedAudio() = default;
+    virtual std::int32_t Rate() const = 0;  // sample frames a second
+    virtual std::int32_t Channels() const = 0;
+    virtual std::int64_t Length() const = 0;  // sample frames: one sample of each channel
+    // The sample frames [from, from + count), each the very sample a decode from the
+    // file's start gives there; fewer only where Length() ends first. Throws FileError
+    // where the file cannot be read or decoded, and WorkStopped as its reads do.
+    virtual std::vector<std::int16_t> Read(std::int64_t from, std::int64_t count) = 0;
+};
+
+// What the seam check needs of an audio decoder.
+class AudioDecoder {
+  public:
+    // How the decoder learns a file's length. Counted: from its frames, every one of them
+    // read. Stated: from its length header, where that states the frames and its byte count
+    // is the file's own; counted where not.
+    enum class Length { Counted, Stated };
+
+    virtual ~AudioDecoder() = default;
+    // Why nothing can be decoded (the decoding library could not be loaded); none where
+    // it can.
+    virtual std::optional<std::string> Unavailable() = 0;
+    // The file, read through `file`, ready to decode. Throws FileError where it cannot be
+    // decoded.
+    std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length length) {
+        return Open(std::move(file), length, -1);
+    }
+    // As above, where the caller has just walked every frame of a file without a length
+    // header, whole and one after another to its end: `walkedFrames` (-1: none) then
+    // stands in for the header's count where the length is Stated, so that a long file
+    // need not be read again to count its frames.
+    virtual std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length length,
+                                               std::int64_t walkedFrames) = 0;
+};
+
+}  // namespace quorvel

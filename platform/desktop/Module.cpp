@@ -1,0 +1,20 @@
+// The module's table of services, which the programs check for its version and size before
+// they call any of it.
+
+#include "platform/desktop/Module.h"
+
+extern "C" __attribute__((visibility("default"))) const QuorvelDesktopModule* QuorvelDesktop() {
+    using namespace quorvel::desktop;
+    static const QuorvelDesktopModule module{.version = kQuorvelDesktopVersion,
+                                             .size = sizeof(QuorvelDesktopModule),
+                                             .Trash = Trash,
+                                             .TagForPart = TagForPart,
+                                             .Chapters = Chapters,
+                                             .DecoderUnavailable = DecoderUnavailable,
+                                             .DecoderOpen = DecoderOpen,
+                                             .DecoderRead = DecoderRead,
+                                             .DecoderClose = DecoderClose,
+                                             .ParseCueSheet = ParseCueSheet,
+                                             .Translate = Translate};
+    return &module;
+}
