@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <iostream>
@@ -24,10 +25,12 @@
 #include <vector>
 
 #include "engine/Numbers.h"
+#include "engine/PartLists.h"
 #include "engine/SeamCheck.h"
 #include "engine/Silences.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
+#include "engine/SplitTime.h"
 #include "engine/WatchedFiles.h"
 #include "platform/CueSheetReader.h"
 #include "platform/DesktopServices.h"
@@ -67,7 +70,8 @@ struct Options {
     std::optional<std::string> every;
     std::optional<std::string> count;
     std::optional<std::string> name;
-    quorvel::CutTimes times;
+    std::vector<std::chrono::microseconds> times;
+    std::chrono::microseconds step{0};
     long long parts = 0;
     // The silences command's, as given: the threshold and the shortest silence; and the
     // rule they make.
@@ -315,13 +319,12 @@ int Split(const Options& options, const std::vector<std::string>& arguments) {
         });
 }
 
-// A time as [h:]m:ss[.fff], in milliseconds: to the millisecond in the exact mode, and to
-// the second, rounded half to even as split rounds its SECOND, by the frame rule. None
-// where the text is no such time.
-std::optional<std::int64_t> ReadTime(const std::string& text, bool exact) {
+// A time as [h:]m:ss[.fff], as split reads its MINUTE and SECOND (RuledTime). None where
+// the text is no such time.
+std::optional<std::chrono::microseconds> ReadTime(const std::string& text, bool exact) {
     const auto milliseconds = quorvel::ReadClockTime(text, ".");
-    if (!milliseconds || exact) return milliseconds;
-    return std::llround(std::nearbyint(double(*milliseconds) / 1000)) * 1000;
+    if (!milliseconds) return std::nullopt;
+    return std::chrono::milliseconds(quorvel::RuledTime(*milliseconds, exact));
 }
 
 // Reads the parts command's options into `options`; what is wrong with them where they
@@ -337,10 +340,10 @@ std::optional<quorvel::Message> ReadPartsOptions(Options& options) {
     const auto read = [&](const std::string& text) {
         const auto time = ReadTime(text, options.exact);
         if (!time && !invalid) invalid = text;
-        return time.value_or(0);
+        return time.value_or(std::chrono::microseconds(0));
     };
-    for (const std::string& text : options.at) options.times.At.push_back(read(text));
-    if (options.every) options.times.Every = read(*options.every);
+    for (const std::string& text : options.at) options.times.push_back(read(text));
+    if (options.every) options.step = read(*options.every);
     if (invalid) return Tr("quorvel-cli", "parts: invalid time '%1'").Arg(*invalid);
     if (options.count) {
         const std::string& text = *options.count;
@@ -353,48 +356,53 @@ std::optional<quorvel::Message> ReadPartsOptions(Options& options) {
     return std::nullopt;
 }
 
-// The parts the cue sheet at `path` lists in the source at `file`, `seconds` long; none
+// The parts the cue sheet at `path` lists in the source at `file`, `durationMs` long; none
 // where the sheet cannot be read or cut from the source, and the user was told why.
 std::optional<std::vector<quorvel::PartStart>> CueStarts(TerminalReporter& reporter,
                                                          const std::string& path,
-                                                         const std::string& file, double seconds) {
+                                                         const std::string& file,
+                                                         std::int64_t durationMs) {
     auto read = quorvel::platform::ReadCueSheet(path);
     if (const auto* why = std::get_if<quorvel::Message>(&read)) {
         reporter.Show(*why);
         return std::nullopt;
     }
     const auto& sheet = std::get<quorvel::CueSheet>(read);
-    if (const auto why = quorvel::CheckCueTracks(sheet, std::llround(seconds * 1000))) {
+    if (const auto why = quorvel::CheckCueTracks(sheet, durationMs)) {
         reporter.Show(*why);
         return std::nullopt;
     }
     if (const auto warning = quorvel::CheckCueAudioFile(sheet, file)) reporter.Log(*warning);
-    std::vector<quorvel::PartStart> starts;
-    for (const auto& track : sheet.Tracks) {
-        starts.push_back({track.StartMs(), track.Title, track.Performer});
-    }
-    return starts;
+    return quorvel::CueStarts(sheet);
 }
 
-// The parts the chapters of the source at `file` make; the outcome where there are none,
-// the user told why: the source cannot be read, or it has fewer than two chapters.
-std::variant<std::vector<quorvel::PartStart>, quorvel::SplitOutcome> ChapterStarts(
-    TerminalReporter& reporter, quorvel::FileSystem& files, quorvel::TagEditor& tags,
-    const std::string& file) {
-    std::vector<quorvel::PartStart> starts;
+// The parts the options list in the source at `file`, whose frames the analysis timed at
+// `seconds`; the outcome where there are none, the user told why: the source or the cue
+// sheet cannot be read, or the source has fewer than two chapters.
+std::variant<std::vector<quorvel::PartStart>, quorvel::SplitOutcome> PartStarts(
+    TerminalReporter& reporter, const Options& options, quorvel::FileSystem& files,
+    quorvel::TagEditor& tags, const std::string& file, double seconds) {
+    if (!options.at.empty()) return quorvel::StartsAt(options.times);
     try {
-        starts = quorvel::ChapterStarts(*files.OpenSource(file), tags);
+        const auto source = files.OpenSource(file);
+        if (options.chapters) {
+            auto starts = quorvel::ChapterStarts(*source, tags);
+            if (starts.size() >= 2) return starts;
+            reporter.Show(Tr("quorvel-cli", "parts: %1 has no chapters to split at").Arg(file));
+            return quorvel::SplitOutcome::Refused;
+        }
+        const quorvel::PlayedLength length = quorvel::MeasurePlayedLength(*source, seconds);
+        if (options.every) return quorvel::EveryStarts(options.step, length);
+        if (options.count) return quorvel::EqualStarts(options.parts, length);
+        auto starts = CueStarts(reporter, *options.cue, file, length.Ms());
+        if (!starts) return quorvel::SplitOutcome::Refused;
+        return *std::move(starts);
     } catch (const quorvel::FileError& error) {
         reporter.Show(error.Message());
         return quorvel::SplitOutcome::Failed;
     } catch (const quorvel::WorkStopped&) {
         return quorvel::SplitOutcome::Stopped;
     }
-    if (starts.size() < 2) {
-        reporter.Show(Tr("quorvel-cli", "parts: %1 has no chapters to split at").Arg(file));
-        return quorvel::SplitOutcome::Refused;
-    }
-    return starts;
 }
 
 // A run that ends before the split, with its outcome.
@@ -411,28 +419,13 @@ int Parts(const Options& options, const std::vector<std::string>& arguments) {
         Request(options, arguments[0], arguments.size() == 2 ? arguments[1] : "."),
         [&](quorvel::SplitRequest request, const quorvel::Analysis& analysis,
             quorvel::FileSystem& files, quorvel::TagEditor& tags, quorvel::AudioDecoder& decoder) {
-            const double seconds = analysis.Scan.TotalSeconds;
-            quorvel::PartsRequest& parts = request.Parts;
-            parts.Times = options.times;
-            parts.Labels.Numbered = true;
-            // As many equal parts of the playing time as asked, each cut to the millisecond.
-            for (long long part = 1; part < options.parts; ++part) {
-                parts.Times.At.push_back(
-                    std::llround(seconds * 1000 * double(part) / double(options.parts)));
+            const auto starts = PartStarts(reporter, options, files, tags, arguments[0],
+                                           analysis.Scan.TotalSeconds);
+            if (const auto* outcome = std::get_if<quorvel::SplitOutcome>(&starts)) {
+                return Ended(*outcome);
             }
-            if (options.cue) {
-                auto starts = CueStarts(reporter, *options.cue, arguments[0], seconds);
-                if (!starts) return Ended(quorvel::SplitOutcome::Refused);
-                parts = quorvel::PartsAt(*starts);
-            }
-            if (options.chapters) {
-                auto starts = ChapterStarts(reporter, files, tags, arguments[0]);
-                if (const auto* outcome = std::get_if<quorvel::SplitOutcome>(&starts)) {
-                    return Ended(*outcome);
-                }
-                parts = quorvel::PartsAt(std::get<0>(starts));
-            }
-            parts.NamePattern = options.name.value_or("");
+            request.Parts = quorvel::PartsAt(std::get<0>(starts));
+            request.Parts.NamePattern = options.name.value_or("");
             return quorvel::Split(request, files, tags, decoder, reporter);
         },
         [](json& object, const quorvel::SplitReport& report) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -49,6 +50,19 @@ struct Gapless {
     std::int32_t Padding = 0;
 };
 std::optional<Gapless> ReadGapless(std::span<const std::uint8_t> frame, const LengthHeader& header);
+
+// The delay of the decoders' own synthesis: what they give of a stream begins this many
+// samples into its frames' samples, before any delay a LAME tag states. The parts' LAME tags
+// and the exact mode's cuts count with it as the decoders do.
+inline constexpr std::int32_t kDecoderDelay = 529;
+
+// The samples the decoders play of `frames` audio frames (a header frame is none): all of
+// theirs, less the start delay and the end padding where a LAME tag states them.
+inline std::int64_t PlayedSamples(std::int64_t frames, std::int32_t samplesPerFrame,
+                                  const std::optional<Gapless>& gapless) {
+    const std::int64_t trimmed = gapless ? std::int64_t{gapless->Delay} + gapless->Padding : 0;
+    return std::max<std::int64_t>(0, frames * samplesPerFrame - trimmed);
+}
 
 // What a Xing header states of the stream it opens, where it states both: its audio frames
 // after the header frame, and its bytes from the header frame's start to the last frame's

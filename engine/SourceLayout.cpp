@@ -22,6 +22,12 @@ SourceLayout ReadLayout(ByteSource& source, BlockReader& reader) {
     layout.HeaderStart = layout.AudioStart = layout.Tags.Id3v2Length;
     if (!layout.First) return layout;
     const std::int64_t at = layout.First->Offset;
+    const HeaderBytes first = reader.HeaderAt(at);
+    FileInformation stream;
+    FrameValues values;
+    DecodeFrameHeader(first, stream, values);
+    layout.SamplingRate = stream.SamplingRate;
+    layout.SamplesPerFrame = SamplesPerFrame(first[1]);
     auto frame = ReadBytes(source, at, at + layout.First->Frame.FrameLength);
     layout.Header = FindLengthHeader(frame, layout.First->Frame);
     if (layout.Header) {

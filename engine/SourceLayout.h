@@ -21,6 +21,10 @@ struct SourceLayout {
     std::optional<Gapless> GaplessValues;  // the LAME tag's, where the header has one
     std::int64_t HeaderStart = 0;          // where the header frame starts, or the audio where none
     std::int64_t AudioStart = 0;           // the first audio frame
+    // The samples of every frame and their rate, as the first frame gives them: the exact
+    // mode's cuts and the played length count in these.
+    std::int32_t SamplingRate = 0;
+    std::int32_t SamplesPerFrame = 1152;
 };
 
 SourceLayout ReadLayout(ByteSource& source, BlockReader& reader);

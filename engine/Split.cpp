@@ -12,6 +12,7 @@
 #include "engine/SeamCheck.h"
 #include "engine/SplitPlan.h"
 #include "engine/SplitSearch.h"
+#include "engine/SplitTime.h"
 #include "engine/Tags.h"
 
 namespace quorvel {
@@ -43,7 +44,7 @@ Message CutRefusal(const SourceCuts& cuts, const CutTimes& asked, const std::str
     switch (cuts.Problem) {
         case CutProblem::NoSafePosition:
             // Among several cuts, the one that found none is worth naming.
-            return asked.At.size() > 1 || asked.Every > 0
+            return asked.At.size() > 1
                        ? Tr("Split", "No safe position found for the cut at %1.")
                              .Arg(time(cuts.Times.back()))
                        : Tr("Split", "No safe position found for splitting this file.");
@@ -332,24 +333,6 @@ std::optional<Refusal> CheckPlaces(const std::string& source, const std::string&
     return std::nullopt;
 }
 
-// The split time in milliseconds as the boxes give it: to the millisecond in the exact mode,
-// after the user's decimal separator or a point; otherwise to the whole second, halves to
-// even.
-std::int64_t SplitMilliseconds(std::string_view minute, std::string_view second, bool exact,
-                               const std::string& separator) {
-    std::string secondText(TrimBlanks(second));
-    if (const auto at = secondText.find(separator);
-        exact && !separator.empty() && at != 0 && at != std::string::npos) {
-        secondText = secondText.substr(0, at) + '.' + secondText.substr(at + separator.size());
-    }
-    const double splitTime = ReadNumber(TrimBlanks(minute)) * 60 + ReadNumber(secondText);
-    // A time beyond what 32 bits of seconds can hold is past any source's end.
-    const bool representable = std::isfinite(splitTime) &&
-                               std::fabs(splitTime) <= std::numeric_limits<std::int32_t>::max();
-    if (!representable) return std::int64_t{std::numeric_limits<std::int32_t>::max()} * 1000;
-    return exact ? std::llround(splitTime * 1000) : std::llround(std::nearbyint(splitTime)) * 1000;
-}
-
 }  // namespace
 
 std::variant<SplitRequest, SplitReport> SplitInTwoAt(SplitRequest request, std::string_view minute,
@@ -359,13 +342,13 @@ std::variant<SplitRequest, SplitReport> SplitInTwoAt(SplitRequest request, std::
         return Refused(refusal->Text, refusal->About);
     }
     const std::int64_t milliseconds =
-        SplitMilliseconds(minute, second, request.Exact, request.Separator);
+        ReadSplitTime(minute, second, request.Exact, request.Separator);
     // The length as the analysis shows it: whole seconds, never rounded up.
     if (milliseconds <= 0 || std::floor(seconds) * 1000 <= double(milliseconds)) {
         return Refused(Tr("Split", "Split time cannot be <= 0 and >= Source duration"), Field::Time,
                        true);
     }
-    request.Parts.Times = {{milliseconds}, 0};
+    request.Parts.Times = {{std::chrono::milliseconds(milliseconds)}};
     return request;
 }
 
@@ -377,43 +360,18 @@ SplitReport Split(const SplitRequest& request, FileSystem& files, TagEditor& tag
     SplitRequest sorted = request;
     CutTimes& times = sorted.Parts.Times;
     std::sort(times.At.begin(), times.At.end());
-    const auto first = times.Every > 0 ? times.Every : times.At.empty() ? 0 : times.At.front();
-    if (first <= 0) {
+    const auto first = times.At.empty() ? std::chrono::microseconds(0) : times.At.front();
+    if (first.count() <= 0) {
         return Refused(Tr("Split", "The cut at %1 lies at or before the start of the source.")
-                           .Arg(FormatExactTime(first, request.Separator)),
+                           .Arg(FormatExactTime(first.count() / 1000, request.Separator)),
                        Field::Time);
     }
     return Run(sorted, files, tags, decoder, reporter);
 }
 
-PartsRequest PartsAt(const std::vector<PartStart>& starts) {
-    PartsRequest request;
-    request.Labels.Numbered = true;
-    for (const PartStart& start : starts) {
-        if (&start != &starts.front()) request.Times.At.push_back(start.StartMs);
-        request.Labels.Titles.push_back(start.Title);
-        request.Labels.Performers.push_back(start.Performer);
-    }
-    return request;
-}
-
-std::vector<PartStart> ChapterStarts(ByteSource& source, TagEditor& tags) {
-    const SourceTags found = FindTags(source);
-    std::vector<std::uint8_t> tag(static_cast<std::size_t>(found.Id3v2Length));
-    if (tag.empty() || ReadFully(source, 0, tag.data(), tag.size()) != tag.size()) return {};
-    std::vector<Chapter> chapters = tags.Chapters(tag);
-    std::ranges::stable_sort(chapters, {}, &Chapter::StartMs);
-    std::vector<PartStart> starts;
-    for (const Chapter& chapter : chapters) {
-        if (!starts.empty() && starts.back().StartMs == chapter.StartMs) continue;
-        starts.push_back({chapter.StartMs, chapter.Title, {}});
-    }
-    return starts;
-}
-
 PlannedParts PlanSplitAt(ByteSource& source, std::int64_t milliseconds, bool exact, TagEditor& tags,
                          const std::string& separator) {
-    const CutTimes asked{{milliseconds}, 0};
+    const CutTimes asked{{std::chrono::milliseconds(milliseconds)}};
     SourceCuts cuts;
     if (milliseconds <= 0) {
         cuts.Problem = CutProblem::AtStart;

@@ -45,21 +45,4 @@ struct PlannedParts {
 PlannedParts PlanSplitAt(ByteSource& source, std::int64_t milliseconds, bool exact, TagEditor& tags,
                          const std::string& separator);
 
-// Where a part starts, as a list of parts gives it (a cue sheet, the source's chapters, the
-// user's table), and what its tag is to say of it.
-struct PartStart {
-    std::int64_t StartMs = 0;
-    std::string Title;
-    std::string Performer;
-};
-
-// The request that cuts at every start but the first and labels each part as its start
-// says. The first part begins with the source wherever its start lies, so that the parts
-// together are the whole source. `starts` must be in order.
-PartsRequest PartsAt(const std::vector<PartStart>& starts);
-
-// Where the source's chapters start, in order, each titled as its chapter; where two start
-// together, the first in the tag. None where the source has no ID3v2 tag with chapters.
-std::vector<PartStart> ChapterStarts(ByteSource& source, TagEditor& tags);
-
 }  // namespace quorvel

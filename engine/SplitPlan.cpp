@@ -15,9 +15,6 @@ namespace quorvel {
 
 namespace {
 
-// What the decoders skip at the start of every stream whose LAME tag they honour.
-constexpr std::int32_t kDecoderDelay = 529;
-
 // The length header of a part whose frames follow its header frame and the frames of
 // `lead` bytes each, its bytes ending at `end`; offsets counted from the header frame's
 // start.

@@ -1,6 +1,7 @@
 #include "engine/SplitSearch.h"
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 
 namespace quorvel {
@@ -80,34 +81,44 @@ std::vector<PartFrames> RecordParts(BlockReader& reader, const SourceLayout& lay
     return parts;
 }
 
-// The cut times one after another: the listed ones, or every so often without end.
+using std::chrono::microseconds;
+constexpr std::int64_t kMicroseconds = 1'000'000;
+
+// A cut's time as the log tells it: to the nearest millisecond.
+std::int64_t Milliseconds(microseconds time) {
+    return std::chrono::round<std::chrono::milliseconds>(time).count();
+}
+
+// The cut times one after another.
 class TimeList {
   public:
     explicit TimeList(const CutTimes& times) : times_(times) {}
-    std::optional<std::int64_t> Next() const {
-        if (times_.Every > 0) return (next_ + 1) * times_.Every;
+    std::optional<microseconds> Next() const {
         if (next_ < times_.At.size()) return times_.At[next_];
         return std::nullopt;
     }
     void Advance() { ++next_; }
-    bool Listed() const { return times_.Every <= 0; }
 
   private:
     const CutTimes& times_;
     std::size_t next_ = 0;
 };
 
-// The next time, due at the frame just cut: one of every so often is passed over, a listed
-// one would cut that frame twice and is refused. True where it is refused.
-bool RefusedAtTheSameFrame(TimeList& list, SourceCuts& cuts) {
-    if (!list.Listed()) {
-        list.Advance();
-        return false;
-    }
+// The next time would cut the frame just cut twice.
+Step RefuseSameFrame(const TimeList& list, SourceCuts& cuts) {
     cuts.Problem = CutProblem::SameFrame;
     cuts.OtherTime = cuts.Times.back();
-    cuts.Times.push_back(*list.Next());
-    return true;
+    cuts.Times.push_back(Milliseconds(*list.Next()));
+    return Step::Stop;
+}
+
+// The sample of the source's played samples a time falls on, the nearest: a time of whole
+// milliseconds falls where it did when times were milliseconds. Times at or before the
+// start are refused before any walk.
+std::int64_t SampleAt(microseconds time, std::int64_t rate) {
+    const std::int64_t at = time.count();
+    return at / kMicroseconds * rate +
+           (at % kMicroseconds * rate + kMicroseconds / 2) / kMicroseconds;
 }
 
 // The frame rule: the first frame at or after each time that is followed by another and
@@ -128,7 +139,7 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
         Step step = Step::Same;
         const auto due = [&] {
             const auto time = list.Next();
-            return time && point.SplitSeconds >= double(*time) / 1000;
+            return time && point.SplitSeconds >= double(time->count()) / kMicroseconds;
         };
         if (frame.FollowedByHeader && !before.empty() &&
             frame.Frame.MainDataBegin <= MainDataRoom(before.back().Frame) && due()) {
@@ -137,11 +148,9 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
             found.SplitMainDataBegin = frame.Frame.MainDataBegin;
             found.Lenders = HoldersOf(before, found.SplitMainDataBegin);
             cuts.Points.push_back(std::move(found));
-            cuts.Times.push_back(*list.Next());
+            cuts.Times.push_back(Milliseconds(*list.Next()));
             list.Advance();
-            while (due()) {
-                if (RefusedAtTheSameFrame(list, cuts)) return Step::Stop;
-            }
+            if (due()) return RefuseSameFrame(list, cuts);
             done = !measured && !list.Next();
             step = Step::Start;
         }
@@ -154,24 +163,24 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
     });
     if (cuts.Problem != CutProblem::None || done) return;
     cuts.LengthMs = static_cast<std::int64_t>(point.SplitSeconds * 1000);
-    if (const auto time = list.Next(); time && (list.Listed() || cuts.Points.empty())) {
-        cuts.Problem = double(*time) / 1000 >= point.SplitSeconds ? CutProblem::PastEnd
-                                                                  : CutProblem::NoSafePosition;
-        cuts.Times.push_back(*time);
+    if (const auto time = list.Next()) {
+        cuts.Problem = double(time->count()) / kMicroseconds >= point.SplitSeconds
+                           ? CutProblem::PastEnd
+                           : CutProblem::NoSafePosition;
+        cuts.Times.push_back(Milliseconds(*time));
         cuts.Points.push_back(std::move(point));
     }
 }
 
 // At samples: the frame that holds each time's sample, with the frames before it that the
-// part after it plays first. Where cuts every so often end in the padding, `again` gets
-// the times to walk for instead.
+// part after it plays first.
 void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& info,
-                   SourceCuts& cuts, std::optional<CutTimes>& again) {
+                   SourceCuts& cuts) {
     const SourceLayout& layout = cuts.Layout;
     TimeList list(times);
     const auto missing = [&](CutProblem problem, ExactCut cut) {
         cuts.Problem = problem;
-        cuts.Times.push_back(*list.Next());
+        cuts.Times.push_back(Milliseconds(*list.Next()));
         cuts.Cuts.push_back(std::move(cut));
     };
     if (!layout.First) {
@@ -179,24 +188,18 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
         return;
     }
     ExactCut model;
-    FileInformation stream;
-    FrameValues values;
-    const HeaderBytes first = reader.HeaderAt(layout.First->Offset);
-    DecodeFrameHeader(first, stream, values);
-    model.SamplingRate = stream.SamplingRate;
-    model.SamplesPerFrame = SamplesPerFrame(first[1]);
+    model.SamplingRate = layout.SamplingRate;
+    model.SamplesPerFrame = layout.SamplesPerFrame;
     model.Gapless = layout.GaplessValues.has_value();
     const std::int64_t spf = model.SamplesPerFrame;
-    constexpr std::int64_t kDecoderDelay = 529;
     const std::int64_t delay = model.Gapless ? layout.GaplessValues->Delay : 0;
-    const std::int64_t padding = model.Gapless ? layout.GaplessValues->Padding : 0;
 
     // The next time's cut, worked out as far as the frames' samples go.
     const auto plan = [&]() -> std::optional<ExactCut> {
         const auto time = list.Next();
         if (!time) return std::nullopt;
         ExactCut cut = model;
-        cut.Sample = (*time * cut.SamplingRate + 500) / 1000;
+        cut.Sample = SampleAt(*time, cut.SamplingRate);
         if (cut.Gapless) {
             const std::int64_t g = delay + kDecoderDelay + cut.Sample;
             cut.CutFrame = g / spf;
@@ -232,12 +235,11 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
                 cut.Lenders = cut.PrimerBorrows > 0 ? HoldersOf(earlier, cut.PrimerBorrows)
                                                     : std::vector<LenderFrame>{};
                 step = cut.FirstEnd > cut.CutAt ? Step::Share : Step::Start;
-                cuts.Times.push_back(*list.Next());
+                cuts.Times.push_back(Milliseconds(*list.Next()));
                 cuts.Cuts.push_back(std::move(cut));
                 list.Advance();
-                for (next = plan(); next && next->CutFrame == index; next = plan()) {
-                    if (RefusedAtTheSameFrame(list, cuts)) return Step::Stop;
-                }
+                next = plan();
+                if (next && next->CutFrame == index) return RefuseSameFrame(list, cuts);
             }
             Remember(before, frame);
             ++index;
@@ -246,19 +248,14 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
     if (cuts.Problem != CutProblem::None) return;
     // What the decoders play: every frame's samples, less the delay and the padding a LAME
     // tag states. A cut in the padding, or past the frames, leaves nothing to play after it.
-    const std::int64_t played = index * spf - delay - padding;
+    const std::int64_t played = PlayedSamples(index, model.SamplesPerFrame, layout.GaplessValues);
     cuts.LengthMs = played * 1000 / model.SamplingRate;
     const auto past = std::find_if(cuts.Cuts.begin(), cuts.Cuts.end(),
                                    [&](const ExactCut& cut) { return cut.Sample >= played; });
-    const auto kept = static_cast<std::size_t>(past - cuts.Cuts.begin());
-    if (past != cuts.Cuts.end() && (list.Listed() || kept == 0)) {
+    if (past != cuts.Cuts.end()) {
         cuts.Problem = CutProblem::PastEnd;
-        cuts.Times.resize(kept + 1);
-    } else if (past != cuts.Cuts.end()) {
-        // Cuts every so often end with the audio: those in the padding go, the part before
-        // them taking what they would have cut off.
-        again = CutTimes{{cuts.Times.begin(), cuts.Times.begin() + std::ptrdiff_t(kept)}, 0};
-    } else if (next && (list.Listed() || cuts.Cuts.empty())) {
+        cuts.Times.resize(static_cast<std::size_t>(past - cuts.Cuts.begin()) + 1);
+    } else if (next) {
         missing(next->Sample >= played ? CutProblem::PastEnd : CutProblem::NoSafePosition, *next);
     }
 }
@@ -289,9 +286,7 @@ SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileI
     if (!exact) {
         FindSafeCuts(reader, times, info, cuts, count.Wanted && !counted);
     } else {
-        std::optional<CutTimes> again;
-        FindExactCuts(reader, times, info, cuts, again);
-        if (again) return FindCuts(source, *again, true, info, count);
+        FindExactCuts(reader, times, info, cuts);
     }
     if (cuts.Problem != CutProblem::None || cuts.Parts.empty()) return cuts;
     // The parts walked lie one after another from the audio's start, each an unbroken run.
@@ -315,11 +310,11 @@ SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileI
 SplitPoint FindSafeSplitPoint(ByteSource& source, std::int32_t splitSeconds,
                               FileInformation& info) {
     // One time listed: its cut, or what the walk saw where there is none.
-    return FindCuts(source, {{std::int64_t{splitSeconds} * 1000}, 0}, false, info).Points.front();
+    return FindCuts(source, {{std::chrono::seconds(splitSeconds)}}, false, info).Points.front();
 }
 
-ExactCut FindExactCut(ByteSource& source, std::int64_t milliseconds, FileInformation& info) {
-    return FindCuts(source, {{milliseconds}, 0}, true, info).Cuts.front();
+ExactCut FindExactCut(ByteSource& source, microseconds time, FileInformation& info) {
+    return FindCuts(source, {{time}}, true, info).Cuts.front();
 }
 
 std::vector<PartFrames> WalkParts(ByteSource& source, const SourceLayout& layout,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -36,10 +37,10 @@ struct SplitPoint {
 SplitPoint FindSafeSplitPoint(ByteSource& source, std::int32_t splitSeconds, FileInformation& info);
 
 // Where to cut at a sample. The decoders' output of a source whose LAME tag states its
-// start delay d begins at sample d + 529 of the frames' samples (529: the decoder's own
-// delay); the cut sample g lies `CutOffset` samples into frame `CutFrame` (frames counted
-// from 0 after the header frame). A source without that tag plays every frame's samples:
-// its cut falls on the frame boundary nearest the time.
+// start delay d begins at sample d + kDecoderDelay of the frames' samples; the cut sample g
+// lies `CutOffset` samples into frame `CutFrame` (frames counted from 0 after the header
+// frame). A source without that tag plays every frame's samples: its cut falls on the frame
+// boundary nearest the time.
 struct ExactCut {
     std::int64_t CutAt = 0;   // where frame CutFrame starts; 0: no cut
     std::int64_t Sample = 0;  // the cut in the source's played samples
@@ -66,9 +67,9 @@ struct ExactCut {
     std::int64_t FrameSample() const { return CutFrame * SamplesPerFrame + CutOffset; }
 };
 
-// The cut at `milliseconds` into the source's playing time; none (CutAt 0) where that
-// lies outside its frames.
-ExactCut FindExactCut(ByteSource& source, std::int64_t milliseconds, FileInformation& info);
+// The cut at `time` into the source's playing time; none (CutAt 0) where that lies outside
+// its frames.
+ExactCut FindExactCut(ByteSource& source, std::chrono::microseconds time, FileInformation& info);
 
 // The frames of one part of the source as the walk over it met them: how many, how long
 // they play, and where each lies, for a length header's seek table, so that no part is
@@ -109,11 +110,12 @@ class PartFrames {
     std::vector<std::pair<std::size_t, std::int64_t>> skips_;
 };
 
-// The times to cut a source at, in milliseconds of its playing time: those listed, in
-// rising order, or one every `Every` up to the end of its audio.
+// The times to cut a source at, in rising order, in microseconds of its playing time. A
+// millisecond's time cuts where it always has (its sample rounds as the millisecond's did),
+// and a time worked out from a sample (EqualStarts) finds that very sample again: a
+// microsecond is below half a sample at every MPEG sampling rate.
 struct CutTimes {
-    std::vector<std::int64_t> At;
-    std::int64_t Every = 0;
+    std::vector<std::chrono::microseconds> At;
 };
 
 // Why a walk did not find every cut asked for.
@@ -131,8 +133,8 @@ enum class CutProblem {
 struct SourceCuts {
     SourceLayout Layout;
     bool Exact = false;
-    // Each cut's time; where there is a problem, the last is the time it concerns, and
-    // only the cuts before it count.
+    // Each cut's time, to the millisecond; where there is a problem, the last is the time
+    // it concerns, and only the cuts before it count.
     std::vector<std::int64_t> Times;
     // By the frame rule: each cut found, then, where one is missing, what the walk had
     // seen by its end.
@@ -167,7 +169,7 @@ struct FrameCount {
 };
 
 // Walks the source once, finding every cut by the frame rule or at a sample. It stops at
-// the first time that cannot be cut at; a cut every so often ends quietly with the audio.
+// the first time that cannot be cut at.
 SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info,
                     FrameCount count = {});
 

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -191,7 +192,7 @@ Findings Find(ByteSource& source, std::span<const std::uint8_t> src, std::int32_
     found.scan = ScanFrameChain(source, found.info);
     FileInformation info;
     const SplitPoint point = FindSafeSplitPoint(source, splitSeconds, info);
-    const ExactCut cut = FindExactCut(source, splitSeconds * 1000, info);
+    const ExactCut cut = FindExactCut(source, std::chrono::seconds(splitSeconds), info);
     found.cuts[0] = point.SplitPosition;
     found.cuts[1] = cut.CutAt;
     for (int exact = 0; exact < 2; ++exact) {
@@ -245,7 +246,7 @@ bool Plain(std::span<const std::uint8_t> src) {
 void CheckExactCut(std::span<const std::uint8_t> src, std::int64_t milliseconds) {
     MemorySource source(src);
     FileInformation info;
-    const ExactCut cut = FindExactCut(source, milliseconds, info);
+    const ExactCut cut = FindExactCut(source, std::chrono::milliseconds(milliseconds), info);
     if (cut.CutAt == 0) return;
     Check(cut.FirstEnd >= cut.CutAt && cut.Primers.size() <= 2 && cut.CutOffset >= 0 &&
           cut.CutOffset < cut.SamplesPerFrame);
@@ -312,14 +313,15 @@ void CheckSeveralCuts(std::span<const std::uint8_t> src, std::int64_t earlier, s
                       bool exact, std::int64_t block) {
     MemorySource source(src);
     FileInformation info;
-    const SourceCuts cuts = FindCuts(source, {{earlier, later}, 0}, exact, info);
+    const CutTimes times{{std::chrono::milliseconds(earlier), std::chrono::milliseconds(later)}};
+    const SourceCuts cuts = FindCuts(source, times, exact, info);
     OutputPlans one, two;
     std::int64_t at[2] = {0, 0};
     std::int64_t from = 0, to = 0;  // the source's bytes the part between holds, at least
     bool same = false;
     if (exact) {
-        const ExactCut a = FindExactCut(source, earlier, info);
-        const ExactCut b = FindExactCut(source, later, info);
+        const ExactCut a = FindExactCut(source, std::chrono::milliseconds(earlier), info);
+        const ExactCut b = FindExactCut(source, std::chrono::milliseconds(later), info);
         at[0] = a.CutAt, at[1] = b.CutAt;
         same = a.CutFrame == b.CutFrame;
         if (a.CutAt && b.CutAt && !same) {
@@ -367,7 +369,7 @@ void CheckSeveralCuts(std::span<const std::uint8_t> src, std::int64_t earlier, s
     const ScanResult scan = ScanFrameChain(source, scratch);
     const FrameRun run{{}, scan.RunFrom, scan.RunEnd, scan.Frames};
     for (const FrameCount count : {FrameCount{true, nullptr}, FrameCount{true, &run}}) {
-        const SourceCuts again = FindCuts(source, {{earlier, later}, 0}, exact, info, count);
+        const SourceCuts again = FindCuts(source, times, exact, info, count);
         Check(again.Problem == CutProblem::None && again.Parts.size() == 3);
         for (std::size_t i = 0; i < 3; ++i) {
             Check(Materialise(PlanPart(again, i, source, keepTags).Plan, src) == parts[i]);

@@ -133,16 +133,6 @@ inline std::variant<SplitRequest, SplitReport> SplitInTwoRequest(FakeForm& windo
                         window.Text(Control::txtSplitSecond), seconds, files);
 }
 
-// The split time the window's boxes give; none where a check refuses it, which is shown.
-inline std::optional<std::int64_t> ValidateSplitRequest(FakeForm& window, const FileSystem& files) {
-    const auto checked = SplitInTwoRequest(window, files, {});
-    if (const auto* refused = std::get_if<SplitReport>(&checked)) {
-        window.Show(*refused);
-        return std::nullopt;
-    }
-    return std::get<SplitRequest>(checked).Parts.Times.At.front();
-}
-
 // The window's Split File.
 inline SplitOutcome SplitFile(FakeForm& window, FileSystem& files, TagEditor& tags,
                               AudioDecoder& decoder, const FileInformation& info,

@@ -18,6 +18,7 @@
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <numeric>
 #include <optional>
 #include <regex>
 #include <set>
@@ -543,6 +544,17 @@ TEST_F(Cli, SilencesPrintsEachStretchAndTellsByItsExitCode) {
     EXPECT_EQ(unreadable.err, "quorvel-cli: " + why + "\n");
 }
 
+// The bytes mpg123 plays of a file gaplessly.
+std::size_t GaplessBytes(const std::string& path) {
+    const std::string command = "mpg123 --gapless -q -s '" + path + "' 2>/dev/null | wc -c";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return 0;
+    unsigned long long bytes = 0;
+    if (std::fscanf(pipe, "%llu", &bytes) != 1) bytes = 0;
+    ::pclose(pipe);
+    return bytes;
+}
+
 // parts cuts at each time given, every so often or into as many parts as asked, names the
 // parts as split does, and says what it made in JSON: each cut, each part, each seam. A time
 // outside the source is refused as split refuses one.
@@ -565,24 +577,31 @@ TEST_F(Cli, PartsCutsAtTimesEverySoOftenOrIntoAsMany) {
               std::string::npos)
         << every.out;
 
-    // Three parts played gaplessly join the source exactly at both seams; a fraction of a
-    // second without --exact rounds as split's SECOND does.
-    const Result json = Run({"parts", "-x", "--count", "3", "--json", "-r", source, out});
+    // Four parts of the 4.5 s the source plays (198,450 samples, its LAME tag's delay and
+    // padding left out) are within a sample of each other played gaplessly, and join the
+    // source exactly at every seam; a fraction of a second without --exact rounds as split's
+    // SECOND does.
+    const Result json = Run({"parts", "-x", "--count", "4", "--json", "-r", source, out});
     EXPECT_EQ(json.exitCode, 0) << json.err;
     const auto run = nlohmann::json::parse(json.out);
     EXPECT_EQ(run["outcome"], "completed");
-    ASSERT_EQ(run["cuts"].size(), 2u);
-    EXPECT_NEAR(run["cuts"][0]["seconds"].get<double>(), 4.571 / 3, 0.001);
-    ASSERT_EQ(run["outputs"].size(), 3u);
+    ASSERT_EQ(run["cuts"].size(), 3u);
+    EXPECT_NEAR(run["cuts"][0]["seconds"].get<double>(), 49613.0 / 44100, 1e-6);
+    ASSERT_EQ(run["outputs"].size(), 4u);
     std::int64_t written = 0;
-    for (int part = 0; part < 3; ++part) {
+    std::vector<std::size_t> played;
+    for (int part = 0; part < 4; ++part) {
         const std::string path = out + "/song" + std::to_string(part + 1) + ".mp3";
         EXPECT_EQ(run["outputs"][part]["path"], path);
         EXPECT_EQ(run["outputs"][part]["bytes"], fs::file_size(path));
         written += run["outputs"][part]["bytes"].get<std::int64_t>();
+        played.push_back(GaplessBytes(path));
     }
     EXPECT_EQ(run["bytes_written"], written);
-    ASSERT_EQ(run["seams"].size(), 2u);
+    const auto [fewest, most] = std::ranges::minmax(played);
+    EXPECT_LE(most - fewest, 4u) << "one sample of two channels of 16 bits";
+    EXPECT_EQ(std::accumulate(played.begin(), played.end(), std::size_t{0}), 198450u * 4);
+    ASSERT_EQ(run["seams"].size(), 3u);
     for (const auto& seam : run["seams"]) EXPECT_TRUE(seam["exact"]) << seam;
     EXPECT_EQ(run["log"].back(), "MP3 splitting completed.");
     const auto rounded =
@@ -601,17 +620,6 @@ TEST_F(Cli, PartsCutsAtTimesEverySoOftenOrIntoAsMany) {
     EXPECT_EQ(
         late.err,
         "quorvel-cli: The cut at 0:05.000 lies at or past the end of the source (0:04.571).\n");
-}
-
-// The bytes mpg123 plays of a file gaplessly.
-std::size_t GaplessBytes(const std::string& path) {
-    const std::string command = "mpg123 --gapless -q -s '" + path + "' 2>/dev/null | wc -c";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return 0;
-    unsigned long long bytes = 0;
-    if (std::fscanf(pipe, "%llu", &bytes) != 1) bytes = 0;
-    ::pclose(pipe);
-    return bytes;
 }
 
 // parts cuts at a cue sheet's tracks or the source's chapters, each part titled as they

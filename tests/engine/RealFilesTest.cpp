@@ -229,7 +229,8 @@ Findings Find(platform::LocalFileSystem& reader, const std::string& path) {
         OutputPlans plans = PlanOutputs(point, *source, tags);
         found.splits.emplace_back(point.SplitPosition, point.SplitMainDataBegin,
                                   materialise(plans.First), materialise(plans.Second));
-        const ExactCut cut = FindExactCut(*source, second * 1000 + 250, info);
+        const ExactCut cut =
+            FindExactCut(*source, std::chrono::milliseconds(second * 1000 + 250), info);
         plans = PlanExactOutputs(cut, *source, tags);
         found.splits.emplace_back(cut.CutAt, cut.CutOffset, materialise(plans.First),
                                   materialise(plans.Second));
@@ -1034,8 +1035,12 @@ TEST_P(RealParts, EveryPartPlaysAsTheSourceDoes) {
     ASSERT_EQ(AnalyseSourceFile(window, files, analysed), AnalysisOutcome::FramesFound);
     const std::int64_t frames = std::atoll(window.texts[Control::txtSelectedFrames].c_str());
     PartsRequest request;
-    request.Times.At = exact ? std::vector<std::int64_t>{3000, 750, 2250, 1500}
-                             : std::vector<std::int64_t>{1000, 2000, 3000};
+    using std::chrono::milliseconds;
+    request.Times.At =
+        exact ? std::vector<std::chrono::microseconds>{milliseconds(3000), milliseconds(750),
+                                                       milliseconds(2250), milliseconds(1500)}
+              : std::vector<std::chrono::microseconds>{milliseconds(1000), milliseconds(2000),
+                                                       milliseconds(3000)};
     request.Labels = {true, {"Intro", "AC/DC", "Outro"}, {"", "Bon Scott"}};
     request.NamePattern = "%n %t";
     SplitReport result;
@@ -1480,7 +1485,8 @@ TEST(SharedBlocks, PartsShareTheSourcesBlocksAndPlayAsCopiedOnes) {
                     ASSERT_EQ(AnalyseSourceFile(window, files, analysed),
                               AnalysisOutcome::FramesFound);
                     PartsRequest request;
-                    request.Times.At = {1500, 3000};
+                    request.Times.At = {std::chrono::milliseconds(1500),
+                                        std::chrono::milliseconds(3000)};
                     request.Labels = {true, {"One", "Two"}, {}};
                     ASSERT_EQ(split.second
                                   ? SplitFile(window, files, tags, decoder, analysed)

@@ -193,7 +193,8 @@ TEST(SplitOutputs, PadTheTagSoThatThePartsCanShareTheSourcesBlocks) {
             const Bytes stream = c.tag + frames;
             MemorySource source(stream);
             FileInformation info;
-            const SourceCuts cuts = FindCuts(source, {{1000, 2000}, 0}, exact, info);
+            const SourceCuts cuts =
+                FindCuts(source, {{std::chrono::seconds(1), std::chrono::seconds(2)}}, exact, info);
             ASSERT_EQ(cuts.Problem, CutProblem::None);
             KeepTags tags;
             for (std::size_t part = 0; part < 3; ++part) {

@@ -281,7 +281,7 @@ TEST_F(SplitFailures, AnOutputThatAppearsWhileItIsWrittenIsKept) {
     window.meddleAt = "Writing to " + last;
     window.meddle = [&] { WriteFile(last, "other run"); };
     PartsRequest request;
-    request.Times.At = {1000, 2000, 3000};
+    request.Times.At = {std::chrono::seconds(1), std::chrono::seconds(2), std::chrono::seconds(3)};
     EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, request), SplitOutcome::Failed);
     ExpectFailure("Cannot write " + last + ": a file of that name appeared while it was written.");
     EXPECT_EQ(temp.Names(), (std::set<std::string>{"song.mp3", "song4.mp3"}));

@@ -19,7 +19,9 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -697,7 +699,7 @@ class frmCopyFileTest : public QObject {
         QVERIFY(parts);
         QTRY_VERIFY_WITH_TIMEOUT(!parts->Working(), 60000);
         QCOMPARE(Fields(), u"0.07|MPEG1 Layer 3|128000|44100|175|0:4"_s);
-        QCOMPARE(Table(parts), u"0:00 0:04.571"_s);
+        QCOMPARE(Table(parts), u"0:00 0:04.500"_s);  // as it plays, its Info frame left out
         QVERIFY(!Find<QPushButton>(parts, "cmdSplit")->isEnabled());
 
         auto* cutAt = Find<QLineEdit>(parts, "txtCutAt");
@@ -712,11 +714,11 @@ class frmCopyFileTest : public QObject {
         add(u"0:03"_s);
         add(u"3"_s);
         QCOMPARE(fake_.messages,
-                 QStringList({u"A cut at 0:09 lies outside the source, which lasts 0:04.571."_s,
+                 QStringList({u"A cut at 0:09 lies outside the source, which lasts 0:04.500."_s,
                               u"There is a cut at 0:03 already."_s,
                               u"Write the time as [h:]m:ss, with up to three decimals: "
                               "1:02:03.250."_s}));
-        QCOMPARE(Table(parts), u"0:00 0:01.500|0:01.500 0:01.500|0:03 0:01.571"_s);
+        QCOMPARE(Table(parts), u"0:00 0:01.500|0:01.500 0:01.500|0:03 0:01.500"_s);
         // The first part cannot be removed; another gives its time to the part before.
         auto* table = Find<QTableWidget>(parts, "grdParts");
         const auto click = [&](int row) {
@@ -727,7 +729,7 @@ class frmCopyFileTest : public QObject {
         QVERIFY(!Find<QPushButton>(parts, "cmdRemove")->isEnabled());
         click(1);
         PressAccessKey(parts, Qt::Key_R, "cmdRemove");
-        QCOMPARE(Table(parts), u"0:00 0:03|0:03 0:01.571"_s);
+        QCOMPARE(Table(parts), u"0:00 0:03|0:03 0:01.500"_s);
 
         fake_.messages.clear();
         const QString refused = Temp(u"refused.cue"_s);
@@ -739,7 +741,7 @@ class frmCopyFileTest : public QObject {
         QCOMPARE(fake_.messages.size(), 1);
         QVERIFY2(fake_.messages[0].startsWith(u"Line 5 of the cue sheet: "_s),
                  qPrintable(fake_.messages[0]));
-        QCOMPARE(Table(parts), u"0:00 0:03|0:03 0:01.571"_s);
+        QCOMPARE(Table(parts), u"0:00 0:03|0:03 0:01.500"_s);
         // A first track that starts late still begins the first part at 0:00.
         const QString sheet = Temp(u"album.cue"_s);
         QVERIFY(WriteAll(sheet,
@@ -751,7 +753,7 @@ class frmCopyFileTest : public QObject {
         PressAccessKey(parts, Qt::Key_C, "cmdImportCue");
         QCOMPARE(fake_.openRequests.last(), u"Import Cue Sheet|Cue Sheets (*.cue)"_s);
         QCOMPARE(fake_.messages.size(), 1);
-        QCOMPARE(Table(parts), u"0:00 0:02 One Ann|0:02 0:02.571 Two"_s);
+        QCOMPARE(Table(parts), u"0:00 0:02 One Ann|0:02 0:02.500 Two"_s);
         QVERIFY2(Log().startsWith(logBefore + u"\r\n"_s) && Log().contains(u"other.mp3"_s),
                  qPrintable(Log()));
 
@@ -787,11 +789,11 @@ class frmCopyFileTest : public QObject {
         QCOMPARE(ReadAll(one) + ReadAll(two), older);
         QVERIFY(table->isEnabled());
 
-        // Equal parts, to the millisecond; the count is asked for.
+        // Equal parts of the time it plays; the count is asked for.
         fake_.names = {u"3"_s};
         PressAccessKey(parts, Qt::Key_Q, "cmdEqualParts");
         QCOMPARE(fake_.inputs.last(), u"Split into Several Parts|Number of parts:"_s);
-        QCOMPARE(Table(parts), u"0:00 0:01.524|0:01.524 0:01.523|0:03.047 0:01.524"_s);
+        QCOMPARE(Table(parts), u"0:00 0:01.500|0:01.500 0:01.500|0:03 0:01.500"_s);
 
         // Esc closes the window; without a source it says so and closes at once.
         QTest::keyClick(parts, Qt::Key_Escape);
@@ -843,15 +845,7 @@ class frmCopyFileTest : public QObject {
         QTRY_VERIFY(window_->findChild<QMenu*>(u"mnuFile"_s)->isVisible());
         QTest::keyClick(window_->findChild<QMenu*>(u"mnuFile"_s), Qt::Key_X);
         QPointer<frmWaveform> shown;
-        const auto open = [&] {
-            window_->activateWindow();
-            QTRY_COMPARE(QApplication::activeWindow(), window_.data());
-            QTest::keyClick(window_, Qt::Key_V, Qt::AltModifier);
-            auto* menu = window_->findChild<QMenu*>(u"mnuView"_s);
-            QTRY_VERIFY(menu->isVisible());
-            QTest::keyClick(menu, Qt::Key_W);
-            QTRY_VERIFY((shown = window_->findChild<frmWaveform*>()) && shown->isVisible());
-        };
+        const auto open = [&] { shown = OpenWaveform(); };
         open();
         QVERIFY(shown);
         auto* view = shown->findChild<WaveView*>(u"picWave"_s);
@@ -947,6 +941,82 @@ class frmCopyFileTest : public QObject {
     }
 
     // The run's last act scrolls the log; refusals before the time check do not.
+    void waveformMarksTheCutTheSplitMakes_data() {
+        QTest::addColumn<QString>("second");  // after minute 1
+        QTest::addColumn<bool>("exact");
+        QTest::newRow("1:.5, 1:00 by the frame rule") << u".5"_s << false;
+        QTest::newRow("1:30.5 exactly") << u"30.5"_s << true;
+        QTest::newRow("1:07.125 exactly") << u"7.125"_s << true;
+    }
+
+    // The waveform marks the cut at the boxes' time where the split then makes it: the log
+    // names that frame or that time and sample, and the first part plays up to it, to the
+    // frame by the frame rule and to the sample in the exact mode.
+    void waveformMarksTheCutTheSplitMakes() {
+        QFETCH(QString, second);
+        QFETCH(bool, exact);
+        const QString source = Temp(u"tone.mp3"_s);
+        // lame writes its Info frame, with the delay and padding, only into a file it can
+        // go back in.
+        const QString wave = Temp(u"tone.wav"_s);
+        QCOMPARE(QProcess::execute(u"sox"_s, {u"-n"_s, u"-r"_s, u"44100"_s, u"-c"_s, u"1"_s, wave,
+                                              u"synth"_s, u"92"_s, u"sine"_s, u"300-3000"_s}),
+                 0);
+        QCOMPARE(QProcess::execute(u"lame"_s, {u"--quiet"_s, u"-b"_s, u"128"_s, u"--resample"_s,
+                                               u"44.1"_s, wave, source}),
+                 0);
+        Find<QAction>("mnuSplitExactly")->setChecked(exact);
+        PrepareSplit(source, u"1"_s, second);
+        QPointer<frmWaveform> shown = OpenWaveform();
+        QVERIFY(shown);
+        auto* position = Find<QLabel>(shown, "lblPosition");
+        const QRegularExpression marked(exact ? u"exact mode cuts at (\\d+):(\\d\\d)\\D(\\d{3})"_s
+                                              : u"frame rule cuts at (\\d+):(\\d\\d)\\D(\\d{3})"_s);
+        QTRY_VERIFY2_WITH_TIMEOUT(position->text().contains(marked), qPrintable(position->text()),
+                                  60000);
+        const auto ms = [](const QRegularExpressionMatch& m) {
+            return (m.captured(1).toLongLong() * 60 + m.captured(2).toLongLong()) * 1000 +
+                   m.captured(3).toLongLong();
+        };
+        const std::int64_t marker = ms(marked.match(position->text()));
+        if (!exact) {
+            QVERIFY2(position->text().contains(QRegularExpression(u"^Time 1:00\\D000\\."_s)),
+                     qPrintable(position->text()));
+        }
+        shown->close();
+        ClickSplit();
+        QVERIFY2(Log().endsWith(u"MP3 splitting completed."_s), qPrintable(Log()));
+        const std::int64_t played = GaplessSamples(Temp(u"tone1.mp3"_s));
+        if (exact) {
+            const std::int64_t asked = 60000 + std::llround(second.toDouble() * 1000);
+            const auto told =
+                QRegularExpression(
+                    u"Cutting exactly at (\\d+):(\\d\\d)\\D(\\d{3}) \\(sample ([\\d.,]+)\\)"_s)
+                    .match(Log());
+            QVERIFY2(told.hasMatch(), qPrintable(Log()));
+            QCOMPARE(ms(told), asked);
+            QCOMPARE(marker, asked);
+            const std::int64_t sample =
+                told.captured(4).remove(QRegularExpression(u"\\D"_s)).toLongLong();
+            QCOMPARE(sample, (asked * 44100 + 500) / 1000);
+            QCOMPARE(played, sample);
+        } else {
+            // 1:00, not 1:01: the half goes to the even second. The frame rule times the
+            // frames from the Info frame on, and the played samples start after lame's and
+            // the decoder's delays: the cut plays up to two frames early.
+            QVERIFY2(std::abs(marker - 60000) <= 2 * 27, qPrintable(QString::number(marker)));
+            const auto told = QRegularExpression(u"\\(frame (\\d+)\\)"_s).match(Log());
+            QVERIFY2(told.hasMatch(), qPrintable(Log()));
+            // The frame's start in the played samples: past the Info frame, less lame's and
+            // the decoder's delays, which together are less than a frame.
+            const std::int64_t frameStart = (told.captured(1).toLongLong() - 1) * 1152;
+            const std::int64_t markerSample = marker * 44100 / 1000;
+            QVERIFY2(frameStart - markerSample >= -44 && frameStart - markerSample <= 1152 + 44,
+                     qPrintable(Log()));
+            QVERIFY2(std::abs(played - markerSample) <= 1152, qPrintable(QString::number(played)));
+        }
+    }
+
     void logScrolledAtRunEnd() {
         // A long destination wraps the log's lines past what the box shows.
         const QString folder = Temp(QString(200, u'f') + u'/' + QString(200, u'g'));
@@ -979,31 +1049,23 @@ class frmCopyFileTest : public QObject {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("exact");
-        // Split exactly, the second takes up to three decimals.
-        for (const char* text : {"30.250", "59.999", "7.5", "0"}) {
-            QTest::addRow("exact second %s", text) << "txtSplitSecond" << text << QString() << true;
-        }
-        for (const char* text : {"60", "1.2345", "-1", "1E1"}) {
-            QTest::addRow("exact second %s", text)
-                << "txtSplitSecond" << text << u"Valid second value range is 0 to 59.999"_s << true;
-        }
-        for (const char* text : {"0", "5", "05", "59", ".5", "+5"}) {
-            QTest::addRow("second %s", text) << "txtSplitSecond" << text << QString() << false;
-        }
-        for (const char* text : {"60", "059", "7.5", "-1"}) {
-            QTest::addRow("second %s", text) << "txtSplitSecond" << text << kSecondRange << false;
-        }
-        for (const char* text : {"", "  ", "1:30"}) {
-            QTest::addRow("second '%s'", text)
-                << "txtSplitSecond" << text << kSecondNumeric << false;
-        }
-        for (const char* text : {"-2", "2.5", "1000"}) {
-            QTest::addRow("minute %s", text) << "txtSplitMinute" << text << QString() << false;
-        }
-        for (const char* text : {"", "abc"}) {
-            QTest::addRow("minute '%s'", text)
-                << "txtSplitMinute" << text << kMinuteNumeric << false;
-        }
+        // What each text means is SplitTime's to say (SplitTimeTest); here, that each box
+        // asks it under the mode the menu sets, with one text of each outcome.
+        QTest::addRow("exact second 30.250") << "txtSplitSecond"
+                                             << "30.250" << QString() << true;
+        QTest::addRow("exact second 60")
+            << "txtSplitSecond"
+            << "60" << u"Valid second value range is 0 to 59.999"_s << true;
+        QTest::addRow("second 05") << "txtSplitSecond"
+                                   << "05" << QString() << false;
+        QTest::addRow("second 7.5") << "txtSplitSecond"
+                                    << "7.5" << kSecondRange << false;
+        QTest::addRow("second ''") << "txtSplitSecond"
+                                   << "" << kSecondNumeric << false;
+        QTest::addRow("minute 2.5") << "txtSplitMinute"
+                                    << "2.5" << QString() << false;
+        QTest::addRow("minute 'abc'") << "txtSplitMinute"
+                                      << "abc" << kMinuteNumeric << false;
     }
 
     // Leaving the box by Tab and by a click elsewhere; a refused text stays, selected.
@@ -1363,6 +1425,13 @@ class frmCopyFileTest : public QObject {
         QTest::mouseClick(Find<QPushButton>("cmdSplit"), Qt::LeftButton);
         WaitIdle();
     }
+    // The samples mpg123 plays of a mono file, gaplessly.
+    static std::int64_t GaplessSamples(const QString& path) {
+        QProcess mpg123;
+        mpg123.start(u"mpg123"_s, {u"--gapless"_s, u"-q"_s, u"-s"_s, path});
+        mpg123.waitForFinished(60000);
+        return mpg123.readAllStandardOutput().size() / 2;
+    }
     // Waits until the analysis or the split under way has ended.
     void WaitIdle() {
         QTRY_VERIFY_WITH_TIMEOUT(!window_->Working(), 60000);
@@ -1401,6 +1470,22 @@ class frmCopyFileTest : public QObject {
             }
         }
         QCOMPARE(edit->text(), text);
+    }
+
+    // View > Waveform, by its keys.
+    frmWaveform* OpenWaveform() {
+        window_->activateWindow();
+        if (!QTest::qWaitFor([&] { return QApplication::activeWindow() == window_.data(); })) {
+            return nullptr;
+        }
+        QTest::keyClick(window_, Qt::Key_V, Qt::AltModifier);
+        auto* menu = window_->findChild<QMenu*>(u"mnuView"_s);
+        if (!QTest::qWaitFor([&] { return menu->isVisible(); })) return nullptr;
+        QTest::keyClick(menu, Qt::Key_W);
+        frmWaveform* shown = nullptr;
+        const bool visible = QTest::qWaitFor(
+            [&] { return (shown = window_->findChild<frmWaveform*>()) && shown->isVisible(); });
+        return visible ? shown : nullptr;
     }
 
     void Analyse(const QString& path) {

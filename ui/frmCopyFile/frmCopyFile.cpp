@@ -18,10 +18,10 @@
 #include <cmath>
 #include <memory>
 
-#include "engine/InputChecks.h"
 #include "engine/Numbers.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
+#include "engine/SplitTime.h"
 #include "platform/Dialogs.h"
 #include "platform/HelpViewer.h"
 #include "ui/AppIcon.h"
@@ -289,26 +289,16 @@ void frmCopyFile::mnuWaveform_Click() {
 
 void frmCopyFile::frmWaveform_TimeChosen(qint64 ms) {
     if (work_->Running()) return;  // the work reads the boxes as they were
-    if (mnuSplitExactly->isChecked()) {
-        const std::string separator = CopyFileForm::DecimalSeparator();
-        QString second = QString::number(double(ms % 60000) / 1000, 'f', 3);
-        second.replace(QLatin1Char('.'), QString::fromStdString(separator));
-        txtSplitMinute->setText(QString::number(ms / 60000));
-        txtSplitSecond->setText(second);
-    } else {
-        const qint64 seconds = std::llround(double(ms) / 1000);
-        txtSplitMinute->setText(QString::number(seconds / 60));
-        txtSplitSecond->setText(QString::number(seconds % 60));
-    }
+    const SplitTimeTexts texts =
+        WriteSplitTime(ms, mnuSplitExactly->isChecked(), CopyFileForm::DecimalSeparator());
+    txtSplitMinute->setText(QString::fromStdString(texts.Minute));
+    txtSplitSecond->setText(QString::fromStdString(texts.Second));
 }
 
 std::int64_t frmCopyFile::SplitTimeMs() const {
-    // As the split reads them: the user's decimal separator or a point.
-    QString second = txtSplitSecond->text().trimmed();
-    second.replace(QString::fromStdString(CopyFileForm::DecimalSeparator()), QStringLiteral("."));
-    const double seconds = ReadNumber(txtSplitMinute->text().trimmed().toStdString()) * 60 +
-                           ReadNumber(second.toStdString());
-    return std::isfinite(seconds) ? std::llround(std::max(0.0, seconds) * 1000) : 0;
+    return std::max<std::int64_t>(
+        0, ReadSplitTime(txtSplitMinute->text().toStdString(), txtSplitSecond->text().toStdString(),
+                         mnuSplitExactly->isChecked(), CopyFileForm::DecimalSeparator()));
 }
 
 void frmCopyFile::frmSplitParts_Unloaded() {

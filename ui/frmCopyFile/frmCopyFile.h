@@ -78,7 +78,7 @@ class frmCopyFile : public QMainWindow {
     void frmSplitParts_Unloaded();
     // The waveform window's time, into the boxes as the split reads them.
     void frmWaveform_TimeChosen(qint64 ms);
-    // The boxes' time, for the waveform window.
+    // The boxes' time as the split reads them, for the waveform window.
     std::int64_t SplitTimeMs() const;
     void txtMP3_GotFocus();
     void txtMP3_KeyPress(int keyAscii);

@@ -9,12 +9,14 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <variant>
 
 #include "engine/CueSheet.h"
 #include "engine/Numbers.h"
 #include "engine/OutputNames.h"
+#include "engine/PartLists.h"
 #include "engine/SourceAnalysis.h"
 #include "platform/CueSheetReader.h"
 #include "platform/Dialogs.h"
@@ -35,6 +37,10 @@ std::string Separator() {
 
 QString ClockTime(std::int64_t milliseconds) {
     return QString::fromStdString(FormatClockTime(milliseconds, Separator()));
+}
+
+QString ClockTime(std::chrono::microseconds time) {
+    return ClockTime(std::chrono::round<std::chrono::milliseconds>(time).count());
 }
 
 std::optional<std::int64_t> ReadTime(const QString& text) {
@@ -58,6 +64,7 @@ frmSplitParts::~frmSplitParts() = default;
 
 void frmSplitParts::Open(const PartsSource& source) {
     source_ = source;
+    played_ = Played();
     txtSource->setText(source.Path);
     txtFolder->setText(source.Folder);
     txtRule->setText(source.Exact ? tr("Exactly at each start")
@@ -76,6 +83,7 @@ void frmSplitParts::Open(const PartsSource& source) {
                 source_.DurationMs = std::llround(analysis->Scan.TotalSeconds * 1000);
                 run_ = analysis->Run;
             }
+            played_ = Played();
             ShowTimes();
         };
     });
@@ -120,15 +128,16 @@ void frmSplitParts::cmdAdd_Click() {
                    .arg(ClockTime(*at), ClockTime(DurationMs())));
         return;
     }
+    const std::chrono::microseconds start = std::chrono::milliseconds(*at);
     std::vector<PartStart> parts = Parts();
     const auto next =
-        std::ranges::find_if(parts, [&](const PartStart& part) { return part.StartMs >= *at; });
-    if (next != parts.end() && next->StartMs == *at) {
+        std::ranges::find_if(parts, [&](const PartStart& part) { return part.Start >= start; });
+    if (next != parts.end() && next->Start == start) {
         Refuse(tr("There is a cut at %1 already.").arg(ClockTime(*at)));
         return;
     }
     const int row = static_cast<int>(next - parts.begin());
-    parts.insert(next, PartStart{*at, {}, {}});
+    parts.insert(next, PartStart{start, {}, {}});
     ShowParts(parts);
     grdParts->setCurrentCell(row, kTitle);
     txtCutAt->clear();
@@ -162,11 +171,7 @@ void frmSplitParts::cmdImportCue_Click() {
         form_->ShowLine(*warning, false);
         form_->ScrollLog();
     }
-    std::vector<PartStart> parts;
-    for (const CueTrack& track : sheet.Tracks) {
-        parts.push_back({track.StartMs(), track.Title, track.Performer});
-    }
-    ShowParts(parts);
+    ShowParts(CueStarts(sheet));
 }
 
 void frmSplitParts::cmdChapters_Click() {
@@ -179,7 +184,9 @@ void frmSplitParts::cmdChapters_Click() {
         return;
     }
     // A chapter past the end of the audio starts no part.
-    std::erase_if(parts, [&](const PartStart& part) { return part.StartMs >= DurationMs(); });
+    std::erase_if(parts, [&](const PartStart& part) {
+        return part.Start >= std::chrono::milliseconds(DurationMs());
+    });
     if (parts.empty()) {
         Refuse(tr("%1 has no chapters.").arg(source_.Path));
         return;
@@ -209,9 +216,7 @@ void frmSplitParts::cmdEvery_Click() {
             tr("Cutting every %1 makes more than %2 parts.").arg(ClockTime(*step)).arg(kMostParts));
         return;
     }
-    std::vector<PartStart> parts;
-    for (std::int64_t part = 0; part < count; ++part) parts.push_back({part * *step, {}, {}});
-    ShowParts(parts);
+    ShowParts(EveryStarts(std::chrono::milliseconds(*step), played_));
 }
 
 void frmSplitParts::cmdEqualParts_Click() {
@@ -224,12 +229,7 @@ void frmSplitParts::cmdEqualParts_Click() {
         Refuse(tr("Give a number of parts from 2 to %1.").arg(kMostParts));
         return;
     }
-    // Each start to the nearest millisecond.
-    std::vector<PartStart> parts;
-    for (std::int64_t part = 0; part < count; ++part) {
-        parts.push_back({(DurationMs() * part + count / 2) / count, {}, {}});
-    }
-    ShowParts(parts);
+    ShowParts(EqualStarts(count, played_));
 }
 
 void frmSplitParts::cmdSplit_Click() {
@@ -279,7 +279,8 @@ void frmSplitParts::BackgroundWork_Finished() {
 std::vector<PartStart> frmSplitParts::Parts() const {
     std::vector<PartStart> parts;
     for (int row = 0; row < grdParts->rowCount(); ++row) {
-        parts.push_back({grdParts->item(row, kStart)->data(Qt::UserRole).toLongLong(),
+        parts.push_back({std::chrono::microseconds(
+                             grdParts->item(row, kStart)->data(Qt::UserRole).toLongLong()),
                          grdParts->item(row, kTitle)->text().toStdString(),
                          grdParts->item(row, kPerformer)->text().toStdString()});
     }
@@ -296,7 +297,8 @@ void frmSplitParts::ShowParts(const std::vector<PartStart>& parts) {
             time->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             grdParts->setItem(row, column, time);
         }
-        grdParts->item(row, kStart)->setData(Qt::UserRole, qint64(row == 0 ? 0 : part.StartMs));
+        grdParts->item(row, kStart)
+            ->setData(Qt::UserRole, qint64(row == 0 ? 0 : part.Start.count()));
         grdParts->setItem(row, kTitle, new QTableWidgetItem(QString::fromStdString(part.Title)));
         grdParts->setItem(row, kPerformer,
                           new QTableWidgetItem(QString::fromStdString(part.Performer)));
@@ -306,15 +308,19 @@ void frmSplitParts::ShowParts(const std::vector<PartStart>& parts) {
 }
 
 void frmSplitParts::ShowTimes() {
-    txtLength->setText(source_.DurationMs ? ClockTime(*source_.DurationMs) : QString());
+    txtLength->setText(source_.DurationMs ? ClockTime(DurationMs()) : QString());
     const int rows = grdParts->rowCount();
+    // The starts are held in microseconds (PartStart).
+    const auto startOf = [&](int row) {
+        return std::chrono::microseconds(
+            grdParts->item(row, kStart)->data(Qt::UserRole).toLongLong());
+    };
     for (int row = 0; row < rows; ++row) {
-        const std::int64_t start = grdParts->item(row, kStart)->data(Qt::UserRole).toLongLong();
-        const std::int64_t end =
-            row + 1 < rows ? grdParts->item(row + 1, kStart)->data(Qt::UserRole).toLongLong()
-                           : DurationMs();
-        grdParts->item(row, kStart)->setText(ClockTime(start));
-        grdParts->item(row, kLength)->setText(ClockTime(std::max<std::int64_t>(end - start, 0)));
+        const std::chrono::microseconds end =
+            row + 1 < rows ? startOf(row + 1) : std::chrono::milliseconds(DurationMs());
+        grdParts->item(row, kStart)->setText(ClockTime(startOf(row)));
+        grdParts->item(row, kLength)
+            ->setText(ClockTime(std::max(end - startOf(row), std::chrono::microseconds(0))));
     }
     // The names the parts get where no pattern is given.
     const auto names = PartPaths({}, source_.Path.toStdString(), std::size_t(rows));
@@ -324,6 +330,16 @@ void frmSplitParts::ShowTimes() {
     txtNamePattern->setPlaceholderText(
         rows == 1 ? name(names.front())
                   : tr("%1 to %2").arg(name(names.front()), name(names.back())));
+}
+
+PlayedLength frmSplitParts::Played() {
+    if (!source_.DurationMs) return {};
+    try {
+        return MeasurePlayedLength(*files_.OpenSource(source_.Path.toStdString()),
+                                   double(*source_.DurationMs) / 1000);
+    } catch (const FileError&) {
+        return {};
+    }
 }
 
 void frmSplitParts::UpdateCommands() {

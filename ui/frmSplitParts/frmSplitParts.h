@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/FrameHeader.h"
+#include "engine/PartLists.h"
 #include "engine/Split.h"
 #include "platform/LocalFileSystem.h"
 #include "platform/Mpg123Decoder.h"
@@ -93,7 +94,10 @@ class frmSplitParts : public QDialog {
     void UpdateCommands();
     void RunInBackground(BackgroundWork::Work work);
     void Refuse(const QString& text);
-    std::int64_t DurationMs() const { return source_.DurationMs.value_or(0); }
+    // The source's played length, measured from the analysis's; none where the source cannot
+    // be read.
+    PlayedLength Played();
+    std::int64_t DurationMs() const { return played_.Ms(); }
 
     QLineEdit* txtSource;
     QLineEdit* txtFolder;
@@ -113,6 +117,7 @@ class frmSplitParts : public QDialog {
     QPushButton* cmdClose;
 
     PartsSource source_;
+    PlayedLength played_;
     std::unique_ptr<SplitPartsForm> form_;
     platform::LocalFileSystem files_;
     platform::TagLibEditor tags_;

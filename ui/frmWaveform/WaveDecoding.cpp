@@ -130,8 +130,9 @@ void WaveDecoding::Run() {
                 CutMarks marks{*cuts, {}, {}};
                 FileInformation info;
                 const auto source = files_.OpenSource(path_);
-                const auto exact = FindCuts(*source, {{*cuts}, 0}, true, info);
-                const auto safe = FindCuts(*source, {{*cuts}, 0}, false, info);
+                const CutTimes times{{std::chrono::milliseconds(*cuts)}};
+                const auto exact = FindCuts(*source, times, true, info);
+                const auto safe = FindCuts(*source, times, false, info);
                 if (exact.Found() == 1) {
                     const ExactCut& cut = exact.Cuts.front();
                     marks.Exact = cut.Sample;

@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "engine/Numbers.h"
+#include "engine/SplitTime.h"
 #include "platform/Dialogs.h"
 #include "platform/Translations.h"
 #include "ui/AppIcon.h"
@@ -147,7 +148,7 @@ std::int64_t frmWaveform::Sample(std::int64_t ms) const {
 }
 
 std::int64_t frmWaveform::SplitMs(std::int64_t ms) const {
-    return source_.Exact ? ms : std::llround(double(ms) / 1000) * 1000;
+    return RuledTime(ms, source_.Exact);
 }
 
 qint64 frmWaveform::CutMs() const {

@@ -47,7 +47,7 @@ class frmWaveform final : public QWidget {
   private:
     std::int64_t Ms(std::int64_t sample) const;
     std::int64_t Sample(std::int64_t ms) const;
-    // The time the split takes from the boxes: whole seconds by the frame rule.
+    // The time the split takes for `ms` (RuledTime): whole seconds by the frame rule.
     std::int64_t SplitMs(std::int64_t ms) const;
     void View_ViewChanged();
     void View_TimeChosen(qint64 sample);

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/ByteSource.h"
+#include "engine/CueSheet.h"
+#include "engine/SplitRequest.h"
+#include "engine/TagEditor.h"
+
+namespace quorvel {
+
+// Every way of listing parts (times typed, a cue sheet, the source's chapters, a cut every
+// so often, equal parts) gives one list of part starts, which PartsAt makes a request of;
+// those that depend on the source's length measure it as it plays (PlayedLength).
+
+// Where a part starts, as a list of parts gives it, and what its tag is to say of it.
+struct PartStart {
+    std::chrono::microseconds Start{0};
+    std::string Title;
+    std::string Performer;
+};
+
+// The request that cuts at every start but the first and labels each part as its start
+// says. The first part begins with the source wherever its start lies, so that the parts
+// together are the whole source. `starts` must be in order.
+PartsRequest PartsAt(const std::vector<PartStart>& starts);
+
+// How long a source plays, as the decoders play it gaplessly: its audio frames' samples (a
+// header frame plays none), less the start delay and end padding where its LAME tag states
+// them.
+struct PlayedLength {
+    std::int64_t Samples = 0;
+    std::int32_t SamplingRate = 0;
+    std::int32_t SamplesPerFrame = 0;
+
+    // To the millisecond, never rounded up, as the split's refusals tell a source's end.
+    std::int64_t Ms() const { return SamplingRate > 0 ? Samples * 1000 / SamplingRate : 0; }
+};
+
+// The played length of a source whose frames the analysis timed at `seconds`, every frame
+// a header frame too. Throws FileError as the source's reads do.
+PlayedLength MeasurePlayedLength(ByteSource& source, double seconds);
+
+// The parts that start at these times, in order, after the first one at the source's start.
+std::vector<PartStart> StartsAt(std::vector<std::chrono::microseconds> times);
+
+// A cue sheet's tracks, each start to the microsecond (where a CD frame's sample lies).
+std::vector<PartStart> CueStarts(const CueSheet& sheet);
+
+// Where the source's chapters start, in order, each titled as its chapter; where two start
+// together, the first in the tag. None where the source has no ID3v2 tag with chapters.
+std::vector<PartStart> ChapterStarts(ByteSource& source, TagEditor& tags);
+
+// A part every `step` from the source's start. A rest shorter than a frame is no part of its
+// own: the part before it takes it.
+std::vector<PartStart> EveryStarts(std::chrono::microseconds step, const PlayedLength& length);
+
+// `count` parts of the played length, each start at the sample nearest its share of it, so
+// that the exact mode's parts are within a sample of each other.
+std::vector<PartStart> EqualStarts(std::int64_t count, const PlayedLength& length);
+
+}  // namespace quorvel
