@@ -425,6 +425,7 @@ int Parts(const Options& options, const std::vector<std::string>& arguments) {
                 return Ended(*outcome);
             }
             request.Parts = quorvel::PartsAt(std::get<0>(starts));
+            request.Parts.Times.EndQuietly = options.every.has_value();
             request.Parts.NamePattern = options.name.value_or("");
             return quorvel::Split(request, files, tags, decoder, reporter);
         },

@@ -163,7 +163,9 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
     });
     if (cuts.Problem != CutProblem::None || done) return;
     cuts.LengthMs = static_cast<std::int64_t>(point.SplitSeconds * 1000);
-    if (const auto time = list.Next()) {
+    // A cut every so often ends quietly with the audio once it has cut at all.
+    const bool quietly = times.EndQuietly && !cuts.Points.empty();
+    if (const auto time = list.Next(); time && !quietly) {
         cuts.Problem = double(time->count()) / kMicroseconds >= point.SplitSeconds
                            ? CutProblem::PastEnd
                            : CutProblem::NoSafePosition;

@@ -116,6 +116,10 @@ class PartFrames {
 // microsecond is below half a sample at every MPEG sampling rate.
 struct CutTimes {
     std::vector<std::chrono::microseconds> At;
+    // A cut every so often: once one cut is found, the cuts the frame rule finds no frame for
+    // before the audio ends are left out, the last part ending with the audio, rather than
+    // refused.
+    bool EndQuietly = false;
 };
 
 // Why a walk did not find every cut asked for.

@@ -576,6 +576,13 @@ TEST_F(Cli, PartsCutsAtTimesEverySoOftenOrIntoAsMany) {
     EXPECT_NE(every.out.find("\nTotal bytes written : " + std::to_string(bytes) + " bytes.\n"),
               std::string::npos)
         << every.out;
+    // Where no frame is safe to cut at between the last time and the end, the last part
+    // ends with the audio.
+    const Result ending =
+        Run({"parts", "--every", "0:02", "-r", std::string(QUORVEL_FIXTURES) + "/vbr.mp3", out});
+    EXPECT_EQ(ending.exitCode, 0) << ending.out;
+    EXPECT_NE(ending.out.find("Writing to " + out + "/vbr2.mp3\nSeam check"), std::string::npos)
+        << ending.out;
 
     // Four parts of the 4.5 s the source plays (198,450 samples, its LAME tag's delay and
     // padding left out) are within a sample of each other played gaplessly, and join the
