@@ -376,22 +376,20 @@ std::optional<std::vector<quorvel::PartStart>> CueStarts(TerminalReporter& repor
     return quorvel::CueStarts(sheet);
 }
 
-// The parts the options list in the source at `file`, whose frames the analysis timed at
-// `seconds`; the outcome where there are none, the user told why: the source or the cue
-// sheet cannot be read, or the source has fewer than two chapters.
+// The parts the options list in the source at `file`, which the analysis found to play for
+// `length`; the outcome where there are none, the user told why: the source or the cue sheet
+// cannot be read, or the source has fewer than two chapters.
 std::variant<std::vector<quorvel::PartStart>, quorvel::SplitOutcome> PartStarts(
     TerminalReporter& reporter, const Options& options, quorvel::FileSystem& files,
-    quorvel::TagEditor& tags, const std::string& file, double seconds) {
+    quorvel::TagEditor& tags, const std::string& file, const quorvel::PlayedLength& length) {
     if (!options.at.empty()) return quorvel::StartsAt(options.times);
     try {
-        const auto source = files.OpenSource(file);
         if (options.chapters) {
-            auto starts = quorvel::ChapterStarts(*source, tags);
+            auto starts = quorvel::ChapterStarts(*files.OpenSource(file), tags);
             if (starts.size() >= 2) return starts;
             reporter.Show(Tr("quorvel-cli", "parts: %1 has no chapters to split at").Arg(file));
             return quorvel::SplitOutcome::Refused;
         }
-        const quorvel::PlayedLength length = quorvel::MeasurePlayedLength(*source, seconds);
         if (options.every) return quorvel::EveryStarts(options.step, length);
         if (options.count) return quorvel::EqualStarts(options.parts, length);
         auto starts = CueStarts(reporter, *options.cue, file, length.Ms());
@@ -419,8 +417,8 @@ int Parts(const Options& options, const std::vector<std::string>& arguments) {
         Request(options, arguments[0], arguments.size() == 2 ? arguments[1] : "."),
         [&](quorvel::SplitRequest request, const quorvel::Analysis& analysis,
             quorvel::FileSystem& files, quorvel::TagEditor& tags, quorvel::AudioDecoder& decoder) {
-            const auto starts = PartStarts(reporter, options, files, tags, arguments[0],
-                                           analysis.Scan.TotalSeconds);
+            const auto starts =
+                PartStarts(reporter, options, files, tags, arguments[0], analysis.Played);
             if (const auto* outcome = std::get_if<quorvel::SplitOutcome>(&starts)) {
                 return Ended(*outcome);
             }

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "engine/ByteSource.h"
+#include "engine/Cuts.h"
 #include "engine/FrameHeader.h"
 #include "engine/LengthHeader.h"
-#include "engine/SplitSearch.h"
 
 namespace quorvel {
 

@@ -32,18 +32,6 @@ PartsRequest PartsAt(const std::vector<PartStart>& starts) {
     return request;
 }
 
-PlayedLength MeasurePlayedLength(ByteSource& source, double seconds) {
-    BlockReader reader(source);
-    const SourceLayout layout = ReadLayout(source, reader);
-    if (!layout.First) return {};
-    PlayedLength length{0, layout.SamplingRate, layout.SamplesPerFrame};
-    const std::int64_t frames =
-        std::llround(seconds * layout.SamplingRate / layout.SamplesPerFrame) -
-        (layout.Header ? 1 : 0);
-    length.Samples = PlayedSamples(frames, layout.SamplesPerFrame, layout.GaplessValues);
-    return length;
-}
-
 std::vector<PartStart> StartsAt(std::vector<microseconds> times) {
     std::ranges::sort(times);
     std::vector<PartStart> starts{PartStart{}};

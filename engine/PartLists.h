@@ -7,6 +7,7 @@
 
 #include "engine/ByteSource.h"
 #include "engine/CueSheet.h"
+#include "engine/SourceLayout.h"
 #include "engine/SplitRequest.h"
 #include "engine/TagEditor.h"
 
@@ -27,22 +28,6 @@ struct PartStart {
 // says. The first part begins with the source wherever its start lies, so that the parts
 // together are the whole source. `starts` must be in order.
 PartsRequest PartsAt(const std::vector<PartStart>& starts);
-
-// How long a source plays, as the decoders play it gaplessly: its audio frames' samples (a
-// header frame plays none), less the start delay and end padding where its LAME tag states
-// them.
-struct PlayedLength {
-    std::int64_t Samples = 0;
-    std::int32_t SamplingRate = 0;
-    std::int32_t SamplesPerFrame = 0;
-
-    // To the millisecond, never rounded up, as the split's refusals tell a source's end.
-    std::int64_t Ms() const { return SamplingRate > 0 ? Samples * 1000 / SamplingRate : 0; }
-};
-
-// The played length of a source whose frames the analysis timed at `seconds`, every frame
-// a header frame too. Throws FileError as the source's reads do.
-PlayedLength MeasurePlayedLength(ByteSource& source, double seconds);
 
 // The parts that start at these times, in order, after the first one at the source's start.
 std::vector<PartStart> StartsAt(std::vector<std::chrono::microseconds> times);

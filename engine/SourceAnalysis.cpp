@@ -16,6 +16,9 @@ bool Scan(SourceFile& source, Reporter& reporter, bool levels, Analysis& analysi
             analysis.Run =
                 FrameRun{*stamp, analysis.Scan.RunFrom, analysis.Scan.RunEnd, analysis.Scan.Frames};
         }
+        if (analysis.Scan.TotalSeconds > 0) {
+            analysis.Played = MeasurePlayedLength(source, analysis.Scan.TotalSeconds);
+        }
         return true;
     } catch (const FileError& error) {
         reporter.Log(error.Message());

@@ -9,6 +9,7 @@
 #include "engine/FrameChain.h"
 #include "engine/Refusal.h"
 #include "engine/Reporter.h"
+#include "engine/SourceLayout.h"
 
 namespace quorvel {
 
@@ -32,6 +33,7 @@ struct Analysis {
     AnalysisOutcome Outcome = AnalysisOutcome::Unreadable;
     std::int64_t Bytes = -1;  // the file's size; -1 where it was not opened
     ScanResult Scan;
+    PlayedLength Played;  // how long the frames found play gaplessly
     // Where the frames make one unbroken run, for a split of the same file, unchanged, to
     // take their count from rather than walk them all again.
     std::optional<FrameRun> Run;

@@ -1,5 +1,7 @@
 #include "engine/SourceLayout.h"
 
+#include <cmath>
+
 namespace quorvel {
 
 std::vector<std::uint8_t> ReadBytes(ByteSource& source, std::int64_t from, std::int64_t to) {
@@ -37,6 +39,18 @@ SourceLayout ReadLayout(ByteSource& source, BlockReader& reader) {
         layout.AudioStart = at + layout.First->Frame.FrameLength;
     }
     return layout;
+}
+
+PlayedLength MeasurePlayedLength(ByteSource& source, double seconds) {
+    BlockReader reader(source);
+    const SourceLayout layout = ReadLayout(source, reader);
+    if (!layout.First) return {};
+    PlayedLength length{0, layout.SamplingRate, layout.SamplesPerFrame};
+    const std::int64_t frames =
+        std::llround(seconds * layout.SamplingRate / layout.SamplesPerFrame) -
+        (layout.Header ? 1 : 0);
+    length.Samples = PlayedSamples(frames, layout.SamplesPerFrame, layout.GaplessValues);
+    return length;
 }
 
 }  // namespace quorvel

@@ -29,6 +29,22 @@ struct SourceLayout {
 
 SourceLayout ReadLayout(ByteSource& source, BlockReader& reader);
 
+// How long a source plays, as the decoders play it gaplessly: its audio frames' samples (a
+// header frame plays none), less the start delay and end padding where its LAME tag states
+// them.
+struct PlayedLength {
+    std::int64_t Samples = 0;
+    std::int32_t SamplingRate = 0;
+    std::int32_t SamplesPerFrame = 0;
+
+    // To the millisecond, never rounded up, as the split's refusals tell a source's end.
+    std::int64_t Ms() const { return SamplingRate > 0 ? Samples * 1000 / SamplingRate : 0; }
+};
+
+// The played length of a source whose frames the analysis timed at `seconds`, every frame
+// a header frame too. Throws FileError as the source's reads do.
+PlayedLength MeasurePlayedLength(ByteSource& source, double seconds);
+
 // The bytes [from, to) of a source.
 std::vector<std::uint8_t> ReadBytes(ByteSource& source, std::int64_t from, std::int64_t to);
 

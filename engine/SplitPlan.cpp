@@ -10,6 +10,7 @@
 #include "engine/FrameChain.h"
 #include "engine/LengthHeader.h"
 #include "engine/SourceLayout.h"
+#include "engine/SplitSearch.h"
 
 namespace quorvel {
 
@@ -129,23 +130,47 @@ std::pair<const Cut*, const Cut*> CutsAround(const std::vector<Cut>& cuts, std::
     return {index > 0 ? &cuts[index - 1] : nullptr, index + 1 < count ? &cuts[index] : nullptr};
 }
 
+// A frame rule's part's audio from `from` on, and the tags after it: to the source's end, or
+// to the frame its end cut found, the bytes that frame borrows zeroed.
+void AppendAudio(OutputPlan& plan, ByteSource& source, const SourceLayout& layout,
+                 std::int64_t from, const SplitPoint* closing) {
+    const std::int64_t sourceEnd = source.Size();
+    if (!closing) return Append(plan, from, sourceEnd);
+    // The bytes the end cut's frame borrows belong to the part after it: zeros here, and only
+    // those, as long as the bytes they stand for.
+    const std::int64_t to = closing->SplitPosition;
+    std::int64_t at = from;
+    for (const Segment& segment : BorrowedBy(source, *closing)) {
+        Append(plan, at, segment.From);
+        Append(plan,
+               std::vector<std::uint8_t>(static_cast<std::size_t>(segment.To - segment.From), 0));
+        at = segment.To;
+    }
+    Append(plan, at, to);
+    Append(plan, std::max(layout.Tags.TrailerAt, to), sourceEnd);
+}
+
+// Whether the source's header frame is the first part's own by the frame rule: where it ends
+// before the bytes the first cut zeroes. Each part then has one.
+bool HeaderFrameKept(const SourceCuts& cuts, ByteSource& source) {
+    const SourceLayout& layout = cuts.Layout;
+    const SplitPoint& first = cuts.Points.front();
+    const std::vector<Segment> firstSegments = BorrowedBy(source, first);
+    const std::int64_t zeroFrom =
+        firstSegments.empty() ? first.SplitPosition : firstSegments.front().From;
+    return layout.Header &&
+           layout.HeaderStart + std::int64_t(layout.HeaderFrame.size()) <= zeroFrom;
+}
+
 PartPlan PlanFrameRulePart(const SourceCuts& cuts, std::size_t index, ByteSource& source,
                            TagEditor& editor, const PartLabels& labels, std::int64_t block) {
     const SourceLayout& layout = cuts.Layout;
     const std::size_t count = cuts.Parts.size();
     const auto [opening, closing] = CutsAround(cuts.Points, index, count);
 
-    // The header frame is the first part's own when it ends before the bytes the first
-    // cut zeroes; each part then has one.
-    const SplitPoint& first = cuts.Points.front();
-    const std::vector<Segment> firstSegments = BorrowedBy(source, first);
-    const std::int64_t zeroFrom =
-        firstSegments.empty() ? first.SplitPosition : firstSegments.front().From;
-    const bool header =
-        layout.Header && layout.HeaderStart + std::int64_t(layout.HeaderFrame.size()) <= zeroFrom;
+    const bool header = HeaderFrameKept(cuts, source);
     const std::int64_t headerStart = header ? layout.HeaderStart : layout.Tags.Id3v2Length;
     const std::int64_t audioStart = header ? layout.AudioStart : headerStart;
-    const std::int64_t sourceEnd = source.Size();
     const bool gapless = header && layout.GaplessValues;
     const Gapless values = gapless ? *layout.GaplessValues : Gapless{};
 
@@ -190,25 +215,50 @@ PartPlan PlanFrameRulePart(const SourceCuts& cuts, std::size_t index, ByteSource
         part.AddedBytes += static_cast<std::int64_t>(frame.size());
         Append(plan, std::move(frame));
     }
-    const std::int64_t from = opening ? opening->SplitPosition : audioStart;
-    if (!closing) {
-        Append(plan, from, sourceEnd);
-    } else {
-        // The bytes the end cut's frame borrows belong to the part after it: zeros here, and
-        // only those, as long as the bytes they stand for.
-        const std::int64_t to = closing->SplitPosition;
-        std::int64_t at = from;
-        for (const Segment& segment : BorrowedBy(source, *closing)) {
-            Append(plan, at, segment.From);
-            Append(plan, std::vector<std::uint8_t>(
-                             static_cast<std::size_t>(segment.To - segment.From), 0));
-            at = segment.To;
-        }
-        Append(plan, at, to);
-        Append(plan, std::max(layout.Tags.TrailerAt, to), sourceEnd);
-    }
+    AppendAudio(plan, source, layout, opening ? opening->SplitPosition : audioStart, closing);
     AlignToBlocks(plan, tagged, source, layout.Tags.Id3v2Length, block);
     return part;
+}
+
+// An exact part after its start cut, from its header frame to `to`: the frames of its own and
+// the primers the cut frame decodes after, then the source's frames.
+void AppendAfterCut(PartPlan& part, ByteSource& source, const SourceLayout& layout,
+                    const ExactCut& cut, const PartFrames& frames, std::int64_t end,
+                    std::int64_t to, std::int32_t padding) {
+    OutputPlan& plan = part.Plan;
+    const std::int32_t spf = cut.SamplesPerFrame;
+    // Before the primers: the frame that carries what the first of them borrows, and
+    // before it, where needed, one empty frame. mpg123's synthesis alternates between two
+    // buffers frame by frame, so the cut frame decodes to the source's very samples only
+    // when as many frames, give or take an even number, go before it as in the source.
+    const std::int64_t partFrom = cut.Primers.empty() ? cut.CutAt : cut.Primers.front().Offset;
+    const auto primers = static_cast<std::int64_t>(cut.Primers.size());
+    std::vector<FrameBytes> own;
+    if ((1 + primers - cut.CutFrame) % 2 != 0) own.push_back(EmptyFrame(source, partFrom));
+    own.push_back(CarrierFrame(source, partFrom, cut.Lenders, cut.PrimerBorrows));
+    std::vector<std::int64_t> lead;
+    for (const auto& frame : own) lead.push_back(static_cast<std::int64_t>(frame.size()));
+    for (const LenderFrame& primer : cut.Primers) lead.push_back(primer.Frame.FrameLength);
+
+    // The part's header: the source's, or a new one with a LAME tag where the source has
+    // none that states a delay.
+    const std::optional<NewHeader> header =
+        cut.Gapless ? NewHeader{layout.HeaderFrame, *layout.Header}
+                    : NewHeaderFrame(source, cut.CutAt, frames.VariableBitRate());
+    if (header) {
+        const auto skipped = static_cast<std::int32_t>((std::int64_t(own.size()) + primers) * spf +
+                                                       cut.CutOffset - kDecoderDelay);
+        Append(plan, Rewritten(header->Frame, header->Header,
+                               MeasurePart(header->Frame, header->Header, frames, end, lead),
+                               skipped, padding));
+    }
+    part.AddedFrames = static_cast<std::int64_t>(own.size()) + primers;
+    for (auto& frame : own) {
+        part.AddedBytes += static_cast<std::int64_t>(frame.size());
+        Append(plan, std::move(frame));
+    }
+    part.AddedBytes += cut.CutAt - partFrom;
+    Append(plan, partFrom, to);
 }
 
 PartPlan PlanExactPart(const SourceCuts& cuts, std::size_t index, ByteSource& source,
@@ -256,39 +306,7 @@ PartPlan PlanExactPart(const SourceCuts& cuts, std::size_t index, ByteSource& so
         return part;
     }
 
-    // Before the primers: the frame that carries what the first of them borrows, and
-    // before it, where needed, one empty frame. mpg123's synthesis alternates between two
-    // buffers frame by frame, so the cut frame decodes to the source's very samples only
-    // when as many frames, give or take an even number, go before it as in the source.
-    const ExactCut& cut = *opening;
-    const std::int64_t partFrom = cut.Primers.empty() ? cut.CutAt : cut.Primers.front().Offset;
-    const auto primers = static_cast<std::int64_t>(cut.Primers.size());
-    std::vector<FrameBytes> own;
-    if ((1 + primers - cut.CutFrame) % 2 != 0) own.push_back(EmptyFrame(source, partFrom));
-    own.push_back(CarrierFrame(source, partFrom, cut.Lenders, cut.PrimerBorrows));
-    std::vector<std::int64_t> lead;
-    for (const auto& frame : own) lead.push_back(static_cast<std::int64_t>(frame.size()));
-    for (const LenderFrame& primer : cut.Primers) lead.push_back(primer.Frame.FrameLength);
-
-    // The part's header: the source's, or a new one with a LAME tag where the source has
-    // none that states a delay.
-    const std::optional<NewHeader> header =
-        cut.Gapless ? NewHeader{layout.HeaderFrame, *layout.Header}
-                    : NewHeaderFrame(source, cut.CutAt, frames.VariableBitRate());
-    if (header) {
-        const auto skipped = static_cast<std::int32_t>((std::int64_t(own.size()) + primers) * spf +
-                                                       cut.CutOffset - kDecoderDelay);
-        Append(plan, Rewritten(header->Frame, header->Header,
-                               MeasurePart(header->Frame, header->Header, frames, end, lead),
-                               skipped, padding));
-    }
-    part.AddedFrames = static_cast<std::int64_t>(own.size()) + primers;
-    for (auto& frame : own) {
-        part.AddedBytes += static_cast<std::int64_t>(frame.size());
-        Append(plan, std::move(frame));
-    }
-    part.AddedBytes += cut.CutAt - partFrom;
-    Append(plan, partFrom, to);
+    AppendAfterCut(part, source, layout, *opening, frames, end, to, padding);
     if (closing) Append(plan, layout.Tags.TrailerAt, sourceEnd);
     AlignToBlocks(plan, tagged, source, layout.Tags.Id3v2Length, block);
     return part;

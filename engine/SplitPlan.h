@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "engine/ByteSource.h"
+#include "engine/Cuts.h"
 #include "engine/FileSystem.h"
 #include "engine/OutputPlan.h"
-#include "engine/SplitSearch.h"
 #include "engine/TagEditor.h"
 
 namespace quorvel {

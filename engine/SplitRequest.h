@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/Cuts.h"
 #include "engine/FrameHeader.h"
 #include "engine/Message.h"
 #include "engine/OutputPlan.h"
 #include "engine/Refusal.h"
 #include "engine/SeamReport.h"
-#include "engine/SplitSearch.h"
 
 namespace quorvel {
 

@@ -174,6 +174,44 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
     }
 }
 
+// The cut at `time`, worked out as far as the frames' samples go; none without a time.
+std::optional<ExactCut> PlanExactCut(std::optional<microseconds> time, const SourceLayout& layout) {
+    if (!time) return std::nullopt;
+    ExactCut cut;
+    cut.SamplingRate = layout.SamplingRate;
+    cut.SamplesPerFrame = layout.SamplesPerFrame;
+    cut.Gapless = layout.GaplessValues.has_value();
+    const std::int64_t spf = cut.SamplesPerFrame;
+    cut.Sample = SampleAt(*time, cut.SamplingRate);
+    if (cut.Gapless) {
+        const std::int64_t g = layout.GaplessValues->Delay + kDecoderDelay + cut.Sample;
+        cut.CutFrame = g / spf;
+        cut.CutOffset = static_cast<std::int32_t>(g % spf);
+        cut.FirstFrames = (g + spf - 1) / spf;
+    } else {
+        cut.CutFrame = cut.FirstFrames = (cut.Sample + spf / 2) / spf;
+        cut.Sample = cut.CutFrame * spf;
+    }
+    return cut;
+}
+
+// Places `cut` at `frame`, the cut frame, audio frame `index`, with the frames `before` it:
+// the primers the part after it plays first and the frames that hold what they borrow.
+void PlaceExactCut(ExactCut& cut, const ChainFrame& frame, std::int64_t index,
+                   const std::vector<LenderFrame>& before, const SourceLayout& layout) {
+    cut.CutAt = frame.Offset;
+    cut.FirstEnd = cut.FirstFrames == index ? frame.Offset : frame.Offset + frame.Frame.FrameLength;
+    cut.FramesBeforeCut = cut.CutFrame + (layout.Header ? 1 : 0);
+    const auto primers = static_cast<std::ptrdiff_t>(
+        std::min<std::int64_t>(cut.SamplesPerFrame == 1152 ? 1 : kMostPrimers, cut.CutFrame));
+    cut.Primers.assign(before.end() - primers, before.end());
+    const std::vector<LenderFrame> earlier(before.begin(), before.end() - primers);
+    cut.PrimerBorrows = std::max<std::int32_t>(
+        0, cut.Primers.empty() ? 0 : cut.Primers.front().Frame.MainDataBegin);
+    cut.Lenders =
+        cut.PrimerBorrows > 0 ? HoldersOf(earlier, cut.PrimerBorrows) : std::vector<LenderFrame>{};
+}
+
 // At samples: the frame that holds each time's sample, with the frames before it that the
 // part after it plays first.
 void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& info,
@@ -189,30 +227,8 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
         if (list.Next()) missing(CutProblem::PastEnd, {});
         return;
     }
-    ExactCut model;
-    model.SamplingRate = layout.SamplingRate;
-    model.SamplesPerFrame = layout.SamplesPerFrame;
-    model.Gapless = layout.GaplessValues.has_value();
-    const std::int64_t spf = model.SamplesPerFrame;
-    const std::int64_t delay = model.Gapless ? layout.GaplessValues->Delay : 0;
-
-    // The next time's cut, worked out as far as the frames' samples go.
-    const auto plan = [&]() -> std::optional<ExactCut> {
-        const auto time = list.Next();
-        if (!time) return std::nullopt;
-        ExactCut cut = model;
-        cut.Sample = SampleAt(*time, cut.SamplingRate);
-        if (cut.Gapless) {
-            const std::int64_t g = delay + kDecoderDelay + cut.Sample;
-            cut.CutFrame = g / spf;
-            cut.CutOffset = static_cast<std::int32_t>(g % spf);
-            cut.FirstFrames = (g + spf - 1) / spf;
-        } else {
-            cut.CutFrame = cut.FirstFrames = (cut.Sample + spf / 2) / spf;
-            cut.Sample = cut.CutFrame * spf;
-        }
-        return cut;
-    };
+    const std::int64_t spf = layout.SamplesPerFrame;
+    const auto plan = [&] { return PlanExactCut(list.Next(), layout); };
     std::optional<ExactCut> next = plan();
     if (next && !next->Gapless && next->CutFrame == 0) return missing(CutProblem::AtStart, *next);
 
@@ -224,18 +240,7 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
             Step step = Step::Same;
             if (next && index == next->CutFrame && !last) {
                 ExactCut& cut = *next;
-                cut.CutAt = frame.Offset;
-                cut.FirstEnd = cut.FirstFrames == index ? frame.Offset
-                                                        : frame.Offset + frame.Frame.FrameLength;
-                cut.FramesBeforeCut = cut.CutFrame + (layout.Header ? 1 : 0);
-                const auto primers = static_cast<std::ptrdiff_t>(
-                    std::min<std::int64_t>(spf == 1152 ? 1 : 2, cut.CutFrame));
-                cut.Primers.assign(before.end() - primers, before.end());
-                const std::vector<LenderFrame> earlier(before.begin(), before.end() - primers);
-                cut.PrimerBorrows = std::max<std::int32_t>(
-                    0, cut.Primers.empty() ? 0 : cut.Primers.front().Frame.MainDataBegin);
-                cut.Lenders = cut.PrimerBorrows > 0 ? HoldersOf(earlier, cut.PrimerBorrows)
-                                                    : std::vector<LenderFrame>{};
+                PlaceExactCut(cut, frame, index, before, layout);
                 step = cut.FirstEnd > cut.CutAt ? Step::Share : Step::Start;
                 cuts.Times.push_back(Milliseconds(*list.Next()));
                 cuts.Cuts.push_back(std::move(cut));
@@ -250,8 +255,8 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
     if (cuts.Problem != CutProblem::None) return;
     // What the decoders play: every frame's samples, less the delay and the padding a LAME
     // tag states. A cut in the padding, or past the frames, leaves nothing to play after it.
-    const std::int64_t played = PlayedSamples(index, model.SamplesPerFrame, layout.GaplessValues);
-    cuts.LengthMs = played * 1000 / model.SamplingRate;
+    const std::int64_t played = PlayedSamples(index, spf, layout.GaplessValues);
+    cuts.LengthMs = played * 1000 / layout.SamplingRate;
     const auto past = std::find_if(cuts.Cuts.begin(), cuts.Cuts.end(),
                                    [&](const ExactCut& cut) { return cut.Sample >= played; });
     if (past != cuts.Cuts.end()) {

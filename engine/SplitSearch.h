@@ -6,171 +6,19 @@
 #include <vector>
 
 #include "engine/ByteSource.h"
-#include "engine/FrameChain.h"
+#include "engine/Cuts.h"
 #include "engine/FrameHeader.h"
 #include "engine/SourceLayout.h"
 
 namespace quorvel {
 
-// A frame of the source and where it starts.
-struct LenderFrame {
-    std::int64_t Offset = 0;
-    FrameValues Frame{};
-};
-
-// Where to cut by the frame rule. SplitPosition 0 means none.
-struct SplitPoint {
-    std::int64_t SplitPosition = 0;
-    std::int64_t FramesBeforeSplit = 0;
-    std::int16_t PrevFrameLength = 0;
-    std::int16_t PrevSideInfoSize = 0;
-    std::int32_t SplitMainDataBegin = 0;
-    double SplitSeconds = 0;  // when the split frame starts playing
-    // The frames before the split frame that hold its borrowed bytes, oldest first; when
-    // it borrows nothing, the frame right before it. Empty: just that frame, found from
-    // PrevFrameLength.
-    std::vector<LenderFrame> Lenders{};
-};
-
 // The first frame that starts at or after the split time and borrows no more main data
 // than the frame before it holds, so that one copy of that frame carries it.
 SplitPoint FindSafeSplitPoint(ByteSource& source, std::int32_t splitSeconds, FileInformation& info);
 
-// Where to cut at a sample. The decoders' output of a source whose LAME tag states its
-// start delay d begins at sample d + kDecoderDelay of the frames' samples; the cut sample g
-// lies `CutOffset` samples into frame `CutFrame` (frames counted from 0 after the header
-// frame). A source without that tag plays every frame's samples: its cut falls on the frame
-// boundary nearest the time.
-struct ExactCut {
-    std::int64_t CutAt = 0;   // where frame CutFrame starts; 0: no cut
-    std::int64_t Sample = 0;  // the cut in the source's played samples
-    bool Gapless = false;     // the source's LAME tag states its delay and padding
-    std::int32_t SamplingRate = 0;
-    std::int32_t SamplesPerFrame = 1152;
-    std::int64_t CutFrame = 0;
-    std::int64_t FramesBeforeCut = 0;  // from the source's first frame, a header frame too
-    std::int32_t CutOffset = 0;
-    // The part before the cut: frames up to FirstFrames - 1, ending at FirstEnd; it holds
-    // the cut sample's frame only where the cut lies inside it.
-    std::int64_t FirstFrames = 0;
-    std::int64_t FirstEnd = 0;
-    // The frames right before the cut frame that the part after the cut plays first,
-    // unheard, so that the cut frame decodes as in the source: its overlap with the frame
-    // before and the history of the synthesis filter. One granule a frame in MPEG 2 and
-    // 2.5 takes two of them.
-    std::vector<LenderFrame> Primers;
-    // The frames before those that hold what the first of them borrows, oldest first.
-    std::vector<LenderFrame> Lenders;
-    std::int32_t PrimerBorrows = 0;
-
-    // The cut in the frames' samples, the decoders' delays included.
-    std::int64_t FrameSample() const { return CutFrame * SamplesPerFrame + CutOffset; }
-};
-
 // The cut at `time` into the source's playing time; none (CutAt 0) where that lies outside
 // its frames.
 ExactCut FindExactCut(ByteSource& source, std::chrono::microseconds time, FileInformation& info);
-
-// The frames of one part of the source as the walk over it met them: how many, how long
-// they play, and where each lies, for a length header's seek table, so that no part is
-// walked twice.
-class PartFrames {
-  public:
-    explicit PartFrames(std::int64_t from = 0) : from_(from), end_(from) {}
-
-    void Add(const ChainFrame& frame);
-
-    std::int64_t From() const { return from_; }  // where the part starts
-    std::int64_t Count() const { return static_cast<std::int64_t>(lengths_.size()); }
-    std::int64_t End() const { return end_; }  // where its last frame ends; From() with none
-    double Seconds() const { return seconds_; }
-    bool VariableBitRate() const { return bitRates_.Changes(); }
-    // Whether each frame starts where the one before it ends.
-    bool Unbroken() const { return skips_.empty(); }
-
-    // Calls visit(offset, length) for each frame, in order.
-    template <typename Visit>
-    void Each(Visit&& visit) const {
-        std::int64_t offset = from_;
-        auto skip = skips_.begin();
-        for (std::size_t i = 0; i < lengths_.size(); ++i) {
-            if (skip != skips_.end() && skip->first == i) offset += (skip++)->second;
-            visit(offset, std::int64_t{lengths_[i]});
-            offset += lengths_[i];
-        }
-    }
-
-  private:
-    std::int64_t from_;
-    std::int64_t end_;
-    double seconds_ = 0;
-    BitRateChange bitRates_;
-    // Two bytes a frame, and the rare bytes of no frame before one: (frame, bytes).
-    std::vector<std::int16_t> lengths_;
-    std::vector<std::pair<std::size_t, std::int64_t>> skips_;
-};
-
-// The times to cut a source at, in rising order, in microseconds of its playing time. A
-// millisecond's time cuts where it always has (its sample rounds as the millisecond's did),
-// and a time worked out from a sample (EqualStarts) finds that very sample again: a
-// microsecond is below half a sample at every MPEG sampling rate.
-struct CutTimes {
-    std::vector<std::chrono::microseconds> At;
-    // A cut every so often: once one cut is found, the cuts the frame rule finds no frame for
-    // before the audio ends are left out, the last part ending with the audio, rather than
-    // refused.
-    bool EndQuietly = false;
-};
-
-// Why a walk did not find every cut asked for.
-enum class CutProblem {
-    None,
-    AtStart,         // a time at or before the start of the audio
-    SameFrame,       // two times that cut at one frame
-    PastEnd,         // a time at or past the end of the audio
-    NoSafePosition,  // no frame the rule allows from a time on
-};
-
-// Where to cut a source at a list of times, found in one walk over its audio, and the
-// frames of the parts those cuts make. Each cut is the one a two-part split at its time
-// makes.
-struct SourceCuts {
-    SourceLayout Layout;
-    bool Exact = false;
-    // Each cut's time, to the millisecond; where there is a problem, the last is the time
-    // it concerns, and only the cuts before it count.
-    std::vector<std::int64_t> Times;
-    // By the frame rule: each cut found, then, where one is missing, what the walk had
-    // seen by its end.
-    std::vector<SplitPoint> Points;
-    // At samples: each cut found, then the one that is missing.
-    std::vector<ExactCut> Cuts;
-    // One more than the cuts found. By the frame rule without a length header or an
-    // ID3v2 tag, which would state their lengths, the last may hold only its first frame
-    // (FrameCount).
-    std::vector<PartFrames> Parts;
-    CutProblem Problem = CutProblem::None;
-    std::int64_t OtherTime = 0;  // SameFrame: the time that cuts at the frame already cut at
-    std::int64_t LengthMs = 0;   // how long the audio plays, where the walk went to its end
-    // The audio's frames, the header frame aside, where they make one unbroken run from its
-    // start to the tags after it: as this walk counted them, or the analysis where the walk
-    // ended at the last cut; -1 where not known.
-    std::int64_t RunFrames = -1;
-
-    // The cuts that count.
-    std::size_t Found() const {
-        return Problem == CutProblem::None ? Parts.size() - 1 : Times.size() - 1;
-    }
-};
-
-// Where neither a length header nor an ID3v2 tag states the parts' lengths, the frame
-// rule's walk ends at the last cut listed, the rest being copied as it is, unless the
-// caller wants the audio's frames counted (SourceCuts::RunFrames, for a seam check) and
-// has no count of them: the analysis's run of this very source, unchanged since.
-struct FrameCount {
-    bool Wanted = false;
-    const FrameRun* Known = nullptr;
-};
 
 // Walks the source once, finding every cut by the frame rule or at a sample. It stops at
 // the first time that cannot be cut at.

@@ -24,6 +24,7 @@
 #include "engine/FrameChain.h"
 #include "engine/FrameHeader.h"
 #include "engine/SplitPlan.h"
+#include "engine/SplitSearch.h"
 #include "engine/Tags.h"
 #include "platform/LocalFileSystem.h"
 

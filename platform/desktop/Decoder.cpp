@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/Cuts.h"
 #include "platform/desktop/Module.h"
 
 namespace quorvel::desktop {
@@ -76,7 +77,8 @@ constexpr long long kCycle = 8;
 // Decoded before the first frame played and before the frame sought, in every layer: the
 // library's own default, as players leave it, and as many as a part's frames before its
 // first played one (a parity frame, a carrier and two primers) need.
-constexpr long kPreframes = 4;
+constexpr long kPreframes = quorvel::kMostFramesBeforeCut;
+static_assert(kPreframes == 4, "libmpg123's default, which players keep");
 
 }  // namespace
 }  // namespace quorvel::desktop

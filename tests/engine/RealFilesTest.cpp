@@ -40,6 +40,7 @@
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
 #include "engine/SplitPlan.h"
+#include "engine/SplitSearch.h"
 #include "engine/Tags.h"
 #include "engine/WatchedFiles.h"
 #include "platform/LocalFileSystem.h"

@@ -28,6 +28,7 @@
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
 #include "engine/SplitPlan.h"
+#include "engine/SplitSearch.h"
 #include "platform/LocalFileSystem.h"
 #include "platform/TagLibEditor.h"
 

@@ -263,10 +263,9 @@ void frmCopyFile::mnuSplitParts_Click() {
     connect(told, &SplitPartsForm::LogScrolled, this, [this] { form_->ScrollLog(); });
     connect(window, &frmSplitParts::Unloaded, this, &frmCopyFile::frmSplitParts_Unloaded);
     const QString source = txtMP3->text();
-    window->Open({source, txtToFolder->text(), mnuSplitExactly->isChecked(),
-                  !analysed_.isEmpty() && source == analysed_
-                      ? std::optional(std::llround(analysedSeconds_ * 1000))
-                      : std::nullopt});
+    window->Open(
+        {source, txtToFolder->text(), mnuSplitExactly->isChecked(),
+         !analysed_.isEmpty() && source == analysed_ ? std::optional(played_) : std::nullopt});
 }
 
 void frmCopyFile::mnuWaveform_Click() {
@@ -468,6 +467,7 @@ void frmCopyFile::ShowAnalysis(const Analysis& analysis, const QString& path) {
     const bool found = analysis.Outcome == AnalysisOutcome::FramesFound;
     analysed_ = found ? path : QString();
     analysedSeconds_ = found ? analysis.Scan.TotalSeconds : 0;
+    played_ = analysis.Played;
     run_ = analysis.Run;
     levels_ = found ? analysis.Levels : FrameLevels{};
     // The waveform shows the file analysed, or none.

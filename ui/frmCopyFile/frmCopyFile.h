@@ -138,6 +138,7 @@ class frmCopyFile : public QMainWindow {
     platform::Mpg123Decoder decoder_;
     QString analysed_;                    // the source text whose analysis the fields show
     double analysedSeconds_ = 0;          // how long the last analysis found its frames play
+    PlayedLength played_;                 // and how long they play gaplessly
     std::optional<FrameRun> run_;         // the last analysis's unbroken run of frames
     FrameLevels levels_;                  // its frames' levels
     QPointer<QWidget> browser_;           // the folder browser while it is open

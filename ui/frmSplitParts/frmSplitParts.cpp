@@ -64,7 +64,7 @@ frmSplitParts::~frmSplitParts() = default;
 
 void frmSplitParts::Open(const PartsSource& source) {
     source_ = source;
-    played_ = Played();
+    played_ = source.Played.value_or(PlayedLength{});
     txtSource->setText(source.Path);
     txtFolder->setText(source.Folder);
     txtRule->setText(source.Exact ? tr("Exactly at each start")
@@ -72,7 +72,7 @@ void frmSplitParts::Open(const PartsSource& source) {
     ShowParts({PartStart{}});
     UpdateCommands();
     open();
-    if (source_.DurationMs) return;
+    if (source_.Played) return;
     const std::string path = source.Path.toStdString();
     RunInBackground([this, path](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
         auto analysis = std::make_shared<const Analysis>(AnalyseSource(files, path, reporter));
@@ -80,10 +80,10 @@ void frmSplitParts::Open(const PartsSource& source) {
             if (const auto fields = Fields(*analysis, Separator())) form_->ShowFields(*fields);
             if (analysis->Problem) form_->MessageBox(analysis->Problem->Text);
             if (analysis->Outcome == AnalysisOutcome::FramesFound) {
-                source_.DurationMs = std::llround(analysis->Scan.TotalSeconds * 1000);
+                source_.Played = analysis->Played;
                 run_ = analysis->Run;
             }
-            played_ = Played();
+            played_ = source_.Played.value_or(PlayedLength{});
             ShowTimes();
         };
     });
@@ -270,7 +270,7 @@ void frmSplitParts::BackgroundWork_Finished() {
     splitting_ = false;
     UpdateCommands();
     // Without a length there is nothing to cut: the analysis has said why.
-    if (closeAfterWork_ || !source_.DurationMs) {
+    if (closeAfterWork_ || !source_.Played) {
         closeAfterWork_ = true;
         close();
     }
@@ -308,7 +308,7 @@ void frmSplitParts::ShowParts(const std::vector<PartStart>& parts) {
 }
 
 void frmSplitParts::ShowTimes() {
-    txtLength->setText(source_.DurationMs ? ClockTime(DurationMs()) : QString());
+    txtLength->setText(source_.Played ? ClockTime(DurationMs()) : QString());
     const int rows = grdParts->rowCount();
     // The starts are held in microseconds (PartStart).
     const auto startOf = [&](int row) {
@@ -330,16 +330,6 @@ void frmSplitParts::ShowTimes() {
     txtNamePattern->setPlaceholderText(
         rows == 1 ? name(names.front())
                   : tr("%1 to %2").arg(name(names.front()), name(names.back())));
-}
-
-PlayedLength frmSplitParts::Played() {
-    if (!source_.DurationMs) return {};
-    try {
-        return MeasurePlayedLength(*files_.OpenSource(source_.Path.toStdString()),
-                                   double(*source_.DurationMs) / 1000);
-    } catch (const FileError&) {
-        return {};
-    }
 }
 
 void frmSplitParts::UpdateCommands() {

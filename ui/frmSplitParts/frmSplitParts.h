@@ -27,8 +27,8 @@ class SplitPartsForm;
 struct PartsSource {
     QString Path;
     QString Folder;
-    bool Exact = false;                      // File > Split Exactly at the Time Given
-    std::optional<std::int64_t> DurationMs;  // none: the window analyses the source first
+    bool Exact = false;                  // File > Split Exactly at the Time Given
+    std::optional<PlayedLength> Played;  // none: the window analyses the source first
 };
 
 // The split into several parts: a table of the parts, filled by hand, from a cue sheet, from
@@ -94,9 +94,6 @@ class frmSplitParts : public QDialog {
     void UpdateCommands();
     void RunInBackground(BackgroundWork::Work work);
     void Refuse(const QString& text);
-    // The source's played length, measured from the analysis's; none where the source cannot
-    // be read.
-    PlayedLength Played();
     std::int64_t DurationMs() const { return played_.Ms(); }
 
     QLineEdit* txtSource;
