@@ -23,6 +23,13 @@ const QSize kFrameRoom(24, 0);
 Twips Twips::Layout(const QWidget* window, std::initializer_list<Placement> placements) {
     Twips twips(window->logicalDpiX() / 1440.0, window->logicalDpiY() / 1440.0);
     for (const Placement& place : placements) twips.Fit(place);
+    // A word-wrapped label takes as many lines as the width it has then needs.
+    for (const Placement& place : placements) {
+        const auto* label = qobject_cast<const QLabel*>(place.control);
+        if (!label || !label->wordWrap()) continue;
+        const int height = label->heightForWidth(twips.X(place.width));
+        twips.perTwipY_ = std::max(twips.perTwipY_, (height + 1.0) / place.height);
+    }
     for (const Placement& place : placements) {
         place.control->setGeometry(twips.X(place.left), twips.Y(place.top), twips.X(place.width),
                                    twips.Y(place.height));

@@ -968,7 +968,19 @@ class frmCopyFileTest : public QObject {
         QVERIFY(player->Active());
         QTest::keyClick(view, Qt::Key_Space);
         QTRY_VERIFY_WITH_TIMEOUT(!player->Active(), 30000);
-        shown->close();
+
+        // A window to a screen reader, its view named; F1 opens the help here too, and Esc
+        // closes the window.
+        QCOMPARE(QAccessible::queryAccessibleInterface(shown)->role(), QAccessible::Window);
+        QCOMPARE(QAccessible::queryAccessibleInterface(view)->text(QAccessible::Name),
+                 u"Waveform"_s);
+        QTest::keyClick(view, Qt::Key_F1);
+        QPointer<QTextBrowser> help = VisibleHelp();
+        QVERIFY(help);
+        help->close();
+        shown->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), shown.data());
+        QTest::keyClick(view, Qt::Key_Escape);
         QTRY_VERIFY(shown.isNull());
     }
 
@@ -1239,6 +1251,7 @@ class frmCopyFileTest : public QObject {
             seen << browser->findChild<QWidget*>(QLatin1String(name))->accessibleName();
         }
         QCOMPARE(seen, QStringList({u"Volume"_s, u"Folders"_s, u"Current folder"_s}));
+        QCOMPARE(QAccessible::queryAccessibleInterface(browser)->role(), QAccessible::Dialog);
         QTest::mouseClick(browser->findChild<QPushButton*>(u"cmdCancel"_s), Qt::LeftButton);
         QTRY_VERIFY(browser.isNull() || !browser->isVisible());
     }
