@@ -1,18 +1,39 @@
 #include "platform/Dialogs.h"
 
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QStyle>
 
 namespace quorvel::platform {
 namespace {
 
 Dialogs* installed = nullptr;
 
+// The width a box needs for the window manager to show its whole title: the title in a
+// bold face, with room for the title bar's icon and buttons.
+int TitleWidth(const QWidget* box, const QString& title) {
+    QFont bold = box->font();
+    bold.setBold(true);
+    return QFontMetrics(bold).horizontalAdvance(title) +
+           5 * box->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, box);
+}
+
+// A message box sizes itself to its text alone: a row of that width below the text keeps
+// it as wide as its title.
+void FitTitle(QMessageBox& box) {
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(new QSpacerItem(TitleWidth(&box, box.windowTitle()), 0), grid->rowCount(), 0,
+                      1, grid->columnCount());
+    }
+}
+
 }  // namespace
 
 void Dialogs::Message(QWidget* parent, const QString& text, const QString& title) {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
+    FitTitle(box);
     box.exec();
 }
 
@@ -21,6 +42,7 @@ bool Dialogs::Question(QWidget* parent, const QString& text, const QString& titl
                     parent);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
+    FitTitle(box);
     return box.exec() == QMessageBox::Ok;
 }
 
@@ -50,10 +72,12 @@ QString Dialogs::OpenFileName(QWidget* parent, const QString& title, const QStri
 
 QString Dialogs::InputText(QWidget* parent, const QString& prompt, const QString& title,
                            const QString& defaultText) {
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, defaultText, &ok);
-    return ok ? text : QString();
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(defaultText);
+    dialog.setMinimumWidth(TitleWidth(&dialog, title));
+    return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
 Dialogs& Dialogs::Current() {

@@ -557,18 +557,6 @@
         <translation>Über %1</translation>
     </message>
     <message>
-        <source>Version %1.%2.%3</source>
-        <translation>Version %1.%2.%3</translation>
-    </message>
-    <message>
-        <source>Quorvel is freeware brought to you by the Quorvel project (quorvel.example).
-
-Visit the Quorvel homepage at quorvel.example for more information.</source>
-        <translation>Quorvel ist Freeware, bereitgestellt vom Quorvel-Projekt (quorvel.example).
-
-Weitere Informationen finden Sie auf der Quorvel-Homepage unter quorvel.example.</translation>
-    </message>
-    <message>
         <source>Warning: this program is provided &quot;AS IS&quot;, without warranty of any kind. You use it at your own risk.</source>
         <translation>Warnung: Dieses Programm wird „WIE BESEHEN“ bereitgestellt, ohne jegliche Gewährleistung. Sie benutzen es auf eigene Gefahr.</translation>
     </message>
@@ -581,8 +569,44 @@ Weitere Informationen finden Sie auf der Quorvel-Homepage unter quorvel.example.
         <translation>&amp;Systeminfo...</translation>
     </message>
     <message>
-        <source>System Information Is Unavailable At This Time</source>
-        <translation>Systeminformationen sind zurzeit nicht verfügbar</translation>
+        <source>%1 icon</source>
+        <translation>Symbol von %1</translation>
+    </message>
+    <message>
+        <source>Version %1</source>
+        <translation>Version %1</translation>
+    </message>
+    <message>
+        <source>Quorvel is free software under the MIT licence, brought to you by the Quorvel project (quorvel.example).
+
+Visit the Quorvel homepage at quorvel.example for more information.</source>
+        <translation>Quorvel ist freie Software unter der MIT-Lizenz, bereitgestellt vom Quorvel-Projekt (quorvel.example).
+
+Weitere Informationen finden Sie auf der Quorvel-Homepage unter quorvel.example.</translation>
+    </message>
+    <message>
+        <source>System Information</source>
+        <translation>Systeminformationen</translation>
+    </message>
+    <message>
+        <source>Quorvel %1
+Qt %2 (built with %3)
+System: %4, %5
+Locale: %6
+Desktop module: %7</source>
+        <translation>Quorvel %1
+Qt %2 (erstellt mit %3)
+System: %4, %5
+Gebietsschema: %6
+Desktop-Modul: %7</translation>
+    </message>
+    <message>
+        <source>not loaded: %1</source>
+        <translation>nicht geladen: %1</translation>
+    </message>
+    <message>
+        <source>loaded</source>
+        <translation>geladen</translation>
     </message>
 </context>
 <context>
@@ -679,10 +703,6 @@ Weitere Informationen finden Sie auf der Quorvel-Homepage unter quorvel.example.
     <message>
         <source>How far the work under way has read or written</source>
         <translation>Wie weit die laufende Arbeit gelesen oder geschrieben hat</translation>
-    </message>
-    <message>
-        <source>Stop</source>
-        <translation>Anhalten</translation>
     </message>
     <message>
         <source>Stop the work under way; nothing is changed</source>
@@ -843,6 +863,26 @@ Weitere Informationen finden Sie auf der Quorvel-Homepage unter quorvel.example.
     <message>
         <source>&amp;Waveform...</source>
         <translation>&amp;Wellenform...</translation>
+    </message>
+    <message>
+        <source>S&amp;top</source>
+        <translation>A&amp;nhalten</translation>
+    </message>
+    <message>
+        <source>&amp;Clear List</source>
+        <translation>Liste &amp;leeren</translation>
+    </message>
+    <message>
+        <source>E&amp;xactly at this time</source>
+        <translation>&amp;Genau zu dieser Zeit</translation>
+    </message>
+    <message>
+        <source>Cut at the time given itself, to the sample, as File &gt; Split Exactly at the Time Given does; otherwise at the first frame from it that the split can start at</source>
+        <translation>Genau zur angegebenen Zeit schneiden, auf das Sample, wie Datei &gt; Genau zur angegebenen Zeit teilen; sonst am ersten Frame ab dieser Zeit, an dem die Teilung beginnen kann</translation>
+    </message>
+    <message>
+        <source>Open &amp;Recent</source>
+        <translation>&amp;Zuletzt geöffnet</translation>
     </message>
 </context>
 <context>
@@ -1047,6 +1087,38 @@ Weitere Informationen finden Sie auf der Quorvel-Homepage unter quorvel.example.
         <source>&amp;Split</source>
         <translation>&amp;Teilen</translation>
     </message>
+    <message>
+        <source>Completed: %1 parts written to %2.</source>
+        <translation>Fertig: %1 Teile nach %2 geschrieben.</translation>
+    </message>
+    <message>
+        <source>Stopped: nothing was changed.</source>
+        <translation>Angehalten: Nichts wurde geändert.</translation>
+    </message>
+    <message>
+        <source>Failed: %1</source>
+        <translation>Fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <source>Refused: %1</source>
+        <translation>Abgelehnt: %1</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Ergebnis</translation>
+    </message>
+    <message>
+        <source>Messages</source>
+        <translation>Meldungen</translation>
+    </message>
+    <message>
+        <source>What the split does, step by step</source>
+        <translation>Was die Teilung tut, Schritt für Schritt</translation>
+    </message>
+    <message>
+        <source>&amp;Messages:</source>
+        <translation>&amp;Meldungen:</translation>
+    </message>
 </context>
 <context>
     <name>quorvel::ui::frmWaveform</name>
@@ -1109,6 +1181,14 @@ Weitere Informationen finden Sie auf der Quorvel-Homepage unter quorvel.example.
     <message>
         <source>Play Acr&amp;oss the Cut</source>
         <translation>&amp;Über den Schnitt abspielen</translation>
+    </message>
+    <message>
+        <source>Waveform</source>
+        <translation>Wellenform</translation>
+    </message>
+    <message>
+        <source>The source&apos;s waveform, the time and the cuts</source>
+        <translation>Die Wellenform der Quelle, die Zeit und die Schnitte</translation>
     </message>
 </context>
 </TS>

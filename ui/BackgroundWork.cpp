@@ -50,7 +50,7 @@ class BackgroundWork::ThreadReporter final : public Reporter {
     void Progress(std::int64_t done, std::int64_t total) override {
         BackgroundWork* work = &work_;
         QMetaObject::invokeMethod(
-            work, [work, done, total] { emit work->Progress(done, total); }, Qt::QueuedConnection);
+            work, [work, done, total] { work->Reached(done, total); }, Qt::QueuedConnection);
     }
     bool Stopped() const override { return work_.stopping_; }
 
@@ -86,9 +86,13 @@ BackgroundWork::~BackgroundWork() {
     if (thread_.joinable()) thread_.join();
 }
 
-void BackgroundWork::Start(Work work) {
+void BackgroundWork::Start(Work work, int phases) {
     stopping_ = false;
     abandoned_ = false;
+    phases_ = std::max(phases, 1);
+    phase_ = 0;
+    phasePercent_ = 0;
+    percent_ = 0;
     thread_ = std::thread([this, work = std::move(work)] {
         Done done = work(*reporter_, *files_);
         QMetaObject::invokeMethod(
@@ -100,6 +104,17 @@ void BackgroundWork::Start(Work work) {
             },
             Qt::QueuedConnection);
     });
+}
+
+void BackgroundWork::Reached(std::int64_t done, std::int64_t total) {
+    const auto percent = static_cast<int>(std::clamp<std::int64_t>(done, 0, total) * 100 /
+                                          std::max<std::int64_t>(total, 1));
+    if (percent < phasePercent_) phase_ = std::min(phase_ + 1, phases_ - 1);
+    phasePercent_ = percent;
+    const int whole = (phase_ * 100 + percent) / phases_;
+    if (whole <= percent_) return;
+    percent_ = whole;
+    emit Progress(whole);
 }
 
 bool BackgroundWork::StopToClose(QWidget* window, bool split) {

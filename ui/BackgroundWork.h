@@ -43,7 +43,9 @@ class BackgroundWork final : public QObject {
     ~BackgroundWork() override;
 
     bool Running() const { return thread_.joinable(); }
-    void Start(Work work);
+    // Starts the work, which reads or writes its files in `phases` passes one after
+    // another (an analysis, the walk to the cuts, the writing, the seam check).
+    void Start(Work work, int phases = 1);
     // Ends the work as soon as it next reads or writes: a stopped run that changes
     // nothing and says so in the log.
     void Stop() { stopping_ = true; }
@@ -56,17 +58,25 @@ class BackgroundWork final : public QObject {
     bool WaitingToName() const { return files_->Waiting(); }
 
   signals:
-    void Progress(qint64 done, qint64 total);
+    // How far the whole work has come, in percent: each pass its share, never going back.
+    void Progress(int percent);
     void Finished();
 
   private:
     class ThreadReporter;
+
+    // Where a pass has come to, on the window's thread: a pass that starts again from a
+    // lower share than the last told is the next one.
+    void Reached(std::int64_t done, std::int64_t total);
 
     std::atomic<bool> stopping_ = false;
     std::atomic<bool> abandoned_ = false;  // the window is going; the work may not wait for it
     std::unique_ptr<ThreadReporter> reporter_;
     std::unique_ptr<WatchedFiles> files_;
     std::thread thread_;
+    int phases_ = 1, phase_ = 0;
+    int phasePercent_ = 0;  // the share of the pass under way told last
+    int percent_ = 0;       // the whole work's, told last
 };
 
 }  // namespace quorvel::ui

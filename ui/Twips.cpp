@@ -1,5 +1,6 @@
 #include "ui/Twips.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -20,18 +21,25 @@ const QSize kFrameRoom(24, 0);
 }  // namespace
 
 Twips Twips::Layout(const QWidget* window, std::initializer_list<Placement> placements) {
-    Twips twips(window->logicalDpiX() / 1440.0);
+    Twips twips(window->logicalDpiX() / 1440.0, window->logicalDpiY() / 1440.0);
     for (const Placement& place : placements) twips.Fit(place);
+    // A word-wrapped label takes as many lines as the width it has then needs.
     for (const Placement& place : placements) {
-        place.control->setGeometry(twips.Pixels(place.left), twips.Pixels(place.top),
-                                   twips.Pixels(place.width), twips.Pixels(place.height));
+        const auto* label = qobject_cast<const QLabel*>(place.control);
+        if (!label || !label->wordWrap()) continue;
+        const int height = label->heightForWidth(twips.X(place.width));
+        twips.perTwipY_ = std::max(twips.perTwipY_, (height + 1.0) / place.height);
+    }
+    for (const Placement& place : placements) {
+        place.control->setGeometry(twips.X(place.left), twips.Y(place.top), twips.X(place.width),
+                                   twips.Y(place.height));
     }
     return twips;
 }
 
 // Grows the layout so that the control's caption, with the room the control keeps
-// around it, fits the designed width and height. Boxes must at least fit a line of text;
-// word-wrapped labels and lists have no caption to fit.
+// around it, fits the designed width and height, each on its own. Boxes must at least fit a line of
+// text; word-wrapped labels and lists have no caption to fit.
 void Twips::Fit(const Placement& place) {
     QString caption;
     QSize room;
@@ -42,6 +50,12 @@ void Twips::Fit(const Placement& place) {
     } else if (const auto* button = qobject_cast<const QPushButton*>(place.control)) {
         caption = button->text();
         room = kButtonRoom;
+    } else if (const auto* check = qobject_cast<const QCheckBox*>(place.control)) {
+        // The box and its gap before the caption.
+        caption = check->text();
+        room = QSize(check->sizeHint().width() -
+                         check->fontMetrics().size(Qt::TextShowMnemonic, caption).width(),
+                     0);
     } else if (const auto* frame = qobject_cast<const QGroupBox*>(place.control)) {
         caption = frame->title();
         room = kFrameRoom;
@@ -59,8 +73,8 @@ void Twips::Fit(const Placement& place) {
         return;
     }
     const QSize text = place.control->fontMetrics().size(Qt::TextShowMnemonic, caption) + room;
-    pixelsPerTwip_ = std::max(
-        {pixelsPerTwip_, (text.width() + 1.0) / place.width, (text.height() + 1.0) / place.height});
+    perTwipX_ = std::max(perTwipX_, (text.width() + 1.0) / place.width);
+    perTwipY_ = std::max(perTwipY_, (text.height() + 1.0) / place.height);
 }
 
 }  // namespace quorvel::ui

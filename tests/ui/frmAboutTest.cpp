@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QLocale>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -34,7 +35,10 @@ const std::string kToolKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 const std::string kLocationKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
 const QStringList kFirstLookup{QString::fromStdString(kToolKey)};
 const QStringList kBothLookups = kFirstLookup + QStringList{QString::fromStdString(kLocationKey)};
-const QString kUnavailable = QStringLiteral("System Information Is Unavailable At This Time");
+// Without the tool, System Info shows the program's own facts.
+QString Facts() {
+    return frmAbout::SystemFacts();
+}
 
 using quorvel::test::FakeDialogs;
 
@@ -191,12 +195,19 @@ void frmAboutTest::texts() {
     frmAbout* about = OpenAbout();
     QCOMPARE(about->windowTitle(), QStringLiteral("About Quorvel"));
     QCOMPARE(Text(about, "lblTitle"), QStringLiteral("Quorvel"));
-    QCOMPARE(Text(about, "lblVersion"), QStringLiteral("Version 1.0.1"));
+    QCOMPARE(Text(about, "lblVersion"), QStringLiteral("Version 1.0.0.1"));
     const QString description = Text(about, "lblDescription");
     QVERIFY2(description.contains(QLatin1String("Quorvel")), qPrintable(description));
     QVERIFY2(description.contains(QRegularExpression(QStringLiteral("\\b[\\w.-]+\\.example\\b"))),
              qPrintable(description));
+    QVERIFY(description.contains(QLatin1String("MIT licence")));
     QVERIFY(Text(about, "lblDisclaimer").contains(QLatin1String("\"AS IS\"")));
+    const QString facts = frmAbout::SystemFacts();
+    for (const QString& fact :
+         {QStringLiteral("Quorvel 1.0.0.1"), "Qt " + QLatin1String(qVersion()),
+          QLocale::system().name(), QStringLiteral("Desktop module: ")}) {
+        QVERIFY2(facts.contains(fact), qPrintable(facts));
+    }
     QVERIFY(!about->findChild<QLabel*>(QStringLiteral("picIcon"))->pixmap().isNull());
 
     // The etched separator between description and disclaimer: grey over white.
@@ -265,7 +276,7 @@ void frmAboutTest::oneInstanceFreshAfterClose() {
     DeleteClosed();
     QVERIFY2(!first, "OK did not close the about box");
     frmAbout* second = OpenAbout();
-    QCOMPARE(Text(second, "lblVersion"), QStringLiteral("Version 1.0.1"));
+    QCOMPARE(Text(second, "lblVersion"), QStringLiteral("Version 1.0.0.1"));
     QCOMPARE(VisibleAboutBoxes(), 1);
 }
 
@@ -285,8 +296,8 @@ void frmAboutTest::firstValueStartedUnchecked() {
 
     registry_.SetText(kToolKey, "PATH", dir_.filePath(QStringLiteral("no such tool")));
     about->StartSysInfo();
-    QCOMPARE(dialogs_.messages, QStringList{kUnavailable});
-    QCOMPARE(dialogs_.titles, QStringList{QStringLiteral("Quorvel")});
+    QCOMPARE(dialogs_.messages, QStringList{Facts()});
+    QCOMPARE(dialogs_.titles, QStringList{QStringLiteral("System Information")});
     QVERIFY(about->isVisible());
 }
 
@@ -298,7 +309,7 @@ void frmAboutTest::secondValueNeedsTheTool() {
     registry_.SetText(kLocationKey, "MSINFO", folder.path());
     about->StartSysInfo();  // no tool in the folder
     QCOMPARE(registry_.asked, kBothLookups);
-    QCOMPARE(dialogs_.messages, QStringList{kUnavailable});
+    QCOMPARE(dialogs_.messages, QStringList{Facts()});
 
     QVERIFY(WriteTool(tool, marker_));
     about->StartSysInfo();
@@ -316,7 +327,7 @@ void frmAboutTest::failuresShowTheMessage() {
     frmAbout* about = OpenAbout();
     about->StartSysInfo();  // neither value
     QCOMPARE(registry_.asked, kBothLookups);
-    QCOMPARE(dialogs_.messages, QStringList{kUnavailable});
+    QCOMPARE(dialogs_.messages, QStringList{Facts()});
 
     // A usable second value stands behind the first in both cases below.
     QTemporaryDir folder;
@@ -329,7 +340,7 @@ void frmAboutTest::failuresShowTheMessage() {
     // No bytes at all is an error of the lookup itself: the message at once.
     registry_.Set(kToolKey, "PATH", REG_SZ, {});
     about->StartSysInfo();
-    QCOMPARE(dialogs_.messages, (QStringList{kUnavailable, kUnavailable, kUnavailable}));
+    QCOMPARE(dialogs_.messages, (QStringList{Facts(), Facts(), Facts()}));
     QCOMPARE(registry_.asked, kFirstLookup + kFirstLookup);
     QCOMPARE(registry_.openKeys, 0);
     QVERIFY(about->isVisible());
@@ -413,7 +424,7 @@ void frmAboutTest::searchPathBackend() {
     QTemporaryDir empty;
     qputenv("PATH", empty.path().toUtf8());
     about->StartSysInfo();
-    QCOMPARE(dialogs_.messages, QStringList{kUnavailable});
+    QCOMPARE(dialogs_.messages, QStringList{Facts()});
 }
 
 // Run inside the application's own event loop: closing the main window must not end it

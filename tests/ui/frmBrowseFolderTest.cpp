@@ -82,7 +82,7 @@ class frmBrowseFolderTest : public QObject {
     void clickHighlightsChangeOpens();
     void closing_data();
     void closing();
-    void reopenStartsAtCurrentDirectory();
+    void reopenStartsAtDestination();
     void createFolder();
     void deleteWithFiles();
     void deleteLinkOnly();
@@ -110,10 +110,12 @@ class frmBrowseFolderTest : public QObject {
     int RowOf(const QString& path) const;
     bool Open();
     bool Closed();
-    // Cancels, then opens again from another current directory.
+    // Cancels, then opens again from another destination.
     bool Reopen(const QString& directory) {
         Press("cmdCancel");
-        return Closed() && QDir::setCurrent(directory) && Open();
+        if (!Closed()) return false;
+        window_->findChild<QLineEdit*>("txtToFolder")->setText(directory);
+        return Open();
     }
     void Press(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
     void ClickEntry(const QString& path);
@@ -323,17 +325,20 @@ void frmBrowseFolderTest::closing() {
     }
 }
 
-void frmBrowseFolderTest::reopenStartsAtCurrentDirectory() {
+// The browser opens at the destination; at the current directory where that is no folder.
+void frmBrowseFolderTest::reopenStartsAtDestination() {
     OpenEntry(In("Music/Rock"));
     Press("cmdOK");
     QVERIFY(Closed());
     QCOMPARE(ToFolder(), In("Music/Rock/"));
     QVERIFY(Open());
-    QCOMPARE(List()->Path(), music_);
-    QCOMPARE(Text(), music_ + '/');
+    QCOMPARE(List()->Path(), In("Music/Rock"));
+    QCOMPARE(Text(), In("Music/Rock/"));
 
     QVERIFY(Reopen(In("Music/Jazz")));
     QCOMPARE(Text(), In("Music/Jazz/"));
+    QVERIFY(Reopen(In("no such folder")));
+    QCOMPARE(Text(), music_ + '/');
 }
 
 void frmBrowseFolderTest::createFolder() {

@@ -3,6 +3,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -20,11 +21,13 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QStorageInfo>
 #include <QStyleOption>
 #include <QTableWidget>
@@ -164,15 +167,20 @@ class frmCopyFileTest : public QObject {
     void tabOrderSelectsWholeText() {
         Type("txtMP3", u"some/path.mp3"_s);
         QStringList order{Focus()};
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < 14; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             order << Focus();
             if (auto* box = qobject_cast<QLineEdit*>(QApplication::focusWidget())) {
                 QCOMPARE(box->selectedText(), box->text());
             }
         }
-        QCOMPARE(order, QStringList({"txtMP3", "cmdBrowse", "txtToFolder", "cmdBrowseTo",
-                                     "txtSplitMinute", "txtSplitSecond", "cmdSplit"}));
+        // Then what a screen reader is to reach too: the split rule, what the analysis
+        // found and the log.
+        QCOMPARE(order,
+                 QStringList({"txtMP3", "cmdBrowse", "txtToFolder", "cmdBrowseTo", "txtSplitMinute",
+                              "txtSplitSecond", "cmdSplit", "chkExactly", "txtSelectedFileSize",
+                              "txtSelectedType", "txtSelectedBitRate", "txtSelectedFrames",
+                              "txtSelectedDuration", "txtSelectedSampling", "txtSystemMessage"}));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(Focus(), u"txtMP3"_s);
         QCOMPARE(Find("txtMP3")->selectedText(), u"some/path.mp3"_s);
@@ -278,15 +286,17 @@ class frmCopyFileTest : public QObject {
                 belowBox = client->height() - box->geometry().bottom();
                 continue;
             }
-            QVERIFY2(log->height() < designed, qPrintable(name));
+            QVERIFY2(log->height() <= designed, qPrintable(name));
             // Only the log gave way: what stands below it keeps its place beneath it.
             QCOMPARE(box->height() - log->geometry().bottom(), below);
             QCOMPARE(client->height() - box->geometry().bottom(), belowBox);
             if (name == u"short") {
-                // As tall as a 1920 by 1200 screen: the whole window fits, the log giving
-                // way no further than it must.
+                // As tall as a 1920 by 1080 screen: the whole window fits, the status bar
+                // as tall as with Stop in it, the log giving way no further than it must.
                 QVERIFY(area.contains(frame));
-                QCOMPARE(frame.height(), area.height());
+                QVERIFY(frame.height() == area.height() || log->height() == designed);
+                QVERIFY(window_->statusBar()->height() >=
+                        Find<QPushButton>("cmdStop")->sizeHint().height());
                 QVERIFY(lines >= 2);
             } else {
                 // Too short even for two lines: they stay, and the title bar within reach.
@@ -623,7 +633,8 @@ class frmCopyFileTest : public QObject {
         for (const char* box : {"txtMP3", "txtToFolder", "txtSplitMinute", "txtSplitSecond"}) {
             QVERIFY2(Find(box)->isReadOnly(), box);
         }
-        QTest::mouseClick(stop, Qt::LeftButton);
+        // Esc stops it as Stop does.
+        QTest::keyClick(window_, Qt::Key_Escape);
         WaitIdle();
         QVERIFY2(Log().endsWith(u"\r\nNothing was changed: the split was stopped."_s),
                  qPrintable(Log()));
@@ -767,6 +778,13 @@ class frmCopyFileTest : public QObject {
                      Log().endsWith(u"\r\nMP3 splitting completed."_s),
                  qPrintable(Log()));
         QVERIFY(QFileInfo(one).size() > 0 && QFileInfo(two).size() > 0);
+        // The window itself tells the run and its end, the main window's log behind it.
+        QVERIFY(Find<QPlainTextEdit>(parts, "txtLog")
+                    ->toPlainText()
+                    .endsWith(u"\nMP3 splitting completed."_s));
+        QCOMPARE(Find<QLabel>(parts, "lblResult")->text(),
+                 "Completed: 2 parts written to " + temp_->path() + '.');
+        QCOMPARE(Find<QProgressBar>(parts, "progress")->value(), 100);
 
         // Stopped while it asks about the parts it would replace, the split changes nothing;
         // meanwhile the table and the commands take no input.
@@ -788,6 +806,7 @@ class frmCopyFileTest : public QObject {
         QCOMPARE(QDir(temp_->path()).entryList(QDir::Files | QDir::Hidden), entries);
         QCOMPARE(ReadAll(one) + ReadAll(two), older);
         QVERIFY(table->isEnabled());
+        QCOMPARE(Find<QLabel>(parts, "lblResult")->text(), u"Stopped: nothing was changed."_s);
 
         // Equal parts of the time it plays; the count is asked for.
         fake_.names = {u"3"_s};
@@ -824,6 +843,13 @@ class frmCopyFileTest : public QObject {
         QTRY_VERIFY(menu->isVisible());
         QTest::keyClick(menu, Qt::Key_X);
         QTRY_VERIFY(exactly->isChecked());
+        // The check box beside the time boxes shows the same setting and changes it too.
+        auto* beside = Find<QCheckBox>("chkExactly");
+        QVERIFY(beside->isChecked());
+        QTest::keyClick(window_, Qt::Key_X, Qt::AltModifier);
+        QTRY_VERIFY(!exactly->isChecked());
+        QTest::mouseClick(beside, Qt::LeftButton);
+        QVERIFY(exactly->isChecked());
         ClickSplit();
         QVERIFY2(
             Log().contains(u"\r\nCutting at 0:00.993 (sample 43,776), the frame boundary "
@@ -936,7 +962,19 @@ class frmCopyFileTest : public QObject {
         QVERIFY(player->Active());
         QTest::keyClick(view, Qt::Key_Space);
         QTRY_VERIFY_WITH_TIMEOUT(!player->Active(), 30000);
-        shown->close();
+
+        // A window to a screen reader, its view named; F1 opens the help here too, and Esc
+        // closes the window.
+        QCOMPARE(QAccessible::queryAccessibleInterface(shown)->role(), QAccessible::Window);
+        QCOMPARE(QAccessible::queryAccessibleInterface(view)->text(QAccessible::Name),
+                 u"Waveform"_s);
+        QTest::keyClick(view, Qt::Key_F1);
+        QPointer<QTextBrowser> help = VisibleHelp();
+        QVERIFY(help);
+        help->close();
+        shown->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), shown.data());
+        QTest::keyClick(view, Qt::Key_Escape);
         QTRY_VERIFY(shown.isNull());
     }
 
@@ -1275,6 +1313,7 @@ class frmCopyFileTest : public QObject {
             seen << browser->findChild<QWidget*>(QLatin1String(name))->accessibleName();
         }
         QCOMPARE(seen, QStringList({u"Volume"_s, u"Folders"_s, u"Current folder"_s}));
+        QCOMPARE(QAccessible::queryAccessibleInterface(browser)->role(), QAccessible::Dialog);
         QTest::mouseClick(browser->findChild<QPushButton*>(u"cmdCancel"_s), Qt::LeftButton);
         QTRY_VERIFY(browser.isNull() || !browser->isVisible());
     }
@@ -1303,6 +1342,12 @@ class frmCopyFileTest : public QObject {
         damaged.close();
         window_ = frmCopyFile::Instance();
         QCOMPARE(Find("txtToFolder")->text(), QDir::currentPath());
+        QVERIFY(!Find<QAction>("mnuSplitExactly")->isChecked());
+
+        // A yes-or-no setting is true or false, 1 or 0; any other text is the default.
+        delete window_;
+        QVERIFY(WriteAll(Settings(), "[General]\nsplitExactly=perhaps\n"));
+        window_ = frmCopyFile::Instance();
         QVERIFY(!Find<QAction>("mnuSplitExactly")->isChecked());
     }
 

@@ -1,16 +1,21 @@
 #include "ui/frmAbout/frmAbout.h"
 
+#include <QGuiApplication>
 #include <QLabel>
+#include <QLocale>
 #include <QPainter>
 #include <QPushButton>
+#include <QSysInfo>
 #include <stdexcept>
 
+#include "platform/DesktopServices.h"
 #include "platform/Dialogs.h"
 #include "platform/LocalFileSystem.h"
 #include "platform/Registry.h"
 #include "ui/AppIcon.h"
 #include "ui/Twips.h"
 #include "ui/Version.h"
+#include "ui/Windows.h"
 
 namespace quorvel::ui {
 
@@ -54,14 +59,15 @@ frmAbout::frmAbout()
     // 32 pixels of the layout, drawn from the size the screen's scale needs.
     picIcon->setPixmap(AppIcon().pixmap(QSize(32, 32), devicePixelRatioF()));
     picIcon->setFocusPolicy(Qt::TabFocus);
+    picIcon->setAccessibleName(tr("%1 icon").arg(platform::kApplicationTitle));
     lblTitle = new QLabel(platform::kApplicationTitle, this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    lblVersion = new QLabel(
-        tr("Version %1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision), this);
+    // The version as the program gives it (--version), the one the user reports.
+    lblVersion = new QLabel(tr("Version %1").arg(QLatin1String(kVersion)), this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    lblDescription = new QLabel(tr("Quorvel is freeware brought to you by the Quorvel project "
-                                   "(quorvel.example).\n\nVisit the Quorvel homepage at "
-                                   "quorvel.example for more information."),
+    lblDescription = new QLabel(tr("Quorvel is free software under the MIT licence, brought to "
+                                   "you by the Quorvel project (quorvel.example).\n\nVisit the "
+                                   "Quorvel homepage at quorvel.example for more information."),
                                 this);
     lblDescription->setObjectName(QStringLiteral("lblDescription"));
     lblDescription->setWordWrap(true);
@@ -90,13 +96,11 @@ frmAbout::frmAbout()
     lblVersion->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblDisclaimer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    setFixedSize(twips.Pixels(5730), twips.Pixels(3060));
-    // A fixed place on the screen, not centred.
-    move(twips.Pixels(2340), twips.Pixels(1935));
+    setFixedSize(twips.X(5730), twips.Y(3060));
     for (std::size_t i = 0; i < std::size(kSeparator); ++i) {
         const Line& line = kSeparator[i];
-        separator_[i] = QLine(twips.Pixels(line.x1), twips.Pixels(line.y1), twips.Pixels(line.x2),
-                              twips.Pixels(line.y2));
+        separator_[i] =
+            QLine(twips.X(line.x1), twips.Y(line.y1), twips.X(line.x2), twips.Y(line.y2));
     }
 
     setTabOrder(cmdOK, picIcon);
@@ -104,6 +108,7 @@ frmAbout::frmAbout()
     cmdOK->setFocus(Qt::OtherFocusReason);
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
+    WindowKeys(this, false);
 }
 
 frmAbout::~frmAbout() = default;
@@ -147,10 +152,19 @@ void frmAbout::StartSysInfo() {
         }
         if (!platform::StartProgram(path)) throw std::runtime_error("cannot start " + path);
     } catch (const std::exception&) {
-        platform::Dialogs::Current().Message(this,
-                                             tr("System Information Is Unavailable At This Time"),
-                                             platform::kApplicationTitle);
+        // Without the tool, what a report of a problem needs to say about the program.
+        platform::Dialogs::Current().Message(this, SystemFacts(), tr("System Information"));
     }
+}
+
+QString frmAbout::SystemFacts() {
+    const auto module = platform::DesktopUnavailable();
+    return tr("Quorvel %1\nQt %2 (built with %3)\nSystem: %4, %5\nLocale: %6\nDesktop "
+              "module: %7")
+        .arg(QLatin1String(kVersion), QLatin1String(qVersion()), QLatin1String(QT_VERSION_STR),
+             QSysInfo::prettyProductName(), QGuiApplication::platformName(),
+             QLocale::system().name(),
+             module ? tr("not loaded: %1").arg(QString::fromStdString(*module)) : tr("loaded"));
 }
 
 bool frmAbout::GetKeyValue(std::uint32_t KeyRoot, const std::string& KeyName,

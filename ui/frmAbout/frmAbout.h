@@ -12,7 +12,8 @@ class QPushButton;
 namespace quorvel::ui {
 
 // The about box: the product's name, version, description and disclaimer, and the
-// launcher of the system-information tool.
+// launcher of the system-information tool, or, where there is none, of the program's own
+// facts.
 class frmAbout : public QDialog {
     Q_OBJECT
 
@@ -21,8 +22,11 @@ class frmAbout : public QDialog {
     static frmAbout* Instance();
     ~frmAbout() override;
 
-    // Finds and starts the system-information tool, or says that it is unavailable.
+    // Finds and starts the system-information tool, or, without one, shows SystemFacts().
     void StartSysInfo();
+    // The versions of the program and of Qt, the system, the locale and whether the
+    // desktop module loads.
+    static QString SystemFacts();
     // Reads one value; true when a value was read. A value stored with no bytes at all
     // is an error, thrown as std::runtime_error.
     static bool GetKeyValue(std::uint32_t KeyRoot, const std::string& KeyName,

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShortcut>
 
 #include "engine/Numbers.h"
 #include "platform/Dialogs.h"
@@ -15,6 +14,7 @@
 #include "platform/Translations.h"
 #include "platform/Volumes.h"
 #include "ui/Twips.h"
+#include "ui/Windows.h"
 #include "ui/frmBrowseFolder/FolderList.h"
 
 namespace quorvel::ui {
@@ -36,14 +36,22 @@ frmBrowseFolder::frmBrowseFolder() {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(tr("Browse destination folder"));
     CreateControls();
-    FillDrives();
-    // Load: the folder list opens at the current directory.
-    dlbToFolder->SetPath(QDir::currentPath());
-    UpdateCurrentFolder();
+    WindowKeys(this, false);
+    OpenAt(QDir::currentPath());
     drvToDrive->setFocus(Qt::OtherFocusReason);
 }
 
 frmBrowseFolder::~frmBrowseFolder() = default;
+
+void frmBrowseFolder::OpenAt(const QString& folder) {
+    const QFileInfo given(folder);
+    const QString here =
+        given.isDir() ? QDir::cleanPath(given.absoluteFilePath()) : QDir::currentPath();
+    drvToDrive->clear();
+    FillDrives(here);
+    dlbToFolder->SetPath(here);
+    UpdateCurrentFolder();
+}
 
 void frmBrowseFolder::CreateControls() {
     const auto button = [this](const char* name, const QString& caption) {
@@ -92,7 +100,7 @@ void frmBrowseFolder::CreateControls() {
                                                 {lblCurrentFolder, 120, 3120, 1215, 255},
                                                 {txtCurrentFolder, 120, 3360, 4095, 285},
                                             });
-    resize(twips.Pixels(6060), twips.Pixels(4170));
+    resize(twips.X(6060), twips.Y(4170));
 
     setTabOrder(drvToDrive, dlbToFolder);
     setTabOrder(dlbToFolder, cmdCreateFolder);
@@ -111,17 +119,13 @@ void frmBrowseFolder::CreateControls() {
     connect(dlbToFolder, &FolderList::Click, this, &frmBrowseFolder::dlbToFolder_Click);
     connect(cmdOK, &QPushButton::clicked, this, &frmBrowseFolder::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmBrowseFolder::cmdCancel_Click);
-    // Esc is Cancel, as in any dialog.
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, &frmBrowseFolder::cmdCancel_Click);
     connect(cmdCreateFolder, &QPushButton::clicked, this, &frmBrowseFolder::cmdCreateFolder_Click);
     connect(cmdDeleteFolder, &QPushButton::clicked, this, &frmBrowseFolder::cmdDeleteFolder_Click);
 }
 
-void frmBrowseFolder::FillDrives() {
-    // The current folder's volume: the listed one whose root holds it most closely, or
-    // the system's answer where none does.
-    const QString here = QDir::currentPath();
+void frmBrowseFolder::FillDrives(const QString& here) {
+    // The folder's volume: the listed one whose root holds it most closely, or the
+    // system's answer where none does.
     const auto volumes = platform::MountedVolumes();
     QString current;
     for (const platform::Volume& volume : volumes) {
@@ -153,6 +157,10 @@ void frmBrowseFolder::FillDrives() {
 void frmBrowseFolder::closeEvent(QCloseEvent* event) {
     emit Unloaded();
     event->accept();
+}
+
+void frmBrowseFolder::reject() {
+    cmdCancel_Click();
 }
 
 void frmBrowseFolder::drvToDrive_Change() {

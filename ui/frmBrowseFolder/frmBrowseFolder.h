@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QDialog>
 #include <QPointer>
-#include <QWidget>
 
 class QComboBox;
 class QLabel;
@@ -15,13 +15,17 @@ class FolderList;
 // The folder browser: picks the destination folder from the mounted volumes and their
 // folders, and creates and deletes folders. Whoever opens it learns what was chosen and
 // when it closed through its signals.
-class frmBrowseFolder : public QWidget {
+class frmBrowseFolder : public QDialog {
     Q_OBJECT
 
   public:
     // The one folder browser, created on first use.
     static frmBrowseFolder* Instance();
     ~frmBrowseFolder() override;
+
+    // Shows the folders of `folder`, the destination as it stands, or of the current
+    // directory where that is no folder.
+    void OpenAt(const QString& folder);
 
   signals:
     // OK was pressed on this folder (its text ends in "/").
@@ -31,11 +35,14 @@ class frmBrowseFolder : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // Esc is Cancel, as in any dialog.
+    void reject() override;
 
   private:
     frmBrowseFolder();
     void CreateControls();
-    void FillDrives();
+    // Lists the volumes, the one holding `here` shown.
+    void FillDrives(const QString& here);
 
     void drvToDrive_Change();
     void dlbToFolder_Change();

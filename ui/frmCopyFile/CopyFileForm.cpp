@@ -36,6 +36,13 @@ void CopyFileForm::ShowFields(const InformationFields& fields) {
     for (const auto& [box, text] : shown) box->setText(platform::Translated(*text));
 }
 
+void CopyFileForm::ClearFields() {
+    for (QLineEdit* box : {boxes_.Size, boxes_.Type, boxes_.BitRate, boxes_.Sampling, boxes_.Frames,
+                           boxes_.Duration}) {
+        box->clear();
+    }
+}
+
 void CopyFileForm::ShowProblem(const Refusal& problem) {
     MessageBox(problem.Text);
     QLineEdit* box = problem.About == Field::Source        ? boxes_.Source

@@ -42,6 +42,8 @@ class CopyFileForm final : public WorkWindow {
     bool AskToGoOn(const Message& question, const std::vector<std::string>& names) override;
 
     void ShowFields(const InformationFields& fields);
+    // Empties the File Information fields while another file is analysed.
+    void ClearFields();
     // The problem in a box of its own, then the focus on the box to correct.
     void ShowProblem(const Refusal& problem);
     void MessageBox(const Message& text);

@@ -1,6 +1,7 @@
 #include "ui/frmCopyFile/frmCopyFile.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -8,11 +9,12 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QSettings>
+#include <QShortcut>
 #include <QStatusBar>
 #include <algorithm>
 #include <cmath>
@@ -25,7 +27,9 @@
 #include "platform/Dialogs.h"
 #include "platform/HelpViewer.h"
 #include "ui/AppIcon.h"
+#include "ui/Remembered.h"
 #include "ui/Version.h"
+#include "ui/Windows.h"
 #include "ui/frmAbout/frmAbout.h"
 #include "ui/frmBrowseFolder/frmBrowseFolder.h"
 #include "ui/frmCopyFile/CopyFileForm.h"
@@ -63,16 +67,21 @@ QString DroppedItem(const QMimeData* data) {
     return item.isFile() || item.isDir() ? path : QString();
 }
 
-// What the window remembers between runs, in ~/.config/Quorvel/Quorvel.conf. A file that
-// cannot be read leaves the defaults, and one that cannot be written keeps what it has.
-QSettings Remembered() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quorvel"),
-                     QStringLiteral("Quorvel"));
-}
 const QString kOpenFolder = QStringLiteral("openFolder");
 const QString kDestination = QStringLiteral("destination");
 const QString kSplitExactly = QStringLiteral("splitExactly");
 const QString kPosition = QStringLiteral("position");
+const QString kRecentFiles = QStringLiteral("recentFiles");
+const QString kWaveformSize = QStringLiteral("waveformSize");
+// File > Open Recent lists this many files.
+constexpr int kMostRecent = 8;
+
+// The files remembered as analysed last, newest first, without those no longer there.
+QStringList RecentFiles() {
+    QStringList files = Remembered().value(kRecentFiles).toStringList();
+    files.removeIf([](const QString& path) { return !QFileInfo(path).isFile(); });
+    return files.mid(0, kMostRecent);
+}
 
 }  // namespace
 
@@ -87,6 +96,7 @@ frmCopyFile::frmCopyFile() {
     setWindowTitle(Caption());
     setWindowIcon(AppIcon());
     setAcceptDrops(true);
+    PresentWindowsAsWindows();
     CreateControls();
     CreateMenus();
     new ScreenFit(this, txtSystemMessage);  // the log gives way on a screen too short
@@ -109,12 +119,23 @@ frmCopyFile::frmCopyFile() {
     statusBar()->setSizeGripEnabled(false);  // the window keeps its designed size
     statusBar()->addPermanentWidget(progress_, 1);
     // Stops the work under way, leaving the destination as it was.
-    cmdStop = new QPushButton(tr("Stop"));
+    cmdStop = new QPushButton(tr("S&top"));
     cmdStop->setObjectName(QStringLiteral("cmdStop"));
     cmdStop->setToolTip(tr("Stop the work under way; nothing is changed"));
     cmdStop->hide();
     statusBar()->addPermanentWidget(cmdStop);
     connect(cmdStop, &QPushButton::clicked, this, [this] { work_->Stop(); });
+    // Esc stops the work too, as in any window that waits; with no work it leaves the
+    // window alone.
+    stopKey_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    stopKey_->setEnabled(false);
+    connect(stopKey_, &QShortcut::activated, this, [this] { work_->Stop(); });
+    // The status bar is as tall from the start as with Stop in it, so that the window
+    // keeps its height when work starts.
+    statusBar()->setMinimumHeight(statusBar()->sizeHint().expandedTo(cmdStop->sizeHint()).height());
+    // The check box beside the time boxes and the menu command are one setting.
+    connect(chkExactly, &QCheckBox::toggled, mnuSplitExactly, &QAction::setChecked);
+    connect(mnuSplitExactly, &QAction::toggled, chkExactly, &QCheckBox::setChecked);
     focusCheck_ = std::make_unique<FocusCheck>(
         txtSplitMinute, [this] { return txtSplitMinute_LostFocus(); }, txtSplitSecond,
         [this] { return txtSplitSecond_LostFocus(); });
@@ -132,7 +153,7 @@ frmCopyFile::frmCopyFile() {
     txtToFolder->setText(!destination.isEmpty() && QFileInfo(destination).isDir()
                              ? destination
                              : QDir::currentPath());
-    mnuSplitExactly->setChecked(remembered.value(kSplitExactly, false).toBool());
+    mnuSplitExactly->setChecked(RememberedFlag(remembered, kSplitExactly, false));
     const QPoint place = remembered.value(kPosition).toPoint();
     if (remembered.contains(kPosition) && QGuiApplication::screenAt(place)) {
         // The place is its client area's, which unlike its frame's is known before the
@@ -250,6 +271,23 @@ void frmCopyFile::mnuOpen_Click() {
     ChooseSourceFile();
 }
 
+void frmCopyFile::mnuRecent_AboutToShow() {
+    mnuRecent->clear();
+    const QStringList files = RecentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        QString shown = files[i];
+        QAction* entry = mnuRecent->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(shown.replace(u'&', QLatin1String("&&"))));
+        connect(entry, &QAction::triggered, this,
+                [this, path = files[i]] { AnalyseChosenFile(path); });
+    }
+    mnuRecent->addSeparator();
+    QAction* clear =
+        mnuRecent->addAction(tr("&Clear List"), this, [] { Remembered().remove(kRecentFiles); });
+    clear->setObjectName(QStringLiteral("mnuRecentClear"));
+    clear->setEnabled(!files.isEmpty());
+}
+
 void frmCopyFile::mnuSplitParts_Click() {
     // A window-modal dialog: this window's source, folder and mode stay as it took them,
     // and no work of this window runs beside its split. Its run is told in this log.
@@ -263,6 +301,8 @@ void frmCopyFile::mnuSplitParts_Click() {
     connect(told, &SplitPartsForm::LogScrolled, this, [this] { form_->ScrollLog(); });
     connect(window, &frmSplitParts::Unloaded, this, &frmCopyFile::frmSplitParts_Unloaded);
     const QString source = txtMP3->text();
+    // A source not analysed here is analysed there, its fields shown here once it has.
+    if (analysed_.isEmpty() || source != analysed_) form_->ClearFields();
     window->Open(
         {source, txtToFolder->text(), mnuSplitExactly->isChecked(),
          !analysed_.isEmpty() && source == analysed_ ? std::optional(played_) : std::nullopt});
@@ -283,6 +323,8 @@ void frmCopyFile::mnuWaveform_Click() {
                 [this] { waveform_->SetTime(SplitTimeMs()); });
     }
     connect(mnuSplitExactly, &QAction::toggled, waveform_, &frmWaveform::SetExact);
+    RememberSize(waveform_, kWaveformSize);
+    WindowKeys(waveform_, true);
     waveform_->show();
 }
 
@@ -313,8 +355,10 @@ void frmCopyFile::mnuHowTo_Click() {
 }
 
 void frmCopyFile::mnuAbout_Click() {
-    // Modeless and without an owner: this window stays usable beside it.
+    // Modeless and without an owner: this window stays usable beside it. It opens over
+    // this window, where the user looks.
     frmAbout* about = frmAbout::Instance();
+    if (!about->isVisible()) CentreOver(about, this);
     about->show();
     about->raise();
     about->activateWindow();
@@ -332,32 +376,37 @@ void frmCopyFile::cmdSplit_Click() {
     const std::string second = txtSplitSecond->text().toStdString();
     const double seconds = analysedSeconds_;
     splitting_ = true;
-    RunInBackground([this, stale, request, minute, second, seconds](
-                        Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
-        std::shared_ptr<const Analysis> analysis;
-        SplitRequest asked = request;
-        double length = seconds;
-        if (stale) {
-            analysis =
-                std::make_shared<Analysis>(AnalyseSource(files, asked.Source, reporter, true));
-            const QString path = QString::fromStdString(asked.Source);
-            if (analysis->Outcome != AnalysisOutcome::FramesFound) {
-                return [this, analysis, path] { ShowAnalysis(*analysis, path); };
+    if (stale) form_->ClearFields();
+    RunInBackground(
+        [this, stale, request, minute, second, seconds](Reporter& reporter,
+                                                        FileSystem& files) -> BackgroundWork::Done {
+            std::shared_ptr<const Analysis> analysis;
+            SplitRequest asked = request;
+            double length = seconds;
+            if (stale) {
+                analysis =
+                    std::make_shared<Analysis>(AnalyseSource(files, asked.Source, reporter, true));
+                const QString path = QString::fromStdString(asked.Source);
+                if (analysis->Outcome != AnalysisOutcome::FramesFound) {
+                    return [this, analysis, path] { ShowAnalysis(*analysis, path); };
+                }
+                asked.Analysed = analysis->Run;
+                length = analysis->Scan.TotalSeconds;
             }
-            asked.Analysed = analysis->Run;
-            length = analysis->Scan.TotalSeconds;
-        }
-        auto checked = SplitInTwoAt(asked, minute, second, length, files);
-        auto* refused = std::get_if<SplitReport>(&checked);
-        const SplitReport report =
-            refused ? *refused
-                    : Split(std::get<SplitRequest>(checked), files, tags_, decoder_, reporter);
-        return [this, analysis, report, path = QString::fromStdString(asked.Source)] {
-            if (analysis) ShowAnalysis(*analysis, path);
-            if (report.Problem) form_->ShowProblem(*report.Problem);
-            if (report.Scroll) form_->ScrollLog();
-        };
-    });
+            auto checked = SplitInTwoAt(asked, minute, second, length, files);
+            auto* refused = std::get_if<SplitReport>(&checked);
+            const SplitReport report =
+                refused ? *refused
+                        : Split(std::get<SplitRequest>(checked), files, tags_, decoder_, reporter);
+            return [this, analysis, report, path = QString::fromStdString(asked.Source)] {
+                if (analysis) ShowAnalysis(*analysis, path);
+                if (report.Problem) form_->ShowProblem(*report.Problem);
+                if (report.Scroll) form_->ScrollLog();
+            };
+        },
+        // The walk to the cut, the writing and the seam check, after the
+        // analysis where there is one.
+        stale ? 4 : 3);
 }
 
 SplitRequest frmCopyFile::Request() const {
@@ -378,6 +427,10 @@ void frmCopyFile::cmdBrowseTo_Click() {
     // The browser has no owner; disabling this window makes it act as a modal dialog
     // until it closes, which enables this window again.
     frmBrowseFolder* browser = frmBrowseFolder::Instance();
+    if (!browser->isVisible()) {
+        browser->OpenAt(txtToFolder->text());
+        CentreOver(browser, this);
+    }
     connect(browser, &frmBrowseFolder::FolderChosen, this,
             &frmCopyFile::frmBrowseFolder_FolderChosen, Qt::UniqueConnection);
     connect(browser, &frmBrowseFolder::Unloaded, this, &frmCopyFile::frmBrowseFolder_Unloaded,
@@ -452,6 +505,8 @@ void frmCopyFile::AnalyseChosenFile(const QString& path) {
 
 void frmCopyFile::AnalyseInBackground() {
     const QString path = txtMP3->text();
+    // The fields of the file before would stand beside the new file's name meanwhile.
+    form_->ClearFields();
     RunInBackground([this, path](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
         auto analysis = std::make_shared<const Analysis>(
             AnalyseSource(files, path.toStdString(), reporter, true));
@@ -465,6 +520,13 @@ void frmCopyFile::ShowAnalysis(const Analysis& analysis, const QString& path) {
     }
     if (analysis.Problem) form_->ShowProblem(*analysis.Problem);
     const bool found = analysis.Outcome == AnalysisOutcome::FramesFound;
+    if (found) {
+        QStringList recent = RecentFiles();
+        const QString file = QFileInfo(path).absoluteFilePath();
+        recent.removeAll(file);
+        recent.prepend(file);
+        Remembered().setValue(kRecentFiles, recent.mid(0, kMostRecent));
+    }
     analysed_ = found ? path : QString();
     analysedSeconds_ = found ? analysis.Scan.TotalSeconds : 0;
     played_ = analysis.Played;
@@ -474,7 +536,7 @@ void frmCopyFile::ShowAnalysis(const Analysis& analysis, const QString& path) {
     if (waveform_ && waveform_->Path() != analysed_) waveform_->close();
 }
 
-void frmCopyFile::RunInBackground(BackgroundWork::Work work) {
+void frmCopyFile::RunInBackground(BackgroundWork::Work work, int phases) {
     // Disabling the commands takes the focus from them; it goes back where it was unless
     // the work itself moves it.
     focusedBeforeWork_ = focusWidget();
@@ -484,14 +546,18 @@ void frmCopyFile::RunInBackground(BackgroundWork::Work work) {
     progress_->setValue(0);
     progress_->show();
     cmdStop->show();
-    work_->Start(std::move(work));
+    stopKey_->setEnabled(true);
+    work_->Start(std::move(work), phases);
 }
 
 void frmCopyFile::SetCommandsEnabled(bool enabled) {
     for (QWidget* command : std::initializer_list<QWidget*>{cmdBrowse, cmdBrowseTo, cmdSplit}) {
         command->setEnabled(enabled);
     }
-    for (QAction* action : {mnuOpen, mnuSplitExactly, mnuSplitParts}) action->setEnabled(enabled);
+    for (QAction* action : {mnuOpen, mnuRecent->menuAction(), mnuSplitExactly, mnuSplitParts}) {
+        action->setEnabled(enabled);
+    }
+    chkExactly->setEnabled(enabled);
     mnuWaveform->setEnabled(enabled && !analysed_.isEmpty());
     // The work reads these boxes as it goes: they keep the texts it started with.
     for (QLineEdit* box : {txtMP3, txtToFolder, txtSplitMinute, txtSplitSecond}) {
@@ -499,13 +565,14 @@ void frmCopyFile::SetCommandsEnabled(bool enabled) {
     }
 }
 
-void frmCopyFile::BackgroundWork_Progress(qint64 done, qint64 total) {
-    progress_->setValue(static_cast<int>(done * 100 / std::max<qint64>(total, 1)));
+void frmCopyFile::BackgroundWork_Progress(int percent) {
+    progress_->setValue(percent);
 }
 
 void frmCopyFile::BackgroundWork_Finished() {
     progress_->hide();
     cmdStop->hide();
+    stopKey_->setEnabled(false);
     splitting_ = false;
     QApplication::restoreOverrideCursor();
     SetCommandsEnabled(true);

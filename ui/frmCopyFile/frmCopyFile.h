@@ -17,12 +17,15 @@
 #include "ui/frmWaveform/frmWaveform.h"
 
 class QAction;
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QShortcut;
 
 namespace quorvel::ui {
 
@@ -66,6 +69,8 @@ class frmCopyFile : public QMainWindow {
 
     void cmdBrowse_Click();
     void mnuOpen_Click();
+    // File > Open Recent: the files analysed last, newest first, those gone left out.
+    void mnuRecent_AboutToShow();
     void mnuSplitParts_Click();
     void mnuWaveform_Click();
     void mnuExit_Click();
@@ -97,10 +102,11 @@ class frmCopyFile : public QMainWindow {
     SplitRequest Request() const;
     // Runs work off the window's thread, the commands that would start more work
     // disabled and a busy cursor shown until it ends.
-    void RunInBackground(BackgroundWork::Work work);
+    // `phases`: the passes the work reads or writes its files in, for one progress bar.
+    void RunInBackground(BackgroundWork::Work work, int phases = 1);
     // The commands that start work: Browse, B&rowse, Split, File > Open, the split rule.
     void SetCommandsEnabled(bool enabled);
-    void BackgroundWork_Progress(qint64 done, qint64 total);
+    void BackgroundWork_Progress(int percent);
     void BackgroundWork_Finished();
     void AnalyseChosenFile(const QString& path);
     // Shows the message and gives the box the focus back; always false.
@@ -121,11 +127,13 @@ class frmCopyFile : public QMainWindow {
     QLineEdit* txtSelectedSampling;
     QLineEdit* txtSplitMinute;
     QLineEdit* txtSplitSecond;
+    QCheckBox* chkExactly;  // the split rule, as File > Split Exactly at the Time Given
     QGroupBox* fraSplit;
     QPushButton* cmdSplit;
     QPlainTextEdit* txtSystemMessage;
     QAction* mnuOpen;
     QAction* mnuSplitExactly;
+    QMenu* mnuRecent;
     QAction* mnuSplitParts;
     QAction* mnuExit;
     QAction* mnuWaveform;
@@ -146,6 +154,7 @@ class frmCopyFile : public QMainWindow {
     QPointer<frmWaveform> waveform_;      // the waveform window while it is open
     QProgressBar* progress_;
     QPushButton* cmdStop;
+    QShortcut* stopKey_;      // Esc, while work runs
     bool splitting_ = false;  // the work under way is a split
     bool closeAfterWork_ = false;
     QPointer<QWidget> focusedBeforeWork_;

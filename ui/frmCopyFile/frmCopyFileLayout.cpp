@@ -1,5 +1,6 @@
 // The main window's controls and menus at their designed places.
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
@@ -35,7 +36,8 @@ void frmCopyFile::CreateControls() {
         auto* box = new QLineEdit(parent);
         box->setObjectName(QLatin1String(name));
         box->setReadOnly(true);
-        box->setFocusPolicy(Qt::ClickFocus);  // can be selected from, never tabbed to
+        // Tabbed to after the commands, so that a screen reader reaches what it shows.
+        box->setFocusPolicy(Qt::StrongFocus);
         box->setAlignment(alignment | Qt::AlignVCenter);
         box->setAcceptDrops(false);
         QPalette palette = box->palette();
@@ -94,6 +96,15 @@ void frmCopyFile::CreateControls() {
                           tr("Which second of the song that you want it to be split at "
                              "(eg. 30 = 30th second)"));
     txtSplitSecond->setText(QStringLiteral("00"));
+    chkExactly = new QCheckBox(tr("E&xactly at this time"), fraFileInfo);
+    chkExactly->setObjectName(QStringLiteral("chkExactly"));
+    chkExactly->setToolTip(
+        tr("Cut at the time given itself, to the sample, as File > Split "
+           "Exactly at the Time Given does; otherwise at the first frame "
+           "from it that the split can start at"));
+    chkExactly->setAccessibleDescription(chkExactly->toolTip());
+    // A click leaves the focus in the time box, as the menu command does; Tab still reaches it.
+    chkExactly->setFocusPolicy(Qt::TabFocus);
 
     fraSplit = frame("fraSplit", tr("File Split"));
     cmdSplit = button(fraSplit, "cmdSplit", tr("&Split File !"));
@@ -101,7 +112,8 @@ void frmCopyFile::CreateControls() {
     txtSystemMessage = new QPlainTextEdit(fraSplit);
     txtSystemMessage->setObjectName(QStringLiteral("txtSystemMessage"));
     txtSystemMessage->setReadOnly(true);
-    txtSystemMessage->setFocusPolicy(Qt::ClickFocus);
+    txtSystemMessage->setFocusPolicy(Qt::StrongFocus);
+    txtSystemMessage->setTabChangesFocus(true);
     txtSystemMessage->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtSystemMessage->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     txtSystemMessage->setAcceptDrops(false);
@@ -138,12 +150,13 @@ void frmCopyFile::CreateControls() {
                                                 {txtSplitMinute, 1680, 1440, 495, 285},
                                                 {label8, 2280, 1440, 135, 255},
                                                 {txtSplitSecond, 2400, 1440, 495, 285},
+                                                {chkExactly, 3000, 1440, 1575, 285},
                                                 {fraSplit, 120, 3840, 4695, 2295},
                                                 {cmdSplit, 3600, 240, 975, 285},
                                                 {label1, 120, 360, 1695, 255},
                                                 {txtSystemMessage, 120, 600, 4455, 1575},
                                             });
-    client->setFixedSize(twips.Pixels(4950), twips.Pixels(6285));
+    client->setFixedSize(twips.X(4950), twips.Y(6285));
 
     // What a screen reader says of each control. A box beside a label is named by it, its
     // buddy; the rest, named alike or not at all on screen, get names of their own.
@@ -178,6 +191,14 @@ void frmCopyFile::CreateControls() {
     setTabOrder(cmdBrowseTo, txtSplitMinute);
     setTabOrder(txtSplitMinute, txtSplitSecond);
     setTabOrder(txtSplitSecond, cmdSplit);
+    // What was added later comes after the commands, the order before them kept.
+    QWidget* previous = cmdSplit;
+    for (QWidget* next : std::initializer_list<QWidget*>{
+             chkExactly, txtSelectedFileSize, txtSelectedType, txtSelectedBitRate,
+             txtSelectedFrames, txtSelectedDuration, txtSelectedSampling, txtSystemMessage}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
 
     connect(cmdBrowse, &QPushButton::clicked, this, &frmCopyFile::cmdBrowse_Click);
     connect(cmdBrowseTo, &QPushButton::clicked, this, &frmCopyFile::cmdBrowseTo_Click);
@@ -190,6 +211,9 @@ void frmCopyFile::CreateMenus() {
     mnuOpen = mnuFile->addAction(tr("&Open"), this, &frmCopyFile::mnuOpen_Click);
     mnuOpen->setObjectName(QStringLiteral("mnuOpen"));
     mnuOpen->setShortcut(QKeySequence::Open);
+    mnuRecent = mnuFile->addMenu(tr("Open &Recent"));
+    mnuRecent->setObjectName(QStringLiteral("mnuRecent"));
+    connect(mnuRecent, &QMenu::aboutToShow, this, &frmCopyFile::mnuRecent_AboutToShow);
     // Off at start: the split waits for a frame that one added frame suffices for, unless
     // the user asks for the time given itself.
     mnuSplitExactly = mnuFile->addAction(tr("Split E&xactly at the Time Given"));

@@ -1,5 +1,7 @@
 #include "ui/frmSplitParts/SplitPartsForm.h"
 
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QWidget>
 
 #include "platform/Dialogs.h"
@@ -7,9 +9,13 @@
 
 namespace quorvel::ui {
 
-SplitPartsForm::SplitPartsForm(QWidget* window, QWidget* times) : window_(window), times_(times) {}
+SplitPartsForm::SplitPartsForm(QWidget* window, QWidget* times, QPlainTextEdit* log)
+    : window_(window), times_(times), log_(log) {}
 
 void SplitPartsForm::ShowLine(const Message& line, bool first) {
+    lastLine_ = platform::Translated(line);
+    if (first) log_->clear();
+    log_->appendPlainText(lastLine_);
     emit LineShown(line, first);
 }
 
@@ -33,6 +39,7 @@ void SplitPartsForm::ShowFields(const InformationFields& fields) {
 }
 
 void SplitPartsForm::ScrollLog() {
+    log_->verticalScrollBar()->setValue(log_->verticalScrollBar()->maximum());
     emit LogScrolled();
 }
 

@@ -8,18 +8,21 @@
 #include "engine/SourceAnalysis.h"
 #include "ui/BackgroundWork.h"
 
+class QPlainTextEdit;
 class QWidget;
 
 namespace quorvel::ui {
 
 // The split into several parts as its work reports to it: the window's boxes for refusals
-// and questions, and the main window's fields and message log, reached through signals.
+// and questions, its own log, and the main window's fields and message log, reached
+// through signals.
 class SplitPartsForm final : public QObject, public WorkWindow {
     Q_OBJECT
 
   public:
-    // `times` takes the focus where the split refuses a time.
-    SplitPartsForm(QWidget* window, QWidget* times);
+    // `times` takes the focus where the split refuses a time; `log` shows the run's lines
+    // in the window, as the main window's log does behind it.
+    SplitPartsForm(QWidget* window, QWidget* times, QPlainTextEdit* log);
 
     void ShowLine(const Message& line, bool first) override;
     bool AskToGoOn(const Message& question, const std::vector<std::string>& names) override;
@@ -32,6 +35,8 @@ class SplitPartsForm final : public QObject, public WorkWindow {
     void ScrollLog();
     // The sentence that tells the user how to cut at the times themselves.
     static Message ExactHint();
+    // The last line the log shows.
+    const QString& LastLine() const { return lastLine_; }
 
   signals:
     // What the main window's fields and log are to show.
@@ -42,6 +47,8 @@ class SplitPartsForm final : public QObject, public WorkWindow {
   private:
     QWidget* window_;
     QWidget* times_;
+    QPlainTextEdit* log_;
+    QString lastLine_;
 };
 
 }  // namespace quorvel::ui

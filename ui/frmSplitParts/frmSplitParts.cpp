@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QProgressBar>
@@ -22,11 +23,18 @@
 #include "platform/Dialogs.h"
 #include "platform/Translations.h"
 #include "ui/AppIcon.h"
+#include "ui/Remembered.h"
+#include "ui/Windows.h"
 #include "ui/frmSplitParts/SplitPartsForm.h"
 
 namespace quorvel::ui {
 
 namespace {
+
+// What the window remembers between runs: the names and the rules' last values.
+const QString kNamePattern = QStringLiteral("partsNamePattern");
+const QString kEvery = QStringLiteral("partsEvery");
+const QString kCount = QStringLiteral("partsCount");
 
 // More parts than this are no list anyone reads; a rule that makes more is refused.
 constexpr std::int64_t kMostParts = 999;
@@ -54,7 +62,9 @@ frmSplitParts::frmSplitParts(QWidget* owner) : QDialog(owner) {
     setWindowTitle(tr("Split into Several Parts"));
     setWindowIcon(AppIcon());
     CreateControls();
-    form_ = std::make_unique<SplitPartsForm>(this, grdParts);
+    WindowKeys(this, false);  // Esc is the dialog's own
+    form_ = std::make_unique<SplitPartsForm>(this, grdParts, txtLog);
+    txtNamePattern->setText(Remembered().value(kNamePattern).toString());
     work_ = std::make_unique<BackgroundWork>(*form_, files_);
     connect(work_.get(), &BackgroundWork::Progress, this, &frmSplitParts::BackgroundWork_Progress);
     connect(work_.get(), &BackgroundWork::Finished, this, &frmSplitParts::BackgroundWork_Finished);
@@ -71,6 +81,8 @@ void frmSplitParts::Open(const PartsSource& source) {
                                   : tr("At the first safe frame from each start"));
     ShowParts({PartStart{}});
     UpdateCommands();
+    FitWithinScreen(this);
+    CentreOver(this, parentWidget());
     open();
     if (source_.Played) return;
     const std::string path = source.Path.toStdString();
@@ -109,6 +121,7 @@ void frmSplitParts::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+    Remembered().setValue(kNamePattern, txtNamePattern->text());
     emit Unloaded();
 }
 
@@ -196,8 +209,10 @@ void frmSplitParts::cmdChapters_Click() {
 
 void frmSplitParts::cmdEvery_Click() {
     const QString text = platform::Dialogs::Current().InputText(
-        this, tr("Cut every ([h:]m:ss[.fff]):"), windowTitle(), ClockTime(5 * 60 * 1000));
+        this, tr("Cut every ([h:]m:ss[.fff]):"), windowTitle(),
+        Remembered().value(kEvery, ClockTime(5 * 60 * 1000)).toString());
     if (text.isEmpty()) return;
+    Remembered().setValue(kEvery, text);
     const auto step = ReadTime(text);
     if (!step) {
         Refuse(tr("Write the time as [h:]m:ss, with up to three decimals: %1.")
@@ -221,8 +236,10 @@ void frmSplitParts::cmdEvery_Click() {
 
 void frmSplitParts::cmdEqualParts_Click() {
     const QString text = platform::Dialogs::Current().InputText(
-        this, tr("Number of parts:"), windowTitle(), QString::number(grdParts->rowCount() + 1));
+        this, tr("Number of parts:"), windowTitle(),
+        Remembered().value(kCount, QString::number(grdParts->rowCount() + 1)).toString());
     if (text.isEmpty()) return;
+    Remembered().setValue(kCount, text);
     bool number = false;
     const int count = text.trimmed().toInt(&number);
     if (!number || count < 2 || count > kMostParts) {
@@ -243,13 +260,42 @@ void frmSplitParts::cmdSplit_Click() {
     request.Separator = Separator();
     request.ExactHint = SplitPartsForm::ExactHint();
     splitting_ = true;
-    RunInBackground([this, request](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
-        const SplitReport report = Split(request, files, tags_, decoder_, reporter);
-        return [this, report] {
-            if (report.Problem) form_->ShowProblem(*report.Problem);
-            if (report.Scroll) form_->ScrollLog();
-        };
-    });
+    RunInBackground(
+        [this, request](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
+            const SplitReport report = Split(request, files, tags_, decoder_, reporter);
+            return [this, report] {
+                ShowResult(report);
+                if (report.Problem) form_->ShowProblem(*report.Problem);
+                if (report.Scroll) form_->ScrollLog();
+            };
+        },
+        // The walk to the cuts, the writing and the seam check.
+        3);
+}
+
+void frmSplitParts::ShowResult(const SplitReport& report) {
+    // Why it changed nothing: the refusal's own text, or the log's last line that says so.
+    const QString why =
+        report.Problem ? platform::Translated(report.Problem->Text) : form_->LastLine();
+    switch (report.Outcome) {
+        case SplitOutcome::Completed:
+            progress_->setValue(progress_->maximum());
+            lblResult->setText(tr("Completed: %1 parts written to %2.")
+                                   .arg(report.Paths.size())
+                                   .arg(source_.Folder));
+            break;
+        case SplitOutcome::Stopped:
+            lblResult->setText(tr("Stopped: nothing was changed."));
+            break;
+        case SplitOutcome::Failed:
+            lblResult->setText(tr("Failed: %1").arg(why));
+            break;
+        case SplitOutcome::Refused:
+        case SplitOutcome::NoSafePosition:
+        case SplitOutcome::Declined:
+            lblResult->setText(tr("Refused: %1").arg(why));
+            break;
+    }
 }
 
 void frmSplitParts::cmdClose_Click() {
@@ -260,13 +306,12 @@ void frmSplitParts::cmdClose_Click() {
     }
 }
 
-void frmSplitParts::BackgroundWork_Progress(qint64 done, qint64 total) {
-    progress_->setValue(static_cast<int>(done * 100 / std::max<qint64>(total, 1)));
+void frmSplitParts::BackgroundWork_Progress(int percent) {
+    progress_->setValue(percent);
 }
 
 void frmSplitParts::BackgroundWork_Finished() {
     QApplication::restoreOverrideCursor();
-    progress_->setValue(0);
     splitting_ = false;
     UpdateCommands();
     // Without a length there is nothing to cut: the analysis has said why.
@@ -344,10 +389,11 @@ void frmSplitParts::UpdateCommands() {
     cmdClose->setText(idle ? tr("Close") : tr("S&top"));
 }
 
-void frmSplitParts::RunInBackground(BackgroundWork::Work work) {
+void frmSplitParts::RunInBackground(BackgroundWork::Work work, int phases) {
     QApplication::setOverrideCursor(Qt::BusyCursor);
     progress_->setValue(0);
-    work_->Start(std::move(work));
+    lblResult->clear();
+    work_->Start(std::move(work), phases);
     UpdateCommands();
 }
 

@@ -14,7 +14,9 @@
 #include "platform/TagLibEditor.h"
 #include "ui/BackgroundWork.h"
 
+class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
@@ -78,7 +80,9 @@ class frmSplitParts : public QDialog {
     void cmdEqualParts_Click();
     void cmdSplit_Click();
     void cmdClose_Click();
-    void BackgroundWork_Progress(qint64 done, qint64 total);
+    void BackgroundWork_Progress(int percent);
+    // Tells in the window how the split ended, and why where it changed nothing.
+    void ShowResult(const SplitReport& report);
     void BackgroundWork_Finished();
 
     // The parts as the table holds them, in order.
@@ -92,7 +96,8 @@ class frmSplitParts : public QDialog {
     // whether they were few enough to list.
     bool ShowEvery(std::int64_t step, std::int64_t count);
     void UpdateCommands();
-    void RunInBackground(BackgroundWork::Work work);
+    // `phases`: the passes the work reads or writes its files in, for one progress bar.
+    void RunInBackground(BackgroundWork::Work work, int phases = 1);
     void Refuse(const QString& text);
     std::int64_t DurationMs() const { return played_.Ms(); }
 
@@ -109,6 +114,8 @@ class frmSplitParts : public QDialog {
     QPushButton* cmdEvery;
     QPushButton* cmdEqualParts;
     QLineEdit* txtNamePattern;
+    QLabel* lblResult;
+    QPlainTextEdit* txtLog;
     QProgressBar* progress_;
     QPushButton* cmdSplit;
     QPushButton* cmdClose;

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
@@ -92,8 +93,36 @@ void frmSplitParts::CreateControls() {
         commands->addWidget(command);
     }
     commands->addStretch(1);
+    // How the last run ended, and its log: the main window's log stands behind this window.
+    lblResult = new QLabel(this);
+    lblResult->setObjectName(QStringLiteral("lblResult"));
+    lblResult->setWordWrap(true);
+    lblResult->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    lblResult->setFocusPolicy(Qt::StrongFocus);
+    lblResult->setAccessibleName(tr("Result"));
+    txtLog = new QPlainTextEdit(this);
+    txtLog->setObjectName(QStringLiteral("txtLog"));
+    txtLog->setReadOnly(true);
+    txtLog->setTabChangesFocus(true);
+    txtLog->setAccessibleName(tr("Messages"));
+    txtLog->setAccessibleDescription(tr("What the split does, step by step"));
+    QPalette logPalette = txtLog->palette();
+    logPalette.setColor(QPalette::Base, logPalette.color(QPalette::Window));
+    txtLog->setPalette(logPalette);
+    // A few lines, giving way down to two where the screen is short.
+    const int line = txtLog->fontMetrics().lineSpacing();
+    const int logRoom = 2 * txtLog->frameWidth() + 2 * int(txtLog->document()->documentMargin());
+    txtLog->setMinimumHeight(2 * line + logRoom);
+    txtLog->setMaximumHeight(5 * line + logRoom);
+    auto* lblLog = new QLabel(tr("&Messages:"), this);
+    lblLog->setBuddy(txtLog);
+    auto* left = new QVBoxLayout;
+    left->addWidget(grdParts, 3);
+    left->addWidget(lblLog);
+    left->addWidget(txtLog, 1);
+    left->addWidget(lblResult);
     auto* middle = new QHBoxLayout;
-    middle->addWidget(grdParts, 1);
+    middle->addLayout(left, 1);
     middle->addLayout(commands);
 
     txtNamePattern = new QLineEdit(this);
@@ -147,6 +176,8 @@ void frmSplitParts::CreateControls() {
     setTabOrder(cmdEqualParts, txtNamePattern);
     setTabOrder(txtNamePattern, cmdSplit);
     setTabOrder(cmdSplit, cmdClose);
+    setTabOrder(cmdClose, txtLog);
+    setTabOrder(txtLog, lblResult);
 
     connect(txtCutAt, &QLineEdit::returnPressed, this, &frmSplitParts::cmdAdd_Click);
     connect(cmdAdd, &QPushButton::clicked, this, &frmSplitParts::cmdAdd_Click);

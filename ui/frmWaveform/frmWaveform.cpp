@@ -30,6 +30,8 @@ frmWaveform::frmWaveform(QWidget* owner, WaveSource source)
 
     view_ = new WaveView(source_.Levels, this);
     view_->setObjectName(QStringLiteral("picWave"));
+    view_->setAccessibleName(tr("Waveform"));
+    view_->setAccessibleDescription(tr("The source's waveform, the time and the cuts"));
     hsbView = new QScrollBar(Qt::Horizontal, this);
     hsbView->setObjectName(QStringLiteral("hsbView"));
     // Each marker's name after a block of its colour.
