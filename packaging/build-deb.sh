@@ -3,7 +3,8 @@
 # the folder given as $1 (made if missing): the sources as they stand in the work tree,
 # committed or not, are copied to FOLDER/quorvel-VERSION and built there with
 # dpkg-buildpackage, so that the work tree gets no build files. Further arguments go to
-# dpkg-buildpackage. Prints the package file's path last.
+# dpkg-buildpackage (--build=binary where none are given). Prints the package file's
+# path last.
 # QUORVEL_WERROR=ON makes warnings errors there too.
 set -euo pipefail
 folder=$(realpath -m "${1:?usage: build-deb.sh FOLDER [DPKG-BUILDPACKAGE-OPTION...]}")
@@ -20,5 +21,7 @@ git ls-files -z --cached --others --exclude-standard --deduplicate |
     while IFS= read -r -d '' file; do
         if [ -e "$file" ] || [ -L "$file" ]; then printf '%s\0' "$file"; fi
     done | tar --null --files-from=- -cf - | tar -xf - -C "$copy"
-(cd "$copy" && dpkg-buildpackage -us -uc -b -j"$(nproc)" "$@") >&2
+# The binary packages alone unless the arguments ask for more (--build=full).
+(($#)) || set -- --build=binary
+(cd "$copy" && dpkg-buildpackage -us -uc -j"$(nproc)" "$@") >&2
 ls "$folder"/quorvel_"${version}"_*.deb
