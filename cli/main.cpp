@@ -101,7 +101,16 @@ class TerminalReporter : public quorvel::Reporter {
         std::cerr << " [y/N] ";
         std::string answer;
         std::getline(std::cin, answer);
-        return answer == "y" || answer == "Y" || answer == "yes";
+        // The locale's yes, as rpmatch(3) reads it ("j" in German), looked up in the user's
+        // locale on this thread alone, so that the output stays the same in every locale.
+        const locale_t user = ::newlocale(LC_MESSAGES_MASK | LC_CTYPE_MASK, "", locale_t{});
+        const locale_t before = user ? ::uselocale(user) : locale_t{};
+        const bool yes = ::rpmatch(answer.c_str()) == 1;
+        if (user) {
+            ::uselocale(before);
+            ::freelocale(user);
+        }
+        return yes || answer == "y" || answer == "Y" || answer == "yes";
     }
     void Progress(std::int64_t, std::int64_t) override {}
     bool Stopped() const override { return stopping; }

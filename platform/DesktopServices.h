@@ -53,8 +53,8 @@ const QuorvelDesktopModule* DesktopModule(std::string& why);
 // functions is called.
 inline constexpr unsigned int kQuorvelDesktopVersion = 1;
 
-// The module's functions, in C types only: the companion carries a C++ runtime of its own
-// and the module uses the system's, so no C++ object may pass between them. What they
+// The module's functions, in C types only, so that no C++ object passes between the module
+// and a program that loads it, whatever C++ runtime each was built against. What they
 // return is the caller's to free().
 extern "C" {
 // A file the module decodes, read by the caller: up to `count` bytes at `offset`, how many

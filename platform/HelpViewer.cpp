@@ -34,7 +34,10 @@ void ShowHelp(QWidget* owner) {
         viewer->setOpenExternalLinks(true);
         viewer->resize(640, 560);
     }
-    viewer->setSource(QUrl(QStringLiteral("qrc:/help/Quorvel.html")));
+    // The help in the window's language: each translation names the document written in it.
+    const QString page = QCoreApplication::translate(
+        "HelpViewer", "Quorvel.html", "the help document's name in this language's resources");
+    viewer->setSource(QUrl(QStringLiteral("qrc:/help/") + page));
     viewer->show();
     viewer->raise();
     viewer->activateWindow();

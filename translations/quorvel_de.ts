@@ -178,6 +178,11 @@
         <source>Quorvel Help</source>
         <translation>Quorvel-Hilfe</translation>
     </message>
+    <message>
+        <source>Quorvel.html</source>
+        <comment>the help document&apos;s name in this language&apos;s resources</comment>
+        <translation>Quorvel_de.html</translation>
+    </message>
 </context>
 <context>
     <name>Input</name>

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package twice, in two folders within the build folder given as $1, and
-# compares the two; checks its hardening, has lintian check it, installs it on this
-# machine, starts the program, runs the command-line tool and removes the package again.
+# Builds the Debian package from debian/ twice, from copies of the sources in two folders
+# within the build folder given as $1, the second with its build folder outside its
+# sources, and compares the two; checks every binary's hardening, has lintian check the
+# source and the binary packages, installs the package on this machine, starts the
+# program, runs the command-line tool and removes the package again.
 # Needs root: it installs and removes a package system-wide.
 set -euo pipefail
 
@@ -12,44 +14,65 @@ fail() {
     exit 1
 }
 
-"$source/scripts/need-packages.sh" appstream desktop-file-utils devscripts dpkg-dev ffmpeg file \
-    git lintian man-db
+"$source/scripts/need-packages.sh" appstream debhelper desktop-file-utils devscripts dpkg-dev \
+    ffmpeg file git lintian man-db x11-utils xdotool xvfb
 
 # The package is built as warnings are treated in the build folder, so that a warning the
 # hardening flags bring fails where the build's own would.
-werror=$(sed -n 's/^QUORVEL_WERROR:BOOL=//p' "$build/CMakeCache.txt")
-deb=$("$source/packaging/build-deb.sh" "$build/deb-a" "-DQUORVEL_WERROR=${werror:-OFF}" | tail -n 1)
-again=$("$source/packaging/build-deb.sh" "$build/deb-b" "-DQUORVEL_WERROR=${werror:-OFF}" | tail -n 1)
-cmp "$deb" "$again" || fail "two builds of the same sources gave different packages"
-[ "$(basename "$deb")" = "quorvel_1.0.0.1_$(dpkg --print-architecture).deb" ] ||
-    fail "unexpected package file $deb"
-for field in "Package: quorvel" "Version: 1.0.0.1" "Section: sound" \
+QUORVEL_WERROR=$(sed -n 's/^QUORVEL_WERROR:BOOL=//p' "$build/CMakeCache.txt")
+export QUORVEL_WERROR
+# The first build makes the source package too, for lintian.
+deb=$("$source/packaging/build-deb.sh" "$build/deb-a" --build=full | tail -n 1)
+# The second's sources lie deeper under another name, its build folder beside them: no
+# path of either may reach the binaries or their build ids.
+DH_OPTIONS="--builddirectory=$build/deb-b/elsewhere/objects" \
+    "$source/packaging/build-deb.sh" "$build/deb-b/elsewhere" >/dev/null
+arch=$(dpkg --print-architecture)
+version=$(dpkg-parsechangelog -l "$source/debian/changelog" -S Version)
+[ "$(basename "$deb")" = "quorvel_${version}_$arch.deb" ] || fail "unexpected package file $deb"
+for package in "quorvel_${version}_$arch.deb" "quorvel-dbgsym_${version}_$arch.deb"; do
+    cmp "$build/deb-a/$package" "$build/deb-b/elsewhere/$package" ||
+        fail "two builds of the same sources gave different $package"
+done
+project=$(sed -n 's/^project(Quorvel VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
+[ "$version" = "$project" ] || fail "debian/changelog says $version, CMakeLists.txt $project"
+for field in "Package: quorvel" "Version: $version" "Section: sound" \
     "Maintainer: Quorvel project <quorvel@quorvel.example>"; do
     dpkg-deb --field "$deb" | grep -qxF "$field" || fail "no '$field' in the package"
 done
 dpkg-deb --field "$deb" Depends | grep -q libqt6widgets6 || fail "Qt is not a dependency"
 dpkg-deb --field "$deb" Depends | grep -q libmpg123-0 || fail "libmpg123 is not a dependency"
-# Every object file is compiled with fortification at level 3 (packaging/build-deb.sh).
-# Where the compiler knows a buffer's size but cannot prove a call stays within it, the
-# call is checked as the program runs, and each binary holds such calls: the desktop
-# module copying a part's tag, the window's Qt hash of the file systems its folder list
-# leaves out, the companion's JSON escaping control characters. A call whose bound the
-# compiler proves needs no check, and the file reads go unchecked: their buffers come
-# through the engine's interfaces, of a size no compiler sees. Debian 12's flags have no
-# control-flow protection.
-commands=$(ninja -C "$build/deb-a" -t commands quorvel quorvel-cli quorvel_desktop | grep ' -c ')
-! grep -v -e '-D_FORTIFY_SOURCE=3 .*-O2' <<<"$commands" || fail "compiled without fortification"
+# Every object file is compiled with fortification at level 3 (debian/rules). Where the
+# compiler knows a buffer's size but cannot prove a call stays within it, the call is
+# checked as the program runs, and each binary holds such calls: the desktop module
+# copying a part's tag, the window's Qt hash of the file systems its folder list leaves
+# out, the companion's JSON escaping control characters. A call whose bound the compiler
+# proves needs no check, and the file reads go unchecked: their buffers come through the
+# engine's interfaces, of a size no compiler sees.
+objects=$build/deb-a/quorvel-$version/obj-$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+commands=$(ninja -C "$objects" -t commands quorvel quorvel-cli quorvel_desktop | grep ' -c ')
+! grep -v -e '-D_FORTIFY_SOURCE=3' <<<"$commands" || fail "compiled without fortification"
+! grep -v -e ' -O2 ' <<<"$commands" || fail "compiled without optimization"
+# hardening-check finds stack-clash probes only in a function whose frame needs a loop of
+# them, which none has: every compilation is checked for the flag instead.
+! grep -v -e '-fstack-clash-protection' <<<"$commands" || fail "compiled without stack-clash protection"
+if [ "$arch" = amd64 ]; then
+    ! grep -v -e '-fcf-protection' <<<"$commands" || fail "compiled without control-flow protection"
+fi
+# Every ELF file of the package has every protection hardening-check knows, control-flow
+# and stack-clash protection included.
 unpacked=$(mktemp -d)
 dpkg-deb --extract "$deb" "$unpacked"
-hardening-check --nocfprotection "$unpacked"/usr/bin/quorvel "$unpacked"/usr/bin/quorvel-cli \
-    "$unpacked"/usr/lib/*/quorvel/libquorvel-desktop.so || fail "the binaries lack hardening"
+mapfile -t elves < <(find "$unpacked" -type f -exec file {} + | sed -n 's/: *ELF .*//p')
+((${#elves[@]} == 3)) || fail "the package holds ${#elves[@]} ELF files, not 3: ${elves[*]}"
+hardening-check "${elves[@]}" || fail "the binaries lack hardening"
 rm -rf "$unpacked"
-# Errors are what Debian refuses a package for, and any hardening tag is a fault too: one
-# the package's lintian overrides hide must still be raised, or lintian tells of the
-# override that no longer matches. The rest is shown.
-lintian=$(lintian -I --fail-on none "$deb" 2>&1)
+# Errors and warnings are what Debian holds against a package, and any hardening tag is a
+# fault too: one the package's lintian overrides hide must still be raised, or lintian
+# tells of the override that no longer matches. The rest is shown.
+lintian=$(lintian -I --fail-on none "$build/deb-a/quorvel_${version}_$arch.changes" 2>&1)
 echo "$lintian"
-! grep -q "^E:" <<<"$lintian" || fail "lintian found errors"
+! grep -q "^[EW]:" <<<"$lintian" || fail "lintian found errors or warnings"
 ! grep -q "hardening" <<<"$lintian" || fail "lintian found the hardening wanting"
 
 work=$(mktemp -d)
@@ -71,7 +94,9 @@ for file in /usr/bin/quorvel /usr/bin/quorvel-cli /usr/share/doc/quorvel/Quorvel
 done
 for page in quorvel quorvel-cli; do
     man -w "$page" >/dev/null || fail "no manual page for $page"
+    man -L de -w "$page" | grep -q '/de/' || fail "no German manual page for $page"
 done
+[ -f /usr/share/doc/quorvel/Quorvel_de.html ] || fail "the German help was not installed"
 for size in 16 32 48 64 128 256; do
     icon=/usr/share/icons/hicolor/${size}x${size}/apps/$id.png
     file "$icon" | grep -q "PNG image data, $size x $size" || fail "$icon is no $size-pixel PNG"
@@ -80,12 +105,27 @@ desktop-file-validate "$desktop"
 appstreamcli validate --no-net --strict --pedantic "$metainfo"
 grep -qx "Exec=quorvel %f" "$desktop" && grep -qx "MimeType=audio/mpeg;" "$desktop" ||
     fail "$desktop does not offer to open MP3 files"
+for key in 'Name\[de\]' 'Comment\[de\]' 'Keywords\[de\]'; do
+    grep -q "^$key=" "$desktop" || fail "$desktop has no $key"
+done
+grep -q 'xml:lang="de"' "$metainfo" || fail "$metainfo has no German"
 
-# Still running after 2 seconds (timeout's 124) means it started and waits for the user.
-status=0
-(cd "$work" && HOME=$work XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=offscreen \
-    timeout 2 /usr/bin/quorvel) || status=$?
-[ "$status" -eq 124 ] || fail "quorvel ended with status $status instead of running"
+# Started on an X display, the program shows its window and waits for the user; the
+# desktop entry's StartupWMClass is the class that window carries, so that a dock groups
+# it under its launcher.
+class=$(sed -n 's/^StartupWMClass=//p' "$desktop")
+(cd "$work" && HOME=$work XDG_RUNTIME_DIR=$work timeout 60 xvfb-run -a bash -c '
+    set -euo pipefail
+    QT_QPA_PLATFORM=xcb /usr/bin/quorvel 2>/dev/null &
+    program=$!
+    window=$(timeout 20 xdotool search --sync --onlyvisible --name "^Quorvel V" | head -n 1)
+    sleep 1
+    kill -0 "$program"
+    xprop -id "$window" WM_CLASS >wm-class
+    kill "$program"
+') || fail "quorvel did not show its window and wait"
+grep -qF ", \"$class\"" "$work/wm-class" ||
+    fail "the window's $(cat "$work/wm-class") is not StartupWMClass=$class"
 
 info=$(quorvel-cli info "$source/tests/fixtures/cbr128.mp3")
 grep -qx "type: MPEG1 Layer 3" <<<"$info" || fail "quorvel-cli info said: $info"
@@ -100,13 +140,18 @@ for run in first second; do
 done
 [ "$(tlen "$work/id3v21.mp3")" = 2136 ] || fail "the first part's tag says $(tlen "$work/id3v21.mp3")"
 [ -f "$work/.local/share/Trash/files/id3v21.mp3" ] || fail "the older first part is not in the trash"
+# On a terminal, the question whether to replace takes the locale's yes.
+answered=$(cd "$work" && printf 'j\n' | HOME=$work LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 \
+    script -qec "quorvel-cli split '$tagged' 0 2 >/dev/null; echo status \$?" /dev/null)
+grep -q "status 0" <<<"$answered" || fail "quorvel-cli did not take a German yes: $answered"
 # Installed, the companion finds its module as it does in the build folder: nothing it
 # loads is searched for in the folder it runs in, and a module cut short is refused.
 "$source/tests/loading/check-loading.sh" /usr/bin/quorvel-cli \
-    "$(dpkg -L quorvel | grep '/libquorvel-desktop\.so$')" /usr/bin/quorvel
-version=$(quorvel-cli --version)
-[ "$version" = "quorvel-cli $(dpkg-deb --field "$deb" Version)" ] ||
-    fail "quorvel-cli --version said: $version"
+    "$(dpkg -L quorvel | grep '/libquorvel-desktop\.so$')" \
+    "$build/tests/libquorvel_foreign_QuorvelDesktop.so" \
+    "$build/tests/libquorvel_foreign_QuorvelElse.so" /usr/bin/quorvel
+said=$(quorvel-cli --version)
+[ "$said" = "quorvel-cli $version" ] || fail "quorvel-cli --version said: $said"
 
 DEBIAN_FRONTEND=noninteractive apt-get remove -y quorvel
 for file in /usr/bin/quorvel /usr/bin/quorvel-cli "$desktop" /usr/lib/*/quorvel; do
