@@ -10,9 +10,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <iterator>
 #include <map>
@@ -549,7 +552,8 @@ int Silences(const Options& options, const std::string& file) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// The command's work and its exit code.
+int Run(int argc, char** argv) {
     quorvel::platform::IgnoreFileSizeSignal();
     // getopt names the program by argv[0] in its complaints.
     static char name[] = "quorvel-cli";
@@ -673,4 +677,18 @@ int main(int argc, char** argv) {
         return Silences(options, operands[0]);
     }
     return Verify(options, operands);
+}
+
+int main(int argc, char** argv) {
+    const int code = Run(argc, argv);
+    // What the command printed must have reached its reader: a full disk or a closed output
+    // is a failure, whatever the command itself found.
+    std::cout.flush();
+    if (std::cout && std::fflush(stdout) == 0 && !std::ferror(stdout)) return code;
+    const int error = errno;
+    std::cerr << kName
+              << Translated(Tr("quorvel-cli", "cannot write to the standard output: %1")
+                                .Arg(std::string(std::strerror(error))))
+              << '\n';
+    return code == 0 ? 3 : code;
 }

@@ -473,8 +473,8 @@
 <context>
     <name>main</name>
     <message>
-        <source>Cuts an MP3 file in two without re-encoding.</source>
-        <translation>Teilt eine MP3-Datei ohne Neukodierung in zwei.</translation>
+        <source>Cuts, splits and checks MP3 files without re-encoding.</source>
+        <translation>Schneidet, teilt und prüft MP3-Dateien ohne Neukodierung.</translation>
     </message>
     <message>
         <source>file</source>
@@ -546,6 +546,10 @@
     <message>
         <source>%1: option &apos;--%2&apos; is the silences command&apos;s</source>
         <translation>%1: Option &apos;--%2&apos; gehört zum Befehl silences</translation>
+    </message>
+    <message>
+        <source>cannot write to the standard output: %1</source>
+        <translation>kann nicht in die Standardausgabe schreiben: %1</translation>
     </message>
 </context>
 <context>

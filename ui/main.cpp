@@ -9,23 +9,45 @@
 #include "ui/Version.h"
 #include "ui/frmCopyFile/frmCopyFile.h"
 
-int main(int argc, char** argv) {
-    quorvel::platform::IgnoreFileSizeSignal();
-    QApplication application(argc, argv);
-    quorvel::platform::InstallTranslations(application);
-    QApplication::setApplicationName(QStringLiteral("Quorvel"));
-    QApplication::setApplicationVersion(QLatin1String(quorvel::ui::kVersion));
-    QApplication::setWindowIcon(quorvel::ui::AppIcon());
-    // The desktop entry the window belongs to, which Wayland matches it with.
-    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quorvel.quorvel"));
-    QCommandLineParser arguments;
-    arguments.setApplicationDescription(
-        QCoreApplication::translate("main", "Cuts an MP3 file in two without re-encoding."));
+namespace {
+
+// The command line the program takes: a FILE to open, --help, --version.
+void Describe(QCommandLineParser& arguments) {
+    arguments.setApplicationDescription(QCoreApplication::translate(
+        "main", "Cuts, splits and checks MP3 files without re-encoding."));
     arguments.addHelpOption();
     arguments.addVersionOption();
     arguments.addPositionalArgument(QCoreApplication::translate("main", "file"),
                                     QCoreApplication::translate("main", "The MP3 file to split."),
                                     QCoreApplication::translate("main", "[file]"));
+}
+
+void Name(QCoreApplication& application) {
+    quorvel::platform::InstallTranslations(application);
+    QCoreApplication::setApplicationName(QStringLiteral("Quorvel"));
+    QCoreApplication::setApplicationVersion(QLatin1String(quorvel::ui::kVersion));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    quorvel::platform::IgnoreFileSizeSignal();
+    {
+        // --help, --version and a wrong call are answered before a display is needed, so
+        // that they work where there is none.
+        QCoreApplication core(argc, argv);
+        Name(core);
+        QCommandLineParser arguments;
+        Describe(arguments);
+        arguments.process(core);
+    }
+    QApplication application(argc, argv);
+    Name(application);
+    QApplication::setWindowIcon(quorvel::ui::AppIcon());
+    // The desktop entry the window belongs to, which Wayland matches it with.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quorvel.quorvel"));
+    QCommandLineParser arguments;
+    Describe(arguments);
     arguments.process(application);
     auto* window = quorvel::ui::frmCopyFile::Instance();
     window->show();

@@ -298,6 +298,9 @@ TEST_F(Cli, InfoPrintsTheSixFieldsOrSaysWhyNot) {
               "size: 0.07\ntype: MPEG1 Layer 3\nbitrate: 128000\nsampling: 44100\n"
               "frames: 175\nduration: 0:4\n");
     EXPECT_EQ(mp3.err, "");
+    // What it printed must reach its reader: a full disk is a failure.
+    const std::string full = "'" QUORVEL_CLI "' info '" + source + "' >/dev/full 2>/dev/null";
+    EXPECT_EQ(WEXITSTATUS(std::system(full.c_str())), 3);
 
     const std::string text = folder + "/notes.mp3";
     std::ofstream(text) << "not an mp3 at all\n";
