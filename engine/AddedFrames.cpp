@@ -71,11 +71,11 @@ std::vector<Segment> BorrowedSegments(const std::vector<LenderFrame>& lenders,
     return segments;
 }
 
-std::vector<FrameBytes> FrameRuleAddedFrames(ByteSource& source, const SplitPoint& point,
+std::vector<FrameBytes> FrameRuleAddedFrames(ByteSource& source, const Cut& cut,
                                              const std::vector<LenderFrame>& lenders, bool header,
                                              bool gapless) {
     const std::vector<Segment> segments =
-        BorrowedSegments(lenders, std::max<std::int32_t>(point.SplitMainDataBegin, 0));
+        BorrowedSegments(lenders, std::max<std::int32_t>(cut.Borrowed, 0));
     std::vector<FrameBytes> added;
     if (segments.size() > 1 && header) {
         if (auto wide = OneWideFrame(source, lenders.back(), segments)) {

@@ -23,7 +23,7 @@ using FrameBytes = std::vector<std::uint8_t>;
 // it carry. Where the second part has a length header, one frame at a higher bit rate
 // carries them all, as a LAME tag's start delay can skip only a few frames. A LAME tag also
 // wants a silent frame when nothing is borrowed, as the frame its start delay skips.
-std::vector<FrameBytes> FrameRuleAddedFrames(ByteSource& source, const SplitPoint& point,
+std::vector<FrameBytes> FrameRuleAddedFrames(ByteSource& source, const Cut& cut,
                                              const std::vector<LenderFrame>& lenders, bool header,
                                              bool gapless);
 

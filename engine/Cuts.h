@@ -25,46 +25,39 @@ struct LenderFrame {
     FrameValues Frame{};
 };
 
-// Where to cut by the frame rule. SplitPosition 0 means none.
-struct SplitPoint {
-    std::int64_t SplitPosition = 0;
-    std::int64_t FramesBeforeSplit = 0;
+// Where a source is cut, by either rule. The part after the cut plays the source's frames
+// from the cut frame at `At` on; at a sample it first plays the `Primers` before it, unheard.
+// The first of those frames borrows `Borrowed` bytes of main data that the `Lenders` before
+// it hold, which the part after the cut carries in frames of its own.
+struct Cut {
+    std::int64_t At = 0;            // where the cut frame starts; 0: no cut
+    std::int64_t FramesBefore = 0;  // from the source's first frame, a header frame too
+    double Seconds = 0;             // when the part after the cut starts playing
+    std::vector<LenderFrame> Primers{};
+    std::int32_t Borrowed = 0;
+    // Oldest first. By the frame rule the frame right before the cut frame is the last of
+    // them even where nothing is borrowed; empty, that frame is found from PrevFrameLength.
+    std::vector<LenderFrame> Lenders{};
+
+    // By the frame rule: the frame right before the cut frame, as the walk saw it.
     std::int16_t PrevFrameLength = 0;
     std::int16_t PrevSideInfoSize = 0;
-    std::int32_t SplitMainDataBegin = 0;
-    double SplitSeconds = 0;  // when the split frame starts playing
-    // The frames before the split frame that hold its borrowed bytes, oldest first; when
-    // it borrows nothing, the frame right before it. Empty: just that frame, found from
-    // PrevFrameLength.
-    std::vector<LenderFrame> Lenders{};
-};
 
-// Where to cut at a sample. The decoders' output of a source whose LAME tag states its
-// start delay d begins at sample d + kDecoderDelay of the frames' samples; the cut sample g
-// lies `CutOffset` samples into frame `CutFrame` (frames counted from 0 after the header
-// frame). A source without that tag plays every frame's samples: its cut falls on the frame
-// boundary nearest the time.
-struct ExactCut {
-    std::int64_t CutAt = 0;   // where frame CutFrame starts; 0: no cut
+    // At a sample. The decoders' output of a source whose LAME tag states its start delay d
+    // begins at sample d + kDecoderDelay of the frames' samples; the cut sample g lies
+    // `CutOffset` samples into frame `CutFrame` (frames counted from 0 after the header
+    // frame). A source without that tag plays every frame's samples: its cut falls on the
+    // frame boundary nearest the time.
     std::int64_t Sample = 0;  // the cut in the source's played samples
     bool Gapless = false;     // the source's LAME tag states its delay and padding
     std::int32_t SamplingRate = 0;
     std::int32_t SamplesPerFrame = 1152;
     std::int64_t CutFrame = 0;
-    std::int64_t FramesBeforeCut = 0;  // from the source's first frame, a header frame too
     std::int32_t CutOffset = 0;
     // The part before the cut: frames up to FirstFrames - 1, ending at FirstEnd; it holds
     // the cut sample's frame only where the cut lies inside it.
     std::int64_t FirstFrames = 0;
     std::int64_t FirstEnd = 0;
-    // The frames right before the cut frame that the part after the cut plays first,
-    // unheard, so that the cut frame decodes as in the source: its overlap with the frame
-    // before and the history of the synthesis filter. One granule a frame in MPEG 2 and
-    // 2.5 takes two of them.
-    std::vector<LenderFrame> Primers;
-    // The frames before those that hold what the first of them borrows, oldest first.
-    std::vector<LenderFrame> Lenders;
-    std::int32_t PrimerBorrows = 0;
 
     // The cut in the frames' samples, the decoders' delays included.
     std::int64_t FrameSample() const { return CutFrame * SamplesPerFrame + CutOffset; }
@@ -139,11 +132,9 @@ struct SourceCuts {
     // Each cut's time, to the millisecond; where there is a problem, the last is the time
     // it concerns, and only the cuts before it count.
     std::vector<std::int64_t> Times;
-    // By the frame rule: each cut found, then, where one is missing, what the walk had
-    // seen by its end.
-    std::vector<SplitPoint> Points;
-    // At samples: each cut found, then the one that is missing.
-    std::vector<ExactCut> Cuts;
+    // Each cut found, then, where one is missing, that one: at a sample, as planned; by the
+    // frame rule, what the walk had seen by its end.
+    std::vector<Cut> Cuts;
     // One more than the cuts found. By the frame rule without a length header or an
     // ID3v2 tag, which would state their lengths, the last may hold only its first frame
     // (FrameCount).

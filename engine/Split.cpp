@@ -68,17 +68,29 @@ Message FoundAt(std::int64_t byte, std::int64_t frame) {
     return Tr("Split", "Found safe position to split at byte %1 (frame %2)").Arg(byte).Arg(frame);
 }
 
-// Tells where a cut at a sample fell.
-void TellExactCut(const ExactCut& cut, std::int64_t milliseconds, const std::string& separator,
-                  Reporter& reporter, SplitReport& report) {
-    report.Cuts.push_back({cut.CutAt, cut.FramesBeforeCut, double(cut.Sample) / cut.SamplingRate});
-    reporter.Log(FoundAt(cut.CutAt, cut.FramesBeforeCut));
+// Tells where a cut fell; by the frame rule, whether it lies later than the user would hear
+// as the time given.
+bool TellCut(const Cut& cut, bool exact, std::int64_t milliseconds, const std::string& separator,
+             Reporter& reporter, SplitReport& report) {
+    report.Cuts.push_back({cut.At, cut.FramesBefore, cut.Seconds});
+    reporter.Log(FoundAt(cut.At, cut.FramesBefore));
+    if (!exact) {
+        // A cut more than a frame after the time given is worth a word: the user hears it.
+        const double lateness = cut.Seconds - double(milliseconds) / 1000;
+        if (cut.Lenders.empty() || lateness <= cut.Lenders.back().Frame.FrameDuration) {
+            return false;
+        }
+        reporter.Log(Tr("Split", "Safe position lies at %1, %2 seconds after the split time.")
+                         .Arg(FormatPlayTime(cut.Seconds, separator))
+                         .Arg(FormatHundredths(lateness, separator)));
+        return true;
+    }
     const std::string sample = FormatCount(cut.Sample, separator);
     if (cut.Gapless) {
         reporter.Log(Tr("Split", "Cutting exactly at %1 (sample %2)")
                          .Arg(FormatExactTime(milliseconds, separator))
                          .Arg(sample));
-        return;
+        return false;
     }
     const std::int64_t nearest = (cut.Sample * 1000 + cut.SamplingRate / 2) / cut.SamplingRate;
     reporter.Log(Tr("Split",
@@ -86,21 +98,7 @@ void TellExactCut(const ExactCut& cut, std::int64_t milliseconds, const std::str
                     "carries no gapless information.")
                      .Arg(FormatExactTime(nearest, separator))
                      .Arg(sample));
-}
-
-// Tells where a cut by the frame rule fell; whether it lies later than the user would hear
-// as the time given.
-bool TellFrameCut(const SplitPoint& point, std::int64_t milliseconds, const std::string& separator,
-                  Reporter& reporter, SplitReport& report) {
-    report.Cuts.push_back({point.SplitPosition, point.FramesBeforeSplit, point.SplitSeconds});
-    reporter.Log(FoundAt(point.SplitPosition, point.FramesBeforeSplit));
-    // A cut more than a frame after the time given is worth a word: the user hears it.
-    const double lateness = point.SplitSeconds - double(milliseconds) / 1000;
-    if (point.Lenders.empty() || lateness <= point.Lenders.back().Frame.FrameDuration) return false;
-    reporter.Log(Tr("Split", "Safe position lies at %1, %2 seconds after the split time.")
-                     .Arg(FormatPlayTime(point.SplitSeconds, separator))
-                     .Arg(FormatHundredths(lateness, separator)));
-    return true;
+    return false;
 }
 
 // Finds every cut in one walk and tells the log where each fell; the report of a run that
@@ -117,12 +115,8 @@ std::optional<SplitReport> FindAndTellCuts(const SplitRequest& request, SourceFi
     cuts = FindCuts(source, times, request.Exact, info, {true, counted});
     bool late = false;
     for (std::size_t i = 0; i < cuts.Found(); ++i) {
-        if (request.Exact) {
-            TellExactCut(cuts.Cuts[i], cuts.Times[i], request.Separator, reporter, report);
-        } else {
-            late |=
-                TellFrameCut(cuts.Points[i], cuts.Times[i], request.Separator, reporter, report);
-        }
+        late |= TellCut(cuts.Cuts[i], request.Exact, cuts.Times[i], request.Separator, reporter,
+                        report);
     }
     if (late) reporter.Log(request.ExactHint);
     if (cuts.Problem == CutProblem::NoSafePosition) {
@@ -230,7 +224,7 @@ WrittenParts WriteParts(const SplitRequest& request, const SourceCuts& cuts, Sou
         }
         // The exact mode's added frames are silent or played unheard, ahead of the cut; by
         // the frame rule only those that carry borrowed bytes are told of.
-        if (request.Exact || (i > 0 && cuts.Points[i - 1].SplitMainDataBegin > 0)) {
+        if (request.Exact || (i > 0 && cuts.Cuts[i - 1].Borrowed > 0)) {
             written.AddedFrames += part.AddedFrames;
             written.AddedBytes += part.AddedBytes;
         }

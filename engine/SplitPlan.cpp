@@ -100,16 +100,15 @@ std::vector<std::uint8_t> Rewritten(std::vector<std::uint8_t> frame, const Lengt
     return frame;
 }
 
-// Where a frame-rule cut's borrowed bytes lie; a split point made without its lenders
-// has the frame right before it.
-std::vector<LenderFrame> LendersOf(ByteSource& source, const SplitPoint& point) {
-    if (!point.Lenders.empty()) return point.Lenders;
+// Where a frame-rule cut's borrowed bytes lie; a cut made without its lenders has the
+// frame right before it.
+std::vector<LenderFrame> LendersOf(ByteSource& source, const Cut& cut) {
+    if (!cut.Lenders.empty()) return cut.Lenders;
     std::vector<LenderFrame> lenders;
-    const std::int64_t split = point.SplitPosition;
-    if (point.PrevFrameLength > 0 && split >= point.PrevFrameLength) {
+    if (cut.PrevFrameLength > 0 && cut.At >= cut.PrevFrameLength) {
         BlockReader reader(source);
         FileInformation scratch;
-        LenderFrame before{split - point.PrevFrameLength, {}};
+        LenderFrame before{cut.At - cut.PrevFrameLength, {}};
         if (DecodeFrameHeader(reader.HeaderAt(before.Offset), scratch, before.Frame)) {
             lenders.push_back(before);
         }
@@ -117,14 +116,12 @@ std::vector<LenderFrame> LendersOf(ByteSource& source, const SplitPoint& point) 
     return lenders;
 }
 
-std::vector<Segment> BorrowedBy(ByteSource& source, const SplitPoint& point) {
-    return BorrowedSegments(LendersOf(source, point),
-                            std::max<std::int32_t>(point.SplitMainDataBegin, 0));
+std::vector<Segment> BorrowedBy(ByteSource& source, const Cut& cut) {
+    return BorrowedSegments(LendersOf(source, cut), std::max<std::int32_t>(cut.Borrowed, 0));
 }
 
 // The cut that opens part `index` of `count` and the one that ends it: none at the
 // source's start and end.
-template <typename Cut>
 std::pair<const Cut*, const Cut*> CutsAround(const std::vector<Cut>& cuts, std::size_t index,
                                              std::size_t count) {
     return {index > 0 ? &cuts[index - 1] : nullptr, index + 1 < count ? &cuts[index] : nullptr};
@@ -133,12 +130,12 @@ std::pair<const Cut*, const Cut*> CutsAround(const std::vector<Cut>& cuts, std::
 // A frame rule's part's audio from `from` on, and the tags after it: to the source's end, or
 // to the frame its end cut found, the bytes that frame borrows zeroed.
 void AppendAudio(OutputPlan& plan, ByteSource& source, const SourceLayout& layout,
-                 std::int64_t from, const SplitPoint* closing) {
+                 std::int64_t from, const Cut* closing) {
     const std::int64_t sourceEnd = source.Size();
     if (!closing) return Append(plan, from, sourceEnd);
     // The bytes the end cut's frame borrows belong to the part after it: zeros here, and only
     // those, as long as the bytes they stand for.
-    const std::int64_t to = closing->SplitPosition;
+    const std::int64_t to = closing->At;
     std::int64_t at = from;
     for (const Segment& segment : BorrowedBy(source, *closing)) {
         Append(plan, at, segment.From);
@@ -154,10 +151,9 @@ void AppendAudio(OutputPlan& plan, ByteSource& source, const SourceLayout& layou
 // before the bytes the first cut zeroes. Each part then has one.
 bool HeaderFrameKept(const SourceCuts& cuts, ByteSource& source) {
     const SourceLayout& layout = cuts.Layout;
-    const SplitPoint& first = cuts.Points.front();
+    const Cut& first = cuts.Cuts.front();
     const std::vector<Segment> firstSegments = BorrowedBy(source, first);
-    const std::int64_t zeroFrom =
-        firstSegments.empty() ? first.SplitPosition : firstSegments.front().From;
+    const std::int64_t zeroFrom = firstSegments.empty() ? first.At : firstSegments.front().From;
     return layout.Header &&
            layout.HeaderStart + std::int64_t(layout.HeaderFrame.size()) <= zeroFrom;
 }
@@ -166,7 +162,7 @@ PartPlan PlanFrameRulePart(const SourceCuts& cuts, std::size_t index, ByteSource
                            TagEditor& editor, const PartLabels& labels, std::int64_t block) {
     const SourceLayout& layout = cuts.Layout;
     const std::size_t count = cuts.Parts.size();
-    const auto [opening, closing] = CutsAround(cuts.Points, index, count);
+    const auto [opening, closing] = CutsAround(cuts.Cuts, index, count);
 
     const bool header = HeaderFrameKept(cuts, source);
     const std::int64_t headerStart = header ? layout.HeaderStart : layout.Tags.Id3v2Length;
@@ -215,27 +211,27 @@ PartPlan PlanFrameRulePart(const SourceCuts& cuts, std::size_t index, ByteSource
         part.AddedBytes += static_cast<std::int64_t>(frame.size());
         Append(plan, std::move(frame));
     }
-    AppendAudio(plan, source, layout, opening ? opening->SplitPosition : audioStart, closing);
+    AppendAudio(plan, source, layout, opening ? opening->At : audioStart, closing);
     AlignToBlocks(plan, tagged, source, layout.Tags.Id3v2Length, block);
     return part;
 }
 
 // An exact part after its start cut, from its header frame to `to`: the frames of its own and
 // the primers the cut frame decodes after, then the source's frames.
-void AppendAfterCut(PartPlan& part, ByteSource& source, const SourceLayout& layout,
-                    const ExactCut& cut, const PartFrames& frames, std::int64_t end,
-                    std::int64_t to, std::int32_t padding) {
+void AppendAfterCut(PartPlan& part, ByteSource& source, const SourceLayout& layout, const Cut& cut,
+                    const PartFrames& frames, std::int64_t end, std::int64_t to,
+                    std::int32_t padding) {
     OutputPlan& plan = part.Plan;
     const std::int32_t spf = cut.SamplesPerFrame;
     // Before the primers: the frame that carries what the first of them borrows, and
     // before it, where needed, one empty frame. mpg123's synthesis alternates between two
     // buffers frame by frame, so the cut frame decodes to the source's very samples only
     // when as many frames, give or take an even number, go before it as in the source.
-    const std::int64_t partFrom = cut.Primers.empty() ? cut.CutAt : cut.Primers.front().Offset;
+    const std::int64_t partFrom = cut.Primers.empty() ? cut.At : cut.Primers.front().Offset;
     const auto primers = static_cast<std::int64_t>(cut.Primers.size());
     std::vector<FrameBytes> own;
     if ((1 + primers - cut.CutFrame) % 2 != 0) own.push_back(EmptyFrame(source, partFrom));
-    own.push_back(CarrierFrame(source, partFrom, cut.Lenders, cut.PrimerBorrows));
+    own.push_back(CarrierFrame(source, partFrom, cut.Lenders, cut.Borrowed));
     std::vector<std::int64_t> lead;
     for (const auto& frame : own) lead.push_back(static_cast<std::int64_t>(frame.size()));
     for (const LenderFrame& primer : cut.Primers) lead.push_back(primer.Frame.FrameLength);
@@ -244,7 +240,7 @@ void AppendAfterCut(PartPlan& part, ByteSource& source, const SourceLayout& layo
     // none that states a delay.
     const std::optional<NewHeader> header =
         cut.Gapless ? NewHeader{layout.HeaderFrame, *layout.Header}
-                    : NewHeaderFrame(source, cut.CutAt, frames.VariableBitRate());
+                    : NewHeaderFrame(source, cut.At, frames.VariableBitRate());
     if (header) {
         const auto skipped = static_cast<std::int32_t>((std::int64_t(own.size()) + primers) * spf +
                                                        cut.CutOffset - kDecoderDelay);
@@ -257,7 +253,7 @@ void AppendAfterCut(PartPlan& part, ByteSource& source, const SourceLayout& layo
         part.AddedBytes += static_cast<std::int64_t>(frame.size());
         Append(plan, std::move(frame));
     }
-    part.AddedBytes += cut.CutAt - partFrom;
+    part.AddedBytes += cut.At - partFrom;
     Append(plan, partFrom, to);
 }
 
@@ -266,7 +262,7 @@ PartPlan PlanExactPart(const SourceCuts& cuts, std::size_t index, ByteSource& so
     const SourceLayout& layout = cuts.Layout;
     const std::size_t count = cuts.Parts.size();
     const auto [opening, closing] = CutsAround(cuts.Cuts, index, count);
-    const ExactCut& any = cuts.Cuts.front();
+    const Cut& any = cuts.Cuts.front();
     const std::int32_t spf = any.SamplesPerFrame;
     const double rate = any.SamplingRate;
     const std::int64_t sourceEnd = source.Size();
@@ -312,13 +308,6 @@ PartPlan PlanExactPart(const SourceCuts& cuts, std::size_t index, ByteSource& so
     return part;
 }
 
-// The two parts of a split in two.
-OutputPlans BothParts(const SourceCuts& cuts, ByteSource& source, TagEditor& editor) {
-    PartPlan one = PlanPart(cuts, 0, source, editor);
-    PartPlan two = PlanPart(cuts, 1, source, editor);
-    return {std::move(one.Plan), std::move(two.Plan), two.AddedFrames, two.AddedBytes};
-}
-
 }  // namespace
 
 PartPlan PlanPart(const SourceCuts& cuts, std::size_t index, ByteSource& source, TagEditor& editor,
@@ -327,23 +316,17 @@ PartPlan PlanPart(const SourceCuts& cuts, std::size_t index, ByteSource& source,
                       : PlanFrameRulePart(cuts, index, source, editor, labels, sharedBlock);
 }
 
-OutputPlans PlanOutputs(const SplitPoint& point, ByteSource& source, TagEditor& editor) {
+OutputPlans PlanOutputs(const Cut& cut, bool exact, ByteSource& source, TagEditor& editor) {
     BlockReader reader(source);
     SourceCuts cuts;
     cuts.Layout = ReadLayout(source, reader);
-    cuts.Points = {point};
-    cuts.Parts = WalkParts(source, cuts.Layout, {{point.SplitPosition, false}});
-    return BothParts(cuts, source, editor);
-}
-
-OutputPlans PlanExactOutputs(const ExactCut& cut, ByteSource& source, TagEditor& editor) {
-    BlockReader reader(source);
-    SourceCuts cuts;
-    cuts.Layout = ReadLayout(source, reader);
-    cuts.Exact = true;
+    cuts.Exact = exact;
     cuts.Cuts = {cut};
-    cuts.Parts = WalkParts(source, cuts.Layout, {{cut.CutAt, cut.FirstEnd > cut.CutAt}});
-    return BothParts(cuts, source, editor);
+    cuts.Parts = WalkParts(source, cuts.Layout, {{cut.At, exact && cut.FirstEnd > cut.At}});
+    // The part before the cut, then the one after it.
+    PartPlan one = PlanPart(cuts, 0, source, editor);
+    PartPlan two = PlanPart(cuts, 1, source, editor);
+    return {std::move(one.Plan), std::move(two.Plan), two.AddedFrames, two.AddedBytes};
 }
 
 PlannedFile::PlannedFile(std::shared_ptr<SourceFile> source, OutputPlan plan)

@@ -42,12 +42,9 @@ struct OutputPlans {
     std::int64_t AddedBytes = 0;
 };
 
-// At a frame-rule cut, as PlanPart plans the two parts; a point made without its lenders
-// has the frame right before it.
-OutputPlans PlanOutputs(const SplitPoint& point, ByteSource& source, TagEditor& tags);
-
-// At a sample, as PlanPart plans the two parts.
-OutputPlans PlanExactOutputs(const ExactCut& cut, ByteSource& source, TagEditor& tags);
+// The two parts of a split in two at `cut`, exactly or by the frame rule, as PlanPart plans
+// them; a frame-rule cut made without its lenders has the frame right before it.
+OutputPlans PlanOutputs(const Cut& cut, bool exact, ByteSource& source, TagEditor& tags);
 
 // A planned output read as the file it is to be, before anything is written: its pieces
 // one after another, the source's ranges read from the source, so that a decoder can play

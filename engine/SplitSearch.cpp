@@ -127,7 +127,7 @@ std::int64_t SampleAt(microseconds time, std::int64_t rate) {
 void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& info,
                   SourceCuts& cuts, bool countAll) {
     TimeList list(times);
-    SplitPoint point;
+    Cut point;
     std::vector<LenderFrame> before;
     // The walk goes on to the end where the parts' frames give their length headers and
     // tags their lengths, or where the frames are to be counted (FrameCount).
@@ -139,15 +139,15 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
         Step step = Step::Same;
         const auto due = [&] {
             const auto time = list.Next();
-            return time && point.SplitSeconds >= double(time->count()) / kMicroseconds;
+            return time && point.Seconds >= double(time->count()) / kMicroseconds;
         };
         if (frame.FollowedByHeader && !before.empty() &&
             frame.Frame.MainDataBegin <= MainDataRoom(before.back().Frame) && due()) {
-            SplitPoint found = point;
-            found.SplitPosition = frame.Offset;
-            found.SplitMainDataBegin = frame.Frame.MainDataBegin;
-            found.Lenders = HoldersOf(before, found.SplitMainDataBegin);
-            cuts.Points.push_back(std::move(found));
+            Cut found = point;
+            found.At = frame.Offset;
+            found.Borrowed = frame.Frame.MainDataBegin;
+            found.Lenders = HoldersOf(before, found.Borrowed);
+            cuts.Cuts.push_back(std::move(found));
             cuts.Times.push_back(Milliseconds(*list.Next()));
             list.Advance();
             if (due()) return RefuseSameFrame(list, cuts);
@@ -157,27 +157,27 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
         Remember(before, frame);
         point.PrevFrameLength = frame.Frame.FrameLength;
         point.PrevSideInfoSize = frame.Frame.SideInfoSize;
-        point.SplitSeconds += frame.Frame.FrameDuration;
-        ++point.FramesBeforeSplit;
+        point.Seconds += frame.Frame.FrameDuration;
+        ++point.FramesBefore;
         return step;
     });
     if (cuts.Problem != CutProblem::None || done) return;
-    cuts.LengthMs = static_cast<std::int64_t>(point.SplitSeconds * 1000);
+    cuts.LengthMs = static_cast<std::int64_t>(point.Seconds * 1000);
     // A cut every so often ends quietly with the audio once it has cut at all.
-    const bool quietly = times.EndQuietly && !cuts.Points.empty();
+    const bool quietly = times.EndQuietly && !cuts.Cuts.empty();
     if (const auto time = list.Next(); time && !quietly) {
-        cuts.Problem = double(time->count()) / kMicroseconds >= point.SplitSeconds
+        cuts.Problem = double(time->count()) / kMicroseconds >= point.Seconds
                            ? CutProblem::PastEnd
                            : CutProblem::NoSafePosition;
         cuts.Times.push_back(Milliseconds(*time));
-        cuts.Points.push_back(std::move(point));
+        cuts.Cuts.push_back(std::move(point));
     }
 }
 
 // The cut at `time`, worked out as far as the frames' samples go; none without a time.
-std::optional<ExactCut> PlanExactCut(std::optional<microseconds> time, const SourceLayout& layout) {
+std::optional<Cut> PlanExactCut(std::optional<microseconds> time, const SourceLayout& layout) {
     if (!time) return std::nullopt;
-    ExactCut cut;
+    Cut cut;
     cut.SamplingRate = layout.SamplingRate;
     cut.SamplesPerFrame = layout.SamplesPerFrame;
     cut.Gapless = layout.GaplessValues.has_value();
@@ -192,24 +192,24 @@ std::optional<ExactCut> PlanExactCut(std::optional<microseconds> time, const Sou
         cut.CutFrame = cut.FirstFrames = (cut.Sample + spf / 2) / spf;
         cut.Sample = cut.CutFrame * spf;
     }
+    cut.Seconds = double(cut.Sample) / cut.SamplingRate;
     return cut;
 }
 
 // Places `cut` at `frame`, the cut frame, audio frame `index`, with the frames `before` it:
 // the primers the part after it plays first and the frames that hold what they borrow.
-void PlaceExactCut(ExactCut& cut, const ChainFrame& frame, std::int64_t index,
+void PlaceExactCut(Cut& cut, const ChainFrame& frame, std::int64_t index,
                    const std::vector<LenderFrame>& before, const SourceLayout& layout) {
-    cut.CutAt = frame.Offset;
+    cut.At = frame.Offset;
     cut.FirstEnd = cut.FirstFrames == index ? frame.Offset : frame.Offset + frame.Frame.FrameLength;
-    cut.FramesBeforeCut = cut.CutFrame + (layout.Header ? 1 : 0);
+    cut.FramesBefore = cut.CutFrame + (layout.Header ? 1 : 0);
     const auto primers = static_cast<std::ptrdiff_t>(
         std::min<std::int64_t>(cut.SamplesPerFrame == 1152 ? 1 : kMostPrimers, cut.CutFrame));
     cut.Primers.assign(before.end() - primers, before.end());
     const std::vector<LenderFrame> earlier(before.begin(), before.end() - primers);
-    cut.PrimerBorrows = std::max<std::int32_t>(
+    cut.Borrowed = std::max<std::int32_t>(
         0, cut.Primers.empty() ? 0 : cut.Primers.front().Frame.MainDataBegin);
-    cut.Lenders =
-        cut.PrimerBorrows > 0 ? HoldersOf(earlier, cut.PrimerBorrows) : std::vector<LenderFrame>{};
+    cut.Lenders = cut.Borrowed > 0 ? HoldersOf(earlier, cut.Borrowed) : std::vector<LenderFrame>{};
 }
 
 // At samples: the frame that holds each time's sample, with the frames before it that the
@@ -218,7 +218,7 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
                    SourceCuts& cuts) {
     const SourceLayout& layout = cuts.Layout;
     TimeList list(times);
-    const auto missing = [&](CutProblem problem, ExactCut cut) {
+    const auto missing = [&](CutProblem problem, Cut cut) {
         cuts.Problem = problem;
         cuts.Times.push_back(Milliseconds(*list.Next()));
         cuts.Cuts.push_back(std::move(cut));
@@ -229,7 +229,7 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
     }
     const std::int64_t spf = layout.SamplesPerFrame;
     const auto plan = [&] { return PlanExactCut(list.Next(), layout); };
-    std::optional<ExactCut> next = plan();
+    std::optional<Cut> next = plan();
     if (next && !next->Gapless && next->CutFrame == 0) return missing(CutProblem::AtStart, *next);
 
     std::vector<LenderFrame> before;
@@ -239,9 +239,9 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
             if (header) return Step::Same;
             Step step = Step::Same;
             if (next && index == next->CutFrame && !last) {
-                ExactCut& cut = *next;
+                Cut& cut = *next;
                 PlaceExactCut(cut, frame, index, before, layout);
-                step = cut.FirstEnd > cut.CutAt ? Step::Share : Step::Start;
+                step = cut.FirstEnd > cut.At ? Step::Share : Step::Start;
                 cuts.Times.push_back(Milliseconds(*list.Next()));
                 cuts.Cuts.push_back(std::move(cut));
                 list.Advance();
@@ -258,7 +258,7 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
     const std::int64_t played = PlayedSamples(index, spf, layout.GaplessValues);
     cuts.LengthMs = played * 1000 / layout.SamplingRate;
     const auto past = std::find_if(cuts.Cuts.begin(), cuts.Cuts.end(),
-                                   [&](const ExactCut& cut) { return cut.Sample >= played; });
+                                   [&](const Cut& cut) { return cut.Sample >= played; });
     if (past != cuts.Cuts.end()) {
         cuts.Problem = CutProblem::PastEnd;
         cuts.Times.resize(static_cast<std::size_t>(past - cuts.Cuts.begin()) + 1);
@@ -314,14 +314,9 @@ SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileI
     return cuts;
 }
 
-SplitPoint FindSafeSplitPoint(ByteSource& source, std::int32_t splitSeconds,
-                              FileInformation& info) {
-    // One time listed: its cut, or what the walk saw where there is none.
-    return FindCuts(source, {{std::chrono::seconds(splitSeconds)}}, false, info).Points.front();
-}
-
-ExactCut FindExactCut(ByteSource& source, microseconds time, FileInformation& info) {
-    return FindCuts(source, {{time}}, true, info).Cuts.front();
+Cut FindCut(ByteSource& source, microseconds time, bool exact, FileInformation& info) {
+    // One time listed: its cut, or, where there is none, what the walk saw.
+    return FindCuts(source, {{time}}, exact, info).Cuts.front();
 }
 
 std::vector<PartFrames> WalkParts(ByteSource& source, const SourceLayout& layout,

@@ -12,13 +12,11 @@
 
 namespace quorvel {
 
-// The first frame that starts at or after the split time and borrows no more main data
-// than the frame before it holds, so that one copy of that frame carries it.
-SplitPoint FindSafeSplitPoint(ByteSource& source, std::int32_t splitSeconds, FileInformation& info);
-
-// The cut at `time` into the source's playing time; none (CutAt 0) where that lies outside
-// its frames.
-ExactCut FindExactCut(ByteSource& source, std::chrono::microseconds time, FileInformation& info);
+// The one cut at `time`, as FindCuts finds it; none (At 0) where there is none. By the frame
+// rule, the first frame that starts at or after the time and borrows no more main data than
+// the frame before it holds, so that one copy of that frame carries it; exactly, the frame
+// that holds the time's sample.
+Cut FindCut(ByteSource& source, std::chrono::microseconds time, bool exact, FileInformation& info);
 
 // Walks the source once, finding every cut by the frame rule or at a sample. It stops at
 // the first time that cannot be cut at.

@@ -93,8 +93,8 @@ class KeepTags final : public TagEditor {
 } keepTags;
 
 struct Walk {
-    SplitPoint point;  // the totals so far, and where the frame before lies
-    SplitPoint cut;    // the first safe frame at or after the split time
+    Cut point;  // the totals so far, and where the frame before lies
+    Cut cut;    // the first safe frame at or after the split time
     double seconds = 0;
     FileInformation info;
     std::int64_t room = -1;   // main data the frame before holds behind its side information
@@ -135,11 +135,11 @@ Walk ReferenceWalk(std::span<const std::uint8_t> source, std::int32_t splitSecon
                     ++offset;
                     continue;
                 }
-                if (split && w.cut.SplitPosition == 0 && w.seconds >= splitSeconds &&
+                if (split && w.cut.At == 0 && w.seconds >= splitSeconds &&
                     f.MainDataBegin <= w.room) {
                     w.cut = w.point;
-                    w.cut.SplitPosition = offset;
-                    w.cut.SplitMainDataBegin = f.MainDataBegin;
+                    w.cut.At = offset;
+                    w.cut.Borrowed = f.MainDataBegin;
                     w.cutBefore = w.before;
                 }
             }
@@ -152,7 +152,7 @@ Walk ReferenceWalk(std::span<const std::uint8_t> source, std::int32_t splitSecon
         w.point.PrevFrameLength = f.FrameLength;
         w.point.PrevSideInfoSize = f.SideInfoSize;
         w.seconds += f.FrameDuration;
-        ++w.point.FramesBeforeSplit;
+        ++w.point.FramesBefore;
         offset = next;
     }
     return w;
@@ -192,14 +192,13 @@ Findings Find(ByteSource& source, std::span<const std::uint8_t> src, std::int32_
     Findings found;
     found.scan = ScanFrameChain(source, found.info);
     FileInformation info;
-    const SplitPoint point = FindSafeSplitPoint(source, splitSeconds, info);
-    const ExactCut cut = FindExactCut(source, std::chrono::seconds(splitSeconds), info);
-    found.cuts[0] = point.SplitPosition;
-    found.cuts[1] = cut.CutAt;
+    const Cut point = FindCut(source, std::chrono::seconds(splitSeconds), false, info);
+    const Cut cut = FindCut(source, std::chrono::seconds(splitSeconds), true, info);
+    found.cuts[0] = point.At;
+    found.cuts[1] = cut.At;
     for (int exact = 0; exact < 2; ++exact) {
         if (found.cuts[exact] == 0) continue;
-        const OutputPlans plans =
-            exact ? PlanExactOutputs(cut, source, keepTags) : PlanOutputs(point, source, keepTags);
+        const OutputPlans plans = PlanOutputs(exact ? cut : point, exact, source, keepTags);
         found.outputs[exact][0] = Materialise(plans.First, src);
         found.outputs[exact][1] = Materialise(plans.Second, src);
     }
@@ -247,14 +246,14 @@ bool Plain(std::span<const std::uint8_t> src) {
 void CheckExactCut(std::span<const std::uint8_t> src, std::int64_t milliseconds) {
     MemorySource source(src);
     FileInformation info;
-    const ExactCut cut = FindExactCut(source, std::chrono::milliseconds(milliseconds), info);
-    if (cut.CutAt == 0) return;
-    Check(cut.FirstEnd >= cut.CutAt && cut.Primers.size() <= 2 && cut.CutOffset >= 0 &&
+    const Cut cut = FindCut(source, std::chrono::milliseconds(milliseconds), true, info);
+    if (cut.At == 0) return;
+    Check(cut.FirstEnd >= cut.At && cut.Primers.size() <= 2 && cut.CutOffset >= 0 &&
           cut.CutOffset < cut.SamplesPerFrame);
-    const OutputPlans plans = PlanExactOutputs(cut, source, keepTags);
+    const OutputPlans plans = PlanOutputs(cut, true, source, keepTags);
     const std::vector<std::uint8_t> one = Materialise(plans.First, src);
     const std::vector<std::uint8_t> two = Materialise(plans.Second, src);
-    const auto from = cut.Primers.empty() ? cut.CutAt : cut.Primers.front().Offset;
+    const auto from = cut.Primers.empty() ? cut.At : cut.Primers.front().Offset;
     const auto rest = src.subspan(static_cast<std::size_t>(from));
     Check(two.size() >= rest.size() &&
           std::equal(rest.begin(), rest.end(), two.end() - rest.size()));
@@ -321,28 +320,30 @@ void CheckSeveralCuts(std::span<const std::uint8_t> src, std::int64_t earlier, s
     std::int64_t from = 0, to = 0;  // the source's bytes the part between holds, at least
     bool same = false;
     if (exact) {
-        const ExactCut a = FindExactCut(source, std::chrono::milliseconds(earlier), info);
-        const ExactCut b = FindExactCut(source, std::chrono::milliseconds(later), info);
-        at[0] = a.CutAt, at[1] = b.CutAt;
+        const Cut a = FindCut(source, std::chrono::milliseconds(earlier), true, info);
+        const Cut b = FindCut(source, std::chrono::milliseconds(later), true, info);
+        at[0] = a.At, at[1] = b.At;
         same = a.CutFrame == b.CutFrame;
-        if (a.CutAt && b.CutAt && !same) {
-            one = PlanExactOutputs(a, source, keepTags);
-            two = PlanExactOutputs(b, source, keepTags);
-            from = a.Primers.empty() ? a.CutAt : a.Primers.front().Offset;
+        if (a.At && b.At && !same) {
+            one = PlanOutputs(a, true, source, keepTags);
+            two = PlanOutputs(b, true, source, keepTags);
+            from = a.Primers.empty() ? a.At : a.Primers.front().Offset;
             to = b.FirstEnd;
             Check(cuts.Cuts[0].FirstEnd == a.FirstEnd && cuts.Cuts[1].FirstEnd == b.FirstEnd);
         }
     } else {
-        const SplitPoint a = FindSafeSplitPoint(source, std::int32_t(earlier / 1000), info);
-        const SplitPoint b = FindSafeSplitPoint(source, std::int32_t(later / 1000), info);
-        at[0] = a.SplitPosition, at[1] = b.SplitPosition;
+        const Cut a =
+            FindCut(source, std::chrono::seconds(std::int32_t(earlier / 1000)), false, info);
+        const Cut b =
+            FindCut(source, std::chrono::seconds(std::int32_t(later / 1000)), false, info);
+        at[0] = a.At, at[1] = b.At;
         same = at[0] == at[1];
         if (at[0] && at[1] && !same) {
-            one = PlanOutputs(a, source, keepTags);
-            two = PlanOutputs(b, source, keepTags);
-            from = a.SplitPosition, to = b.SplitPosition;
-            Check(cuts.Points[0].FramesBeforeSplit == a.FramesBeforeSplit &&
-                  cuts.Points[1].FramesBeforeSplit == b.FramesBeforeSplit);
+            one = PlanOutputs(a, false, source, keepTags);
+            two = PlanOutputs(b, false, source, keepTags);
+            from = a.At, to = b.At;
+            Check(cuts.Cuts[0].FramesBefore == a.FramesBefore &&
+                  cuts.Cuts[1].FramesBefore == b.FramesBefore);
         }
     }
     if (cuts.Problem != CutProblem::None) {
@@ -355,7 +356,7 @@ void CheckSeveralCuts(std::span<const std::uint8_t> src, std::int64_t earlier, s
     }
     Check(at[0] && at[1] && !same && cuts.Found() == 2);
     for (std::size_t i = 0; i < 2; ++i) {
-        Check((exact ? cuts.Cuts[i].CutAt : cuts.Points[i].SplitPosition) == at[i]);
+        Check(cuts.Cuts[i].At == at[i]);
     }
     std::vector<std::uint8_t> parts[3];
     for (std::size_t i = 0; i < 3; ++i) {
@@ -410,7 +411,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MemorySource scanSource(src);
     FileInformation scanInfo;
     const ScanResult scan = ScanFrameChain(scanSource, scanInfo);
-    Check(scan.Frames == scanned.point.FramesBeforeSplit && scan.TotalSeconds == scanned.seconds);
+    Check(scan.Frames == scanned.point.FramesBefore && scan.TotalSeconds == scanned.seconds);
     Check(SameInfo(scanInfo, scanned.info));
 
     // The same walk through small blocks filled by short reads, so that frames and
@@ -425,7 +426,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         seconds += accepted.Frame.FrameDuration;
         return true;
     });
-    Check(frames == scanned.point.FramesBeforeSplit && seconds == scanned.seconds);
+    Check(frames == scanned.point.FramesBefore && seconds == scanned.seconds);
     Check(SameInfo(chunkyInfo, scanned.info));
     CheckFileReaders(src, splitSeconds);
     CheckExactCut(src, splitSeconds * 1000 + data[0] * 4);
@@ -445,18 +446,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const SourceTags tags = FindTags(source);
     const Walk expected = ReferenceWalk(src, splitSeconds, true, tags.Id3v2Length, tags.TrailerAt);
     FileInformation info;
-    const SplitPoint point = FindSafeSplitPoint(source, splitSeconds, info);
+    const Cut point = FindCut(source, std::chrono::seconds(splitSeconds), false, info);
     // A walk that found its cut may end there.
-    Check(point.SplitPosition != 0 || SameInfo(info, expected.info));
-    Check(point.SplitPosition == expected.cut.SplitPosition);
-    if (point.SplitPosition == 0) return 0;
-    Check(point.FramesBeforeSplit == expected.cut.FramesBeforeSplit &&
+    Check(point.At != 0 || SameInfo(info, expected.info));
+    Check(point.At == expected.cut.At);
+    if (point.At == 0) return 0;
+    Check(point.FramesBefore == expected.cut.FramesBefore &&
           point.PrevFrameLength == expected.cut.PrevFrameLength &&
           point.PrevSideInfoSize == expected.cut.PrevSideInfoSize &&
-          point.SplitMainDataBegin == expected.cut.SplitMainDataBegin);
+          point.Borrowed == expected.cut.Borrowed);
 
-    const std::int64_t sp = point.SplitPosition;
-    const std::int32_t m = point.SplitMainDataBegin;
+    const std::int64_t sp = point.At;
+    const std::int32_t m = point.Borrowed;
     const std::int64_t f = point.PrevFrameLength;
     const std::int64_t s = point.PrevSideInfoSize;
 
@@ -464,7 +465,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // the split frame, its borrowed bytes zeroed; the second from the split frame on,
     // after the silent added frame when something is borrowed. With them, the audio is
     // still where it belongs.
-    const OutputPlans plans = PlanOutputs(point, source, keepTags);
+    const OutputPlans plans = PlanOutputs(point, false, source, keepTags);
     const std::vector<std::uint8_t> one = Materialise(plans.First, src);
     const std::vector<std::uint8_t> two = Materialise(plans.Second, src);
     const bool plain = Plain(src);

@@ -42,9 +42,8 @@ class LengthHeaders : public testing::Test {
     OutputPlans Split() {
         MemorySource source(stream);
         KeepTags tags;
-        return PlanOutputs(
-            SplitPoint{.SplitPosition = 39 * 417, .FramesBeforeSplit = 39, .PrevFrameLength = 417},
-            source, tags);
+        return PlanOutputs(Cut{.At = 39 * 417, .FramesBefore = 39, .PrevFrameLength = 417}, false,
+                           source, tags);
     }
     Bytes stream = Stream(100, 417);
 };

@@ -226,14 +226,14 @@ Findings Find(platform::LocalFileSystem& reader, const std::string& path) {
     found.seconds = scan.TotalSeconds;
     found.stream = {info.MpegVersion, info.LayerNumber, info.BitRate, info.SamplingRate};
     for (const int second : {1, 2, 3}) {
-        const SplitPoint point = FindSafeSplitPoint(*source, second, info);
-        OutputPlans plans = PlanOutputs(point, *source, tags);
-        found.splits.emplace_back(point.SplitPosition, point.SplitMainDataBegin,
-                                  materialise(plans.First), materialise(plans.Second));
-        const ExactCut cut =
-            FindExactCut(*source, std::chrono::milliseconds(second * 1000 + 250), info);
-        plans = PlanExactOutputs(cut, *source, tags);
-        found.splits.emplace_back(cut.CutAt, cut.CutOffset, materialise(plans.First),
+        const Cut point = FindCut(*source, std::chrono::seconds(second), false, info);
+        OutputPlans plans = PlanOutputs(point, false, *source, tags);
+        found.splits.emplace_back(point.At, point.Borrowed, materialise(plans.First),
+                                  materialise(plans.Second));
+        const Cut cut =
+            FindCut(*source, std::chrono::milliseconds(second * 1000 + 250), true, info);
+        plans = PlanOutputs(cut, true, *source, tags);
+        found.splits.emplace_back(cut.At, cut.CutOffset, materialise(plans.First),
                                   materialise(plans.Second));
     }
     return found;
@@ -586,15 +586,15 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
 
     MemorySource memory(source);
     FileInformation scratch;
-    const SplitPoint point = FindSafeSplitPoint(memory, splitSecond, scratch);
+    const Cut point = FindCut(memory, std::chrono::seconds(splitSecond), false, scratch);
     // The fixtures are encoded so that the frame at the cut borrows from the one before.
-    ASSERT_GT(point.SplitMainDataBegin, 0);
+    ASSERT_GT(point.Borrowed, 0);
     const double frameSeconds = double(fixture.samplesPerFrame) / fixture.samplingRate;
-    EXPECT_GE(point.SplitSeconds, splitSecond);
+    EXPECT_GE(point.Seconds, splitSecond);
     // At 0:03 frame 115 borrows 487 bytes from a frame with 484 bytes of main data behind
     // its header, CRC and side information: the cut waits one frame.
     if (fixture.name == std::string("margin") && splitSecond == 3) {
-        EXPECT_EQ(point.FramesBeforeSplit, 116);
+        EXPECT_EQ(point.FramesBefore, 116);
     }
 
     const std::string first = folder.path + "/" + fixture.name + "1.mp3";
@@ -605,7 +605,7 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     // A cut more than a frame late says so, with the way to split exactly.
     std::string log = window.log;
     const auto lateness = log.find("\r\nSafe position lies at ");
-    EXPECT_EQ(lateness != std::string::npos, point.SplitSeconds - splitSecond > frameSeconds);
+    EXPECT_EQ(lateness != std::string::npos, point.Seconds - splitSecond > frameSeconds);
     if (lateness != std::string::npos) {
         const std::string hint = "\r\n(how to split exactly)";
         const auto end = log.find(hint, lateness);
@@ -632,8 +632,7 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     EXPECT_EQ(log,
               "Finding safe point to split file...\r\n"
               "Found safe position to split at byte " +
-                  std::to_string(point.SplitPosition) + " (frame " +
-                  std::to_string(point.FramesBeforeSplit) +
+                  std::to_string(point.At) + " (frame " + std::to_string(point.FramesBefore) +
                   ")\r\nBeginning to split files now.\r\nWriting to " + first + "\r\nWriting to " +
                   second + "\r\n" + rule +
                   "\r\nSource file size      : " + std::to_string(source.size()) +
@@ -642,10 +641,9 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     EXPECT_EQ(addedLine, "\r\n(added 1 new frame of " + std::to_string(point.PrevFrameLength) +
                              " bytes to preserve data)");
     // The second part goes on with the source's bytes from the split frame to the end.
-    const std::size_t rest = source.size() - std::size_t(point.SplitPosition);
+    const std::size_t rest = source.size() - std::size_t(point.At);
     ASSERT_GE(two.size(), rest);
-    EXPECT_TRUE(std::equal(two.end() - std::ptrdiff_t(rest), two.end(),
-                           source.begin() + point.SplitPosition));
+    EXPECT_TRUE(std::equal(two.end() - std::ptrdiff_t(rest), two.end(), source.begin() + point.At));
     if (LameTagCrcHolds(source)) {
         EXPECT_TRUE(LameTagCrcHolds(one));
         EXPECT_TRUE(LameTagCrcHolds(two));
@@ -666,10 +664,9 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     ASSERT_EQ(std::int64_t(original.samples.size()), (frames - info) * frameSamples);
     // The first part is the source's audio up to the cut; the second holds the added
     // frames, silent, and every frame from the split frame on.
-    ASSERT_EQ(std::int64_t(decodedOne.samples.size()),
-              (point.FramesBeforeSplit - info) * frameSamples);
+    ASSERT_EQ(std::int64_t(decodedOne.samples.size()), (point.FramesBefore - info) * frameSamples);
     ASSERT_EQ(std::int64_t(decodedTwo.samples.size()),
-              (frames - point.FramesBeforeSplit + added) * frameSamples);
+              (frames - point.FramesBefore + added) * frameSamples);
     EXPECT_TRUE(
         std::equal(decodedOne.samples.begin(), decodedOne.samples.end(), original.samples.begin()));
     EXPECT_TRUE(std::all_of(decodedTwo.samples.begin(),
@@ -687,7 +684,7 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     const int settle = added + (fixture.samplesPerFrame == 1152 ? 1 : 2);
     const auto mine = decodedTwo.samples.begin() + settle * frameSamples;
     const auto theirs =
-        original.samples.begin() + (point.FramesBeforeSplit + settle - added - info) * frameSamples;
+        original.samples.begin() + (point.FramesBefore + settle - added - info) * frameSamples;
     int worst = 0;
     std::int64_t same = 0;
     for (auto a = mine, b = theirs; a != decodedTwo.samples.end(); ++a, ++b) {
@@ -746,9 +743,9 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     // A length frame in the ID3v2 tag states each part's own length.
     if (!ProbedTag(path, "TLEN").empty()) {
         EXPECT_NEAR(std::atof(ProbedTag(first, "TLEN").c_str()),
-                    double(point.FramesBeforeSplit - info) * frameSeconds * 1000, 1);
+                    double(point.FramesBefore - info) * frameSeconds * 1000, 1);
         EXPECT_NEAR(std::atof(ProbedTag(second, "TLEN").c_str()),
-                    double(frames - point.FramesBeforeSplit) * frameSeconds * 1000, 1);
+                    double(frames - point.FramesBefore) * frameSeconds * 1000, 1);
     }
 }
 

@@ -33,7 +33,7 @@ Bytes Tag() {
 
 // Frame 6890 starts at 179.98 s and frame 6891 at 180.01 s. The frame before has 381
 // bytes of main data behind its header and side information, 379 behind a CRC too.
-TEST(FindSafeSplitPoint, CutsAtTheFirstSafeFrameFromTheSplitTime) {
+TEST(FindCutByTheFrameRule, CutsAtTheFirstSafeFrameFromTheSplitTime) {
     const struct {
         std::uint8_t byte1;
         int splitFramePointer;
@@ -51,16 +51,16 @@ TEST(FindSafeSplitPoint, CutsAtTheFirstSafeFrameFromTheSplitTime) {
         SetBackPointer(stream, 6891, c.splitFramePointer, 417);
         MemorySource source(stream);
         FileInformation info;
-        const SplitPoint point = FindSafeSplitPoint(source, 180, info);
-        EXPECT_EQ(point.SplitPosition, c.frame * 417);
-        EXPECT_EQ(point.FramesBeforeSplit, c.frame);
+        const Cut point = FindCut(source, std::chrono::seconds(180), false, info);
+        EXPECT_EQ(point.At, c.frame * 417);
+        EXPECT_EQ(point.FramesBefore, c.frame);
         EXPECT_EQ(point.PrevFrameLength, 417);
         EXPECT_EQ(point.PrevSideInfoSize, 32);
-        EXPECT_EQ(point.SplitMainDataBegin, c.mainDataBegin);
+        EXPECT_EQ(point.Borrowed, c.mainDataBegin);
     }
 }
 
-TEST(FindSafeSplitPoint, NeverCutsAtAFrameTheChainEndsWith) {
+TEST(FindCutByTheFrameRule, NeverCutsAtAFrameTheChainEndsWith) {
     Bytes greedy = Stream(60, 417);
     for (std::size_t frame = 39; frame < 60; ++frame) SetBackPointer(greedy, frame, 511, 417);
     Bytes leading(1000, 0);
@@ -83,9 +83,9 @@ TEST(FindSafeSplitPoint, NeverCutsAtAFrameTheChainEndsWith) {
         SCOPED_TRACE(c.what);
         MemorySource source(c.bytes);
         FileInformation info;
-        const SplitPoint point = FindSafeSplitPoint(source, c.seconds, info);
-        EXPECT_EQ(point.SplitPosition, c.position);
-        EXPECT_EQ(point.FramesBeforeSplit, c.frames);
+        const Cut point = FindCut(source, std::chrono::seconds(c.seconds), false, info);
+        EXPECT_EQ(point.At, c.position);
+        EXPECT_EQ(point.FramesBefore, c.frames);
     }
 }
 
@@ -134,11 +134,11 @@ TEST(SplitOutputs, CarryTheBorrowedDataInAnAddedFrame) {
         SCOPED_TRACE(testing::Message() << "M " << mainDataBegin << ", byte 1 " << byte1);
         const Bytes stream = Stream(80, 418, std::uint8_t(byte1));
         MemorySource source(stream);
-        const SplitPoint point{.SplitPosition = std::int64_t(at),
-                               .FramesBeforeSplit = 39,
-                               .PrevFrameLength = 418,
-                               .PrevSideInfoSize = 32,
-                               .SplitMainDataBegin = mainDataBegin};
+        const Cut point{.At = std::int64_t(at),
+                        .FramesBefore = 39,
+                        .Borrowed = mainDataBegin,
+                        .PrevFrameLength = 418,
+                        .PrevSideInfoSize = 32};
         Bytes first = Slice(stream, 0, at);
         std::fill(first.end() - mainDataBegin, first.end(), 0);
         Bytes second = Slice(stream, at, stream.size());
@@ -150,7 +150,7 @@ TEST(SplitOutputs, CarryTheBorrowedDataInAnAddedFrame) {
                 second;
         }
         KeepTags tags;
-        const OutputPlans plans = PlanOutputs(point, source, tags);
+        const OutputPlans plans = PlanOutputs(point, false, source, tags);
         EXPECT_EQ(Materialise(plans.First, stream), first);
         EXPECT_EQ(Materialise(plans.Second, stream), second);
     }

@@ -76,8 +76,8 @@ class SplitFailures : public testing::Test {
         window.log.clear();
         MemorySource memory(original);
         FileInformation scratch;
-        point = FindSafeSplitPoint(memory, 2, scratch);
-        ASSERT_GT(point.SplitMainDataBegin, 0);
+        point = FindCut(memory, std::chrono::seconds(2), false, scratch);
+        ASSERT_GT(point.Borrowed, 0);
     }
 
     // The run failed with `message`, told both in a box and in the log, and changed
@@ -100,7 +100,7 @@ class SplitFailures : public testing::Test {
     const std::string folder = temp.path;
     std::string source;
     Bytes original;
-    SplitPoint point;
+    Cut point;
     MeddlingWindow window;
     FileInformation info;
 };
@@ -109,7 +109,7 @@ class SplitFailures : public testing::Test {
 // to replace stay as they were, and the first new one never takes a name.
 TEST_F(SplitFailures, AFullDiskWhileThePartTwoIsWrittenChangesNothing) {
     const std::int64_t secondSize =
-        std::int64_t(original.size()) - point.SplitPosition + point.PrevFrameLength;
+        std::int64_t(original.size()) - point.At + point.PrevFrameLength;
     WriteFile(folder + "/song1.mp3", "older first output");
     WriteFile(folder + "/song2.mp3", "older second output");
     const auto before = test::Snapshot(folder);
@@ -118,7 +118,7 @@ TEST_F(SplitFailures, AFullDiskWhileThePartTwoIsWrittenChangesNothing) {
     ::getrlimit(RLIMIT_FSIZE, &saved);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit limited = saved;
-    limited.rlim_cur = rlim_t(point.SplitPosition + secondSize) / 2;
+    limited.rlim_cur = rlim_t(point.At + secondSize) / 2;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
     const SplitOutcome outcome = SplitFile(window, files, tags, decoder, info);
     ::setrlimit(RLIMIT_FSIZE, &saved);
@@ -393,12 +393,12 @@ TEST_F(SplitFailures, AnyEntryAtAnOutputNameIsAskedAboutAndTrashedAsItself) {
     const SplitOutcome outcome = SplitFile(window, files, tags, decoder, info);
     fs::current_path(workingFolder);
     EXPECT_EQ(outcome, SplitOutcome::Completed);
-    const auto at = point.SplitPosition;
+    const auto at = point.At;
     const Bytes one = ReadFile(first);
     const Bytes two = ReadFile(second);
     const std::int64_t infoFrame = 417;
     ASSERT_EQ(std::int64_t(one.size()), at);
-    EXPECT_TRUE(std::equal(one.begin() + infoFrame, one.end() - point.SplitMainDataBegin,
+    EXPECT_TRUE(std::equal(one.begin() + infoFrame, one.end() - point.Borrowed,
                            original.begin() + infoFrame));
     ASSERT_EQ(std::int64_t(two.size()),
               std::int64_t(original.size()) - at + infoFrame + point.PrevFrameLength);

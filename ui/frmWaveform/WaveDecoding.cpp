@@ -134,15 +134,15 @@ void WaveDecoding::Run() {
                 const auto exact = FindCuts(*source, times, true, info);
                 const auto safe = FindCuts(*source, times, false, info);
                 if (exact.Found() == 1) {
-                    const ExactCut& cut = exact.Cuts.front();
+                    const Cut& cut = exact.Cuts.front();
                     marks.Exact = cut.Sample;
                     if (safe.Found() == 1) {
                         // The frame rule counts frames from the source's first, the header
                         // frame too; the played samples start after it and the delays.
-                        const std::int64_t headerFrames = cut.FramesBeforeCut - cut.CutFrame;
-                        marks.SafeFrame = (safe.Points.front().FramesBeforeSplit - headerFrames) *
-                                              cut.SamplesPerFrame -
-                                          (cut.FrameSample() - cut.Sample);
+                        const std::int64_t headerFrames = cut.FramesBefore - cut.CutFrame;
+                        marks.SafeFrame =
+                            (safe.Cuts.front().FramesBefore - headerFrames) * cut.SamplesPerFrame -
+                            (cut.FrameSample() - cut.Sample);
                     }
                 }
                 QMetaObject::invokeMethod(
