@@ -135,31 +135,19 @@ struct SourceCuts {
     // Each cut found, then, where one is missing, that one: at a sample, as planned; by the
     // frame rule, what the walk had seen by its end.
     std::vector<Cut> Cuts;
-    // One more than the cuts found. By the frame rule without a length header or an
-    // ID3v2 tag, which would state their lengths, the last may hold only its first frame
-    // (FrameCount).
+    // One more than the cuts found.
     std::vector<PartFrames> Parts;
     CutProblem Problem = CutProblem::None;
     std::int64_t OtherTime = 0;  // SameFrame: the time that cuts at the frame already cut at
     std::int64_t LengthMs = 0;   // how long the audio plays, where the walk went to its end
     // The audio's frames, the header frame aside, where they make one unbroken run from its
-    // start to the tags after it: as this walk counted them, or the analysis where the walk
-    // ended at the last cut; -1 where not known.
+    // start to the tags after it, as the walk counted them; -1 where they do not.
     std::int64_t RunFrames = -1;
 
     // The cuts that count.
     std::size_t Found() const {
         return Problem == CutProblem::None ? Parts.size() - 1 : Times.size() - 1;
     }
-};
-
-// Where neither a length header nor an ID3v2 tag states the parts' lengths, the frame
-// rule's walk ends at the last cut listed, the rest being copied as it is, unless the
-// caller wants the audio's frames counted (SourceCuts::RunFrames, for a seam check) and
-// has no count of them: the analysis's run of this very source, unchanged since.
-struct FrameCount {
-    bool Wanted = false;
-    const FrameRun* Known = nullptr;
 };
 
 }  // namespace quorvel

@@ -23,7 +23,9 @@ SourceLayout ReadLayout(ByteSource& source, BlockReader& reader) {
         layout.Tags.Id3v2Length, layout.Tags.TrailerAt);
     layout.HeaderStart = layout.AudioStart = layout.Tags.Id3v2Length;
     if (!layout.First) return layout;
+    // Bytes before the first frame (junk, zeros) are no part's: the parts start at a frame.
     const std::int64_t at = layout.First->Offset;
+    layout.HeaderStart = layout.AudioStart = at;
     const HeaderBytes first = reader.HeaderAt(at);
     FileInformation stream;
     FrameValues values;
@@ -35,7 +37,6 @@ SourceLayout ReadLayout(ByteSource& source, BlockReader& reader) {
     if (layout.Header) {
         layout.HeaderFrame = std::move(frame);
         layout.GaplessValues = ReadGapless(layout.HeaderFrame, *layout.Header);
-        layout.HeaderStart = at;
         layout.AudioStart = at + layout.First->Frame.FrameLength;
     }
     return layout;

@@ -19,8 +19,10 @@ struct SourceLayout {
     std::vector<std::uint8_t> HeaderFrame;  // the frame with the length header; empty: none
     std::optional<LengthHeader> Header;
     std::optional<Gapless> GaplessValues;  // the LAME tag's, where the header has one
-    std::int64_t HeaderStart = 0;          // where the header frame starts, or the audio where none
-    std::int64_t AudioStart = 0;           // the first audio frame
+    // Where the first frame starts, a header frame or not, and the first audio frame. What
+    // lies between the ID3v2 tag and the first frame is left out of every part.
+    std::int64_t HeaderStart = 0;
+    std::int64_t AudioStart = 0;
     // The samples of every frame and their rate, as the first frame gives them: the exact
     // mode's cuts and the played length count in these.
     std::int32_t SamplingRate = 0;

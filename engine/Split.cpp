@@ -107,12 +107,8 @@ std::optional<SplitReport> FindAndTellCuts(const SplitRequest& request, SourceFi
                                            Reporter& reporter, SourceCuts& cuts,
                                            SplitReport& report) {
     FileInformation info;
-    // An analysis of this very file, unchanged since, counted its frames already.
-    const FrameRun* counted = request.Analysed && source.Stamp() == request.Analysed->Stamp
-                                  ? &*request.Analysed
-                                  : nullptr;
     const CutTimes& times = request.Parts.Times;
-    cuts = FindCuts(source, times, request.Exact, info, {true, counted});
+    cuts = FindCuts(source, times, request.Exact, info);
     bool late = false;
     for (std::size_t i = 0; i < cuts.Found(); ++i) {
         late |= TellCut(cuts.Cuts[i], request.Exact, cuts.Times[i], request.Separator, reporter,
@@ -209,18 +205,13 @@ WrittenParts WriteParts(const SplitRequest& request, const SourceCuts& cuts, Sou
     const bool unbroken = !cuts.Layout.Header && cuts.RunFrames >= 0;
     if (unbroken) written.Walked.Source = cuts.RunFrames;
     written.Walked.Parts.resize(outputs.Size());
-    std::int64_t framesBefore = 0;
     for (std::size_t i = 0; i < outputs.Size(); ++i) {
         const PartPlan part = PlanPart(cuts, i, source, tags, request.Parts.Labels, sharedBlock);
         std::int64_t size = 0;
         for (const auto& piece : part.Plan) size += piece.Length;
         written.Bytes.push_back(size);
         if (unbroken && !request.Exact) {
-            // The last part's frames are the rest of the source's.
-            const std::int64_t own =
-                i + 1 == outputs.Size() ? cuts.RunFrames - framesBefore : cuts.Parts[i].Count();
-            written.Walked.Parts[i] = own + part.AddedFrames;
-            framesBefore += own;
+            written.Walked.Parts[i] = cuts.Parts[i].Count() + part.AddedFrames;
         }
         // The exact mode's added frames are silent or played unheard, ahead of the cut; by
         // the frame rule only those that carry borrowed bytes are told of.

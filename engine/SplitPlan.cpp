@@ -16,17 +16,32 @@ namespace quorvel {
 
 namespace {
 
+// The bytes of the tags after a source's audio that a part's length header counts, the part
+// stating `bytes` of audio. The decoders take such tags for more of the stream, an ID3v1 tag
+// aside, which mpg123 leaves out: mpg123 distrusts a header that states 1% fewer bytes than
+// it sees, and ffmpeg one that states a sixteenth fewer than the file holds, taking its
+// padding for sound. Only where they would are the tags counted, as mp3val counts none.
+std::int64_t CountedTrailer(const SourceTags& tags, std::int64_t sourceSize, std::int64_t bytes) {
+    const std::int64_t id3v1 = tags.Id3v1 ? 128 : 0;
+    const std::int64_t others = sourceSize - tags.TrailerAt - id3v1;
+    std::int64_t counted = others * 100 > bytes ? others : 0;
+    if ((others - counted + id3v1) * 16 > bytes + counted) counted += id3v1;
+    return counted;
+}
+
 // The length header of a part whose frames follow its header frame and the frames of
-// `lead` bytes each, its bytes ending at `end`; offsets counted from the header frame's
-// start.
+// `lead` bytes each, its bytes ending at `end`, then the source's tags after its audio;
+// offsets counted from the header frame's start.
 PartLength MeasurePart(std::span<const std::uint8_t> headerFrame, const LengthHeader& header,
                        const PartFrames& frames, std::int64_t end,
-                       const std::vector<std::int64_t>& lead) {
+                       const std::vector<std::int64_t>& lead, ByteSource& source,
+                       const SourceTags& tags) {
     std::int64_t leadBytes = static_cast<std::int64_t>(headerFrame.size());
     for (const std::int64_t length : lead) leadBytes += length;
     PartLength part;
     part.Frames = static_cast<std::int64_t>(lead.size()) + frames.Count();
     part.Bytes = leadBytes + (end - frames.From());
+    part.Bytes += CountedTrailer(tags, source.Size(), part.Bytes);
     part.VbriFramesPerEntry = VbriFramesPerEntry(headerFrame, header, part.Frames);
     std::int64_t index = 0;
     const auto add = [&](std::int64_t offset, std::int64_t length) {
@@ -165,8 +180,7 @@ PartPlan PlanFrameRulePart(const SourceCuts& cuts, std::size_t index, ByteSource
     const auto [opening, closing] = CutsAround(cuts.Cuts, index, count);
 
     const bool header = HeaderFrameKept(cuts, source);
-    const std::int64_t headerStart = header ? layout.HeaderStart : layout.Tags.Id3v2Length;
-    const std::int64_t audioStart = header ? layout.AudioStart : headerStart;
+    const std::int64_t audioStart = header ? layout.AudioStart : layout.HeaderStart;
     const bool gapless = header && layout.GaplessValues;
     const Gapless values = gapless ? *layout.GaplessValues : Gapless{};
 
@@ -178,33 +192,53 @@ PartPlan PlanFrameRulePart(const SourceCuts& cuts, std::size_t index, ByteSource
         return part == 0 && layout.Header && !header ? headerOnly : cuts.Parts[part];
     };
     const PartFrames& frames = framesOf(index);
-    double start = 0;
-    for (std::size_t part = 0; part < index; ++part) start += framesOf(part).Seconds();
+    std::int64_t framesBefore = 0;
+    for (std::size_t part = 0; part < index; ++part) framesBefore += framesOf(part).Count();
 
+    // A part after a cut opens with the frames that carry what its first frame borrows,
+    // which a LAME tag's start delay hides: the source's header where it states one, else a
+    // new header frame. A source's header that states no delay gets one too, as mpg123 then
+    // skips its own delay, where the source plays on.
+    std::optional<NewHeader> own;
+    if (opening && !gapless && (opening->Borrowed > 0 || layout.Header)) {
+        own = NewHeaderFrame(source, opening->At, frames.VariableBitRate());
+    }
     std::vector<FrameBytes> added;
     if (opening) {
-        added =
-            FrameRuleAddedFrames(source, *opening, LendersOf(source, *opening), header, gapless);
+        added = FrameRuleAddedFrames(source, *opening, LendersOf(source, *opening), header || own,
+                                     gapless || own);
     }
     std::vector<std::int64_t> addedLengths;
     for (const auto& frame : added) addedLengths.push_back(static_cast<std::int64_t>(frame.size()));
 
+    // The tag times the part as players play it: from where the source's output reaches its
+    // first frame to where it reaches the next part's, or its end.
+    const std::int32_t spf = layout.SamplesPerFrame;
+    const std::int64_t startSample = PlayedSampleAt(framesBefore, spf, layout.GaplessValues);
+    const std::int64_t endSample =
+        closing ? PlayedSampleAt(framesBefore + frames.Count(), spf, layout.GaplessValues)
+                : PlayedSamples(framesBefore + frames.Count(), spf, layout.GaplessValues);
+    const double rate = layout.SamplingRate;
+
     PartPlan part;
     OutputPlan& plan = part.Plan;
     const bool tagged =
-        AppendTag(plan, source, layout, labels, index, count, start, frames.Seconds(), editor);
-    if (!opening) Append(plan, layout.Tags.Id3v2Length, headerStart);
-    if (header) {
-        // A part ends where a frame ends. A gapless player skips the added frames: their
-        // samples less the decoder's own delay, which the player skips anyway.
+        AppendTag(plan, source, layout, labels, index, count, startSample / rate,
+                  std::max<std::int64_t>(0, endSample - startSample) / rate, editor);
+    // A part ends where a frame ends. A gapless player skips the added frames: their samples
+    // less the decoder's own delay, which the player skips anyway.
+    const auto delay = static_cast<std::int32_t>(added.size()) * spf - kDecoderDelay;
+    if (own) {
+        Append(plan, Rewritten(own->Frame, own->Header,
+                               MeasurePart(own->Frame, own->Header, frames, frames.End(),
+                                           addedLengths, source, layout.Tags),
+                               delay, closing ? 0 : kDecoderDelay));
+    } else if (header) {
         const LengthHeader& kind = *layout.Header;
-        Append(plan,
-               Rewritten(layout.HeaderFrame, kind,
-                         MeasurePart(layout.HeaderFrame, kind, frames, frames.End(), addedLengths),
-                         opening ? static_cast<std::int32_t>(added.size()) * kind.SamplesPerFrame -
-                                       kDecoderDelay
-                                 : values.Delay,
-                         closing ? 0 : values.Padding));
+        Append(plan, Rewritten(layout.HeaderFrame, kind,
+                               MeasurePart(layout.HeaderFrame, kind, frames, frames.End(),
+                                           addedLengths, source, layout.Tags),
+                               opening ? delay : values.Delay, closing ? 0 : values.Padding));
     }
     part.AddedFrames = static_cast<std::int64_t>(added.size());
     for (auto& frame : added) {
@@ -245,7 +279,8 @@ void AppendAfterCut(PartPlan& part, ByteSource& source, const SourceLayout& layo
         const auto skipped = static_cast<std::int32_t>((std::int64_t(own.size()) + primers) * spf +
                                                        cut.CutOffset - kDecoderDelay);
         Append(plan, Rewritten(header->Frame, header->Header,
-                               MeasurePart(header->Frame, header->Header, frames, end, lead),
+                               MeasurePart(header->Frame, header->Header, frames, end, lead, source,
+                                           layout.Tags),
                                skipped, padding));
     }
     part.AddedFrames = static_cast<std::int64_t>(own.size()) + primers;
@@ -290,10 +325,10 @@ PartPlan PlanExactPart(const SourceCuts& cuts, std::size_t index, ByteSource& so
     if (!opening) {
         // The first part keeps the source's header, or its lack of one: a source without a
         // LAME tag plays every frame's samples, which a header would cut 529 short.
-        Append(plan, layout.Tags.Id3v2Length, layout.HeaderStart);
         if (layout.Header) {
             Append(plan, Rewritten(layout.HeaderFrame, *layout.Header,
-                                   MeasurePart(layout.HeaderFrame, *layout.Header, frames, end, {}),
+                                   MeasurePart(layout.HeaderFrame, *layout.Header, frames, end, {},
+                                               source, layout.Tags),
                                    sourceDelay, padding));
         }
         Append(plan, layout.AudioStart, to);

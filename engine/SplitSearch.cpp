@@ -125,48 +125,50 @@ std::int64_t SampleAt(microseconds time, std::int64_t rate) {
 // borrows no more main data than the frame before it holds, so that one copy of that frame
 // carries it. The frames are timed from the first after the ID3v2 tag, a header frame too.
 void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& info,
-                  SourceCuts& cuts, bool countAll) {
+                  SourceCuts& cuts) {
     TimeList list(times);
     Cut point;
+    // The rule times frames from the first after the ID3v2 tag, a header frame too; the
+    // cut is told at the time the part after it starts to play.
+    double timeline = 0;
     std::vector<LenderFrame> before;
-    // The walk goes on to the end where the parts' frames give their length headers and
-    // tags their lengths, or where the frames are to be counted (FrameCount).
+    // The walk goes on to the end: every part after a cut has a length header whose counts
+    // its frames give.
     const SourceLayout& layout = cuts.Layout;
-    const bool measured = layout.Header || layout.Tags.Id3v2Length > 0 || countAll;
-    bool done = false;
     cuts.Parts = RecordParts(reader, layout, info, [&](const ChainFrame& frame, bool, bool) {
-        if (done) return Step::Stop;
         Step step = Step::Same;
         const auto due = [&] {
             const auto time = list.Next();
-            return time && point.Seconds >= double(time->count()) / kMicroseconds;
+            return time && timeline >= double(time->count()) / kMicroseconds;
         };
         if (frame.FollowedByHeader && !before.empty() &&
             frame.Frame.MainDataBegin <= MainDataRoom(before.back().Frame) && due()) {
             Cut found = point;
             found.At = frame.Offset;
+            found.Seconds = double(PlayedSampleAt(point.FramesBefore - (layout.Header ? 1 : 0),
+                                                  layout.SamplesPerFrame, layout.GaplessValues)) /
+                            layout.SamplingRate;
             found.Borrowed = frame.Frame.MainDataBegin;
             found.Lenders = HoldersOf(before, found.Borrowed);
             cuts.Cuts.push_back(std::move(found));
             cuts.Times.push_back(Milliseconds(*list.Next()));
             list.Advance();
             if (due()) return RefuseSameFrame(list, cuts);
-            done = !measured && !list.Next();
             step = Step::Start;
         }
         Remember(before, frame);
         point.PrevFrameLength = frame.Frame.FrameLength;
         point.PrevSideInfoSize = frame.Frame.SideInfoSize;
-        point.Seconds += frame.Frame.FrameDuration;
+        timeline += frame.Frame.FrameDuration;
         ++point.FramesBefore;
         return step;
     });
-    if (cuts.Problem != CutProblem::None || done) return;
-    cuts.LengthMs = static_cast<std::int64_t>(point.Seconds * 1000);
+    if (cuts.Problem != CutProblem::None) return;
+    cuts.LengthMs = static_cast<std::int64_t>(timeline * 1000);
     // A cut every so often ends quietly with the audio once it has cut at all.
     const bool quietly = times.EndQuietly && !cuts.Cuts.empty();
     if (const auto time = list.Next(); time && !quietly) {
-        cuts.Problem = double(time->count()) / kMicroseconds >= point.Seconds
+        cuts.Problem = double(time->count()) / kMicroseconds >= timeline
                            ? CutProblem::PastEnd
                            : CutProblem::NoSafePosition;
         cuts.Times.push_back(Milliseconds(*time));
@@ -277,21 +279,14 @@ void PartFrames::Add(const ChainFrame& frame) {
     bitRates_.See(frame.Frame);
 }
 
-SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info,
-                    FrameCount count) {
+SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info) {
     BlockReader reader(source);
     SourceCuts cuts;
     cuts.Layout = ReadLayout(source, reader);
     cuts.Exact = exact;
     const SourceLayout& layout = cuts.Layout;
-    // The analysis's count stands for this source's only where its run is the audio's.
-    const FrameRun* counted = count.Known;
-    if (counted && (layout.Header || counted->From != layout.AudioStart ||
-                    counted->End != layout.Tags.TrailerAt)) {
-        counted = nullptr;
-    }
     if (!exact) {
-        FindSafeCuts(reader, times, info, cuts, count.Wanted && !counted);
+        FindSafeCuts(reader, times, info, cuts);
     } else {
         FindExactCuts(reader, times, info, cuts);
     }
@@ -305,12 +300,7 @@ SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileI
             unbroken && parts[i].Unbroken() && (i == 0 || parts[i].From() == parts[i - 1].End());
         frames += parts[i].Count();
     }
-    if (!unbroken) return cuts;
-    if (parts.back().End() == layout.Tags.TrailerAt) {
-        cuts.RunFrames = frames;
-    } else if (counted) {
-        cuts.RunFrames = counted->Frames;
-    }
+    if (unbroken && parts.back().End() == layout.Tags.TrailerAt) cuts.RunFrames = frames;
     return cuts;
 }
 

@@ -20,8 +20,7 @@ Cut FindCut(ByteSource& source, std::chrono::microseconds time, bool exact, File
 
 // Walks the source once, finding every cut by the frame rule or at a sample. It stops at
 // the first time that cannot be cut at.
-SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info,
-                    FrameCount count = {});
+SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info);
 
 // The parts' frames for cuts known already: the source split before the frame at each of
 // `starts`, the one before it keeping it where `shared`. Walks the source once.

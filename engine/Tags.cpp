@@ -111,7 +111,8 @@ SourceTags FindTags(ByteSource& source) {
         if (length <= source.Size()) tags.Id3v2Length = length;
     }
     tags.TrailerAt = source.Size();
-    if (Holds(source, tags.TrailerAt - 128, "TAG", tags.Id3v2Length)) tags.TrailerAt -= 128;
+    tags.Id3v1 = Holds(source, tags.TrailerAt - 128, "TAG", tags.Id3v2Length);
+    if (tags.Id3v1) tags.TrailerAt -= 128;
     // An APEv2 tag and a Lyrics3 block may stand before it, in either order.
     for (std::int64_t before = -1; before != tags.TrailerAt;) {
         before = tags.TrailerAt;

@@ -15,6 +15,7 @@ namespace quorvel {
 struct SourceTags {
     std::int64_t Id3v2Length = 0;  // 0: none
     std::int64_t TrailerAt = 0;    // where the tags after the audio start: the size when none
+    bool Id3v1 = false;            // the file ends with an ID3v1 tag
 };
 
 // Finds the tags by their own headers; anything that does not look right is no tag.

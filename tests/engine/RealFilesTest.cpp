@@ -86,6 +86,8 @@ const Fixture kFixtures[] = {
     {"mpeg25_8k", "MPEG2.5 Layer 3", 8000, "24000", 576, 2},
     {"apev2", "MPEG1 Layer 3", 44100, nullptr, 1152, 2},
     {"chapters", "MPEG1 Layer 3", 44100, "112000", 1152, 2},
+    {"zeros", "MPEG1 Layer 3", 44100, "128000", 1152, 2},
+    {"xingonly", "MPEG1 Layer 3", 44100, nullptr, 1152, 2},
 };
 
 void PrintTo(const Fixture& fixture, std::ostream* out) {
@@ -281,13 +283,22 @@ bool Have(const char* tool) {
 }
 
 // The lines of mp3val's report that are warnings or errors, less the file's name.
+constexpr std::string_view kApeTag = "APETAGEX";
+
+// What mp3val finds wrong with a file. It counts a length header's bytes over the frames
+// alone, where the parts' headers count an APEv2 tag after them that mpg123 and ffmpeg
+// would otherwise take for a longer stream than the header states: not a fault.
 std::vector<std::string> Mp3valComplaints(const std::string& path) {
     std::vector<std::string> complaints;
     const std::string report = RunCommand("mp3val '" + path + "'").text;
+    const Bytes file = ReadFile(path);
+    const bool ape =
+        std::search(file.begin(), file.end(), kApeTag.begin(), kApeTag.end()) != file.end();
     std::size_t line = 0;
     for (std::size_t end; (end = report.find('\n', line)) != std::string::npos; line = end + 1) {
         std::string text = report.substr(line, end - line);
         if (!text.starts_with("WARNING") && !text.starts_with("ERROR")) continue;
+        if (ape && text.find("Wrong number of MPEG data bytes") != std::string::npos) continue;
         if (const auto name = text.find(path); name != std::string::npos)
             text.erase(name, path.size());
         complaints.push_back(text);
@@ -528,6 +539,29 @@ void PrintTo(const SplitCase& c, std::ostream* out) {
     *out << c.fixture.name << " at 0:" << c.second;
 }
 
+// The lines a tool wrote about `part` that it did not write about `source`, their names
+// and the addresses ffmpeg names its own parts by taken out.
+std::vector<std::string> NewLines(const std::string& part, const std::string& partSaid,
+                                  const std::string& source, const std::string& sourceSaid) {
+    const auto lines = [](std::string said, const std::string& name) {
+        for (std::size_t at; (at = said.find(name)) != std::string::npos;)
+            said.erase(at, name.size());
+        for (std::size_t at; (at = said.find(" @ 0x")) != std::string::npos;) {
+            said.erase(at, said.find(']', at) - at);
+        }
+        std::vector<std::string> lines;
+        std::istringstream in(said);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    };
+    const std::vector<std::string> known = lines(sourceSaid, source);
+    std::vector<std::string> added;
+    for (const std::string& line : lines(partSaid, part)) {
+        if (std::find(known.begin(), known.end(), line) == known.end()) added.push_back(line);
+    }
+    return added;
+}
+
 // What ffmpeg says as it decodes a file, without the addresses it names its parts by.
 std::string FfmpegSays(const std::string& path) {
     std::string said = RunCommand("ffmpeg -v warning -i '" + path + "' -f null -").text;
@@ -590,7 +624,8 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     // The fixtures are encoded so that the frame at the cut borrows from the one before.
     ASSERT_GT(point.Borrowed, 0);
     const double frameSeconds = double(fixture.samplesPerFrame) / fixture.samplingRate;
-    EXPECT_GE(point.Seconds, splitSecond);
+    // The rule times the frames from the first, a header frame too.
+    EXPECT_GE(double(point.FramesBefore) * frameSeconds, splitSecond);
     // At 0:03 frame 115 borrows 487 bytes from a frame with 484 bytes of main data behind
     // its header, CRC and side information: the cut waits one frame.
     if (fixture.name == std::string("margin") && splitSecond == 3) {
@@ -695,9 +730,7 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     EXPECT_GT(same, (decodedTwo.samples.end() - mine) * 99 / 100);
 
     // Played gaplessly, the two parts are as long as the source.
-    if (LameTagCrcHolds(source)) {
-        EXPECT_EQ(GaplessSamples(first) + GaplessSamples(second), GaplessSamples(path));
-    }
+    EXPECT_EQ(GaplessSamples(first) + GaplessSamples(second), GaplessSamples(path));
     // The seam check says what mpg123 plays, in the log and from the companion: cut between
     // frames, the second part starts without the synthesis history of the frames before, so
     // samples differ after the cut.
@@ -716,21 +749,35 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
         SCOPED_TRACE(part);
         // ffmpeg's decoder, in most players and browsers, finds nothing the source does
         // not give it to say.
-        EXPECT_EQ(FfmpegSays(part), FfmpegSays(path));
+        for (const std::string& line : NewLines(part, FfmpegSays(part), path, FfmpegSays(path))) {
+            ADD_FAILURE() << "ffmpeg: " << line;
+        }
         // The length players show is the length that decodes.
         const double decodedSeconds =
             double(decoded->samples.size()) / fixture.channels / fixture.samplingRate;
         EXPECT_NEAR(ProbedSeconds(part), decodedSeconds, frameSeconds);
         // mp3val finds nothing it does not find in the source.
-        EXPECT_EQ(Mp3valComplaints(part), sourceComplaints);
+        for (const std::string& complaint : Mp3valComplaints(part)) {
+            EXPECT_NE(std::find(sourceComplaints.begin(), sourceComplaints.end(), complaint),
+                      sourceComplaints.end())
+                << "mp3val: " << complaint;
+        }
         // The tags read back as the source's.
         EXPECT_EQ(ProbedTag(part, "title"), ProbedTag(path, "title"));
     }
+    // The cut is told at the time the second part starts to play, as ffmpeg plays it: every
+    // frame's samples where no LAME tag says otherwise. mpg123 skips its own delay after a
+    // length header without one.
+    const auto playedSeconds = [&](const std::string& part) {
+        return double(Decode(part, "ffmpeg -v error -i", " -f s16le -").samples.size()) /
+               fixture.channels / fixture.samplingRate;
+    };
+    EXPECT_NEAR(point.Seconds, playedSeconds(first), 1e-6);
     // Each part holds the source's chapters that fall in it, timed from its start: the
     // second starts where the first ends.
     const Chapters chapters = ReadChapters(path);
     ASSERT_EQ(chapters.chapters.size(), fixture.name == std::string("chapters") ? 4u : 0u);
-    const double firstMs = ProbedSeconds(first) * 1000;
+    const double firstMs = playedSeconds(first) * 1000;
     {
         SCOPED_TRACE(first);
         ExpectChapters(ReadChapters(first), ChaptersOfPart(chapters, 0, firstMs));
@@ -738,14 +785,12 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     {
         SCOPED_TRACE(second);
         ExpectChapters(ReadChapters(second),
-                       ChaptersOfPart(chapters, firstMs, ProbedSeconds(path) * 1000));
+                       ChaptersOfPart(chapters, firstMs, playedSeconds(path) * 1000));
     }
     // A length frame in the ID3v2 tag states each part's own length.
     if (!ProbedTag(path, "TLEN").empty()) {
-        EXPECT_NEAR(std::atof(ProbedTag(first, "TLEN").c_str()),
-                    double(point.FramesBefore - info) * frameSeconds * 1000, 1);
-        EXPECT_NEAR(std::atof(ProbedTag(second, "TLEN").c_str()),
-                    double(frames - point.FramesBefore) * frameSeconds * 1000, 1);
+        EXPECT_NEAR(std::atof(ProbedTag(first, "TLEN").c_str()), playedSeconds(first) * 1000, 1);
+        EXPECT_NEAR(std::atof(ProbedTag(second, "TLEN").c_str()), playedSeconds(second) * 1000, 1);
     }
 }
 
@@ -839,29 +884,6 @@ void ExpectSameSamples(const std::string& what, std::span<const std::int16_t> go
          << "), the first at sample " << sample << " (" << double(sample) / fixture.samplingRate
          << " s), channel " << mismatch.first % channels;
     ADD_FAILURE() << text.str();
-}
-
-// The lines a tool wrote about `part` that it did not write about `source`, their names
-// and the addresses ffmpeg names its own parts by taken out.
-std::vector<std::string> NewLines(const std::string& part, const std::string& partSaid,
-                                  const std::string& source, const std::string& sourceSaid) {
-    const auto lines = [](std::string said, const std::string& name) {
-        for (std::size_t at; (at = said.find(name)) != std::string::npos;)
-            said.erase(at, name.size());
-        for (std::size_t at; (at = said.find(" @ 0x")) != std::string::npos;) {
-            said.erase(at, said.find(']', at) - at);
-        }
-        std::vector<std::string> lines;
-        std::istringstream in(said);
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
-    };
-    const std::vector<std::string> known = lines(sourceSaid, source);
-    std::vector<std::string> added;
-    for (const std::string& line : lines(partSaid, part)) {
-        if (std::find(known.begin(), known.end(), line) == known.end()) added.push_back(line);
-    }
-    return added;
 }
 
 struct ExactCase {
@@ -971,18 +993,19 @@ std::vector<ExactCase> ExactCases() {
     return cases;
 }
 
-// A source that counts the reads made of it, in place or not.
+// A source that counts the reads made of it from `from` on, in place or not.
 class CountingSource final : public SourceFile {
   public:
-    explicit CountingSource(std::unique_ptr<SourceFile> source) : source_(std::move(source)) {}
+    explicit CountingSource(std::unique_ptr<SourceFile> source, std::int64_t from = 0)
+        : source_(std::move(source)), from_(from) {}
     const std::string& Path() const override { return source_->Path(); }
     std::int64_t Size() const override { return source_->Size(); }
     std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override {
-        ++reads;
+        reads += offset >= from_;
         return source_->ReadAt(offset, buffer, count);
     }
     std::span<const std::uint8_t> View(std::int64_t offset, std::size_t count) override {
-        ++reads;
+        reads += offset >= from_;
         return source_->View(offset, count);
     }
     void ConfirmViews() override { source_->ConfirmViews(); }
@@ -991,6 +1014,7 @@ class CountingSource final : public SourceFile {
 
   private:
     std::unique_ptr<SourceFile> source_;
+    std::int64_t from_;
 };
 
 // The text of a frame of a file's ID3v2 tag as TagLib reads it; empty where it has none.
@@ -1056,7 +1080,6 @@ TEST_P(RealParts, EveryPartPlaysAsTheSourceDoes) {
     const Bytes source = ReadFile(path);
     const int info = InfoFrameCount(source) > 0 ? 1 : 0;
     const bool lameTag = LameTagCrcHolds(source);
-    const double frameSeconds = double(fixture.samplesPerFrame) / fixture.samplingRate;
     const std::string length = TagText(path, "TLEN");
     for (std::size_t part = 0; part < count; ++part) {
         SCOPED_TRACE(names[part]);
@@ -1066,11 +1089,12 @@ TEST_P(RealParts, EveryPartPlaysAsTheSourceDoes) {
                   part < 3 ? request.Labels.Titles[part] : TagText(path, "TIT2"));
         EXPECT_EQ(TagText(names[part], "TPE1"), part == 1 ? "Bon Scott" : TagText(path, "TPE1"));
         EXPECT_EQ(TagText(names[part], "TLEN").empty(), length.empty());
-        if (!length.empty() && !exact) {
-            const std::int64_t first = part == 0 ? info : result.Cuts[part - 1].Frame;
-            const std::int64_t end = part + 1 < count ? result.Cuts[part].Frame : frames;
+        // Each part's length is the time it plays gaplessly.
+        if (!length.empty()) {
             EXPECT_NEAR(std::atof(TagText(names[part], "TLEN").c_str()),
-                        double(end - first) * frameSeconds * 1000, 1);
+                        double(GaplessSamples(names[part])) / fixture.channels /
+                            fixture.samplingRate * 1000,
+                        1);
         }
     }
     const std::vector<std::string> known = Mp3valComplaints(path);
@@ -1149,7 +1173,11 @@ TEST_P(RealParts, EveryPartPlaysAsTheSourceDoes) {
                 (std::vector<std::int64_t>{750, 1500, 2250, 3000}[part] * fixture.samplingRate +
                  500) /
                 1000;
-            EXPECT_LE(std::abs(ends - cut), lameTag ? 0 : fixture.samplesPerFrame / 2)
+            // mpg123 skips its own delay after a length header without a LAME tag.
+            const bool skips = !lameTag && InfoFrameCount(source) > 0 &&
+                               std::string(decoder.command).starts_with("mpg123");
+            EXPECT_LE(std::abs(ends - cut),
+                      lameTag ? 0 : fixture.samplesPerFrame / 2 + (skips ? kDecoderDelay : 0))
                 << names[part] << " ends at sample " << ends;
             if (!length.empty() && std::string(decoder.command).starts_with("ffmpeg")) {
                 EXPECT_NEAR(std::atof(TagText(names[part], "TLEN").c_str()),
@@ -1195,13 +1223,16 @@ TEST(Mpg123Decoding, GivesWhatMpg123PlaysAndStopsWhenAsked) {
     for (const std::string& path : paths) {
         SCOPED_TRACE(path);
         const std::vector<std::int16_t> played = Decode(path, "mpg123 --gapless -s").samples;
-        const bool headed = path.find("noinfo") == std::string::npos;
+        const bool headed = InfoFrameCount(ReadFile(path)) > 0;
         FileInformation info;
-        const std::int64_t walkedFrames = ScanFrameChain(*files.OpenSource(path), info).Frames;
+        const ScanResult scan = ScanFrameChain(*files.OpenSource(path), info);
+        const std::int64_t walkedFrames = scan.Frames;
         for (const std::int64_t walked : {std::int64_t{-1}, walkedFrames}) {
             for (const auto length :
                  {AudioDecoder::Length::Counted, AudioDecoder::Length::Stated}) {
-                auto source = std::make_unique<CountingSource>(files.OpenSource(path));
+                // mpg123 reads bytes of no frame before the first a few at a time.
+                auto source =
+                    std::make_unique<CountingSource>(files.OpenSource(path), scan.RunFrom);
                 const CountingSource& counted = *source;
                 const auto audio = decoder.Open(std::move(source), length, walked);
                 ASSERT_EQ(audio->Length() * audio->Channels(), std::int64_t(played.size()));
@@ -1549,7 +1580,7 @@ std::string FixtureName(const testing::TestParamInfo<Fixture>& param) {
 std::vector<Fixture> WithInfoFrames() {
     std::vector<Fixture> fixtures;
     for (const Fixture& fixture : kFixtures) {
-        if (fixture.name != std::string("noinfo")) fixtures.push_back(fixture);
+        if (InfoFrameCount(ReadFile(FixturePath(fixture))) > 0) fixtures.push_back(fixture);
     }
     return fixtures;
 }

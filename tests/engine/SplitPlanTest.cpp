@@ -24,6 +24,7 @@ using test::Slice;
 using test::operator+;
 using test::SetBackPointer;
 using test::Stream;
+using test::WithoutNewHeader;
 
 Bytes Tag() {
     Bytes tag(128, 0);
@@ -152,7 +153,8 @@ TEST(SplitOutputs, CarryTheBorrowedDataInAnAddedFrame) {
         KeepTags tags;
         const OutputPlans plans = PlanOutputs(point, false, source, tags);
         EXPECT_EQ(Materialise(plans.First, stream), first);
-        EXPECT_EQ(Materialise(plans.Second, stream), second);
+        const Bytes two = Materialise(plans.Second, stream);
+        EXPECT_EQ(mainDataBegin > 0 ? WithoutNewHeader(two) : two, second);
     }
 }
 
