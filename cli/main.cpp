@@ -122,15 +122,23 @@ class TerminalReporter : public quorvel::Reporter {
         std::cerr << kName << Translated(text) << '\n';
         messages_.push_back(quorvel::English(text));
     }
+    // A file given that cannot be read, or is no MP3 file or cue sheet: shown, and the
+    // first such is the run's error for --json.
+    void Unusable(const std::string& file, const quorvel::Message& why) {
+        Show(why);
+        if (error_.is_null()) error_ = {{"file", file}, {"message", quorvel::English(why)}};
+    }
 
-    // The log's lines and the boxes' texts so far, for --json.
+    // The log's lines, the boxes' texts and the error so far (null where none), for --json.
     const std::vector<std::string>& LogLines() const { return log_; }
     const std::vector<std::string>& Messages() const { return messages_; }
+    const json& Error() const { return error_; }
 
   private:
     const bool printLog_;
     std::vector<std::string> log_;
     std::vector<std::string> messages_;
+    json error_;
 };
 
 // One object on one line, in ASCII: a name's bytes that are no UTF-8 become U+FFFD.
@@ -138,17 +146,95 @@ void PrintJson(const json& object) {
     std::cout << object.dump(-1, ' ', true, json::error_handler_t::replace) << '\n';
 }
 
-// Asked for with --help, the usage is the answer; after a wrong call it is the complaint.
+// The usage lines, the complaint after a wrong call.
+constexpr const char* kUsage =
+    "usage: quorvel-cli info [--json] FILE\n"
+    "       quorvel-cli split [-r|--replace] [-x|--exact] [--json] [--] FILE MINUTE SECOND "
+    "[FOLDER]\n"
+    "       quorvel-cli parts [-r|--replace] [-x|--exact] [--json] (--at TIME)... | --cue "
+    "FILE | --chapters | --every TIME | --count N [--name PATTERN] [--] FILE [FOLDER]\n"
+    "       quorvel-cli verify [--json] SOURCE PART1 PART2\n"
+    "       quorvel-cli silences [--threshold DB] [--min SECONDS] [--json] [--] FILE\n"
+    "       quorvel-cli -h|--help | -V|--version\n";
+
+// What follows the usage lines in the help: each command, each option, the times read and
+// the exit statuses. Lines fit a terminal of 80 columns.
+constexpr const char* kHelp = R"(
+Analyses an MP3 file, splits it in two or in parts without re-encoding, checks
+the seam of a split or lists the silences of a file.
+
+Commands:
+  info FILE       print the file's size (MB), type, bit rate (bit/s), sampling
+                  rate (Hz), frames and duration (minutes:seconds)
+  split FILE MINUTE SECOND [FOLDER]
+                  split FILE at MINUTE:SECOND into FOLDER/NAME1.mp3 and
+                  FOLDER/NAME2.mp3, NAME being FILE's name without its
+                  extension and FOLDER the current directory unless given;
+                  print the log and check the seam
+  parts FILE [FOLDER]
+                  split FILE into the parts NAME1.mp3 to NAMEn.mp3 in FOLDER,
+                  cut as one of --at, --cue, --chapters, --every and --count
+                  says; print the log and check every seam
+  verify SOURCE PART1 PART2
+                  decode the three files as a gapless player does and compare
+                  the samples of the parts with SOURCE's up to a second on
+                  either side of the cut
+  silences FILE   decode FILE and print each stretch below the threshold for
+                  at least the shortest length: its start, end and length
+                  (m:ss.sss), one a line
+
+Options:
+  -r, --replace   split, parts: replace outputs that exist, moving them to the
+                  trash; without it a terminal asks, and otherwise they are kept
+  -x, --exact     split, parts: cut at the sample, the times read to the
+                  millisecond; the parts played gaplessly give the source's
+                  very samples
+      --json      print one JSON object on one line instead of the text; its
+                  fields are listed in quorvel-cli(1)
+  -h, --help      print this help and exit, after a command too
+  -V, --version   print the version and exit
+  --              end the options: every argument after it is a name
+
+Options of parts (give one of the first five):
+      --at TIME         cut at TIME; give it once for each cut, in any order
+      --cue FILE        cut at the tracks of the cue sheet FILE, each part
+                        titled as its track
+      --chapters        cut at the chapters of the source's own ID3v2 tag
+      --every TIME      cut every TIME from the start
+      --count N         cut into N parts of equal length (N from 2)
+      --name PATTERN    name the parts PATTERN.mp3: %n the part's number, %t
+                        its title, %b the source's name without its extension,
+                        %% a percent sign
+
+Options of silences:
+      --threshold DB    the level a silence stays below, in dB of full scale,
+                        at most 0; -50 unless given
+      --min SECONDS     the shortest silence listed; 0.5 unless given
+
+Options may stand anywhere before "--", and a long option may be shortened while
+it stays unambiguous.
+
+Times:
+  MINUTE is a number of minutes and SECOND whole seconds from 0 to 59, with
+  --exact up to three decimals after a point (30.250).
+  TIME is [h:]m:ss, the seconds two digits, up to three decimals after a point
+  (1:02:03.250); without --exact a fraction rounds to the whole second.
+  Numbers are read and printed with a point in every locale.
+
+Exit status:
+  0  info: frames were found; split, parts: the split completed; verify: the
+     parts join the source exactly; silences: silences were found
+  1  info: the file holds no MP3 frames; split, parts: the request was refused;
+     verify: samples or lengths differ; silences: none was found
+  2  a file cannot be read (verify, silences: or decoded), or a wrong call
+  3  split, parts: the run ended without completing and changed nothing
+  A split or silences stopped by SIGINT, SIGTERM or SIGHUP ends by that signal.
+)";
+
+// Asked for with --help, the usage and the help are the answer; after a wrong call the
+// usage alone is the complaint.
 int Usage(bool asked = false) {
-    std::ostream& out = asked ? std::cout : std::cerr;
-    out << "usage: quorvel-cli info [--json] FILE\n"
-           "       quorvel-cli split [-r|--replace] [-x|--exact] [--json] [--] FILE MINUTE SECOND "
-           "[FOLDER]\n"
-           "       quorvel-cli parts [-r|--replace] [-x|--exact] [--json] (--at TIME)... | --cue "
-           "FILE | --chapters | --every TIME | --count N [--name PATTERN] [--] FILE [FOLDER]\n"
-           "       quorvel-cli verify [--json] SOURCE PART1 PART2\n"
-           "       quorvel-cli silences [--threshold DB] [--min SECONDS] [--json] [--] FILE\n"
-           "       quorvel-cli -h|--help | -V|--version\n";
+    (asked ? std::cout : std::cerr) << kUsage << (asked ? kHelp : "");
     return asked ? 0 : 2;
 }
 
@@ -166,33 +252,46 @@ int WrongCall(const quorvel::Message& why) {
     return Usage();
 }
 
+// Seconds to the microsecond, as every time and length in the JSON is given: the frames'
+// durations summed leave noise below it.
+double Seconds(double seconds) {
+    return std::round(seconds * 1e6) / 1e6;
+}
+
+// `frames` sample frames at `rate`, so.
+double SecondsOf(std::int64_t frames, std::int32_t rate) {
+    return Seconds(double(frames) / rate);
+}
+
 int Info(const Options& options, const std::string& file) {
     TerminalReporter reporter(false);
     quorvel::platform::LocalFileSystem files;
     const quorvel::Analysis analysis = quorvel::AnalyseSource(files, file, reporter);
-    if (analysis.Problem) reporter.Show(analysis.Problem->Text);
-    if (analysis.Outcome == quorvel::AnalysisOutcome::Unreadable) return 2;
+    if (analysis.Problem) reporter.Unusable(file, analysis.Problem->Text);
+    const bool unreadable = analysis.Outcome == quorvel::AnalysisOutcome::Unreadable;
     const bool found = analysis.Outcome == quorvel::AnalysisOutcome::FramesFound;
     const quorvel::InformationFields fields =
         Fields(analysis, ".").value_or(quorvel::InformationFields{});
     const auto text = [](const quorvel::Message& field) { return quorvel::English(field); };
     if (options.json) {
         // The fields as the analysis filled them, numbers as numbers; none but the size
-        // and the type where it found no frames.
+        // and the type where it found no frames, none at all where it could not read the
+        // file.
         const json none = nullptr;
         const auto number = [&](const quorvel::Message& field) {
             return found ? json(std::stoll(text(field))) : none;
         };
         PrintJson({
             {"file", file},
-            {"size_mb", quorvel::ReadNumber(text(fields.Size))},
-            {"type", text(fields.Type)},
+            {"size_mb", unreadable ? none : json(quorvel::ReadNumber(text(fields.Size)))},
+            {"type", unreadable ? none : json(text(fields.Type))},
             {"bitrate", number(fields.BitRate)},
             {"sampling", number(fields.Sampling)},
             {"frames", number(fields.Frames)},
-            {"duration", found ? json(text(fields.Duration)) : none},
+            {"duration", found ? json(Seconds(analysis.Scan.TotalSeconds)) : none},
+            {"error", reporter.Error()},
         });
-    } else {
+    } else if (!unreadable) {
         const std::pair<const char*, const quorvel::Message*> lines[] = {
             {"size", &fields.Size},       {"type", &fields.Type},
             {"bitrate", &fields.BitRate}, {"sampling", &fields.Sampling},
@@ -200,17 +299,25 @@ int Info(const Options& options, const std::string& file) {
         };
         for (const auto& [label, field] : lines) std::cout << label << ": " << text(*field) << '\n';
     }
+    if (unreadable) return 2;
     return found ? 0 : 1;
 }
 
+// A seam as the check found it; its numbers none where it could not be made.
 json SeamJson(const quorvel::SeamReport& report) {
+    const auto made = [&](json value) { return report.Decoded ? value : json(nullptr); };
+    const auto seconds = [&](std::int64_t frames) {
+        return report.Decoded ? json(SecondsOf(frames, report.Rate)) : json(nullptr);
+    };
     return {
         {"exact", report.Exact()},
-        {"compared", report.Compared},
-        {"differing", report.Differing},
-        {"largest_difference", report.LargestDifference},
-        {"source_samples", report.SourceLength},
-        {"parts_samples", {report.FirstLength, report.SecondLength}},
+        {"compared", made(report.Compared)},
+        {"differing", made(report.Differing)},
+        {"largest_difference", made(report.LargestDifference)},
+        {"differing_before", seconds(report.DifferingBefore)},
+        {"differing_after", seconds(report.DifferingAfter)},
+        {"source_samples", made(report.SourceLength)},
+        {"parts_samples", made({report.FirstLength, report.SecondLength})},
     };
 }
 
@@ -233,9 +340,7 @@ const char* OutcomeName(quorvel::SplitOutcome outcome) {
 }
 
 json CutJson(const quorvel::SplitCut& cut) {
-    // The cut's time to the microsecond: the frames' durations summed leave noise below it.
-    return {
-        {"byte", cut.Byte}, {"frame", cut.Frame}, {"seconds", std::round(cut.Seconds * 1e6) / 1e6}};
+    return {{"byte", cut.Byte}, {"frame", cut.Frame}, {"seconds", Seconds(cut.Seconds)}};
 }
 
 // What the companion's split asks for besides where to cut.
@@ -268,7 +373,7 @@ int RunSplit(TerminalReporter& reporter, const Options& options, quorvel::SplitR
     // the analysis reads the source.
     const std::jthread loading([&decoder] { (void)decoder.Unavailable(); });
     const quorvel::Analysis analysis = quorvel::AnalyseSource(files, request.Source, reporter);
-    if (analysis.Problem) reporter.Show(analysis.Problem->Text);
+    if (analysis.Problem) reporter.Unusable(request.Source, analysis.Problem->Text);
     request.Analysed = analysis.Run;
     const bool unreadable = analysis.Outcome == quorvel::AnalysisOutcome::Unreadable;
     quorvel::SplitReport report;
@@ -293,6 +398,7 @@ int RunSplit(TerminalReporter& reporter, const Options& options, quorvel::SplitR
         seams(object, report);
         object["log"] = reporter.LogLines();
         object["messages"] = reporter.Messages();
+        object["error"] = reporter.Error();
         PrintJson(object);
     }
     if (unreadable) return 2;
@@ -376,7 +482,7 @@ std::optional<std::vector<quorvel::PartStart>> CueStarts(TerminalReporter& repor
                                                          std::int64_t durationMs) {
     auto read = quorvel::platform::ReadCueSheet(path);
     if (const auto* why = std::get_if<quorvel::Message>(&read)) {
-        reporter.Show(*why);
+        reporter.Unusable(path, *why);
         return std::nullopt;
     }
     const auto& sheet = std::get<quorvel::CueSheet>(read);
@@ -408,7 +514,7 @@ std::variant<std::vector<quorvel::PartStart>, quorvel::SplitOutcome> PartStarts(
         if (!starts) return quorvel::SplitOutcome::Refused;
         return *std::move(starts);
     } catch (const quorvel::FileError& error) {
-        reporter.Show(error.Message());
+        reporter.Unusable(error.Path(), error.Message());
         return quorvel::SplitOutcome::Failed;
     } catch (const quorvel::WorkStopped&) {
         return quorvel::SplitOutcome::Stopped;
@@ -456,23 +562,25 @@ int Parts(const Options& options, const std::vector<std::string>& arguments) {
 int Verify(const Options& options, const std::vector<std::string>& files) {
     quorvel::platform::LocalFileSystem local;
     quorvel::platform::Mpg123Decoder decoder;
+    TerminalReporter reporter(false);
+    quorvel::SeamReport report;
     try {
-        const auto report = quorvel::CheckSeam(decoder, local, files[0], files[1], files[2]);
-        if (options.json) {
-            json object = report.Decoded ? SeamJson(report) : json{{"exact", false}};
-            json lines = json::array();
-            for (const auto& line : report.Lines) lines.push_back(quorvel::English(line));
-            object["lines"] = lines;
-            PrintJson(object);
-        } else {
-            for (const auto& line : report.Lines) std::cout << quorvel::English(line) << '\n';
-        }
-        if (!report.Decoded) return 2;
-        return report.Exact() ? 0 : 1;
+        report = quorvel::CheckSeam(decoder, local, files[0], files[1], files[2]);
     } catch (const quorvel::FileError& error) {
-        std::cerr << kName << Translated(error.Message()) << '\n';
-        return 2;
+        reporter.Unusable(error.Path(), error.Message());
     }
+    if (options.json) {
+        json object = SeamJson(report);
+        json lines = json::array();
+        for (const auto& line : report.Lines) lines.push_back(quorvel::English(line));
+        object["lines"] = lines;
+        object["error"] = reporter.Error();
+        PrintJson(object);
+    } else {
+        for (const auto& line : report.Lines) std::cout << quorvel::English(line) << '\n';
+    }
+    if (!report.Decoded) return 2;
+    return report.Exact() ? 0 : 1;
 }
 
 // Reads the silences command's options into `options`; what is wrong with them where they
@@ -502,11 +610,6 @@ std::string ClockOf(std::int64_t frames, std::int32_t rate) {
     return quorvel::FormatExactTime((frames * 1000 + rate / 2) / rate, ".");
 }
 
-// Seconds to the microsecond, as a cut's are given.
-double SecondsOf(std::int64_t frames, std::int32_t rate) {
-    return std::round(double(frames) / rate * 1e6) / 1e6;
-}
-
 // The silences of a file as a gapless player times them, one a line (start, end, length),
 // or one object with --json: 0 where it has any, 1 where it has none, 2 where it cannot be
 // read or decoded.
@@ -515,10 +618,10 @@ int Silences(const Options& options, const std::string& file) {
     quorvel::platform::CatchEndingSignals(Stop, quorvel::platform::Handlers::Replace, true);
     quorvel::WatchedFiles files(local, stopping);
     quorvel::platform::Mpg123Decoder decoder;
+    TerminalReporter reporter(false);
     const char* outcome = "completed";
     json found = json::array();
     std::vector<std::string> lines;
-    std::vector<std::string> messages;
     try {
         const auto silences = quorvel::FindSilences(decoder, files, file, options.rule);
         const std::int32_t rate = silences.Rate;
@@ -534,14 +637,16 @@ int Silences(const Options& options, const std::string& file) {
         }
     } catch (const quorvel::FileError& error) {
         outcome = "unreadable";
-        std::cerr << kName << Translated(error.Message()) << '\n';
-        messages.push_back(quorvel::English(error.Message()));
+        reporter.Unusable(error.Path(), error.Message());
     } catch (const quorvel::WorkStopped&) {
         outcome = "stopped";
     }
     if (options.json) {
-        PrintJson(
-            {{"outcome", outcome}, {"silences", found}, {"log", lines}, {"messages", messages}});
+        PrintJson({{"outcome", outcome},
+                   {"silences", found},
+                   {"log", lines},
+                   {"messages", reporter.Messages()},
+                   {"error", reporter.Error()}});
     } else {
         for (const std::string& line : lines) std::cout << line << '\n';
     }

@@ -79,7 +79,8 @@ SeamReport CompareSeam(DecodedAudio& whole, DecodedAudio& one, DecodedAudio& two
     report.FirstLength = one.Length();
     report.SecondLength = two.Length();
     report.Before = before;
-    const std::int32_t rate = whole.Rate();
+    report.Rate = whole.Rate();
+    const std::int32_t rate = report.Rate;
     const std::int32_t channels = whole.Channels();
     if (one.Rate() != rate || two.Rate() != rate || one.Channels() != channels ||
         two.Channels() != channels) {

@@ -13,6 +13,7 @@ namespace quorvel {
 struct SeamReport {
     bool Decoded = false;           // false: the decoder is unavailable, and Lines say why
     bool SameFormat = true;         // all three have the source's rate and channels
+    std::int32_t Rate = 0;          // the source's sample frames a second
     std::int64_t SourceLength = 0;  // sample frames each decodes to
     std::int64_t FirstLength = 0;
     std::int64_t SecondLength = 0;

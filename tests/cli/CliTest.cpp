@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +23,7 @@
 #include <optional>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -243,7 +245,27 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
                             "FILE"),
               std::string::npos)
         << help.out;
+    // After the usage lines each command and each option of the usage is described in a
+    // line of its own that names it, as are the times read and the exit statuses, on a
+    // terminal of 80 columns; after a command the help is the same.
+    const std::string usage = help.out.substr(0, help.out.find("\n\n") + 1);
+    const std::string described = help.out.substr(usage.size());
+    for (const char* command : {"info", "split", "parts", "verify", "silences"}) {
+        EXPECT_NE(described.find("\n  " + std::string(command) + " "), std::string::npos)
+            << command;
+    }
+    const std::regex longOption("--[a-z]+");
+    for (std::sregex_iterator it(usage.begin(), usage.end(), longOption), end; it != end; ++it) {
+        EXPECT_TRUE(std::regex_search(described,
+                                      std::regex("\n  (-[a-zA-Z], |    )" + it->str() + "[ \n]")))
+            << it->str();
+    }
+    EXPECT_NE(described.find("\nTimes:\n"), std::string::npos);
+    EXPECT_NE(described.find("\nExit status:\n"), std::string::npos);
+    std::istringstream lines(described);
+    for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
     EXPECT_EQ(Run({"info", "-h"}).out, help.out);
+    EXPECT_EQ(Run({"parts", "--help", "--at", "0:01"}).out, help.out);
     for (const char* option : {"--version", "-V"}) {
         const Result version = Run({option});
         EXPECT_EQ(version.exitCode, 0);
@@ -251,7 +273,7 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
             << version.out;
     }
     // A wrong call says what is wrong, in getopt's words for an option and under the
-    // program's own name whatever path it was started by, then gives the usage.
+    // program's own name whatever path it was started by, then gives the usage lines.
     const std::pair<std::vector<std::string>, std::string> wrongCalls[] = {
         {{"--helps"}, "unrecognized option '--helps'"},
         {{"split", source, "--replce", "0", "2"}, "unrecognized option '--replce'"},
@@ -287,7 +309,7 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
         const Result wrong = Run(arguments);
         EXPECT_EQ(wrong.exitCode, 2) << why;
         EXPECT_EQ(wrong.out, "");
-        EXPECT_EQ(wrong.err, "quorvel-cli: " + why + "\n" + help.out);
+        EXPECT_EQ(wrong.err, "quorvel-cli: " + why + "\n" + usage);
     }
 }
 
@@ -317,7 +339,8 @@ TEST_F(Cli, InfoPrintsTheSixFieldsOrSaysWhyNot) {
     EXPECT_EQ(unreadable.err,
               "quorvel-cli: Cannot read " + missing + ": No such file or directory.\n");
 
-    // --json: the same fields, numbers as numbers, none where no frames were found.
+    // --json: the same fields, numbers as numbers, the duration in seconds (175 frames of
+    // 1152 samples at 44.1 kHz), none where no frames were found.
     EXPECT_EQ(nlohmann::json::parse(Run({"info", "--json", source}).out),
               (nlohmann::json{{"file", source},
                               {"size_mb", 0.07},
@@ -325,7 +348,8 @@ TEST_F(Cli, InfoPrintsTheSixFieldsOrSaysWhyNot) {
                               {"bitrate", 128000},
                               {"sampling", 44100},
                               {"frames", 175},
-                              {"duration", "0:4"}}));
+                              {"duration", 4.571429},
+                              {"error", nullptr}}));
     // A variable bit rate as the text gives it, the stream's average.
     const std::string vbr = std::string(QUORVEL_FIXTURES) + "/vbr.mp3";
     EXPECT_EQ(nlohmann::json::parse(Run({"info", "--json", vbr}).out)["bitrate"], 88792);
@@ -373,7 +397,7 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
     // The seam check, whose numbers the real-file tests hold against mpg123: the second
     // part starts without the synthesis history of the frames before the cut.
     const std::regex check(R"(Seam check: [1-9][0-9,]* of 88,200 samples differ, by up to )"
-                           R"([0-9,]+ steps, up to [0-9]+ ms after the cut\.)");
+                           R"([0-9,]+ steps, up to ([0-9]+) ms after the cut\.)");
     std::smatch seam;
     ASSERT_TRUE(std::regex_search(complete.out, seam, check)) << complete.out;
     const std::string summary = seam.str() +
@@ -428,6 +452,11 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
     EXPECT_EQ(run["bytes_written"], 73976);
     EXPECT_EQ(run["seam"]["compared"], 88200);
     EXPECT_FALSE(run["seam"]["exact"]);
+    // How far from the cut samples differ, in seconds, as the log rounds it up to the ms.
+    EXPECT_EQ(run["seam"]["differing_before"], 0);
+    EXPECT_EQ(std::ceil(run["seam"]["differing_after"].get<double>() * 1000),
+              std::stoi(seam[1].str()));
+    EXPECT_TRUE(run["error"].is_null());
     std::string log;
     for (const auto& line : run["log"]) log += line.get<std::string>() + "\n";
     EXPECT_EQ(log, replaced.out);
@@ -446,7 +475,8 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
               "quorvel-cli: Cannot read " + missing + ": No such file or directory.\n");
     const Result wrong = Run({"verify", source, first});
     EXPECT_EQ(wrong.exitCode, 2);
-    EXPECT_EQ(wrong.err, "quorvel-cli: verify: missing operand\n" + Run({"--help"}).out);
+    EXPECT_TRUE(wrong.err.starts_with("quorvel-cli: verify: missing operand\nusage: "))
+        << wrong.err;
 
     // A second part cut short by its last frame still has the header that counts that
     // frame: the header's word is not taken for its length, and the difference shows.
@@ -493,6 +523,7 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
         Run({"verify", "--json", silence, out + "/silence1.mp3", out + "/silence2.mp3"}).out);
     EXPECT_TRUE(joinedJson["exact"]);
     EXPECT_EQ(joinedJson["differing"], 0);
+    EXPECT_EQ(joinedJson["differing_after"], 0);
 }
 
 // silences prints each silence as a gapless player times it, start, end and length, or one
@@ -520,7 +551,8 @@ TEST_F(Cli, SilencesPrintsEachStretchAndTellsByItsExitCode) {
                                        {"end_sample", 230400},
                                        {"samples", 230400}}}},
                                     {"log", {"0:00.000 0:05.224 0:05.224"}},
-                                    {"messages", nlohmann::json::array()}}));
+                                    {"messages", nlohmann::json::array()},
+                                    {"error", nullptr}}));
     const Result shorter = Run({"silences", "--min", "5.3", silence});
     EXPECT_EQ(shorter.exitCode, 1);
     EXPECT_EQ(shorter.out, "");
@@ -543,7 +575,8 @@ TEST_F(Cli, SilencesPrintsEachStretchAndTellsByItsExitCode) {
               (nlohmann::json{{"outcome", "unreadable"},
                               {"silences", nlohmann::json::array()},
                               {"log", nlohmann::json::array()},
-                              {"messages", {why}}}));
+                              {"messages", {why}},
+                              {"error", {{"file", missing}, {"message", why}}}}));
     EXPECT_EQ(unreadable.err, "quorvel-cli: " + why + "\n");
 }
 
@@ -759,6 +792,56 @@ TEST_F(Cli, NamesAfterTwoDashesAndSourcesThatCannotBeRead) {
     ::close(listener);
     EXPECT_EQ(socketSource.exitCode, 2);
     EXPECT_EQ(socketSource.err, "quorvel-cli: Cannot read " + socketPath + ": it is a socket.\n");
+
+    // With --json every command names the first file it cannot use and says why, as on
+    // the error output, with its exit code as without; a file is no MP3 file for info and
+    // split by its frames, for verify and silences by its decoding.
+    const std::string missing = folder + "/missing.mp3";
+    const std::string text = folder + "/notes.mp3";
+    std::ofstream(text) << "not an mp3 at all\n";
+    const std::string cue = folder + "/missing.cue";
+    const std::string noFile = ": No such file or directory.";
+    const std::string noMp3 = "File selected is not a valid MP3 file. Please select another.";
+    const std::string noDecoding = "Cannot read " + text + ": it does not decode";
+    struct Unusable {
+        std::vector<std::string> call;
+        std::string file;
+        std::string message;  // its start
+        int exitCode;
+    };
+    const Unusable unusable[] = {
+        {{"info", missing}, missing, "Cannot read " + missing + noFile, 2},
+        {{"info", text}, text, noMp3, 1},
+        {{"split", folder, "0", "2", folder},
+         folder,
+         "Cannot read " + folder + ": it is a folder.",
+         2},
+        {{"split", text, "0", "2", folder}, text, noMp3, 1},
+        {{"parts", "--count", "2", missing, folder}, missing, "Cannot read " + missing + noFile, 2},
+        {{"parts", "--cue", cue, source, folder},
+         cue,
+         "Cannot read the cue sheet " + cue + noFile,
+         1},
+        {{"verify", source, missing, source}, missing, "Cannot read " + missing + noFile, 2},
+        {{"verify", source, source, text}, text, noDecoding, 2},
+        {{"silences", socketPath},
+         socketPath,
+         "Cannot read " + socketPath + ": it is a socket.",
+         2},
+        {{"silences", text}, text, noDecoding, 2},
+    };
+    for (const auto& [call, file, message, exitCode] : unusable) {
+        std::vector<std::string> arguments = call;
+        arguments.push_back("--json");
+        const Result run = Run(arguments);
+        SCOPED_TRACE(call[0] + " " + file);
+        EXPECT_EQ(run.exitCode, exitCode);
+        const auto error = nlohmann::json::parse(run.out)["error"];
+        EXPECT_EQ(error["file"], file);
+        const std::string said = error["message"];
+        EXPECT_TRUE(said.starts_with(message)) << said;
+        EXPECT_TRUE(run.err.starts_with("quorvel-cli: " + said + "\n")) << run.err;
+    }
 }
 
 // A name that is no UTF-8 reaches the trash as the file system's bytes: the older output
