@@ -30,17 +30,18 @@ std::int64_t CountedTrailer(const SourceTags& tags, std::int64_t sourceSize, std
 }
 
 // The length header of a part whose frames follow its header frame and the frames of
-// `lead` bytes each, its bytes ending at `end`, then the source's tags after its audio;
-// offsets counted from the header frame's start.
+// `lead` bytes each, its bytes ending at `end`, then a frame of `trail` bytes where that is
+// not 0, then the source's tags after its audio; offsets counted from the header frame's
+// start.
 PartLength MeasurePart(std::span<const std::uint8_t> headerFrame, const LengthHeader& header,
                        const PartFrames& frames, std::int64_t end,
                        const std::vector<std::int64_t>& lead, ByteSource& source,
-                       const SourceTags& tags) {
+                       const SourceTags& tags, std::int64_t trail = 0) {
     std::int64_t leadBytes = static_cast<std::int64_t>(headerFrame.size());
     for (const std::int64_t length : lead) leadBytes += length;
     PartLength part;
-    part.Frames = static_cast<std::int64_t>(lead.size()) + frames.Count();
-    part.Bytes = leadBytes + (end - frames.From());
+    part.Frames = static_cast<std::int64_t>(lead.size()) + frames.Count() + (trail > 0 ? 1 : 0);
+    part.Bytes = leadBytes + (end - frames.From()) + trail;
     part.Bytes += CountedTrailer(tags, source.Size(), part.Bytes);
     part.VbriFramesPerEntry = VbriFramesPerEntry(headerFrame, header, part.Frames);
     std::int64_t index = 0;
@@ -63,6 +64,7 @@ PartLength MeasurePart(std::span<const std::uint8_t> headerFrame, const LengthHe
     }
     frames.Each(
         [&](std::int64_t at, std::int64_t length) { add(leadBytes + at - frames.From(), length); });
+    if (trail > 0) add(leadBytes + end - frames.From(), trail);
     return part;
 }
 
@@ -292,6 +294,29 @@ void AppendAfterCut(PartPlan& part, ByteSource& source, const SourceLayout& layo
     Append(plan, partFrom, to);
 }
 
+// The first exact part, up to `to`: the source's header, or its lack of one, as a source
+// without a LAME tag plays every frame's samples, which a header would cut 529 short.
+// ffmpeg opens no stream that ends with the first frame after its header: a part that short
+// ends with an empty frame, which its padding drops.
+void AppendFirstPart(PartPlan& part, ByteSource& source, const SourceLayout& layout,
+                     const PartFrames& frames, std::int64_t end, std::int64_t to,
+                     std::int32_t delay, std::int32_t padding) {
+    OutputPlan& plan = part.Plan;
+    FrameBytes trail;
+    if (layout.Header && frames.Count() < 2) trail = EmptyFrame(source, frames.From());
+    const auto trailing = static_cast<std::int64_t>(trail.size());
+    if (layout.Header) {
+        Append(plan, Rewritten(layout.HeaderFrame, *layout.Header,
+                               MeasurePart(layout.HeaderFrame, *layout.Header, frames, end, {},
+                                           source, layout.Tags, trailing),
+                               delay, padding + (trail.empty() ? 0 : layout.SamplesPerFrame)));
+    }
+    Append(plan, layout.AudioStart, to);
+    part.AddedFrames = trail.empty() ? 0 : 1;
+    part.AddedBytes = trailing;
+    Append(plan, std::move(trail));
+}
+
 PartPlan PlanExactPart(const SourceCuts& cuts, std::size_t index, ByteSource& source,
                        TagEditor& editor, const PartLabels& labels, std::int64_t block) {
     const SourceLayout& layout = cuts.Layout;
@@ -322,22 +347,11 @@ PartPlan PlanExactPart(const SourceCuts& cuts, std::size_t index, ByteSource& so
     OutputPlan& plan = part.Plan;
     const bool tagged = AppendTag(plan, source, layout, labels, index, count,
                                   double(startSample) / rate, double(samples) / rate, editor);
-    if (!opening) {
-        // The first part keeps the source's header, or its lack of one: a source without a
-        // LAME tag plays every frame's samples, which a header would cut 529 short.
-        if (layout.Header) {
-            Append(plan, Rewritten(layout.HeaderFrame, *layout.Header,
-                                   MeasurePart(layout.HeaderFrame, *layout.Header, frames, end, {},
-                                               source, layout.Tags),
-                                   sourceDelay, padding));
-        }
-        Append(plan, layout.AudioStart, to);
-        Append(plan, layout.Tags.TrailerAt, sourceEnd);
-        AlignToBlocks(plan, tagged, source, layout.Tags.Id3v2Length, block);
-        return part;
+    if (opening) {
+        AppendAfterCut(part, source, layout, *opening, frames, end, to, padding);
+    } else {
+        AppendFirstPart(part, source, layout, frames, end, to, sourceDelay, padding);
     }
-
-    AppendAfterCut(part, source, layout, *opening, frames, end, to, padding);
     if (closing) Append(plan, layout.Tags.TrailerAt, sourceEnd);
     AlignToBlocks(plan, tagged, source, layout.Tags.Id3v2Length, block);
     return part;

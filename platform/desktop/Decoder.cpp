@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/Cuts.h"
+#include "engine/LengthHeader.h"
 #include "platform/desktop/Module.h"
 
 namespace quorvel::desktop {
@@ -27,7 +28,7 @@ namespace {
     X(mpg123_getformat) X(mpg123_info) X(mpg123_length) X(mpg123_framelength)          \
     X(mpg123_seek) X(mpg123_tellframe) X(mpg123_seek_frame) X(mpg123_tell)              \
     X(mpg123_read) X(mpg123_strerror) X(mpg123_plain_strerror) X(mpg123_index)      \
-    X(mpg123_set_index)
+    X(mpg123_set_index) X(mpg123_getstate)
 // clang-format on
 #define QUORVEL_NAME_OF(function) #function
 #define QUORVEL_NAME(function) QUORVEL_NAME_OF(function)
@@ -186,6 +187,40 @@ std::optional<std::string> Start(QuorvelDecoding& decoding) {
     return std::nullopt;
 }
 
+// What the file's header states, as a handle that has read only the first frame knows it:
+// its frames and its LAME tag's delay and padding (-1: none).
+struct GaplessState {
+    long long Frames = -1;
+    long Delay = -1;
+    long Padding = -1;
+};
+
+GaplessState StatedGapless(QuorvelDecoding& decoding) {
+    const Mpg123& lib = *decoding.mpg123;
+    GaplessState state;
+    state.Frames = lib.mpg123_framelength(decoding.handle);
+    double unused = 0;
+    lib.mpg123_getstate(decoding.handle, MPG123_ENC_DELAY, &state.Delay, &unused);
+    lib.mpg123_getstate(decoding.handle, MPG123_ENC_PADDING, &state.Padding, &unused);
+    return state;
+}
+
+// Where the frames a scan found end before the LAME tag's padding does (a file cut short),
+// libmpg123 gives up the gapless values, which players decoding from the start keep,
+// stopping at the file's end: the length they play, where it differs from the scan's.
+std::optional<long long> PlayedWhereCutShort(QuorvelDecoding& decoding,
+                                             const GaplessState& stated) {
+    const Mpg123& lib = *decoding.mpg123;
+    if (stated.Delay < 0 || stated.Padding < 0) return std::nullopt;
+    const long long spf = decoding.samplesPerFrame;
+    const long long frames = lib.mpg123_framelength(decoding.handle);
+    const long long played =
+        std::min(stated.Frames * spf - stated.Padding + kDecoderDelay, frames * spf) -
+        stated.Delay - kDecoderDelay;
+    if (played == lib.mpg123_length(decoding.handle)) return std::nullopt;
+    return std::max(0LL, played);
+}
+
 // Opens the file and learns its format, its exact length and its first frame. Where the
 // caller found `statedFrames` in the file's Xing header, in agreement with the file's bytes
 // (-1: it did not), and libmpg123 reads the same count there, the length follows from that
@@ -211,8 +246,22 @@ std::optional<std::string> Measure(QuorvelDecoding& decoding, long long statedFr
                                                                                : 576;
     const bool walked = walkedFrames >= 0 && statedFrames < 0;
     if (!walked && (statedFrames <= 0 || lib.mpg123_framelength(handle) != statedFrames)) {
+        const GaplessState stated = StatedGapless(decoding);
         if (lib.mpg123_scan(handle) != MPG123_OK) return lib.mpg123_strerror(handle);
         decoding.scanned = true;
+        if (const auto played = PlayedWhereCutShort(decoding, stated)) {
+            // A new handle, with the index the scan found, decodes as players do.
+            if (auto why = Start(decoding)) return why;
+            if (lib.mpg123_getformat(decoding.handle, &decoding.rate, &decoding.channels,
+                                     &encoding) != MPG123_OK) {
+                return lib.mpg123_strerror(decoding.handle);
+            }
+            decoding.length = *played;
+            decoding.firstFrame = lib.mpg123_tellframe(decoding.handle);
+            if (decoding.firstFrame < 0) return lib.mpg123_strerror(decoding.handle);
+            decoding.seekable = info.layer != 3 || info.version == MPG123_1_0;
+            return std::nullopt;
+        }
     }
     decoding.length = walked ? walkedFrames * decoding.samplesPerFrame : lib.mpg123_length(handle);
     decoding.firstFrame = lib.mpg123_tellframe(handle);  // at the start: the first frame

@@ -88,6 +88,7 @@ const Fixture kFixtures[] = {
     {"chapters", "MPEG1 Layer 3", 44100, "112000", 1152, 2},
     {"zeros", "MPEG1 Layer 3", 44100, "128000", 1152, 2},
     {"xingonly", "MPEG1 Layer 3", 44100, nullptr, 1152, 2},
+    {"truncated", "MPEG1 Layer 3", 44100, nullptr, 1152, 2},
 };
 
 void PrintTo(const Fixture& fixture, std::ostream* out) {
@@ -299,6 +300,12 @@ std::vector<std::string> Mp3valComplaints(const std::string& path) {
         std::string text = report.substr(line, end - line);
         if (!text.starts_with("WARNING") && !text.starts_with("ERROR")) continue;
         if (ape && text.find("Wrong number of MPEG data bytes") != std::string::npos) continue;
+        // A part as short as asked for.
+        if (text.find("Too few MPEG frames") != std::string::npos) continue;
+        // Where in the file it found a fault is the file's own.
+        if (const auto at = text.find(" (offset 0x"); at != std::string::npos) {
+            text.erase(at, text.find(')', at) + 1 - at);
+        }
         if (const auto name = text.find(path); name != std::string::npos)
             text.erase(name, path.size());
         complaints.push_back(text);
@@ -752,10 +759,12 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
         for (const std::string& line : NewLines(part, FfmpegSays(part), path, FfmpegSays(path))) {
             ADD_FAILURE() << "ffmpeg: " << line;
         }
-        // The length players show is the length that decodes.
-        const double decodedSeconds =
-            double(decoded->samples.size()) / fixture.channels / fixture.samplingRate;
-        EXPECT_NEAR(ProbedSeconds(part), decodedSeconds, frameSeconds);
+        // The length players show is the length that decodes, as near as the source's.
+        const auto seconds = [&](const Decoded& decoded) {
+            return double(decoded.samples.size()) / fixture.channels / fixture.samplingRate;
+        };
+        EXPECT_NEAR(ProbedSeconds(part), seconds(*decoded),
+                    frameSeconds + std::abs(ProbedSeconds(path) - seconds(original)));
         // mp3val finds nothing it does not find in the source.
         for (const std::string& complaint : Mp3valComplaints(part)) {
             EXPECT_NE(std::find(sourceComplaints.begin(), sourceComplaints.end(), complaint),
@@ -990,6 +999,8 @@ std::vector<ExactCase> ExactCases() {
     for (const Fixture& fixture : kFixtures) {
         for (const char* second : {"1.250", "2.5", "3.333"}) cases.push_back({fixture, second});
     }
+    // A first part of 44 samples, one frame after its header frame.
+    cases.push_back({kFixtures[1], "0.001"});
     return cases;
 }
 
@@ -1223,7 +1234,10 @@ TEST(Mpg123Decoding, GivesWhatMpg123PlaysAndStopsWhenAsked) {
     for (const std::string& path : paths) {
         SCOPED_TRACE(path);
         const std::vector<std::int16_t> played = Decode(path, "mpg123 --gapless -s").samples;
-        const bool headed = InfoFrameCount(ReadFile(path)) > 0;
+        // A file cut short has more frames in its header than it holds: it is counted, as a
+        // walk does not count a file with a header.
+        const bool framed = InfoFrameCount(ReadFile(path)) > 0;
+        const bool headed = framed && path.find("truncated") == std::string::npos;
         FileInformation info;
         const ScanResult scan = ScanFrameChain(*files.OpenSource(path), info);
         const std::int64_t walkedFrames = scan.Frames;
@@ -1238,8 +1252,9 @@ TEST(Mpg123Decoding, GivesWhatMpg123PlaysAndStopsWhenAsked) {
                 ASSERT_EQ(audio->Length() * audio->Channels(), std::int64_t(played.size()));
                 // Fewer reads than the file has frames, at 1,152 samples or fewer a frame:
                 // the count comes from the header, or where there is none from the walk.
-                EXPECT_EQ(counted.reads < audio->Length() / 1152,
-                          (headed || walked >= 0) && length == AudioDecoder::Length::Stated)
+                EXPECT_EQ(
+                    counted.reads < audio->Length() / 1152,
+                    (headed || (walked >= 0 && !framed)) && length == AudioDecoder::Length::Stated)
                     << counted.reads;
             }
         }
@@ -1580,7 +1595,11 @@ std::string FixtureName(const testing::TestParamInfo<Fixture>& param) {
 std::vector<Fixture> WithInfoFrames() {
     std::vector<Fixture> fixtures;
     for (const Fixture& fixture : kFixtures) {
-        if (InfoFrameCount(ReadFile(FixturePath(fixture))) > 0) fixtures.push_back(fixture);
+        // A file cut short holds fewer frames than its Info frame states.
+        if (InfoFrameCount(ReadFile(FixturePath(fixture))) > 0 &&
+            fixture.name != std::string("truncated")) {
+            fixtures.push_back(fixture);
+        }
     }
     return fixtures;
 }
