@@ -27,6 +27,7 @@
 #include <variant>
 #include <vector>
 
+#include "TerminalProgress.h"
 #include "engine/Numbers.h"
 #include "engine/PartLists.h"
 #include "engine/SeamCheck.h"
@@ -55,6 +56,8 @@ constexpr const char* kName = "quorvel-cli: ";
 // next read or write and leaves the destination as it was.
 std::atomic<bool> stopping = false;
 volatile std::sig_atomic_t endingSignal = 0;
+// --quiet: no progress line on the terminal.
+bool quiet = false;
 
 extern "C" void Stop(int signal) {
     endingSignal = signal;
@@ -87,14 +90,17 @@ struct Options {
 // and what the user is to be shown on the error output, in the user's language.
 class TerminalReporter : public quorvel::Reporter {
   public:
-    explicit TerminalReporter(bool printLog) : printLog_(printLog) {}
+    explicit TerminalReporter(bool printLog) : printLog_(printLog), progress_(!quiet) {}
 
     void Begin(const quorvel::Message& line) override { Log(line); }
     void Log(const quorvel::Message& line) override {
         log_.push_back(quorvel::English(line));
+        progress_.Clear();
         if (printLog_) std::cout << log_.back() << std::endl;
+        progress_.Doing(log_.back());
     }
     bool Ask(const quorvel::Message& question, const std::vector<std::string>&) override {
+        progress_.Clear();
         std::cerr << kName << Translated(question);
         if (!::isatty(STDIN_FILENO)) {
             std::cerr << ' ' << Translated(Tr("quorvel-cli", "(no: give --replace to replace)"))
@@ -115,10 +121,14 @@ class TerminalReporter : public quorvel::Reporter {
         }
         return yes || answer == "y" || answer == "Y" || answer == "yes";
     }
-    void Progress(std::int64_t, std::int64_t) override {}
+    void Progress(std::int64_t done, std::int64_t total) override {
+        progress_.Reached(done, total);
+    }
     bool Stopped() const override { return stopping; }
+    void Step(const quorvel::Message& what) override { progress_.Doing(quorvel::English(what)); }
     // What a window would show in a box of its own.
     void Show(const quorvel::Message& text) {
+        progress_.Clear();
         std::cerr << kName << Translated(text) << '\n';
         messages_.push_back(quorvel::English(text));
     }
@@ -136,6 +146,7 @@ class TerminalReporter : public quorvel::Reporter {
 
   private:
     const bool printLog_;
+    TerminalProgress progress_;
     std::vector<std::string> log_;
     std::vector<std::string> messages_;
     json error_;
@@ -148,13 +159,14 @@ void PrintJson(const json& object) {
 
 // The usage lines, the complaint after a wrong call.
 constexpr const char* kUsage =
-    "usage: quorvel-cli info [--json] FILE\n"
-    "       quorvel-cli split [-r|--replace] [-x|--exact] [--json] [--] FILE MINUTE SECOND "
-    "[FOLDER]\n"
-    "       quorvel-cli parts [-r|--replace] [-x|--exact] [--json] (--at TIME)... | --cue "
-    "FILE | --chapters | --every TIME | --count N [--name PATTERN] [--] FILE [FOLDER]\n"
-    "       quorvel-cli verify [--json] SOURCE PART1 PART2\n"
-    "       quorvel-cli silences [--threshold DB] [--min SECONDS] [--json] [--] FILE\n"
+    "usage: quorvel-cli info [-q|--quiet] [--json] FILE\n"
+    "       quorvel-cli split [-r|--replace] [-x|--exact] [-q|--quiet] [--json] [--] FILE MINUTE "
+    "SECOND [FOLDER]\n"
+    "       quorvel-cli parts [-r|--replace] [-x|--exact] [-q|--quiet] [--json] (--at TIME)... | "
+    "--cue FILE | --chapters | --every TIME | --count N [--name PATTERN] [--] FILE [FOLDER]\n"
+    "       quorvel-cli verify [-q|--quiet] [--json] SOURCE PART1 PART2\n"
+    "       quorvel-cli silences [--threshold DB] [--min SECONDS] [-q|--quiet] [--json] [--] "
+    "FILE\n"
     "       quorvel-cli -h|--help | -V|--version\n";
 
 // What follows the usage lines in the help: each command, each option, the times read and
@@ -189,6 +201,10 @@ Options:
   -x, --exact     split, parts: cut at the sample, the times read to the
                   millisecond; the parts played gaplessly give the source's
                   very samples
+  -q, --quiet     show no progress line: without it, a run that takes longer
+                  than a second tells on the error output, where that is a
+                  terminal, what it is doing, how far it is, its rate and the
+                  time left
       --json      print one JSON object on one line instead of the text; its
                   fields are listed in quorvel-cli(1)
   -h, --help      print this help and exit, after a command too
@@ -265,7 +281,8 @@ double SecondsOf(std::int64_t frames, std::int32_t rate) {
 
 int Info(const Options& options, const std::string& file) {
     TerminalReporter reporter(false);
-    quorvel::platform::LocalFileSystem files;
+    quorvel::platform::LocalFileSystem local;
+    quorvel::WatchedFiles files(local, reporter);
     const quorvel::Analysis analysis = quorvel::AnalyseSource(files, file, reporter);
     if (analysis.Problem) reporter.Unusable(file, analysis.Problem->Text);
     const bool unreadable = analysis.Outcome == quorvel::AnalysisOutcome::Unreadable;
@@ -563,9 +580,11 @@ int Verify(const Options& options, const std::vector<std::string>& files) {
     quorvel::platform::LocalFileSystem local;
     quorvel::platform::Mpg123Decoder decoder;
     TerminalReporter reporter(false);
+    quorvel::WatchedFiles watched(local, reporter);
+    reporter.Step(Tr("SeamCheck", "Checking the seam"));
     quorvel::SeamReport report;
     try {
-        report = quorvel::CheckSeam(decoder, local, files[0], files[1], files[2]);
+        report = quorvel::CheckSeam(decoder, watched, files[0], files[1], files[2]);
     } catch (const quorvel::FileError& error) {
         reporter.Unusable(error.Path(), error.Message());
     }
@@ -616,9 +635,12 @@ std::string ClockOf(std::int64_t frames, std::int32_t rate) {
 int Silences(const Options& options, const std::string& file) {
     quorvel::platform::LocalFileSystem local;
     quorvel::platform::CatchEndingSignals(Stop, quorvel::platform::Handlers::Replace, true);
-    quorvel::WatchedFiles files(local, stopping);
     quorvel::platform::Mpg123Decoder decoder;
     TerminalReporter reporter(false);
+    quorvel::WatchedFiles files(
+        local, stopping,
+        [&reporter](std::int64_t done, std::int64_t total) { reporter.Progress(done, total); });
+    reporter.Step(Tr("quorvel-cli", "Finding silences"));
     const char* outcome = "completed";
     json found = json::array();
     std::vector<std::string> lines;
@@ -671,6 +693,7 @@ int Run(int argc, char** argv) {
         {"replace", no_argument, nullptr, 'r'},
         {"exact", no_argument, nullptr, 'x'},
         {"json", no_argument, nullptr, 'j'},
+        {"quiet", no_argument, nullptr, 'q'},
         {"at", required_argument, nullptr, kAt},
         {"cue", required_argument, nullptr, kCue},
         {"chapters", no_argument, nullptr, kChapters},
@@ -688,7 +711,7 @@ int Run(int argc, char** argv) {
     const char* silencesOption = nullptr;
     // The leading "-" hands over each operand in its place, so that options may stand
     // anywhere up to "--" even where POSIXLY_CORRECT is set.
-    for (int opt, index = 0; (opt = getopt_long(argc, argv, "-hVrx", longOptions, &index)) != -1;
+    for (int opt, index = 0; (opt = getopt_long(argc, argv, "-hVrxq", longOptions, &index)) != -1;
          index = 0) {
         switch (opt) {
             case 1:
@@ -707,6 +730,9 @@ int Run(int argc, char** argv) {
                 break;
             case 'j':
                 options.json = true;
+                break;
+            case 'q':
+                quiet = true;
                 break;
             case kAt:
                 options.at.emplace_back(optarg);

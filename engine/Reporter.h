@@ -23,6 +23,8 @@ class Reporter {
     virtual bool Ask(const Message& question, const std::vector<std::string>& names) = 0;
     // The bytes read or written so far, out of the source's size.
     virtual void Progress(std::int64_t done, std::int64_t total) = 0;
+    // A step of the work that its log does not announce, for the progress shown.
+    virtual void Step(const Message&) {}
     // Whether the user or a signal asked the work to stop.
     virtual bool Stopped() const = 0;
 };

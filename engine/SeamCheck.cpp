@@ -208,6 +208,7 @@ std::vector<SeamReport> LogSeamCheck(Reporter& reporter, AudioDecoder& decoder, 
                                      const std::string& source,
                                      const std::vector<std::string>& parts,
                                      const WalkedFrames& walked) {
+    reporter.Step(Tr("SeamCheck", "Checking the seam"));
     try {
         std::vector<SeamReport> reports = CheckSeams(decoder, files, source, parts, walked);
         for (const SeamReport& report : reports) {

@@ -277,6 +277,10 @@
             <numerusform>Nahtprüfung: Die Teile enthalten %1 Samples weniger als die Quelle (%2 gegenüber %3).</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Checking the seam</source>
+        <translation>Die Naht wird geprüft</translation>
+    </message>
 </context>
 <context>
     <name>Split</name>
@@ -550,6 +554,10 @@
     <message>
         <source>cannot write to the standard output: %1</source>
         <translation>kann nicht in die Standardausgabe schreiben: %1</translation>
+    </message>
+    <message>
+        <source>Finding silences</source>
+        <translation>Stille wird gesucht</translation>
     </message>
 </context>
 <context>

@@ -232,19 +232,15 @@ class Cli : public testing::Test {
 TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
     const Result help = Run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("quorvel-cli info [--json] FILE"), std::string::npos) << help.out;
-    EXPECT_NE(help.out.find("quorvel-cli split [-r|--replace] [-x|--exact] [--json] [--] FILE"),
-              std::string::npos)
-        << help.out;
-    EXPECT_NE(help.out.find("quorvel-cli verify [--json] SOURCE PART1 PART2"), std::string::npos)
-        << help.out;
-    EXPECT_NE(help.out.find("quorvel-cli parts [-r|--replace] [-x|--exact] [--json] (--at TIME)"),
-              std::string::npos)
-        << help.out;
-    EXPECT_NE(help.out.find("quorvel-cli silences [--threshold DB] [--min SECONDS] [--json] [--] "
-                            "FILE"),
-              std::string::npos)
-        << help.out;
+    for (const char* usage :
+         {"quorvel-cli info [-q|--quiet] [--json] FILE",
+          "quorvel-cli split [-r|--replace] [-x|--exact] [-q|--quiet] [--json] [--] FILE",
+          "quorvel-cli verify [-q|--quiet] [--json] SOURCE PART1 PART2",
+          "quorvel-cli parts [-r|--replace] [-x|--exact] [-q|--quiet] [--json] (--at TIME)",
+          "quorvel-cli silences [--threshold DB] [--min SECONDS] [-q|--quiet] [--json] [--] "
+          "FILE"}) {
+        EXPECT_NE(help.out.find(usage), std::string::npos) << usage;
+    }
     // After the usage lines each command and each option of the usage is described in a
     // line of its own that names it, as are the times read and the exit statuses, on a
     // terminal of 80 columns; after a command the help is the same.
@@ -277,7 +273,7 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
     const std::pair<std::vector<std::string>, std::string> wrongCalls[] = {
         {{"--helps"}, "unrecognized option '--helps'"},
         {{"split", source, "--replce", "0", "2"}, "unrecognized option '--replce'"},
-        {{"-q", "info", source}, "invalid option -- 'q'"},
+        {{"-z", "info", source}, "invalid option -- 'z'"},
         {{}, "no command given"},
         {{"play", source}, "unknown command 'play'"},
         {{"info"}, "info: missing operand"},
@@ -578,6 +574,45 @@ TEST_F(Cli, SilencesPrintsEachStretchAndTellsByItsExitCode) {
                               {"messages", {why}},
                               {"error", {{"file", missing}, {"message", why}}}}));
     EXPECT_EQ(unreadable.err, "quorvel-cli: " + why + "\n");
+}
+
+// What a command writes to a terminal, both outputs together, the progress line shown from
+// the start rather than after a second.
+std::string OnATerminal(const std::string& arguments) {
+    const std::string command =
+        "script -qec \"QUORVEL_PROGRESS_AFTER_MS=0 '" QUORVEL_CLI "' " + arguments + "\" /dev/null";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return {};
+    std::string said;
+    char buffer[4096];
+    for (std::size_t read; (read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        said.append(buffer, read);
+    }
+    ::pclose(pipe);
+    return said;
+}
+
+// A run shows one line of its progress on a terminal, rewritten in place and taken away
+// before anything else is written; never with --quiet, nor where the error output is no
+// terminal, as every other test here has it.
+TEST_F(Cli, ProgressShowsOnATerminalOnly) {
+    const std::string out = folder + "/out";
+    fs::create_directory(out);
+    struct Case {
+        std::string arguments;
+        std::string step;  // what the line says it is doing; empty: no line
+    };
+    for (const Case& c : {Case{"info '" + source + "'", "song.mp3: "},
+                          Case{"split '" + source + "' 0 2 '" + out + "'", "Checking the seam: "},
+                          Case{"split -q -r '" + source + "' 0 2 '" + out + "'", ""}}) {
+        SCOPED_TRACE(c.arguments);
+        const std::string said = OnATerminal(c.arguments);
+        const bool shown = !c.step.empty();
+        EXPECT_EQ(said.find(c.step) != std::string::npos && said.find("%") != std::string::npos,
+                  shown)
+            << said;
+        EXPECT_EQ(said.find("\x1b[K") != std::string::npos, shown) << said;
+    }
 }
 
 // The bytes mpg123 plays of a file gaplessly.
