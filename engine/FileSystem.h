@@ -94,12 +94,10 @@ struct NameProblem {
         SameAs,       // it takes the name for that of an earlier one, `Other`
         NotAccepted,  // it does not accept the name
         TooLong,      // the name is longer than it takes
-        Failed,       // it could not be tried: `Reason`
     };
     std::size_t Name = 0;  // which of the names tried
-    Kind Is = Kind::Failed;
+    Kind Is = Kind::NotAccepted;
     std::size_t Other = 0;
-    std::string Reason;
 };
 
 // A journal of a naming that a run no longer running left in a folder.

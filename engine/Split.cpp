@@ -152,11 +152,25 @@ std::optional<SplitReport> ClaimNames(const SplitRequest& request, const SourceC
         }
     }
     // Names the destination's file system would take as one, or not at all, are refused
-    // before anything is written.
+    // before anything is written. The source, where it lies in the folder, is tried with
+    // them: a name taken for its own would be the source (another case of its name on
+    // exFAT, whose inodes do not show it).
     std::vector<std::string> names;
     for (const std::string& path : paths) names.push_back(path.substr(path.rfind('/') + 1));
+    const auto slash = request.Source.rfind('/');
+    const std::string sourceFolder = slash == std::string::npos ? "."
+                                     : slash == 0               ? "/"
+                                                                : request.Source.substr(0, slash);
+    const std::size_t sourceName = names.size();
+    if (files.SameFile(sourceFolder, request.Folder)) {
+        names.push_back(request.Source.substr(slash == std::string::npos ? 0 : slash + 1));
+    }
     for (const NameProblem& problem : files.TryNames(request.Folder, names)) {
-        const std::string& path = paths.at(problem.Name);
+        if (problem.Name == sourceName) {
+            if (problem.Is != NameProblem::Kind::SameAs) continue;
+            throw Unwritable(paths.at(problem.Other),
+                             Tr("Split", "it is the source file %1").Arg(request.Source));
+        }
         switch (problem.Is) {
             case NameProblem::Kind::SameAs:
                 return RefuseCut(reporter,
@@ -179,8 +193,6 @@ std::optional<SplitReport> ClaimNames(const SplitRequest& request, const SourceC
                                      .Arg(names[problem.Name])
                                      .Arg(request.Folder),
                                  report, Field::None);
-            case NameProblem::Kind::Failed:
-                throw Unwritable(path, problem.Reason);
         }
     }
     std::vector<std::string> existing;

@@ -745,21 +745,26 @@ std::vector<NameProblem> LocalFileSystem::TryNames(const std::string& folder,
         }
         const int error = errno;
         if (error == EEXIST) {
-            // Which earlier name it was taken for: the one whose file, removed, takes it along.
-            NameProblem same{i, NameProblem::Kind::SameAs, 0, {}};
+            // Which earlier name it was taken for: the one whose file, removed, lets it be made.
+            // Made, not looked up: a FUSE file system's lookups may be answered from the
+            // kernel's cache.
+            NameProblem same{i, NameProblem::Kind::SameAs, 0};
             for (auto other = made.begin(); other != made.end(); other = made.erase(other)) {
                 ::unlink((probe + "/" + names[*other]).c_str());
-                struct stat info {};
-                if (::lstat(path.c_str(), &info) != 0) {
+                const int again =
+                    ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+                if (again >= 0) {
+                    ::close(again);
+                    ::unlink(path.c_str());
                     same.Other = *other;
                     break;
                 }
             }
             problems.push_back(same);
         } else if (error == ENAMETOOLONG) {
-            problems.push_back({i, NameProblem::Kind::TooLong, 0, {}});
+            problems.push_back({i, NameProblem::Kind::TooLong, 0});
         } else if (error == EINVAL || error == EILSEQ || (error == ENOENT && StatOf(probe))) {
-            problems.push_back({i, NameProblem::Kind::NotAccepted, 0, {}});
+            problems.push_back({i, NameProblem::Kind::NotAccepted, 0});
         } else {
             break;  // out of room or rights: the outputs' writing says so
         }

@@ -657,6 +657,21 @@ TEST_F(SplitFailures, NamesTheDestinationTakesAsOneOrNotAtAllAreRefusedFirst) {
         EXPECT_EQ(test::Snapshot(at), before);
     }
 
+    // A part named as the source in another case would be the source.
+    const std::string song = at + "/Song.mp3";
+    fs::copy_file(source, song);
+    window = MeddlingWindow();
+    window.texts = {{Control::txtMP3, song}, {Control::txtToFolder, at}};
+    window.answers = {true};
+    parts.Labels.Titles = {"Intro", "SONG", "Outro", "Coda"};
+    const auto before = test::Snapshot(at);
+    EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, parts), SplitOutcome::Failed);
+    EXPECT_EQ(window.messages,
+              std::vector<std::string>{"Cannot write " + at + "/SONG.mp3: it is the source file " +
+                                       song + "."});
+    EXPECT_EQ(test::Snapshot(at), before);
+    fs::remove(song);
+
     window = MeddlingWindow();
     window.texts = {{Control::txtMP3, source}, {Control::txtToFolder, at}};
     window.answers = {true};
