@@ -466,6 +466,20 @@ int Synced(int fd) {
     return errno;
 }
 
+// Writes all of `text` to `fd`, keeps it on the disk and closes `fd`; the error number where
+// any of it fails.
+int WriteDurably(int fd, const std::string& text) {
+    int error = 0;
+    for (std::size_t done = 0; done < text.size() && error == 0;) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno != EINTR) error = errno;
+        if (n > 0) done += std::size_t(n);
+    }
+    if (error == 0) error = Synced(fd);
+    if (::close(fd) != 0 && error == 0) error = errno;
+    return error;
+}
+
 // Keeps a folder's entries on the disk.
 int SyncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -661,14 +675,7 @@ std::string LocalFileSystem::CreateJournal(const std::string& folder, const std:
             throw FileError(FileError::Operation::Write, path, Reason(errno));
         }
     }
-    int error = 0;
-    for (std::size_t done = 0; done < text.size() && error == 0;) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno != EINTR) error = errno;
-        if (n > 0) done += std::size_t(n);
-    }
-    if (error == 0) error = Synced(fd);
-    if (::close(fd) != 0 && error == 0) error = errno;
+    int error = WriteDurably(fd, text);
     if (error == 0) error = SyncFolder(folder);
     if (error != 0) {
         ::unlink(path.c_str());
@@ -680,14 +687,7 @@ std::string LocalFileSystem::CreateJournal(const std::string& folder, const std:
 void LocalFileSystem::AppendToJournal(const std::string& path, const std::string& text) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0) throw FileError(FileError::Operation::Write, path, Reason(errno));
-    int error = 0;
-    for (std::size_t done = 0; done < text.size() && error == 0;) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno != EINTR) error = errno;
-        if (n > 0) done += std::size_t(n);
-    }
-    if (error == 0) error = Synced(fd);
-    if (::close(fd) != 0 && error == 0) error = errno;
+    int error = WriteDurably(fd, text);
     if (error != 0) throw FileError(FileError::Operation::Write, path, Reason(error));
 }
 

@@ -687,20 +687,27 @@ TEST_F(SplitFailures, NamesTheDestinationTakesAsOneOrNotAtAllAreRefusedFirst) {
               (Bytes{'o', 'l', 'd', 'e', 'r', ' ', 'i', 'n', 't', 'r', 'o'}));
 }
 
+// The window's request to cut a stream of 400 frames, none of which borrows from another,
+// written at `path`, into `count` parts 100 ms apart.
+PartsRequest PartsOfStream(test::FakeForm& window, const std::string& path, int count) {
+    const Bytes stream = test::Stream(400);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(stream.data()), std::streamsize(stream.size()));
+    window.texts = {{Control::txtMP3, path},
+                    {Control::txtToFolder, path.substr(0, path.rfind('/'))}};
+    PartsRequest parts;
+    for (int part = 1; part < count; ++part) {
+        parts.Times.At.push_back(std::chrono::milliseconds(part * 100));
+    }
+    return parts;
+}
+
 // Past the usual limit of open files, in few: 100 parts under a limit of 24 more than the
 // test holds open already. No output holds a descriptor from its writing to its naming.
 TEST_F(SplitFailures, MorePartsThanOpenFilesAreWritten) {
     std::size_t open = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) ++open;
-    PartsRequest parts;
-    for (int part = 1; part < 100; ++part) {
-        parts.Times.At.push_back(std::chrono::milliseconds(part * 100));
-    }
-    const std::string many = folder + "/many.mp3";
-    const Bytes stream = test::Stream(400);
-    std::ofstream(many, std::ios::binary)
-        .write(reinterpret_cast<const char*>(stream.data()), std::streamsize(stream.size()));
-    window.texts = {{Control::txtMP3, many}, {Control::txtToFolder, folder}};
+    const PartsRequest parts = PartsOfStream(window, folder + "/many.mp3", 100);
     rlimit saved{};
     ::getrlimit(RLIMIT_NOFILE, &saved);
     rlimit limited = saved;
@@ -717,15 +724,7 @@ TEST_F(SplitFailures, MorePartsThanOpenFilesAreWritten) {
 // written out, never sent to the screen as it is; of 30 older files, the question lists
 // ten and how many more.
 TEST_F(SplitFailures, NamesAreShownPrintableAndQuestionsShort) {
-    PartsRequest parts;
-    for (int part = 1; part < 30; ++part) {
-        parts.Times.At.push_back(std::chrono::milliseconds(part * 140));
-    }
-    const std::string red = folder + "/\x1b[31mred\x1b[0m.mp3";
-    const Bytes stream = test::Stream(400);
-    std::ofstream(red, std::ios::binary)
-        .write(reinterpret_cast<const char*>(stream.data()), std::streamsize(stream.size()));
-    window.texts = {{Control::txtMP3, red}, {Control::txtToFolder, folder}};
+    const PartsRequest parts = PartsOfStream(window, folder + "/\x1b[31mred\x1b[0m.mp3", 30);
     EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, parts), SplitOutcome::Completed)
         << window.log;
     EXPECT_EQ(window.log.find('\x1b'), std::string::npos);
