@@ -7,6 +7,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "engine/ByteSource.h"
 #include "engine/Message.h"
@@ -57,22 +58,19 @@ class SourceFile : public ByteSource {
     virtual std::optional<FileStamp> Stamp() const { return std::nullopt; }
 };
 
-// An output written where no one sees it until it is complete, then named in two steps
-// so that the pair of outputs can be named together: Stage gives the complete file a
-// hidden name beside its own, Commit its own name. Destroyed before Commit, it leaves
-// nothing behind. Every operation throws FileError.
+// An output written where no one sees it until it is complete. Stage gives the complete file
+// a hidden name beside its own and closes it, so that many outputs can wait for their names
+// without holding a descriptor each; naming it is then the file system's Rename. Destroyed
+// before Release, it leaves nothing behind. Every operation throws FileError.
 class OutputFile {
   public:
     virtual ~OutputFile() = default;
     virtual void Write(std::span<const std::uint8_t> bytes) = 0;
     virtual void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) = 0;
-    virtual void Stage() = 0;
-    // With `replace`, the output takes the place of whatever has its name in one step;
-    // otherwise an entry that took the name meanwhile is kept and the commit fails.
-    virtual void Commit(bool replace) = 0;
-    // Takes a committed output's name away again, where the pair could not be completed
-    // and the name was free before.
-    virtual void Withdraw() = 0;
+    // The hidden name, given once; a second call gives it again.
+    virtual std::string Stage() = 0;
+    // The staged file is no longer this one's to remove: a journal of the naming holds it.
+    virtual void Release() = 0;
 };
 
 // What became of a file or folder that was to go into the trash.
@@ -89,6 +87,24 @@ struct Removal {
 // What the log or a message says of a removal that did not end in the trash; none when
 // it did.
 std::optional<Message> DescribeRemoval(const std::string& path, const Removal& removal);
+
+// What a folder's file system makes of a name an output is to have (FileSystem::TryNames).
+struct NameProblem {
+    enum class Kind {
+        SameAs,       // it takes the name for that of an earlier one, `Other`
+        NotAccepted,  // it does not accept the name
+        TooLong,      // the name is longer than it takes
+    };
+    std::size_t Name = 0;  // which of the names tried
+    Kind Is = Kind::NotAccepted;
+    std::size_t Other = 0;
+};
+
+// A journal of a naming that a run no longer running left in a folder.
+struct LeftJournal {
+    std::string Path;
+    std::string Text;
+};
 
 // What stands at a path, a link taken as itself.
 enum class Entry {
@@ -125,8 +141,32 @@ class FileSystem {
     // Moves an older output into the trash. Where no trash can take it, it stays and the
     // reason is returned.
     virtual std::optional<std::string> MoveToTrash(const std::string& path) = 0;
-    // Removes what an earlier run, ended before it could clean up, left in the folder.
+    // Removes what an earlier run, ended before it could clean up, left in the folder: not
+    // what a journal that is still there holds.
     virtual void RemoveLeftovers(const std::string& folder) = 0;
+
+    // What naming outputs needs: every operation throws FileError naming the path and why.
+    // The size of the regular file at `path`, a link not followed; none where there is none.
+    virtual std::optional<std::int64_t> FileSize(const std::string& path) const = 0;
+    // Gives the entry at `from` the name `to` in a folder of the same file system, where no
+    // entry has that name: one that has it is kept, and the rename fails.
+    virtual void Rename(const std::string& from, const std::string& to) = 0;
+    // Removes a file, a link, a pipe or a socket, or an empty folder.
+    virtual void Remove(const std::string& path) = 0;
+    virtual void MakeFolder(const std::string& path) = 0;
+    // Writes a journal into `folder` under a hidden name of its own and keeps it, and the
+    // folder's entry for it, on the disk before it returns; gives its path.
+    virtual std::string CreateJournal(const std::string& folder, const std::string& text) = 0;
+    // Adds to a journal, kept on the disk before it returns.
+    virtual void AppendToJournal(const std::string& path, const std::string& text) = 0;
+    // The journals that runs no longer running left in `folder`.
+    virtual std::vector<LeftJournal> LeftJournals(const std::string& folder) = 0;
+    // Tries each of `names` (names in `folder`, each different) on the folder's file system
+    // without writing anything under them: those it would take for an earlier one (another
+    // case, another form of the same characters), those it does not accept. None where all
+    // may be given; a file system that cannot be asked gives none.
+    virtual std::vector<NameProblem> TryNames(const std::string& folder,
+                                              const std::vector<std::string>& names) = 0;
     // Called once every output is complete, before the first is named: the last moment at
     // which the work may still end having changed nothing.
     virtual void BeforeNaming() {}
@@ -162,6 +202,27 @@ class FileSystemWrapper : public FileSystem {
         return files_.MoveToTrash(path);
     }
     void RemoveLeftovers(const std::string& folder) override { files_.RemoveLeftovers(folder); }
+    std::optional<std::int64_t> FileSize(const std::string& path) const override {
+        return files_.FileSize(path);
+    }
+    void Rename(const std::string& from, const std::string& to) override {
+        files_.Rename(from, to);
+    }
+    void Remove(const std::string& path) override { files_.Remove(path); }
+    void MakeFolder(const std::string& path) override { files_.MakeFolder(path); }
+    std::string CreateJournal(const std::string& folder, const std::string& text) override {
+        return files_.CreateJournal(folder, text);
+    }
+    void AppendToJournal(const std::string& path, const std::string& text) override {
+        files_.AppendToJournal(path, text);
+    }
+    std::vector<LeftJournal> LeftJournals(const std::string& folder) override {
+        return files_.LeftJournals(folder);
+    }
+    std::vector<NameProblem> TryNames(const std::string& folder,
+                                      const std::vector<std::string>& names) override {
+        return files_.TryNames(folder, names);
+    }
     void BeforeNaming() override { files_.BeforeNaming(); }
 
   protected:

@@ -30,8 +30,46 @@ std::string FillPlaceholders(const std::string& text, const std::vector<std::str
 
 }  // namespace
 
+std::string Printable(const std::string& verbatim) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    const auto escaped = [](char kind, unsigned char byte) {
+        return kind == 'u' ? std::string{'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]}
+                           : std::string{'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+    };
+    std::string shown;
+    shown.reserve(verbatim.size());
+    for (std::size_t at = 0; at < verbatim.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(verbatim[at]);
+        if (byte < 0x80) {
+            shown += byte < 0x20 || byte == 0x7F ? escaped('x', byte) : std::string(1, char(byte));
+            continue;
+        }
+        const std::size_t length = byte >= 0xC2 && byte < 0xE0   ? 2
+                                   : byte >= 0xE0 && byte < 0xF0 ? 3
+                                   : byte >= 0xF0 && byte < 0xF5 ? 4
+                                                                 : 0;
+        bool whole = length > 0 && at + length <= verbatim.size();
+        for (std::size_t i = 1; whole && i < length; ++i) {
+            whole = (static_cast<unsigned char>(verbatim[at + i]) & 0xC0) == 0x80;
+        }
+        if (!whole) {
+            // No UTF-8: a byte of Latin-1's controls is one to an 8-bit terminal.
+            shown += byte < 0xA0 ? escaped('x', byte) : std::string(1, char(byte));
+            continue;
+        }
+        const auto second = static_cast<unsigned char>(verbatim[at + 1]);
+        if (byte == 0xC2 && second < 0xA0) {
+            shown += escaped('u', second);
+        } else {
+            shown.append(verbatim, at, length);
+        }
+        at += length - 1;
+    }
+    return shown;
+}
+
 std::string Render(const Message& message, const Translation& translation) {
-    if (!message.Context()) return message.Source();
+    if (!message.Context()) return Printable(message.Source());
     const auto count = message.Count();
     std::string text = translation(message);
     if (text.empty()) {
@@ -57,6 +95,15 @@ Message Listed(const std::vector<std::string>& names) {
     std::string list;
     for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
     return list;
+}
+
+Message ListedFew(const std::vector<std::string>& names, std::size_t most) {
+    if (names.size() <= most) return Listed(names);
+    const std::vector<std::string> first(names.begin(),
+                                         names.begin() + static_cast<std::ptrdiff_t>(most));
+    return TrN("Files", "%1 and %n more", "%1 and %n more")
+        .Count(static_cast<std::int64_t>(names.size() - most))
+        .Arg(Listed(first));
 }
 
 }  // namespace quorvel

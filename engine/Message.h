@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -69,7 +70,7 @@ using Translation = std::function<std::string(const Message& message)>;
 
 // The text in a language: each marked text as `translation` gives it, or in English where
 // it gives none, %n the count and the placeholders the values, each given the same way. A
-// value's own "%1" stays as it is.
+// value's own "%1" stays as it is; a verbatim text is shown Printable.
 std::string Render(const Message& message, const Translation& translation);
 
 // The English text.
@@ -77,5 +78,13 @@ std::string English(const Message& message);
 
 // Paths or names one after another, as a log line lists them.
 Message Listed(const std::vector<std::string>& names);
+// The first `most` of them listed so, then how many more there are: for a question, whose
+// box must fit the screen.
+Message ListedFew(const std::vector<std::string>& names, std::size_t most = 10);
+
+// A text that is nobody's to translate (a path, a title, the system's words) as it may be
+// shown: what a terminal would take as an order rather than show (the controls of ASCII
+// and of Latin-1, DEL) written as \xNN or \u00NN.
+std::string Printable(const std::string& verbatim);
 
 }  // namespace quorvel

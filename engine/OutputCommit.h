@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,39 +13,52 @@
 
 namespace quorvel {
 
-// The outputs of one operation, all or nothing: each is written where no one sees it, then
-// all take their names at once; a run that does not get that far changes nothing, and one
-// that fails while naming takes back the names it gave that were free before.
+// The outputs of one operation, all or nothing, named as a database commits: each is
+// written where no one sees it; once all are complete, a journal beside them says which
+// hidden file takes which name and which older entries are set aside, and is on the disk
+// before anything is renamed. The older entries then move into a hidden folder of the
+// journal's, under their own names, the outputs take theirs, and the journal is marked
+// complete; only then do the older entries go to the trash (or, where no trash takes them,
+// away for good) and the journal is removed. A failure before the mark undoes it all; a run
+// killed meanwhile leaves the journal, and the next run into the folder completes or undoes
+// what it says (Recover).
 class OutputCommit {
   public:
     OutputCommit(FileSystem& files, Reporter& reporter) : files_(files), reporter_(reporter) {}
 
     // An output to be written at `path`; `replacing`: the entry there goes to the trash once
-    // every output is complete.
+    // every output has its name.
     void Add(std::string path, bool replacing);
     std::size_t Size() const { return outputs_.size(); }
 
-    // Writes output `index` from its plan where no one sees it yet, telling the log.
+    // Writes output `index` from its plan where no one sees it yet, telling the log. Where
+    // there are many outputs, each is closed under its hidden name once written, so that
+    // they hold no descriptor each until they are named.
     void Write(std::size_t index, SourceFile& source, const OutputPlan& plan);
-    // Names every output: an older entry goes to the trash first, the new output already
-    // beside it under a hidden name; where no trash takes it, the new output takes its place
-    // in one step. Either way the name never stands empty.
+    // Names every output, or none: see above. Tells the log of each older entry once it is
+    // in the trash or removed.
     void Commit();
-    // Takes back the names given that were free before; the log's last line for a run that
-    // did not complete, `why` saying why.
+    // Undoes whatever the commit did; the log's last line for a run that did not complete,
+    // `why` saying why.
     Message RollBack(const Message& why);
+
+    // Completes or undoes, as their journals say, what runs no longer running left half
+    // named in `folder`; a line in the log for each.
+    static void Recover(FileSystem& files, Reporter& reporter, const std::string& folder);
 
   private:
     struct Output {
         std::string Path;
         bool Replacing = false;
         std::unique_ptr<OutputFile> File;
-        bool Committed = false;
+        std::int64_t Bytes = 0;
+        std::string Hidden;  // once staged
     };
 
     FileSystem& files_;
     Reporter& reporter_;
     std::vector<Output> outputs_;
+    std::string journal_;  // once written
 };
 
 }  // namespace quorvel

@@ -27,11 +27,12 @@ SplitReport Refused(const Message& text, Field about, bool scroll = false) {
 }
 
 // Ends a run whose request cannot be met once the source was read, as the checks do.
-SplitReport RefuseCut(Reporter& reporter, const Message& message, SplitReport report) {
+SplitReport RefuseCut(Reporter& reporter, const Message& message, SplitReport report,
+                      Field about = Field::Time) {
     reporter.Log(message);
     reporter.Log(Tr("Split", "File splitting aborted."));
     report.Outcome = SplitOutcome::Refused;
-    report.Problem = Refusal{message, Field::Time};
+    report.Problem = Refusal{message, about};
     report.Scroll = true;
     return report;
 }
@@ -150,6 +151,50 @@ std::optional<SplitReport> ClaimNames(const SplitRequest& request, const SourceC
                              report);
         }
     }
+    // Names the destination's file system would take as one, or not at all, are refused
+    // before anything is written. The source, where it lies in the folder, is tried with
+    // them: a name taken for its own would be the source (another case of its name on
+    // exFAT, whose inodes do not show it).
+    std::vector<std::string> names;
+    for (const std::string& path : paths) names.push_back(path.substr(path.rfind('/') + 1));
+    const auto slash = request.Source.rfind('/');
+    const std::string sourceFolder = slash == std::string::npos ? "."
+                                     : slash == 0               ? "/"
+                                                                : request.Source.substr(0, slash);
+    const std::size_t sourceName = names.size();
+    if (files.SameFile(sourceFolder, request.Folder)) {
+        names.push_back(request.Source.substr(slash == std::string::npos ? 0 : slash + 1));
+    }
+    for (const NameProblem& problem : files.TryNames(request.Folder, names)) {
+        if (problem.Name == sourceName) {
+            if (problem.Is != NameProblem::Kind::SameAs) continue;
+            throw Unwritable(paths.at(problem.Other),
+                             Tr("Split", "it is the source file %1").Arg(request.Source));
+        }
+        switch (problem.Is) {
+            case NameProblem::Kind::SameAs:
+                return RefuseCut(reporter,
+                                 Tr("Split",
+                                    "Two parts would have one name: the file system of %1 takes "
+                                    "%2 and %3 for the same name.")
+                                     .Arg(request.Folder)
+                                     .Arg(names.at(problem.Other))
+                                     .Arg(names[problem.Name]),
+                                 report, Field::None);
+            case NameProblem::Kind::NotAccepted:
+                return RefuseCut(reporter,
+                                 Tr("Split", "The file system of %1 does not accept the name %2.")
+                                     .Arg(request.Folder)
+                                     .Arg(names[problem.Name]),
+                                 report, Field::None);
+            case NameProblem::Kind::TooLong:
+                return RefuseCut(reporter,
+                                 Tr("Split", "The name %1 is too long for the file system of %2.")
+                                     .Arg(names[problem.Name])
+                                     .Arg(request.Folder),
+                                 report, Field::None);
+        }
+    }
     std::vector<std::string> existing;
     for (const std::string& path : paths) {
         // The source itself, under an output's name or through a link, is never written.
@@ -168,7 +213,7 @@ std::optional<SplitReport> ClaimNames(const SplitRequest& request, const SourceC
         TrN("Split", "Output files %1 already exist. Do you want to replace them?",
             "Output file %1 already exists. Do you want to replace?")
             .Count(count)
-            .Arg(Listed(existing));
+            .Arg(ListedFew(existing));
     if (count == 0 || request.Existing == ExistingOutputs::Replace ||
         reporter.Ask(question, existing)) {
         return std::nullopt;
@@ -256,6 +301,9 @@ SplitReport Run(const SplitRequest& request, FileSystem& files, TagEditor& tags,
     report.Scroll = true;
     OutputCommit outputs(files, reporter);
     try {
+        // A run into the folder that was ended while it named its parts is completed or
+        // undone first, so that the names are looked at as they are to stand.
+        OutputCommit::Recover(files, reporter, request.Folder);
         const auto source = files.OpenSource(request.Source);
         SourceCuts cuts;
         if (auto ended = FindAndTellCuts(request, *source, reporter, cuts, report)) return *ended;

@@ -60,10 +60,9 @@ class WatchedFiles::Output final : public OutputFile {
             files_.Wrote(slice);
         }
     }
-    // Once the outputs are complete and the naming has begun, it is not stopped halfway.
-    void Stage() override { output_->Stage(); }
-    void Commit(bool replace) override { output_->Commit(replace); }
-    void Withdraw() override { output_->Withdraw(); }
+    // Once an output is complete, nothing of its naming is stopped halfway.
+    std::string Stage() override { return output_->Stage(); }
+    void Release() override { output_->Release(); }
 
   private:
     std::unique_ptr<OutputFile> output_;

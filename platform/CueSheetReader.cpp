@@ -1,6 +1,7 @@
 #include "platform/CueSheetReader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,20 +28,31 @@ constexpr std::size_t kLongestLine = 1023;
 // place.
 constexpr std::size_t kMostTracks = 99;
 
-// Reads up to one byte more than `limit` of the file into `text`; the system's reason where it
-// cannot.
-std::optional<std::string> ReadText(const std::string& path, std::size_t limit, std::string& text) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::strerror(errno);
+// Reads up to one byte more than `limit` of the file into `text`; why not where it cannot.
+std::optional<Message> ReadText(const std::string& path, std::size_t limit, std::string& text) {
+    // Without waiting, so that a named pipe in the sheet's place cannot hold the program,
+    // and read only as a regular file.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return Message(std::strerror(errno));
+    struct stat info {};
+    const bool stated = ::fstat(fd, &info) == 0;
+    const int error = errno;
+    if (!stated || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        if (!stated) return Message(std::strerror(error));
+        if (S_ISDIR(info.st_mode)) return Tr("Files", "it is a folder");
+        if (S_ISFIFO(info.st_mode)) return Tr("Files", "it is a named pipe");
+        return Tr("Files", "it is not a regular file");
+    }
     text.resize(limit + 1);
     std::size_t size = 0;
     while (size < text.size()) {
         const ssize_t read = ::read(fd, text.data() + size, text.size() - size);
         if (read < 0 && errno == EINTR) continue;
         if (read < 0) {
-            const int error = errno;
+            const int failure = errno;
             ::close(fd);
-            return std::strerror(error);
+            return Message(std::strerror(failure));
         }
         if (read == 0) break;
         size += std::size_t(read);
@@ -167,7 +179,7 @@ std::string Text(const char* text) {
 }  // namespace
 
 std::variant<CueSheet, Message> ReadCueSheet(const std::string& path) {
-    const auto cannotRead = [&path](const std::string& why) {
+    const auto cannotRead = [&path](const Message& why) {
         return Tr("CueSheet", "Cannot read the cue sheet %1: %2.").Arg(path).Arg(why);
     };
     const auto unreadable = [&path] {

@@ -73,7 +73,8 @@ const char* Unloadable(int fd) {
 // None where the module at `path` may be loaded; otherwise why not, worded as the
 // dynamic loader words its own refusals.
 std::optional<std::string> WhyNotLoadable(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: a named pipe in the module's place is refused, not waited on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return path + ": cannot open shared object file: " + std::strerror(errno);
     const char* why = Unloadable(fd);
     ::close(fd);

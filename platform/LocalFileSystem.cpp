@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -106,7 +108,7 @@ void ForgetPending(int slot) {
 // An output written into a file without a name in the destination folder, so that not
 // even a killed process leaves part of it behind. Where the folder's file system has no
 // such files, a hidden named one stands in, removed on the way out and by the signals
-// that end the program. Staged, it has a hidden name; committed, its own.
+// that end the program. Staged, it has a hidden name and is closed.
 class LocalOutputFile final : public OutputFile {
   public:
     LocalOutputFile(std::string finalPath, bool unnamed);  // throws FileError
@@ -119,9 +121,8 @@ class LocalOutputFile final : public OutputFile {
     // lie at the same offsets within a block and the file system lets them be, the rest
     // copied in the kernel where it can.
     void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) override;
-    void Stage() override;
-    void Commit(bool replace) override;
-    void Withdraw() override;
+    std::string Stage() override;
+    void Release() override;
 
   private:
     // Shares `length` bytes of the source from `offset`, whole blocks, at the output's end;
@@ -133,9 +134,6 @@ class LocalOutputFile final : public OutputFile {
     void CreateNamed(const std::string& folder);
     // Gives the unnamed file `name`; the error number when it cannot.
     int LinkAs(const std::string& name) const;
-    // Gives the staged file its own name where no entry has it; the error number when it
-    // cannot.
-    int NameWithoutReplacing() const;
 
     std::string finalPath_;
     std::string tempPath_;  // the hidden name, while it exists
@@ -143,9 +141,7 @@ class LocalOutputFile final : public OutputFile {
     std::int64_t written_ = 0;  // where the next bytes go
     std::int64_t block_ = 0;    // the block size at which it may share the source's; 0: none
     int pendingSlot_ = -1;
-    dev_t device_ = 0;  // the complete file, once staged
-    ino_t inode_ = 0;
-    bool committed_ = false;
+    bool released_ = false;  // the hidden file is a journal's
 };
 
 namespace {
@@ -257,7 +253,7 @@ void LocalOutputFile::CreateNamed(const std::string& folder) {
 
 LocalOutputFile::~LocalOutputFile() {
     if (fd_ >= 0) ::close(fd_);
-    if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+    if (!tempPath_.empty() && !released_) ::unlink(tempPath_.c_str());
     ForgetPending(pendingSlot_);
 }
 
@@ -389,43 +385,54 @@ void LocalOutputFile::Fail(int error) const {
                         : Message(Reason(error)));
 }
 
-std::string HiddenName(const std::string& folder, unsigned attempt) {
-    return folder + "/.quorvel-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) +
+// A hidden name for a staged output, of this process and not given before.
+std::string HiddenName(const std::string& folder) {
+    static std::atomic<unsigned long> next{0};
+    return folder + "/.quorvel-" + std::to_string(::getpid()) + "-" + std::to_string(next++) +
            ".tmp";
 }
 
-void LocalOutputFile::Stage() {
+std::string LocalOutputFile::Stage() {
+    if (fd_ < 0) return tempPath_;
     if (tempPath_.empty()) {
         int error = EEXIST;
         for (unsigned attempt = 0; error == EEXIST && attempt < 100; ++attempt) {
-            const std::string hidden = HiddenName(FolderOf(finalPath_), attempt);
+            const std::string hidden = HiddenName(FolderOf(finalPath_));
             error = LinkAs(hidden);
             if (error == 0) tempPath_ = hidden;
         }
         if (error != 0) Fail(error);
         pendingSlot_ = RememberPending(tempPath_);
     }
-    struct stat info {};
-    if (::fstat(fd_, &info) == 0) device_ = info.st_dev, inode_ = info.st_ino;
     // Closing is the last chance a file system has to report a failed write.
     if (::close(std::exchange(fd_, -1)) != 0) Fail(errno);
+    return tempPath_;
 }
 
-int LocalOutputFile::NameWithoutReplacing() const {
-    const char* from = tempPath_.c_str();
-    const char* to = finalPath_.c_str();
+void LocalOutputFile::Release() {
+    released_ = true;
+    ForgetPending(std::exchange(pendingSlot_, -1));
+}
+
+// Gives the entry at `from` the name `to` where no entry has it; the error number when it
+// cannot.
+int NameWithoutReplacing(const std::string& fromPath, const std::string& toPath) {
+    const char* from = fromPath.c_str();
+    const char* to = toPath.c_str();
     if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
     // FUSE file systems, vfat and older NFS servers know no such rename; a second link
     // fails as well where the name is taken.
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
-    if (::link(from, to) == 0) {
+    struct stat info {};
+    const bool linkable = ::lstat(from, &info) == 0 && !S_ISDIR(info.st_mode);
+    if (linkable && ::link(from, to) == 0) {
         ::unlink(from);
         return 0;
     }
-    if (errno == EEXIST) return errno;
+    if (linkable && errno == EEXIST) return errno;
     // Nor links: the name is taken by an empty file of this run's own, which the rename
-    // then replaces.
-    const int placeholder = ::open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // then replaces. A journal's undoing knows it for one.
+    const int placeholder = ::open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (placeholder < 0) return errno;
     ::close(placeholder);
     if (::rename(from, to) == 0) return 0;
@@ -434,28 +441,70 @@ int LocalOutputFile::NameWithoutReplacing() const {
     return error;
 }
 
-void LocalOutputFile::Commit(bool replace) {
-    // Where the user let it replace an entry that no trash could take, the rename puts the
-    // new file in its place in one step. Otherwise the name must still be free: another
-    // run, or anyone, may have taken it since it was looked up.
-    const int error = replace ? (::rename(tempPath_.c_str(), finalPath_.c_str()) == 0 ? 0 : errno)
-                              : NameWithoutReplacing();
-    if (error != 0) Fail(error);
-    tempPath_.clear();
-    ForgetPending(std::exchange(pendingSlot_, -1));
-    committed_ = true;
+// Why a name could not be given, in the user's words: a name the destination's file system
+// does not accept is said to be one, whatever number the system gives for it (vfat and
+// exFAT give "invalid argument", exFAT through FUSE "no such file or directory").
+Message NamingReason(int error, const std::string& from, const std::string& to) {
+    if (error == EEXIST) return Tr("Files", "a file of that name appeared while it was written");
+    if (error == EINVAL || error == EILSEQ ||
+        (error == ENOENT && StatOf(FolderOf(to)) && ::access(from.c_str(), F_OK) == 0)) {
+        return Tr("Files", "the destination's file system does not accept that name");
+    }
+    if (error == ENAMETOOLONG) {
+        return Tr("Files", "the name is longer than the destination's file system takes");
+    }
+    return Reason(error);
 }
 
-void LocalOutputFile::Withdraw() {
-    struct stat info {};
-    // Only this output's own file, should anyone have put another in its place.
-    if (!committed_ || ::lstat(finalPath_.c_str(), &info) != 0 || info.st_dev != device_ ||
-        info.st_ino != inode_) {
-        return;
+// Makes what was written to `fd` stay on the disk; a folder's file system that cannot say
+// (FUSE ones, some network ones) is taken at its word.
+int Synced(int fd) {
+    if (::fsync(fd) == 0 || errno == EINVAL || errno == ENOSYS || errno == EROFS ||
+        errno == EOPNOTSUPP || errno == EBADF) {
+        return 0;
     }
-    if (::unlink(finalPath_.c_str()) != 0) Fail(errno);
-    committed_ = false;
+    return errno;
 }
+
+// Writes all of `text` to `fd`, keeps it on the disk and closes `fd`; the error number where
+// any of it fails.
+int WriteDurably(int fd, const std::string& text) {
+    int error = 0;
+    for (std::size_t done = 0; done < text.size() && error == 0;) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno != EINTR) error = errno;
+        if (n > 0) done += std::size_t(n);
+    }
+    if (error == 0) error = Synced(fd);
+    if (::close(fd) != 0 && error == 0) error = errno;
+    return error;
+}
+
+// Keeps a folder's entries on the disk.
+int SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno == EACCES ? 0 : errno;  // unreadable: its entries as they are
+    const int error = Synced(fd);
+    ::close(fd);
+    return error;
+}
+
+// Whether an entry of the folder is one of this program's, named PREFIX-PID-N (then
+// `suffix`), of a process no longer running.
+bool LeftByEndedRun(const std::string& name, std::string_view prefix, std::string_view suffix) {
+    if (!name.starts_with(prefix) || !name.ends_with(suffix)) return false;
+    char* end = nullptr;
+    const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+    if (pid <= 0 || *end != '-') return false;
+    const char* restEnd = name.c_str() + name.size() - suffix.size();
+    if (end + 1 > restEnd) return false;
+    const std::string rest(static_cast<const char*>(end + 1), restEnd);
+    if (rest.empty() || rest.find_first_not_of("0123456789") != std::string::npos) return false;
+    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+constexpr std::string_view kJournalPrefix = ".quorvel-journal-";
+constexpr std::string_view kProbePrefix = ".quorvel-probe-";
 
 }  // namespace
 
@@ -570,21 +619,162 @@ std::optional<std::string> LocalFileSystem::MoveToTrash(const std::string& path)
 }
 
 void LocalFileSystem::RemoveLeftovers(const std::string& folder) {
-    // A hidden output is named ".quorvel-PID-N.tmp"; one whose process is gone was left by
-    // a run that was killed.
+    // A hidden output is named ".quorvel-PID-N.tmp", a folder of names tried
+    // ".quorvel-probe-PID-N"; one whose process is gone was left by a run that was killed.
+    // A journal left beside them holds its hidden outputs until it is done with.
+    if (!LeftJournals(folder).empty()) return;
     VisitEntries(folder, [](const std::string& entry) {
         const std::string name = entry.substr(entry.rfind('/') + 1);
-        constexpr std::string_view prefix = ".quorvel-";
-        if (!name.starts_with(prefix) || !name.ends_with(".tmp")) return true;
-        char* end = nullptr;
-        const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
         struct stat info {};
-        if (pid > 0 && *end == '-' && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH &&
-            ::lstat(entry.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        if (::lstat(entry.c_str(), &info) != 0) return true;
+        if (S_ISREG(info.st_mode) && LeftByEndedRun(name, ".quorvel-", ".tmp")) {
             ::unlink(entry.c_str());
+        } else if (S_ISDIR(info.st_mode) && LeftByEndedRun(name, kProbePrefix, "")) {
+            std::error_code ignored;
+            std::filesystem::remove_all(entry, ignored);
         }
         return true;
     });
+}
+
+std::optional<std::int64_t> LocalFileSystem::FileSize(const std::string& path) const {
+    struct stat info {};
+    if (path.empty() || ::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(info.st_size);
+}
+
+void LocalFileSystem::Rename(const std::string& from, const std::string& to) {
+    if (const int error = NameWithoutReplacing(from, to)) {
+        throw FileError(FileError::Operation::Write, to, NamingReason(error, from, to));
+    }
+}
+
+void LocalFileSystem::Remove(const std::string& path) {
+    if (::remove(path.c_str()) != 0) {
+        throw FileError(FileError::Operation::Write, path, Reason(errno));
+    }
+}
+
+void LocalFileSystem::MakeFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0700) != 0) {
+        throw FileError(FileError::Operation::Write, path, Reason(errno));
+    }
+}
+
+std::string LocalFileSystem::CreateJournal(const std::string& folder, const std::string& text) {
+    static std::atomic<unsigned long> next{0};
+    std::string path;
+    int fd = -1;
+    for (unsigned attempt = 0; fd < 0; ++attempt) {
+        path = folder + (folder.ends_with('/') ? "" : "/") + std::string(kJournalPrefix) +
+               std::to_string(::getpid()) + "-" + std::to_string(next++);
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 && (errno != EEXIST || attempt == 100)) {
+            throw FileError(FileError::Operation::Write, path, Reason(errno));
+        }
+    }
+    int error = WriteDurably(fd, text);
+    if (error == 0) error = SyncFolder(folder);
+    if (error != 0) {
+        ::unlink(path.c_str());
+        throw FileError(FileError::Operation::Write, path, Reason(error));
+    }
+    return path;
+}
+
+void LocalFileSystem::AppendToJournal(const std::string& path, const std::string& text) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) throw FileError(FileError::Operation::Write, path, Reason(errno));
+    int error = WriteDurably(fd, text);
+    if (error != 0) throw FileError(FileError::Operation::Write, path, Reason(error));
+}
+
+std::vector<LeftJournal> LocalFileSystem::LeftJournals(const std::string& folder) {
+    std::vector<LeftJournal> journals;
+    VisitEntries(folder, [&journals](const std::string& entry) {
+        const std::string name = entry.substr(entry.rfind('/') + 1);
+        if (!LeftByEndedRun(name, kJournalPrefix, "")) return true;
+        // Opened without waiting, in case something else took the name; read only as a
+        // regular file.
+        const int fd = ::open(entry.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+        struct stat info {};
+        if (fd < 0) return true;
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size < (64 << 20)) {
+            std::string text(static_cast<std::size_t>(info.st_size), '\0');
+            std::size_t size = 0;
+            while (size < text.size()) {
+                const ssize_t n = ::read(fd, text.data() + size, text.size() - size);
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0) break;
+                size += std::size_t(n);
+            }
+            text.resize(size);
+            journals.push_back({entry, std::move(text)});
+        }
+        ::close(fd);
+        return true;
+    });
+    std::sort(journals.begin(), journals.end(),
+              [](const LeftJournal& a, const LeftJournal& b) { return a.Path < b.Path; });
+    return journals;
+}
+
+std::vector<NameProblem> LocalFileSystem::TryNames(const std::string& folder,
+                                                   const std::vector<std::string>& names) {
+    // Each name is given to an empty file in a hidden folder of the destination's, which
+    // compares names as the destination does (a folder made in a case-insensitive one of
+    // ext4 is case-insensitive too): the file system itself says which names it takes as
+    // one, in any case or form of the same characters, and which it does not take at all.
+    static std::atomic<unsigned long> next{0};
+    const std::string probe = folder + (folder.ends_with('/') ? "" : "/") +
+                              std::string(kProbePrefix) + std::to_string(::getpid()) + "-" +
+                              std::to_string(next++);
+    // A folder no file can be made in says so when the outputs are written.
+    if (::mkdir(probe.c_str(), 0700) != 0) return {};
+    std::vector<NameProblem> problems;
+    std::vector<std::size_t> made;
+    for (std::size_t i = 0; i < names.size() && problems.empty(); ++i) {
+        const std::string path = probe + "/" + names[i];
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            made.push_back(i);
+            continue;
+        }
+        const int error = errno;
+        if (error == EEXIST) {
+            // Which earlier name it was taken for: the one whose file, removed, lets it be made.
+            // Made, not looked up: a FUSE file system's lookups may be answered from the
+            // kernel's cache.
+            NameProblem same{i, NameProblem::Kind::SameAs, 0};
+            for (auto other = made.begin(); other != made.end(); other = made.erase(other)) {
+                ::unlink((probe + "/" + names[*other]).c_str());
+                const int again =
+                    ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+                if (again >= 0) {
+                    ::close(again);
+                    ::unlink(path.c_str());
+                    same.Other = *other;
+                    break;
+                }
+            }
+            problems.push_back(same);
+        } else if (error == ENAMETOOLONG) {
+            problems.push_back({i, NameProblem::Kind::TooLong, 0});
+        } else if (error == EINVAL || error == EILSEQ || (error == ENOENT && StatOf(probe))) {
+            problems.push_back({i, NameProblem::Kind::NotAccepted, 0});
+        } else {
+            break;  // out of room or rights: the outputs' writing says so
+        }
+    }
+    for (const std::size_t i : made) ::unlink((probe + "/" + names[i]).c_str());
+    if (::rmdir(probe.c_str()) != 0) {
+        std::error_code ignored;
+        std::filesystem::remove_all(probe, ignored);
+    }
+    return problems;
 }
 
 }  // namespace quorvel::platform

@@ -61,6 +61,17 @@ class LocalFileSystem final : public FileSystem {
     std::int64_t SharedBlockSize(SourceFile& source, const std::string& folder) override;
     std::optional<std::string> MoveToTrash(const std::string& path) override;
     void RemoveLeftovers(const std::string& folder) override;
+    std::optional<std::int64_t> FileSize(const std::string& path) const override;
+    void Rename(const std::string& from, const std::string& to) override;
+    void Remove(const std::string& path) override;
+    void MakeFolder(const std::string& path) override;
+    // The journal is ".quorvel-journal-PID-N", written with fsync, as is the folder after it.
+    std::string CreateJournal(const std::string& folder, const std::string& text) override;
+    void AppendToJournal(const std::string& path, const std::string& text) override;
+    std::vector<LeftJournal> LeftJournals(const std::string& folder) override;
+    // Makes an empty file of each name in a hidden folder of the folder's own.
+    std::vector<NameProblem> TryNames(const std::string& folder,
+                                      const std::vector<std::string>& names) override;
 
   private:
     Options options_;

@@ -21,6 +21,7 @@ packages=(
     ffmpeg mp3val                           # what players and checkers make of the outputs
     espeak-ng sox                           # speech with pauses, for the silences
     bindfs fuse3                            # a split onto a FUSE file system
+    exfat-fuse exfatprogs                   # names exFAT takes for one, or not at all
     xfsprogs btrfs-progs                    # parts that share the source's blocks
     pulseaudio pulseaudio-utils             # a sound server to play a cut into and record
     locales                                 # the companion's output under a German locale

@@ -171,6 +171,22 @@
         <source>the decoder could not be loaded (%1)</source>
         <translation>der Decoder konnte nicht geladen werden (%1)</translation>
     </message>
+    <message numerus="yes">
+        <source>%1 and %n more</source>
+        <comment>%1 and %n more</comment>
+        <translation>
+            <numerusform>%1 und %n weitere</numerusform>
+            <numerusform>%1 und %n weitere</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>the destination&apos;s file system does not accept that name</source>
+        <translation>das Dateisystem des Ziels nimmt diesen Namen nicht an</translation>
+    </message>
+    <message>
+        <source>the name is longer than the destination&apos;s file system takes</source>
+        <translation>der Name ist länger, als das Dateisystem des Ziels ihn annimmt</translation>
+    </message>
 </context>
 <context>
     <name>HelpViewer</name>
@@ -285,20 +301,8 @@
 <context>
     <name>Split</name>
     <message>
-        <source>Moving file %1 to the trash</source>
-        <translation>Die Datei %1 wird in den Papierkorb verschoben</translation>
-    </message>
-    <message>
         <source>Writing to %1</source>
         <translation>Schreibe nach %1</translation>
-    </message>
-    <message>
-        <source>Only %1 was replaced: %2.</source>
-        <translation>Nur %1 wurde ersetzt: %2.</translation>
-    </message>
-    <message>
-        <source>Only %1 was written: %2; %3</source>
-        <translation>Nur %1 wurde geschrieben: %2; %3</translation>
     </message>
     <message>
         <source>Nothing was changed: %1.</source>
@@ -451,6 +455,46 @@
     <message>
         <source>No safe position found for the cut at %1.</source>
         <translation>Keine sichere Stelle für den Schnitt bei %1 gefunden.</translation>
+    </message>
+    <message>
+        <source>the older %1 is kept as %2, as another file has its name</source>
+        <translation>die ältere Datei %1 bleibt als %2 erhalten, da eine andere Datei ihren Namen trägt</translation>
+    </message>
+    <message>
+        <source>Moved the older %1 to the trash.</source>
+        <translation>Die ältere Datei %1 wurde in den Papierkorb verschoben.</translation>
+    </message>
+    <message>
+        <source>%1; %2</source>
+        <translation>%1; %2</translation>
+    </message>
+    <message>
+        <source>Not everything could be undone (%1): %2. The next run into the folder tries again.</source>
+        <translation>Nicht alles konnte rückgängig gemacht werden (%1): %2. Der nächste Lauf in diesen Ordner versucht es erneut.</translation>
+    </message>
+    <message>
+        <source>An earlier run into %1 was ended while it named its parts, once all had their names: it was completed.</source>
+        <translation>Ein früherer Lauf in %1 wurde beendet, während er seine Teile benannte, nachdem alle ihre Namen hatten: Er wurde abgeschlossen.</translation>
+    </message>
+    <message>
+        <source>An earlier run into %1 was ended while it named its parts: it was rolled back, the older files are as they were.</source>
+        <translation>Ein früherer Lauf in %1 wurde beendet, während er seine Teile benannte: Er wurde zurückgenommen, die älteren Dateien sind wie zuvor.</translation>
+    </message>
+    <message>
+        <source>An earlier run into %1 was ended while it named its parts and could not be rolled back entirely: %2. The next run into the folder tries again.</source>
+        <translation>Ein früherer Lauf in %1 wurde beendet, während er seine Teile benannte, und konnte nicht vollständig zurückgenommen werden: %2. Der nächste Lauf in diesen Ordner versucht es erneut.</translation>
+    </message>
+    <message>
+        <source>Two parts would have one name: the file system of %1 takes %2 and %3 for the same name.</source>
+        <translation>Zwei Teile hätten einen Namen: Das Dateisystem von %1 hält %2 und %3 für denselben Namen.</translation>
+    </message>
+    <message>
+        <source>The file system of %1 does not accept the name %2.</source>
+        <translation>Das Dateisystem von %1 nimmt den Namen %2 nicht an.</translation>
+    </message>
+    <message>
+        <source>The name %1 is too long for the file system of %2.</source>
+        <translation>Der Name %1 ist zu lang für das Dateisystem von %2.</translation>
     </message>
 </context>
 <context>

@@ -28,7 +28,7 @@ namespace {
     X(mpg123_getformat) X(mpg123_info) X(mpg123_length) X(mpg123_framelength)          \
     X(mpg123_seek) X(mpg123_tellframe) X(mpg123_seek_frame) X(mpg123_tell)              \
     X(mpg123_read) X(mpg123_strerror) X(mpg123_plain_strerror) X(mpg123_index)      \
-    X(mpg123_set_index) X(mpg123_getstate)
+    X(mpg123_set_index) X(mpg123_getstate) X(mpg123_errcode)
 // clang-format on
 #define QUORVEL_NAME_OF(function) #function
 #define QUORVEL_NAME(function) QUORVEL_NAME_OF(function)
@@ -58,6 +58,14 @@ const Mpg123* Library(std::string& why) {
     }();
     why = loaded.second;
     return loaded.first ? &*loaded.first : nullptr;
+}
+
+// Why libmpg123 failed its last call on `handle`, in its words; `otherwise` where that call
+// set no error of its own (a length or place it cannot tell, a seek that lands elsewhere),
+// for which its words would be "No error... (code 0)".
+std::string Failure(const Mpg123& lib, mpg123_handle* handle, const char* otherwise) {
+    if (handle && lib.mpg123_errcode(handle) != MPG123_OK) return lib.mpg123_strerror(handle);
+    return otherwise;
 }
 
 // What players play is what a handle that never sought gives: it skips the frames before
@@ -178,7 +186,7 @@ std::optional<std::string> Start(QuorvelDecoding& decoding) {
     }
     if (lib.mpg123_replace_reader_handle(handle, ReadFile, SeekFile, nullptr) != MPG123_OK ||
         lib.mpg123_open_handle(handle, &decoding) != MPG123_OK) {
-        return lib.mpg123_strerror(handle);
+        return Failure(lib, handle, "the decoder cannot open it");
     }
     if (!decoding.index.empty()) {
         lib.mpg123_set_index(handle, decoding.index.data(), decoding.indexStep,
@@ -239,7 +247,7 @@ std::optional<std::string> Measure(QuorvelDecoding& decoding, long long statedFr
     mpg123_frameinfo info{};
     if (lib.mpg123_getformat(handle, &decoding.rate, &decoding.channels, &encoding) != MPG123_OK ||
         lib.mpg123_info(handle, &info) != MPG123_OK) {
-        return lib.mpg123_strerror(handle);
+        return Failure(lib, handle, "the decoder finds no audio format in it");
     }
     decoding.samplesPerFrame = info.layer == 1                                 ? 384
                                : info.layer == 2 || info.version == MPG123_1_0 ? 1152
@@ -247,25 +255,31 @@ std::optional<std::string> Measure(QuorvelDecoding& decoding, long long statedFr
     const bool walked = walkedFrames >= 0 && statedFrames < 0;
     if (!walked && (statedFrames <= 0 || lib.mpg123_framelength(handle) != statedFrames)) {
         const GaplessState stated = StatedGapless(decoding);
-        if (lib.mpg123_scan(handle) != MPG123_OK) return lib.mpg123_strerror(handle);
+        if (lib.mpg123_scan(handle) != MPG123_OK) {
+            return Failure(lib, handle, "the decoder cannot scan its frames");
+        }
         decoding.scanned = true;
         if (const auto played = PlayedWhereCutShort(decoding, stated)) {
             // A new handle, with the index the scan found, decodes as players do.
             if (auto why = Start(decoding)) return why;
             if (lib.mpg123_getformat(decoding.handle, &decoding.rate, &decoding.channels,
                                      &encoding) != MPG123_OK) {
-                return lib.mpg123_strerror(decoding.handle);
+                return Failure(lib, decoding.handle, "the decoder finds no audio format in it");
             }
             decoding.length = *played;
             decoding.firstFrame = lib.mpg123_tellframe(decoding.handle);
-            if (decoding.firstFrame < 0) return lib.mpg123_strerror(decoding.handle);
+            if (decoding.firstFrame < 0) {
+                return Failure(lib, decoding.handle, "the decoder cannot tell its length");
+            }
             decoding.seekable = info.layer != 3 || info.version == MPG123_1_0;
             return std::nullopt;
         }
     }
     decoding.length = walked ? walkedFrames * decoding.samplesPerFrame : lib.mpg123_length(handle);
     decoding.firstFrame = lib.mpg123_tellframe(handle);  // at the start: the first frame
-    if (decoding.length < 0 || decoding.firstFrame < 0) return lib.mpg123_strerror(handle);
+    if (decoding.length < 0 || decoding.firstFrame < 0) {
+        return Failure(lib, handle, "the decoder cannot tell its length");
+    }
     decoding.seekable = info.layer != 3 || info.version == MPG123_1_0;
     return std::nullopt;
 }
@@ -304,7 +318,7 @@ std::optional<long long> Decode(QuorvelDecoding& decoding, short* samples, long 
                 return std::nullopt;
             }
         } else if (result != MPG123_OK) {
-            why = lib.mpg123_strerror(decoding.handle);
+            why = Failure(lib, decoding.handle, "the decoder cannot decode it");
             return std::nullopt;
         }
     }
@@ -326,18 +340,20 @@ std::optional<std::string> MoveTo(QuorvelDecoding& decoding, long long from) {
         }
         // The frame `from` lies in, found without decoding anything.
         if (lib.mpg123_seek(decoding.handle, from, SEEK_SET) < 0) {
-            return lib.mpg123_strerror(decoding.handle);
+            return Failure(lib, decoding.handle, "the decoder cannot seek in it");
         }
         const long long sought = lib.mpg123_tellframe(decoding.handle);
-        if (sought < 0) return lib.mpg123_strerror(decoding.handle);
+        if (sought < 0) return Failure(lib, decoding.handle, "the decoder cannot seek in it");
         long long leadIn = sought - kLeadIn;
         leadIn -= ((leadIn - decoding.firstFrame) % kCycle + kCycle) % kCycle;
         if (lib.mpg123_seek_frame(decoding.handle, leadIn + kPreframes, SEEK_SET) < 0) {
-            return lib.mpg123_strerror(decoding.handle);
+            return Failure(lib, decoding.handle, "the decoder cannot seek in it");
         }
         decoding.scanned = false;
         decoding.next = lib.mpg123_tell(decoding.handle);
-        if (decoding.next < 0 || decoding.next > from) return lib.mpg123_strerror(decoding.handle);
+        if (decoding.next < 0 || decoding.next > from) {
+            return Failure(lib, decoding.handle, "a seek of the decoder in it lands past its aim");
+        }
     } else if (!onward) {
         if (auto why = Start(decoding)) return why;
     }

@@ -429,9 +429,9 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
 
     const Result replaced = Run({"split", source, "0", "2", out, "-r"});
     EXPECT_EQ(replaced.exitCode, 0);
-    EXPECT_EQ(replaced.out, analysis + found + "Moving file " + first +
-                                " to the trash\nWriting to " + first + "\nMoving file " + second +
-                                " to the trash\nWriting to " + second + "\n" + summary);
+    EXPECT_EQ(replaced.out, analysis + found + "Writing to " + first + "\nWriting to " + second +
+                                "\nMoved the older " + first + " to the trash.\nMoved the older " +
+                                second + " to the trash.\n" + summary);
     EXPECT_EQ(fs::file_size(first), 32181u);
     // The rest, the added frame and the second part's own Info frame.
     EXPECT_EQ(fs::file_size(second), 73141u - 32181u + 418u + 417u);
@@ -902,8 +902,11 @@ TEST_F(Cli, AnOlderOutputWhoseNameIsNoUtf8GoesToTheTrash) {
 
 // A split ended by a signal leaves the destination as it was, wherever before the naming
 // of the outputs it lands. Once the naming has begun, SIGTERM lets it name both; SIGKILL
-// leaves what it had reached: the first output staged under a hidden name, which the next
-// run into the folder removes, or the first output named, the older one in the trash.
+// leaves what it had reached, and the next run into the folder (here one refused for a cut
+// past the end, which changes nothing else) says what it made of it: the first output
+// staged under a hidden name, which it removes; a journal with names given or older
+// outputs set aside but not all named yet, which it rolls back to the older outputs; a
+// journal marked complete, which it completes, the older outputs going to the trash.
 TEST_F(Cli, ASignalAtEachStepOfASplitLeavesWhatTheStepAllows) {
     // Zeros on either side of the stream, as holes that cost no disk, so that the analysis
     // and each output take long enough for a signal sent on a line of the log to land
@@ -921,19 +924,33 @@ TEST_F(Cli, ASignalAtEachStepOfASplitLeavesWhatTheStepAllows) {
     quorvel::test::TempFolder reference;
     ASSERT_EQ(Run({"split", big, "0", "2", reference.path}).exitCode, 0);
 
-    enum class At { Analysis, FirstOutput, SecondOutput, FirstStaged, FirstNamed };
+    // Naming: the first output staged (linkat), the first rename (an older output set aside,
+    // or the first output named), the last rename (every output named, the journal not yet
+    // marked), the journal marked (its third fsync: the journal, its folder, the mark).
+    enum class At {
+        Analysis,
+        FirstOutput,
+        SecondOutput,
+        FirstStaged,
+        FirstRenamed,
+        AllRenamed,
+        Marked
+    };
     struct Case {
         int signal;
         At at;
         bool older;  // older outputs in the folder, replaced
     };
     const Case cases[] = {
-        {SIGTERM, At::Analysis, true},     {SIGTERM, At::FirstOutput, false},
-        {SIGTERM, At::SecondOutput, true}, {SIGTERM, At::FirstStaged, true},
-        {SIGTERM, At::FirstStaged, false}, {SIGKILL, At::Analysis, false},
-        {SIGKILL, At::FirstOutput, true},  {SIGKILL, At::SecondOutput, false},
-        {SIGKILL, At::FirstStaged, true},  {SIGKILL, At::FirstStaged, false},
-        {SIGKILL, At::FirstNamed, true},   {SIGKILL, At::FirstNamed, false},
+        {SIGTERM, At::Analysis, true},      {SIGTERM, At::FirstOutput, false},
+        {SIGTERM, At::SecondOutput, true},  {SIGTERM, At::FirstStaged, true},
+        {SIGTERM, At::FirstStaged, false},  {SIGTERM, At::FirstRenamed, true},
+        {SIGKILL, At::Analysis, false},     {SIGKILL, At::FirstOutput, true},
+        {SIGKILL, At::SecondOutput, false}, {SIGKILL, At::FirstStaged, true},
+        {SIGKILL, At::FirstStaged, false},  {SIGKILL, At::FirstRenamed, true},
+        {SIGKILL, At::FirstRenamed, false}, {SIGKILL, At::AllRenamed, true},
+        {SIGKILL, At::AllRenamed, false},   {SIGKILL, At::Marked, true},
+        {SIGKILL, At::Marked, false},
     };
     const std::regex hidden(R"(\.quorvel-\d+-\d+\.tmp)");
     for (std::size_t i = 0; i < std::size(cases); ++i) {
@@ -952,12 +969,15 @@ TEST_F(Cli, ASignalAtEachStepOfASplitLeavesWhatTheStepAllows) {
         }
         const auto before = quorvel::test::Snapshot(destination.path);
 
-        const bool naming = c.at == At::FirstStaged || c.at == At::FirstNamed;
+        const bool naming = c.at >= At::FirstStaged;
         std::vector<std::string> environment;
         if (naming) {
-            environment = {"LD_PRELOAD=" QUORVEL_PAUSE_AFTER_CALL,
-                           c.at == At::FirstStaged ? "QUORVEL_TEST_PAUSE=linkat:1"
-                                                   : "QUORVEL_TEST_PAUSE=renameat2:1"};
+            const std::string pause = c.at == At::FirstStaged    ? "linkat:1"
+                                      : c.at == At::FirstRenamed ? "renameat2:1"
+                                      : c.at == At::AllRenamed
+                                          ? (c.older ? "renameat2:4" : "renameat2:2")
+                                          : "fsync:3";
+            environment = {"LD_PRELOAD=" QUORVEL_PAUSE_AFTER_CALL, "QUORVEL_TEST_PAUSE=" + pause};
         }
         Watched run = Start(arguments, environment);
         if (naming) {
@@ -975,6 +995,14 @@ TEST_F(Cli, ASignalAtEachStepOfASplitLeavesWhatTheStepAllows) {
                                   run.ReadUntil("Seam check skipped: the split was stopped.");
         const auto [status, last] = run.End();
 
+        const auto completeAndNew = [&] {
+            EXPECT_EQ(destination.Names(), (std::set<std::string>{"song1.mp3", "song2.mp3"}));
+            EXPECT_TRUE(SameBytes(first, reference.path + "/song1.mp3"));
+            EXPECT_TRUE(SameBytes(second, reference.path + "/song2.mp3"));
+            if (c.older) {
+                EXPECT_TRUE(Trashed(olderFirst) && Trashed(olderSecond));
+            }
+        };
         // A run that got past its last read or write before the signal landed (a loaded
         // machine may read the log line late) completes: the other outcome a split has.
         const bool completed = WIFEXITED(status) && WEXITSTATUS(status) == 0;
@@ -982,12 +1010,7 @@ TEST_F(Cli, ASignalAtEachStepOfASplitLeavesWhatTheStepAllows) {
             EXPECT_TRUE(completed) << status;
             EXPECT_EQ(last, "MP3 splitting completed.");
             EXPECT_EQ(checkSkipped, naming);
-            EXPECT_EQ(destination.Names(), (std::set<std::string>{"song1.mp3", "song2.mp3"}));
-            EXPECT_TRUE(SameBytes(first, reference.path + "/song1.mp3"));
-            EXPECT_TRUE(SameBytes(second, reference.path + "/song2.mp3"));
-            if (c.older) {
-                EXPECT_TRUE(Trashed(olderFirst) && Trashed(olderSecond));
-            }
+            completeAndNew();
             continue;
         }
         if (!naming) {
@@ -1005,8 +1028,8 @@ TEST_F(Cli, ASignalAtEachStepOfASplitLeavesWhatTheStepAllows) {
             continue;
         }
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+        auto after = quorvel::test::Snapshot(destination.path);
         if (c.at == At::FirstStaged) {
-            auto after = quorvel::test::Snapshot(destination.path);
             std::vector<std::string> staged;
             for (const auto& [name, bytes] : after) {
                 if (!before.contains(name)) staged.push_back(name);
@@ -1017,20 +1040,43 @@ TEST_F(Cli, ASignalAtEachStepOfASplitLeavesWhatTheStepAllows) {
                 SameBytes(destination.path + "/" + staged[0], reference.path + "/song1.mp3"));
             after.erase(staged[0]);
             EXPECT_EQ(after, before);
-
-            const Result next = Run({"split", big, "0", "2", destination.path, "--replace"});
-            EXPECT_EQ(next.exitCode, 0) << next.err;
-            EXPECT_EQ(destination.Names(), (std::set<std::string>{"song1.mp3", "song2.mp3"}));
         } else {
-            // Between the two names: the first output is new, the second as it was.
-            EXPECT_EQ(destination.Names(), c.older
-                                               ? (std::set<std::string>{"song1.mp3", "song2.mp3"})
-                                               : std::set<std::string>{"song1.mp3"});
-            EXPECT_TRUE(SameBytes(first, reference.path + "/song1.mp3"));
+            // A journal beside what it names.
+            EXPECT_TRUE(std::any_of(after.begin(), after.end(), [](const auto& entry) {
+                return entry.first.starts_with(".quorvel-journal-");
+            }));
+        }
+        // The next run into the folder, refused for its cut past the end.
+        const Result next = Run({"parts", "--at", "0:09", big, destination.path});
+        EXPECT_EQ(next.exitCode, 1) << next.out << next.err;
+        const std::string earlier =
+            "An earlier run into " + destination.path + " was ended while it named its parts";
+        if (c.at == At::Marked) {
+            EXPECT_NE(next.out.find(earlier + ", once all had their names: it was completed.\n"),
+                      std::string::npos)
+                << next.out;
             if (c.older) {
-                EXPECT_EQ(ReadText(second), olderSecond);
-                EXPECT_TRUE(Trashed(olderFirst));
+                EXPECT_NE(next.out.find("\nMoved the older " + first + " to the trash.\n"),
+                          std::string::npos)
+                    << next.out;
             }
+            completeAndNew();
+            continue;
+        }
+        if (c.at != At::FirstStaged) {
+            EXPECT_NE(next.out.find(earlier + ": it was rolled back, the older files are as they "
+                                              "were.\n"),
+                      std::string::npos)
+                << next.out;
+        }
+        // The hidden output of a staged run goes with the next run's writing: one that
+        // writes, as this one did not.
+        if (c.at == At::FirstStaged) {
+            const Result writing = Run({"split", big, "0", "2", destination.path, "--replace"});
+            EXPECT_EQ(writing.exitCode, 0) << writing.err;
+            completeAndNew();
+        } else {
+            EXPECT_EQ(quorvel::test::Snapshot(destination.path), before);
         }
     }
 }
@@ -1093,4 +1139,24 @@ TEST_F(Cli, ASplitOntoAFuseMountNamesAndReplacesItsOutputs) {
                   "older " + std::string(name));
     }
     EXPECT_EQ(mount.Names(), (std::set<std::string>{trash, "song1.mp3", "song2.mp3"}));
+}
+
+// What a cue sheet says reaches the terminal as text to read, never as orders to it: its
+// control characters are written out, in the log and in the messages alike.
+TEST_F(Cli, ACueSheetsControlCharactersAreShownNotSent) {
+    const std::string cue = folder + "/song.cue";
+    std::ofstream(cue) << "FILE \"\x1b]0;owned\x07song.wav\" WAVE\n  TRACK 01 AUDIO\n"
+                          "    TITLE \"\x1b[31mRed\"\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
+                          "    INDEX 01 00:02:00\n";
+    const Result parts = Run({"parts", "--cue", cue, "--name", "%n %t", source, folder});
+    EXPECT_EQ(parts.exitCode, 0) << parts.out << parts.err;
+    EXPECT_NE(parts.out.find("\nThe cue sheet is for \\x1b]0;owned\\x07song.wav, not for "
+                             "song.mp3: its times may not fit this file.\n"),
+              std::string::npos)
+        << parts.out;
+    for (const std::string& printed : {parts.out, parts.err}) {
+        EXPECT_EQ(printed.find_first_of("\x1b\x07"), std::string::npos) << printed;
+    }
+    // The title's control character has no place in a name either.
+    EXPECT_TRUE(fs::exists(folder + "/1 _[31mRed.mp3"));
 }

@@ -1,6 +1,6 @@
 // Loaded into the companion with LD_PRELOAD: stops it (SIGSTOP) right after the Nth call
-// of linkat or renameat2 that succeeded, as QUORVEL_TEST_PAUSE=FUNCTION:N asks, so that a
-// test can send a signal at that very point of naming the outputs.
+// of linkat, renameat2 or fsync that succeeded, as QUORVEL_TEST_PAUSE=FUNCTION:N asks, so
+// that a test can send a signal at that very point of naming the outputs.
 
 #include <dlfcn.h>
 #include <signal.h>
@@ -14,13 +14,16 @@ namespace {
 
 using Linkat = int(int, const char*, int, const char*, int) noexcept;
 using Renameat2 = int(int, const char*, int, const char*, unsigned) noexcept;
+using Fsync = int(int) noexcept;
 
 // Plain pointers rather than function-local statics, whose guards would need the C++
 // library that the companion carries inside itself.
 Linkat* nextLinkat = nullptr;
 Renameat2* nextRenameat2 = nullptr;
+Fsync* nextFsync = nullptr;
 int linkatCalls = 0;
 int renameat2Calls = 0;
+int fsyncCalls = 0;
 
 // Counts a call of `function` that succeeded and stops the process at the one asked for.
 void Count(const char* function, int& calls) noexcept {
@@ -49,5 +52,12 @@ extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const c
     }
     const int result = nextRenameat2(fromFolder, from, toFolder, to, flags);
     if (result == 0) Count("renameat2", renameat2Calls);
+    return result;
+}
+
+extern "C" int fsync(int fd) noexcept {
+    if (!nextFsync) nextFsync = reinterpret_cast<Fsync*>(::dlsym(RTLD_NEXT, "fsync"));
+    const int result = nextFsync(fd);
+    if (result == 0) Count("fsync", fsyncCalls);
     return result;
 }

@@ -253,7 +253,11 @@ TEST(BaseName, DropsTheFolderAndTheLastExtension) {
 // Parts are numbered after the source, zero-padded from 10 parts on, or named by a
 // pattern whose titles may hold what no file name can.
 TEST(PartPaths, NumberOrNameEachPart) {
-    const std::string accents(300, '\xC3');
+    const auto accented = [](int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) text += "\xC3\xA9";
+        return text;
+    };
     const struct {
         std::size_t count;
         const char* pattern;
@@ -270,6 +274,17 @@ TEST(PartPaths, NumberOrNameEachPart) {
          "%t",
          {"\xC3\xA9" + std::string(300, 'e')},
          {"\xC3\xA9" + std::string(249, 'e') + ".mp3", "2.mp3"}},
+        // Too long, the longest piece is cut and the number kept, between two characters of
+        // UTF-8.
+        {12,
+         "%t - %n",
+         {std::string(300, 'x')},
+         {std::string(246, 'x') + " - 01.mp3", "_- 12.mp3"}},
+        {2,
+         "%n %t",
+         {"\xC3\xA9" + std::string(300, 'e')},
+         {"1 \xC3\xA9" + std::string(247, 'e') + ".mp3", "2.mp3"}},
+        {2, "%t%n", {"a" + accented(150)}, {"a" + accented(124) + "1.mp3", "2.mp3"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pattern);

@@ -275,8 +275,11 @@ TEST_F(SplitRun, ReplacesBothOutputsIntoTheTrash) {
     EXPECT_EQ(Run("track.01.mp3", temp.path + "/"), SplitOutcome::Completed);
     EXPECT_EQ(first, temp.path + "/track.011.mp3");  // the folder's "/" is the only one
     EXPECT_EQ(window.questions, std::vector<std::string>{Question(first, second)});
-    EXPECT_EQ(window.log, Log({"Moving file " + first + " to the trash", "Writing to " + first,
-                               "Moving file " + second + " to the trash", "Writing to " + second},
+    // The trash is told of once the older outputs are in it, after the new ones have their
+    // names.
+    EXPECT_EQ(window.log, Log({"Writing to " + first, "Writing to " + second,
+                               "Moved the older " + first + " to the trash.",
+                               "Moved the older " + second + " to the trash."},
                               Summary(33440)));
     EXPECT_EQ(ReadFile(first), Slice(source, 0, kAt));
     EXPECT_EQ(ReadFile(second), Slice(source, kAt, source.size()));

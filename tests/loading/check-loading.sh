@@ -60,16 +60,18 @@ loaded=$(cd "$work" && env -u LD_LIBRARY_PATH LD_DEBUG=files "$cli" info "$fixtu
 [ -f "$work/share/Trash/files/id3v21.mp3" ] || fail "the older first part is not in the trash"
 
 # Modules beside a copy of the companion, each refused with the words given: the module cut
-# inside its headers and inside its segments, as the dynamic loader words it, and modules of
-# another version. The trash is then out of reach and the parts are replaced all the same,
+# inside its headers and inside its segments, as the dynamic loader words it, a named pipe
+# in its place (refused, not waited on), and modules of another version. The trash is then out of reach and the parts are replaced all the same,
 # the tags left as they were and the seam check left out; verify fails as for a file it
 # cannot decode.
 cp "$cli" "$work/cut/"
 placed="$work/cut/$(basename "$module")"
 other="the desktop module $placed is of another version ("
 while IFS='|' read -r source table said; do
+    rm -f "$placed"
     case $source in
     cut:*) head -c "${source#cut:}" "$module" >"$placed" ;;
+    fifo) mkfifo "$placed" ;;
     *) cp "$source" "$placed" ;;
     esac
     row="$source${table:+ ($table)}"
@@ -91,6 +93,7 @@ done <<ROWS
 cut:0||$placed:
 cut:100||$placed:
 cut:4096||$placed:
+fifo||$placed: not a regular file
 $foreign|unversioned|${other}its table carries no version
 $foreign|newer|${other}its table is version
 $foreign|resized|${other}its table is version

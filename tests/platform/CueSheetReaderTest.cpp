@@ -2,6 +2,7 @@
 // minutes long named album.mp3.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <fstream>
@@ -145,6 +146,22 @@ TEST(CueSheet, ReadsWhatUsersBringAndRefusesWhatCannotBeCut) {
         const auto warning = CheckCueAudioFile(*sheet, folder.path + "/album.mp3");
         EXPECT_EQ(warning ? English(*warning) : "", c.warning);
     }
+}
+
+// What is no regular file in the sheet's place is refused before it is read: a named pipe
+// is not waited on for a writer that never comes.
+TEST(CueSheet, WhatIsNoFileIsRefusedNotWaitedOn) {
+    const test::TempFolder folder;
+    const std::string pipe = folder.path + "/album.cue";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const auto read = platform::ReadCueSheet(pipe);
+    ASSERT_TRUE(std::holds_alternative<Message>(read));
+    EXPECT_EQ(English(std::get<Message>(read)),
+              "Cannot read the cue sheet " + pipe + ": it is a named pipe.");
+    const auto inFolder = platform::ReadCueSheet(folder.path);
+    ASSERT_TRUE(std::holds_alternative<Message>(inFolder));
+    EXPECT_EQ(English(std::get<Message>(inFolder)),
+              "Cannot read the cue sheet " + folder.path + ": it is a folder.");
 }
 
 }  // namespace

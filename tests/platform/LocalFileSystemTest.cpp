@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "FakeForm.h"
+#include "Frames.h"
 #include "TestFiles.h"
 #include "engine/FrameChain.h"
 #include "engine/SourceAnalysis.h"
@@ -405,6 +407,342 @@ TEST_F(SplitFailures, AnyEntryAtAnOutputNameIsAskedAboutAndTrashedAsItself) {
     EXPECT_TRUE(std::equal(two.begin() + infoFrame + point.PrevFrameLength, two.end(),
                            original.begin() + at));
     ExpectNoTemporaryFiles();
+}
+
+// The files of this computer, but the naming of the outputs fails at its `failAt`-th step
+// (a journal written, a folder made, an entry renamed, the journal marked, an older entry
+// trashed or removed), or the process is killed right after its `killAfter`-th.
+class NamingSteps final : public FileSystemWrapper {
+  public:
+    explicit NamingSteps(FileSystem& files) : FileSystemWrapper(files) {}
+    int failAt = 0;
+    int killAfter = 0;
+    int steps = 0;
+
+    // Each step: failed before, or ended after.
+    template <typename Do>
+    auto Step(const std::string& path, Do&& step) -> decltype(step()) {
+        if (++steps == failAt) {
+            throw FileError(FileError::Operation::Write, path,
+                            Tr("Files", "the destination's file system does not accept that name"));
+        }
+        auto result = step();
+        if (steps == killAfter) ::raise(SIGKILL);
+        return result;
+    }
+
+    std::string CreateJournal(const std::string& folder, const std::string& text) override {
+        return Step(folder, [&] { return files_.CreateJournal(folder, text); });
+    }
+    void MakeFolder(const std::string& path) override {
+        Step(path, [&] { return (files_.MakeFolder(path), 0); });
+    }
+    void Rename(const std::string& from, const std::string& to) override {
+        Step(to, [&] { return (files_.Rename(from, to), 0); });
+    }
+    void AppendToJournal(const std::string& path, const std::string& text) override {
+        Step(path, [&] { return (files_.AppendToJournal(path, text), 0); });
+    }
+    std::optional<std::string> MoveToTrash(const std::string& path) override {
+        return Step(path, [&] { return files_.MoveToTrash(path); });
+    }
+    void Remove(const std::string& path) override {
+        Step(path, [&] { return (files_.Remove(path), 0); });
+    }
+};
+
+// Four parts, two of whose names hold older files: the naming's steps are the journal, the
+// folder the older files are set aside in, their two renames there, the four outputs'
+// renames to their names, the journal's mark, then the older files into the trash and the
+// folder and the journal removed.
+class NamingFaults : public SplitFailures {
+  protected:
+    static constexpr int kMarked = 9;  // the step that marks the journal complete
+    static constexpr int kSteps = 13;
+
+    void SetUp() override {
+        SplitFailures::SetUp();
+        parts.Times.At = {std::chrono::seconds(1), std::chrono::seconds(2),
+                          std::chrono::seconds(3)};
+        window.texts = {{Control::txtMP3, source}, {Control::txtToFolder, folder}};
+        test::FakeForm made;
+        made.texts = {{Control::txtMP3, source}, {Control::txtToFolder, reference.path}};
+        ASSERT_EQ(SplitIntoParts(made, files, tags, decoder, info, parts), SplitOutcome::Completed);
+    }
+    // The folder as it is before each run: the source and two older files, unique to `run`.
+    void Older(int run) {
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            if (entry.path().filename() != "song.mp3") fs::remove_all(entry.path());
+        }
+        for (const char* name : {"song1", "song3"}) {
+            WriteFile(folder + "/" + name + ".mp3", OlderText(name, run));
+        }
+        before = test::Snapshot(folder);
+        window.log.clear();
+        window.messages.clear();
+        window.answers = {true};
+    }
+    static std::string OlderText(const std::string& name, int run) {
+        return "older " + name + " of naming run " + std::to_string(run);
+    }
+    // The four new parts, and the older files in the trash.
+    void ExpectNewParts(int run) {
+        EXPECT_EQ(temp.Names(), (std::set<std::string>{"song.mp3", "song1.mp3", "song2.mp3",
+                                                       "song3.mp3", "song4.mp3"}));
+        for (const char* name : {"/song1.mp3", "/song2.mp3", "/song3.mp3", "/song4.mp3"}) {
+            EXPECT_EQ(ReadFile(folder + name), ReadFile(reference.path + name)) << name;
+        }
+        std::set<std::string> trashed;
+        for (const auto& entry :
+             fs::directory_iterator(std::string(std::getenv("XDG_DATA_HOME")) + "/Trash/files")) {
+            // Other tests' pipes are in the trash too.
+            if (!fs::is_regular_file(entry.symlink_status())) continue;
+            const Bytes bytes = ReadFile(entry.path().string());
+            trashed.emplace(bytes.begin(), bytes.end());
+        }
+        EXPECT_TRUE(trashed.contains(OlderText("song1", run)));
+        EXPECT_TRUE(trashed.contains(OlderText("song3", run)));
+    }
+
+    test::TempFolder reference;
+    PartsRequest parts;
+    std::map<std::string, std::string> before;
+};
+
+// Whichever step of the naming fails, every name given is taken back and every older file
+// has its own again: the folder is as it was, and the message names the file and why.
+TEST_F(NamingFaults, AStepThatFailsUndoesEveryName) {
+    for (int step = 1; step <= kMarked; ++step) {
+        SCOPED_TRACE(testing::Message() << "failing at step " << step);
+        Older(step);
+        NamingSteps failing(files);
+        failing.failAt = step;
+        EXPECT_EQ(SplitIntoParts(window, failing, tags, decoder, info, parts),
+                  SplitOutcome::Failed);
+        ASSERT_EQ(window.messages.size(), 1u);
+        EXPECT_TRUE(window.messages[0].starts_with("Cannot write " + folder));
+        EXPECT_TRUE(window.messages[0].ends_with(
+            ": the destination's file system does not accept that name."))
+            << window.messages[0];
+        EXPECT_TRUE(
+            window.log.ends_with("\r\nFile splitting aborted.\r\nNothing was changed: "
+                                 "the split failed."))
+            << window.log;
+        EXPECT_EQ(window.log.find("to the trash"), std::string::npos) << window.log;
+        EXPECT_EQ(test::Snapshot(folder), before);
+    }
+    Older(0);
+    NamingSteps counted(files);
+    EXPECT_EQ(SplitIntoParts(window, counted, tags, decoder, info, parts), SplitOutcome::Completed);
+    EXPECT_EQ(counted.steps, kSteps);
+    ExpectNewParts(0);
+}
+
+// A run ended after any step of the naming leaves a journal that the next run into the
+// folder acts on, saying so in its log: until the journal is marked, it is rolled back to
+// the older files; once it is, it is completed, the older files going to the trash. The
+// next run here is refused for a cut past the end, after that.
+TEST_F(NamingFaults, ARunEndedWhileNamingIsRolledBackOrCompletedByTheNext) {
+    for (int step = 1; step <= kSteps; ++step) {
+        SCOPED_TRACE(testing::Message() << "ended after step " << step);
+        const int run = 100 + step;
+        Older(run);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            NamingSteps ending(files);
+            ending.killAfter = step;
+            SplitIntoParts(window, ending, tags, decoder, info, parts);
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+
+        window.log.clear();
+        PartsRequest past;
+        past.Times.At = {std::chrono::seconds(9)};
+        EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, past), SplitOutcome::Refused);
+        const std::string earlier =
+            "\r\nAn earlier run into " + folder + " was ended while it named its parts";
+        if (step < kMarked) {
+            EXPECT_NE(window.log.find(earlier + ": it was rolled back, the older files are as "
+                                                "they were.\r\n"),
+                      std::string::npos)
+                << window.log;
+            EXPECT_EQ(test::Snapshot(folder), before);
+            continue;
+        }
+        if (step < kSteps) {
+            EXPECT_NE(window.log.find(earlier + ", once all had their names: it was completed."),
+                      std::string::npos)
+                << window.log;
+        } else {
+            EXPECT_EQ(window.log.find(earlier), std::string::npos) << window.log;
+        }
+        ExpectNewParts(run);
+    }
+}
+
+// A file system that takes names in any case for one and refuses some characters, as
+// exFAT does (here through FUSE, in an image mounted through a loop device, as root), for
+// as long as this lives; where it cannot be had, Why() says why.
+class ExFatMount {
+  public:
+    ExFatMount() {
+        const std::string image = image_.path + "/image", at = image_.path + "/mount";
+        if (::geteuid() != 0) {
+            why_ = "mounting a loop device takes root";
+        } else if (std::system("command -v mkfs.exfat mount.exfat-fuse >/dev/null") != 0) {
+            why_ = "mkfs.exfat or mount.exfat-fuse is not installed";
+        } else if (::access("/dev/fuse", R_OK | W_OK) != 0) {
+            why_ = "no /dev/fuse";
+        } else if (std::system(("mkdir '" + at + "' && truncate -s 64M '" + image +
+                                "' && mkfs.exfat '" + image + "' >/dev/null && mount -t " +
+                                "exfat-fuse -o loop '" + image + "' '" + at + "'")
+                                   .c_str()) != 0) {
+            why_ = "no exFAT file system could be made and mounted";
+        } else {
+            path_ = at;
+        }
+    }
+    ~ExFatMount() {
+        if (!path_.empty()) {
+            EXPECT_EQ(std::system(("umount '" + path_ + "'").c_str()), 0) << path_;
+        }
+    }
+    ExFatMount(const ExFatMount&) = delete;
+    ExFatMount& operator=(const ExFatMount&) = delete;
+
+    const std::string& Path() const { return path_; }
+    const std::string& Why() const { return why_; }
+
+  private:
+    test::TempFolder image_;
+    std::string path_;
+    std::string why_;
+};
+
+// On exFAT, names that differ only in case are one: titles "Intro" and "INTRO" beside an
+// older Intro.mp3 are refused before anything is written, naming both, as is a title
+// whose ":" exFAT does not take, in plain words. Parts with names it takes are named and
+// replace the older file, which goes to the trash.
+TEST_F(SplitFailures, NamesTheDestinationTakesAsOneOrNotAtAllAreRefusedFirst) {
+    const ExFatMount exfat;
+    if (!exfat.Why().empty()) GTEST_SKIP() << exfat.Why();
+    const std::string& at = exfat.Path();
+    WriteFile(at + "/Intro.mp3", "older intro");
+    PartsRequest parts;
+    parts.Times.At = {std::chrono::seconds(1), std::chrono::seconds(2), std::chrono::seconds(3)};
+    parts.NamePattern = "%t";
+    const struct {
+        std::vector<std::string> titles;
+        std::string message;
+    } refused[] = {
+        {{"Intro", "Verse", "INTRO", "Coda"},
+         "Two parts would have one name: the file system of " + at +
+             " takes Intro.mp3 and INTRO.mp3 for the same name."},
+        {{"Intro", "Verse: one", "Outro", "Coda"},
+         "The file system of " + at + " does not accept the name Verse: one.mp3."},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.message);
+        const auto before = test::Snapshot(at);
+        window = MeddlingWindow();
+        window.texts = {{Control::txtMP3, source}, {Control::txtToFolder, at}};
+        window.answers = {true};
+        parts.Labels.Titles = c.titles;
+        EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, parts), SplitOutcome::Refused);
+        EXPECT_EQ(window.messages, std::vector<std::string>{c.message});
+        EXPECT_TRUE(window.questions.empty());
+        EXPECT_EQ(test::Snapshot(at), before);
+    }
+
+    // A part named as the source in another case would be the source.
+    const std::string song = at + "/Song.mp3";
+    fs::copy_file(source, song);
+    window = MeddlingWindow();
+    window.texts = {{Control::txtMP3, song}, {Control::txtToFolder, at}};
+    window.answers = {true};
+    parts.Labels.Titles = {"Intro", "SONG", "Outro", "Coda"};
+    const auto before = test::Snapshot(at);
+    EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, parts), SplitOutcome::Failed);
+    EXPECT_EQ(window.messages,
+              std::vector<std::string>{"Cannot write " + at + "/SONG.mp3: it is the source file " +
+                                       song + "."});
+    EXPECT_EQ(test::Snapshot(at), before);
+    fs::remove(song);
+
+    window = MeddlingWindow();
+    window.texts = {{Control::txtMP3, source}, {Control::txtToFolder, at}};
+    window.answers = {true};
+    parts.Labels.Titles = {"intro", "Verse", "Outro", "Coda"};
+    EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, parts), SplitOutcome::Completed)
+        << window.log;
+    EXPECT_EQ(window.questions.size(), 1u);
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(at)) names.insert(entry.path().filename());
+    EXPECT_EQ(names, (std::set<std::string>{".Trash-0", "intro.mp3", "Verse.mp3", "Outro.mp3",
+                                            "Coda.mp3"}));
+    EXPECT_EQ(ReadFile(at + "/.Trash-0/files/intro.mp3"),
+              (Bytes{'o', 'l', 'd', 'e', 'r', ' ', 'i', 'n', 't', 'r', 'o'}));
+}
+
+// The window's request to cut a stream of 400 frames, none of which borrows from another,
+// written at `path`, into `count` parts 100 ms apart.
+PartsRequest PartsOfStream(test::FakeForm& window, const std::string& path, int count) {
+    const Bytes stream = test::Stream(400);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(stream.data()), std::streamsize(stream.size()));
+    window.texts = {{Control::txtMP3, path},
+                    {Control::txtToFolder, path.substr(0, path.rfind('/'))}};
+    PartsRequest parts;
+    for (int part = 1; part < count; ++part) {
+        parts.Times.At.push_back(std::chrono::milliseconds(part * 100));
+    }
+    return parts;
+}
+
+// Past the usual limit of open files, in few: 100 parts under a limit of 24 more than the
+// test holds open already. No output holds a descriptor from its writing to its naming.
+TEST_F(SplitFailures, MorePartsThanOpenFilesAreWritten) {
+    std::size_t open = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) ++open;
+    const PartsRequest parts = PartsOfStream(window, folder + "/many.mp3", 100);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit limited = saved;
+    limited.rlim_cur = rlim_t(open + 24);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limited), 0);
+    const SplitOutcome outcome = SplitIntoParts(window, files, tags, decoder, info, parts);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(outcome, SplitOutcome::Completed) << window.log;
+    EXPECT_TRUE(fs::exists(folder + "/many001.mp3") && fs::exists(folder + "/many100.mp3"));
+    ExpectNoTemporaryFiles();
+}
+
+// What the log and the question show of names: a control character of a title or a path
+// written out, never sent to the screen as it is; of 30 older files, the question lists
+// ten and how many more.
+TEST_F(SplitFailures, NamesAreShownPrintableAndQuestionsShort) {
+    const PartsRequest parts = PartsOfStream(window, folder + "/\x1b[31mred\x1b[0m.mp3", 30);
+    EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, parts), SplitOutcome::Completed)
+        << window.log;
+    EXPECT_EQ(window.log.find('\x1b'), std::string::npos);
+    EXPECT_NE(window.log.find("Writing to " + folder + "/\\x1b[31mred\\x1b[0m01.mp3"),
+              std::string::npos)
+        << window.log;
+
+    window.log.clear();
+    window.answers = {false};
+    EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, parts), SplitOutcome::Declined);
+    ASSERT_EQ(window.questions.size(), 1u);
+    std::string listed;
+    for (int part = 1; part <= 10; ++part) {
+        listed += (part > 1 ? ", " : "") + folder + "/\\x1b[31mred\\x1b[0m" +
+                  (part < 10 ? "0" : "") + std::to_string(part) + ".mp3";
+    }
+    EXPECT_EQ(window.questions[0], "Output files " + listed +
+                                       " and 20 more already exist. Do you want to replace them?");
 }
 
 }  // namespace

@@ -508,12 +508,11 @@ class frmCopyFileTest : public QObject {
             fake_.questions,
             QStringList(u"Output files %1, %2 already exist. Do you want to replace them?"_s.arg(
                 first, second)));
-        QCOMPARE(
-            Log(),
-            Lines(found +
-                  QStringList{"Moving file " + first + " to the trash", "Writing to " + first,
-                              "Moving file " + second + " to the trash", "Writing to " + second} +
-                  summary));
+        QCOMPARE(Log(), Lines(found +
+                              QStringList{"Writing to " + first, "Writing to " + second,
+                                          "Moved the older " + first + " to the trash.",
+                                          "Moved the older " + second + " to the trash."} +
+                              summary));
         QVERIFY(outputsAreTheSourceCut());
 
         // The question comes first, and declining it keeps what is on disk; one older
