@@ -448,6 +448,10 @@
         <source>No safe position found for the cut at %1.</source>
         <translation>Keine sichere Stelle für den Schnitt bei %1 gefunden.</translation>
     </message>
+    <message>
+        <source>The cut at %1 cannot be made exactly: the frames of this free-format stream, %2 bytes long, are too short to carry what the part after it needs from before the cut.</source>
+        <translation>Der Schnitt bei %1 kann nicht genau gesetzt werden: Die Frames dieses Datenstroms im freien Format sind %2 Bytes lang, zu kurz, um zu tragen, was der Teil danach von vor dem Schnitt braucht.</translation>
+    </message>
 </context>
 <context>
     <name>SplitPartsForm</name>
