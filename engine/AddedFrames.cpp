@@ -8,11 +8,14 @@
 namespace quorvel {
 namespace {
 
-// A frame of zeros behind `header` at the bit-rate index `index`; none where that header
-// does not decode.
-std::optional<std::pair<FrameBytes, FrameValues>> ZeroFrame(HeaderBytes header, int index) {
-    SetBitRateIndex(header, index);
+// A frame of zeros behind `header` at the bit-rate index `index`, or, in a free-format
+// stream, whose frames all have its one length, `freeFormatLength` long; none where that
+// header does not decode.
+std::optional<std::pair<FrameBytes, FrameValues>> ZeroFrame(HeaderBytes header, int index,
+                                                            std::int16_t freeFormatLength) {
+    SetBitRateIndex(header, IsFreeFormat(header) ? 0 : index);
     FileInformation scratch;
+    scratch.FreeFormatLength = freeFormatLength;
     FrameValues values;
     if (!DecodeFrameHeader(header, scratch, values)) return std::nullopt;
     FrameBytes frame(static_cast<std::size_t>(values.FrameLength), 0);
@@ -45,9 +48,11 @@ std::optional<FrameBytes> OneWideFrame(ByteSource& source, const LenderFrame& la
     std::int64_t borrowed = 0;
     for (const Segment& segment : segments) borrowed += segment.To - segment.From;
     const HeaderBytes header = HeaderOf(source, last.Offset);
+    // A free-format stream has no other bit rate.
+    if (IsFreeFormat(header)) return std::nullopt;
     const int from = (header[2] & header_bits::kBitRateIndex) >> header_bits::kBitRateShift;
     for (int index = from + 1; index <= header_bits::kLargestBitRateIndex; ++index) {
-        auto frame = ZeroFrame(header, index);
+        auto frame = ZeroFrame(header, index, 0);
         if (!frame || MainDataRoom(frame->second) < borrowed) continue;
         PutBorrowed(source, frame->first, segments);
         RewriteAddedFrame(frame->first, frame->second.SideInfoSize,
@@ -104,30 +109,35 @@ std::vector<FrameBytes> FrameRuleAddedFrames(ByteSource& source, const Cut& cut,
 }
 
 FrameBytes CarrierFrame(ByteSource& source, std::int64_t at,
-                        const std::vector<LenderFrame>& lenders, std::int32_t borrowed) {
-    auto frame = ZeroFrame(HeaderOf(source, at), header_bits::kLargestBitRateIndex);
+                        const std::vector<LenderFrame>& lenders, std::int32_t borrowed,
+                        std::int16_t freeFormatLength) {
+    auto frame =
+        ZeroFrame(HeaderOf(source, at), header_bits::kLargestBitRateIndex, freeFormatLength);
     if (!frame) return {};
     const std::vector<Segment> segments = BorrowedSegments(lenders, borrowed);
     std::int32_t held = 0;
     for (const Segment& segment : segments)
         held += static_cast<std::int32_t>(segment.To - segment.From);
+    if (MainDataRoom(frame->second) < held) return {};
     PutBorrowed(source, frame->first, segments);
     RewriteAddedFrame(frame->first, frame->second.SideInfoSize, held);
     return std::move(frame->first);
 }
 
-FrameBytes EmptyFrame(ByteSource& source, std::int64_t at) {
-    auto frame = ZeroFrame(HeaderOf(source, at), 1);
+FrameBytes EmptyFrame(ByteSource& source, std::int64_t at, std::int16_t freeFormatLength) {
+    auto frame = ZeroFrame(HeaderOf(source, at), 1, freeFormatLength);
     if (!frame) return {};
     RewriteAddedFrame(frame->first, frame->second.SideInfoSize, 0);
     return std::move(frame->first);
 }
 
-std::optional<NewHeader> NewHeaderFrame(ByteSource& source, std::int64_t at, bool variableBitRate) {
+std::optional<NewHeader> NewHeaderFrame(ByteSource& source, std::int64_t at, bool variableBitRate,
+                                        std::int16_t freeFormatLength) {
     HeaderBytes header = HeaderOf(source, at);
     header[1] |= header_bits::kNoCrc;  // as encoders write it: no CRC
-    for (int index = 1; index <= header_bits::kLargestBitRateIndex; ++index) {
-        auto frame = ZeroFrame(header, index);
+    const int largest = IsFreeFormat(header) ? 1 : header_bits::kLargestBitRateIndex;
+    for (int index = 1; index <= largest; ++index) {
+        auto frame = ZeroFrame(header, index, freeFormatLength);
         if (!frame) return std::nullopt;
         const auto tagAt = static_cast<std::size_t>(4 + frame->second.SideInfoSize);
         if (frame->first.size() < tagAt + kNewLengthHeaderSize) continue;
@@ -137,6 +147,14 @@ std::optional<NewHeader> NewHeaderFrame(ByteSource& source, std::int64_t at, boo
         }
     }
     return std::nullopt;
+}
+
+bool ExactFramesFit(ByteSource& source, const Cut& cut, const SourceLayout& layout) {
+    if (layout.FreeFormatLength == 0) return true;
+    const std::int64_t partFrom = cut.Primers.empty() ? cut.At : cut.Primers.front().Offset;
+    return !CarrierFrame(source, partFrom, cut.Lenders, cut.Borrowed, layout.FreeFormatLength)
+                .empty() &&
+           (cut.Gapless || NewHeaderFrame(source, cut.At, false, layout.FreeFormatLength));
 }
 
 void RewriteAddedFrame(std::span<std::uint8_t> frame, std::int16_t sideInfoSize,

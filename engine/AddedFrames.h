@@ -9,6 +9,7 @@
 #include "engine/Cuts.h"
 #include "engine/FrameHeader.h"
 #include "engine/LengthHeader.h"
+#include "engine/SourceLayout.h"
 
 namespace quorvel {
 
@@ -36,15 +37,20 @@ struct Segment {
 std::vector<Segment> BorrowedSegments(const std::vector<LenderFrame>& lenders,
                                       std::int64_t borrowed);
 
+// The frames below are free-format frames of `freeFormatLength` bytes (no padding) where the
+// frame at `at` is one: decoders take every frame of such a stream to have its one length.
+
 // One silent frame at the largest bit rate, `like` the frame at `at` in all else, whose
 // main data ends with the `borrowed` bytes the lenders hold: the frame after it finds them
-// there. The largest bit rate's frame holds any back pointer's worth.
+// there. The largest bit rate's frame holds any back pointer's worth; a free-format one
+// may not, and then there is none.
 FrameBytes CarrierFrame(ByteSource& source, std::int64_t at,
-                        const std::vector<LenderFrame>& lenders, std::int32_t borrowed);
+                        const std::vector<LenderFrame>& lenders, std::int32_t borrowed,
+                        std::int16_t freeFormatLength);
 
 // One silent frame of the smallest bit rate, like the frame at `at` in all else, holding
 // nothing at all.
-FrameBytes EmptyFrame(ByteSource& source, std::int64_t at);
+FrameBytes EmptyFrame(ByteSource& source, std::int64_t at, std::int16_t freeFormatLength);
 
 // A header frame of the smallest bit rate that holds a Xing tag ("Xing" for a variable bit
 // rate, "Info" for a constant one) with frames, bytes, seek table and quality, and a LAME
@@ -54,7 +60,13 @@ struct NewHeader {
     FrameBytes Frame;
     LengthHeader Header;
 };
-std::optional<NewHeader> NewHeaderFrame(ByteSource& source, std::int64_t at, bool variableBitRate);
+std::optional<NewHeader> NewHeaderFrame(ByteSource& source, std::int64_t at, bool variableBitRate,
+                                        std::int16_t freeFormatLength);
+
+// Whether the frames of its own that the part after an exact cut opens with hold what they
+// must: only a free-format stream's frames may be too short, for the carrier's borrowed
+// bytes or, where the source has no LAME tag to give, for a new header frame.
+bool ExactFramesFit(ByteSource& source, const Cut& cut, const SourceLayout& layout);
 
 // Turns a frame into a silent one that carries only the borrowed main data: its side
 // information cleared (no back pointer, no audio in any granule), its own main data zeroed,

@@ -114,13 +114,14 @@ struct CutTimes {
     bool EndQuietly = false;
 };
 
-// Why a walk did not find every cut asked for.
+// Why a walk did not find every cut asked for, or a cut found cannot be made.
 enum class CutProblem {
     None,
     AtStart,         // a time at or before the start of the audio
     SameFrame,       // two times that cut at one frame
     PastEnd,         // a time at or past the end of the audio
     NoSafePosition,  // no frame the rule allows from a time on
+    FramesTooShort,  // a free-format stream's frames cannot hold an exact cut's own frames
 };
 
 // Where to cut a source at a list of times, found in one walk over its audio, and the

@@ -79,9 +79,10 @@ struct ChainFrame {
 
 // Walks the source from `start` (its first byte unless told) to `end` (its last unless
 // told: the tags after the audio may end it) frame by frame, stepping one byte at a time
-// wherever the chain does not hold. `visit` sees each frame before it
-// is accepted and returns false to stop the walk there (the frame is then not accepted).
-// A walk over bytes that were not the source's own fails at its end, as a read would.
+// wherever the chain does not hold; free-format frames have the length `info` holds.
+// `visit` sees each frame before it is accepted and returns false to stop the walk there
+// (the frame is then not accepted). A walk over bytes that were not the source's own fails
+// at its end, as a read would.
 template <typename Visit>
 void WalkFrameChain(BlockReader& reader, FileInformation& info, Visit&& visit,
                     std::int64_t start = 0, std::int64_t end = -1) {
@@ -145,6 +146,14 @@ class BitRateChange {
     bool changes_ = false;
 };
 
+// The length of a free-format stream's frames, padding aside, found as decoders find it:
+// from its first header after `from` to the next header of the same stream (the same
+// version, layer, bit-rate index, sampling rate and channel mode), less the first one's
+// padding; the frame there must end at another such header, a tag marker or `to`. 0 where
+// the stream's first frame has a bit rate of its own (a frame the chain rule accepts comes
+// first), or where no frame starts within 64 KiB, where decoders give up too.
+std::int16_t FindFreeFormatLength(BlockReader& reader, std::int64_t from, std::int64_t to);
+
 // What the frame chain scan of a whole source found.
 struct ScanResult {
     std::int64_t Frames = 0;
@@ -162,8 +171,9 @@ struct ScanResult {
     std::int64_t RunEnd = -1;
 };
 
-// Counts the frames of a source by the chain rule and sums their playing times;
-// `info` is left as the last decoded header left it. `levels`, where given, takes each
+// Counts the frames of a source by the chain rule and sums their playing times, those of a
+// free-format stream at the length found after its ID3v2 tag; `info` is left as the last
+// decoded header left it. `levels`, where given, takes each
 // accepted frame's level (FrameLevel), in order.
 ScanResult ScanFrameChain(ByteSource& source, FileInformation& info,
                           std::vector<std::uint8_t>* levels = nullptr);

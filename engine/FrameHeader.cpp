@@ -6,8 +6,8 @@
 namespace quorvel {
 namespace {
 
-// Bit rates in kbit/s by the 4-bit index of byte 2 (bits 7-4). Index 0 (free format)
-// and 15 are not frames this program can handle.
+// Bit rates in kbit/s by the 4-bit index of byte 2 (bits 7-4). Index 0 (free format) has
+// none of its own, and 15 is forbidden.
 constexpr std::int32_t kRejectedBitRate = 0;
 constexpr std::int32_t kBitRateMpeg1[16] = {
     kRejectedBitRate,  // 0000 free format
@@ -60,6 +60,15 @@ constexpr std::int16_t UnpaddedLength(std::int32_t bitRate, std::int32_t samplin
     const std::int32_t multiplier = samplingRate >= 32000 ? 144 : 72;
     // The quotient is never negative, so dropping the fraction rounds it down.
     return static_cast<std::int16_t>(static_cast<double>(bitRate * multiplier) / samplingRate);
+}
+
+// The bit rate of free-format frames of `length` bytes before padding, to the whole kbit/s:
+// encoders set free bit rates in whole kbit/s, and a length rounded down to the byte falls
+// short of one by less than half a kbit/s at every sampling rate.
+constexpr std::int32_t FreeBitRate(std::int32_t length, std::int32_t samplingRate) {
+    const std::int64_t multiplier = samplingRate >= 32000 ? 144 : 72;
+    const std::int64_t bits = std::int64_t{length} * samplingRate / multiplier;
+    return static_cast<std::int32_t>((bits + 500) / 1000 * 1000);
 }
 
 constexpr double Duration(bool mpeg1, std::int32_t samplingRate) {
@@ -119,16 +128,18 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
     info.LayerNumber = 3;
 
     const auto bitRateIndex = static_cast<std::size_t>(bytes[2] >> kBitRateShift);
+    const bool freeFormat = bitRateIndex == 0;
     const std::int32_t kbits =
         version == 0 ? kBitRateMpeg1[bitRateIndex] : kBitRateMpeg2[bitRateIndex];
-    if (kbits == kRejectedBitRate) return false;
-    info.BitRate = kbits * 1000;
+    if (kbits == kRejectedBitRate && !(freeFormat && info.FreeFormatLength > 0)) return false;
+    if (!freeFormat) info.BitRate = kbits * 1000;
 
     const auto samplingIndex =
         static_cast<std::size_t>((bytes[2] & kSamplingIndex) >> kSamplingShift);
     if (samplingIndex == 3) return false;
     const std::int32_t* const sampling[3] = {kSamplingMpeg1, kSamplingMpeg2, kSamplingMpeg25};
     info.SamplingRate = sampling[version][samplingIndex];
+    if (freeFormat) info.BitRate = FreeBitRate(info.FreeFormatLength, info.SamplingRate);
 
     // The back pointer opens the side information, after the CRC when there is one: 9 bits
     // in MPEG 1, 8 in MPEG 2 and 2.5, where the bit after it is a private bit.
@@ -140,7 +151,8 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
 
     const Timing& timing = kTimings[version][bitRateIndex][samplingIndex];
     const std::int16_t padding = (bytes[2] & kPadding) ? 1 : 0;
-    frame.FrameLength = static_cast<std::int16_t>(timing.unpaddedLength + padding);
+    frame.FrameLength = static_cast<std::int16_t>(
+        (freeFormat ? info.FreeFormatLength : timing.unpaddedLength) + padding);
     frame.FrameDuration = timing.duration;
     frame.BitRateIndex = static_cast<std::uint8_t>(bitRateIndex);
 

@@ -25,8 +25,14 @@ constexpr std::uint8_t kSamplingIndex = 0x0C;  // byte 2, bits 3-2
 constexpr int kSamplingShift = 2;              //
 constexpr std::uint8_t kPadding = 0x02;        // byte 2, bit 1: one byte more
 constexpr std::uint8_t kChannelMode = 0xC0;    // byte 3, bits 7-6: 11 single channel
-constexpr int kLargestBitRateIndex = 14;       // 15 is forbidden
+constexpr int kLargestBitRateIndex = 14;       // 15 is forbidden; 0 is free format
 }  // namespace header_bits
+
+// Whether the header is one of a free-format stream: bit-rate index 0, the frame length
+// being the stream's own, which only the distance between its headers tells.
+inline bool IsFreeFormat(std::span<const std::uint8_t> header) {
+    return (header[2] & header_bits::kBitRateIndex) == 0;
+}
 
 // The Layer III side information's fields up to each granule's global gain, in bits,
 // named once. The back pointer and the private bits open it, then, in MPEG 1, the scale
@@ -53,7 +59,7 @@ inline std::int32_t SamplesPerFrame(std::uint8_t headerByte1) {
     return (headerByte1 & header_bits::kMpeg1) ? 1152 : 576;
 }
 
-// The header with another bit rate and no padding byte.
+// The header with another bit rate (0: free format) and no padding byte.
 inline void SetBitRateIndex(std::span<std::uint8_t> header, int index) {
     header[2] = static_cast<std::uint8_t>(
         index << header_bits::kBitRateShift |
@@ -85,6 +91,10 @@ struct FileInformation {
     std::int16_t LayerNumber = 0;   // always 3
     std::int32_t BitRate = 0;       // bits per second
     std::int32_t SamplingRate = 0;  // Hz
+    // The length of the stream's free-format frames, padding aside (FindFreeFormatLength),
+    // which the decoding of such a header takes from here; 0 where the stream has none, and
+    // such headers are rejected.
+    std::int16_t FreeFormatLength = 0;
     // Where the analysis found the file's frames in one run: a split of the same file,
     // unchanged, takes their count from it rather than walk them all again.
     std::optional<FrameRun> Run{};
@@ -103,7 +113,10 @@ struct FrameValues {
 // Decodes an MPEG 1, 2 or 2.5 Layer III header. Returns whether it was accepted.
 // On rejection `frame` is left untouched, but the fields of `info` written before the
 // rejecting step keep their new values: version first, then layer, bit rate, sampling
-// rate. The analysis shows whatever the last call left, so this order matters.
+// rate. The analysis shows whatever the last call left, so this order matters. A
+// free-format header, accepted where `info` holds the stream's free-format length, has its
+// bit rate worked out from that length after the sampling rate, to the whole kbit/s, as
+// encoders set free bit rates.
 bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameValues& frame);
 
 // Where the side information starts, counted from the header's first byte: after the

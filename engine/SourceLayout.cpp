@@ -13,7 +13,10 @@ std::vector<std::uint8_t> ReadBytes(ByteSource& source, std::int64_t from, std::
 SourceLayout ReadLayout(ByteSource& source, BlockReader& reader) {
     SourceLayout layout;
     layout.Tags = FindTags(source);
+    layout.FreeFormatLength =
+        FindFreeFormatLength(reader, layout.Tags.Id3v2Length, layout.Tags.TrailerAt);
     FileInformation scratch;
+    scratch.FreeFormatLength = layout.FreeFormatLength;
     WalkFrameChain(
         reader, scratch,
         [&](const ChainFrame& frame) {
@@ -27,10 +30,9 @@ SourceLayout ReadLayout(ByteSource& source, BlockReader& reader) {
     const std::int64_t at = layout.First->Offset;
     layout.HeaderStart = layout.AudioStart = at;
     const HeaderBytes first = reader.HeaderAt(at);
-    FileInformation stream;
     FrameValues values;
-    DecodeFrameHeader(first, stream, values);
-    layout.SamplingRate = stream.SamplingRate;
+    DecodeFrameHeader(first, scratch, values);
+    layout.SamplingRate = scratch.SamplingRate;
     layout.SamplesPerFrame = SamplesPerFrame(first[1]);
     auto frame = ReadBytes(source, at, at + layout.First->Frame.FrameLength);
     layout.Header = FindLengthHeader(frame, layout.First->Frame);

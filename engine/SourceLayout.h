@@ -27,6 +27,9 @@ struct SourceLayout {
     // mode's cuts and the played length count in these.
     std::int32_t SamplingRate = 0;
     std::int32_t SamplesPerFrame = 1152;
+    // The length of every frame of a free-format stream, padding aside, which each walk over
+    // it and the frames of the split's own take; 0: the stream is none.
+    std::int16_t FreeFormatLength = 0;
 };
 
 SourceLayout ReadLayout(ByteSource& source, BlockReader& reader);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/AddedFrames.h"
 #include "engine/Numbers.h"
 #include "engine/OutputCommit.h"
 #include "engine/OutputNames.h"
@@ -57,12 +58,32 @@ Message CutRefusal(const SourceCuts& cuts, const CutTimes& asked, const std::str
             return Tr("Split", "The cut at %1 lies at or past the end of the source (%2).")
                 .Arg(time(cuts.Times.back()))
                 .Arg(time(cuts.LengthMs));
+        case CutProblem::FramesTooShort:
+            return Tr("Split",
+                      "The cut at %1 cannot be made exactly: the frames of this free-format "
+                      "stream, %2 bytes long, are too short to carry what the part after it "
+                      "needs from before the cut.")
+                .Arg(time(cuts.Times.back()))
+                .Arg(cuts.Layout.FreeFormatLength);
         case CutProblem::AtStart:
         case CutProblem::None:
             break;
     }
     return Tr("Split", "The cut at %1 lies at or before the start of the source.")
         .Arg(time(cuts.Times.back()));
+}
+
+// Refuses the first exact cut whose frames of its own the stream's frames cannot hold, and
+// those after it.
+void RefuseUnfitCuts(ByteSource& source, SourceCuts& cuts) {
+    if (!cuts.Exact || cuts.Problem != CutProblem::None) return;
+    for (std::size_t i = 0; i < cuts.Found(); ++i) {
+        if (!ExactFramesFit(source, cuts.Cuts[i], cuts.Layout)) {
+            cuts.Problem = CutProblem::FramesTooShort;
+            cuts.Times.resize(i + 1);
+            return;
+        }
+    }
 }
 
 Message FoundAt(std::int64_t byte, std::int64_t frame) {
@@ -110,6 +131,7 @@ std::optional<SplitReport> FindAndTellCuts(const SplitRequest& request, SourceFi
     FileInformation info;
     const CutTimes& times = request.Parts.Times;
     cuts = FindCuts(source, times, request.Exact, info);
+    RefuseUnfitCuts(source, cuts);
     bool late = false;
     for (std::size_t i = 0; i < cuts.Found(); ++i) {
         late |= TellCut(cuts.Cuts[i], request.Exact, cuts.Times[i], request.Separator, reporter,
@@ -412,6 +434,7 @@ PlannedParts PlanSplitAt(ByteSource& source, std::int64_t milliseconds, bool exa
     } else {
         FileInformation info;
         cuts = FindCuts(source, asked, exact, info);
+        RefuseUnfitCuts(source, cuts);
     }
     if (cuts.Problem != CutProblem::None) return {CutRefusal(cuts, asked, separator), {}, {}};
     return {std::nullopt, PlanPart(cuts, 0, source, tags).Plan,

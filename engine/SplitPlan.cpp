@@ -119,12 +119,13 @@ std::vector<std::uint8_t> Rewritten(std::vector<std::uint8_t> frame, const Lengt
 
 // Where a frame-rule cut's borrowed bytes lie; a cut made without its lenders has the
 // frame right before it.
-std::vector<LenderFrame> LendersOf(ByteSource& source, const Cut& cut) {
+std::vector<LenderFrame> LendersOf(ByteSource& source, const Cut& cut, const SourceLayout& layout) {
     if (!cut.Lenders.empty()) return cut.Lenders;
     std::vector<LenderFrame> lenders;
     if (cut.PrevFrameLength > 0 && cut.At >= cut.PrevFrameLength) {
         BlockReader reader(source);
         FileInformation scratch;
+        scratch.FreeFormatLength = layout.FreeFormatLength;
         LenderFrame before{cut.At - cut.PrevFrameLength, {}};
         if (DecodeFrameHeader(reader.HeaderAt(before.Offset), scratch, before.Frame)) {
             lenders.push_back(before);
@@ -133,8 +134,9 @@ std::vector<LenderFrame> LendersOf(ByteSource& source, const Cut& cut) {
     return lenders;
 }
 
-std::vector<Segment> BorrowedBy(ByteSource& source, const Cut& cut) {
-    return BorrowedSegments(LendersOf(source, cut), std::max<std::int32_t>(cut.Borrowed, 0));
+std::vector<Segment> BorrowedBy(ByteSource& source, const Cut& cut, const SourceLayout& layout) {
+    return BorrowedSegments(LendersOf(source, cut, layout),
+                            std::max<std::int32_t>(cut.Borrowed, 0));
 }
 
 // The cut that opens part `index` of `count` and the one that ends it: none at the
@@ -154,7 +156,7 @@ void AppendAudio(OutputPlan& plan, ByteSource& source, const SourceLayout& layou
     // those, as long as the bytes they stand for.
     const std::int64_t to = closing->At;
     std::int64_t at = from;
-    for (const Segment& segment : BorrowedBy(source, *closing)) {
+    for (const Segment& segment : BorrowedBy(source, *closing, layout)) {
         Append(plan, at, segment.From);
         Append(plan,
                std::vector<std::uint8_t>(static_cast<std::size_t>(segment.To - segment.From), 0));
@@ -169,7 +171,7 @@ void AppendAudio(OutputPlan& plan, ByteSource& source, const SourceLayout& layou
 bool HeaderFrameKept(const SourceCuts& cuts, ByteSource& source) {
     const SourceLayout& layout = cuts.Layout;
     const Cut& first = cuts.Cuts.front();
-    const std::vector<Segment> firstSegments = BorrowedBy(source, first);
+    const std::vector<Segment> firstSegments = BorrowedBy(source, first, layout);
     const std::int64_t zeroFrom = firstSegments.empty() ? first.At : firstSegments.front().From;
     return layout.Header &&
            layout.HeaderStart + std::int64_t(layout.HeaderFrame.size()) <= zeroFrom;
@@ -203,12 +205,13 @@ PartPlan PlanFrameRulePart(const SourceCuts& cuts, std::size_t index, ByteSource
     // skips its own delay, where the source plays on.
     std::optional<NewHeader> own;
     if (opening && !gapless && (opening->Borrowed > 0 || layout.Header)) {
-        own = NewHeaderFrame(source, opening->At, frames.VariableBitRate());
+        own =
+            NewHeaderFrame(source, opening->At, frames.VariableBitRate(), layout.FreeFormatLength);
     }
     std::vector<FrameBytes> added;
     if (opening) {
-        added = FrameRuleAddedFrames(source, *opening, LendersOf(source, *opening), header || own,
-                                     gapless || own);
+        added = FrameRuleAddedFrames(source, *opening, LendersOf(source, *opening, layout),
+                                     header || own, gapless || own);
     }
     std::vector<std::int64_t> addedLengths;
     for (const auto& frame : added) addedLengths.push_back(static_cast<std::int64_t>(frame.size()));
@@ -266,8 +269,11 @@ void AppendAfterCut(PartPlan& part, ByteSource& source, const SourceLayout& layo
     const std::int64_t partFrom = cut.Primers.empty() ? cut.At : cut.Primers.front().Offset;
     const auto primers = static_cast<std::int64_t>(cut.Primers.size());
     std::vector<FrameBytes> own;
-    if ((1 + primers - cut.CutFrame) % 2 != 0) own.push_back(EmptyFrame(source, partFrom));
-    own.push_back(CarrierFrame(source, partFrom, cut.Lenders, cut.Borrowed));
+    const std::int16_t freeLength = layout.FreeFormatLength;
+    if ((1 + primers - cut.CutFrame) % 2 != 0) {
+        own.push_back(EmptyFrame(source, partFrom, freeLength));
+    }
+    own.push_back(CarrierFrame(source, partFrom, cut.Lenders, cut.Borrowed, freeLength));
     std::vector<std::int64_t> lead;
     for (const auto& frame : own) lead.push_back(static_cast<std::int64_t>(frame.size()));
     for (const LenderFrame& primer : cut.Primers) lead.push_back(primer.Frame.FrameLength);
@@ -276,7 +282,7 @@ void AppendAfterCut(PartPlan& part, ByteSource& source, const SourceLayout& layo
     // none that states a delay.
     const std::optional<NewHeader> header =
         cut.Gapless ? NewHeader{layout.HeaderFrame, *layout.Header}
-                    : NewHeaderFrame(source, cut.At, frames.VariableBitRate());
+                    : NewHeaderFrame(source, cut.At, frames.VariableBitRate(), freeLength);
     if (header) {
         const auto skipped = static_cast<std::int32_t>((std::int64_t(own.size()) + primers) * spf +
                                                        cut.CutOffset - kDecoderDelay);
@@ -303,7 +309,9 @@ void AppendFirstPart(PartPlan& part, ByteSource& source, const SourceLayout& lay
                      std::int32_t delay, std::int32_t padding) {
     OutputPlan& plan = part.Plan;
     FrameBytes trail;
-    if (layout.Header && frames.Count() < 2) trail = EmptyFrame(source, frames.From());
+    if (layout.Header && frames.Count() < 2) {
+        trail = EmptyFrame(source, frames.From(), layout.FreeFormatLength);
+    }
     const auto trailing = static_cast<std::int64_t>(trail.size());
     if (layout.Header) {
         Append(plan, Rewritten(layout.HeaderFrame, *layout.Header,

@@ -64,6 +64,7 @@ std::vector<PartFrames> RecordParts(BlockReader& reader, const SourceLayout& lay
     };
     std::int64_t end = layout.First ? layout.First->Offset : layout.AudioStart;
     bool stopped = false;
+    info.FreeFormatLength = layout.FreeFormatLength;
     WalkFrameChain(
         reader, info,
         [&](const ChainFrame& frame) {
@@ -73,6 +74,7 @@ std::vector<PartFrames> RecordParts(BlockReader& reader, const SourceLayout& lay
         },
         layout.Tags.Id3v2Length, audioEnd);
     FileInformation scratch;
+    scratch.FreeFormatLength = layout.FreeFormatLength;
     ChainFrame last{end, {}, false};
     if (!stopped && end < audioEnd &&
         DecodeFrameHeader(reader.HeaderAt(end), scratch, last.Frame)) {

@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/AddedFrames.h"
 #include "engine/ByteSource.h"
 #include "engine/FrameChain.h"
 #include "engine/FrameHeader.h"
@@ -44,11 +45,20 @@ std::int64_t FirstFrameAt(ByteSource& source) {
     return ReadLayout(source, reader).HeaderStart;
 }
 
-// The length of the frame that opens `bytes` where it holds a length header; 0 where not.
-std::size_t HeaderFrameLength(const std::vector<std::uint8_t>& bytes) {
+// The length of the source's free-format frames; 0 where it has none.
+std::int16_t FreeFormatLengthOf(ByteSource& source) {
+    BlockReader reader(source);
+    return ReadLayout(source, reader).FreeFormatLength;
+}
+
+// The length of the frame that opens `bytes` where it holds a length header; 0 where not. A
+// free-format frame is `freeFormatLength` long.
+std::size_t HeaderFrameLength(const std::vector<std::uint8_t>& bytes,
+                              std::int16_t freeFormatLength) {
     HeaderBytes head{};
     std::copy_n(bytes.begin(), std::min(bytes.size(), head.size()), head.begin());
     FileInformation info;
+    info.FreeFormatLength = freeFormatLength;
     FrameValues frame;
     if (!DecodeFrameHeader(head, info, frame) || bytes.size() < std::size_t(frame.FrameLength)) {
         return 0;
@@ -58,7 +68,8 @@ std::size_t HeaderFrameLength(const std::vector<std::uint8_t>& bytes) {
 }
 
 // A header decoder of its own, writing the stream fields in the same order (version,
-// layer, bit rate, sampling rate) so that what a rejected header leaves can be compared.
+// layer, bit rate, sampling rate) so that what a rejected header leaves can be compared; a
+// free-format header has the length `info` holds, and a bit rate to the kbit/s from it.
 bool Decode(const HeaderBytes& b, FileInformation& info, FrameValues& f) {
     static const int kMpeg1[16] = {0,   32,  40,  48,  56,  64,  80,  96,
                                    112, 128, 160, 192, 224, 256, 320, 0};
@@ -72,15 +83,22 @@ bool Decode(const HeaderBytes& b, FileInformation& info, FrameValues& f) {
     if (((b[1] >> 1) & 3) != 1) return false;
     info.LayerNumber = 3;
     const int kbits = (version == 3 ? kMpeg1 : kMpeg2)[b[2] >> 4];
-    if (kbits == 0) return false;
-    info.BitRate = kbits * 1000;
+    const bool freeFormat = (b[2] >> 4) == 0 && info.FreeFormatLength > 0;
+    if (kbits == 0 && !freeFormat) return false;
+    if (!freeFormat) info.BitRate = kbits * 1000;
     if (((b[2] >> 2) & 3) == 3) return false;
     info.SamplingRate = kRates[version == 3 ? 0 : version == 2 ? 1 : 2][(b[2] >> 2) & 3];
+    const int multiplier = info.SamplingRate >= 32000 ? 144 : 72;
+    if (freeFormat) {
+        const std::int64_t bits =
+            std::int64_t{info.FreeFormatLength} * info.SamplingRate / multiplier;
+        info.BitRate = static_cast<std::int32_t>((bits + 500) / 1000 * 1000);
+    }
     const int pointerAt = (b[1] & 1) ? 4 : 6;
     f.MainDataBegin = version == 3 ? 2 * b[pointerAt] + (b[pointerAt + 1] >> 7) : b[pointerAt];
-    const int multiplier = info.SamplingRate >= 32000 ? 144 : 72;
-    f.FrameLength = static_cast<std::int16_t>(info.BitRate * multiplier / info.SamplingRate +
-                                              ((b[2] >> 1) & 1));
+    f.FrameLength = static_cast<std::int16_t>(
+        (freeFormat ? info.FreeFormatLength : info.BitRate * multiplier / info.SamplingRate) +
+        ((b[2] >> 1) & 1));
     f.FrameDuration = 1 / (info.SamplingRate / (version == 3 ? 1152.0 : 576.0));
     const bool mono = (b[3] >> 6) == 3;
     const bool mpeg1 = b[1] & 8;
@@ -113,6 +131,61 @@ class KeepTags final : public TagEditor {
     std::vector<Chapter> Chapters(std::span<const std::uint8_t>) override { return {}; }
 } keepTags;
 
+bool TagMarker(const HeaderBytes& h) {
+    const auto opens = [&h](std::string_view marker) {
+        return std::equal(marker.begin(), marker.end(), h.begin());
+    };
+    return opens("TAG") || opens("APETAGEX") || opens("LYRICSBE");
+}
+
+// The free-format length one offset at a time: from the first free-format header within
+// 64 KiB of the audio's start to the next of its stream (version, layer, bit-rate index,
+// sampling rate and channel mode alike) within 3,460 bytes, less its padding, where the
+// frame there ends at another, a tag or the audio's end; none where a frame that chains at
+// a bit rate of its own comes first.
+std::int16_t ReferenceFreeLength(std::span<const std::uint8_t> source) {
+    MemorySource memory(source);
+    const SourceTags tags = FindTags(memory);
+    const std::int64_t from = tags.Id3v2Length, to = tags.TrailerAt;
+    const auto size = static_cast<std::int64_t>(source.size());
+    auto header = [&](std::int64_t at) {
+        HeaderBytes h{};
+        for (std::int64_t i = 0; i < 8; ++i) h[i] = at + i < size ? source[at + i] : 0;
+        return h;
+    };
+    const auto same = [](const HeaderBytes& a, const HeaderBytes& b) {
+        return b[0] == 0xFF && (a[1] | 1) == (b[1] | 1) && (a[2] & 0xFC) == (b[2] & 0xFC) &&
+               (a[3] & 0xC0) == (b[3] & 0xC0);
+    };
+    for (std::int64_t offset = from; offset < std::min(to, from + 65536); ++offset) {
+        if (source[offset] != 0xFF) continue;
+        const HeaderBytes first = header(offset);
+        FileInformation probe;
+        FrameValues f;
+        if (Decode(first, probe, f)) {
+            const std::int64_t next = offset + f.FrameLength;
+            if (next == to) return 0;
+            if (next < to && (TagMarker(header(next)) || Decode(header(next), probe, f))) return 0;
+            continue;
+        }
+        probe.FreeFormatLength = 3460;
+        if ((first[2] >> 4) != 0 || !Decode(first, probe, f)) continue;
+        const int padding = (first[2] >> 1) & 1;
+        const std::int64_t start = ((first[1] & 1) ? 4 : 6) + f.SideInfoSize + padding;
+        for (std::int64_t next = offset + start; next <= std::min(offset + 3460, to - 1); ++next) {
+            if (!same(first, header(next))) continue;
+            probe.FreeFormatLength = static_cast<std::int16_t>(next - offset - padding);
+            FrameValues following;
+            Decode(header(next), probe, following);
+            const std::int64_t end = next + following.FrameLength;
+            if (end == to || (end < to && (TagMarker(header(end)) || same(first, header(end))))) {
+                return probe.FreeFormatLength;
+            }
+        }
+    }
+    return 0;
+}
+
 struct Walk {
     Cut point;  // the totals so far, and where the frame before lies
     Cut cut;    // the first safe frame at or after the split time
@@ -129,6 +202,7 @@ struct Walk {
 Walk ReferenceWalk(std::span<const std::uint8_t> source, std::int32_t splitSeconds, bool split,
                    std::int64_t start = 0, std::int64_t end = -1) {
     Walk w;
+    w.info.FreeFormatLength = ReferenceFreeLength(source);
     const auto size = static_cast<std::int64_t>(source.size());
     const std::int64_t length = end < 0 ? size : end;
     auto header = [&](std::int64_t at) {
@@ -147,10 +221,7 @@ Walk ReferenceWalk(std::span<const std::uint8_t> source, std::int32_t splitSecon
         if (next < length) {
             const HeaderBytes h = header(next);
             // A tag after the audio, ID3v1, APEv2 or Lyrics3, may follow a frame.
-            const auto opens = [&h](std::string_view marker) {
-                return std::equal(marker.begin(), marker.end(), h.begin());
-            };
-            if (!(opens("TAG") || opens("APETAGEX") || opens("LYRICSBE"))) {
+            if (!TagMarker(h)) {
                 FrameValues ignored;
                 if (!Decode(h, w.info, ignored)) {
                     ++offset;
@@ -181,7 +252,8 @@ Walk ReferenceWalk(std::span<const std::uint8_t> source, std::int32_t splitSecon
 
 bool SameInfo(const FileInformation& a, const FileInformation& b) {
     return a.MpegVersion == b.MpegVersion && a.LayerNumber == b.LayerNumber &&
-           a.BitRate == b.BitRate && a.SamplingRate == b.SamplingRate;
+           a.BitRate == b.BitRate && a.SamplingRate == b.SamplingRate &&
+           a.FreeFormatLength == b.FreeFormatLength;
 }
 
 std::vector<std::uint8_t> Materialise(const OutputPlan& plan, std::span<const std::uint8_t> src) {
@@ -412,8 +484,9 @@ void CheckSeveralCuts(std::span<const std::uint8_t> src, std::int64_t earlier, s
     const std::vector<std::uint8_t> first = Materialise(two.First, src);
     const std::int64_t start = FirstFrameAt(source);
     between.insert(between.end(), first.begin() + (from - start), first.begin() + (to - start));
-    const std::size_t header = HeaderFrameLength(between);
-    Check(header == HeaderFrameLength(parts[1]) && parts[1].size() == between.size() &&
+    const std::size_t header = HeaderFrameLength(between, layout.FreeFormatLength);
+    Check(header == HeaderFrameLength(parts[1], layout.FreeFormatLength) &&
+          parts[1].size() == between.size() &&
           std::equal(between.begin() + header, between.end(), parts[1].begin() + header));
 }
 
@@ -436,6 +509,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ChunkySource chunky(src, 1 + data[0] % 13);
     BlockReader reader(chunky, 8 + data[1] % 64);
     FileInformation chunkyInfo;
+    const SourceTags scanTags = FindTags(scanSource);
+    chunkyInfo.FreeFormatLength =
+        FindFreeFormatLength(reader, scanTags.Id3v2Length, scanTags.TrailerAt);
     std::int64_t frames = 0;
     double seconds = 0;
     WalkFrameChain(reader, chunkyInfo, [&](const ChainFrame& accepted) {
@@ -504,9 +580,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   first.begin() + (expected.cutBefore + f - start), 0);
         Check(one == first);
         // Whatever it borrows, the second opens with a header frame of its own that hides
-        // the added frame behind its start delay.
-        const std::size_t header = HeaderFrameLength(two);
-        Check((header > 0) == (m > 0) && two.size() == header + added.size() + src.size() - sp);
+        // the added frame behind its start delay, where the frames of a free-format stream
+        // are long enough to hold one.
+        const std::int16_t freeLength = FreeFormatLengthOf(source);
+        const std::size_t header = HeaderFrameLength(two, freeLength);
+        const bool headed = m > 0 && NewHeaderFrame(source, sp, false, freeLength).has_value();
+        Check((header > 0) == headed && two.size() == header + added.size() + src.size() - sp);
     }
     if (m > 0) {
         const auto at = two.size() - (src.size() - sp) - added.size();

@@ -496,6 +496,10 @@
         <source>The name %1 is too long for the file system of %2.</source>
         <translation>Der Name %1 ist zu lang für das Dateisystem von %2.</translation>
     </message>
+    <message>
+        <source>The cut at %1 cannot be made exactly: the frames of this free-format stream, %2 bytes long, are too short to carry what the part after it needs from before the cut.</source>
+        <translation>Der Schnitt bei %1 kann nicht genau gesetzt werden: Die Frames dieses Datenstroms im freien Format sind %2 Bytes lang, zu kurz, um zu tragen, was der Teil danach von vor dem Schnitt braucht.</translation>
+    </message>
 </context>
 <context>
     <name>SplitPartsForm</name>

@@ -349,6 +349,11 @@ TEST_F(Cli, InfoPrintsTheSixFieldsOrSaysWhyNot) {
     // A variable bit rate as the text gives it, the stream's average.
     const std::string vbr = std::string(QUORVEL_FIXTURES) + "/vbr.mp3";
     EXPECT_EQ(nlohmann::json::parse(Run({"info", "--json", vbr}).out)["bitrate"], 88792);
+    // A free-format stream's as its frames' length gives it.
+    const std::string free = std::string(QUORVEL_FIXTURES) + "/free.mp3";
+    const auto freeFormat = nlohmann::json::parse(Run({"info", "--json", free}).out);
+    EXPECT_EQ(freeFormat["bitrate"], 170000);
+    EXPECT_EQ(freeFormat["frames"], 175);
     const auto none = nlohmann::json::parse(Run({"--json", "info", text}).out);
     EXPECT_EQ(none["type"], "Unknown");
     EXPECT_TRUE(none["frames"].is_null() && none["duration"].is_null());
@@ -556,12 +561,17 @@ TEST_F(Cli, SilencesPrintsEachStretchAndTellsByItsExitCode) {
     const Result none = Run({"silences", "--threshold=-40", source});
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_EQ(none.out, "");
-    // Below -6 dB: the tone between the bursts of noise, 0.3 s of every 0.6 s.
-    const Result tone = Run({"silences", "--threshold", "-6", "--min", "0.25", source});
-    EXPECT_EQ(tone.exitCode, 0);
-    EXPECT_TRUE(std::regex_match(tone.out, std::regex(R"((0:0[0-4]\.[0-9]{3} 0:0[0-4]\.[0-9]{3} )"
-                                                      R"(0:00\.3[0-9]{2}\n){8})")))
-        << tone.out;
+    // Below -6 dB: the tone between the bursts of noise, 0.3 s of every 0.6 s, in its free-format
+    // encoding too.
+    for (const std::string& song : {source, std::string(QUORVEL_FIXTURES) + "/free.mp3"}) {
+        const Result tone = Run({"silences", "--threshold", "-6", "--min", "0.25", song});
+        EXPECT_EQ(tone.exitCode, 0);
+        EXPECT_TRUE(
+            std::regex_match(tone.out, std::regex(R"((0:0[0-4]\.[0-9]{3} 0:0[0-4]\.[0-9]{3} )"
+                                                  R"(0:00\.3[0-9]{2}\n){8})")))
+            << song << ":\n"
+            << tone.out;
+    }
 
     const std::string missing = folder + "/missing.mp3";
     const Result unreadable = Run({"silences", "--json", missing});

@@ -36,6 +36,60 @@ Bytes Tag() {
     return tag;
 }
 
+// `count` free-format frames at 44100 Hz, 555 bytes long, every third padded to 556, as lame
+// writes them at 170 kbit/s; `first` opens the first, and no payload byte is a sync byte.
+Bytes FreeFrames(int count, Bytes first = {0xFF, 0xFB, 0x00, 0x64}) {
+    Bytes out;
+    for (int i = 0; i < count; ++i) {
+        const Bytes header =
+            i == 0 ? first : Bytes{0xFF, 0xFB, std::uint8_t(i % 3 == 2 ? 2 : 0), 0x64};
+        out.insert(out.end(), header.begin(), header.end());
+        out.resize(out.size() + 555 + (header[2] & 2) / 2 - header.size(), 0x11);
+    }
+    return out;
+}
+
+// The length is the distance from the first free-format header to the next of its stream,
+// less the first's padding, where the frame there ends at another, a tag or the end; a
+// stream whose first frame chains at a bit rate of its own has none, and so has one that
+// starts later than decoders look or whose frames are longer than they read.
+TEST(FindFreeFormatLength, TakesTheDistanceToTheNextHeaderOfTheStream) {
+    Bytes inside = FreeFrames(4);
+    inside[100] = 0xFF, inside[101] = 0xFB, inside[102] = 0x00, inside[103] = 0x64;
+    Bytes mono = FreeFrames(4);
+    mono[555 + 3] = 0xC4;
+    Bytes longest;
+    for (int frame = 0; frame < 3; ++frame) {
+        longest = longest + Bytes{0xFF, 0xFB, 0x00, 0x64};
+        longest.resize(longest.size() + 3457, 0x11);
+    }
+    const struct {
+        const char* what;
+        Bytes bytes;
+        std::int16_t length;
+    } cases[] = {
+        {"free frames", FreeFrames(10), 555},
+        {"the first padded", FreeFrames(10, {0xFF, 0xFB, 0x02, 0x64}), 555},
+        {"with a CRC", FreeFrames(10, {0xFF, 0xFA, 0x00, 0x64, 0x12, 0x34}), 555},
+        {"a header of the stream inside the first frame", inside, 555},
+        {"after zeros and a frame that does not chain",
+         Bytes(300, 0) + Bytes{0xFF, 0xFB, 0x90, 0x64} + Bytes(20, 0) + FreeFrames(10), 555},
+        {"the second frame ending at the end", FreeFrames(2), 555},
+        {"the second frame followed by a tag", FreeFrames(2) + Tag(), 555},
+        {"a header of another channel mode between", mono, 1110},
+        {"frames that chain at a bit rate of their own first", Frames(3) + FreeFrames(10), 0},
+        {"one frame alone", FreeFrames(1), 0},
+        {"the first frame after 64 KiB", Bytes(64 * 1024, 0) + FreeFrames(10), 0},
+        {"frames longer than decoders read", longest, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemorySource source(c.bytes);
+        BlockReader reader(source);
+        EXPECT_EQ(FindFreeFormatLength(reader, 0, source.Size()), c.length);
+    }
+}
+
 TEST(ScanFrameChain, CountsFramesByTheChainRule) {
     struct ScanCase {
         const char* what;
@@ -60,6 +114,7 @@ TEST(ScanFrameChain, CountsFramesByTheChainRule) {
         {"scan goes on after the first byte", inside, 3, 128000},
         {"scan goes on at the T", Frames(2) + Bytes{'T', 'A', 'G'} + Frames(2), 4, 128000},
         {"MPEG 2 at 22050 Hz", Frames(100, {0xFF, 0xF3, 0x80, 0xC4}, 208), 100, 64000},
+        {"free format at 170 kbit/s", FreeFrames(100) + Tag(), 100, 170000},
         {"Layer II only", Frames(100, {0xFF, 0xFD, 0x90, 0x64}), 0, 0},
         {"empty", {}, 0, 0},
     };

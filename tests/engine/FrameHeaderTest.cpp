@@ -17,10 +17,14 @@ struct Accepted {
     std::int16_t frameLength;
     double frameDuration;
     std::int16_t sideInfoSize;
+    std::int16_t freeFormatLength = 0;  // the stream's, where it is free format
 };
 
 // The padding bit adds exactly one byte (rows 1 and 2); MPEG 2 and 2.5 frames hold 576
-// samples, MPEG 1 frames 1152, so 22050 Hz and 44100 Hz frames last equally long.
+// samples, MPEG 1 frames 1152, so 22050 Hz and 44100 Hz frames last equally long. A
+// free-format frame is as long as its stream's, padding aside, and its bit rate is the one
+// that length gives, to the kbit/s: 555 bytes at 44100 Hz are 170,062 bit/s, 490 at 22050
+// Hz 150,062.
 TEST(DecodeFrameHeader, AcceptsLayerThreeOfEveryVersion) {
     const Accepted cases[] = {
         {{0xFF, 0xFB, 0x90, 0x64}, 1, 128000, 44100, 417, 0.026122448979591838, 32},
@@ -33,11 +37,16 @@ TEST(DecodeFrameHeader, AcceptsLayerThreeOfEveryVersion) {
         {{0xFF, 0xE3, 0x14, 0xC0}, 2.5, 8000, 12000, 48, 0.048, 9},
         // A CRC changes neither the length nor the side information size.
         {{0xFF, 0xFA, 0x90, 0x64}, 1, 128000, 44100, 417, 0.026122448979591838, 32},
+        {{0xFF, 0xFB, 0x00, 0x64}, 1, 170000, 44100, 555, 0.026122448979591838, 32, 555},
+        {{0xFF, 0xFB, 0x02, 0x64}, 1, 170000, 44100, 556, 0.026122448979591838, 32, 555},
+        {{0xFF, 0xF3, 0x00, 0xC4}, 2, 150000, 22050, 490, 0.026122448979591838, 9, 490},
+        {{0xFF, 0xFB, 0x08, 0x00}, 1, 640000, 32000, 2880, 0.036, 32, 2880},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << int(c.bytes[1]) << ' ' << int(c.bytes[2])
                                         << ' ' << int(c.bytes[3]));
         FileInformation info;
+        info.FreeFormatLength = c.freeFormatLength;
         FrameValues frame;
         ASSERT_TRUE(DecodeFrameHeader(c.bytes, info, frame));
         EXPECT_EQ(info.MpegVersion, c.version);
@@ -92,7 +101,7 @@ TEST(DecodeFrameHeader, RejectionKeepsTheFieldsWrittenBeforeIt) {
         {"reserved layer", {0xFF, 0xF9, 0x90, 0x64}, 1, false, 0},
         {"MPEG 2 Layer II", {0xFF, 0xF5, 0x90, 0x64}, 2, false, 0},
         {"MPEG 2.5 Layer II", {0xFF, 0xE5, 0x90, 0x64}, 2.5, false, 0},
-        {"free format", {0xFF, 0xFB, 0x00, 0x64}, 1, true, 0},
+        {"free format, its length not found", {0xFF, 0xFB, 0x00, 0x64}, 1, true, 0},
         {"bit-rate index 1111", {0xFF, 0xFB, 0xF0, 0x64}, 1, true, 0},
         {"MPEG 2 free format", {0xFF, 0xF3, 0x00, 0xC4}, 2, true, 0},
         {"reserved sampling rate", {0xFF, 0xFB, 0x9C, 0x64}, 1, true, 128000},

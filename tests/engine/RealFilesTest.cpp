@@ -69,6 +69,9 @@ struct Fixture {
     const char* bitRate;  // null where the bit rate varies
     int samplesPerFrame;
     int channels;
+    // Frames of a length no table gives, told by the distance between headers alone: ffmpeg,
+    // ffprobe and mp3val read no such stream, the source no more than its parts.
+    bool freeFormat = false;
 };
 
 const Fixture kFixtures[] = {
@@ -89,6 +92,7 @@ const Fixture kFixtures[] = {
     {"zeros", "MPEG1 Layer 3", 44100, "128000", 1152, 2},
     {"xingonly", "MPEG1 Layer 3", 44100, nullptr, 1152, 2},
     {"truncated", "MPEG1 Layer 3", 44100, nullptr, 1152, 2},
+    {"free", "MPEG1 Layer 3", 44100, "170000", 1152, 2, true},
 };
 
 void PrintTo(const Fixture& fixture, std::ostream* out) {
@@ -748,6 +752,7 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     EXPECT_EQ(verified.text, expected);
     EXPECT_EQ(verified.exitCode, 1);
 
+    if (fixture.freeFormat) return;
     if (!Have("ffmpeg") || !Have("ffprobe") || !Have("mp3val")) {
         GTEST_SKIP() << "ffmpeg, ffprobe or mp3val is not installed";
     }
@@ -895,6 +900,22 @@ void ExpectSameSamples(const std::string& what, std::span<const std::int16_t> go
     ADD_FAILURE() << text.str();
 }
 
+// A gapless decoder's command around a file's path, and by how many steps its samples of a
+// part may differ from the source's: ffmpeg's none, mpg123's one, as its floating-point
+// synthesis rounds a sample now and then by one depending on where decoding began.
+struct Decoder {
+    const char* command;
+    const char* after;
+    int tolerance;
+};
+
+std::vector<Decoder> GaplessDecoders(const Fixture& fixture) {
+    std::vector<Decoder> decoders{{"mpg123 --gapless -q -s", "", 1}};
+    if (!fixture.freeFormat)
+        decoders.insert(decoders.begin(), {"ffmpeg -v error -i", " -f s16le -", 0});
+    return decoders;
+}
+
 struct ExactCase {
     Fixture fixture;
     const char* second;  // as typed: with up to three decimals
@@ -940,14 +961,8 @@ TEST_P(SampleExactSplit, PartsPlayAsTheSourceSampleForSample) {
 
     const std::int64_t cut = std::llround(std::stod(second) * fixture.samplingRate);
     const bool lameTag = LameTagCrcHolds(ReadFile(path));
-    struct Decoder {
-        const char* command;
-        const char* after;
-        int tolerance;
-    };
-    double firstMs = 0, sourceMs = 0;  // as ffmpeg plays them
-    for (const Decoder& decoder : {Decoder{"ffmpeg -v error -i", " -f s16le -", 0},
-                                   Decoder{"mpg123 --gapless -q -s", "", 1}}) {
+    double firstMs = 0, sourceMs = 0;  // as the first decoder plays them
+    for (const Decoder& decoder : GaplessDecoders(fixture)) {
         SCOPED_TRACE(decoder.command);
         const Decoded source = Decode(path, decoder.command, decoder.after);
         const Decoded first = Decode(one, decoder.command, decoder.after);
@@ -1111,7 +1126,8 @@ TEST_P(RealParts, EveryPartPlaysAsTheSourceDoes) {
     const std::vector<std::string> known = Mp3valComplaints(path);
     for (const std::string& part : names) {
         for (const std::string& complaint : Mp3valComplaints(part)) {
-            EXPECT_TRUE(std::find(known.begin(), known.end(), complaint) != known.end())
+            EXPECT_TRUE(fixture.freeFormat ||
+                        std::find(known.begin(), known.end(), complaint) != known.end())
                 << part << ": mp3val " << complaint;
         }
     }
@@ -1159,13 +1175,7 @@ TEST_P(RealParts, EveryPartPlaysAsTheSourceDoes) {
         ++seams;
     }
     EXPECT_EQ(seams, count - 1) << window.log;
-    struct Decoder {
-        const char* command;
-        const char* after;
-        int tolerance;
-    };
-    for (const Decoder& decoder : {Decoder{"ffmpeg -v error -i", " -f s16le -", 0},
-                                   Decoder{"mpg123 --gapless -q -s", "", 1}}) {
+    for (const Decoder& decoder : GaplessDecoders(fixture)) {
         SCOPED_TRACE(decoder.command);
         const Decoded whole = Decode(path, decoder.command, decoder.after);
         std::vector<std::int16_t> joined;
@@ -1244,9 +1254,10 @@ TEST(Mpg123Decoding, GivesWhatMpg123PlaysAndStopsWhenAsked) {
         for (const std::int64_t walked : {std::int64_t{-1}, walkedFrames}) {
             for (const auto length :
                  {AudioDecoder::Length::Counted, AudioDecoder::Length::Stated}) {
-                // mpg123 reads bytes of no frame before the first a few at a time.
-                auto source =
-                    std::make_unique<CountingSource>(files.OpenSource(path), scan.RunFrom);
+                // mpg123 reads bytes of no frame before the first a few at a time, and a
+                // free-format stream's first frame too, looking for the header after it.
+                auto source = std::make_unique<CountingSource>(
+                    files.OpenSource(path), scan.RunFrom + info.FreeFormatLength);
                 const CountingSource& counted = *source;
                 const auto audio = decoder.Open(std::move(source), length, walked);
                 ASSERT_EQ(audio->Length() * audio->Channels(), std::int64_t(played.size()));

@@ -218,14 +218,21 @@ TEST_F(SplitRun, ExactlyAtTheFrameBoundaryNearestTheTime) {
 
 // A split into parts refuses, naming the times, cuts it cannot make: two that fall on one
 // frame (the safe frame for 1 s follows 1.01 s; 0.5 s and 0.505 s share the frame boundary
-// nearest them), one past the 80 frames' 2.089 s, one at the start; and names that two
-// parts would share. Nothing is written.
+// nearest them), one past the 80 frames' 2.089 s, one at the start, one whose primer, frame
+// 37, borrows 300 bytes in a free-format stream whose frames hold 264 bytes of main data;
+// and names that two parts would share. Nothing is written.
 TEST_F(SplitRun, PartsRefuseCutsTheyCannotMake) {
+    Bytes free = Stream(80, 300);
+    for (std::size_t frame = 0; frame < 80; ++frame) {
+        free[frame * 300 + 2] = 0x00;
+        if (frame >= 30) SetBackPointer(free, frame, 300, 300);
+    }
     const struct {
         std::vector<std::int64_t> times;
         bool exact;
         const char* pattern;
         std::string message;
+        Bytes stream = {};  // none: the source
     } cases[] = {
         {{1010, 1000}, false, "", "The cuts at 0:01.000 and 0:01.010 fall on the same frame."},
         {{500, 505}, true, "", "The cuts at 0:00.500 and 0:00.505 fall on the same frame."},
@@ -240,12 +247,19 @@ TEST_F(SplitRun, PartsRefuseCutsTheyCannotMake) {
         {{10}, true, "", "The cut at 0:00.010 lies at or before the start of the source."},
         {{0, 1000}, false, "", "The cut at 0:00.000 lies at or before the start of the source."},
         {{1000}, false, "part", "Two parts would have the same name: " + temp.path + "/part.mp3."},
+        {{500, 1000},
+         true,
+         "",
+         "The cut at 0:01.000 cannot be made exactly: the frames of this free-format stream, 300 "
+         "bytes long, are too short to carry what the part after it needs from before the cut.",
+         free},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
         window = FakeForm();
-        window.texts = {{Control::txtMP3, temp.Write("song.mp3", source)},
-                        {Control::txtToFolder, temp.path}};
+        window.texts = {
+            {Control::txtMP3, temp.Write("song.mp3", c.stream.empty() ? source : c.stream)},
+            {Control::txtToFolder, temp.path}};
         window.exact = c.exact;
         PartsRequest request;
         for (const std::int64_t time : c.times) {
