@@ -454,6 +454,19 @@ int Split(const Options& options, const std::vector<std::string>& arguments) {
         });
 }
 
+// What is wrong with split's MINUTE and SECOND, where something is: each a number of digits
+// with at most one point, the second with up to three decimals under --exact.
+std::optional<quorvel::Message> CheckSplitTime(const Options& options,
+                                               const std::vector<std::string>& arguments) {
+    if (!quorvel::IsPlainDecimal(arguments[1])) {
+        return Tr("quorvel-cli", "split: invalid minute '%1'").Arg(arguments[1]);
+    }
+    if (!quorvel::IsPlainDecimal(arguments[2], options.exact ? 3 : std::string::npos)) {
+        return Tr("quorvel-cli", "split: invalid second '%1'").Arg(arguments[2]);
+    }
+    return std::nullopt;
+}
+
 // A time as [h:]m:ss[.fff], as split reads its MINUTE and SECOND (RuledTime). None where
 // the text is no such time.
 std::optional<std::chrono::microseconds> ReadTime(const std::string& text, bool exact) {
@@ -606,11 +619,14 @@ int Verify(const Options& options, const std::vector<std::string>& files) {
 // cannot be read. The threshold is at most full scale, the shortest silence no negative
 // length.
 std::optional<quorvel::Message> ReadSilencesOptions(Options& options) {
+    // Decimals after an optional minus, as the help writes them: no exponent, no blank.
     const auto read = [](const std::optional<std::string>& text, double& value,
                          auto&& valid) -> bool {
         if (!text) return true;
-        const std::string_view number = quorvel::TrimBlanks(*text);
-        if (!quorvel::IsNumericText(number)) return false;
+        const std::string_view number = *text;
+        if (!quorvel::IsPlainDecimal(number.starts_with('-') ? number.substr(1) : number)) {
+            return false;
+        }
         value = quorvel::ReadNumber(number);
         return std::isfinite(value) && valid(value);
     };
@@ -798,7 +814,10 @@ int Run(int argc, char** argv) {
                              .Arg(std::string(silencesOption)));
     }
     if (command == "info") return Info(options, operands[0]);
-    if (command == "split") return Split(options, operands);
+    if (command == "split") {
+        if (const auto why = CheckSplitTime(options, operands)) return WrongCall(*why);
+        return Split(options, operands);
+    }
     if (command == "parts") {
         if (const auto why = ReadPartsOptions(options)) return WrongCall(*why);
         return Parts(options, operands);
