@@ -533,8 +533,13 @@ std::variant<std::vector<quorvel::PartStart>, quorvel::SplitOutcome> PartStarts(
     if (!options.at.empty()) return quorvel::StartsAt(options.times);
     try {
         if (options.chapters) {
-            auto starts = quorvel::ChapterStarts(*files.OpenSource(file), tags);
-            if (starts.size() >= 2) return starts;
+            auto read = quorvel::ChapterStarts(*files.OpenSource(file), tags, ".");
+            if (const auto* why = std::get_if<quorvel::Message>(&read)) {
+                reporter.Show(*why);
+                return quorvel::SplitOutcome::Refused;
+            }
+            auto& starts = std::get<std::vector<quorvel::PartStart>>(read);
+            if (starts.size() >= 2) return std::move(starts);
             reporter.Show(Tr("quorvel-cli", "parts: %1 has no chapters to split at").Arg(file));
             return quorvel::SplitOutcome::Refused;
         }

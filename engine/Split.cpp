@@ -340,6 +340,12 @@ SplitReport Run(const SplitRequest& request, FileSystem& files, TagEditor& tags,
                             "source's length, and a replaced file is removed for good.")
                              .Arg(*why));
         }
+        if (const auto why = tags.Unread()) {
+            reporter.Log(Tr("Split",
+                            "The source's ID3v2 tag was left unread (%1): the parts carry it as "
+                            "it is, with the source's length and chapters.")
+                             .Arg(*why));
+        }
         outputs.Commit();
         report.Seams =
             LogSeamCheck(reporter, decoder, files, request.Source, report.Paths, written.Walked);

@@ -28,6 +28,7 @@
 #include <utility>
 #include <vector>
 
+#include "Frames.h"
 #include "TestFiles.h"
 
 extern char** environ;
@@ -736,6 +737,41 @@ TEST_F(Cli, PartsFromACueSheetOrTheChapters) {
     const Result none = Run({"parts", "--chapters", source, out});
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_EQ(none.err, "quorvel-cli: parts: " + source + " has no chapters to split at\n");
+
+    // Chapters that start together, one of them a mark of no length, are refused as the
+    // cue sheet's tracks that do so are, and nothing is written. A tag that nests its
+    // chapters 20,000 deep is never read: the chapters are refused, and a split copies
+    // the tag as it is and says so.
+    using quorvel::test::operator+;
+    const quorvel::test::Bytes audio = quorvel::test::ReadFile(source);
+    const std::string marked = temp.Write(
+        "marked.mp3",
+        quorvel::test::Id3Tag(3, quorvel::test::TitledChapter("a", 0, 1000, "One") +
+                                     quorvel::test::TitledChapter("m", 1000, 1000, "Mark") +
+                                     quorvel::test::TitledChapter("b", 1000, 4000, "Two")) +
+            audio);
+    const std::string deep = temp.Write(
+        "deep.mp3", quorvel::test::Id3Tag(3, quorvel::test::DeepChapters(3, 20000)) + audio);
+    const auto unchanged = quorvel::test::Snapshot(out);
+    const std::pair<std::string, std::string> refusals[] = {
+        {marked,
+         "Chapter 3 of the tag: 0:01 is also the start of chapter 2; each chapter needs a start "
+         "of its own."},
+        {deep, "The source's ID3v2 tag could not be read (its chapters nest more than 16 deep)."},
+    };
+    for (const auto& [file, why] : refusals) {
+        const Result refused = Run({"parts", "--chapters", file, out});
+        EXPECT_EQ(refused.exitCode, 1) << file;
+        EXPECT_EQ(refused.err, "quorvel-cli: " + why + "\n");
+    }
+    EXPECT_EQ(quorvel::test::Snapshot(out), unchanged);
+    const Result copied = Run({"split", deep, "0", "2", out});
+    EXPECT_EQ(copied.exitCode, 0) << copied.err;
+    EXPECT_NE(copied.out.find("\nThe source's ID3v2 tag was left unread (its chapters nest more "
+                              "than 16 deep): the parts carry it as it is, with the source's "
+                              "length and chapters.\n"),
+              std::string::npos)
+        << copied.out;
 
     // 99 tracks of 70 minutes, 42 s and a few CD frames apart, in a sheet for the WAVE
     // file the MP3 was made from.
