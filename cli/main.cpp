@@ -373,13 +373,24 @@ quorvel::SplitRequest Request(const Options& options, const std::string& file,
     return request;
 }
 
+// Why `command` cannot go on without the desktop module, which it needs for the tags, the
+// trash and the seam check: none loads, or one left from another installation would be
+// called through a table laid out otherwise. None where it loads.
+std::optional<quorvel::Message> WithoutModule(const std::string& command) {
+    const auto why = quorvel::platform::DesktopUnavailable();
+    if (!why) return std::nullopt;
+    return Tr("quorvel-cli", "%1: the desktop module cannot be loaded (%2); nothing was done")
+        .Arg(command)
+        .Arg(*why);
+}
+
 // Analyses FILE, then splits it into FOLDER by `split`, which takes the request with the
 // analysis's count of frames and the analysis, and reports the run: the log, or with --json
 // one object to which `cuts` and `seams` add what the command found of each; the exit code
 // as the outcome says.
 template <typename Split, typename Cuts, typename Seams>
-int RunSplit(TerminalReporter& reporter, const Options& options, quorvel::SplitRequest request,
-             Split&& split, Cuts&& cuts, Seams&& seams) {
+int RunSplit(TerminalReporter& reporter, const std::string& command, const Options& options,
+             quorvel::SplitRequest request, Split&& split, Cuts&& cuts, Seams&& seams) {
     quorvel::platform::LocalFileSystem local;
     // Not restarted: a question waiting on the terminal is answered no.
     quorvel::platform::CatchEndingSignals(Stop, quorvel::platform::Handlers::Replace, false);
@@ -397,8 +408,13 @@ int RunSplit(TerminalReporter& reporter, const Options& options, quorvel::SplitR
     // A source that cannot be read has said why; there is nothing to split.
     report.Outcome = quorvel::SplitOutcome::Stopped;
     if (!unreadable && analysis.Outcome != quorvel::AnalysisOutcome::Stopped) {
-        report = split(request, analysis, files, tags, decoder);
-        if (report.Problem) reporter.Show(report.Problem->Text);
+        if (const auto why = WithoutModule(command)) {
+            reporter.Show(*why);
+            report.Outcome = quorvel::SplitOutcome::Failed;
+        } else {
+            report = split(request, analysis, files, tags, decoder);
+            if (report.Problem) reporter.Show(report.Problem->Text);
+        }
     }
     const bool completed = report.Outcome == quorvel::SplitOutcome::Completed;
     if (options.json) {
@@ -433,7 +449,7 @@ int RunSplit(TerminalReporter& reporter, const Options& options, quorvel::SplitR
 int Split(const Options& options, const std::vector<std::string>& arguments) {
     TerminalReporter reporter(!options.json);
     return RunSplit(
-        reporter, options,
+        reporter, "split", options,
         Request(options, arguments[0], arguments.size() == 4 ? arguments[3] : "."),
         [&](const quorvel::SplitRequest& request, const quorvel::Analysis& analysis,
             quorvel::FileSystem& files, quorvel::TagEditor& tags, quorvel::AudioDecoder& decoder) {
@@ -566,7 +582,7 @@ quorvel::SplitReport Ended(quorvel::SplitOutcome outcome) {
 int Parts(const Options& options, const std::vector<std::string>& arguments) {
     TerminalReporter reporter(!options.json);
     return RunSplit(
-        reporter, options,
+        reporter, "parts", options,
         Request(options, arguments[0], arguments.size() == 2 ? arguments[1] : "."),
         [&](quorvel::SplitRequest request, const quorvel::Analysis& analysis,
             quorvel::FileSystem& files, quorvel::TagEditor& tags, quorvel::AudioDecoder& decoder) {
