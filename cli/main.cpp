@@ -684,6 +684,17 @@ int Silences(const Options& options, const std::string& file) {
     try {
         const auto silences = quorvel::FindSilences(decoder, files, file, options.rule);
         const std::int32_t rate = silences.Rate;
+        if (silences.Damaged > 0) {
+            const quorvel::Message damaged =
+                Tr("quorvel-cli",
+                   "%1 is damaged: %2 s of its audio does not decode, and counts as silence or "
+                   "is left out, as players play it")
+                    .Arg(file)
+                    .Arg(quorvel::FormatNumber(
+                        std::round(double(silences.Damaged) * 1000 / rate) / 1000, "."));
+            std::cerr << kName << Translated(damaged) << '\n';
+            messages.push_back(quorvel::English(damaged));
+        }
         for (const auto& [start, end] : silences.Found) {
             lines.push_back(ClockOf(start, rate) + " " + ClockOf(end, rate) + " " +
                             ClockOf(end - start, rate));

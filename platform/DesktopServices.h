@@ -123,6 +123,10 @@ struct QuorvelDesktopModule {
     long long (*DecoderRead)(QuorvelDecoding* decoding, long long from, long long count,
                              short* samples, char** why);
     void (*DecoderClose)(QuorvelDecoding* decoding);
+    // The sample frames that DecoderRead gave so far as silence in place of frames that
+    // decode at another rate or in other channels than the file's, a false sync in damaged
+    // bytes.
+    long long (*DecoderSilenced)(const QuorvelDecoding* decoding);
     // The tracks of the cue sheet `text`, its lines each ended by a line feed, as libcue
     // reads them: `*count` of them, the texts as the sheet has them. Null where libcue cannot
     // read it. The array and each text in it are the caller's to free().

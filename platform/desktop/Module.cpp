@@ -15,6 +15,7 @@ extern "C" __attribute__((visibility("default"))) const QuorvelDesktopModule* Qu
                                              .DecoderOpen = DecoderOpen,
                                              .DecoderRead = DecoderRead,
                                              .DecoderClose = DecoderClose,
+                                             .DecoderSilenced = DecoderSilenced,
                                              .ParseCueSheet = ParseCueSheet,
                                              .Translate = Translate};
     return &module;

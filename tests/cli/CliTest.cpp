@@ -585,6 +585,34 @@ TEST_F(Cli, SilencesPrintsEachStretchAndTellsByItsExitCode) {
             << tone.out;
     }
 
+    // Damaged in the middle, a header zeroed (its frame lost) or made one of 48 kHz (a frame
+    // of another format, given as silence), the song is decoded on past the damage as
+    // players decode it, and a line on the error output says so.
+    const quorvel::test::Bytes song = quorvel::test::ReadFile(source);
+    const std::string header("\xFF\xFB\x90", 3), padded("\xFF\xFB\x92", 3);
+    const std::string text(song.begin(), song.end());
+    const std::size_t middle =
+        std::min(text.find(header, text.size() / 2), text.find(padded, text.size() / 2));
+    const std::pair<std::uint8_t, std::string> damages[] = {{0x00, "0.006"}, {0x94, "0.026"}};
+    for (const auto& [byte, lost] : damages) {
+        quorvel::test::Bytes damaged = song;
+        damaged[middle] = damaged[middle + 1] = byte == 0 ? 0 : 0xFF;
+        damaged[middle + 2] = byte | (song[middle + 2] & 0x02);
+        const std::string path = temp.Write("damaged.mp3", damaged);
+        const Result passed = Run({"silences", "--threshold", "-6", "--min", "0.25", path});
+        EXPECT_EQ(passed.exitCode, 0) << passed.err;
+        EXPECT_TRUE(
+            std::regex_match(passed.out, std::regex(R"((0:0[0-4]\.[0-9]{3} )"
+                                                    R"(0:0[0-4]\.[0-9]{3} 0:00\.3[0-9]{2}\n){8})")))
+            << passed.out;
+        const std::string why = path + " is damaged: " + lost +
+                                " s of its audio does not decode, and counts as silence or is left "
+                                "out, as players play it";
+        EXPECT_EQ(passed.err, "quorvel-cli: " + why + "\n");
+        EXPECT_EQ(nlohmann::json::parse(Run({"silences", "--json", path}).out)["messages"],
+                  nlohmann::json::array({why}));
+    }
+
     const std::string missing = folder + "/missing.mp3";
     const Result unreadable = Run({"silences", "--json", missing});
     EXPECT_EQ(unreadable.exitCode, 2);

@@ -1515,6 +1515,59 @@ TEST(Silences, LieWhereTheyLieInTheAudioEncoded) {
                   std::vector<Silence>{found.Found[2]});
     }
 
+    // Damaged before its second pause, a frame of the speech is lost (zeroed whole) or
+    // decodes in another format (a false header: mono made stereo, or another rate): the
+    // silences are found on past the damage, where mpg123 plays them (in place, a frame in
+    // another format given as silence), and the damage is counted.
+    const std::string spoken = folder.path + "/speech-cbr.mp3";
+    const Bytes intact = ReadFile(spoken);
+    const FileSilences undamaged = FindSilences(decoder, files, spoken, rule);
+    std::vector<ChainFrame> frames;
+    {
+        MemorySource source(intact);
+        BlockReader reader(source);
+        FileInformation info;
+        WalkFrameChain(reader, info, [&](const ChainFrame& frame) {
+            frames.push_back(frame);
+            return true;
+        });
+    }
+    const ChainFrame& hit = frames[frames.size() * 3 / 8];
+    const auto at = std::size_t(hit.Offset);
+    const struct {
+        const char* name;
+        std::uint8_t byte2, byte3;  // the damaged header's third and fourth bytes
+        bool lost;
+    } damages[] = {
+        {"a frame zeroed", 0, 0, true},
+        {"a false stereo header", intact[at + 2], std::uint8_t(intact[at + 3] & 0x3F), false},
+        {"a false 48 kHz header", std::uint8_t((intact[at + 2] & 0xF3) | 0x04), intact[at + 3],
+         false},
+    };
+    for (const auto& damage : damages) {
+        SCOPED_TRACE(damage.name);
+        Bytes damaged = intact;
+        if (damage.lost) {
+            std::fill_n(damaged.begin() + std::ptrdiff_t(at), hit.Frame.FrameLength, 0);
+        } else {
+            damaged[at + 2] = damage.byte2;
+            damaged[at + 3] = damage.byte3;
+        }
+        const std::string path = folder.Write("damaged.mp3", damaged);
+        const FileSilences found = FindSilences(decoder, files, path, rule);
+        EXPECT_GE(found.Damaged, damage.lost ? 1 : 1152);
+        if (damage.lost) {
+            const std::vector<std::int16_t> played = Decode(path, "mpg123 --gapless -s").samples;
+            EXPECT_EQ(found.Found, QuietStretches(played, 1, 44100, rule));
+            continue;
+        }
+        ASSERT_EQ(found.Found.size(), undamaged.Found.size());
+        for (std::size_t i = 0; i < found.Found.size(); ++i) {
+            EXPECT_NEAR(found.Found[i].Start, undamaged.Found[i].Start, 1152) << i;
+            EXPECT_NEAR(found.Found[i].End, undamaged.Found[i].End, 1152) << i;
+        }
+    }
+
     // Stopped once the second half has begun.
     std::atomic<bool> stopping = false;
     WatchedFiles watched(files, stopping, [&, self = std::this_thread::get_id()](auto, auto) {
