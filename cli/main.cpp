@@ -470,14 +470,15 @@ int Split(const Options& options, const std::vector<std::string>& arguments) {
         });
 }
 
-// What is wrong with split's MINUTE and SECOND, where something is: each a number of digits
-// with at most one point, the second with up to three decimals under --exact.
+// What is wrong with split's MINUTE and SECOND, where something is, as the help writes
+// them: whole minutes, and whole seconds from 0 to 59, with --exact up to three decimals.
 std::optional<quorvel::Message> CheckSplitTime(const Options& options,
                                                const std::vector<std::string>& arguments) {
-    if (!quorvel::IsPlainDecimal(arguments[1])) {
+    if (!quorvel::IsPlainDecimal(arguments[1], 0)) {
         return Tr("quorvel-cli", "split: invalid minute '%1'").Arg(arguments[1]);
     }
-    if (!quorvel::IsPlainDecimal(arguments[2], options.exact ? 3 : std::string::npos)) {
+    if (!quorvel::IsPlainDecimal(arguments[2], options.exact ? 3 : 0) ||
+        quorvel::ReadNumber(arguments[2]) >= 60) {
         return Tr("quorvel-cli", "split: invalid second '%1'").Arg(arguments[2]);
     }
     return std::nullopt;
@@ -685,15 +686,12 @@ int Silences(const Options& options, const std::string& file) {
         const auto silences = quorvel::FindSilences(decoder, files, file, options.rule);
         const std::int32_t rate = silences.Rate;
         if (silences.Damaged > 0) {
-            const quorvel::Message damaged =
-                Tr("quorvel-cli",
-                   "%1 is damaged: %2 s of its audio does not decode, and counts as silence or "
-                   "is left out, as players play it")
-                    .Arg(file)
-                    .Arg(quorvel::FormatNumber(
-                        std::round(double(silences.Damaged) * 1000 / rate) / 1000, "."));
-            std::cerr << kName << Translated(damaged) << '\n';
-            messages.push_back(quorvel::English(damaged));
+            reporter.Show(Tr("quorvel-cli",
+                             "%1 is damaged: %2 s of its audio does not decode, and counts as "
+                             "silence or is left out, as players play it")
+                              .Arg(file)
+                              .Arg(quorvel::FormatNumber(
+                                  std::round(double(silences.Damaged) * 1000 / rate) / 1000, ".")));
         }
         for (const auto& [start, end] : silences.Found) {
             lines.push_back(ClockOf(start, rate) + " " + ClockOf(end, rate) + " " +
