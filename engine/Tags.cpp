@@ -138,7 +138,8 @@ class ChapterWalk {
     ChapterWalk(int version, bool unsynchronised, std::size_t tagSize)
         : version_(version),
           unsynchronised_(unsynchronised),
-          steps_((std::int64_t(kDeepestChapters) + 2) * std::int64_t(tagSize / 10 + 1)) {}
+          steps_((std::int64_t(kDeepestChapters) + 2) * std::int64_t(tagSize / 10 + 1)),
+          copies_(4 * std::int64_t(tagSize) + (1 << 20)) {}
 
     // The deepest nesting among the frames in `frames`, which lie at `depth`, read one
     // after another from `from` while a frame header fits before `end`. Each frame reaches
@@ -193,6 +194,10 @@ class ChapterWalk {
         if (compressed) return kDeepestChapters + 1;
         std::vector<std::uint8_t> plain;
         if (version_ == 4 && (unsynchronised_ || (flags & 0x02))) {
+            // Each level made plain again is a copy: chapters nested so that copies of
+            // them would outgrow a large tag several times over count as too deep.
+            copies_ -= std::int64_t(size);
+            if (copies_ < 0) return kDeepestChapters + 1;
             plain.assign(frame.begin(), frame.begin() + kFrameHeader);
             const auto content = Resynchronised(frame.subspan(kFrameHeader, size));
             plain.insert(plain.end(), content.begin(), content.end());
@@ -240,7 +245,8 @@ class ChapterWalk {
 
     int version_;
     bool unsynchronised_;
-    std::int64_t steps_;  // frames left to read before the tag counts as too deep
+    std::int64_t steps_;   // frames left to read before the tag counts as too deep
+    std::int64_t copies_;  // bytes left to copy, likewise
 };
 
 }  // namespace
