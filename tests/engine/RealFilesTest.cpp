@@ -629,6 +629,8 @@ TEST(ChapterDepth, CountsTheChaptersNestedAsTagLibReadsThem) {
         {"an encrypted chapter", Id3Tag(4, ChapterFrame(4, false, NestedChapters(4, 3), 0x04)), 0},
         {"as deep as may be read", Id3Tag(3, NestedChapters(3, kDeepestChapters)),
          kDeepestChapters},
+        {"as deep, each frame unsynchronised", Id3Tag(4, NestedChapters(4, kDeepestChapters, 0x02)),
+         kDeepestChapters},
         {"a level deeper", Id3Tag(3, NestedChapters(3, kDeepestChapters + 1)),
          kDeepestChapters + 1},
         {"20,000 deep", Id3Tag(3, DeepChapters(3, 20000)), kDeepestChapters + 1},
