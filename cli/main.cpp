@@ -373,13 +373,24 @@ quorvel::SplitRequest Request(const Options& options, const std::string& file,
     return request;
 }
 
+// Why `command` cannot go on without the desktop module, which it needs for the tags, the
+// trash and the seam check: none loads, or one left from another installation would be
+// called through a table laid out otherwise. None where it loads.
+std::optional<quorvel::Message> WithoutModule(const std::string& command) {
+    const auto why = quorvel::platform::DesktopUnavailable();
+    if (!why) return std::nullopt;
+    return Tr("quorvel-cli", "%1: the desktop module cannot be loaded (%2); nothing was done")
+        .Arg(command)
+        .Arg(*why);
+}
+
 // Analyses FILE, then splits it into FOLDER by `split`, which takes the request with the
 // analysis's count of frames and the analysis, and reports the run: the log, or with --json
 // one object to which `cuts` and `seams` add what the command found of each; the exit code
 // as the outcome says.
 template <typename Split, typename Cuts, typename Seams>
-int RunSplit(TerminalReporter& reporter, const Options& options, quorvel::SplitRequest request,
-             Split&& split, Cuts&& cuts, Seams&& seams) {
+int RunSplit(TerminalReporter& reporter, const std::string& command, const Options& options,
+             quorvel::SplitRequest request, Split&& split, Cuts&& cuts, Seams&& seams) {
     quorvel::platform::LocalFileSystem local;
     // Not restarted: a question waiting on the terminal is answered no.
     quorvel::platform::CatchEndingSignals(Stop, quorvel::platform::Handlers::Replace, false);
@@ -397,8 +408,13 @@ int RunSplit(TerminalReporter& reporter, const Options& options, quorvel::SplitR
     // A source that cannot be read has said why; there is nothing to split.
     report.Outcome = quorvel::SplitOutcome::Stopped;
     if (!unreadable && analysis.Outcome != quorvel::AnalysisOutcome::Stopped) {
-        report = split(request, analysis, files, tags, decoder);
-        if (report.Problem) reporter.Show(report.Problem->Text);
+        if (const auto why = WithoutModule(command)) {
+            reporter.Show(*why);
+            report.Outcome = quorvel::SplitOutcome::Failed;
+        } else {
+            report = split(request, analysis, files, tags, decoder);
+            if (report.Problem) reporter.Show(report.Problem->Text);
+        }
     }
     const bool completed = report.Outcome == quorvel::SplitOutcome::Completed;
     if (options.json) {
@@ -433,7 +449,7 @@ int RunSplit(TerminalReporter& reporter, const Options& options, quorvel::SplitR
 int Split(const Options& options, const std::vector<std::string>& arguments) {
     TerminalReporter reporter(!options.json);
     return RunSplit(
-        reporter, options,
+        reporter, "split", options,
         Request(options, arguments[0], arguments.size() == 4 ? arguments[3] : "."),
         [&](const quorvel::SplitRequest& request, const quorvel::Analysis& analysis,
             quorvel::FileSystem& files, quorvel::TagEditor& tags, quorvel::AudioDecoder& decoder) {
@@ -452,6 +468,20 @@ int Split(const Options& options, const std::vector<std::string>& arguments) {
         [](json& object, const quorvel::SplitReport& report) {
             object["seam"] = report.Seams.empty() ? json(nullptr) : SeamJson(report.Seams[0]);
         });
+}
+
+// What is wrong with split's MINUTE and SECOND, where something is, as the help writes
+// them: whole minutes, and whole seconds from 0 to 59, with --exact up to three decimals.
+std::optional<quorvel::Message> CheckSplitTime(const Options& options,
+                                               const std::vector<std::string>& arguments) {
+    if (!quorvel::IsPlainDecimal(arguments[1], 0)) {
+        return Tr("quorvel-cli", "split: invalid minute '%1'").Arg(arguments[1]);
+    }
+    if (!quorvel::IsPlainDecimal(arguments[2], options.exact ? 3 : 0) ||
+        quorvel::ReadNumber(arguments[2]) >= 60) {
+        return Tr("quorvel-cli", "split: invalid second '%1'").Arg(arguments[2]);
+    }
+    return std::nullopt;
 }
 
 // A time as [h:]m:ss[.fff], as split reads its MINUTE and SECOND (RuledTime). None where
@@ -520,8 +550,13 @@ std::variant<std::vector<quorvel::PartStart>, quorvel::SplitOutcome> PartStarts(
     if (!options.at.empty()) return quorvel::StartsAt(options.times);
     try {
         if (options.chapters) {
-            auto starts = quorvel::ChapterStarts(*files.OpenSource(file), tags);
-            if (starts.size() >= 2) return starts;
+            auto read = quorvel::ChapterStarts(*files.OpenSource(file), tags, ".");
+            if (const auto* why = std::get_if<quorvel::Message>(&read)) {
+                reporter.Show(*why);
+                return quorvel::SplitOutcome::Refused;
+            }
+            auto& starts = std::get<std::vector<quorvel::PartStart>>(read);
+            if (starts.size() >= 2) return std::move(starts);
             reporter.Show(Tr("quorvel-cli", "parts: %1 has no chapters to split at").Arg(file));
             return quorvel::SplitOutcome::Refused;
         }
@@ -548,7 +583,7 @@ quorvel::SplitReport Ended(quorvel::SplitOutcome outcome) {
 int Parts(const Options& options, const std::vector<std::string>& arguments) {
     TerminalReporter reporter(!options.json);
     return RunSplit(
-        reporter, options,
+        reporter, "parts", options,
         Request(options, arguments[0], arguments.size() == 2 ? arguments[1] : "."),
         [&](quorvel::SplitRequest request, const quorvel::Analysis& analysis,
             quorvel::FileSystem& files, quorvel::TagEditor& tags, quorvel::AudioDecoder& decoder) {
@@ -606,11 +641,14 @@ int Verify(const Options& options, const std::vector<std::string>& files) {
 // cannot be read. The threshold is at most full scale, the shortest silence no negative
 // length.
 std::optional<quorvel::Message> ReadSilencesOptions(Options& options) {
+    // Decimals after an optional minus, as the help writes them: no exponent, no blank.
     const auto read = [](const std::optional<std::string>& text, double& value,
                          auto&& valid) -> bool {
         if (!text) return true;
-        const std::string_view number = quorvel::TrimBlanks(*text);
-        if (!quorvel::IsNumericText(number)) return false;
+        const std::string_view number = *text;
+        if (!quorvel::IsPlainDecimal(number.starts_with('-') ? number.substr(1) : number)) {
+            return false;
+        }
         value = quorvel::ReadNumber(number);
         return std::isfinite(value) && valid(value);
     };
@@ -647,6 +685,14 @@ int Silences(const Options& options, const std::string& file) {
     try {
         const auto silences = quorvel::FindSilences(decoder, files, file, options.rule);
         const std::int32_t rate = silences.Rate;
+        if (silences.Damaged > 0) {
+            reporter.Show(Tr("quorvel-cli",
+                             "%1 is damaged: %2 s of its audio does not decode, and counts as "
+                             "silence or is left out, as players play it")
+                              .Arg(file)
+                              .Arg(quorvel::FormatNumber(
+                                  std::round(double(silences.Damaged) * 1000 / rate) / 1000, ".")));
+        }
         for (const auto& [start, end] : silences.Found) {
             lines.push_back(ClockOf(start, rate) + " " + ClockOf(end, rate) + " " +
                             ClockOf(end - start, rate));
@@ -798,7 +844,10 @@ int Run(int argc, char** argv) {
                              .Arg(std::string(silencesOption)));
     }
     if (command == "info") return Info(options, operands[0]);
-    if (command == "split") return Split(options, operands);
+    if (command == "split") {
+        if (const auto why = CheckSplitTime(options, operands)) return WrongCall(*why);
+        return Split(options, operands);
+    }
     if (command == "parts") {
         if (const auto why = ReadPartsOptions(options)) return WrongCall(*why);
         return Parts(options, operands);

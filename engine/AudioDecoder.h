@@ -23,6 +23,11 @@ class DecodedAudio {
     // file's start gives there; fewer only where Length() ends first. Throws FileError
     // where the file cannot be read or decoded, and WorkStopped as its reads do.
     virtual std::vector<std::int16_t> Read(std::int64_t from, std::int64_t count) = 0;
+    // The sample frames damage took from what Read gave so far, as players lose them: those
+    // given as silence where frames decode in another format than the file's (a false sync
+    // in damaged bytes), and, read as Length::Decoded, those missing where the decoding
+    // ended before the length measured. 0 for a file without damage.
+    virtual std::int64_t Damaged() const { return 0; }
 };
 
 // What the seam check needs of an audio decoder.
@@ -30,8 +35,10 @@ class AudioDecoder {
   public:
     // How the decoder learns a file's length. Counted: from its frames, every one of them
     // read. Stated: from its length header, where that states the frames and its byte count
-    // is the file's own; counted where not.
-    enum class Length { Counted, Stated };
+    // is the file's own; counted where not. Decoded: as Stated, but where the decoding ends
+    // before that length, as it may where damaged frames are passed over, the file ends
+    // there: Read gives fewer samples, and Length() is where they ended.
+    enum class Length { Counted, Stated, Decoded };
 
     virtual ~AudioDecoder() = default;
     // Why nothing can be decoded (the decoding library could not be loaded); none where

@@ -130,6 +130,9 @@ class FileSystem {
     virtual Entry EntryAt(const std::string& path) const = 0;
     // Whether both paths exist and name one file, through links or not.
     virtual bool SameFile(const std::string& one, const std::string& other) const = 0;
+    // How the file at `path` stands now, links followed, as SourceFile::Stamp tells it; none
+    // where that cannot be told.
+    virtual std::optional<FileStamp> StampOf(const std::string&) const { return std::nullopt; }
 
     virtual std::unique_ptr<SourceFile> OpenSource(const std::string& path) = 0;
     virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path) = 0;
@@ -188,6 +191,9 @@ class FileSystemWrapper : public FileSystem {
     Entry EntryAt(const std::string& path) const override { return files_.EntryAt(path); }
     bool SameFile(const std::string& one, const std::string& other) const override {
         return files_.SameFile(one, other);
+    }
+    std::optional<FileStamp> StampOf(const std::string& path) const override {
+        return files_.StampOf(path);
     }
     std::unique_ptr<SourceFile> OpenSource(const std::string& path) override {
         return files_.OpenSource(path);

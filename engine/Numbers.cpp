@@ -1,5 +1,6 @@
 #include "engine/Numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -141,6 +142,18 @@ bool IsNumericText(std::string_view text) {
         while (at < text.size() && IsDigit(text[at])) ++at;
     }
     return at == text.size();
+}
+
+bool IsPlainDecimal(std::string_view text, std::size_t decimals) {
+    const std::size_t point = text.find('.');
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    const auto digits = [](std::string_view part) {
+        return !part.empty() && std::all_of(part.begin(), part.end(), IsDigit);
+    };
+    return digits(whole) &&
+           (point == std::string_view::npos || (digits(fraction) && fraction.size() <= decimals));
 }
 
 double ReadNumber(std::string_view text) {

@@ -51,6 +51,11 @@ std::string FormatHundredths(double seconds, std::string_view decimalSeparator);
 // caller's to trim; the empty text is not numeric.
 bool IsNumericText(std::string_view text);
 
+// The companion's grammar, stricter than either: digits, then at most one point with at
+// least one and at most `decimals` digits after it; no sign, exponent, blank or other
+// separator.
+bool IsPlainDecimal(std::string_view text, std::size_t decimals = std::string_view::npos);
+
 // The value of the number that starts a text: blanks, tabs and line feeds anywhere are
 // skipped, then an optional sign, digits with at most one ".", and an optional exponent
 // (E or D, a sign, digits). Reading stops at the first other character; a text that

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/FrameChain.h"
+#include "engine/Numbers.h"
 #include "engine/SourceLayout.h"
 #include "engine/Tags.h"
 
@@ -50,17 +51,33 @@ std::vector<PartStart> CueStarts(const CueSheet& sheet) {
     return starts;
 }
 
-std::vector<PartStart> ChapterStarts(ByteSource& source, TagEditor& tags) {
+std::variant<std::vector<PartStart>, Message> ChapterStarts(ByteSource& source, TagEditor& tags,
+                                                            const std::string& separator) {
     const SourceTags found = FindTags(source);
     std::vector<std::uint8_t> tag(static_cast<std::size_t>(found.Id3v2Length));
-    if (tag.empty() || ReadFully(source, 0, tag.data(), tag.size()) != tag.size()) return {};
-    std::vector<Chapter> chapters = tags.Chapters(tag);
-    std::ranges::stable_sort(chapters, {}, &Chapter::StartMs);
+    if (tag.empty() || ReadFully(source, 0, tag.data(), tag.size()) != tag.size()) {
+        return std::vector<PartStart>{};
+    }
+    const std::vector<Chapter> chapters = tags.Chapters(tag);
+    if (const auto why = tags.Unread()) {
+        return Tr("PartLists", "The source's ID3v2 tag could not be read (%1).").Arg(*why);
+    }
+    // Each chapter's number in the tag, the first being 1, in the order of their starts.
+    std::vector<std::size_t> order(chapters.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::ranges::stable_sort(order, {}, [&](std::size_t i) { return chapters[i].StartMs; });
     std::vector<PartStart> starts;
-    for (const Chapter& chapter : chapters) {
-        const microseconds start = std::chrono::milliseconds(chapter.StartMs);
-        if (!starts.empty() && starts.back().Start == start) continue;
-        starts.push_back({start, chapter.Title, {}});
+    for (std::size_t at = 0; at < order.size(); ++at) {
+        const Chapter& chapter = chapters[order[at]];
+        if (at > 0 && chapters[order[at - 1]].StartMs == chapter.StartMs) {
+            return Tr("PartLists",
+                      "Chapter %1 of the tag: %2 is also the start of chapter %3; each chapter "
+                      "needs a start of its own.")
+                .Arg(std::int64_t(order[at] + 1))
+                .Arg(FormatClockTime(chapter.StartMs, separator))
+                .Arg(std::int64_t(order[at - 1] + 1));
+        }
+        starts.push_back({std::chrono::milliseconds(chapter.StartMs), chapter.Title, {}});
     }
     return starts;
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "engine/ByteSource.h"
@@ -35,9 +36,14 @@ std::vector<PartStart> StartsAt(std::vector<std::chrono::microseconds> times);
 // A cue sheet's tracks, each start to the microsecond (where a CD frame's sample lies).
 std::vector<PartStart> CueStarts(const CueSheet& sheet);
 
-// Where the source's chapters start, in order, each titled as its chapter; where two start
-// together, the first in the tag. None where the source has no ID3v2 tag with chapters.
-std::vector<PartStart> ChapterStarts(ByteSource& source, TagEditor& tags);
+// Where the source's chapters start, in order (a tag may list them in any), each titled as
+// its chapter; none where the source has no ID3v2 tag with chapters. Or why they cannot be
+// parts: two chapters that start together (one of no length, say) would make one part of
+// two titles, and are refused as a cue sheet's tracks that share a start are, the times
+// written with `separator`; a tag that could not be read says why. A chapter's end is not
+// looked at: each part lasts until the next one starts, as a track does.
+std::variant<std::vector<PartStart>, Message> ChapterStarts(ByteSource& source, TagEditor& tags,
+                                                            const std::string& separator);
 
 // A part every `step` from the source's start. A rest shorter than a frame is no part of its
 // own: the part before it takes it.

@@ -9,6 +9,8 @@
 #include <thread>
 #include <utility>
 
+#include "engine/FrameChain.h"
+
 namespace quorvel {
 namespace {
 
@@ -91,10 +93,11 @@ std::vector<Silence> Scan(DecodedAudio& audio, std::int64_t from, std::int64_t t
         }
         quietFrom = -1;
     };
-    for (std::int64_t at = from; at < to && !abandoned;) {
+    std::int64_t at = from;
+    while (at < to && !abandoned) {
         const std::vector<std::int16_t> samples = audio.Read(at, std::min(chunk, to - at));
         const std::size_t frames = samples.size() / channels;
-        if (frames == 0) break;
+        if (frames == 0) break;  // a damaged file's decoding ended early
         for (std::size_t frame = 0; (frame = next(samples.data(), channels, frame, frames, bounds,
                                                   quietFrom >= 0)) < frames;) {
             if (quietFrom >= 0) {
@@ -105,7 +108,7 @@ std::vector<Silence> Scan(DecodedAudio& audio, std::int64_t from, std::int64_t t
         }
         at += std::int64_t(frames);
     }
-    if (quietFrom >= 0 && !abandoned) end(to);
+    if (quietFrom >= 0 && !abandoned) end(at);
     return found;
 }
 
@@ -155,8 +158,9 @@ std::vector<Silence> SilenceSweep::Next(std::int64_t frames) {
 
 FileSilences FindSilences(AudioDecoder& decoder, FileSystem& files, const std::string& path,
                           const SilenceRule& rule) {
+    // A damaged file is decoded past its damage, to where its decoding ends.
     const auto open = [&] {
-        return decoder.Open(files.OpenSource(path), AudioDecoder::Length::Stated);
+        return decoder.Open(files.OpenSource(path), AudioDecoder::Length::Decoded);
     };
     const std::unique_ptr<DecodedAudio> first = open();
     FileSilences silences{first->Rate(), first->Length(), {}};
@@ -164,19 +168,32 @@ FileSilences FindSilences(AudioDecoder& decoder, FileSystem& files, const std::s
     const std::int64_t least = LeastFrames(rule.MinSeconds, silences.Rate);
     // The second half on a thread of its own, through a decoding of its own, which primes
     // itself with the frames before the middle; a silence across the middle is found as
-    // the end of the first half's last and the start of the second half's first.
-    const std::int64_t middle = silences.Length / 2;
+    // the end of the first half's last and the start of the second half's first. A file
+    // whose frames do not follow one another unbroken, a damaged one, is decoded in one pass
+    // from its start instead: a seek past its damage would number the samples after it
+    // otherwise than a decoding that passes over what it cannot decode, as players do.
+    FileInformation info;
+    const bool unbroken = ScanFrameChain(*files.OpenSource(path), info).RunFrom >= 0;
+    const std::int64_t middle = unbroken ? silences.Length / 2 : silences.Length;
     std::atomic<bool> abandoned = false;
     std::vector<Silence> later;
     std::exception_ptr laterFailed;
-    std::jthread second([&] {
-        try {
-            later = Scan(*open(), middle, silences.Length, bounds, least, true, abandoned);
-        } catch (...) {
-            laterFailed = std::current_exception();
-            abandoned = true;
-        }
-    });
+    std::int64_t laterDamaged = 0;
+    std::int64_t laterEnd = silences.Length;
+    std::jthread second;
+    if (unbroken) {
+        second = std::jthread([&] {
+            try {
+                const std::unique_ptr<DecodedAudio> audio = open();
+                later = Scan(*audio, middle, silences.Length, bounds, least, true, abandoned);
+                laterDamaged = audio->Damaged();
+                laterEnd = audio->Length();
+            } catch (...) {
+                laterFailed = std::current_exception();
+                abandoned = true;
+            }
+        });
+    }
     std::vector<Silence> earlier;
     try {
         earlier = Scan(*first, 0, middle, bounds, least, true, abandoned);
@@ -184,8 +201,10 @@ FileSilences FindSilences(AudioDecoder& decoder, FileSystem& files, const std::s
         abandoned = true;
         throw;
     }
-    second.join();
+    if (second.joinable()) second.join();
     if (laterFailed) std::rethrow_exception(laterFailed);
+    silences.Damaged = first->Damaged() + laterDamaged;
+    silences.Length = std::min(first->Length(), laterEnd);
 
     Join(earlier, std::move(later), middle);
     std::copy_if(earlier.begin(), earlier.end(), std::back_inserter(silences.Found),

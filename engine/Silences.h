@@ -29,14 +29,18 @@ struct SilenceRule {
 // The silences of a whole file, with what turns their sample frames into seconds.
 struct FileSilences {
     std::int32_t Rate = 0;    // sample frames a second
-    std::int64_t Length = 0;  // the file's sample frames
+    std::int64_t Length = 0;  // the file's sample frames, as far as they decode
     std::vector<Silence> Found;
+    // The sample frames that damage took from it (DecodedAudio::Damaged): where it is
+    // damaged, it is decoded on past the damage, as players play it.
+    std::int64_t Damaged = 0;
 };
 
 // Every silence of the file at `path`, read through `files` and decoded by `decoder`, in
 // order, each edge exact to the sample. The two halves of the file are decoded at once, on
-// two threads, each through a decoding of its own. Throws FileError where the file cannot
-// be read or decoded, and WorkStopped as `files` does.
+// two threads, each through a decoding of its own. A damaged file is decoded past its
+// damage as players decode it (Length::Decoded), and the damage counted. Throws FileError
+// where the file cannot be read or decoded, and WorkStopped as `files` does.
 FileSilences FindSilences(AudioDecoder& decoder, FileSystem& files, const std::string& path,
                           const SilenceRule& rule = {});
 

@@ -54,6 +54,7 @@ Analysis AnalyseSource(FileSystem& files, const std::string& path, Reporter& rep
         return analysis;
     }
     analysis.Bytes = source->Size();
+    analysis.Stamp = source->Stamp();
     reporter.Begin(
         Tr("Analysis", "Analysing chosen file %1... Please wait for a few seconds.").Arg(path));
     if (!Scan(*source, reporter, levels, analysis)) return analysis;

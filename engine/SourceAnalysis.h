@@ -31,7 +31,8 @@ struct FrameLevels {
 // What the analysis of a file found.
 struct Analysis {
     AnalysisOutcome Outcome = AnalysisOutcome::Unreadable;
-    std::int64_t Bytes = -1;  // the file's size; -1 where it was not opened
+    std::int64_t Bytes = -1;         // the file's size; -1 where it was not opened
+    std::optional<FileStamp> Stamp;  // the file as it was opened, where that can be told
     ScanResult Scan;
     PlayedLength Played;  // how long the frames found play gaplessly
     // Where the frames make one unbroken run, for a split of the same file, unchanged, to

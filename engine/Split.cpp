@@ -315,6 +315,17 @@ void TellWritten(Reporter& reporter, std::int64_t sourceSize, const WrittenParts
     reporter.Log(rule);
 }
 
+// Parts of a source rewritten while they were written hold some of either version: the run
+// names none of them. A source that cannot be told so is taken as unchanged.
+void CheckUnchanged(const FileSystem& files, const SourceFile& source) {
+    const auto opened = source.Stamp();
+    const auto now = files.StampOf(source.Path());
+    if (opened && now && *opened != *now) {
+        throw FileError(FileError::Operation::Read, source.Path(),
+                        Tr("Split", "the source changed while it was being split"));
+    }
+}
+
 // The split once the request is checked: search, parts, commit, seam check, report.
 SplitReport Run(const SplitRequest& request, FileSystem& files, TagEditor& tags,
                 AudioDecoder& decoder, Reporter& reporter) {
@@ -340,6 +351,13 @@ SplitReport Run(const SplitRequest& request, FileSystem& files, TagEditor& tags,
                             "source's length, and a replaced file is removed for good.")
                              .Arg(*why));
         }
+        if (const auto why = tags.Unread()) {
+            reporter.Log(Tr("Split",
+                            "The source's ID3v2 tag was left unread (%1): the parts carry it as "
+                            "it is, with the source's length and chapters.")
+                             .Arg(*why));
+        }
+        CheckUnchanged(files, *source);
         outputs.Commit();
         report.Seams =
             LogSeamCheck(reporter, decoder, files, request.Source, report.Paths, written.Walked);

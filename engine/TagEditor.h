@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/Message.h"
+
 namespace quorvel {
 
 // Where a part lies in the source's playing time, in milliseconds, and what else its tag is
@@ -42,6 +44,9 @@ class TagEditor {
     virtual std::vector<Chapter> Chapters(std::span<const std::uint8_t> id3v2) = 0;
     // Why no tag could be edited, once the library was needed and could not be had.
     virtual std::optional<std::string> Unavailable() const { return std::nullopt; }
+    // Why the last tag given was left as it came, unread, where the library could not be
+    // trusted with it.
+    virtual std::optional<Message> Unread() const { return std::nullopt; }
 };
 
 }  // namespace quorvel

@@ -98,6 +98,182 @@ std::optional<std::vector<std::uint8_t>> Padded(std::vector<std::uint8_t> tag, s
     return tag;
 }
 
+namespace {
+
+std::uint32_t BigEndian(const std::uint8_t* bytes) {
+    return std::uint32_t(bytes[0]) << 24 | bytes[1] << 16 | bytes[2] << 8 | bytes[3];
+}
+
+// Seven bits a byte, unless a byte has its eighth set: a writer that put a plain number
+// there, read as one.
+std::uint32_t SynchSafe(const std::uint8_t* bytes) {
+    if ((bytes[0] | bytes[1] | bytes[2] | bytes[3]) & 0x80) return BigEndian(bytes);
+    return std::uint32_t(bytes[0]) << 21 | bytes[1] << 14 | bytes[2] << 7 | bytes[3];
+}
+
+bool IsIdByte(std::uint8_t byte) {
+    return (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9');
+}
+
+// Whether a frame identifier, four capitals or digits, stands at `at`.
+bool IdAt(std::span<const std::uint8_t> frame, std::uint64_t at) {
+    return at + 4 <= frame.size() && std::all_of(frame.begin() + std::ptrdiff_t(at),
+                                                 frame.begin() + std::ptrdiff_t(at + 4), IsIdByte);
+}
+
+// Bytes unsynchronised for old players, each 0xFF 0x00 made 0xFF again.
+std::vector<std::uint8_t> Resynchronised(std::span<const std::uint8_t> bytes) {
+    std::vector<std::uint8_t> plain;
+    plain.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        plain.push_back(bytes[i]);
+        if (bytes[i] == 0xFF && i + 1 < bytes.size() && bytes[i + 1] == 0) ++i;
+    }
+    return plain;
+}
+
+// The walk of a tag's frames, for ChapterDepth.
+class ChapterWalk {
+  public:
+    ChapterWalk(int version, bool unsynchronised, std::size_t tagSize)
+        : version_(version),
+          unsynchronised_(unsynchronised),
+          steps_((std::int64_t(kDeepestChapters) + 2) * std::int64_t(tagSize / 10 + 1)),
+          copies_(4 * std::int64_t(tagSize) + (1 << 20)) {}
+
+    // The deepest nesting among the frames in `frames`, which lie at `depth`, read one
+    // after another from `from` while a frame header fits before `end`. Each frame reaches
+    // to the end of `frames` at most, as a tag library hands it on.
+    int Frames(std::span<const std::uint8_t> frames, std::size_t from, std::size_t end, int depth,
+               bool padding) {
+        int deepest = depth - 1;
+        for (std::size_t at = from; at + kFrameHeader < end && deepest <= kDeepestChapters;) {
+            if (padding && frames[at] == 0) break;
+            if (--steps_ < 0) return kDeepestChapters + 1;
+            const std::optional<std::size_t> size = FrameSize(frames.subspan(at));
+            if (!size) break;
+            deepest = std::max(deepest, Frame(frames.subspan(at), *size, depth));
+            at += *size + kFrameHeader;
+        }
+        return deepest;
+    }
+
+  private:
+    static constexpr std::size_t kFrameHeader = 10;
+
+    // The size of the content of the frame that `frame` starts with (it runs on to the end
+    // of what holds it); none where no frame the library takes starts there.
+    std::optional<std::size_t> FrameSize(std::span<const std::uint8_t> frame) const {
+        std::uint64_t size = BigEndian(&frame[4]);
+        if (version_ == 4) {
+            size = SynchSafe(&frame[4]);
+            // Sizes written as plain numbers in a version 4 tag, where that is what lands
+            // on the next frame.
+            if (size > 127 && !IdAt(frame, size + kFrameHeader) &&
+                IdAt(frame, std::uint64_t(BigEndian(&frame[4])) + kFrameHeader)) {
+                size = BigEndian(&frame[4]);
+            }
+        }
+        const bool lengthGiven = version_ == 4 && (frame[9] & 0x01);
+        // A version 3 identifier ending in a zero byte is one of version 2's three letters.
+        const bool id = std::all_of(frame.begin(), frame.begin() + 3, IsIdByte) &&
+                        (IsIdByte(frame[3]) || (version_ == 3 && frame[3] == 0));
+        if (!id || size <= (lengthGiven ? 4u : 0u) || size > frame.size()) return std::nullopt;
+        return std::size_t(size);
+    }
+
+    // How deep the frame that `frame` starts with, of content `size`, nests chapters,
+    // itself at `depth`: `depth` - 1 where it is no chapter or table of contents.
+    int Frame(std::span<const std::uint8_t> frame, std::size_t size, int depth) {
+        const bool chapter = std::equal(frame.begin(), frame.begin() + 4, "CHAP");
+        if (!chapter && !std::equal(frame.begin(), frame.begin() + 4, "CTOC")) return depth - 1;
+        const std::uint8_t flags = frame[9];
+        const bool compressed = version_ == 4 ? flags & 0x08 : flags & 0x80;
+        const bool encrypted = version_ == 4 ? flags & 0x04 : flags & 0x40;
+        if (encrypted) return depth - 1;  // read as unknown bytes
+        if (compressed) return kDeepestChapters + 1;
+        std::vector<std::uint8_t> plain;
+        if (version_ == 4 && (unsynchronised_ || (flags & 0x02))) {
+            // Each level made plain again is a copy: chapters nested so that copies of
+            // them would outgrow a large tag several times over count as too deep.
+            copies_ -= std::int64_t(size);
+            if (copies_ < 0) return kDeepestChapters + 1;
+            plain.assign(frame.begin(), frame.begin() + kFrameHeader);
+            const auto content = Resynchronised(frame.subspan(kFrameHeader, size));
+            plain.insert(plain.end(), content.begin(), content.end());
+            frame = plain;
+        }
+        // Its content, from after the header and the length that a version 4 frame may state
+        // before it, for as many bytes as that length or its own size says.
+        std::size_t offset = kFrameHeader;
+        std::uint64_t length = size;
+        if (version_ == 4 && (flags & 0x01)) {
+            length = frame.size() >= kFrameHeader + 4 ? SynchSafe(&frame[kFrameHeader]) : 0;
+            offset += 4;
+        }
+        const std::span<const std::uint8_t> content =
+            frame.subspan(std::min(offset, frame.size()),
+                          std::size_t(std::min<std::uint64_t>(
+                              length, frame.size() - std::min(offset, frame.size()))));
+        return Content(content, chapter, depth);
+    }
+
+    // The frames a chapter's or a table of contents' content holds after its own fields.
+    int Content(std::span<const std::uint8_t> content, bool chapter, int depth) {
+        if (depth > kDeepestChapters) return depth;
+        if (content.size() < (chapter ? 18u : 6u)) return depth;
+        // Its identifier, ended by a zero byte (where none ends it, the fields start at 0).
+        const auto text = [&content](std::size_t from) {
+            const auto zero = std::find(content.begin() + std::ptrdiff_t(from), content.end(), 0);
+            return zero == content.end() ? from : std::size_t(zero - content.begin()) + 1;
+        };
+        std::size_t at = text(0);
+        if (chapter) {
+            at += 16;  // start and end times and offsets
+        } else if (at + 2 <= content.size()) {
+            const std::uint8_t entries = content[at + 1];
+            at += 2;  // flags and the count of entries, then each entry's identifier
+            for (std::uint8_t entry = 0; entry < entries; ++entry) {
+                const std::size_t next = text(at);
+                if (next == at) break;
+                at = next;
+            }
+        }
+        if (at >= content.size()) return depth;
+        return std::max(depth, Frames(content, at, content.size(), depth + 1, false));
+    }
+
+    int version_;
+    bool unsynchronised_;
+    std::int64_t steps_;   // frames left to read before the tag counts as too deep
+    std::int64_t copies_;  // bytes left to copy, likewise
+};
+
+}  // namespace
+
+int ChapterDepth(std::span<const std::uint8_t> tag) {
+    if (tag.size() < kHeaderSize || !IsId3v2Header(tag.data()) || tag[kVersionAt] < 3) return 0;
+    const std::uint8_t flags = tag[kFlagsAt];
+    constexpr std::uint8_t kUnsynchronised = 0x80;
+    std::span<const std::uint8_t> body = tag.subspan(
+        kHeaderSize, std::min<std::size_t>(SynchSafe(&tag[kSizeAt]), tag.size() - kHeaderSize));
+    // A version 3 tag unsynchronised as a whole is read once made plain again.
+    std::vector<std::uint8_t> plain;
+    if (tag[kVersionAt] == 3 && (flags & kUnsynchronised)) {
+        plain = Resynchronised(body);
+        body = plain;
+    }
+    std::size_t from = 0;
+    if ((flags & kExtendedHeaderFlag) && body.size() >= 4 &&
+        SynchSafe(body.data()) <= body.size()) {
+        from = SynchSafe(body.data());
+    }
+    std::size_t end = body.size();
+    if (HasFooter(tag.data()) && end >= kHeaderSize) end -= kHeaderSize;
+    ChapterWalk walk(tag[kVersionAt], flags & kUnsynchronised, tag.size());
+    return std::max(0, walk.Frames(body, from, end, 1, true));
+}
+
 SourceTags FindTags(ByteSource& source) {
     SourceTags tags;
     std::array<std::uint8_t, kHeaderSize> head{};

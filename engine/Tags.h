@@ -21,6 +21,18 @@ struct SourceTags {
 // Finds the tags by their own headers; anything that does not look right is no tag.
 SourceTags FindTags(ByteSource& source);
 
+// How deep chapters may nest to be read: a chapter (CHAP) or table of contents (CTOC) holds
+// frames of its own, chapters among them, and a tag library reads each within the one
+// that holds it, a level of its stack a chapter.
+inline constexpr int kDeepestChapters = 16;
+
+// How deep the ID3v2 tag `tag` (its header on) nests its chapters and tables of contents,
+// its frames read as TagLib reads them: 0 where it has none, 1 where none holds another,
+// and so on, counted up to kDeepestChapters + 1. One that is compressed, whose frames show
+// only once inflated, and a tag whose frames would be read over and over (where the length
+// a frame states for its content reaches over the frames after it) count as deeper.
+int ChapterDepth(std::span<const std::uint8_t> tag);
+
 // The ID3v2 tag `tag` with more padding, so that it is `size` bytes long; where `tag` is
 // empty, a tag of padding alone. None where it is longer already, or where it keeps
 // something after its padding or a count of it (a footer, an extended header).

@@ -5,7 +5,8 @@
 // rule or at the sample, against the two splits in two, each part planned to share the
 // source's blocks too. Input: two bytes of split time (taken modulo 21 seconds; the second
 // byte also gives the later time and the mode of the cuts at two times, the first the block
-// size), then the source bytes.
+// size), then the source bytes. The bytes are also measured as an ID3v2 tag whose chapters
+// nest.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -521,6 +522,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     });
     Check(frames == scanned.point.FramesBefore && seconds == scanned.seconds);
     Check(SameInfo(chunkyInfo, scanned.info));
+    // However an ID3v2 tag nests its chapters, their depth is measured within its bytes.
+    const int depth = ChapterDepth(src);
+    Check(depth >= 0 && depth <= kDeepestChapters + 1);
     CheckFileReaders(src, splitSeconds);
     CheckExactCut(src, splitSeconds * 1000 + data[0] * 4);
 

@@ -136,14 +136,18 @@ bool IsFirstIndex(std::string_view word) {
     return digit != std::string_view::npos && word.substr(digit) == "1";
 }
 
-// Whether the word is a time as mm:ss:ff. libcue also takes a bare count of frames and
-// seconds or frames past their range, and counts frames in an int, which minutes past
-// 477217 overflow.
+// Whether the word is a time as mm:ss:ff, each part digits alone. libcue also takes a bare
+// count of frames, seconds or frames past their range and a sign (of which it keeps only
+// the digits: -01:00:00 is a minute to it), and counts frames in an int, which minutes
+// past 477217 overflow.
 bool IsCueTime(std::string_view word) {
     const int below[] = {100000, 60, int(kCueFramesPerSecond)};
     for (std::size_t part = 0; part < 3; ++part) {
         const std::size_t end = part < 2 ? word.find(':') : word.size();
-        if (end == std::string_view::npos || end == 0) return false;
+        if (end == std::string_view::npos || end == 0 ||
+            word.find_first_not_of("0123456789") < end) {
+            return false;
+        }
         int value = 0;
         const auto [stop, error] = std::from_chars(word.data(), word.data() + end, value);
         if (error != std::errc() || stop != word.data() + end || value >= below[part]) {
@@ -218,8 +222,9 @@ std::variant<CueSheet, Message> ReadCueSheet(const std::string& path) {
             }
             trackLines.push_back(number);
             indexLines.push_back(0);
-        } else if (IsKeyword(words[0], "INDEX") && words.size() > 1 && IsFirstIndex(words[1]) &&
-                   !trackLines.empty()) {
+        } else if (IsKeyword(words[0], "INDEX") && words.size() > 1 && !trackLines.empty()) {
+            // Every index's time, the pregap's too: libcue reads a time it should not take
+            // as another one.
             if (words.size() != 3 || !IsCueTime(words[2])) {
                 return Tr("CueSheet",
                           "Line %1 of the cue sheet: %2 does not give the time as mm:ss:ff, "
@@ -228,7 +233,7 @@ std::variant<CueSheet, Message> ReadCueSheet(const std::string& path) {
                     .Arg(std::string(words.front().data(),
                                      words.back().data() + words.back().size()));
             }
-            indexLines.back() = number;
+            if (IsFirstIndex(words[1])) indexLines.back() = number;
         }
     }
     if (trackLines.empty()) return Tr("CueSheet", "The cue sheet %1 lists no tracks.").Arg(path);

@@ -8,8 +8,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -85,21 +88,75 @@ std::optional<std::string> WhyNotLoadable(const std::string& path) {
 // The module's table, or none and why.
 using Loaded = std::pair<const QuorvelDesktopModule*, std::string>;
 
+// Where a loaded module's segments lie: its bytes, and the code among them.
+struct Segments {
+    using Range = std::pair<std::uintptr_t, std::uintptr_t>;
+    std::vector<Range> Readable;
+    std::vector<Range> Executable;
+};
+
+// Whether the `size` bytes at `at` lie within one of `ranges`.
+bool Within(const std::vector<Segments::Range>& ranges, const void* at, std::size_t size) {
+    const auto from = reinterpret_cast<std::uintptr_t>(at);
+    return std::any_of(ranges.begin(), ranges.end(), [&](const Segments::Range& range) {
+        return from >= range.first && from <= range.second && size <= range.second - from;
+    });
+}
+
+Segments SegmentsOf(void* module) {
+    struct Search {
+        const link_map* map = nullptr;
+        Segments found;
+    } search;
+    if (::dlinfo(module, RTLD_DI_LINKMAP, &search.map) != 0 || !search.map) return {};
+    ::dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void* data) {
+            auto& search = *static_cast<Search*>(data);
+            if (info->dlpi_addr != search.map->l_addr ||
+                std::strcmp(info->dlpi_name, search.map->l_name) != 0) {
+                return 0;
+            }
+            for (ElfW(Half) i = 0; i < info->dlpi_phnum; ++i) {
+                const ElfW(Phdr)& segment = info->dlpi_phdr[i];
+                if (segment.p_type != PT_LOAD) continue;
+                const std::uintptr_t from = info->dlpi_addr + segment.p_vaddr;
+                const Segments::Range range{from, from + segment.p_memsz};
+                if (segment.p_flags & PF_R) search.found.Readable.push_back(range);
+                if (segment.p_flags & PF_X) search.found.Executable.push_back(range);
+            }
+            return 1;
+        },
+        &search);
+    return search.found;
+}
+
+// Every field of the table after its layout is a function, each to lie in the module's code.
+constexpr std::size_t kFirstFunction = offsetof(QuorvelDesktopModule, Trash);
+static_assert((sizeof(QuorvelDesktopModule) - kFirstFunction) % sizeof(void (*)()) == 0);
+
 // The table of the module loaded from `path` as `module`, where it is of the program's own
-// version and size. A module left from another installation would be called through a
-// table laid out otherwise, so nothing of it is called but its entry point, and nothing of
-// the table read but its first two fields. A module refused stays loaded, as the libraries
-// it brought in are not made to be unloaded while the program runs.
+// version, size and layout, and it and its functions lie within the module. A module left
+// from another installation would be called through a table laid out otherwise, and one
+// that is no module of Quorvel's at all through anything: nothing of it is called but an
+// entry point in its own code, and nothing of the table read that does not lie in the
+// module, its first two fields first. A module refused stays loaded, as the libraries it
+// brought in are not made to be unloaded while the program runs.
 Loaded TableOf(const std::string& path, void* module) {
     const auto refused = [&path](const std::string& detail) -> Loaded {
         return {nullptr, "the desktop module " + path + " is of another version (" + detail +
                              "), reinstall Quorvel"};
     };
-    const auto entry =
-        reinterpret_cast<decltype(&QuorvelDesktop)>(::dlsym(module, "QuorvelDesktop"));
-    if (!entry) return refused("it has no entry point QuorvelDesktop");
-    const QuorvelDesktopModule* table = entry();
+    void* const entryPoint = ::dlsym(module, "QuorvelDesktop");
+    if (!entryPoint) return refused("it has no entry point QuorvelDesktop");
+    const Segments segments = SegmentsOf(module);
+    if (!Within(segments.Executable, entryPoint, 1)) {
+        return refused("its entry point QuorvelDesktop lies outside its code");
+    }
+    const QuorvelDesktopModule* table = reinterpret_cast<decltype(&QuorvelDesktop)>(entryPoint)();
     if (!table) return refused("its entry point gives no table");
+    if (!Within(segments.Readable, table, offsetof(QuorvelDesktopModule, layout))) {
+        return refused("its table lies outside it");
+    }
     // A table from before tables carried their version starts with a function's address.
     if (table->size > 1u << 16) return refused("its table carries no version");
     if (table->version != kQuorvelDesktopVersion || table->size != sizeof *table) {
@@ -107,6 +164,20 @@ Loaded TableOf(const std::string& path, void* module) {
                        std::to_string(table->size) + " bytes, Quorvel's version " +
                        std::to_string(kQuorvelDesktopVersion) + " of " +
                        std::to_string(sizeof *table) + " bytes");
+    }
+    if (!Within(segments.Readable, table, sizeof *table)) {
+        return refused("its table lies outside it");
+    }
+    if (std::memcmp(table->layout, kQuorvelDesktopLayout, sizeof kQuorvelDesktopLayout) != 0) {
+        return refused("its table is laid out otherwise");
+    }
+    const auto* fields = reinterpret_cast<const unsigned char*>(table);
+    for (std::size_t at = kFirstFunction; at < sizeof *table; at += sizeof(void (*)())) {
+        void (*function)() = nullptr;
+        std::memcpy(&function, fields + at, sizeof function);
+        if (!Within(segments.Executable, reinterpret_cast<const void*>(function), 1)) {
+            return refused("its table's functions lie outside its code");
+        }
     }
     return {table, {}};
 }

@@ -51,7 +51,11 @@ const QuorvelDesktopModule* DesktopModule(std::string& why);
 // The version of the module's table (`QuorvelDesktopModule`): raised whenever its fields
 // change, so that a module left from another installation is refused before any of its
 // functions is called.
-inline constexpr unsigned int kQuorvelDesktopVersion = 1;
+inline constexpr unsigned int kQuorvelDesktopVersion = 2;
+// This header as the build found it (the start of its SHA-256, from CMake): a module built
+// from another declaration of the table, one laid out otherwise under the same version, is
+// refused too.
+inline constexpr char kQuorvelDesktopLayout[] = QUORVEL_DESKTOP_LAYOUT;
 
 // The module's functions, in C types only, so that no C++ object passes between the module
 // and a program that loads it, whatever C++ runtime each was built against. What they
@@ -86,6 +90,8 @@ struct QuorvelDesktopModule {
     // first in every version.
     unsigned int version;
     std::size_t size;
+    // kQuorvelDesktopLayout as the module was built.
+    char layout[sizeof kQuorvelDesktopLayout];
     // Null once the item is in the trash; otherwise why it is not.
     char* (*Trash)(const char* path);
     // The rewritten tag, `*length` bytes; null where there is nothing to change (no length
@@ -117,6 +123,10 @@ struct QuorvelDesktopModule {
     long long (*DecoderRead)(QuorvelDecoding* decoding, long long from, long long count,
                              short* samples, char** why);
     void (*DecoderClose)(QuorvelDecoding* decoding);
+    // The sample frames that DecoderRead gave so far as silence in place of frames that
+    // decode at another rate or in other channels than the file's, a false sync in damaged
+    // bytes.
+    long long (*DecoderSilenced)(const QuorvelDecoding* decoding);
     // The tracks of the cue sheet `text`, its lines each ended by a line feed, as libcue
     // reads them: `*count` of them, the texts as the sheet has them. Null where libcue cannot
     // read it. The array and each text in it are the caller's to free().

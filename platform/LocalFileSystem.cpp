@@ -39,6 +39,14 @@ std::optional<struct stat> StatOf(const std::string& path) {
     return info;
 }
 
+FileStamp StampOf(const struct stat& info) {
+    const auto nanoseconds = [](const timespec& time) {
+        return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec;
+    };
+    return {info.st_dev, info.st_ino, static_cast<std::int64_t>(info.st_size),
+            nanoseconds(info.st_mtim), nanoseconds(info.st_ctim)};
+}
+
 std::string FolderOf(const std::string& path) {
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -178,11 +186,7 @@ LocalSourceFile::LocalSourceFile(const std::string& path, std::size_t window) : 
         throw FileError(FileError::Operation::Read, path, *problem);
     }
     size_ = static_cast<std::int64_t>(info.st_size);
-    const auto nanoseconds = [](const timespec& time) {
-        return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec;
-    };
-    stamp_ = {info.st_dev, info.st_ino, size_, nanoseconds(info.st_mtim),
-              nanoseconds(info.st_ctim)};
+    stamp_ = StampOf(info);
     if (window > 0) windows_ = std::make_unique<MappedWindows>(fd_, size_, window);
 }
 
@@ -584,6 +588,12 @@ bool LocalFileSystem::SameFile(const std::string& one, const std::string& other)
     const auto a = StatOf(one);
     const auto b = StatOf(other);
     return a && b && a->st_dev == b->st_dev && a->st_ino == b->st_ino;
+}
+
+std::optional<FileStamp> LocalFileSystem::StampOf(const std::string& path) const {
+    const auto info = StatOf(path);
+    if (!info) return std::nullopt;
+    return platform::StampOf(*info);
 }
 
 std::unique_ptr<SourceFile> LocalFileSystem::OpenSource(const std::string& path) {

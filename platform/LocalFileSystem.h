@@ -55,6 +55,7 @@ class LocalFileSystem final : public FileSystem {
     bool IsDirectory(const std::string& path) const override;
     Entry EntryAt(const std::string& path) const override;
     bool SameFile(const std::string& one, const std::string& other) const override;
+    std::optional<FileStamp> StampOf(const std::string& path) const override;
     std::unique_ptr<SourceFile> OpenSource(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override;
     // Tries to share the source's first block with a file without a name in the folder.

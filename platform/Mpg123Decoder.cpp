@@ -45,12 +45,15 @@ class Mpg123Audio final : public DecodedAudio {
     Mpg123Audio(const QuorvelDesktopModule& module, std::unique_ptr<SourceFile> file,
                 AudioDecoder::Length measure, std::int64_t walkedFrames,
                 Mpg123Decoder::Seeking seeking)
-        : module_(module), file_(std::move(file)), reader_{this, file_->Size(), &ReadAt} {
+        : module_(module),
+          file_(std::move(file)),
+          reader_{this, file_->Size(), &ReadAt},
+          endsEarly_(measure == AudioDecoder::Length::Decoded) {
         char* why = nullptr;
         long rate = 0;
         int channels = 0;
         long long length = 0;
-        const StatedLength stated = measure == AudioDecoder::Length::Stated
+        const StatedLength stated = measure != AudioDecoder::Length::Counted
                                         ? StatedFrames(*file_, walkedFrames)
                                         : StatedLength{};
         decoding_ = module_.DecoderOpen(
@@ -77,12 +80,18 @@ class Mpg123Audio final : public DecodedAudio {
         char* why = nullptr;
         const long long done = module_.DecoderRead(decoding_, from, count, samples.data(), &why);
         Settle(why, done < 0);
-        if (done != count) {
+        if (done != count && !endsEarly_) {
             throw FileError(FileError::Operation::Read, file_->Path(),
                             Tr("Files", "it decodes to fewer samples than its length"));
         }
+        if (done != count) {
+            missing_ += length_ - (from + done);
+            length_ = from + done;
+            samples.resize(std::size_t(done * channels_));
+        }
         return samples;
     }
+    std::int64_t Damaged() const override { return module_.DecoderSilenced(decoding_) + missing_; }
 
   private:
     static long long ReadAt(void* handle, long long offset, void* buffer, std::size_t count) {
@@ -125,6 +134,8 @@ class Mpg123Audio final : public DecodedAudio {
     std::int32_t rate_ = 0;
     std::int32_t channels_ = 0;
     std::int64_t length_ = 0;
+    const bool endsEarly_;      // Length::Decoded: the decoding's end is the file's
+    std::int64_t missing_ = 0;  // the sample frames it ended early by
 };
 
 // Where the module is loaded but libmpg123 is not to be had, why.

@@ -1,11 +1,20 @@
 #include "platform/TagLibEditor.h"
 
+#include "engine/Tags.h"
 #include "platform/DesktopServices.h"
 
 namespace quorvel::platform {
 
+bool TagLibEditor::Readable(std::span<const std::uint8_t> id3v2) {
+    unread_.reset();
+    if (ChapterDepth(id3v2) <= kDeepestChapters) return true;
+    unread_ = Tr("Tags", "its chapters nest more than %1 deep").Arg(kDeepestChapters);
+    return false;
+}
+
 std::optional<std::vector<std::uint8_t>> TagLibEditor::ForPart(std::span<const std::uint8_t> id3v2,
                                                                PartTime part) {
+    if (!Readable(id3v2)) return std::nullopt;
     // Without the module the tag goes out as it came.
     auto tag = TagForPart(id3v2, part);
     if (!tag) unavailable_ = DesktopUnavailable();
@@ -13,6 +22,7 @@ std::optional<std::vector<std::uint8_t>> TagLibEditor::ForPart(std::span<const s
 }
 
 std::vector<Chapter> TagLibEditor::Chapters(std::span<const std::uint8_t> id3v2) {
+    if (!Readable(id3v2)) return {};
     return ChaptersOf(id3v2);
 }
 

@@ -79,6 +79,80 @@ inline Bytes WithoutNewHeader(const Bytes& part) {
     return Bytes(part.begin() + std::ptrdiff_t(length), part.end());
 }
 
+// The header of a frame of an ID3v2 tag of `version` 3 or 4, `flags` its second flags byte:
+// a version 4 frame's size in seven bits a byte, or as a plain number where `plainSize`.
+inline Bytes Id3FrameHeader(int version, const std::string& id, std::size_t size,
+                            std::uint8_t flags = 0, bool plainSize = false) {
+    const bool synchSafe = version == 4 && !plainSize;
+    Bytes header(id.begin(), id.end());
+    for (int i = 3; i >= 0; --i) {
+        header.push_back(synchSafe ? std::uint8_t(size >> (7 * i) & 0x7F)
+                                   : std::uint8_t(size >> (8 * i) & 0xFF));
+    }
+    header.push_back(0);
+    header.push_back(flags);
+    return header;
+}
+
+inline Bytes Id3Frame(int version, const std::string& id, const Bytes& content,
+                      std::uint8_t flags = 0, bool plainSize = false) {
+    return Id3FrameHeader(version, id, content.size(), flags, plainSize) + content;
+}
+
+// An ID3v2 tag of `version` holding `frames` and some padding, `flags` its header's.
+inline Bytes Id3Tag(int version, const Bytes& frames, std::uint8_t flags = 0) {
+    const auto size = std::uint32_t(frames.size() + 64);
+    const Bytes header{'I',
+                       'D',
+                       '3',
+                       std::uint8_t(version),
+                       0,
+                       flags,
+                       std::uint8_t(size >> 21 & 0x7F),
+                       std::uint8_t(size >> 14 & 0x7F),
+                       std::uint8_t(size >> 7 & 0x7F),
+                       std::uint8_t(size & 0x7F)};
+    return header + frames + Bytes(64, 0);
+}
+
+// A chapter's own fields: its identifier "c", its times (0 to 1 s) and no byte offsets.
+inline const Bytes kChapterFields{'c', 0,    0,    0,    0,    0,    0,    0,    3,
+                                  232, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+// A version 3 chapter (CHAP) `id` from `startMs` to `endMs`, titled `title` (TIT2).
+inline Bytes TitledChapter(const std::string& id, std::uint32_t startMs, std::uint32_t endMs,
+                           const std::string& title) {
+    Bytes content(id.begin(), id.end());
+    content.push_back(0);
+    for (const std::uint32_t value : {startMs, endMs, 0xFFFFFFFFu, 0xFFFFFFFFu}) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            content.push_back(std::uint8_t(value >> shift));
+    }
+    Bytes text{0};  // Latin-1
+    text.insert(text.end(), title.begin(), title.end());
+    return Id3Frame(3, "CHAP", content + Id3Frame(3, "TIT2", text));
+}
+
+// `depth` chapters each within the one before, written front to back at once: a tag as
+// deep as one that would end a program reading it by recursion.
+inline Bytes DeepChapters(int version, int depth) {
+    const Bytes title = Id3Frame(version, "TIT2", {3, 'x'});
+    std::vector<std::size_t> sizes(std::size_t(depth), 0);
+    std::size_t inner = title.size();
+    for (auto size = sizes.rbegin(); size != sizes.rend(); ++size) {
+        *size = kChapterFields.size() + inner;
+        inner = 10 + *size;
+    }
+    Bytes tag;
+    tag.reserve(inner);
+    for (const std::size_t size : sizes) {
+        const Bytes header = Id3FrameHeader(version, "CHAP", size);
+        tag.insert(tag.end(), header.begin(), header.end());
+        tag.insert(tag.end(), kChapterFields.begin(), kChapterFields.end());
+    }
+    return tag + title;
+}
+
 // Answers as a tag library would for tags without a length frame: keep them as they are.
 class KeepTags final : public TagEditor {
   public:

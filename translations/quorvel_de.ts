@@ -34,6 +34,10 @@
         <source>To split at the time given itself, choose File &gt; Split Exactly at the Time Given.</source>
         <translation>Um genau zur angegebenen Zeit zu teilen, wählen Sie Datei &gt; Genau zur angegebenen Zeit teilen.</translation>
     </message>
+    <message>
+        <source>%1 changed after it was analysed, and has been analysed again. Check the split time, then split it.</source>
+        <translation>%1 hat sich nach der Analyse geändert und wurde neu analysiert. Prüfen Sie die Teilungszeit, dann teilen Sie die Datei.</translation>
+    </message>
 </context>
 <context>
     <name>CueSheet</name>
@@ -217,6 +221,17 @@
     <message>
         <source>Valid second value range is 0 to %1</source>
         <translation>Gültige Sekundenwerte reichen von 0 bis %1</translation>
+    </message>
+</context>
+<context>
+    <name>PartLists</name>
+    <message>
+        <source>The source&apos;s ID3v2 tag could not be read (%1).</source>
+        <translation>Das ID3v2-Tag der Quelle konnte nicht gelesen werden (%1).</translation>
+    </message>
+    <message>
+        <source>Chapter %1 of the tag: %2 is also the start of chapter %3; each chapter needs a start of its own.</source>
+        <translation>Kapitel %1 des Tags: %2 ist auch der Beginn von Kapitel %3; jedes Kapitel braucht einen eigenen Beginn.</translation>
     </message>
 </context>
 <context>
@@ -500,12 +515,27 @@
         <source>The cut at %1 cannot be made exactly: the frames of this free-format stream, %2 bytes long, are too short to carry what the part after it needs from before the cut.</source>
         <translation>Der Schnitt bei %1 kann nicht genau gesetzt werden: Die Frames dieses Datenstroms im freien Format sind %2 Bytes lang, zu kurz, um zu tragen, was der Teil danach von vor dem Schnitt braucht.</translation>
     </message>
+    <message>
+        <source>the source changed while it was being split</source>
+        <translation>die Quelle hat sich geändert, während sie geteilt wurde</translation>
+    </message>
+    <message>
+        <source>The source&apos;s ID3v2 tag was left unread (%1): the parts carry it as it is, with the source&apos;s length and chapters.</source>
+        <translation>Das ID3v2-Tag der Quelle blieb ungelesen (%1): Die Teile tragen es unverändert, mit der Länge und den Kapiteln der Quelle.</translation>
+    </message>
 </context>
 <context>
     <name>SplitPartsForm</name>
     <message>
         <source>To cut at the times given themselves, choose File &gt; Split Exactly at the Time Given and open this window again.</source>
         <translation>Um genau zu den angegebenen Zeiten zu schneiden, wählen Sie Datei &gt; Genau zur angegebenen Zeit teilen und öffnen dieses Fenster erneut.</translation>
+    </message>
+</context>
+<context>
+    <name>Tags</name>
+    <message>
+        <source>its chapters nest more than %1 deep</source>
+        <translation>seine Kapitel sind tiefer als %1 Ebenen verschachtelt</translation>
     </message>
 </context>
 <context>
@@ -606,6 +636,22 @@
     <message>
         <source>Finding silences</source>
         <translation>Stille wird gesucht</translation>
+    </message>
+    <message>
+        <source>%1: the desktop module cannot be loaded (%2); nothing was done</source>
+        <translation>%1: Das Desktop-Modul kann nicht geladen werden (%2); nichts wurde getan</translation>
+    </message>
+    <message>
+        <source>split: invalid minute &apos;%1&apos;</source>
+        <translation>split: ungültige Minute &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>split: invalid second &apos;%1&apos;</source>
+        <translation>split: ungültige Sekunde &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>%1 is damaged: %2 s of its audio does not decode, and counts as silence or is left out, as players play it</source>
+        <translation>%1 ist beschädigt: %2 s seines Tons lassen sich nicht dekodieren und zählen als Stille oder fallen weg, wie Player die Datei spielen</translation>
     </message>
 </context>
 <context>

@@ -102,10 +102,12 @@ struct QuorvelDecoding {
     long long length = 0;
     long long samplesPerFrame = 0;
     long long firstFrame = 0;
-    bool seekable = false;  // a seek gives what players play, or near it where asked
-    bool scanned = false;   // the handle scanned the file and has since neither sought nor decoded
-    long long next = 0;     // the sample frame decoded next, as players number them
-    bool decoded = false;   // the handle decoded: its synthesis filter has moved on
+    bool seekable = false;   // a seek gives what players play, or near it where asked
+    bool scanned = false;    // the handle scanned the file and has since neither sought nor decoded
+    long long next = 0;      // the sample frame decoded next, as players number them
+    bool decoded = false;    // the handle decoded: its synthesis filter has moved on
+    int foreign = 0;         // the channels of the other format it decodes in, 0 in its own
+    long long silenced = 0;  // the sample frames given as silence in place of those
     // The places of frames the handles have found so far, one every `indexStep` frames,
     // each new handle starting from them.
     std::vector<off_t> index;
@@ -168,6 +170,7 @@ std::optional<std::string> Start(QuorvelDecoding& decoding) {
     decoding.next = 0;
     decoding.decoded = false;
     decoding.scanned = false;
+    decoding.foreign = 0;
     int error = MPG123_OK;
     decoding.handle = lib.mpg123_new(nullptr, &error);
     if (!decoding.handle) return lib.mpg123_plain_strerror(error);
@@ -285,38 +288,45 @@ std::optional<std::string> Measure(QuorvelDecoding& decoding, long long statedFr
 }
 
 // Decodes the next `count` sample frames into `samples`, or past them where `samples` is
-// null: how many, fewer only at the end; none with `why` where decoding fails.
+// null: how many, fewer only at the end; none with `why` where decoding fails. Frames that
+// decode at another rate or in other channels than the file's, which damaged bytes make of
+// a false sync, play as silence as long as they are, as in a player that keeps its output
+// as the file began.
 std::optional<long long> Decode(QuorvelDecoding& decoding, short* samples, long long count,
                                 std::string& why) {
     const Mpg123& lib = *decoding.mpg123;
-    const long long frameBytes = 2LL * decoding.channels;
-    std::vector<short> scratch(samples ? 0 : std::size_t(4096 * decoding.channels));
+    std::vector<short> scratch;
     long long done = 0;
     while (done < count) {
-        const long long wanted = samples ? count - done : std::min<long long>(count - done, 4096);
+        // What is passed over, and what decodes in another format, goes to `scratch`.
+        const bool direct = samples && decoding.foreign == 0;
+        const long long channels = decoding.foreign > 0 ? decoding.foreign : decoding.channels;
+        const long long wanted = direct ? count - done : std::min<long long>(count - done, 4096);
+        if (!direct) scratch.resize(std::size_t(wanted * channels));
         unsigned char* into = reinterpret_cast<unsigned char*>(
-            samples ? samples + done * decoding.channels : scratch.data());
+            direct ? samples + done * decoding.channels : scratch.data());
         size_t bytes = 0;
         decoding.decoded = true;
         decoding.scanned = false;
         const int result =
-            lib.mpg123_read(decoding.handle, into, size_t(wanted * frameBytes), &bytes);
-        if (bytes % size_t(frameBytes) != 0) {
+            lib.mpg123_read(decoding.handle, into, size_t(wanted * 2 * channels), &bytes);
+        if (bytes % size_t(2 * channels) != 0) {
             why = "the decoder gave part of a sample frame";
             return std::nullopt;
         }
-        const long long frames = static_cast<long long>(bytes) / frameBytes;
+        const long long frames = static_cast<long long>(bytes) / (2 * channels);
+        if (samples && !direct) {
+            std::fill_n(samples + done * decoding.channels, frames * decoding.channels, 0);
+            decoding.silenced += frames;
+        }
         done += frames;
         decoding.next += frames;
         if (result == MPG123_DONE) break;
         if (result == MPG123_NEW_FORMAT) {
             long rate = 0;
-            int channels = 0, encoding = 0;
-            lib.mpg123_getformat(decoding.handle, &rate, &channels, &encoding);
-            if (rate != decoding.rate || channels != decoding.channels) {
-                why = "its sampling rate or channels change midway";
-                return std::nullopt;
-            }
+            int now = 0, encoding = 0;
+            lib.mpg123_getformat(decoding.handle, &rate, &now, &encoding);
+            decoding.foreign = rate == decoding.rate && now == decoding.channels ? 0 : now;
         } else if (result != MPG123_OK) {
             why = Failure(lib, decoding.handle, "the decoder cannot decode it");
             return std::nullopt;
@@ -427,6 +437,10 @@ long long DecoderRead(QuorvelDecoding* decoding, long long from, long long count
 
 void DecoderClose(QuorvelDecoding* decoding) {
     delete decoding;
+}
+
+long long DecoderSilenced(const QuorvelDecoding* decoding) {
+    return decoding->silenced;
 }
 
 }  // namespace quorvel::desktop

@@ -1,5 +1,5 @@
-// The module's table of services, which the programs check for its version and size before
-// they call any of it.
+// The module's table of services, which the programs check for its version, size and layout,
+// and that it lies within the module, before they call any of it.
 
 #include "platform/desktop/Module.h"
 
@@ -7,6 +7,7 @@ extern "C" __attribute__((visibility("default"))) const QuorvelDesktopModule* Qu
     using namespace quorvel::desktop;
     static const QuorvelDesktopModule module{.version = kQuorvelDesktopVersion,
                                              .size = sizeof(QuorvelDesktopModule),
+                                             .layout = QUORVEL_DESKTOP_LAYOUT,
                                              .Trash = Trash,
                                              .TagForPart = TagForPart,
                                              .Chapters = Chapters,
@@ -14,6 +15,7 @@ extern "C" __attribute__((visibility("default"))) const QuorvelDesktopModule* Qu
                                              .DecoderOpen = DecoderOpen,
                                              .DecoderRead = DecoderRead,
                                              .DecoderClose = DecoderClose,
+                                             .DecoderSilenced = DecoderSilenced,
                                              .ParseCueSheet = ParseCueSheet,
                                              .Translate = Translate};
     return &module;

@@ -32,6 +32,7 @@ QuorvelDecoding* DecoderOpen(const QuorvelFileReader* reader, long long statedFr
 long long DecoderRead(QuorvelDecoding* decoding, long long from, long long count, short* samples,
                       char** why);
 void DecoderClose(QuorvelDecoding* decoding);
+long long DecoderSilenced(const QuorvelDecoding* decoding);
 
 // CueSheets.cpp
 QuorvelCueTrack* ParseCueSheet(const char* text, std::size_t* count);

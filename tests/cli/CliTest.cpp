@@ -28,6 +28,7 @@
 #include <utility>
 #include <vector>
 
+#include "Frames.h"
 #include "TestFiles.h"
 
 extern char** environ;
@@ -281,6 +282,20 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
         {{"split", source, "0", "2", folder, "more"}, "split: extra operand 'more'"},
         {{"split", "--at", "0:01", source, "0", "2"},
          "split: option '--at' is the parts command's"},
+        // A number as the help writes one, nothing read past its first stray character.
+        {{"split", source, "0", "30,25"}, "split: invalid second '30,25'"},
+        {{"split", source, "0", "1e1"}, "split: invalid second '1e1'"},
+        {{"split", source, "1e1", "0"}, "split: invalid minute '1e1'"},
+        {{"split", "--", source, "-1", "30"}, "split: invalid minute '-1'"},
+        {{"split", source, "0", " 2"}, "split: invalid second ' 2'"},
+        {{"split", source, "0", "2."}, "split: invalid second '2.'"},
+        {{"split", source, "0x1", "2"}, "split: invalid minute '0x1'"},
+        {{"split", "-x", source, "0", "2.2505"}, "split: invalid second '2.2505'"},
+        {{"split", source, "0", "2.5"}, "split: invalid second '2.5'"},
+        {{"split", "-x", source, "0", "60.000"}, "split: invalid second '60.000'"},
+        {{"split", source, "1.5", "0"}, "split: invalid minute '1.5'"},
+        {{"silences", "--min", "1e1", source}, "silences: invalid length '1e1'"},
+        {{"silences", "--threshold", "-5e1", source}, "silences: invalid threshold '-5e1'"},
         {{"parts", source}, "parts: give --at, --cue, --chapters, --every or --count, one of them"},
         {{"parts", "--at", "0:01", "--count", "3", source},
          "parts: give --at, --cue, --chapters, --every or --count, one of them"},
@@ -573,6 +588,34 @@ TEST_F(Cli, SilencesPrintsEachStretchAndTellsByItsExitCode) {
             << tone.out;
     }
 
+    // Damaged in the middle, a header zeroed (its frame lost) or made one of 48 kHz (a frame
+    // of another format, given as silence), the song is decoded on past the damage as
+    // players decode it, and a line on the error output says so.
+    const quorvel::test::Bytes song = quorvel::test::ReadFile(source);
+    const std::string header("\xFF\xFB\x90", 3), padded("\xFF\xFB\x92", 3);
+    const std::string text(song.begin(), song.end());
+    const std::size_t middle =
+        std::min(text.find(header, text.size() / 2), text.find(padded, text.size() / 2));
+    const std::pair<std::uint8_t, std::string> damages[] = {{0x00, "0.006"}, {0x94, "0.026"}};
+    for (const auto& [byte, lost] : damages) {
+        quorvel::test::Bytes damaged = song;
+        damaged[middle] = damaged[middle + 1] = byte == 0 ? 0 : 0xFF;
+        damaged[middle + 2] = byte | (song[middle + 2] & 0x02);
+        const std::string path = temp.Write("damaged.mp3", damaged);
+        const Result passed = Run({"silences", "--threshold", "-6", "--min", "0.25", path});
+        EXPECT_EQ(passed.exitCode, 0) << passed.err;
+        EXPECT_TRUE(
+            std::regex_match(passed.out, std::regex(R"((0:0[0-4]\.[0-9]{3} )"
+                                                    R"(0:0[0-4]\.[0-9]{3} 0:00\.3[0-9]{2}\n){8})")))
+            << passed.out;
+        const std::string why = path + " is damaged: " + lost +
+                                " s of its audio does not decode, and counts as silence or is left "
+                                "out, as players play it";
+        EXPECT_EQ(passed.err, "quorvel-cli: " + why + "\n");
+        EXPECT_EQ(nlohmann::json::parse(Run({"silences", "--json", path}).out)["messages"],
+                  nlohmann::json::array({why}));
+    }
+
     const std::string missing = folder + "/missing.mp3";
     const Result unreadable = Run({"silences", "--json", missing});
     EXPECT_EQ(unreadable.exitCode, 2);
@@ -725,6 +768,41 @@ TEST_F(Cli, PartsFromACueSheetOrTheChapters) {
     const Result none = Run({"parts", "--chapters", source, out});
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_EQ(none.err, "quorvel-cli: parts: " + source + " has no chapters to split at\n");
+
+    // Chapters that start together, one of them a mark of no length, are refused as the
+    // cue sheet's tracks that do so are, and nothing is written. A tag that nests its
+    // chapters 20,000 deep is never read: the chapters are refused, and a split copies
+    // the tag as it is and says so.
+    using quorvel::test::operator+;
+    const quorvel::test::Bytes audio = quorvel::test::ReadFile(source);
+    const std::string marked = temp.Write(
+        "marked.mp3",
+        quorvel::test::Id3Tag(3, quorvel::test::TitledChapter("a", 0, 1000, "One") +
+                                     quorvel::test::TitledChapter("m", 1000, 1000, "Mark") +
+                                     quorvel::test::TitledChapter("b", 1000, 4000, "Two")) +
+            audio);
+    const std::string deep = temp.Write(
+        "deep.mp3", quorvel::test::Id3Tag(3, quorvel::test::DeepChapters(3, 20000)) + audio);
+    const auto unchanged = quorvel::test::Snapshot(out);
+    const std::pair<std::string, std::string> refusals[] = {
+        {marked,
+         "Chapter 3 of the tag: 0:01 is also the start of chapter 2; each chapter needs a start "
+         "of its own."},
+        {deep, "The source's ID3v2 tag could not be read (its chapters nest more than 16 deep)."},
+    };
+    for (const auto& [file, why] : refusals) {
+        const Result refused = Run({"parts", "--chapters", file, out});
+        EXPECT_EQ(refused.exitCode, 1) << file;
+        EXPECT_EQ(refused.err, "quorvel-cli: " + why + "\n");
+    }
+    EXPECT_EQ(quorvel::test::Snapshot(out), unchanged);
+    const Result copied = Run({"split", deep, "0", "2", out});
+    EXPECT_EQ(copied.exitCode, 0) << copied.err;
+    EXPECT_NE(copied.out.find("\nThe source's ID3v2 tag was left unread (its chapters nest more "
+                              "than 16 deep): the parts carry it as it is, with the source's "
+                              "length and chapters.\n"),
+              std::string::npos)
+        << copied.out;
 
     // 99 tracks of 70 minutes, 42 s and a few CD frames apart, in a sheet for the WAVE
     // file the MP3 was made from.

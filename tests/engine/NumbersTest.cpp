@@ -58,6 +58,20 @@ TEST(Numbers, FormatsSizesDurationsAndFractions) {
     EXPECT_EQ(FormatClockTime(3600000, "."), "1:00:00");
 }
 
+// The companion's numbers: digits with at most one point, and no more decimals than allowed.
+TEST(Numbers, PlainDecimalsAreDigitsWithOnePoint) {
+    const std::tuple<const char*, std::size_t, bool> cases[] = {
+        {"0", 3, true},       {"30", 3, true},     {"30.250", 3, true}, {"30.2501", 3, false},
+        {"30.2501", 9, true}, {"30,25", 9, false}, {"1e1", 9, false},   {"-1", 9, false},
+        {"+1", 9, false},     {"2.", 9, false},    {".5", 9, false},    {"1.2.3", 9, false},
+        {" 2", 9, false},     {"2 ", 9, false},    {"", 9, false},      {"\xd9\xa3", 9, false},
+        {"59", 0, true},      {"59.5", 0, false},
+    };
+    for (const auto& [text, decimals, plain] : cases) {
+        EXPECT_EQ(IsPlainDecimal(text, decimals), plain) << text << " " << decimals;
+    }
+}
+
 // Times as the user types them, each read back as it is shown.
 TEST(Numbers, ReadsClockTimes) {
     const std::tuple<const char*, const char*, std::optional<std::int64_t>> times[] = {

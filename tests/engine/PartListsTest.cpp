@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "TestFiles.h"
@@ -111,6 +115,74 @@ TEST(PartLists, CueTracksStartWhereTheirFramesDo) {
         EXPECT_EQ(SampleOf(starts[i].Start, 44100), sheet.Tracks[i].StartFrames * 588);
         EXPECT_EQ(starts[i].Title, sheet.Tracks[i].Title);
         EXPECT_EQ(starts[i].Performer, "P");
+    }
+}
+
+// The chapters a tag lists, in the tag's order, as a tag library would read them.
+class ListedChapters final : public TagEditor {
+  public:
+    ListedChapters(std::vector<Chapter> chapters, std::optional<Message> unread)
+        : chapters_(std::move(chapters)), unread_(std::move(unread)) {}
+    std::optional<std::vector<std::uint8_t>> ForPart(std::span<const std::uint8_t>,
+                                                     PartTime) override {
+        return std::nullopt;
+    }
+    std::vector<Chapter> Chapters(std::span<const std::uint8_t>) override { return chapters_; }
+    std::optional<Message> Unread() const override { return unread_; }
+
+  private:
+    std::vector<Chapter> chapters_;
+    std::optional<Message> unread_;
+};
+
+// Chapters start parts in the order of their starts, whatever the tag's; each part lasts
+// until the next chapter starts, one of no length too. Two chapters that start together
+// are refused as a cue sheet's tracks are, naming both by their places in the tag, and so
+// is a tag that could not be read.
+TEST(PartLists, ChaptersStartPartsOrAreRefusedWhereTwoShareAStart) {
+    const struct {
+        const char* name;
+        std::vector<Chapter> chapters;
+        std::vector<std::string> starts;  // milliseconds and title, or the refusal
+        std::optional<Message> unread = std::nullopt;
+    } cases[] = {
+        {"listed out of order",
+         {{60000, 90000, "B"}, {0, 60000, "A"}, {90000, 95000, "C"}},
+         {"0 A", "60000 B", "90000 C"}},
+        {"one of no length",
+         {{0, 60000, "A"}, {60000, 60000, "Mark"}, {90000, 95000, "B"}},
+         {"0 A", "60000 Mark", "90000 B"}},
+        {"one of no length where the next starts",
+         {{0, 60000, "A"}, {60000, 60000, "Mark"}, {60000, 95000, "B"}},
+         {"Chapter 3 of the tag: 1:00 is also the start of chapter 2; each chapter needs a "
+          "start of its own."}},
+        {"two at once, listed apart",
+         {{61500, 90000, "B"}, {0, 60000, "A"}, {61500, 95000, "C"}},
+         {"Chapter 3 of the tag: 1:01,500 is also the start of chapter 1; each chapter needs a "
+          "start of its own."}},
+        {"none", {}, {}},
+        {"a tag left unread",
+         {},
+         {"The source's ID3v2 tag could not be read (too deep)."},
+         Message("too deep")},
+    };
+    test::Bytes tag{'I', 'D', '3', 3, 0, 0, 0, 0, 0, 16};
+    tag.resize(26);
+    MemorySource source(tag);
+    for (const auto& c : cases) {
+        ListedChapters tags(c.chapters, c.unread);
+        const auto read = ChapterStarts(source, tags, ",");
+        std::vector<std::string> starts;
+        if (const auto* why = std::get_if<Message>(&read)) {
+            starts.push_back(English(*why));
+        } else {
+            for (const PartStart& start : std::get<std::vector<PartStart>>(read)) {
+                starts.push_back(
+                    std::to_string(std::chrono::duration_cast<milliseconds>(start.Start).count()) +
+                    " " + start.Title);
+            }
+        }
+        EXPECT_EQ(starts, c.starts) << c.name;
     }
 }
 

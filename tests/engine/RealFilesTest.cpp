@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "FakeForm.h"
+#include "Frames.h"
 #include "TestFiles.h"
 #include "engine/FrameChain.h"
 #include "engine/Numbers.h"
@@ -56,8 +57,13 @@ platform::TagLibEditor tags;
 platform::Mpg123Decoder decoder;
 
 using test::Bytes;
+using test::operator+;
 using test::Control;
+using test::DeepChapters;
 using test::FakeForm;
+using test::Id3Frame;
+using test::Id3Tag;
+using test::kChapterFields;
 using test::ReadFile;
 using test::Slice;
 using test::TempFolder;
@@ -539,6 +545,114 @@ void ExpectChapters(const Chapters& read, const Chapters& expected) {
         EXPECT_EQ(got.endOffset, want.endOffset);
     }
     EXPECT_TRUE(read.tables == expected.tables);
+}
+
+// A chapter (CHAP) or table of contents (CTOC) that holds `inner` after its own fields; its
+// content unsynchronised (0xFF followed by 0x00) where `flags` says so in version 4.
+Bytes ChapterFrame(int version, bool table, const Bytes& inner, std::uint8_t flags = 0,
+                   bool plainSize = false) {
+    Bytes content = (table ? Bytes{'t', 0, 3, 1, 'c', 0} : kChapterFields) + inner;
+    if (version == 4 && (flags & 0x02)) {
+        Bytes unsynchronised;
+        for (const std::uint8_t byte : content) {
+            unsynchronised.push_back(byte);
+            if (byte == 0xFF) unsynchronised.push_back(0);
+        }
+        content = unsynchronised;
+    }
+    if (version == 4 && (flags & 0x01)) {
+        const auto size = std::uint32_t(content.size());
+        content = Bytes{std::uint8_t(size >> 21 & 0x7F), std::uint8_t(size >> 14 & 0x7F),
+                        std::uint8_t(size >> 7 & 0x7F), std::uint8_t(size & 0x7F)} +
+                  content;
+    }
+    return Id3Frame(version, table ? "CTOC" : "CHAP", content, flags, plainSize);
+}
+
+// Chapters and tables of contents taking turns, `depth` of them each within the one before.
+// With sizes as plain numbers, each is followed by a title, on which the size lands.
+Bytes NestedChapters(int version, int depth, std::uint8_t flags = 0, bool plainSize = false) {
+    // A title long enough that a plain size differs from a size in seven bits a byte.
+    Bytes inner = Id3Frame(version, "TIT2", Bytes(200, 'x'), 0, plainSize);
+    for (int level = depth; level > 0; --level) {
+        inner = ChapterFrame(version, level % 2 == 0, inner, flags, plainSize);
+        if (plainSize) inner = inner + Id3Frame(version, "TIT2", {3, 'y'}, 0, true);
+    }
+    return inner;
+}
+
+// How deep TagLib nests the chapters and tables of contents it reads.
+int TagLibDepth(const TagLib::ID3v2::FrameList& frames) {
+    int deepest = 0;
+    for (const TagLib::ID3v2::Frame* frame : frames) {
+        if (const auto* chapter = dynamic_cast<const TagLib::ID3v2::ChapterFrame*>(frame)) {
+            deepest = std::max(deepest, 1 + TagLibDepth(chapter->embeddedFrameList()));
+        } else if (const auto* table =
+                       dynamic_cast<const TagLib::ID3v2::TableOfContentsFrame*>(frame)) {
+            deepest = std::max(deepest, 1 + TagLibDepth(table->embeddedFrameList()));
+        }
+    }
+    return deepest;
+}
+
+// How deep a tag nests its chapters, counted as TagLib reads the tag's frames, so that no
+// tag that nests them deeper than TagLib's stack can take reaches it; what is measured
+// here is read by TagLib too where it is shallow enough to be.
+TEST(ChapterDepth, CountsTheChaptersNestedAsTagLibReadsThem) {
+    Bytes unsynchronised;
+    for (const std::uint8_t byte : NestedChapters(3, 4)) {
+        unsynchronised.push_back(byte);
+        if (byte == 0xFF) unsynchronised.push_back(0);
+    }
+    // Chapters whose stated lengths reach over those after them, each read within the one
+    // before it again.
+    Bytes overlapping;
+    for (int i = 0; i < 1000; ++i) {
+        overlapping =
+            overlapping + Id3Frame(4, "CHAP", Bytes{0x7F, 0x7F, 0x7F, 0x7F} + kChapterFields, 0x01);
+    }
+    const struct {
+        const char* name;
+        Bytes tag;
+        int depth;
+    } cases[] = {
+        {"no chapters", Id3Tag(4, Id3Frame(4, "TIT2", {3, 'x'})), 0},
+        {"no ID3v2 tag", Bytes{'T', 'A', 'G'}, 0},
+        {"chapters side by side",
+         Id3Tag(3, NestedChapters(3, 1) + NestedChapters(3, 1) + NestedChapters(3, 2)), 2},
+        {"version 3", Id3Tag(3, NestedChapters(3, 5)), 5},
+        {"version 4", Id3Tag(4, NestedChapters(4, 5)), 5},
+        {"version 4, each frame unsynchronised", Id3Tag(4, NestedChapters(4, 5, 0x02)), 5},
+        {"version 4, each frame's length stated", Id3Tag(4, NestedChapters(4, 5, 0x01)), 5},
+        {"version 4, sizes as plain numbers", Id3Tag(4, NestedChapters(4, 3, 0, true)), 3},
+        {"version 3, unsynchronised as a whole", Id3Tag(3, unsynchronised, 0x80), 4},
+        {"an encrypted chapter", Id3Tag(4, ChapterFrame(4, false, NestedChapters(4, 3), 0x04)), 0},
+        {"as deep as may be read", Id3Tag(3, NestedChapters(3, kDeepestChapters)),
+         kDeepestChapters},
+        {"as deep, each frame unsynchronised", Id3Tag(4, NestedChapters(4, kDeepestChapters, 0x02)),
+         kDeepestChapters},
+        {"a level deeper", Id3Tag(3, NestedChapters(3, kDeepestChapters + 1)),
+         kDeepestChapters + 1},
+        {"20,000 deep", Id3Tag(3, DeepChapters(3, 20000)), kDeepestChapters + 1},
+        {"20,000 deep, version 4", Id3Tag(4, DeepChapters(4, 20000)), kDeepestChapters + 1},
+        {"lengths reaching over the chapters after them", Id3Tag(4, overlapping),
+         kDeepestChapters + 1},
+        {"a compressed chapter", Id3Tag(4, ChapterFrame(4, false, Bytes(20, 1), 0x08 | 0x01)),
+         kDeepestChapters + 1},
+        {"a version 3 compressed chapter", Id3Tag(3, ChapterFrame(3, false, Bytes(20, 1), 0x80)),
+         kDeepestChapters + 1},
+    };
+    const test::TempFolder folder;
+    const Bytes audio = test::ReadFile(std::string(QUORVEL_FIXTURES) + "/cbr128.mp3");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ChapterDepth(c.tag), c.depth);
+        if (c.depth > kDeepestChapters || c.tag.size() < 10) continue;
+        const std::string path = folder.Write("tagged.mp3", c.tag + audio);
+        TagLib::MPEG::File file(path.c_str(), false);
+        ASSERT_TRUE(file.ID3v2Tag());
+        EXPECT_EQ(TagLibDepth(file.ID3v2Tag()->frameList()), c.depth);
+    }
 }
 
 struct SplitCase {
@@ -1401,6 +1515,59 @@ TEST(Silences, LieWhereTheyLieInTheAudioEncoded) {
                   (std::vector<Silence>{{middle, across.End}, found.Found[2]}));
         EXPECT_EQ(FindSilences(*audio, across.End - c.rate / 4, found.Length, rule),
                   std::vector<Silence>{found.Found[2]});
+    }
+
+    // Damaged before its second pause, a frame of the speech is lost (zeroed whole) or
+    // decodes in another format (a false header: mono made stereo, or another rate): the
+    // silences are found on past the damage, where mpg123 plays them (in place, a frame in
+    // another format given as silence), and the damage is counted.
+    const std::string spoken = folder.path + "/speech-cbr.mp3";
+    const Bytes intact = ReadFile(spoken);
+    const FileSilences undamaged = FindSilences(decoder, files, spoken, rule);
+    std::vector<ChainFrame> frames;
+    {
+        MemorySource source(intact);
+        BlockReader reader(source);
+        FileInformation info;
+        WalkFrameChain(reader, info, [&](const ChainFrame& frame) {
+            frames.push_back(frame);
+            return true;
+        });
+    }
+    const ChainFrame& hit = frames[frames.size() * 3 / 8];
+    const auto at = std::size_t(hit.Offset);
+    const struct {
+        const char* name;
+        std::uint8_t byte2, byte3;  // the damaged header's third and fourth bytes
+        bool lost;
+    } damages[] = {
+        {"a frame zeroed", 0, 0, true},
+        {"a false stereo header", intact[at + 2], std::uint8_t(intact[at + 3] & 0x3F), false},
+        {"a false 48 kHz header", std::uint8_t((intact[at + 2] & 0xF3) | 0x04), intact[at + 3],
+         false},
+    };
+    for (const auto& damage : damages) {
+        SCOPED_TRACE(damage.name);
+        Bytes damaged = intact;
+        if (damage.lost) {
+            std::fill_n(damaged.begin() + std::ptrdiff_t(at), hit.Frame.FrameLength, 0);
+        } else {
+            damaged[at + 2] = damage.byte2;
+            damaged[at + 3] = damage.byte3;
+        }
+        const std::string path = folder.Write("damaged.mp3", damaged);
+        const FileSilences found = FindSilences(decoder, files, path, rule);
+        EXPECT_GE(found.Damaged, damage.lost ? 1 : 1152);
+        if (damage.lost) {
+            const std::vector<std::int16_t> played = Decode(path, "mpg123 --gapless -s").samples;
+            EXPECT_EQ(found.Found, QuietStretches(played, 1, 44100, rule));
+            continue;
+        }
+        ASSERT_EQ(found.Found.size(), undamaged.Found.size());
+        for (std::size_t i = 0; i < found.Found.size(); ++i) {
+            EXPECT_NEAR(found.Found[i].Start, undamaged.Found[i].Start, 1152) << i;
+            EXPECT_NEAR(found.Found[i].End, undamaged.Found[i].End, 1152) << i;
+        }
     }
 
     // Stopped once the second half has begun.

@@ -1,10 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "FakeForm.h"
 #include "Frames.h"
@@ -333,6 +338,44 @@ TEST_F(SplitRun, DecliningTheSecondReplacementWritesNothing) {
     EXPECT_EQ(window.scrolls, 1);
     EXPECT_EQ(ReadFile(second), Old("old second"));
     EXPECT_EQ(temp.Names(), (std::set<std::string>{"song.mp3", "song2.mp3"}));
+}
+
+// Rewrites the source in place, its last byte, as the second part is begun.
+class RewritingSource final : public FileSystemWrapper {
+  public:
+    RewritingSource(FileSystem& files, std::string source)
+        : FileSystemWrapper(files), source_(std::move(source)) {}
+    std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override {
+        if (path.ends_with("2.mp3")) {
+            std::fstream file(source_, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekp(-1, std::ios::end);
+            file.put('\x55');
+        }
+        return FileSystemWrapper::CreateOutput(path);
+    }
+
+  private:
+    std::string source_;
+};
+
+// A source rewritten while its parts are written gives parts of both versions: none is
+// named, and the log and the box say why.
+TEST_F(SplitRun, NamesNothingWhereTheSourceChangesMeanwhile) {
+    const std::string path = temp.Write("song.mp3", source);
+    // Written long ago, so that the rewrite shows in its times whatever the clock's steps.
+    const timespec longAgo[2] = {{946684800, 0}, {946684800, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), longAgo, 0), 0);
+    RewritingSource rewriting(files, path);
+    Fill(window, path, temp.path, "0", "1", "0:2");
+    EXPECT_EQ(SplitFile(window, rewriting, tags, decoder, info), SplitOutcome::Failed);
+    const std::string why =
+        "Cannot read " + path + ": the source changed while it was being split.";
+    EXPECT_EQ(
+        window.log,
+        Log({"Writing to " + temp.path + "/song1.mp3", "Writing to " + temp.path + "/song2.mp3",
+             why, "File splitting aborted.", "Nothing was changed: the split failed."}));
+    EXPECT_EQ(window.messages, std::vector<std::string>{why});
+    EXPECT_EQ(temp.Names(), std::set<std::string>{"song.mp3"});
 }
 
 // Offsets past what 32 bits hold: 2.5 GiB of zeros (a hole, so it costs no disk) before

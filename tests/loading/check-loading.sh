@@ -2,9 +2,10 @@
 # Checks how the companion finds the libraries and the desktop module it loads: no search
 # path of QUORVEL-CLI, MODULE or any ELF file under the other arguments names the current
 # folder, libraries planted in the folder it runs in are never loaded, and a module cut
-# short or of another version (FOREIGN, whose table QUORVEL_FOREIGN_TABLE chooses, and
-# NAMELESS, without an entry point) is refused instead of ending it with a bus error or a
-# call through a table laid out otherwise.
+# short, of another version or no module of Quorvel's (FOREIGN, whose table
+# QUORVEL_FOREIGN_TABLE chooses, and NAMELESS, without an entry point) is refused by every
+# command that needs it, before it does anything, instead of ending it with a bus error or
+# a call through a table laid out otherwise.
 #   check-loading.sh QUORVEL-CLI MODULE FOREIGN NAMELESS [FILE-OR-FOLDER...]
 set -euo pipefail
 usage="usage: check-loading.sh QUORVEL-CLI MODULE FOREIGN NAMELESS [FILE-OR-FOLDER...]"
@@ -59,14 +60,16 @@ loaded=$(cd "$work" && env -u LD_LIBRARY_PATH LD_DEBUG=files "$cli" info "$fixtu
 ! grep -qE "libquorvel-desktop|libmpg123" <<<"$loaded" || fail "the analysis loaded: $loaded"
 [ -f "$work/share/Trash/files/id3v21.mp3" ] || fail "the older first part is not in the trash"
 
-# Modules beside a copy of the companion, each refused with the words given: the module cut
-# inside its headers and inside its segments, as the dynamic loader words it, a named pipe
-# in its place (refused, not waited on), and modules of another version. The trash is then out of reach and the parts are replaced all the same,
-# the tags left as they were and the seam check left out; verify fails as for a file it
-# cannot decode.
+# Modules beside a copy of the companion, each refused with the words given before anything
+# of it is called: the module cut inside its headers and inside its segments, as the dynamic
+# loader words it, a named pipe in its place (refused, not waited on), modules of another
+# version or layout, and tables that are no module's own. split and parts change nothing
+# and say why; verify and silences fail as for a file they cannot decode.
 cp "$cli" "$work/cut/"
+copy="$work/cut/$(basename "$cli")"
 placed="$work/cut/$(basename "$module")"
 other="the desktop module $placed is of another version ("
+before=$(cd "$work" && find out share -type f -exec md5sum {} + | sort)
 while IFS='|' read -r source table said; do
     rm -f "$placed"
     case $source in
@@ -75,20 +78,30 @@ while IFS='|' read -r source table said; do
     *) cp "$source" "$placed" ;;
     esac
     row="$source${table:+ ($table)}"
-    status=0
-    log=$(QUORVEL_FOREIGN_TABLE=$table split "$work" "$work/cut/$(basename "$cli")") || status=$?
-    [ "$status" -eq 0 ] || fail "the split with the module $row ended with $status"
-    grep -qF "(no trash could be reached: $said" <<<"$log" ||
-        fail "the module $row was not reported: $log"
-    grep -qF "The tag library could not be loaded ($said" <<<"$log" ||
-        fail "the tags left as they were went unmentioned: $log"
-    grep -qF "Seam check skipped: the decoder could not be loaded ($said" <<<"$log" ||
-        fail "the seam check left out went unmentioned: $log"
-    status=0
-    errors=$(cd "$work" && QUORVEL_FOREIGN_TABLE=$table "$work/cut/$(basename "$cli")" \
-        verify "$fixture" "$work/out/id3v21.mp3" "$work/out/id3v22.mp3" 2>&1) || status=$?
-    [ "$status" -eq 2 ] || fail "verify with the module $row ended with $status: $errors"
-    grep -qF "$said" <<<"$errors" || fail "verify did not report the module $row: $errors"
+    for name in split parts verify silences; do
+        case $name in
+        split) command=(split --replace "$fixture" 0 2 "$work/out") ;;
+        parts) command=(parts --replace --at 0:01 "$fixture" "$work/out") ;;
+        verify) command=(verify "$fixture" "$work/out/id3v21.mp3" "$work/out/id3v22.mp3") ;;
+        silences) command=(silences "$fixture") ;;
+        esac
+        status=0
+        said_all=$(cd "$work" && env -u LD_LIBRARY_PATH HOME="$work" XDG_DATA_HOME="$work/share" \
+            QUORVEL_FOREIGN_TABLE=$table "$copy" "${command[@]}" 2>&1) || status=$?
+        case $name in
+        split | parts)
+            [ "$status" -eq 3 ] || fail "$name with the module $row ended with $status: $said_all"
+            grep -qF "quorvel-cli: $name: the desktop module cannot be loaded ($said" <<<"$said_all" ||
+                fail "$name did not refuse the module $row: $said_all"
+            ;;
+        *)
+            [ "$status" -eq 2 ] || fail "$name with the module $row ended with $status: $said_all"
+            grep -qF "$said" <<<"$said_all" || fail "$name did not report the module $row: $said_all"
+            ;;
+        esac
+    done
+    after=$(cd "$work" && find out share -type f -exec md5sum {} + | sort)
+    [ "$after" = "$before" ] || fail "a run with the module $row changed the outputs or the trash"
 done <<ROWS
 cut:0||$placed:
 cut:100||$placed:
@@ -97,7 +110,11 @@ fifo||$placed: not a regular file
 $foreign|unversioned|${other}its table carries no version
 $foreign|newer|${other}its table is version
 $foreign|resized|${other}its table is version
+$foreign|relaid|${other}its table is laid out otherwise), reinstall Quorvel
+$foreign|hollow|${other}its table's functions lie outside its code), reinstall Quorvel
+$foreign|elsewhere|${other}its table's functions lie outside its code), reinstall Quorvel
+$foreign|stray|${other}its table lies outside it), reinstall Quorvel
 $foreign|none|${other}its entry point gives no table), reinstall Quorvel
 $nameless||${other}it has no entry point QuorvelDesktop), reinstall Quorvel
 ROWS
-echo "Nothing is searched for in the current folder, and a module cut short or of another version is refused."
+echo "Nothing is searched for in the current folder, and a module cut short, of another version or no module of Quorvel's is refused before anything is done."

@@ -98,6 +98,24 @@ TEST(CueSheet, ReadsWhatUsersBringAndRefusesWhatCannotBeCut) {
          "  INDEX 01 01:02:75\n",
          "Line 5 of the cue sheet: INDEX 01 01:02:75 does not give the time as mm:ss:ff, in "
          "minutes, seconds and frames (75 a second)."},
+        {"a negative time",
+         "FILE \"album.mp3\" MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\n"
+         "INDEX 01 -01:00:00\n",
+         "Line 5 of the cue sheet: INDEX 01 -01:00:00 does not give the time as mm:ss:ff, in "
+         "minutes, seconds and frames (75 a second)."},
+        {"a sign on the seconds", "FILE \"album.mp3\" MP3\nTRACK 01 AUDIO\nINDEX 01 00:+1:00\n",
+         "Line 3 of the cue sheet: INDEX 01 00:+1:00 does not give the time as mm:ss:ff, in "
+         "minutes, seconds and frames (75 a second)."},
+        {"minutes that overflow a count of frames",
+         "FILE \"album.mp3\" MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\n"
+         "INDEX 01 4294967296:00:00\n",
+         "Line 5 of the cue sheet: INDEX 01 4294967296:00:00 does not give the time as "
+         "mm:ss:ff, in minutes, seconds and frames (75 a second)."},
+        {"a negative pregap",
+         "FILE \"album.mp3\" MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\n"
+         "INDEX 00 -00:02:00\nINDEX 01 01:00:00\n",
+         "Line 5 of the cue sheet: INDEX 00 -00:02:00 does not give the time as mm:ss:ff, in "
+         "minutes, seconds and frames (75 a second)."},
         {"no INDEX 01",
          "FILE \"album.mp3\" MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\n"
          "INDEX 00 01:00:00\n",

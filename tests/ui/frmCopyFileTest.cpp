@@ -590,6 +590,25 @@ class frmCopyFileTest : public QObject {
         QVERIFY(QFileInfo::exists(Temp(u"longer2.mp3"_s)));
     }
 
+    // A file rewritten after its analysis is analysed again when Split is pressed, and the
+    // split waits: its time was chosen for the file as it was. Pressed again, it splits.
+    void splitAnalysesAChangedFileAgainAndWaits() {
+        const QString song = Song(u"song.mp3"_s, 200);  // 5.2 s
+        PrepareSplit(song, u"0"_s, u"2"_s);
+        QVERIFY(WriteAll(song, SyntheticMp3(400)));  // 10.4 s
+        ClickSplit();
+        QCOMPARE(fake_.messages,
+                 QStringList(song + u" changed after it was analysed, and has been analysed again. "
+                                    "Check the split time, then split it."_s));
+        QCOMPARE(Fields(), u"0.159|MPEG1 Layer 3|128000|44100|400|0:10"_s);
+        QCOMPARE(Log(), AnalysisLog(song));
+        QCOMPARE(Focus(), u"txtSplitSecond"_s);
+        QVERIFY(!QFileInfo::exists(Temp(u"song1.mp3"_s)));
+        ClickSplit();
+        QVERIFY2(Log().endsWith(u"MP3 splitting completed."_s), qPrintable(Log()));
+        QCOMPARE(fake_.messages.size(), 1);
+    }
+
     // A large source (1 GiB of nothing before its frames) is analysed and split while the
     // window keeps answering; closed during a split, the window stops it, asks nothing
     // and leaves no partial output.

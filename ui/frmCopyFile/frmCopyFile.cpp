@@ -371,6 +371,18 @@ void frmCopyFile::cmdSplit_Click() {
     // file is left to the split's own checks, which say so.
     const bool stale =
         txtMP3->text() != analysed_ && files_.RegularFileExists(txtMP3->text().toStdString());
+    // The file analysed, changed since (rewritten, replaced), is analysed again, and the split
+    // waits for the user to look at a time chosen for the file as it was.
+    if (const auto now = files_.StampOf(txtMP3->text().toStdString());
+        !stale && !analysed_.isEmpty() && txtMP3->text() == analysed_ && stamp_ && now &&
+        *now != *stamp_) {
+        if (waveform_) waveform_->close();
+        AnalyseInBackground(Tr("CopyFileForm",
+                               "%1 changed after it was analysed, and has been analysed again. "
+                               "Check the split time, then split it.")
+                                .Arg(analysed_.toStdString()));
+        return;
+    }
     const SplitRequest request = Request();
     const std::string minute = txtSplitMinute->text().toStdString();
     const std::string second = txtSplitSecond->text().toStdString();
@@ -503,15 +515,21 @@ void frmCopyFile::AnalyseChosenFile(const QString& path) {
     AnalyseInBackground();
 }
 
-void frmCopyFile::AnalyseInBackground() {
+void frmCopyFile::AnalyseInBackground(const std::optional<Message>& then) {
     const QString path = txtMP3->text();
     // The fields of the file before would stand beside the new file's name meanwhile.
     form_->ClearFields();
-    RunInBackground([this, path](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
-        auto analysis = std::make_shared<const Analysis>(
-            AnalyseSource(files, path.toStdString(), reporter, true));
-        return [this, analysis, path] { ShowAnalysis(*analysis, path); };
-    });
+    RunInBackground(
+        [this, path, then](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
+            auto analysis = std::make_shared<const Analysis>(
+                AnalyseSource(files, path.toStdString(), reporter, true));
+            return [this, analysis, path, then] {
+                ShowAnalysis(*analysis, path);
+                if (then && analysis->Outcome == AnalysisOutcome::FramesFound) {
+                    form_->ShowProblem({*then, Field::Time});
+                }
+            };
+        });
 }
 
 void frmCopyFile::ShowAnalysis(const Analysis& analysis, const QString& path) {
@@ -531,6 +549,7 @@ void frmCopyFile::ShowAnalysis(const Analysis& analysis, const QString& path) {
     analysedSeconds_ = found ? analysis.Scan.TotalSeconds : 0;
     played_ = analysis.Played;
     run_ = analysis.Run;
+    stamp_ = found ? analysis.Stamp : std::nullopt;
     levels_ = found ? analysis.Levels : FrameLevels{};
     // The waveform shows the file analysed, or none.
     if (waveform_ && waveform_->Path() != analysed_) waveform_->close();

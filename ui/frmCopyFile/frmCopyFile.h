@@ -94,7 +94,9 @@ class frmCopyFile : public QMainWindow {
     bool txtSplitSecond_LostFocus();
 
     void ChooseSourceFile();
-    void AnalyseInBackground();
+    // Analyses the source box's file; `then` is shown in a box over the time where it has
+    // frames.
+    void AnalyseInBackground(const std::optional<Message>& then = std::nullopt);
     // Shows the analysis of `path` and remembers it, its length and its frames' levels when
     // frames were found.
     void ShowAnalysis(const Analysis& analysis, const QString& path);
@@ -148,6 +150,7 @@ class frmCopyFile : public QMainWindow {
     double analysedSeconds_ = 0;          // how long the last analysis found its frames play
     PlayedLength played_;                 // and how long they play gaplessly
     std::optional<FrameRun> run_;         // the last analysis's unbroken run of frames
+    std::optional<FileStamp> stamp_;      // how the file stood when it was analysed
     FrameLevels levels_;                  // its frames' levels
     QPointer<QWidget> browser_;           // the folder browser while it is open
     QPointer<frmSplitParts> splitParts_;  // the split into several parts while it is open

@@ -191,7 +191,12 @@ void frmSplitParts::cmdChapters_Click() {
     std::vector<PartStart> parts;
     try {
         const auto source = files_.OpenSource(source_.Path.toStdString());
-        parts = ChapterStarts(*source, tags_);
+        auto read = ChapterStarts(*source, tags_, Separator());
+        if (const auto* refusal = std::get_if<Message>(&read)) {
+            form_->MessageBox(*refusal);
+            return;
+        }
+        parts = std::get<std::vector<PartStart>>(std::move(read));
     } catch (const FileError& error) {
         form_->MessageBox(error.Message());
         return;
