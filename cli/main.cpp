@@ -231,8 +231,9 @@ Options may stand anywhere before "--", and a long option may be shortened while
 it stays unambiguous.
 
 Times:
-  MINUTE is a number of minutes and SECOND whole seconds from 0 to 59, with
-  --exact up to three decimals after a point (30.250).
+  MINUTE is a number of minutes and SECOND seconds from 0 to 59, up to three
+  decimals after a point (30.250); without --exact a fraction rounds to the
+  whole second, half to even.
   TIME is [h:]m:ss, the seconds two digits, up to three decimals after a point
   (1:02:03.250); without --exact a fraction rounds to the whole second.
   Numbers are read and printed with a point in every locale.
@@ -470,15 +471,14 @@ int Split(const Options& options, const std::vector<std::string>& arguments) {
         });
 }
 
-// What is wrong with split's MINUTE and SECOND, where something is, as the help writes
-// them: whole minutes, and whole seconds from 0 to 59, with --exact up to three decimals.
-std::optional<quorvel::Message> CheckSplitTime(const Options& options,
-                                               const std::vector<std::string>& arguments) {
+// What is wrong with split's MINUTE and SECOND as numbers, where something is, as the help
+// writes them: whole minutes, and seconds with up to three decimals. Their range and what
+// a fraction means under each rule are the split's own, as the window's boxes have them.
+std::optional<quorvel::Message> CheckSplitTime(const std::vector<std::string>& arguments) {
     if (!quorvel::IsPlainDecimal(arguments[1], 0)) {
         return Tr("quorvel-cli", "split: invalid minute '%1'").Arg(arguments[1]);
     }
-    if (!quorvel::IsPlainDecimal(arguments[2], options.exact ? 3 : 0) ||
-        quorvel::ReadNumber(arguments[2]) >= 60) {
+    if (!quorvel::IsPlainDecimal(arguments[2], 3)) {
         return Tr("quorvel-cli", "split: invalid second '%1'").Arg(arguments[2]);
     }
     return std::nullopt;
@@ -845,7 +845,7 @@ int Run(int argc, char** argv) {
     }
     if (command == "info") return Info(options, operands[0]);
     if (command == "split") {
-        if (const auto why = CheckSplitTime(options, operands)) return WrongCall(*why);
+        if (const auto why = CheckSplitTime(operands)) return WrongCall(*why);
         return Split(options, operands);
     }
     if (command == "parts") {
