@@ -156,12 +156,10 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
     frame.FrameDuration = timing.duration;
     frame.BitRateIndex = static_cast<std::uint8_t>(bitRateIndex);
 
+    // Mono frames carry about half the side information.
     const bool mpeg1 = bytes[1] & kMpeg1;
-    if ((bytes[3] & kChannelMode) == kChannelMode) {
-        frame.SideInfoSize = mpeg1 ? 17 : 9;
-    } else {
-        frame.SideInfoSize = mpeg1 ? 32 : 17;
-    }
+    const bool mono = (bytes[3] & kChannelMode) == kChannelMode;
+    frame.SideInfoSize = static_cast<std::int16_t>(mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
     return true;
 }
 

@@ -157,26 +157,12 @@ FileError Unwritable(const std::string& path, const Message& why) {
     return FileError(FileError::Operation::Write, path, why);
 }
 
-// Gives every part its name in `outputs`, asking once, before anything is written, whether
-// the files already at those names may go; the report of a run that ends there, where one
-// does. Throws FileError where a name belongs to the source or a folder.
-std::optional<SplitReport> ClaimNames(const SplitRequest& request, const SourceCuts& cuts,
-                                      FileSystem& files, Reporter& reporter, OutputCommit& outputs,
-                                      SplitReport& report) {
-    const std::vector<std::string> paths =
-        PartPaths(request.Folder, request.Source, cuts.Parts.size(), request.Parts.NamePattern,
-                  request.Parts.Labels.Titles);
-    for (auto path = paths.begin(); path != paths.end(); ++path) {
-        if (std::find(paths.begin(), path, *path) != path) {
-            return RefuseCut(reporter,
-                             Tr("Split", "Two parts would have the same name: %1.").Arg(*path),
-                             report);
-        }
-    }
-    // Names the destination's file system would take as one, or not at all, are refused
-    // before anything is written. The source, where it lies in the folder, is tried with
-    // them: a name taken for its own would be the source (another case of its name on
-    // exFAT, whose inodes do not show it).
+// Why the destination's file system would take two parts' names as one, or one not at all:
+// asked before anything is written. The source, where it lies in the folder, is tried with
+// them: a name taken for its own would be the source (another case of its name on exFAT,
+// whose inodes do not show it), which throws FileError.
+std::optional<Message> NameRefusal(const SplitRequest& request,
+                                   const std::vector<std::string>& paths, FileSystem& files) {
     std::vector<std::string> names;
     for (const std::string& path : paths) names.push_back(path.substr(path.rfind('/') + 1));
     const auto slash = request.Source.rfind('/');
@@ -195,27 +181,43 @@ std::optional<SplitReport> ClaimNames(const SplitRequest& request, const SourceC
         }
         switch (problem.Is) {
             case NameProblem::Kind::SameAs:
-                return RefuseCut(reporter,
-                                 Tr("Split",
-                                    "Two parts would have one name: the file system of %1 takes "
-                                    "%2 and %3 for the same name.")
-                                     .Arg(request.Folder)
-                                     .Arg(names.at(problem.Other))
-                                     .Arg(names[problem.Name]),
-                                 report, Field::None);
+                return Tr("Split",
+                          "Two parts would have one name: the file system of %1 takes %2 and %3 "
+                          "for the same name.")
+                    .Arg(request.Folder)
+                    .Arg(names.at(problem.Other))
+                    .Arg(names[problem.Name]);
             case NameProblem::Kind::NotAccepted:
-                return RefuseCut(reporter,
-                                 Tr("Split", "The file system of %1 does not accept the name %2.")
-                                     .Arg(request.Folder)
-                                     .Arg(names[problem.Name]),
-                                 report, Field::None);
+                return Tr("Split", "The file system of %1 does not accept the name %2.")
+                    .Arg(request.Folder)
+                    .Arg(names[problem.Name]);
             case NameProblem::Kind::TooLong:
-                return RefuseCut(reporter,
-                                 Tr("Split", "The name %1 is too long for the file system of %2.")
-                                     .Arg(names[problem.Name])
-                                     .Arg(request.Folder),
-                                 report, Field::None);
+                return Tr("Split", "The name %1 is too long for the file system of %2.")
+                    .Arg(names[problem.Name])
+                    .Arg(request.Folder);
         }
+    }
+    return std::nullopt;
+}
+
+// Gives every part its name in `outputs`, asking once, before anything is written, whether
+// the files already at those names may go; the report of a run that ends there, where one
+// does. Throws FileError where a name belongs to the source or a folder.
+std::optional<SplitReport> ClaimNames(const SplitRequest& request, const SourceCuts& cuts,
+                                      FileSystem& files, Reporter& reporter, OutputCommit& outputs,
+                                      SplitReport& report) {
+    const std::vector<std::string> paths =
+        PartPaths(request.Folder, request.Source, cuts.Parts.size(), request.Parts.NamePattern,
+                  request.Parts.Labels.Titles);
+    for (auto path = paths.begin(); path != paths.end(); ++path) {
+        if (std::find(paths.begin(), path, *path) != path) {
+            return RefuseCut(reporter,
+                             Tr("Split", "Two parts would have the same name: %1.").Arg(*path),
+                             report);
+        }
+    }
+    if (const auto refusal = NameRefusal(request, paths, files)) {
+        return RefuseCut(reporter, *refusal, report, Field::None);
     }
     std::vector<std::string> existing;
     for (const std::string& path : paths) {

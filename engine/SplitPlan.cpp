@@ -177,6 +177,41 @@ bool HeaderFrameKept(const SourceCuts& cuts, ByteSource& source) {
            layout.HeaderStart + std::int64_t(layout.HeaderFrame.size()) <= zeroFrom;
 }
 
+// A part after a cut opens with the frames that carry what its first frame borrows, which
+// a LAME tag's start delay hides: the source's header where it states one, else a new header
+// frame, like the cut frame. A source's header that states no delay gets one too, as mpg123
+// then skips its own delay, where the source plays on. None where the part needs none.
+std::optional<NewHeader> OwnHeader(ByteSource& source, const SourceLayout& layout,
+                                   const Cut* opening, const PartFrames& frames, bool gapless) {
+    if (!opening || gapless || (opening->Borrowed <= 0 && !layout.Header)) return std::nullopt;
+    return NewHeaderFrame(source, opening->At, frames.VariableBitRate(), layout.FreeFormatLength);
+}
+
+// Part `Index` of `Count`, and its frames: `Before` it and its own.
+struct PartIndex {
+    std::size_t Index = 0;
+    std::size_t Count = 0;
+};
+struct PartSpan {
+    std::int64_t Before = 0;
+    std::int64_t Own = 0;
+};
+
+// A frame-rule part's tag, timed as players play the part: from where the source's output
+// reaches its first frame to where it reaches the next part's (`closed`), or its end.
+bool AppendFrameRuleTag(OutputPlan& plan, ByteSource& source, const SourceLayout& layout,
+                        const PartLabels& labels, PartIndex part, PartSpan frames, bool closed,
+                        TagEditor& editor) {
+    const std::int32_t spf = layout.SamplesPerFrame;
+    const std::int64_t start = PlayedSampleAt(frames.Before, spf, layout.GaplessValues);
+    const std::int64_t end =
+        closed ? PlayedSampleAt(frames.Before + frames.Own, spf, layout.GaplessValues)
+               : PlayedSamples(frames.Before + frames.Own, spf, layout.GaplessValues);
+    const double rate = layout.SamplingRate;
+    return AppendTag(plan, source, layout, labels, part.Index, part.Count, double(start) / rate,
+                     double(std::max<std::int64_t>(0, end - start)) / rate, editor);
+}
+
 PartPlan PlanFrameRulePart(const SourceCuts& cuts, std::size_t index, ByteSource& source,
                            TagEditor& editor, const PartLabels& labels, std::int64_t block) {
     const SourceLayout& layout = cuts.Layout;
@@ -199,15 +234,7 @@ PartPlan PlanFrameRulePart(const SourceCuts& cuts, std::size_t index, ByteSource
     std::int64_t framesBefore = 0;
     for (std::size_t part = 0; part < index; ++part) framesBefore += framesOf(part).Count();
 
-    // A part after a cut opens with the frames that carry what its first frame borrows,
-    // which a LAME tag's start delay hides: the source's header where it states one, else a
-    // new header frame. A source's header that states no delay gets one too, as mpg123 then
-    // skips its own delay, where the source plays on.
-    std::optional<NewHeader> own;
-    if (opening && !gapless && (opening->Borrowed > 0 || layout.Header)) {
-        own =
-            NewHeaderFrame(source, opening->At, frames.VariableBitRate(), layout.FreeFormatLength);
-    }
+    const std::optional<NewHeader> own = OwnHeader(source, layout, opening, frames, gapless);
     std::vector<FrameBytes> added;
     if (opening) {
         added = FrameRuleAddedFrames(source, *opening, LendersOf(source, *opening, layout),
@@ -216,23 +243,14 @@ PartPlan PlanFrameRulePart(const SourceCuts& cuts, std::size_t index, ByteSource
     std::vector<std::int64_t> addedLengths;
     for (const auto& frame : added) addedLengths.push_back(static_cast<std::int64_t>(frame.size()));
 
-    // The tag times the part as players play it: from where the source's output reaches its
-    // first frame to where it reaches the next part's, or its end.
-    const std::int32_t spf = layout.SamplesPerFrame;
-    const std::int64_t startSample = PlayedSampleAt(framesBefore, spf, layout.GaplessValues);
-    const std::int64_t endSample =
-        closing ? PlayedSampleAt(framesBefore + frames.Count(), spf, layout.GaplessValues)
-                : PlayedSamples(framesBefore + frames.Count(), spf, layout.GaplessValues);
-    const double rate = layout.SamplingRate;
-
     PartPlan part;
     OutputPlan& plan = part.Plan;
-    const bool tagged =
-        AppendTag(plan, source, layout, labels, index, count, startSample / rate,
-                  std::max<std::int64_t>(0, endSample - startSample) / rate, editor);
+    const bool tagged = AppendFrameRuleTag(plan, source, layout, labels, {index, count},
+                                           {framesBefore, frames.Count()}, closing, editor);
     // A part ends where a frame ends. A gapless player skips the added frames: their samples
     // less the decoder's own delay, which the player skips anyway.
-    const auto delay = static_cast<std::int32_t>(added.size()) * spf - kDecoderDelay;
+    const auto delay =
+        static_cast<std::int32_t>(added.size()) * layout.SamplesPerFrame - kDecoderDelay;
     if (own) {
         Append(plan, Rewritten(own->Frame, own->Header,
                                MeasurePart(own->Frame, own->Header, frames, frames.End(),
