@@ -74,15 +74,6 @@ using HeaderBytes = std::array<std::uint8_t, 8>;
 // CRC and 32 bytes.
 using FrameStartBytes = std::array<std::uint8_t, 38>;
 
-// An analysed file's frames where they make one unbroken run, each starting where the one
-// before it ends.
-struct FrameRun {
-    FileStamp Stamp;  // the file as the analysis opened it
-    std::int64_t From = 0;
-    std::int64_t End = 0;
-    std::int64_t Frames = 0;
-};
-
 // What the last decoded header said about the stream. The window shows these after
 // an analysis; a rejected header may already have overwritten some of them (see
 // DecodeFrameHeader).
@@ -95,9 +86,6 @@ struct FileInformation {
     // which the decoding of such a header takes from here; 0 where the stream has none, and
     // such headers are rejected.
     std::int16_t FreeFormatLength = 0;
-    // Where the analysis found the file's frames in one run: a split of the same file,
-    // unchanged, takes their count from it rather than walk them all again.
-    std::optional<FrameRun> Run{};
 };
 
 // The per-frame results of one accepted header.

@@ -12,10 +12,6 @@ bool Scan(SourceFile& source, Reporter& reporter, bool levels, Analysis& analysi
     try {
         FileInformation info;
         analysis.Scan = ScanFrameChain(source, info, levels ? &analysis.Levels.Levels : nullptr);
-        if (const auto stamp = source.Stamp(); stamp && analysis.Scan.RunFrom >= 0) {
-            analysis.Run =
-                FrameRun{*stamp, analysis.Scan.RunFrom, analysis.Scan.RunEnd, analysis.Scan.Frames};
-        }
         if (analysis.Scan.TotalSeconds > 0) {
             analysis.Played = MeasurePlayedLength(source, analysis.Scan.TotalSeconds);
         }

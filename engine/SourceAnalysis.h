@@ -35,9 +35,6 @@ struct Analysis {
     std::optional<FileStamp> Stamp;  // the file as it was opened, where that can be told
     ScanResult Scan;
     PlayedLength Played;  // how long the frames found play gaplessly
-    // Where the frames make one unbroken run, for a split of the same file, unchanged, to
-    // take their count from rather than walk them all again.
-    std::optional<FrameRun> Run;
     FrameLevels Levels;  // where asked for
     // What the user is to be shown in a box of its own where the front end has boxes.
     std::optional<Refusal> Problem;

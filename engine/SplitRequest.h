@@ -35,9 +35,6 @@ struct SplitRequest {
     PartsRequest Parts;
     bool Exact = false;  // cut at the sample; otherwise by the frame rule
     ExistingOutputs Existing = ExistingOutputs::Ask;
-    // The analysis's count of the source's frames, where it made one: taken where the source
-    // is still the very file it analysed, unchanged.
-    std::optional<FrameRun> Analysed;
     // How the log writes a decimal fraction, and tells the user to cut at the sample.
     std::string Separator = ".";
     Message ExactHint = std::string();

@@ -96,8 +96,8 @@ class FakeForm : public Reporter {
 };
 
 // The window's analysis of the file its source box names: the fields filled, the problem
-// shown, the run of frames kept in `info` for the split.
-inline AnalysisOutcome AnalyseSourceFile(FakeForm& window, FileSystem& files, FileInformation& info,
+// shown.
+inline AnalysisOutcome AnalyseSourceFile(FakeForm& window, FileSystem& files,
                                          FrameLevels* levels = nullptr) {
     const Analysis analysis = AnalyseSource(files, window.Text(Control::txtMP3), window, levels);
     if (const auto fields = Fields(analysis, window.decimalSeparator)) {
@@ -112,15 +112,13 @@ inline AnalysisOutcome AnalyseSourceFile(FakeForm& window, FileSystem& files, Fi
         for (const auto& [box, text] : shown) window.texts[box] = English(*text);
     }
     window.Show(analysis.Problem);
-    info.Run = analysis.Run;
     if (levels) *levels = analysis.Levels;
     return analysis.Outcome;
 }
 
 // The window's split in two at its boxes' time: the request, or the refusal shown.
 inline std::variant<SplitRequest, SplitReport> SplitInTwoRequest(FakeForm& window,
-                                                                 const FileSystem& files,
-                                                                 const FileInformation& info) {
+                                                                 const FileSystem& files) {
     // The length as the duration box shows it.
     const std::string duration = window.Text(Control::txtSelectedDuration);
     const auto colon = duration.find(':');
@@ -128,16 +126,14 @@ inline std::variant<SplitRequest, SplitReport> SplitInTwoRequest(FakeForm& windo
                                                       : ReadNumber(duration.substr(0, colon)) * 60 +
                                                             ReadNumber(duration.substr(colon + 1));
     SplitRequest request = window.Request();
-    request.Analysed = info.Run;
     return SplitInTwoAt(request, window.Text(Control::txtSplitMinute),
                         window.Text(Control::txtSplitSecond), seconds, files);
 }
 
 // The window's Split File.
 inline SplitOutcome SplitFile(FakeForm& window, FileSystem& files, TagEditor& tags,
-                              AudioDecoder& decoder, const FileInformation& info,
-                              SplitReport* result = nullptr) {
-    auto checked = SplitInTwoRequest(window, files, info);
+                              AudioDecoder& decoder, SplitReport* result = nullptr) {
+    auto checked = SplitInTwoRequest(window, files);
     SplitReport report = std::holds_alternative<SplitReport>(checked)
                              ? std::get<SplitReport>(checked)
                              : Split(std::get<SplitRequest>(checked), files, tags, decoder, window);
@@ -148,11 +144,10 @@ inline SplitOutcome SplitFile(FakeForm& window, FileSystem& files, TagEditor& ta
 
 // The parts window's split.
 inline SplitOutcome SplitIntoParts(FakeForm& window, FileSystem& files, TagEditor& tags,
-                                   AudioDecoder& decoder, const FileInformation& info,
-                                   const PartsRequest& parts, SplitReport* result = nullptr) {
+                                   AudioDecoder& decoder, const PartsRequest& parts,
+                                   SplitReport* result = nullptr) {
     SplitRequest request = window.Request();
     request.Parts = parts;
-    request.Analysed = info.Run;
     SplitReport report = Split(request, files, tags, decoder, window);
     window.Show(report);
     if (result) *result = report;

@@ -183,8 +183,7 @@ TEST_P(RealFiles, AnalysisAgreesWithTheEncoder) {
 
     FakeForm window;
     window.texts[Control::txtMP3] = path;
-    FileInformation info;
-    ASSERT_EQ(AnalyseSourceFile(window, files, info), AnalysisOutcome::FramesFound);
+    ASSERT_EQ(AnalyseSourceFile(window, files), AnalysisOutcome::FramesFound);
 
     const auto seconds = static_cast<std::int64_t>(
         std::floor(double(frames) * fixture.samplesPerFrame / fixture.samplingRate));
@@ -737,11 +736,9 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     window.texts[Control::txtToFolder] = folder.path;
     window.texts[Control::txtSplitMinute] = "0";
     window.texts[Control::txtSplitSecond] = std::to_string(splitSecond);
-    FileInformation analysed;
-    ASSERT_EQ(AnalyseSourceFile(window, files, analysed), AnalysisOutcome::FramesFound);
+    ASSERT_EQ(AnalyseSourceFile(window, files), AnalysisOutcome::FramesFound);
     const std::int64_t frames = std::atoll(window.texts[Control::txtSelectedFrames].c_str());
-    ASSERT_EQ(SplitFile(window, files, tags, decoder, analysed), SplitOutcome::Completed)
-        << window.log;
+    ASSERT_EQ(SplitFile(window, files, tags, decoder), SplitOutcome::Completed) << window.log;
 
     MemorySource memory(source);
     FileInformation scratch;
@@ -922,13 +919,12 @@ TEST_P(RealSplit, BothPartsPlayRightInEveryPlayer) {
     }
 }
 
-// An unchanged source without a length header is walked only up to its cut, the
-// analysis having counted its frames; one changed after its analysis is counted again,
-// where that count would misstate its length. Either way the seam check says what mpg123
-// plays. The source is lame's CBR frames without their Info frame; the change makes two
-// padded frames near the end one of twice the bit rate, as long as both: the same bytes
-// around it, one frame fewer.
-TEST(RealSplitAfterAnalysis, TakesTheAnalysissCountOfAnUnchangedSourceOnly) {
+// A source without a length header is counted by the split's own walk, whether or not it
+// changed after its analysis: the seam check says what mpg123 plays either way. The source
+// is lame's CBR frames without their Info frame; the change makes two padded frames near
+// the end one of twice the bit rate, as long as both: the same bytes around it, one frame
+// fewer.
+TEST(RealSplitAfterAnalysis, CountsTheSourceAsItIsWhenSplit) {
     const Bytes lame = ReadFile(std::string(QUORVEL_FIXTURES) + "/cbr128.mp3");
     // MPEG 1 Layer III at 44.1 kHz, 128 kbit/s: frames of 417 bytes, 418 padded.
     ASSERT_EQ(lame[2] & 0xFC, 0x90);
@@ -960,11 +956,9 @@ TEST(RealSplitAfterAnalysis, TakesTheAnalysissCountOfAnUnchangedSourceOnly) {
         window.texts[Control::txtToFolder] = folder.path;
         window.texts[Control::txtSplitMinute] = "0";
         window.texts[Control::txtSplitSecond] = "2";
-        FileInformation analysed;
-        ASSERT_EQ(AnalyseSourceFile(window, files, analysed), AnalysisOutcome::FramesFound);
+        ASSERT_EQ(AnalyseSourceFile(window, files), AnalysisOutcome::FramesFound);
         if (change) folder.Write("source.mp3", changed);
-        ASSERT_EQ(SplitFile(window, files, tags, decoder, analysed), SplitOutcome::Completed)
-            << window.log;
+        ASSERT_EQ(SplitFile(window, files, tags, decoder), SplitOutcome::Completed) << window.log;
         std::string expected =
             SeamLines(path, folder.path + "/source1.mp3", folder.path + "/source2.mp3", 2, 44100);
         for (std::size_t at = 0; (at = expected.find('\n', at)) != std::string::npos; at += 2) {
@@ -1060,9 +1054,8 @@ TEST_P(SampleExactSplit, PartsPlayAsTheSourceSampleForSample) {
     window.texts[Control::txtSplitMinute] = "0";
     window.texts[Control::txtSplitSecond] = second;
     window.exact = true;
-    FileInformation analysed;
-    ASSERT_EQ(AnalyseSourceFile(window, files, analysed), AnalysisOutcome::FramesFound);
-    ASSERT_EQ(SplitFile(window, files, tags, decoder, analysed), SplitOutcome::Completed)
+    ASSERT_EQ(AnalyseSourceFile(window, files), AnalysisOutcome::FramesFound);
+    ASSERT_EQ(SplitFile(window, files, tags, decoder), SplitOutcome::Completed)
         << window.log << "\n"
         << testing::PrintToString(window.messages);
     // The program's own check finds what the decoders below find.
@@ -1193,8 +1186,7 @@ TEST_P(RealParts, EveryPartPlaysAsTheSourceDoes) {
     FakeForm window;
     window.texts = {{Control::txtMP3, path}, {Control::txtToFolder, folder.path}};
     window.exact = exact;
-    FileInformation analysed;
-    ASSERT_EQ(AnalyseSourceFile(window, files, analysed), AnalysisOutcome::FramesFound);
+    ASSERT_EQ(AnalyseSourceFile(window, files), AnalysisOutcome::FramesFound);
     const std::int64_t frames = std::atoll(window.texts[Control::txtSelectedFrames].c_str());
     PartsRequest request;
     using std::chrono::milliseconds;
@@ -1206,7 +1198,7 @@ TEST_P(RealParts, EveryPartPlaysAsTheSourceDoes) {
     request.Labels = {true, {"Intro", "AC/DC", "Outro"}, {"", "Bon Scott"}};
     request.NamePattern = "%n %t";
     SplitReport result;
-    ASSERT_EQ(SplitIntoParts(window, files, tags, decoder, analysed, request, &result),
+    ASSERT_EQ(SplitIntoParts(window, files, tags, decoder, request, &result),
               SplitOutcome::Completed)
         << window.log;
     const std::size_t count = request.Times.At.size() + 1;
@@ -1703,16 +1695,13 @@ TEST(SharedBlocks, PartsShareTheSourcesBlocksAndPlayAsCopiedOnes) {
                                     {Control::txtSplitMinute, "0"},
                                     {Control::txtSplitSecond, split.second ? split.second : ""}};
                     window.exact = split.exact;
-                    FileInformation analysed;
-                    ASSERT_EQ(AnalyseSourceFile(window, files, analysed),
-                              AnalysisOutcome::FramesFound);
+                    ASSERT_EQ(AnalyseSourceFile(window, files), AnalysisOutcome::FramesFound);
                     PartsRequest request;
                     request.Times.At = {std::chrono::milliseconds(1500),
                                         std::chrono::milliseconds(3000)};
                     request.Labels = {true, {"One", "Two"}, {}};
-                    ASSERT_EQ(split.second
-                                  ? SplitFile(window, files, tags, decoder, analysed)
-                                  : SplitIntoParts(window, files, tags, decoder, analysed, request),
+                    ASSERT_EQ(split.second ? SplitFile(window, files, tags, decoder)
+                                           : SplitIntoParts(window, files, tags, decoder, request),
                               SplitOutcome::Completed)
                         << window.log;
                     const auto seam = window.log.find("\r\nSeam check");

@@ -29,7 +29,7 @@ class AnalyseSourceFileTest : public testing::Test {
         window.texts[Control::txtMP3] = path;
         for (const auto field : kFields) window.texts[field] = "earlier";
         window.log = "earlier log";
-        return AnalyseSourceFile(window, files, info);
+        return AnalyseSourceFile(window, files);
     }
     std::vector<std::string> Fields() const {
         std::vector<std::string> texts;

@@ -60,7 +60,6 @@ class SplitRequest : public testing::Test {
     TempFolder temp;
     const std::string song = temp.Write("song.mp3", Bytes(10));
     FakeForm window;
-    FileInformation info;
 };
 
 TEST_F(SplitRequest, RefusesTheFirstCheckThatFails) {
@@ -96,7 +95,7 @@ TEST_F(SplitRequest, RefusesTheFirstCheckThatFails) {
         SCOPED_TRACE(c.mp3 + " | " + c.folder + " | " + c.minute + ":" + c.second + " of " +
                      c.duration);
         Ask(c.mp3, c.folder, c.minute, c.second, c.duration);
-        EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Refused);
+        EXPECT_EQ(SplitFile(window, files, tags, decoder), SplitOutcome::Refused);
         EXPECT_EQ(window.messages, std::vector<std::string>{c.message});
         EXPECT_EQ(window.focus, c.focus ? std::vector<Control>{*c.focus} : std::vector<Control>{});
         EXPECT_EQ(window.log, "earlier log");
@@ -114,7 +113,7 @@ class SplitRun : public testing::Test {
         first = stem + "1.mp3";
         second = stem + "2.mp3";
         Fill(window, temp.Write(name, source), folder, "0", "1", "0:2");
-        return SplitFile(window, files, tags, decoder, info);
+        return SplitFile(window, files, tags, decoder);
     }
     // The log up to and including the found position, then `lines` and `more`.
     std::string Log(std::vector<std::string> lines, const std::vector<std::string>& more = {}) {
@@ -144,7 +143,6 @@ class SplitRun : public testing::Test {
     static constexpr std::size_t kAt = 39 * 418;  // 80 frames, split at 1 s: frame 39
     TempFolder temp;
     FakeForm window;
-    FileInformation info;
     Bytes source = Stream(80);
     std::string first, second;
 };
@@ -271,8 +269,7 @@ TEST_F(SplitRun, PartsRefuseCutsTheyCannotMake) {
             request.Times.At.push_back(std::chrono::milliseconds(time));
         }
         request.NamePattern = c.pattern;
-        EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, request),
-                  SplitOutcome::Refused);
+        EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, request), SplitOutcome::Refused);
         EXPECT_EQ(window.messages, std::vector<std::string>{c.message});
         EXPECT_EQ(temp.Names(), std::set<std::string>{"song.mp3"});
     }
@@ -367,7 +364,7 @@ TEST_F(SplitRun, NamesNothingWhereTheSourceChangesMeanwhile) {
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), longAgo, 0), 0);
     RewritingSource rewriting(files, path);
     Fill(window, path, temp.path, "0", "1", "0:2");
-    EXPECT_EQ(SplitFile(window, rewriting, tags, decoder, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, rewriting, tags, decoder), SplitOutcome::Failed);
     const std::string why =
         "Cannot read " + path + ": the source changed while it was being split.";
     EXPECT_EQ(
@@ -395,13 +392,12 @@ TEST(LargeSource, AnalysesAndSplitsPastTwoGibibytes) {
     }
 
     FakeForm window;
-    FileInformation info;
     Fill(window, mp3, path, "0", "1", "");
-    ASSERT_EQ(AnalyseSourceFile(window, files, info), AnalysisOutcome::FramesFound);
+    ASSERT_EQ(AnalyseSourceFile(window, files), AnalysisOutcome::FramesFound);
     EXPECT_EQ(window.Text(Control::txtSelectedFrames), "120");
     EXPECT_EQ(window.Text(Control::txtSelectedFileSize), "2560.048");
 
-    ASSERT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Completed);
+    ASSERT_EQ(SplitFile(window, files, tags, decoder), SplitOutcome::Completed);
     const std::int64_t at = hole + 39 * 418;
     EXPECT_NE(window.log.find("split at byte " + std::to_string(at) + " (frame 39)"),
               std::string::npos);

@@ -74,7 +74,7 @@ class SplitFailures : public testing::Test {
         window.texts[Control::txtToFolder] = folder;
         window.texts[Control::txtSplitMinute] = "0";
         window.texts[Control::txtSplitSecond] = "2";
-        ASSERT_EQ(AnalyseSourceFile(window, files, info), AnalysisOutcome::FramesFound);
+        ASSERT_EQ(AnalyseSourceFile(window, files), AnalysisOutcome::FramesFound);
         window.log.clear();
         MemorySource memory(original);
         FileInformation scratch;
@@ -104,7 +104,6 @@ class SplitFailures : public testing::Test {
     Bytes original;
     Cut point;
     MeddlingWindow window;
-    FileInformation info;
 };
 
 // The second output does not fit under the limit: the older outputs that the user agreed
@@ -122,7 +121,7 @@ TEST_F(SplitFailures, AFullDiskWhileThePartTwoIsWrittenChangesNothing) {
     rlimit limited = saved;
     limited.rlim_cur = rlim_t(point.At + secondSize) / 2;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const SplitOutcome outcome = SplitFile(window, files, tags, decoder, info);
+    const SplitOutcome outcome = SplitFile(window, files, tags, decoder);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
@@ -134,7 +133,7 @@ TEST_F(SplitFailures, AFullDiskWhileThePartTwoIsWrittenChangesNothing) {
 TEST_F(SplitFailures, AFolderThatRefusesNewFilesIsNamedWithTheSystemsReason) {
     // Even root cannot create files in /sys.
     window.texts[Control::txtToFolder] = "/sys";
-    EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, tags, decoder), SplitOutcome::Failed);
     ASSERT_EQ(window.messages.size(), 1u);
     const std::string& message = window.messages[0];
     EXPECT_TRUE(message.starts_with("Cannot write /sys/song1.mp3: ")) << message;
@@ -147,7 +146,7 @@ TEST_F(SplitFailures, ADestinationThatIsNoFolderIsRefusedBeforeAnythingIsWritten
     const std::string file = folder + "/plain.txt";
     WriteFile(file, "x");
     window.texts[Control::txtToFolder] = file;
-    EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Refused);
+    EXPECT_EQ(SplitFile(window, files, tags, decoder), SplitOutcome::Refused);
     EXPECT_EQ(window.messages, std::vector<std::string>{"Cannot write to " + file +
                                                         ": it is a file, not a folder."});
     EXPECT_EQ(window.focus, std::vector<Control>{Control::txtToFolder});
@@ -155,7 +154,7 @@ TEST_F(SplitFailures, ADestinationThatIsNoFolderIsRefusedBeforeAnythingIsWritten
     // A folder beneath that file cannot exist.
     window.messages.clear();
     window.texts[Control::txtToFolder] = file + "/sub";
-    EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Refused);
+    EXPECT_EQ(SplitFile(window, files, tags, decoder), SplitOutcome::Refused);
     EXPECT_EQ(window.messages, std::vector<std::string>{"Please create destination folder."});
     EXPECT_TRUE(window.log.empty());
     EXPECT_EQ(fs::file_size(file), 1u);
@@ -165,7 +164,7 @@ TEST_F(SplitFailures, ASourceThatGoesAwayAfterTheChecksIsReportedAsUnreadable) {
     // Removed when the search starts: the source cannot be opened any more.
     window.meddleAt = "Finding safe point";
     window.meddle = [&] { fs::rename(source, folder + "/away.mp3"); };
-    EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, tags, decoder), SplitOutcome::Failed);
     ExpectFailure("Cannot read " + source + ": No such file or directory.");
     EXPECT_TRUE(window.log.starts_with("Finding safe point to split file...\r\nCannot read " +
                                        source + ": No such file or directory.\r\n"));
@@ -184,7 +183,7 @@ TEST_F(SplitFailures, ASourceThatShrinksWhileAnOutputIsWrittenIsReportedAsChange
         window.scrolls = 0;
         window.meddleAt = "Writing to " + folder + output;
         window.meddle = [&] { fs::resize_file(source, 1000); };
-        EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Failed);
+        EXPECT_EQ(SplitFile(window, files, tags, decoder), SplitOutcome::Failed);
         ExpectFailure("Cannot read " + source + ": the file changed while it was being read.");
         EXPECT_EQ(temp.Names(), std::set<std::string>{"song.mp3"});
     }
@@ -224,7 +223,7 @@ TEST_F(SplitFailures, ASourceThatShrinksBeneathItsMappingIsReportedAsChanged) {
 TEST_F(SplitFailures, TheAnalysisOfASourceThatShrinksClaimsNothing) {
     window.meddleAt = "Analysing chosen file";
     window.meddle = [&] { fs::resize_file(source, 100); };
-    EXPECT_EQ(AnalyseSourceFile(window, files, info), AnalysisOutcome::Unreadable);
+    EXPECT_EQ(AnalyseSourceFile(window, files), AnalysisOutcome::Unreadable);
     const std::string message =
         "Cannot read " + source + ": the file changed while it was being read.";
     EXPECT_EQ(window.messages, std::vector<std::string>{message});
@@ -244,7 +243,7 @@ TEST_F(SplitFailures, AnOutputThatIsTheSourceEndsTheRunAndChangesNothing) {
     const std::string first = folder + "/song1.mp3";
     const std::string second = folder + "/song2.mp3";
     fs::create_hard_link(source, first);
-    EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, tags, decoder), SplitOutcome::Failed);
     ExpectFailure("Cannot write " + first + ": it is the source file " + source + ".");
     EXPECT_TRUE(window.questions.empty());
     EXPECT_EQ(ReadFile(source), original);
@@ -254,7 +253,7 @@ TEST_F(SplitFailures, AnOutputThatIsTheSourceEndsTheRunAndChangesNothing) {
     fs::remove(first);
     fs::create_symlink(source, second);
     window.messages.clear();
-    EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, tags, decoder), SplitOutcome::Failed);
     EXPECT_EQ(window.messages, std::vector<std::string>{"Cannot write " + second +
                                                         ": it is the source file " + source + "."});
     EXPECT_EQ(ReadFile(source), original);
@@ -269,7 +268,7 @@ TEST_F(SplitFailures, AnOutputThatAppearsWhileItIsWrittenIsKept) {
     const std::string second = folder + "/song2.mp3";
     window.meddleAt = "Writing to " + second;
     window.meddle = [&] { WriteFile(second, "other run"); };
-    EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, tags, decoder), SplitOutcome::Failed);
     ExpectFailure("Cannot write " + second +
                   ": a file of that name appeared while it was written.");
     EXPECT_EQ(ReadFile(second), Bytes({'o', 't', 'h', 'e', 'r', ' ', 'r', 'u', 'n'}));
@@ -285,7 +284,7 @@ TEST_F(SplitFailures, AnOutputThatAppearsWhileItIsWrittenIsKept) {
     window.meddle = [&] { WriteFile(last, "other run"); };
     PartsRequest request;
     request.Times.At = {std::chrono::seconds(1), std::chrono::seconds(2), std::chrono::seconds(3)};
-    EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, request), SplitOutcome::Failed);
+    EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, request), SplitOutcome::Failed);
     ExpectFailure("Cannot write " + last + ": a file of that name appeared while it was written.");
     EXPECT_EQ(temp.Names(), (std::set<std::string>{"song.mp3", "song4.mp3"}));
 }
@@ -317,7 +316,7 @@ TEST_F(SplitFailures, ARunEndedByASignalLeavesNothingHalfWritten) {
         if (child == 0) {
             platform::LocalFileSystem local({.UnnamedOutputs = unnamed});
             DyingFiles dying(local, signal);
-            SplitFile(window, dying, tags, decoder, info);
+            SplitFile(window, dying, tags, decoder);
             ::_exit(0);
         }
         int status = 0;
@@ -332,7 +331,7 @@ TEST_F(SplitFailures, AFolderInTheWayOfAnOutputIsNamedAndKept) {
     const std::string first = folder + "/song1.mp3";
     fs::create_directory(first);
     WriteFile(first + "/inside.txt", "kept");
-    EXPECT_EQ(SplitFile(window, files, tags, decoder, info), SplitOutcome::Failed);
+    EXPECT_EQ(SplitFile(window, files, tags, decoder), SplitOutcome::Failed);
     EXPECT_TRUE(window.questions.empty());
     ExpectFailure("Cannot write " + first + ": it is a folder.");
     EXPECT_EQ(ReadFile(first + "/inside.txt"), (Bytes{'k', 'e', 'p', 't'}));
@@ -374,7 +373,7 @@ TEST_F(SplitFailures, AnyEntryAtAnOutputNameIsAskedAboutAndTrashedAsItself) {
         for (const bool agree : {false, true}) {
             window.questions.clear();
             window.answers = {agree};
-            const SplitOutcome outcome = SplitFile(window, files, tags, decoder, info);
+            const SplitOutcome outcome = SplitFile(window, files, tags, decoder);
             EXPECT_EQ(window.questions.size(), 1u);
             if (!agree) {
                 EXPECT_EQ(outcome, SplitOutcome::Declined);
@@ -392,7 +391,7 @@ TEST_F(SplitFailures, AnyEntryAtAnOutputNameIsAskedAboutAndTrashedAsItself) {
     }
 
     // The parts are the source's: each opens with its own copy of the 417-byte Info frame.
-    const SplitOutcome outcome = SplitFile(window, files, tags, decoder, info);
+    const SplitOutcome outcome = SplitFile(window, files, tags, decoder);
     fs::current_path(workingFolder);
     EXPECT_EQ(outcome, SplitOutcome::Completed);
     const auto at = point.At;
@@ -467,7 +466,7 @@ class NamingFaults : public SplitFailures {
         window.texts = {{Control::txtMP3, source}, {Control::txtToFolder, folder}};
         test::FakeForm made;
         made.texts = {{Control::txtMP3, source}, {Control::txtToFolder, reference.path}};
-        ASSERT_EQ(SplitIntoParts(made, files, tags, decoder, info, parts), SplitOutcome::Completed);
+        ASSERT_EQ(SplitIntoParts(made, files, tags, decoder, parts), SplitOutcome::Completed);
     }
     // The folder as it is before each run: the source and two older files, unique to `run`.
     void Older(int run) {
@@ -517,8 +516,7 @@ TEST_F(NamingFaults, AStepThatFailsUndoesEveryName) {
         Older(step);
         NamingSteps failing(files);
         failing.failAt = step;
-        EXPECT_EQ(SplitIntoParts(window, failing, tags, decoder, info, parts),
-                  SplitOutcome::Failed);
+        EXPECT_EQ(SplitIntoParts(window, failing, tags, decoder, parts), SplitOutcome::Failed);
         ASSERT_EQ(window.messages.size(), 1u);
         EXPECT_TRUE(window.messages[0].starts_with("Cannot write " + folder));
         EXPECT_TRUE(window.messages[0].ends_with(
@@ -533,7 +531,7 @@ TEST_F(NamingFaults, AStepThatFailsUndoesEveryName) {
     }
     Older(0);
     NamingSteps counted(files);
-    EXPECT_EQ(SplitIntoParts(window, counted, tags, decoder, info, parts), SplitOutcome::Completed);
+    EXPECT_EQ(SplitIntoParts(window, counted, tags, decoder, parts), SplitOutcome::Completed);
     EXPECT_EQ(counted.steps, kSteps);
     ExpectNewParts(0);
 }
@@ -551,7 +549,7 @@ TEST_F(NamingFaults, ARunEndedWhileNamingIsRolledBackOrCompletedByTheNext) {
         if (child == 0) {
             NamingSteps ending(files);
             ending.killAfter = step;
-            SplitIntoParts(window, ending, tags, decoder, info, parts);
+            SplitIntoParts(window, ending, tags, decoder, parts);
             ::_exit(0);
         }
         int status = 0;
@@ -561,7 +559,7 @@ TEST_F(NamingFaults, ARunEndedWhileNamingIsRolledBackOrCompletedByTheNext) {
         window.log.clear();
         PartsRequest past;
         past.Times.At = {std::chrono::seconds(9)};
-        EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, past), SplitOutcome::Refused);
+        EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, past), SplitOutcome::Refused);
         const std::string earlier =
             "\r\nAn earlier run into " + folder + " was ended while it named its parts";
         if (step < kMarked) {
@@ -651,7 +649,7 @@ TEST_F(SplitFailures, NamesTheDestinationTakesAsOneOrNotAtAllAreRefusedFirst) {
         window.texts = {{Control::txtMP3, source}, {Control::txtToFolder, at}};
         window.answers = {true};
         parts.Labels.Titles = c.titles;
-        EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, parts), SplitOutcome::Refused);
+        EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, parts), SplitOutcome::Refused);
         EXPECT_EQ(window.messages, std::vector<std::string>{c.message});
         EXPECT_TRUE(window.questions.empty());
         EXPECT_EQ(test::Snapshot(at), before);
@@ -665,7 +663,7 @@ TEST_F(SplitFailures, NamesTheDestinationTakesAsOneOrNotAtAllAreRefusedFirst) {
     window.answers = {true};
     parts.Labels.Titles = {"Intro", "SONG", "Outro", "Coda"};
     const auto before = test::Snapshot(at);
-    EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, parts), SplitOutcome::Failed);
+    EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, parts), SplitOutcome::Failed);
     EXPECT_EQ(window.messages,
               std::vector<std::string>{"Cannot write " + at + "/SONG.mp3: it is the source file " +
                                        song + "."});
@@ -676,7 +674,7 @@ TEST_F(SplitFailures, NamesTheDestinationTakesAsOneOrNotAtAllAreRefusedFirst) {
     window.texts = {{Control::txtMP3, source}, {Control::txtToFolder, at}};
     window.answers = {true};
     parts.Labels.Titles = {"intro", "Verse", "Outro", "Coda"};
-    EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, parts), SplitOutcome::Completed)
+    EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, parts), SplitOutcome::Completed)
         << window.log;
     EXPECT_EQ(window.questions.size(), 1u);
     std::set<std::string> names;
@@ -713,7 +711,7 @@ TEST_F(SplitFailures, MorePartsThanOpenFilesAreWritten) {
     rlimit limited = saved;
     limited.rlim_cur = rlim_t(open + 24);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limited), 0);
-    const SplitOutcome outcome = SplitIntoParts(window, files, tags, decoder, info, parts);
+    const SplitOutcome outcome = SplitIntoParts(window, files, tags, decoder, parts);
     ::setrlimit(RLIMIT_NOFILE, &saved);
     EXPECT_EQ(outcome, SplitOutcome::Completed) << window.log;
     EXPECT_TRUE(fs::exists(folder + "/many001.mp3") && fs::exists(folder + "/many100.mp3"));
@@ -725,7 +723,7 @@ TEST_F(SplitFailures, MorePartsThanOpenFilesAreWritten) {
 // ten and how many more.
 TEST_F(SplitFailures, NamesAreShownPrintableAndQuestionsShort) {
     const PartsRequest parts = PartsOfStream(window, folder + "/\x1b[31mred\x1b[0m.mp3", 30);
-    EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, parts), SplitOutcome::Completed)
+    EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, parts), SplitOutcome::Completed)
         << window.log;
     EXPECT_EQ(window.log.find('\x1b'), std::string::npos);
     EXPECT_NE(window.log.find("Writing to " + folder + "/\\x1b[31mred\\x1b[0m01.mp3"),
@@ -734,7 +732,7 @@ TEST_F(SplitFailures, NamesAreShownPrintableAndQuestionsShort) {
 
     window.log.clear();
     window.answers = {false};
-    EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, info, parts), SplitOutcome::Declined);
+    EXPECT_EQ(SplitIntoParts(window, files, tags, decoder, parts), SplitOutcome::Declined);
     ASSERT_EQ(window.questions.size(), 1u);
     std::string listed;
     for (int part = 1; part <= 10; ++part) {

@@ -402,7 +402,6 @@ void frmCopyFile::cmdSplit_Click() {
                 if (analysis->Outcome != AnalysisOutcome::FramesFound) {
                     return [this, analysis, path] { ShowAnalysis(*analysis, path); };
                 }
-                asked.Analysed = analysis->Run;
                 length = analysis->Scan.TotalSeconds;
             }
             auto checked = SplitInTwoAt(asked, minute, second, length, files);
@@ -426,7 +425,6 @@ SplitRequest frmCopyFile::Request() const {
     request.Source = txtMP3->text().toStdString();
     request.Folder = txtToFolder->text().toStdString();
     request.Exact = mnuSplitExactly->isChecked();
-    request.Analysed = run_;
     request.Separator = CopyFileForm::DecimalSeparator();
     request.ExactHint =
         Tr("CopyFileForm",
@@ -548,7 +546,6 @@ void frmCopyFile::ShowAnalysis(const Analysis& analysis, const QString& path) {
     analysed_ = found ? path : QString();
     analysedSeconds_ = found ? analysis.Scan.TotalSeconds : 0;
     played_ = analysis.Played;
-    run_ = analysis.Run;
     stamp_ = found ? analysis.Stamp : std::nullopt;
     levels_ = found ? analysis.Levels : FrameLevels{};
     // The waveform shows the file analysed, or none.

@@ -149,7 +149,6 @@ class frmCopyFile : public QMainWindow {
     QString analysed_;                    // the source text whose analysis the fields show
     double analysedSeconds_ = 0;          // how long the last analysis found its frames play
     PlayedLength played_;                 // and how long they play gaplessly
-    std::optional<FrameRun> run_;         // the last analysis's unbroken run of frames
     std::optional<FileStamp> stamp_;      // how the file stood when it was analysed
     FrameLevels levels_;                  // its frames' levels
     QPointer<QWidget> browser_;           // the folder browser while it is open

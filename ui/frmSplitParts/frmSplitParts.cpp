@@ -93,7 +93,6 @@ void frmSplitParts::Open(const PartsSource& source) {
             if (analysis->Problem) form_->MessageBox(analysis->Problem->Text);
             if (analysis->Outcome == AnalysisOutcome::FramesFound) {
                 source_.Played = analysis->Played;
-                run_ = analysis->Run;
             }
             played_ = source_.Played.value_or(PlayedLength{});
             ShowTimes();
@@ -261,7 +260,6 @@ void frmSplitParts::cmdSplit_Click() {
     request.Parts = PartsAt(Parts());
     request.Parts.NamePattern = txtNamePattern->text().toStdString();
     request.Exact = source_.Exact;
-    request.Analysed = run_;
     request.Separator = Separator();
     request.ExactHint = SplitPartsForm::ExactHint();
     splitting_ = true;

@@ -126,8 +126,7 @@ class frmSplitParts : public QDialog {
     platform::LocalFileSystem files_;
     platform::TagLibEditor tags_;
     platform::Mpg123Decoder decoder_;
-    std::optional<FrameRun> run_;  // its analysis's unbroken run of frames, where it made one
-    bool splitting_ = false;       // the work under way is a split
+    bool splitting_ = false;  // the work under way is a split
     bool closeAfterWork_ = false;
     // Last, so that it stops and ends before the form and the files it uses go.
     std::unique_ptr<BackgroundWork> work_;
