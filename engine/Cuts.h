@@ -63,8 +63,8 @@ struct Cut {
     std::int64_t FrameSample() const { return CutFrame * SamplesPerFrame + CutOffset; }
 };
 
-// The frames of one part of the source as the walk over it met them: how many, how long
-// they play, and where each lies, for a length header's seek table, so that no part is
+// The frames of one part of the source as the walk over it met them: how many, whether their
+// bit rate changes, and where each lies, for a length header's seek table, so that no part is
 // walked twice.
 class PartFrames {
   public:
@@ -75,7 +75,6 @@ class PartFrames {
     std::int64_t From() const { return from_; }  // where the part starts
     std::int64_t Count() const { return static_cast<std::int64_t>(lengths_.size()); }
     std::int64_t End() const { return end_; }  // where its last frame ends; From() with none
-    double Seconds() const { return seconds_; }
     bool VariableBitRate() const { return bitRates_.Changes(); }
     // Whether each frame starts where the one before it ends.
     bool Unbroken() const { return skips_.empty(); }
@@ -95,7 +94,6 @@ class PartFrames {
   private:
     std::int64_t from_;
     std::int64_t end_;
-    double seconds_ = 0;
     BitRateChange bitRates_;
     // Two bytes a frame, and the rare bytes of no frame before one: (frame, bytes).
     std::vector<std::int16_t> lengths_;

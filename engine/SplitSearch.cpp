@@ -277,7 +277,6 @@ void PartFrames::Add(const ChainFrame& frame) {
     if (frame.Offset != end_) skips_.emplace_back(lengths_.size(), frame.Offset - end_);
     lengths_.push_back(frame.Frame.FrameLength);
     end_ = frame.Offset + frame.Frame.FrameLength;
-    seconds_ += frame.Frame.FrameDuration;
     bitRates_.See(frame.Frame);
 }
 
