@@ -152,9 +152,6 @@ ScanResult ScanFrameChain(ByteSource& source, FileInformation& info,
         bitRates.See(accepted.Frame);
         if (levels) {
             levels->push_back(FrameLevel(reader.FrameStartAt(accepted.Offset)));
-            // The walk asks for the header's bytes ahead; the side information may lie on
-            // the next line of memory.
-            reader.Prefetch(accepted.Offset + 17 * accepted.Frame.FrameLength + 36);
         }
         return true;
     });

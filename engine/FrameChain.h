@@ -38,13 +38,15 @@ class BlockReader {
         }
         return FrameStartReadAt(offset);
     }
-    // Asks the memory for the bytes at `offset` ahead of their use, where the compiler
-    // can.
-    void Prefetch([[maybe_unused]] std::int64_t offset) const {
+    // Asks the memory for every line of the block up to `offset` not asked for before, so
+    // that the bytes a walk will read arrive ahead of it whatever the frames' lengths.
+    void PrefetchThrough([[maybe_unused]] std::int64_t offset) {
 #if defined(__GNUC__)
-        if (offset >= blockStart_ && offset < blockEnd_) {
-            __builtin_prefetch(data_ + (offset - blockStart_));
+        offset = std::min(offset, blockEnd_);
+        for (std::int64_t line = std::max(prefetched_, blockStart_); line < offset; line += 64) {
+            __builtin_prefetch(data_ + (line - blockStart_));
         }
+        prefetched_ = std::max(prefetched_, offset);
 #endif
     }
     // The first offset at or after `offset` that holds 0xFF, or Size() when none does.
@@ -67,6 +69,7 @@ class BlockReader {
     const std::uint8_t* data_ = nullptr;
     std::int64_t blockStart_ = 0;
     std::int64_t blockEnd_ = 0;
+    std::int64_t prefetched_ = 0;
 };
 
 // A frame that the chain rule accepts: its header decodes and so does the header right
@@ -120,11 +123,10 @@ void WalkFrameChain(BlockReader& reader, FileInformation& info, Visit&& visit,
             ++offset;  // cut short by the end of the source
             continue;
         }
-        // Each step waits on the bytes of the next frame: the memory is asked for them some
-        // frames ahead (as many as keep a mapped file's pages coming), assuming frames of
-        // this one's length.
-        constexpr std::int64_t kFramesAhead = 16;
-        reader.Prefetch(next + kFramesAhead * candidate.Frame.FrameLength);
+        // Each step waits on the bytes of the next frame: the memory is asked for them a
+        // few kilobytes ahead.
+        constexpr std::int64_t kBytesAhead = 16 * 1024;
+        reader.PrefetchThrough(next + kBytesAhead);
         if (!visit(static_cast<const ChainFrame&>(candidate))) break;
         offset = next;
         if (decodedAt == next) current ^= 1;
