@@ -403,6 +403,7 @@ int RunSplit(TerminalReporter& reporter, const std::string& command, const Optio
     const std::jthread loading([&decoder] { (void)decoder.Unavailable(); });
     const quorvel::Analysis analysis = quorvel::AnalyseSource(files, request.Source, reporter);
     if (analysis.Problem) reporter.Unusable(request.Source, analysis.Problem->Text);
+    request.Walked = analysis.Walked;
     const bool unreadable = analysis.Outcome == quorvel::AnalysisOutcome::Unreadable;
     quorvel::SplitReport report;
     // A source that cannot be read has said why; there is nothing to split.

@@ -11,6 +11,8 @@
 
 namespace quorvel {
 
+class ChainRecord;
+
 // Reads a source in large blocks so that the scan, which looks at every byte outside
 // frames and two headers per frame, costs no system call per decision. A source that
 // shows its bytes in place (a mapped file) is read there, without a copy. Bytes past the
@@ -176,8 +178,9 @@ struct ScanResult {
 // Counts the frames of a source by the chain rule and sums their playing times, those of a
 // free-format stream at the length found after its ID3v2 tag; `info` is left as the last
 // decoded header left it. `levels`, where given, takes each
-// accepted frame's level (FrameLevel), in order.
+// accepted frame's level (FrameLevel), in order; `record`, each accepted frame.
 ScanResult ScanFrameChain(ByteSource& source, FileInformation& info,
-                          std::vector<std::uint8_t>* levels = nullptr);
+                          std::vector<std::uint8_t>* levels = nullptr,
+                          ChainRecord* record = nullptr);
 
 }  // namespace quorvel

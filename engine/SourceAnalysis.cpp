@@ -11,7 +11,10 @@ namespace {
 bool Scan(SourceFile& source, Reporter& reporter, bool levels, Analysis& analysis) {
     try {
         FileInformation info;
-        analysis.Scan = ScanFrameChain(source, info, levels ? &analysis.Levels.Levels : nullptr);
+        auto record = std::make_shared<ChainRecord>(source.Stamp());
+        analysis.Scan =
+            ScanFrameChain(source, info, levels ? &analysis.Levels.Levels : nullptr, record.get());
+        if (analysis.Scan.Frames > 0) analysis.Walked = std::move(record);
         if (analysis.Scan.TotalSeconds > 0) {
             analysis.Played = MeasurePlayedLength(source, analysis.Scan.TotalSeconds);
         }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/ChainRecord.h"
 #include "engine/FileSystem.h"
 #include "engine/FrameChain.h"
 #include "engine/Refusal.h"
@@ -35,7 +37,9 @@ struct Analysis {
     std::optional<FileStamp> Stamp;  // the file as it was opened, where that can be told
     ScanResult Scan;
     PlayedLength Played;  // how long the frames found play gaplessly
-    FrameLevels Levels;  // where asked for
+    FrameLevels Levels;   // where asked for
+    // Its frames, for a split of the file that follows, unchanged; none where it found none.
+    std::shared_ptr<const ChainRecord> Walked;
     // What the user is to be shown in a box of its own where the front end has boxes.
     std::optional<Refusal> Problem;
 };

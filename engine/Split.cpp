@@ -130,7 +130,9 @@ std::optional<SplitReport> FindAndTellCuts(const SplitRequest& request, SourceFi
                                            SplitReport& report) {
     FileInformation info;
     const CutTimes& times = request.Parts.Times;
-    cuts = FindCuts(source, times, request.Exact, info);
+    const ChainRecord* walked = request.Walked.get();
+    if (walked && !walked->Records(source.Stamp())) walked = nullptr;
+    cuts = FindCuts(source, times, request.Exact, info, walked);
     RefuseUnfitCuts(source, cuts);
     bool late = false;
     for (std::size_t i = 0; i < cuts.Found(); ++i) {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/ChainRecord.h"
 #include "engine/Cuts.h"
 #include "engine/FrameHeader.h"
 #include "engine/Message.h"
@@ -35,6 +37,9 @@ struct SplitRequest {
     PartsRequest Parts;
     bool Exact = false;  // cut at the sample; otherwise by the frame rule
     ExistingOutputs Existing = ExistingOutputs::Ask;
+    // The frames the analysis of the source met (Analysis::Walked), where the caller has one:
+    // a source unchanged since is not read through again to find them.
+    std::shared_ptr<const ChainRecord> Walked;
     // How the log writes a decimal fraction, and tells the user to cut at the sample.
     std::string Separator = ".";
     Message ExactHint = std::string();

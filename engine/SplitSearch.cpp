@@ -38,10 +38,12 @@ enum class Step {
 // no one knows, bytes of no frame) and however short the end leaves it, as the decoders
 // play it and as its encoder counted it, whole. `decide(frame, header, last)` sees every
 // frame, the header frame and that last one told apart, and says what becomes of the
-// parts; each frame but the header frame joins the part it ends in.
+// parts; each frame but the header frame joins the part it ends in. The frames `walked`
+// recorded, where it covers the audio, stand in for those the walk would read.
 template <typename Decide>
 std::vector<PartFrames> RecordParts(BlockReader& reader, const SourceLayout& layout,
-                                    FileInformation& info, Decide&& decide) {
+                                    FileInformation& info, const ChainRecord* walked,
+                                    Decide&& decide) {
     std::vector<PartFrames> parts{PartFrames(layout.AudioStart)};
     const std::int64_t audioEnd = layout.Tags.TrailerAt;
     const auto take = [&](const ChainFrame& frame, bool last) {
@@ -65,14 +67,18 @@ std::vector<PartFrames> RecordParts(BlockReader& reader, const SourceLayout& lay
     std::int64_t end = layout.First ? layout.First->Offset : layout.AudioStart;
     bool stopped = false;
     info.FreeFormatLength = layout.FreeFormatLength;
-    WalkFrameChain(
-        reader, info,
-        [&](const ChainFrame& frame) {
-            stopped = !take(frame, false);
-            end = frame.Offset + frame.Frame.FrameLength;
-            return !stopped;
-        },
-        layout.Tags.Id3v2Length, audioEnd);
+    const auto visit = [&](const ChainFrame& frame) {
+        stopped = !take(frame, false);
+        end = frame.Offset + frame.Frame.FrameLength;
+        return !stopped;
+    };
+    std::int64_t from = layout.Tags.Id3v2Length;
+    if (walked && walked->Covers(layout.FreeFormatLength, from, audioEnd)) {
+        from = walked->Replay(info, visit, from, audioEnd, stopped);
+    }
+    // Past the frames recorded, a walk that ends where the tags begin may find a frame that
+    // one going on to the file's end did not: one that ends right there.
+    if (!stopped) WalkFrameChain(reader, info, visit, from, audioEnd);
     FileInformation scratch;
     scratch.FreeFormatLength = layout.FreeFormatLength;
     ChainFrame last{end, {}, false};
@@ -127,7 +133,7 @@ std::int64_t SampleAt(microseconds time, std::int64_t rate) {
 // borrows no more main data than the frame before it holds, so that one copy of that frame
 // carries it. The frames are timed from the first after the ID3v2 tag, a header frame too.
 void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& info,
-                  SourceCuts& cuts) {
+                  const ChainRecord* walked, SourceCuts& cuts) {
     TimeList list(times);
     Cut point;
     // The rule times frames from the first after the ID3v2 tag, a header frame too; the
@@ -137,34 +143,36 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
     // The walk goes on to the end: every part after a cut has a length header whose counts
     // its frames give.
     const SourceLayout& layout = cuts.Layout;
-    cuts.Parts = RecordParts(reader, layout, info, [&](const ChainFrame& frame, bool, bool) {
-        Step step = Step::Same;
-        const auto due = [&] {
-            const auto time = list.Next();
-            return time && timeline >= double(time->count()) / kMicroseconds;
-        };
-        if (frame.FollowedByHeader && !before.empty() &&
-            frame.Frame.MainDataBegin <= MainDataRoom(before.back().Frame) && due()) {
-            Cut found = point;
-            found.At = frame.Offset;
-            found.Seconds = double(PlayedSampleAt(point.FramesBefore - (layout.Header ? 1 : 0),
-                                                  layout.SamplesPerFrame, layout.GaplessValues)) /
-                            layout.SamplingRate;
-            found.Borrowed = frame.Frame.MainDataBegin;
-            found.Lenders = HoldersOf(before, found.Borrowed);
-            cuts.Cuts.push_back(std::move(found));
-            cuts.Times.push_back(Milliseconds(*list.Next()));
-            list.Advance();
-            if (due()) return RefuseSameFrame(list, cuts);
-            step = Step::Start;
-        }
-        Remember(before, frame);
-        point.PrevFrameLength = frame.Frame.FrameLength;
-        point.PrevSideInfoSize = frame.Frame.SideInfoSize;
-        timeline += frame.Frame.FrameDuration;
-        ++point.FramesBefore;
-        return step;
-    });
+    cuts.Parts =
+        RecordParts(reader, layout, info, walked, [&](const ChainFrame& frame, bool, bool) {
+            Step step = Step::Same;
+            const auto due = [&] {
+                const auto time = list.Next();
+                return time && timeline >= double(time->count()) / kMicroseconds;
+            };
+            if (frame.FollowedByHeader && !before.empty() &&
+                frame.Frame.MainDataBegin <= MainDataRoom(before.back().Frame) && due()) {
+                Cut found = point;
+                found.At = frame.Offset;
+                found.Seconds =
+                    double(PlayedSampleAt(point.FramesBefore - (layout.Header ? 1 : 0),
+                                          layout.SamplesPerFrame, layout.GaplessValues)) /
+                    layout.SamplingRate;
+                found.Borrowed = frame.Frame.MainDataBegin;
+                found.Lenders = HoldersOf(before, found.Borrowed);
+                cuts.Cuts.push_back(std::move(found));
+                cuts.Times.push_back(Milliseconds(*list.Next()));
+                list.Advance();
+                if (due()) return RefuseSameFrame(list, cuts);
+                step = Step::Start;
+            }
+            Remember(before, frame);
+            point.PrevFrameLength = frame.Frame.FrameLength;
+            point.PrevSideInfoSize = frame.Frame.SideInfoSize;
+            timeline += frame.Frame.FrameDuration;
+            ++point.FramesBefore;
+            return step;
+        });
     if (cuts.Problem != CutProblem::None) return;
     cuts.LengthMs = static_cast<std::int64_t>(timeline * 1000);
     // A cut every so often ends quietly with the audio once it has cut at all.
@@ -219,7 +227,7 @@ void PlaceExactCut(Cut& cut, const ChainFrame& frame, std::int64_t index,
 // At samples: the frame that holds each time's sample, with the frames before it that the
 // part after it plays first.
 void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& info,
-                   SourceCuts& cuts) {
+                   const ChainRecord* walked, SourceCuts& cuts) {
     const SourceLayout& layout = cuts.Layout;
     TimeList list(times);
     const auto missing = [&](CutProblem problem, Cut cut) {
@@ -238,24 +246,25 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
 
     std::vector<LenderFrame> before;
     std::int64_t index = 0;
-    cuts.Parts =
-        RecordParts(reader, layout, info, [&](const ChainFrame& frame, bool header, bool last) {
-            if (header) return Step::Same;
-            Step step = Step::Same;
-            if (next && index == next->CutFrame && !last) {
-                Cut& cut = *next;
-                PlaceExactCut(cut, frame, index, before, layout);
-                step = cut.FirstEnd > cut.At ? Step::Share : Step::Start;
-                cuts.Times.push_back(Milliseconds(*list.Next()));
-                cuts.Cuts.push_back(std::move(cut));
-                list.Advance();
-                next = plan();
-                if (next && next->CutFrame == index) return RefuseSameFrame(list, cuts);
-            }
-            Remember(before, frame);
-            ++index;
-            return step;
-        });
+    cuts.Parts = RecordParts(reader, layout, info, walked,
+                             [&](const ChainFrame& frame, bool header, bool last) {
+                                 if (header) return Step::Same;
+                                 Step step = Step::Same;
+                                 if (next && index == next->CutFrame && !last) {
+                                     Cut& cut = *next;
+                                     PlaceExactCut(cut, frame, index, before, layout);
+                                     step = cut.FirstEnd > cut.At ? Step::Share : Step::Start;
+                                     cuts.Times.push_back(Milliseconds(*list.Next()));
+                                     cuts.Cuts.push_back(std::move(cut));
+                                     list.Advance();
+                                     next = plan();
+                                     if (next && next->CutFrame == index)
+                                         return RefuseSameFrame(list, cuts);
+                                 }
+                                 Remember(before, frame);
+                                 ++index;
+                                 return step;
+                             });
     if (cuts.Problem != CutProblem::None) return;
     // What the decoders play: every frame's samples, less the delay and the padding a LAME
     // tag states. A cut in the padding, or past the frames, leaves nothing to play after it.
@@ -280,16 +289,17 @@ void PartFrames::Add(const ChainFrame& frame) {
     bitRates_.See(frame.Frame);
 }
 
-SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info) {
+SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info,
+                    const ChainRecord* walked) {
     BlockReader reader(source);
     SourceCuts cuts;
     cuts.Layout = ReadLayout(source, reader);
     cuts.Exact = exact;
     const SourceLayout& layout = cuts.Layout;
     if (!exact) {
-        FindSafeCuts(reader, times, info, cuts);
+        FindSafeCuts(reader, times, info, walked, cuts);
     } else {
-        FindExactCuts(reader, times, info, cuts);
+        FindExactCuts(reader, times, info, walked, cuts);
     }
     if (cuts.Problem != CutProblem::None || cuts.Parts.empty()) return cuts;
     // The parts walked lie one after another from the audio's start, each an unbroken run.
@@ -316,7 +326,7 @@ std::vector<PartFrames> WalkParts(ByteSource& source, const SourceLayout& layout
     FileInformation scratch;
     auto next = starts.begin();
     std::vector<PartFrames> parts =
-        RecordParts(reader, layout, scratch, [&](const ChainFrame& frame, bool, bool) {
+        RecordParts(reader, layout, scratch, nullptr, [&](const ChainFrame& frame, bool, bool) {
             if (next == starts.end() || frame.Offset < next->first) return Step::Same;
             return (next++)->second ? Step::Share : Step::Start;
         });

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/ByteSource.h"
+#include "engine/ChainRecord.h"
 #include "engine/Cuts.h"
 #include "engine/FrameHeader.h"
 #include "engine/SourceLayout.h"
@@ -19,8 +20,11 @@ namespace quorvel {
 Cut FindCut(ByteSource& source, std::chrono::microseconds time, bool exact, FileInformation& info);
 
 // Walks the source once, finding every cut by the frame rule or at a sample. It stops at
-// the first time that cannot be cut at.
-SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info);
+// the first time that cannot be cut at. Where `walked` records this source's frames (the
+// caller has checked that it is the file recorded), it goes through them instead of the
+// source's audio.
+SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info,
+                    const ChainRecord* walked = nullptr);
 
 // The parts' frames for cuts known already: the source split before the frame at each of
 // `starts`, the one before it keeping it where `shared`. Walks the source once.

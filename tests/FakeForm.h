@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "engine/ChainRecord.h"
 #include "engine/Numbers.h"
 #include "engine/Reporter.h"
 #include "engine/SeamCheck.h"
@@ -43,6 +44,9 @@ class FakeForm : public Reporter {
     std::vector<Control> focus;          // focus moves in order
     int scrolls = 0;
     std::string decimalSeparator = ".";
+    // The frames of the file analysed last, with its name, as the window keeps them.
+    std::shared_ptr<const ChainRecord> walked;
+    std::string analysed;
     bool exact = false;
 
     std::string Text(Control control) const {
@@ -77,6 +81,7 @@ class FakeForm : public Reporter {
         request.Source = Text(Control::txtMP3);
         request.Folder = Text(Control::txtToFolder);
         request.Exact = exact;
+        if (request.Source == analysed) request.Walked = walked;
         request.Separator = decimalSeparator;
         request.ExactHint = std::string("(how to split exactly)");
         return request;
@@ -113,6 +118,8 @@ inline AnalysisOutcome AnalyseSourceFile(FakeForm& window, FileSystem& files,
     }
     window.Show(analysis.Problem);
     if (levels) *levels = analysis.Levels;
+    window.walked = analysis.Walked;
+    window.analysed = window.Text(Control::txtMP3);
     return analysis.Outcome;
 }
 

@@ -12,8 +12,10 @@
 
 #include "Frames.h"
 #include "TestFiles.h"
+#include "engine/ChainRecord.h"
 #include "engine/FrameChain.h"
 #include "engine/FrameHeader.h"
+#include "engine/SplitSearch.h"
 
 namespace quorvel {
 namespace {
@@ -305,6 +307,76 @@ TEST(ScanFrameChain, MatchesTheByteByByteRuleAcrossBlockBoundaries) {
         maker.Until(size);
         maker.out.resize(size);
         ExpectSameAsReference(maker.out, {kBlock});
+    }
+}
+
+// What the split search finds, flattened: every cut, and every part's frames.
+std::vector<std::int64_t> Searched(const SourceCuts& cuts) {
+    std::vector<std::int64_t> found{std::int64_t(cuts.Problem), cuts.LengthMs, cuts.RunFrames};
+    found.insert(found.end(), cuts.Times.begin(), cuts.Times.end());
+    for (const Cut& cut : cuts.Cuts) {
+        found.insert(found.end(),
+                     {cut.At, cut.FramesBefore, cut.Borrowed, cut.PrevFrameLength, cut.FirstEnd,
+                      std::int64_t(cut.Lenders.size()), std::int64_t(cut.Primers.size())});
+    }
+    for (const PartFrames& part : cuts.Parts) {
+        found.insert(found.end(), {part.From(), part.End(), part.Count()});
+        part.Each([&](std::int64_t offset, std::int64_t length) {
+            found.insert(found.end(), {offset, length});
+        });
+    }
+    return found;
+}
+
+// The split search through the frames the analysis recorded finds what a walk over the bytes
+// finds, by both rules, where frames of an ID3v2 tag's picture run on past its end, where the
+// audio runs into the tags after it, and where the file was cut short.
+TEST(ChainRecord, GivesTheSplitSearchWhatItsOwnWalkFinds) {
+    for (std::uint32_t seed = 1; seed <= 200; ++seed) {
+        SCOPED_TRACE(testing::Message() << "seed " << seed);
+        StreamMaker maker(seed);
+        const std::size_t tag = maker.Next() % 3 == 0 ? 0 : 10 + maker.Next() % 3000;
+        if (tag > 0) {
+            const std::size_t size = tag - 10;
+            maker.out = {'I',
+                         'D',
+                         '3',
+                         4,
+                         0,
+                         0,
+                         std::uint8_t(size >> 21 & 0x7F),
+                         std::uint8_t(size >> 14 & 0x7F),
+                         std::uint8_t(size >> 7 & 0x7F),
+                         std::uint8_t(size & 0x7F)};
+        }
+        maker.Until(tag + maker.Next() % 6000);
+        if (const auto end = maker.Next() % 3; end == 0) {
+            maker.out.insert(maker.out.end(), {'T', 'A', 'G'});
+            maker.Random(125);
+        } else if (end == 1) {
+            // An APEv2 tag without a header: no tag marker where the audio ends.
+            const std::uint8_t items = 1 + maker.Next() % 100;
+            maker.Random(items);
+            maker.out.insert(
+                maker.out.end(),
+                {'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X', 0xD0, 7, 0, 0, std::uint8_t(items + 32),
+                 0,   0,   0,   1,   0,   0,   0});
+            maker.out.resize(maker.out.size() + 12, 0);
+        } else {
+            maker.CutEnd();
+        }
+        MemorySource source(maker.out);
+        FileInformation info;
+        ChainRecord record(FileStamp{});
+        ScanFrameChain(source, info, nullptr, &record);
+        const double seconds = double(maker.Next() % 2000) / 1000;
+        const CutTimes times{{std::chrono::microseconds(std::int64_t(seconds * 1e6) + 1000),
+                              std::chrono::microseconds(std::int64_t(seconds * 2e6) + 9000)}};
+        for (const bool exact : {false, true}) {
+            EXPECT_EQ(Searched(FindCuts(source, times, exact, info, &record)),
+                      Searched(FindCuts(source, times, exact, info)))
+                << (exact ? "exact" : "by the frame rule");
+        }
     }
 }
 

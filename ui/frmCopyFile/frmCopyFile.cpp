@@ -303,9 +303,9 @@ void frmCopyFile::mnuSplitParts_Click() {
     const QString source = txtMP3->text();
     // A source not analysed here is analysed there, its fields shown here once it has.
     if (analysed_.isEmpty() || source != analysed_) form_->ClearFields();
-    window->Open(
-        {source, txtToFolder->text(), mnuSplitExactly->isChecked(),
-         !analysed_.isEmpty() && source == analysed_ ? std::optional(played_) : std::nullopt});
+    const bool known = !analysed_.isEmpty() && source == analysed_;
+    window->Open({source, txtToFolder->text(), mnuSplitExactly->isChecked(),
+                  known ? std::optional(played_) : std::nullopt, known ? walked_ : nullptr});
 }
 
 void frmCopyFile::mnuWaveform_Click() {
@@ -403,6 +403,7 @@ void frmCopyFile::cmdSplit_Click() {
                     return [this, analysis, path] { ShowAnalysis(*analysis, path); };
                 }
                 length = analysis->Scan.TotalSeconds;
+                asked.Walked = analysis->Walked;
             }
             auto checked = SplitInTwoAt(asked, minute, second, length, files);
             auto* refused = std::get_if<SplitReport>(&checked);
@@ -425,6 +426,7 @@ SplitRequest frmCopyFile::Request() const {
     request.Source = txtMP3->text().toStdString();
     request.Folder = txtToFolder->text().toStdString();
     request.Exact = mnuSplitExactly->isChecked();
+    request.Walked = txtMP3->text() == analysed_ ? walked_ : nullptr;
     request.Separator = CopyFileForm::DecimalSeparator();
     request.ExactHint =
         Tr("CopyFileForm",
@@ -548,6 +550,7 @@ void frmCopyFile::ShowAnalysis(const Analysis& analysis, const QString& path) {
     played_ = analysis.Played;
     stamp_ = found ? analysis.Stamp : std::nullopt;
     levels_ = found ? analysis.Levels : FrameLevels{};
+    walked_ = found ? analysis.Walked : nullptr;
     // The waveform shows the file analysed, or none.
     if (waveform_ && waveform_->Path() != analysed_) waveform_->close();
 }

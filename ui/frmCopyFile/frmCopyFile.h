@@ -146,14 +146,15 @@ class frmCopyFile : public QMainWindow {
     platform::LocalFileSystem files_;
     platform::TagLibEditor tags_;
     platform::Mpg123Decoder decoder_;
-    QString analysed_;                    // the source text whose analysis the fields show
-    double analysedSeconds_ = 0;          // how long the last analysis found its frames play
-    PlayedLength played_;                 // and how long they play gaplessly
-    std::optional<FileStamp> stamp_;      // how the file stood when it was analysed
-    FrameLevels levels_;                  // its frames' levels
-    QPointer<QWidget> browser_;           // the folder browser while it is open
-    QPointer<frmSplitParts> splitParts_;  // the split into several parts while it is open
-    QPointer<frmWaveform> waveform_;      // the waveform window while it is open
+    QString analysed_;                           // the source text whose analysis the fields show
+    double analysedSeconds_ = 0;                 // how long the last analysis found its frames play
+    PlayedLength played_;                        // and how long they play gaplessly
+    std::optional<FileStamp> stamp_;             // how the file stood when it was analysed
+    FrameLevels levels_;                         // its frames' levels
+    std::shared_ptr<const ChainRecord> walked_;  // and its frames, for the split
+    QPointer<QWidget> browser_;                  // the folder browser while it is open
+    QPointer<frmSplitParts> splitParts_;         // the split into several parts while it is open
+    QPointer<frmWaveform> waveform_;             // the waveform window while it is open
     QProgressBar* progress_;
     QPushButton* cmdStop;
     QShortcut* stopKey_;      // Esc, while work runs

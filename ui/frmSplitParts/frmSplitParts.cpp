@@ -93,6 +93,7 @@ void frmSplitParts::Open(const PartsSource& source) {
             if (analysis->Problem) form_->MessageBox(analysis->Problem->Text);
             if (analysis->Outcome == AnalysisOutcome::FramesFound) {
                 source_.Played = analysis->Played;
+                source_.Walked = analysis->Walked;
             }
             played_ = source_.Played.value_or(PlayedLength{});
             ShowTimes();
@@ -260,6 +261,7 @@ void frmSplitParts::cmdSplit_Click() {
     request.Parts = PartsAt(Parts());
     request.Parts.NamePattern = txtNamePattern->text().toStdString();
     request.Exact = source_.Exact;
+    request.Walked = source_.Walked;
     request.Separator = Separator();
     request.ExactHint = SplitPartsForm::ExactHint();
     splitting_ = true;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/ChainRecord.h"
 #include "engine/FrameHeader.h"
 #include "engine/PartLists.h"
 #include "engine/Split.h"
@@ -29,8 +30,9 @@ class SplitPartsForm;
 struct PartsSource {
     QString Path;
     QString Folder;
-    bool Exact = false;                  // File > Split Exactly at the Time Given
-    std::optional<PlayedLength> Played;  // none: the window analyses the source first
+    bool Exact = false;                         // File > Split Exactly at the Time Given
+    std::optional<PlayedLength> Played;         // none: the window analyses the source first
+    std::shared_ptr<const ChainRecord> Walked;  // its frames, where the analysis kept them
 };
 
 // The split into several parts: a table of the parts, filled by hand, from a cue sheet, from

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "engine/ByteSource.h"
+#include "engine/FrameChain.h"
+#include "engine/FrameHeader.h"
+
+namespace quorvel {
+
+// The frames a walk over a whole source accepted, two bytes a frame, so that a later walk
+// over part of the same file, unchanged, meets them again without reading its audio: the
+// split after an analysis costs no second pass over a long file.
+class ChainRecord {
+  public:
+    // More frames than a record keeps in a few tens of megabytes: such a source is walked
+    // again.
+    static constexpr std::size_t kMostFrames = std::size_t{12} << 20;
+
+    explicit ChainRecord(std::optional<FileStamp> stamp) : stamp_(stamp) {}
+
+    // A walk begins, its free-format frames that long (0: none).
+    void Begin(std::int16_t freeFormatLength) { freeFormatLength_ = freeFormatLength; }
+    // The next frame the walk accepted and the bytes at its start; once the record is full,
+    // it keeps none.
+    void Add(const ChainFrame& frame, const HeaderBytes& bytes);
+
+    // Whether it records the file opened with `stamp`, unchanged since, every frame kept.
+    bool Records(const std::optional<FileStamp>& stamp) const {
+        return !full_ && stamp_ && stamp == stamp_;
+    }
+    // Whether a walk over [from, to), its free-format frames `freeFormatLength` long, meets
+    // the frames recorded there: no frame recorded crosses either end, where that walk would
+    // have stepped through bytes this one passed over.
+    bool Covers(std::int16_t freeFormatLength, std::int64_t from, std::int64_t to) const {
+        return freeFormatLength == freeFormatLength_ && !Inside(from) && !Inside(to);
+    }
+
+    // Calls visit(frame) for each frame recorded that lies within [from, to), as
+    // WalkFrameChain would; false where visit stopped it. Returns where the last frame given
+    // ends (`from` where none was): past it, a walk bounded at `to` may accept what one
+    // bounded by the file's end did not.
+    template <typename Visit>
+    std::int64_t Replay(FileInformation& info, Visit&& visit, std::int64_t from, std::int64_t to,
+                        bool& stopped) const;
+
+  private:
+    HeaderBytes BytesOf(std::size_t frame, std::uint8_t byte1, std::uint8_t byte3) const;
+    // Whether `at` lies within a frame recorded, after its first byte.
+    bool Inside(std::int64_t at) const;
+
+    // Where the header's bytes 1 and 3 (version, layer, protection, channel mode) take new
+    // values, from which frame on; rare, so kept apart.
+    struct Change {
+        std::size_t Frame;
+        std::uint8_t Byte1;
+        std::uint8_t Byte3;
+    };
+    // A frame that does not start where the one before it ends.
+    struct Jump {
+        std::size_t Frame;
+        std::int64_t Offset;
+    };
+
+    std::optional<FileStamp> stamp_;
+    std::int16_t freeFormatLength_ = 0;
+    bool full_ = false;
+    std::int64_t end_ = 0;  // where the last frame recorded ends
+    // Each frame's byte 2 without its private bit, above its 9-bit back pointer.
+    std::vector<std::uint16_t> frames_;
+    std::vector<Change> changes_;
+    std::vector<Jump> jumps_;
+    std::vector<std::size_t> unfollowed_;  // frames that no header follows
+    // Where every kCheckpoint-th frame starts, so that a place is found without going
+    // through every frame before it.
+    static constexpr std::size_t kCheckpoint = 4096;
+    std::vector<std::int64_t> checkpoints_;
+};
+
+template <typename Visit>
+std::int64_t ChainRecord::Replay(FileInformation& info, Visit&& visit, std::int64_t from,
+                                 std::int64_t to, bool& stopped) const {
+    stopped = false;
+    info.FreeFormatLength = freeFormatLength_;
+    std::int64_t offset = 0, last = from;
+    auto change = changes_.begin();
+    auto jump = jumps_.begin();
+    auto unfollowed = unfollowed_.begin();
+    std::uint8_t byte1 = 0, byte3 = 0;
+    ChainFrame frame;
+    for (std::size_t i = 0; i < frames_.size(); ++i) {
+        if (change != changes_.end() && change->Frame == i) {
+            byte1 = change->Byte1, byte3 = change->Byte3, ++change;
+        }
+        if (jump != jumps_.end() && jump->Frame == i) offset = (jump++)->Offset;
+        frame.FollowedByHeader = !(unfollowed != unfollowed_.end() && *unfollowed == i);
+        if (!frame.FollowedByHeader) ++unfollowed;
+        DecodeFrameHeader(BytesOf(i, byte1, byte3), info, frame.Frame);
+        frame.Offset = offset;
+        offset += frame.Frame.FrameLength;
+        if (frame.Offset < from) continue;
+        if (offset > to) break;
+        // A walk bounded there looks for no header after it.
+        if (offset == to) frame.FollowedByHeader = false;
+        if (!visit(static_cast<const ChainFrame&>(frame))) {
+            stopped = true;
+            break;
+        }
+        last = offset;
+    }
+    return last;
+}
+
+}  // namespace quorvel
