@@ -18,9 +18,11 @@ void ChainRecord::Add(const ChainFrame& frame, const HeaderBytes& bytes) {
         return;
     }
     const std::size_t index = frames_.size();
-    if (changes_.empty() || changes_.back().Byte1 != bytes[1] ||
-        changes_.back().Byte3 != bytes[3]) {
-        changes_.push_back({index, bytes[1], bytes[3]});
+    // Of byte 3 the decoding reads the channel mode alone; the mode extension changes from
+    // frame to frame in joint stereo.
+    const auto byte3 = static_cast<std::uint8_t>(bytes[3] & header_bits::kChannelMode);
+    if (changes_.empty() || changes_.back().Byte1 != bytes[1] || changes_.back().Byte3 != byte3) {
+        changes_.push_back({index, bytes[1], byte3});
     }
     if (index == 0 || frame.Offset != end_) jumps_.push_back({index, frame.Offset});
     if (!frame.FollowedByHeader) unfollowed_.push_back(index);

@@ -52,7 +52,7 @@ class ChainRecord {
     // Whether `at` lies within a frame recorded, after its first byte.
     bool Inside(std::int64_t at) const;
 
-    // Where the header's bytes 1 and 3 (version, layer, protection, channel mode) take new
+    // Where the header's byte 1 (version, layer, protection) or its channel mode take new
     // values, from which frame on; rare, so kept apart.
     struct Change {
         std::size_t Frame;

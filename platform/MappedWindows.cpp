@@ -189,16 +189,22 @@ void MappedWindows::MapAhead(bool fill) {
 
 void MappedWindows::Retire(Window& window) {
     if (!window.At) return;
-    if (!helper_.joinable()) {
-        Unmap(window);
-    } else {
-        {
-            const std::lock_guard lock(mutex_);
-            // Filling in a window that nobody will read is wasted.
-            std::erase_if(jobs_, [&](const Job& job) { return job.Target.At == window.At; });
-            jobs_.push_back({window, true});
-        }
+    bool queued = false;
+    if (helper_.joinable()) {
+        const std::lock_guard lock(mutex_);
+        // Filling in a window that nobody will read is wasted.
+        std::erase_if(jobs_, [&](const Job& job) { return job.Target.At == window.At; });
+        // A helper held up by a busy machine would leave windows mapped, each a window of
+        // the file's pages in memory: past a few, the reader unmaps its own.
+        constexpr std::ptrdiff_t kMostRetired = 3;
+        queued = std::count_if(jobs_.begin(), jobs_.end(),
+                               [](const Job& job) { return job.Unmap; }) < kMostRetired;
+        if (queued) jobs_.push_back({window, true});
+    }
+    if (queued) {
         wake_.notify_one();
+    } else {
+        Unmap(window);
     }
     window = {};
 }
