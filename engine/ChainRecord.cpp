@@ -3,13 +3,6 @@
 #include <algorithm>
 
 namespace quorvel {
-namespace {
-
-constexpr int kBackPointerBits = 9;
-constexpr std::uint16_t kBackPointer = (1 << kBackPointerBits) - 1;
-
-}  // namespace
-
 void ChainRecord::Add(const ChainFrame& frame, const HeaderBytes& bytes) {
     if (full_) return;
     if (frames_.size() == kMostFrames) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -49,6 +50,8 @@ class ChainRecord {
 
   private:
     HeaderBytes BytesOf(std::size_t frame, std::uint8_t byte1, std::uint8_t byte3) const;
+    static constexpr int kBackPointerBits = 9;
+    static constexpr std::uint16_t kBackPointer = (1 << kBackPointerBits) - 1;
     // Whether `at` lies within a frame recorded, after its first byte.
     bool Inside(std::int64_t at) const;
 
@@ -90,15 +93,28 @@ std::int64_t ChainRecord::Replay(FileInformation& info, Visit&& visit, std::int6
     auto jump = jumps_.begin();
     auto unfollowed = unfollowed_.begin();
     std::uint8_t byte1 = 0, byte3 = 0;
+    // Between changes of byte 1 and the channel mode, a frame's values follow from its byte
+    // 2 alone: each of those decoded once, its back pointer put in.
+    std::array<FrameValues, 1 << 7> decoded;
+    std::array<bool, 1 << 7> known{};
+    std::size_t lastDecoded = 0;
     ChainFrame frame;
     for (std::size_t i = 0; i < frames_.size(); ++i) {
         if (change != changes_.end() && change->Frame == i) {
             byte1 = change->Byte1, byte3 = change->Byte3, ++change;
+            known = {};
         }
         if (jump != jumps_.end() && jump->Frame == i) offset = (jump++)->Offset;
         frame.FollowedByHeader = !(unfollowed != unfollowed_.end() && *unfollowed == i);
         if (!frame.FollowedByHeader) ++unfollowed;
-        DecodeFrameHeader(BytesOf(i, byte1, byte3), info, frame.Frame);
+        const std::size_t byte2 = frames_[i] >> kBackPointerBits;
+        if (!known[byte2]) {
+            DecodeFrameHeader(BytesOf(i, byte1, byte3), info, decoded[byte2]);
+            known[byte2] = true;
+        }
+        frame.Frame = decoded[byte2];
+        frame.Frame.MainDataBegin = frames_[i] & kBackPointer;
+        lastDecoded = i;
         frame.Offset = offset;
         offset += frame.Frame.FrameLength;
         if (frame.Offset < from) continue;
@@ -111,6 +127,8 @@ std::int64_t ChainRecord::Replay(FileInformation& info, Visit&& visit, std::int6
         }
         last = offset;
     }
+    // The stream as the last frame met leaves it.
+    if (!frames_.empty()) DecodeFrameHeader(BytesOf(lastDecoded, byte1, byte3), info, frame.Frame);
     return last;
 }
 

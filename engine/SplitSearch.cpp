@@ -1,6 +1,7 @@
 #include "engine/SplitSearch.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <optional>
 
@@ -17,13 +18,33 @@ std::vector<LenderFrame> HoldersOf(const std::vector<LenderFrame>& before, std::
     return {first, before.end()};
 }
 
-// As many frames as a back pointer can reach into, and the primers before the cut.
-constexpr std::size_t kRemembered = 18;
+// The last frames a walk met: as many as a back pointer can reach into, and the primers
+// before the cut. Kept in a ring, as the walk passes millions of frames and asks for them
+// only at a cut.
+class RecentFrames {
+  public:
+    void Remember(const ChainFrame& frame) {
+        ring_[next_] = {frame.Offset, frame.Frame};
+        next_ = (next_ + 1) % kRemembered;
+        count_ = std::min(count_ + 1, kRemembered);
+    }
+    bool Empty() const { return count_ == 0; }
+    const LenderFrame& Last() const { return ring_[(next_ + kRemembered - 1) % kRemembered]; }
+    // Oldest first.
+    std::vector<LenderFrame> Frames() const {
+        std::vector<LenderFrame> frames;
+        for (std::size_t i = 0; i < count_; ++i) {
+            frames.push_back(ring_[(next_ + kRemembered - count_ + i) % kRemembered]);
+        }
+        return frames;
+    }
 
-void Remember(std::vector<LenderFrame>& before, const ChainFrame& frame) {
-    if (before.size() == kRemembered) before.erase(before.begin());
-    before.push_back({frame.Offset, frame.Frame});
-}
+  private:
+    static constexpr std::size_t kRemembered = 18;
+    std::array<LenderFrame, kRemembered> ring_{};
+    std::size_t next_ = 0;
+    std::size_t count_ = 0;
+};
 
 // What becomes of the parts at a frame.
 enum class Step {
@@ -139,7 +160,7 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
     // The rule times frames from the first after the ID3v2 tag, a header frame too; the
     // cut is told at the time the part after it starts to play.
     double timeline = 0;
-    std::vector<LenderFrame> before;
+    RecentFrames before;
     // The walk goes on to the end: every part after a cut has a length header whose counts
     // its frames give.
     const SourceLayout& layout = cuts.Layout;
@@ -150,8 +171,8 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
                 const auto time = list.Next();
                 return time && timeline >= double(time->count()) / kMicroseconds;
             };
-            if (frame.FollowedByHeader && !before.empty() &&
-                frame.Frame.MainDataBegin <= MainDataRoom(before.back().Frame) && due()) {
+            if (frame.FollowedByHeader && !before.Empty() &&
+                frame.Frame.MainDataBegin <= MainDataRoom(before.Last().Frame) && due()) {
                 Cut found = point;
                 found.At = frame.Offset;
                 found.Seconds =
@@ -159,14 +180,14 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
                                           layout.SamplesPerFrame, layout.GaplessValues)) /
                     layout.SamplingRate;
                 found.Borrowed = frame.Frame.MainDataBegin;
-                found.Lenders = HoldersOf(before, found.Borrowed);
+                found.Lenders = HoldersOf(before.Frames(), found.Borrowed);
                 cuts.Cuts.push_back(std::move(found));
                 cuts.Times.push_back(Milliseconds(*list.Next()));
                 list.Advance();
                 if (due()) return RefuseSameFrame(list, cuts);
                 step = Step::Start;
             }
-            Remember(before, frame);
+            before.Remember(frame);
             point.PrevFrameLength = frame.Frame.FrameLength;
             point.PrevSideInfoSize = frame.Frame.SideInfoSize;
             timeline += frame.Frame.FrameDuration;
@@ -244,7 +265,7 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
     std::optional<Cut> next = plan();
     if (next && !next->Gapless && next->CutFrame == 0) return missing(CutProblem::AtStart, *next);
 
-    std::vector<LenderFrame> before;
+    RecentFrames before;
     std::int64_t index = 0;
     cuts.Parts = RecordParts(reader, layout, info, walked,
                              [&](const ChainFrame& frame, bool header, bool last) {
@@ -252,7 +273,7 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
                                  Step step = Step::Same;
                                  if (next && index == next->CutFrame && !last) {
                                      Cut& cut = *next;
-                                     PlaceExactCut(cut, frame, index, before, layout);
+                                     PlaceExactCut(cut, frame, index, before.Frames(), layout);
                                      step = cut.FirstEnd > cut.At ? Step::Share : Step::Start;
                                      cuts.Times.push_back(Milliseconds(*list.Next()));
                                      cuts.Cuts.push_back(std::move(cut));
@@ -261,7 +282,7 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
                                      if (next && next->CutFrame == index)
                                          return RefuseSameFrame(list, cuts);
                                  }
-                                 Remember(before, frame);
+                                 before.Remember(frame);
                                  ++index;
                                  return step;
                              });
