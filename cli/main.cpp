@@ -401,7 +401,8 @@ int RunSplit(TerminalReporter& reporter, const std::string& command, const Optio
     // The seam check decodes through the desktop module: it loads on another core while
     // the analysis reads the source.
     const std::jthread loading([&decoder] { (void)decoder.Unavailable(); });
-    const quorvel::Analysis analysis = quorvel::AnalyseSource(files, request.Source, reporter);
+    const quorvel::Analysis analysis =
+        quorvel::AnalyseSource(files, request.Source, reporter, {.Frames = true});
     if (analysis.Problem) reporter.Unusable(request.Source, analysis.Problem->Text);
     request.Walked = analysis.Walked;
     const bool unreadable = analysis.Outcome == quorvel::AnalysisOutcome::Unreadable;

@@ -8,12 +8,12 @@ namespace quorvel {
 namespace {
 
 // Scans the open source into `analysis`; false where the scan did not end.
-bool Scan(SourceFile& source, Reporter& reporter, bool levels, Analysis& analysis) {
+bool Scan(SourceFile& source, Reporter& reporter, AnalysisKeeps keeps, Analysis& analysis) {
     try {
         FileInformation info;
-        auto record = std::make_shared<ChainRecord>(source.Stamp());
-        analysis.Scan =
-            ScanFrameChain(source, info, levels ? &analysis.Levels.Levels : nullptr, record.get());
+        auto record = keeps.Frames ? std::make_shared<ChainRecord>(source.Stamp()) : nullptr;
+        analysis.Scan = ScanFrameChain(
+            source, info, keeps.Levels ? &analysis.Levels.Levels : nullptr, record.get());
         if (analysis.Scan.Frames > 0) analysis.Walked = std::move(record);
         if (analysis.Scan.TotalSeconds > 0) {
             analysis.Played = MeasurePlayedLength(source, analysis.Scan.TotalSeconds);
@@ -33,7 +33,7 @@ bool Scan(SourceFile& source, Reporter& reporter, bool levels, Analysis& analysi
 }  // namespace
 
 Analysis AnalyseSource(FileSystem& files, const std::string& path, Reporter& reporter,
-                       bool levels) {
+                       AnalysisKeeps keeps) {
     Analysis analysis;
     // Nothing to analyse: the log no longer tells of the file analysed before.
     const auto nothing = [&](const Message& message) {
@@ -56,7 +56,7 @@ Analysis AnalyseSource(FileSystem& files, const std::string& path, Reporter& rep
     analysis.Stamp = source->Stamp();
     reporter.Begin(
         Tr("Analysis", "Analysing chosen file %1... Please wait for a few seconds.").Arg(path));
-    if (!Scan(*source, reporter, levels, analysis)) return analysis;
+    if (!Scan(*source, reporter, keeps, analysis)) return analysis;
     source.reset();
     if (analysis.Scan.TotalSeconds <= 0) {
         const Message invalid =
@@ -66,7 +66,7 @@ Analysis AnalyseSource(FileSystem& files, const std::string& path, Reporter& rep
         analysis.Outcome = AnalysisOutcome::NoFrames;
         return analysis;
     }
-    if (levels) {
+    if (keeps.Levels) {
         analysis.Levels.SamplesPerFrame = analysis.Scan.Stream.MpegVersion == 1 ? 1152 : 576;
         analysis.Levels.SamplingRate = analysis.Scan.Stream.SamplingRate;
     }

@@ -44,10 +44,15 @@ struct Analysis {
     std::optional<Refusal> Problem;
 };
 
-// Measures and scans the file at `path`, telling the start and the end in the log; with
-// `levels`, records its frames' levels too.
+// What an analysis keeps beside the File Information fields.
+struct AnalysisKeeps {
+    bool Levels = false;  // each frame's level, for the waveform
+    bool Frames = false;  // the frames, for a split that follows (Analysis::Walked)
+};
+
+// Measures and scans the file at `path`, telling the start and the end in the log.
 Analysis AnalyseSource(FileSystem& files, const std::string& path, Reporter& reporter,
-                       bool levels = false);
+                       AnalysisKeeps keeps = {});
 
 // The File Information fields as they show an analysis.
 struct InformationFields {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <limits>
 #include <optional>
 
 namespace quorvel {
@@ -164,15 +165,21 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
     // The walk goes on to the end: every part after a cut has a length header whose counts
     // its frames give.
     const SourceLayout& layout = cuts.Layout;
+    // When the next cut is due, in seconds; none due: never.
+    const auto dueAt = [&list] {
+        const auto time = list.Next();
+        return time ? double(time->count()) / kMicroseconds
+                    : std::numeric_limits<double>::infinity();
+    };
+    double due = dueAt();
+    // The frames before a cut matter only near it: as many as a back pointer reaches, of the
+    // longest frames, play for less than this.
+    constexpr double kRememberAhead = 2;
     cuts.Parts =
         RecordParts(reader, layout, info, walked, [&](const ChainFrame& frame, bool, bool) {
             Step step = Step::Same;
-            const auto due = [&] {
-                const auto time = list.Next();
-                return time && timeline >= double(time->count()) / kMicroseconds;
-            };
-            if (frame.FollowedByHeader && !before.Empty() &&
-                frame.Frame.MainDataBegin <= MainDataRoom(before.Last().Frame) && due()) {
+            if (timeline >= due && frame.FollowedByHeader && !before.Empty() &&
+                frame.Frame.MainDataBegin <= MainDataRoom(before.Last().Frame)) {
                 Cut found = point;
                 found.At = frame.Offset;
                 found.Seconds =
@@ -184,10 +191,11 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
                 cuts.Cuts.push_back(std::move(found));
                 cuts.Times.push_back(Milliseconds(*list.Next()));
                 list.Advance();
-                if (due()) return RefuseSameFrame(list, cuts);
+                due = dueAt();
+                if (timeline >= due) return RefuseSameFrame(list, cuts);
                 step = Step::Start;
             }
-            before.Remember(frame);
+            if (timeline + kRememberAhead >= due) before.Remember(frame);
             point.PrevFrameLength = frame.Frame.FrameLength;
             point.PrevSideInfoSize = frame.Frame.SideInfoSize;
             timeline += frame.Frame.FrameDuration;

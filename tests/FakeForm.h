@@ -104,7 +104,8 @@ class FakeForm : public Reporter {
 // shown.
 inline AnalysisOutcome AnalyseSourceFile(FakeForm& window, FileSystem& files,
                                          FrameLevels* levels = nullptr) {
-    const Analysis analysis = AnalyseSource(files, window.Text(Control::txtMP3), window, levels);
+    const Analysis analysis = AnalyseSource(files, window.Text(Control::txtMP3), window,
+                                            {.Levels = levels != nullptr, .Frames = true});
     if (const auto fields = Fields(analysis, window.decimalSeparator)) {
         const std::pair<Control, const Message*> shown[] = {
             {Control::txtSelectedFileSize, &fields->Size},

@@ -396,8 +396,8 @@ void frmCopyFile::cmdSplit_Click() {
             SplitRequest asked = request;
             double length = seconds;
             if (stale) {
-                analysis =
-                    std::make_shared<Analysis>(AnalyseSource(files, asked.Source, reporter, true));
+                analysis = std::make_shared<Analysis>(
+                    AnalyseSource(files, asked.Source, reporter, {.Levels = true, .Frames = true}));
                 const QString path = QString::fromStdString(asked.Source);
                 if (analysis->Outcome != AnalysisOutcome::FramesFound) {
                     return [this, analysis, path] { ShowAnalysis(*analysis, path); };
@@ -521,8 +521,8 @@ void frmCopyFile::AnalyseInBackground(const std::optional<Message>& then) {
     form_->ClearFields();
     RunInBackground(
         [this, path, then](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
-            auto analysis = std::make_shared<const Analysis>(
-                AnalyseSource(files, path.toStdString(), reporter, true));
+            auto analysis = std::make_shared<const Analysis>(AnalyseSource(
+                files, path.toStdString(), reporter, {.Levels = true, .Frames = true}));
             return [this, analysis, path, then] {
                 ShowAnalysis(*analysis, path);
                 if (then && analysis->Outcome == AnalysisOutcome::FramesFound) {

@@ -87,7 +87,8 @@ void frmSplitParts::Open(const PartsSource& source) {
     if (source_.Played) return;
     const std::string path = source.Path.toStdString();
     RunInBackground([this, path](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
-        auto analysis = std::make_shared<const Analysis>(AnalyseSource(files, path, reporter));
+        auto analysis = std::make_shared<const Analysis>(
+            AnalyseSource(files, path, reporter, {.Frames = true}));
         return [this, analysis] {
             if (const auto fields = Fields(*analysis, Separator())) form_->ShowFields(*fields);
             if (analysis->Problem) form_->MessageBox(analysis->Problem->Text);
