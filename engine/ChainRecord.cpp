@@ -3,6 +3,15 @@
 #include <algorithm>
 
 namespace quorvel {
+void ChainRecord::Begin(std::int16_t freeFormatLength, std::int64_t bytes) {
+    freeFormatLength_ = freeFormatLength;
+    // Room for as many frames as the bytes can hold, so that the frames are never moved as
+    // they grow: pages not written to take no memory.
+    constexpr std::int64_t kShortestFrame = 48;
+    frames_.reserve(
+        static_cast<std::size_t>(std::min<std::int64_t>(bytes / kShortestFrame, kMostFrames)));
+}
+
 void ChainRecord::Add(const ChainFrame& frame, const HeaderBytes& bytes) {
     if (full_) return;
     if (frames_.size() == kMostFrames) {

@@ -23,8 +23,8 @@ class ChainRecord {
 
     explicit ChainRecord(std::optional<FileStamp> stamp) : stamp_(stamp) {}
 
-    // A walk begins, its free-format frames that long (0: none).
-    void Begin(std::int16_t freeFormatLength) { freeFormatLength_ = freeFormatLength; }
+    // A walk over `bytes` begins, its free-format frames that long (0: none).
+    void Begin(std::int16_t freeFormatLength, std::int64_t bytes);
     // The next frame the walk accepted and the bytes at its start; once the record is full,
     // it keeps none.
     void Add(const ChainFrame& frame, const HeaderBytes& bytes);

@@ -131,7 +131,7 @@ ScanResult ScanFrameChain(ByteSource& source, FileInformation& info,
     BlockReader reader(source);
     const SourceTags tags = FindTags(source);
     info.FreeFormatLength = FindFreeFormatLength(reader, tags.Id3v2Length, tags.TrailerAt);
-    if (record) record->Begin(info.FreeFormatLength);
+    if (record) record->Begin(info.FreeFormatLength, source.Size());
     ScanResult result;
     // The run of frames each starting where the one before ends, and where it started.
     constexpr std::int64_t kRun = 4;
