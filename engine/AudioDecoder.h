@@ -30,6 +30,17 @@ class DecodedAudio {
     virtual std::int64_t Damaged() const { return 0; }
 };
 
+// What a walk over a file just found of its audio frames (a header frame is none), so that
+// a decoder need not read them again: how many there are, which stands in for a length
+// header's count where the file has none, and where every `Step`-th of them starts, in
+// bytes from the first one's start, which its seeks go by. A walk that found them whole and
+// one after another to the file's end gives both; nothing else gives either.
+struct WalkedFrames {
+    std::int64_t Count = -1;  // -1: not walked
+    std::int64_t Step = 0;
+    std::vector<std::int64_t> Starts;  // of frames 0, Step, 2 Step, ...
+};
+
 // What the seam check needs of an audio decoder.
 class AudioDecoder {
   public:
@@ -47,14 +58,14 @@ class AudioDecoder {
     // The file, read through `file`, ready to decode. Throws FileError where it cannot be
     // decoded.
     std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length length) {
-        return Open(std::move(file), length, -1);
+        return Open(std::move(file), length, WalkedFrames{});
     }
-    // As above, where the caller has just walked every frame of a file without a length
-    // header, whole and one after another to its end: `walkedFrames` (-1: none) then
-    // stands in for the header's count where the length is Stated, so that a long file
-    // need not be read again to count its frames.
+    // As above, where the caller has just walked the file's frames: their count then stands
+    // in for a length header's where the file has none and the length is Stated, and their
+    // starts spare a seek reading the frames before it, so that a long file need not be
+    // read again. A decoder that finds the frames otherwise than the walk takes neither.
     virtual std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length length,
-                                               std::int64_t walkedFrames) = 0;
+                                               const WalkedFrames& walked) = 0;
 };
 
 }  // namespace quorvel

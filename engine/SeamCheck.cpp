@@ -149,11 +149,48 @@ void TellLengths(const std::vector<std::int64_t>& lengths, std::int64_t source,
             .Arg(FormatCount(source, ".")));
 }
 
+// Every how many frames the decoder is told where one starts: a seek reads the frames
+// from the one told before it on, and the starts of a long file stay a small share of
+// its size.
+constexpr std::int64_t kStartsStep = 32;
+static_assert(kStartsStep > kMostFramesBeforeCut, "a part's own frames before the source's");
+
 }  // namespace
+
+WalkedFrames WalkedSource(const SourceCuts& cuts) {
+    if (cuts.RunFrames < 0) return {};
+    WalkedFrames walked{cuts.RunFrames, kStartsStep, {}};
+    walked.Starts.reserve(std::size_t(cuts.RunFrames / kStartsStep + 1));
+    const std::int64_t first = cuts.Parts.front().From();
+    std::int64_t frame = 0;
+    std::int64_t end = first;
+    for (const PartFrames& part : cuts.Parts) {
+        part.Each([&](std::int64_t at, std::int64_t length) {
+            if (at < end) return;  // the frame of an exact cut, which ends the part before too
+            if (frame++ % kStartsStep == 0) walked.Starts.push_back(at - first);
+            end = at + length;
+        });
+    }
+    return walked;
+}
+
+WalkedFrames WalkedPart(const PartFrames& frames, std::int64_t lead, std::int64_t leadBytes,
+                        std::int64_t trail) {
+    WalkedFrames walked{lead + frames.Count() + trail, kStartsStep, {}};
+    if (lead + frames.Count() > 0) walked.Starts.push_back(0);
+    std::int64_t frame = lead;
+    frames.Each([&](std::int64_t at, std::int64_t) {
+        if (frame > 0 && frame % kStartsStep == 0) {
+            walked.Starts.push_back(leadBytes + at - frames.From());
+        }
+        ++frame;
+    });
+    return walked;
+}
 
 std::vector<SeamReport> CheckSeams(AudioDecoder& decoder, FileSystem& files,
                                    const std::string& source, const std::vector<std::string>& parts,
-                                   const WalkedFrames& walked) {
+                                   const WalkedFiles& walked) {
     if (const auto why = decoder.Unavailable()) {
         SeamReport report;
         report.Lines.push_back(
@@ -161,29 +198,25 @@ std::vector<SeamReport> CheckSeams(AudioDecoder& decoder, FileSystem& files,
         return {report};
     }
     // Two parts open at a time, each decoded once: the second of a seam is the first of the
-    // next.
-    // The first part is decoded to its end, which reads all its frames anyway: they are
-    // counted. The source and the other parts, any of which may be long, are decoded about
-    // the cuts only, and go by their length headers where these hold rather than have
-    // every frame read.
+    // next. Every file, any of which may be long, is decoded about the cuts only, and goes
+    // by its length header where that holds. Where the split's walk found the frames, their
+    // count stands in for a header that is missing and their starts are where the seeks
+    // start, so that no file is read whole; otherwise the first part, of files named to
+    // `verify`, has its frames counted.
     using Length = AudioDecoder::Length;
-    const auto part = [&walked](std::size_t index) {
-        return index < walked.Parts.size() ? walked.Parts[index].value_or(-1) : -1;
+    const WalkedFrames unwalked;
+    const auto part = [&](std::size_t index) -> const WalkedFrames& {
+        return index < walked.Parts.size() ? walked.Parts[index] : unwalked;
     };
-    // The walk's count spares a scan only of a file read near its start alone: the source
-    // with one seam, the last part. Any other is read at several places or at its end,
-    // and its scan lays down the frame index that those seeks start from, where unscanned
-    // each seek walks the frames before it again.
-    const auto whole = decoder.Open(files.OpenSource(source), Length::Stated,
-                                    parts.size() == 2 ? walked.Source.value_or(-1) : -1);
+    const auto whole = decoder.Open(files.OpenSource(source), Length::Stated, walked.Source);
     std::vector<SeamReport> reports;
     std::vector<std::int64_t> lengths;
-    auto one = decoder.Open(files.OpenSource(parts.front()), Length::Counted);
+    auto one = decoder.Open(files.OpenSource(parts.front()),
+                            part(0).Count < 0 ? Length::Counted : Length::Stated, part(0));
     lengths.push_back(one->Length());
     std::int64_t before = 0;
     for (std::size_t first = 1; first < parts.size(); ++first) {
-        auto two = decoder.Open(files.OpenSource(parts[first]), Length::Stated,
-                                first + 1 == parts.size() ? part(first) : -1);
+        auto two = decoder.Open(files.OpenSource(parts[first]), Length::Stated, part(first));
         lengths.push_back(two->Length());
         reports.push_back(CompareSeam(*whole, *one, *two, before, first));
         if (parts.size() > 2) {
@@ -207,7 +240,7 @@ SeamReport CheckSeam(AudioDecoder& decoder, FileSystem& files, const std::string
 std::vector<SeamReport> LogSeamCheck(Reporter& reporter, AudioDecoder& decoder, FileSystem& files,
                                      const std::string& source,
                                      const std::vector<std::string>& parts,
-                                     const WalkedFrames& walked) {
+                                     const WalkedFiles& walked) {
     reporter.Step(Tr("SeamCheck", "Checking the seam"));
     try {
         std::vector<SeamReport> reports = CheckSeams(decoder, files, source, parts, walked);

@@ -260,7 +260,7 @@ struct WrittenParts {
     std::vector<std::int64_t> Bytes;
     std::int64_t AddedFrames = 0;  // those the log tells of
     std::int64_t AddedBytes = 0;
-    WalkedFrames Walked;
+    WalkedFiles Walked;
 };
 
 // Writes every part where no one sees it yet, each planned as it is written, so that only
@@ -270,19 +270,22 @@ WrittenParts WriteParts(const SplitRequest& request, const SourceCuts& cuts, Sou
     files.RemoveLeftovers(request.Folder);
     const std::int64_t sharedBlock = files.SharedBlockSize(source, request.Folder);
     WrittenParts written;
-    // Where the source's audio is one run of whole frames without a length header, its count
-    // and the frame rule's parts' (their frames and those added) spare the seam check reading
-    // a long file again to count them.
-    const bool unbroken = !cuts.Layout.Header && cuts.RunFrames >= 0;
-    if (unbroken) written.Walked.Source = cuts.RunFrames;
+    // Where the source's audio is one run of whole frames, the frames of the source and of
+    // each part (the source's, and those the split added: before them in a part after a cut,
+    // after them in the first) spare the seam check reading a long file again to count them
+    // or to seek in it.
+    const bool unbroken = cuts.RunFrames >= 0;
+    if (unbroken) written.Walked.Source = WalkedSource(cuts);
     written.Walked.Parts.resize(outputs.Size());
     for (std::size_t i = 0; i < outputs.Size(); ++i) {
         const PartPlan part = PlanPart(cuts, i, source, tags, request.Parts.Labels, sharedBlock);
         std::int64_t size = 0;
         for (const auto& piece : part.Plan) size += piece.Length;
         written.Bytes.push_back(size);
-        if (unbroken && !request.Exact) {
-            written.Walked.Parts[i] = cuts.Parts[i].Count() + part.AddedFrames;
+        if (unbroken) {
+            written.Walked.Parts[i] =
+                i > 0 ? WalkedPart(cuts.Parts[i], part.AddedFrames, part.AddedBytes, 0)
+                      : WalkedPart(cuts.Parts[i], 0, 0, part.AddedFrames);
         }
         // The exact mode's added frames are silent or played unheard, ahead of the cut; by
         // the frame rule only those that carry borrowed bytes are told of.

@@ -331,14 +331,18 @@ SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileI
         FindExactCuts(reader, times, info, walked, cuts);
     }
     if (cuts.Problem != CutProblem::None || cuts.Parts.empty()) return cuts;
-    // The parts walked lie one after another from the audio's start, each an unbroken run.
+    // The parts walked lie one after another from the audio's start, each an unbroken run;
+    // an exact cut's frame that ends the part before it as well counts once.
     const std::vector<PartFrames>& parts = cuts.Parts;
     bool unbroken = parts.front().From() == layout.AudioStart;
     std::int64_t frames = 0;
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        unbroken =
-            unbroken && parts[i].Unbroken() && (i == 0 || parts[i].From() == parts[i - 1].End());
-        frames += parts[i].Count();
+        const bool shared = i > 0 && cuts.Cuts[i - 1].FirstEnd > cuts.Cuts[i - 1].At;
+        unbroken = unbroken && parts[i].Unbroken() &&
+                   (i == 0 || (shared ? parts[i].From() == cuts.Cuts[i - 1].At &&
+                                            parts[i - 1].End() == cuts.Cuts[i - 1].FirstEnd
+                                      : parts[i].From() == parts[i - 1].End()));
+        frames += parts[i].Count() - (shared ? 1 : 0);
     }
     if (unbroken && parts.back().End() == layout.Tags.TrailerAt) cuts.RunFrames = frames;
     return cuts;

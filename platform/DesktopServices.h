@@ -51,7 +51,7 @@ const QuorvelDesktopModule* DesktopModule(std::string& why);
 // The version of the module's table (`QuorvelDesktopModule`): raised whenever its fields
 // change, so that a module left from another installation is refused before any of its
 // functions is called.
-inline constexpr unsigned int kQuorvelDesktopVersion = 2;
+inline constexpr unsigned int kQuorvelDesktopVersion = 3;
 // This header as the build found it (the start of its SHA-256, from CMake): a module built
 // from another declaration of the table, one laid out otherwise under the same version, is
 // refused too.
@@ -111,12 +111,17 @@ struct QuorvelDesktopModule {
     // reads that count too, the length follows from the header; otherwise every frame is
     // read to count them. `walkedFrames` is the count of a file without a length header
     // that the caller walked whole (-1: none): its length, with nothing to trim, follows
-    // from it. With `nearSeeks`, reads seek in MPEG 2 and 2.5 Layer III too, where their
-    // samples may then be a step of rounding off. Null where it cannot be decoded, with
-    // `*why`. `reader` must outlive what is returned.
+    // from it. `index` holds the offsets in the file of its audio frames 0, `step`, 2 `step`
+    // and on, `count` of them, as the caller's walk found them (null: none), where its
+    // seeks start instead of reading the frames before; where libmpg123 finds its first
+    // frame elsewhere, neither it nor `walkedFrames` is taken. With `nearSeeks`, reads seek
+    // in MPEG 2 and 2.5 Layer III too, where their samples may then be a step of rounding
+    // off. Null where it cannot be decoded, with `*why`. `reader` must outlive what is
+    // returned.
     QuorvelDecoding* (*DecoderOpen)(const QuorvelFileReader* reader, long long statedFrames,
-                                    long long walkedFrames, bool nearSeeks, long* rate,
-                                    int* channels, long long* length, char** why);
+                                    long long walkedFrames, const long long* index, long long step,
+                                    std::size_t count, bool nearSeeks, long* rate, int* channels,
+                                    long long* length, char** why);
     // Decodes the sample frames [from, from + count) as a decode from the file's start
     // gives them, 16-bit and interleaved, into `samples`: how many, fewer only at the end;
     // -1 with `*why` where the file cannot be read or decoded.

@@ -17,24 +17,35 @@ namespace {
 
 using Freed = std::unique_ptr<char, decltype(&std::free)>;
 
-// The frame count the file's Xing header states, where the header's byte count is that of
-// the file's frames, from the header frame to the tags after the audio; -1 otherwise. The
-// decoder need then not read every frame to count them; a file cut short or grown since
-// its header was written holds other bytes than it states, and has its frames counted.
-// Where the file has no length header at all, the count a walk over it just found
-// (`walked`, -1: none) does as well.
-struct StatedLength {
+// What the decoder is told of the file's frames. The frame count the file's Xing header
+// states, where the header's byte count is that of the file's frames, from the header frame
+// to the tags after the audio; -1 otherwise. The decoder need then not read every frame to
+// count them; a file cut short or grown since its header was written holds other bytes than
+// it states, and has its frames counted. Where the file has no length header at all, the
+// count a walk over it just found does as well; the walk's frame starts, from where its
+// audio starts, become the file's offsets. None of it where every frame is to be counted.
+struct KnownFrames {
     long long Frames = -1;
     bool Walked = false;  // the walk's count, not a header's
+    std::vector<long long> Index;
 };
 
-StatedLength StatedFrames(SourceFile& file, long long walked) {
+KnownFrames FramesOf(SourceFile& file, AudioDecoder::Length measure, const WalkedFrames& walked) {
+    KnownFrames known;
+    if (measure == AudioDecoder::Length::Counted) return known;
     BlockReader reader(file);
     const SourceLayout layout = ReadLayout(file, reader);
-    if (!layout.Header) return {walked, walked >= 0};
+    for (const std::int64_t start : walked.Starts) known.Index.push_back(layout.AudioStart + start);
+    if (!layout.Header) {
+        known.Frames = walked.Count;
+        known.Walked = walked.Count >= 0;
+        return known;
+    }
     const auto stated = ReadStatedLength(layout.HeaderFrame, *layout.Header);
-    if (!stated || stated->Bytes != layout.Tags.TrailerAt - layout.HeaderStart) return {};
-    return {stated->Frames, false};
+    if (stated && stated->Bytes == layout.Tags.TrailerAt - layout.HeaderStart) {
+        known.Frames = stated->Frames;
+    }
+    return known;
 }
 
 // One file open in the module's decoder. The module reads it through ReadAt; what a read
@@ -43,7 +54,7 @@ StatedLength StatedFrames(SourceFile& file, long long walked) {
 class Mpg123Audio final : public DecodedAudio {
   public:
     Mpg123Audio(const QuorvelDesktopModule& module, std::unique_ptr<SourceFile> file,
-                AudioDecoder::Length measure, std::int64_t walkedFrames,
+                AudioDecoder::Length measure, const WalkedFrames& walked,
                 Mpg123Decoder::Seeking seeking)
         : module_(module),
           file_(std::move(file)),
@@ -53,11 +64,10 @@ class Mpg123Audio final : public DecodedAudio {
         long rate = 0;
         int channels = 0;
         long long length = 0;
-        const StatedLength stated = measure != AudioDecoder::Length::Counted
-                                        ? StatedFrames(*file_, walkedFrames)
-                                        : StatedLength{};
+        const KnownFrames known = FramesOf(*file_, measure, walked);
         decoding_ = module_.DecoderOpen(
-            &reader_, stated.Walked ? -1 : stated.Frames, stated.Walked ? stated.Frames : -1,
+            &reader_, known.Walked ? -1 : known.Frames, known.Walked ? known.Frames : -1,
+            known.Index.empty() ? nullptr : known.Index.data(), walked.Step, known.Index.size(),
             seeking == Mpg123Decoder::Seeking::Near, &rate, &channels, &length, &why);
         Settle(why, !decoding_);
         rate_ = std::int32_t(rate);
@@ -155,14 +165,14 @@ std::optional<std::string> Mpg123Decoder::Unavailable() {
 }
 
 std::unique_ptr<DecodedAudio> Mpg123Decoder::Open(std::unique_ptr<SourceFile> file, Length length,
-                                                  std::int64_t walkedFrames) {
+                                                  const WalkedFrames& walked) {
     std::string why;
     const QuorvelDesktopModule* module = DesktopModule(why);
     if (!module) {
         throw FileError(FileError::Operation::Read, file->Path(),
                         Tr("Files", "the decoder could not be loaded (%1)").Arg(why));
     }
-    return std::make_unique<Mpg123Audio>(*module, std::move(file), length, walkedFrames, seeking_);
+    return std::make_unique<Mpg123Audio>(*module, std::move(file), length, walked, seeking_);
 }
 
 }  // namespace quorvel::platform

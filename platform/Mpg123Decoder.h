@@ -19,7 +19,7 @@ class Mpg123Decoder final : public AudioDecoder {
     std::optional<std::string> Unavailable() override;
     using AudioDecoder::Open;
     std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length length,
-                                       std::int64_t walkedFrames) override;
+                                       const WalkedFrames& walked) override;
 
   private:
     Seeking seeking_;

@@ -170,7 +170,7 @@ class NoDecoder final : public AudioDecoder {
     std::optional<std::string> Unavailable() override { return kWhy; }
     using AudioDecoder::Open;
     std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length,
-                                       std::int64_t) override {
+                                       const WalkedFrames&) override {
         throw FileError(FileError::Operation::Read, file->Path(), std::string(kWhy));
     }
 };

@@ -108,8 +108,8 @@ struct QuorvelDecoding {
     bool decoded = false;    // the handle decoded: its synthesis filter has moved on
     int foreign = 0;         // the channels of the other format it decodes in, 0 in its own
     long long silenced = 0;  // the sample frames given as silence in place of those
-    // The places of frames the handles have found so far, one every `indexStep` frames,
-    // each new handle starting from them.
+    // The places of frames the handles have found so far, or the caller's walk found, one
+    // every `indexStep` frames, each new handle starting from them.
     std::vector<off_t> index;
     off_t indexStep = 0;
 
@@ -158,8 +158,9 @@ void KeepIndex(QuorvelDecoding& decoding) {
 }
 
 // Opens the file in a new handle, whose filter is at the start of its cycle. It takes the
-// frame index the handles before it found, so that its seeks need not read the file from
-// its start again: the seam check of many parts seeks into the source for each seam.
+// frame index the handles before it found, or the walk's, so that its seeks need not read
+// the file from its start again: the seam check of many parts seeks into the source for
+// each seam.
 std::optional<std::string> Start(QuorvelDecoding& decoding) {
     const Mpg123& lib = *decoding.mpg123;
     if (decoding.handle) {
@@ -232,17 +233,48 @@ std::optional<long long> PlayedWhereCutShort(QuorvelDecoding& decoding,
     return std::max(0LL, played);
 }
 
+// Where every `Step`-th frame of the file starts, as the caller's walk found them.
+struct WalkIndex {
+    const long long* Starts = nullptr;  // none: not walked
+    long long Step = 0;
+    std::size_t Count = 0;
+};
+
+// Takes the walk's index for the seeks of every handle from now on, where libmpg123 finds
+// the first frame where the walk did: it then numbers the frames as the walk does, a header
+// frame as none, and its seeks need not read the frames before the one sought. The handle
+// has read the first frame, which is all that its own index holds.
+bool TakeIndex(QuorvelDecoding& decoding, const WalkIndex& walk) {
+    const Mpg123& lib = *decoding.mpg123;
+    off_t* offsets = nullptr;
+    off_t step = 0;
+    size_t fill = 0;
+    if (!walk.Starts || walk.Count == 0 || walk.Step <= 0 ||
+        lib.mpg123_index(decoding.handle, &offsets, &step, &fill) != MPG123_OK || fill == 0 ||
+        offsets[0] != walk.Starts[0]) {
+        return false;
+    }
+    std::vector<off_t> index(walk.Starts, walk.Starts + walk.Count);
+    if (lib.mpg123_set_index(decoding.handle, index.data(), off_t(walk.Step), index.size()) !=
+        MPG123_OK) {
+        return false;
+    }
+    decoding.index = std::move(index);
+    decoding.indexStep = off_t(walk.Step);
+    return true;
+}
+
 // Opens the file and learns its format, its exact length and its first frame. Where the
 // caller found `statedFrames` in the file's Xing header, in agreement with the file's bytes
 // (-1: it did not), and libmpg123 reads the same count there, the length follows from that
 // header and its LAME tag as from the frames themselves, and the handle has read the first
 // frame only, as a player's has. So has that of a file without a length header whose frames
-// the caller has walked (`walkedFrames`, -1: not): nothing of it is trimmed, so its length
-// is its frames' samples. Any other file is scanned, every frame read for the frames'
-// count and places; the scan seeks back to the start, so the handle then no longer plays
-// as players do from there.
+// the caller has walked (`walkedFrames`, -1: not), where the walk's index, if any, is taken:
+// nothing of it is trimmed, so its length is its frames' samples. Any other file is
+// scanned, every frame read for the frames' count and places; the scan seeks back to the
+// start, so the handle then no longer plays as players do from there.
 std::optional<std::string> Measure(QuorvelDecoding& decoding, long long statedFrames,
-                                   long long walkedFrames) {
+                                   long long walkedFrames, const WalkIndex& walk) {
     if (auto why = Start(decoding)) return why;
     const Mpg123& lib = *decoding.mpg123;
     mpg123_handle* handle = decoding.handle;
@@ -255,7 +287,8 @@ std::optional<std::string> Measure(QuorvelDecoding& decoding, long long statedFr
     decoding.samplesPerFrame = info.layer == 1                                 ? 384
                                : info.layer == 2 || info.version == MPG123_1_0 ? 1152
                                                                                : 576;
-    const bool walked = walkedFrames >= 0 && statedFrames < 0;
+    const bool indexed = TakeIndex(decoding, walk);
+    const bool walked = walkedFrames >= 0 && statedFrames < 0 && (indexed || !walk.Starts);
     if (!walked && (statedFrames <= 0 || lib.mpg123_framelength(handle) != statedFrames)) {
         const GaplessState stated = StatedGapless(decoding);
         if (lib.mpg123_scan(handle) != MPG123_OK) {
@@ -382,7 +415,8 @@ char* DecoderUnavailable() {
 }
 
 QuorvelDecoding* DecoderOpen(const QuorvelFileReader* reader, long long statedFrames,
-                             long long walkedFrames, bool nearSeeks, long* rate, int* channels,
+                             long long walkedFrames, const long long* index, long long step,
+                             std::size_t count, bool nearSeeks, long* rate, int* channels,
                              long long* length, char** why) {
     try {
         std::string unavailable;
@@ -394,7 +428,8 @@ QuorvelDecoding* DecoderOpen(const QuorvelFileReader* reader, long long statedFr
         auto decoding = std::make_unique<QuorvelDecoding>();
         decoding->mpg123 = lib;
         decoding->reader = reader;
-        if (const auto failed = Measure(*decoding, statedFrames, walkedFrames)) {
+        if (const auto failed =
+                Measure(*decoding, statedFrames, walkedFrames, {index, step, count})) {
             *why = Copy(*failed);
             return nullptr;
         }

@@ -27,7 +27,8 @@ QuorvelChapter* Chapters(const unsigned char* id3v2, std::size_t size, std::size
 // Decoder.cpp
 char* DecoderUnavailable();
 QuorvelDecoding* DecoderOpen(const QuorvelFileReader* reader, long long statedFrames,
-                             long long walkedFrames, bool nearSeeks, long* rate, int* channels,
+                             long long walkedFrames, const long long* index, long long step,
+                             std::size_t count, bool nearSeeks, long* rate, int* channels,
                              long long* length, char** why);
 long long DecoderRead(QuorvelDecoding* decoding, long long from, long long count, short* samples,
                       char** why);

@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <ostream>
 #include <set>
 #include <span>
@@ -37,6 +38,7 @@
 #include "TestFiles.h"
 #include "engine/FrameChain.h"
 #include "engine/Numbers.h"
+#include "engine/SeamCheck.h"
 #include "engine/Silences.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/Split.h"
@@ -1126,19 +1128,20 @@ std::vector<ExactCase> ExactCases() {
     return cases;
 }
 
-// A source that counts the reads made of it from `from` on, in place or not.
+// A source that counts the reads made of it from `from` on, up to `to`, in place or not.
 class CountingSource final : public SourceFile {
   public:
-    explicit CountingSource(std::unique_ptr<SourceFile> source, std::int64_t from = 0)
-        : source_(std::move(source)), from_(from) {}
+    explicit CountingSource(std::unique_ptr<SourceFile> source, std::int64_t from = 0,
+                            std::int64_t to = std::numeric_limits<std::int64_t>::max())
+        : source_(std::move(source)), from_(from), to_(to) {}
     const std::string& Path() const override { return source_->Path(); }
     std::int64_t Size() const override { return source_->Size(); }
     std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override {
-        reads += offset >= from_;
+        reads += offset >= from_ && offset < to_;
         return source_->ReadAt(offset, buffer, count);
     }
     std::span<const std::uint8_t> View(std::int64_t offset, std::size_t count) override {
-        reads += offset >= from_;
+        reads += offset >= from_ && offset < to_;
         return source_->View(offset, count);
     }
     void ConfirmViews() override { source_->ConfirmViews(); }
@@ -1148,6 +1151,7 @@ class CountingSource final : public SourceFile {
   private:
     std::unique_ptr<SourceFile> source_;
     std::int64_t from_;
+    std::int64_t to_;
 };
 
 // The text of a frame of a file's ID3v2 tag as TagLib reads it; empty where it has none.
@@ -1365,7 +1369,7 @@ TEST(Mpg123Decoding, GivesWhatMpg123PlaysAndStopsWhenAsked) {
                 auto source = std::make_unique<CountingSource>(
                     files.OpenSource(path), scan.RunFrom + info.FreeFormatLength);
                 const CountingSource& counted = *source;
-                const auto audio = decoder.Open(std::move(source), length, walked);
+                const auto audio = decoder.Open(std::move(source), length, {walked, 0, {}});
                 ASSERT_EQ(audio->Length() * audio->Channels(), std::int64_t(played.size()));
                 // Fewer reads than the file has frames, at 1,152 samples or fewer a frame:
                 // the count comes from the header, or where there is none from the walk.
@@ -1400,6 +1404,158 @@ TEST(Mpg123Decoding, GivesWhatMpg123PlaysAndStopsWhenAsked) {
         decoder.Open(watched.OpenSource(fixtures + "/vbr.mp3"), AudioDecoder::Length::Stated);
     stopping = true;
     EXPECT_THROW(audio->Read(audio->Length() / 2, 1000), WorkStopped);
+}
+
+// With the starts of the frames a split's walk found, the decoder seeks in MPEG 1 without
+// reading the frames before the start it goes from, and gives what mpg123 plays there. It
+// takes them only where libmpg123 finds the first frame where the walk did, a header frame
+// and bytes of no frame before it none: starts a byte off are left, the length counted
+// instead of taken from the walk, and the range still plays as mpg123 plays it.
+TEST(Mpg123Decoding, SeeksFromTheStartsOfTheFramesAWalkFound) {
+    if (!HaveMpg123()) GTEST_SKIP() << "mpg123 is not installed";
+    for (const Fixture& fixture : kFixtures) {
+        const std::string path = FixturePath(fixture);
+        SCOPED_TRACE(path);
+        FileInformation info;
+        const SourceCuts cuts =
+            FindCuts(*files.OpenSource(path), {{std::chrono::milliseconds(1000)}}, true, info);
+        const WalkedFrames walked = WalkedSource(cuts);
+        // A file cut short is no unbroken run of whole frames.
+        ASSERT_EQ(walked.Starts.empty(), fixture.name == std::string("truncated"));
+        if (walked.Starts.empty()) continue;
+        ASSERT_GE(walked.Starts.size(), 3u);
+        const std::vector<std::int16_t> played = Decode(path, "mpg123 --gapless -s").samples;
+        // The frames from the second start to the third.
+        const std::int64_t from = cuts.Layout.AudioStart + walked.Starts[1];
+        const std::int64_t to = cuts.Layout.AudioStart + walked.Starts[2];
+        for (const std::int64_t off : {0, 1}) {
+            WalkedFrames given = walked;
+            for (std::int64_t& start : given.Starts) start += off;
+            auto source = std::make_unique<CountingSource>(files.OpenSource(path), from, to);
+            const CountingSource& counted = *source;
+            const auto audio = decoder.Open(std::move(source), AudioDecoder::Length::Stated, given);
+            ASSERT_EQ(audio->Length() * audio->Channels(), std::int64_t(played.size()));
+            const std::int64_t channels = audio->Channels(), at = audio->Length() * 3 / 4;
+            const std::vector<std::int16_t> range = audio->Read(at, audio->Length() - at);
+            EXPECT_TRUE(std::equal(range.begin(), range.end(), played.begin() + at * channels));
+            if (fixture.samplesPerFrame == 1152) {
+                EXPECT_EQ(counted.reads > 0, off != 0) << counted.reads;
+            }
+        }
+    }
+}
+
+// The source of a split into many parts, and the parts, as the seam check reads them once
+// the parts are to be named: the bytes it asks for of the source are counted, and one part
+// holds a damaged byte in the main data of a frame `before` bytes from its end.
+class SeamCheckReads final : public FileSystemWrapper {
+  public:
+    SeamCheckReads(FileSystem& files, std::string source, std::string damaged, std::int64_t before)
+        : FileSystemWrapper(files),
+          source_(std::move(source)),
+          damaged_(std::move(damaged)),
+          before_(before) {}
+    void BeforeNaming() override {
+        naming_ = true;
+        FileSystemWrapper::BeforeNaming();
+    }
+    std::unique_ptr<SourceFile> OpenSource(const std::string& path) override {
+        auto file = FileSystemWrapper::OpenSource(path);
+        if (!naming_ || (path != source_ && path != damaged_)) return file;
+        std::int64_t damage = -1;
+        if (path == damaged_) {
+            // A byte well into the main data of the first frame from there on.
+            const Bytes bytes = ReadFile(path);
+            damage = std::int64_t(bytes.size()) - before_;
+            while (bytes[std::size_t(damage)] != 0xFF ||
+                   (bytes[std::size_t(damage) + 1] & 0xE0) != 0xE0) {
+                ++damage;
+            }
+            damage += 200;
+        }
+        return std::make_unique<Source>(std::move(file), path == source_ ? &sourceBytes : nullptr,
+                                        damage);
+    }
+
+    std::int64_t sourceBytes = 0;
+
+  private:
+    class Source final : public SourceFile {
+      public:
+        Source(std::unique_ptr<SourceFile> file, std::int64_t* counted, std::int64_t damage)
+            : file_(std::move(file)), counted_(counted), damage_(damage) {}
+        const std::string& Path() const override { return file_->Path(); }
+        std::int64_t Size() const override { return file_->Size(); }
+        std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override {
+            const std::size_t read = file_->ReadAt(offset, buffer, count);
+            if (counted_) *counted_ += std::int64_t(read);
+            if (damage_ >= offset && damage_ < offset + std::int64_t(read)) {
+                buffer[damage_ - offset] ^= 0x5A;
+            }
+            return read;
+        }
+        // Read through a buffer where the damaged byte lies within.
+        std::span<const std::uint8_t> View(std::int64_t offset, std::size_t count) override {
+            if (damage_ >= offset && damage_ < offset + std::int64_t(count)) return {};
+            const auto shown = file_->View(offset, count);
+            if (counted_) *counted_ += std::int64_t(std::min(count, shown.size()));
+            return shown;
+        }
+        void ConfirmViews() override { file_->ConfirmViews(); }
+
+      private:
+        std::unique_ptr<SourceFile> file_;
+        std::int64_t* counted_;
+        std::int64_t damage_;
+    };
+
+    const std::string source_;
+    const std::string damaged_;
+    const std::int64_t before_;
+    bool naming_ = false;
+};
+
+// The check of a split into many parts reads the source about each cut alone, going by the
+// frames the split's walk found, rather than every frame of it: a small share of its bytes,
+// the first 256 KiB a reading of its layout asks for included. It still decodes each seam:
+// a part damaged half a second before its end, in the middle of the parts, joins the next
+// one otherwise than the source, and the others join exactly.
+TEST(ManyParts, TheSeamCheckReadsTheSourceAboutEachCutAndFindsADamagedSeam) {
+    const Bytes fixture = ReadFile(FixturePath(kFixtures[0]));
+    // 4.5 minutes of frames without a header: the fixture's after its Info frame, over again.
+    const Bytes frames(fixture.begin() + 417, fixture.end());
+    const TempFolder folder;
+    const std::string path = folder.path + "/long.mp3";
+    {
+        std::ofstream out(path, std::ios::binary);
+        for (int copy = 0; copy < 60; ++copy) {
+            out.write(reinterpret_cast<const char*>(frames.data()), std::streamsize(frames.size()));
+        }
+    }
+    const std::string parts = folder.path + "/parts";
+    std::filesystem::create_directory(parts);
+    SeamCheckReads reads(files, path, parts + "/3.mp3", 8000);
+    FakeForm window;
+    window.texts = {{Control::txtMP3, path}, {Control::txtToFolder, parts}};
+    window.exact = true;
+    PartsRequest request;
+    for (int cut = 1; cut <= 5; ++cut) request.Times.At.push_back(std::chrono::seconds(45 * cut));
+    request.NamePattern = "%n";
+    ASSERT_EQ(SplitIntoParts(window, reads, tags, decoder, request), SplitOutcome::Completed)
+        << window.log;
+    std::vector<std::string> seams;
+    for (std::size_t at = 0; (at = window.log.find("\r\nSeam check", at)) != std::string::npos;) {
+        at += 2;
+        seams.push_back(window.log.substr(at, window.log.find("\r\n", at) - at));
+    }
+    ASSERT_EQ(seams.size(), 5u) << window.log;
+    for (std::size_t seam = 0; seam < seams.size(); ++seam) {
+        EXPECT_EQ(seams[seam].starts_with("Seam check: the parts join the source exactly"),
+                  seam != 2)
+            << seams[seam];
+    }
+    EXPECT_TRUE(seams[2].ends_with("before the cut.")) << seams[2];
+    EXPECT_LT(reads.sourceBytes, std::int64_t(frames.size()) * 60 / 4) << reads.sourceBytes;
 }
 
 // 16-bit little-endian samples, as a raw audio file holds them.
