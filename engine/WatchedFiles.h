@@ -61,6 +61,7 @@ class WatchedFiles final : public FileSystemWrapper {
     // Bytes written to the outputs since the source was opened.
     void Wrote(std::int64_t bytes);
     void Report(std::int64_t done, std::int64_t total, std::int64_t& reported);
+    static std::int64_t Percent(std::int64_t done, std::int64_t total);
 
     const std::function<bool()> stopped_;
     const Progress progress_;
