@@ -790,5 +790,31 @@ TEST(OutputCopies, HoldTheSourcesBytesWhereverTheyLieInAPage) {
     }
 }
 
+// A source shown through windows of two pages shows its own bytes to a reader that goes
+// front to back a frame at a time, or byte by byte across the edge of the window it jumped
+// into, to one that asks for more than a window holds, and to one that jumps back and
+// forth.
+TEST(SourceViews, ShowTheSourcesBytesHoweverTheyAreRead) {
+    const test::TempFolder temp;
+    Bytes bytes(std::size_t(256) << 10);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::uint8_t(i * 7 + (i >> 9));
+    const auto size = std::int64_t(bytes.size());
+    platform::LocalFileSystem mapped({.MappedWindow = 1});
+    const auto source = mapped.OpenSource(temp.Write("source.mp3", bytes));
+    const auto expect = [&](std::int64_t offset, std::size_t count) {
+        const auto shown = source->View(offset, count);
+        ASSERT_GE(shown.size(), std::min<std::size_t>(count, std::size_t(size - offset))) << offset;
+        EXPECT_TRUE(std::equal(shown.begin(), shown.end(), bytes.begin() + offset)) << offset;
+    };
+    for (std::int64_t offset = 0; offset < size; offset += 418) expect(offset, 4);
+    for (const std::int64_t jump : {size - 3, std::int64_t(0), std::int64_t(8190), size / 2,
+                                    std::int64_t(4096), size / 2 - 5000}) {
+        for (std::int64_t offset = jump; offset < std::min(size, jump + 9000); ++offset) {
+            expect(offset, 4);
+        }
+        expect(jump, 20000);
+    }
+}
+
 }  // namespace
 }  // namespace quorvel
