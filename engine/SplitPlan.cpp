@@ -45,10 +45,13 @@ PartLength MeasurePart(std::span<const std::uint8_t> headerFrame, const LengthHe
     part.Bytes += CountedTrailer(tags, source.Size(), part.Bytes);
     part.VbriFramesPerEntry = VbriFramesPerEntry(headerFrame, header, part.Frames);
     std::int64_t index = 0;
+    // The frame the next percent's offset is that of: worked out once a percent, not once a
+    // frame, as a part may have millions.
+    std::int64_t due = 0;
     const auto add = [&](std::int64_t offset, std::int64_t length) {
-        while (static_cast<std::int64_t>(part.PercentOffsets.size()) < 100 &&
-               static_cast<std::int64_t>(part.PercentOffsets.size()) * part.Frames / 100 == index) {
+        while (due == index && part.PercentOffsets.size() < 100) {
             part.PercentOffsets.push_back(offset);
+            due = static_cast<std::int64_t>(part.PercentOffsets.size()) * part.Frames / 100;
         }
         if (header.Type == LengthHeader::Kind::Vbri) {
             const auto entry = static_cast<std::size_t>(index / part.VbriFramesPerEntry);

@@ -114,7 +114,9 @@ bool WatchedFiles::Waiting() const {
 }
 
 void WatchedFiles::Reached(std::int64_t done, std::int64_t size, std::int64_t& reported) {
-    if (!progress_) return;
+    // Most reads stay within the percent told last, which only this source's thread sets:
+    // they take no lock.
+    if (!progress_ || Percent(done, size) == reported) return;
     const std::lock_guard lock(reporting_);
     Report(done, size, reported);
 }
@@ -125,9 +127,13 @@ void WatchedFiles::Wrote(std::int64_t bytes) {
     if (progress_) Report(written_, total_, reported_);
 }
 
-void WatchedFiles::Report(std::int64_t done, std::int64_t total, std::int64_t& reported) {
+std::int64_t WatchedFiles::Percent(std::int64_t done, std::int64_t total) {
     total = std::max<std::int64_t>(total, 1);
-    const std::int64_t percent = std::min<std::int64_t>(done, total) * 100 / total;
+    return std::min<std::int64_t>(done, total) * 100 / total;
+}
+
+void WatchedFiles::Report(std::int64_t done, std::int64_t total, std::int64_t& reported) {
+    const std::int64_t percent = Percent(done, total);
     if (percent == reported) return;
     reported = percent;
     progress_(done, total);

@@ -25,13 +25,11 @@ class WatchedFiles final : public FileSystemWrapper {
     using Progress = std::function<void(std::int64_t done, std::int64_t total)>;
 
     WatchedFiles(FileSystem& files, const std::atomic<bool>& stopping, Progress progress = {})
-        : FileSystemWrapper(files),
-          stopped_([&stopping] { return stopping.load(); }),
-          progress_(std::move(progress)) {}
+        : FileSystemWrapper(files), stopping_(&stopping), progress_(std::move(progress)) {}
     // Stopped and told the progress through the work's reporter.
     WatchedFiles(FileSystem& files, Reporter& reporter)
         : FileSystemWrapper(files),
-          stopped_([&reporter] { return reporter.Stopped(); }),
+          reporter_(&reporter),
           progress_([&reporter](std::int64_t done, std::int64_t total) {
               reporter.Progress(done, total);
           }) {}
@@ -53,7 +51,7 @@ class WatchedFiles final : public FileSystemWrapper {
     class Output;
 
     void Check() const {
-        if (stopped_()) throw WorkStopped();
+        if (stopping_ ? stopping_->load() : reporter_->Stopped()) throw WorkStopped();
     }
     // Where a source's reading has come to, out of its size; `reported` is the percent it
     // told last.
@@ -61,8 +59,12 @@ class WatchedFiles final : public FileSystemWrapper {
     // Bytes written to the outputs since the source was opened.
     void Wrote(std::int64_t bytes);
     void Report(std::int64_t done, std::int64_t total, std::int64_t& reported);
+    static std::int64_t Percent(std::int64_t done, std::int64_t total);
 
-    const std::function<bool()> stopped_;
+    // The work's stop flag, or where it has none, its reporter's: looked at before every read,
+    // which a decoder makes a few times a frame.
+    const std::atomic<bool>* const stopping_ = nullptr;
+    const Reporter* const reporter_ = nullptr;
     const Progress progress_;
     // Whether the folder written to last shares the source's blocks: its copies are
     // cloned, which takes no longer for a long slice than for a short one.

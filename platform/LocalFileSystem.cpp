@@ -53,6 +53,41 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+const auto kPageSize = static_cast<std::int64_t>(::sysconf(_SC_PAGESIZE));
+
+// A full disk, a quota or a size limit: the output's to report, whichever way it is written.
+bool OutOfRoom(int error) {
+    return error == ENOSPC || error == EFBIG || error == EDQUOT;
+}
+
+// A pipe to move one range through, as long as the system gives one without privileges
+// (1 MiB unless set otherwise; the default 64 KiB where the user's pipes already hold
+// their share).
+class Pipe {
+  public:
+    Pipe() {
+        if (::pipe2(ends_, O_CLOEXEC) != 0) return;
+        const int size = ::fcntl(ends_[1], F_SETPIPE_SZ, 1 << 20);
+        size_ = size > 0 ? size : ::fcntl(ends_[1], F_GETPIPE_SZ);
+    }
+    ~Pipe() {
+        for (const int end : ends_) {
+            if (end >= 0) ::close(end);
+        }
+    }
+    Pipe(const Pipe&) = delete;
+    Pipe& operator=(const Pipe&) = delete;
+
+    bool Open() const { return ends_[0] >= 0 && size_ > 0; }
+    int Out() const { return ends_[0]; }
+    int In() const { return ends_[1]; }
+    std::int64_t Size() const { return size_; }
+
+  private:
+    int ends_[2] = {-1, -1};
+    std::int64_t size_ = 0;
+};
+
 // A regular file opened for reading only, shown in place through a mapping of `window`
 // bytes at a time where it can be.
 class LocalSourceFile final : public SourceFile {
@@ -137,6 +172,10 @@ class LocalOutputFile final : public OutputFile {
     // false where the file system will not.
     bool Share(const LocalSourceFile& source, std::int64_t offset, std::int64_t length);
     void Copy(SourceFile& source, std::int64_t offset, std::int64_t length);
+    // Copy's ways in the kernel: each copies what it can from `from` on, moving `from`,
+    // `length` and the output's end on, and leaves the rest to the next.
+    void CopyInKernel(const LocalSourceFile& source, loff_t& from, std::int64_t& length);
+    void Splice(const LocalSourceFile& source, loff_t& from, std::int64_t& length);
     [[noreturn]] void Fail(int error) const;
     // Creates a hidden file in the folder, under a name no other file has.
     void CreateNamed(const std::string& folder);
@@ -315,9 +354,7 @@ bool LocalOutputFile::Share(const LocalSourceFile& source, std::int64_t offset,
     }
     // Out of room is the output's to report; anything else (no sharing on this file
     // system or between these files) leaves the copies to the kernel's copy from here on.
-    if (errno == ENOSPC || errno == EFBIG || errno == EDQUOT) {
-        throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
-    }
+    if (OutOfRoom(errno)) throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
     block_ = 0;
     return false;
 }
@@ -326,48 +363,12 @@ void LocalOutputFile::Copy(SourceFile& source, std::int64_t offset, std::int64_t
     loff_t from = offset;
     // Only a file of this system can be copied in the kernel; any other source goes
     // through the buffer.
-    auto* local = dynamic_cast<LocalSourceFile*>(&source);
-    // Where the bytes lie at other places within the pages of the output than within
-    // those of the source (after an added frame), the kernel's copy moves each page in two
-    // pieces, markedly slower than writing whole pages of the output straight out of the
-    // mapped source.
-    const auto page = static_cast<std::int64_t>(::sysconf(_SC_PAGESIZE));
-    while (local && length > 0 && (from - written_) % page != 0) {
-        const auto shown = local->View(from, 1);
-        if (shown.empty()) break;  // not mapped: copied in the kernel after all
-        auto count = std::min<std::int64_t>(static_cast<std::int64_t>(shown.size()), length);
-        if (const std::int64_t pageEnd = (written_ + count) / page * page;
-            count < length && pageEnd > written_) {
-            count = pageEnd - written_;
-        }
-        const ssize_t n = ::pwrite(fd_, shown.data(), static_cast<std::size_t>(count), written_);
-        if (n < 0 && errno == EINTR) continue;
-        // The source's pages gave out beneath the mapping: it shrank.
-        if (n < 0 && errno == EFAULT) {
-            throw FileError(FileError::Operation::Read, source.Path(), kSourceChanged);
-        }
-        if (n < 0) throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
-        from += n;
-        length -= n;
-        written_ += n;
-    }
-    while (local && length > 0) {
-        loff_t to = written_;
-        const ssize_t n = ::copy_file_range(local->Descriptor(), &from, fd_, &to,
-                                            static_cast<std::size_t>(length), 0);
-        if (n < 0 && errno == EINTR) continue;
-        // A full disk or a size limit is the output's; anything else (no kernel-side copy
-        // between these files, or a read error) goes through the buffer below, which tells
-        // a failed read from a failed write.
-        if (n < 0 && (errno == ENOSPC || errno == EFBIG || errno == EDQUOT)) {
-            throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
-        }
-        if (n < 0) break;
-        if (n == 0) {
-            throw FileError(FileError::Operation::Read, source.Path(), kSourceChanged);
-        }
-        length -= n;
-        written_ += n;
+    if (const auto* local = dynamic_cast<const LocalSourceFile*>(&source)) {
+        // Where the bytes lie at other places within the pages of the output than within
+        // those of the source (after a part's own frames), the kernel's copy between files
+        // moves them a few pages at a time; through a pipe of its own it moves many.
+        if ((from - written_) % kPageSize == 0) CopyInKernel(*local, from, length);
+        Splice(*local, from, length);
     }
     std::vector<std::uint8_t> buffer(
         static_cast<std::size_t>(std::min<std::int64_t>(length, 1 << 20)));
@@ -379,6 +380,56 @@ void LocalOutputFile::Copy(SourceFile& source, std::int64_t offset, std::int64_t
         Write({buffer.data(), n});
         from += static_cast<loff_t>(n);
         length -= static_cast<std::int64_t>(n);
+    }
+}
+
+void LocalOutputFile::CopyInKernel(const LocalSourceFile& source, loff_t& from,
+                                   std::int64_t& length) {
+    while (length > 0) {
+        loff_t to = written_;
+        const ssize_t n = ::copy_file_range(source.Descriptor(), &from, fd_, &to,
+                                            static_cast<std::size_t>(length), 0);
+        if (n < 0 && errno == EINTR) continue;
+        // A full disk or a size limit is the output's; anything else (no kernel-side copy
+        // between these files, or a read error) goes another way, which tells a failed read
+        // from a failed write.
+        if (n < 0 && OutOfRoom(errno)) {
+            throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
+        }
+        if (n < 0) return;
+        if (n == 0) throw FileError(FileError::Operation::Read, source.Path(), kSourceChanged);
+        length -= n;
+        written_ += n;
+    }
+}
+
+void LocalOutputFile::Splice(const LocalSourceFile& source, loff_t& from, std::int64_t& length) {
+    if (length <= 0) return;
+    const Pipe pipe;
+    while (pipe.Open() && length > 0) {
+        // The source's pages go into the pipe as they are, and are copied once, out of it.
+        loff_t at = from;
+        const ssize_t in = ::splice(source.Descriptor(), &at, pipe.In(), nullptr,
+                                    static_cast<std::size_t>(std::min(length, pipe.Size())), 0);
+        if (in < 0 && errno == EINTR) continue;
+        // No splicing from this file: the buffer tells a failed read from the rest.
+        if (in < 0) return;
+        if (in == 0) throw FileError(FileError::Operation::Read, source.Path(), kSourceChanged);
+        for (ssize_t left = in; left > 0;) {
+            loff_t to = written_;
+            const ssize_t out =
+                ::splice(pipe.Out(), nullptr, fd_, &to, static_cast<std::size_t>(left), 0);
+            if (out < 0 && errno == EINTR) continue;
+            if (out < 0 && OutOfRoom(errno)) {
+                throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
+            }
+            // No splicing into this file: what the pipe holds is read again into the buffer.
+            if (out <= 0) return;
+            written_ += out;
+            from += out;
+            length -= out;
+            left -= out;
+        }
     }
 }
 

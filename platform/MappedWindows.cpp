@@ -130,17 +130,21 @@ std::span<const std::uint8_t> MappedWindows::View(std::int64_t offset, std::size
             return {};
         }
         slot_->End = 0;
-        // Only a reader that runs on into the window mapped ahead reads front to back and
-        // has the next one filled in for it; one that jumps about reads a few bytes at each
-        // place, and the next window is only mapped, so that a header across its edge lies
-        // whole in it.
-        const bool onward = holds(ahead_);
+        // Only a reader that runs on into the window after the one it read (mapped ahead,
+        // or not yet) reads front to back and has the next one mapped and filled in ahead
+        // of it; one that jumps about reads a few bytes at each place, and only the window
+        // it reads is mapped. The windows share a page, so that a header across the
+        // boundary lies whole in the next.
+        const bool intoAhead = holds(ahead_);
+        const std::int64_t next = PageStart(current_.End - 1);
+        const bool onward =
+            intoAhead || (current_.At && !ahead_.At && offset >= next && end <= next + window_);
         Retire(current_);
-        if (onward) {
+        if (intoAhead) {
             current_ = std::exchange(ahead_, {});
         } else {
             Retire(ahead_);
-            const std::int64_t start = PageStart(offset);
+            const std::int64_t start = onward ? next : PageStart(offset);
             current_ = Map(start, std::max(window_, end - start));
             if (!current_.At) {
                 failed_ = true;  // what cannot be mapped is read through pread: the same bytes
@@ -148,9 +152,10 @@ std::span<const std::uint8_t> MappedWindows::View(std::int64_t offset, std::size
             }
         }
         Show(current_);
-        MapAhead(onward);
+        if (onward) MapAhead();
     }
-    slot_->Reader = ThisThread();
+    // The bus-error handler looks for the thread that reads; it changes seldom.
+    if (const pid_t self = ThisThread(); slot_->Reader != self) slot_->Reader = self;
     return {current_.At + (offset - current_.Start),
             static_cast<std::size_t>(current_.End - offset)};
 }
@@ -168,11 +173,10 @@ void MappedWindows::Unmap(const Window& window) {
              static_cast<std::size_t>(window.End - window.Start));
 }
 
-void MappedWindows::MapAhead(bool fill) {
+void MappedWindows::MapAhead() {
     if (current_.End >= size_) return;
-    // The windows share a page, so that a header across the boundary lies whole in the next.
     ahead_ = Map(PageStart(current_.End - 1), window_);
-    if (!ahead_.At || !fill) return;
+    if (!ahead_.At) return;
     if (!helper_.joinable()) {
         try {
             helper_ = std::thread(&MappedWindows::Help, this);

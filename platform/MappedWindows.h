@@ -45,9 +45,8 @@ class MappedWindows {
     // Maps [start, start + length) of the file; a window without bytes where it cannot.
     Window Map(std::int64_t start, std::int64_t length) const;
     static void Unmap(const Window& window);
-    // Maps the window after the current one and, where `fill`, hands it to the helper to
-    // fill in.
-    void MapAhead(bool fill);
+    // Maps the window after the current one and hands it to the helper to fill in.
+    void MapAhead();
     // Unmaps a window the reader is done with (through the helper, once there is one).
     void Retire(Window& window);
     // Tells the bus-error handler which window the reader reads.

@@ -174,7 +174,8 @@ TEST_F(SplitFailures, ASourceThatGoesAwayAfterTheChecksIsReportedAsUnreadable) {
 
 TEST_F(SplitFailures, ASourceThatShrinksWhileAnOutputIsWrittenIsReportedAsChanged) {
     // The source is cut to 1000 bytes before an output is copied from it. The first is
-    // copied in the kernel; the second, behind its added frame, out of the mapped source.
+    // copied between the files in the kernel; the second, behind its added frame, through a
+    // pipe.
     for (const char* output : {"/song1.mp3", "/song2.mp3"}) {
         SCOPED_TRACE(testing::Message() << "cut before writing " << output);
         WriteFile(source, std::string(original.begin(), original.end()));
@@ -741,6 +742,78 @@ TEST_F(SplitFailures, NamesAreShownPrintableAndQuestionsShort) {
     }
     EXPECT_EQ(window.questions[0], "Output files " + listed +
                                        " and 20 more already exist. Do you want to replace them?");
+}
+
+// An output's copies of the source hold its bytes wherever they lie within a page against
+// the source's: at the same place (the kernel's copy between files), after a few bytes of
+// the output's own (through a pipe, in several fills of it), one copy after another, up to
+// the source's end; in the source's folder and on another file system, where the kernel
+// does not copy between files.
+TEST(OutputCopies, HoldTheSourcesBytesWhereverTheyLieInAPage) {
+    const test::TempFolder temp;
+    Bytes bytes(std::size_t(5) << 20);
+    std::uint32_t state = 1;
+    for (std::uint8_t& byte : bytes)
+        byte = std::uint8_t((state = state * 1103515245 + 12345) >> 24);
+    const std::string path = temp.Write("source.mp3", bytes);
+    const auto size = std::int64_t(bytes.size());
+    const auto source = files.OpenSource(path);
+    struct Copy {
+        std::int64_t from, length;
+    };
+    struct Case {
+        const char* what;
+        std::size_t own;  // bytes of the output's own before its copies
+        std::vector<Copy> copies;
+    };
+    const test::TempFolder shm(fs::is_directory("/dev/shm") ? fs::path("/dev/shm")
+                                                            : fs::temp_directory_path());
+    for (const std::string& folder : {temp.path, shm.path}) {
+        for (const Case& copy :
+             {Case{"all of it", 0, {{0, size}}},
+              Case{"behind a frame of its own", 418, {{3, (std::int64_t(3) << 20) + 5}}},
+              Case{"at the same place, to the end", 4096 - 7, {{4096 - 7, size - 4089}}},
+              Case{"one after another",
+                   1049,
+                   {{1049, 100000}, {200000, std::int64_t(2) << 20}, {size - 4099, 4099}}}}) {
+            SCOPED_TRACE(folder + ": " + copy.what);
+            const auto output = files.CreateOutput(folder + "/part.mp3");
+            Bytes expected(copy.own, 0xA5);
+            output->Write(expected);
+            for (const Copy& range : copy.copies) {
+                output->CopyFrom(*source, range.from, range.length);
+                expected.insert(expected.end(), bytes.begin() + range.from,
+                                bytes.begin() + range.from + range.length);
+            }
+            EXPECT_TRUE(ReadFile(output->Stage()) == expected);
+        }
+    }
+}
+
+// A source shown through windows of two pages shows its own bytes to a reader that goes
+// front to back a frame at a time, or byte by byte across the edge of the window it jumped
+// into, to one that asks for more than a window holds, and to one that jumps back and
+// forth.
+TEST(SourceViews, ShowTheSourcesBytesHoweverTheyAreRead) {
+    const test::TempFolder temp;
+    Bytes bytes(std::size_t(256) << 10);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::uint8_t(i * 7 + (i >> 9));
+    const auto size = std::int64_t(bytes.size());
+    platform::LocalFileSystem mapped({.MappedWindow = 1});
+    const auto source = mapped.OpenSource(temp.Write("source.mp3", bytes));
+    const auto expect = [&](std::int64_t offset, std::size_t count) {
+        const auto shown = source->View(offset, count);
+        ASSERT_GE(shown.size(), std::min<std::size_t>(count, std::size_t(size - offset))) << offset;
+        EXPECT_TRUE(std::equal(shown.begin(), shown.end(), bytes.begin() + offset)) << offset;
+    };
+    for (std::int64_t offset = 0; offset < size; offset += 418) expect(offset, 4);
+    for (const std::int64_t jump : {size - 3, std::int64_t(0), std::int64_t(8190), size / 2,
+                                    std::int64_t(4096), size / 2 - 5000}) {
+        for (std::int64_t offset = jump; offset < std::min(size, jump + 9000); ++offset) {
+            expect(offset, 4);
+        }
+        expect(jump, 20000);
+    }
 }
 
 }  // namespace
