@@ -85,10 +85,29 @@ class Mpg123Audio final : public DecodedAudio {
     std::int64_t Length() const override { return length_; }
 
     std::vector<std::int16_t> Read(std::int64_t from, std::int64_t count) override {
+        return Decoded(module_.DecoderRead, from, count);
+    }
+    std::vector<std::int16_t> Glance(std::int64_t from, std::int64_t count) override {
+        if (!walked_) {
+            walked_ = true;
+            const std::vector<QuorvelFrame> frames = WalkedFrames(*file_);
+            if (!frames.empty()) {
+                module_.DecoderFrames(decoding_, audioStart_, frames.data(),
+                                      static_cast<long long>(frames.size()));
+            }
+        }
+        return Decoded(module_.DecoderGlance, from, count);
+    }
+    std::int64_t Damaged() const override { return module_.DecoderSilenced(decoding_) + missing_; }
+
+  private:
+    // The sample frames [from, from + count) as `read` decodes them.
+    std::vector<std::int16_t> Decoded(decltype(QuorvelDesktopModule::DecoderRead) read,
+                                      std::int64_t from, std::int64_t count) {
         count = std::clamp<std::int64_t>(count, 0, std::max<std::int64_t>(length_ - from, 0));
         std::vector<std::int16_t> samples(std::size_t(count * channels_));
         char* why = nullptr;
-        const long long done = module_.DecoderRead(decoding_, from, count, samples.data(), &why);
+        const long long done = read(decoding_, from, count, samples.data(), &why);
         Settle(why, done < 0);
         if (done != count && !endsEarly_) {
             throw FileError(FileError::Operation::Read, file_->Path(),
@@ -101,9 +120,38 @@ class Mpg123Audio final : public DecodedAudio {
         }
         return samples;
     }
-    std::int64_t Damaged() const override { return module_.DecoderSilenced(decoding_) + missing_; }
 
-  private:
+    // Every audio frame of the file, where they follow one another unbroken from the first
+    // after the length header's frame to the tags after them; none otherwise. Where they
+    // start goes to audioStart_.
+    std::vector<QuorvelFrame> WalkedFrames(SourceFile& file) {
+        BlockReader reader(file);
+        const SourceLayout layout = ReadLayout(file, reader);
+        FileInformation info;
+        info.FreeFormatLength = layout.FreeFormatLength;
+        std::vector<QuorvelFrame> frames;
+        std::int64_t next = layout.AudioStart;
+        bool unbroken = true;
+        WalkFrameChain(
+            reader, info,
+            [&](const ChainFrame& chained) {
+                const FrameValues& frame = chained.Frame;
+                unbroken = chained.Offset == next;
+                next = chained.Offset + frame.FrameLength;
+                frames.push_back(
+                    {static_cast<unsigned short>(frame.FrameLength),
+                     static_cast<unsigned short>(frame.MainDataBegin),
+                     static_cast<unsigned short>(MainDataRoom(frame)),
+                     static_cast<unsigned char>(MainDataStart(frame) - frame.SideInfoSize),
+                     CodesNothing(reader.FrameStartAt(chained.Offset))});
+                return unbroken;
+            },
+            layout.AudioStart, layout.Tags.TrailerAt);
+        audioStart_ = layout.AudioStart;
+        if (!unbroken || next != layout.Tags.TrailerAt) return {};
+        return frames;
+    }
+
     static long long ReadAt(void* handle, long long offset, void* buffer, std::size_t count) {
         auto& audio = *static_cast<Mpg123Audio*>(handle);
         try {
@@ -146,6 +194,8 @@ class Mpg123Audio final : public DecodedAudio {
     std::int64_t length_ = 0;
     const bool endsEarly_;      // Length::Decoded: the decoding's end is the file's
     std::int64_t missing_ = 0;  // the sample frames it ended early by
+    bool walked_ = false;       // its frames were walked for the module's lead-ins
+    std::int64_t audioStart_ = 0;
 };
 
 // Where the module is loaded but libmpg123 is not to be had, why.

@@ -1558,6 +1558,81 @@ TEST(ManyParts, TheSeamCheckReadsTheSourceAboutEachCutAndFindsADamagedSeam) {
     EXPECT_LT(reads.sourceBytes, std::int64_t(frames.size()) * 60 / 4) << reads.sourceBytes;
 }
 
+// Speech with pauses of 0.3 to 1.2 s between its phrases, `seconds` long, at 22.05 kHz in
+// one channel, as `name` in `folder`: digital silence and the speech's own quiet fades.
+void SpeakWithPauses(const std::string& folder, const std::string& name, int seconds) {
+    const std::string phrases =
+        "espeak-ng -w one.wav 'Quorvel cuts a file without encoding it again' && "
+        "espeak-ng -w two.wav 'and finds the pauses' && "
+        "sox -n -r 22050 -c 1 short.wav trim 0 0.3 && sox -n -r 22050 -c 1 long.wav trim 0 1.2";
+    ASSERT_TRUE(RunCommand("cd '" + folder + "' && " + phrases + " && sox one.wav short.wav " +
+                           "two.wav long.wav " + name + " repeat " + std::to_string(seconds / 5) +
+                           " trim 0 " + std::to_string(seconds))
+                    .ran);
+}
+
+// Once it knows a file's frames, which a glance walks, the decoder seeks in every version
+// with a lead-in of a few frames, where the frames' borrowing allows: each range it reads
+// is what mpg123 plays there, sample for sample, and each it glances at is within a step of
+// rounding of it, wherever it went before, in the fixtures and in speech with pauses that
+// lame, ffmpeg (through lame) and sox put into MPEG 2 and 2.5, and shine into MPEG 1. An
+// MPEG 2 range near the end is read without reading the file up to it.
+TEST(Mpg123Decoding, SeeksAFewFramesBeforeEachRangeOnceItKnowsTheFrames) {
+    if (!HaveMpg123() || !Have("espeak-ng") || !Have("sox") || !Have("ffmpeg")) {
+        GTEST_SKIP() << "mpg123, espeak-ng, sox or ffmpeg is not installed";
+    }
+    const TempFolder folder;
+    SpeakWithPauses(folder.path, "speech.wav", 20);
+    const auto encode = [&](const std::string& name, const std::string& command) {
+        const std::string path = folder.path + "/" + name;
+        EXPECT_TRUE(RunCommand("cd '" + folder.path + "' && " + command + " '" + path + "'").ran)
+            << command;
+        return path;
+    };
+    std::vector<std::string> paths = {
+        encode("lame8k.mp3", "lame --quiet --resample 8 -b 16 speech.wav"),
+        encode("ffmpeg22k.mp3", "ffmpeg -v error -i speech.wav -c:a libmp3lame -b:a 48k"),
+        encode("ffmpeg11k.mp3",
+               "ffmpeg -v error -i speech.wav -ac 2 -ar 11025 -c:a libmp3lame -q:a 6"),
+        encode("shine32k.mp3", "ffmpeg -v error -i speech.wav -ar 32000 -c:a libshine -b:a 32k"),
+        encode("sox16k.mp3", "sox speech.wav -r 16000 -C 24"),
+    };
+    for (const Fixture& fixture : kFixtures) paths.push_back(FixturePath(fixture));
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        const std::vector<std::int16_t> played = Decode(path, "mpg123 --gapless -s").samples;
+        auto source = std::make_unique<CountingSource>(files.OpenSource(path));
+        const CountingSource& counted = *source;
+        const auto audio = decoder.Open(std::move(source), AudioDecoder::Length::Stated);
+        const std::int64_t channels = audio->Channels(), length = audio->Length();
+        ASSERT_EQ(length * channels, std::int64_t(played.size()));
+        const auto expect = [&](const std::vector<std::int16_t>& samples, std::int64_t from,
+                                int off) {
+            ASSERT_EQ(std::int64_t(samples.size()),
+                      std::min<std::int64_t>(700, length - from) * channels);
+            for (std::size_t i = 0; i < samples.size(); ++i) {
+                ASSERT_LE(std::abs(samples[i] - played[std::size_t(from * channels) + i]), off)
+                    << "sample frame " << from + std::int64_t(i) / channels;
+            }
+        };
+        // Far ahead and back, glances and reads in turn, some just after the last.
+        for (int step = 0; step < 24; ++step) {
+            const std::int64_t from = length * ((step * 7) % 23) / 24 + (step * 331) % 1152;
+            if (step % 2 == 0) {
+                expect(audio->Glance(from, 700), from, 1);
+            } else {
+                expect(audio->Read(from, 700), from, 0);
+                expect(audio->Read(from + 700, 700), from + 700, 0);
+            }
+        }
+        const std::int64_t before = counted.reads;
+        expect(audio->Read(length - 3000, 700), length - 3000, 0);
+        if (path.find("/ffmpeg22k") != std::string::npos) {
+            EXPECT_LT(counted.reads - before, 100);
+        }
+    }
+}
+
 // 16-bit little-endian samples, as a raw audio file holds them.
 std::vector<std::int16_t> RawSamples(const std::string& path) {
     const Bytes bytes = ReadFile(path);
