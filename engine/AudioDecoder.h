@@ -29,6 +29,9 @@ class DecodedAudio {
     virtual std::vector<std::int16_t> Glance(std::int64_t from, std::int64_t count) {
         return Read(from, count);
     }
+    // Says that reads far from one another follow: a decoder that reaches such a read with
+    // less decoding once it knows the file's frames looks them over now.
+    virtual void ExpectSeeks() {}
     // The sample frames damage took from what Read gave so far, as players lose them: those
     // given as silence where frames decode in another format than the file's (a false sync
     // in damaged bytes), and, read as Length::Decoded, those missing where the decoding

@@ -88,15 +88,18 @@ class Mpg123Audio final : public DecodedAudio {
         return Decoded(module_.DecoderRead, from, count);
     }
     std::vector<std::int16_t> Glance(std::int64_t from, std::int64_t count) override {
-        if (!walked_) {
-            walked_ = true;
-            const std::vector<QuorvelFrame> frames = WalkedFrames(*file_);
-            if (!frames.empty()) {
-                module_.DecoderFrames(decoding_, audioStart_, frames.data(),
-                                      static_cast<long long>(frames.size()));
-            }
-        }
+        ExpectSeeks();
         return Decoded(module_.DecoderGlance, from, count);
+    }
+    // The module is given the file's frames, once.
+    void ExpectSeeks() override {
+        if (walked_) return;
+        walked_ = true;
+        const std::vector<QuorvelFrame> frames = WalkedFrames(*file_);
+        if (!frames.empty()) {
+            module_.DecoderFrames(decoding_, audioStart_, frames.data(),
+                                  static_cast<long long>(frames.size()));
+        }
     }
     std::int64_t Damaged() const override { return module_.DecoderSilenced(decoding_) + missing_; }
 
@@ -127,28 +130,19 @@ class Mpg123Audio final : public DecodedAudio {
     std::vector<QuorvelFrame> WalkedFrames(SourceFile& file) {
         BlockReader reader(file);
         const SourceLayout layout = ReadLayout(file, reader);
-        FileInformation info;
-        info.FreeFormatLength = layout.FreeFormatLength;
         std::vector<QuorvelFrame> frames;
-        std::int64_t next = layout.AudioStart;
-        bool unbroken = true;
-        WalkFrameChain(
-            reader, info,
-            [&](const ChainFrame& chained) {
+        const bool unbroken = WalkAudioFrames(
+            reader, layout, [&frames](const ChainFrame& chained, const FrameStartBytes& start) {
                 const FrameValues& frame = chained.Frame;
-                unbroken = chained.Offset == next;
-                next = chained.Offset + frame.FrameLength;
                 frames.push_back(
                     {static_cast<unsigned short>(frame.FrameLength),
                      static_cast<unsigned short>(frame.MainDataBegin),
                      static_cast<unsigned short>(MainDataRoom(frame)),
                      static_cast<unsigned char>(MainDataStart(frame) - frame.SideInfoSize),
-                     CodesNothing(reader.FrameStartAt(chained.Offset))});
-                return unbroken;
-            },
-            layout.AudioStart, layout.Tags.TrailerAt);
+                     CodesNothing(start)});
+            });
         audioStart_ = layout.AudioStart;
-        if (!unbroken || next != layout.Tags.TrailerAt) return {};
+        if (!unbroken) return {};
         return frames;
     }
 

@@ -95,14 +95,17 @@ static_assert(kPreframes == 4, "libmpg123's default, which players keep");
 // the frames it has decoded since hold, so that it decodes as silence. A frame that codes
 // nothing decodes as silence either way; once one that codes something finds all it
 // borrows, or libmpg123 holds as much as a frame may borrow, every frame after it decodes
-// as from the start. A frame's samples are as a decode from the start gives them once it
-// and the frames before it up to its overlap and the synthesis filter's memory (one frame
-// of two granules in MPEG 1, two of one granule in MPEG 2 and 2.5) decode so, and the
-// filter is at the same step of its cycle of 16 blocks. In MPEG 2 and 2.5 libmpg123 clears
+// as from the start. A sample is as a decode from the start gives it once its granule and
+// those before it that its overlap and the synthesis filter's memory reach decode so, and
+// the filter is at the same step of its cycle of 16 blocks. In MPEG 2 and 2.5 libmpg123 clears
 // the side information only from its third byte on, keeping the start of the first
 // granule's coded length beside the back pointer, and may then not decode the frame at all,
 // which puts the filter a step off: it is handed those bits cleared.
 constexpr long long kSynthesisCycle = 16;
+// A granule's samples (a frame holds two in MPEG 1 Layer III, one in MPEG 2 and 2.5), and
+// the samples of the blocks before a block that the synthesis filter's memory reaches.
+constexpr long long kGranule = 576;
+constexpr long long kFilterMemory = 15 * 32;
 // The farthest back a lead-in starts, and the most frames decoded before libmpg123 is sure
 // to decode every frame as from the start: lead-ins that need more are left to the seek
 // without the frames.
@@ -458,23 +461,30 @@ std::optional<long long> RightFrom(const QuorvelDecoding& decoding, long long st
     return std::nullopt;
 }
 
-// The latest frame at least a frame before `frame` from which a seek's decoding gives the
-// frame's samples and those after it within a step of rounding of a decode from the start,
-// or, `phased`, exactly those: its synthesis filter then starts at the step of its cycle
-// the decode from the start has there. None where the frames are not known or no such
-// frame lies within kLongestLeadIn.
-std::optional<long long> LeadIn(const QuorvelDecoding& decoding, long long frame, bool phased) {
+// The latest frame before the one that holds `sample` (counted from the frames' first
+// sample) from which a seek's decoding gives that sample and those after it within a step
+// of rounding of a decode from the start, or, `phased`, exactly those: its synthesis filter
+// then starts at the step of its cycle the decode from the start has there. None where the
+// frames are not known or no such frame lies within kLongestLeadIn.
+std::optional<long long> LeadIn(const QuorvelDecoding& decoding, long long sample, bool phased) {
+    const long long spf = decoding.samplesPerFrame;
+    const long long frame = sample / spf;
     if (decoding.frames.empty() || frame >= static_cast<long long>(decoding.frames.size())) {
         return std::nullopt;
     }
-    const long long memory = decoding.mpeg1 ? 1 : 2;
-    const long long blocks = decoding.samplesPerFrame / 32;
+    // The sample takes its granule's spectrum and, through the overlap, the one before; in
+    // the first 15 blocks of its granule the filter's memory reaches the granule before too,
+    // and through its overlap the one before that.
+    const long long granule = sample / kGranule;
+    const long long needed = granule - (sample % kGranule >= kFilterMemory ? 1 : 2);
+    const long long firstRight = needed < 0 ? -1 : needed / (spf / kGranule);
+    const long long blocks = spf / 32;
     const long long cycle = kSynthesisCycle / std::gcd(blocks, kSynthesisCycle);
-    for (long long start = frame - memory;
+    for (long long start = std::min(firstRight, frame - 1);
          start > decoding.firstFrame && start >= frame - kLongestLeadIn; --start) {
         if (phased && (start - decoding.firstFrame) % cycle != 0) continue;
         const auto right = RightFrom(decoding, start, nullptr);
-        if (right && *right + memory <= frame) return start;
+        if (right && *right <= firstRight) return start;
     }
     return std::nullopt;
 }
@@ -500,7 +510,7 @@ std::optional<std::string> SeekByFrames(QuorvelDecoding& decoding, long long fro
         decoding.next = -1;  // nothing to decode on from
     }
     const long long frame = (from + decoding.begin) / spf;
-    const auto start = LeadIn(decoding, frame, !near);
+    const auto start = LeadIn(decoding, from + decoding.begin, !near);
     const long long reached = (decoding.next + decoding.begin) / spf;
     if (!start || (onward && decoding.next >= 0 && frame - reached <= frame - *start + 1)) {
         return std::nullopt;
