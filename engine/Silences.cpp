@@ -366,7 +366,7 @@ std::vector<Silence> Sift(DecodedAudio& audio, const FrameGrid& grid, Bounds bou
     const std::size_t channels = std::size_t(std::max(audio.Channels(), 1));
     const std::int64_t spf = grid.SamplesPerFrame();
     std::vector<Piece> pieces;
-    // Looks at [from, to), a frame or a run of frames that decode to zeros.
+    // Looks at [from, to), frames that decode to zeros or frames that do not.
     const auto look = [&](std::int64_t from, std::int64_t to) -> const Piece& {
         if (grid.Zeros(grid.FrameAt(from))) {
             pieces.push_back({from, to, {{from, to, {}}}});
@@ -420,13 +420,31 @@ std::vector<Silence> Sift(DecodedAudio& audio, const FrameGrid& grid, Bounds bou
              ++piece) {
             head = piece->Whole() ? head + (piece->End - piece->Start) : piece->Leading();
         }
-        // The stretch between, looked at from its end back, a frame at a time, while it and the
-        // quiet on either side of it could last long enough.
+        // The stretch between, looked at from its end back, two frames to decode first and twice
+        // as many each time after, while it and the quiet on either side of it could last long
+        // enough.
+        std::int64_t frames = 2;
         for (std::int64_t gapTo = start;
-             gapTo > gapFrom && before + (gapTo - gapFrom) + head >= least;) {
-            const std::int64_t from = std::max(gapFrom, grid.StartOf(grid.FrameAt(gapTo - 1)));
-            const Piece& piece = look(from, gapTo);
-            head = piece.Whole() ? head + (gapTo - from) : piece.Leading();
+             gapTo > gapFrom && before + (gapTo - gapFrom) + head >= least; frames *= 2) {
+            std::int64_t earliest = grid.FrameAt(gapTo - 1);
+            for (std::int64_t decoded = grid.Zeros(earliest) ? 0 : 1;
+                 decoded < frames && grid.StartOf(earliest) > gapFrom;) {
+                decoded += grid.Zeros(--earliest) ? 0 : 1;
+            }
+            const std::int64_t from = std::max(gapFrom, grid.StartOf(earliest));
+            const std::size_t first = pieces.size();
+            for (std::int64_t at = from; at < gapTo;) {
+                std::int64_t frame = grid.FrameAt(at);
+                const bool zeros = grid.Zeros(frame);
+                while (grid.StartOf(frame + 1) < gapTo && grid.Zeros(frame + 1) == zeros) ++frame;
+                const std::int64_t end = std::min(gapTo, grid.StartOf(frame + 1));
+                look(at, end);
+                at = end;
+            }
+            for (std::size_t piece = pieces.size(); piece-- > first;) {
+                head = pieces[piece].Whole() ? head + (pieces[piece].End - pieces[piece].Start)
+                                             : pieces[piece].Leading();
+            }
             gapTo = from;
         }
     }
