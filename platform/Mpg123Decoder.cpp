@@ -95,7 +95,7 @@ class Mpg123Audio final : public DecodedAudio {
     void ExpectSeeks() override {
         if (walked_) return;
         walked_ = true;
-        const std::vector<QuorvelFrame> frames = WalkedFrames(*file_);
+        const std::vector<QuorvelFrame> frames = FramesForLeadIns(*file_);
         if (!frames.empty()) {
             module_.DecoderFrames(decoding_, audioStart_, frames.data(),
                                   static_cast<long long>(frames.size()));
@@ -127,7 +127,7 @@ class Mpg123Audio final : public DecodedAudio {
     // Every audio frame of the file, where they follow one another unbroken from the first
     // after the length header's frame to the tags after them; none otherwise. Where they
     // start goes to audioStart_.
-    std::vector<QuorvelFrame> WalkedFrames(SourceFile& file) {
+    std::vector<QuorvelFrame> FramesForLeadIns(SourceFile& file) {
         BlockReader reader(file);
         const SourceLayout layout = ReadLayout(file, reader);
         std::vector<QuorvelFrame> frames;
