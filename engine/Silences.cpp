@@ -287,35 +287,50 @@ struct Span {
     bool OpenEnd = false;
 };
 
-// The stretches of the pieces in which every sample may be quiet, joined across pieces that
-// meet, that last long enough or reach an open edge of the span.
-std::vector<QuietRun> Assemble(std::vector<Piece> pieces, const Span& span, std::int64_t least,
-                               std::int64_t gap) {
-    std::ranges::sort(pieces, {}, &Piece::Start);
-    std::vector<QuietRun> runs;
-    std::optional<QuietRun> open;
-    const auto close = [&] {
-        if (open &&
-            (open->End - open->Start >= least || (span.OpenStart && open->Start == span.From) ||
-             (span.OpenEnd && open->End == span.To))) {
-            runs.push_back(std::move(*open));
-        }
-        open.reset();
-    };
-    for (Piece& piece : pieces) {
-        for (QuietRun& run : piece.Runs) {
-            if (open && open->End == run.Start) {
-                open->End = run.End;
-                for (const auto& [from, to] : run.Doubts) AddDoubt(open->Doubts, from, to, gap);
-            } else {
-                close();
-                open = std::move(run);
+// The stretches of pieces in which every sample may be quiet, joined across pieces that meet,
+// that last long enough or reach an open edge of the span: the pieces are taken a batch at a
+// time, each batch after the last, so that none need be kept long.
+class Joined {
+  public:
+    Joined(const Span& span, std::int64_t least, std::int64_t gap)
+        : span_(span), least_(least), gap_(gap) {}
+    void Add(std::vector<Piece>& pieces) {
+        std::ranges::sort(pieces, {}, &Piece::Start);
+        for (Piece& piece : pieces) {
+            for (QuietRun& run : piece.Runs) {
+                if (open_ && open_->End == run.Start) {
+                    open_->End = run.End;
+                    for (const auto& [from, to] : run.Doubts)
+                        AddDoubt(open_->Doubts, from, to, gap_);
+                } else {
+                    Close();
+                    open_ = std::move(run);
+                }
             }
         }
+        pieces.clear();
     }
-    close();
-    return runs;
-}
+    std::vector<QuietRun> Finish() {
+        Close();
+        return std::move(runs_);
+    }
+
+  private:
+    void Close() {
+        if (open_ && (open_->End - open_->Start >= least_ ||
+                      (span_.OpenStart && open_->Start == span_.From) ||
+                      (span_.OpenEnd && open_->End == span_.To))) {
+            runs_.push_back(std::move(*open_));
+        }
+        open_.reset();
+    }
+
+    Span span_;
+    std::int64_t least_;
+    std::int64_t gap_;
+    std::optional<QuietRun> open_;
+    std::vector<QuietRun> runs_;
+};
 
 // The silences of the runs, each doubt settled by decoding its span as from the start: a
 // run splits where a sample in doubt is loud, and its parts are kept where they last long
@@ -393,6 +408,7 @@ std::vector<Silence> Sift(DecodedAudio& audio, const FrameGrid& grid, Bounds bou
     };
     const std::int64_t stride = FramesApart(least, spf);
     const std::int64_t last = grid.FrameAt(span.To - 1);
+    Joined joined(span, least, spf);
     grow(span.To);
     for (std::int64_t frame = grid.FrameAt(span.From); frame < last && !abandoned;) {
         frame = std::min(frame + stride, last);
@@ -447,9 +463,12 @@ std::vector<Silence> Sift(DecodedAudio& audio, const FrameGrid& grid, Bounds bou
             }
             gapTo = from;
         }
+        // Every look from now on lies after these.
+        joined.Add(pieces);
     }
     if (abandoned) return {};
-    return Settle(audio, Assemble(std::move(pieces), span, least, spf), bounds, least, span);
+    joined.Add(pieces);
+    return Settle(audio, joined.Finish(), bounds, least, span);
 }
 
 }  // namespace

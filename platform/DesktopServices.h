@@ -71,13 +71,14 @@ struct QuorvelFileReader {
 // A file open in the module's decoder.
 struct QuorvelDecoding;
 // One audio frame of a file the module decodes, as the caller's walk over its frames found
-// it, for seeks that start decoding a few frames before their aim.
+// it, for seeks that start decoding a few frames before their aim; in 32 bits, so that the
+// frames of a long file take little memory.
 struct QuorvelFrame {
-    unsigned short length;         // bytes, its header included
-    unsigned short mainDataBegin;  // bytes of main data it borrows from the frames before it
-    unsigned short mainDataRoom;   // bytes after its header, CRC and side information
-    unsigned char sideInfoStart;   // 4, or 6 after a CRC
-    bool codesNothing;             // no granule of any channel codes anything
+    unsigned int mainDataBegin : 9;   // bytes of main data it borrows from the frames before it
+    unsigned int mainDataRoom : 12;   // bytes after its header, CRC and side information
+    unsigned int mainDataStart : 6;   // bytes of its header, CRC and side information
+    unsigned int protectedByCrc : 1;  // a CRC follows its header
+    unsigned int codesNothing : 1;    // no granule of any channel codes anything
 };
 // One track of a cue sheet as libcue reads it; its texts are null where the sheet has none.
 struct QuorvelCueTrack {
@@ -145,6 +146,7 @@ struct QuorvelDesktopModule {
     // the frame with the length header, where it has one), as the caller walked them: reads
     // far from the last one then start decoding a few frames before their aim, in every
     // version and layer. Where libmpg123 finds other frames than these, it reads as before.
+    // `frames` must outlive `decoding`.
     void (*DecoderFrames)(QuorvelDecoding* decoding, long long audioStart,
                           const QuorvelFrame* frames, long long count);
     // As DecoderRead, each sample within a step of rounding (1 in 32768) of that one: a read

@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <utility>
 
 #include "engine/FrameChain.h"
@@ -48,6 +50,58 @@ KnownFrames FramesOf(SourceFile& file, AudioDecoder::Length measure, const Walke
     return known;
 }
 
+// A file's audio frames as the module keeps them for its lead-ins, and where they start.
+struct LeadInFrames {
+    std::vector<QuorvelFrame> Frames;
+    std::int64_t AudioStart = 0;
+};
+
+// Every audio frame of the file, where they follow one another unbroken from the first after
+// the length header's frame to the tags after them, none of them with more room than the
+// module keeps count of; none otherwise.
+LeadInFrames FramesForLeadIns(SourceFile& file) {
+    BlockReader reader(file);
+    const SourceLayout layout = ReadLayout(file, reader);
+    LeadInFrames walked{{}, layout.AudioStart};
+    bool fits = true;
+    const bool unbroken = WalkAudioFrames(
+        reader, layout, [&](const ChainFrame& chained, const FrameStartBytes& start) {
+            const FrameValues& frame = chained.Frame;
+            QuorvelFrame known{};
+            known.mainDataBegin = unsigned(frame.MainDataBegin) & 0x1FF;
+            known.mainDataRoom = unsigned(MainDataRoom(frame)) & 0xFFF;
+            known.mainDataStart = unsigned(MainDataStart(frame)) & 0x3F;
+            known.protectedByCrc = frame.Protected;
+            known.codesNothing = CodesNothing(start);
+            fits = fits && known.mainDataRoom == unsigned(MainDataRoom(frame));
+            walked.Frames.push_back(known);
+        });
+    if (!unbroken || !fits) walked.Frames.clear();
+    return walked;
+}
+
+}  // namespace
+
+// The walks of the files open at once, by path and size, each kept while a decoding uses it.
+class Mpg123Decoder::Walks {
+  public:
+    std::shared_ptr<const LeadInFrames> Of(SourceFile& file) {
+        const std::lock_guard lock(mutex_);
+        std::erase_if(walks_, [](const auto& walk) { return walk.second.expired(); });
+        std::weak_ptr<const LeadInFrames>& known = walks_[{file.Path(), file.Size()}];
+        if (auto walked = known.lock()) return walked;
+        auto walked = std::make_shared<const LeadInFrames>(FramesForLeadIns(file));
+        known = walked;
+        return walked;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::map<std::pair<std::string, std::int64_t>, std::weak_ptr<const LeadInFrames>> walks_;
+};
+
+namespace {
+
 // One file open in the module's decoder. The module reads it through ReadAt; what a read
 // throws (a stop, a failed read) cannot pass through the module and libmpg123, so it
 // waits here until the module has returned, and is thrown then.
@@ -55,8 +109,9 @@ class Mpg123Audio final : public DecodedAudio {
   public:
     Mpg123Audio(const QuorvelDesktopModule& module, std::unique_ptr<SourceFile> file,
                 AudioDecoder::Length measure, const WalkedFrames& walked,
-                Mpg123Decoder::Seeking seeking)
+                Mpg123Decoder::Seeking seeking, std::shared_ptr<Mpg123Decoder::Walks> walks)
         : module_(module),
+          walks_(std::move(walks)),
           file_(std::move(file)),
           reader_{this, file_->Size(), &ReadAt},
           endsEarly_(measure == AudioDecoder::Length::Decoded) {
@@ -93,12 +148,11 @@ class Mpg123Audio final : public DecodedAudio {
     }
     // The module is given the file's frames, once.
     void ExpectSeeks() override {
-        if (walked_) return;
-        walked_ = true;
-        const std::vector<QuorvelFrame> frames = FramesForLeadIns(*file_);
-        if (!frames.empty()) {
-            module_.DecoderFrames(decoding_, audioStart_, frames.data(),
-                                  static_cast<long long>(frames.size()));
+        if (frames_) return;
+        frames_ = walks_->Of(*file_);
+        if (!frames_->Frames.empty()) {
+            module_.DecoderFrames(decoding_, frames_->AudioStart, frames_->Frames.data(),
+                                  static_cast<long long>(frames_->Frames.size()));
         }
     }
     std::int64_t Damaged() const override { return module_.DecoderSilenced(decoding_) + missing_; }
@@ -122,28 +176,6 @@ class Mpg123Audio final : public DecodedAudio {
             samples.resize(std::size_t(done * channels_));
         }
         return samples;
-    }
-
-    // Every audio frame of the file, where they follow one another unbroken from the first
-    // after the length header's frame to the tags after them; none otherwise. Where they
-    // start goes to audioStart_.
-    std::vector<QuorvelFrame> FramesForLeadIns(SourceFile& file) {
-        BlockReader reader(file);
-        const SourceLayout layout = ReadLayout(file, reader);
-        std::vector<QuorvelFrame> frames;
-        const bool unbroken = WalkAudioFrames(
-            reader, layout, [&frames](const ChainFrame& chained, const FrameStartBytes& start) {
-                const FrameValues& frame = chained.Frame;
-                frames.push_back(
-                    {static_cast<unsigned short>(frame.FrameLength),
-                     static_cast<unsigned short>(frame.MainDataBegin),
-                     static_cast<unsigned short>(MainDataRoom(frame)),
-                     static_cast<unsigned char>(MainDataStart(frame) - frame.SideInfoSize),
-                     CodesNothing(start)});
-            });
-        audioStart_ = layout.AudioStart;
-        if (!unbroken) return {};
-        return frames;
     }
 
     static long long ReadAt(void* handle, long long offset, void* buffer, std::size_t count) {
@@ -179,6 +211,8 @@ class Mpg123Audio final : public DecodedAudio {
     }
 
     const QuorvelDesktopModule& module_;
+    std::shared_ptr<Mpg123Decoder::Walks> walks_;
+    std::shared_ptr<const LeadInFrames> frames_;  // the module's for its lead-ins, once walked
     std::unique_ptr<SourceFile> file_;
     QuorvelFileReader reader_;
     std::exception_ptr failure_;
@@ -188,8 +222,6 @@ class Mpg123Audio final : public DecodedAudio {
     std::int64_t length_ = 0;
     const bool endsEarly_;      // Length::Decoded: the decoding's end is the file's
     std::int64_t missing_ = 0;  // the sample frames it ended early by
-    bool walked_ = false;       // its frames were walked for the module's lead-ins
-    std::int64_t audioStart_ = 0;
 };
 
 // Where the module is loaded but libmpg123 is not to be had, why.
@@ -200,6 +232,9 @@ std::optional<std::string> LibraryUnavailable(const QuorvelDesktopModule& module
 }
 
 }  // namespace
+
+Mpg123Decoder::Mpg123Decoder(Seeking seeking)
+    : seeking_(seeking), walks_(std::make_shared<Walks>()) {}
 
 std::optional<std::string> Mpg123Decoder::Unavailable() {
     std::string why;
@@ -216,7 +251,8 @@ std::unique_ptr<DecodedAudio> Mpg123Decoder::Open(std::unique_ptr<SourceFile> fi
         throw FileError(FileError::Operation::Read, file->Path(),
                         Tr("Files", "the decoder could not be loaded (%1)").Arg(why));
     }
-    return std::make_unique<Mpg123Audio>(*module, std::move(file), length, walked, seeking_);
+    return std::make_unique<Mpg123Audio>(*module, std::move(file), length, walked, seeking_,
+                                         walks_);
 }
 
 }  // namespace quorvel::platform

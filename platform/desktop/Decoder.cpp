@@ -114,7 +114,7 @@ constexpr long long kLongestReach = 256;
 // A frame's place is kept for every this many frames, the others following from the
 // lengths, and the handles take these places as their frame index: a seek reads fewer
 // frames than this on its way to its lead-in.
-constexpr long long kPlaceStep = 8;
+constexpr long long kPlaceStep = 16;
 
 }  // namespace
 }  // namespace quorvel::desktop
@@ -139,11 +139,11 @@ struct QuorvelDecoding {
     // every `indexStep` frames, each new handle starting from them.
     std::vector<off_t> index;
     off_t indexStep = 0;
-    // The audio frames the caller walked (DecoderFrames), where every kPlaceStep-th of them
-    // starts, and whether the file is MPEG 1 Layer III; empty where none were given, or
-    // libmpg123 found other frames.
-    std::vector<QuorvelFrame> frames;
-    std::vector<long long> places;
+    // The audio frames the caller walked (DecoderFrames), the caller's, where every
+    // kPlaceStep-th of them starts (the index above), and whether the file is MPEG 1 Layer
+    // III; none where none were given, or libmpg123 found other frames.
+    const QuorvelFrame* frames = nullptr;
+    long long frameCount = 0;
     bool layer3 = false;
     bool mpeg1 = false;
     // The sample frames of the frames before the one `next` counts from: frame k's first
@@ -418,11 +418,12 @@ std::optional<long long> Decode(QuorvelDecoding& decoding, short* samples, long 
     return done;
 }
 
-// Where a walked frame starts.
+// Where a walked frame starts, from the index the walk gave.
 long long PlaceOf(const QuorvelDecoding& decoding, long long frame) {
-    long long place = decoding.places[std::size_t(frame / kPlaceStep)];
-    for (long long at = frame / kPlaceStep * kPlaceStep; at < frame; ++at) {
-        place += decoding.frames[std::size_t(at)].length;
+    const long long step = decoding.indexStep;
+    long long place = decoding.index[std::size_t(frame / step)];
+    for (long long at = frame / step * step; at < frame; ++at) {
+        place += decoding.frames[at].mainDataStart + decoding.frames[at].mainDataRoom;
     }
     return place;
 }
@@ -434,11 +435,10 @@ long long PlaceOf(const QuorvelDecoding& decoding, long long frame) {
 std::optional<long long> RightFrom(const QuorvelDecoding& decoding, long long start,
                                    std::vector<std::pair<long long, unsigned char>>* clear) {
     const long long most = decoding.mpeg1 ? 511 : 255;
-    const auto frames = static_cast<long long>(decoding.frames.size());
     long long held = 0;
     long long right = start;
-    for (long long at = start; at < frames && at - start < kLongestReach; ++at) {
-        const QuorvelFrame& frame = decoding.frames[std::size_t(at)];
+    for (long long at = start; at < decoding.frameCount && at - start < kLongestReach; ++at) {
+        const QuorvelFrame& frame = decoding.frames[at];
         if (!frame.codesNothing) {
             if (frame.mainDataBegin <= held) return right;
             right = at + 1;
@@ -452,7 +452,8 @@ std::optional<long long> RightFrom(const QuorvelDecoding& decoding, long long st
                     return std::nullopt;
                 }
                 const bool single = (mode & 0xC0) == 0xC0;
-                clear->emplace_back(header + frame.sideInfoStart + 1, single ? 0x7F : 0x3F);
+                clear->emplace_back(header + (frame.protectedByCrc ? 6 : 4) + 1,
+                                    single ? 0x7F : 0x3F);
             }
         }
         held = std::min(most, held + frame.mainDataRoom);
@@ -469,9 +470,7 @@ std::optional<long long> RightFrom(const QuorvelDecoding& decoding, long long st
 std::optional<long long> LeadIn(const QuorvelDecoding& decoding, long long sample, bool phased) {
     const long long spf = decoding.samplesPerFrame;
     const long long frame = sample / spf;
-    if (decoding.frames.empty() || frame >= static_cast<long long>(decoding.frames.size())) {
-        return std::nullopt;
-    }
+    if (frame >= decoding.frameCount) return std::nullopt;
     // The sample takes its granule's spectrum and, through the overlap, the one before; in
     // the first 15 blocks of its granule the filter's memory reaches the granule before too,
     // and through its overlap the one before that.
@@ -496,7 +495,7 @@ std::optional<long long> LeadIn(const QuorvelDecoding& decoding, long long sampl
 std::optional<std::string> SeekByFrames(QuorvelDecoding& decoding, long long from, bool near,
                                         bool onward, bool& sought) {
     sought = false;
-    if (decoding.frames.empty() || !decoding.layer3) return std::nullopt;
+    if (decoding.frameCount == 0 || !decoding.layer3) return std::nullopt;
     const Mpg123& lib = *decoding.mpg123;
     const long long spf = decoding.samplesPerFrame;
     if (decoding.begin < 0) {
@@ -529,8 +528,8 @@ std::optional<std::string> SeekByFrames(QuorvelDecoding& decoding, long long fro
                        lib.mpg123_tell(decoding.handle) == frame * spf - decoding.begin;
     lib.mpg123_param(decoding.handle, MPG123_PREFRAMES, kPreframes, 0);
     if (!found) {
-        decoding.frames.clear();
-        decoding.places.clear();
+        decoding.frames = nullptr;
+        decoding.frameCount = 0;
         if (auto why = Start(decoding)) return why;
         return std::nullopt;
     }
@@ -666,20 +665,22 @@ long long DecoderGlance(QuorvelDecoding* decoding, long long from, long long cou
 void DecoderFrames(QuorvelDecoding* decoding, long long audioStart, const QuorvelFrame* frames,
                    long long count) {
     try {
-        decoding->frames.assign(frames, frames + count);
-        decoding->places.clear();
+        std::vector<off_t> index;
+        index.reserve(std::size_t(count / kPlaceStep + 1));
         long long place = audioStart;
         for (long long at = 0; at < count; ++at) {
-            if (at % kPlaceStep == 0) decoding->places.push_back(place);
-            place += frames[at].length;
+            if (at % kPlaceStep == 0) index.push_back(off_t(place));
+            place += frames[at].mainDataStart + frames[at].mainDataRoom;
         }
-        decoding->index.assign(decoding->places.begin(), decoding->places.end());
+        decoding->mpg123->mpg123_set_index(decoding->handle, index.data(), kPlaceStep,
+                                           index.size());
+        decoding->index = std::move(index);
         decoding->indexStep = kPlaceStep;
-        decoding->mpg123->mpg123_set_index(decoding->handle, decoding->index.data(),
-                                           decoding->indexStep, decoding->index.size());
+        decoding->frames = frames;
+        decoding->frameCount = count;
     } catch (...) {
-        decoding->frames.clear();
-        decoding->places.clear();
+        decoding->frames = nullptr;
+        decoding->frameCount = 0;
     }
 }
 
