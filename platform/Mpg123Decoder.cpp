@@ -54,7 +54,22 @@ KnownFrames FramesOf(SourceFile& file, AudioDecoder::Length measure, const Walke
 struct LeadInFrames {
     std::vector<QuorvelFrame> Frames;
     std::int64_t AudioStart = 0;
+    std::vector<std::uint8_t> Sample;  // bytes of the file as walked (SampleOf)
 };
+
+// Some bytes from the start, the middle and the end of the file: a file of the same path
+// and size rewritten since it was walked holds others there.
+std::vector<std::uint8_t> SampleOf(SourceFile& file) {
+    constexpr std::int64_t kBytes = 512;
+    std::vector<std::uint8_t> sample;
+    for (const std::int64_t at : {std::int64_t{0}, file.Size() / 2, file.Size() - kBytes}) {
+        const auto from = std::max<std::int64_t>(0, at);
+        const std::vector<std::uint8_t> bytes =
+            ReadBytes(file, from, std::min(file.Size(), from + kBytes));
+        sample.insert(sample.end(), bytes.begin(), bytes.end());
+    }
+    return sample;
+}
 
 // Every audio frame of the file, where they follow one another unbroken from the first after
 // the length header's frame to the tags after them, none of them with more room than the
@@ -62,7 +77,7 @@ struct LeadInFrames {
 LeadInFrames FramesForLeadIns(SourceFile& file) {
     BlockReader reader(file);
     const SourceLayout layout = ReadLayout(file, reader);
-    LeadInFrames walked{{}, layout.AudioStart};
+    LeadInFrames walked{{}, layout.AudioStart, SampleOf(file)};
     bool fits = true;
     const bool unbroken = WalkAudioFrames(
         reader, layout, [&](const ChainFrame& chained, const FrameStartBytes& start) {
@@ -82,14 +97,15 @@ LeadInFrames FramesForLeadIns(SourceFile& file) {
 
 }  // namespace
 
-// The walks of the files open at once, by path and size, each kept while a decoding uses it.
+// The walks of the files open at once, by path and size, each kept while a decoding uses it
+// and taken again where the file still holds the bytes it held.
 class Mpg123Decoder::Walks {
   public:
     std::shared_ptr<const LeadInFrames> Of(SourceFile& file) {
         const std::lock_guard lock(mutex_);
         std::erase_if(walks_, [](const auto& walk) { return walk.second.expired(); });
         std::weak_ptr<const LeadInFrames>& known = walks_[{file.Path(), file.Size()}];
-        if (auto walked = known.lock()) return walked;
+        if (auto walked = known.lock(); walked && walked->Sample == SampleOf(file)) return walked;
         auto walked = std::make_shared<const LeadInFrames>(FramesForLeadIns(file));
         known = walked;
         return walked;

@@ -1580,7 +1580,8 @@ void SpeakWithPauses(const std::string& folder, const std::string& name,
 // is what mpg123 plays there, sample for sample, and each it glances at is within a step of
 // rounding of it, wherever it went before, in the fixtures and in speech with pauses that
 // lame, ffmpeg (through lame) and sox put into MPEG 2 and 2.5, and shine into MPEG 1. An
-// MPEG 2 range near the end is read without reading the file up to it.
+// MPEG 2 range near the end is read without reading the file up to it. The decodings of a
+// file open at once share its walk, but not once it has been rewritten.
 TEST(Mpg123Decoding, SeeksAFewFramesBeforeEachRangeOnceItKnowsTheFrames) {
     if (!HaveMpg123() || !Have("espeak-ng") || !Have("sox") || !Have("ffmpeg")) {
         GTEST_SKIP() << "mpg123, espeak-ng, sox or ffmpeg is not installed";
@@ -1634,6 +1635,31 @@ TEST(Mpg123Decoding, SeeksAFewFramesBeforeEachRangeOnceItKnowsTheFrames) {
         if (path.find("/ffmpeg22k") != std::string::npos) {
             EXPECT_LT(counted.reads - before, 100);
         }
+    }
+
+    // Rewritten at the same size while a decoding of it is open, a file is walked anew: noise
+    // in place of silence, whose frames code nothing.
+    const std::string rewritten = folder.path + "/rewritten.mp3";
+    ASSERT_TRUE(RunCommand("cd '" + folder.path +
+                           "' && sox -n -r 44100 -c 2 silence.wav trim 0 3 && "
+                           "sox -n -r 44100 -c 2 noise.wav synth 3 whitenoise vol 0.3 && "
+                           "lame --quiet -b 128 --cbr silence.wav rewritten.mp3 && "
+                           "lame --quiet -b 128 --cbr noise.wav noise.mp3")
+                    .ran);
+    ASSERT_EQ(std::filesystem::file_size(rewritten),
+              std::filesystem::file_size(folder.path + "/noise.mp3"));
+    const auto earlier = decoder.Open(files.OpenSource(rewritten), AudioDecoder::Length::Stated);
+    earlier->Glance(earlier->Length() / 2, 100);
+    std::filesystem::copy_file(folder.path + "/noise.mp3", rewritten,
+                               std::filesystem::copy_options::overwrite_existing);
+    const std::vector<std::int16_t> played = Decode(rewritten, "mpg123 --gapless -s").samples;
+    const auto later = decoder.Open(files.OpenSource(rewritten), AudioDecoder::Length::Stated);
+    for (std::int64_t from = later->Length() / 9; from + 3000 < later->Length();
+         from += later->Length() / 9) {
+        later->Glance(from, 100);
+        const std::vector<std::int16_t> samples = later->Read(from + 2000, 300);
+        EXPECT_TRUE(std::equal(samples.begin(), samples.end(), played.begin() + 2 * (from + 2000)))
+            << from;
     }
 }
 
