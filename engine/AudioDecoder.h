@@ -23,6 +23,15 @@ class DecodedAudio {
     // file's start gives there; fewer only where Length() ends first. Throws FileError
     // where the file cannot be read or decoded, and WorkStopped as its reads do.
     virtual std::vector<std::int16_t> Read(std::int64_t from, std::int64_t count) = 0;
+    // The sample frames [from, from + count), each within a step of rounding (1 in 32768) of
+    // the one Read gives: a read far from the last one may then decode fewer frames before
+    // them. For a look at them that such a step cannot mislead. Throws as Read does.
+    virtual std::vector<std::int16_t> Glance(std::int64_t from, std::int64_t count) {
+        return Read(from, count);
+    }
+    // Says that reads far from one another follow: a decoder that reaches such a read with
+    // less decoding once it knows the file's frames looks them over now.
+    virtual void ExpectSeeks() {}
     // The sample frames damage took from what Read gave so far, as players lose them: those
     // given as silence where frames decode in another format than the file's (a false sync
     // in damaged bytes), and, read as Length::Decoded, those missing where the decoding

@@ -163,7 +163,19 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
     return true;
 }
 
-std::uint8_t FrameLevel(const FrameStartBytes& bytes) {
+namespace {
+
+// The fields of one granule of one channel that tell whether and how loud it codes anything.
+struct GranuleFields {
+    std::uint32_t CodedLength = 0;
+    std::uint32_t GlobalGain = 0;
+    std::uint32_t ScaleFactorCompression = 0;
+};
+
+// Calls `visit` with the fields of each granule of each channel of the frame's side
+// information.
+template <typename Visit>
+void ForEachGranule(const FrameStartBytes& bytes, Visit&& visit) {
     using namespace side_info_bits;
     // A field of up to 25 bits at a bit position, from the 4 bytes that hold it: the
     // scan reads it once a granule, so it costs no loop over bits.
@@ -181,13 +193,30 @@ std::uint8_t FrameLevel(const FrameStartBytes& bytes) {
                      channels * kScaleFactorSelection
                : kBackPointerMpeg2 + (channels == 1 ? kPrivateMpeg2Mono : kPrivateMpeg2Stereo));
     const auto granuleBits = static_cast<std::size_t>(mpeg1 ? kGranuleMpeg1 : kGranuleMpeg2);
-    std::uint32_t level = 0;
+    const int compression = mpeg1 ? kScaleFactorCompressionMpeg1 : kScaleFactorCompressionMpeg2;
     for (int granule = (mpeg1 ? 2 : 1) * channels; granule > 0; --granule, bit += granuleBits) {
-        if (read(bit, kCodedLength) != 0) {
-            level = std::max(level, read(bit + kCodedLength + kBigValues, kGlobalGain));
-        }
+        const std::size_t gain = bit + kCodedLength + kBigValues;
+        visit(GranuleFields{read(bit, kCodedLength), read(gain, kGlobalGain),
+                            read(gain + kGlobalGain, compression)});
     }
+}
+
+}  // namespace
+
+std::uint8_t FrameLevel(const FrameStartBytes& bytes) {
+    std::uint32_t level = 0;
+    ForEachGranule(bytes, [&level](const GranuleFields& granule) {
+        if (granule.CodedLength != 0) level = std::max(level, granule.GlobalGain);
+    });
     return static_cast<std::uint8_t>(level);
+}
+
+bool CodesNothing(const FrameStartBytes& bytes) {
+    bool nothing = true;
+    ForEachGranule(bytes, [&nothing](const GranuleFields& granule) {
+        nothing = nothing && granule.CodedLength == 0 && granule.ScaleFactorCompression == 0;
+    });
+    return nothing;
 }
 
 std::uint16_t FrameCrc(std::span<const std::uint8_t> frame, std::int16_t sideInfoSize) {

@@ -34,11 +34,12 @@ inline bool IsFreeFormat(std::span<const std::uint8_t> header) {
     return (header[2] & header_bits::kBitRateIndex) == 0;
 }
 
-// The Layer III side information's fields up to each granule's global gain, in bits,
-// named once. The back pointer and the private bits open it, then, in MPEG 1, the scale
-// factor selection; each granule of each channel (two granules a frame in MPEG 1, one in
-// MPEG 2 and 2.5) starts with its coded length, its big values and its global gain, the
-// quantizer's step size, 4 steps to 6 dB.
+// The Layer III side information's fields up to each granule's scale factor compression,
+// in bits, named once. The back pointer and the private bits open it, then, in MPEG 1, the
+// scale factor selection; each granule of each channel (two granules a frame in MPEG 1, one
+// in MPEG 2 and 2.5) starts with its coded length, its big values, its global gain, the
+// quantizer's step size, 4 steps to 6 dB, and its scale factor compression, which says how
+// many bits its scale factors take.
 namespace side_info_bits {
 constexpr int kBackPointerMpeg1 = 9;
 constexpr int kBackPointerMpeg2 = 8;
@@ -50,6 +51,8 @@ constexpr int kScaleFactorSelection = 4;  // MPEG 1, each channel
 constexpr int kCodedLength = 12;          // part 2 and 3 length: 0 where nothing is coded
 constexpr int kBigValues = 9;
 constexpr int kGlobalGain = 8;
+constexpr int kScaleFactorCompressionMpeg1 = 4;
+constexpr int kScaleFactorCompressionMpeg2 = 9;
 constexpr int kGranuleMpeg1 = 59;  // one granule of one channel, all its fields
 constexpr int kGranuleMpeg2 = 63;
 }  // namespace side_info_bits
@@ -141,6 +144,11 @@ inline std::int32_t MainDataRoom(const FrameValues& frame) {
 // How loud a frame is, from its side information alone: the largest global gain of its
 // granules and channels that code anything, 0 where none does (silence).
 std::uint8_t FrameLevel(const FrameStartBytes& bytes);
+
+// Whether no granule of any channel codes anything: none has coded bits or asks for scale
+// factors (which a decoder would read from bits the granule has not got). Such a frame
+// decodes to a spectrum of zeros, as silence, whatever it borrows.
+bool CodesNothing(const FrameStartBytes& bytes);
 
 // The MPEG audio CRC-16 (polynomial 0x8005, start 0xFFFF, most significant bit first)
 // that a protected frame carries in bytes 4 and 5: over header bytes 2 and 3 and the

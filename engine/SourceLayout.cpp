@@ -44,6 +44,26 @@ SourceLayout ReadLayout(ByteSource& source, BlockReader& reader) {
     return layout;
 }
 
+bool WalkAudioFrames(BlockReader& reader, const SourceLayout& layout,
+                     const std::function<void(const ChainFrame&, const FrameStartBytes&)>& visit) {
+    if (!layout.First) return false;
+    FileInformation info;
+    info.FreeFormatLength = layout.FreeFormatLength;
+    std::int64_t next = layout.AudioStart;
+    bool unbroken = true;
+    WalkFrameChain(
+        reader, info,
+        [&](const ChainFrame& frame) {
+            unbroken = frame.Offset == next;
+            if (!unbroken) return false;
+            next = frame.Offset + frame.Frame.FrameLength;
+            visit(frame, reader.FrameStartAt(frame.Offset));
+            return true;
+        },
+        layout.AudioStart, layout.Tags.TrailerAt);
+    return unbroken && next == layout.Tags.TrailerAt;
+}
+
 PlayedLength MeasurePlayedLength(ByteSource& source, double seconds) {
     BlockReader reader(source);
     const SourceLayout layout = ReadLayout(source, reader);

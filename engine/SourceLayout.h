@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -33,6 +34,13 @@ struct SourceLayout {
 };
 
 SourceLayout ReadLayout(ByteSource& source, BlockReader& reader);
+
+// Walks the audio frames of the source `reader` reads, from the first after the length
+// header's frame to the tags after them, calling `visit` with each and its first bytes, up
+// to where one does not start where the one before it ends: whether every one did, to the
+// tags. A frame `visit` sees is the audio frame the decoders count at that place.
+bool WalkAudioFrames(BlockReader& reader, const SourceLayout& layout,
+                     const std::function<void(const ChainFrame&, const FrameStartBytes&)>& visit);
 
 // How long a source plays, as the decoders play it gaplessly: its audio frames' samples (a
 // header frame plays none), less the start delay and end padding where its LAME tag states

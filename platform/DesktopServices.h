@@ -51,7 +51,7 @@ const QuorvelDesktopModule* DesktopModule(std::string& why);
 // The version of the module's table (`QuorvelDesktopModule`): raised whenever its fields
 // change, so that a module left from another installation is refused before any of its
 // functions is called.
-inline constexpr unsigned int kQuorvelDesktopVersion = 3;
+inline constexpr unsigned int kQuorvelDesktopVersion = 4;
 // This header as the build found it (the start of its SHA-256, from CMake): a module built
 // from another declaration of the table, one laid out otherwise under the same version, is
 // refused too.
@@ -70,6 +70,16 @@ struct QuorvelFileReader {
 };
 // A file open in the module's decoder.
 struct QuorvelDecoding;
+// One audio frame of a file the module decodes, as the caller's walk over its frames found
+// it, for seeks that start decoding a few frames before their aim; in 32 bits, so that the
+// frames of a long file take little memory.
+struct QuorvelFrame {
+    unsigned int mainDataBegin : 9;   // bytes of main data it borrows from the frames before it
+    unsigned int mainDataRoom : 12;   // bytes after its header, CRC and side information
+    unsigned int mainDataStart : 6;   // bytes of its header, CRC and side information
+    unsigned int protectedByCrc : 1;  // a CRC follows its header
+    unsigned int codesNothing : 1;    // no granule of any channel codes anything
+};
 // One track of a cue sheet as libcue reads it; its texts are null where the sheet has none.
 struct QuorvelCueTrack {
     long long start;  // its INDEX 01 in frames, 75 a second; -1 where it has none
@@ -132,6 +142,19 @@ struct QuorvelDesktopModule {
     // decode at another rate or in other channels than the file's, a false sync in damaged
     // bytes.
     long long (*DecoderSilenced)(const QuorvelDecoding* decoding);
+    // Every audio frame of the file, one after another from the first at `audioStart` (after
+    // the frame with the length header, where it has one), as the caller walked them: reads
+    // far from the last one then start decoding a few frames before their aim, in every
+    // version and layer. Where libmpg123 finds other frames than these, it reads as before.
+    // `frames` must outlive `decoding`.
+    void (*DecoderFrames)(QuorvelDecoding* decoding, long long audioStart,
+                          const QuorvelFrame* frames, long long count);
+    // As DecoderRead, each sample within a step of rounding (1 in 32768) of that one: a read
+    // far from the last one starts decoding as few frames before its aim as give the frames'
+    // spectra as a decode from the start has them, whatever step of its cycle the synthesis
+    // filter is then at.
+    long long (*DecoderGlance)(QuorvelDecoding* decoding, long long from, long long count,
+                               short* samples, char** why);
     // The tracks of the cue sheet `text`, its lines each ended by a line feed, as libcue
     // reads them: `*count` of them, the texts as the sheet has them. Null where libcue cannot
     // read it. The array and each text in it are the caller's to free().

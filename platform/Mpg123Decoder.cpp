@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <utility>
 
 #include "engine/FrameChain.h"
@@ -48,6 +50,74 @@ KnownFrames FramesOf(SourceFile& file, AudioDecoder::Length measure, const Walke
     return known;
 }
 
+// A file's audio frames as the module keeps them for its lead-ins, and where they start.
+struct LeadInFrames {
+    std::vector<QuorvelFrame> Frames;
+    std::int64_t AudioStart = 0;
+    std::vector<std::uint8_t> Sample;  // bytes of the file as walked (SampleOf)
+};
+
+// Some bytes from the start, the middle and the end of the file: a file of the same path
+// and size rewritten since it was walked holds others there.
+std::vector<std::uint8_t> SampleOf(SourceFile& file) {
+    constexpr std::int64_t kBytes = 512;
+    std::vector<std::uint8_t> sample;
+    for (const std::int64_t at : {std::int64_t{0}, file.Size() / 2, file.Size() - kBytes}) {
+        const auto from = std::max<std::int64_t>(0, at);
+        const std::vector<std::uint8_t> bytes =
+            ReadBytes(file, from, std::min(file.Size(), from + kBytes));
+        sample.insert(sample.end(), bytes.begin(), bytes.end());
+    }
+    return sample;
+}
+
+// Every audio frame of the file, where they follow one another unbroken from the first after
+// the length header's frame to the tags after them, none of them with more room than the
+// module keeps count of; none otherwise.
+LeadInFrames FramesForLeadIns(SourceFile& file) {
+    BlockReader reader(file);
+    const SourceLayout layout = ReadLayout(file, reader);
+    LeadInFrames walked{{}, layout.AudioStart, SampleOf(file)};
+    bool fits = true;
+    const bool unbroken = WalkAudioFrames(
+        reader, layout, [&](const ChainFrame& chained, const FrameStartBytes& start) {
+            const FrameValues& frame = chained.Frame;
+            QuorvelFrame known{};
+            known.mainDataBegin = unsigned(frame.MainDataBegin) & 0x1FF;
+            known.mainDataRoom = unsigned(MainDataRoom(frame)) & 0xFFF;
+            known.mainDataStart = unsigned(MainDataStart(frame)) & 0x3F;
+            known.protectedByCrc = frame.Protected;
+            known.codesNothing = CodesNothing(start);
+            fits = fits && known.mainDataRoom == unsigned(MainDataRoom(frame));
+            walked.Frames.push_back(known);
+        });
+    if (!unbroken || !fits) walked.Frames.clear();
+    return walked;
+}
+
+}  // namespace
+
+// The walks of the files open at once, by path and size, each kept while a decoding uses it
+// and taken again where the file still holds the bytes it held.
+class Mpg123Decoder::Walks {
+  public:
+    std::shared_ptr<const LeadInFrames> Of(SourceFile& file) {
+        const std::lock_guard lock(mutex_);
+        std::erase_if(walks_, [](const auto& walk) { return walk.second.expired(); });
+        std::weak_ptr<const LeadInFrames>& known = walks_[{file.Path(), file.Size()}];
+        if (auto walked = known.lock(); walked && walked->Sample == SampleOf(file)) return walked;
+        auto walked = std::make_shared<const LeadInFrames>(FramesForLeadIns(file));
+        known = walked;
+        return walked;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::map<std::pair<std::string, std::int64_t>, std::weak_ptr<const LeadInFrames>> walks_;
+};
+
+namespace {
+
 // One file open in the module's decoder. The module reads it through ReadAt; what a read
 // throws (a stop, a failed read) cannot pass through the module and libmpg123, so it
 // waits here until the module has returned, and is thrown then.
@@ -55,8 +125,9 @@ class Mpg123Audio final : public DecodedAudio {
   public:
     Mpg123Audio(const QuorvelDesktopModule& module, std::unique_ptr<SourceFile> file,
                 AudioDecoder::Length measure, const WalkedFrames& walked,
-                Mpg123Decoder::Seeking seeking)
+                Mpg123Decoder::Seeking seeking, std::shared_ptr<Mpg123Decoder::Walks> walks)
         : module_(module),
+          walks_(std::move(walks)),
           file_(std::move(file)),
           reader_{this, file_->Size(), &ReadAt},
           endsEarly_(measure == AudioDecoder::Length::Decoded) {
@@ -85,10 +156,31 @@ class Mpg123Audio final : public DecodedAudio {
     std::int64_t Length() const override { return length_; }
 
     std::vector<std::int16_t> Read(std::int64_t from, std::int64_t count) override {
+        return Decoded(module_.DecoderRead, from, count);
+    }
+    std::vector<std::int16_t> Glance(std::int64_t from, std::int64_t count) override {
+        ExpectSeeks();
+        return Decoded(module_.DecoderGlance, from, count);
+    }
+    // The module is given the file's frames, once.
+    void ExpectSeeks() override {
+        if (frames_) return;
+        frames_ = walks_->Of(*file_);
+        if (!frames_->Frames.empty()) {
+            module_.DecoderFrames(decoding_, frames_->AudioStart, frames_->Frames.data(),
+                                  static_cast<long long>(frames_->Frames.size()));
+        }
+    }
+    std::int64_t Damaged() const override { return module_.DecoderSilenced(decoding_) + missing_; }
+
+  private:
+    // The sample frames [from, from + count) as `read` decodes them.
+    std::vector<std::int16_t> Decoded(decltype(QuorvelDesktopModule::DecoderRead) read,
+                                      std::int64_t from, std::int64_t count) {
         count = std::clamp<std::int64_t>(count, 0, std::max<std::int64_t>(length_ - from, 0));
         std::vector<std::int16_t> samples(std::size_t(count * channels_));
         char* why = nullptr;
-        const long long done = module_.DecoderRead(decoding_, from, count, samples.data(), &why);
+        const long long done = read(decoding_, from, count, samples.data(), &why);
         Settle(why, done < 0);
         if (done != count && !endsEarly_) {
             throw FileError(FileError::Operation::Read, file_->Path(),
@@ -101,9 +193,7 @@ class Mpg123Audio final : public DecodedAudio {
         }
         return samples;
     }
-    std::int64_t Damaged() const override { return module_.DecoderSilenced(decoding_) + missing_; }
 
-  private:
     static long long ReadAt(void* handle, long long offset, void* buffer, std::size_t count) {
         auto& audio = *static_cast<Mpg123Audio*>(handle);
         try {
@@ -137,6 +227,8 @@ class Mpg123Audio final : public DecodedAudio {
     }
 
     const QuorvelDesktopModule& module_;
+    std::shared_ptr<Mpg123Decoder::Walks> walks_;
+    std::shared_ptr<const LeadInFrames> frames_;  // the module's for its lead-ins, once walked
     std::unique_ptr<SourceFile> file_;
     QuorvelFileReader reader_;
     std::exception_ptr failure_;
@@ -157,6 +249,9 @@ std::optional<std::string> LibraryUnavailable(const QuorvelDesktopModule& module
 
 }  // namespace
 
+Mpg123Decoder::Mpg123Decoder(Seeking seeking)
+    : seeking_(seeking), walks_(std::make_shared<Walks>()) {}
+
 std::optional<std::string> Mpg123Decoder::Unavailable() {
     std::string why;
     const QuorvelDesktopModule* module = DesktopModule(why);
@@ -172,7 +267,8 @@ std::unique_ptr<DecodedAudio> Mpg123Decoder::Open(std::unique_ptr<SourceFile> fi
         throw FileError(FileError::Operation::Read, file->Path(),
                         Tr("Files", "the decoder could not be loaded (%1)").Arg(why));
     }
-    return std::make_unique<Mpg123Audio>(*module, std::move(file), length, walked, seeking_);
+    return std::make_unique<Mpg123Audio>(*module, std::move(file), length, walked, seeking_,
+                                         walks_);
 }
 
 }  // namespace quorvel::platform

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "engine/AudioDecoder.h"
 
 namespace quorvel::platform {
@@ -14,15 +16,20 @@ class Mpg123Decoder final : public AudioDecoder {
     // start. Near: by a seek in those too, each sample then where it belongs but maybe a
     // step of rounding (1 in 32768) off; for what is seen and heard, never compared.
     enum class Seeking { AsPlayed, Near };
-    explicit Mpg123Decoder(Seeking seeking = Seeking::AsPlayed) : seeking_(seeking) {}
+    explicit Mpg123Decoder(Seeking seeking = Seeking::AsPlayed);
 
     std::optional<std::string> Unavailable() override;
     using AudioDecoder::Open;
     std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length length,
                                        const WalkedFrames& walked) override;
 
+    // The frames of the files its decodings walked for their seeks, shared by the decodings
+    // of one file open at once.
+    class Walks;
+
   private:
     Seeking seeking_;
+    std::shared_ptr<Walks> walks_;
 };
 
 }  // namespace quorvel::platform

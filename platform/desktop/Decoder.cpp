@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <utility>
@@ -28,7 +29,7 @@ namespace {
     X(mpg123_getformat) X(mpg123_info) X(mpg123_length) X(mpg123_framelength)          \
     X(mpg123_seek) X(mpg123_tellframe) X(mpg123_seek_frame) X(mpg123_tell)              \
     X(mpg123_read) X(mpg123_strerror) X(mpg123_plain_strerror) X(mpg123_index)      \
-    X(mpg123_set_index) X(mpg123_getstate) X(mpg123_errcode)
+    X(mpg123_set_index) X(mpg123_getstate) X(mpg123_errcode) X(mpg123_framepos)
 // clang-format on
 #define QUORVEL_NAME_OF(function) #function
 #define QUORVEL_NAME(function) QUORVEL_NAME_OF(function)
@@ -88,6 +89,32 @@ constexpr long long kCycle = 8;
 // first played one (a parity frame, a carrier and two primers) need.
 constexpr long kPreframes = quorvel::kMostFramesBeforeCut;
 static_assert(kPreframes == 4, "libmpg123's default, which players keep");
+// Where the caller gave the file's frames (DecoderFrames), a seek's lead-in can be as short
+// as the frames' own borrowing allows: after a seek libmpg123 holds none of the bytes that
+// earlier frames lend, and clears the side information of each frame that borrows more than
+// the frames it has decoded since hold, so that it decodes as silence. A frame that codes
+// nothing decodes as silence either way; once one that codes something finds all it
+// borrows, or libmpg123 holds as much as a frame may borrow, every frame after it decodes
+// as from the start. A sample is as a decode from the start gives it once its granule and
+// those before it that its overlap and the synthesis filter's memory reach decode so, and
+// the filter is at the same step of its cycle of 16 blocks. In MPEG 2 and 2.5 libmpg123 clears
+// the side information only from its third byte on, keeping the start of the first
+// granule's coded length beside the back pointer, and may then not decode the frame at all,
+// which puts the filter a step off: it is handed those bits cleared.
+constexpr long long kSynthesisCycle = 16;
+// A granule's samples (a frame holds two in MPEG 1 Layer III, one in MPEG 2 and 2.5), and
+// the samples of the blocks before a block that the synthesis filter's memory reaches.
+constexpr long long kGranule = 576;
+constexpr long long kFilterMemory = 15 * 32;
+// The farthest back a lead-in starts, and the most frames decoded before libmpg123 is sure
+// to decode every frame as from the start: lead-ins that need more are left to the seek
+// without the frames.
+constexpr long long kLongestLeadIn = 64;
+constexpr long long kLongestReach = 256;
+// A frame's place is kept for every this many frames, the others following from the
+// lengths, and the handles take these places as their frame index: a seek reads fewer
+// frames than this on its way to its lead-in.
+constexpr long long kPlaceStep = 16;
 
 }  // namespace
 }  // namespace quorvel::desktop
@@ -112,6 +139,19 @@ struct QuorvelDecoding {
     // every `indexStep` frames, each new handle starting from them.
     std::vector<off_t> index;
     off_t indexStep = 0;
+    // The audio frames the caller walked (DecoderFrames), the caller's, where every
+    // kPlaceStep-th of them starts (the index above), and whether the file is MPEG 1 Layer
+    // III; none where none were given, or libmpg123 found other frames.
+    const QuorvelFrame* frames = nullptr;
+    long long frameCount = 0;
+    bool layer3 = false;
+    bool mpeg1 = false;
+    // The sample frames of the frames before the one `next` counts from: frame k's first
+    // sample is k * samplesPerFrame - begin; -1 until a seek has told.
+    long long begin = -1;
+    bool near = false;  // decoded from a seek that left the synthesis filter where it was
+    // The bytes ReadFile hands libmpg123 with the bits given cleared.
+    std::vector<std::pair<long long, unsigned char>> cleared;
 
     ~QuorvelDecoding() {
         if (handle) mpg123->mpg123_delete(handle);
@@ -126,6 +166,12 @@ mpg123_ssize_t ReadFile(void* handle, void* buffer, size_t count) {
     const long long read =
         decoding.reader->ReadAt(decoding.reader->handle, decoding.at, buffer, count);
     if (read < 0) return -1;
+    for (const auto& [offset, bits] : decoding.cleared) {
+        if (offset >= decoding.at && offset < decoding.at + read) {
+            static_cast<unsigned char*>(buffer)[offset - decoding.at] &=
+                static_cast<unsigned char>(~bits);
+        }
+    }
     decoding.at += read;
     return mpg123_ssize_t(read);
 }
@@ -172,6 +218,8 @@ std::optional<std::string> Start(QuorvelDecoding& decoding) {
     decoding.decoded = false;
     decoding.scanned = false;
     decoding.foreign = 0;
+    decoding.near = false;
+    decoding.cleared.clear();
     int error = MPG123_OK;
     decoding.handle = lib.mpg123_new(nullptr, &error);
     if (!decoding.handle) return lib.mpg123_plain_strerror(error);
@@ -287,6 +335,8 @@ std::optional<std::string> Measure(QuorvelDecoding& decoding, long long statedFr
     decoding.samplesPerFrame = info.layer == 1                                 ? 384
                                : info.layer == 2 || info.version == MPG123_1_0 ? 1152
                                                                                : 576;
+    decoding.layer3 = info.layer == 3;
+    decoding.mpeg1 = info.version == MPG123_1_0;
     const bool indexed = TakeIndex(decoding, walk);
     const bool walked = walkedFrames >= 0 && statedFrames < 0 && (indexed || !walk.Starts);
     if (!walked && (statedFrames <= 0 || lib.mpg123_framelength(handle) != statedFrames)) {
@@ -368,13 +418,143 @@ std::optional<long long> Decode(QuorvelDecoding& decoding, short* samples, long 
     return done;
 }
 
+// Where a walked frame starts, from the index the walk gave.
+long long PlaceOf(const QuorvelDecoding& decoding, long long frame) {
+    const long long step = decoding.indexStep;
+    long long place = decoding.index[std::size_t(frame / step)];
+    for (long long at = frame / step * step; at < frame; ++at) {
+        place += decoding.frames[at].mainDataStart + decoding.frames[at].mainDataRoom;
+    }
+    return place;
+}
+
+// The first frame from which libmpg123, decoding the walked frames from `start` on after a
+// seek, decodes every frame that codes something as a decode from the start does; none
+// where that is not within kLongestReach frames. With `clear`, the byte of each frame before
+// it that libmpg123 clears but in part, and the bits it keeps there, go to `clear`.
+std::optional<long long> RightFrom(const QuorvelDecoding& decoding, long long start,
+                                   std::vector<std::pair<long long, unsigned char>>* clear) {
+    const long long most = decoding.mpeg1 ? 511 : 255;
+    long long held = 0;
+    long long right = start;
+    for (long long at = start; at < decoding.frameCount && at - start < kLongestReach; ++at) {
+        const QuorvelFrame& frame = decoding.frames[at];
+        if (!frame.codesNothing) {
+            if (frame.mainDataBegin <= held) return right;
+            right = at + 1;
+            if (clear && !decoding.mpeg1) {
+                // The back pointer fills the first byte; the private bits and the start of
+                // the first granule's coded length share the second: one private bit and
+                // seven of the length in a single channel, two and six in two.
+                const long long header = PlaceOf(decoding, at);
+                unsigned char mode = 0;
+                if (decoding.reader->ReadAt(decoding.reader->handle, header + 3, &mode, 1) != 1) {
+                    return std::nullopt;
+                }
+                const bool single = (mode & 0xC0) == 0xC0;
+                clear->emplace_back(header + (frame.protectedByCrc ? 6 : 4) + 1,
+                                    single ? 0x7F : 0x3F);
+            }
+        }
+        held = std::min(most, held + frame.mainDataRoom);
+        if (held == most) return right;
+    }
+    return std::nullopt;
+}
+
+// The latest frame before the one that holds `sample` (counted from the frames' first
+// sample) from which a seek's decoding gives that sample and those after it within a step
+// of rounding of a decode from the start, or, `phased`, exactly those: its synthesis filter
+// then starts at the step of its cycle the decode from the start has there. None where the
+// frames are not known or no such frame lies within kLongestLeadIn.
+std::optional<long long> LeadIn(const QuorvelDecoding& decoding, long long sample, bool phased) {
+    const long long spf = decoding.samplesPerFrame;
+    const long long frame = sample / spf;
+    if (frame >= decoding.frameCount) return std::nullopt;
+    // The sample takes its granule's spectrum and, through the overlap, the one before; in
+    // the first 15 blocks of its granule the filter's memory reaches the granule before too,
+    // and through its overlap the one before that.
+    const long long granule = sample / kGranule;
+    const long long needed = granule - (sample % kGranule >= kFilterMemory ? 1 : 2);
+    const long long firstRight = needed < 0 ? -1 : needed / (spf / kGranule);
+    const long long blocks = spf / 32;
+    const long long cycle = kSynthesisCycle / std::gcd(blocks, kSynthesisCycle);
+    for (long long start = std::min(firstRight, frame - 1);
+         start > decoding.firstFrame && start >= frame - kLongestLeadIn; --start) {
+        if (phased && (start - decoding.firstFrame) % cycle != 0) continue;
+        const auto right = RightFrom(decoding, start, nullptr);
+        if (right && *right <= firstRight) return start;
+    }
+    return std::nullopt;
+}
+
+// Makes `from` the sample frame decoded next by a seek whose lead-in the walked frames
+// allow, where that decodes fewer frames than decoding on from where the decoding stands
+// (`onward`): whether it did. Exact (not `near`) from a new handle, its filter at the start
+// of its cycle. A seek that finds other frames than the walk did drops the walk's.
+std::optional<std::string> SeekByFrames(QuorvelDecoding& decoding, long long from, bool near,
+                                        bool onward, bool& sought) {
+    sought = false;
+    if (decoding.frameCount == 0 || !decoding.layer3) return std::nullopt;
+    const Mpg123& lib = *decoding.mpg123;
+    const long long spf = decoding.samplesPerFrame;
+    if (decoding.begin < 0) {
+        // Where the second frame after the first played one starts tells it.
+        const long long second = decoding.firstFrame + 2;
+        if (lib.mpg123_seek_frame(decoding.handle, second, SEEK_SET) < 0) {
+            return Failure(lib, decoding.handle, "the decoder cannot seek in it");
+        }
+        decoding.begin = second * spf - lib.mpg123_tell(decoding.handle);
+        decoding.scanned = false;
+        decoding.next = -1;  // nothing to decode on from
+    }
+    const long long frame = (from + decoding.begin) / spf;
+    const auto start = LeadIn(decoding, from + decoding.begin, !near);
+    const long long reached = (decoding.next + decoding.begin) / spf;
+    if (!start || (onward && decoding.next >= 0 && frame - reached <= frame - *start + 1)) {
+        return std::nullopt;
+    }
+    std::vector<std::pair<long long, unsigned char>> clear;
+    if (!near) {
+        if (!RightFrom(decoding, *start, &clear)) return std::nullopt;
+        if (decoding.decoded) {
+            if (auto why = Start(decoding)) return why;
+        }
+    }
+    decoding.cleared = std::move(clear);
+    lib.mpg123_param(decoding.handle, MPG123_PREFRAMES, frame - *start, 0);
+    const bool found = lib.mpg123_seek_frame(decoding.handle, frame, SEEK_SET) >= 0 &&
+                       lib.mpg123_framepos(decoding.handle) == PlaceOf(decoding, *start) &&
+                       lib.mpg123_tell(decoding.handle) == frame * spf - decoding.begin;
+    lib.mpg123_param(decoding.handle, MPG123_PREFRAMES, kPreframes, 0);
+    if (!found) {
+        decoding.frames = nullptr;
+        decoding.frameCount = 0;
+        if (auto why = Start(decoding)) return why;
+        return std::nullopt;
+    }
+    decoding.scanned = false;
+    decoding.near = near;
+    decoding.next = frame * spf - decoding.begin;
+    sought = true;
+    return std::nullopt;
+}
+
 // Makes `from` the sample frame decoded next: on from where the decoding stands, by a
-// seek where that gives the same samples and saves decoding, or else from the start.
-std::optional<std::string> MoveTo(QuorvelDecoding& decoding, long long from) {
+// seek where that gives the same samples (or, `near`, samples within a step of rounding
+// of them) and saves decoding, or else from the start.
+std::optional<std::string> MoveTo(QuorvelDecoding& decoding, long long from, bool near) {
     const Mpg123& lib = *decoding.mpg123;
     const long long frame = decoding.samplesPerFrame;
-    const bool onward = !decoding.scanned && from >= decoding.next;
-    const bool seek = decoding.seekable &&
+    bool sought = false;
+    if (auto why = SeekByFrames(
+            decoding, from, near,
+            !decoding.scanned && from >= decoding.next && (near || !decoding.near), sought)) {
+        return why;
+    }
+    const bool onward = !decoding.scanned && decoding.next >= 0 && from >= decoding.next &&
+                        (near || !decoding.near);
+    const bool seek = !sought && decoding.seekable &&
                       from >= (decoding.firstFrame + kLeadIn + 2 * kCycle) * frame &&
                       (!onward || from - decoding.next > (kLeadIn + kCycle) * frame);
     if (seek) {
@@ -397,7 +577,8 @@ std::optional<std::string> MoveTo(QuorvelDecoding& decoding, long long from) {
         if (decoding.next < 0 || decoding.next > from) {
             return Failure(lib, decoding.handle, "a seek of the decoder in it lands past its aim");
         }
-    } else if (!onward) {
+        decoding.begin = (leadIn + kPreframes) * frame - decoding.next;
+    } else if (!onward && !sought) {
         if (auto why = Start(decoding)) return why;
     }
     std::string why;
@@ -405,6 +586,33 @@ std::optional<std::string> MoveTo(QuorvelDecoding& decoding, long long from) {
     if (!skipped) return why;
     if (decoding.next != from) return "it ends before its length";
     return std::nullopt;
+}
+
+// Decodes [from, from + count) into `samples`, as DecoderRead and DecoderGlance give them.
+long long ReadFrom(QuorvelDecoding* decoding, long long from, long long count, short* samples,
+                   bool near, char** why) {
+    try {
+        if (from < 0 || count < 0) {
+            *why = Copy("a range before the start");
+            return -1;
+        }
+        count = std::min(count, std::max(0LL, decoding->length - from));
+        if (count == 0) return 0;
+        if (const auto failed = MoveTo(*decoding, from, near)) {
+            *why = Copy(*failed);
+            return -1;
+        }
+        std::string failed;
+        const auto done = Decode(*decoding, samples, count, failed);
+        if (!done) {
+            *why = Copy(failed);
+            return -1;
+        }
+        return *done;
+    } catch (...) {
+        *why = Copy("out of memory");
+        return -1;
+    }
 }
 
 }  // namespace
@@ -446,27 +654,33 @@ QuorvelDecoding* DecoderOpen(const QuorvelFileReader* reader, long long statedFr
 
 long long DecoderRead(QuorvelDecoding* decoding, long long from, long long count, short* samples,
                       char** why) {
+    return ReadFrom(decoding, from, count, samples, false, why);
+}
+
+long long DecoderGlance(QuorvelDecoding* decoding, long long from, long long count, short* samples,
+                        char** why) {
+    return ReadFrom(decoding, from, count, samples, true, why);
+}
+
+void DecoderFrames(QuorvelDecoding* decoding, long long audioStart, const QuorvelFrame* frames,
+                   long long count) {
     try {
-        if (from < 0 || count < 0) {
-            *why = Copy("a range before the start");
-            return -1;
+        std::vector<off_t> index;
+        index.reserve(std::size_t(count / kPlaceStep + 1));
+        long long place = audioStart;
+        for (long long at = 0; at < count; ++at) {
+            if (at % kPlaceStep == 0) index.push_back(off_t(place));
+            place += frames[at].mainDataStart + frames[at].mainDataRoom;
         }
-        count = std::min(count, std::max(0LL, decoding->length - from));
-        if (count == 0) return 0;
-        if (const auto failed = MoveTo(*decoding, from)) {
-            *why = Copy(*failed);
-            return -1;
-        }
-        std::string failed;
-        const auto done = Decode(*decoding, samples, count, failed);
-        if (!done) {
-            *why = Copy(failed);
-            return -1;
-        }
-        return *done;
+        decoding->mpg123->mpg123_set_index(decoding->handle, index.data(), kPlaceStep,
+                                           index.size());
+        decoding->index = std::move(index);
+        decoding->indexStep = kPlaceStep;
+        decoding->frames = frames;
+        decoding->frameCount = count;
     } catch (...) {
-        *why = Copy("out of memory");
-        return -1;
+        decoding->frames = nullptr;
+        decoding->frameCount = 0;
     }
 }
 

@@ -16,6 +16,8 @@ extern "C" __attribute__((visibility("default"))) const QuorvelDesktopModule* Qu
                                              .DecoderRead = DecoderRead,
                                              .DecoderClose = DecoderClose,
                                              .DecoderSilenced = DecoderSilenced,
+                                             .DecoderFrames = DecoderFrames,
+                                             .DecoderGlance = DecoderGlance,
                                              .ParseCueSheet = ParseCueSheet,
                                              .Translate = Translate};
     return &module;

@@ -34,6 +34,10 @@ long long DecoderRead(QuorvelDecoding* decoding, long long from, long long count
                       char** why);
 void DecoderClose(QuorvelDecoding* decoding);
 long long DecoderSilenced(const QuorvelDecoding* decoding);
+void DecoderFrames(QuorvelDecoding* decoding, long long audioStart, const QuorvelFrame* frames,
+                   long long count);
+long long DecoderGlance(QuorvelDecoding* decoding, long long from, long long count, short* samples,
+                        char** why);
 
 // CueSheets.cpp
 QuorvelCueTrack* ParseCueSheet(const char* text, std::size_t* count);

@@ -146,41 +146,74 @@ TEST(DecodeFrameHeader, ReadsTheBackPointer) {
     }
 }
 
+// The side information of every layout: its header's second and fourth bytes, where each
+// granule of each channel starts, counted from the header's first bit, and how wide its
+// scale factor compression is.
+struct Layout {
+    const char* name;
+    std::uint8_t byte1, byte3;
+    std::vector<std::size_t> granules;
+    int compression;
+};
+const Layout kLayouts[] = {
+    {"MPEG 1 stereo", 0xFB, 0x64, {52, 111, 170, 229}, 4},
+    {"MPEG 1 single channel with CRC", 0xFA, 0xC4, {66, 125}, 4},
+    {"MPEG 2 stereo", 0xF3, 0x44, {42, 105}, 9},
+    {"MPEG 2.5 single channel", 0xE3, 0xC0, {41}, 9},
+};
+
+void Put(FrameStartBytes& bytes, std::size_t at, int width, std::uint32_t value) {
+    for (int i = width - 1; i >= 0; --i, ++at) {
+        const auto mask = static_cast<std::uint8_t>(0x80 >> (at % 8));
+        bytes[at / 8] = static_cast<std::uint8_t>(((value >> i) & 1) ? bytes[at / 8] | mask
+                                                                     : bytes[at / 8] & ~mask);
+    }
+}
+
+// A frame of the layout, every field other than the header's holding ones and zeros.
+FrameStartBytes FrameOf(const Layout& layout) {
+    FrameStartBytes bytes{};
+    bytes.fill(0x55);
+    bytes[0] = 0xFF, bytes[1] = layout.byte1, bytes[2] = 0x90, bytes[3] = layout.byte3;
+    return bytes;
+}
+
 // Each granule of each channel in turn is made the loudest: its gain is the level while it
-// codes anything, and the others' once its coded length is 0. The granules' bit positions
-// are counted from the header's first bit.
+// codes anything, and the others' once its coded length is 0.
 TEST(FrameLevel, TakesTheLoudestCodedGranuleOfEveryLayout) {
-    struct Layout {
-        const char* name;
-        std::uint8_t byte1, byte3;
-        std::vector<std::size_t> granules;
-    };
-    const Layout layouts[] = {
-        {"MPEG 1 stereo", 0xFB, 0x64, {52, 111, 170, 229}},
-        {"MPEG 1 single channel with CRC", 0xFA, 0xC4, {66, 125}},
-        {"MPEG 2 stereo", 0xF3, 0x44, {42, 105}},
-        {"MPEG 2.5 single channel", 0xE3, 0xC0, {41}},
-    };
-    const auto put = [](FrameStartBytes& bytes, std::size_t at, int width, std::uint32_t value) {
-        for (int i = width - 1; i >= 0; --i, ++at) {
-            const auto mask = static_cast<std::uint8_t>(0x80 >> (at % 8));
-            bytes[at / 8] = static_cast<std::uint8_t>(((value >> i) & 1) ? bytes[at / 8] | mask
-                                                                         : bytes[at / 8] & ~mask);
-        }
-    };
-    for (const auto& layout : layouts) {
+    for (const auto& layout : kLayouts) {
         for (std::size_t loudest = 0; loudest < layout.granules.size(); ++loudest) {
-            FrameStartBytes bytes{};
-            bytes.fill(0x55);  // every other field holds ones and zeros
-            bytes[0] = 0xFF, bytes[1] = layout.byte1, bytes[2] = 0x90, bytes[3] = layout.byte3;
+            FrameStartBytes bytes = FrameOf(layout);
             for (std::size_t g = 0; g < layout.granules.size(); ++g) {
-                put(bytes, layout.granules[g], 12, 0x123);
-                put(bytes, layout.granules[g] + 21, 8, g == loudest ? 200 : 90);
+                Put(bytes, layout.granules[g], 12, 0x123);
+                Put(bytes, layout.granules[g] + 21, 8, g == loudest ? 200 : 90);
             }
             EXPECT_EQ(FrameLevel(bytes), 200) << layout.name << ' ' << loudest;
-            put(bytes, layout.granules[loudest], 12, 0);
+            Put(bytes, layout.granules[loudest], 12, 0);
             EXPECT_EQ(FrameLevel(bytes), layout.granules.size() > 1 ? 90 : 0)
                 << layout.name << ' ' << loudest;
+        }
+    }
+}
+
+// A frame codes nothing only where no granule of any channel has coded bits or asks for
+// scale factors, whatever its other fields hold: each granule in turn coding a bit, or
+// asking for scale factors by its compression's last bit alone, makes it code something.
+TEST(FrameLevel, CodesNothingWhereNoGranuleCodesOrAsksForScaleFactors) {
+    for (const auto& layout : kLayouts) {
+        FrameStartBytes silent = FrameOf(layout);
+        for (const std::size_t granule : layout.granules) {
+            Put(silent, granule, 12, 0);
+            Put(silent, granule + 29, layout.compression, 0);
+        }
+        EXPECT_TRUE(CodesNothing(silent)) << layout.name;
+        for (std::size_t g = 0; g < layout.granules.size(); ++g) {
+            FrameStartBytes coded = silent;
+            Put(coded, layout.granules[g], 12, 1);
+            EXPECT_FALSE(CodesNothing(coded)) << layout.name << ' ' << g;
+            FrameStartBytes scaled = silent;
+            Put(scaled, layout.granules[g] + 29, layout.compression, 1);
+            EXPECT_FALSE(CodesNothing(scaled)) << layout.name << ' ' << g;
         }
     }
 }

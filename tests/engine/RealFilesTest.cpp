@@ -1558,6 +1558,111 @@ TEST(ManyParts, TheSeamCheckReadsTheSourceAboutEachCutAndFindsADamagedSeam) {
     EXPECT_LT(reads.sourceBytes, std::int64_t(frames.size()) * 60 / 4) << reads.sourceBytes;
 }
 
+// Speech at 22.05 kHz in one channel whose phrases the `pauses` of digital silence follow in
+// turn, `rounds` times over, as `name` in `folder`.
+void SpeakWithPauses(const std::string& folder, const std::string& name,
+                     const std::vector<double>& pauses, int rounds) {
+    std::string command = "cd '" + folder +
+                          "' && espeak-ng -w one.wav 'Quorvel cuts a file without encoding it' && "
+                          "espeak-ng -w two.wav 'and finds the pauses'";
+    std::string parts;
+    for (std::size_t i = 0; i < pauses.size(); ++i) {
+        command += " && sox -n -r 22050 -c 1 pause" + std::to_string(i) + ".wav trim 0 " +
+                   std::to_string(pauses[i]);
+        parts += (i % 2 ? " two.wav pause" : " one.wav pause") + std::to_string(i) + ".wav";
+    }
+    command += " && sox" + parts + " " + name + " repeat " + std::to_string(rounds - 1);
+    ASSERT_TRUE(RunCommand(command).ran) << command;
+}
+
+// Once it knows a file's frames, which a glance walks, the decoder seeks in every version
+// with a lead-in of a few frames, where the frames' borrowing allows: each range it reads
+// is what mpg123 plays there, sample for sample, and each it glances at is within a step of
+// rounding of it, wherever it went before, in the fixtures and in speech with pauses that
+// lame, ffmpeg (through lame) and sox put into MPEG 2 and 2.5, and shine into MPEG 1. An
+// MPEG 2 range near the end is read without reading the file up to it. The decodings of a
+// file open at once share its walk, but not once it has been rewritten.
+TEST(Mpg123Decoding, SeeksAFewFramesBeforeEachRangeOnceItKnowsTheFrames) {
+    if (!HaveMpg123() || !Have("espeak-ng") || !Have("sox") || !Have("ffmpeg")) {
+        GTEST_SKIP() << "mpg123, espeak-ng, sox or ffmpeg is not installed";
+    }
+    const TempFolder folder;
+    SpeakWithPauses(folder.path, "speech.wav", {0.3, 1.2}, 4);
+    const auto encode = [&](const std::string& name, const std::string& command) {
+        const std::string path = folder.path + "/" + name;
+        EXPECT_TRUE(RunCommand("cd '" + folder.path + "' && " + command + " '" + path + "'").ran)
+            << command;
+        return path;
+    };
+    std::vector<std::string> paths = {
+        encode("lame8k.mp3", "lame --quiet --resample 8 -b 16 speech.wav"),
+        encode("ffmpeg22k.mp3", "ffmpeg -v error -i speech.wav -c:a libmp3lame -b:a 48k"),
+        encode("ffmpeg11k.mp3",
+               "ffmpeg -v error -i speech.wav -ac 2 -ar 11025 -c:a libmp3lame -q:a 6"),
+        encode("shine32k.mp3", "ffmpeg -v error -i speech.wav -ar 32000 -c:a libshine -b:a 32k"),
+        encode("sox16k.mp3", "sox speech.wav -r 16000 -C 24"),
+    };
+    for (const Fixture& fixture : kFixtures) paths.push_back(FixturePath(fixture));
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        const std::vector<std::int16_t> played = Decode(path, "mpg123 --gapless -s").samples;
+        auto source = std::make_unique<CountingSource>(files.OpenSource(path));
+        const CountingSource& counted = *source;
+        const auto audio = decoder.Open(std::move(source), AudioDecoder::Length::Stated);
+        const std::int64_t channels = audio->Channels(), length = audio->Length();
+        ASSERT_EQ(length * channels, std::int64_t(played.size()));
+        const auto expect = [&](const std::vector<std::int16_t>& samples, std::int64_t from,
+                                int off) {
+            ASSERT_EQ(std::int64_t(samples.size()),
+                      std::min<std::int64_t>(700, length - from) * channels);
+            for (std::size_t i = 0; i < samples.size(); ++i) {
+                ASSERT_LE(std::abs(samples[i] - played[std::size_t(from * channels) + i]), off)
+                    << "sample frame " << from + std::int64_t(i) / channels;
+            }
+        };
+        // Far ahead and back, glances and reads in turn, some just after the last.
+        for (int step = 0; step < 24; ++step) {
+            const std::int64_t from = length * ((step * 7) % 23) / 24 + (step * 331) % 1152;
+            if (step % 2 == 0) {
+                expect(audio->Glance(from, 700), from, 1);
+            } else {
+                expect(audio->Read(from, 700), from, 0);
+                expect(audio->Read(from + 700, 700), from + 700, 0);
+            }
+        }
+        const std::int64_t before = counted.reads;
+        expect(audio->Read(length - 3000, 700), length - 3000, 0);
+        if (path.find("/ffmpeg22k") != std::string::npos) {
+            EXPECT_LT(counted.reads - before, 100);
+        }
+    }
+
+    // Rewritten at the same size while a decoding of it is open, a file is walked anew: noise
+    // in place of silence, whose frames code nothing.
+    const std::string rewritten = folder.path + "/rewritten.mp3";
+    ASSERT_TRUE(RunCommand("cd '" + folder.path +
+                           "' && sox -n -r 44100 -c 2 silence.wav trim 0 3 && "
+                           "sox -n -r 44100 -c 2 noise.wav synth 3 whitenoise vol 0.3 && "
+                           "lame --quiet -b 128 --cbr silence.wav rewritten.mp3 && "
+                           "lame --quiet -b 128 --cbr noise.wav noise.mp3")
+                    .ran);
+    ASSERT_EQ(std::filesystem::file_size(rewritten),
+              std::filesystem::file_size(folder.path + "/noise.mp3"));
+    const auto earlier = decoder.Open(files.OpenSource(rewritten), AudioDecoder::Length::Stated);
+    earlier->Glance(earlier->Length() / 2, 100);
+    std::filesystem::copy_file(folder.path + "/noise.mp3", rewritten,
+                               std::filesystem::copy_options::overwrite_existing);
+    const std::vector<std::int16_t> played = Decode(rewritten, "mpg123 --gapless -s").samples;
+    const auto later = decoder.Open(files.OpenSource(rewritten), AudioDecoder::Length::Stated);
+    for (std::int64_t from = later->Length() / 9; from + 3000 < later->Length();
+         from += later->Length() / 9) {
+        later->Glance(from, 100);
+        const std::vector<std::int16_t> samples = later->Read(from + 2000, 300);
+        EXPECT_TRUE(std::equal(samples.begin(), samples.end(), played.begin() + 2 * (from + 2000)))
+            << from;
+    }
+}
+
 // 16-bit little-endian samples, as a raw audio file holds them.
 std::vector<std::int16_t> RawSamples(const std::string& path) {
     const Bytes bytes = ReadFile(path);
@@ -1584,7 +1689,8 @@ std::vector<Silence> QuietStretches(const std::vector<std::int16_t>& samples, in
         }
         if (quiet && start < 0) start = frame;
         if (!quiet && start >= 0) {
-            if (double(frame - start) >= rule.MinSeconds * rate)
+            // A length in seconds that is a whole number of sample frames counts that number.
+            if (double(frame - start) + 1e-6 >= rule.MinSeconds * rate)
                 stretches.push_back({start, frame});
             start = -1;
         }
@@ -1594,8 +1700,8 @@ std::vector<Silence> QuietStretches(const std::vector<std::int16_t>& samples, in
 
 // Speech with pauses of 0.7, 1.2 and 0.7 s between its phrases, the longest across the
 // middle, where the two halves decoded at once meet, has its silences where the audio
-// encoded has them, to 5 ms, at a constant bit rate in MPEG 1, where the second half is
-// sought, and at a variable one in MPEG 2, where it is decoded up to from the start; noise
+// encoded has them, to 5 ms, at a constant bit rate in MPEG 1 and at a variable one in MPEG
+// 2, the second half sought in both; noise
 // has none, and digital silence is one, the whole file. A span finds those within it, one
 // that begins before it only where its part within is long enough; a sweep a quarter of a
 // second at a time, shorter than a silence, finds what the whole file has. Stopped, the search
@@ -1724,6 +1830,117 @@ TEST(Silences, LieWhereTheyLieInTheAudioEncoded) {
         if (std::this_thread::get_id() != self) stopping = true;
     });
     EXPECT_THROW(FindSilences(decoder, watched, folder.path + "/speech-cbr.mp3"), WorkStopped);
+}
+
+// The real decoder, but for glances a step of rounding off wherever that could mislead: a
+// quiet sample one step further from zero, a loud one a step nearer.
+class MisleadingGlances final : public AudioDecoder {
+  public:
+    MisleadingGlances(AudioDecoder& decoder, const SilenceRule& rule)
+        : decoder_(decoder), limit_(32768 * std::pow(10.0, rule.ThresholdDb / 20)) {}
+    std::optional<std::string> Unavailable() override { return decoder_.Unavailable(); }
+    std::unique_ptr<DecodedAudio> Open(std::unique_ptr<SourceFile> file, Length length,
+                                       const WalkedFrames& walked) override {
+        return std::make_unique<Audio>(decoder_.Open(std::move(file), length, walked), limit_);
+    }
+
+  private:
+    class Audio final : public DecodedAudio {
+      public:
+        Audio(std::unique_ptr<DecodedAudio> audio, double limit)
+            : audio_(std::move(audio)), limit_(limit) {}
+        std::int32_t Rate() const override { return audio_->Rate(); }
+        std::int32_t Channels() const override { return audio_->Channels(); }
+        std::int64_t Length() const override { return audio_->Length(); }
+        std::int64_t Damaged() const override { return audio_->Damaged(); }
+        void ExpectSeeks() override { audio_->ExpectSeeks(); }
+        std::vector<std::int16_t> Read(std::int64_t from, std::int64_t count) override {
+            return audio_->Read(from, count);
+        }
+        std::vector<std::int16_t> Glance(std::int64_t from, std::int64_t count) override {
+            std::vector<std::int16_t> samples = audio_->Read(from, count);
+            for (std::int16_t& sample : samples) {
+                const int away = std::abs(sample) < limit_ ? 1 : -1;
+                if (sample != 0 && std::abs(sample) < 32767) {
+                    sample = std::int16_t(sample + (sample > 0 ? away : -away));
+                }
+            }
+            return samples;
+        }
+
+      private:
+        std::unique_ptr<DecodedAudio> audio_;
+        double limit_;
+    };
+    AudioDecoder& decoder_;
+    double limit_;
+};
+
+// Speech with pauses about the least length of a silence, about as long as the stretch
+// between two probes, that lame, ffmpeg and sox put into MPEG 1, 2 and 2.5, mono and stereo,
+// and a tone with sharp gaps, have their silences exactly where mpg123's gapless decoding has
+// them, sample for sample, however the probes and seeks fall: with glances a step of rounding
+// off wherever that could mislead too, and under rules whose least length is just that of
+// one of them, a sample longer, or a little shorter or longer.
+TEST(Silences, LieWhereMpg123PlaysThemWhereverProbesFall) {
+    if (!HaveMpg123() || !Have("espeak-ng") || !Have("sox") || !Have("ffmpeg")) {
+        GTEST_SKIP() << "mpg123, espeak-ng, sox or ffmpeg is not installed";
+    }
+    const TempFolder folder;
+    SpeakWithPauses(folder.path, "speech.wav", {0.49, 0.5, 0.51, 0.45, 0.55, 0.56, 0.9}, 3);
+    // A tone that stops sharply for 0.6 s, 48 times, each time a little later in a frame:
+    // no quiet leads up to its silences.
+    std::string tones = "cd '" + folder.path + "' && sox -n -r 22050 -c 1 gap.wav trim 0 0.6";
+    for (int i = 0; i < 48; ++i) {
+        tones += " && sox -n -r 22050 -c 1 tone" + std::to_string(i) + ".wav synth " +
+                 std::to_string(0.2 + 0.0131 * i) + " sine 440 vol 0.5";
+    }
+    tones += " && sox";
+    for (int i = 0; i < 48; ++i) tones += " tone" + std::to_string(i) + ".wav gap.wav";
+    ASSERT_TRUE(RunCommand(tones + " tone0.wav gaps.wav").ran);
+    const SilenceRule rule;
+    const struct {
+        const char* name;
+        std::string encode;
+    } cases[] = {
+        {"MPEG 1", "lame --quiet --resample 44.1 -b 96 speech.wav"},
+        {"MPEG 2 VBR", "lame --quiet -V 5 speech.wav"},
+        {"MPEG 2.5 8 kHz", "lame --quiet --resample 8 -b 16 speech.wav"},
+        {"MPEG 2 stereo by ffmpeg",
+         "ffmpeg -v error -i speech.wav -ac 2 -ar 24000 -c:a libmp3lame -b:a 64k"},
+        {"MPEG 2.5 by sox", "sox speech.wav -r 11025 -C 24"},
+        {"a tone in MPEG 1", "lame --quiet --resample 32 -b 64 gaps.wav"},
+        {"a tone in MPEG 2.5", "lame --quiet --resample 8 -b 24 gaps.wav"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = folder.path + "/encoded.mp3";
+        ASSERT_TRUE(RunCommand("cd '" + folder.path + "' && rm -f encoded.mp3 && " + c.encode +
+                               " encoded.mp3")
+                        .ran);
+        const Decoded played = Decode(path, "mpg123 --gapless -s");
+        const auto audio = decoder.Open(files.OpenSource(path), AudioDecoder::Length::Stated);
+        const int channels = audio->Channels(), rate = audio->Rate();
+        const std::vector<Silence> truth = QuietStretches(played.samples, channels, rate, rule);
+        ASSERT_GE(truth.size(), 12u);
+        EXPECT_EQ(FindSilences(decoder, files, path, rule).Found, truth);
+        MisleadingGlances misleading(decoder, rule);
+        EXPECT_EQ(FindSilences(misleading, files, path, rule).Found, truth);
+        // Rules as long as a silence of middling length, a sample longer, and some hundredths
+        // of a second shorter or longer: the probes lie otherwise for each.
+        std::vector<Silence> ordered = truth;
+        std::ranges::sort(ordered, {},
+                          [](const Silence& silence) { return silence.End - silence.Start; });
+        const Silence middling = ordered[ordered.size() / 2];
+        const double seconds = double(middling.End - middling.Start) / rate;
+        for (const double length : {seconds, seconds + 1.0 / rate, seconds - 0.04, seconds - 0.02,
+                                    seconds + 0.02, seconds + 0.04}) {
+            const SilenceRule just{rule.ThresholdDb, length};
+            const std::vector<Silence> kept = QuietStretches(played.samples, channels, rate, just);
+            EXPECT_EQ(std::ranges::count(kept, middling), length > seconds ? 0 : 1);
+            EXPECT_EQ(FindSilences(decoder, files, path, just).Found, kept) << length;
+        }
+    }
 }
 
 // The companion's verify judges a pair it did not make by what mpg123 plays: ffmpeg cuts
