@@ -375,6 +375,48 @@ std::vector<Silence> Settle(DecodedAudio& audio, const std::vector<QuietRun>& fo
 // more than that; frames that decode to zeros are not decoded at all. Where a glance leaves
 // a sample of a stretch long enough in doubt, the samples about it are decoded as from the
 // start.
+// How long the samples from `start` on may be quiet, by the pieces looked at from there.
+std::int64_t QuietFrom(const std::vector<Piece>& pieces, std::int64_t start) {
+    std::int64_t head = 0;
+    for (auto piece = pieces.rbegin(); piece != pieces.rend() && piece->Start >= start; ++piece) {
+        head = piece->Whole() ? head + (piece->End - piece->Start) : piece->Leading();
+    }
+    return head;
+}
+
+// The stretch `gap` between the frontier and a probe, looked at from its end back, two frames
+// to decode first and twice as many each time after, while it and the quiet on either side of
+// it (`before` it, `head` from its end on) could last long enough.
+template <typename Look>
+void LookBack(const FrameGrid& grid, std::vector<Piece>& pieces, Look&& look, const Span& gap,
+              std::int64_t before, std::int64_t head, std::int64_t least) {
+    const std::int64_t gapFrom = gap.From;
+    std::int64_t frames = 2;
+    for (std::int64_t gapTo = gap.To; gapTo > gapFrom && before + (gapTo - gapFrom) + head >= least;
+         frames *= 2) {
+        std::int64_t earliest = grid.FrameAt(gapTo - 1);
+        for (std::int64_t decoded = grid.Zeros(earliest) ? 0 : 1;
+             decoded < frames && grid.StartOf(earliest) > gapFrom;) {
+            decoded += grid.Zeros(--earliest) ? 0 : 1;
+        }
+        const std::int64_t from = std::max(gapFrom, grid.StartOf(earliest));
+        const std::size_t first = pieces.size();
+        for (std::int64_t at = from; at < gapTo;) {
+            std::int64_t frame = grid.FrameAt(at);
+            const bool zeros = grid.Zeros(frame);
+            while (grid.StartOf(frame + 1) < gapTo && grid.Zeros(frame + 1) == zeros) ++frame;
+            const std::int64_t end = std::min(gapTo, grid.StartOf(frame + 1));
+            look(at, end);
+            at = end;
+        }
+        for (std::size_t piece = pieces.size(); piece-- > first;) {
+            head = pieces[piece].Whole() ? head + (pieces[piece].End - pieces[piece].Start)
+                                         : pieces[piece].Leading();
+        }
+        gapTo = from;
+    }
+}
+
 std::vector<Silence> Sift(DecodedAudio& audio, const FrameGrid& grid, Bounds bounds,
                           std::int64_t least, const Span& span,
                           const std::atomic<bool>& abandoned) {
@@ -383,18 +425,15 @@ std::vector<Silence> Sift(DecodedAudio& audio, const FrameGrid& grid, Bounds bou
     std::vector<Piece> pieces;
     // Looks at [from, to), frames that decode to zeros or frames that do not.
     const auto look = [&](std::int64_t from, std::int64_t to) -> const Piece& {
-        if (grid.Zeros(grid.FrameAt(from))) {
-            pieces.push_back({from, to, {{from, to, {}}}});
-        } else {
-            pieces.push_back(
-                Summarize(from, audio.Glance(from, to - from), channels, bounds, least, spf));
-        }
+        pieces.push_back(
+            grid.Zeros(grid.FrameAt(from))
+                ? Piece{from, to, {{from, to, {}}}}
+                : Summarize(from, audio.Glance(from, to - from), channels, bounds, least, spf));
         return pieces.back();
     };
     // Everything before the frontier has been looked at or judged; `tail` is how long the
     // samples up to it may have been quiet.
-    std::int64_t frontier = span.From;
-    std::int64_t tail = 0;
+    std::int64_t frontier = span.From, tail = 0;
     // Looks on from the frontier up to the end of its frame (of its run of frames that decode
     // to zeros), no further than `limit`.
     const auto grow = [&](std::int64_t limit) {
@@ -406,8 +445,7 @@ std::vector<Silence> Sift(DecodedAudio& audio, const FrameGrid& grid, Bounds bou
         tail = piece.Whole() ? tail + (end - frontier) : piece.Trailing();
         frontier = end;
     };
-    const std::int64_t stride = FramesApart(least, spf);
-    const std::int64_t last = grid.FrameAt(span.To - 1);
+    const std::int64_t stride = FramesApart(least, spf), last = grid.FrameAt(span.To - 1);
     Joined joined(span, least, spf);
     grow(span.To);
     for (std::int64_t frame = grid.FrameAt(span.From); frame < last && !abandoned;) {
@@ -431,38 +469,7 @@ std::vector<Silence> Sift(DecodedAudio& audio, const FrameGrid& grid, Bounds bou
         tail = 0;
         grow(end);
         while (frontier < span.To && tail == frontier - start) grow(span.To);
-        std::int64_t head = 0;  // how long the samples from the probe on may be quiet
-        for (auto piece = pieces.rbegin(); piece != pieces.rend() && piece->Start >= start;
-             ++piece) {
-            head = piece->Whole() ? head + (piece->End - piece->Start) : piece->Leading();
-        }
-        // The stretch between, looked at from its end back, two frames to decode first and twice
-        // as many each time after, while it and the quiet on either side of it could last long
-        // enough.
-        std::int64_t frames = 2;
-        for (std::int64_t gapTo = start;
-             gapTo > gapFrom && before + (gapTo - gapFrom) + head >= least; frames *= 2) {
-            std::int64_t earliest = grid.FrameAt(gapTo - 1);
-            for (std::int64_t decoded = grid.Zeros(earliest) ? 0 : 1;
-                 decoded < frames && grid.StartOf(earliest) > gapFrom;) {
-                decoded += grid.Zeros(--earliest) ? 0 : 1;
-            }
-            const std::int64_t from = std::max(gapFrom, grid.StartOf(earliest));
-            const std::size_t first = pieces.size();
-            for (std::int64_t at = from; at < gapTo;) {
-                std::int64_t frame = grid.FrameAt(at);
-                const bool zeros = grid.Zeros(frame);
-                while (grid.StartOf(frame + 1) < gapTo && grid.Zeros(frame + 1) == zeros) ++frame;
-                const std::int64_t end = std::min(gapTo, grid.StartOf(frame + 1));
-                look(at, end);
-                at = end;
-            }
-            for (std::size_t piece = pieces.size(); piece-- > first;) {
-                head = pieces[piece].Whole() ? head + (pieces[piece].End - pieces[piece].Start)
-                                             : pieces[piece].Leading();
-            }
-            gapTo = from;
-        }
+        LookBack(grid, pieces, look, {gapFrom, start}, before, QuietFrom(pieces, start), least);
         // Every look from now on lies after these.
         joined.Add(pieces);
     }
@@ -504,6 +511,28 @@ std::vector<Silence> SilenceSweep::Next(std::int64_t frames) {
     return found;
 }
 
+namespace {
+
+// What the second half found, how far it decoded, and why it failed where it did.
+struct SecondHalf {
+    std::vector<Silence> Found;
+    std::exception_ptr Failed;
+    std::int64_t Damaged = 0;
+    std::int64_t End = 0;
+};
+
+// The silences of both halves, one across the middle joined, of those at least `least` long.
+std::vector<Silence> Lasting(std::vector<Silence> earlier, std::vector<Silence> later,
+                             std::int64_t middle, std::int64_t least) {
+    Join(earlier, std::move(later), middle);
+    std::vector<Silence> lasting;
+    std::copy_if(earlier.begin(), earlier.end(), std::back_inserter(lasting),
+                 [least](const Silence& silence) { return silence.End - silence.Start >= least; });
+    return lasting;
+}
+
+}  // namespace
+
 FileSilences FindSilences(AudioDecoder& decoder, FileSystem& files, const std::string& path,
                           const SilenceRule& rule) {
     // A damaged file is decoded past its damage, to where its decoding ends.
@@ -534,21 +563,18 @@ FileSilences FindSilences(AudioDecoder& decoder, FileSystem& files, const std::s
         }
         return Scan(audio, from, to, bounds, least, true, abandoned);
     };
-    std::vector<Silence> later;
-    std::exception_ptr laterFailed;
-    std::int64_t laterDamaged = 0;
-    std::int64_t laterEnd = silences.Length;
+    SecondHalf later{{}, {}, 0, silences.Length};
     std::jthread second;
     if (unbroken) {
         second = std::jthread([&] {
             try {
                 const std::unique_ptr<DecodedAudio> audio = open();
                 audio->ExpectSeeks();
-                later = half(*audio, middle, silences.Length);
-                laterDamaged = audio->Damaged();
-                laterEnd = audio->Length();
+                later.Found = half(*audio, middle, silences.Length);
+                later.Damaged = audio->Damaged();
+                later.End = audio->Length();
             } catch (...) {
-                laterFailed = std::current_exception();
+                later.Failed = std::current_exception();
                 abandoned = true;
             }
         });
@@ -561,13 +587,10 @@ FileSilences FindSilences(AudioDecoder& decoder, FileSystem& files, const std::s
         throw;
     }
     if (second.joinable()) second.join();
-    if (laterFailed) std::rethrow_exception(laterFailed);
-    silences.Damaged = first->Damaged() + laterDamaged;
-    silences.Length = std::min(first->Length(), laterEnd);
-
-    Join(earlier, std::move(later), middle);
-    std::copy_if(earlier.begin(), earlier.end(), std::back_inserter(silences.Found),
-                 [least](const Silence& silence) { return silence.End - silence.Start >= least; });
+    if (later.Failed) std::rethrow_exception(later.Failed);
+    silences.Damaged = first->Damaged() + later.Damaged;
+    silences.Length = std::min(first->Length(), later.End);
+    silences.Found = Lasting(std::move(earlier), std::move(later.Found), middle, least);
     return silences;
 }
 
