@@ -67,6 +67,10 @@ class OutputFile {
     virtual ~OutputFile() = default;
     virtual void Write(std::span<const std::uint8_t> bytes) = 0;
     virtual void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) = 0;
+    // What is written so far, read as a source under the name the output is to have, on a
+    // thread of its own if need be: a check of a complete output reads it before it is
+    // named. Throws FileError.
+    virtual std::unique_ptr<SourceFile> ReadBack() = 0;
     // The hidden name, given once; a second call gives it again.
     virtual std::string Stage() = 0;
     // The staged file is no longer this one's to remove: a journal of the naming holds it.
@@ -135,6 +139,11 @@ class FileSystem {
     virtual std::optional<FileStamp> StampOf(const std::string&) const { return std::nullopt; }
 
     virtual std::unique_ptr<SourceFile> OpenSource(const std::string& path) = 0;
+    // A source read beside the work's own reading and writing, as a check that runs
+    // alongside reads it: it counts toward no progress.
+    virtual std::unique_ptr<SourceFile> OpenBeside(const std::string& path) {
+        return OpenSource(path);
+    }
     virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path) = 0;
     // The block size at which outputs in `folder` can share the source's blocks instead of
     // holding copies of them, where its file system lets files share blocks and the source

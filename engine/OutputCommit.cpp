@@ -257,7 +257,8 @@ void OutputCommit::Add(std::string path, bool replacing) {
     outputs_.push_back({std::move(path), replacing, nullptr, 0, {}});
 }
 
-void OutputCommit::Write(std::size_t index, SourceFile& source, const OutputPlan& plan) {
+std::unique_ptr<SourceFile> OutputCommit::Write(std::size_t index, SourceFile& source,
+                                                const OutputPlan& plan) {
     Output& output = outputs_.at(index);
     reporter_.Log(Tr("Split", "Writing to %1").Arg(output.Path));
     output.File = files_.CreateOutput(output.Path);
@@ -269,7 +270,9 @@ void OutputCommit::Write(std::size_t index, SourceFile& source, const OutputPlan
         }
         output.Bytes += piece.Length;
     }
+    auto written = output.File->ReadBack();
     if (outputs_.size() > kOpenOutputs) output.Hidden = output.File->Stage();
+    return written;
 }
 
 void OutputCommit::Commit() {

@@ -31,10 +31,12 @@ class OutputCommit {
     void Add(std::string path, bool replacing);
     std::size_t Size() const { return outputs_.size(); }
 
-    // Writes output `index` from its plan where no one sees it yet, telling the log. Where
-    // there are many outputs, each is closed under its hidden name once written, so that
-    // they hold no descriptor each until they are named.
-    void Write(std::size_t index, SourceFile& source, const OutputPlan& plan);
+    // Writes output `index` from its plan where no one sees it yet, telling the log, and
+    // gives it to be read back (OutputFile::ReadBack). Where there are many outputs, each is
+    // closed under its hidden name once written, so that they hold no descriptor each until
+    // they are named.
+    std::unique_ptr<SourceFile> Write(std::size_t index, SourceFile& source,
+                                      const OutputPlan& plan);
     // Names every output, or none: see above. Tells the log of each older entry once it is
     // in the trash or removed.
     void Commit();

@@ -188,15 +188,15 @@ WalkedFrames WalkedPart(const PartFrames& frames, std::int64_t lead, std::int64_
     return walked;
 }
 
-std::vector<SeamReport> CheckSeams(AudioDecoder& decoder, FileSystem& files,
-                                   const std::string& source, const std::vector<std::string>& parts,
-                                   const WalkedFiles& walked) {
-    if (const auto why = decoder.Unavailable()) {
-        SeamReport report;
-        report.Lines.push_back(
-            Tr("SeamCheck", "Seam check skipped: the decoder could not be loaded (%1).").Arg(*why));
-        return {report};
-    }
+namespace {
+
+// A part's file and its frames where the walk knows them, in order, on each call.
+using NextPart = std::function<std::pair<std::unique_ptr<SourceFile>, WalkedFrames>()>;
+
+// CheckSeams, the source given open and the parts as `next` gives them.
+std::vector<SeamReport> CheckSeamsOf(AudioDecoder& decoder, std::unique_ptr<SourceFile> source,
+                                     const WalkedFrames& walked, std::size_t parts,
+                                     const NextPart& next) {
     // Two parts open at a time, each decoded once: the second of a seam is the first of the
     // next. Every file, any of which may be long, is decoded about the cuts only, and goes
     // by its length header where that holds. Where the split's walk found the frames, their
@@ -204,26 +204,24 @@ std::vector<SeamReport> CheckSeams(AudioDecoder& decoder, FileSystem& files,
     // start, so that no file is read whole; otherwise the first part, of files named to
     // `verify`, has its frames counted.
     using Length = AudioDecoder::Length;
-    const WalkedFrames unwalked;
-    const auto part = [&](std::size_t index) -> const WalkedFrames& {
-        return index < walked.Parts.size() ? walked.Parts[index] : unwalked;
-    };
-    const auto whole = decoder.Open(files.OpenSource(source), Length::Stated, walked.Source);
+    const auto whole = decoder.Open(std::move(source), Length::Stated, walked);
     std::vector<SeamReport> reports;
     std::vector<std::int64_t> lengths;
-    auto one = decoder.Open(files.OpenSource(parts.front()),
-                            part(0).Count < 0 ? Length::Counted : Length::Stated, part(0));
+    auto [first, firstWalked] = next();
+    auto one = decoder.Open(std::move(first),
+                            firstWalked.Count < 0 ? Length::Counted : Length::Stated, firstWalked);
     lengths.push_back(one->Length());
     std::int64_t before = 0;
-    for (std::size_t first = 1; first < parts.size(); ++first) {
-        auto two = decoder.Open(files.OpenSource(parts[first]), Length::Stated, part(first));
+    for (std::size_t index = 1; index < parts; ++index) {
+        auto [file, fileWalked] = next();
+        auto two = decoder.Open(std::move(file), Length::Stated, fileWalked);
         lengths.push_back(two->Length());
-        reports.push_back(CompareSeam(*whole, *one, *two, before, first));
-        if (parts.size() > 2) {
+        reports.push_back(CompareSeam(*whole, *one, *two, before, index));
+        if (parts > 2) {
             reports.back().Lines.insert(reports.back().Lines.begin(),
                                         Tr("SeamCheck", "Seam between parts %1 and %2:")
-                                            .Arg(std::int64_t(first))
-                                            .Arg(std::int64_t(first + 1)));
+                                            .Arg(std::int64_t(index))
+                                            .Arg(std::int64_t(index + 1)));
         }
         before += one->Length();
         one = std::move(two);
@@ -232,18 +230,107 @@ std::vector<SeamReport> CheckSeams(AudioDecoder& decoder, FileSystem& files,
     return reports;
 }
 
+// The one report of a check the decoder cannot make; none where it can.
+std::optional<std::vector<SeamReport>> WithoutDecoder(AudioDecoder& decoder) {
+    const auto why = decoder.Unavailable();
+    if (!why) return std::nullopt;
+    SeamReport report;
+    report.Lines.push_back(
+        Tr("SeamCheck", "Seam check skipped: the decoder could not be loaded (%1).").Arg(*why));
+    return std::vector<SeamReport>{report};
+}
+
+// How many written parts may wait for the check, each holding a descriptor.
+constexpr std::size_t kWaitingParts = 8;
+
+}  // namespace
+
+std::vector<SeamReport> CheckSeams(AudioDecoder& decoder, FileSystem& files,
+                                   const std::string& source, const std::vector<std::string>& parts,
+                                   const WalkedFiles& walked) {
+    if (auto skipped = WithoutDecoder(decoder)) return *skipped;
+    std::size_t index = 0;
+    const NextPart next = [&] {
+        const WalkedFrames& frames =
+            index < walked.Parts.size() ? walked.Parts[index] : WalkedFrames{};
+        return std::pair(files.OpenSource(parts[index++]), frames);
+    };
+    return CheckSeamsOf(decoder, files.OpenSource(source), walked.Source, parts.size(), next);
+}
+
 SeamReport CheckSeam(AudioDecoder& decoder, FileSystem& files, const std::string& source,
                      const std::string& first, const std::string& second) {
     return CheckSeams(decoder, files, source, {first, second}).front();
 }
 
-std::vector<SeamReport> LogSeamCheck(Reporter& reporter, AudioDecoder& decoder, FileSystem& files,
-                                     const std::string& source,
-                                     const std::vector<std::string>& parts,
-                                     const WalkedFiles& walked) {
+SeamCheckAlongside::SeamCheckAlongside(AudioDecoder& decoder, FileSystem& files, std::string source,
+                                       std::size_t parts, std::function<WalkedFrames()> walked)
+    : decoder_(decoder),
+      files_(files),
+      thread_([this, source = std::move(source), parts, walked = std::move(walked)] {
+          Run(source, parts, walked);
+      }) {}
+
+SeamCheckAlongside::~SeamCheckAlongside() {
+    {
+        const std::lock_guard lock(mutex_);
+        ended_ = true;
+    }
+    changed_.notify_all();
+}
+
+void SeamCheckAlongside::Run(const std::string& source, std::size_t parts,
+                             const std::function<WalkedFrames()>& walked) {
+    std::vector<SeamReport> reports;
+    std::exception_ptr failure;
+    try {
+        if (auto skipped = WithoutDecoder(decoder_)) {
+            reports = std::move(*skipped);
+        } else {
+            reports = CheckSeamsOf(decoder_, files_.OpenBeside(source), walked(), parts, [this] {
+                Part part = Next();
+                return std::pair(std::move(part.File), std::move(part.Walked));
+            });
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    const std::lock_guard lock(mutex_);
+    reports_ = std::move(reports);
+    failure_ = failure;
+    done_ = true;
+    written_.clear();
+    changed_.notify_all();
+}
+
+SeamCheckAlongside::Part SeamCheckAlongside::Next() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return ended_ || !written_.empty(); });
+    if (ended_) throw WorkStopped();
+    Part part = std::move(written_.front());
+    written_.pop_front();
+    changed_.notify_all();
+    return part;
+}
+
+void SeamCheckAlongside::Written(std::unique_ptr<SourceFile> part, WalkedFrames walked) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return done_ || written_.size() < kWaitingParts; });
+    if (!done_) written_.push_back({std::move(part), std::move(walked)});
+    changed_.notify_all();
+}
+
+std::vector<SeamReport> SeamCheckAlongside::Reports() {
+    thread_.join();
+    if (failure_) std::rethrow_exception(failure_);
+    return std::move(reports_);
+}
+
+std::vector<SeamReport> LogSeamCheck(Reporter& reporter,
+                                     const std::function<std::vector<SeamReport>()>& check) {
     reporter.Step(Tr("SeamCheck", "Checking the seam"));
     try {
-        std::vector<SeamReport> reports = CheckSeams(decoder, files, source, parts, walked);
+        std::vector<SeamReport> reports = check();
         for (const SeamReport& report : reports) {
             for (const Message& line : report.Lines) reporter.Log(line);
         }

@@ -1,9 +1,15 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <exception>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/AudioDecoder.h"
@@ -42,11 +48,50 @@ std::vector<SeamReport> CheckSeams(AudioDecoder& decoder, FileSystem& files,
 SeamReport CheckSeam(AudioDecoder& decoder, FileSystem& files, const std::string& source,
                      const std::string& first, const std::string& second);
 
+// The seam check of a split's parts as they are written: on a thread of its own, each seam
+// is checked as soon as the part after it is complete, while the later parts are written.
+// The source is read beside the split (FileSystem::OpenBeside), the parts as written
+// (OutputFile::ReadBack), neither counted in the split's progress.
+class SeamCheckAlongside {
+  public:
+    // `walked` gives the source's frames where the walk knows them, on the check's thread.
+    SeamCheckAlongside(AudioDecoder& decoder, FileSystem& files, std::string source,
+                       std::size_t parts, std::function<WalkedFrames()> walked);
+    // A check not waited for, as that of a split that failed or was stopped, is ended.
+    ~SeamCheckAlongside();
+    SeamCheckAlongside(const SeamCheckAlongside&) = delete;
+    SeamCheckAlongside& operator=(const SeamCheckAlongside&) = delete;
+
+    // The next part, complete, with its frames where the walk knows them. Waits while a
+    // few written parts are still to be checked, so that none holds a descriptor for long.
+    void Written(std::unique_ptr<SourceFile> part, WalkedFrames walked);
+    // Waits for the check: its reports, as CheckSeams gives them, or what it threw.
+    std::vector<SeamReport> Reports();
+
+  private:
+    struct Part {
+        std::unique_ptr<SourceFile> File;
+        WalkedFrames Walked;
+    };
+    Part Next();
+    void Run(const std::string& source, std::size_t parts,
+             const std::function<WalkedFrames()>& walked);
+
+    AudioDecoder& decoder_;
+    FileSystem& files_;
+    std::mutex mutex_;  // guards what follows
+    std::condition_variable changed_;
+    std::deque<Part> written_;
+    bool ended_ = false;  // the check is no longer waited for
+    bool done_ = false;   // the check has ended
+    std::vector<SeamReport> reports_;
+    std::exception_ptr failure_;
+    std::jthread thread_;
+};
+
 // The check after a split, in the log; a check that cannot be made says why, and one the
 // user stops is skipped: the split is complete by then. Returns the reports of a check made.
-std::vector<SeamReport> LogSeamCheck(Reporter& reporter, AudioDecoder& decoder, FileSystem& files,
-                                     const std::string& source,
-                                     const std::vector<std::string>& parts,
-                                     const WalkedFiles& walked = {});
+std::vector<SeamReport> LogSeamCheck(Reporter& reporter,
+                                     const std::function<std::vector<SeamReport>()>& check);
 
 }  // namespace quorvel

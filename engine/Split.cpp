@@ -255,37 +255,36 @@ std::optional<SplitReport> ClaimNames(const SplitRequest& request, const SourceC
     return report;
 }
 
-// What writing the parts made, for the log's summary and the seam check.
+// What writing the parts made, for the log's summary.
 struct WrittenParts {
     std::vector<std::int64_t> Bytes;
     std::int64_t AddedFrames = 0;  // those the log tells of
     std::int64_t AddedBytes = 0;
-    WalkedFiles Walked;
 };
 
 // Writes every part where no one sees it yet, each planned as it is written, so that only
-// one part's tag and added frames are held at a time.
+// one part's tag and added frames are held at a time, and hands each to the seam check once
+// it is complete.
 WrittenParts WriteParts(const SplitRequest& request, const SourceCuts& cuts, SourceFile& source,
-                        FileSystem& files, TagEditor& tags, OutputCommit& outputs) {
+                        FileSystem& files, TagEditor& tags, OutputCommit& outputs,
+                        SeamCheckAlongside& check) {
     files.RemoveLeftovers(request.Folder);
     const std::int64_t sharedBlock = files.SharedBlockSize(source, request.Folder);
     WrittenParts written;
-    // Where the source's audio is one run of whole frames, the frames of the source and of
-    // each part (the source's, and those the split added: before them in a part after a cut,
-    // after them in the first) spare the seam check reading a long file again to count them
-    // or to seek in it.
+    // Where the source's audio is one run of whole frames, the frames of each part (the
+    // source's, and those the split added: before them in a part after a cut, after them in
+    // the first) spare the seam check reading a long part again to count them or to seek in
+    // it.
     const bool unbroken = cuts.RunFrames >= 0;
-    if (unbroken) written.Walked.Source = WalkedSource(cuts);
-    written.Walked.Parts.resize(outputs.Size());
     for (std::size_t i = 0; i < outputs.Size(); ++i) {
         const PartPlan part = PlanPart(cuts, i, source, tags, request.Parts.Labels, sharedBlock);
         std::int64_t size = 0;
         for (const auto& piece : part.Plan) size += piece.Length;
         written.Bytes.push_back(size);
+        WalkedFrames walked;
         if (unbroken) {
-            written.Walked.Parts[i] =
-                i > 0 ? WalkedPart(cuts.Parts[i], part.AddedFrames, part.AddedBytes, 0)
-                      : WalkedPart(cuts.Parts[i], 0, 0, part.AddedFrames);
+            walked = i > 0 ? WalkedPart(cuts.Parts[i], part.AddedFrames, part.AddedBytes, 0)
+                           : WalkedPart(cuts.Parts[i], 0, 0, part.AddedFrames);
         }
         // The exact mode's added frames are silent or played unheard, ahead of the cut; by
         // the frame rule only those that carry borrowed bytes are told of.
@@ -293,7 +292,7 @@ WrittenParts WriteParts(const SplitRequest& request, const SourceCuts& cuts, Sou
             written.AddedFrames += part.AddedFrames;
             written.AddedBytes += part.AddedBytes;
         }
-        outputs.Write(i, source, part.Plan);
+        check.Written(outputs.Write(i, source, part.Plan), std::move(walked));
     }
     return written;
 }
@@ -351,7 +350,11 @@ SplitReport Run(const SplitRequest& request, FileSystem& files, TagEditor& tags,
         if (auto ended = ClaimNames(request, cuts, files, reporter, outputs, report)) {
             return *ended;
         }
-        const WrittenParts written = WriteParts(request, cuts, *source, files, tags, outputs);
+        // Each seam is checked while the parts after it are written.
+        SeamCheckAlongside check(decoder, files, request.Source, outputs.Size(),
+                                 [&cuts] { return WalkedSource(cuts); });
+        const WrittenParts written =
+            WriteParts(request, cuts, *source, files, tags, outputs, check);
         if (const auto why = tags.Unavailable()) {
             reporter.Log(Tr("Split",
                             "The tag library could not be loaded (%1): the tags keep the "
@@ -366,8 +369,7 @@ SplitReport Run(const SplitRequest& request, FileSystem& files, TagEditor& tags,
         }
         CheckUnchanged(files, *source);
         outputs.Commit();
-        report.Seams =
-            LogSeamCheck(reporter, decoder, files, request.Source, report.Paths, written.Walked);
+        report.Seams = LogSeamCheck(reporter, [&check] { return check.Reports(); });
         report.Bytes = written.Bytes;
         TellWritten(reporter, source->Size(), written, request.Exact);
         reporter.Log(Tr("Split", "MP3 splitting completed."));

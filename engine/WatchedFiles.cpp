@@ -6,20 +6,23 @@ namespace quorvel {
 
 class WatchedFiles::Source final : public SourceFile {
   public:
-    Source(std::unique_ptr<SourceFile> source, WatchedFiles& files)
-        : source_(std::move(source)), files_(files) {}
+    // `counted`: its reads count toward the progress.
+    Source(std::unique_ptr<SourceFile> source, WatchedFiles& files, bool counted = true)
+        : source_(std::move(source)), files_(files), counted_(counted) {}
     const std::string& Path() const override { return source_->Path(); }
     std::int64_t Size() const override { return source_->Size(); }
     std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override {
         files_.Check();
         const std::size_t read = source_->ReadAt(offset, buffer, count);
-        files_.Reached(offset + static_cast<std::int64_t>(read), Size(), reported_);
+        if (counted_) files_.Reached(offset + static_cast<std::int64_t>(read), Size(), reported_);
         return read;
     }
     std::span<const std::uint8_t> View(std::int64_t offset, std::size_t count) override {
         files_.Check();
         const auto shown = source_->View(offset, count);
-        files_.Reached(offset + static_cast<std::int64_t>(shown.size()), Size(), reported_);
+        if (counted_) {
+            files_.Reached(offset + static_cast<std::int64_t>(shown.size()), Size(), reported_);
+        }
         return shown;
     }
     void ConfirmViews() override { source_->ConfirmViews(); }
@@ -34,6 +37,7 @@ class WatchedFiles::Source final : public SourceFile {
   private:
     std::unique_ptr<SourceFile> source_;
     WatchedFiles& files_;
+    const bool counted_;
     std::int64_t reported_ = -1;
 };
 
@@ -60,6 +64,9 @@ class WatchedFiles::Output final : public OutputFile {
             files_.Wrote(slice);
         }
     }
+    std::unique_ptr<SourceFile> ReadBack() override {
+        return std::make_unique<Source>(output_->ReadBack(), files_, false);
+    }
     // Once an output is complete, nothing of its naming is stopped halfway.
     std::string Stage() override { return output_->Stage(); }
     void Release() override { output_->Release(); }
@@ -77,6 +84,11 @@ std::unique_ptr<SourceFile> WatchedFiles::OpenSource(const std::string& path) {
     written_ = 0;
     reported_ = -1;
     return source;
+}
+
+std::unique_ptr<SourceFile> WatchedFiles::OpenBeside(const std::string& path) {
+    Check();
+    return std::make_unique<Source>(files_.OpenSource(path), *this, false);
 }
 
 std::unique_ptr<OutputFile> WatchedFiles::CreateOutput(const std::string& path) {

@@ -35,6 +35,8 @@ class WatchedFiles final : public FileSystemWrapper {
           }) {}
 
     std::unique_ptr<SourceFile> OpenSource(const std::string& path) override;
+    // Stopped with the work, counted in no progress.
+    std::unique_ptr<SourceFile> OpenBeside(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override;
     std::int64_t SharedBlockSize(SourceFile& source, const std::string& folder) override;
     // Waits while the work is held, then ends it here if it is to stop.

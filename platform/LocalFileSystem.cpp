@@ -93,6 +93,8 @@ class Pipe {
 class LocalSourceFile final : public SourceFile {
   public:
     LocalSourceFile(const std::string& path, std::size_t window);  // throws FileError
+    // The regular file open at `fd`, which it takes, under the name `path`.
+    LocalSourceFile(int fd, std::string path, std::size_t window);  // throws FileError
     ~LocalSourceFile() override;
     LocalSourceFile(const LocalSourceFile&) = delete;
     LocalSourceFile& operator=(const LocalSourceFile&) = delete;
@@ -106,6 +108,9 @@ class LocalSourceFile final : public SourceFile {
     int Descriptor() const { return fd_; }
 
   private:
+    // Takes in the file open at fd_: its size and stamp. Throws FileError, fd_ closed.
+    void Open(std::size_t window);
+
     std::string path_;
     int fd_ = -1;
     std::int64_t size_ = 0;
@@ -164,6 +169,8 @@ class LocalOutputFile final : public OutputFile {
     // lie at the same offsets within a block and the file system lets them be, the rest
     // copied in the kernel where it can.
     void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) override;
+    // Read through a descriptor of its own, so that it may be read on another thread.
+    std::unique_ptr<SourceFile> ReadBack() override;
     std::string Stage() override;
     void Release() override;
 
@@ -213,6 +220,16 @@ LocalSourceFile::LocalSourceFile(const std::string& path, std::size_t window) : 
     // Non-blocking, so that a named pipe put in the file's place cannot hang the program.
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) throw FileError(FileError::Operation::Read, path, Reason(errno));
+    Open(window);
+}
+
+LocalSourceFile::LocalSourceFile(int fd, std::string path, std::size_t window)
+    : path_(std::move(path)), fd_(fd) {
+    if (fd_ < 0) throw FileError(FileError::Operation::Read, path_, Reason(errno));
+    Open(window);
+}
+
+void LocalSourceFile::Open(std::size_t window) {
     struct stat info {};
     std::optional<Message> problem;
     if (::fstat(fd_, &info) != 0) {
@@ -222,7 +239,7 @@ LocalSourceFile::LocalSourceFile(const std::string& path, std::size_t window) : 
     }
     if (problem) {
         ::close(fd_);
-        throw FileError(FileError::Operation::Read, path, *problem);
+        throw FileError(FileError::Operation::Read, path_, *problem);
     }
     size_ = static_cast<std::int64_t>(info.st_size);
     stamp_ = StampOf(info);
@@ -267,7 +284,7 @@ LocalOutputFile::LocalOutputFile(std::string finalPath, bool unnamed)
     : finalPath_(std::move(finalPath)) {
     const std::string folder = FolderOf(finalPath_);
     if (unnamed) {
-        fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
         // Only a file system without unnamed files calls for the named stand-in.
         if (fd_ < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
             throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
@@ -284,7 +301,7 @@ void LocalOutputFile::CreateNamed(const std::string& folder) {
     for (unsigned attempt = 0; fd_ < 0; ++attempt) {
         tempPath_ = folder + "/.quorvel-" + std::to_string(::getpid()) + "-" +
                     std::to_string((seed + attempt) % 1000000007ULL) + ".tmp";
-        fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd_ = ::open(tempPath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ < 0 && (errno != EEXIST || attempt == 100)) {
             const int error = errno;
             tempPath_.clear();
@@ -445,6 +462,12 @@ std::string HiddenName(const std::string& folder) {
     static std::atomic<unsigned long> next{0};
     return folder + "/.quorvel-" + std::to_string(::getpid()) + "-" + std::to_string(next++) +
            ".tmp";
+}
+
+std::unique_ptr<SourceFile> LocalOutputFile::ReadBack() {
+    // Read with pread: what was just written is in the page cache, and only a few frames
+    // of it are read.
+    return std::make_unique<LocalSourceFile>(::fcntl(fd_, F_DUPFD_CLOEXEC, 0), finalPath_, 0);
 }
 
 std::string LocalOutputFile::Stage() {

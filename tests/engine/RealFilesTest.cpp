@@ -1445,9 +1445,9 @@ TEST(Mpg123Decoding, SeeksFromTheStartsOfTheFramesAWalkFound) {
     }
 }
 
-// The source of a split into many parts, and the parts, as the seam check reads them once
-// the parts are to be named: the bytes it asks for of the source are counted, and one part
-// holds a damaged byte in the main data of a frame `before` bytes from its end.
+// The source of a split into many parts, and the parts, as the seam check reads them while
+// the parts are written: the bytes it asks for of the source are counted, and one part holds
+// a damaged byte in the main data of a frame `before` bytes from its end.
 class SeamCheckReads final : public FileSystemWrapper {
   public:
     SeamCheckReads(FileSystem& files, std::string source, std::string damaged, std::int64_t before)
@@ -1455,26 +1455,15 @@ class SeamCheckReads final : public FileSystemWrapper {
           source_(std::move(source)),
           damaged_(std::move(damaged)),
           before_(before) {}
-    void BeforeNaming() override {
-        naming_ = true;
-        FileSystemWrapper::BeforeNaming();
+    std::unique_ptr<SourceFile> OpenBeside(const std::string& path) override {
+        auto file = FileSystemWrapper::OpenBeside(path);
+        if (path != source_) return file;
+        return std::make_unique<Source>(std::move(file), &sourceBytes, -1);
     }
-    std::unique_ptr<SourceFile> OpenSource(const std::string& path) override {
-        auto file = FileSystemWrapper::OpenSource(path);
-        if (!naming_ || (path != source_ && path != damaged_)) return file;
-        std::int64_t damage = -1;
-        if (path == damaged_) {
-            // A byte well into the main data of the first frame from there on.
-            const Bytes bytes = ReadFile(path);
-            damage = std::int64_t(bytes.size()) - before_;
-            while (bytes[std::size_t(damage)] != 0xFF ||
-                   (bytes[std::size_t(damage) + 1] & 0xE0) != 0xE0) {
-                ++damage;
-            }
-            damage += 200;
-        }
-        return std::make_unique<Source>(std::move(file), path == source_ ? &sourceBytes : nullptr,
-                                        damage);
+    std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override {
+        auto output = FileSystemWrapper::CreateOutput(path);
+        if (path != damaged_) return output;
+        return std::make_unique<Damaged>(std::move(output), before_);
     }
 
     std::int64_t sourceBytes = 0;
@@ -1509,10 +1498,38 @@ class SeamCheckReads final : public FileSystemWrapper {
         std::int64_t damage_;
     };
 
+    // An output read back with a byte well into the main data of the first frame from
+    // `before` bytes before its end on.
+    class Damaged final : public OutputFile {
+      public:
+        Damaged(std::unique_ptr<OutputFile> output, std::int64_t before)
+            : output_(std::move(output)), before_(before) {}
+        void Write(std::span<const std::uint8_t> bytes) override { output_->Write(bytes); }
+        void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) override {
+            output_->CopyFrom(source, offset, length);
+        }
+        std::unique_ptr<SourceFile> ReadBack() override {
+            auto file = output_->ReadBack();
+            Bytes bytes(std::size_t(file->Size()));
+            file->ReadAt(0, bytes.data(), bytes.size());
+            std::int64_t damage = std::int64_t(bytes.size()) - before_;
+            while (bytes[std::size_t(damage)] != 0xFF ||
+                   (bytes[std::size_t(damage) + 1] & 0xE0) != 0xE0) {
+                ++damage;
+            }
+            return std::make_unique<Source>(std::move(file), nullptr, damage + 200);
+        }
+        std::string Stage() override { return output_->Stage(); }
+        void Release() override { output_->Release(); }
+
+      private:
+        std::unique_ptr<OutputFile> output_;
+        const std::int64_t before_;
+    };
+
     const std::string source_;
     const std::string damaged_;
     const std::int64_t before_;
-    bool naming_ = false;
 };
 
 // The check of a split into many parts reads the source about each cut alone, going by the

@@ -416,9 +416,9 @@ void frmCopyFile::cmdSplit_Click() {
                 if (report.Scroll) form_->ScrollLog();
             };
         },
-        // The walk to the cut, the writing and the seam check, after the
-        // analysis where there is one.
-        stale ? 4 : 3);
+        // The walk to the cut and the writing, which the seam check goes along with, after
+        // the analysis where there is one.
+        stale ? 3 : 2);
 }
 
 SplitRequest frmCopyFile::Request() const {

@@ -275,8 +275,8 @@ void frmSplitParts::cmdSplit_Click() {
                 if (report.Scroll) form_->ScrollLog();
             };
         },
-        // The walk to the cuts, the writing and the seam check.
-        3);
+        // The walk to the cuts and the writing, which the seam check goes along with.
+        2);
 }
 
 void frmSplitParts::ShowResult(const SplitReport& report) {
