@@ -120,6 +120,7 @@ enum class CutProblem {
     PastEnd,         // a time at or past the end of the audio
     NoSafePosition,  // no frame the rule allows from a time on
     FramesTooShort,  // a free-format stream's frames cannot hold an exact cut's own frames
+    SingleFrame,     // a part of one frame and no frame of the split's own
 };
 
 // Where to cut a source at a list of times, found in one walk over its audio, and the

@@ -65,6 +65,10 @@ Message CutRefusal(const SourceCuts& cuts, const CutTimes& asked, const std::str
                       "needs from before the cut.")
                 .Arg(time(cuts.Times.back()))
                 .Arg(cuts.Layout.FreeFormatLength);
+        case CutProblem::SingleFrame:
+            return Tr("Split",
+                      "The cut at %1 leaves a part of a single frame, which players cannot open.")
+                .Arg(time(cuts.Times.back()));
         case CutProblem::AtStart:
         case CutProblem::None:
             break;
@@ -83,6 +87,21 @@ void RefuseUnfitCuts(ByteSource& source, SourceCuts& cuts) {
             cuts.Times.resize(i + 1);
             return;
         }
+    }
+}
+
+// Refuses the first cut that leaves a part one frame of the source and none of the split's
+// own before it (the first part, and by the frame rule a part whose cut borrows nothing):
+// no decoder opens a file of a single frame, a header frame before it or not. The cut named
+// is the one that ends the part, or for the last, the one that starts it.
+void RefuseSingleFrameParts(SourceCuts& cuts) {
+    if (cuts.Problem != CutProblem::None) return;
+    for (std::size_t i = 0; i < cuts.Parts.size(); ++i) {
+        const bool bare = i == 0 || (!cuts.Exact && cuts.Cuts[i - 1].Borrowed == 0);
+        if (!bare || cuts.Parts[i].Count() > 1) continue;
+        cuts.Problem = CutProblem::SingleFrame;
+        cuts.Times.resize(std::min(i, cuts.Cuts.size() - 1) + 1);
+        return;
     }
 }
 
@@ -134,6 +153,7 @@ std::optional<SplitReport> FindAndTellCuts(const SplitRequest& request, SourceFi
     if (walked && !walked->Records(source.Stamp())) walked = nullptr;
     cuts = FindCuts(source, times, request.Exact, info, walked);
     RefuseUnfitCuts(source, cuts);
+    RefuseSingleFrameParts(cuts);
     bool late = false;
     for (std::size_t i = 0; i < cuts.Found(); ++i) {
         late |= TellCut(cuts.Cuts[i], request.Exact, cuts.Times[i], request.Separator, reporter,

@@ -523,6 +523,10 @@
         <source>The source&apos;s ID3v2 tag was left unread (%1): the parts carry it as it is, with the source&apos;s length and chapters.</source>
         <translation>Das ID3v2-Tag der Quelle blieb ungelesen (%1): Die Teile tragen es unverändert, mit der Länge und den Kapiteln der Quelle.</translation>
     </message>
+    <message>
+        <source>The cut at %1 leaves a part of a single frame, which players cannot open.</source>
+        <translation>Der Schnitt bei %1 lässt einen Teil aus einem einzigen Frame zurück, den Player nicht öffnen können.</translation>
+    </message>
 </context>
 <context>
     <name>SplitPartsForm</name>
