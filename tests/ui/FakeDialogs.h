@@ -22,10 +22,12 @@ class FakeDialogs : public platform::Dialogs {
     QString chosenFile;
     std::deque<QString> names;
     std::function<void()> whileAsked;  // done while a question is open, before its answer
+    std::function<void()> whileShown;  // done while a message box is open
 
     void Message(QWidget*, const QString& text, const QString& title) override {
         messages << text;
         titles << title;
+        if (whileShown) whileShown();
     }
     bool Question(QWidget*, const QString& text, const QString& title) override {
         questions << text;

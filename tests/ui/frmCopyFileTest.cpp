@@ -591,12 +591,17 @@ class frmCopyFileTest : public QObject {
     }
 
     // A file rewritten after its analysis is analysed again when Split is pressed, and the
-    // split waits: its time was chosen for the file as it was. Pressed again, it splits.
+    // split waits: its time was chosen for the file as it was; the box that says so comes
+    // once the window has left its work. Pressed again, it splits.
     void splitAnalysesAChangedFileAgainAndWaits() {
         const QString song = Song(u"song.mp3"_s, 200);  // 5.2 s
         PrepareSplit(song, u"0"_s, u"2"_s);
         QVERIFY(WriteAll(song, SyntheticMp3(400)));  // 10.4 s
+        bool stopShown = true;
+        fake_.whileShown = [&] { stopShown = Find<QPushButton>("cmdStop")->isVisible(); };
         ClickSplit();
+        fake_.whileShown = {};
+        QVERIFY(!stopShown);
         QCOMPARE(fake_.messages,
                  QStringList(song + u" changed after it was analysed, and has been analysed again. "
                                     "Check the split time, then split it."_s));

@@ -412,7 +412,7 @@ void frmCopyFile::cmdSplit_Click() {
                         : Split(std::get<SplitRequest>(checked), files, tags_, decoder_, reporter);
             return [this, analysis, report, path = QString::fromStdString(asked.Source)] {
                 if (analysis) ShowAnalysis(*analysis, path);
-                if (report.Problem) form_->ShowProblem(*report.Problem);
+                if (report.Problem) ShowProblemOnceDone(*report.Problem);
                 if (report.Scroll) form_->ScrollLog();
             };
         },
@@ -526,7 +526,7 @@ void frmCopyFile::AnalyseInBackground(const std::optional<Message>& then) {
             return [this, analysis, path, then] {
                 ShowAnalysis(*analysis, path);
                 if (then && analysis->Outcome == AnalysisOutcome::FramesFound) {
-                    form_->ShowProblem({*then, Field::Time});
+                    ShowProblemOnceDone({*then, Field::Time});
                 }
             };
         });
@@ -536,7 +536,7 @@ void frmCopyFile::ShowAnalysis(const Analysis& analysis, const QString& path) {
     if (const auto fields = Fields(analysis, CopyFileForm::DecimalSeparator())) {
         form_->ShowFields(*fields);
     }
-    if (analysis.Problem) form_->ShowProblem(*analysis.Problem);
+    if (analysis.Problem) ShowProblemOnceDone(*analysis.Problem);
     const bool found = analysis.Outcome == AnalysisOutcome::FramesFound;
     if (found) {
         QStringList recent = RecentFiles();
@@ -553,6 +553,13 @@ void frmCopyFile::ShowAnalysis(const Analysis& analysis, const QString& path) {
     walked_ = found ? analysis.Walked : nullptr;
     // The waveform shows the file analysed, or none.
     if (waveform_ && waveform_->Path() != analysed_) waveform_->close();
+}
+
+void frmCopyFile::ShowProblemOnceDone(const Refusal& problem) {
+    // Shown once the work has finished, so that its box does not stand beside a progress
+    // bar and a Stop button that no longer mean anything.
+    QMetaObject::invokeMethod(
+        this, [this, problem] { form_->ShowProblem(problem); }, Qt::QueuedConnection);
 }
 
 void frmCopyFile::RunInBackground(BackgroundWork::Work work, int phases) {

@@ -100,6 +100,8 @@ class frmCopyFile : public QMainWindow {
     // Shows the analysis of `path` and remembers it, its length and its frames' levels when
     // frames were found.
     void ShowAnalysis(const Analysis& analysis, const QString& path);
+    // Shows a refusal in its box once the window has left its work.
+    void ShowProblemOnceDone(const Refusal& problem);
     // What the main window's split asks for besides its time.
     SplitRequest Request() const;
     // Runs work off the window's thread, the commands that would start more work
