@@ -205,16 +205,20 @@ std::vector<SeamReport> CheckSeamsOf(AudioDecoder& decoder, std::unique_ptr<Sour
     // `verify`, has its frames counted.
     using Length = AudioDecoder::Length;
     const auto whole = decoder.Open(std::move(source), Length::Stated, walked);
+    // Each file is read about its cuts: the source at every one, a part at its two ends.
+    whole->ExpectSeeks();
     std::vector<SeamReport> reports;
     std::vector<std::int64_t> lengths;
     auto [first, firstWalked] = next();
     auto one = decoder.Open(std::move(first),
                             firstWalked.Count < 0 ? Length::Counted : Length::Stated, firstWalked);
+    one->ExpectSeeks();
     lengths.push_back(one->Length());
     std::int64_t before = 0;
     for (std::size_t index = 1; index < parts; ++index) {
         auto [file, fileWalked] = next();
         auto two = decoder.Open(std::move(file), Length::Stated, fileWalked);
+        two->ExpectSeeks();
         lengths.push_back(two->Length());
         reports.push_back(CompareSeam(*whole, *one, *two, before, index));
         if (parts > 2) {

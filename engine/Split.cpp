@@ -90,12 +90,12 @@ void RefuseUnfitCuts(ByteSource& source, SourceCuts& cuts) {
     }
 }
 
-// Refuses the first cut that leaves a part one frame of the source and none of the split's
-// own before it (the first part, and by the frame rule a part whose cut borrows nothing):
-// no decoder opens a file of a single frame, a header frame before it or not. The cut named
+// Refuses the first cut that leaves a part one frame of a source without a header frame and
+// none of the split's own before it (the first part, and by the frame rule a part whose cut
+// borrows nothing): neither mpg123 nor ffmpeg opens a file of a single frame. The cut named
 // is the one that ends the part, or for the last, the one that starts it.
 void RefuseSingleFrameParts(SourceCuts& cuts) {
-    if (cuts.Problem != CutProblem::None) return;
+    if (cuts.Problem != CutProblem::None || !cuts.Layout.HeaderFrame.empty()) return;
     for (std::size_t i = 0; i < cuts.Parts.size(); ++i) {
         const bool bare = i == 0 || (!cuts.Exact && cuts.Cuts[i - 1].Borrowed == 0);
         if (!bare || cuts.Parts[i].Count() > 1) continue;

@@ -159,11 +159,20 @@ class Mpg123Audio final : public DecodedAudio {
         return Decoded(module_.DecoderRead, from, count);
     }
     std::vector<std::int16_t> Glance(std::int64_t from, std::int64_t count) override {
-        ExpectSeeks();
+        GiveFrames();
         return Decoded(module_.DecoderGlance, from, count);
     }
-    // The module is given the file's frames, once.
+    // Without the file's frames the module seeks in MPEG 2 and 2.5 (below 32 kHz) by decoding
+    // from the start; in MPEG 1 its frame index takes it there with a lead-in of 16 frames,
+    // less work than a walk over a long file.
     void ExpectSeeks() override {
+        if (rate_ < 32000) GiveFrames();
+    }
+    std::int64_t Damaged() const override { return module_.DecoderSilenced(decoding_) + missing_; }
+
+  private:
+    // The module is given the file's frames, once.
+    void GiveFrames() {
         if (frames_) return;
         frames_ = walks_->Of(*file_);
         if (!frames_->Frames.empty()) {
@@ -171,9 +180,6 @@ class Mpg123Audio final : public DecodedAudio {
                                   static_cast<long long>(frames_->Frames.size()));
         }
     }
-    std::int64_t Damaged() const override { return module_.DecoderSilenced(decoding_) + missing_; }
-
-  private:
     // The sample frames [from, from + count) as `read` decodes them.
     std::vector<std::int16_t> Decoded(decltype(QuorvelDesktopModule::DecoderRead) read,
                                       std::int64_t from, std::int64_t count) {

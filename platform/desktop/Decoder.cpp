@@ -488,6 +488,18 @@ std::optional<long long> LeadIn(const QuorvelDecoding& decoding, long long sampl
     return std::nullopt;
 }
 
+// Seeks a handle that has decoded nothing yet to the second frame after the first played
+// one, as its first seek. A handle started afresh whose first seek goes straight to a
+// lead-in decodes some samples of MPEG 2.5 a step of rounding off after it; one that went
+// there first decodes them as from the start.
+std::optional<std::string> SeekToSecond(QuorvelDecoding& decoding) {
+    const Mpg123& lib = *decoding.mpg123;
+    if (lib.mpg123_seek_frame(decoding.handle, decoding.firstFrame + 2, SEEK_SET) < 0) {
+        return Failure(lib, decoding.handle, "the decoder cannot seek in it");
+    }
+    return std::nullopt;
+}
+
 // Makes `from` the sample frame decoded next by a seek whose lead-in the walked frames
 // allow, where that decodes fewer frames than decoding on from where the decoding stands
 // (`onward`): whether it did. Exact (not `near`) from a new handle, its filter at the start
@@ -500,11 +512,8 @@ std::optional<std::string> SeekByFrames(QuorvelDecoding& decoding, long long fro
     const long long spf = decoding.samplesPerFrame;
     if (decoding.begin < 0) {
         // Where the second frame after the first played one starts tells it.
-        const long long second = decoding.firstFrame + 2;
-        if (lib.mpg123_seek_frame(decoding.handle, second, SEEK_SET) < 0) {
-            return Failure(lib, decoding.handle, "the decoder cannot seek in it");
-        }
-        decoding.begin = second * spf - lib.mpg123_tell(decoding.handle);
+        if (auto why = SeekToSecond(decoding)) return why;
+        decoding.begin = (decoding.firstFrame + 2) * spf - lib.mpg123_tell(decoding.handle);
         decoding.scanned = false;
         decoding.next = -1;  // nothing to decode on from
     }
@@ -519,6 +528,7 @@ std::optional<std::string> SeekByFrames(QuorvelDecoding& decoding, long long fro
         if (!RightFrom(decoding, *start, &clear)) return std::nullopt;
         if (decoding.decoded) {
             if (auto why = Start(decoding)) return why;
+            if (auto why = SeekToSecond(decoding)) return why;
         }
     }
     decoding.cleared = std::move(clear);
