@@ -19,12 +19,17 @@ namespace {
 // How far the mouse moves, pressed, before it selects instead of clicking.
 constexpr int kDragDistance = 4;
 
-// The ruler's steps between two labelled ticks, in milliseconds: the first that leaves
-// room for a label between them is taken.
-constexpr std::int64_t kRulerSteps[] = {
-    1,      2,      5,       10,      20,      50,       100,     200,    500,
-    1000,   2000,   5000,    10000,   15000,   30000,    60000,   120000, 300000,
-    600000, 900000, 1800000, 3600000, 7200000, 18000000, 36000000};
+// The ruler's steps between two labelled ticks, in milliseconds, and how many ticks each
+// step is divided into: the first step that leaves room for a label between them is taken.
+struct RulerStep {
+    std::int64_t Ms;
+    int Ticks;
+};
+constexpr RulerStep kRulerSteps[] = {
+    {1, 5},       {2, 4},       {5, 5},        {10, 5},      {20, 4},     {50, 5},     {100, 5},
+    {200, 4},     {500, 5},     {1000, 5},     {2000, 4},    {5000, 5},   {10000, 5},  {15000, 3},
+    {30000, 3},   {60000, 4},   {120000, 4},   {300000, 5},  {600000, 5}, {900000, 3}, {1800000, 3},
+    {3600000, 4}, {7200000, 4}, {18000000, 5}, {36000000, 5}};
 
 }  // namespace
 
@@ -339,16 +344,12 @@ void WaveView::PaintRuler(QPainter& painter) const {
     const double room =
         2.0 * metrics.horizontalAdvance(label(std::int64_t(double(samples_) * 1000 / rate) + 888));
     const double pixelsPerMs = rate / 1000 / perPixel_;
-    const std::int64_t* step =
-        std::find_if(std::begin(kRulerSteps), std::end(kRulerSteps),
-                     [&](std::int64_t ms) { return ms * pixelsPerMs >= room; });
-    const std::int64_t labelled =
-        step == std::end(kRulerSteps) ? kRulerSteps[std::size(kRulerSteps) - 1] : *step;
-    // Ticks between the labels: a fifth of a step of 1, 5 or 10, else a half.
-    const std::int64_t tick = labelled % 5 == 0 && labelled % 2 != 0   ? labelled / 5
-                              : labelled % 2 == 0 && labelled % 5 != 0 ? labelled / 2
-                                                                       : labelled / 5;
-    const std::int64_t minor = std::max<std::int64_t>(1, tick);
+    const RulerStep* step = std::find_if(
+        std::begin(kRulerSteps), std::end(kRulerSteps),
+        [&](const RulerStep& candidate) { return candidate.Ms * pixelsPerMs >= room; });
+    if (step == std::end(kRulerSteps)) step = std::end(kRulerSteps) - 1;
+    const std::int64_t labelled = step->Ms;
+    const std::int64_t minor = std::max<std::int64_t>(1, labelled / step->Ticks);
     const auto firstMs = std::int64_t(first_ * 1000 / rate);
     const double endMs = (first_ + width() * perPixel_) * 1000 / rate;
     painter.setPen(colours.color(QPalette::WindowText));

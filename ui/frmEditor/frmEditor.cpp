@@ -421,6 +421,7 @@ void frmEditor::cmdSplit_Click() {
     QApplication::setOverrideCursor(Qt::BusyCursor);
     progress_->setValue(0);
     lblResult->clear();
+    lblResult->hide();
     work_->Start(
         [this, request](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
             const SplitReport report = Split(request, files, tags_, decoder_, reporter);
@@ -440,6 +441,7 @@ void frmEditor::ShowResult(const SplitReport& report) {
     // Why it changed nothing: the refusal's own text, or the log's last line that says so.
     const QString why =
         report.Problem ? platform::Translated(report.Problem->Text) : form_->LastLine();
+    lblResult->show();
     switch (report.Outcome) {
         case SplitOutcome::Completed:
             progress_->setValue(progress_->maximum());

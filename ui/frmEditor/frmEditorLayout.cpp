@@ -76,10 +76,10 @@ void frmEditor::CreateControls() {
         tr("The source's waveform, the cursor, the selection and the cuts"));
     hsbView = new QScrollBar(Qt::Horizontal, client);
     hsbView->setObjectName(QStringLiteral("hsbView"));
-    // Each marker's name after a block of its colour.
+    // Each marker's name after a block of its colour, the lines broken only between them.
     const auto legend = [](const QColor& colour, const QString& name) {
         return QStringLiteral("<span style=\"color:%1\">&#9608;</span>&nbsp;%2")
-            .arg(colour.name(), name.toHtmlEscaped());
+            .arg(colour.name(), name.toHtmlEscaped().replace(u' ', QLatin1String("&nbsp;")));
     };
     const QString gap = QStringLiteral(" &nbsp; ");
     auto* lblLegend = new QLabel(legend(kTimeColour, tr("the cursor")) + gap +
@@ -94,14 +94,12 @@ void frmEditor::CreateControls() {
     lblPosition->setObjectName(QStringLiteral("lblPosition"));
     lblPosition->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lblPosition->setWordWrap(true);
-    auto* lblHint = new QLabel(tr("Click to set the cursor, drag or Shift+click to select. Left "
-                                  "and Right move the cursor by a frame, Ctrl+Left and "
-                                  "Ctrl+Right to the silence before or after. The wheel or + "
-                                  "and - zoom; Shift+wheel or the bar scrolls."),
-                               client);
-    lblHint->setObjectName(QStringLiteral("lblHint"));
-    lblHint->setWordWrap(true);
-    lblHint->setEnabled(false);  // a hint, shown as such
+    // How to use it, where the mouse points at it: the room goes to the waves.
+    view_->setToolTip(
+        tr("Click to set the cursor, drag or Shift+click to select. Left "
+           "and Right move the cursor by a frame, Ctrl+Left and "
+           "Ctrl+Right to the silence before or after. The wheel or + "
+           "and - zoom; Shift+wheel or the bar scrolls."));
     auto* wave = new QWidget(client);
     auto* waveLayout = new QVBoxLayout(wave);
     waveLayout->setContentsMargins(0, 0, 0, 0);
@@ -109,7 +107,6 @@ void frmEditor::CreateControls() {
     waveLayout->addWidget(hsbView);
     waveLayout->addWidget(lblLegend);
     waveLayout->addWidget(lblPosition);
-    waveLayout->addWidget(lblHint);
 
     grdParts = new QTableWidget(0, 4, client);
     grdParts->setObjectName(QStringLiteral("grdParts"));
@@ -169,6 +166,8 @@ void frmEditor::CreateControls() {
     middle->addWidget(list);
     middle->setStretchFactor(0, 3);
     middle->setStretchFactor(1, 2);
+    // The waves take three fifths of the width at first, the list what is left.
+    middle->setSizes({3000, 2000});
     // How the last run ended, and its log: the main window's log stands behind this window.
     lblResult = new QLabel(client);
     lblResult->setObjectName(QStringLiteral("lblResult"));
@@ -176,6 +175,7 @@ void frmEditor::CreateControls() {
     lblResult->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     lblResult->setFocusPolicy(Qt::StrongFocus);
     lblResult->setAccessibleName(tr("Result"));
+    lblResult->hide();  // until a split has ended
     txtLog = new QPlainTextEdit(client);
     txtLog->setObjectName(QStringLiteral("txtLog"));
     txtLog->setReadOnly(true);
