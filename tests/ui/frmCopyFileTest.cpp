@@ -713,8 +713,8 @@ class frmCopyFileTest : public QObject {
         window_ = frmCopyFile::Instance();
     }
 
-    // File > Split into Several Parts opens a window over the main window's source and
-    // folder, analysing a source typed in without Enter. Its table takes cuts typed in, a
+    // File > Split into Several Parts opens the editor over the main window's source and
+    // folder, analysing a source typed in without Enter first. Its list takes cuts typed in, a
     // cue sheet's tracks (a sheet refused leaves it as it was) and equal parts; its split
     // writes each part under the name the pattern gives and tells its run in the main
     // window's log, and a split stopped leaves the folder as it was.
@@ -830,7 +830,7 @@ class frmCopyFileTest : public QObject {
         QCOMPARE(fake_.inputs.last(), u"Edit cbr128.mp3|Number of parts:"_s);
         QCOMPARE(Table(parts), u"0:00 0:01.500|0:01.500 0:01.500|0:03 0:01.500"_s);
 
-        // Esc closes the window; without a source it says so and closes at once.
+        // Esc closes the window; without a source the main window says so and opens none.
         QTest::keyClick(parts, Qt::Key_Escape);
         QTRY_VERIFY(parts.isNull());
         Find("txtMP3")->clear();
@@ -874,11 +874,11 @@ class frmCopyFileTest : public QObject {
         QVERIFY(Log().endsWith(u"MP3 splitting completed."_s));
     }
 
-    // View > Waveform, off until a source is analysed, shows it at once and decoded: a click
-    // and Left and Right set the time in the main window's boxes (to the millisecond in the
-    // exact mode, to the second by the frame rule), the wheel and + and - zoom, and the
-    // boxes set its time. A source analysed anew closes it, and a long decoding leaves
-    // both windows responsive.
+    // View > Waveform, off until a source is analysed, opens the editor, which shows the
+    // source at once and decoded: a click and Left and Right set the time in the main
+    // window's boxes (to the millisecond in the exact mode, to the second by the frame
+    // rule), the wheel and + and - zoom, and the boxes set its time. A source analysed anew
+    // closes it, and a long decoding leaves both windows responsive.
     void waveformWindow() {
         auto* waveform = Find<QAction>("mnuWaveform");
         QVERIFY(!waveform->isEnabled());
