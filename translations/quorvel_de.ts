@@ -676,12 +676,12 @@
         <translation>Schnitt entfernen</translation>
     </message>
     <message>
-        <source>Title</source>
-        <translation>Titel</translation>
+        <source>Edit Title</source>
+        <translation>Titel bearbeiten</translation>
     </message>
     <message>
-        <source>Performer</source>
-        <translation>Interpret</translation>
+        <source>Edit Performer</source>
+        <translation>Interpret bearbeiten</translation>
     </message>
 </context>
 <context>

@@ -76,7 +76,7 @@ void EditModel::SetTitle(int row, const QString& title) {
     std::vector<PartStart> parts = parts_;
     parts.at(std::size_t(row)).Title = title.toStdString();
     if (parts[std::size_t(row)].Title != parts_[std::size_t(row)].Title) {
-        Change(std::move(parts), tr("Title"));
+        Change(std::move(parts), tr("Edit Title"));
     }
 }
 
@@ -84,7 +84,7 @@ void EditModel::SetPerformer(int row, const QString& performer) {
     std::vector<PartStart> parts = parts_;
     parts.at(std::size_t(row)).Performer = performer.toStdString();
     if (parts[std::size_t(row)].Performer != parts_[std::size_t(row)].Performer) {
-        Change(std::move(parts), tr("Performer"));
+        Change(std::move(parts), tr("Edit Performer"));
     }
 }
 

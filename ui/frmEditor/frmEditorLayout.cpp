@@ -15,6 +15,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "ui/CutPlayer.h"
 #include "ui/frmEditor/EditModel.h"
@@ -100,9 +101,14 @@ void frmEditor::CreateControls() {
            "and Right move the cursor by a frame, Ctrl+Left and "
            "Ctrl+Right to the silence before or after. The wheel or + "
            "and - zoom; Shift+wheel or the bar scrolls."));
-    auto* wave = new QWidget(client);
-    auto* waveLayout = new QVBoxLayout(wave);
-    waveLayout->setContentsMargins(0, 0, 0, 0);
+    // Either side of the splitter: a pane of controls one above the other.
+    const auto pane = [client] {
+        auto* widget = new QWidget(client);
+        auto* layout = new QVBoxLayout(widget);
+        layout->setContentsMargins(0, 0, 0, 0);
+        return std::pair{widget, layout};
+    };
+    const auto [wave, waveLayout] = pane();
     waveLayout->addWidget(view_, 1);
     waveLayout->addWidget(hsbView);
     waveLayout->addWidget(lblLegend);
@@ -153,9 +159,7 @@ void frmEditor::CreateControls() {
     sources->addWidget(cmdChapters, 0, 1);
     sources->addWidget(cmdEvery, 1, 0);
     sources->addWidget(cmdEqualParts, 1, 1);
-    auto* list = new QWidget(client);
-    auto* listLayout = new QVBoxLayout(list);
-    listLayout->setContentsMargins(0, 0, 0, 0);
+    const auto [list, listLayout] = pane();
     listLayout->addWidget(grdParts, 1);
     listLayout->addLayout(cutAt);
     listLayout->addLayout(sources);
