@@ -803,13 +803,15 @@ class frmCopyFileTest : public QObject {
         QCOMPARE(Find<QProgressBar>(parts, "progress")->value(), 100);
 
         // Stopped while it asks about the parts it would replace, the split changes nothing;
-        // meanwhile the table and the commands take no input.
+        // meanwhile the table and the commands take no input, nor do the main window's.
         const QStringList entries = QDir(temp_->path()).entryList(QDir::Files | QDir::Hidden);
         const QByteArray older = ReadAll(one) + ReadAll(two);
         bool tableTookInput = true;
         fake_.answers = {true};
         fake_.whileAsked = [&] {
-            tableTookInput = table->isEnabled() || Find<QPushButton>(parts, "cmdAdd")->isEnabled();
+            tableTookInput =
+                table->isEnabled() || Find<QPushButton>(parts, "cmdAdd")->isEnabled() ||
+                Find<QPushButton>("cmdSplit")->isEnabled() || Find<QAction>("mnuOpen")->isEnabled();
             auto* stop = Find<QPushButton>(parts, "cmdClose");
             if (stop->text() == u"S&top"_s) QTest::mouseClick(stop, Qt::LeftButton);
         };
@@ -1091,6 +1093,13 @@ class frmCopyFileTest : public QObject {
         Type("txtToFolder", temp_->path());
         QPointer<frmEditor> editor = OpenWaveform();
         QVERIFY(editor);
+        // Both menu entries open the one editor, which follows the main window's rule.
+        QCOMPARE(OpenSplitParts(), editor.data());
+        auto* rule = Find<QLineEdit>(editor, "txtRule");
+        QCOMPARE(rule->text(), u"Exactly at each start"_s);
+        Find<QAction>("mnuSplitExactly")->setChecked(false);
+        QCOMPARE(rule->text(), u"At the first safe frame from each start"_s);
+        Find<QAction>("mnuSplitExactly")->setChecked(true);
         editor->activateWindow();
         QTRY_COMPARE(QApplication::activeWindow(), editor.data());
         auto* view = Find<WaveView>(editor, "picWave");
