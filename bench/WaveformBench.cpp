@@ -15,7 +15,7 @@
 #include "engine/SourceAnalysis.h"
 #include "platform/LocalFileSystem.h"
 #include "platform/Mpg123Decoder.h"
-#include "ui/frmWaveform/WaveView.h"
+#include "ui/frmEditor/WaveView.h"
 
 using namespace quorvel;
 

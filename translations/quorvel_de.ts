@@ -114,6 +114,13 @@
     </message>
 </context>
 <context>
+    <name>EditorForm</name>
+    <message>
+        <source>To cut at the times given themselves, choose File &gt; Split Exactly at the Time Given in the main window.</source>
+        <translation>Um genau zu den angegebenen Zeiten zu schneiden, wählen Sie im Hauptfenster Datei &gt; Genau zur angegebenen Zeit teilen.</translation>
+    </message>
+</context>
+<context>
     <name>Files</name>
     <message>
         <source>The trash could not take %1 (%2): it was removed for good.</source>
@@ -529,13 +536,6 @@
     </message>
 </context>
 <context>
-    <name>SplitPartsForm</name>
-    <message>
-        <source>To cut at the times given themselves, choose File &gt; Split Exactly at the Time Given and open this window again.</source>
-        <translation>Um genau zu den angegebenen Zeiten zu schneiden, wählen Sie Datei &gt; Genau zur angegebenen Zeit teilen und öffnen dieses Fenster erneut.</translation>
-    </message>
-</context>
-<context>
     <name>Tags</name>
     <message>
         <source>its chapters nest more than %1 deep</source>
@@ -663,6 +663,25 @@
     <message>
         <source>A split is running. Stop it and close?</source>
         <translation>Eine Teilung läuft. Anhalten und schließen?</translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::ui::EditModel</name>
+    <message>
+        <source>Add Cut</source>
+        <translation>Schnitt hinzufügen</translation>
+    </message>
+    <message>
+        <source>Remove Cut</source>
+        <translation>Schnitt entfernen</translation>
+    </message>
+    <message>
+        <source>Edit Title</source>
+        <translation>Titel bearbeiten</translation>
+    </message>
+    <message>
+        <source>Edit Performer</source>
+        <translation>Interpret bearbeiten</translation>
     </message>
 </context>
 <context>
@@ -1001,11 +1020,7 @@ Desktop-Modul: %7</translation>
     </message>
 </context>
 <context>
-    <name>quorvel::ui::frmSplitParts</name>
-    <message>
-        <source>Split into Several Parts</source>
-        <translation>In mehrere Teile teilen</translation>
-    </message>
+    <name>quorvel::ui::frmEditor</name>
     <message>
         <source>Exactly at each start</source>
         <translation>Genau an jedem Anfang</translation>
@@ -1132,7 +1147,7 @@ Desktop-Modul: %7</translation>
     </message>
     <message>
         <source>C&amp;ut at:</source>
-        <translation>Schnitt &amp;bei:</translation>
+        <translation>Schnitt be&amp;i:</translation>
     </message>
     <message>
         <source>&amp;Add</source>
@@ -1161,10 +1176,6 @@ Desktop-Modul: %7</translation>
     <message>
         <source>Cut where the chapters of the source&apos;s tag start</source>
         <translation>Dort schneiden, wo die Kapitel im Tag der Quelle beginnen</translation>
-    </message>
-    <message>
-        <source>&amp;Every...</source>
-        <translation>&amp;Regelmäßig...</translation>
     </message>
     <message>
         <source>Cut every so often from the start</source>
@@ -1234,17 +1245,6 @@ Desktop-Modul: %7</translation>
         <source>&amp;Messages:</source>
         <translation>&amp;Meldungen:</translation>
     </message>
-</context>
-<context>
-    <name>quorvel::ui::frmWaveform</name>
-    <message>
-        <source>Waveform of %1</source>
-        <translation>Wellenform von %1</translation>
-    </message>
-    <message>
-        <source>&amp;Close</source>
-        <translation>&amp;Schließen</translation>
-    </message>
     <message>
         <source>The frame rule cuts at %1.</source>
         <translation>Die Frame-Regel schneidet bei %1.</translation>
@@ -1252,10 +1252,6 @@ Desktop-Modul: %7</translation>
     <message>
         <source>The exact mode cuts at %1.</source>
         <translation>Der genaue Modus schneidet bei %1.</translation>
-    </message>
-    <message>
-        <source>the time</source>
-        <translation>die Zeit</translation>
     </message>
     <message>
         <source>the frame rule&apos;s cut</source>
@@ -1278,14 +1274,6 @@ Desktop-Modul: %7</translation>
         <translation>Stille</translation>
     </message>
     <message>
-        <source>Click to set the time; Left and Right move it by a frame, Ctrl+Left and Ctrl+Right to the silence before or after. The wheel or + and - zoom; drag or scroll to move. Space plays across the cut and stops.</source>
-        <translation>Klicken setzt die Zeit; Links und Rechts verschieben sie um einen Frame, Strg+Links und Strg+Rechts zur Stille davor oder danach. Mausrad oder + und - zoomen; ziehen oder rollen verschiebt. Leertaste spielt über den Schnitt hinweg und hält an.</translation>
-    </message>
-    <message>
-        <source>&amp;Snap to Silence</source>
-        <translation>Auf Sti&amp;lle setzen</translation>
-    </message>
-    <message>
         <source>Play &amp;Before the Cut</source>
         <translation>&amp;Vor dem Schnitt abspielen</translation>
     </message>
@@ -1302,8 +1290,115 @@ Desktop-Modul: %7</translation>
         <translation>Wellenform</translation>
     </message>
     <message>
-        <source>The source&apos;s waveform, the time and the cuts</source>
-        <translation>Die Wellenform der Quelle, die Zeit und die Schnitte</translation>
+        <source>Edit %1</source>
+        <translation>%1 bearbeiten</translation>
+    </message>
+    <message>
+        <source>Selected from %1 to %2, %3 long.</source>
+        <translation>Ausgewählt von %1 bis %2, %3 lang.</translation>
+    </message>
+    <message>
+        <source>Cue Sheet</source>
+        <translation>Cue-Sheet</translation>
+    </message>
+    <message>
+        <source>Chapters</source>
+        <translation>Kapitel</translation>
+    </message>
+    <message>
+        <source>Every %1</source>
+        <translation>Alle %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n Equal Parts</source>
+        <translation>
+            <numerusform>%n gleicher Teil</numerusform>
+            <numerusform>%n gleiche Teile</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>&amp;Undo %1</source>
+        <translation>&amp;Rückgängig: %1</translation>
+    </message>
+    <message>
+        <source>&amp;Undo</source>
+        <translation>&amp;Rückgängig</translation>
+    </message>
+    <message>
+        <source>&amp;Redo %1</source>
+        <translation>&amp;Wiederherstellen: %1</translation>
+    </message>
+    <message>
+        <source>&amp;Redo</source>
+        <translation>&amp;Wiederherstellen</translation>
+    </message>
+    <message>
+        <source>The source&apos;s waveform, the cursor, the selection and the cuts</source>
+        <translation>Die Wellenform der Quelle, die Schreibmarke, die Auswahl und die Schnitte</translation>
+    </message>
+    <message>
+        <source>the cursor</source>
+        <translation>die Schreibmarke</translation>
+    </message>
+    <message>
+        <source>the list&apos;s cuts</source>
+        <translation>Schnitte der Liste</translation>
+    </message>
+    <message>
+        <source>Click to set the cursor, drag or Shift+click to select. Left and Right move the cursor by a frame, Ctrl+Left and Ctrl+Right to the silence before or after. The wheel or + and - zoom; Shift+wheel or the bar scrolls.</source>
+        <translation>Klicken setzt die Schreibmarke, Ziehen oder Umschalt+Klick wählt aus. Links und Rechts verschieben die Schreibmarke um einen Frame, Strg+Links und Strg+Rechts zur Stille davor oder danach. Mausrad oder + und - zoomen; Umschalt+Mausrad oder die Leiste rollt.</translation>
+    </message>
+    <message>
+        <source>Ever&amp;y...</source>
+        <translation>&amp;Regelmäßig...</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Bearbeiten</translation>
+    </message>
+    <message>
+        <source>&amp;Add a Cut at the Cursor</source>
+        <translation>Schnitt an der Schreibmarke &amp;hinzufügen</translation>
+    </message>
+    <message>
+        <source>&amp;Remove the Selected Cut</source>
+        <translation>Gewählten Schnitt &amp;entfernen</translation>
+    </message>
+    <message>
+        <source>&amp;Snap the Cursor to Silence</source>
+        <translation>Schreibmarke auf Sti&amp;lle setzen</translation>
+    </message>
+    <message>
+        <source>&amp;Play</source>
+        <translation>&amp;Wiedergabe</translation>
+    </message>
+    <message>
+        <source>Play the &amp;Selection</source>
+        <translation>&amp;Auswahl abspielen</translation>
+    </message>
+    <message>
+        <source>S&amp;top Playing</source>
+        <translation>Wiedergabe an&amp;halten</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>An&amp;sicht</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;In</source>
+        <translation>Ver&amp;größern</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;Out</source>
+        <translation>Ver&amp;kleinern</translation>
+    </message>
+    <message>
+        <source>Zoom to the &amp;Selection</source>
+        <translation>Auf die &amp;Auswahl zoomen</translation>
+    </message>
+    <message>
+        <source>&amp;Whole File</source>
+        <translation>Ganze &amp;Datei</translation>
     </message>
 </context>
 </TS>

@@ -38,6 +38,9 @@ namespace {
 // How long the sound device is asked to hold ahead of what it plays.
 constexpr qint64 kHeldMs = 500;
 
+// The most of a span played, held in memory at once: ten minutes.
+constexpr qint64 kMostSpanMs = 10 * 60 * 1000;
+
 // The sample frames of a decoded part from `from` on, `count` of them where it has them,
 // after the ones before.
 void Append(QByteArray& samples, DecodedAudio& audio, std::int64_t from, std::int64_t count) {
@@ -66,6 +69,10 @@ void CutPlayer::PlayAcross(const QString& source, qint64 milliseconds, bool exac
     Play(Side::Across, source, milliseconds, exact);
 }
 
+void CutPlayer::PlaySpan(const QString& source, qint64 fromSample, qint64 endSample) {
+    Play(Side::Span, source, fromSample, false, endSample);
+}
+
 void CutPlayer::Stop() {
     if (!active_) return;
     Halt();
@@ -73,7 +80,7 @@ void CutPlayer::Stop() {
     emit Stopped();
 }
 
-void CutPlayer::Play(Side side, const QString& source, qint64 milliseconds, bool exact) {
+void CutPlayer::Play(Side side, const QString& source, qint64 at, bool exact, qint64 end) {
     Stop();
     active_ = true;
     const unsigned play = ++play_;
@@ -93,8 +100,15 @@ void CutPlayer::Play(Side side, const QString& source, qint64 milliseconds, bool
                 sound.Problem = Tr("CutPlayer",
                                    "The cut cannot be heard: the decoder could not be loaded (%1).")
                                     .Arg(*why);
-            } else if (PlannedParts parts =
-                           PlanSplitAt(*file, milliseconds, exact, tags, separator);
+            } else if (side == Side::Span) {
+                // The source as it is, decoded from its start.
+                const auto audio =
+                    decoder.Open(files.OpenSource(path), AudioDecoder::Length::Stated);
+                sound.Rate = audio->Rate();
+                sound.Channels = audio->Channels();
+                Append(sound.Samples, *audio, at,
+                       std::clamp<qint64>(end - at, 0, kMostSpanMs * sound.Rate / 1000));
+            } else if (PlannedParts parts = PlanSplitAt(*file, at, exact, tags, separator);
                        parts.Refusal) {
                 sound.Problem = parts.Refusal;
             } else {

@@ -20,7 +20,8 @@ namespace quorvel::ui {
 //
 // A window with play buttons calls PlayBefore, PlayAfter or PlayAcross with the source's
 // path, the time in milliseconds into its playing time and the split rule (exact: at the
-// sample; otherwise by the frame rule, at the time as the split is given it), and Stop; a
+// sample; otherwise by the frame rule, at the time as the split is given it), or PlaySpan
+// for a stretch of the source as it is, and Stop; a
 // key that plays and stops asks Active(). Each play ends in exactly one of Stopped (played
 // out, stopped, or replaced by the next play) and Failed (with the text to show the user);
 // Started comes once sound goes to the device.
@@ -39,6 +40,8 @@ class CutPlayer final : public QObject {
     void PlayAfter(const QString& source, qint64 milliseconds, bool exact);
     // The end of the first part followed at once by the start of the second.
     void PlayAcross(const QString& source, qint64 milliseconds, bool exact);
+    // The source's own samples [from, end), as a gapless player decodes it.
+    void PlaySpan(const QString& source, qint64 fromSample, qint64 endSample);
     void Stop();
     // From a play until its Stopped or Failed: decoding or playing.
     bool Active() const { return active_; }
@@ -49,10 +52,11 @@ class CutPlayer final : public QObject {
     void Failed(const QString& message);
 
   private:
-    enum class Side { Before, After, Across };
+    enum class Side { Before, After, Across, Span };
     struct Sound;
 
-    void Play(Side side, const QString& source, qint64 milliseconds, bool exact);
+    // `at`: the cut's milliseconds, or for a span its first sample; `end` the span's end.
+    void Play(Side side, const QString& source, qint64 at, bool exact, qint64 end = 0);
     // On the window's thread, with what the decoding made of the play numbered `play`.
     void Decoded(unsigned play, const Sound& sound);
     // Plays the samples on the system's default sound device.

@@ -77,7 +77,8 @@ class CutPlayerTest : public QObject {
 };
 
 // Across the cut is the end of the first written part and the start of the second, as
-// mpg123 plays the files gaplessly, one after the other, at the source's rate.
+// mpg123 plays the files gaplessly, one after the other, at the source's rate; a stretch
+// is the source's own samples there.
 void CutPlayerTest::playsAcrossTheCutAsTheWrittenParts() {
     QTemporaryDir runtime;
     QVERIFY(runtime.isValid());
@@ -168,6 +169,25 @@ void CutPlayerTest::playsAcrossTheCutAsTheWrittenParts() {
     const double correlation = BestCorrelation(Samples(file.readAll()), expected);
     qInfo("correlation across the cut: %.6f", correlation);
     QVERIFY2(correlation > 0.99, qPrintable(QString::number(correlation)));
+
+    // A selection is the source's own samples, 2 s to 3.5 s of it as a gapless player
+    // plays it, heard after what was recorded so far.
+    const std::vector<qint16> whole = Samples(decoded(source));
+    QVERIFY(whole.size() > std::size_t(4 * 44100 * 2));
+    const std::vector<qint16> selected(whole.begin() + 2 * 44100 * 2,
+                                       whole.begin() + (3 * 44100 + 22050) * 2);
+    const qint64 before = recorded() / 4 * 4;
+    player.PlaySpan(source, 2 * 44100, 3 * 44100 + 22050);
+    QTRY_VERIFY_WITH_TIMEOUT(stopped.size() == 2 || !failed.isEmpty(), 60000);
+    QVERIFY2(failed.isEmpty(), qPrintable(failed.value(0).value(0).toString()));
+    QCOMPARE(started.size(), 2);
+    const qint64 spanEnd = recorded() + 44100 * 4;
+    QTRY_VERIFY_WITH_TIMEOUT(recorded() >= spanEnd, 30000);
+    QFile again(recording);
+    QVERIFY(again.open(QIODevice::ReadOnly) && again.seek(before));
+    const double spanCorrelation = BestCorrelation(Samples(again.readAll()), selected);
+    qInfo("correlation of the selection: %.6f", spanCorrelation);
+    QVERIFY2(spanCorrelation > 0.99, qPrintable(QString::number(spanCorrelation)));
 }
 
 // With no server to reach the player fails with a word for the user and never starts.

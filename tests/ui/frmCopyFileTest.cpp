@@ -47,15 +47,13 @@
 #include "platform/Translations.h"
 #include "ui/CutPlayer.h"
 #include "ui/frmCopyFile/frmCopyFile.h"
-#include "ui/frmSplitParts/frmSplitParts.h"
-#include "ui/frmWaveform/WaveView.h"
-#include "ui/frmWaveform/frmWaveform.h"
+#include "ui/frmEditor/WaveView.h"
+#include "ui/frmEditor/frmEditor.h"
 
 using namespace Qt::StringLiterals;
 using quorvel::ui::CutPlayer;
 using quorvel::ui::frmCopyFile;
-using quorvel::ui::frmSplitParts;
-using quorvel::ui::frmWaveform;
+using quorvel::ui::frmEditor;
 using quorvel::ui::WaveView;
 
 namespace {
@@ -720,8 +718,8 @@ class frmCopyFileTest : public QObject {
         window_ = frmCopyFile::Instance();
     }
 
-    // File > Split into Several Parts opens a window over the main window's source and
-    // folder, analysing a source typed in without Enter. Its table takes cuts typed in, a
+    // File > Split into Several Parts opens the editor over the main window's source and
+    // folder, analysing a source typed in without Enter first. Its list takes cuts typed in, a
     // cue sheet's tracks (a sheet refused leaves it as it was) and equal parts; its split
     // writes each part under the name the pattern gives and tells its run in the main
     // window's log, and a split stopped leaves the folder as it was.
@@ -729,7 +727,7 @@ class frmCopyFileTest : public QObject {
         const QString source = QStringLiteral(QUORVEL_FIXTURES "/cbr128.mp3");
         Type("txtMP3", source);
         Type("txtToFolder", temp_->path());
-        QPointer<frmSplitParts> parts = OpenSplitParts();
+        QPointer<frmEditor> parts = OpenSplitParts();
         QVERIFY(parts);
         QTRY_VERIFY_WITH_TIMEOUT(!parts->Working(), 60000);
         QCOMPARE(Fields(), u"0.07|MPEG1 Layer 3|128000|44100|175|0:4"_s);
@@ -810,13 +808,15 @@ class frmCopyFileTest : public QObject {
         QCOMPARE(Find<QProgressBar>(parts, "progress")->value(), 100);
 
         // Stopped while it asks about the parts it would replace, the split changes nothing;
-        // meanwhile the table and the commands take no input.
+        // meanwhile the table and the commands take no input, nor do the main window's.
         const QStringList entries = QDir(temp_->path()).entryList(QDir::Files | QDir::Hidden);
         const QByteArray older = ReadAll(one) + ReadAll(two);
         bool tableTookInput = true;
         fake_.answers = {true};
         fake_.whileAsked = [&] {
-            tableTookInput = table->isEnabled() || Find<QPushButton>(parts, "cmdAdd")->isEnabled();
+            tableTookInput =
+                table->isEnabled() || Find<QPushButton>(parts, "cmdAdd")->isEnabled() ||
+                Find<QPushButton>("cmdSplit")->isEnabled() || Find<QAction>("mnuOpen")->isEnabled();
             auto* stop = Find<QPushButton>(parts, "cmdClose");
             if (stop->text() == u"S&top"_s) QTest::mouseClick(stop, Qt::LeftButton);
         };
@@ -834,16 +834,16 @@ class frmCopyFileTest : public QObject {
         // Equal parts of the time it plays; the count is asked for.
         fake_.names = {u"3"_s};
         PressAccessKey(parts, Qt::Key_Q, "cmdEqualParts");
-        QCOMPARE(fake_.inputs.last(), u"Split into Several Parts|Number of parts:"_s);
+        QCOMPARE(fake_.inputs.last(), u"Edit cbr128.mp3|Number of parts:"_s);
         QCOMPARE(Table(parts), u"0:00 0:01.500|0:01.500 0:01.500|0:03 0:01.500"_s);
 
-        // Esc closes the window; without a source it says so and closes at once.
+        // Esc closes the window; without a source the main window says so and opens none.
         QTest::keyClick(parts, Qt::Key_Escape);
         QTRY_VERIFY(parts.isNull());
         Find("txtMP3")->clear();
         OpenSplitParts();
         QTRY_COMPARE(fake_.messages.last(), u"Please choose a source MP3 file to analyse."_s);
-        QTRY_VERIFY(!window_->findChild<frmSplitParts*>());
+        QTRY_VERIFY(!window_->findChild<frmEditor*>());
         QVERIFY(window_->isEnabled());
     }
 
@@ -881,11 +881,11 @@ class frmCopyFileTest : public QObject {
         QVERIFY(Log().endsWith(u"MP3 splitting completed."_s));
     }
 
-    // View > Waveform, off until a source is analysed, shows it at once and decoded: a click
-    // and Left and Right set the time in the main window's boxes (to the millisecond in the
-    // exact mode, to the second by the frame rule), the wheel and + and - zoom, and the
-    // boxes set its time. A source analysed anew closes it, and a long decoding leaves
-    // both windows responsive.
+    // View > Waveform, off until a source is analysed, opens the editor, which shows the
+    // source at once and decoded: a click and Left and Right set the time in the main
+    // window's boxes (to the millisecond in the exact mode, to the second by the frame
+    // rule), the wheel and + and - zoom, and the boxes set its time. A source analysed anew
+    // closes it, and a long decoding leaves both windows responsive.
     void waveformWindow() {
         auto* waveform = Find<QAction>("mnuWaveform");
         QVERIFY(!waveform->isEnabled());
@@ -893,7 +893,7 @@ class frmCopyFileTest : public QObject {
         QTest::keyClick(window_, Qt::Key_F, Qt::AltModifier);
         QTRY_VERIFY(window_->findChild<QMenu*>(u"mnuFile"_s)->isVisible());
         QTest::keyClick(window_->findChild<QMenu*>(u"mnuFile"_s), Qt::Key_X);
-        QPointer<frmWaveform> shown;
+        QPointer<frmEditor> shown;
         const auto open = [&] { shown = OpenWaveform(); };
         open();
         QVERIFY(shown);
@@ -971,9 +971,11 @@ class frmCopyFileTest : public QObject {
 
         // Its frames are silent: one silence, the whole source. Snap takes the time to its
         // middle, and there is no silence before that; Space plays across the cut and stops.
-        auto* snap = Find<QPushButton>(shown, "cmdSnap");
+        auto* snap = Find<QAction>(shown, "mnuSnap");
         QTRY_VERIFY_WITH_TIMEOUT(snap->isEnabled(), 120000);
-        QTest::mouseClick(snap, Qt::LeftButton);
+        shown->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), shown.data());
+        QTest::keyClick(view, Qt::Key_J, Qt::ControlModifier);
         QCOMPARE(view->Time(), view->Samples() / 2);
         QCOMPARE(boxes(), u"10:53"_s);
         QTest::keyClick(view, Qt::Key_Left, Qt::ControlModifier);
@@ -1028,7 +1030,7 @@ class frmCopyFileTest : public QObject {
                  0);
         Find<QAction>("mnuSplitExactly")->setChecked(exact);
         PrepareSplit(source, u"1"_s, second);
-        QPointer<frmWaveform> shown = OpenWaveform();
+        QPointer<frmEditor> shown = OpenWaveform();
         QVERIFY(shown);
         auto* position = Find<QLabel>(shown, "lblPosition");
         const QRegularExpression marked(exact ? u"exact mode cuts at (\\d+):(\\d\\d)\\D(\\d{3})"_s
@@ -1076,6 +1078,151 @@ class frmCopyFileTest : public QObject {
                      qPrintable(Log()));
             QVERIFY2(std::abs(played - markerSample) <= 1152, qPrintable(QString::number(played)));
         }
+    }
+
+    // The editor: a click sets the cursor, a drag or a shift+click from the cursor selects;
+    // Ctrl+M adds a cut at the cursor, Delete removes the selected one, and Ctrl+Z and
+    // Ctrl+Shift+Z undo and redo each edit, a title's too. The waveform's markers follow the
+    // list, and a row chosen there takes the cursor to its part's start. The zoom keys zoom
+    // about the cursor, to the selection and out to the whole file. Split writes the list's
+    // parts, each cut where the cursor was.
+    void editorEditsTheCutList() {
+        const QString source = Temp(u"tone.mp3"_s);
+        const QString wave = Temp(u"tone.wav"_s);
+        QCOMPARE(QProcess::execute(u"sox"_s, {u"-n"_s, u"-r"_s, u"44100"_s, u"-c"_s, u"1"_s, wave,
+                                              u"synth"_s, u"12"_s, u"sine"_s, u"300-3000"_s}),
+                 0);
+        QCOMPARE(QProcess::execute(u"lame"_s, {u"--quiet"_s, u"-b"_s, u"128"_s, wave, source}), 0);
+        Find<QAction>("mnuSplitExactly")->setChecked(true);
+        Analyse(source);
+        Type("txtToFolder", temp_->path());
+        QPointer<frmEditor> editor = OpenWaveform();
+        QVERIFY(editor);
+        // Both menu entries open the one editor, which follows the main window's rule.
+        QCOMPARE(OpenSplitParts(), editor.data());
+        auto* rule = Find<QLineEdit>(editor, "txtRule");
+        QCOMPARE(rule->text(), u"Exactly at each start"_s);
+        Find<QAction>("mnuSplitExactly")->setChecked(false);
+        QCOMPARE(rule->text(), u"At the first safe frame from each start"_s);
+        Find<QAction>("mnuSplitExactly")->setChecked(true);
+        editor->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), editor.data());
+        auto* view = Find<WaveView>(editor, "picWave");
+        auto* table = Find<QTableWidget>(editor, "grdParts");
+        const double whole = view->SamplesPerPixel();
+        const auto at = [&](double share) {
+            return QPoint(int(view->width() * share), view->height() / 2);
+        };
+        const auto sampleAt = [&](double share) { return std::llround(at(share).x() * whole); };
+        const auto near = [&](std::int64_t sample, std::int64_t expected) {
+            return std::abs(sample - expected) <= std::llround(whole);
+        };
+
+        QTest::mousePress(view, Qt::LeftButton, {}, at(0.2));
+        QTest::mouseMove(view, at(0.3));
+        QTest::mouseMove(view, at(0.4));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, at(0.4));
+        QVERIFY(near(view->Time(), sampleAt(0.2)));
+        QVERIFY(near(view->Selection().From, sampleAt(0.2)));
+        QVERIFY(near(view->Selection().End, sampleAt(0.4)));
+        // A shift+click selects from the cursor, on either side of it.
+        QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, at(0.1));
+        QVERIFY(near(view->Selection().From, sampleAt(0.1)));
+        QVERIFY(near(view->Selection().End, sampleAt(0.2)));
+        QVERIFY(near(view->Time(), sampleAt(0.2)));
+        QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, at(0.6));
+        const quorvel::ui::SampleSpan selected = view->Selection();
+        QVERIFY(near(selected.From, sampleAt(0.2)) && near(selected.End, sampleAt(0.6)));
+
+        QTest::keyClick(view, Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(view->First() <= double(selected.From) && view->VisibleEnd() >= selected.End);
+        QVERIFY(view->SamplesPerPixel() < whole / 2);
+        const double zoomed = view->SamplesPerPixel();
+        QTest::keyClick(view, Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(view->SamplesPerPixel(), zoomed / 2);
+        QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(view->SamplesPerPixel(), zoomed);
+        QTest::keyClick(view, Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(view->SamplesPerPixel(), whole);
+        QCOMPARE(view->First(), 0.0);
+
+        // Cuts at the cursor, in the list's order whatever order they came in.
+        const auto starts = [&] {
+            QStringList texts;
+            for (int row = 0; row < table->rowCount(); ++row) texts << table->item(row, 0)->text();
+            return texts.join(' ');
+        };
+        const auto inStep = [&] {
+            // A marker a cut, at its start, the selected row's marked as such.
+            if (view->PartCuts().size() != std::size_t(table->rowCount() - 1)) return false;
+            for (int row = 1; row < table->rowCount(); ++row) {
+                const QStringList clock = table->item(row, 0)->text().split(u':');
+                const std::int64_t ms =
+                    std::llround((clock[0].toInt() * 60 + clock[1].toDouble()) * 1000);
+                if (std::abs(view->PartCuts()[std::size_t(row - 1)] - ms * 441 / 10) > 1)
+                    return false;
+            }
+            return view->CurrentCut() == table->currentRow() - 1;
+        };
+        QTest::mouseClick(view, Qt::LeftButton, {}, at(0.5));
+        const std::int64_t half = view->Time();
+        QTest::keyClick(view, Qt::Key_M, Qt::ControlModifier);
+        QTest::mouseClick(view, Qt::LeftButton, {}, at(0.25));
+        QTest::keyClick(view, Qt::Key_M, Qt::ControlModifier);
+        QCOMPARE(table->rowCount(), 3);
+        QCOMPARE(table->currentRow(), 1);
+        QVERIFY(inStep());
+        const QString two = starts();
+        // The same cut once more is refused, and changes nothing.
+        QTest::keyClick(view, Qt::Key_M, Qt::ControlModifier);
+        QVERIFY2(fake_.messages.last().startsWith(u"There is a cut at 0:0"_s),
+                 qPrintable(fake_.messages.last()));
+        QCOMPARE(starts(), two);
+
+        // A title typed into the list, then undone and redone with the cuts.
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                          table->visualItemRect(table->item(2, 2)).center());
+        QTest::keyClick(table, Qt::Key_F2);
+        QLineEdit* typing = nullptr;
+        QTRY_VERIFY((typing = table->viewport()->findChild<QLineEdit*>()) && typing->isVisible());
+        QTest::keyClicks(typing, u"Second"_s);
+        QTest::keyClick(typing, Qt::Key_Return);
+        QTRY_COMPARE(table->item(2, 2)->text(), u"Second"_s);
+        // The row chosen took the cursor to its start.
+        QCOMPARE(table->currentRow(), 2);
+        QVERIFY(std::abs(view->Time() - half) <= 44);
+        QVERIFY(inStep());
+        QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(table->item(2, 2)->text(), QString());
+        QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(table->rowCount(), 2);
+        QVERIFY(inStep());
+        QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(starts(), two);
+        QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(table->item(2, 2)->text(), u"Second"_s);
+        QVERIFY(inStep());
+        // Delete removes the selected cut: the part before takes its time.
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                          table->visualItemRect(table->item(1, 0)).center());
+        QTest::keyClick(table, Qt::Key_Delete);
+        QCOMPARE(table->rowCount(), 2);
+        QCOMPARE(table->item(1, 2)->text(), u"Second"_s);
+        QVERIFY(inStep());
+
+        // The split cuts where the cursor was, to the sample, and writes the title.
+        PressAccessKey(editor, Qt::Key_S, "cmdSplit");
+        QTRY_VERIFY_WITH_TIMEOUT(!editor->Working(), 60000);
+        QVERIFY2(Log().endsWith(u"MP3 splitting completed."_s), qPrintable(Log()));
+        const QString first = Temp(u"tone1.mp3"_s);
+        const auto cut =
+            QRegularExpression(u"Cutting exactly at .* \\(sample ([\\d.,]+)\\)"_s).match(Log());
+        QVERIFY2(cut.hasMatch(), qPrintable(Log()));
+        const std::int64_t sample =
+            cut.captured(1).remove(QRegularExpression(u"\\D"_s)).toLongLong();
+        QVERIFY(std::abs(sample - half) <= 44);
+        QCOMPARE(GaplessSamples(first), sample);
+        QCOMPARE(GaplessSamples(first) + GaplessSamples(Temp(u"tone2.mp3"_s)), 12 * 44100);
     }
 
     void logScrolledAtRunEnd() {
@@ -1439,7 +1586,7 @@ class frmCopyFileTest : public QObject {
         return control;
     }
     // Opens File > Split into Several Parts by its access keys; the window, once open.
-    frmSplitParts* OpenSplitParts() {
+    frmEditor* OpenSplitParts() {
         // As the window manager does once a window over it has closed.
         window_->activateWindow();
         if (!QTest::qWaitForWindowActive(window_)) return nullptr;
@@ -1447,7 +1594,7 @@ class frmCopyFileTest : public QObject {
         auto* menu = window_->findChild<QMenu*>(u"mnuFile"_s);
         if (!QTest::qWaitFor([&] { return menu->isVisible(); })) return nullptr;
         QTest::keyClick(menu, Qt::Key_P);
-        const auto open = [this] { return window_->findChild<frmSplitParts*>(); };
+        const auto open = [this] { return window_->findChild<frmEditor*>(); };
         return QTest::qWaitFor([&] { return open() != nullptr; }) ? open() : nullptr;
     }
     template <typename T>
@@ -1457,7 +1604,7 @@ class frmCopyFileTest : public QObject {
         return control;
     }
     // The parts' rows, each its cells but the empty ones.
-    static QString Table(frmSplitParts* parts) {
+    static QString Table(frmEditor* parts) {
         auto* table = Find<QTableWidget>(parts, "grdParts");
         QStringList rows;
         for (int row = 0; row < table->rowCount(); ++row) {
@@ -1541,7 +1688,7 @@ class frmCopyFileTest : public QObject {
     }
 
     // View > Waveform, by its keys.
-    frmWaveform* OpenWaveform() {
+    frmEditor* OpenWaveform() {
         window_->activateWindow();
         if (!QTest::qWaitFor([&] { return QApplication::activeWindow() == window_.data(); })) {
             return nullptr;
@@ -1550,9 +1697,9 @@ class frmCopyFileTest : public QObject {
         auto* menu = window_->findChild<QMenu*>(u"mnuView"_s);
         if (!QTest::qWaitFor([&] { return menu->isVisible(); })) return nullptr;
         QTest::keyClick(menu, Qt::Key_W);
-        frmWaveform* shown = nullptr;
+        frmEditor* shown = nullptr;
         const bool visible = QTest::qWaitFor(
-            [&] { return (shown = window_->findChild<frmWaveform*>()) && shown->isVisible(); });
+            [&] { return (shown = window_->findChild<frmEditor*>()) && shown->isVisible(); });
         return visible ? shown : nullptr;
     }
 

@@ -35,7 +35,7 @@
 #include "ui/frmCopyFile/CopyFileForm.h"
 #include "ui/frmCopyFile/FocusCheck.h"
 #include "ui/frmCopyFile/ScreenFit.h"
-#include "ui/frmSplitParts/SplitPartsForm.h"
+#include "ui/frmEditor/EditorForm.h"
 
 // The icon and the help document live in this library; a static library must ask for
 // its resources by name.
@@ -72,7 +72,7 @@ const QString kDestination = QStringLiteral("destination");
 const QString kSplitExactly = QStringLiteral("splitExactly");
 const QString kPosition = QStringLiteral("position");
 const QString kRecentFiles = QStringLiteral("recentFiles");
-const QString kWaveformSize = QStringLiteral("waveformSize");
+const QString kEditorSize = QStringLiteral("editorSize");
 // File > Open Recent lists this many files.
 constexpr int kMostRecent = 8;
 
@@ -167,6 +167,10 @@ frmCopyFile::frmCopyFile() {
 
 frmCopyFile::~frmCopyFile() = default;
 
+bool frmCopyFile::Working() const {
+    return work_->Running() || (editor_ && editor_->Working());
+}
+
 const std::string& frmCopyFile::LogText() const {
     return form_->LogText();
 }
@@ -212,12 +216,18 @@ void frmCopyFile::closeEvent(QCloseEvent* event) {
     // it has ended; an analysis changes nothing and is simply stopped.
     if (!isEnabled()) {
         event->ignore();
+    } else if (editor_ && editor_->Working()) {
+        // The editor's split is the editor's to stop: it asks there.
+        event->ignore();
+        editor_->raise();
+        editor_->activateWindow();
+        editor_->close();
     } else if (work_->Running()) {
         event->ignore();
         if (!closeAfterWork_) closeAfterWork_ = work_->StopToClose(this, splitting_);
     } else {
         event->accept();
-        if (waveform_) waveform_->close();
+        if (editor_) editor_->close();
         QSettings remembered = Remembered();
         remembered.setValue(kDestination, txtToFolder->text());
         remembered.setValue(kSplitExactly, mnuSplitExactly->isChecked());
@@ -227,9 +237,9 @@ void frmCopyFile::closeEvent(QCloseEvent* event) {
 
 void frmCopyFile::StopAndClose() {
     closeAfterWork_ = true;
-    // The split into parts goes first, its work stopped: this window closes once it has.
-    if (splitParts_) {
-        splitParts_->StopAndClose();
+    // The editor goes first, its split stopped: this window closes once it has.
+    if (editor_) {
+        editor_->StopAndClose();
         return;
     }
     if (!work_->Running()) {
@@ -250,7 +260,7 @@ void frmCopyFile::dragEnterEvent(QDragEnterEvent* event) {
 // A dropped file is the source; a dropped folder, never one, the destination.
 void frmCopyFile::dropEvent(QDropEvent* event) {
     const QString path = DroppedItem(event->mimeData());
-    if (path.isEmpty() || work_->Running()) return;
+    if (path.isEmpty() || Working()) return;
     event->acceptProposedAction();
     if (QFileInfo(path).isDir()) {
         txtToFolder->setText(path);
@@ -289,51 +299,55 @@ void frmCopyFile::mnuRecent_AboutToShow() {
 }
 
 void frmCopyFile::mnuSplitParts_Click() {
-    // A window-modal dialog: this window's source, folder and mode stay as it took them,
-    // and no work of this window runs beside its split. Its run is told in this log.
-    auto* window = new frmSplitParts(this);
-    splitParts_ = window;
-    const SplitPartsForm* told = &window->Form();
-    connect(told, &SplitPartsForm::FieldsShown, this,
-            [this](const InformationFields& fields) { form_->ShowFields(fields); });
-    connect(told, &SplitPartsForm::LineShown, this,
-            [this](const Message& line, bool first) { form_->ShowLine(line, first); });
-    connect(told, &SplitPartsForm::LogScrolled, this, [this] { form_->ScrollLog(); });
-    connect(window, &frmSplitParts::Unloaded, this, &frmCopyFile::frmSplitParts_Unloaded);
-    const QString source = txtMP3->text();
-    // A source not analysed here is analysed there, its fields shown here once it has.
-    if (analysed_.isEmpty() || source != analysed_) form_->ClearFields();
-    const bool known = !analysed_.isEmpty() && source == analysed_;
-    window->Open({source, txtToFolder->text(), mnuSplitExactly->isChecked(),
-                  known ? std::optional(played_) : std::nullopt, known ? walked_ : nullptr});
+    // A source typed over since its analysis, or never analysed, is analysed first.
+    if (editor_ || (!analysed_.isEmpty() && txtMP3->text() == analysed_)) {
+        OpenEditor();
+    } else {
+        AnalyseInBackground(std::nullopt, true);
+    }
 }
 
 void frmCopyFile::mnuWaveform_Click() {
-    if (waveform_) {
-        waveform_->raise();
-        waveform_->activateWindow();
-        return;
-    }
-    // A window of its own beside this one: the boxes stay in use, and it follows them.
-    waveform_ =
-        new frmWaveform(this, {analysed_, levels_, mnuSplitExactly->isChecked(), SplitTimeMs()});
-    connect(waveform_, &frmWaveform::TimeChosen, this, &frmCopyFile::frmWaveform_TimeChosen);
-    for (QLineEdit* box : {txtSplitMinute, txtSplitSecond}) {
-        connect(box, &QLineEdit::textEdited, waveform_,
-                [this] { waveform_->SetTime(SplitTimeMs()); });
-    }
-    connect(mnuSplitExactly, &QAction::toggled, waveform_, &frmWaveform::SetExact);
-    RememberSize(waveform_, kWaveformSize);
-    WindowKeys(waveform_, true);
-    waveform_->show();
+    OpenEditor();
 }
 
-void frmCopyFile::frmWaveform_TimeChosen(qint64 ms) {
-    if (work_->Running()) return;  // the work reads the boxes as they were
+void frmCopyFile::OpenEditor() {
+    if (editor_) {
+        editor_->raise();
+        editor_->activateWindow();
+        return;
+    }
+    // A window of its own beside this one: the boxes stay in use, and it follows them. Its
+    // split is told in this log.
+    editor_ = new frmEditor(this, {analysed_, txtToFolder->text(), mnuSplitExactly->isChecked(),
+                                   played_, levels_, walked_, SplitTimeMs()});
+    const EditorForm* told = &editor_->Form();
+    connect(told, &EditorForm::LineShown, this,
+            [this](const Message& line, bool first) { form_->ShowLine(line, first); });
+    connect(told, &EditorForm::LogScrolled, this, [this] { form_->ScrollLog(); });
+    connect(editor_, &frmEditor::TimeChosen, this, &frmCopyFile::frmEditor_TimeChosen);
+    connect(editor_, &frmEditor::WorkChanged, this, &frmCopyFile::frmEditor_WorkChanged);
+    connect(editor_, &frmEditor::Unloaded, this, &frmCopyFile::frmEditor_Unloaded);
+    for (QLineEdit* box : {txtSplitMinute, txtSplitSecond}) {
+        connect(box, &QLineEdit::textEdited, editor_, [this] { editor_->SetTime(SplitTimeMs()); });
+    }
+    connect(txtToFolder, &QLineEdit::textChanged, editor_, &frmEditor::SetFolder);
+    connect(mnuSplitExactly, &QAction::toggled, editor_, &frmEditor::SetExact);
+    RememberSize(editor_, kEditorSize);
+    CentreOver(editor_, this);
+    editor_->show();
+}
+
+void frmCopyFile::frmEditor_TimeChosen(qint64 ms) {
+    if (Working()) return;  // the work reads the boxes as they were
     const SplitTimeTexts texts =
         WriteSplitTime(ms, mnuSplitExactly->isChecked(), CopyFileForm::DecimalSeparator());
     txtSplitMinute->setText(QString::fromStdString(texts.Minute));
     txtSplitSecond->setText(QString::fromStdString(texts.Second));
+}
+
+void frmCopyFile::frmEditor_WorkChanged(bool working) {
+    SetCommandsEnabled(!working);
 }
 
 std::int64_t frmCopyFile::SplitTimeMs() const {
@@ -342,7 +356,7 @@ std::int64_t frmCopyFile::SplitTimeMs() const {
                          mnuSplitExactly->isChecked(), CopyFileForm::DecimalSeparator()));
 }
 
-void frmCopyFile::frmSplitParts_Unloaded() {
+void frmCopyFile::frmEditor_Unloaded() {
     if (closeAfterWork_) close();
 }
 
@@ -376,7 +390,7 @@ void frmCopyFile::cmdSplit_Click() {
     if (const auto now = files_.StampOf(txtMP3->text().toStdString());
         !stale && !analysed_.isEmpty() && txtMP3->text() == analysed_ && stamp_ && now &&
         *now != *stamp_) {
-        if (waveform_) waveform_->close();
+        if (editor_) editor_->close();
         AnalyseInBackground(Tr("CopyFileForm",
                                "%1 changed after it was analysed, and has been analysed again. "
                                "Check the split time, then split it.")
@@ -470,7 +484,7 @@ void frmCopyFile::txtMP3_GotFocus() {
 }
 
 void frmCopyFile::txtMP3_KeyPress(int keyAscii) {
-    if (keyAscii == 13 && !work_->Running()) AnalyseInBackground();
+    if (keyAscii == 13 && !Working()) AnalyseInBackground();
 }
 
 void frmCopyFile::txtToFolder_GotFocus() {
@@ -515,19 +529,21 @@ void frmCopyFile::AnalyseChosenFile(const QString& path) {
     AnalyseInBackground();
 }
 
-void frmCopyFile::AnalyseInBackground(const std::optional<Message>& then) {
+void frmCopyFile::AnalyseInBackground(const std::optional<Message>& then, bool edit) {
     const QString path = txtMP3->text();
     // The fields of the file before would stand beside the new file's name meanwhile.
     form_->ClearFields();
     RunInBackground(
-        [this, path, then](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
+        [this, path, then, edit](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
             auto analysis = std::make_shared<const Analysis>(AnalyseSource(
                 files, path.toStdString(), reporter, {.Levels = true, .Frames = true}));
-            return [this, analysis, path, then] {
+            return [this, analysis, path, then, edit] {
                 ShowAnalysis(*analysis, path);
-                if (then && analysis->Outcome == AnalysisOutcome::FramesFound) {
-                    ShowProblemOnceDone({*then, Field::Time});
-                }
+                if (analysis->Outcome != AnalysisOutcome::FramesFound) return;
+                if (then) ShowProblemOnceDone({*then, Field::Time});
+                // Opened once this window takes input again.
+                if (edit)
+                    QMetaObject::invokeMethod(this, &frmCopyFile::OpenEditor, Qt::QueuedConnection);
             };
         });
 }
@@ -551,8 +567,8 @@ void frmCopyFile::ShowAnalysis(const Analysis& analysis, const QString& path) {
     stamp_ = found ? analysis.Stamp : std::nullopt;
     levels_ = found ? analysis.Levels : FrameLevels{};
     walked_ = found ? analysis.Walked : nullptr;
-    // The waveform shows the file analysed, or none.
-    if (waveform_ && waveform_->Path() != analysed_) waveform_->close();
+    // The editor shows the file analysed, or none.
+    if (editor_ && editor_->Path() != analysed_) editor_->close();
 }
 
 void frmCopyFile::ShowProblemOnceDone(const Refusal& problem) {
@@ -573,6 +589,7 @@ void frmCopyFile::RunInBackground(BackgroundWork::Work work, int phases) {
     progress_->show();
     cmdStop->show();
     stopKey_->setEnabled(true);
+    if (editor_) editor_->SetOwnerWorking(true);
     work_->Start(std::move(work), phases);
 }
 
@@ -602,6 +619,7 @@ void frmCopyFile::BackgroundWork_Finished() {
     splitting_ = false;
     QApplication::restoreOverrideCursor();
     SetCommandsEnabled(true);
+    if (editor_) editor_->SetOwnerWorking(false);
     if (!form_->TakeFocusMoved() && focusedBeforeWork_) {
         focusedBeforeWork_->setFocus(Qt::OtherFocusReason);
     }

@@ -13,8 +13,7 @@
 #include "platform/Mpg123Decoder.h"
 #include "platform/TagLibEditor.h"
 #include "ui/BackgroundWork.h"
-#include "ui/frmSplitParts/frmSplitParts.h"
-#include "ui/frmWaveform/frmWaveform.h"
+#include "ui/frmEditor/frmEditor.h"
 
 class QAction;
 class QCheckBox;
@@ -44,8 +43,8 @@ class frmCopyFile : public QMainWindow {
 
     // The message log as one text, lines separated by CR LF.
     const std::string& LogText() const;
-    // Whether an analysis or a split is under way.
-    bool Working() const { return work_->Running(); }
+    // Whether an analysis or a split is under way, here or in the editor.
+    bool Working() const;
     // Whether a split waits to name its outputs while the user decides whether to stop it.
     bool WaitingToName() const { return work_->WaitingToName(); }
     // Stops the work under way without asking and closes the window once it has ended,
@@ -71,8 +70,11 @@ class frmCopyFile : public QMainWindow {
     void mnuOpen_Click();
     // File > Open Recent: the files analysed last, newest first, those gone left out.
     void mnuRecent_AboutToShow();
+    // Both open the editor, File > Split into Several Parts analysing the source first
+    // where it is not the file analysed.
     void mnuSplitParts_Click();
     void mnuWaveform_Click();
+    void OpenEditor();
     void mnuExit_Click();
     void mnuHowTo_Click();
     void mnuAbout_Click();
@@ -80,10 +82,12 @@ class frmCopyFile : public QMainWindow {
     void cmdBrowseTo_Click();
     void frmBrowseFolder_FolderChosen(const QString& folder);
     void frmBrowseFolder_Unloaded();
-    void frmSplitParts_Unloaded();
-    // The waveform window's time, into the boxes as the split reads them.
-    void frmWaveform_TimeChosen(qint64 ms);
-    // The boxes' time as the split reads them, for the waveform window.
+    void frmEditor_Unloaded();
+    // The editor's split started or ended: this window's work waits for it.
+    void frmEditor_WorkChanged(bool working);
+    // The editor's time, into the boxes as the split reads them.
+    void frmEditor_TimeChosen(qint64 ms);
+    // The boxes' time as the split reads them, for the editor.
     std::int64_t SplitTimeMs() const;
     void txtMP3_GotFocus();
     void txtMP3_KeyPress(int keyAscii);
@@ -95,8 +99,8 @@ class frmCopyFile : public QMainWindow {
 
     void ChooseSourceFile();
     // Analyses the source box's file; `then` is shown in a box over the time where it has
-    // frames.
-    void AnalyseInBackground(const std::optional<Message>& then = std::nullopt);
+    // frames, and the editor opens on it where `edit` asks.
+    void AnalyseInBackground(const std::optional<Message>& then = std::nullopt, bool edit = false);
     // Shows the analysis of `path` and remembers it, its length and its frames' levels when
     // frames were found.
     void ShowAnalysis(const Analysis& analysis, const QString& path);
@@ -155,8 +159,7 @@ class frmCopyFile : public QMainWindow {
     FrameLevels levels_;                         // its frames' levels
     std::shared_ptr<const ChainRecord> walked_;  // and its frames, for the split
     QPointer<QWidget> browser_;                  // the folder browser while it is open
-    QPointer<frmSplitParts> splitParts_;         // the split into several parts while it is open
-    QPointer<frmWaveform> waveform_;             // the waveform window while it is open
+    QPointer<frmEditor> editor_;                 // the editor while it is open
     QProgressBar* progress_;
     QPushButton* cmdStop;
     QShortcut* stopKey_;      // Esc, while work runs

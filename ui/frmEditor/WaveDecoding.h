@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/Message.h"
 #include "engine/AudioDecoder.h"
+#include "engine/Message.h"
 #include "engine/Silences.h"
 #include "engine/WatchedFiles.h"
 #include "platform/LocalFileSystem.h"

@@ -1,4 +1,4 @@
-#include "ui/frmWaveform/WaveDecoding.h"
+#include "ui/frmEditor/WaveDecoding.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,19 +1,35 @@
-#include "ui/frmWaveform/WaveView.h"
+#include "ui/frmEditor/WaveView.h"
 
 #include <QImage>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
+
+#include "engine/Numbers.h"
 
 namespace quorvel::ui {
 namespace {
 
-// How far the mouse moves, pressed, before it drags the view instead of clicking.
+// How far the mouse moves, pressed, before it selects instead of clicking.
 constexpr int kDragDistance = 4;
+
+// The ruler's steps between two labelled ticks, in milliseconds, and how many ticks each
+// step is divided into: the first step that leaves room for a label between them is taken.
+struct RulerStep {
+    std::int64_t Ms;
+    int Ticks;
+};
+constexpr RulerStep kRulerSteps[] = {
+    {1, 5},       {2, 4},       {5, 5},        {10, 5},      {20, 4},     {50, 5},     {100, 5},
+    {200, 4},     {500, 5},     {1000, 5},     {2000, 4},    {5000, 5},   {10000, 5},  {15000, 3},
+    {30000, 3},   {60000, 4},   {120000, 4},   {300000, 5},  {600000, 5}, {900000, 3}, {1800000, 3},
+    {3600000, 4}, {7200000, 4}, {18000000, 5}, {36000000, 5}};
 
 }  // namespace
 
@@ -21,6 +37,7 @@ WaveView::WaveView(const FrameLevels& levels, QWidget* parent)
     : QWidget(parent),
       levels_(levels.Levels),
       blockSamples_(levels.SamplesPerFrame),
+      rate_(levels.SamplingRate),
       samples_(std::int64_t(levels.Levels.size()) * levels.SamplesPerFrame) {
     if (!levels_.empty()) loudest_ = *std::max_element(levels_.begin(), levels_.end());
     groups_.resize((levels_.size() + kGroupBlocks - 1) / kGroupBlocks);
@@ -60,6 +77,37 @@ void WaveView::Zoom(double factor, double x) {
     const double at = first_ + x * perPixel_;
     perPixel_ /= factor;
     first_ = at - x * perPixel_;
+    Limit();
+    update();
+    emit ViewChanged();
+}
+
+std::int64_t WaveView::SampleAt(double x) const {
+    return std::clamp<std::int64_t>(std::llround(first_ + x * perPixel_), 0,
+                                    std::max<std::int64_t>(0, samples_ - 1));
+}
+
+int WaveView::RulerHeight() const {
+    return fontMetrics().height() + 6;
+}
+
+void WaveView::SetSelection(const SampleSpan& span) {
+    selection_ = span;
+    update();
+}
+
+void WaveView::SetPartCuts(std::vector<std::int64_t> cuts, int current) {
+    partCuts_ = std::move(cuts);
+    currentCut_ = current;
+    update();
+}
+
+void WaveView::ShowSpan(const SampleSpan& span) {
+    if (span.Empty()) return;
+    // A twentieth of the span's length either side, so that its ends show.
+    const double room = double(span.End - span.From) / 20;
+    perPixel_ = (double(span.End - span.From) + 2 * room) / std::max(1, width());
+    first_ = double(span.From) - room;
     Limit();
     update();
     emit ViewChanged();
@@ -194,18 +242,27 @@ Peak WaveView::PeakAt(std::int64_t from, std::int64_t end, bool& decoded) const 
 void WaveView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QPalette& colours = palette();
+    const int top = RulerHeight();
+    const int waves = std::max(1, height() - top);
     painter.fillRect(rect(), colours.base());
-    const double middle = height() / 2.0;
-    const double scale = (height() / 2.0 - 2) / 32768.0;
+    PaintRuler(painter);
+    const double middle = waves / 2.0;
+    const double scale = (waves / 2.0 - 2) / 32768.0;
+    const auto stretch = [&](std::int64_t start, std::int64_t end, const QColor& colour) {
+        const double from = std::max(Column(start), -1.0);
+        const double to = std::min(Column(end), width() + 1.0);
+        if (from < to) painter.fillRect(QRectF(from, top, to - from, waves), colour);
+    };
     QColor silence = kSilenceColour;
     silence.setAlphaF(0.25);
-    for (const Silence& stretch : silences_) {
-        const double from = std::max(Column(stretch.Start), -1.0);
-        const double to = std::min(Column(stretch.End), width() + 1.0);
-        if (from < to) painter.fillRect(QRectF(from, 0, to - from, height()), silence);
+    for (const Silence& quiet : silences_) stretch(quiet.Start, quiet.End, silence);
+    if (!selection_.Empty()) {
+        QColor selected = colours.color(QPalette::Highlight);
+        selected.setAlphaF(0.3);
+        stretch(selection_.From, std::max(selection_.End, selection_.From + 1), selected);
     }
     painter.setPen(colours.color(QPalette::Mid));
-    painter.drawLine(QPointF(0, middle), QPointF(width(), middle));
+    painter.drawLine(QPointF(0, top + middle), QPointF(width(), top + middle));
     if (levels_.empty()) return;
     // The columns go into an image of their own, drawn at once: the raster engine hands
     // every tall line to its threads, and a line a column cost more than the decoding.
@@ -216,7 +273,7 @@ void WaveView::paintEvent(QPaintEvent*) {
         qRgb((2 * base.red() + text.red()) / 3, (2 * base.green() + text.green()) / 3,
              (2 * base.blue() + text.blue()) / 3);
     const qreal ratio = devicePixelRatioF();
-    QImage columns(QSize(width(), height()) * ratio, QImage::Format_ARGB32_Premultiplied);
+    QImage columns(QSize(width(), waves) * ratio, QImage::Format_ARGB32_Premultiplied);
     columns.setDevicePixelRatio(ratio);
     columns.fill(Qt::transparent);
     const int deviceWidth = columns.width(), deviceHeight = columns.height();
@@ -232,13 +289,13 @@ void WaveView::paintEvent(QPaintEvent*) {
         const Peak peak = PeakAt(from, std::max(end, from + 1), decoded);
         const QRgb colour = decoded ? decodedColour.rgb() : rough;
         // At least one row, where the column is silent.
-        const int top =
+        const int high =
             std::clamp(int(middle * ratio - peak.Max * deviceScale), 0, deviceHeight - 1);
-        const int bottom =
-            std::clamp(int(middle * ratio - peak.Min * deviceScale), top + 1, deviceHeight);
-        for (int y = top; y < bottom; ++y) reinterpret_cast<QRgb*>(columns.scanLine(y))[x] = colour;
+        const int low =
+            std::clamp(int(middle * ratio - peak.Min * deviceScale), high + 1, deviceHeight);
+        for (int y = high; y < low; ++y) reinterpret_cast<QRgb*>(columns.scanLine(y))[x] = colour;
     }
-    painter.drawImage(QPointF(0, 0), columns);
+    painter.drawImage(QPointF(0, top), columns);
     // Frame boundaries, once frames are wide enough to tell apart.
     if (blockSamples_ / perPixel_ >= 8) {
         QColor boundary = colours.color(QPalette::Text);
@@ -247,16 +304,20 @@ void WaveView::paintEvent(QPaintEvent*) {
         for (auto block = std::int64_t(first_ / blockSamples_);
              block * blockSamples_ < VisibleEnd(); ++block) {
             const double x = Column(block * blockSamples_);
-            painter.drawLine(QPointF(x, 0), QPointF(x, height()));
+            painter.drawLine(QPointF(x, top), QPointF(x, height()));
         }
     }
-    const auto mark = [&](std::int64_t sample, const QColor& colour, Qt::PenStyle style) {
+    const auto mark = [&](std::int64_t sample, const QColor& colour, Qt::PenStyle style,
+                          int width = 2) {
         if (sample < 0) return;
-        QPen pen(colour, 2, style);
+        QPen pen(colour, width, style);
         painter.setPen(pen);
         const double x = Column(sample);
-        painter.drawLine(QPointF(x, 0), QPointF(x, height()));
+        painter.drawLine(QPointF(x, top), QPointF(x, height()));
     };
+    for (std::size_t cut = 0; cut < partCuts_.size(); ++cut) {
+        mark(partCuts_[cut], kPartCutColour, Qt::SolidLine, int(cut) == currentCut_ ? 3 : 1);
+    }
     mark(safeFrame_, kSafeFrameColour, Qt::DashLine);
     mark(exact_, kExactColour, Qt::DotLine);
     mark(time_, kTimeColour, Qt::SolidLine);
@@ -266,27 +327,87 @@ void WaveView::paintEvent(QPaintEvent*) {
     }
 }
 
+void WaveView::PaintRuler(QPainter& painter) const {
+    const QPalette& colours = palette();
+    const int top = RulerHeight();
+    painter.fillRect(QRect(0, 0, width(), top), colours.window());
+    painter.setPen(colours.color(QPalette::Mid));
+    painter.drawLine(QPointF(0, top - 0.5), QPointF(width(), top - 0.5));
+    if (samples_ <= 0 || rate_ <= 0) return;
+    const double rate = rate_;
+    const QFontMetrics metrics = fontMetrics();
+    const std::string separator = locale().decimalPoint().toStdString();
+    const auto label = [&](std::int64_t ms) {
+        return QString::fromStdString(FormatClockTime(ms, separator));
+    };
+    // Room for the widest label the view can show, and as much again.
+    const double room =
+        2.0 * metrics.horizontalAdvance(label(std::int64_t(double(samples_) * 1000 / rate) + 888));
+    const double pixelsPerMs = rate / 1000 / perPixel_;
+    const RulerStep* step = std::find_if(
+        std::begin(kRulerSteps), std::end(kRulerSteps),
+        [&](const RulerStep& candidate) { return candidate.Ms * pixelsPerMs >= room; });
+    if (step == std::end(kRulerSteps)) step = std::end(kRulerSteps) - 1;
+    const std::int64_t labelled = step->Ms;
+    const std::int64_t minor = std::max<std::int64_t>(1, labelled / step->Ticks);
+    const auto firstMs = std::int64_t(first_ * 1000 / rate);
+    const double endMs = (first_ + width() * perPixel_) * 1000 / rate;
+    painter.setPen(colours.color(QPalette::WindowText));
+    for (std::int64_t ms = firstMs - firstMs % minor; ms <= endMs; ms += minor) {
+        const double x = (double(ms) * rate / 1000 - first_) / perPixel_;
+        const bool major = ms % labelled == 0;
+        painter.drawLine(QPointF(x, top - (major ? top / 2.0 : top / 5.0)), QPointF(x, top));
+        // A label that would run off the view's end is left out.
+        if (major && x + 3 + metrics.horizontalAdvance(label(ms)) <= width()) {
+            painter.drawText(QPointF(x + 3, metrics.ascent() + 1), label(ms));
+        }
+    }
+    // The list's cuts, a mark each in the ruler too.
+    for (std::size_t cut = 0; cut < partCuts_.size(); ++cut) {
+        const double x = Column(partCuts_[cut]);
+        const double half = top / 4.0;
+        const QPointF corners[] = {
+            {x - half, top - 2 * half}, {x + half, top - 2 * half}, {x, double(top)}};
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(int(cut) == currentCut_ ? kPartCutColour : kPartCutColour.lighter(130));
+        painter.drawPolygon(corners, 3);
+    }
+    painter.setBrush(Qt::NoBrush);
+}
+
 void WaveView::resizeEvent(QResizeEvent*) {
     Limit();
     emit ViewChanged();
 }
 
 void WaveView::wheelEvent(QWheelEvent* event) {
-    const int steps = event->angleDelta().y() / 120;
+    // Shift or a sideways wheel scrolls, a step a tenth of the view; else the wheel zooms.
+    const QPoint delta = event->angleDelta();
+    const int sideways =
+        delta.x() != 0 ? delta.x() : (event->modifiers() & Qt::ShiftModifier ? delta.y() : 0);
+    if (sideways != 0) {
+        ScrollTo(first_ - double(sideways) / 120 * width() * perPixel_ / 10);
+        event->accept();
+        return;
+    }
+    const int steps = delta.y() / 120;
     if (steps == 0) return;
     Zoom(std::pow(2.0, steps), event->position().x());
     event->accept();
 }
 
+void WaveView::ZoomAtTime(double factor) {
+    Zoom(factor, time_ >= 0 ? Column(time_) : width() / 2.0);
+}
+
 void WaveView::keyPressEvent(QKeyEvent* event) {
-    const double timeColumn = time_ >= 0 ? Column(time_) : width() / 2.0;
     switch (event->key()) {
         case Qt::Key_Plus:
         case Qt::Key_Equal:
-            Zoom(2, timeColumn);
+            ZoomAtTime(2);
             break;
         case Qt::Key_Minus:
-            Zoom(0.5, timeColumn);
+            ZoomAtTime(0.5);
             break;
         case Qt::Key_Left:
         case Qt::Key_Right:
@@ -307,15 +428,20 @@ void WaveView::keyPressEvent(QKeyEvent* event) {
 void WaveView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
     pressedX_ = qRound(event->position().x());
-    pressedFirst_ = first_;
     dragging_ = false;
 }
 
 void WaveView::mouseMoveEvent(QMouseEvent* event) {
     if (pressedX_ < 0) return;
-    const int moved = qRound(event->position().x()) - pressedX_;
-    dragging_ = dragging_ || std::abs(moved) >= kDragDistance;
-    if (dragging_) ScrollTo(pressedFirst_ - moved * perPixel_);
+    const int x = qRound(event->position().x());
+    if (!dragging_ && std::abs(x - pressedX_) < kDragDistance) return;
+    if (!dragging_) {
+        // The drag starts at the time: the cursor goes where it was pressed.
+        dragging_ = true;
+        SetTime(SampleAt(pressedX_));
+        emit TimeChosen(time_);
+    }
+    emit SelectionChosen(time_, SampleAt(x));
 }
 
 void WaveView::mouseReleaseEvent(QMouseEvent* event) {
@@ -323,7 +449,12 @@ void WaveView::mouseReleaseEvent(QMouseEvent* event) {
         return QWidget::mouseReleaseEvent(event);
     pressedX_ = -1;
     if (dragging_) return;
-    SetTime(std::llround(first_ + event->position().x() * perPixel_));
+    const std::int64_t clicked = SampleAt(event->position().x());
+    if ((event->modifiers() & Qt::ShiftModifier) && time_ >= 0) {
+        emit SelectionChosen(time_, clicked);
+        return;
+    }
+    SetTime(clicked);
     emit TimeChosen(time_);
 }
 

@@ -6,7 +6,10 @@
 #include <vector>
 
 #include "engine/SourceAnalysis.h"
-#include "ui/frmWaveform/WaveDecoding.h"
+#include "ui/frmEditor/EditModel.h"
+#include "ui/frmEditor/WaveDecoding.h"
+
+class QPainter;
 
 namespace quorvel::ui {
 
@@ -15,11 +18,13 @@ inline const QColor kTimeColour{0xE0, 0x40, 0x40};
 inline const QColor kSafeFrameColour{0x2E, 0xA0, 0x43};
 inline const QColor kExactColour{0x34, 0x7D, 0xE0};
 inline const QColor kSilenceColour{0xE0, 0xA0, 0x20};
+inline const QColor kPartCutColour{0x9C, 0x4D, 0xCC};
 
-// The source's waveform, from the whole file down to single frames, with the time and
-// where the two split rules cut at it. Each pixel column shows the peak of its samples:
-// the decoded peaks where they are known, the frames' levels (the analysis's rough
-// loudness) where not yet. Positions are the source's played samples.
+// The source's waveform, from the whole file down to single frames, under a ruler of its
+// times: the cursor (the time), the selection, the list's cuts and where the two split rules
+// cut at the cursor. Each pixel column shows the peak of its samples: the decoded peaks
+// where they are known, the frames' levels (the analysis's rough loudness) where not yet.
+// Positions are the source's played samples.
 class WaveView final : public QWidget {
     Q_OBJECT
 
@@ -33,11 +38,21 @@ class WaveView final : public QWidget {
     // The samples on view, [first, end).
     std::int64_t VisibleEnd() const;
     std::int64_t Time() const { return time_; }
+    const SampleSpan& Selection() const { return selection_; }
+    const std::vector<std::int64_t>& PartCuts() const { return partCuts_; }
+    int CurrentCut() const { return currentCut_; }
 
     void ScrollTo(double first);
     // Zooms by `factor` (above 1: in), keeping the sample at column `x` where it is.
     void Zoom(double factor, double x);
+    // Zooms by `factor` about the time, or the middle where there is none.
+    void ZoomAtTime(double factor);
     void SetTime(std::int64_t sample);
+    void SetSelection(const SampleSpan& span);
+    // Where the list's parts start after the first, and which of them is selected (-1: none).
+    void SetPartCuts(std::vector<std::int64_t> cuts, int current);
+    // The span on view, `span` in the middle with a little room either side.
+    void ShowSpan(const SampleSpan& span);
     void SetCuts(const CutMarks& marks);
     // Silences found after those it has.
     void AddSilences(const std::vector<Silence>& more);
@@ -52,6 +67,9 @@ class WaveView final : public QWidget {
   signals:
     // The user clicked or nudged the time.
     void TimeChosen(qint64 sample);
+    // The user dragged over the samples between `from` and `to`, or shift-clicked at `to`
+    // from the time.
+    void SelectionChosen(qint64 from, qint64 to);
     // The span on view changed.
     void ViewChanged();
 
@@ -68,11 +86,16 @@ class WaveView final : public QWidget {
     // The peak of the samples [from, end) as far as it is known, and whether it is decoded.
     Peak PeakAt(std::int64_t from, std::int64_t end, bool& decoded) const;
     double Column(std::int64_t sample) const { return (double(sample) - first_) / perPixel_; }
+    std::int64_t SampleAt(double x) const;
     void Limit();
+    // The ruler's height, above the waves.
+    int RulerHeight() const;
+    void PaintRuler(QPainter& painter) const;
 
     std::vector<std::uint8_t> levels_;
     std::uint8_t loudest_ = 0;
     std::int32_t blockSamples_;
+    std::int32_t rate_;
     std::int64_t samples_;
     std::vector<Peak> peaks_;
     std::vector<bool> known_;
@@ -93,8 +116,10 @@ class WaveView final : public QWidget {
     std::int64_t safeFrame_ = -1;
     std::int64_t exact_ = -1;
     std::vector<Silence> silences_;
+    SampleSpan selection_;
+    std::vector<std::int64_t> partCuts_;
+    int currentCut_ = -1;
     int pressedX_ = -1;
-    double pressedFirst_ = 0;
     bool dragging_ = false;
 };
 

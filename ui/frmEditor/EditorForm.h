@@ -13,16 +13,15 @@ class QWidget;
 
 namespace quorvel::ui {
 
-// The split into several parts as its work reports to it: the window's boxes for refusals
-// and questions, its own log, and the main window's fields and message log, reached
-// through signals.
-class SplitPartsForm final : public QObject, public WorkWindow {
+// The editor's split as its work reports to it: the window's boxes for refusals and
+// questions, its own log, and the main window's message log, reached through signals.
+class EditorForm final : public QObject, public WorkWindow {
     Q_OBJECT
 
   public:
     // `times` takes the focus where the split refuses a time; `log` shows the run's lines
     // in the window, as the main window's log does behind it.
-    SplitPartsForm(QWidget* window, QWidget* times, QPlainTextEdit* log);
+    EditorForm(QWidget* window, QWidget* times, QPlainTextEdit* log);
 
     void ShowLine(const Message& line, bool first) override;
     bool AskToGoOn(const Message& question, const std::vector<std::string>& names) override;
@@ -31,7 +30,6 @@ class SplitPartsForm final : public QObject, public WorkWindow {
     // the source and the folder being the main window's to correct.
     void ShowProblem(const Refusal& problem);
     void MessageBox(const Message& text);
-    void ShowFields(const InformationFields& fields);
     void ScrollLog();
     // The sentence that tells the user how to cut at the times themselves.
     static Message ExactHint();
@@ -39,8 +37,7 @@ class SplitPartsForm final : public QObject, public WorkWindow {
     const QString& LastLine() const { return lastLine_; }
 
   signals:
-    // What the main window's fields and log are to show.
-    void FieldsShown(const quorvel::InformationFields& fields);
+    // What the main window's log is to show.
     void LineShown(const quorvel::Message& line, bool first);
     void LogScrolled();
 

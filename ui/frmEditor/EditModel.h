@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QUndoStack>
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+#include "engine/PartLists.h"
+
+namespace quorvel::ui {
+
+// A stretch of the source's played samples, [From, End).
+struct SampleSpan {
+    std::int64_t From = 0;
+    std::int64_t End = 0;
+    bool Empty() const { return End <= From; }
+};
+
+// What the editor edits: the list of parts (each cut with the title and performer of the
+// part it starts), the cursor and the selection. Every change to the list is a step of
+// its history, undone and redone there; nothing reaches the disk until the split. The
+// list's times are microseconds, as PartStart has them; the cursor and the selection are
+// the source's played samples, as the waveform shows them.
+class EditModel final : public QObject {
+    Q_OBJECT
+
+  public:
+    // Why a cut was not added.
+    enum class Refused { None, Outside, Taken };
+
+    EditModel(std::int32_t samplingRate, std::chrono::microseconds length,
+              QObject* parent = nullptr);
+
+    // The parts in order, the first from the source's start.
+    const std::vector<PartStart>& Parts() const { return parts_; }
+    std::int64_t Cursor() const { return cursor_; }
+    const SampleSpan& Selection() const { return selection_; }
+    QUndoStack& History() { return history_; }
+
+    // The cursor at `sample`, nothing selected.
+    void SetCursor(std::int64_t sample);
+    // The samples between the two ends selected, in either order; the cursor stays.
+    void Select(std::int64_t from, std::int64_t to);
+
+    std::int64_t Sample(std::chrono::microseconds time) const;
+    std::chrono::microseconds Time(std::int64_t sample) const;
+
+    // Each change below is one step of the history.
+    // A cut at `at`, which starts a part without a title; the row of that part, or -1.
+    int AddCut(std::chrono::microseconds at, Refused& refused);
+    // Removes the cut that starts the part in `row` (not the first): the part before
+    // takes over its time.
+    void RemoveCut(int row);
+    void SetTitle(int row, const QString& title);
+    void SetPerformer(int row, const QString& performer);
+    // A new list, as a cue sheet, the chapters or a rule give it; the first part begins
+    // at the source's start wherever its own start lies.
+    void ReplaceParts(std::vector<PartStart> parts, const QString& what);
+
+  signals:
+    void PartsChanged();
+    // The cursor or the selection moved.
+    void CursorChanged();
+
+  private:
+    class Step;
+    // Shows `parts` as the list, as a step of the history does.
+    void Show(std::vector<PartStart> parts);
+    void Change(std::vector<PartStart> parts, const QString& what);
+
+    std::int32_t rate_;
+    std::chrono::microseconds length_;
+    std::vector<PartStart> parts_{PartStart{}};
+    std::int64_t cursor_ = 0;
+    SampleSpan selection_;
+    QUndoStack history_;
+};
+
+}  // namespace quorvel::ui
