@@ -23,11 +23,20 @@ namespace {
 QByteArray Output(const QString& program, const QStringList& arguments) {
     QProcess process;
     process.start(program, arguments);
-    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
+    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit ||
         process.exitCode() != 0) {
         return {};
     }
     return process.readAllStandardOutput();
+}
+
+// Ends a helper process, killed where it does not end when asked, so that a test never hangs.
+void End(QProcess& process) {
+    process.terminate();
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished(10000);
+    }
 }
 
 std::vector<qint16> Samples(const QByteArray& bytes) {
@@ -93,10 +102,7 @@ void CutPlayerTest::playsAcrossTheCutAsTheWrittenParts() {
                                 "module-null-sink sink_name=quorvel rate=44100 norewinds=1", "-L",
                                 "module-native-protocol-unix auth-anonymous=1 socket=" + socket});
     if (!server.waitForStarted(-1)) QSKIP("PulseAudio cannot be started here.");
-    const auto stopServer = qScopeGuard([&] {
-        server.terminate();
-        server.waitForFinished(-1);
-    });
+    const auto stopServer = qScopeGuard([&] { End(server); });
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket) || server.state() == QProcess::NotRunning,
                              30000);
     if (!QFileInfo::exists(socket)) {
@@ -143,10 +149,7 @@ void CutPlayerTest::playsAcrossTheCutAsTheWrittenParts() {
     recorder.start("parecord", {"--device=quorvel.monitor", "--raw", "--format=s16le",
                                 "--rate=44100", "--channels=2", "--latency-msec=100", recording});
     QVERIFY(recorder.waitForStarted(-1));
-    const auto stopRecorder = qScopeGuard([&] {
-        recorder.terminate();
-        recorder.waitForFinished(-1);
-    });
+    const auto stopRecorder = qScopeGuard([&] { End(recorder); });
     const auto recorded = [&] { return QFileInfo(recording).size(); };
     QTRY_VERIFY_WITH_TIMEOUT(recorded() > 0, 30000);
 
