@@ -1445,6 +1445,21 @@ TEST(Mpg123Decoding, SeeksFromTheStartsOfTheFramesAWalkFound) {
     }
 }
 
+// Splits `source` at the sample every `every` seconds, `cuts` times, into `folder`, the
+// parts named by `pattern`, through `through`.
+void SplitExactlyEvery(FakeForm& window, FileSystem& through, const std::string& source,
+                       const std::string& folder, int every, int cuts, const std::string& pattern) {
+    window.texts = {{Control::txtMP3, source}, {Control::txtToFolder, folder}};
+    window.exact = true;
+    PartsRequest request;
+    for (int cut = 1; cut <= cuts; ++cut) {
+        request.Times.At.push_back(std::chrono::seconds(every * cut));
+    }
+    request.NamePattern = pattern;
+    ASSERT_EQ(SplitIntoParts(window, through, tags, decoder, request), SplitOutcome::Completed)
+        << window.log;
+}
+
 // The source of a split into many parts, and the parts, as the seam check reads them while
 // the parts are written: the bytes it asks for of the source are counted, and one part holds
 // a damaged byte in the main data of a frame `before` bytes from its end.
@@ -1553,13 +1568,7 @@ TEST(ManyParts, TheSeamCheckReadsTheSourceAboutEachCutAndFindsADamagedSeam) {
     std::filesystem::create_directory(parts);
     SeamCheckReads reads(files, path, parts + "/3.mp3", 8000);
     FakeForm window;
-    window.texts = {{Control::txtMP3, path}, {Control::txtToFolder, parts}};
-    window.exact = true;
-    PartsRequest request;
-    for (int cut = 1; cut <= 5; ++cut) request.Times.At.push_back(std::chrono::seconds(45 * cut));
-    request.NamePattern = "%n";
-    ASSERT_EQ(SplitIntoParts(window, reads, tags, decoder, request), SplitOutcome::Completed)
-        << window.log;
+    SplitExactlyEvery(window, reads, path, parts, 45, 5, "%n");
     std::vector<std::string> seams;
     for (std::size_t at = 0; (at = window.log.find("\r\nSeam check", at)) != std::string::npos;) {
         at += 2;
@@ -1605,13 +1614,7 @@ TEST(Mpg123Decoding, ReadsAPartsEndAsFromTheStartAfterItsStart) {
                            "cat one.mp3 one.mp3 one.mp3 one.mp3 one.mp3 one.mp3 > long.mp3")
                     .ran);
     FakeForm window;
-    window.texts = {{Control::txtMP3, source}, {Control::txtToFolder, folder.path}};
-    window.exact = true;
-    PartsRequest request;
-    for (int cut = 1; cut <= 18; ++cut) request.Times.At.push_back(std::chrono::seconds(15 * cut));
-    request.NamePattern = "part%n";
-    ASSERT_EQ(SplitIntoParts(window, files, tags, decoder, request), SplitOutcome::Completed)
-        << window.log;
+    SplitExactlyEvery(window, files, source, folder.path, 15, 18, "part%n");
     for (int part = 1; part <= 19; ++part) {
         const std::string path =
             folder.path + "/part" + (part < 10 ? "0" : "") + std::to_string(part) + ".mp3";
