@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCryptographicHash>
+#include <QDialog>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -715,6 +716,29 @@ class frmCopyFileTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(window_.isNull() || !window_->isVisible(), 60000);
         const auto open = QApplication::topLevelWidgets();
         QVERIFY(std::none_of(open.begin(), open.end(), [](QWidget* w) { return w->isVisible(); }));
+        window_ = frmCopyFile::Instance();
+    }
+
+    // SIGTERM while a box of the editor is open closes the box, then both windows.
+    void endingSignalWhileABoxIsOpen() {
+        Type("txtMP3", QStringLiteral(QUORVEL_FIXTURES "/cbr128.mp3"));
+        Type("txtToFolder", temp_->path());
+        QPointer<frmEditor> editor = OpenSplitParts();
+        QVERIFY(editor);
+        QTRY_VERIFY_WITH_TIMEOUT(!editor->Working(), 60000);
+        quorvel::platform::OnEndingSignals(window_, [this] { window_->StopAndClose(); });
+        // The box as the real one is: modal, its own loop running in the editor's method.
+        fake_.whileShown = [&] {
+            QDialog box(editor);
+            box.setModal(true);
+            QTimer::singleShot(0, [] { ::raise(SIGTERM); });
+            box.exec();
+        };
+        auto* cutAt = Find<QLineEdit>(editor, "txtCutAt");
+        TypeInto(cutAt, u"3"_s);
+        QTest::keyClick(cutAt, Qt::Key_Return);
+        fake_.whileShown = {};
+        QTRY_VERIFY_WITH_TIMEOUT(window_.isNull() && editor.isNull(), 60000);
         window_ = frmCopyFile::Instance();
     }
 

@@ -236,6 +236,12 @@ void frmCopyFile::closeEvent(QCloseEvent* event) {
 }
 
 void frmCopyFile::StopAndClose() {
+    // A box open in a window's method closes first, and the windows once that method has
+    // returned: closed within the box's own loop, a window would be deleted beneath it.
+    if (QWidget* box = QApplication::activeModalWidget(); box && box->close()) {
+        QMetaObject::invokeMethod(this, &frmCopyFile::StopAndClose, Qt::QueuedConnection);
+        return;
+    }
     closeAfterWork_ = true;
     // The editor goes first, its split stopped: this window closes once it has.
     if (editor_) {
