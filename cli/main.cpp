@@ -18,6 +18,7 @@
 #include <cstring>
 #include <iostream>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -28,6 +29,7 @@
 #include <vector>
 
 #include "TerminalProgress.h"
+#include "engine/Join.h"
 #include "engine/Numbers.h"
 #include "engine/PartLists.h"
 #include "engine/SeamCheck.h"
@@ -164,6 +166,8 @@ constexpr const char* kUsage =
     "SECOND [FOLDER]\n"
     "       quorvel-cli parts [-r|--replace] [-x|--exact] [-q|--quiet] [--json] (--at TIME)... | "
     "--cue FILE | --chapters | --every TIME | --count N [--name PATTERN] [--] FILE [FOLDER]\n"
+    "       quorvel-cli join [--chapters] [-r|--replace] [-q|--quiet] [--json] [--] FILE... "
+    "OUTPUT\n"
     "       quorvel-cli verify [-q|--quiet] [--json] SOURCE PART1 PART2\n"
     "       quorvel-cli silences [--threshold DB] [--min SECONDS] [-q|--quiet] [--json] [--] "
     "FILE\n"
@@ -187,6 +191,11 @@ Commands:
                   split FILE into the parts NAME1.mp3 to NAMEn.mp3 in FOLDER,
                   cut as one of --at, --cue, --chapters, --every and --count
                   says; print the log and check every seam
+  join FILE... OUTPUT
+                  put the files, of one MPEG version, sampling rate and channel
+                  count, together into OUTPUT without re-encoding: one length
+                  header, the first file's tags; parts of one source that a
+                  split made join back to its very samples
   verify SOURCE PART1 PART2
                   decode the three files as a gapless player does and compare
                   the samples of the parts with SOURCE's up to a second on
@@ -196,8 +205,9 @@ Commands:
                   (m:ss.sss), one a line
 
 Options:
-  -r, --replace   split, parts: replace outputs that exist, moving them to the
-                  trash; without it a terminal asks, and otherwise they are kept
+  -r, --replace   split, parts, join: replace outputs that exist, moving them to
+                  the trash; without it a terminal asks, and otherwise they are
+                  kept
   -x, --exact     split, parts: cut at the sample, the times read to the
                   millisecond; the parts played gaplessly give the source's
                   very samples
@@ -215,7 +225,9 @@ Options of parts (give one of the first five):
       --at TIME         cut at TIME; give it once for each cut, in any order
       --cue FILE        cut at the tracks of the cue sheet FILE, each part
                         titled as its track
-      --chapters        cut at the chapters of the source's own ID3v2 tag
+      --chapters        cut at the chapters of the source's own ID3v2 tag;
+                        join: give the output one chapter for each file,
+                        titled as its title tag
       --every TIME      cut every TIME from the start
       --count N         cut into N parts of equal length (N from 2)
       --name PATTERN    name the parts PATTERN.mp3: %n the part's number, %t
@@ -239,12 +251,12 @@ Times:
   Numbers are read and printed with a point in every locale.
 
 Exit status:
-  0  info: frames were found; split, parts: the split completed; verify: the
-     parts join the source exactly; silences: silences were found
-  1  info: the file holds no MP3 frames; split, parts: the request was refused;
-     verify: samples or lengths differ; silences: none was found
+  0  info: frames were found; split, parts, join: the output was written;
+     verify: the parts join the source exactly; silences: silences were found
+  1  info: the file holds no MP3 frames; split, parts, join: the request was
+     refused; verify: samples or lengths differ; silences: none was found
   2  a file cannot be read (verify, silences: or decoded), or a wrong call
-  3  split, parts: the run ended without completing and changed nothing
+  3  split, parts, join: the run ended without completing and changed nothing
   A split or silences stopped by SIGINT, SIGTERM or SIGHUP ends by that signal.
 )";
 
@@ -610,6 +622,81 @@ int Parts(const Options& options, const std::vector<std::string>& arguments) {
         });
 }
 
+const char* EditOutcomeName(quorvel::EditOutcome outcome) {
+    switch (outcome) {
+        case quorvel::EditOutcome::Refused:
+            return "refused";
+        case quorvel::EditOutcome::Unreadable:
+            return "unreadable";
+        case quorvel::EditOutcome::Declined:
+            return "declined";
+        case quorvel::EditOutcome::Failed:
+            return "failed";
+        case quorvel::EditOutcome::Stopped:
+            return "stopped";
+        case quorvel::EditOutcome::Completed:
+            return "completed";
+    }
+    return "failed";
+}
+
+// Reports an edit's run: its problem shown, with --json one object (the outcome, the output
+// and its size, the log); the exit code as the outcome says.
+int ReportEdit(TerminalReporter& reporter, const Options& options,
+               const quorvel::EditReport& report) {
+    if (report.Problem && !report.Unusable.empty()) {
+        reporter.Unusable(report.Unusable, report.Problem->Text);
+    } else if (report.Problem) {
+        reporter.Show(report.Problem->Text);
+    }
+    const bool completed = report.Outcome == quorvel::EditOutcome::Completed;
+    if (options.json) {
+        json outputs = json::array();
+        if (completed) outputs.push_back({{"path", report.Path}, {"bytes", report.Bytes}});
+        PrintJson({{"outcome", EditOutcomeName(report.Outcome)},
+                   {"outputs", outputs},
+                   {"bytes_written", completed ? report.Bytes : 0},
+                   {"log", reporter.LogLines()},
+                   {"messages", reporter.Messages()},
+                   {"error", reporter.Error()}});
+    }
+    switch (report.Outcome) {
+        case quorvel::EditOutcome::Completed:
+            return 0;
+        case quorvel::EditOutcome::Refused:
+            return 1;
+        case quorvel::EditOutcome::Unreadable:
+            return 2;
+        default:
+            EndBySignal();
+            return 3;
+    }
+}
+
+// Joins the files given into the last operand.
+int Join(const Options& options, const std::vector<std::string>& operands) {
+    TerminalReporter reporter(!options.json);
+    quorvel::platform::LocalFileSystem local;
+    // Not restarted: a question waiting on the terminal is answered no.
+    quorvel::platform::CatchEndingSignals(Stop, quorvel::platform::Handlers::Replace, false);
+    quorvel::WatchedFiles files(local, reporter);
+    quorvel::platform::TagLibEditor tags;
+    quorvel::JoinRequest request;
+    request.Files.Sources.assign(operands.begin(), operands.end() - 1);
+    request.Files.Output = operands.back();
+    request.Files.Existing =
+        options.replace ? quorvel::ExistingOutputs::Replace : quorvel::ExistingOutputs::Ask;
+    request.Chapters = options.chapters;
+    quorvel::EditReport report;
+    if (const auto why = WithoutModule("join")) {
+        reporter.Show(*why);
+        report.Outcome = quorvel::EditOutcome::Failed;
+    } else {
+        report = quorvel::Join(request, files, tags, reporter);
+    }
+    return ReportEdit(reporter, options, report);
+}
+
 // The seam check of any three files, as a split makes it: 0 when the parts decode to the
 // source exactly, 1 when they do not, 2 when a file cannot be read or decoded.
 int Verify(const Options& options, const std::vector<std::string>& files) {
@@ -821,7 +908,8 @@ int Run(int argc, char** argv) {
         std::size_t least, most;
     };
     static const Command commands[] = {
-        {"info", 1, 1}, {"split", 3, 4}, {"parts", 1, 2}, {"verify", 3, 3}, {"silences", 1, 1}};
+        {"info", 1, 1},   {"split", 3, 4},    {"parts", 1, 2},
+        {"verify", 3, 3}, {"silences", 1, 1}, {"join", 2, std::numeric_limits<std::size_t>::max()}};
     const auto known = std::find_if(std::begin(commands), std::end(commands),
                                     [&](const Command& c) { return command == c.name; });
     if (known == std::end(commands)) {
@@ -834,7 +922,10 @@ int Run(int argc, char** argv) {
         return WrongCall(
             Tr("quorvel-cli", "%1: extra operand '%2'").Arg(command).Arg(operands[known->most]));
     }
-    if (command != "parts" && partsOption) {
+    // Of the parts command's options, join takes --chapters alone.
+    const bool joinChapters = command == "join" && options.at.empty() && !options.cue &&
+                              !options.every && !options.count && !options.name;
+    if (command != "parts" && partsOption && !joinChapters) {
         return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the parts command's")
                              .Arg(command)
                              .Arg(std::string(partsOption)));
@@ -853,6 +944,7 @@ int Run(int argc, char** argv) {
         if (const auto why = ReadPartsOptions(options)) return WrongCall(*why);
         return Parts(options, operands);
     }
+    if (command == "join") return Join(options, operands);
     if (command == "silences") {
         if (const auto why = ReadSilencesOptions(options)) return WrongCall(*why);
         return Silences(options, operands[0]);

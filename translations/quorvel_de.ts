@@ -29,6 +29,21 @@
     </message>
 </context>
 <context>
+    <name>Assembly</name>
+    <message>
+        <source>At %1 the frame before the seam is written at a larger bit rate to carry the %2 bytes the frame after it borrows.</source>
+        <translation>An %1 wird der Frame vor der Naht mit höherer Bitrate geschrieben, um die %2 Bytes zu tragen, die sich der Frame danach leiht.</translation>
+    </message>
+    <message>
+        <source>At %1 no frame size holds the %2 bytes the frame after the seam borrows: a silent frame is added to carry them, and its %3 samples play.</source>
+        <translation>An %1 fasst keine Frame-Größe die %2 Bytes, die sich der Frame nach der Naht leiht: Ein stiller Frame wird hinzugefügt, der sie trägt, und seine %3 Samples werden gespielt.</translation>
+    </message>
+    <message>
+        <source>At %1 no frame of the stream&apos;s can carry the %2 bytes the frame after the seam borrows: it decodes without them.</source>
+        <translation>An %1 kann kein Frame des Datenstroms die %2 Bytes tragen, die sich der Frame nach der Naht leiht: Er wird ohne sie dekodiert.</translation>
+    </message>
+</context>
+<context>
     <name>CopyFileForm</name>
     <message>
         <source>To split at the time given itself, choose File &gt; Split Exactly at the Time Given.</source>
@@ -118,6 +133,37 @@
     <message>
         <source>To cut at the times given themselves, choose File &gt; Split Exactly at the Time Given in the main window.</source>
         <translation>Um genau zu den angegebenen Zeiten zu schneiden, wählen Sie im Hauptfenster Datei &gt; Genau zur angegebenen Zeit teilen.</translation>
+    </message>
+</context>
+<context>
+    <name>Edit</name>
+    <message>
+        <source>the file changed while it was being read</source>
+        <translation>die Datei hat sich beim Lesen geändert</translation>
+    </message>
+    <message>
+        <source>Please give the output file.</source>
+        <translation>Bitte geben Sie die Ausgabedatei an.</translation>
+    </message>
+    <message>
+        <source>The output %1 is the input file %2: give another name.</source>
+        <translation>Die Ausgabe %1 ist die Eingabedatei %2: Geben Sie einen anderen Namen an.</translation>
+    </message>
+    <message>
+        <source>Cannot write to %1: the folder %2 does not exist.</source>
+        <translation>Kann nicht nach %1 schreiben: Der Ordner %2 existiert nicht.</translation>
+    </message>
+    <message>
+        <source>Cannot write to %1: it is a folder.</source>
+        <translation>Kann nicht nach %1 schreiben: Es ist ein Ordner.</translation>
+    </message>
+    <message>
+        <source>the output could not be made</source>
+        <translation>die Ausgabe konnte nicht erstellt werden</translation>
+    </message>
+    <message>
+        <source>the work was stopped</source>
+        <translation>die Arbeit wurde angehalten</translation>
     </message>
 </context>
 <context>
@@ -228,6 +274,65 @@
     <message>
         <source>Valid second value range is 0 to %1</source>
         <translation>Gültige Sekundenwerte reichen von 0 bis %1</translation>
+    </message>
+</context>
+<context>
+    <name>Join</name>
+    <message numerus="yes">
+        <source>MPEG %1, %2 Hz, %n channels</source>
+        <comment>MPEG %1, %2 Hz, %n channel</comment>
+        <translation>
+            <numerusform>MPEG %1, %2 Hz, %n Kanal</numerusform>
+            <numerusform>MPEG %1, %2 Hz, %n Kanäle</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 holds no MP3 audio.</source>
+        <translation>%1 enthält kein MP3-Audio.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be joined to %2: it is %3, %2 is %4. Only files of one MPEG version, sampling rate and channel count join.</source>
+        <translation>%1 kann nicht an %2 angefügt werden: Sie ist %3, %2 ist %4. Nur Dateien einer MPEG-Version, Abtastrate und Kanalzahl lassen sich zusammenfügen.</translation>
+    </message>
+    <message>
+        <source>%1 goes on where a split by the frame rule cut %2: %3 frames of the split&apos;s own left out, %4 bytes it had moved put back.</source>
+        <translation>%1 setzt fort, wo eine Teilung nach der Frame-Regel %2 schnitt: %3 Frames der Teilung weggelassen, %4 von ihr verschobene Bytes zurückgelegt.</translation>
+    </message>
+    <message>
+        <source>%1 goes on where a split at a sample cut %2: %3 frames of the split&apos;s own and %4 frames both hold left out.</source>
+        <translation>%1 setzt fort, wo eine Teilung am Sample %2 schnitt: %3 Frames der Teilung und %4 Frames, die beide enthalten, weggelassen.</translation>
+    </message>
+    <message>
+        <source>Between %1 and %2 the gap their encoders left plays: %3 samples (%4 ms).</source>
+        <translation>Zwischen %1 und %2 spielt die Lücke, die ihre Encoder ließen: %3 Samples (%4 ms).</translation>
+    </message>
+    <message>
+        <source>The first frame of %1 borrows %2 bytes from frames it does not hold: zeros stand for them.</source>
+        <translation>Der erste Frame von %1 leiht sich %2 Bytes von Frames, die die Datei nicht enthält: Nullen stehen für sie.</translation>
+    </message>
+    <message>
+        <source>the start of %1</source>
+        <translation>der Naht vor %1</translation>
+    </message>
+    <message>
+        <source>The chapters could not be written: the tag library could not read or make the tag.</source>
+        <translation>Die Kapitel konnten nicht geschrieben werden: Die Tag-Bibliothek konnte das Tag nicht lesen oder erstellen.</translation>
+    </message>
+    <message>
+        <source>No frame of %1&apos;s stream can hold a length header.</source>
+        <translation>Kein Frame des Datenstroms von %1 kann einen Längenkopf fassen.</translation>
+    </message>
+    <message numerus="yes">
+        <source>Joining %n files into %1</source>
+        <comment>Joining %n file into %1</comment>
+        <translation>
+            <numerusform>Füge %n Datei zu %1 zusammen</numerusform>
+            <numerusform>Füge %n Dateien zu %1 zusammen</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>MP3 joining completed.</source>
+        <translation>MP3-Zusammenfügen abgeschlossen.</translation>
     </message>
 </context>
 <context>

@@ -751,6 +751,149 @@ TEST_F(Cli, PartsCutsAtTimesEverySoOftenOrIntoAsMany) {
         "quorvel-cli: The cut at 0:05.000 lies at or past the end of the source (0:04.571).\n");
 }
 
+// What a command prints on its standard output, as bytes: a decoder's samples.
+std::string Printed(const std::string& command) {
+    std::string printed;
+    std::FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r");
+    if (!pipe) return printed;
+    char buffer[1 << 16];
+    for (std::size_t read; (read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        printed.append(buffer, read);
+    }
+    ::pclose(pipe);
+    return printed;
+}
+
+// A file's samples as ffmpeg decodes them, 16 bits each.
+std::string FfmpegSamples(const std::string& path) {
+    return Printed("ffmpeg -v error -i '" + path + "' -f s16le -");
+}
+
+// join puts the parts of a split back together, by either rule and at any number of cuts,
+// into the source's very samples; files that do not belong together keep the gap their
+// encoders left, which the log tells, under one header that ffprobe and mpg123 agree with.
+TEST_F(Cli, JoinPutsPartsBackTogetherAndOtherFilesAfterTheirGap) {
+    const std::string out = folder + "/out";
+    fs::create_directory(out);
+    const std::string vbr = std::string(QUORVEL_FIXTURES) + "/vbr.mp3";
+    const struct {
+        std::string source;
+        std::vector<std::string> rule;
+    } splits[] = {{source, {}}, {source, {"-x"}}, {vbr, {}}, {vbr, {"-x"}}};
+    for (const auto& split : splits) {
+        std::vector<std::string> parts = {"parts", "-r", "--count", "5", split.source, out};
+        parts.insert(parts.begin() + 1, split.rule.begin(), split.rule.end());
+        ASSERT_EQ(Run(parts).exitCode, 0);
+        const std::string name = fs::path(split.source).stem();
+        std::vector<std::string> join = {"join", "-r"};
+        for (int part = 1; part <= 5; ++part) {
+            join.push_back(out + "/" + name + std::to_string(part) + ".mp3");
+        }
+        join.push_back(folder + "/joined.mp3");
+        const Result joined = Run(join);
+        EXPECT_EQ(joined.exitCode, 0) << joined.err;
+        const std::string rule = split.rule.empty() ? "by the frame rule" : "at a sample";
+        const std::regex seam("goes on where a split " + rule + " cut");
+        EXPECT_EQ(std::distance(std::sregex_iterator(joined.out.begin(), joined.out.end(), seam),
+                                std::sregex_iterator()),
+                  4)
+            << joined.out;
+        const std::string samples = FfmpegSamples(split.source);
+        EXPECT_FALSE(samples.empty());
+        EXPECT_TRUE(FfmpegSamples(folder + "/joined.mp3") == samples) << name << " " << rule;
+        EXPECT_EQ(GaplessBytes(folder + "/joined.mp3"), samples.size()) << name << " " << rule;
+    }
+
+    // Two files that are no parts of one: 1,998 samples of their encoders' padding and delay
+    // between them.
+    const Result two = Run({"join", "--json", source, vbr, folder + "/two.mp3"});
+    EXPECT_EQ(two.exitCode, 0) << two.err;
+    const auto run = nlohmann::json::parse(two.out);
+    EXPECT_EQ(run["outcome"], "completed");
+    EXPECT_EQ(run["outputs"][0]["bytes"], fs::file_size(folder + "/two.mp3"));
+    const std::size_t gap = 1998;
+    EXPECT_EQ(run["log"][1], "Between " + source + " and " + vbr +
+                                 " the gap their encoders left plays: 1998 samples (45 ms).");
+    const std::size_t played = FfmpegSamples(source).size() + FfmpegSamples(vbr).size() + gap * 4;
+    EXPECT_EQ(FfmpegSamples(folder + "/two.mp3").size(), played);
+    EXPECT_EQ(GaplessBytes(folder + "/two.mp3"), played);
+    // ffprobe counts the frames its header states, and times them so.
+    const auto probed = [](const std::string& path, const std::string& field) {
+        return std::stod(Printed("ffprobe -v error -count_frames -show_entries stream=" + field +
+                                 " -of csv=p=0 '" + path + "'"));
+    };
+    const double frames = probed(folder + "/two.mp3", "nb_read_frames");
+    EXPECT_EQ(frames, probed(source, "nb_read_frames") + probed(vbr, "nb_read_frames"));
+    EXPECT_NEAR(probed(folder + "/two.mp3", "duration"), frames * 1152 / 44100, 1e-6);
+}
+
+// join --chapters gives the output one chapter for each file, as ffprobe reads them: titled
+// as the file's title tag, or as its name where it has none, from where its frames start to
+// where the next file's do, and the last to the end.
+TEST_F(Cli, JoinWithChaptersGivesEachFileItsOwn) {
+    const quorvel::test::Bytes audio = quorvel::test::ReadFile(source);
+    const quorvel::test::Bytes title = {0, 'F', 'i', 'r', 's', 't'};
+    const std::string first =
+        temp.Write("first.mp3",
+                   quorvel::test::operator+(
+                       quorvel::test::Id3Tag(3, quorvel::test::Id3Frame(3, "TIT2", title)), audio));
+    const std::string output = folder + "/both.mp3";
+    const Result joined = Run({"join", "--chapters", first, source, output});
+    ASSERT_EQ(joined.exitCode, 0) << joined.err;
+    const auto chapters = nlohmann::json::parse(
+        Printed("ffprobe -v error -show_chapters -of json '" + output + "'"))["chapters"];
+    ASSERT_EQ(chapters.size(), 2u);
+    EXPECT_EQ(chapters[0]["tags"]["title"], "First");
+    EXPECT_EQ(chapters[1]["tags"]["title"], "song");
+    EXPECT_EQ(std::stod(chapters[0]["start_time"].get<std::string>()), 0);
+    // The second starts where the first file's frames end, less the encoder's delay and
+    // the decoder's.
+    const double frames = std::stod(
+        Printed("ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 '" +
+                source + "'"));
+    const double second = std::stod(chapters[1]["start_time"].get<std::string>());
+    EXPECT_NEAR(second, (frames * 1152 - 576 - 529) / 44100, 0.002);
+    EXPECT_EQ(chapters[0]["end_time"], chapters[1]["start_time"]);
+    const double played = double(FfmpegSamples(output).size()) / 4 / 44100;
+    EXPECT_NEAR(std::stod(chapters[1]["end_time"].get<std::string>()), played, 0.002);
+}
+
+// join refuses, writing nothing, files that do not go together, an output that is one of
+// its inputs, a file without MP3 audio or one it cannot read, each by its exit code; an
+// output there already is kept without --replace.
+TEST_F(Cli, JoinRefusesWhatCannotBeJoinedAndWritesNothing) {
+    const std::string output = folder + "/joined.mp3";
+    const std::string mpeg2 = std::string(QUORVEL_FIXTURES) + "/mpeg2.mp3";
+    const Result mixed = Run({"join", source, mpeg2, output});
+    EXPECT_EQ(mixed.exitCode, 1);
+    EXPECT_EQ(mixed.err, "quorvel-cli: " + mpeg2 + " cannot be joined to " + source +
+                             ": it is MPEG 2, 22050 Hz, 2 channels, " + source +
+                             " is MPEG 1, 44100 Hz, 2 channels. Only files of one MPEG version, "
+                             "sampling rate and channel count join.\n");
+    EXPECT_FALSE(fs::exists(output));
+
+    const Result itself = Run({"join", source, source});
+    EXPECT_EQ(itself.exitCode, 1);
+    EXPECT_EQ(itself.err, "quorvel-cli: The output " + source + " is the input file " + source +
+                              ": give another name.\n");
+    const std::string text = folder + "/notes.mp3";
+    std::ofstream(text) << "no frames here\n";
+    const auto none = nlohmann::json::parse(Run({"join", "--json", source, text, output}).out);
+    EXPECT_EQ(none["outcome"], "refused");
+    EXPECT_EQ(none["error"]["file"], text);
+    const Result missing = Run({"join", source, folder + "/missing.mp3", output});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_FALSE(fs::exists(output));
+
+    std::ofstream(output) << "older";
+    const Result kept = Run({"join", source, source, output});
+    EXPECT_EQ(kept.exitCode, 3);
+    EXPECT_EQ(ReadText(output), "older");
+    EXPECT_EQ(Run({"join", "-r", source, source, output}).exitCode, 0);
+    EXPECT_TRUE(Trashed("older"));
+    EXPECT_EQ(FfmpegSamples(output).size(), 2 * FfmpegSamples(source).size() + 4 * 1998);
+}
+
 // parts cuts at a cue sheet's tracks or the source's chapters, each part titled as they
 // say, and refuses a sheet that does not fit the source, naming its line, leaving nothing.
 TEST_F(Cli, PartsFromACueSheetOrTheChapters) {
