@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "TerminalProgress.h"
+#include "engine/Cut.h"
 #include "engine/Join.h"
 #include "engine/Numbers.h"
 #include "engine/PartLists.h"
@@ -86,6 +87,11 @@ struct Options {
     std::optional<std::string> threshold;
     std::optional<std::string> least;
     quorvel::SilenceRule rule;
+    // The cut command's: the spans as given and as read, and whether their ends go to the
+    // nearest silence.
+    std::vector<std::string> remove;
+    std::vector<quorvel::RemovedSpan> spans;
+    bool snap = false;
 };
 
 // The work's reports on the terminal: the log on standard output, in English; questions
@@ -166,6 +172,8 @@ constexpr const char* kUsage =
     "SECOND [FOLDER]\n"
     "       quorvel-cli parts [-r|--replace] [-x|--exact] [-q|--quiet] [--json] (--at TIME)... | "
     "--cue FILE | --chapters | --every TIME | --count N [--name PATTERN] [--] FILE [FOLDER]\n"
+    "       quorvel-cli cut (--remove FROM-TO)... [--snap] [-r|--replace] [-q|--quiet] [--json] "
+    "[--] FILE OUTPUT\n"
     "       quorvel-cli join [--chapters] [-r|--replace] [-q|--quiet] [--json] [--] FILE... "
     "OUTPUT\n"
     "       quorvel-cli verify [-q|--quiet] [--json] SOURCE PART1 PART2\n"
@@ -191,6 +199,9 @@ Commands:
                   split FILE into the parts NAME1.mp3 to NAMEn.mp3 in FOLDER,
                   cut as one of --at, --cue, --chapters, --every and --count
                   says; print the log and check every seam
+  cut FILE OUTPUT write FILE without the spans --remove gives into OUTPUT,
+                  without re-encoding, each end on the nearest frame
+                  boundary; check the samples on either side of every seam
   join FILE... OUTPUT
                   put the files, of one MPEG version, sampling rate and channel
                   count, together into OUTPUT without re-encoding: one length
@@ -205,9 +216,9 @@ Commands:
                   (m:ss.sss), one a line
 
 Options:
-  -r, --replace   split, parts, join: replace outputs that exist, moving them to
-                  the trash; without it a terminal asks, and otherwise they are
-                  kept
+  -r, --replace   split, parts, cut, join: replace outputs that exist, moving
+                  them to the trash; without it a terminal asks, and otherwise
+                  they are kept
   -x, --exact     split, parts: cut at the sample, the times read to the
                   millisecond; the parts played gaplessly give the source's
                   very samples
@@ -233,6 +244,13 @@ Options of parts (give one of the first five):
       --name PATTERN    name the parts PATTERN.mp3: %n the part's number, %t
                         its title, %b the source's name without its extension,
                         %% a percent sign
+
+Options of cut:
+      --remove FROM-TO  remove the audio from FROM to TO (times as TIME below);
+                        give it once for each span
+      --snap            move each end to the middle of the nearest silence
+                        within a second (as silences finds them), where there is
+                        one
 
 Options of silences:
       --threshold DB    the level a silence stays below, in dB of full scale,
@@ -673,28 +691,73 @@ int ReportEdit(TerminalReporter& reporter, const Options& options,
     }
 }
 
-// Joins the files given into the last operand.
-int Join(const Options& options, const std::vector<std::string>& operands) {
+// Runs an edit into its output with the files, tags and decoder it needs, and reports it.
+template <typename Edit>
+int RunEditCommand(const Options& options, const std::string& command, Edit&& edit) {
     TerminalReporter reporter(!options.json);
     quorvel::platform::LocalFileSystem local;
     // Not restarted: a question waiting on the terminal is answered no.
     quorvel::platform::CatchEndingSignals(Stop, quorvel::platform::Handlers::Replace, false);
     quorvel::WatchedFiles files(local, reporter);
     quorvel::platform::TagLibEditor tags;
-    quorvel::JoinRequest request;
-    request.Files.Sources.assign(operands.begin(), operands.end() - 1);
-    request.Files.Output = operands.back();
-    request.Files.Existing =
-        options.replace ? quorvel::ExistingOutputs::Replace : quorvel::ExistingOutputs::Ask;
-    request.Chapters = options.chapters;
+    quorvel::platform::Mpg123Decoder decoder;
     quorvel::EditReport report;
-    if (const auto why = WithoutModule("join")) {
+    if (const auto why = WithoutModule(command)) {
         reporter.Show(*why);
         report.Outcome = quorvel::EditOutcome::Failed;
     } else {
-        report = quorvel::Join(request, files, tags, reporter);
+        report = edit(files, tags, decoder, reporter);
     }
     return ReportEdit(reporter, options, report);
+}
+
+// The sources and output of an edit, and what to do with an output already there.
+quorvel::EditFiles EditFilesOf(const Options& options, std::vector<std::string> sources,
+                               const std::string& output) {
+    return {std::move(sources), output,
+            options.replace ? quorvel::ExistingOutputs::Replace : quorvel::ExistingOutputs::Ask};
+}
+
+// Joins the files given into the last operand.
+int Join(const Options& options, const std::vector<std::string>& operands) {
+    quorvel::JoinRequest request;
+    request.Files = EditFilesOf(options, {operands.begin(), operands.end() - 1}, operands.back());
+    request.Chapters = options.chapters;
+    return RunEditCommand(
+        options, "join",
+        [&](quorvel::FileSystem& files, quorvel::TagEditor& tags, quorvel::AudioDecoder&,
+            quorvel::Reporter& reporter) { return quorvel::Join(request, files, tags, reporter); });
+}
+
+// Writes FILE without the spans given into OUTPUT.
+int Cut(const Options& options, const std::vector<std::string>& operands) {
+    quorvel::CutOutRequest request;
+    request.Files = EditFilesOf(options, {operands[0]}, operands[1]);
+    request.Remove = options.spans;
+    request.Snap = options.snap;
+    return RunEditCommand(options, "cut",
+                          [&](quorvel::FileSystem& files, quorvel::TagEditor& tags,
+                              quorvel::AudioDecoder& decoder, quorvel::Reporter& reporter) {
+                              return quorvel::CutOut(request, files, tags, decoder, reporter);
+                          });
+}
+
+// Reads the cut command's spans into `options`; what is wrong with them where they cannot
+// be read.
+std::optional<quorvel::Message> ReadCutOptions(Options& options) {
+    if (options.remove.empty()) {
+        return Tr("quorvel-cli", "cut: give --remove FROM-TO at least once");
+    }
+    for (const std::string& text : options.remove) {
+        const auto dash = text.find('-');
+        const auto from =
+            dash == std::string::npos ? std::nullopt : ReadTime(text.substr(0, dash), true);
+        const auto to =
+            dash == std::string::npos ? std::nullopt : ReadTime(text.substr(dash + 1), true);
+        if (!from || !to) return Tr("quorvel-cli", "cut: invalid span '%1'").Arg(text);
+        options.spans.push_back({*from, *to});
+    }
+    return std::nullopt;
 }
 
 // The seam check of any three files, as a split makes it: 0 when the parts decode to the
@@ -820,7 +883,7 @@ int Run(int argc, char** argv) {
     static char name[] = "quorvel-cli";
     argv[0] = name;
     // The parts and the silences commands' options have no short forms.
-    enum { kAt = 0x100, kCue, kChapters, kEvery, kCount, kName, kThreshold, kMin };
+    enum { kAt = 0x100, kCue, kChapters, kEvery, kCount, kName, kThreshold, kMin, kRemove, kSnap };
     static const option longOptions[] = {
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
@@ -836,6 +899,8 @@ int Run(int argc, char** argv) {
         {"name", required_argument, nullptr, kName},
         {"threshold", required_argument, nullptr, kThreshold},
         {"min", required_argument, nullptr, kMin},
+        {"remove", required_argument, nullptr, kRemove},
+        {"snap", no_argument, nullptr, kSnap},
         {nullptr, 0, nullptr, 0},
     };
     Options options;
@@ -843,6 +908,7 @@ int Run(int argc, char** argv) {
     // The first of the parts command's options given, and of the silences command's.
     const char* partsOption = nullptr;
     const char* silencesOption = nullptr;
+    const char* cutOption = nullptr;
     // The leading "-" hands over each operand in its place, so that options may stand
     // anywhere up to "--" even where POSIXLY_CORRECT is set.
     for (int opt, index = 0; (opt = getopt_long(argc, argv, "-hVrxq", longOptions, &index)) != -1;
@@ -892,10 +958,18 @@ int Run(int argc, char** argv) {
             case kMin:
                 options.least = optarg;
                 break;
+            case kRemove:
+                options.remove.emplace_back(optarg);
+                break;
+            case kSnap:
+                options.snap = true;
+                break;
             default:  // getopt has said what was wrong
                 return Usage();
         }
-        const char*& first = opt >= kThreshold ? silencesOption : partsOption;
+        const char*& first = opt >= kRemove      ? cutOption
+                             : opt >= kThreshold ? silencesOption
+                                                 : partsOption;
         if (opt >= kAt && !first) first = longOptions[index].name;
     }
     // After "--" every argument is an operand, even one that starts with "-".
@@ -909,7 +983,8 @@ int Run(int argc, char** argv) {
     };
     static const Command commands[] = {
         {"info", 1, 1},   {"split", 3, 4},    {"parts", 1, 2},
-        {"verify", 3, 3}, {"silences", 1, 1}, {"join", 2, std::numeric_limits<std::size_t>::max()}};
+        {"verify", 3, 3}, {"silences", 1, 1}, {"join", 2, std::numeric_limits<std::size_t>::max()},
+        {"cut", 2, 2}};
     const auto known = std::find_if(std::begin(commands), std::end(commands),
                                     [&](const Command& c) { return command == c.name; });
     if (known == std::end(commands)) {
@@ -944,7 +1019,16 @@ int Run(int argc, char** argv) {
         if (const auto why = ReadPartsOptions(options)) return WrongCall(*why);
         return Parts(options, operands);
     }
+    if (command != "cut" && cutOption) {
+        return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the cut command's")
+                             .Arg(command)
+                             .Arg(std::string(cutOption)));
+    }
     if (command == "join") return Join(options, operands);
+    if (command == "cut") {
+        if (const auto why = ReadCutOptions(options)) return WrongCall(*why);
+        return Cut(options, operands);
+    }
     if (command == "silences") {
         if (const auto why = ReadSilencesOptions(options)) return WrongCall(*why);
         return Silences(options, operands[0]);

@@ -142,6 +142,15 @@ Carried Assembly::Carry(std::size_t seam, std::span<const std::uint8_t> carried)
             return Carried::Widened;
         }
     }
+    return InsertCarrier(seam, carried);
+}
+
+Carried Assembly::OpenWithSilence(std::span<const std::uint8_t> carried) {
+    if (frames_.empty()) return Carried::Impossible;
+    return InsertCarrier(0, carried);
+}
+
+Carried Assembly::InsertCarrier(std::size_t seam, std::span<const std::uint8_t> carried) {
     const std::size_t like = seam < frames_.size() ? seam : seam - 1;
     const std::size_t source = frames_.at(like).Source;
     const std::int16_t freeLength = sources_[source].Layout.FreeFormatLength;
@@ -208,6 +217,12 @@ OutputPlan Assembly::Plan(std::vector<std::uint8_t> tag, const NewHeader& header
     const std::int64_t size = trailer.File->Size();
     if (size > trailerAt) plan.push_back({trailerAt, size - trailerAt, {}, trailerOf});
     return plan;
+}
+
+Gapless OutputGapless(const AssemblySource& first, const AssemblySource& last) {
+    const auto& delay = first.Layout.GaplessValues;
+    const auto& padding = last.Layout.GaplessValues;
+    return {delay ? delay->Delay : 0, padding ? padding->Padding : kDecoderDelay};
 }
 
 std::optional<NewHeader> AssemblyHeader(const AssemblySource& first, bool variableBitRate) {

@@ -75,6 +75,11 @@ class Assembly {
     // data where it holds them, else in the frame before the seam made larger, else in a
     // silent frame added before the seam.
     Carried Carry(std::size_t seam, std::span<const std::uint8_t> carried);
+    // Opens the output with a silent frame like its first whose main data ends with
+    // `carried`, the bytes that first frame borrows (none: none), so that a start delay can
+    // skip it and the frame after it plays from its first sample: AddedFrame, or Impossible
+    // where no frame of the stream's holds them.
+    Carried OpenWithSilence(std::span<const std::uint8_t> carried);
 
     // The output: `tag` (an ID3v2 tag, or nothing), the header frame `header` stating the
     // frames, bytes, seek table and `gapless` values, the frames, then the tags that follow
@@ -89,12 +94,20 @@ class Assembly {
 
   private:
     FrameBytes BytesOf(std::size_t index) const;
+    // A silent frame inserted before frame `seam` (like it, or the one before it at the end)
+    // whose main data ends with `carried`.
+    Carried InsertCarrier(std::size_t seam, std::span<const std::uint8_t> carried);
     // Writes `carried` over the last bytes of the main data of the frames before `seam`.
     void WriteTail(std::size_t seam, std::span<const std::uint8_t> carried);
 
     std::span<const AssemblySource> sources_;
     std::vector<AssembledFrame> frames_;
 };
+
+// The gapless values of an output that opens with `first`'s frames and ends with `last`'s:
+// the first one's start delay and the last one's end padding; without a LAME tag, none to
+// skip at the start and the decoders' own delay at the end, so that every frame plays.
+Gapless OutputGapless(const AssemblySource& first, const AssemblySource& last);
 
 // The output's header frame: the first source's where it has one, or a new one like its
 // first frame; none where no frame of the stream's holds one.

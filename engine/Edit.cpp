@@ -86,7 +86,8 @@ EditReport RefuseEdit(Reporter& reporter, const Message& why, const std::string&
 }
 
 EditReport RunEdit(const EditFiles& edit, FileSystem& files, Reporter& reporter,
-                   const PlanEdit& plan, const Message& done) {
+                   const PlanEdit& plan, const Message& done,
+                   const std::function<void()>& checked) {
     EditReport report;
     OutputCommit outputs(files, reporter);
     try {
@@ -102,6 +103,7 @@ EditReport RunEdit(const EditFiles& edit, FileSystem& files, Reporter& reporter,
         if (auto ended = ClaimOutput(edit, files, reporter, outputs)) return *ended;
         report.Bytes = WriteOutput(files, outputs, sources, std::get<OutputPlan>(planned));
         report.Path = edit.Output;
+        if (checked) checked();
         reporter.Log(Tr("Split", "Total bytes written : %1 bytes.").Arg(report.Bytes));
         reporter.Log(done);
         report.Outcome = EditOutcome::Completed;

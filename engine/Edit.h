@@ -56,8 +56,10 @@ using PlanEdit = std::function<std::variant<OutputPlan, EditReport>(std::span<So
 
 // The run of an edit once its request is checked: the sources opened, the output planned,
 // named (the one question where an entry has its name) and written through OutputCommit, all
-// or nothing; `done` is the log's last line once it is named.
+// or nothing; `checked`, where given, looks at it once it is named, and `done` is the log's
+// last line.
 EditReport RunEdit(const EditFiles& edit, FileSystem& files, Reporter& reporter,
-                   const PlanEdit& plan, const Message& done);
+                   const PlanEdit& plan, const Message& done,
+                   const std::function<void()>& checked = {});
 
 }  // namespace quorvel

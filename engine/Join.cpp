@@ -295,9 +295,7 @@ std::variant<OutputPlan, EditReport> PlanJoin(const JoinRequest& request,
             Tr("Join", "No frame of %1's stream can hold a length header.").Arg(paths.front()),
             paths.front());
     }
-    const auto& first = sources.front().Layout.GaplessValues;
-    const auto& last = sources.back().Layout.GaplessValues;
-    const Gapless gapless{first ? first->Delay : 0, last ? last->Padding : kDecoderDelay};
+    const Gapless gapless = OutputGapless(sources.front(), sources.back());
     const std::int32_t rate = sources.front().Layout.SamplingRate;
     const std::int64_t played =
         std::max<std::int64_t>(0, assembly.FrameSamples() - gapless.Delay - gapless.Padding);

@@ -106,6 +106,61 @@
     </message>
 </context>
 <context>
+    <name>Cut</name>
+    <message>
+        <source>The span %1-%2 is empty: its start is not before its end.</source>
+        <translation>Der Abschnitt %1-%2 ist leer: Sein Anfang liegt nicht vor seinem Ende.</translation>
+    </message>
+    <message>
+        <source>The span %1-%2 reaches past the end of the source (%3).</source>
+        <translation>Der Abschnitt %1-%2 reicht über das Ende der Quelle hinaus (%3).</translation>
+    </message>
+    <message>
+        <source>The span %1-%2 is cut from %3 to %4 (frames %5 to %6).</source>
+        <translation>Der Abschnitt %1-%2 wird von %3 bis %4 geschnitten (Frames %5 bis %6).</translation>
+    </message>
+    <message>
+        <source>The spans given hold no whole frame: there is nothing to remove.</source>
+        <translation>Die angegebenen Abschnitte enthalten keinen ganzen Frame: Es gibt nichts zu entfernen.</translation>
+    </message>
+    <message>
+        <source>The spans given hold all the audio: nothing would be left.</source>
+        <translation>Die angegebenen Abschnitte enthalten das ganze Audio: Nichts bliebe übrig.</translation>
+    </message>
+    <message>
+        <source>A silent frame opens the output, carrying the %1 bytes its first frame borrows: the start delay skips it.</source>
+        <translation>Ein stiller Frame eröffnet die Ausgabe und trägt die %1 Bytes, die sich ihr erster Frame leiht: Die Startverzögerung überspringt ihn.</translation>
+    </message>
+    <message>
+        <source>the cut at %1</source>
+        <translation>dem Schnitt bei %1</translation>
+    </message>
+    <message>
+        <source>Seam check at %1: the output has the source&apos;s samples on either side (0 of %2 sample frames differ).</source>
+        <translation>Nahtprüfung bei %1: Die Ausgabe hat auf beiden Seiten die Samples der Quelle (0 von %2 Sample-Frames weichen ab).</translation>
+    </message>
+    <message>
+        <source>Seam check at %1: %2 of %3 sample frames differ from the source&apos;s, the farthest %4 from the seam.</source>
+        <translation>Nahtprüfung bei %1: %2 von %3 Sample-Frames weichen von denen der Quelle ab, der entfernteste %4 von der Naht.</translation>
+    </message>
+    <message>
+        <source>Seam check skipped: %1.</source>
+        <translation>Nahtprüfung ausgelassen: %1.</translation>
+    </message>
+    <message>
+        <source>Please give a span to remove.</source>
+        <translation>Bitte geben Sie einen Abschnitt zum Entfernen an.</translation>
+    </message>
+    <message>
+        <source>Cutting %1 into %2</source>
+        <translation>Schneide %1 nach %2</translation>
+    </message>
+    <message>
+        <source>MP3 cutting completed.</source>
+        <translation>MP3-Schneiden abgeschlossen.</translation>
+    </message>
+</context>
+<context>
     <name>CutPlayer</name>
     <message>
         <source>The cut cannot be heard: the decoder could not be loaded (%1).</source>
@@ -761,6 +816,18 @@
     <message>
         <source>%1 is damaged: %2 s of its audio does not decode, and counts as silence or is left out, as players play it</source>
         <translation>%1 ist beschädigt: %2 s seines Tons lassen sich nicht dekodieren und zählen als Stille oder fallen weg, wie Player die Datei spielen</translation>
+    </message>
+    <message>
+        <source>cut: give --remove FROM-TO at least once</source>
+        <translation>cut: Geben Sie --remove VON-BIS mindestens einmal an</translation>
+    </message>
+    <message>
+        <source>cut: invalid span &apos;%1&apos;</source>
+        <translation>cut: ungültiger Abschnitt &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>%1: option &apos;--%2&apos; is the cut command&apos;s</source>
+        <translation>%1: Option &apos;--%2&apos; gehört zum Befehl cut</translation>
     </message>
 </context>
 <context>

@@ -827,6 +827,183 @@ TEST_F(Cli, JoinPutsPartsBackTogetherAndOtherFilesAfterTheirGap) {
     EXPECT_NEAR(probed(folder + "/two.mp3", "duration"), frames * 1152 / 44100, 1e-6);
 }
 
+// What mp3val finds wrong with a file, its name left out of each line.
+std::set<std::string> Mp3valFindings(const std::string& path) {
+    std::set<std::string> found;
+    std::istringstream lines(Printed("mp3val '" + path + "'"));
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with("WARNING") && !line.starts_with("ERROR")) continue;
+        const auto name = line.find(path);
+        if (name != std::string::npos) line.erase(name, path.size());
+        found.insert(line);
+    }
+    return found;
+}
+
+// cut removes the frames nearest each span's ends: the output plays as long as the source
+// less their samples, by ffmpeg and mpg123 alike, has the source's samples but within a
+// frame after each seam (two in MPEG 2 and 2.5, whose one granule a frame overlaps the one
+// before it and whose synthesis remembers 512 samples more), and mp3val finds nothing in it
+// that it does not find in the source.
+TEST_F(Cli, CutRemovesWholeFramesAndKeepsEverySampleAwayFromTheSeams) {
+    const std::string fixtures = QUORVEL_FIXTURES;
+    const struct {
+        std::string file;
+        std::size_t samplesPerFrame;
+        std::vector<std::string> spans;
+    } cases[] = {
+        {source, 1152, {"0:01-0:01.500", "0:03-0:03.900"}},
+        {source, 1152, {"0:00-0:01", "0:02-0:02.500"}},
+        {fixtures + "/vbr.mp3", 1152, {"0:00.300-0:01"}},
+        {fixtures + "/mpeg2.mp3", 576, {"0:01-0:02.300", "0:03.100-0:03.600"}},
+        {fixtures + "/mpeg25.mp3", 576, {"0:01-0:02.300"}},
+    };
+    // Every source's LAME tag states 576 samples of start delay, the decoders add 529.
+    const std::size_t lead = 576 + 529;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string output = folder + "/cut.mp3";
+        std::vector<std::string> arguments = {"cut", "-r", "--json"};
+        for (const std::string& span : c.spans) {
+            arguments.push_back("--remove");
+            arguments.push_back(span);
+        }
+        arguments.push_back(c.file);
+        arguments.push_back(output);
+        const Result cut = Run(arguments);
+        ASSERT_EQ(cut.exitCode, 0) << cut.err;
+        const auto run = nlohmann::json::parse(cut.out);
+        EXPECT_EQ(run["log"].back(), "MP3 cutting completed.");
+        // The frames each span removes, as the log tells them.
+        std::vector<std::pair<std::size_t, std::size_t>> removed;
+        std::size_t checked = 0;
+        const std::regex frames(R"(\(frames (\d+) to (\d+)\)\.$)");
+        for (const auto& line : run["log"]) {
+            std::smatch match;
+            const std::string text = line.get<std::string>();
+            if (std::regex_search(text, match, frames)) {
+                removed.emplace_back(std::stoul(match[1]), std::stoul(match[2]));
+            }
+            checked += text.starts_with("Seam check at ") ? 1 : 0;
+        }
+        ASSERT_EQ(removed.size(), c.spans.size());
+        const std::size_t spf = c.samplesPerFrame;
+        // Where the decoders' output reaches a frame of the source, in bytes.
+        const auto played = [&](std::size_t frame) {
+            return frame * spf > lead ? (frame * spf - lead) * 4 : 0;
+        };
+        EXPECT_EQ(checked, removed.size() - (removed[0].first == 0 ? 1 : 0))
+            << "a seam check at each seam, none at the start";
+        const std::string before = FfmpegSamples(c.file);
+        const std::string after = FfmpegSamples(output);
+        std::size_t gone = 0;
+        for (const auto& [first, end] : removed) gone += played(end) - played(first);
+        EXPECT_EQ(after.size(), before.size() - gone);
+        EXPECT_EQ(GaplessBytes(output), after.size());
+        // Each kept stretch, in bytes of two 16-bit channels: where it starts in the source
+        // and in the output, and how long it is.
+        std::size_t from = 0, at = 0;
+        for (std::size_t i = 0; i <= removed.size(); ++i) {
+            const std::size_t to = i < removed.size() ? played(removed[i].first) : before.size();
+            // Past the seam that opens it, which decodes after foreign frames.
+            const std::size_t settled = i == 0 ? 0 : std::min(to - from, 2 * spf * 4);
+            EXPECT_EQ(after.compare(at + settled, to - from - settled, before, from + settled,
+                                    to - from - settled),
+                      0)
+                << "the stretch after seam " << i;
+            if (i > 0 && spf == 1152) {
+                EXPECT_EQ(after.compare(at + spf * 4, to - from - spf * 4, before, from + spf * 4,
+                                        to - from - spf * 4),
+                          0);
+            }
+            at += to - from;
+            if (i < removed.size()) from = played(removed[i].second);
+        }
+        EXPECT_EQ(Mp3valFindings(output), Mp3valFindings(c.file));
+    }
+}
+
+// cut --snap moves each end of a span to the middle of the nearest pause: a file of tones
+// with a second of silence between them is cut inside the pauses, wherever the span's ends
+// fall within a second of them.
+TEST_F(Cli, CutWithSnapCutsInsideThePauses) {
+    const std::string tones = folder + "/tones.mp3";
+    ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -t wav - synth 2 sine 440 : synth 1 sine 0 : "
+                           "synth 2 sine 660 : synth 1 sine 0 : synth 2 sine 880 2>/dev/null | "
+                           "lame --quiet -b 128 - '" +
+                           tones + "'")
+                              .c_str()),
+              0);
+    const Result cut =
+        Run({"cut", "--snap", "--remove", "0:01.800-0:06.700", tones, folder + "/cut.mp3"});
+    ASSERT_EQ(cut.exitCode, 0) << cut.err;
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(cut.out, match,
+                                  std::regex(R"(is cut from 0:0(\d\.\d+) to 0:0(\d\.\d+) )")))
+        << cut.out;
+    const double start = std::stod(match[1]), end = std::stod(match[2]);
+    EXPECT_GT(start, 2.0);
+    EXPECT_LT(start, 3.0);
+    EXPECT_GT(end, 5.0);
+    EXPECT_LT(end, 6.0);
+    // Without it, the cut lies on the frame nearest each time.
+    const Result plain =
+        Run({"cut", "-r", "--remove", "0:01.800-0:06.700", tones, folder + "/cut.mp3"});
+    EXPECT_NE(plain.out.find("is cut from 0:01.8"), std::string::npos) << plain.out;
+}
+
+// cut keeps the source's chapters, timed as the output plays, and drops the one that lies
+// within the span it removes, as ffprobe reads them.
+TEST_F(Cli, CutRetimesTheChaptersAndDropsThoseItRemoves) {
+    const std::string output = folder + "/cut.mp3";
+    const Result cut = Run({"cut", "--remove", "0:01-0:02.600",
+                            std::string(QUORVEL_FIXTURES) + "/chapters.mp3", output});
+    ASSERT_EQ(cut.exitCode, 0) << cut.err;
+    const auto chapters = nlohmann::json::parse(
+        Printed("ffprobe -v error -show_chapters -of json '" + output + "'"))["chapters"];
+    ASSERT_EQ(chapters.size(), 3u);
+    const char* titles[] = {"Opening", "Later", "Close"};
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(chapters[i]["tags"]["title"], titles[i]);
+    // The frames removed played from 0.993 s to 2.587 s: "Later", from 2.4 s, starts where
+    // they did, "Close", from 3.7 s, as much earlier as they played.
+    EXPECT_EQ(chapters[1]["start"], 993);
+    EXPECT_EQ(chapters[2]["start"], 3700 - (2587 - 993));
+}
+
+// cut refuses, writing nothing, spans that are empty, reach past the end or leave nothing,
+// an output that is the source, and a call without a span.
+TEST_F(Cli, CutRefusesSpansItCannotCut) {
+    const std::string output = folder + "/cut.mp3";
+    const struct {
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string said;
+    } cases[] = {
+        {{"cut", source, output}, 2, "quorvel-cli: cut: give --remove FROM-TO at least once\n"},
+        {{"cut", "--remove", "0:02", source, output}, 2, "quorvel-cli: cut: invalid span '0:02'\n"},
+        {{"cut", "--remove", "0:02-0:01", source, output},
+         1,
+         "quorvel-cli: The span 0:02.000-0:01.000 is empty: its start is not before its end.\n"},
+        {{"cut", "--remove", "0:02-0:09", source, output},
+         1,
+         "quorvel-cli: The span 0:02.000-0:09.000 reaches past the end of the source "
+         "(0:04.500).\n"},
+        {{"cut", "--remove", "0:00-0:04.500", source, output},
+         1,
+         "quorvel-cli: The spans given hold all the audio: nothing would be left.\n"},
+        {{"cut", "--remove", "0:01-0:02", source, source},
+         1,
+         "quorvel-cli: The output " + source + " is the input file " + source +
+             ": give another name.\n"},
+    };
+    for (const auto& c : cases) {
+        const Result refused = Run(c.arguments);
+        EXPECT_EQ(refused.exitCode, c.exitCode) << refused.err;
+        EXPECT_TRUE(refused.err.starts_with(c.said)) << refused.err;
+        EXPECT_FALSE(fs::exists(output));
+    }
+}
+
 // join --chapters gives the output one chapter for each file, as ffprobe reads them: titled
 // as the file's title tag, or as its name where it has none, from where its frames start to
 // where the next file's do, and the last to the end.
