@@ -92,6 +92,9 @@ struct Options {
     std::vector<std::string> remove;
     std::vector<quorvel::RemovedSpan> spans;
     bool snap = false;
+    // The trim command's silence kept on either side of the sound, as given and as read.
+    std::optional<std::string> keep;
+    double keepSeconds = 0.25;
 };
 
 // The work's reports on the terminal: the log on standard output, in English; questions
@@ -174,6 +177,8 @@ constexpr const char* kUsage =
     "--cue FILE | --chapters | --every TIME | --count N [--name PATTERN] [--] FILE [FOLDER]\n"
     "       quorvel-cli cut (--remove FROM-TO)... [--snap] [-r|--replace] [-q|--quiet] [--json] "
     "[--] FILE OUTPUT\n"
+    "       quorvel-cli trim [--threshold DB] [--keep SECONDS] [-r|--replace] [-q|--quiet] "
+    "[--json] [--] FILE OUTPUT\n"
     "       quorvel-cli join [--chapters] [-r|--replace] [-q|--quiet] [--json] [--] FILE... "
     "OUTPUT\n"
     "       quorvel-cli verify [-q|--quiet] [--json] SOURCE PART1 PART2\n"
@@ -202,6 +207,9 @@ Commands:
   cut FILE OUTPUT write FILE without the spans --remove gives into OUTPUT,
                   without re-encoding, each end on the nearest frame
                   boundary; check the samples on either side of every seam
+  trim FILE OUTPUT
+                  write FILE without its leading and trailing silence into
+                  OUTPUT, to the sample, keeping --keep of it on either side
   join FILE... OUTPUT
                   put the files, of one MPEG version, sampling rate and channel
                   count, together into OUTPUT without re-encoding: one length
@@ -216,9 +224,9 @@ Commands:
                   (m:ss.sss), one a line
 
 Options:
-  -r, --replace   split, parts, cut, join: replace outputs that exist, moving
-                  them to the trash; without it a terminal asks, and otherwise
-                  they are kept
+  -r, --replace   split, parts, cut, trim, join: replace outputs that exist,
+                  moving them to the trash; without it a terminal asks, and
+                  otherwise they are kept
   -x, --exact     split, parts: cut at the sample, the times read to the
                   millisecond; the parts played gaplessly give the source's
                   very samples
@@ -252,10 +260,14 @@ Options of cut:
                         within a second (as silences finds them), where there is
                         one
 
-Options of silences:
+Options of silences (and trim, --threshold):
       --threshold DB    the level a silence stays below, in dB of full scale,
                         at most 0; -50 unless given
       --min SECONDS     the shortest silence listed; 0.5 unless given
+
+Options of trim:
+      --keep SECONDS    the silence kept before the sound and after it; 0.25
+                        unless given
 
 Options may stand anywhere before "--", and a long option may be shortened while
 it stays unambiguous.
@@ -742,6 +754,21 @@ int Cut(const Options& options, const std::vector<std::string>& operands) {
                           });
 }
 
+// Writes FILE without its leading and trailing silence into OUTPUT.
+int Trim(const Options& options, const std::vector<std::string>& operands) {
+    quorvel::TrimRequest request;
+    request.Files = EditFilesOf(options, {operands[0]}, operands[1]);
+    request.Silence.ThresholdDb = options.rule.ThresholdDb;
+    // Any silence longer than what is kept of it is worth trimming.
+    request.Silence.MinSeconds = std::max(options.keepSeconds, 0.01);
+    request.KeepSeconds = options.keepSeconds;
+    return RunEditCommand(options, "trim",
+                          [&](quorvel::FileSystem& files, quorvel::TagEditor& tags,
+                              quorvel::AudioDecoder& decoder, quorvel::Reporter& reporter) {
+                              return quorvel::Trim(request, files, tags, decoder, reporter);
+                          });
+}
+
 // Reads the cut command's spans into `options`; what is wrong with them where they cannot
 // be read.
 std::optional<quorvel::Message> ReadCutOptions(Options& options) {
@@ -811,6 +838,19 @@ std::optional<quorvel::Message> ReadSilencesOptions(Options& options) {
         return Tr("quorvel-cli", "silences: invalid length '%1'").Arg(*options.least);
     }
     return std::nullopt;
+}
+
+// Reads the trim command's threshold and the silence it keeps into `options`; what is wrong
+// with them where they cannot be read.
+std::optional<quorvel::Message> ReadTrimOptions(Options& options) {
+    if (options.keep) {
+        const std::string& text = *options.keep;
+        if (!quorvel::IsPlainDecimal(text)) {
+            return Tr("quorvel-cli", "trim: invalid length '%1'").Arg(text);
+        }
+        options.keepSeconds = quorvel::ReadNumber(text);
+    }
+    return ReadSilencesOptions(options);
 }
 
 // A moment or a length of `frames` sample frames as m:ss.sss, to the nearest millisecond.
@@ -883,7 +923,19 @@ int Run(int argc, char** argv) {
     static char name[] = "quorvel-cli";
     argv[0] = name;
     // The parts and the silences commands' options have no short forms.
-    enum { kAt = 0x100, kCue, kChapters, kEvery, kCount, kName, kThreshold, kMin, kRemove, kSnap };
+    enum {
+        kAt = 0x100,
+        kCue,
+        kChapters,
+        kEvery,
+        kCount,
+        kName,
+        kThreshold,
+        kMin,
+        kRemove,
+        kSnap,
+        kKeep
+    };
     static const option longOptions[] = {
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
@@ -901,6 +953,7 @@ int Run(int argc, char** argv) {
         {"min", required_argument, nullptr, kMin},
         {"remove", required_argument, nullptr, kRemove},
         {"snap", no_argument, nullptr, kSnap},
+        {"keep", required_argument, nullptr, kKeep},
         {nullptr, 0, nullptr, 0},
     };
     Options options;
@@ -909,6 +962,7 @@ int Run(int argc, char** argv) {
     const char* partsOption = nullptr;
     const char* silencesOption = nullptr;
     const char* cutOption = nullptr;
+    const char* trimOption = nullptr;
     // The leading "-" hands over each operand in its place, so that options may stand
     // anywhere up to "--" even where POSIXLY_CORRECT is set.
     for (int opt, index = 0; (opt = getopt_long(argc, argv, "-hVrxq", longOptions, &index)) != -1;
@@ -964,10 +1018,14 @@ int Run(int argc, char** argv) {
             case kSnap:
                 options.snap = true;
                 break;
+            case kKeep:
+                options.keep = optarg;
+                break;
             default:  // getopt has said what was wrong
                 return Usage();
         }
-        const char*& first = opt >= kRemove      ? cutOption
+        const char*& first = opt == kKeep        ? trimOption
+                             : opt >= kRemove    ? cutOption
                              : opt >= kThreshold ? silencesOption
                                                  : partsOption;
         if (opt >= kAt && !first) first = longOptions[index].name;
@@ -984,7 +1042,7 @@ int Run(int argc, char** argv) {
     static const Command commands[] = {
         {"info", 1, 1},   {"split", 3, 4},    {"parts", 1, 2},
         {"verify", 3, 3}, {"silences", 1, 1}, {"join", 2, std::numeric_limits<std::size_t>::max()},
-        {"cut", 2, 2}};
+        {"cut", 2, 2},    {"trim", 2, 2}};
     const auto known = std::find_if(std::begin(commands), std::end(commands),
                                     [&](const Command& c) { return command == c.name; });
     if (known == std::end(commands)) {
@@ -1005,7 +1063,9 @@ int Run(int argc, char** argv) {
                              .Arg(command)
                              .Arg(std::string(partsOption)));
     }
-    if (command != "silences" && silencesOption) {
+    // Of the silences command's options, trim takes --threshold alone.
+    const bool trimThreshold = command == "trim" && !options.least;
+    if (command != "silences" && silencesOption && !trimThreshold) {
         return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the silences command's")
                              .Arg(command)
                              .Arg(std::string(silencesOption)));
@@ -1023,6 +1083,15 @@ int Run(int argc, char** argv) {
         return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the cut command's")
                              .Arg(command)
                              .Arg(std::string(cutOption)));
+    }
+    if (command != "trim" && trimOption) {
+        return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the trim command's")
+                             .Arg(command)
+                             .Arg(std::string(trimOption)));
+    }
+    if (command == "trim") {
+        if (const auto why = ReadTrimOptions(options)) return WrongCall(*why);
+        return Trim(options, operands);
     }
     if (command == "join") return Join(options, operands);
     if (command == "cut") {

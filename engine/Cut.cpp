@@ -1,6 +1,8 @@
 #include "engine/Cut.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -203,18 +205,24 @@ std::int64_t Retimed(std::int64_t ms,
     return ms - removed;
 }
 
+// Stretches of the source's playing time that an output leaves out, in milliseconds.
+using Removed = std::vector<std::pair<std::int64_t, std::int64_t>>;
+
+Removed RemovedMs(const std::vector<FrameSpan>& spans, const SourceLayout& layout) {
+    Removed cut;
+    for (const FrameSpan& span : spans) {
+        cut.emplace_back(PlayedAt(span.First, layout) * 1000 / layout.SamplingRate,
+                         PlayedAt(span.End, layout) * 1000 / layout.SamplingRate);
+    }
+    return cut;
+}
+
 // The source's ID3v2 tag stating the output's length, its chapters re-timed and those that lie
-// within a span dropped; none where it has none.
-std::vector<std::uint8_t> CutTag(const AssemblySource& source, TagEditor& tags,
-                                 const std::vector<FrameSpan>& spans, std::int64_t lengthMs) {
+// within what is removed dropped; none where it has none.
+std::vector<std::uint8_t> RetimedTag(const AssemblySource& source, TagEditor& tags,
+                                     const Removed& cut, std::int64_t lengthMs) {
     auto tag = ReadBytes(*source.File, 0, source.Layout.Tags.Id3v2Length);
     if (tag.empty()) return {};
-    const std::int32_t rate = source.Layout.SamplingRate;
-    std::vector<std::pair<std::int64_t, std::int64_t>> cut;
-    for (const FrameSpan& span : spans) {
-        cut.emplace_back(PlayedAt(span.First, source.Layout) * 1000 / rate,
-                         PlayedAt(span.End, source.Layout) * 1000 / rate);
-    }
     std::vector<Chapter> kept;
     for (const Chapter& chapter : tags.Chapters(tag)) {
         const std::int64_t start = Retimed(chapter.StartMs, cut);
@@ -260,7 +268,8 @@ std::variant<OutputPlan, EditReport> PlanCut(const CutOutRequest& request, Sourc
     if (planned.SilentStart) gapless.Delay = source.Layout.SamplesPerFrame - kDecoderDelay;
     const std::int64_t played =
         std::max<std::int64_t>(0, assembly.FrameSamples() - gapless.Delay - gapless.Padding);
-    auto tag = CutTag(source, tags, spans, played * 1000 / planned.Rate);
+    auto tag =
+        RetimedTag(source, tags, RemovedMs(spans, source.Layout), played * 1000 / planned.Rate);
     return assembly.Plan(std::move(tag), *header, gapless, 0);
 }
 
@@ -329,6 +338,84 @@ void CheckCutSeams(AudioDecoder& decoder, FileSystem& files, const CutOutRequest
     }
 }
 
+// Where the sound of a source plays, in played samples: from where its leading silence
+// ends to where its trailing one starts; none where it is silence alone.
+std::optional<std::pair<std::int64_t, std::int64_t>> Sound(const FileSilences& silences) {
+    std::int64_t from = 0, to = silences.Length;
+    for (const Silence& silence : silences.Found) {
+        if (silence.Start == 0) from = silence.End;
+        if (silence.End >= silences.Length) to = std::min(to, silence.Start);
+    }
+    if (from >= to) return std::nullopt;
+    return std::pair{from, to};
+}
+
+// The output of a trim to the played samples [from, to): the frames that hold them, after a
+// silent frame that carries what the first of them borrows where frames go before it, its
+// start delay and end padding skipping the rest of them; none where no frame of the stream's
+// holds a length header.
+std::optional<OutputPlan> PlanTrimmed(const AssemblySource& source,
+                                      std::span<const AssemblySource> sources, std::int64_t from,
+                                      std::int64_t to, TagEditor& tags) {
+    const SourceLayout& layout = source.Layout;
+    const std::int64_t spf = layout.SamplesPerFrame;
+    const auto& values = layout.GaplessValues;
+    const std::int64_t lead = values ? values->Delay + kDecoderDelay : 0;
+    const auto first = static_cast<std::size_t>((from + lead) / spf);
+    const auto end =
+        std::min(source.Frames.size(), static_cast<std::size_t>((to + lead + spf - 1) / spf));
+    Assembly assembly(sources);
+    assembly.AppendRun(0, first, end);
+    // Without frames before it, and where a start delay can skip as much, the first frame
+    // needs no silent one.
+    const bool opened = first > 0 || from + lead < kDecoderDelay;
+    if (opened) {
+        const auto carried = MainDataTail(*source.File, std::span(source.Frames).first(first),
+                                          source.Frames[first].Frame.MainDataBegin);
+        assembly.OpenWithSilence(carried);
+    }
+    const std::int64_t skipped = (opened ? spf : 0) + from + lead - std::int64_t(first) * spf;
+    const Gapless gapless{
+        static_cast<std::int32_t>(skipped - kDecoderDelay),
+        static_cast<std::int32_t>(std::int64_t(end) * spf - to - lead + kDecoderDelay)};
+    const auto header = AssemblyHeader(source, assembly.VariableBitRate());
+    if (!header) return std::nullopt;
+    const std::int32_t rate = layout.SamplingRate;
+    const Removed cut = {{0, from * 1000 / rate},
+                         {to * 1000 / rate, std::numeric_limits<std::int64_t>::max() / 2}};
+    auto tag = RetimedTag(source, tags, cut, (to - from) * 1000 / rate);
+    return assembly.Plan(std::move(tag), *header, gapless, 0);
+}
+
+std::variant<OutputPlan, EditReport> PlanTrim(const TrimRequest& request, SourceFile& file,
+                                              TagEditor& tags, AudioDecoder& decoder,
+                                              FileSystem& files, Reporter& reporter) {
+    const std::string& path = request.Files.Sources.front();
+    const std::vector<AssemblySource> sources = {ReadAssemblySource(file)};
+    const AssemblySource& source = sources.front();
+    if (source.Frames.empty()) {
+        return RefuseEdit(reporter, Tr("Join", "%1 holds no MP3 audio.").Arg(path), path);
+    }
+    const FileSilences silences = FindSilences(decoder, files, path, request.Silence);
+    const auto sound = Sound(silences);
+    if (!sound) {
+        return RefuseEdit(
+            reporter, Tr("Trim", "%1 is silence alone: nothing would be left.").Arg(path), path);
+    }
+    const std::int32_t rate = silences.Rate;
+    const auto keep = static_cast<std::int64_t>(std::llround(request.KeepSeconds * rate));
+    const std::int64_t from = std::max<std::int64_t>(0, sound->first - keep);
+    const std::int64_t to = std::min(silences.Length, sound->second + keep);
+    reporter.Log(Tr("Trim", "The sound plays from %1 to %2: the output keeps %3 to %4.")
+                     .Arg(Clock(sound->first, rate))
+                     .Arg(Clock(sound->second, rate))
+                     .Arg(Clock(from, rate))
+                     .Arg(Clock(to, rate)));
+    if (auto planned = PlanTrimmed(source, sources, from, to, tags)) return *std::move(planned);
+    return RefuseEdit(
+        reporter, Tr("Join", "No frame of %1's stream can hold a length header.").Arg(path), path);
+}
+
 }  // namespace
 
 EditReport CutOut(const CutOutRequest& request, FileSystem& files, TagEditor& tags,
@@ -338,22 +425,30 @@ EditReport CutOut(const CutOutRequest& request, FileSystem& files, TagEditor& ta
         report.Problem = Refusal{Tr("Cut", "Please give a span to remove."), Field::Time};
         return report;
     }
-    if (auto refusal = CheckEditOutput(request.Files, files)) {
-        EditReport report;
-        report.Problem = std::move(refusal);
-        return report;
-    }
-    reporter.Begin(Tr("Cut", "Cutting %1 into %2")
-                       .Arg(request.Files.Sources.front())
-                       .Arg(request.Files.Output));
     PlannedCut planned;
     return RunEdit(
         request.Files, files, reporter,
+        Tr("Cut", "Cutting %1 into %2")
+            .Arg(request.Files.Sources.front())
+            .Arg(request.Files.Output),
         [&](std::span<SourceFile* const> opened) {
             return PlanCut(request, *opened.front(), tags, decoder, files, reporter, planned);
         },
         Tr("Cut", "MP3 cutting completed."),
         [&] { CheckCutSeams(decoder, files, request, planned, reporter); });
+}
+
+EditReport Trim(const TrimRequest& request, FileSystem& files, TagEditor& tags,
+                AudioDecoder& decoder, Reporter& reporter) {
+    return RunEdit(
+        request.Files, files, reporter,
+        Tr("Trim", "Trimming the silence of %1 into %2")
+            .Arg(request.Files.Sources.front())
+            .Arg(request.Files.Output),
+        [&](std::span<SourceFile* const> opened) {
+            return PlanTrim(request, *opened.front(), tags, decoder, files, reporter);
+        },
+        Tr("Trim", "MP3 trimming completed."));
 }
 
 }  // namespace quorvel

@@ -38,4 +38,18 @@ struct CutOutRequest {
 EditReport CutOut(const CutOutRequest& request, FileSystem& files, TagEditor& tags,
                   AudioDecoder& decoder, Reporter& reporter);
 
+// A source written without its leading and trailing silence.
+struct TrimRequest {
+    EditFiles Files;  // one source
+    SilenceRule Silence;
+    double KeepSeconds = 0.25;  // of the silence kept on either side of the sound
+};
+
+// The whole trim: where the sound starts and ends (FindSilences), less `KeepSeconds`, cut to
+// the sample through whole frames and the length header's start delay and end padding, a
+// silent frame carrying what the first frame kept borrows where frames go at the start; the
+// tags kept, the chapters re-timed. Nothing is written where the source is silence alone.
+EditReport Trim(const TrimRequest& request, FileSystem& files, TagEditor& tags,
+                AudioDecoder& decoder, Reporter& reporter);
+
 }  // namespace quorvel

@@ -86,9 +86,14 @@ EditReport RefuseEdit(Reporter& reporter, const Message& why, const std::string&
 }
 
 EditReport RunEdit(const EditFiles& edit, FileSystem& files, Reporter& reporter,
-                   const PlanEdit& plan, const Message& done,
+                   const Message& begin, const PlanEdit& plan, const Message& done,
                    const std::function<void()>& checked) {
     EditReport report;
+    if (auto refusal = CheckEditOutput(edit, files)) {
+        report.Problem = std::move(refusal);
+        return report;
+    }
+    reporter.Begin(begin);
     OutputCommit outputs(files, reporter);
     try {
         OutputCommit::Recover(files, reporter, FolderOf(edit.Output));

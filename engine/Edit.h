@@ -54,12 +54,13 @@ EditReport RefuseEdit(Reporter& reporter, const Message& why, const std::string&
 // Plans the output from the sources as opened, or ends the run with a report.
 using PlanEdit = std::function<std::variant<OutputPlan, EditReport>(std::span<SourceFile* const>)>;
 
-// The run of an edit once its request is checked: the sources opened, the output planned,
-// named (the one question where an entry has its name) and written through OutputCommit, all
-// or nothing; `checked`, where given, looks at it once it is named, and `done` is the log's
+// The run of an edit: its output checked (CheckEditOutput, refused before anything is
+// logged), `begin` the log's first line, the sources opened, the output planned, named (the
+// one question where an entry has its name) and written through OutputCommit, all or
+// nothing; `checked`, where given, looks at it once it is named, and `done` is the log's
 // last line.
 EditReport RunEdit(const EditFiles& edit, FileSystem& files, Reporter& reporter,
-                   const PlanEdit& plan, const Message& done,
+                   const Message& begin, const PlanEdit& plan, const Message& done,
                    const std::function<void()>& checked = {});
 
 }  // namespace quorvel

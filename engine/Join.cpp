@@ -310,16 +310,11 @@ std::variant<OutputPlan, EditReport> PlanJoin(const JoinRequest& request,
 
 EditReport Join(const JoinRequest& request, FileSystem& files, TagEditor& tags,
                 Reporter& reporter) {
-    if (auto refusal = CheckEditOutput(request.Files, files)) {
-        EditReport report;
-        report.Problem = std::move(refusal);
-        return report;
-    }
-    reporter.Begin(TrN("Join", "Joining %n files into %1", "Joining %n file into %1")
-                       .Count(std::ssize(request.Files.Sources))
-                       .Arg(request.Files.Output));
     return RunEdit(
         request.Files, files, reporter,
+        TrN("Join", "Joining %n files into %1", "Joining %n file into %1")
+            .Count(std::ssize(request.Files.Sources))
+            .Arg(request.Files.Output),
         [&](std::span<SourceFile* const> opened) {
             return PlanJoin(request, opened, tags, reporter);
         },

@@ -703,6 +703,25 @@
     </message>
 </context>
 <context>
+    <name>Trim</name>
+    <message>
+        <source>%1 is silence alone: nothing would be left.</source>
+        <translation>%1 enthält nur Stille: Nichts bliebe übrig.</translation>
+    </message>
+    <message>
+        <source>The sound plays from %1 to %2: the output keeps %3 to %4.</source>
+        <translation>Der Klang spielt von %1 bis %2: Die Ausgabe behält %3 bis %4.</translation>
+    </message>
+    <message>
+        <source>Trimming the silence of %1 into %2</source>
+        <translation>Schneide die Stille von %1 ab nach %2</translation>
+    </message>
+    <message>
+        <source>MP3 trimming completed.</source>
+        <translation>MP3-Stille abgeschnitten.</translation>
+    </message>
+</context>
+<context>
     <name>Volumes</name>
     <message>
         <source>Home</source>
@@ -828,6 +847,14 @@
     <message>
         <source>%1: option &apos;--%2&apos; is the cut command&apos;s</source>
         <translation>%1: Option &apos;--%2&apos; gehört zum Befehl cut</translation>
+    </message>
+    <message>
+        <source>trim: invalid length &apos;%1&apos;</source>
+        <translation>trim: ungültige Länge &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>%1: option &apos;--%2&apos; is the trim command&apos;s</source>
+        <translation>%1: Option &apos;--%2&apos; gehört zum Befehl trim</translation>
     </message>
 </context>
 <context>

@@ -1004,6 +1004,61 @@ TEST_F(Cli, CutRefusesSpansItCannotCut) {
     }
 }
 
+// trim keeps a file's sound and --keep seconds of the silence on either side of it, to the
+// sample: the output decodes, by ffmpeg and by mpg123 --gapless alike, to the very samples
+// the source decodes to there. A file of silence alone is refused.
+TEST_F(Cli, TrimKeepsTheSoundAndAQuarterSecondOnEitherSideToTheSample) {
+    // MPEG 1 and MPEG 2, at bit rates lame keeps their sampling rates at.
+    const struct {
+        int rate;
+        const char* kbits;
+        std::vector<std::string> keep;
+        double seconds;
+    } cases[] = {{44100, "128", {}, 0.25}, {22050, "64", {"--keep", "0.5"}, 0.5}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rate);
+        const std::string padded = folder + "/padded.mp3";
+        const std::string rate = std::to_string(c.rate);
+        ASSERT_EQ(std::system(("sox -n -r " + rate +
+                               " -c 2 -t wav - synth 2 sine 0 vol 0 : synth 3 sine 300-900 : "
+                               "synth 3 sine 0 vol 0 2>/dev/null | lame --quiet -b " +
+                               c.kbits + " - '" + padded + "'")
+                                  .c_str()),
+                  0);
+        std::vector<std::string> arguments = {"trim", "-r", "--json"};
+        arguments.insert(arguments.end(), c.keep.begin(), c.keep.end());
+        arguments.push_back(padded);
+        arguments.push_back(folder + "/trimmed.mp3");
+        const Result trim = Run(arguments);
+        ASSERT_EQ(trim.exitCode, 0) << trim.err;
+        // Where the sound starts and ends, as silences finds it.
+        const auto silences =
+            nlohmann::json::parse(Run({"silences", "--json", padded}).out)["silences"];
+        ASSERT_EQ(silences.size(), 2u);
+        const auto keep = std::size_t(c.seconds * c.rate);
+        const std::size_t from = silences[0]["end_sample"].get<std::size_t>() - keep;
+        const std::size_t to = silences[1]["start_sample"].get<std::size_t>() + keep;
+        const std::string decoded = FfmpegSamples(padded);
+        EXPECT_TRUE(FfmpegSamples(folder + "/trimmed.mp3") ==
+                    decoded.substr(from * 4, (to - from) * 4));
+        const auto mpg123 = [](const std::string& path) {
+            return Printed("mpg123 --gapless -q -s '" + path + "'");
+        };
+        EXPECT_TRUE(mpg123(folder + "/trimmed.mp3") ==
+                    mpg123(padded).substr(from * 4, (to - from) * 4));
+    }
+    const std::string quiet = folder + "/quiet.mp3";
+    ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -t wav - synth 2 sine 0 vol 0 2>/dev/null | "
+                           "lame --quiet - '" +
+                           quiet + "'")
+                              .c_str()),
+              0);
+    const Result refused = Run({"trim", quiet, folder + "/none.mp3"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err, "quorvel-cli: " + quiet + " is silence alone: nothing would be left.\n");
+    EXPECT_FALSE(fs::exists(folder + "/none.mp3"));
+}
+
 // join --chapters gives the output one chapter for each file, as ffprobe reads them: titled
 // as the file's title tag, or as its name where it has none, from where its frames start to
 // where the next file's do, and the last to the end.
