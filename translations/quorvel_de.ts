@@ -184,13 +184,6 @@
     </message>
 </context>
 <context>
-    <name>EditorForm</name>
-    <message>
-        <source>To cut at the times given themselves, choose File &gt; Split Exactly at the Time Given in the main window.</source>
-        <translation>Um genau zu den angegebenen Zeiten zu schneiden, wählen Sie im Hauptfenster Datei &gt; Genau zur angegebenen Zeit teilen.</translation>
-    </message>
-</context>
-<context>
     <name>Edit</name>
     <message>
         <source>the file changed while it was being read</source>
@@ -219,6 +212,13 @@
     <message>
         <source>the work was stopped</source>
         <translation>die Arbeit wurde angehalten</translation>
+    </message>
+</context>
+<context>
+    <name>EditorForm</name>
+    <message>
+        <source>To cut at the times given themselves, choose File &gt; Split Exactly at the Time Given in the main window.</source>
+        <translation>Um genau zu den angegebenen Zeiten zu schneiden, wählen Sie im Hauptfenster Datei &gt; Genau zur angegebenen Zeit teilen.</translation>
     </message>
 </context>
 <context>
