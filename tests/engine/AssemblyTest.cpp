@@ -117,6 +117,26 @@ TEST(AssemblyCarry, PutsTheBorrowedBytesWhereTheFramesBeforeTheSeamHaveRoom) {
     }
 }
 
+// An output whose first frames went opens with a silent frame like its first, whose main
+// data ends with what that first frame borrows of them; a start delay is to skip it.
+TEST(AssemblyOpenWithSilence, CarriesWhatTheFirstFrameBorrowsInAFrameThatCodesNothing) {
+    MemoryFile file(Frame(k128, 0, 381, 7) + Frame(k128, 0, 100, 8) + Frame(k128, 120, 10, 9));
+    std::vector<AssemblySource> sources = {ReadAssemblySource(file)};
+    Assembly assembly(sources);
+    assembly.AppendRun(0, 2, 3);
+    const auto carried = MainDataTail(file, std::span(sources[0].Frames).first(2), 120);
+    EXPECT_EQ(carried, Bytes(120, 8)) << "the end of the frame before's main data";
+    ASSERT_EQ(assembly.OpenWithSilence(carried), Carried::AddedFrame);
+    ASSERT_EQ(assembly.Count(), 2u);
+    const Bytes& opening = assembly.At(0).Bytes;
+    FrameStartBytes start{};
+    std::copy_n(opening.begin(), start.size(), start.begin());
+    EXPECT_TRUE(CodesNothing(start));
+    EXPECT_EQ(Slice(opening, std::int64_t(opening.size()) - 120, std::int64_t(opening.size())),
+              carried);
+    EXPECT_EQ(assembly.At(1).Frame.Offset, sources[0].Frames[2].Offset);
+}
+
 // The output of two sources: each one's frames one range, a header frame stating them all
 // and the gapless values, then the tags after the first source's audio.
 TEST(AssemblyPlan, CountsEveryFrameOfEverySourceUnderOneHeader) {
