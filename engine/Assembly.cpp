@@ -184,12 +184,14 @@ OutputPlan Assembly::Plan(std::vector<std::uint8_t> tag, const NewHeader& header
         end += frame.Frame.Frame.FrameLength;
     }
     const AssemblySource& trailer = sources_[trailerOf];
-    PartLength length = MeasurePart(header.Frame, header.Header, frames, end, {}, *trailer.File,
-                                    trailer.Layout.Tags);
-    length.Delay = gapless.Delay;
-    length.Padding = gapless.Padding;
     FrameBytes headerFrame = header.Frame;
-    RewriteLengthHeader(headerFrame, header.Header, length);
+    if (!headerFrame.empty()) {
+        PartLength length = MeasurePart(header.Frame, header.Header, frames, end, {}, *trailer.File,
+                                        trailer.Layout.Tags);
+        length.Delay = gapless.Delay;
+        length.Padding = gapless.Padding;
+        RewriteLengthHeader(headerFrame, header.Header, length);
+    }
 
     OutputPlan plan;
     const auto own = [&plan](std::vector<std::uint8_t> bytes) {
@@ -225,9 +227,13 @@ Gapless OutputGapless(const AssemblySource& first, const AssemblySource& last) {
     return {delay ? delay->Delay : 0, padding ? padding->Padding : kDecoderDelay};
 }
 
-std::optional<NewHeader> AssemblyHeader(const AssemblySource& first, bool variableBitRate) {
+std::optional<NewHeader> AssemblyHeader(const AssemblySource& first, bool variableBitRate,
+                                        bool gapless) {
     const SourceLayout& layout = first.Layout;
-    if (!layout.Header) {
+    // A stream without a header plays every frame's samples, the decoders' first 529 too,
+    // which a header would cut short: as the split leaves its first part, it gets none.
+    if (!layout.Header && !gapless) return NewHeader{};
+    if (!layout.Header || (gapless && !layout.GaplessValues)) {
         if (first.Frames.empty()) return std::nullopt;
         return NewHeaderFrame(*first.File, first.Frames.front().Offset, variableBitRate,
                               layout.FreeFormatLength);

@@ -81,9 +81,9 @@ class Assembly {
     // where no frame of the stream's holds them.
     Carried OpenWithSilence(std::span<const std::uint8_t> carried);
 
-    // The output: `tag` (an ID3v2 tag, or nothing), the header frame `header` stating the
-    // frames, bytes, seek table and `gapless` values, the frames, then the tags that follow
-    // the audio of source `trailerOf`.
+    // The output: `tag` (an ID3v2 tag, or nothing), the header frame `header` (where it is
+    // not empty) stating the frames, bytes, seek table and `gapless` values, the frames, then
+    // the tags that follow the audio of source `trailerOf`.
     OutputPlan Plan(std::vector<std::uint8_t> tag, const NewHeader& header, Gapless gapless,
                     std::size_t trailerOf) const;
 
@@ -109,8 +109,11 @@ class Assembly {
 // skip at the start and the decoders' own delay at the end, so that every frame plays.
 Gapless OutputGapless(const AssemblySource& first, const AssemblySource& last);
 
-// The output's header frame: the first source's where it has one, or a new one like its
-// first frame; none where no frame of the stream's holds one.
-std::optional<NewHeader> AssemblyHeader(const AssemblySource& first, bool variableBitRate);
+// The output's header frame: the first source's where it has one (and a LAME tag, where
+// `gapless` values are to be stated), or a new one with a LAME tag like its first frame; an
+// empty frame (no header, as the source has none) where it has none and none are to be;
+// none where no frame of the stream's holds one.
+std::optional<NewHeader> AssemblyHeader(const AssemblySource& first, bool variableBitRate,
+                                        bool gapless);
 
 }  // namespace quorvel

@@ -258,7 +258,8 @@ std::variant<OutputPlan, EditReport> PlanCut(const CutOutRequest& request, Sourc
     Assembly assembly(sources);
     planned.Rate = source.Layout.SamplingRate;
     AssembleKept(assembly, source, spans, reporter, planned);
-    const auto header = AssemblyHeader(source, assembly.VariableBitRate());
+    const auto header = AssemblyHeader(source, assembly.VariableBitRate(),
+                                       source.Layout.GaplessValues || planned.SilentStart);
     if (!header) {
         return RefuseEdit(reporter,
                           Tr("Join", "No frame of %1's stream can hold a length header.").Arg(path),
@@ -378,7 +379,7 @@ std::optional<OutputPlan> PlanTrimmed(const AssemblySource& source,
     const Gapless gapless{
         static_cast<std::int32_t>(skipped - kDecoderDelay),
         static_cast<std::int32_t>(std::int64_t(end) * spf - to - lead + kDecoderDelay)};
-    const auto header = AssemblyHeader(source, assembly.VariableBitRate());
+    const auto header = AssemblyHeader(source, assembly.VariableBitRate(), true);
     if (!header) return std::nullopt;
     const std::int32_t rate = layout.SamplingRate;
     const Removed cut = {{0, from * 1000 / rate},

@@ -91,10 +91,13 @@ constexpr std::size_t kMostShared = kMostFramesBeforeCut + 4;
 // those frames, so that the samples go on without a gap.
 Continuation ExactContinuation(const AssemblySource& before, const AssemblySource& next) {
     const auto& delay = next.Layout.GaplessValues;
-    const auto& padding = before.Layout.GaplessValues;
+    // A part without a LAME tag plays all its frames' samples, as one whose padding is the
+    // decoders' own delay does.
+    const auto& values = before.Layout.GaplessValues;
+    const std::int32_t padding = values ? values->Padding : kDecoderDelay;
     const std::int32_t spf = next.Layout.SamplesPerFrame;
-    if (!delay || !padding || (delay->Delay + padding->Padding) % spf != 0) return {};
-    const auto skipped = static_cast<std::size_t>((delay->Delay + padding->Padding) / spf);
+    if (!delay || (delay->Delay + padding) % spf != 0) return {};
+    const auto skipped = static_cast<std::size_t>((delay->Delay + padding) / spf);
     for (std::size_t own = 1; own <= 2 && own < skipped; ++own) {
         const std::size_t shared = skipped - own;
         if (shared > kMostShared || shared > before.Frames.size() ||
@@ -288,7 +291,8 @@ std::variant<OutputPlan, EditReport> PlanJoin(const JoinRequest& request,
     for (std::size_t i = 0; i < sources.size(); ++i) {
         starts.push_back(AppendSource(assembly, sources, i, paths, reporter));
     }
-    const auto header = AssemblyHeader(sources.front(), assembly.VariableBitRate());
+    const auto header = AssemblyHeader(sources.front(), assembly.VariableBitRate(),
+                                       sources.front().Layout.GaplessValues.has_value());
     if (!header) {
         return RefuseEdit(
             reporter,

@@ -779,7 +779,12 @@ TEST_F(Cli, JoinPutsPartsBackTogetherAndOtherFilesAfterTheirGap) {
     const struct {
         std::string source;
         std::vector<std::string> rule;
-    } splits[] = {{source, {}}, {source, {"-x"}}, {vbr, {}}, {vbr, {"-x"}}};
+    } splits[] = {{source, {}},
+                  {source, {"-x"}},
+                  {vbr, {}},
+                  {vbr, {"-x"}},
+                  // No header at all: the first part has none either, and plays every frame.
+                  {std::string(QUORVEL_FIXTURES) + "/noinfo.mp3", {"-x"}}};
     for (const auto& split : splits) {
         std::vector<std::string> parts = {"parts", "-r", "--count", "5", split.source, out};
         parts.insert(parts.begin() + 1, split.rule.begin(), split.rule.end());

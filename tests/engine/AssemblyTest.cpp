@@ -148,7 +148,7 @@ TEST(AssemblyPlan, CountsEveryFrameOfEverySourceUnderOneHeader) {
     Assembly assembly(sources);
     assembly.AppendRun(0, 0, 2);
     assembly.AppendRun(1, 1, 3);
-    const auto header = AssemblyHeader(sources[0], assembly.VariableBitRate());
+    const auto header = AssemblyHeader(sources[0], assembly.VariableBitRate(), true);
     ASSERT_TRUE(header);
     const OutputPlan plan = assembly.Plan({}, *header, {576, 1000}, 0);
     ASSERT_EQ(plan.size(), 4u);
