@@ -18,6 +18,7 @@
 #include <cstring>
 #include <iostream>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -28,6 +29,8 @@
 #include <vector>
 
 #include "TerminalProgress.h"
+#include "engine/Cut.h"
+#include "engine/Join.h"
 #include "engine/Numbers.h"
 #include "engine/PartLists.h"
 #include "engine/SeamCheck.h"
@@ -84,6 +87,14 @@ struct Options {
     std::optional<std::string> threshold;
     std::optional<std::string> least;
     quorvel::SilenceRule rule;
+    // The cut command's: the spans as given and as read, and whether their ends go to the
+    // nearest silence.
+    std::vector<std::string> remove;
+    std::vector<quorvel::RemovedSpan> spans;
+    bool snap = false;
+    // The trim command's silence kept on either side of the sound, as given and as read.
+    std::optional<std::string> keep;
+    double keepSeconds = 0.25;
 };
 
 // The work's reports on the terminal: the log on standard output, in English; questions
@@ -164,6 +175,12 @@ constexpr const char* kUsage =
     "SECOND [FOLDER]\n"
     "       quorvel-cli parts [-r|--replace] [-x|--exact] [-q|--quiet] [--json] (--at TIME)... | "
     "--cue FILE | --chapters | --every TIME | --count N [--name PATTERN] [--] FILE [FOLDER]\n"
+    "       quorvel-cli cut (--remove FROM-TO)... [--snap] [-r|--replace] [-q|--quiet] [--json] "
+    "[--] FILE OUTPUT\n"
+    "       quorvel-cli trim [--threshold DB] [--keep SECONDS] [-r|--replace] [-q|--quiet] "
+    "[--json] [--] FILE OUTPUT\n"
+    "       quorvel-cli join [--chapters] [-r|--replace] [-q|--quiet] [--json] [--] FILE... "
+    "OUTPUT\n"
     "       quorvel-cli verify [-q|--quiet] [--json] SOURCE PART1 PART2\n"
     "       quorvel-cli silences [--threshold DB] [--min SECONDS] [-q|--quiet] [--json] [--] "
     "FILE\n"
@@ -187,6 +204,17 @@ Commands:
                   split FILE into the parts NAME1.mp3 to NAMEn.mp3 in FOLDER,
                   cut as one of --at, --cue, --chapters, --every and --count
                   says; print the log and check every seam
+  cut FILE OUTPUT write FILE without the spans --remove gives into OUTPUT,
+                  without re-encoding, each end on the nearest frame
+                  boundary; check the samples on either side of every seam
+  trim FILE OUTPUT
+                  write FILE without its leading and trailing silence into
+                  OUTPUT, to the sample, keeping --keep of it on either side
+  join FILE... OUTPUT
+                  put the files, of one MPEG version, sampling rate and channel
+                  count, together into OUTPUT without re-encoding: one length
+                  header, the first file's tags; parts of one source that a
+                  split made join back to its very samples
   verify SOURCE PART1 PART2
                   decode the three files as a gapless player does and compare
                   the samples of the parts with SOURCE's up to a second on
@@ -196,8 +224,9 @@ Commands:
                   (m:ss.sss), one a line
 
 Options:
-  -r, --replace   split, parts: replace outputs that exist, moving them to the
-                  trash; without it a terminal asks, and otherwise they are kept
+  -r, --replace   split, parts, cut, trim, join: replace outputs that exist,
+                  moving them to the trash; without it a terminal asks, and
+                  otherwise they are kept
   -x, --exact     split, parts: cut at the sample, the times read to the
                   millisecond; the parts played gaplessly give the source's
                   very samples
@@ -215,17 +244,30 @@ Options of parts (give one of the first five):
       --at TIME         cut at TIME; give it once for each cut, in any order
       --cue FILE        cut at the tracks of the cue sheet FILE, each part
                         titled as its track
-      --chapters        cut at the chapters of the source's own ID3v2 tag
+      --chapters        cut at the chapters of the source's own ID3v2 tag;
+                        join: give the output one chapter for each file,
+                        titled as its title tag
       --every TIME      cut every TIME from the start
       --count N         cut into N parts of equal length (N from 2)
       --name PATTERN    name the parts PATTERN.mp3: %n the part's number, %t
                         its title, %b the source's name without its extension,
                         %% a percent sign
 
-Options of silences:
+Options of cut:
+      --remove FROM-TO  remove the audio from FROM to TO (times as TIME below);
+                        give it once for each span
+      --snap            move each end to the middle of the nearest silence
+                        within a second (as silences finds them), where there is
+                        one
+
+Options of silences (and trim, --threshold):
       --threshold DB    the level a silence stays below, in dB of full scale,
                         at most 0; -50 unless given
       --min SECONDS     the shortest silence listed; 0.5 unless given
+
+Options of trim:
+      --keep SECONDS    the silence kept before the sound and after it; 0.25
+                        unless given
 
 Options may stand anywhere before "--", and a long option may be shortened while
 it stays unambiguous.
@@ -239,12 +281,12 @@ Times:
   Numbers are read and printed with a point in every locale.
 
 Exit status:
-  0  info: frames were found; split, parts: the split completed; verify: the
-     parts join the source exactly; silences: silences were found
-  1  info: the file holds no MP3 frames; split, parts: the request was refused;
-     verify: samples or lengths differ; silences: none was found
+  0  info: frames were found; split, parts, join: the output was written;
+     verify: the parts join the source exactly; silences: silences were found
+  1  info: the file holds no MP3 frames; split, parts, join: the request was
+     refused; verify: samples or lengths differ; silences: none was found
   2  a file cannot be read (verify, silences: or decoded), or a wrong call
-  3  split, parts: the run ended without completing and changed nothing
+  3  split, parts, join: the run ended without completing and changed nothing
   A split or silences stopped by SIGINT, SIGTERM or SIGHUP ends by that signal.
 )";
 
@@ -610,6 +652,141 @@ int Parts(const Options& options, const std::vector<std::string>& arguments) {
         });
 }
 
+const char* EditOutcomeName(quorvel::EditOutcome outcome) {
+    switch (outcome) {
+        case quorvel::EditOutcome::Refused:
+            return "refused";
+        case quorvel::EditOutcome::Unreadable:
+            return "unreadable";
+        case quorvel::EditOutcome::Declined:
+            return "declined";
+        case quorvel::EditOutcome::Failed:
+            return "failed";
+        case quorvel::EditOutcome::Stopped:
+            return "stopped";
+        case quorvel::EditOutcome::Completed:
+            return "completed";
+    }
+    return "failed";
+}
+
+// Reports an edit's run: its problem shown, with --json one object (the outcome, the output
+// and its size, the log); the exit code as the outcome says.
+int ReportEdit(TerminalReporter& reporter, const Options& options,
+               const quorvel::EditReport& report) {
+    if (report.Problem && !report.Unusable.empty()) {
+        reporter.Unusable(report.Unusable, report.Problem->Text);
+    } else if (report.Problem) {
+        reporter.Show(report.Problem->Text);
+    }
+    const bool completed = report.Outcome == quorvel::EditOutcome::Completed;
+    if (options.json) {
+        json outputs = json::array();
+        if (completed) outputs.push_back({{"path", report.Path}, {"bytes", report.Bytes}});
+        PrintJson({{"outcome", EditOutcomeName(report.Outcome)},
+                   {"outputs", outputs},
+                   {"bytes_written", completed ? report.Bytes : 0},
+                   {"log", reporter.LogLines()},
+                   {"messages", reporter.Messages()},
+                   {"error", reporter.Error()}});
+    }
+    switch (report.Outcome) {
+        case quorvel::EditOutcome::Completed:
+            return 0;
+        case quorvel::EditOutcome::Refused:
+            return 1;
+        case quorvel::EditOutcome::Unreadable:
+            return 2;
+        default:
+            EndBySignal();
+            return 3;
+    }
+}
+
+// Runs an edit into its output with the files, tags and decoder it needs, and reports it.
+template <typename Edit>
+int RunEditCommand(const Options& options, const std::string& command, Edit&& edit) {
+    TerminalReporter reporter(!options.json);
+    quorvel::platform::LocalFileSystem local;
+    // Not restarted: a question waiting on the terminal is answered no.
+    quorvel::platform::CatchEndingSignals(Stop, quorvel::platform::Handlers::Replace, false);
+    quorvel::WatchedFiles files(local, reporter);
+    quorvel::platform::TagLibEditor tags;
+    quorvel::platform::Mpg123Decoder decoder;
+    quorvel::EditReport report;
+    if (const auto why = WithoutModule(command)) {
+        reporter.Show(*why);
+        report.Outcome = quorvel::EditOutcome::Failed;
+    } else {
+        report = edit(files, tags, decoder, reporter);
+    }
+    return ReportEdit(reporter, options, report);
+}
+
+// The sources and output of an edit, and what to do with an output already there.
+quorvel::EditFiles EditFilesOf(const Options& options, std::vector<std::string> sources,
+                               const std::string& output) {
+    return {std::move(sources), output,
+            options.replace ? quorvel::ExistingOutputs::Replace : quorvel::ExistingOutputs::Ask};
+}
+
+// Joins the files given into the last operand.
+int Join(const Options& options, const std::vector<std::string>& operands) {
+    quorvel::JoinRequest request;
+    request.Files = EditFilesOf(options, {operands.begin(), operands.end() - 1}, operands.back());
+    request.Chapters = options.chapters;
+    return RunEditCommand(
+        options, "join",
+        [&](quorvel::FileSystem& files, quorvel::TagEditor& tags, quorvel::AudioDecoder&,
+            quorvel::Reporter& reporter) { return quorvel::Join(request, files, tags, reporter); });
+}
+
+// Writes FILE without the spans given into OUTPUT.
+int Cut(const Options& options, const std::vector<std::string>& operands) {
+    quorvel::CutOutRequest request;
+    request.Files = EditFilesOf(options, {operands[0]}, operands[1]);
+    request.Remove = options.spans;
+    request.Snap = options.snap;
+    return RunEditCommand(options, "cut",
+                          [&](quorvel::FileSystem& files, quorvel::TagEditor& tags,
+                              quorvel::AudioDecoder& decoder, quorvel::Reporter& reporter) {
+                              return quorvel::CutOut(request, files, tags, decoder, reporter);
+                          });
+}
+
+// Writes FILE without its leading and trailing silence into OUTPUT.
+int Trim(const Options& options, const std::vector<std::string>& operands) {
+    quorvel::TrimRequest request;
+    request.Files = EditFilesOf(options, {operands[0]}, operands[1]);
+    request.Silence.ThresholdDb = options.rule.ThresholdDb;
+    // Any silence longer than what is kept of it is worth trimming.
+    request.Silence.MinSeconds = std::max(options.keepSeconds, 0.01);
+    request.KeepSeconds = options.keepSeconds;
+    return RunEditCommand(options, "trim",
+                          [&](quorvel::FileSystem& files, quorvel::TagEditor& tags,
+                              quorvel::AudioDecoder& decoder, quorvel::Reporter& reporter) {
+                              return quorvel::Trim(request, files, tags, decoder, reporter);
+                          });
+}
+
+// Reads the cut command's spans into `options`; what is wrong with them where they cannot
+// be read.
+std::optional<quorvel::Message> ReadCutOptions(Options& options) {
+    if (options.remove.empty()) {
+        return Tr("quorvel-cli", "cut: give --remove FROM-TO at least once");
+    }
+    for (const std::string& text : options.remove) {
+        const auto dash = text.find('-');
+        const auto from =
+            dash == std::string::npos ? std::nullopt : ReadTime(text.substr(0, dash), true);
+        const auto to =
+            dash == std::string::npos ? std::nullopt : ReadTime(text.substr(dash + 1), true);
+        if (!from || !to) return Tr("quorvel-cli", "cut: invalid span '%1'").Arg(text);
+        options.spans.push_back({*from, *to});
+    }
+    return std::nullopt;
+}
+
 // The seam check of any three files, as a split makes it: 0 when the parts decode to the
 // source exactly, 1 when they do not, 2 when a file cannot be read or decoded.
 int Verify(const Options& options, const std::vector<std::string>& files) {
@@ -661,6 +838,19 @@ std::optional<quorvel::Message> ReadSilencesOptions(Options& options) {
         return Tr("quorvel-cli", "silences: invalid length '%1'").Arg(*options.least);
     }
     return std::nullopt;
+}
+
+// Reads the trim command's threshold and the silence it keeps into `options`; what is wrong
+// with them where they cannot be read.
+std::optional<quorvel::Message> ReadTrimOptions(Options& options) {
+    if (options.keep) {
+        const std::string& text = *options.keep;
+        if (!quorvel::IsPlainDecimal(text)) {
+            return Tr("quorvel-cli", "trim: invalid length '%1'").Arg(text);
+        }
+        options.keepSeconds = quorvel::ReadNumber(text);
+    }
+    return ReadSilencesOptions(options);
 }
 
 // A moment or a length of `frames` sample frames as m:ss.sss, to the nearest millisecond.
@@ -733,7 +923,19 @@ int Run(int argc, char** argv) {
     static char name[] = "quorvel-cli";
     argv[0] = name;
     // The parts and the silences commands' options have no short forms.
-    enum { kAt = 0x100, kCue, kChapters, kEvery, kCount, kName, kThreshold, kMin };
+    enum {
+        kAt = 0x100,
+        kCue,
+        kChapters,
+        kEvery,
+        kCount,
+        kName,
+        kThreshold,
+        kMin,
+        kRemove,
+        kSnap,
+        kKeep
+    };
     static const option longOptions[] = {
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
@@ -749,6 +951,9 @@ int Run(int argc, char** argv) {
         {"name", required_argument, nullptr, kName},
         {"threshold", required_argument, nullptr, kThreshold},
         {"min", required_argument, nullptr, kMin},
+        {"remove", required_argument, nullptr, kRemove},
+        {"snap", no_argument, nullptr, kSnap},
+        {"keep", required_argument, nullptr, kKeep},
         {nullptr, 0, nullptr, 0},
     };
     Options options;
@@ -756,6 +961,8 @@ int Run(int argc, char** argv) {
     // The first of the parts command's options given, and of the silences command's.
     const char* partsOption = nullptr;
     const char* silencesOption = nullptr;
+    const char* cutOption = nullptr;
+    const char* trimOption = nullptr;
     // The leading "-" hands over each operand in its place, so that options may stand
     // anywhere up to "--" even where POSIXLY_CORRECT is set.
     for (int opt, index = 0; (opt = getopt_long(argc, argv, "-hVrxq", longOptions, &index)) != -1;
@@ -805,10 +1012,22 @@ int Run(int argc, char** argv) {
             case kMin:
                 options.least = optarg;
                 break;
+            case kRemove:
+                options.remove.emplace_back(optarg);
+                break;
+            case kSnap:
+                options.snap = true;
+                break;
+            case kKeep:
+                options.keep = optarg;
+                break;
             default:  // getopt has said what was wrong
                 return Usage();
         }
-        const char*& first = opt >= kThreshold ? silencesOption : partsOption;
+        const char*& first = opt == kKeep        ? trimOption
+                             : opt >= kRemove    ? cutOption
+                             : opt >= kThreshold ? silencesOption
+                                                 : partsOption;
         if (opt >= kAt && !first) first = longOptions[index].name;
     }
     // After "--" every argument is an operand, even one that starts with "-".
@@ -821,7 +1040,9 @@ int Run(int argc, char** argv) {
         std::size_t least, most;
     };
     static const Command commands[] = {
-        {"info", 1, 1}, {"split", 3, 4}, {"parts", 1, 2}, {"verify", 3, 3}, {"silences", 1, 1}};
+        {"info", 1, 1},   {"split", 3, 4},    {"parts", 1, 2},
+        {"verify", 3, 3}, {"silences", 1, 1}, {"join", 2, std::numeric_limits<std::size_t>::max()},
+        {"cut", 2, 2},    {"trim", 2, 2}};
     const auto known = std::find_if(std::begin(commands), std::end(commands),
                                     [&](const Command& c) { return command == c.name; });
     if (known == std::end(commands)) {
@@ -834,12 +1055,17 @@ int Run(int argc, char** argv) {
         return WrongCall(
             Tr("quorvel-cli", "%1: extra operand '%2'").Arg(command).Arg(operands[known->most]));
     }
-    if (command != "parts" && partsOption) {
+    // Of the parts command's options, join takes --chapters alone.
+    const bool joinChapters = command == "join" && options.at.empty() && !options.cue &&
+                              !options.every && !options.count && !options.name;
+    if (command != "parts" && partsOption && !joinChapters) {
         return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the parts command's")
                              .Arg(command)
                              .Arg(std::string(partsOption)));
     }
-    if (command != "silences" && silencesOption) {
+    // Of the silences command's options, trim takes --threshold alone.
+    const bool trimThreshold = command == "trim" && !options.least;
+    if (command != "silences" && silencesOption && !trimThreshold) {
         return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the silences command's")
                              .Arg(command)
                              .Arg(std::string(silencesOption)));
@@ -852,6 +1078,25 @@ int Run(int argc, char** argv) {
     if (command == "parts") {
         if (const auto why = ReadPartsOptions(options)) return WrongCall(*why);
         return Parts(options, operands);
+    }
+    if (command != "cut" && cutOption) {
+        return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the cut command's")
+                             .Arg(command)
+                             .Arg(std::string(cutOption)));
+    }
+    if (command != "trim" && trimOption) {
+        return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the trim command's")
+                             .Arg(command)
+                             .Arg(std::string(trimOption)));
+    }
+    if (command == "trim") {
+        if (const auto why = ReadTrimOptions(options)) return WrongCall(*why);
+        return Trim(options, operands);
+    }
+    if (command == "join") return Join(options, operands);
+    if (command == "cut") {
+        if (const auto why = ReadCutOptions(options)) return WrongCall(*why);
+        return Cut(options, operands);
     }
     if (command == "silences") {
         if (const auto why = ReadSilencesOptions(options)) return WrongCall(*why);

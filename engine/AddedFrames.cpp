@@ -111,17 +111,47 @@ std::vector<FrameBytes> FrameRuleAddedFrames(ByteSource& source, const Cut& cut,
 FrameBytes CarrierFrame(ByteSource& source, std::int64_t at,
                         const std::vector<LenderFrame>& lenders, std::int32_t borrowed,
                         std::int16_t freeFormatLength) {
-    auto frame =
-        ZeroFrame(HeaderOf(source, at), header_bits::kLargestBitRateIndex, freeFormatLength);
-    if (!frame) return {};
-    const std::vector<Segment> segments = BorrowedSegments(lenders, borrowed);
-    std::int32_t held = 0;
-    for (const Segment& segment : segments)
-        held += static_cast<std::int32_t>(segment.To - segment.From);
-    if (MainDataRoom(frame->second) < held) return {};
-    PutBorrowed(source, frame->first, segments);
+    std::vector<std::uint8_t> carried;
+    for (const Segment& segment : BorrowedSegments(lenders, borrowed)) {
+        const auto bytes = ReadBytes(source, segment.From, segment.To);
+        carried.insert(carried.end(), bytes.begin(), bytes.end());
+    }
+    return SilentCarrier(HeaderOf(source, at), carried, freeFormatLength);
+}
+
+FrameBytes SilentCarrier(const HeaderBytes& like, std::span<const std::uint8_t> carried,
+                         std::int16_t freeFormatLength) {
+    auto frame = ZeroFrame(like, header_bits::kLargestBitRateIndex, freeFormatLength);
+    const auto held = static_cast<std::int32_t>(carried.size());
+    if (!frame || MainDataRoom(frame->second) < held) return {};
+    std::copy(carried.begin(), carried.end(), frame->first.end() - held);
     RewriteAddedFrame(frame->first, frame->second.SideInfoSize, held);
     return std::move(frame->first);
+}
+
+std::optional<FrameBytes> WidenedFrame(std::span<const std::uint8_t> frame,
+                                       const FrameValues& values, std::int32_t kept,
+                                       std::span<const std::uint8_t> carried) {
+    HeaderBytes header{};
+    std::copy_n(frame.begin(), header.size(), header.begin());
+    if (IsFreeFormat(header)) return std::nullopt;
+    const auto held = static_cast<std::int64_t>(carried.size());
+    for (int index = values.BitRateIndex + 1; index <= header_bits::kLargestBitRateIndex; ++index) {
+        auto wide = ZeroFrame(header, index, 0);
+        if (!wide || MainDataRoom(wide->second) - kept < held) continue;
+        FrameBytes& bytes = wide->first;
+        const auto start = static_cast<std::ptrdiff_t>(MainDataStart(values));
+        // The side information and the frame's own main data stay where they were.
+        std::copy(frame.begin() + 4, frame.begin() + start + kept, bytes.begin() + 4);
+        std::copy(carried.begin(), carried.end(), bytes.end() - held);
+        if (values.Protected) {
+            const std::uint16_t crc = FrameCrc(bytes, values.SideInfoSize);
+            bytes[4] = static_cast<std::uint8_t>(crc >> 8);
+            bytes[5] = static_cast<std::uint8_t>(crc & 0xFF);
+        }
+        return std::move(bytes);
+    }
+    return std::nullopt;
 }
 
 FrameBytes EmptyFrame(ByteSource& source, std::int64_t at, std::int16_t freeFormatLength) {

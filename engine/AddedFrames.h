@@ -48,6 +48,19 @@ FrameBytes CarrierFrame(ByteSource& source, std::int64_t at,
                         const std::vector<LenderFrame>& lenders, std::int32_t borrowed,
                         std::int16_t freeFormatLength);
 
+// One silent frame at the largest bit rate, like the header `like` in all else, whose main
+// data ends with `carried`, for the frame after it to borrow; none where it cannot hold them.
+FrameBytes SilentCarrier(const HeaderBytes& like, std::span<const std::uint8_t> carried,
+                         std::int16_t freeFormatLength);
+
+// A frame (`values` its header's) at the lowest larger bit rate whose main data holds, after
+// the `kept` bytes of its own it holds, the `carried` bytes the frame after it borrows, at
+// its end: its audio is the same. None where no bit rate's frame holds them, or in a
+// free-format stream, which has no other bit rate.
+std::optional<FrameBytes> WidenedFrame(std::span<const std::uint8_t> frame,
+                                       const FrameValues& values, std::int32_t kept,
+                                       std::span<const std::uint8_t> carried);
+
 // One silent frame of the smallest bit rate, like the frame at `at` in all else, holding
 // nothing at all.
 FrameBytes EmptyFrame(ByteSource& source, std::int64_t at, std::int16_t freeFormatLength);

@@ -16,4 +16,12 @@ std::optional<Message> DescribeRemoval(const std::string& path, const Removal& r
     return std::nullopt;
 }
 
+void CheckUnchanged(const FileSystem& files, const SourceFile& source, const Message& why) {
+    const auto opened = source.Stamp();
+    const auto now = files.StampOf(source.Path());
+    if (opened && now && *opened != *now) {
+        throw FileError(FileError::Operation::Read, source.Path(), why);
+    }
+}
+
 }  // namespace quorvel

@@ -244,4 +244,9 @@ class FileSystemWrapper : public FileSystem {
     FileSystem& files_;
 };
 
+// An output made from a source rewritten while it was read holds some of either version:
+// throws FileError, saying `why`, where the source's stamp now differs from the one it was
+// opened with. A source that cannot be told so is taken as unchanged.
+void CheckUnchanged(const FileSystem& files, const SourceFile& source, const Message& why);
+
 }  // namespace quorvel

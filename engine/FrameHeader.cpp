@@ -219,6 +219,12 @@ bool CodesNothing(const FrameStartBytes& bytes) {
     return nothing;
 }
 
+std::int32_t CodedBytes(const FrameStartBytes& bytes) {
+    std::uint32_t bits = 0;
+    ForEachGranule(bytes, [&bits](const GranuleFields& granule) { bits += granule.CodedLength; });
+    return static_cast<std::int32_t>((bits + 7) / 8);
+}
+
 std::uint16_t FrameCrc(std::span<const std::uint8_t> frame, std::int16_t sideInfoSize) {
     std::uint16_t crc = 0xFFFF;
     const auto add = [&](std::uint8_t byte) {

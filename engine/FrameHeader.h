@@ -150,6 +150,10 @@ std::uint8_t FrameLevel(const FrameStartBytes& bytes);
 // decodes to a spectrum of zeros, as silence, whatever it borrows.
 bool CodesNothing(const FrameStartBytes& bytes);
 
+// How many bytes of main data the frame's granules code, all channels: their coded lengths
+// summed, rounded up to the byte. They start where the back pointer points.
+std::int32_t CodedBytes(const FrameStartBytes& bytes);
+
 // The MPEG audio CRC-16 (polynomial 0x8005, start 0xFFFF, most significant bit first)
 // that a protected frame carries in bytes 4 and 5: over header bytes 2 and 3 and the
 // side information. `frame` holds at least the header, the CRC and the side information.

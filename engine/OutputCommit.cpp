@@ -6,6 +6,13 @@
 #include <string_view>
 
 namespace quorvel {
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 namespace {
 
 // Up to this many outputs stay open, without a name, until all are named: a process killed
@@ -14,12 +21,6 @@ namespace {
 constexpr std::size_t kOpenOutputs = 16;
 
 constexpr std::string_view kJournalHeader = "quorvel naming journal 1";
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 std::string NameOf(const std::string& path) {
     return path.substr(path.rfind('/') + 1);
@@ -259,12 +260,19 @@ void OutputCommit::Add(std::string path, bool replacing) {
 
 std::unique_ptr<SourceFile> OutputCommit::Write(std::size_t index, SourceFile& source,
                                                 const OutputPlan& plan) {
+    SourceFile* const sources[] = {&source};
+    return Write(index, sources, plan);
+}
+
+std::unique_ptr<SourceFile> OutputCommit::Write(std::size_t index,
+                                                std::span<SourceFile* const> sources,
+                                                const OutputPlan& plan) {
     Output& output = outputs_.at(index);
     reporter_.Log(Tr("Split", "Writing to %1").Arg(output.Path));
     output.File = files_.CreateOutput(output.Path);
     for (const auto& piece : plan) {
         if (piece.Bytes.empty()) {
-            output.File->CopyFrom(source, piece.SourceOffset, piece.Length);
+            output.File->CopyFrom(*sources[piece.Source], piece.SourceOffset, piece.Length);
         } else {
             output.File->Write(piece.Bytes);
         }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@
 #include "engine/SplitPlan.h"
 
 namespace quorvel {
+
+// The folder a path names a file in: "." for a bare name.
+std::string FolderOf(const std::string& path);
 
 // The outputs of one operation, all or nothing, named as a database commits: each is
 // written where no one sees it; once all are complete, a journal beside them says which
@@ -36,6 +40,10 @@ class OutputCommit {
     // closed under its hidden name once written, so that they hold no descriptor each until
     // they are named.
     std::unique_ptr<SourceFile> Write(std::size_t index, SourceFile& source,
+                                      const OutputPlan& plan);
+    // The same for an output of several sources, each piece's range read from the source
+    // it names.
+    std::unique_ptr<SourceFile> Write(std::size_t index, std::span<SourceFile* const> sources,
                                       const OutputPlan& plan);
     // Names every output, or none: see above. Tells the log of each older entry once it is
     // in the trash or removed.

@@ -1,16 +1,19 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace quorvel {
 
-// One piece of an output: a byte range of the source, or bytes of its own.
+// One piece of an output: a byte range of the source, or bytes of its own. An output made of
+// several sources (a join) says which of them the range is of.
 struct OutputPiece {
     std::int64_t SourceOffset = 0;
     std::int64_t Length = 0;
     std::vector<std::uint8_t> Bytes;  // used instead of the source range when not empty
+    std::size_t Source = 0;
 };
 
 using OutputPlan = std::vector<OutputPiece>;

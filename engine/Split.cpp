@@ -341,17 +341,6 @@ void TellWritten(Reporter& reporter, std::int64_t sourceSize, const WrittenParts
     reporter.Log(rule);
 }
 
-// Parts of a source rewritten while they were written hold some of either version: the run
-// names none of them. A source that cannot be told so is taken as unchanged.
-void CheckUnchanged(const FileSystem& files, const SourceFile& source) {
-    const auto opened = source.Stamp();
-    const auto now = files.StampOf(source.Path());
-    if (opened && now && *opened != *now) {
-        throw FileError(FileError::Operation::Read, source.Path(),
-                        Tr("Split", "the source changed while it was being split"));
-    }
-}
-
 // The split once the request is checked: search, parts, commit, seam check, report.
 SplitReport Run(const SplitRequest& request, FileSystem& files, TagEditor& tags,
                 AudioDecoder& decoder, Reporter& reporter) {
@@ -387,7 +376,7 @@ SplitReport Run(const SplitRequest& request, FileSystem& files, TagEditor& tags,
                             "it is, with the source's length and chapters.")
                              .Arg(*why));
         }
-        CheckUnchanged(files, *source);
+        CheckUnchanged(files, *source, Tr("Split", "the source changed while it was being split"));
         outputs.Commit();
         report.Seams = LogSeamCheck(reporter, [&check] { return check.Reports(); });
         report.Bytes = written.Bytes;

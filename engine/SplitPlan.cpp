@@ -16,61 +16,6 @@ namespace quorvel {
 
 namespace {
 
-// The bytes of the tags after a source's audio that a part's length header counts, the part
-// stating `bytes` of audio. The decoders take such tags for more of the stream, an ID3v1 tag
-// aside, which mpg123 leaves out: mpg123 distrusts a header that states 1% fewer bytes than
-// it sees, and ffmpeg one that states a sixteenth fewer than the file holds, taking its
-// padding for sound. Only where they would are the tags counted, as mp3val counts none.
-std::int64_t CountedTrailer(const SourceTags& tags, std::int64_t sourceSize, std::int64_t bytes) {
-    const std::int64_t id3v1 = tags.Id3v1 ? 128 : 0;
-    const std::int64_t others = sourceSize - tags.TrailerAt - id3v1;
-    std::int64_t counted = others * 100 > bytes ? others : 0;
-    if ((others - counted + id3v1) * 16 > bytes + counted) counted += id3v1;
-    return counted;
-}
-
-// The length header of a part whose frames follow its header frame and the frames of
-// `lead` bytes each, its bytes ending at `end`, then a frame of `trail` bytes where that is
-// not 0, then the source's tags after its audio; offsets counted from the header frame's
-// start.
-PartLength MeasurePart(std::span<const std::uint8_t> headerFrame, const LengthHeader& header,
-                       const PartFrames& frames, std::int64_t end,
-                       const std::vector<std::int64_t>& lead, ByteSource& source,
-                       const SourceTags& tags, std::int64_t trail = 0) {
-    std::int64_t leadBytes = static_cast<std::int64_t>(headerFrame.size());
-    for (const std::int64_t length : lead) leadBytes += length;
-    PartLength part;
-    part.Frames = static_cast<std::int64_t>(lead.size()) + frames.Count() + (trail > 0 ? 1 : 0);
-    part.Bytes = leadBytes + (end - frames.From()) + trail;
-    part.Bytes += CountedTrailer(tags, source.Size(), part.Bytes);
-    part.VbriFramesPerEntry = VbriFramesPerEntry(headerFrame, header, part.Frames);
-    std::int64_t index = 0;
-    // The frame the next percent's offset is that of: worked out once a percent, not once a
-    // frame, as a part may have millions.
-    std::int64_t due = 0;
-    const auto add = [&](std::int64_t offset, std::int64_t length) {
-        while (due == index && part.PercentOffsets.size() < 100) {
-            part.PercentOffsets.push_back(offset);
-            due = static_cast<std::int64_t>(part.PercentOffsets.size()) * part.Frames / 100;
-        }
-        if (header.Type == LengthHeader::Kind::Vbri) {
-            const auto entry = static_cast<std::size_t>(index / part.VbriFramesPerEntry);
-            if (part.VbriEntries.size() <= entry) part.VbriEntries.resize(entry + 1);
-            part.VbriEntries[entry] += length;
-        }
-        ++index;
-    };
-    std::int64_t offset = static_cast<std::int64_t>(headerFrame.size());
-    for (const std::int64_t length : lead) {
-        add(offset, length);
-        offset += length;
-    }
-    frames.Each(
-        [&](std::int64_t at, std::int64_t length) { add(leadBytes + at - frames.From(), length); });
-    if (trail > 0) add(leadBytes + end - frames.From(), trail);
-    return part;
-}
-
 void Append(OutputPlan& plan, std::int64_t from, std::int64_t to) {
     if (to > from) plan.push_back({from, to - from, {}});
 }
@@ -387,6 +332,44 @@ PartPlan PlanExactPart(const SourceCuts& cuts, std::size_t index, ByteSource& so
 }
 
 }  // namespace
+
+PartLength MeasurePart(std::span<const std::uint8_t> headerFrame, const LengthHeader& header,
+                       const PartFrames& frames, std::int64_t end,
+                       const std::vector<std::int64_t>& lead, ByteSource& source,
+                       const SourceTags& tags, std::int64_t trail) {
+    std::int64_t leadBytes = static_cast<std::int64_t>(headerFrame.size());
+    for (const std::int64_t length : lead) leadBytes += length;
+    PartLength part;
+    part.Frames = static_cast<std::int64_t>(lead.size()) + frames.Count() + (trail > 0 ? 1 : 0);
+    part.Bytes = leadBytes + (end - frames.From()) + trail;
+    part.Bytes += CountedTrailer(tags, source.Size(), part.Bytes);
+    part.VbriFramesPerEntry = VbriFramesPerEntry(headerFrame, header, part.Frames);
+    std::int64_t index = 0;
+    // The frame the next percent's offset is that of: worked out once a percent, not once a
+    // frame, as a part may have millions.
+    std::int64_t due = 0;
+    const auto add = [&](std::int64_t offset, std::int64_t length) {
+        while (due == index && part.PercentOffsets.size() < 100) {
+            part.PercentOffsets.push_back(offset);
+            due = static_cast<std::int64_t>(part.PercentOffsets.size()) * part.Frames / 100;
+        }
+        if (header.Type == LengthHeader::Kind::Vbri) {
+            const auto entry = static_cast<std::size_t>(index / part.VbriFramesPerEntry);
+            if (part.VbriEntries.size() <= entry) part.VbriEntries.resize(entry + 1);
+            part.VbriEntries[entry] += length;
+        }
+        ++index;
+    };
+    std::int64_t offset = static_cast<std::int64_t>(headerFrame.size());
+    for (const std::int64_t length : lead) {
+        add(offset, length);
+        offset += length;
+    }
+    frames.Each(
+        [&](std::int64_t at, std::int64_t length) { add(leadBytes + at - frames.From(), length); });
+    if (trail > 0) add(leadBytes + end - frames.From(), trail);
+    return part;
+}
 
 PartPlan PlanPart(const SourceCuts& cuts, std::size_t index, ByteSource& source, TagEditor& editor,
                   const PartLabels& labels, std::int64_t sharedBlock) {

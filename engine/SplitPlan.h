@@ -2,14 +2,17 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "engine/ByteSource.h"
 #include "engine/Cuts.h"
 #include "engine/FileSystem.h"
+#include "engine/LengthHeader.h"
 #include "engine/OutputPlan.h"
 #include "engine/TagEditor.h"
+#include "engine/Tags.h"
 
 namespace quorvel {
 
@@ -33,6 +36,15 @@ namespace quorvel {
 // the padding that lets it share them (see AlignToBlocks); its audio is the same.
 PartPlan PlanPart(const SourceCuts& cuts, std::size_t index, ByteSource& source, TagEditor& editor,
                   const PartLabels& labels = {}, std::int64_t sharedBlock = 0);
+
+// The length header of an output whose frames follow its header frame and the frames of
+// `lead` bytes each, its bytes ending at `end`, then a frame of `trail` bytes where that is
+// not 0, then the tags after the audio of `source` (`tags`); offsets counted from the header
+// frame's start.
+PartLength MeasurePart(std::span<const std::uint8_t> headerFrame, const LengthHeader& header,
+                       const PartFrames& frames, std::int64_t end,
+                       const std::vector<std::int64_t>& lead, ByteSource& source,
+                       const SourceTags& tags, std::int64_t trail = 0);
 
 // Both outputs of a split in two.
 struct OutputPlans {

@@ -42,6 +42,16 @@ class TagEditor {
                                                              PartTime part) = 0;
     // The tag's chapters, in the tag's order; none where it has none or cannot be read.
     virtual std::vector<Chapter> Chapters(std::span<const std::uint8_t> id3v2) = 0;
+    // The tag (a new one where `id3v2` is empty) with `chapters` in place of its chapters and
+    // tables of contents, listed in order by one table of contents, its length frame (TLEN)
+    // stating `lengthMs`; none where the tag cannot be read or made.
+    virtual std::optional<std::vector<std::uint8_t>> WithChapters(
+        std::span<const std::uint8_t> /*id3v2*/, const std::vector<Chapter>& /*chapters*/,
+        std::int64_t /*lengthMs*/) {
+        return std::nullopt;
+    }
+    // The tag's title (TIT2); empty where it has none or cannot be read.
+    virtual std::string Title(std::span<const std::uint8_t> /*id3v2*/) { return {}; }
     // Why no tag could be edited, once the library was needed and could not be had.
     virtual std::optional<std::string> Unavailable() const { return std::nullopt; }
     // Why the last tag given was left as it came, unread, where the library could not be

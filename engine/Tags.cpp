@@ -298,4 +298,17 @@ SourceTags FindTags(ByteSource& source) {
     return tags;
 }
 
+// The bytes of the tags after a source's audio that a part's length header counts, the part
+// stating `bytes` of audio. The decoders take such tags for more of the stream, an ID3v1 tag
+// aside, which mpg123 leaves out: mpg123 distrusts a header that states 1% fewer bytes than
+// it sees, and ffmpeg one that states a sixteenth fewer than the file holds, taking its
+// padding for sound. Only where they would are the tags counted, as mp3val counts none.
+std::int64_t CountedTrailer(const SourceTags& tags, std::int64_t sourceSize, std::int64_t bytes) {
+    const std::int64_t id3v1 = tags.Id3v1 ? 128 : 0;
+    const std::int64_t others = sourceSize - tags.TrailerAt - id3v1;
+    std::int64_t counted = others * 100 > bytes ? others : 0;
+    if ((others - counted + id3v1) * 16 > bytes + counted) counted += id3v1;
+    return counted;
+}
+
 }  // namespace quorvel

@@ -38,4 +38,9 @@ int ChapterDepth(std::span<const std::uint8_t> tag);
 // something after its padding or a count of it (a footer, an extended header).
 std::optional<std::vector<std::uint8_t>> Padded(std::vector<std::uint8_t> tag, std::int64_t size);
 
+// The bytes of the tags after a source's audio that the length header of an output with
+// `bytes` of audio, and those tags after it, counts: only where the decoders would otherwise
+// distrust the header (see Tags.cpp).
+std::int64_t CountedTrailer(const SourceTags& tags, std::int64_t sourceSize, std::int64_t bytes);
+
 }  // namespace quorvel

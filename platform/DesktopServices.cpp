@@ -288,4 +288,32 @@ std::vector<Chapter> ChaptersOf(std::span<const std::uint8_t> id3v2) {
     return chapters;
 }
 
+std::optional<std::vector<std::uint8_t>> TagWithChapters(std::span<const std::uint8_t> id3v2,
+                                                         const std::vector<Chapter>& chapters,
+                                                         std::int64_t lengthMs) {
+    std::string why;
+    const QuorvelDesktopModule* module = DesktopModule(why);
+    if (!module) return std::nullopt;
+    std::vector<QuorvelChapter> given;
+    for (const Chapter& chapter : chapters) {
+        given.push_back(
+            {chapter.StartMs, chapter.EndMs,
+             chapter.Title.empty() ? nullptr : const_cast<char*>(chapter.Title.c_str())});
+    }
+    std::size_t length = 0;
+    const Freed<unsigned char> tag(module->TagWithChapters(id3v2.data(), id3v2.size(), given.data(),
+                                                           given.size(), lengthMs, &length),
+                                   &std::free);
+    if (!tag) return std::nullopt;
+    return std::vector<std::uint8_t>(tag.get(), tag.get() + length);
+}
+
+std::string TitleOf(std::span<const std::uint8_t> id3v2) {
+    std::string why;
+    const QuorvelDesktopModule* module = DesktopModule(why);
+    if (!module) return {};
+    const Freed<char> title(module->TitleOf(id3v2.data(), id3v2.size()), &std::free);
+    return title ? std::string(title.get()) : std::string();
+}
+
 }  // namespace quorvel::platform

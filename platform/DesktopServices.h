@@ -38,6 +38,17 @@ std::optional<std::vector<std::uint8_t>> TagForPart(std::span<const std::uint8_t
 // cannot be read, or the module could not be loaded.
 std::vector<Chapter> ChaptersOf(std::span<const std::uint8_t> id3v2);
 
+// The tag (a new one where `id3v2` is empty) with `chapters` in place of its chapters and
+// tables of contents, listed in order by one table of contents, its length frame stating
+// `lengthMs`; none where it cannot be read or the module could not be loaded.
+std::optional<std::vector<std::uint8_t>> TagWithChapters(std::span<const std::uint8_t> id3v2,
+                                                         const std::vector<Chapter>& chapters,
+                                                         std::int64_t lengthMs);
+
+// The title (TIT2) of an ID3v2 tag; empty where it has none, it cannot be read, or the
+// module could not be loaded.
+std::string TitleOf(std::span<const std::uint8_t> id3v2);
+
 // The message in the user's language, where the program has a translation into it; the
 // English text otherwise. The module is loaded only for a language other than English.
 std::string Translated(const Message& message);
@@ -51,7 +62,7 @@ const QuorvelDesktopModule* DesktopModule(std::string& why);
 // The version of the module's table (`QuorvelDesktopModule`): raised whenever its fields
 // change, so that a module left from another installation is refused before any of its
 // functions is called.
-inline constexpr unsigned int kQuorvelDesktopVersion = 4;
+inline constexpr unsigned int kQuorvelDesktopVersion = 5;
 // This header as the build found it (the start of its SHA-256, from CMake): a module built
 // from another declaration of the table, one laid out otherwise under the same version, is
 // refused too.
@@ -162,6 +173,15 @@ struct QuorvelDesktopModule {
     // The text's translation into the user's language, with its plural form for `n` (-1:
     // none); null where the program has no translation for the language or the text.
     char* (*Translate)(const char* context, const char* source, const char* disambiguation, int n);
+    // The tag (a new one where `size` is 0) with `count` chapters (CHAP) in place of its
+    // chapters and tables of contents, each titled (TIT2) where its title is not null, and
+    // one ordered table of contents listing them; its length frame (TLEN), where it has
+    // one, stating `lengthMs`: `*length` bytes. Null where the tag cannot be read.
+    unsigned char* (*TagWithChapters)(const unsigned char* id3v2, std::size_t size,
+                                      const QuorvelChapter* chapters, std::size_t count,
+                                      long long lengthMs, std::size_t* length);
+    // The tag's title (TIT2); null where it has none or cannot be read.
+    char* (*TitleOf)(const unsigned char* id3v2, std::size_t size);
 };
 const QuorvelDesktopModule* QuorvelDesktop();
 }

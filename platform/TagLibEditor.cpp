@@ -26,4 +26,18 @@ std::vector<Chapter> TagLibEditor::Chapters(std::span<const std::uint8_t> id3v2)
     return ChaptersOf(id3v2);
 }
 
+std::optional<std::vector<std::uint8_t>> TagLibEditor::WithChapters(
+    std::span<const std::uint8_t> id3v2, const std::vector<Chapter>& chapters,
+    std::int64_t lengthMs) {
+    if (!Readable(id3v2)) return std::nullopt;
+    auto tag = TagWithChapters(id3v2, chapters, lengthMs);
+    if (!tag) unavailable_ = DesktopUnavailable();
+    return tag;
+}
+
+std::string TagLibEditor::Title(std::span<const std::uint8_t> id3v2) {
+    if (id3v2.empty() || !Readable(id3v2)) return {};
+    return TitleOf(id3v2);
+}
+
 }  // namespace quorvel::platform

@@ -29,6 +29,21 @@
     </message>
 </context>
 <context>
+    <name>Assembly</name>
+    <message>
+        <source>At %1 the frame before the seam is written at a larger bit rate to carry the %2 bytes the frame after it borrows.</source>
+        <translation>An %1 wird der Frame vor der Naht mit höherer Bitrate geschrieben, um die %2 Bytes zu tragen, die sich der Frame danach leiht.</translation>
+    </message>
+    <message>
+        <source>At %1 no frame size holds the %2 bytes the frame after the seam borrows: a silent frame is added to carry them, and its %3 samples play.</source>
+        <translation>An %1 fasst keine Frame-Größe die %2 Bytes, die sich der Frame nach der Naht leiht: Ein stiller Frame wird hinzugefügt, der sie trägt, und seine %3 Samples werden gespielt.</translation>
+    </message>
+    <message>
+        <source>At %1 no frame of the stream&apos;s can carry the %2 bytes the frame after the seam borrows: it decodes without them.</source>
+        <translation>An %1 kann kein Frame des Datenstroms die %2 Bytes tragen, die sich der Frame nach der Naht leiht: Er wird ohne sie dekodiert.</translation>
+    </message>
+</context>
+<context>
     <name>CopyFileForm</name>
     <message>
         <source>To split at the time given itself, choose File &gt; Split Exactly at the Time Given.</source>
@@ -91,6 +106,61 @@
     </message>
 </context>
 <context>
+    <name>Cut</name>
+    <message>
+        <source>The span %1-%2 is empty: its start is not before its end.</source>
+        <translation>Der Abschnitt %1-%2 ist leer: Sein Anfang liegt nicht vor seinem Ende.</translation>
+    </message>
+    <message>
+        <source>The span %1-%2 reaches past the end of the source (%3).</source>
+        <translation>Der Abschnitt %1-%2 reicht über das Ende der Quelle hinaus (%3).</translation>
+    </message>
+    <message>
+        <source>The span %1-%2 is cut from %3 to %4 (frames %5 to %6).</source>
+        <translation>Der Abschnitt %1-%2 wird von %3 bis %4 geschnitten (Frames %5 bis %6).</translation>
+    </message>
+    <message>
+        <source>The spans given hold no whole frame: there is nothing to remove.</source>
+        <translation>Die angegebenen Abschnitte enthalten keinen ganzen Frame: Es gibt nichts zu entfernen.</translation>
+    </message>
+    <message>
+        <source>The spans given hold all the audio: nothing would be left.</source>
+        <translation>Die angegebenen Abschnitte enthalten das ganze Audio: Nichts bliebe übrig.</translation>
+    </message>
+    <message>
+        <source>A silent frame opens the output, carrying the %1 bytes its first frame borrows: the start delay skips it.</source>
+        <translation>Ein stiller Frame eröffnet die Ausgabe und trägt die %1 Bytes, die sich ihr erster Frame leiht: Die Startverzögerung überspringt ihn.</translation>
+    </message>
+    <message>
+        <source>the cut at %1</source>
+        <translation>dem Schnitt bei %1</translation>
+    </message>
+    <message>
+        <source>Seam check at %1: the output has the source&apos;s samples on either side (0 of %2 sample frames differ).</source>
+        <translation>Nahtprüfung bei %1: Die Ausgabe hat auf beiden Seiten die Samples der Quelle (0 von %2 Sample-Frames weichen ab).</translation>
+    </message>
+    <message>
+        <source>Seam check at %1: %2 of %3 sample frames differ from the source&apos;s, the farthest %4 from the seam.</source>
+        <translation>Nahtprüfung bei %1: %2 von %3 Sample-Frames weichen von denen der Quelle ab, der entfernteste %4 von der Naht.</translation>
+    </message>
+    <message>
+        <source>Seam check skipped: %1.</source>
+        <translation>Nahtprüfung ausgelassen: %1.</translation>
+    </message>
+    <message>
+        <source>Please give a span to remove.</source>
+        <translation>Bitte geben Sie einen Abschnitt zum Entfernen an.</translation>
+    </message>
+    <message>
+        <source>Cutting %1 into %2</source>
+        <translation>Schneide %1 nach %2</translation>
+    </message>
+    <message>
+        <source>MP3 cutting completed.</source>
+        <translation>MP3-Schneiden abgeschlossen.</translation>
+    </message>
+</context>
+<context>
     <name>CutPlayer</name>
     <message>
         <source>The cut cannot be heard: the decoder could not be loaded (%1).</source>
@@ -111,6 +181,37 @@
     <message>
         <source>The sound device failed while playing the cut.</source>
         <translation>Das Audiogerät ist beim Abspielen des Schnitts ausgefallen.</translation>
+    </message>
+</context>
+<context>
+    <name>Edit</name>
+    <message>
+        <source>the file changed while it was being read</source>
+        <translation>die Datei hat sich beim Lesen geändert</translation>
+    </message>
+    <message>
+        <source>Please give the output file.</source>
+        <translation>Bitte geben Sie die Ausgabedatei an.</translation>
+    </message>
+    <message>
+        <source>The output %1 is the input file %2: give another name.</source>
+        <translation>Die Ausgabe %1 ist die Eingabedatei %2: Geben Sie einen anderen Namen an.</translation>
+    </message>
+    <message>
+        <source>Cannot write to %1: the folder %2 does not exist.</source>
+        <translation>Kann nicht nach %1 schreiben: Der Ordner %2 existiert nicht.</translation>
+    </message>
+    <message>
+        <source>Cannot write to %1: it is a folder.</source>
+        <translation>Kann nicht nach %1 schreiben: Es ist ein Ordner.</translation>
+    </message>
+    <message>
+        <source>the output could not be made</source>
+        <translation>die Ausgabe konnte nicht erstellt werden</translation>
+    </message>
+    <message>
+        <source>the work was stopped</source>
+        <translation>die Arbeit wurde angehalten</translation>
     </message>
 </context>
 <context>
@@ -228,6 +329,65 @@
     <message>
         <source>Valid second value range is 0 to %1</source>
         <translation>Gültige Sekundenwerte reichen von 0 bis %1</translation>
+    </message>
+</context>
+<context>
+    <name>Join</name>
+    <message numerus="yes">
+        <source>MPEG %1, %2 Hz, %n channels</source>
+        <comment>MPEG %1, %2 Hz, %n channel</comment>
+        <translation>
+            <numerusform>MPEG %1, %2 Hz, %n Kanal</numerusform>
+            <numerusform>MPEG %1, %2 Hz, %n Kanäle</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 holds no MP3 audio.</source>
+        <translation>%1 enthält kein MP3-Audio.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be joined to %2: it is %3, %2 is %4. Only files of one MPEG version, sampling rate and channel count join.</source>
+        <translation>%1 kann nicht an %2 angefügt werden: Sie ist %3, %2 ist %4. Nur Dateien einer MPEG-Version, Abtastrate und Kanalzahl lassen sich zusammenfügen.</translation>
+    </message>
+    <message>
+        <source>%1 goes on where a split by the frame rule cut %2: %3 frames of the split&apos;s own left out, %4 bytes it had moved put back.</source>
+        <translation>%1 setzt fort, wo eine Teilung nach der Frame-Regel %2 schnitt: %3 Frames der Teilung weggelassen, %4 von ihr verschobene Bytes zurückgelegt.</translation>
+    </message>
+    <message>
+        <source>%1 goes on where a split at a sample cut %2: %3 frames of the split&apos;s own and %4 frames both hold left out.</source>
+        <translation>%1 setzt fort, wo eine Teilung am Sample %2 schnitt: %3 Frames der Teilung und %4 Frames, die beide enthalten, weggelassen.</translation>
+    </message>
+    <message>
+        <source>Between %1 and %2 the gap their encoders left plays: %3 samples (%4 ms).</source>
+        <translation>Zwischen %1 und %2 spielt die Lücke, die ihre Encoder ließen: %3 Samples (%4 ms).</translation>
+    </message>
+    <message>
+        <source>The first frame of %1 borrows %2 bytes from frames it does not hold: zeros stand for them.</source>
+        <translation>Der erste Frame von %1 leiht sich %2 Bytes von Frames, die die Datei nicht enthält: Nullen stehen für sie.</translation>
+    </message>
+    <message>
+        <source>the start of %1</source>
+        <translation>der Naht vor %1</translation>
+    </message>
+    <message>
+        <source>The chapters could not be written: the tag library could not read or make the tag.</source>
+        <translation>Die Kapitel konnten nicht geschrieben werden: Die Tag-Bibliothek konnte das Tag nicht lesen oder erstellen.</translation>
+    </message>
+    <message>
+        <source>No frame of %1&apos;s stream can hold a length header.</source>
+        <translation>Kein Frame des Datenstroms von %1 kann einen Längenkopf fassen.</translation>
+    </message>
+    <message numerus="yes">
+        <source>Joining %n files into %1</source>
+        <comment>Joining %n file into %1</comment>
+        <translation>
+            <numerusform>Füge %n Datei zu %1 zusammen</numerusform>
+            <numerusform>Füge %n Dateien zu %1 zusammen</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>MP3 joining completed.</source>
+        <translation>MP3-Zusammenfügen abgeschlossen.</translation>
     </message>
 </context>
 <context>
@@ -543,6 +703,25 @@
     </message>
 </context>
 <context>
+    <name>Trim</name>
+    <message>
+        <source>%1 is silence alone: nothing would be left.</source>
+        <translation>%1 enthält nur Stille: Nichts bliebe übrig.</translation>
+    </message>
+    <message>
+        <source>The sound plays from %1 to %2: the output keeps %3 to %4.</source>
+        <translation>Der Klang spielt von %1 bis %2: Die Ausgabe behält %3 bis %4.</translation>
+    </message>
+    <message>
+        <source>Trimming the silence of %1 into %2</source>
+        <translation>Schneide die Stille von %1 ab nach %2</translation>
+    </message>
+    <message>
+        <source>MP3 trimming completed.</source>
+        <translation>MP3-Stille abgeschnitten.</translation>
+    </message>
+</context>
+<context>
     <name>Volumes</name>
     <message>
         <source>Home</source>
@@ -656,6 +835,26 @@
     <message>
         <source>%1 is damaged: %2 s of its audio does not decode, and counts as silence or is left out, as players play it</source>
         <translation>%1 ist beschädigt: %2 s seines Tons lassen sich nicht dekodieren und zählen als Stille oder fallen weg, wie Player die Datei spielen</translation>
+    </message>
+    <message>
+        <source>cut: give --remove FROM-TO at least once</source>
+        <translation>cut: Geben Sie --remove VON-BIS mindestens einmal an</translation>
+    </message>
+    <message>
+        <source>cut: invalid span &apos;%1&apos;</source>
+        <translation>cut: ungültiger Abschnitt &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>%1: option &apos;--%2&apos; is the cut command&apos;s</source>
+        <translation>%1: Option &apos;--%2&apos; gehört zum Befehl cut</translation>
+    </message>
+    <message>
+        <source>trim: invalid length &apos;%1&apos;</source>
+        <translation>trim: ungültige Länge &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>%1: option &apos;--%2&apos; is the trim command&apos;s</source>
+        <translation>%1: Option &apos;--%2&apos; gehört zum Befehl trim</translation>
     </message>
 </context>
 <context>

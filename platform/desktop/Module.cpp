@@ -19,6 +19,8 @@ extern "C" __attribute__((visibility("default"))) const QuorvelDesktopModule* Qu
                                              .DecoderFrames = DecoderFrames,
                                              .DecoderGlance = DecoderGlance,
                                              .ParseCueSheet = ParseCueSheet,
-                                             .Translate = Translate};
+                                             .Translate = Translate,
+                                             .TagWithChapters = TagWithChapters,
+                                             .TitleOf = TitleOf};
     return &module;
 }

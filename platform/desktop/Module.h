@@ -23,6 +23,10 @@ unsigned char* TagForPart(const unsigned char* id3v2, std::size_t size, long lon
                           long long lengthMs, int track, int tracks, const char* title,
                           const char* performer, std::size_t* length);
 QuorvelChapter* Chapters(const unsigned char* id3v2, std::size_t size, std::size_t* count);
+unsigned char* TagWithChapters(const unsigned char* id3v2, std::size_t size,
+                               const QuorvelChapter* chapters, std::size_t count,
+                               long long lengthMs, std::size_t* length);
+char* TitleOf(const unsigned char* id3v2, std::size_t size);
 
 // Decoder.cpp
 char* DecoderUnavailable();

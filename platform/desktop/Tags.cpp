@@ -84,18 +84,51 @@ void ClipChapters(TagLib::ID3v2::Tag& tag, long long start, long long end) {
     }
 }
 
+// A tag read from its bytes, with what TagLib reads it through; without any, a new one, as
+// TagLib makes it: version 4.
+struct ReadTag {
+    ReadTag(const unsigned char* id3v2, std::size_t size)
+        : bytes(reinterpret_cast<const char*>(id3v2), static_cast<unsigned int>(size)),
+          stream(bytes),
+          file(&stream),
+          tag(&file, 0, TagLib::ID3v2::FrameFactory::instance()) {}
+
+    TagLib::ByteVector bytes;
+    TagLib::ByteVectorStream stream;
+    TagBytes file;
+    TagLib::ID3v2::Tag tag;
+};
+
+// A text frame of its own in place of the tag's.
+void SetText(TagLib::ID3v2::Tag& tag, const char* id, const TagLib::String& text,
+             TagLib::String::Type encoding) {
+    tag.removeFrames(id);
+    auto* frame = new TagLib::ID3v2::TextIdentificationFrame(id, encoding);
+    frame->setText(text);
+    tag.addFrame(frame);  // the tag owns it from here
+}
+
+// The tag written out in its own version, 3 or else 4 (TagLib writes no other): `*length`
+// bytes the caller is to free(), null where they cannot be had.
+unsigned char* Rendered(const TagLib::ID3v2::Tag& tag, bool three, std::size_t* length) {
+    const auto version = three ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4;
+    const TagLib::ByteVector rendered = tag.render(version);
+    auto* out = static_cast<unsigned char*>(std::malloc(rendered.size()));
+    if (!out) return nullptr;
+    std::memcpy(out, rendered.data(), rendered.size());
+    *length = rendered.size();
+    return out;
+}
+
 }  // namespace
 
 unsigned char* TagForPart(const unsigned char* id3v2, std::size_t size, long long startMs,
                           long long lengthMs, int track, int tracks, const char* title,
                           const char* performer, std::size_t* length) {
     try {
-        TagLib::ByteVector bytes(reinterpret_cast<const char*>(id3v2),
-                                 static_cast<unsigned int>(size));
-        TagLib::ByteVectorStream stream(bytes);
-        TagBytes file(&stream);
-        // Without a source tag, a new one: as TagLib makes it, version 4.
-        TagLib::ID3v2::Tag tag(&file, 0, TagLib::ID3v2::FrameFactory::instance());
+        // Without a source tag, a new one.
+        ReadTag read(id3v2, size);
+        TagLib::ID3v2::Tag& tag = read.tag;
         const TagLib::ID3v2::FrameListMap& frames = tag.frameListMap();
         const bool labelled = track > 0 || *title || *performer;
         if ((size > 0 && !tag.header()) || (!labelled && !frames.contains("TLEN") &&
@@ -103,13 +136,9 @@ unsigned char* TagForPart(const unsigned char* id3v2, std::size_t size, long lon
             return nullptr;
         }
 
-        // A text frame of its own in place of the tag's.
         const auto set = [&tag](const char* id, const TagLib::String& text,
                                 TagLib::String::Type encoding) {
-            tag.removeFrames(id);
-            auto* frame = new TagLib::ID3v2::TextIdentificationFrame(id, encoding);
-            frame->setText(text);
-            tag.addFrame(frame);  // the tag owns it from here
+            SetText(tag, id, text, encoding);
         };
         if (frames.contains("TLEN")) {
             set("TLEN", TagLib::String(std::to_string(lengthMs)), TagLib::String::Latin1);
@@ -125,13 +154,7 @@ unsigned char* TagForPart(const unsigned char* id3v2, std::size_t size, long lon
         if (*title) set("TIT2", TagLib::String(title, TagLib::String::UTF8), text);
         if (*performer) set("TPE1", TagLib::String(performer, TagLib::String::UTF8), text);
         ClipChapters(tag, startMs, startMs + lengthMs);
-        const auto version = three ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4;
-        const TagLib::ByteVector rendered = tag.render(version);
-        auto* out = static_cast<unsigned char*>(std::malloc(rendered.size()));
-        if (!out) return nullptr;
-        std::memcpy(out, rendered.data(), rendered.size());
-        *length = rendered.size();
-        return out;
+        return Rendered(tag, three, length);
     } catch (...) {
         return nullptr;
     }
@@ -139,11 +162,8 @@ unsigned char* TagForPart(const unsigned char* id3v2, std::size_t size, long lon
 
 QuorvelChapter* Chapters(const unsigned char* id3v2, std::size_t size, std::size_t* count) {
     try {
-        TagLib::ByteVector bytes(reinterpret_cast<const char*>(id3v2),
-                                 static_cast<unsigned int>(size));
-        TagLib::ByteVectorStream stream(bytes);
-        TagBytes file(&stream);
-        const TagLib::ID3v2::Tag tag(&file, 0, TagLib::ID3v2::FrameFactory::instance());
+        const ReadTag read(id3v2, size);
+        const TagLib::ID3v2::Tag& tag = read.tag;
         if (!tag.header()) return nullptr;
         const TagLib::ID3v2::FrameList frames = tag.frameList("CHAP");
         std::vector<QuorvelChapter> found;
@@ -166,6 +186,57 @@ QuorvelChapter* Chapters(const unsigned char* id3v2, std::size_t size, std::size
         std::copy(found.begin(), found.end(), out);
         *count = found.size();
         return out;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+unsigned char* TagWithChapters(const unsigned char* id3v2, std::size_t size,
+                               const QuorvelChapter* chapters, std::size_t count,
+                               long long lengthMs, std::size_t* length) {
+    try {
+        ReadTag read(id3v2, size);
+        TagLib::ID3v2::Tag& tag = read.tag;
+        if (size > 0 && !tag.header()) return nullptr;
+        tag.removeFrames("CHAP");
+        tag.removeFrames("CTOC");
+        if (tag.frameListMap().contains("TLEN")) {
+            SetText(tag, "TLEN", TagLib::String(std::to_string(lengthMs)), TagLib::String::Latin1);
+        }
+        const bool three = tag.header()->majorVersion() == 3;
+        TagLib::ByteVectorList listed;
+        for (std::size_t i = 0; i < count; ++i) {
+            const TagLib::ByteVector id(("chp" + std::to_string(i)).c_str());
+            auto* chapter = new TagLib::ID3v2::ChapterFrame(
+                id, static_cast<unsigned int>(chapters[i].start),
+                static_cast<unsigned int>(chapters[i].end), 0xFFFFFFFF, 0xFFFFFFFF);
+            if (chapters[i].title) {
+                auto* title = new TagLib::ID3v2::TextIdentificationFrame(
+                    "TIT2", three ? TagLib::String::UTF16 : TagLib::String::UTF8);
+                title->setText(TagLib::String(chapters[i].title, TagLib::String::UTF8));
+                chapter->addEmbeddedFrame(title);
+            }
+            tag.addFrame(chapter);
+            listed.append(id);
+        }
+        auto* table = new TagLib::ID3v2::TableOfContentsFrame("toc", listed);
+        table->setIsTopLevel(true);
+        table->setIsOrdered(true);
+        tag.addFrame(table);
+        return Rendered(tag, three, length);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+char* TitleOf(const unsigned char* id3v2, std::size_t size) {
+    try {
+        const ReadTag read(id3v2, size);
+        if (!read.tag.header()) return nullptr;
+        const TagLib::ID3v2::FrameList titles = read.tag.frameList("TIT2");
+        if (titles.isEmpty()) return nullptr;
+        const std::string title = titles.front()->toString().to8Bit(true);
+        return title.empty() ? nullptr : Copy(title);
     } catch (...) {
         return nullptr;
     }

@@ -751,6 +751,386 @@ TEST_F(Cli, PartsCutsAtTimesEverySoOftenOrIntoAsMany) {
         "quorvel-cli: The cut at 0:05.000 lies at or past the end of the source (0:04.571).\n");
 }
 
+// What a command prints on its standard output, as bytes: a decoder's samples.
+std::string Printed(const std::string& command) {
+    std::string printed;
+    std::FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r");
+    if (!pipe) return printed;
+    char buffer[1 << 16];
+    for (std::size_t read; (read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        printed.append(buffer, read);
+    }
+    ::pclose(pipe);
+    return printed;
+}
+
+// A file's samples as ffmpeg decodes them, 16 bits each.
+std::string FfmpegSamples(const std::string& path) {
+    return Printed("ffmpeg -v error -i '" + path + "' -f s16le -");
+}
+
+// join puts the parts of a split back together, by either rule and at any number of cuts,
+// into the source's very samples; files that do not belong together keep the gap their
+// encoders left, which the log tells, under one header that ffprobe and mpg123 agree with.
+TEST_F(Cli, JoinPutsPartsBackTogetherAndOtherFilesAfterTheirGap) {
+    const std::string out = folder + "/out";
+    fs::create_directory(out);
+    const std::string vbr = std::string(QUORVEL_FIXTURES) + "/vbr.mp3";
+    const struct {
+        std::string source;
+        std::vector<std::string> rule;
+    } splits[] = {{source, {}},
+                  {source, {"-x"}},
+                  {vbr, {}},
+                  {vbr, {"-x"}},
+                  // No header at all: the first part has none either, and plays every frame.
+                  {std::string(QUORVEL_FIXTURES) + "/noinfo.mp3", {"-x"}}};
+    for (const auto& split : splits) {
+        std::vector<std::string> parts = {"parts", "-r", "--count", "5", split.source, out};
+        parts.insert(parts.begin() + 1, split.rule.begin(), split.rule.end());
+        ASSERT_EQ(Run(parts).exitCode, 0);
+        const std::string name = fs::path(split.source).stem();
+        std::vector<std::string> join = {"join", "-r"};
+        for (int part = 1; part <= 5; ++part) {
+            join.push_back(out + "/" + name + std::to_string(part) + ".mp3");
+        }
+        join.push_back(folder + "/joined.mp3");
+        const Result joined = Run(join);
+        EXPECT_EQ(joined.exitCode, 0) << joined.err;
+        const std::string rule = split.rule.empty() ? "by the frame rule" : "at a sample";
+        const std::regex seam("goes on where a split " + rule + " cut");
+        EXPECT_EQ(std::distance(std::sregex_iterator(joined.out.begin(), joined.out.end(), seam),
+                                std::sregex_iterator()),
+                  4)
+            << joined.out;
+        const std::string samples = FfmpegSamples(split.source);
+        EXPECT_FALSE(samples.empty());
+        EXPECT_TRUE(FfmpegSamples(folder + "/joined.mp3") == samples) << name << " " << rule;
+        EXPECT_EQ(GaplessBytes(folder + "/joined.mp3"), samples.size()) << name << " " << rule;
+    }
+
+    // Two files that are no parts of one: 1,998 samples of their encoders' padding and delay
+    // between them.
+    const Result two = Run({"join", "--json", source, vbr, folder + "/two.mp3"});
+    EXPECT_EQ(two.exitCode, 0) << two.err;
+    const auto run = nlohmann::json::parse(two.out);
+    EXPECT_EQ(run["outcome"], "completed");
+    EXPECT_EQ(run["outputs"][0]["bytes"], fs::file_size(folder + "/two.mp3"));
+    const std::size_t gap = 1998;
+    EXPECT_EQ(run["log"][1], "Between " + source + " and " + vbr +
+                                 " the gap their encoders left plays: 1998 samples (45 ms).");
+    const std::size_t played = FfmpegSamples(source).size() + FfmpegSamples(vbr).size() + gap * 4;
+    EXPECT_EQ(FfmpegSamples(folder + "/two.mp3").size(), played);
+    EXPECT_EQ(GaplessBytes(folder + "/two.mp3"), played);
+    // ffprobe counts the frames its header states, and times them so.
+    const auto probed = [](const std::string& path, const std::string& field) {
+        return std::stod(Printed("ffprobe -v error -count_frames -show_entries stream=" + field +
+                                 " -of csv=p=0 '" + path + "'"));
+    };
+    const double frames = probed(folder + "/two.mp3", "nb_read_frames");
+    EXPECT_EQ(frames, probed(source, "nb_read_frames") + probed(vbr, "nb_read_frames"));
+    EXPECT_NEAR(probed(folder + "/two.mp3", "duration"), frames * 1152 / 44100, 1e-6);
+}
+
+// What mp3val finds wrong with a file, its name left out of each line.
+std::set<std::string> Mp3valFindings(const std::string& path) {
+    std::set<std::string> found;
+    std::istringstream lines(Printed("mp3val '" + path + "'"));
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with("WARNING") && !line.starts_with("ERROR")) continue;
+        const auto name = line.find(path);
+        if (name != std::string::npos) line.erase(name, path.size());
+        found.insert(line);
+    }
+    return found;
+}
+
+// cut removes the frames nearest each span's ends: the output plays as long as the source
+// less their samples, by ffmpeg and mpg123 alike, has the source's samples but within a
+// frame after each seam (two in MPEG 2 and 2.5, whose one granule a frame overlaps the one
+// before it and whose synthesis remembers 512 samples more), and mp3val finds nothing in it
+// that it does not find in the source.
+TEST_F(Cli, CutRemovesWholeFramesAndKeepsEverySampleAwayFromTheSeams) {
+    const std::string fixtures = QUORVEL_FIXTURES;
+    const struct {
+        std::string file;
+        std::size_t samplesPerFrame;
+        std::vector<std::string> spans;
+    } cases[] = {
+        {source, 1152, {"0:01-0:01.500", "0:03-0:03.900"}},
+        {source, 1152, {"0:00-0:01", "0:02-0:02.500"}},
+        {fixtures + "/vbr.mp3", 1152, {"0:00.300-0:01"}},
+        {fixtures + "/mpeg2.mp3", 576, {"0:01-0:02.300", "0:03.100-0:03.600"}},
+        {fixtures + "/mpeg25.mp3", 576, {"0:01-0:02.300"}},
+    };
+    // Every source's LAME tag states 576 samples of start delay, the decoders add 529.
+    const std::size_t lead = 576 + 529;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string output = folder + "/cut.mp3";
+        std::vector<std::string> arguments = {"cut", "-r", "--json"};
+        for (const std::string& span : c.spans) {
+            arguments.push_back("--remove");
+            arguments.push_back(span);
+        }
+        arguments.push_back(c.file);
+        arguments.push_back(output);
+        const Result cut = Run(arguments);
+        ASSERT_EQ(cut.exitCode, 0) << cut.err;
+        const auto run = nlohmann::json::parse(cut.out);
+        EXPECT_EQ(run["log"].back(), "MP3 cutting completed.");
+        // The frames each span removes, as the log tells them.
+        std::vector<std::pair<std::size_t, std::size_t>> removed;
+        std::size_t checked = 0;
+        const std::regex frames(R"(\(frames (\d+) to (\d+)\)\.$)");
+        for (const auto& line : run["log"]) {
+            std::smatch match;
+            const std::string text = line.get<std::string>();
+            if (std::regex_search(text, match, frames)) {
+                removed.emplace_back(std::stoul(match[1]), std::stoul(match[2]));
+            }
+            checked += text.starts_with("Seam check at ") ? 1 : 0;
+        }
+        ASSERT_EQ(removed.size(), c.spans.size());
+        const std::size_t spf = c.samplesPerFrame;
+        // Where the decoders' output reaches a frame of the source, in bytes.
+        const auto played = [&](std::size_t frame) {
+            return frame * spf > lead ? (frame * spf - lead) * 4 : 0;
+        };
+        EXPECT_EQ(checked, removed.size() - (removed[0].first == 0 ? 1 : 0))
+            << "a seam check at each seam, none at the start";
+        const std::string before = FfmpegSamples(c.file);
+        const std::string after = FfmpegSamples(output);
+        std::size_t gone = 0;
+        for (const auto& [first, end] : removed) gone += played(end) - played(first);
+        EXPECT_EQ(after.size(), before.size() - gone);
+        EXPECT_EQ(GaplessBytes(output), after.size());
+        // Each kept stretch, in bytes of two 16-bit channels: where it starts in the source
+        // and in the output, and how long it is.
+        std::size_t from = 0, at = 0;
+        for (std::size_t i = 0; i <= removed.size(); ++i) {
+            const std::size_t to = i < removed.size() ? played(removed[i].first) : before.size();
+            // Past the seam that opens it, which decodes after foreign frames.
+            const std::size_t settled = i == 0 ? 0 : std::min(to - from, 2 * spf * 4);
+            EXPECT_EQ(after.compare(at + settled, to - from - settled, before, from + settled,
+                                    to - from - settled),
+                      0)
+                << "the stretch after seam " << i;
+            if (i > 0 && spf == 1152) {
+                EXPECT_EQ(after.compare(at + spf * 4, to - from - spf * 4, before, from + spf * 4,
+                                        to - from - spf * 4),
+                          0);
+            }
+            at += to - from;
+            if (i < removed.size()) from = played(removed[i].second);
+        }
+        EXPECT_EQ(Mp3valFindings(output), Mp3valFindings(c.file));
+    }
+}
+
+// cut --snap moves each end of a span to the middle of the nearest pause: a file of tones
+// with a second of silence between them is cut inside the pauses, wherever the span's ends
+// fall within a second of them.
+TEST_F(Cli, CutWithSnapCutsInsideThePauses) {
+    const std::string tones = folder + "/tones.mp3";
+    ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -t wav - synth 2 sine 440 : synth 1 sine 0 : "
+                           "synth 2 sine 660 : synth 1 sine 0 : synth 2 sine 880 2>/dev/null | "
+                           "lame --quiet -b 128 - '" +
+                           tones + "'")
+                              .c_str()),
+              0);
+    const Result cut =
+        Run({"cut", "--snap", "--remove", "0:01.800-0:06.700", tones, folder + "/cut.mp3"});
+    ASSERT_EQ(cut.exitCode, 0) << cut.err;
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(cut.out, match,
+                                  std::regex(R"(is cut from 0:0(\d\.\d+) to 0:0(\d\.\d+) )")))
+        << cut.out;
+    const double start = std::stod(match[1]), end = std::stod(match[2]);
+    EXPECT_GT(start, 2.0);
+    EXPECT_LT(start, 3.0);
+    EXPECT_GT(end, 5.0);
+    EXPECT_LT(end, 6.0);
+    // Without it, the cut lies on the frame nearest each time.
+    const Result plain =
+        Run({"cut", "-r", "--remove", "0:01.800-0:06.700", tones, folder + "/cut.mp3"});
+    EXPECT_NE(plain.out.find("is cut from 0:01.8"), std::string::npos) << plain.out;
+}
+
+// cut keeps the source's chapters, timed as the output plays, and drops the one that lies
+// within the span it removes, as ffprobe reads them.
+TEST_F(Cli, CutRetimesTheChaptersAndDropsThoseItRemoves) {
+    const std::string output = folder + "/cut.mp3";
+    const Result cut = Run({"cut", "--remove", "0:01-0:02.600",
+                            std::string(QUORVEL_FIXTURES) + "/chapters.mp3", output});
+    ASSERT_EQ(cut.exitCode, 0) << cut.err;
+    const auto chapters = nlohmann::json::parse(
+        Printed("ffprobe -v error -show_chapters -of json '" + output + "'"))["chapters"];
+    ASSERT_EQ(chapters.size(), 3u);
+    const char* titles[] = {"Opening", "Later", "Close"};
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(chapters[i]["tags"]["title"], titles[i]);
+    // The frames removed played from 0.993 s to 2.587 s: "Later", from 2.4 s, starts where
+    // they did, "Close", from 3.7 s, as much earlier as they played.
+    EXPECT_EQ(chapters[1]["start"], 993);
+    EXPECT_EQ(chapters[2]["start"], 3700 - (2587 - 993));
+}
+
+// cut refuses, writing nothing, spans that are empty, reach past the end or leave nothing,
+// an output that is the source, and a call without a span.
+TEST_F(Cli, CutRefusesSpansItCannotCut) {
+    const std::string output = folder + "/cut.mp3";
+    const struct {
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string said;
+    } cases[] = {
+        {{"cut", source, output}, 2, "quorvel-cli: cut: give --remove FROM-TO at least once\n"},
+        {{"cut", "--remove", "0:02", source, output}, 2, "quorvel-cli: cut: invalid span '0:02'\n"},
+        {{"cut", "--remove", "0:02-0:01", source, output},
+         1,
+         "quorvel-cli: The span 0:02.000-0:01.000 is empty: its start is not before its end.\n"},
+        {{"cut", "--remove", "0:02-0:09", source, output},
+         1,
+         "quorvel-cli: The span 0:02.000-0:09.000 reaches past the end of the source "
+         "(0:04.500).\n"},
+        {{"cut", "--remove", "0:00-0:04.500", source, output},
+         1,
+         "quorvel-cli: The spans given hold all the audio: nothing would be left.\n"},
+        {{"cut", "--remove", "0:01-0:02", source, source},
+         1,
+         "quorvel-cli: The output " + source + " is the input file " + source +
+             ": give another name.\n"},
+    };
+    for (const auto& c : cases) {
+        const Result refused = Run(c.arguments);
+        EXPECT_EQ(refused.exitCode, c.exitCode) << refused.err;
+        EXPECT_TRUE(refused.err.starts_with(c.said)) << refused.err;
+        EXPECT_FALSE(fs::exists(output));
+    }
+}
+
+// trim keeps a file's sound and --keep seconds of the silence on either side of it, to the
+// sample: the output decodes, by ffmpeg and by mpg123 --gapless alike, to the very samples
+// the source decodes to there. A file of silence alone is refused.
+TEST_F(Cli, TrimKeepsTheSoundAndAQuarterSecondOnEitherSideToTheSample) {
+    // MPEG 1 and MPEG 2, at bit rates lame keeps their sampling rates at.
+    const struct {
+        int rate;
+        const char* kbits;
+        std::vector<std::string> keep;
+        double seconds;
+    } cases[] = {{44100, "128", {}, 0.25}, {22050, "64", {"--keep", "0.5"}, 0.5}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rate);
+        const std::string padded = folder + "/padded.mp3";
+        const std::string rate = std::to_string(c.rate);
+        ASSERT_EQ(std::system(("sox -n -r " + rate +
+                               " -c 2 -t wav - synth 2 sine 0 vol 0 : synth 3 sine 300-900 : "
+                               "synth 3 sine 0 vol 0 2>/dev/null | lame --quiet -b " +
+                               c.kbits + " - '" + padded + "'")
+                                  .c_str()),
+                  0);
+        std::vector<std::string> arguments = {"trim", "-r", "--json"};
+        arguments.insert(arguments.end(), c.keep.begin(), c.keep.end());
+        arguments.push_back(padded);
+        arguments.push_back(folder + "/trimmed.mp3");
+        const Result trim = Run(arguments);
+        ASSERT_EQ(trim.exitCode, 0) << trim.err;
+        // Where the sound starts and ends, as silences finds it.
+        const auto silences =
+            nlohmann::json::parse(Run({"silences", "--json", padded}).out)["silences"];
+        ASSERT_EQ(silences.size(), 2u);
+        const auto keep = std::size_t(c.seconds * c.rate);
+        const std::size_t from = silences[0]["end_sample"].get<std::size_t>() - keep;
+        const std::size_t to = silences[1]["start_sample"].get<std::size_t>() + keep;
+        const std::string decoded = FfmpegSamples(padded);
+        EXPECT_TRUE(FfmpegSamples(folder + "/trimmed.mp3") ==
+                    decoded.substr(from * 4, (to - from) * 4));
+        const auto mpg123 = [](const std::string& path) {
+            return Printed("mpg123 --gapless -q -s '" + path + "'");
+        };
+        EXPECT_TRUE(mpg123(folder + "/trimmed.mp3") ==
+                    mpg123(padded).substr(from * 4, (to - from) * 4));
+    }
+    const std::string quiet = folder + "/quiet.mp3";
+    ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -t wav - synth 2 sine 0 vol 0 2>/dev/null | "
+                           "lame --quiet - '" +
+                           quiet + "'")
+                              .c_str()),
+              0);
+    const Result refused = Run({"trim", quiet, folder + "/none.mp3"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err, "quorvel-cli: " + quiet + " is silence alone: nothing would be left.\n");
+    EXPECT_FALSE(fs::exists(folder + "/none.mp3"));
+}
+
+// join --chapters gives the output one chapter for each file, as ffprobe reads them: titled
+// as the file's title tag, or as its name where it has none, from where its frames start to
+// where the next file's do, and the last to the end.
+TEST_F(Cli, JoinWithChaptersGivesEachFileItsOwn) {
+    const quorvel::test::Bytes audio = quorvel::test::ReadFile(source);
+    const quorvel::test::Bytes title = {0, 'F', 'i', 'r', 's', 't'};
+    const std::string first =
+        temp.Write("first.mp3",
+                   quorvel::test::operator+(
+                       quorvel::test::Id3Tag(3, quorvel::test::Id3Frame(3, "TIT2", title)), audio));
+    const std::string output = folder + "/both.mp3";
+    const Result joined = Run({"join", "--chapters", first, source, output});
+    ASSERT_EQ(joined.exitCode, 0) << joined.err;
+    const auto chapters = nlohmann::json::parse(
+        Printed("ffprobe -v error -show_chapters -of json '" + output + "'"))["chapters"];
+    ASSERT_EQ(chapters.size(), 2u);
+    EXPECT_EQ(chapters[0]["tags"]["title"], "First");
+    EXPECT_EQ(chapters[1]["tags"]["title"], "song");
+    EXPECT_EQ(std::stod(chapters[0]["start_time"].get<std::string>()), 0);
+    // The second starts where the first file's frames end, less the encoder's delay and
+    // the decoder's.
+    const double frames = std::stod(
+        Printed("ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 '" +
+                source + "'"));
+    const double second = std::stod(chapters[1]["start_time"].get<std::string>());
+    EXPECT_NEAR(second, (frames * 1152 - 576 - 529) / 44100, 0.002);
+    EXPECT_EQ(chapters[0]["end_time"], chapters[1]["start_time"]);
+    const double played = double(FfmpegSamples(output).size()) / 4 / 44100;
+    EXPECT_NEAR(std::stod(chapters[1]["end_time"].get<std::string>()), played, 0.002);
+}
+
+// join refuses, writing nothing, files that do not go together, an output that is one of
+// its inputs, a file without MP3 audio or one it cannot read, each by its exit code; an
+// output there already is kept without --replace.
+TEST_F(Cli, JoinRefusesWhatCannotBeJoinedAndWritesNothing) {
+    const std::string output = folder + "/joined.mp3";
+    const std::string mpeg2 = std::string(QUORVEL_FIXTURES) + "/mpeg2.mp3";
+    const Result mixed = Run({"join", source, mpeg2, output});
+    EXPECT_EQ(mixed.exitCode, 1);
+    EXPECT_EQ(mixed.err, "quorvel-cli: " + mpeg2 + " cannot be joined to " + source +
+                             ": it is MPEG 2, 22050 Hz, 2 channels, " + source +
+                             " is MPEG 1, 44100 Hz, 2 channels. Only files of one MPEG version, "
+                             "sampling rate and channel count join.\n");
+    EXPECT_FALSE(fs::exists(output));
+
+    const Result itself = Run({"join", source, source});
+    EXPECT_EQ(itself.exitCode, 1);
+    EXPECT_EQ(itself.err, "quorvel-cli: The output " + source + " is the input file " + source +
+                              ": give another name.\n");
+    const std::string text = folder + "/notes.mp3";
+    std::ofstream(text) << "no frames here\n";
+    const auto none = nlohmann::json::parse(Run({"join", "--json", source, text, output}).out);
+    EXPECT_EQ(none["outcome"], "refused");
+    EXPECT_EQ(none["error"]["file"], text);
+    const Result missing = Run({"join", source, folder + "/missing.mp3", output});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_FALSE(fs::exists(output));
+
+    std::ofstream(output) << "older";
+    const Result kept = Run({"join", source, source, output});
+    EXPECT_EQ(kept.exitCode, 3);
+    EXPECT_EQ(ReadText(output), "older");
+    EXPECT_EQ(Run({"join", "-r", source, source, output}).exitCode, 0);
+    EXPECT_TRUE(Trashed("older"));
+    EXPECT_EQ(FfmpegSamples(output).size(), 2 * FfmpegSamples(source).size() + 4 * 1998);
+}
+
 // parts cuts at a cue sheet's tracks or the source's chapters, each part titled as they
 // say, and refuses a sheet that does not fit the source, naming its line, leaving nothing.
 TEST_F(Cli, PartsFromACueSheetOrTheChapters) {

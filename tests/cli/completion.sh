@@ -37,7 +37,7 @@ expect() {
 
 # Each command's options are those of its usage line, with --help and --version.
 global=(-h --help -V --version)
-for command in info split parts verify silences; do
+for command in info split parts verify silences join cut trim; do
     mapfile -t listed < <(grep -E "quorvel-cli $command " <<<"$usage" | sed "s/quorvel-cli//" |
         grep -oE -- "--?[a-z]+")
     expect "$(lines "${global[@]}" "${listed[@]}" | sort -u)" "$command" -
@@ -54,6 +54,9 @@ expect 'parts' -- pa
 mp3=$(lines 'a song.mp3' LOUD.MP3 parts)
 expect "$mp3" info ''
 expect "$mp3" verify 'a song.mp3' LOUD.MP3 ''
+expect "$mp3" join 'a song.mp3' LOUD.MP3 ''
+expect "$mp3" cut --remove 0:01-0:02 'a song.mp3' ''
+expect "$mp3" trim --keep 0.5 ''
 expect '' verify 'a song.mp3' LOUD.MP3 LOUD.MP3 ''
 expect "$mp3" split -r ''
 expect '' split LOUD.MP3 ''

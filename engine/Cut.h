@@ -1,0 +1,55 @@
+#pragma once
+
+#include <chrono>
+#include <vector>
+
+#include "engine/AudioDecoder.h"
+#include "engine/Edit.h"
+#include "engine/FileSystem.h"
+#include "engine/Reporter.h"
+#include "engine/Silences.h"
+#include "engine/TagEditor.h"
+
+namespace quorvel {
+
+// A stretch of a source's playing time to remove, as the user gave it.
+struct RemovedSpan {
+    std::chrono::microseconds From{0};
+    std::chrono::microseconds To{0};
+};
+
+// A source written without some spans of its audio.
+struct CutOutRequest {
+    EditFiles Files;  // one source
+    std::vector<RemovedSpan> Remove;
+    // Each end of a span moved to the middle of the nearest silence within a second, where
+    // there is one.
+    bool Snap = false;
+    SilenceRule Silence;
+};
+
+// The whole cut: each end of a span on the frame boundary nearest it (or in the middle of
+// the nearest silence), the frames between left out, the frame before each seam made to
+// carry what the first kept frame after it borrows of the frames removed, one length
+// header with the source's delay and padding, its tags with the chapters re-timed and
+// those within a span dropped; then the output's samples compared with the source's on
+// either side of each seam. Nothing is written where a span is empty, reaches past the
+// end, or where nothing would be left.
+EditReport CutOut(const CutOutRequest& request, FileSystem& files, TagEditor& tags,
+                  AudioDecoder& decoder, Reporter& reporter);
+
+// A source written without its leading and trailing silence.
+struct TrimRequest {
+    EditFiles Files;  // one source
+    SilenceRule Silence;
+    double KeepSeconds = 0.25;  // of the silence kept on either side of the sound
+};
+
+// The whole trim: where the sound starts and ends (FindSilences), less `KeepSeconds`, cut to
+// the sample through whole frames and the length header's start delay and end padding, a
+// silent frame carrying what the first frame kept borrows where frames go at the start; the
+// tags kept, the chapters re-timed. Nothing is written where the source is silence alone.
+EditReport Trim(const TrimRequest& request, FileSystem& files, TagEditor& tags,
+                AudioDecoder& decoder, Reporter& reporter);
+
+}  // namespace quorvel
