@@ -308,16 +308,16 @@ void CheckSeam(DecodedAudio& source, DecodedAudio& output, const CutSeam& seam,
                         "Seam check at %1: the output has the source's samples on either "
                         "side (0 of %2 sample frames differ).")
                          .Arg(at)
-                         .Arg(before + after));
+                         .Arg(FormatCount(before + after, ".")));
         return;
     }
     reporter.Log(Tr("Cut",
                     "Seam check at %1: %2 of %3 sample frames differ from the source's, "
                     "the farthest %4 from the seam.")
                      .Arg(at)
-                     .Arg(differing)
-                     .Arg(before + after)
-                     .Arg(farthest));
+                     .Arg(FormatCount(differing, "."))
+                     .Arg(FormatCount(before + after, "."))
+                     .Arg(FormatCount(farthest, ".")));
 }
 
 // The seam check of every seam, or a line saying why it was left out.
