@@ -863,6 +863,10 @@
         <source>A split is running. Stop it and close?</source>
         <translation>Eine Teilung läuft. Anhalten und schließen?</translation>
     </message>
+    <message>
+        <source>An edit is running. Stop it and close?</source>
+        <translation>Eine Bearbeitung läuft. Anhalten und schließen?</translation>
+    </message>
 </context>
 <context>
     <name>quorvel::ui::EditModel</name>
@@ -1437,8 +1441,8 @@ Desktop-Modul: %7</translation>
         <translation>Meldungen</translation>
     </message>
     <message>
-        <source>What the split does, step by step</source>
-        <translation>Was die Teilung tut, Schritt für Schritt</translation>
+        <source>What the split or an edit does, step by step</source>
+        <translation>Was die Teilung oder eine Bearbeitung tut, Schritt für Schritt</translation>
     </message>
     <message>
         <source>&amp;Messages:</source>
@@ -1598,6 +1602,54 @@ Desktop-Modul: %7</translation>
     <message>
         <source>&amp;Whole File</source>
         <translation>Ganze &amp;Datei</translation>
+    </message>
+    <message>
+        <source>The selection holds the whole file: there is nothing to remove.</source>
+        <translation>Die Auswahl umfasst die ganze Datei: Es gibt nichts zu entfernen.</translation>
+    </message>
+    <message>
+        <source>Keep Only the Selection</source>
+        <translation>Nur die Auswahl behalten</translation>
+    </message>
+    <message>
+        <source>%1 (kept)</source>
+        <translation>%1 (behalten)</translation>
+    </message>
+    <message>
+        <source>Cut Out the Selection</source>
+        <translation>Auswahl herausschneiden</translation>
+    </message>
+    <message>
+        <source>%1 (cut)</source>
+        <translation>%1 (geschnitten)</translation>
+    </message>
+    <message>
+        <source>Trim Silence</source>
+        <translation>Stille abschneiden</translation>
+    </message>
+    <message>
+        <source>%1 (trimmed)</source>
+        <translation>%1 (ohne Stille)</translation>
+    </message>
+    <message>
+        <source>MPEG Audio Files (*.mp3)</source>
+        <translation>MPEG-Audiodateien (*.mp3)</translation>
+    </message>
+    <message>
+        <source>Completed: %1 written.</source>
+        <translation>Fertig: %1 geschrieben.</translation>
+    </message>
+    <message>
+        <source>Cut &amp;Out the Selection...</source>
+        <translation>Auswahl heraus&amp;schneiden...</translation>
+    </message>
+    <message>
+        <source>&amp;Keep Only the Selection...</source>
+        <translation>Nur die Auswahl &amp;behalten...</translation>
+    </message>
+    <message>
+        <source>&amp;Trim Silence...</source>
+        <translation>Stille &amp;abschneiden...</translation>
     </message>
 </context>
 </TS>

@@ -224,7 +224,9 @@ void frmCopyFile::closeEvent(QCloseEvent* event) {
         editor_->close();
     } else if (work_->Running()) {
         event->ignore();
-        if (!closeAfterWork_) closeAfterWork_ = work_->StopToClose(this, splitting_);
+        if (!closeAfterWork_)
+            closeAfterWork_ = work_->StopToClose(
+                this, splitting_ ? BackgroundWork::Writes::Parts : BackgroundWork::Writes::Nothing);
     } else {
         event->accept();
         if (editor_) editor_->close();
