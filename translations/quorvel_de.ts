@@ -729,6 +729,25 @@
     </message>
 </context>
 <context>
+    <name>WorkResult</name>
+    <message>
+        <source>Stopped: nothing was changed.</source>
+        <translation>Angehalten: Nichts wurde geändert.</translation>
+    </message>
+    <message>
+        <source>Failed: %1</source>
+        <translation>Fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <source>Refused: %1</source>
+        <translation>Abgelehnt: %1</translation>
+    </message>
+    <message>
+        <source>Completed: %1 written.</source>
+        <translation>Fertig: %1 geschrieben.</translation>
+    </message>
+</context>
+<context>
     <name>frmCopyFile</name>
     <message>
         <source>Quorvel V%1.%2%3  by the Quorvel project</source>
@@ -1221,6 +1240,10 @@ Desktop-Modul: %7</translation>
         <source>Open &amp;Recent</source>
         <translation>&amp;Zuletzt geöffnet</translation>
     </message>
+    <message>
+        <source>&amp;Join Files...</source>
+        <translation>Dateien zusammen&amp;fügen...</translation>
+    </message>
 </context>
 <context>
     <name>quorvel::ui::frmEditor</name>
@@ -1419,18 +1442,6 @@ Desktop-Modul: %7</translation>
     <message>
         <source>Completed: %1 parts written to %2.</source>
         <translation>Fertig: %1 Teile nach %2 geschrieben.</translation>
-    </message>
-    <message>
-        <source>Stopped: nothing was changed.</source>
-        <translation>Angehalten: Nichts wurde geändert.</translation>
-    </message>
-    <message>
-        <source>Failed: %1</source>
-        <translation>Fehlgeschlagen: %1</translation>
-    </message>
-    <message>
-        <source>Refused: %1</source>
-        <translation>Abgelehnt: %1</translation>
     </message>
     <message>
         <source>Result</source>
@@ -1636,10 +1647,6 @@ Desktop-Modul: %7</translation>
         <translation>MPEG-Audiodateien (*.mp3)</translation>
     </message>
     <message>
-        <source>Completed: %1 written.</source>
-        <translation>Fertig: %1 geschrieben.</translation>
-    </message>
-    <message>
         <source>Cut &amp;Out the Selection...</source>
         <translation>Auswahl heraus&amp;schneiden...</translation>
     </message>
@@ -1650,6 +1657,101 @@ Desktop-Modul: %7</translation>
     <message>
         <source>&amp;Trim Silence...</source>
         <translation>Stille &amp;abschneiden...</translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::ui::frmJoinFiles</name>
+    <message>
+        <source>Join Files</source>
+        <translation>Dateien zusammenfügen</translation>
+    </message>
+    <message>
+        <source>Files to join, in order</source>
+        <translation>Zusammenzufügende Dateien, in ihrer Reihenfolge</translation>
+    </message>
+    <message>
+        <source>&amp;Files, in the order they play:</source>
+        <translation>&amp;Dateien, in der Reihenfolge ihrer Wiedergabe:</translation>
+    </message>
+    <message>
+        <source>&amp;Add...</source>
+        <translation>&amp;Hinzufügen...</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>&amp;Entfernen</translation>
+    </message>
+    <message>
+        <source>Move &amp;Up</source>
+        <translation>Nach &amp;oben</translation>
+    </message>
+    <message>
+        <source>Move &amp;Down</source>
+        <translation>Nach &amp;unten</translation>
+    </message>
+    <message>
+        <source>One &amp;chapter for each file</source>
+        <translation>Ein &amp;Kapitel für jede Datei</translation>
+    </message>
+    <message>
+        <source>Each file&apos;s title tag names its chapter</source>
+        <translation>Das Titel-Tag jeder Datei benennt ihr Kapitel</translation>
+    </message>
+    <message>
+        <source>Output file</source>
+        <translation>Ausgabedatei</translation>
+    </message>
+    <message>
+        <source>&amp;Output file:</source>
+        <translation>&amp;Ausgabedatei:</translation>
+    </message>
+    <message>
+        <source>Bro&amp;wse...</source>
+        <translation>Durch&amp;suchen...</translation>
+    </message>
+    <message>
+        <source>Messages</source>
+        <translation>Meldungen</translation>
+    </message>
+    <message>
+        <source>What the join does, step by step</source>
+        <translation>Was das Zusammenfügen tut, Schritt für Schritt</translation>
+    </message>
+    <message>
+        <source>&amp;Messages:</source>
+        <translation>&amp;Meldungen:</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Ergebnis</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
+    <message>
+        <source>&amp;Join</source>
+        <translation>&amp;Zusammenfügen</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>S&amp;top</source>
+        <translation>A&amp;nhalten</translation>
+    </message>
+    <message>
+        <source>Add a File to Join</source>
+        <translation>Datei zum Zusammenfügen hinzufügen</translation>
+    </message>
+    <message>
+        <source>MPEG Audio Files (*.mp3)</source>
+        <translation>MPEG-Audiodateien (*.mp3)</translation>
+    </message>
+    <message>
+        <source>%1 (joined)</source>
+        <translation>%1 (zusammengefügt)</translation>
     </message>
 </context>
 </TS>

@@ -15,6 +15,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -50,11 +51,13 @@
 #include "ui/frmCopyFile/frmCopyFile.h"
 #include "ui/frmEditor/WaveView.h"
 #include "ui/frmEditor/frmEditor.h"
+#include "ui/frmJoinFiles/frmJoinFiles.h"
 
 using namespace Qt::StringLiterals;
 using quorvel::ui::CutPlayer;
 using quorvel::ui::frmCopyFile;
 using quorvel::ui::frmEditor;
+using quorvel::ui::frmJoinFiles;
 using quorvel::ui::WaveView;
 
 namespace {
@@ -1342,6 +1345,65 @@ class frmCopyFileTest : public QObject {
                  qPrintable(fake_.messages.last()));
         QVERIFY(ReadAll(source) == before);
         editor->close();
+    }
+
+    // File > Join Files: two files added, the second moved before the first by its key, are
+    // joined in that order into the output, which plays both and the gap their encoders left
+    // between them, sample for sample.
+    void joinFilesInOrder() {
+        const auto encode = [&](const QString& name, const QString& seconds) {
+            const QString wave = Temp(name + u".wav"_s), mp3 = Temp(name + u".mp3"_s);
+            if (QProcess::execute(u"sox"_s, {u"-n"_s, u"-r"_s, u"44100"_s, u"-c"_s, u"1"_s, wave,
+                                             u"synth"_s, seconds, u"sine"_s, u"440"_s}) != 0 ||
+                QProcess::execute(u"lame"_s, {u"--quiet"_s, u"-b"_s, u"128"_s, wave, mp3}) != 0) {
+                qFatal("cannot encode %s", qPrintable(mp3));
+            }
+            return mp3;
+        };
+        const QString first = encode(u"first"_s, u"2"_s), second = encode(u"second"_s, u"3"_s);
+        QTest::keyClick(window_, Qt::Key_F, Qt::AltModifier);
+        auto* menu = window_->findChild<QMenu*>(u"mnuFile"_s);
+        QTRY_VERIFY(menu->isVisible());
+        QTest::keyClick(menu, Qt::Key_J);
+        QPointer<frmJoinFiles> joiner;
+        QTRY_VERIFY((joiner = window_->findChild<frmJoinFiles*>()) && joiner->isVisible());
+        joiner->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), joiner.data());
+        auto* join = Find<QPushButton>(joiner, "cmdJoin");
+        auto* list = Find<QListWidget>(joiner, "lstFiles");
+        for (const QString& path : {first, second}) {
+            QVERIFY(!join->isEnabled());
+            fake_.chosenFile = path;
+            PressAccessKey(joiner, Qt::Key_A, "cmdAdd");
+        }
+        QVERIFY(join->isEnabled());
+        // The output is proposed beside the first file added.
+        QCOMPARE(Find<QLineEdit>(joiner, "txtOutput")->text(), Temp(u"first (joined).mp3"_s));
+        PressAccessKey(joiner, Qt::Key_U, "cmdUp");
+        QCOMPARE(list->item(0)->text(), second);
+        QCOMPARE(list->item(1)->text(), first);
+        QVERIFY(!Find<QPushButton>(joiner, "cmdUp")->isEnabled());
+        const QString output = Temp(u"joined.mp3"_s);
+        TypeInto(Find<QLineEdit>(joiner, "txtOutput"), output);
+        PressAccessKey(joiner, Qt::Key_J, "cmdJoin");
+        QTRY_VERIFY_WITH_TIMEOUT(!joiner->Working(), 60000);
+        const QString log = Find<QPlainTextEdit>(joiner, "txtLog")->toPlainText();
+        QVERIFY2(log.endsWith(u"MP3 joining completed."_s), qPrintable(log));
+        QCOMPARE(Find<QLabel>(joiner, "lblResult")->text(),
+                 u"Completed: "_s + output + u" written."_s);
+        const auto gap = QRegularExpression(
+                             u"Between (.+) and (.+) the gap their encoders left plays: "
+                             u"([\\d.,]+) samples"_s)
+                             .match(log);
+        QVERIFY2(gap.hasMatch(), qPrintable(log));
+        QCOMPARE(gap.captured(1), second);
+        QCOMPARE(gap.captured(2), first);
+        const std::int64_t gapSamples =
+            gap.captured(3).remove(QRegularExpression(u"\\D"_s)).toLongLong();
+        QCOMPARE(GaplessSamples(output),
+                 GaplessSamples(first) + GaplessSamples(second) + gapSamples);
+        joiner->close();
+        QTRY_VERIFY(joiner.isNull());
     }
 
     void logScrolledAtRunEnd() {

@@ -34,6 +34,7 @@
 #include "ui/CutPlayer.h"
 #include "ui/Remembered.h"
 #include "ui/Windows.h"
+#include "ui/WorkResult.h"
 #include "ui/frmEditor/EditModel.h"
 #include "ui/frmEditor/EditorForm.h"
 #include "ui/frmEditor/WaveView.h"
@@ -521,45 +522,16 @@ void frmEditor::ShowResult(const SplitReport& report) {
 }
 
 void frmEditor::ShowResult(const EditReport& report) {
-    const auto ended = [&] {
-        switch (report.Outcome) {
-            case EditOutcome::Completed:
-                return Ended::Completed;
-            case EditOutcome::Stopped:
-                return Ended::Stopped;
-            case EditOutcome::Failed:
-            case EditOutcome::Unreadable:
-                return Ended::Failed;
-            case EditOutcome::Refused:
-            case EditOutcome::Declined:
-                break;
-        }
-        return Ended::Refused;
-    };
-    ShowEnd(ended(), report.Problem,
-            tr("Completed: %1 written.").arg(QString::fromStdString(report.Path)));
+    ShowEnd(EndOf(report.Outcome), report.Problem, EditWritten(report));
 }
 
 void frmEditor::ShowEnd(Ended ended, const std::optional<Refusal>& problem,
                         const QString& completed) {
     // Why it changed nothing: the refusal's own text, or the log's last line that says so.
     const QString why = problem ? platform::Translated(problem->Text) : form_->LastLine();
+    if (ended == Ended::Completed) progress_->setValue(progress_->maximum());
+    lblResult->setText(ResultText(ended, completed, why));
     lblResult->show();
-    switch (ended) {
-        case Ended::Completed:
-            progress_->setValue(progress_->maximum());
-            lblResult->setText(completed);
-            break;
-        case Ended::Stopped:
-            lblResult->setText(tr("Stopped: nothing was changed."));
-            break;
-        case Ended::Failed:
-            lblResult->setText(tr("Failed: %1").arg(why));
-            break;
-        case Ended::Refused:
-            lblResult->setText(tr("Refused: %1").arg(why));
-            break;
-    }
 }
 
 void frmEditor::cmdClose_Click() {

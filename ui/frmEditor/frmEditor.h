@@ -16,6 +16,7 @@
 #include "platform/Mpg123Decoder.h"
 #include "platform/TagLibEditor.h"
 #include "ui/BackgroundWork.h"
+#include "ui/WorkResult.h"
 #include "ui/frmEditor/WaveDecoding.h"
 
 class QAction;
@@ -130,8 +131,6 @@ class frmEditor final : public QMainWindow {
     void ShowResult(const SplitReport& report);
     // Tells in the window how an edit ended, as a split's end is told.
     void ShowResult(const EditReport& report);
-    // How a run ended, as the result line tells it.
-    enum class Ended { Completed, Stopped, Failed, Refused };
     // The result line: `completed` once it has, otherwise why it changed nothing.
     void ShowEnd(Ended ended, const std::optional<Refusal>& problem, const QString& completed);
 
