@@ -46,9 +46,10 @@ bool Dialogs::Question(QWidget* parent, const QString& text, const QString& titl
     return box.exec() == QMessageBox::Ok;
 }
 
-QString Dialogs::OpenFileName(QWidget* parent, const QString& title, const QString& filter,
-                              const QString& folder) {
-    QFileDialog dialog(parent, title, folder, filter);
+namespace {
+
+// Shows a file dialog with one filter entry; the file chosen, or an empty text.
+QString ChosenFile(QFileDialog& dialog, const QString& filter) {
     // The desktop's dialogs match a filter's pattern in its own letter case only: each
     // pattern goes in both cases, the entry's name as it is.
     const qsizetype open = filter.indexOf(u'('), close = filter.lastIndexOf(u')');
@@ -61,13 +62,31 @@ QString Dialogs::OpenFileName(QWidget* parent, const QString& title, const QStri
         }
         dialog.setNameFilter(filter.left(open) + u'(' + patterns.join(u' ') + u')');
     }
-    dialog.setFileMode(QFileDialog::ExistingFile);
     // Wide and tall enough for the name, size, type and date of each file.
     dialog.setViewMode(QFileDialog::Detail);
     dialog.resize(dialog.sizeHint().expandedTo(QSize(760, 480)));
     return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
                ? dialog.selectedFiles().front()
                : QString();
+}
+
+}  // namespace
+
+QString Dialogs::OpenFileName(QWidget* parent, const QString& title, const QString& filter,
+                              const QString& folder) {
+    QFileDialog dialog(parent, title, folder, filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return ChosenFile(dialog, filter);
+}
+
+QString Dialogs::SaveFileName(QWidget* parent, const QString& title, const QString& filter,
+                              const QString& path) {
+    QFileDialog dialog(parent, title, path, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The work asks about a file already there, once, as about every output.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(QStringLiteral("mp3"));
+    return ChosenFile(dialog, filter);
 }
 
 QString Dialogs::InputText(QWidget* parent, const QString& prompt, const QString& title,

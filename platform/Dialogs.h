@@ -21,6 +21,11 @@ class Dialogs {
     // where the application asks for that (Qt::AA_DontUseNativeDialogs).
     virtual QString OpenFileName(QWidget* parent, const QString& title, const QString& filter,
                                  const QString& folder);
+    // The file-save dialog with one filter entry, opening at `path` (its folder, its name
+    // proposed); an empty text when cancelled. An existing file is not asked about here: the
+    // work that writes it asks once, as for every output.
+    virtual QString SaveFileName(QWidget* parent, const QString& title, const QString& filter,
+                                 const QString& path);
     // A one-line text; the empty text when cancelled.
     virtual QString InputText(QWidget* parent, const QString& prompt, const QString& title,
                               const QString& defaultText);

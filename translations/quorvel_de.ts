@@ -729,6 +729,25 @@
     </message>
 </context>
 <context>
+    <name>WorkResult</name>
+    <message>
+        <source>Stopped: nothing was changed.</source>
+        <translation>Angehalten: Nichts wurde geändert.</translation>
+    </message>
+    <message>
+        <source>Failed: %1</source>
+        <translation>Fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <source>Refused: %1</source>
+        <translation>Abgelehnt: %1</translation>
+    </message>
+    <message>
+        <source>Completed: %1 written.</source>
+        <translation>Fertig: %1 geschrieben.</translation>
+    </message>
+</context>
+<context>
     <name>frmCopyFile</name>
     <message>
         <source>Quorvel V%1.%2%3  by the Quorvel project</source>
@@ -862,6 +881,10 @@
     <message>
         <source>A split is running. Stop it and close?</source>
         <translation>Eine Teilung läuft. Anhalten und schließen?</translation>
+    </message>
+    <message>
+        <source>An edit is running. Stop it and close?</source>
+        <translation>Eine Bearbeitung läuft. Anhalten und schließen?</translation>
     </message>
 </context>
 <context>
@@ -1217,6 +1240,10 @@ Desktop-Modul: %7</translation>
         <source>Open &amp;Recent</source>
         <translation>&amp;Zuletzt geöffnet</translation>
     </message>
+    <message>
+        <source>&amp;Join Files...</source>
+        <translation>Dateien zusammen&amp;fügen...</translation>
+    </message>
 </context>
 <context>
     <name>quorvel::ui::frmEditor</name>
@@ -1417,18 +1444,6 @@ Desktop-Modul: %7</translation>
         <translation>Fertig: %1 Teile nach %2 geschrieben.</translation>
     </message>
     <message>
-        <source>Stopped: nothing was changed.</source>
-        <translation>Angehalten: Nichts wurde geändert.</translation>
-    </message>
-    <message>
-        <source>Failed: %1</source>
-        <translation>Fehlgeschlagen: %1</translation>
-    </message>
-    <message>
-        <source>Refused: %1</source>
-        <translation>Abgelehnt: %1</translation>
-    </message>
-    <message>
         <source>Result</source>
         <translation>Ergebnis</translation>
     </message>
@@ -1437,8 +1452,8 @@ Desktop-Modul: %7</translation>
         <translation>Meldungen</translation>
     </message>
     <message>
-        <source>What the split does, step by step</source>
-        <translation>Was die Teilung tut, Schritt für Schritt</translation>
+        <source>What the split or an edit does, step by step</source>
+        <translation>Was die Teilung oder eine Bearbeitung tut, Schritt für Schritt</translation>
     </message>
     <message>
         <source>&amp;Messages:</source>
@@ -1598,6 +1613,145 @@ Desktop-Modul: %7</translation>
     <message>
         <source>&amp;Whole File</source>
         <translation>Ganze &amp;Datei</translation>
+    </message>
+    <message>
+        <source>The selection holds the whole file: there is nothing to remove.</source>
+        <translation>Die Auswahl umfasst die ganze Datei: Es gibt nichts zu entfernen.</translation>
+    </message>
+    <message>
+        <source>Keep Only the Selection</source>
+        <translation>Nur die Auswahl behalten</translation>
+    </message>
+    <message>
+        <source>%1 (kept)</source>
+        <translation>%1 (behalten)</translation>
+    </message>
+    <message>
+        <source>Cut Out the Selection</source>
+        <translation>Auswahl herausschneiden</translation>
+    </message>
+    <message>
+        <source>%1 (cut)</source>
+        <translation>%1 (geschnitten)</translation>
+    </message>
+    <message>
+        <source>Trim Silence</source>
+        <translation>Stille abschneiden</translation>
+    </message>
+    <message>
+        <source>%1 (trimmed)</source>
+        <translation>%1 (ohne Stille)</translation>
+    </message>
+    <message>
+        <source>MPEG Audio Files (*.mp3)</source>
+        <translation>MPEG-Audiodateien (*.mp3)</translation>
+    </message>
+    <message>
+        <source>Cut &amp;Out the Selection...</source>
+        <translation>Auswahl heraus&amp;schneiden...</translation>
+    </message>
+    <message>
+        <source>&amp;Keep Only the Selection...</source>
+        <translation>Nur die Auswahl &amp;behalten...</translation>
+    </message>
+    <message>
+        <source>&amp;Trim Silence...</source>
+        <translation>Stille &amp;abschneiden...</translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::ui::frmJoinFiles</name>
+    <message>
+        <source>Join Files</source>
+        <translation>Dateien zusammenfügen</translation>
+    </message>
+    <message>
+        <source>Files to join, in order</source>
+        <translation>Zusammenzufügende Dateien, in ihrer Reihenfolge</translation>
+    </message>
+    <message>
+        <source>&amp;Files, in the order they play:</source>
+        <translation>&amp;Dateien, in der Reihenfolge ihrer Wiedergabe:</translation>
+    </message>
+    <message>
+        <source>&amp;Add...</source>
+        <translation>&amp;Hinzufügen...</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>&amp;Entfernen</translation>
+    </message>
+    <message>
+        <source>Move &amp;Up</source>
+        <translation>Nach &amp;oben</translation>
+    </message>
+    <message>
+        <source>Move &amp;Down</source>
+        <translation>Nach &amp;unten</translation>
+    </message>
+    <message>
+        <source>One &amp;chapter for each file</source>
+        <translation>Ein &amp;Kapitel für jede Datei</translation>
+    </message>
+    <message>
+        <source>Each file&apos;s title tag names its chapter</source>
+        <translation>Das Titel-Tag jeder Datei benennt ihr Kapitel</translation>
+    </message>
+    <message>
+        <source>Output file</source>
+        <translation>Ausgabedatei</translation>
+    </message>
+    <message>
+        <source>&amp;Output file:</source>
+        <translation>&amp;Ausgabedatei:</translation>
+    </message>
+    <message>
+        <source>Bro&amp;wse...</source>
+        <translation>Durch&amp;suchen...</translation>
+    </message>
+    <message>
+        <source>Messages</source>
+        <translation>Meldungen</translation>
+    </message>
+    <message>
+        <source>What the join does, step by step</source>
+        <translation>Was das Zusammenfügen tut, Schritt für Schritt</translation>
+    </message>
+    <message>
+        <source>&amp;Messages:</source>
+        <translation>&amp;Meldungen:</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Ergebnis</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
+    <message>
+        <source>&amp;Join</source>
+        <translation>&amp;Zusammenfügen</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>S&amp;top</source>
+        <translation>A&amp;nhalten</translation>
+    </message>
+    <message>
+        <source>Add a File to Join</source>
+        <translation>Datei zum Zusammenfügen hinzufügen</translation>
+    </message>
+    <message>
+        <source>MPEG Audio Files (*.mp3)</source>
+        <translation>MPEG-Audiodateien (*.mp3)</translation>
+    </message>
+    <message>
+        <source>%1 (joined)</source>
+        <translation>%1 (zusammengefügt)</translation>
     </message>
 </context>
 </TS>

@@ -117,11 +117,14 @@ void BackgroundWork::Reached(std::int64_t done, std::int64_t total) {
     emit Progress(whole);
 }
 
-bool BackgroundWork::StopToClose(QWidget* window, bool split) {
-    if (split) {
+bool BackgroundWork::StopToClose(QWidget* window, Writes writes) {
+    if (writes != Writes::Nothing) {
         files_->Hold(true);
         const bool agreed = platform::Dialogs::Current().Question(
-            window, tr("A split is running. Stop it and close?"), platform::kApplicationTitle);
+            window,
+            writes == Writes::Parts ? tr("A split is running. Stop it and close?")
+                                    : tr("An edit is running. Stop it and close?"),
+            platform::kApplicationTitle);
         if (agreed) Stop();
         files_->Hold(false);
         // A split that ended while the user was asked leaves nothing to wait for.

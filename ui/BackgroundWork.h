@@ -49,11 +49,13 @@ class BackgroundWork final : public QObject {
     // Ends the work as soon as it next reads or writes: a stopped run that changes
     // nothing and says so in the log.
     void Stop() { stopping_ = true; }
-    // The work's window is asked to close while the work runs: stops it, a split only once
-    // the user agrees, and says whether the window is to close when the work has ended. A
-    // split waits before naming anything while the user is asked, so that agreeing always
-    // leaves the folder as it was, unless the split had named its outputs before.
-    bool StopToClose(QWidget* window, bool split);
+    // What the work under way writes, for the question before it is stopped.
+    enum class Writes { Nothing, Parts, Output };
+    // The work's window is asked to close while the work runs: stops it, a split or an
+    // edit only once the user agrees, and says whether the window is to close when the work
+    // has ended. Such work waits before naming anything while the user is asked, so that
+    // agreeing always leaves the folder as it was, unless it had named its outputs before.
+    bool StopToClose(QWidget* window, Writes writes);
     // Whether the work waits to name its outputs while the user decides whether to stop it.
     bool WaitingToName() const { return files_->Waiting(); }
 

@@ -95,6 +95,39 @@ class EditModelTest : public QObject {
         QCOMPARE(model.Sample(model.Time(123457)), 123457);
         QCOMPARE(model.Time(44100), 1000000us);
     }
+
+    void removesTheSelectionOrWhatLiesAround_data() {
+        QTest::addColumn<qint64>("from");
+        QTest::addColumn<qint64>("end");
+        QTest::addColumn<bool>("keepOnly");
+        QTest::addColumn<QString>("removed");  // "from-to" in microseconds, a span each
+        const qint64 played = 441000;          // 10 s
+        QTest::newRow("cut out the middle") << 44100LL << 88200LL << false << "1000000-2000000";
+        QTest::newRow("keep the middle")
+            << 44100LL << 88200LL << true << "0-1000000 2000000-10000000";
+        QTest::newRow("keep from the start") << 0LL << 88200LL << true << "2000000-10000000";
+        // The selection may reach past the played samples: the end is the source's.
+        QTest::newRow("keep to past the end") << 44100LL << played + 900 << true << "0-1000000";
+        QTest::newRow("cut out to past the end")
+            << 44100LL << played + 900 << false << "1000000-10000000";
+        QTest::newRow("keep the whole source") << 0LL << played << true << "";
+    }
+
+    // A cut removes the selection; keeping only it removes what lies before and after it,
+    // within the source's played samples.
+    void removesTheSelectionOrWhatLiesAround() {
+        QFETCH(qint64, from);
+        QFETCH(qint64, end);
+        QFETCH(bool, keepOnly);
+        QFETCH(QString, removed);
+        EditModel model(44100, 10s);
+        model.Select(from, end);
+        QStringList spans;
+        for (const quorvel::RemovedSpan& span : model.Removed(keepOnly, 441000)) {
+            spans << QStringLiteral("%1-%2").arg(span.From.count()).arg(span.To.count());
+        }
+        QCOMPARE(spans.join(' '), removed);
+    }
 };
 
 QTEST_MAIN(EditModelTest)

@@ -10,7 +10,7 @@
 namespace quorvel::test {
 
 // Records every box and dialog and answers them as told; untold, a question is
-// cancelled and the file dialog and the input box give nothing.
+// cancelled and the file dialogs and the input box give nothing.
 class FakeDialogs : public platform::Dialogs {
   public:
     QStringList messages;
@@ -18,8 +18,10 @@ class FakeDialogs : public platform::Dialogs {
     QStringList titles;        // of every message box and question, in order
     QStringList openRequests;  // "title|filter" of every file dialog
     QStringList inputs;        // "title|prompt" of every input box
+    QStringList saveRequests;  // "title|path proposed" of every save dialog
     std::deque<bool> answers;
     QString chosenFile;
+    QString savedFile;  // what the save dialog gives
     std::deque<QString> names;
     std::function<void()> whileAsked;  // done while a question is open, before its answer
     std::function<void()> whileShown;  // done while a message box is open
@@ -42,6 +44,11 @@ class FakeDialogs : public platform::Dialogs {
                          const QString&) override {
         openRequests << title + '|' + filter;
         return chosenFile;
+    }
+    QString SaveFileName(QWidget*, const QString& title, const QString&,
+                         const QString& path) override {
+        saveRequests << title + '|' + path;
+        return savedFile;
     }
     QString InputText(QWidget*, const QString& prompt, const QString& title,
                       const QString&) override {

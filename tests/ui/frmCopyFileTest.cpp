@@ -15,6 +15,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -50,11 +51,13 @@
 #include "ui/frmCopyFile/frmCopyFile.h"
 #include "ui/frmEditor/WaveView.h"
 #include "ui/frmEditor/frmEditor.h"
+#include "ui/frmJoinFiles/frmJoinFiles.h"
 
 using namespace Qt::StringLiterals;
 using quorvel::ui::CutPlayer;
 using quorvel::ui::frmCopyFile;
 using quorvel::ui::frmEditor;
+using quorvel::ui::frmJoinFiles;
 using quorvel::ui::WaveView;
 
 namespace {
@@ -1247,6 +1250,160 @@ class frmCopyFileTest : public QObject {
         QVERIFY(std::abs(sample - half) <= 44);
         QCOMPARE(GaplessSamples(first), sample);
         QCOMPARE(GaplessSamples(first) + GaplessSamples(Temp(u"tone2.mp3"_s)), 12 * 44100);
+    }
+
+    void editorWritesANewFile_data() {
+        QTest::addColumn<QString>("entry");  // the Edit menu entry's object name
+        QTest::addColumn<int>("key");        // with Ctrl
+        QTest::addColumn<bool>("select");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("cut out") << u"mnuCutOut"_s << int(Qt::Key_X) << true
+                                 << u"Cut Out the Selection"_s << u"tone (cut).mp3"_s;
+        QTest::newRow("keep only") << u"mnuKeepOnly"_s << int(Qt::Key_K) << true
+                                   << u"Keep Only the Selection"_s << u"tone (kept).mp3"_s;
+        QTest::newRow("trim silence") << u"mnuTrim"_s << int(Qt::Key_T) << false
+                                      << u"Trim Silence"_s << u"tone (trimmed).mp3"_s;
+    }
+
+    // Cut Out, Keep Only and Trim Silence ask for a new file, proposed in the destination,
+    // and write the source without the selection, without what lies around it or without
+    // its silent ends, to within a frame of what the user chose, leaving the source as it
+    // was; the log and the result line tell it. The source itself is refused as the output,
+    // and an output already there is kept unless the user agrees to replace it.
+    void editorWritesANewFile() {
+        QFETCH(QString, entry);
+        QFETCH(int, key);
+        QFETCH(bool, select);
+        QFETCH(QString, title);
+        QFETCH(QString, name);
+        // Two seconds of silence on either side of eight of sound.
+        const QString source = Temp(u"tone.mp3"_s);
+        const QString wave = Temp(u"tone.wav"_s);
+        QCOMPARE(QProcess::execute(u"sox"_s,
+                                   {u"-n"_s, u"-r"_s, u"44100"_s, u"-c"_s, u"1"_s, wave, u"synth"_s,
+                                    u"8"_s, u"sine"_s, u"300-3000"_s, u"pad"_s, u"2"_s, u"2"_s}),
+                 0);
+        QCOMPARE(QProcess::execute(u"lame"_s, {u"--quiet"_s, u"-b"_s, u"128"_s, wave, source}), 0);
+        const QByteArray before = ReadAll(source);
+        Analyse(source);
+        Type("txtToFolder", temp_->path());
+        QPointer<frmEditor> editor = OpenWaveform();
+        QVERIFY(editor);
+        editor->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), editor.data());
+        auto* view = Find<WaveView>(editor, "picWave");
+        auto* action = Find<QAction>(editor, entry.toLatin1().constData());
+        QCOMPARE(action->isEnabled(), !select);
+        if (select) {
+            const auto at = [&](double share) {
+                return QPoint(int(view->width() * share), view->height() / 2);
+            };
+            QTest::mousePress(view, Qt::LeftButton, {}, at(0.3));
+            QTest::mouseMove(view, at(0.5));
+            QTest::mouseMove(view, at(0.7));
+            QTest::mouseRelease(view, Qt::LeftButton, {}, at(0.7));
+            QVERIFY(action->isEnabled());
+        }
+        const std::int64_t played = GaplessSamples(source);
+        const std::int64_t selected = view->Selection().End - view->Selection().From;
+        const QString output = Temp(name);
+        fake_.savedFile = output;
+        const auto run = [&] {
+            QTest::keyClick(view, Qt::Key(key), Qt::ControlModifier);
+            QTRY_VERIFY_WITH_TIMEOUT(!editor->Working(), 60000);
+            QTRY_VERIFY(action->isEnabled());
+        };
+        run();
+        QCOMPARE(fake_.saveRequests.last(), title + u'|' + output);
+        auto* result = Find<QLabel>(editor, "lblResult");
+        QCOMPARE(result->text(), u"Completed: "_s + output + u" written."_s);
+        QVERIFY2(Log().endsWith(entry == u"mnuTrim"_s ? u"MP3 trimming completed."_s
+                                                      : u"MP3 cutting completed."_s),
+                 qPrintable(Log()));
+        const std::int64_t expected = entry == u"mnuCutOut"_s     ? played - selected
+                                      : entry == u"mnuKeepOnly"_s ? selected
+                                                                  // a quarter second kept
+                                                                  : (8 * 4 + 2) * 44100 / 4;
+        const std::int64_t written = GaplessSamples(output);
+        QVERIFY2(std::abs(written - expected) <= 1152,
+                 qPrintable(u"%1 samples, %2 expected"_s.arg(written).arg(expected)));
+        QVERIFY(ReadAll(source) == before);
+
+        // An output there already: kept where the user does not agree.
+        const QByteArray made = ReadAll(output);
+        run();
+        QVERIFY2(fake_.questions.last().contains(u"already exists"_s),
+                 qPrintable(fake_.questions.last()));
+        QVERIFY2(result->text().startsWith(u"Refused: Nothing was changed"_s),
+                 qPrintable(result->text()));
+        QVERIFY(ReadAll(output) == made);
+        // The source as its own output.
+        fake_.savedFile = source;
+        run();
+        QVERIFY2(fake_.messages.last().contains(u"is the input file"_s),
+                 qPrintable(fake_.messages.last()));
+        QVERIFY(ReadAll(source) == before);
+        editor->close();
+    }
+
+    // File > Join Files: two files added, the second moved before the first by its key, are
+    // joined in that order into the output, which plays both and the gap their encoders left
+    // between them, sample for sample.
+    void joinFilesInOrder() {
+        const auto encode = [&](const QString& name, const QString& seconds) {
+            const QString wave = Temp(name + u".wav"_s), mp3 = Temp(name + u".mp3"_s);
+            if (QProcess::execute(u"sox"_s, {u"-n"_s, u"-r"_s, u"44100"_s, u"-c"_s, u"1"_s, wave,
+                                             u"synth"_s, seconds, u"sine"_s, u"440"_s}) != 0 ||
+                QProcess::execute(u"lame"_s, {u"--quiet"_s, u"-b"_s, u"128"_s, wave, mp3}) != 0) {
+                qFatal("cannot encode %s", qPrintable(mp3));
+            }
+            return mp3;
+        };
+        const QString first = encode(u"first"_s, u"2"_s), second = encode(u"second"_s, u"3"_s);
+        QTest::keyClick(window_, Qt::Key_F, Qt::AltModifier);
+        auto* menu = window_->findChild<QMenu*>(u"mnuFile"_s);
+        QTRY_VERIFY(menu->isVisible());
+        QTest::keyClick(menu, Qt::Key_J);
+        QPointer<frmJoinFiles> joiner;
+        QTRY_VERIFY((joiner = window_->findChild<frmJoinFiles*>()) && joiner->isVisible());
+        joiner->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), joiner.data());
+        auto* join = Find<QPushButton>(joiner, "cmdJoin");
+        auto* list = Find<QListWidget>(joiner, "lstFiles");
+        for (const QString& path : {first, second}) {
+            QVERIFY(!join->isEnabled());
+            fake_.chosenFile = path;
+            PressAccessKey(joiner, Qt::Key_A, "cmdAdd");
+        }
+        QVERIFY(join->isEnabled());
+        // The output is proposed beside the first file added.
+        QCOMPARE(Find<QLineEdit>(joiner, "txtOutput")->text(), Temp(u"first (joined).mp3"_s));
+        PressAccessKey(joiner, Qt::Key_U, "cmdUp");
+        QCOMPARE(list->item(0)->text(), second);
+        QCOMPARE(list->item(1)->text(), first);
+        QVERIFY(!Find<QPushButton>(joiner, "cmdUp")->isEnabled());
+        const QString output = Temp(u"joined.mp3"_s);
+        TypeInto(Find<QLineEdit>(joiner, "txtOutput"), output);
+        PressAccessKey(joiner, Qt::Key_J, "cmdJoin");
+        QTRY_VERIFY_WITH_TIMEOUT(!joiner->Working(), 60000);
+        const QString log = Find<QPlainTextEdit>(joiner, "txtLog")->toPlainText();
+        QVERIFY2(log.endsWith(u"MP3 joining completed."_s), qPrintable(log));
+        QCOMPARE(Find<QLabel>(joiner, "lblResult")->text(),
+                 u"Completed: "_s + output + u" written."_s);
+        const auto gap = QRegularExpression(
+                             u"Between (.+) and (.+) the gap their encoders left plays: "
+                             u"([\\d.,]+) samples"_s)
+                             .match(log);
+        QVERIFY2(gap.hasMatch(), qPrintable(log));
+        QCOMPARE(gap.captured(1), second);
+        QCOMPARE(gap.captured(2), first);
+        const std::int64_t gapSamples =
+            gap.captured(3).remove(QRegularExpression(u"\\D"_s)).toLongLong();
+        QCOMPARE(GaplessSamples(output),
+                 GaplessSamples(first) + GaplessSamples(second) + gapSamples);
+        joiner->close();
+        QTRY_VERIFY(joiner.isNull());
     }
 
     void logScrolledAtRunEnd() {

@@ -36,6 +36,7 @@
 #include "ui/frmCopyFile/FocusCheck.h"
 #include "ui/frmCopyFile/ScreenFit.h"
 #include "ui/frmEditor/EditorForm.h"
+#include "ui/frmJoinFiles/frmJoinFiles.h"
 
 // The icon and the help document live in this library; a static library must ask for
 // its resources by name.
@@ -224,10 +225,13 @@ void frmCopyFile::closeEvent(QCloseEvent* event) {
         editor_->close();
     } else if (work_->Running()) {
         event->ignore();
-        if (!closeAfterWork_) closeAfterWork_ = work_->StopToClose(this, splitting_);
+        if (!closeAfterWork_)
+            closeAfterWork_ = work_->StopToClose(
+                this, splitting_ ? BackgroundWork::Writes::Parts : BackgroundWork::Writes::Nothing);
     } else {
         event->accept();
         if (editor_) editor_->close();
+        if (joiner_) joiner_->close();
         QSettings remembered = Remembered();
         remembered.setValue(kDestination, txtToFolder->text());
         remembered.setValue(kSplitExactly, mnuSplitExactly->isChecked());
@@ -315,6 +319,16 @@ void frmCopyFile::mnuSplitParts_Click() {
 
 void frmCopyFile::mnuWaveform_Click() {
     OpenEditor();
+}
+
+void frmCopyFile::mnuJoinFiles_Click() {
+    if (!joiner_) {
+        joiner_ = new frmJoinFiles(this, txtToFolder->text());
+        CentreOver(joiner_, this);
+    }
+    joiner_->show();
+    joiner_->raise();
+    joiner_->activateWindow();
 }
 
 void frmCopyFile::OpenEditor() {

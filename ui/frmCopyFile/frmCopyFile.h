@@ -75,6 +75,8 @@ class frmCopyFile : public QMainWindow {
     void mnuSplitParts_Click();
     void mnuWaveform_Click();
     void OpenEditor();
+    // File > Join Files: a window of its own, raised where it is open already.
+    void mnuJoinFiles_Click();
     void mnuExit_Click();
     void mnuHowTo_Click();
     void mnuAbout_Click();
@@ -143,6 +145,7 @@ class frmCopyFile : public QMainWindow {
     QAction* mnuSplitExactly;
     QMenu* mnuRecent;
     QAction* mnuSplitParts;
+    QAction* mnuJoinFiles;
     QAction* mnuExit;
     QAction* mnuWaveform;
     QAction* mnuHowTo;
@@ -160,6 +163,7 @@ class frmCopyFile : public QMainWindow {
     std::shared_ptr<const ChainRecord> walked_;  // and its frames, for the split
     QPointer<QWidget> browser_;                  // the folder browser while it is open
     QPointer<frmEditor> editor_;                 // the editor while it is open
+    QPointer<QWidget> joiner_;                   // File > Join Files while it is open
     QProgressBar* progress_;
     QPushButton* cmdStop;
     QShortcut* stopKey_;      // Esc, while work runs

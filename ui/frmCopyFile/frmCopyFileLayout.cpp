@@ -222,6 +222,8 @@ void frmCopyFile::CreateMenus() {
     mnuSplitParts = mnuFile->addAction(tr("Split into Several &Parts..."), this,
                                        &frmCopyFile::mnuSplitParts_Click);
     mnuSplitParts->setObjectName(QStringLiteral("mnuSplitParts"));
+    mnuJoinFiles = mnuFile->addAction(tr("&Join Files..."), this, &frmCopyFile::mnuJoinFiles_Click);
+    mnuJoinFiles->setObjectName(QStringLiteral("mnuJoinFiles"));
     mnuExit = mnuFile->addAction(tr("&Exit"), this, &frmCopyFile::mnuExit_Click);
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
     mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));  // not every desktop binds Quit

@@ -46,6 +46,22 @@ void EditModel::Select(std::int64_t from, std::int64_t to) {
     emit CursorChanged();
 }
 
+std::vector<RemovedSpan> EditModel::Removed(bool keepOnly, std::int64_t played) const {
+    const std::int64_t from = std::min(selection_.From, played);
+    const std::int64_t end = std::min(selection_.End, played);
+    std::vector<RemovedSpan> spans;
+    const auto remove = [&](std::int64_t first, std::int64_t last) {
+        if (first < last) spans.push_back({Time(first), Time(last)});
+    };
+    if (keepOnly) {
+        remove(0, from);
+        remove(end, played);
+    } else {
+        remove(from, end);
+    }
+    return spans;
+}
+
 int EditModel::AddCut(std::chrono::microseconds at, Refused& refused) {
     refused = Refused::None;
     if (at <= std::chrono::microseconds(0) || at >= length_) {

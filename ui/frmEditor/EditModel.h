@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/Cut.h"
 #include "engine/PartLists.h"
 
 namespace quorvel::ui {
@@ -43,6 +44,10 @@ class EditModel final : public QObject {
     void SetCursor(std::int64_t sample);
     // The samples between the two ends selected, in either order; the cursor stays.
     void Select(std::int64_t from, std::int64_t to);
+
+    // What a cut of a source of `played` samples removes: the selection, or, to keep only
+    // the selection, what lies before and after it (nothing where it reaches both ends).
+    std::vector<RemovedSpan> Removed(bool keepOnly, std::int64_t played) const;
 
     std::int64_t Sample(std::chrono::microseconds time) const;
     std::chrono::microseconds Time(std::int64_t sample) const;

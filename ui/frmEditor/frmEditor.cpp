@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,6 +21,7 @@
 #include <variant>
 
 #include "engine/CueSheet.h"
+#include "engine/Cut.h"
 #include "engine/Numbers.h"
 #include "engine/OutputNames.h"
 #include "engine/PartLists.h"
@@ -32,6 +34,7 @@
 #include "ui/CutPlayer.h"
 #include "ui/Remembered.h"
 #include "ui/Windows.h"
+#include "ui/WorkResult.h"
 #include "ui/frmEditor/EditModel.h"
 #include "ui/frmEditor/EditorForm.h"
 #include "ui/frmEditor/WaveView.h"
@@ -262,11 +265,11 @@ void frmEditor::StopAndClose() {
 }
 
 void frmEditor::closeEvent(QCloseEvent* event) {
-    // A split under way is stopped if the user agrees, leaving the folder as it was, and
-    // the window closes once it has ended.
+    // A split or an edit under way is stopped if the user agrees, leaving the folder as it
+    // was, and the window closes once it has ended.
     if (work_->Running()) {
         event->ignore();
-        if (!closeAfterWork_) closeAfterWork_ = work_->StopToClose(this, true);
+        if (!closeAfterWork_) closeAfterWork_ = work_->StopToClose(this, writes_);
         return;
     }
     event->accept();
@@ -418,11 +421,7 @@ void frmEditor::cmdSplit_Click() {
     request.Walked = source_.Walked;
     request.Separator = Separator();
     request.ExactHint = EditorForm::ExactHint();
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    progress_->setValue(0);
-    lblResult->clear();
-    lblResult->hide();
-    work_->Start(
+    StartWork(
         [this, request](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
             const SplitReport report = Split(request, files, tags_, decoder_, reporter);
             return [this, report] {
@@ -432,35 +431,107 @@ void frmEditor::cmdSplit_Click() {
             };
         },
         // The walk to the cuts and the writing, which the seam check goes along with.
-        2);
+        2, BackgroundWork::Writes::Parts);
+}
+
+void frmEditor::mnuCut_Click(bool keepOnly) {
+    CutOutRequest request;
+    request.Remove = model_->Removed(keepOnly, source_.Played.Samples);
+    if (request.Remove.empty()) {
+        Refuse(tr("The selection holds the whole file: there is nothing to remove."));
+        return;
+    }
+    const QString output = keepOnly ? AskOutput(tr("Keep Only the Selection"), tr("%1 (kept)"))
+                                    : AskOutput(tr("Cut Out the Selection"), tr("%1 (cut)"));
+    if (output.isEmpty()) return;
+    request.Files = {{source_.Path.toStdString()}, output.toStdString(), ExistingOutputs::Ask};
+    StartEdit(
+        [this, request](Reporter& reporter, FileSystem& files) {
+            return CutOut(request, files, tags_, decoder_, reporter);
+        },
+        // The walk over the frames and the writing, then the seams decoded.
+        3);
+}
+
+void frmEditor::mnuTrim_Click() {
+    const QString output = AskOutput(tr("Trim Silence"), tr("%1 (trimmed)"));
+    if (output.isEmpty()) return;
+    TrimRequest request;
+    request.Files = {{source_.Path.toStdString()}, output.toStdString(), ExistingOutputs::Ask};
+    // Any silence longer than what is kept of it is worth trimming.
+    request.Silence.MinSeconds = request.KeepSeconds;
+    StartEdit(
+        [this, request](Reporter& reporter, FileSystem& files) {
+            return Trim(request, files, tags_, decoder_, reporter);
+        },
+        // The silences searched, the frames walked and the output written.
+        3);
+}
+
+QString frmEditor::AskOutput(const QString& title, const QString& name) {
+    const QFileInfo source(source_.Path);
+    const QString proposed =
+        QDir(source_.Folder).filePath(name.arg(source.completeBaseName()) + u'.' + source.suffix());
+    return platform::Dialogs::Current().SaveFileName(this, title, tr("MPEG Audio Files (*.mp3)"),
+                                                     proposed);
+}
+
+void frmEditor::StartEdit(std::function<EditReport(Reporter&, FileSystem&)> edit, int phases) {
+    StartWork(
+        [this, edit = std::move(edit)](Reporter& reporter,
+                                       FileSystem& files) -> BackgroundWork::Done {
+            const EditReport report = edit(reporter, files);
+            return [this, report] {
+                ShowResult(report);
+                if (report.Problem) form_->ShowProblem(*report.Problem);
+                form_->ScrollLog();
+            };
+        },
+        phases, BackgroundWork::Writes::Output);
+}
+
+void frmEditor::StartWork(BackgroundWork::Work work, int phases, BackgroundWork::Writes writes) {
+    writes_ = writes;
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    progress_->setValue(0);
+    lblResult->clear();
+    lblResult->hide();
+    work_->Start(std::move(work), phases);
     UpdateCommands();
     emit WorkChanged(true);
 }
 
 void frmEditor::ShowResult(const SplitReport& report) {
+    const auto ended = [&] {
+        switch (report.Outcome) {
+            case SplitOutcome::Completed:
+                return Ended::Completed;
+            case SplitOutcome::Stopped:
+                return Ended::Stopped;
+            case SplitOutcome::Failed:
+                return Ended::Failed;
+            case SplitOutcome::Refused:
+            case SplitOutcome::NoSafePosition:
+            case SplitOutcome::Declined:
+                break;
+        }
+        return Ended::Refused;
+    };
+    ShowEnd(ended(), report.Problem,
+            tr("Completed: %1 parts written to %2.").arg(report.Paths.size()).arg(source_.Folder));
+}
+
+void frmEditor::ShowResult(const EditReport& report) {
+    ShowEnd(EndOf(report.Outcome), report.Problem, EditWritten(report));
+}
+
+void frmEditor::ShowEnd(Ended ended, const std::optional<Refusal>& problem,
+                        const QString& completed) {
     // Why it changed nothing: the refusal's own text, or the log's last line that says so.
-    const QString why =
-        report.Problem ? platform::Translated(report.Problem->Text) : form_->LastLine();
+    const QString why = problem ? platform::Translated(problem->Text) : form_->LastLine();
+    if (ended == Ended::Completed) progress_->setValue(progress_->maximum());
+    lblResult->setText(ResultText(ended, completed, why));
     lblResult->show();
-    switch (report.Outcome) {
-        case SplitOutcome::Completed:
-            progress_->setValue(progress_->maximum());
-            lblResult->setText(tr("Completed: %1 parts written to %2.")
-                                   .arg(report.Paths.size())
-                                   .arg(source_.Folder));
-            break;
-        case SplitOutcome::Stopped:
-            lblResult->setText(tr("Stopped: nothing was changed."));
-            break;
-        case SplitOutcome::Failed:
-            lblResult->setText(tr("Failed: %1").arg(why));
-            break;
-        case SplitOutcome::Refused:
-        case SplitOutcome::NoSafePosition:
-        case SplitOutcome::Declined:
-            lblResult->setText(tr("Refused: %1").arg(why));
-            break;
-    }
 }
 
 void frmEditor::cmdClose_Click() {
@@ -571,8 +642,13 @@ void frmEditor::UpdateCommands() {
     mnuRemoveCut->setEnabled(cut);
     const bool selected = !model_->Selection().Empty();
     mnuPlaySelection->setEnabled(selected);
+    // Like the split, the edits wait for the main window's work.
+    const bool free = idle && !ownerWorking_;
+    mnuCutOut->setEnabled(free && selected);
+    mnuKeepOnly->setEnabled(free && selected);
+    mnuTrim->setEnabled(free);
     mnuZoomSelection->setEnabled(selected);
-    cmdSplit->setEnabled(idle && !ownerWorking_ && grdParts->rowCount() > 1);
+    cmdSplit->setEnabled(free && grdParts->rowCount() > 1);
     cmdClose->setText(idle ? tr("Close") : tr("S&top"));
 }
 

@@ -2,9 +2,12 @@
 
 #include <QMainWindow>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "engine/ChainRecord.h"
+#include "engine/Edit.h"
 #include "engine/FrameHeader.h"
 #include "engine/PartLists.h"
 #include "engine/SourceAnalysis.h"
@@ -13,6 +16,7 @@
 #include "platform/Mpg123Decoder.h"
 #include "platform/TagLibEditor.h"
 #include "ui/BackgroundWork.h"
+#include "ui/WorkResult.h"
 #include "ui/frmEditor/WaveDecoding.h"
 
 class QAction;
@@ -48,7 +52,8 @@ struct EditorSource {
 // down to single frames and the silences; the list holds each part's start, title and
 // performer, filled by hand, at the cursor, from a cue sheet, from the chapters or by a
 // rule. Every edit of the list is undone and redone through the model's history, and
-// nothing is written until the split, which runs on a thread of its own. The cursor
+// nothing is written until the split, which runs on a thread of its own, as do the edits
+// that write the source cut or trimmed into a new file. The cursor
 // follows the main window's time and hands it back; the main window's log tells the split.
 class frmEditor final : public QMainWindow {
     Q_OBJECT
@@ -58,7 +63,7 @@ class frmEditor final : public QMainWindow {
     ~frmEditor() override;
 
     const QString& Path() const { return source_.Path; }
-    // Whether a split is under way.
+    // Whether a split or an edit is under way.
     bool Working() const;
     // The main window's time, split rule or destination as the user changed them there.
     void SetTime(std::int64_t ms);
@@ -103,6 +108,18 @@ class frmEditor final : public QMainWindow {
     void cmdEvery_Click();
     void cmdEqualParts_Click();
     void cmdSplit_Click();
+    // Edit > Cut Out the Selection and Keep Only the Selection: the source written without
+    // the selection, or without what lies around it, into a new file.
+    void mnuCut_Click(bool keepOnly);
+    // Edit > Trim Silence: the source written without its leading and trailing silence.
+    void mnuTrim_Click();
+    // The new file an edit writes, chosen in the save dialog, proposed in the destination
+    // folder under the source's name as `name` gives it; empty when cancelled.
+    QString AskOutput(const QString& title, const QString& name);
+    // Runs an edit of the source off the window's thread, as the split runs.
+    void StartEdit(std::function<EditReport(Reporter&, FileSystem&)> edit, int phases);
+    // Runs the split or an edit, the commands off and the progress and result anew.
+    void StartWork(BackgroundWork::Work work, int phases, BackgroundWork::Writes writes);
     void cmdClose_Click();
     void grdParts_ItemChanged(QTableWidgetItem* item);
     void grdParts_CurrentRowChanged();
@@ -112,6 +129,10 @@ class frmEditor final : public QMainWindow {
     void BackgroundWork_Finished();
     // Tells in the window how the split ended, and why where it changed nothing.
     void ShowResult(const SplitReport& report);
+    // Tells in the window how an edit ended, as a split's end is told.
+    void ShowResult(const EditReport& report);
+    // The result line: `completed` once it has, otherwise why it changed nothing.
+    void ShowEnd(Ended ended, const std::optional<Refusal>& problem, const QString& completed);
 
     // Adds a cut at `at` (microseconds), or says why not; the new part's title is selected.
     void AddCut(std::chrono::microseconds at);
@@ -162,6 +183,9 @@ class frmEditor final : public QMainWindow {
     QAction* mnuAddCut;
     QAction* mnuRemoveCut;
     QAction* mnuSnap;
+    QAction* mnuCutOut;
+    QAction* mnuKeepOnly;
+    QAction* mnuTrim;
     QAction* mnuPlaySelection;
     QAction* mnuPlayBefore;
     QAction* mnuPlayAcross;
@@ -182,6 +206,7 @@ class frmEditor final : public QMainWindow {
     platform::Mpg123Decoder decoder_;
     bool ownerWorking_ = false;
     bool closeAfterWork_ = false;
+    BackgroundWork::Writes writes_ = BackgroundWork::Writes::Parts;  // what the work writes
     // Last, so that they stop and end before the form, the files and the view they use go.
     std::unique_ptr<BackgroundWork> work_;
     std::unique_ptr<WaveDecoding> decoding_;

@@ -185,7 +185,7 @@ void frmEditor::CreateControls() {
     txtLog->setReadOnly(true);
     txtLog->setTabChangesFocus(true);
     txtLog->setAccessibleName(tr("Messages"));
-    txtLog->setAccessibleDescription(tr("What the split does, step by step"));
+    txtLog->setAccessibleDescription(tr("What the split or an edit does, step by step"));
     QPalette logPalette = txtLog->palette();
     logPalette.setColor(QPalette::Base, logPalette.color(QPalette::Window));
     txtLog->setPalette(logPalette);
@@ -304,6 +304,14 @@ void frmEditor::CreateMenus() {
     mnuSnap = add(mnuEdit, "mnuSnap", tr("&Snap the Cursor to Silence"),
                   QKeySequence(Qt::CTRL | Qt::Key_J), [this] { view_->MoveToSilence(0); });
     mnuSnap->setEnabled(false);  // until silences are found
+    // Each writes a new file, never the source.
+    mnuEdit->addSeparator();
+    mnuCutOut = add(mnuEdit, "mnuCutOut", tr("Cut &Out the Selection..."),
+                    QKeySequence(Qt::CTRL | Qt::Key_X), [this] { mnuCut_Click(false); });
+    mnuKeepOnly = add(mnuEdit, "mnuKeepOnly", tr("&Keep Only the Selection..."),
+                      QKeySequence(Qt::CTRL | Qt::Key_K), [this] { mnuCut_Click(true); });
+    mnuTrim = add(mnuEdit, "mnuTrim", tr("&Trim Silence..."), QKeySequence(Qt::CTRL | Qt::Key_T),
+                  &frmEditor::mnuTrim_Click);
 
     QMenu* mnuPlay = menuBar()->addMenu(tr("&Play"));
     mnuPlay->setObjectName(QStringLiteral("mnuPlay"));
