@@ -78,7 +78,7 @@ std::size_t BoundaryAt(std::int64_t sample, const AssemblySource& source) {
     if (sample >= PlayedSamples(std::ssize(source.Frames), layout.SamplesPerFrame, gapless)) {
         return source.Frames.size();
     }
-    const std::int64_t lead = gapless ? gapless->Delay + kDecoderDelay : 0;
+    const std::int64_t lead = PlayedLead(gapless);
     const std::int64_t spf = layout.SamplesPerFrame;
     return static_cast<std::size_t>(
         std::clamp<std::int64_t>((sample + lead + spf / 2) / spf, 0, std::ssize(source.Frames)));
@@ -361,7 +361,7 @@ std::optional<OutputPlan> PlanTrimmed(const AssemblySource& source,
     const SourceLayout& layout = source.Layout;
     const std::int64_t spf = layout.SamplesPerFrame;
     const auto& values = layout.GaplessValues;
-    const std::int64_t lead = values ? values->Delay + kDecoderDelay : 0;
+    const std::int64_t lead = PlayedLead(values);
     const auto first = static_cast<std::size_t>((from + lead) / spf);
     const auto end =
         std::min(source.Frames.size(), static_cast<std::size_t>((to + lead + spf - 1) / spf));

@@ -64,13 +64,18 @@ inline std::int64_t PlayedSamples(std::int64_t frames, std::int32_t samplesPerFr
     return std::max<std::int64_t>(0, frames * samplesPerFrame - trimmed);
 }
 
+// The frames' samples before the first one the decoders play: the start delay and the
+// decoders' own where a LAME tag states a delay; none otherwise.
+inline std::int64_t PlayedLead(const std::optional<Gapless>& gapless) {
+    return gapless ? std::int64_t{gapless->Delay} + kDecoderDelay : 0;
+}
+
 // Where the decoders' output of a stream reaches the start of audio frame `frame` (from 0; a
-// header frame is none): the frames' samples before it, less the start delay and the
-// decoders' own where a LAME tag states a delay; 0 for a frame that starts inside those.
+// header frame is none): the frames' samples before it, less PlayedLead; 0 for a frame that
+// starts inside those.
 inline std::int64_t PlayedSampleAt(std::int64_t frame, std::int32_t samplesPerFrame,
                                    const std::optional<Gapless>& gapless) {
-    const std::int64_t lead = gapless ? std::int64_t{gapless->Delay} + kDecoderDelay : 0;
-    return std::max<std::int64_t>(0, frame * samplesPerFrame - lead);
+    return std::max<std::int64_t>(0, frame * samplesPerFrame - PlayedLead(gapless));
 }
 
 // What a Xing header states of the stream it opens, where it states both: its audio frames

@@ -225,7 +225,7 @@ std::optional<Cut> PlanExactCut(std::optional<microseconds> time, const SourceLa
     const std::int64_t spf = cut.SamplesPerFrame;
     cut.Sample = SampleAt(*time, cut.SamplingRate);
     if (cut.Gapless) {
-        const std::int64_t g = layout.GaplessValues->Delay + kDecoderDelay + cut.Sample;
+        const std::int64_t g = PlayedLead(layout.GaplessValues) + cut.Sample;
         cut.CutFrame = g / spf;
         cut.CutOffset = static_cast<std::int32_t>(g % spf);
         cut.FirstFrames = (g + spf - 1) / spf;
