@@ -24,23 +24,12 @@ struct FrameSpan {
     std::size_t End = 0;
 };
 
-// A seam of the output, in played samples: where the audio kept before it ends in the source
-// and where the audio kept after it starts, and where each lies in the output (apart by a
-// silent frame added there).
-struct CutSeam {
-    std::int64_t SourceBefore = 0;
-    std::int64_t SourceAfter = 0;
-    std::int64_t OutputBefore = 0;
-    std::int64_t OutputAfter = 0;
-};
-
-// What planning the cut found that the seam check needs.
-struct PlannedCut {
-    std::int32_t Rate = 0;
-    std::vector<CutSeam> Seams;
-    // The output opens with a silent frame that carries what its first frame borrows of the
-    // frames removed before it, which the start delay is to skip.
-    bool SilentStart = false;
+// What an output keeps of its source: the played samples [From, To), to the sample, less the
+// frames of the spans between them (joined, in order).
+struct Kept {
+    std::int64_t From = 0;
+    std::int64_t To = 0;
+    std::vector<FrameSpan> Spans;
 };
 
 std::int64_t SampleAt(microseconds time, std::int32_t rate) {
@@ -68,17 +57,19 @@ std::int64_t Snapped(std::int64_t sample, const std::vector<Silence>& silences, 
     return snapped;
 }
 
+std::int64_t Played(const AssemblySource& source) {
+    const SourceLayout& layout = source.Layout;
+    return PlayedSamples(std::ssize(source.Frames), layout.SamplesPerFrame, layout.GaplessValues);
+}
+
 // The frame boundary nearest a played sample: how many audio frames lie before it; none at
 // the start and all of them from the end of the played samples on, as the first and last
 // frames hold the start delay and the end padding too.
 std::size_t BoundaryAt(std::int64_t sample, const AssemblySource& source) {
     const SourceLayout& layout = source.Layout;
-    const auto& gapless = layout.GaplessValues;
     if (sample <= 0) return 0;
-    if (sample >= PlayedSamples(std::ssize(source.Frames), layout.SamplesPerFrame, gapless)) {
-        return source.Frames.size();
-    }
-    const std::int64_t lead = PlayedLead(gapless);
+    if (sample >= Played(source)) return source.Frames.size();
+    const std::int64_t lead = PlayedLead(layout.GaplessValues);
     const std::int64_t spf = layout.SamplesPerFrame;
     return static_cast<std::size_t>(
         std::clamp<std::int64_t>((sample + lead + spf / 2) / spf, 0, std::ssize(source.Frames)));
@@ -88,113 +79,157 @@ std::int64_t PlayedAt(std::size_t frame, const SourceLayout& layout) {
     return PlayedSampleAt(std::int64_t(frame), layout.SamplesPerFrame, layout.GaplessValues);
 }
 
-// One span's frames, told in the log; why it cannot be cut where it cannot.
-std::variant<FrameSpan, Message> SpanFrames(const RemovedSpan& span, const CutOutRequest& request,
-                                            const AssemblySource& source,
-                                            const std::vector<Silence>& silences,
-                                            Reporter& reporter) {
+// What the spans leave of the source, each told in the log: a span from the start or to the
+// end is cut to the sample there, as the length header's start delay and end padding skip
+// samples; one between them on the frame boundaries nearest its ends (or the middles of the
+// nearest silences), the format having no way to skip samples in the middle. Why the spans
+// cannot be cut where they cannot.
+std::variant<Kept, Message> KeptOf(const CutOutRequest& request, const AssemblySource& source,
+                                   const std::vector<Silence>& silences, Reporter& reporter) {
     const SourceLayout& layout = source.Layout;
     const std::int32_t rate = layout.SamplingRate;
-    const std::string from = FormatExactTime(span.From.count() / 1000, ".");
-    const std::string to = FormatExactTime(span.To.count() / 1000, ".");
-    if (span.From >= span.To) {
-        return Tr("Cut", "The span %1-%2 is empty: its start is not before its end.")
-            .Arg(from)
-            .Arg(to);
-    }
-    const std::int64_t played =
-        PlayedSamples(std::ssize(source.Frames), layout.SamplesPerFrame, layout.GaplessValues);
-    if (SampleAt(span.To, rate) > played) {
-        return Tr("Cut", "The span %1-%2 reaches past the end of the source (%3).")
-            .Arg(from)
-            .Arg(to)
-            .Arg(Clock(played, rate));
-    }
-    const auto at = [&](microseconds time) {
-        const std::int64_t sample = SampleAt(time, rate);
-        return BoundaryAt(request.Snap ? Snapped(sample, silences, rate) : sample, source);
-    };
-    const FrameSpan frames{at(span.From), at(span.To)};
-    reporter.Log(Tr("Cut", "The span %1-%2 is cut from %3 to %4 (frames %5 to %6).")
-                     .Arg(from)
-                     .Arg(to)
-                     .Arg(Clock(PlayedAt(frames.First, layout), rate))
-                     .Arg(Clock(PlayedAt(frames.End, layout), rate))
-                     .Arg(std::int64_t(frames.First))
-                     .Arg(std::int64_t(frames.End)));
-    return frames;
-}
-
-// Every span's frames, in order, those that overlap or meet joined; or why the spans cannot
-// be cut.
-std::variant<std::vector<FrameSpan>, Message> FramesToRemove(const CutOutRequest& request,
-                                                             const AssemblySource& source,
-                                                             const std::vector<Silence>& silences,
-                                                             Reporter& reporter) {
+    const std::int64_t played = Played(source);
+    Kept kept{0, played, {}};
     std::vector<FrameSpan> spans;
     for (const RemovedSpan& span : request.Remove) {
-        auto frames = SpanFrames(span, request, source, silences, reporter);
-        if (auto* why = std::get_if<Message>(&frames)) return std::move(*why);
-        const FrameSpan found = std::get<FrameSpan>(frames);
-        if (found.First < found.End) spans.push_back(found);
+        const std::string from = FormatExactTime(span.From.count() / 1000, ".");
+        const std::string to = FormatExactTime(span.To.count() / 1000, ".");
+        if (span.From >= span.To) {
+            return Tr("Cut", "The span %1-%2 is empty: its start is not before its end.")
+                .Arg(from)
+                .Arg(to);
+        }
+        const std::int64_t first = SampleAt(span.From, rate), end = SampleAt(span.To, rate);
+        if (end > played) {
+            return Tr("Cut", "The span %1-%2 reaches past the end of the source (%3).")
+                .Arg(from)
+                .Arg(to)
+                .Arg(Clock(played, rate));
+        }
+        const auto at = [&](std::int64_t sample) {
+            return request.Snap ? Snapped(sample, silences, rate) : sample;
+        };
+        if (first <= 0 || end >= played) {
+            const std::int64_t cutFrom = first <= 0 ? 0 : at(first);
+            const std::int64_t cutTo = end >= played ? played : at(end);
+            (first <= 0 ? kept.From : kept.To) =
+                first <= 0 ? std::max(kept.From, cutTo) : std::min(kept.To, cutFrom);
+            reporter.Log(Tr("Cut", "The span %1-%2 is cut to the sample, from %3 to %4.")
+                             .Arg(from)
+                             .Arg(to)
+                             .Arg(Clock(cutFrom, rate))
+                             .Arg(Clock(cutTo, rate)));
+            continue;
+        }
+        const FrameSpan frames{BoundaryAt(at(first), source), BoundaryAt(at(end), source)};
+        reporter.Log(Tr("Cut", "The span %1-%2 is cut from %3 to %4 (frames %5 to %6).")
+                         .Arg(from)
+                         .Arg(to)
+                         .Arg(Clock(PlayedAt(frames.First, layout), rate))
+                         .Arg(Clock(PlayedAt(frames.End, layout), rate))
+                         .Arg(std::int64_t(frames.First))
+                         .Arg(std::int64_t(frames.End)));
+        if (frames.First < frames.End) spans.push_back(frames);
     }
     std::sort(spans.begin(), spans.end(),
               [](const FrameSpan& a, const FrameSpan& b) { return a.First < b.First; });
-    std::vector<FrameSpan> joined;
     for (const FrameSpan& span : spans) {
-        if (!joined.empty() && span.First <= joined.back().End) {
-            joined.back().End = std::max(joined.back().End, span.End);
+        if (!kept.Spans.empty() && span.First <= kept.Spans.back().End) {
+            kept.Spans.back().End = std::max(kept.Spans.back().End, span.End);
         } else {
-            joined.push_back(span);
+            kept.Spans.push_back(span);
         }
     }
-    if (joined.empty()) {
-        return Tr("Cut", "The spans given hold no whole frame: there is nothing to remove.");
+    // Frames removed from where the kept samples start or up to where they end move that end.
+    std::erase_if(kept.Spans, [&](const FrameSpan& span) {
+        if (PlayedAt(span.First, layout) <= kept.From) {
+            kept.From = std::max(kept.From, PlayedAt(span.End, layout));
+            return true;
+        }
+        return false;
+    });
+    while (!kept.Spans.empty() && PlayedAt(kept.Spans.back().End, layout) >= kept.To) {
+        kept.To = std::min(kept.To, PlayedAt(kept.Spans.back().First, layout));
+        kept.Spans.pop_back();
     }
-    if (joined.size() == 1 && joined[0].First == 0 && joined[0].End == source.Frames.size()) {
+    if (kept.From >= kept.To) {
         return Tr("Cut", "The spans given hold all the audio: nothing would be left.");
     }
-    return joined;
+    if (kept.From == 0 && kept.To == played && kept.Spans.empty()) {
+        return Tr("Cut", "The spans given hold no whole frame: there is nothing to remove.");
+    }
+    return kept;
 }
 
-// Appends the frames kept between the spans, the frame before each seam carrying what the
-// first kept frame after it borrows of the frames removed; the seams.
-void AssembleKept(Assembly& assembly, const AssemblySource& source,
-                  const std::vector<FrameSpan>& spans, Reporter& reporter, PlannedCut& planned) {
+// How many frames a decoder needs before a frame to decode it as in its source: two
+// granules, one to overlap it and one more for the synthesis to remember.
+std::int64_t LeadInFrames(const SourceLayout& layout) {
+    return layout.SamplesPerFrame >= 1152 ? 1 : 2;
+}
+
+// An output assembled from what is kept, and the gapless values that make it play it.
+struct KeptOutput {
+    Assembly Frames;
+    Gapless Values;
+};
+
+// The frames that hold what is kept. Where samples go from the start, the frames before the
+// first kept sample's go but for those a decoder needs to decode it as the source does, after
+// a silent frame carrying what they borrow of the frames gone; the start delay skips them and
+// the end padding what the last frame holds after the last kept sample. The frame before each
+// seam is made to carry what the first frame after it borrows of the frames removed.
+KeptOutput AssembleKept(std::span<const AssemblySource> sources, const Kept& kept,
+                        Reporter& reporter, std::vector<CutSeam>& seams) {
+    const AssemblySource& source = sources.front();
     const SourceLayout& layout = source.Layout;
-    std::vector<CutSeam>& seams = planned.Seams;
+    const std::int64_t spf = layout.SamplesPerFrame;
+    const std::int64_t lead = PlayedLead(layout.GaplessValues);
+    const std::size_t count = source.Frames.size();
+    const bool head = kept.From > 0, tail = kept.To < Played(source);
     std::size_t from = 0;
-    for (std::size_t i = 0; i <= spans.size(); ++i) {
-        const std::size_t to = i < spans.size() ? spans[i].First : source.Frames.size();
-        const std::size_t seam = assembly.Count();
-        assembly.AppendRun(0, from, to);
-        if (i > 0 && from < to) {
-            const auto carried = MainDataTail(*source.File, std::span(source.Frames).first(from),
-                                              source.Frames[from].Frame.MainDataBegin);
-            if (seam == 0) {
-                // The output plays the first frame kept from its first sample on: a silent
-                // frame before it, which carries what it borrows, is all the start delay skips.
-                planned.SilentStart = assembly.OpenWithSilence(carried) == Carried::AddedFrame;
-                if (planned.SilentStart) {
-                    reporter.Log(Tr("Cut",
-                                    "A silent frame opens the output, carrying the %1 bytes its "
-                                    "first frame borrows: the start delay skips it.")
-                                     .Arg(std::ssize(carried)));
-                }
-            } else {
-                const Carried how = assembly.Carry(seam, carried);
-                const std::size_t at = seam - (planned.SilentStart ? 1 : 0);
-                const std::int64_t before = PlayedAt(at, layout);
-                TellCarried(reporter, how,
-                            Tr("Cut", "the cut at %1").Arg(Clock(before, layout.SamplingRate)),
-                            std::ssize(carried), layout.SamplesPerFrame);
-                const std::size_t after = at + (how == Carried::AddedFrame ? 1 : 0);
-                seams.push_back({PlayedAt(spans[i - 1].First, layout), PlayedAt(from, layout),
-                                 before, PlayedAt(after, layout)});
-            }
-        }
-        if (i < spans.size()) from = spans[i].End;
+    if (head) {
+        const std::int64_t first = (kept.From + lead) / spf;
+        from = static_cast<std::size_t>(std::max<std::int64_t>(0, first - LeadInFrames(layout)));
     }
+    const std::size_t end =
+        tail ? std::min(count, static_cast<std::size_t>((kept.To + lead + spf - 1) / spf)) : count;
+    KeptOutput output{Assembly(sources), OutputGapless(source, source)};
+    Assembly& assembly = output.Frames;
+    // The output's played samples start this many samples into its frames.
+    std::int64_t skipped = lead;
+    const auto carried = [&](std::size_t first) {
+        return MainDataTail(*source.File, std::span(source.Frames).first(first),
+                            source.Frames[first].Frame.MainDataBegin);
+    };
+    assembly.AppendRun(0, from, kept.Spans.empty() ? end : kept.Spans.front().First);
+    if (head) {
+        const auto borrowed = carried(from);
+        skipped = kept.From + lead - std::int64_t(from) * spf;
+        if ((!borrowed.empty() || skipped < kDecoderDelay) &&
+            assembly.OpenWithSilence(borrowed) == Carried::AddedFrame) {
+            skipped += spf;
+        }
+        output.Values.Delay =
+            static_cast<std::int32_t>(std::max<std::int64_t>(0, skipped - kDecoderDelay));
+    }
+    for (std::size_t i = 0; i < kept.Spans.size(); ++i) {
+        const FrameSpan& span = kept.Spans[i];
+        const std::size_t seam = assembly.Count();
+        assembly.AppendRun(0, span.End, i + 1 < kept.Spans.size() ? kept.Spans[i + 1].First : end);
+        const auto borrowed = carried(span.End);
+        const Carried how = assembly.Carry(seam, borrowed);
+        const std::int64_t before = std::int64_t(seam) * spf - skipped;
+        TellCarried(reporter, how,
+                    Tr("Cut", "the cut at %1").Arg(Clock(before, layout.SamplingRate)),
+                    std::ssize(borrowed), layout.SamplesPerFrame);
+        const std::int64_t after = before + (how == Carried::AddedFrame ? spf : 0);
+        seams.push_back({PlayedAt(span.First, layout), PlayedAt(span.End, layout), before, after});
+    }
+    if (tail) {
+        output.Values.Padding =
+            static_cast<std::int32_t>(std::int64_t(end) * spf - kept.To - lead + kDecoderDelay);
+    }
+    return output;
 }
 
 // A chapter's time in the output: less what the spans removed before it.
@@ -208,12 +243,14 @@ std::int64_t Retimed(std::int64_t ms,
 // Stretches of the source's playing time that an output leaves out, in milliseconds.
 using Removed = std::vector<std::pair<std::int64_t, std::int64_t>>;
 
-Removed RemovedMs(const std::vector<FrameSpan>& spans, const SourceLayout& layout) {
-    Removed cut;
-    for (const FrameSpan& span : spans) {
-        cut.emplace_back(PlayedAt(span.First, layout) * 1000 / layout.SamplingRate,
-                         PlayedAt(span.End, layout) * 1000 / layout.SamplingRate);
+Removed RemovedMs(const Kept& kept, const SourceLayout& layout) {
+    const std::int32_t rate = layout.SamplingRate;
+    Removed cut = {{0, kept.From * 1000 / rate}};
+    for (const FrameSpan& span : kept.Spans) {
+        cut.emplace_back(PlayedAt(span.First, layout) * 1000 / rate,
+                         PlayedAt(span.End, layout) * 1000 / rate);
     }
+    cut.emplace_back(kept.To * 1000 / rate, std::numeric_limits<std::int64_t>::max() / 2);
     return cut;
 }
 
@@ -240,38 +277,27 @@ std::vector<std::uint8_t> RetimedTag(const AssemblySource& source, TagEditor& ta
     return tag;
 }
 
-std::variant<OutputPlan, EditReport> PlanCut(const CutOutRequest& request, SourceFile& file,
-                                             TagEditor& tags, AudioDecoder& decoder,
-                                             FileSystem& files, Reporter& reporter,
-                                             PlannedCut& planned) {
-    const std::string& path = request.Files.Sources.front();
-    std::vector<AssemblySource> sources = {ReadAssemblySource(file)};
+// The output that keeps what `kept` keeps of the source; why not where it cannot be written.
+std::variant<PlannedCutOut, EditReport> PlanKept(std::span<const AssemblySource> sources,
+                                                 const Kept& kept, const std::string& path,
+                                                 TagEditor& tags, Reporter& reporter) {
     const AssemblySource& source = sources.front();
-    if (source.Frames.empty()) {
-        return RefuseEdit(reporter, Tr("Join", "%1 holds no MP3 audio.").Arg(path), path);
-    }
-    std::vector<Silence> silences;
-    if (request.Snap) silences = FindSilences(decoder, files, path, request.Silence).Found;
-    auto removed = FramesToRemove(request, source, silences, reporter);
-    if (auto* why = std::get_if<Message>(&removed)) return RefuseEdit(reporter, *why);
-    const auto& spans = std::get<std::vector<FrameSpan>>(removed);
-    Assembly assembly(sources);
-    planned.Rate = source.Layout.SamplingRate;
-    AssembleKept(assembly, source, spans, reporter, planned);
-    const auto header = AssemblyHeader(source, assembly.VariableBitRate(),
-                                       source.Layout.GaplessValues || planned.SilentStart);
+    std::vector<CutSeam> seams;
+    KeptOutput output = AssembleKept(sources, kept, reporter, seams);
+    const Gapless& gapless = output.Values;
+    const bool trimmed = kept.From > 0 || kept.To < Played(source);
+    const auto header = AssemblyHeader(source, output.Frames.VariableBitRate(),
+                                       source.Layout.GaplessValues.has_value() || trimmed);
     if (!header) {
         return RefuseEdit(reporter,
                           Tr("Join", "No frame of %1's stream can hold a length header.").Arg(path),
                           path);
     }
-    Gapless gapless = OutputGapless(source, source);
-    if (planned.SilentStart) gapless.Delay = source.Layout.SamplesPerFrame - kDecoderDelay;
     const std::int64_t played =
-        std::max<std::int64_t>(0, assembly.FrameSamples() - gapless.Delay - gapless.Padding);
-    auto tag =
-        RetimedTag(source, tags, RemovedMs(spans, source.Layout), played * 1000 / planned.Rate);
-    return assembly.Plan(std::move(tag), *header, gapless, 0);
+        std::max<std::int64_t>(0, output.Frames.FrameSamples() - gapless.Delay - gapless.Padding);
+    auto tag = RetimedTag(source, tags, RemovedMs(kept, source.Layout),
+                          played * 1000 / source.Layout.SamplingRate);
+    return PlannedCutOut{output.Frames.Plan(std::move(tag), *header, gapless, 0), std::move(seams)};
 }
 
 // How many sample frames of two reads differ, and how far from the seam the farthest lies:
@@ -322,8 +348,8 @@ void CheckSeam(DecodedAudio& source, DecodedAudio& output, const CutSeam& seam,
 
 // The seam check of every seam, or a line saying why it was left out.
 void CheckCutSeams(AudioDecoder& decoder, FileSystem& files, const CutOutRequest& request,
-                   const PlannedCut& planned, Reporter& reporter) {
-    if (planned.Seams.empty()) return;
+                   const std::vector<CutSeam>& seams, Reporter& reporter) {
+    if (seams.empty()) return;
     if (const auto why = decoder.Unavailable()) {
         reporter.Log(Tr("Cut", "Seam check skipped: %1.").Arg(*why));
         return;
@@ -333,59 +359,10 @@ void CheckCutSeams(AudioDecoder& decoder, FileSystem& files, const CutOutRequest
                                          AudioDecoder::Length::Stated);
         const auto output =
             decoder.Open(files.OpenSource(request.Files.Output), AudioDecoder::Length::Stated);
-        for (const CutSeam& seam : planned.Seams) CheckSeam(*source, *output, seam, reporter);
+        for (const CutSeam& seam : seams) CheckSeam(*source, *output, seam, reporter);
     } catch (const FileError& error) {
         reporter.Log(Tr("Cut", "Seam check skipped: %1.").Arg(error.Message()));
     }
-}
-
-// Where the sound of a source plays, in played samples: from where its leading silence
-// ends to where its trailing one starts; none where it is silence alone.
-std::optional<std::pair<std::int64_t, std::int64_t>> Sound(const FileSilences& silences) {
-    std::int64_t from = 0, to = silences.Length;
-    for (const Silence& silence : silences.Found) {
-        if (silence.Start == 0) from = silence.End;
-        if (silence.End >= silences.Length) to = std::min(to, silence.Start);
-    }
-    if (from >= to) return std::nullopt;
-    return std::pair{from, to};
-}
-
-// The output of a trim to the played samples [from, to): the frames that hold them, after a
-// silent frame that carries what the first of them borrows where frames go before it, its
-// start delay and end padding skipping the rest of them; none where no frame of the stream's
-// holds a length header.
-std::optional<OutputPlan> PlanTrimmed(const AssemblySource& source,
-                                      std::span<const AssemblySource> sources, std::int64_t from,
-                                      std::int64_t to, TagEditor& tags) {
-    const SourceLayout& layout = source.Layout;
-    const std::int64_t spf = layout.SamplesPerFrame;
-    const auto& values = layout.GaplessValues;
-    const std::int64_t lead = PlayedLead(values);
-    const auto first = static_cast<std::size_t>((from + lead) / spf);
-    const auto end =
-        std::min(source.Frames.size(), static_cast<std::size_t>((to + lead + spf - 1) / spf));
-    Assembly assembly(sources);
-    assembly.AppendRun(0, first, end);
-    // Without frames before it, and where a start delay can skip as much, the first frame
-    // needs no silent one.
-    const bool opened = first > 0 || from + lead < kDecoderDelay;
-    if (opened) {
-        const auto carried = MainDataTail(*source.File, std::span(source.Frames).first(first),
-                                          source.Frames[first].Frame.MainDataBegin);
-        assembly.OpenWithSilence(carried);
-    }
-    const std::int64_t skipped = (opened ? spf : 0) + from + lead - std::int64_t(first) * spf;
-    const Gapless gapless{
-        static_cast<std::int32_t>(skipped - kDecoderDelay),
-        static_cast<std::int32_t>(std::int64_t(end) * spf - to - lead + kDecoderDelay)};
-    const auto header = AssemblyHeader(source, assembly.VariableBitRate(), true);
-    if (!header) return std::nullopt;
-    const std::int32_t rate = layout.SamplingRate;
-    const Removed cut = {{0, from * 1000 / rate},
-                         {to * 1000 / rate, std::numeric_limits<std::int64_t>::max() / 2}};
-    auto tag = RetimedTag(source, tags, cut, (to - from) * 1000 / rate);
-    return assembly.Plan(std::move(tag), *header, gapless, 0);
 }
 
 std::variant<OutputPlan, EditReport> PlanTrim(const TrimRequest& request, SourceFile& file,
@@ -398,26 +375,57 @@ std::variant<OutputPlan, EditReport> PlanTrim(const TrimRequest& request, Source
         return RefuseEdit(reporter, Tr("Join", "%1 holds no MP3 audio.").Arg(path), path);
     }
     const FileSilences silences = FindSilences(decoder, files, path, request.Silence);
-    const auto sound = Sound(silences);
+    const auto sound = SoundOf(silences);
     if (!sound) {
         return RefuseEdit(
             reporter, Tr("Trim", "%1 is silence alone: nothing would be left.").Arg(path), path);
     }
     const std::int32_t rate = silences.Rate;
-    const auto keep = static_cast<std::int64_t>(std::llround(request.KeepSeconds * rate));
-    const std::int64_t from = std::max<std::int64_t>(0, sound->first - keep);
-    const std::int64_t to = std::min(silences.Length, sound->second + keep);
+    const PlayedSpan kept = KeptAround(*sound, request.KeepSeconds, silences);
+    const std::int64_t to = std::min(kept.End, Played(source));
     reporter.Log(Tr("Trim", "The sound plays from %1 to %2: the output keeps %3 to %4.")
-                     .Arg(Clock(sound->first, rate))
-                     .Arg(Clock(sound->second, rate))
-                     .Arg(Clock(from, rate))
+                     .Arg(Clock(sound->From, rate))
+                     .Arg(Clock(sound->End, rate))
+                     .Arg(Clock(kept.From, rate))
                      .Arg(Clock(to, rate)));
-    if (auto planned = PlanTrimmed(source, sources, from, to, tags)) return *std::move(planned);
-    return RefuseEdit(
-        reporter, Tr("Join", "No frame of %1's stream can hold a length header.").Arg(path), path);
+    auto planned = PlanKept(sources, Kept{kept.From, to, {}}, path, tags, reporter);
+    if (auto* cut = std::get_if<PlannedCutOut>(&planned)) return std::move(cut->Plan);
+    return std::get<EditReport>(std::move(planned));
 }
 
 }  // namespace
+
+std::variant<PlannedCutOut, EditReport> PlanCutOut(const CutOutRequest& request, SourceFile& file,
+                                                   TagEditor& tags, AudioDecoder& decoder,
+                                                   FileSystem& files, Reporter& reporter) {
+    const std::string& path = request.Files.Sources.front();
+    const std::vector<AssemblySource> sources = {ReadAssemblySource(file)};
+    const AssemblySource& source = sources.front();
+    if (source.Frames.empty()) {
+        return RefuseEdit(reporter, Tr("Join", "%1 holds no MP3 audio.").Arg(path), path);
+    }
+    std::vector<Silence> silences;
+    if (request.Snap) silences = FindSilences(decoder, files, path, request.Silence).Found;
+    auto kept = KeptOf(request, source, silences, reporter);
+    if (auto* why = std::get_if<Message>(&kept)) return RefuseEdit(reporter, *why);
+    return PlanKept(sources, std::get<Kept>(kept), path, tags, reporter);
+}
+
+std::optional<PlayedSpan> SoundOf(const FileSilences& silences) {
+    PlayedSpan sound{0, silences.Length};
+    for (const Silence& silence : silences.Found) {
+        if (silence.Start == 0) sound.From = silence.End;
+        if (silence.End >= silences.Length) sound.End = std::min(sound.End, silence.Start);
+    }
+    if (sound.From >= sound.End) return std::nullopt;
+    return sound;
+}
+
+PlayedSpan KeptAround(const PlayedSpan& sound, double keepSeconds, const FileSilences& silences) {
+    const auto keep = static_cast<std::int64_t>(std::llround(keepSeconds * silences.Rate));
+    return {std::max<std::int64_t>(0, sound.From - keep),
+            std::min(silences.Length, sound.End + keep)};
+}
 
 EditReport CutOut(const CutOutRequest& request, FileSystem& files, TagEditor& tags,
                   AudioDecoder& decoder, Reporter& reporter) {
@@ -426,17 +434,21 @@ EditReport CutOut(const CutOutRequest& request, FileSystem& files, TagEditor& ta
         report.Problem = Refusal{Tr("Cut", "Please give a span to remove."), Field::Time};
         return report;
     }
-    PlannedCut planned;
+    std::vector<CutSeam> seams;
     return RunEdit(
         request.Files, files, reporter,
         Tr("Cut", "Cutting %1 into %2")
             .Arg(request.Files.Sources.front())
             .Arg(request.Files.Output),
-        [&](std::span<SourceFile* const> opened) {
-            return PlanCut(request, *opened.front(), tags, decoder, files, reporter, planned);
+        [&](std::span<SourceFile* const> opened) -> std::variant<OutputPlan, EditReport> {
+            auto planned = PlanCutOut(request, *opened.front(), tags, decoder, files, reporter);
+            auto* cut = std::get_if<PlannedCutOut>(&planned);
+            if (!cut) return std::get<EditReport>(std::move(planned));
+            seams = std::move(cut->Seams);
+            return std::move(cut->Plan);
         },
         Tr("Cut", "MP3 cutting completed."),
-        [&] { CheckCutSeams(decoder, files, request, planned, reporter); });
+        [&] { CheckCutSeams(decoder, files, request, seams, reporter); });
 }
 
 EditReport Trim(const TrimRequest& request, FileSystem& files, TagEditor& tags,

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
+#include <variant>
 #include <vector>
 
 #include "engine/AudioDecoder.h"
 #include "engine/Edit.h"
 #include "engine/FileSystem.h"
+#include "engine/OutputPlan.h"
 #include "engine/Reporter.h"
 #include "engine/Silences.h"
 #include "engine/TagEditor.h"
@@ -28,6 +32,28 @@ struct CutOutRequest {
     SilenceRule Silence;
 };
 
+// A seam of a cut's output, in played samples: where the audio kept before it ends in the
+// source and where the audio kept after it starts, and where each lies in the output (apart
+// by a silent frame added there).
+struct CutSeam {
+    std::int64_t SourceBefore = 0;
+    std::int64_t SourceAfter = 0;
+    std::int64_t OutputBefore = 0;
+    std::int64_t OutputAfter = 0;
+};
+
+// A cut planned, not written: its output's pieces and its seams.
+struct PlannedCutOut {
+    OutputPlan Plan;
+    std::vector<CutSeam> Seams;
+};
+
+// What CutOut writes, planned from the source as opened, so that it can be heard before it
+// is written; the report of a refusal where it cannot be cut.
+std::variant<PlannedCutOut, EditReport> PlanCutOut(const CutOutRequest& request, SourceFile& file,
+                                                   TagEditor& tags, AudioDecoder& decoder,
+                                                   FileSystem& files, Reporter& reporter);
+
 // The whole cut: each end of a span on the frame boundary nearest it (or in the middle of
 // the nearest silence), the frames between left out, the frame before each seam made to
 // carry what the first kept frame after it borrows of the frames removed, one length
@@ -37,6 +63,18 @@ struct CutOutRequest {
 // end, or where nothing would be left.
 EditReport CutOut(const CutOutRequest& request, FileSystem& files, TagEditor& tags,
                   AudioDecoder& decoder, Reporter& reporter);
+
+// Played samples [From, End) of a source.
+struct PlayedSpan {
+    std::int64_t From = 0;
+    std::int64_t End = 0;
+};
+
+// Where the sound of a source whose silences are `silences` plays: from where its leading
+// silence ends to where its trailing one starts; none where it is silence alone.
+std::optional<PlayedSpan> SoundOf(const FileSilences& silences);
+// What a trim keeps of it: the sound and `keepSeconds` of the silence on either side.
+PlayedSpan KeptAround(const PlayedSpan& sound, double keepSeconds, const FileSilences& silences);
 
 // A source written without its leading and trailing silence.
 struct TrimRequest {
