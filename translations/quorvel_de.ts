@@ -128,10 +128,6 @@
         <translation>Die angegebenen Abschnitte enthalten das ganze Audio: Nichts bliebe übrig.</translation>
     </message>
     <message>
-        <source>A silent frame opens the output, carrying the %1 bytes its first frame borrows: the start delay skips it.</source>
-        <translation>Ein stiller Frame eröffnet die Ausgabe und trägt die %1 Bytes, die sich ihr erster Frame leiht: Die Startverzögerung überspringt ihn.</translation>
-    </message>
-    <message>
         <source>the cut at %1</source>
         <translation>dem Schnitt bei %1</translation>
     </message>
@@ -158,6 +154,10 @@
     <message>
         <source>MP3 cutting completed.</source>
         <translation>MP3-Schneiden abgeschlossen.</translation>
+    </message>
+    <message>
+        <source>The span %1-%2 is cut to the sample, from %3 to %4.</source>
+        <translation>Der Abschnitt %1-%2 wird auf das Sample genau geschnitten, von %3 bis %4.</translation>
     </message>
 </context>
 <context>
@@ -720,6 +720,14 @@
         <source>MP3 trimming completed.</source>
         <translation>MP3-Stille abgeschnitten.</translation>
     </message>
+    <message>
+        <source>Looking for the silence at either end of %1</source>
+        <translation>Suche die Stille an beiden Enden von %1</translation>
+    </message>
+    <message>
+        <source>The sound plays from %1 to %2: the edit keeps %3 to %4.</source>
+        <translation>Der Klang spielt von %1 bis %2: Die Bearbeitung behält %3 bis %4.</translation>
+    </message>
 </context>
 <context>
     <name>Volumes</name>
@@ -904,6 +912,14 @@
     <message>
         <source>Edit Performer</source>
         <translation>Interpret bearbeiten</translation>
+    </message>
+    <message>
+        <source>Keep Only the Selection</source>
+        <translation>Nur die Auswahl behalten</translation>
+    </message>
+    <message>
+        <source>Cut Out the Selection</source>
+        <translation>Auswahl herausschneiden</translation>
     </message>
 </context>
 <context>
@@ -1615,48 +1631,64 @@ Desktop-Modul: %7</translation>
         <translation>Ganze &amp;Datei</translation>
     </message>
     <message>
-        <source>The selection holds the whole file: there is nothing to remove.</source>
-        <translation>Die Auswahl umfasst die ganze Datei: Es gibt nichts zu entfernen.</translation>
-    </message>
-    <message>
-        <source>Keep Only the Selection</source>
-        <translation>Nur die Auswahl behalten</translation>
-    </message>
-    <message>
-        <source>%1 (kept)</source>
-        <translation>%1 (behalten)</translation>
-    </message>
-    <message>
-        <source>Cut Out the Selection</source>
-        <translation>Auswahl herausschneiden</translation>
-    </message>
-    <message>
-        <source>%1 (cut)</source>
-        <translation>%1 (geschnitten)</translation>
-    </message>
-    <message>
         <source>Trim Silence</source>
         <translation>Stille abschneiden</translation>
-    </message>
-    <message>
-        <source>%1 (trimmed)</source>
-        <translation>%1 (ohne Stille)</translation>
     </message>
     <message>
         <source>MPEG Audio Files (*.mp3)</source>
         <translation>MPEG-Audiodateien (*.mp3)</translation>
     </message>
     <message>
-        <source>Cut &amp;Out the Selection...</source>
-        <translation>Auswahl heraus&amp;schneiden...</translation>
+        <source>The audio edits are not saved. Close the editor and lose them?</source>
+        <translation>Die Bearbeitungen des Tons sind nicht gespeichert. Den Editor schließen und sie verwerfen?</translation>
     </message>
     <message>
-        <source>&amp;Keep Only the Selection...</source>
-        <translation>Nur die Auswahl &amp;behalten...</translation>
+        <source>The split writes the parts of the file as it is, without the audio removed here: save the edited file with File &gt; Save As, then split that file.</source>
+        <translation>Die Teilung schreibt die Teile der Datei, wie sie ist, ohne den hier entfernten Ton: Speichern Sie die bearbeitete Datei mit Datei &gt; Speichern unter und teilen Sie dann diese Datei.</translation>
     </message>
     <message>
-        <source>&amp;Trim Silence...</source>
-        <translation>Stille &amp;abschneiden...</translation>
+        <source>That is removed already: there is nothing more to remove.</source>
+        <translation>Das ist schon entfernt: Es gibt nichts weiter zu entfernen.</translation>
+    </message>
+    <message>
+        <source>That would remove all the audio: nothing would be left.</source>
+        <translation>Das entfernte den ganzen Ton: Nichts bliebe übrig.</translation>
+    </message>
+    <message>
+        <source>Save As</source>
+        <translation>Speichern unter</translation>
+    </message>
+    <message>
+        <source>%1 (edited)</source>
+        <translation>%1 (bearbeitet)</translation>
+    </message>
+    <message>
+        <source>%1, %2 once edited</source>
+        <translation>%1, bearbeitet %2</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>Save &amp;As...</source>
+        <translation>Speichern &amp;unter...</translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation>&amp;Schließen</translation>
+    </message>
+    <message>
+        <source>Cut &amp;Out the Selection</source>
+        <translation>Auswahl heraus&amp;schneiden</translation>
+    </message>
+    <message>
+        <source>&amp;Keep Only the Selection</source>
+        <translation>Nur die Auswahl &amp;behalten</translation>
+    </message>
+    <message>
+        <source>&amp;Trim Silence</source>
+        <translation>Stille &amp;abschneiden</translation>
     </message>
 </context>
 <context>

@@ -9,6 +9,7 @@
 #include <QMediaDevices>
 #include <QMetaObject>
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <utility>
@@ -38,6 +39,10 @@ namespace {
 // How long the sound device is asked to hold ahead of what it plays.
 constexpr qint64 kHeldMs = 500;
 
+// The most samples a frame holds: no seam of a cut lies farther from the time it was
+// asked for.
+constexpr std::int64_t kFrameSamples = 1152;
+
 // The most of a span played, held in memory at once: ten minutes.
 constexpr qint64 kMostSpanMs = 10 * 60 * 1000;
 
@@ -48,6 +53,20 @@ void Append(QByteArray& samples, DecodedAudio& audio, std::int64_t from, std::in
     samples.append(reinterpret_cast<const char*>(read.data()),
                    static_cast<qsizetype>(read.size() * sizeof(std::int16_t)));
 }
+
+// Planning a cut to hear it has nothing to tell and no one to ask.
+class Unheard final : public Reporter {
+  public:
+    explicit Unheard(const std::atomic<bool>& stopping) : stopping_(stopping) {}
+    void Begin(const Message&) override {}
+    void Log(const Message&) override {}
+    bool Ask(const Message&, const std::vector<std::string>&) override { return false; }
+    void Progress(std::int64_t, std::int64_t) override {}
+    bool Stopped() const override { return stopping_; }
+
+  private:
+    const std::atomic<bool>& stopping_;
+};
 
 }  // namespace
 
@@ -73,6 +92,11 @@ void CutPlayer::PlaySpan(const QString& source, qint64 fromSample, qint64 endSam
     Play(Side::Span, source, fromSample, false, endSample);
 }
 
+void CutPlayer::PlayRemoved(Side side, const QString& source, std::vector<RemovedSpan> removed,
+                            qint64 fromSample) {
+    Play(side, source, fromSample, false, 0, std::move(removed));
+}
+
 void CutPlayer::Stop() {
     if (!active_) return;
     Halt();
@@ -80,7 +104,8 @@ void CutPlayer::Stop() {
     emit Stopped();
 }
 
-void CutPlayer::Play(Side side, const QString& source, qint64 at, bool exact, qint64 end) {
+void CutPlayer::Play(Side side, const QString& source, qint64 at, bool exact, qint64 end,
+                     std::vector<RemovedSpan> removed) {
     Stop();
     active_ = true;
     const unsigned play = ++play_;
@@ -108,6 +133,35 @@ void CutPlayer::Play(Side side, const QString& source, qint64 at, bool exact, qi
                 sound.Channels = audio->Channels();
                 Append(sound.Samples, *audio, at,
                        std::clamp<qint64>(end - at, 0, kMostSpanMs * sound.Rate / 1000));
+            } else if (!removed.empty()) {
+                CutOutRequest request;
+                request.Files.Sources = {path};
+                request.Remove = std::move(removed);
+                Unheard quiet(stopping_);
+                auto planned = PlanCutOut(request, *file, tags, decoder, files, quiet);
+                if (auto* report = std::get_if<EditReport>(&planned)) {
+                    if (report->Problem) sound.Problem = report->Problem->Text;
+                } else {
+                    const PlannedCutOut& cut = std::get<PlannedCutOut>(planned);
+                    const auto audio = decoder.Open(std::make_unique<PlannedFile>(file, cut.Plan),
+                                                    AudioDecoder::Length::Stated);
+                    sound.Rate = audio->Rate();
+                    sound.Channels = audio->Channels();
+                    // Where the stretch went: the seam the cut made at it, on the frame
+                    // boundary nearest its start; where none is, it reached the start or
+                    // the end.
+                    std::int64_t seam = at <= 0 ? 0 : audio->Length();
+                    for (const CutSeam& made : cut.Seams) {
+                        if (std::abs(made.SourceBefore - at) <= kFrameSamples) {
+                            seam = made.OutputBefore;
+                        }
+                    }
+                    const std::int64_t heard = kHeardMs * sound.Rate / 1000;
+                    const std::int64_t first =
+                        side == Side::After ? seam : std::max<std::int64_t>(0, seam - heard);
+                    const std::int64_t last = side == Side::Before ? seam : seam + heard;
+                    Append(sound.Samples, *audio, first, last - first);
+                }
             } else if (PlannedParts parts = PlanSplitAt(*file, at, exact, tags, separator);
                        parts.Refusal) {
                 sound.Problem = parts.Refusal;

@@ -6,7 +6,9 @@
 #include <atomic>
 #include <cstdint>
 #include <thread>
+#include <vector>
 
+#include "engine/Cut.h"
 #include "engine/Message.h"
 
 class QAudioSink;
@@ -42,6 +44,12 @@ class CutPlayer final : public QObject {
     void PlayAcross(const QString& source, qint64 milliseconds, bool exact);
     // The source's own samples [from, end), as a gapless player decodes it.
     void PlaySpan(const QString& source, qint64 fromSample, qint64 endSample);
+    // Where the source without `removed` (each span as a cut asks for it) goes from what lies
+    // before the stretch removed from its sample `fromSample` on to what lies after it, as
+    // the cut will write it: what plays before it, after it, or both (Side::Span is not one).
+    enum class Side { Before, After, Across, Span };
+    void PlayRemoved(Side side, const QString& source, std::vector<RemovedSpan> removed,
+                     qint64 fromSample);
     void Stop();
     // From a play until its Stopped or Failed: decoding or playing.
     bool Active() const { return active_; }
@@ -52,11 +60,12 @@ class CutPlayer final : public QObject {
     void Failed(const QString& message);
 
   private:
-    enum class Side { Before, After, Across, Span };
     struct Sound;
 
-    // `at`: the cut's milliseconds, or for a span its first sample; `end` the span's end.
-    void Play(Side side, const QString& source, qint64 at, bool exact, qint64 end = 0);
+    // `at`: the cut's milliseconds, or for a span (or a stretch of `removed`) its first
+    // sample; `end` the span's end.
+    void Play(Side side, const QString& source, qint64 at, bool exact, qint64 end = 0,
+              std::vector<RemovedSpan> removed = {});
     // On the window's thread, with what the decoding made of the play numbered `play`.
     void Decoded(unsigned play, const Sound& sound);
     // Plays the samples on the system's default sound device.

@@ -6,6 +6,7 @@
 #include "ui/frmEditor/EditModel.h"
 
 using quorvel::ui::EditModel;
+using Removal = EditModel::Removal;
 using namespace std::chrono_literals;
 
 namespace {
@@ -20,6 +21,15 @@ QString Rows(const EditModel& model) {
                     .trimmed();
     }
     return rows.join('|');
+}
+
+// What is removed as "from-to" spans in microseconds, as a cut is asked for.
+QString Spans(const EditModel& model) {
+    QStringList spans;
+    for (const quorvel::RemovedSpan& span : model.RemovedTimes()) {
+        spans << QStringLiteral("%1-%2").arg(span.From.count()).arg(span.To.count());
+    }
+    return spans.join(' ');
 }
 
 }  // namespace
@@ -114,7 +124,7 @@ class EditModelTest : public QObject {
     }
 
     // A cut removes the selection; keeping only it removes what lies before and after it,
-    // within the source's played samples.
+    // within the source's played samples; removing nothing new is no step.
     void removesTheSelectionOrWhatLiesAround() {
         QFETCH(qint64, from);
         QFETCH(qint64, end);
@@ -122,11 +132,47 @@ class EditModelTest : public QObject {
         QFETCH(QString, removed);
         EditModel model(44100, 10s);
         model.Select(from, end);
-        QStringList spans;
-        for (const quorvel::RemovedSpan& span : model.Removed(keepOnly, 441000)) {
-            spans << QStringLiteral("%1-%2").arg(span.From.count()).arg(span.To.count());
-        }
-        QCOMPARE(spans.join(' '), removed);
+        QCOMPARE(model.RemoveSelection(keepOnly, 441000),
+                 removed.isEmpty() ? Removal::Nothing : Removal::Removed);
+        QCOMPARE(Spans(model), removed);
+        QCOMPARE(model.History().count(), removed.isEmpty() ? 0 : 1);
+    }
+
+    // What is removed joins where it meets or overlaps, is undone and redone with the list,
+    // and counts as unsaved until saved; the samples kept are what is left of the source.
+    void joinsWhatIsRemovedAndUndoesIt() {
+        EditModel model(44100, 10s);
+        EditModel::Refused refused = EditModel::Refused::None;
+        model.Select(44100, 88200);
+        QCOMPARE(model.RemoveSelection(false, 441000), Removal::Removed);
+        QCOMPARE(model.Cursor(), 44100);
+        QVERIFY(model.Selection().Empty());
+        model.AddCut(5s, refused);
+        model.Select(66150, 132300);
+        QCOMPARE(model.RemoveSelection(false, 441000), Removal::Removed);
+        model.Select(88200, 100000);
+        QCOMPARE(model.RemoveSelection(false, 441000), Removal::Nothing);
+        QCOMPARE(model.KeepOnly({22050, 400000}, 441000, QStringLiteral("Trim Silence")),
+                 Removal::Removed);
+        // What would leave nothing is refused, as no step.
+        model.Select(0, 441000);
+        QCOMPARE(model.RemoveSelection(false, 441000), Removal::Everything);
+        QCOMPARE(Spans(model), QStringLiteral("0-500000 1000000-3000000 9070295-10000000"));
+        QCOMPARE(model.KeptSamples(441000), 400000 - 22050 - 88200);
+        QVERIFY(model.Unsaved());
+        model.MarkSaved();
+        QVERIFY(!model.Unsaved());
+        model.History().undo();
+        model.History().undo();
+        QCOMPARE(Spans(model), QStringLiteral("1000000-2000000"));
+        QCOMPARE(Rows(model), QStringLiteral("0|5000"));
+        QVERIFY(model.Unsaved());
+        model.History().undo();
+        model.History().undo();
+        QCOMPARE(Spans(model), QString());
+        QCOMPARE(model.KeptSamples(441000), 441000);
+        model.History().redo();
+        QCOMPARE(Spans(model), QStringLiteral("1000000-2000000"));
     }
 };
 

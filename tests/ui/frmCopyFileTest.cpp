@@ -1252,31 +1252,27 @@ class frmCopyFileTest : public QObject {
         QCOMPARE(GaplessSamples(first) + GaplessSamples(Temp(u"tone2.mp3"_s)), 12 * 44100);
     }
 
-    void editorWritesANewFile_data() {
+    void editorEditsThenSavesAs_data() {
         QTest::addColumn<QString>("entry");  // the Edit menu entry's object name
         QTest::addColumn<int>("key");        // with Ctrl
         QTest::addColumn<bool>("select");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("cut out") << u"mnuCutOut"_s << int(Qt::Key_X) << true
-                                 << u"Cut Out the Selection"_s << u"tone (cut).mp3"_s;
-        QTest::newRow("keep only") << u"mnuKeepOnly"_s << int(Qt::Key_K) << true
-                                   << u"Keep Only the Selection"_s << u"tone (kept).mp3"_s;
-        QTest::newRow("trim silence") << u"mnuTrim"_s << int(Qt::Key_T) << false
-                                      << u"Trim Silence"_s << u"tone (trimmed).mp3"_s;
+        QTest::addColumn<int>("spans");  // the stretches it removes
+        QTest::newRow("cut out") << u"mnuCutOut"_s << int(Qt::Key_X) << true << 1;
+        QTest::newRow("keep only") << u"mnuKeepOnly"_s << int(Qt::Key_K) << true << 2;
+        QTest::newRow("trim silence") << u"mnuTrim"_s << int(Qt::Key_T) << false << 2;
     }
 
-    // Cut Out, Keep Only and Trim Silence ask for a new file, proposed in the destination,
-    // and write the source without the selection, without what lies around it or without
-    // its silent ends, to within a frame of what the user chose, leaving the source as it
-    // was; the log and the result line tell it. The source itself is refused as the output,
-    // and an output already there is kept unless the user agrees to replace it.
-    void editorWritesANewFile() {
+    // Cut Out, Keep Only and Trim Silence remove the selection, what lies around it or the
+    // silent ends as a step undone and redone by its keys, writing nothing; Save As asks for
+    // a new file, proposed in the destination, and writes the source without what is
+    // removed, as long as the user chose (to the sample where only the ends go), leaving the
+    // source as it was. The source itself is refused as the output, an output already there
+    // is kept unless the user agrees to replace it, and closing with edits not saved asks.
+    void editorEditsThenSavesAs() {
         QFETCH(QString, entry);
         QFETCH(int, key);
         QFETCH(bool, select);
-        QFETCH(QString, title);
-        QFETCH(QString, name);
+        QFETCH(int, spans);
         // Two seconds of silence on either side of eight of sound.
         const QString source = Temp(u"tone.mp3"_s);
         const QString wave = Temp(u"tone.wav"_s);
@@ -1294,7 +1290,9 @@ class frmCopyFileTest : public QObject {
         QTRY_COMPARE(QApplication::activeWindow(), editor.data());
         auto* view = Find<WaveView>(editor, "picWave");
         auto* action = Find<QAction>(editor, entry.toLatin1().constData());
+        auto* saveAs = Find<QAction>(editor, "mnuSaveAs");
         QCOMPARE(action->isEnabled(), !select);
+        QVERIFY(!saveAs->isEnabled());
         if (select) {
             const auto at = [&](double share) {
                 return QPoint(int(view->width() * share), view->height() / 2);
@@ -1307,32 +1305,45 @@ class frmCopyFileTest : public QObject {
         }
         const std::int64_t played = GaplessSamples(source);
         const std::int64_t selected = view->Selection().End - view->Selection().From;
-        const QString output = Temp(name);
+        QTest::keyClick(view, Qt::Key(key), Qt::ControlModifier);
+        QTRY_COMPARE(int(view->Removed().size()), spans);
+        QTRY_VERIFY(!editor->Working());
+        QVERIFY(fake_.saveRequests.isEmpty());
+        QCOMPARE(QDir(temp_->path()).entryList({u"*.mp3"_s}), QStringList{u"tone.mp3"_s});
+        QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(view->Removed().empty());
+        QVERIFY(!saveAs->isEnabled());
+        QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(int(view->Removed().size()), spans);
+        QVERIFY(saveAs->isEnabled());
+
+        const QString output = Temp(u"tone (edited).mp3"_s);
         fake_.savedFile = output;
-        const auto run = [&] {
-            QTest::keyClick(view, Qt::Key(key), Qt::ControlModifier);
+        const auto save = [&] {
+            QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
             QTRY_VERIFY_WITH_TIMEOUT(!editor->Working(), 60000);
-            QTRY_VERIFY(action->isEnabled());
+            QTRY_VERIFY(saveAs->isEnabled());
         };
-        run();
-        QCOMPARE(fake_.saveRequests.last(), title + u'|' + output);
+        save();
+        QCOMPARE(fake_.saveRequests.last(), u"Save As|"_s + output);
         auto* result = Find<QLabel>(editor, "lblResult");
         QCOMPARE(result->text(), u"Completed: "_s + output + u" written."_s);
-        QVERIFY2(Log().endsWith(entry == u"mnuTrim"_s ? u"MP3 trimming completed."_s
-                                                      : u"MP3 cutting completed."_s),
-                 qPrintable(Log()));
-        const std::int64_t expected = entry == u"mnuCutOut"_s     ? played - selected
-                                      : entry == u"mnuKeepOnly"_s ? selected
+        QVERIFY2(Log().endsWith(u"MP3 cutting completed."_s), qPrintable(Log()));
+        const std::int64_t written = GaplessSamples(output);
+        if (entry == u"mnuKeepOnly"_s) {
+            QCOMPARE(written, selected);
+        } else {
+            const std::int64_t expected = entry == u"mnuCutOut"_s ? played - selected
                                                                   // a quarter second kept
                                                                   : (8 * 4 + 2) * 44100 / 4;
-        const std::int64_t written = GaplessSamples(output);
-        QVERIFY2(std::abs(written - expected) <= 1152,
-                 qPrintable(u"%1 samples, %2 expected"_s.arg(written).arg(expected)));
+            QVERIFY2(std::abs(written - expected) <= 1152,
+                     qPrintable(u"%1 samples, %2 expected"_s.arg(written).arg(expected)));
+        }
         QVERIFY(ReadAll(source) == before);
 
         // An output there already: kept where the user does not agree.
         const QByteArray made = ReadAll(output);
-        run();
+        save();
         QVERIFY2(fake_.questions.last().contains(u"already exists"_s),
                  qPrintable(fake_.questions.last()));
         QVERIFY2(result->text().startsWith(u"Refused: Nothing was changed"_s),
@@ -1340,11 +1351,22 @@ class frmCopyFileTest : public QObject {
         QVERIFY(ReadAll(output) == made);
         // The source as its own output.
         fake_.savedFile = source;
-        run();
+        save();
         QVERIFY2(fake_.messages.last().contains(u"is the input file"_s),
                  qPrintable(fake_.messages.last()));
         QVERIFY(ReadAll(source) == before);
-        editor->close();
+        // Saved once, the window closes without a word; undone since, it asks first.
+        const int asked = int(fake_.questions.size());
+        QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_Escape);
+        QCOMPARE(int(fake_.questions.size()), asked + 1);
+        QVERIFY2(fake_.questions.last().contains(u"not saved"_s),
+                 qPrintable(fake_.questions.last()));
+        QVERIFY(editor);
+        QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_Escape);
+        QTRY_VERIFY(!editor);
+        QCOMPARE(int(fake_.questions.size()), asked + 1);
     }
 
     // File > Join Files: two files added, the second moved before the first by its key, are

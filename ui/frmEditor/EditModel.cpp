@@ -7,12 +7,11 @@
 
 namespace quorvel::ui {
 
-// One change to the list: the list before and after it, whole, so that any edit (a cut, a
-// title, a list from elsewhere) is undone the same way.
+// One change: what is edited before and after it, whole, so that any edit (a cut, a title,
+// a list from elsewhere, audio removed) is undone the same way.
 class EditModel::Step final : public QUndoCommand {
   public:
-    Step(EditModel& model, std::vector<PartStart> before, std::vector<PartStart> after,
-         const QString& what)
+    Step(EditModel& model, State before, State after, const QString& what)
         : QUndoCommand(what), model_(model), before_(std::move(before)), after_(std::move(after)) {}
 
     void undo() override { model_.Show(before_); }
@@ -20,8 +19,8 @@ class EditModel::Step final : public QUndoCommand {
 
   private:
     EditModel& model_;
-    std::vector<PartStart> before_;
-    std::vector<PartStart> after_;
+    State before_;
+    State after_;
 };
 
 EditModel::EditModel(std::int32_t samplingRate, std::chrono::microseconds length, QObject* parent)
@@ -46,20 +45,56 @@ void EditModel::Select(std::int64_t from, std::int64_t to) {
     emit CursorChanged();
 }
 
-std::vector<RemovedSpan> EditModel::Removed(bool keepOnly, std::int64_t played) const {
+std::vector<RemovedSpan> EditModel::RemovedTimes() const {
+    std::vector<RemovedSpan> spans;
+    for (const SampleSpan& span : state_.Removed)
+        spans.push_back({Time(span.From), Time(span.End)});
+    return spans;
+}
+
+std::int64_t EditModel::KeptSamples(std::int64_t played) const {
+    std::int64_t kept = played;
+    for (const SampleSpan& span : state_.Removed) {
+        kept -= std::clamp<std::int64_t>(span.End, 0, played) -
+                std::clamp<std::int64_t>(span.From, 0, played);
+    }
+    return kept;
+}
+
+EditModel::Removal EditModel::RemoveSelection(bool keepOnly, std::int64_t played) {
     const std::int64_t from = std::min(selection_.From, played);
     const std::int64_t end = std::min(selection_.End, played);
-    std::vector<RemovedSpan> spans;
-    const auto remove = [&](std::int64_t first, std::int64_t last) {
-        if (first < last) spans.push_back({Time(first), Time(last)});
-    };
-    if (keepOnly) {
-        remove(0, from);
-        remove(end, played);
-    } else {
-        remove(from, end);
+    const Removal removal = keepOnly ? KeepOnly({from, end}, played, tr("Keep Only the Selection"))
+                                     : Remove({{from, end}}, played, tr("Cut Out the Selection"));
+    if (removal == Removal::Removed) SetCursor(from);
+    return removal;
+}
+
+EditModel::Removal EditModel::KeepOnly(SampleSpan kept, std::int64_t played, const QString& what) {
+    return Remove({{0, kept.From}, {kept.End, played}}, played, what);
+}
+
+EditModel::Removal EditModel::Remove(const std::vector<SampleSpan>& spans, std::int64_t played,
+                                     const QString& what) {
+    std::vector<SampleSpan> removed = state_.Removed;
+    for (const SampleSpan& span : spans) {
+        if (!span.Empty()) removed.push_back(span);
     }
-    return spans;
+    std::ranges::sort(removed, {}, &SampleSpan::From);
+    std::vector<SampleSpan> joined;
+    for (const SampleSpan& span : removed) {
+        if (!joined.empty() && span.From <= joined.back().End) {
+            joined.back().End = std::max(joined.back().End, span.End);
+        } else {
+            joined.push_back(span);
+        }
+    }
+    if (joined == state_.Removed) return Removal::Nothing;
+    if (joined.size() == 1 && joined[0].From <= 0 && joined[0].End >= played) {
+        return Removal::Everything;
+    }
+    history_.push(new Step(*this, state_, State{state_.Parts, std::move(joined)}, what));
+    return Removal::Removed;
 }
 
 int EditModel::AddCut(std::chrono::microseconds at, Refused& refused) {
@@ -68,7 +103,7 @@ int EditModel::AddCut(std::chrono::microseconds at, Refused& refused) {
         refused = Refused::Outside;
         return -1;
     }
-    std::vector<PartStart> parts = parts_;
+    std::vector<PartStart> parts = state_.Parts;
     const auto next =
         std::ranges::find_if(parts, [&](const PartStart& part) { return part.Start >= at; });
     if (next != parts.end() && next->Start == at) {
@@ -82,24 +117,24 @@ int EditModel::AddCut(std::chrono::microseconds at, Refused& refused) {
 }
 
 void EditModel::RemoveCut(int row) {
-    if (row <= 0 || row >= static_cast<int>(parts_.size())) return;
-    std::vector<PartStart> parts = parts_;
+    if (row <= 0 || row >= static_cast<int>(state_.Parts.size())) return;
+    std::vector<PartStart> parts = state_.Parts;
     parts.erase(parts.begin() + row);
     Change(std::move(parts), tr("Remove Cut"));
 }
 
 void EditModel::SetTitle(int row, const QString& title) {
-    std::vector<PartStart> parts = parts_;
+    std::vector<PartStart> parts = state_.Parts;
     parts.at(std::size_t(row)).Title = title.toStdString();
-    if (parts[std::size_t(row)].Title != parts_[std::size_t(row)].Title) {
+    if (parts[std::size_t(row)].Title != state_.Parts[std::size_t(row)].Title) {
         Change(std::move(parts), tr("Edit Title"));
     }
 }
 
 void EditModel::SetPerformer(int row, const QString& performer) {
-    std::vector<PartStart> parts = parts_;
+    std::vector<PartStart> parts = state_.Parts;
     parts.at(std::size_t(row)).Performer = performer.toStdString();
-    if (parts[std::size_t(row)].Performer != parts_[std::size_t(row)].Performer) {
+    if (parts[std::size_t(row)].Performer != state_.Parts[std::size_t(row)].Performer) {
         Change(std::move(parts), tr("Edit Performer"));
     }
 }
@@ -112,11 +147,11 @@ void EditModel::ReplaceParts(std::vector<PartStart> parts, const QString& what) 
 
 void EditModel::Change(std::vector<PartStart> parts, const QString& what) {
     // The step shows its list as it is pushed.
-    history_.push(new Step(*this, parts_, std::move(parts), what));
+    history_.push(new Step(*this, state_, State{std::move(parts), state_.Removed}, what));
 }
 
-void EditModel::Show(std::vector<PartStart> parts) {
-    parts_ = std::move(parts);
+void EditModel::Show(State state) {
+    state_ = std::move(state);
     emit PartsChanged();
 }
 

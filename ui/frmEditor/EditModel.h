@@ -17,25 +17,30 @@ struct SampleSpan {
     std::int64_t From = 0;
     std::int64_t End = 0;
     bool Empty() const { return End <= From; }
+    bool operator==(const SampleSpan&) const = default;
 };
 
 // What the editor edits: the list of parts (each cut with the title and performer of the
-// part it starts), the cursor and the selection. Every change to the list is a step of
-// its history, undone and redone there; nothing reaches the disk until the split. The
-// list's times are microseconds, as PartStart has them; the cursor and the selection are
-// the source's played samples, as the waveform shows them.
+// part it starts), the stretches of audio the edits remove, the cursor and the selection.
+// Every change to the list or to what is removed is a step of its history, undone and
+// redone there; nothing reaches the disk until the split or Save As. The list's times are
+// microseconds, as PartStart has them; the removed stretches, the cursor and the selection
+// are the source's played samples, as the waveform shows them.
 class EditModel final : public QObject {
     Q_OBJECT
 
   public:
     // Why a cut was not added.
     enum class Refused { None, Outside, Taken };
+    // What asking to remove audio did: removed it, or nothing, as all of it was removed
+    // already, or as nothing would be left.
+    enum class Removal { Removed, Nothing, Everything };
 
     EditModel(std::int32_t samplingRate, std::chrono::microseconds length,
               QObject* parent = nullptr);
 
     // The parts in order, the first from the source's start.
-    const std::vector<PartStart>& Parts() const { return parts_; }
+    const std::vector<PartStart>& Parts() const { return state_.Parts; }
     std::int64_t Cursor() const { return cursor_; }
     const SampleSpan& Selection() const { return selection_; }
     QUndoStack& History() { return history_; }
@@ -45,9 +50,15 @@ class EditModel final : public QObject {
     // The samples between the two ends selected, in either order; the cursor stays.
     void Select(std::int64_t from, std::int64_t to);
 
-    // What a cut of a source of `played` samples removes: the selection, or, to keep only
-    // the selection, what lies before and after it (nothing where it reaches both ends).
-    std::vector<RemovedSpan> Removed(bool keepOnly, std::int64_t played) const;
+    // The stretches the edits remove, in order and apart.
+    const std::vector<SampleSpan>& Removed() const { return state_.Removed; }
+    // The same as a cut is asked for.
+    std::vector<RemovedSpan> RemovedTimes() const;
+    // How many of the source's `played` samples the edits keep.
+    std::int64_t KeptSamples(std::int64_t played) const;
+    // Whether what is removed differs from what was last saved.
+    bool Unsaved() const { return state_.Removed != saved_; }
+    void MarkSaved() { saved_ = state_.Removed; }
 
     std::int64_t Sample(std::chrono::microseconds time) const;
     std::chrono::microseconds Time(std::int64_t sample) const;
@@ -63,21 +74,35 @@ class EditModel final : public QObject {
     // A new list, as a cue sheet, the chapters or a rule give it; the first part begins
     // at the source's start wherever its own start lies.
     void ReplaceParts(std::vector<PartStart> parts, const QString& what);
+    // Removes the selection of a source of `played` samples or, to keep only the selection,
+    // what lies before and after it, as one step; the cursor goes to where the selection
+    // started.
+    Removal RemoveSelection(bool keepOnly, std::int64_t played);
+    // Removes what lies before and after `kept`, as the step `what`.
+    Removal KeepOnly(SampleSpan kept, std::int64_t played, const QString& what);
 
   signals:
+    // The list or what is removed changed.
     void PartsChanged();
     // The cursor or the selection moved.
     void CursorChanged();
 
   private:
     class Step;
-    // Shows `parts` as the list, as a step of the history does.
-    void Show(std::vector<PartStart> parts);
+    struct State {
+        std::vector<PartStart> Parts{PartStart{}};
+        std::vector<SampleSpan> Removed;
+    };
+    // Shows `state`, as a step of the history does.
+    void Show(State state);
     void Change(std::vector<PartStart> parts, const QString& what);
+    // Removes `spans` of the `played` samples besides what is removed already, as one step.
+    Removal Remove(const std::vector<SampleSpan>& spans, std::int64_t played, const QString& what);
 
     std::int32_t rate_;
     std::chrono::microseconds length_;
-    std::vector<PartStart> parts_{PartStart{}};
+    State state_;
+    std::vector<SampleSpan> saved_;
     std::int64_t cursor_ = 0;
     SampleSpan selection_;
     QUndoStack history_;

@@ -96,6 +96,11 @@ void WaveView::SetSelection(const SampleSpan& span) {
     update();
 }
 
+void WaveView::SetRemoved(std::vector<SampleSpan> removed) {
+    removed_ = std::move(removed);
+    update();
+}
+
 void WaveView::SetPartCuts(std::vector<std::int64_t> cuts, int current) {
     partCuts_ = std::move(cuts);
     currentCut_ = current;
@@ -248,7 +253,7 @@ void WaveView::paintEvent(QPaintEvent*) {
     PaintRuler(painter);
     const double middle = waves / 2.0;
     const double scale = (waves / 2.0 - 2) / 32768.0;
-    const auto stretch = [&](std::int64_t start, std::int64_t end, const QColor& colour) {
+    const auto stretch = [&](std::int64_t start, std::int64_t end, const QBrush& colour) {
         const double from = std::max(Column(start), -1.0);
         const double to = std::min(Column(end), width() + 1.0);
         if (from < to) painter.fillRect(QRectF(from, top, to - from, waves), colour);
@@ -296,6 +301,15 @@ void WaveView::paintEvent(QPaintEvent*) {
         for (int y = high; y < low; ++y) reinterpret_cast<QRgb*>(columns.scanLine(y))[x] = colour;
     }
     painter.drawImage(QPointF(0, top), columns);
+    // What the edits remove stays in view, veiled by the base and crossed out.
+    QColor veil = base;
+    veil.setAlphaF(0.7);
+    QColor hatch = text;
+    hatch.setAlphaF(0.35);
+    for (const SampleSpan& gone : removed_) {
+        stretch(gone.From, gone.End, veil);
+        stretch(gone.From, gone.End, QBrush(hatch, Qt::BDiagPattern));
+    }
     // Frame boundaries, once frames are wide enough to tell apart.
     if (blockSamples_ / perPixel_ >= 8) {
         QColor boundary = colours.color(QPalette::Text);

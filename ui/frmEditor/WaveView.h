@@ -21,10 +21,10 @@ inline const QColor kSilenceColour{0xE0, 0xA0, 0x20};
 inline const QColor kPartCutColour{0x9C, 0x4D, 0xCC};
 
 // The source's waveform, from the whole file down to single frames, under a ruler of its
-// times: the cursor (the time), the selection, the list's cuts and where the two split rules
-// cut at the cursor. Each pixel column shows the peak of its samples: the decoded peaks
-// where they are known, the frames' levels (the analysis's rough loudness) where not yet.
-// Positions are the source's played samples.
+// times: the cursor (the time), the selection, the list's cuts, the stretches the edits
+// remove (veiled and hatched) and where the two split rules cut at the cursor. Each pixel column
+// shows the peak of its samples: the decoded peaks where they are known, the frames' levels (the
+// analysis's rough loudness) where not yet. Positions are the source's played samples.
 class WaveView final : public QWidget {
     Q_OBJECT
 
@@ -41,6 +41,7 @@ class WaveView final : public QWidget {
     const SampleSpan& Selection() const { return selection_; }
     const std::vector<std::int64_t>& PartCuts() const { return partCuts_; }
     int CurrentCut() const { return currentCut_; }
+    const std::vector<SampleSpan>& Removed() const { return removed_; }
 
     void ScrollTo(double first);
     // Zooms by `factor` (above 1: in), keeping the sample at column `x` where it is.
@@ -51,6 +52,8 @@ class WaveView final : public QWidget {
     void SetSelection(const SampleSpan& span);
     // Where the list's parts start after the first, and which of them is selected (-1: none).
     void SetPartCuts(std::vector<std::int64_t> cuts, int current);
+    // The stretches the edits remove.
+    void SetRemoved(std::vector<SampleSpan> removed);
     // The span on view, `span` in the middle with a little room either side.
     void ShowSpan(const SampleSpan& span);
     void SetCuts(const CutMarks& marks);
@@ -119,6 +122,7 @@ class WaveView final : public QWidget {
     SampleSpan selection_;
     std::vector<std::int64_t> partCuts_;
     int currentCut_ = -1;
+    std::vector<SampleSpan> removed_;
     int pressedX_ = -1;
     bool dragging_ = false;
 };

@@ -154,6 +154,23 @@ std::int64_t frmEditor::SplitMs(std::int64_t ms) const {
     return RuledTime(ms, source_.Exact);
 }
 
+void frmEditor::PlayCut(CutPlayer::Side side) {
+    // A stretch removed where the cursor is, unless a part of the list is chosen: where the
+    // audio goes on after it once saved.
+    if (grdParts->currentRow() <= 0) {
+        const std::int64_t at = model_->Cursor();
+        for (const SampleSpan& gone : model_->Removed()) {
+            if (gone.From <= at && at <= gone.End) {
+                return player_->PlayRemoved(side, source_.Path, model_->RemovedTimes(), gone.From);
+            }
+        }
+    }
+    const auto play = side == CutPlayer::Side::Before  ? &CutPlayer::PlayBefore
+                      : side == CutPlayer::Side::After ? &CutPlayer::PlayAfter
+                                                       : &CutPlayer::PlayAcross;
+    (player_->*play)(source_.Path, PlayedCutMs(), source_.Exact);
+}
+
 std::int64_t frmEditor::PlayedCutMs() const {
     const int row = grdParts->currentRow();
     if (row > 0) {
@@ -272,6 +289,12 @@ void frmEditor::closeEvent(QCloseEvent* event) {
         if (!closeAfterWork_) closeAfterWork_ = work_->StopToClose(this, writes_);
         return;
     }
+    // The user closing it is asked before audio edits not saved are lost; the main window
+    // closing it (another file, the end) is not.
+    if (event->spontaneous() && !KeepsUnsavedEdits()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     player_->Stop();
     Remembered().setValue(kNamePattern, txtNamePattern->text());
@@ -280,10 +303,17 @@ void frmEditor::closeEvent(QCloseEvent* event) {
 
 void frmEditor::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        close();
+        if (KeepsUnsavedEdits()) close();
         return;
     }
     QMainWindow::keyPressEvent(event);
+}
+
+bool frmEditor::KeepsUnsavedEdits() {
+    return !model_->Unsaved() ||
+           platform::Dialogs::Current().Question(
+               this, tr("The audio edits are not saved. Close the editor and lose them?"),
+               windowTitle());
 }
 
 void frmEditor::AddCut(std::chrono::microseconds at) {
@@ -412,6 +442,12 @@ void frmEditor::cmdEqualParts_Click() {
 }
 
 void frmEditor::cmdSplit_Click() {
+    if (!model_->Removed().empty()) {
+        return Refuse(
+            tr("The split writes the parts of the file as it is, without the audio "
+               "removed here: save the edited file with File > Save As, then split "
+               "that file."));
+    }
     SplitRequest request;
     request.Source = source_.Path.toStdString();
     request.Folder = source_.Folder.toStdString();
@@ -435,37 +471,70 @@ void frmEditor::cmdSplit_Click() {
 }
 
 void frmEditor::mnuCut_Click(bool keepOnly) {
-    CutOutRequest request;
-    request.Remove = model_->Removed(keepOnly, source_.Played.Samples);
-    if (request.Remove.empty()) {
-        Refuse(tr("The selection holds the whole file: there is nothing to remove."));
-        return;
+    TellRemoval(model_->RemoveSelection(keepOnly, source_.Played.Samples));
+}
+
+void frmEditor::TellRemoval(EditModel::Removal removal) {
+    switch (removal) {
+        case EditModel::Removal::Nothing:
+            return Refuse(tr("That is removed already: there is nothing more to remove."));
+        case EditModel::Removal::Everything:
+            return Refuse(tr("That would remove all the audio: nothing would be left."));
+        case EditModel::Removal::Removed:
+            break;
     }
-    const QString output = keepOnly ? AskOutput(tr("Keep Only the Selection"), tr("%1 (kept)"))
-                                    : AskOutput(tr("Cut Out the Selection"), tr("%1 (cut)"));
-    if (output.isEmpty()) return;
-    request.Files = {{source_.Path.toStdString()}, output.toStdString(), ExistingOutputs::Ask};
-    StartEdit(
-        [this, request](Reporter& reporter, FileSystem& files) {
-            return CutOut(request, files, tags_, decoder_, reporter);
-        },
-        // The walk over the frames and the writing, then the seams decoded.
-        3);
 }
 
 void frmEditor::mnuTrim_Click() {
-    const QString output = AskOutput(tr("Trim Silence"), tr("%1 (trimmed)"));
-    if (output.isEmpty()) return;
-    TrimRequest request;
-    request.Files = {{source_.Path.toStdString()}, output.toStdString(), ExistingOutputs::Ask};
-    // Any silence longer than what is kept of it is worth trimming.
-    request.Silence.MinSeconds = request.KeepSeconds;
-    StartEdit(
-        [this, request](Reporter& reporter, FileSystem& files) {
-            return Trim(request, files, tags_, decoder_, reporter);
+    const std::string path = source_.Path.toStdString();
+    StartWork(
+        [this, path](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
+            reporter.Begin(Tr("Trim", "Looking for the silence at either end of %1").Arg(path));
+            TrimRequest rule;
+            // Any silence longer than what is kept of it is worth trimming.
+            rule.Silence.MinSeconds = rule.KeepSeconds;
+            const FileSilences silences = FindSilences(decoder_, files, path, rule.Silence);
+            const auto sound = SoundOf(silences);
+            if (!sound) {
+                reporter.Log(Tr("Trim", "%1 is silence alone: nothing would be left.").Arg(path));
+                return [this] { ShowEnd(Ended::Refused, std::nullopt, {}); };
+            }
+            const PlayedSpan kept = KeptAround(*sound, rule.KeepSeconds, silences);
+            reporter.Log(Tr("Trim", "The sound plays from %1 to %2: the edit keeps %3 to %4.")
+                             .Arg(FormatExactTime(Ms(sound->From), Separator()))
+                             .Arg(FormatExactTime(Ms(sound->End), Separator()))
+                             .Arg(FormatExactTime(Ms(kept.From), Separator()))
+                             .Arg(FormatExactTime(Ms(kept.End), Separator())));
+            return [this, kept] {
+                TellRemoval(model_->KeepOnly({kept.From, kept.End}, source_.Played.Samples,
+                                             tr("Trim Silence")));
+            };
         },
-        // The silences searched, the frames walked and the output written.
-        3);
+        // The silences searched from the start to the end.
+        1, BackgroundWork::Writes::Nothing);
+}
+
+void frmEditor::mnuSaveAs_Click() {
+    const QString output = AskOutput(tr("Save As"), tr("%1 (edited)"));
+    if (output.isEmpty()) return;
+    CutOutRequest request;
+    request.Files = {{source_.Path.toStdString()}, output.toStdString(), ExistingOutputs::Ask};
+    request.Remove = model_->RemovedTimes();
+    const std::vector<SampleSpan> saved = model_->Removed();
+    StartWork(
+        [this, request, saved](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
+            const EditReport report = CutOut(request, files, tags_, decoder_, reporter);
+            return [this, report, saved] {
+                if (report.Outcome == EditOutcome::Completed && model_->Removed() == saved) {
+                    model_->MarkSaved();
+                }
+                ShowResult(report);
+                if (report.Problem) form_->ShowProblem(*report.Problem);
+                form_->ScrollLog();
+            };
+        },
+        // The walk over the frames and the writing, then the seams decoded.
+        3, BackgroundWork::Writes::Output);
 }
 
 QString frmEditor::AskOutput(const QString& title, const QString& name) {
@@ -474,20 +543,6 @@ QString frmEditor::AskOutput(const QString& title, const QString& name) {
         QDir(source_.Folder).filePath(name.arg(source.completeBaseName()) + u'.' + source.suffix());
     return platform::Dialogs::Current().SaveFileName(this, title, tr("MPEG Audio Files (*.mp3)"),
                                                      proposed);
-}
-
-void frmEditor::StartEdit(std::function<EditReport(Reporter&, FileSystem&)> edit, int phases) {
-    StartWork(
-        [this, edit = std::move(edit)](Reporter& reporter,
-                                       FileSystem& files) -> BackgroundWork::Done {
-            const EditReport report = edit(reporter, files);
-            return [this, report] {
-                ShowResult(report);
-                if (report.Problem) form_->ShowProblem(*report.Problem);
-                form_->ScrollLog();
-            };
-        },
-        phases, BackgroundWork::Writes::Output);
 }
 
 void frmEditor::StartWork(BackgroundWork::Work work, int phases, BackgroundWork::Writes writes) {
@@ -537,7 +592,7 @@ void frmEditor::ShowEnd(Ended ended, const std::optional<Refusal>& problem,
 void frmEditor::cmdClose_Click() {
     if (work_->Running()) {
         work_->Stop();
-    } else {
+    } else if (KeepsUnsavedEdits()) {
         close();
     }
 }
@@ -603,7 +658,12 @@ void frmEditor::ShowParts() {
             grdParts->setCurrentCell(current, std::max(0, grdParts->currentColumn()));
         }
     }
-    txtLength->setText(ClockTime(source_.Played.Ms()));
+    view_->SetRemoved(model_->Removed());
+    txtLength->setText(model_->Removed().empty()
+                           ? ClockTime(source_.Played.Ms())
+                           : tr("%1, %2 once edited")
+                                 .arg(ClockTime(source_.Played.Ms()),
+                                      ClockTime(Ms(model_->KeptSamples(source_.Played.Samples)))));
     // The names the parts get where no pattern is given.
     const auto names = PartPaths({}, source_.Path.toStdString(), std::size_t(rows));
     const auto name = [](const std::string& path) {
@@ -644,9 +704,10 @@ void frmEditor::UpdateCommands() {
     mnuPlaySelection->setEnabled(selected);
     // Like the split, the edits wait for the main window's work.
     const bool free = idle && !ownerWorking_;
-    mnuCutOut->setEnabled(free && selected);
-    mnuKeepOnly->setEnabled(free && selected);
-    mnuTrim->setEnabled(free);
+    mnuCutOut->setEnabled(idle && selected);
+    mnuKeepOnly->setEnabled(idle && selected);
+    mnuTrim->setEnabled(idle);
+    mnuSaveAs->setEnabled(free && !model_->Removed().empty());
     mnuZoomSelection->setEnabled(selected);
     cmdSplit->setEnabled(free && grdParts->rowCount() > 1);
     cmdClose->setText(idle ? tr("Close") : tr("S&top"));

@@ -2,7 +2,6 @@
 
 #include <QMainWindow>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -16,7 +15,9 @@
 #include "platform/Mpg123Decoder.h"
 #include "platform/TagLibEditor.h"
 #include "ui/BackgroundWork.h"
+#include "ui/CutPlayer.h"
 #include "ui/WorkResult.h"
+#include "ui/frmEditor/EditModel.h"
 #include "ui/frmEditor/WaveDecoding.h"
 
 class QAction;
@@ -31,7 +32,6 @@ class QTableWidgetItem;
 
 namespace quorvel::ui {
 
-class CutPlayer;
 class EditModel;
 class EditorForm;
 class WaveView;
@@ -48,13 +48,14 @@ struct EditorSource {
 };
 
 // The editor: the source's waveform beside its list of parts. The waveform shows the
-// cursor, the selection, the list's cuts and, decoded on a thread of its own, the peaks
-// down to single frames and the silences; the list holds each part's start, title and
-// performer, filled by hand, at the cursor, from a cue sheet, from the chapters or by a
-// rule. Every edit of the list is undone and redone through the model's history, and
-// nothing is written until the split, which runs on a thread of its own, as do the edits
-// that write the source cut or trimmed into a new file. The cursor
-// follows the main window's time and hands it back; the main window's log tells the split.
+// cursor, the selection, the list's cuts, the stretches the edits remove and, decoded on a
+// thread of its own, the peaks down to single frames and the silences; the list holds each
+// part's start, title and performer, filled by hand, at the cursor, from a cue sheet, from
+// the chapters or by a rule. Every edit of the list and every stretch cut out, kept around
+// or trimmed is a step of the model's history, undone and redone there; nothing is written
+// until the split writes the parts of the source or Save As the source without what is
+// removed, each on a thread of its own. The cursor follows the main window's time and hands
+// it back; the main window's log tells the split.
 class frmEditor final : public QMainWindow {
     Q_OBJECT
 
@@ -108,16 +109,25 @@ class frmEditor final : public QMainWindow {
     void cmdEvery_Click();
     void cmdEqualParts_Click();
     void cmdSplit_Click();
-    // Edit > Cut Out the Selection and Keep Only the Selection: the source written without
-    // the selection, or without what lies around it, into a new file.
+    // Edit > Cut Out the Selection and Keep Only the Selection: the selection, or what lies
+    // around it, removed, as a step of the history.
     void mnuCut_Click(bool keepOnly);
-    // Edit > Trim Silence: the source written without its leading and trailing silence.
+    // Says why nothing was removed where nothing was.
+    void TellRemoval(EditModel::Removal removal);
+    // Edit > Trim Silence: the silences found off the window's thread, then the leading and
+    // trailing silence removed but for a quarter second, as a step of the history.
     void mnuTrim_Click();
-    // The new file an edit writes, chosen in the save dialog, proposed in the destination
+    // File > Save As: the source without what the edits remove, written into a new file off
+    // the window's thread, as the split runs.
+    void mnuSaveAs_Click();
+    // The new file Save As writes, chosen in the save dialog, proposed in the destination
     // folder under the source's name as `name` gives it; empty when cancelled.
     QString AskOutput(const QString& title, const QString& name);
-    // Runs an edit of the source off the window's thread, as the split runs.
-    void StartEdit(std::function<EditReport(Reporter&, FileSystem&)> edit, int phases);
+    // Whether the window may close: no audio edits are unsaved, or the user agrees to lose
+    // them.
+    bool KeepsUnsavedEdits();
+    // Plays before, across or after the cut chosen, or the stretch removed at the cursor.
+    void PlayCut(CutPlayer::Side side);
     // Runs the split or an edit, the commands off and the progress and result anew.
     void StartWork(BackgroundWork::Work work, int phases, BackgroundWork::Writes writes);
     void cmdClose_Click();
@@ -178,6 +188,7 @@ class frmEditor final : public QMainWindow {
     QProgressBar* progress_;
     QPushButton* cmdSplit;
     QPushButton* cmdClose;
+    QAction* mnuSaveAs;
     QAction* mnuUndo;
     QAction* mnuRedo;
     QAction* mnuAddCut;

@@ -286,6 +286,13 @@ void frmEditor::CreateMenus() {
         action->setShortcut(keys);
         return action;
     };
+    QMenu* mnuFile = menuBar()->addMenu(tr("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuSaveAs = add(mnuFile, "mnuSaveAs", tr("Save &As..."),
+                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), &frmEditor::mnuSaveAs_Click);
+    mnuFile->addSeparator();
+    add(mnuFile, "mnuClose", tr("&Close"), QKeySequence(Qt::CTRL | Qt::Key_W),
+        &frmEditor::cmdClose_Click);
     QMenu* mnuEdit = menuBar()->addMenu(tr("&Edit"));
     mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
     QUndoStack& history = model_->History();
@@ -304,38 +311,37 @@ void frmEditor::CreateMenus() {
     mnuSnap = add(mnuEdit, "mnuSnap", tr("&Snap the Cursor to Silence"),
                   QKeySequence(Qt::CTRL | Qt::Key_J), [this] { view_->MoveToSilence(0); });
     mnuSnap->setEnabled(false);  // until silences are found
-    // Each writes a new file, never the source.
+    // Save As writes what they leave, into a new file, never the source.
     mnuEdit->addSeparator();
-    mnuCutOut = add(mnuEdit, "mnuCutOut", tr("Cut &Out the Selection..."),
+    mnuCutOut = add(mnuEdit, "mnuCutOut", tr("Cut &Out the Selection"),
                     QKeySequence(Qt::CTRL | Qt::Key_X), [this] { mnuCut_Click(false); });
-    mnuKeepOnly = add(mnuEdit, "mnuKeepOnly", tr("&Keep Only the Selection..."),
+    mnuKeepOnly = add(mnuEdit, "mnuKeepOnly", tr("&Keep Only the Selection"),
                       QKeySequence(Qt::CTRL | Qt::Key_K), [this] { mnuCut_Click(true); });
-    mnuTrim = add(mnuEdit, "mnuTrim", tr("&Trim Silence..."), QKeySequence(Qt::CTRL | Qt::Key_T),
+    mnuTrim = add(mnuEdit, "mnuTrim", tr("&Trim Silence"), QKeySequence(Qt::CTRL | Qt::Key_T),
                   &frmEditor::mnuTrim_Click);
 
     QMenu* mnuPlay = menuBar()->addMenu(tr("&Play"));
     mnuPlay->setObjectName(QStringLiteral("mnuPlay"));
-    const auto play = [this](void (CutPlayer::*side)(const QString&, qint64, bool)) {
-        return [this, side] { (player_->*side)(source_.Path, PlayedCutMs(), source_.Exact); };
-    };
+    const auto play = [this](CutPlayer::Side side) { return [this, side] { PlayCut(side); }; };
     mnuPlaySelection =
         add(mnuPlay, "mnuPlaySelection", tr("Play the &Selection"),
             QKeySequence(Qt::SHIFT | Qt::Key_Space), [this] {
                 player_->PlaySpan(source_.Path, model_->Selection().From, model_->Selection().End);
             });
     mnuPlayBefore = add(mnuPlay, "mnuPlayBefore", tr("Play &Before the Cut"),
-                        QKeySequence(Qt::CTRL | Qt::Key_1), play(&CutPlayer::PlayBefore));
+                        QKeySequence(Qt::CTRL | Qt::Key_1), play(CutPlayer::Side::Before));
     // Space plays across and, while anything plays, stops it.
-    mnuPlayAcross = add(mnuPlay, "mnuPlayAcross", tr("Play Acr&oss the Cut"),
-                        QKeySequence(Qt::Key_Space), [this, across = play(&CutPlayer::PlayAcross)] {
-                            if (player_->Active()) {
-                                player_->Stop();
-                            } else {
-                                across();
-                            }
-                        });
+    mnuPlayAcross =
+        add(mnuPlay, "mnuPlayAcross", tr("Play Acr&oss the Cut"), QKeySequence(Qt::Key_Space),
+            [this, across = play(CutPlayer::Side::Across)] {
+                if (player_->Active()) {
+                    player_->Stop();
+                } else {
+                    across();
+                }
+            });
     mnuPlayAfter = add(mnuPlay, "mnuPlayAfter", tr("Play &After the Cut"),
-                       QKeySequence(Qt::CTRL | Qt::Key_2), play(&CutPlayer::PlayAfter));
+                       QKeySequence(Qt::CTRL | Qt::Key_2), play(CutPlayer::Side::After));
     mnuPlay->addSeparator();
     mnuStop = add(mnuPlay, "mnuStop", tr("S&top Playing"), QKeySequence(Qt::CTRL | Qt::Key_Period),
                   [this] { player_->Stop(); });
