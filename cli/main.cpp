@@ -815,10 +815,10 @@ int Verify(const Options& options, const std::vector<std::string>& files) {
     return report.Exact() ? 0 : 1;
 }
 
-// Reads the silences command's options into `options`; what is wrong with them where they
-// cannot be read. The threshold is at most full scale, the shortest silence no negative
-// length.
-std::optional<quorvel::Message> ReadSilencesOptions(Options& options) {
+// Reads the silence options of `command` (silences, trim) into `options`; what is wrong
+// with them where they cannot be read. The threshold is at most full scale, the shortest
+// silence no negative length.
+std::optional<quorvel::Message> ReadSilencesOptions(Options& options, const std::string& command) {
     // Decimals after an optional minus, as the help writes them: no exponent, no blank.
     const auto read = [](const std::optional<std::string>& text, double& value,
                          auto&& valid) -> bool {
@@ -831,11 +831,11 @@ std::optional<quorvel::Message> ReadSilencesOptions(Options& options) {
         return std::isfinite(value) && valid(value);
     };
     if (!read(options.threshold, options.rule.ThresholdDb, [](double db) { return db <= 0; })) {
-        return Tr("quorvel-cli", "silences: invalid threshold '%1'").Arg(*options.threshold);
+        return Tr("quorvel-cli", "%1: invalid threshold '%2'").Arg(command).Arg(*options.threshold);
     }
     if (!read(options.least, options.rule.MinSeconds,
               [](double seconds) { return seconds >= 0; })) {
-        return Tr("quorvel-cli", "silences: invalid length '%1'").Arg(*options.least);
+        return Tr("quorvel-cli", "%1: invalid length '%2'").Arg(command).Arg(*options.least);
     }
     return std::nullopt;
 }
@@ -846,11 +846,11 @@ std::optional<quorvel::Message> ReadTrimOptions(Options& options) {
     if (options.keep) {
         const std::string& text = *options.keep;
         if (!quorvel::IsPlainDecimal(text)) {
-            return Tr("quorvel-cli", "trim: invalid length '%1'").Arg(text);
+            return Tr("quorvel-cli", "%1: invalid length '%2'").Arg(std::string("trim")).Arg(text);
         }
         options.keepSeconds = quorvel::ReadNumber(text);
     }
-    return ReadSilencesOptions(options);
+    return ReadSilencesOptions(options, "trim");
 }
 
 // A moment or a length of `frames` sample frames as m:ss.sss, to the nearest millisecond.
@@ -1099,7 +1099,7 @@ int Run(int argc, char** argv) {
         return Cut(options, operands);
     }
     if (command == "silences") {
-        if (const auto why = ReadSilencesOptions(options)) return WrongCall(*why);
+        if (const auto why = ReadSilencesOptions(options, "silences")) return WrongCall(*why);
         return Silences(options, operands[0]);
     }
     return Verify(options, operands);

@@ -313,6 +313,8 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
         {{"silences", "--threshold", "1", source}, "silences: invalid threshold '1'"},
         {{"silences", "--threshold", "-50dB", source}, "silences: invalid threshold '-50dB'"},
         {{"silences", "--min", "-0.5", source}, "silences: invalid length '-0.5'"},
+        {{"trim", "--threshold", "1", source, "out.mp3"}, "trim: invalid threshold '1'"},
+        {{"trim", "--keep", "-1", source, "out.mp3"}, "trim: invalid length '-1'"},
     };
     for (const auto& [arguments, why] : wrongCalls) {
         const Result wrong = Run(arguments);
@@ -937,33 +939,63 @@ TEST_F(Cli, CutRemovesWholeFramesAndKeepsEverySampleAwayFromTheSeams) {
     }
 }
 
-// cut --snap moves each end of a span to the middle of the nearest pause: a file of tones
-// with a second of silence between them is cut inside the pauses, wherever the span's ends
-// fall within a second of them.
+// cut --snap moves each end of a span to the middle of the nearest pause: speech with a
+// second of silence between its sentences is cut inside the pauses, wherever the span's
+// ends fall within a second of them, and the output stays below the silence's threshold
+// from 10 ms before each seam to 10 ms after it.
 TEST_F(Cli, CutWithSnapCutsInsideThePauses) {
-    const std::string tones = folder + "/tones.mp3";
-    ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -t wav - synth 2 sine 440 : synth 1 sine 0 : "
-                           "synth 2 sine 660 : synth 1 sine 0 : synth 2 sine 880 2>/dev/null | "
-                           "lame --quiet -b 128 - '" +
-                           tones + "'")
-                              .c_str()),
-              0);
+    const char* sentences[] = {"The first sentence ends here.", "A second one follows it.",
+                               "And the third one closes."};
+    std::string parts;
+    std::vector<double> lengths;
+    for (std::size_t i = 0; i < std::size(sentences); ++i) {
+        const std::string said = folder + "/said" + std::to_string(i) + ".wav";
+        ASSERT_EQ(std::system(("espeak-ng -w '" + said + "' '" + sentences[i] + "'").c_str()), 0);
+        lengths.push_back(std::stod(Printed("soxi -D '" + said + "'")));
+        parts += (i > 0 ? " '" + folder + "/pause.wav' '" : " '") + said + "'";
+    }
+    const std::string speech = folder + "/speech.mp3";
+    ASSERT_EQ(
+        std::system(("sox -n -r 22050 -c 1 '" + folder + "/pause.wav' trim 0 1 && sox" + parts +
+                     " -r 44100 -c 2 -t wav - | lame --quiet -b 128 - '" + speech + "'")
+                        .c_str()),
+        0);
+    // The pauses, in seconds of the source.
+    const double first = lengths[0], second = lengths[0] + 1 + lengths[1];
+    const auto time = [](double seconds) {
+        char text[32];
+        std::snprintf(text, sizeof text, "0:%06.3f", seconds);
+        return std::string(text);
+    };
     const Result cut =
-        Run({"cut", "--snap", "--remove", "0:01.800-0:06.700", tones, folder + "/cut.mp3"});
+        Run({"cut", "--snap", "--remove", time(first - 0.4) + "-" + time(second + 1.4), speech,
+             folder + "/cut.mp3"});
     ASSERT_EQ(cut.exitCode, 0) << cut.err;
     std::smatch match;
     ASSERT_TRUE(std::regex_search(cut.out, match,
                                   std::regex(R"(is cut from 0:0(\d\.\d+) to 0:0(\d\.\d+) )")))
         << cut.out;
     const double start = std::stod(match[1]), end = std::stod(match[2]);
-    EXPECT_GT(start, 2.0);
-    EXPECT_LT(start, 3.0);
-    EXPECT_GT(end, 5.0);
-    EXPECT_LT(end, 6.0);
+    EXPECT_GT(start, first);
+    EXPECT_LT(start, first + 1);
+    EXPECT_GT(end, second);
+    EXPECT_LT(end, second + 1);
+    ASSERT_TRUE(std::regex_search(cut.out, match, std::regex(R"(Seam check at 0:0(\d\.\d+):)")))
+        << cut.out;
+    const auto seam = std::size_t(std::stod(match[1]) * 44100);
+    const std::string output = FfmpegSamples(folder + "/cut.mp3");
+    const std::size_t near = 441;  // 10 ms
+    ASSERT_GT(output.size(), (seam + near) * 4);
+    for (std::size_t at = (seam - near) * 2; at < (seam + near) * 2; ++at) {
+        std::int16_t sample = 0;
+        std::memcpy(&sample, output.data() + at * 2, 2);
+        ASSERT_LT(std::abs(sample), 104) << "at sample frame " << at / 2;
+    }
     // Without it, the cut lies on the frame nearest each time.
-    const Result plain =
-        Run({"cut", "-r", "--remove", "0:01.800-0:06.700", tones, folder + "/cut.mp3"});
-    EXPECT_NE(plain.out.find("is cut from 0:01.8"), std::string::npos) << plain.out;
+    const Result plain = Run({"cut", "-r", "--remove", time(first - 0.4) + "-" + time(second + 1.4),
+                              speech, folder + "/cut.mp3"});
+    EXPECT_NE(plain.out.find("is cut from " + time(first - 0.4).substr(0, 5)), std::string::npos)
+        << plain.out;
 }
 
 // cut keeps the source's chapters, timed as the output plays, and drops the one that lies
