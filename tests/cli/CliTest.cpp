@@ -1065,9 +1065,10 @@ TEST_F(Cli, TrimKeepsTheSoundAndAQuarterSecondOnEitherSideToTheSample) {
         SCOPED_TRACE(c.rate);
         const std::string padded = folder + "/padded.mp3";
         const std::string rate = std::to_string(c.rate);
-        ASSERT_EQ(std::system(("sox -n -r " + rate +
-                               " -c 2 -t wav - synth 2 sine 0 vol 0 : synth 3 sine 300-900 : "
-                               "synth 3 sine 0 vol 0 2>/dev/null | lame --quiet -b " +
+        // Speech with 2 s of digital silence before it and 3 s after.
+        ASSERT_EQ(std::system(("espeak-ng --stdout 'Trimmed to the sample, on either side.' | "
+                               "sox - -r " +
+                               rate + " -c 2 -t wav - pad 2 3 2>/dev/null | lame --quiet -b " +
                                c.kbits + " - '" + padded + "'")
                                   .c_str()),
                   0);
