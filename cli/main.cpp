@@ -30,6 +30,7 @@
 
 #include "TerminalProgress.h"
 #include "engine/Cut.h"
+#include "engine/Gain.h"
 #include "engine/Join.h"
 #include "engine/Numbers.h"
 #include "engine/PartLists.h"
@@ -95,6 +96,11 @@ struct Options {
     // The trim command's silence kept on either side of the sound, as given and as read.
     std::optional<std::string> keep;
     double keepSeconds = 0.25;
+    // The gain command's change in dB as given, its steps as read, and its switches.
+    std::optional<std::string> db;
+    int steps = 0;
+    bool noClip = false;
+    bool undo = false;
 };
 
 // The work's reports on the terminal: the log on standard output, in English; questions
@@ -179,6 +185,8 @@ constexpr const char* kUsage =
     "[--] FILE OUTPUT\n"
     "       quorvel-cli trim [--threshold DB] [--keep SECONDS] [-r|--replace] [-q|--quiet] "
     "[--json] [--] FILE OUTPUT\n"
+    "       quorvel-cli gain (--db DB [--no-clip] | --undo) [-r|--replace] [-q|--quiet] [--json] "
+    "[--] FILE OUTPUT\n"
     "       quorvel-cli join [--chapters] [-r|--replace] [-q|--quiet] [--json] [--] FILE... "
     "OUTPUT\n"
     "       quorvel-cli verify [-q|--quiet] [--json] SOURCE PART1 PART2\n"
@@ -210,6 +218,10 @@ Commands:
   trim FILE OUTPUT
                   write FILE without its leading and trailing silence into
                   OUTPUT, to the sample, keeping --keep of it on either side
+  gain FILE OUTPUT
+                  write FILE louder or quieter by --db into OUTPUT, without
+                  re-encoding: every granule's gain by whole steps of 1.5 dB,
+                  recorded in OUTPUT's tag so that --undo gives FILE back
   join FILE... OUTPUT
                   put the files, of one MPEG version, sampling rate and channel
                   count, together into OUTPUT without re-encoding: one length
@@ -224,9 +236,9 @@ Commands:
                   (m:ss.sss), one a line
 
 Options:
-  -r, --replace   split, parts, cut, trim, join: replace outputs that exist,
-                  moving them to the trash; without it a terminal asks, and
-                  otherwise they are kept
+  -r, --replace   split, parts, cut, trim, gain, join: replace outputs that
+                  exist, moving them to the trash; without it a terminal asks,
+                  and otherwise they are kept
   -x, --exact     split, parts: cut at the sample, the times read to the
                   millisecond; the parts played gaplessly give the source's
                   very samples
@@ -268,6 +280,13 @@ Options of silences (and trim, --threshold):
 Options of trim:
       --keep SECONDS    the silence kept before the sound and after it; 0.25
                         unless given
+
+Options of gain (give --db or --undo):
+      --db DB           the change in dB, to the nearest 1.5 dB (-3, +6)
+      --no-clip         fewer steps louder where the decoded peak would
+                        otherwise reach full scale
+      --undo            write the file as it was before the gain its tag
+                        records, byte for byte
 
 Options may stand anywhere before "--", and a long option may be shortened while
 it stays unambiguous.
@@ -769,6 +788,39 @@ int Trim(const Options& options, const std::vector<std::string>& operands) {
                           });
 }
 
+// Writes FILE louder or quieter, or as it was before its gain, into OUTPUT.
+int Gain(const Options& options, const std::vector<std::string>& operands) {
+    quorvel::GainRequest request;
+    request.Files = EditFilesOf(options, {operands[0]}, operands[1]);
+    request.Steps = options.steps;
+    request.NoClip = options.noClip;
+    request.Undo = options.undo;
+    return RunEditCommand(options, "gain",
+                          [&](quorvel::FileSystem& files, quorvel::TagEditor&,
+                              quorvel::AudioDecoder& decoder, quorvel::Reporter& reporter) {
+                              return quorvel::Gain(request, files, decoder, reporter);
+                          });
+}
+
+// Reads the gain command's change into `options`; what is wrong with the call where it
+// cannot be read.
+std::optional<quorvel::Message> ReadGainOptions(Options& options) {
+    if (options.undo == options.db.has_value() || (options.undo && options.noClip)) {
+        return Tr("quorvel-cli", "gain: give --db or --undo, one of them");
+    }
+    if (options.db) {
+        std::string_view number = *options.db;
+        const bool minus = number.starts_with('-');
+        if (minus || number.starts_with('+')) number.remove_prefix(1);
+        if (!quorvel::IsPlainDecimal(number)) {
+            return Tr("quorvel-cli", "gain: invalid change '%1'").Arg(*options.db);
+        }
+        const double db = quorvel::ReadNumber(number);
+        options.steps = quorvel::GainSteps(minus ? -db : db);
+    }
+    return std::nullopt;
+}
+
 // Reads the cut command's spans into `options`; what is wrong with them where they cannot
 // be read.
 std::optional<quorvel::Message> ReadCutOptions(Options& options) {
@@ -934,7 +986,10 @@ int Run(int argc, char** argv) {
         kMin,
         kRemove,
         kSnap,
-        kKeep
+        kKeep,
+        kDb,
+        kNoClip,
+        kUndo
     };
     static const option longOptions[] = {
         {"help", no_argument, nullptr, 'h'},
@@ -954,6 +1009,9 @@ int Run(int argc, char** argv) {
         {"remove", required_argument, nullptr, kRemove},
         {"snap", no_argument, nullptr, kSnap},
         {"keep", required_argument, nullptr, kKeep},
+        {"db", required_argument, nullptr, kDb},
+        {"no-clip", no_argument, nullptr, kNoClip},
+        {"undo", no_argument, nullptr, kUndo},
         {nullptr, 0, nullptr, 0},
     };
     Options options;
@@ -963,6 +1021,7 @@ int Run(int argc, char** argv) {
     const char* silencesOption = nullptr;
     const char* cutOption = nullptr;
     const char* trimOption = nullptr;
+    const char* gainOption = nullptr;
     // The leading "-" hands over each operand in its place, so that options may stand
     // anywhere up to "--" even where POSIXLY_CORRECT is set.
     for (int opt, index = 0; (opt = getopt_long(argc, argv, "-hVrxq", longOptions, &index)) != -1;
@@ -1021,10 +1080,20 @@ int Run(int argc, char** argv) {
             case kKeep:
                 options.keep = optarg;
                 break;
+            case kDb:
+                options.db = optarg;
+                break;
+            case kNoClip:
+                options.noClip = true;
+                break;
+            case kUndo:
+                options.undo = true;
+                break;
             default:  // getopt has said what was wrong
                 return Usage();
         }
-        const char*& first = opt == kKeep        ? trimOption
+        const char*& first = opt >= kDb          ? gainOption
+                             : opt == kKeep      ? trimOption
                              : opt >= kRemove    ? cutOption
                              : opt >= kThreshold ? silencesOption
                                                  : partsOption;
@@ -1042,7 +1111,7 @@ int Run(int argc, char** argv) {
     static const Command commands[] = {
         {"info", 1, 1},   {"split", 3, 4},    {"parts", 1, 2},
         {"verify", 3, 3}, {"silences", 1, 1}, {"join", 2, std::numeric_limits<std::size_t>::max()},
-        {"cut", 2, 2},    {"trim", 2, 2}};
+        {"cut", 2, 2},    {"trim", 2, 2},     {"gain", 2, 2}};
     const auto known = std::find_if(std::begin(commands), std::end(commands),
                                     [&](const Command& c) { return command == c.name; });
     if (known == std::end(commands)) {
@@ -1088,6 +1157,15 @@ int Run(int argc, char** argv) {
         return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the trim command's")
                              .Arg(command)
                              .Arg(std::string(trimOption)));
+    }
+    if (command != "gain" && gainOption) {
+        return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the gain command's")
+                             .Arg(command)
+                             .Arg(std::string(gainOption)));
+    }
+    if (command == "gain") {
+        if (const auto why = ReadGainOptions(options)) return WrongCall(*why);
+        return Gain(options, operands);
     }
     if (command == "trim") {
         if (const auto why = ReadTrimOptions(options)) return WrongCall(*why);

@@ -51,8 +51,11 @@ std::optional<Refusal> CheckEditOutput(const EditFiles& edit, const FileSystem& 
 // A refused edit: the report, the refusal told in the log.
 EditReport RefuseEdit(Reporter& reporter, const Message& why, const std::string& file = {});
 
-// Plans the output from the sources as opened, or ends the run with a report.
-using PlanEdit = std::function<std::variant<OutputPlan, EditReport>(std::span<SourceFile* const>)>;
+// Plans the output from the sources as opened, or ends the run with a report. A plan may
+// read a source through one of its own (the source changed as it is read), which it adds
+// to the sources and names in its pieces.
+using PlanEdit =
+    std::function<std::variant<OutputPlan, EditReport>(std::vector<SourceFile*>& sources)>;
 
 // The run of an edit: its output checked (CheckEditOutput, refused before anything is
 // logged), `begin` the log's first line, the sources opened, the output planned, named (the

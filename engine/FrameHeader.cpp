@@ -156,10 +156,7 @@ bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameVal
     frame.FrameDuration = timing.duration;
     frame.BitRateIndex = static_cast<std::uint8_t>(bitRateIndex);
 
-    // Mono frames carry about half the side information.
-    const bool mpeg1 = bytes[1] & kMpeg1;
-    const bool mono = (bytes[3] & kChannelMode) == kChannelMode;
-    frame.SideInfoSize = static_cast<std::int16_t>(mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
+    frame.SideInfoSize = SideInfoSize(bytes);
     return true;
 }
 
@@ -170,6 +167,7 @@ struct GranuleFields {
     std::uint32_t CodedLength = 0;
     std::uint32_t GlobalGain = 0;
     std::uint32_t ScaleFactorCompression = 0;
+    std::size_t GainBit = 0;  // where the global gain lies, in bits from the frame's start
 };
 
 // Calls `visit` with the fields of each granule of each channel of the frame's side
@@ -197,7 +195,7 @@ void ForEachGranule(const FrameStartBytes& bytes, Visit&& visit) {
     for (int granule = (mpeg1 ? 2 : 1) * channels; granule > 0; --granule, bit += granuleBits) {
         const std::size_t gain = bit + kCodedLength + kBigValues;
         visit(GranuleFields{read(bit, kCodedLength), read(gain, kGlobalGain),
-                            read(gain + kGlobalGain, compression)});
+                            read(gain + kGlobalGain, compression), gain});
     }
 }
 
@@ -217,6 +215,14 @@ bool CodesNothing(const FrameStartBytes& bytes) {
         nothing = nothing && granule.CodedLength == 0 && granule.ScaleFactorCompression == 0;
     });
     return nothing;
+}
+
+GainPlaces GlobalGainPlaces(const FrameStartBytes& bytes) {
+    GainPlaces places;
+    ForEachGranule(bytes, [&places](const GranuleFields& granule) {
+        places.Bits[std::size_t(places.Count++)] = static_cast<std::uint16_t>(granule.GainBit);
+    });
+    return places;
 }
 
 std::int32_t CodedBytes(const FrameStartBytes& bytes) {

@@ -110,6 +110,14 @@ struct FrameValues {
 // encoders set free bit rates.
 bool DecodeFrameHeader(const HeaderBytes& bytes, FileInformation& info, FrameValues& frame);
 
+// How many bytes of side information follow a Layer III header (and its CRC): mono frames
+// carry about half as many, MPEG 2 and 2.5 frames of one granule about half as many.
+inline std::int16_t SideInfoSize(std::span<const std::uint8_t> header) {
+    const bool mpeg1 = header[1] & header_bits::kMpeg1;
+    const bool mono = (header[3] & header_bits::kChannelMode) == header_bits::kChannelMode;
+    return mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+}
+
 // Where the side information starts, counted from the header's first byte: after the
 // 4-byte header, and after the 2-byte CRC when the protection bit (byte 1, bit 0) is 0.
 // The back pointer opens it.
@@ -149,6 +157,15 @@ std::uint8_t FrameLevel(const FrameStartBytes& bytes);
 // factors (which a decoder would read from bits the granule has not got). Such a frame
 // decodes to a spectrum of zeros, as silence, whatever it borrows.
 bool CodesNothing(const FrameStartBytes& bytes);
+
+// Where each granule's global gain lies in a frame's first bytes, in bits from the first:
+// both granules of each channel in MPEG 1, one of each in MPEG 2 and 2.5, in the side
+// information's order. A step of the gain is 1.5 dB of the granule's level.
+struct GainPlaces {
+    std::array<std::uint16_t, 4> Bits{};
+    int Count = 0;
+};
+GainPlaces GlobalGainPlaces(const FrameStartBytes& bytes);
 
 // How many bytes of main data the frame's granules code, all channels: their coded lengths
 // summed, rounded up to the byte. They start where the back pointer points.

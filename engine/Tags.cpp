@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <system_error>
 
 namespace quorvel {
 namespace {
@@ -69,7 +72,8 @@ constexpr std::size_t kSizeAt = 6;
 // An extended header in versions 3 and 4 (whose count of padding, or CRC over it, would no
 // longer hold once padding is added), compression in version 2.
 constexpr std::uint8_t kExtendedHeaderFlag = 0x40;
-constexpr std::uint8_t kFooterFlag = 0x10;  // version 4: a copy of the header at the end
+constexpr std::uint8_t kFooterFlag = 0x10;          // version 4: a copy of the header at the end
+constexpr std::uint8_t kUnsynchronisedFlag = 0x80;  // 0xFF 0x00 stands for 0xFF throughout
 constexpr std::int64_t kLargestSize = (std::int64_t{1} << 28) - 1;
 
 // Whether `head` opens an ID3v2 tag of a version this program knows.
@@ -79,6 +83,12 @@ bool IsId3v2Header(const std::uint8_t* head) {
 
 bool HasFooter(const std::uint8_t* head) {
     return head[kVersionAt] == 4 && (head[kFlagsAt] & kFooterFlag);
+}
+
+// Writes `value` into the four bytes at `at`, seven bits a byte.
+void PutSynchSafe(std::uint8_t* at, std::uint64_t value) {
+    for (std::size_t i = 0; i < 4; ++i)
+        at[3 - i] = static_cast<std::uint8_t>(value >> (7 * i) & 0x7F);
 }
 
 }  // namespace
@@ -91,10 +101,7 @@ std::optional<std::vector<std::uint8_t>> Padded(std::vector<std::uint8_t> tag, s
         return std::nullopt;
     }
     tag.resize(static_cast<std::size_t>(size), 0);
-    const std::int64_t stated = size - std::int64_t(kHeaderSize);
-    for (std::size_t i = 0; i < 4; ++i) {
-        tag[kSizeAt + 3 - i] = static_cast<std::uint8_t>(stated >> (7 * i) & 0x7F);
-    }
+    PutSynchSafe(&tag[kSizeAt], std::uint64_t(size) - kHeaderSize);
     return tag;
 }
 
@@ -254,12 +261,11 @@ class ChapterWalk {
 int ChapterDepth(std::span<const std::uint8_t> tag) {
     if (tag.size() < kHeaderSize || !IsId3v2Header(tag.data()) || tag[kVersionAt] < 3) return 0;
     const std::uint8_t flags = tag[kFlagsAt];
-    constexpr std::uint8_t kUnsynchronised = 0x80;
     std::span<const std::uint8_t> body = tag.subspan(
         kHeaderSize, std::min<std::size_t>(SynchSafe(&tag[kSizeAt]), tag.size() - kHeaderSize));
     // A version 3 tag unsynchronised as a whole is read once made plain again.
     std::vector<std::uint8_t> plain;
-    if (tag[kVersionAt] == 3 && (flags & kUnsynchronised)) {
+    if (tag[kVersionAt] == 3 && (flags & kUnsynchronisedFlag)) {
         plain = Resynchronised(body);
         body = plain;
     }
@@ -270,7 +276,7 @@ int ChapterDepth(std::span<const std::uint8_t> tag) {
     }
     std::size_t end = body.size();
     if (HasFooter(tag.data()) && end >= kHeaderSize) end -= kHeaderSize;
-    ChapterWalk walk(tag[kVersionAt], flags & kUnsynchronised, tag.size());
+    ChapterWalk walk(tag[kVersionAt], flags & kUnsynchronisedFlag, tag.size());
     return std::max(0, walk.Frames(body, from, end, 1, true));
 }
 
@@ -309,6 +315,135 @@ std::int64_t CountedTrailer(const SourceTags& tags, std::int64_t sourceSize, std
     std::int64_t counted = others * 100 > bytes ? others : 0;
     if ((others - counted + id3v1) * 16 > bytes + counted) counted += id3v1;
     return counted;
+}
+
+namespace {
+
+constexpr std::string_view kGainRecord = "QUORVEL_GAIN_UNDO";
+constexpr std::size_t kFrameHeaderSize = 10;
+
+// Where each frame of a tag (version 3 or 4, its frames readable as they stand) starts, and
+// last where its frames end: where its padding starts, or its end. None for another tag.
+std::optional<std::vector<std::size_t>> FrameStarts(std::span<const std::uint8_t> tag) {
+    if (tag.size() < kHeaderSize || !IsId3v2Header(tag.data()) || tag[kVersionAt] < 3 ||
+        (tag[kFlagsAt] & (kUnsynchronisedFlag | kExtendedHeaderFlag)) || HasFooter(tag.data())) {
+        return std::nullopt;
+    }
+    const std::size_t end =
+        std::min<std::size_t>(tag.size(), kHeaderSize + SynchSafe(&tag[kSizeAt]));
+    std::vector<std::size_t> starts;
+    std::size_t at = kHeaderSize;
+    while (at + kFrameHeaderSize <= end && IdAt(tag.first(end), at)) {
+        starts.push_back(at);
+        const std::uint32_t size =
+            tag[kVersionAt] == 4 ? SynchSafe(&tag[at + 4]) : BigEndian(&tag[at + 4]);
+        if (size > end - at - kFrameHeaderSize) return std::nullopt;
+        at += kFrameHeaderSize + size;
+    }
+    starts.push_back(at);
+    return starts;
+}
+
+std::string RecordText(const GainRecord& record) {
+    std::string text = "steps=" + std::to_string(record.Steps);
+    if (record.NewTag) text += ";tag=new";
+    for (std::size_t i = 0; i < record.Left.size(); ++i) {
+        text += (i == 0 ? ";left=" : ",") + std::to_string(record.Left[i] / 4) + "." +
+                std::to_string(record.Left[i] % 4);
+    }
+    return text;
+}
+
+// The record a frame's text states; none where it is no record.
+std::optional<GainRecord> ReadRecordText(std::string_view text) {
+    GainRecord record;
+    bool steps = false;
+    while (!text.empty()) {
+        const std::string_view field = text.substr(0, text.find(';'));
+        text.remove_prefix(std::min(text.size(), field.size() + 1));
+        const auto number = [](std::string_view digits, auto& value) {
+            const auto [end, error] =
+                std::from_chars(digits.data(), digits.data() + digits.size(), value);
+            return error == std::errc() && end == digits.data() + digits.size();
+        };
+        if (field.starts_with("steps=")) {
+            steps = number(field.substr(6), record.Steps);
+            if (!steps) return std::nullopt;
+        } else if (field == "tag=new") {
+            record.NewTag = true;
+        } else if (field.starts_with("left=")) {
+            std::string_view list = field.substr(5);
+            while (!list.empty()) {
+                const std::string_view granule = list.substr(0, list.find(','));
+                list.remove_prefix(std::min(list.size(), granule.size() + 1));
+                const std::size_t dot = granule.find('.');
+                std::uint64_t frame = 0, place = 0;
+                if (dot == std::string_view::npos || !number(granule.substr(0, dot), frame) ||
+                    !number(granule.substr(dot + 1), place) || place > 3) {
+                    return std::nullopt;
+                }
+                record.Left.push_back(frame * 4 + place);
+            }
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!steps) return std::nullopt;
+    return record;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> WithGainRecord(std::span<const std::uint8_t> tag,
+                                                        const GainRecord& record) {
+    std::vector<std::uint8_t> made(tag.begin(), tag.end());
+    if (made.empty()) made = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0};
+    const auto starts = FrameStarts(made);
+    if (!starts) return std::nullopt;
+    // Its text in ISO 8859-1: the description, then the value.
+    std::string content(1, '\0');
+    content.append(kGainRecord).append(1, '\0').append(RecordText(record));
+    std::vector<std::uint8_t> frame(kFrameHeaderSize + content.size());
+    std::memcpy(frame.data(), "TXXX", 4);
+    std::memcpy(frame.data() + kFrameHeaderSize, content.data(), content.size());
+    const std::uint64_t size = frame.size() - kFrameHeaderSize;
+    if (made[kVersionAt] == 4) {
+        PutSynchSafe(&frame[4], size);
+    } else {
+        for (std::size_t i = 0; i < 4; ++i)
+            frame[7 - i] = static_cast<std::uint8_t>(size >> (8 * i));
+    }
+    const std::uint64_t stated = SynchSafe(&made[kSizeAt]) + frame.size();
+    if (stated > std::uint64_t(kLargestSize)) return std::nullopt;
+    // Before the padding, where a reader of the tag's frames finds it.
+    made.insert(made.begin() + std::ptrdiff_t(starts->back()), frame.begin(), frame.end());
+    PutSynchSafe(&made[kSizeAt], stated);
+    return made;
+}
+
+std::optional<RecordedGain> FindGainRecord(std::span<const std::uint8_t> tag) {
+    const auto starts = FrameStarts(tag);
+    if (!starts) return std::nullopt;
+    for (std::size_t i = 0; i + 1 < starts->size(); ++i) {
+        const std::size_t at = (*starts)[i], end = (*starts)[i + 1];
+        const auto content = tag.subspan(at + kFrameHeaderSize, end - at - kFrameHeaderSize);
+        if (std::memcmp(&tag[at], "TXXX", 4) != 0 || content.size() < kGainRecord.size() + 2 ||
+            content[0] != 0 ||
+            std::memcmp(&content[1], kGainRecord.data(), kGainRecord.size()) != 0 ||
+            content[1 + kGainRecord.size()] != 0) {
+            continue;
+        }
+        const auto text = content.subspan(kGainRecord.size() + 2);
+        auto record = ReadRecordText({reinterpret_cast<const char*>(text.data()), text.size()});
+        if (!record) return std::nullopt;
+        RecordedGain found{std::move(*record), {}};
+        if (found.Record.NewTag) return found;
+        found.Before.assign(tag.begin(), tag.begin() + std::ptrdiff_t(at));
+        found.Before.insert(found.Before.end(), tag.begin() + std::ptrdiff_t(end), tag.end());
+        PutSynchSafe(&found.Before[kSizeAt], SynchSafe(&tag[kSizeAt]) - (end - at));
+        return found;
+    }
+    return std::nullopt;
 }
 
 }  // namespace quorvel

@@ -38,6 +38,32 @@ int ChapterDepth(std::span<const std::uint8_t> tag);
 // something after its padding or a count of it (a footer, an extended header).
 std::optional<std::vector<std::uint8_t>> Padded(std::vector<std::uint8_t> tag, std::int64_t size);
 
+// What a gain changed, kept in its output's ID3v2 tag as a user-defined text frame (TXXX)
+// described "QUORVEL_GAIN_UNDO", so that the output can be made the file it was, byte for
+// byte: the steps of 1.5 dB every granule's global gain was changed by, the granules left
+// as they were (each its audio frame's number among the audio frames times 4, plus its
+// place in the frame's side information), and whether the tag was made for the record.
+struct GainRecord {
+    int Steps = 0;
+    bool NewTag = false;
+    std::vector<std::uint64_t> Left;
+    bool operator==(const GainRecord&) const = default;
+};
+
+// The ID3v2 tag `tag` (a new one where it is empty) with `record` in it, its other frames
+// and padding as they were; none where the tag cannot hold it as one that can be taken out
+// again (version 2.2, unsynchronised, an extended header or a footer).
+std::optional<std::vector<std::uint8_t>> WithGainRecord(std::span<const std::uint8_t> tag,
+                                                        const GainRecord& record);
+
+// A gain's record found in an ID3v2 tag, and the tag as it was before the gain put the
+// record in (empty where the gain made the tag).
+struct RecordedGain {
+    GainRecord Record;
+    std::vector<std::uint8_t> Before;
+};
+std::optional<RecordedGain> FindGainRecord(std::span<const std::uint8_t> tag);
+
 // The bytes of the tags after a source's audio that the length header of an output with
 // `bytes` of audio, and those tags after it, counts: only where the decoders would otherwise
 // distrust the header (see Tags.cpp).

@@ -301,6 +301,53 @@
     </message>
 </context>
 <context>
+    <name>Gain</name>
+    <message>
+        <source>%1 holds no record of a gain to undo.</source>
+        <translation>%1 hält keine Verstärkung fest, die rückgängig zu machen wäre.</translation>
+    </message>
+    <message>
+        <source>Undoing a gain of %1 steps of 1.5 dB.</source>
+        <translation>Eine Verstärkung um %1 Stufen von 1,5 dB wird rückgängig gemacht.</translation>
+    </message>
+    <message>
+        <source>The decoded peak is %1 dBFS: %2 steps louder would clip it, %3 do not.</source>
+        <translation>Die dekodierte Spitze liegt bei %1 dBFS: %2 Stufen lauter würden sie übersteuern, %3 nicht.</translation>
+    </message>
+    <message>
+        <source>A gain of no whole step of 1.5 dB changes nothing: %1 is not written.</source>
+        <translation>Eine Verstärkung unter einer ganzen Stufe von 1,5 dB ändert nichts: %1 wird nicht geschrieben.</translation>
+    </message>
+    <message>
+        <source>Every granule&apos;s global gain goes %1 steps of 1.5 dB (%2 dB).</source>
+        <translation>Die globale Verstärkung jedes Granules ändert sich um %1 Stufen von 1,5 dB (%2 dB).</translation>
+    </message>
+    <message>
+        <source>The ID3v2 tag of %1 cannot hold the record that would undo the gain (its version or its layout).</source>
+        <translation>Das ID3v2-Tag von %1 kann die Aufzeichnung nicht fassen, mit der sich die Verstärkung rückgängig machen ließe (seine Version oder sein Aufbau).</translation>
+    </message>
+    <message>
+        <source>%1 granules at the limit of their gain are left as they were; the record keeps them.</source>
+        <translation>%1 Granules an der Grenze ihrer Verstärkung bleiben, wie sie waren; die Aufzeichnung hält sie fest.</translation>
+    </message>
+    <message>
+        <source>The gain cancels the one recorded: the output is the file as it was before both.</source>
+        <translation>Die Verstärkung hebt die festgehaltene auf: Die Ausgabe ist die Datei, wie sie vor beiden war.</translation>
+    </message>
+    <message>
+        <source>Undoing the gain of %1 into %2</source>
+        <translation>Verstärkung von %1 rückgängig machen nach %2</translation>
+    </message>
+    <message>
+        <source>Changing the gain of %1 into %2</source>
+        <translation>Verstärkung von %1 ändern nach %2</translation>
+    </message>
+    <message>
+        <source>MP3 gain completed.</source>
+        <translation>MP3-Verstärkung abgeschlossen.</translation>
+    </message>
+</context>
+<context>
     <name>HelpViewer</name>
     <message>
         <source>Quorvel Help</source>
@@ -828,14 +875,6 @@
         <translation>parts: %1 hat keine Kapitel, an denen geteilt werden kann</translation>
     </message>
     <message>
-        <source>silences: invalid threshold &apos;%1&apos;</source>
-        <translation>silences: ungültige Schwelle &apos;%1&apos;</translation>
-    </message>
-    <message>
-        <source>silences: invalid length &apos;%1&apos;</source>
-        <translation>silences: ungültige Länge &apos;%1&apos;</translation>
-    </message>
-    <message>
         <source>%1: option &apos;--%2&apos; is the silences command&apos;s</source>
         <translation>%1: Option &apos;--%2&apos; gehört zum Befehl silences</translation>
     </message>
@@ -876,12 +915,28 @@
         <translation>%1: Option &apos;--%2&apos; gehört zum Befehl cut</translation>
     </message>
     <message>
-        <source>trim: invalid length &apos;%1&apos;</source>
-        <translation>trim: ungültige Länge &apos;%1&apos;</translation>
-    </message>
-    <message>
         <source>%1: option &apos;--%2&apos; is the trim command&apos;s</source>
         <translation>%1: Option &apos;--%2&apos; gehört zum Befehl trim</translation>
+    </message>
+    <message>
+        <source>gain: give --db or --undo, one of them</source>
+        <translation>gain: --db oder --undo angeben, eines davon</translation>
+    </message>
+    <message>
+        <source>gain: invalid change &apos;%1&apos;</source>
+        <translation>gain: ungültige Änderung &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>%1: invalid threshold &apos;%2&apos;</source>
+        <translation>%1: ungültige Schwelle &apos;%2&apos;</translation>
+    </message>
+    <message>
+        <source>%1: invalid length &apos;%2&apos;</source>
+        <translation>%1: ungültige Länge &apos;%2&apos;</translation>
+    </message>
+    <message>
+        <source>%1: option &apos;--%2&apos; is the gain command&apos;s</source>
+        <translation>%1: Option &apos;--%2&apos; gehört zum Befehl gain</translation>
     </message>
 </context>
 <context>

@@ -14,7 +14,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -251,7 +253,7 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
         EXPECT_NE(described.find("\n  " + std::string(command) + " "), std::string::npos)
             << command;
     }
-    const std::regex longOption("--[a-z]+");
+    const std::regex longOption("--[a-z][a-z-]*");
     for (std::sregex_iterator it(usage.begin(), usage.end(), longOption), end; it != end; ++it) {
         EXPECT_TRUE(std::regex_search(described,
                                       std::regex("\n  (-[a-zA-Z], |    )" + it->str() + "[ \n]")))
@@ -315,6 +317,11 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
         {{"silences", "--min", "-0.5", source}, "silences: invalid length '-0.5'"},
         {{"trim", "--threshold", "1", source, "out.mp3"}, "trim: invalid threshold '1'"},
         {{"trim", "--keep", "-1", source, "out.mp3"}, "trim: invalid length '-1'"},
+        {{"gain", source, "out.mp3"}, "gain: give --db or --undo, one of them"},
+        {{"gain", "--undo", "--db", "3", source, "out.mp3"},
+         "gain: give --db or --undo, one of them"},
+        {{"gain", "--db", "3dB", source, "out.mp3"}, "gain: invalid change '3dB'"},
+        {{"cut", "--undo", source, "out.mp3"}, "cut: option '--undo' is the gain command's"},
     };
     for (const auto& [arguments, why] : wrongCalls) {
         const Result wrong = Run(arguments);
@@ -1104,6 +1111,101 @@ TEST_F(Cli, TrimKeepsTheSoundAndAQuarterSecondOnEitherSideToTheSample) {
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_EQ(refused.err, "quorvel-cli: " + quiet + " is silence alone: nothing would be left.\n");
     EXPECT_FALSE(fs::exists(folder + "/none.mp3"));
+}
+
+// What ffmpeg and mpg123 complain of as they decode a file, its name left out.
+std::set<std::string> DecoderComplaints(const std::string& path) {
+    std::set<std::string> found;
+    std::istringstream lines(Printed("ffmpeg -v warning -i '" + path +
+                                     "' -f null - 2>&1; mpg123 -t -q '" + path + "' 2>&1"));
+    for (std::string line; std::getline(lines, line);) {
+        const auto name = line.find(path);
+        if (name != std::string::npos) line.erase(name, path.size());
+        found.insert(line);
+    }
+    return found;
+}
+
+// The 16-bit samples ffmpeg decodes a file to.
+std::vector<std::int16_t> Samples16(const std::string& path) {
+    const std::string bytes = FfmpegSamples(path);
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+}
+
+// gain --db -3 takes every granule two steps quieter: each file decodes to its source's
+// samples times 2^(-1/2) within a step of rounding, and neither decoder nor mp3val finds
+// in it what they do not find in the source, CRCs included; --undo gives the source back
+// byte for byte, and so does a gain of +3 on the gained file, which undoes the first.
+TEST_F(Cli, GainChangesEveryGranuleAndUndoesByteForByte) {
+    const std::string fixtures = QUORVEL_FIXTURES;
+    const std::string mono = folder + "/mono.mp3", crc = folder + "/crc.mp3";
+    ASSERT_EQ(std::system(("sox -n -r 44100 -c 1 -t wav - synth 3 sine 300-900 2>/dev/null | "
+                           "lame --quiet -m m -b 64 - '" +
+                           mono +
+                           "' && sox -n -r 44100 -c 2 -t "
+                           "wav - synth 3 sine 500 2>/dev/null | lame --quiet -p -b 160 - '" +
+                           crc + "'")
+                              .c_str()),
+              0);
+    for (const std::string& file : {source, fixtures + "/vbr.mp3", fixtures + "/mpeg2.mp3",
+                                    fixtures + "/mpeg25.mp3", mono, crc}) {
+        SCOPED_TRACE(file);
+        const std::string gained = folder + "/gained.mp3", back = folder + "/back.mp3";
+        const Result gain = Run({"gain", "-r", "--db", "-3", file, gained});
+        ASSERT_EQ(gain.exitCode, 0) << gain.err;
+        const auto before = Samples16(file), after = Samples16(gained);
+        ASSERT_EQ(after.size(), before.size());
+        int farthest = 0;
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            farthest = std::max(farthest,
+                                std::abs(int(std::lround(before[i] * std::sqrt(0.5))) - after[i]));
+        }
+        EXPECT_LE(farthest, 1);
+        const auto complaints = DecoderComplaints(file), findings = Mp3valFindings(file);
+        for (const auto& [what, had] : {std::pair{DecoderComplaints(gained), complaints},
+                                        std::pair{Mp3valFindings(gained), findings}}) {
+            EXPECT_TRUE(std::includes(had.begin(), had.end(), what.begin(), what.end()))
+                << *what.begin();
+        }
+        for (const std::vector<std::string>& undo :
+             {std::vector<std::string>{"--undo"}, std::vector<std::string>{"--db", "+3"}}) {
+            std::vector<std::string> arguments = {"gain", "-r"};
+            arguments.insert(arguments.end(), undo.begin(), undo.end());
+            arguments.insert(arguments.end(), {gained, back});
+            const Result undone = Run(arguments);
+            ASSERT_EQ(undone.exitCode, 0) << undone.err;
+            EXPECT_TRUE(ReadText(back) == ReadText(file)) << undo[0];
+        }
+    }
+    // --no-clip on a tone that peaks at -3 dBFS: of the four steps asked, the two that keep
+    // it below full scale.
+    const std::string loud = folder + "/loud.mp3", louder = folder + "/louder.mp3";
+    ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -t wav - synth 3 sine 440 gain -3 2>/dev/null | "
+                           "lame --quiet -b 192 - '" +
+                           loud + "'")
+                              .c_str()),
+              0);
+    const Result clipped = Run({"gain", "--no-clip", "--db", "6", loud, louder});
+    ASSERT_EQ(clipped.exitCode, 0) << clipped.err;
+    EXPECT_NE(clipped.out.find("goes 2 steps of 1.5 dB (3 dB)"), std::string::npos) << clipped.out;
+    const auto peak = [](const std::vector<std::int16_t>& samples) {
+        int most = 0;
+        for (const std::int16_t sample : samples) most = std::max(most, std::abs(int(sample)));
+        return most;
+    };
+    EXPECT_LT(peak(Samples16(louder)), 32767);
+    EXPECT_GT(peak(Samples16(loud)) * std::pow(2, 0.75), 32767);
+    // Refused, writing nothing: an undo of a file that records no gain, and a change of
+    // less than a step.
+    fs::remove(louder);
+    const Result nothing = Run({"gain", "--undo", loud, louder});
+    EXPECT_EQ(nothing.exitCode, 1);
+    EXPECT_EQ(nothing.err, "quorvel-cli: " + loud + " holds no record of a gain to undo.\n");
+    const Result small = Run({"gain", "--db", "0.5", loud, louder});
+    EXPECT_EQ(small.exitCode, 1);
+    EXPECT_FALSE(fs::exists(louder));
 }
 
 // join --chapters gives the output one chapter for each file, as ffprobe reads them: titled

@@ -37,9 +37,9 @@ expect() {
 
 # Each command's options are those of its usage line, with --help and --version.
 global=(-h --help -V --version)
-for command in info split parts verify silences join cut trim; do
+for command in info split parts verify silences join cut trim gain; do
     mapfile -t listed < <(grep -E "quorvel-cli $command " <<<"$usage" | sed "s/quorvel-cli//" |
-        grep -oE -- "--?[a-z]+")
+        grep -oE -- "--?[a-z][a-z-]*")
     expect "$(lines "${global[@]}" "${listed[@]}" | sort -u)" "$command" -
 done
 expect "$(lines "${global[@]}")" -
@@ -57,6 +57,7 @@ expect "$mp3" verify 'a song.mp3' LOUD.MP3 ''
 expect "$mp3" join 'a song.mp3' LOUD.MP3 ''
 expect "$mp3" cut --remove 0:01-0:02 'a song.mp3' ''
 expect "$mp3" trim --keep 0.5 ''
+expect "$mp3" gain --db -3 'a song.mp3' ''
 expect '' verify 'a song.mp3' LOUD.MP3 LOUD.MP3 ''
 expect "$mp3" split -r ''
 expect '' split LOUD.MP3 ''

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "engine/AudioDecoder.h"
+#include "engine/Edit.h"
+#include "engine/FileSystem.h"
+#include "engine/Reporter.h"
+
+namespace quorvel {
+
+// A source made louder or quieter without re-encoding: every granule's global gain changed
+// by whole steps of 1.5 dB.
+struct GainRequest {
+    EditFiles Files;  // one source
+    int Steps = 0;
+    // Fewer steps louder where the decoded peak would otherwise reach full scale.
+    bool NoClip = false;
+    // The source made the file it was before the gain its tag records.
+    bool Undo = false;
+};
+
+// The whole steps of 1.5 dB nearest a change in decibels.
+int GainSteps(double db);
+
+// The whole gain: every audio frame's granules (the header frame's aside) changed by the
+// steps, a granule whose gain would leave its range (0 to 255) left as it was and counted,
+// each protected frame's CRC made anew where it held; the rest of the source byte for byte.
+// The output's ID3v2 tag records the change (GainRecord), so that an undo makes it the
+// source again byte for byte; a source that records a gain already is gained from the file
+// it was, by both changes together. Nothing is written where the steps come to none, the
+// source has no audio, or its tag cannot hold the record.
+EditReport Gain(const GainRequest& request, FileSystem& files, AudioDecoder& decoder,
+                Reporter& reporter);
+
+}  // namespace quorvel
