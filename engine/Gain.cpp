@@ -99,7 +99,12 @@ class GainedFile final : public SourceFile {
         auto frame = std::upper_bound(frames_.begin(), frames_.end(), offset - kStart);
         for (; frame != frames_.end() && *frame < end; ++frame) {
             FrameStartBytes bytes{};
-            ReadFully(source_, *frame, bytes.data(), bytes.size());
+            // Most lie whole in what was read; one across its ends is read on its own.
+            if (*frame >= offset && *frame + kStart <= end) {
+                std::memcpy(bytes.data(), buffer + (*frame - offset), bytes.size());
+            } else {
+                ReadFully(source_, *frame, bytes.data(), bytes.size());
+            }
             Regain(bytes, std::uint64_t(frame - frames_.begin()), changes_, nullptr);
             const std::int64_t from = std::max(offset, *frame);
             const std::int64_t to = std::min(end, *frame + kStart);
