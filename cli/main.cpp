@@ -101,6 +101,9 @@ struct Options {
     int steps = 0;
     bool noClip = false;
     bool undo = false;
+    // Its fades, as given and as read.
+    std::optional<std::string> fadeIn, fadeOut;
+    double fadeInSeconds = 0, fadeOutSeconds = 0;
 };
 
 // The work's reports on the terminal: the log on standard output, in English; questions
@@ -185,8 +188,9 @@ constexpr const char* kUsage =
     "[--] FILE OUTPUT\n"
     "       quorvel-cli trim [--threshold DB] [--keep SECONDS] [-r|--replace] [-q|--quiet] "
     "[--json] [--] FILE OUTPUT\n"
-    "       quorvel-cli gain (--db DB [--no-clip] | --undo) [-r|--replace] [-q|--quiet] [--json] "
-    "[--] FILE OUTPUT\n"
+    "       quorvel-cli gain (--db DB [--no-clip] [--fade-in SECONDS] [--fade-out SECONDS] | "
+    "--undo) "
+    "[-r|--replace] [-q|--quiet] [--json] [--] FILE OUTPUT\n"
     "       quorvel-cli join [--chapters] [-r|--replace] [-q|--quiet] [--json] [--] FILE... "
     "OUTPUT\n"
     "       quorvel-cli verify [-q|--quiet] [--json] SOURCE PART1 PART2\n"
@@ -285,6 +289,10 @@ Options of gain (give --db or --undo):
       --db DB           the change in dB, to the nearest 1.5 dB (-3, +6)
       --no-clip         fewer steps louder where the decoded peak would
                         otherwise reach full scale
+      --fade-in SECONDS fade in from silence over the first SECONDS, a step of
+                        1.5 dB a granule (with --db 0 alone)
+      --fade-out SECONDS
+                        fade out to silence over the last SECONDS
       --undo            write the file as it was before the gain its tag
                         records, byte for byte
 
@@ -795,6 +803,8 @@ int Gain(const Options& options, const std::vector<std::string>& operands) {
     request.Steps = options.steps;
     request.NoClip = options.noClip;
     request.Undo = options.undo;
+    request.FadeInSeconds = options.fadeInSeconds;
+    request.FadeOutSeconds = options.fadeOutSeconds;
     return RunEditCommand(options, "gain",
                           [&](quorvel::FileSystem& files, quorvel::TagEditor&,
                               quorvel::AudioDecoder& decoder, quorvel::Reporter& reporter) {
@@ -805,8 +815,19 @@ int Gain(const Options& options, const std::vector<std::string>& operands) {
 // Reads the gain command's change into `options`; what is wrong with the call where it
 // cannot be read.
 std::optional<quorvel::Message> ReadGainOptions(Options& options) {
-    if (options.undo == options.db.has_value() || (options.undo && options.noClip)) {
+    if (options.undo == options.db.has_value() ||
+        (options.undo && (options.noClip || options.fadeIn || options.fadeOut))) {
         return Tr("quorvel-cli", "gain: give --db or --undo, one of them");
+    }
+    for (const auto& [text, seconds] : {std::pair{&options.fadeIn, &options.fadeInSeconds},
+                                        std::pair{&options.fadeOut, &options.fadeOutSeconds}}) {
+        if (!*text) continue;
+        if (!quorvel::IsPlainDecimal(**text)) {
+            return Tr("quorvel-cli", "%1: invalid length '%2'")
+                .Arg(std::string("gain"))
+                .Arg(**text);
+        }
+        *seconds = quorvel::ReadNumber(**text);
     }
     if (options.db) {
         std::string_view number = *options.db;
@@ -989,7 +1010,9 @@ int Run(int argc, char** argv) {
         kKeep,
         kDb,
         kNoClip,
-        kUndo
+        kUndo,
+        kFadeIn,
+        kFadeOut
     };
     static const option longOptions[] = {
         {"help", no_argument, nullptr, 'h'},
@@ -1012,6 +1035,8 @@ int Run(int argc, char** argv) {
         {"db", required_argument, nullptr, kDb},
         {"no-clip", no_argument, nullptr, kNoClip},
         {"undo", no_argument, nullptr, kUndo},
+        {"fade-in", required_argument, nullptr, kFadeIn},
+        {"fade-out", required_argument, nullptr, kFadeOut},
         {nullptr, 0, nullptr, 0},
     };
     Options options;
@@ -1088,6 +1113,12 @@ int Run(int argc, char** argv) {
                 break;
             case kUndo:
                 options.undo = true;
+                break;
+            case kFadeIn:
+                options.fadeIn = optarg;
+                break;
+            case kFadeOut:
+                options.fadeOut = optarg;
                 break;
             default:  // getopt has said what was wrong
                 return Usage();

@@ -21,6 +21,8 @@ namespace quorvel {
 namespace {
 
 constexpr int kLargestGain = 255;
+// The samples of a granule, in every MPEG version: two a frame in MPEG 1, one in 2 and 2.5.
+constexpr std::int64_t kGranuleSamples = 576;
 // A full-scale 16-bit sample, which a louder peak would pass.
 constexpr double kFullScale = 32767;
 
@@ -38,38 +40,75 @@ void WriteGain(std::span<std::uint8_t> bytes, std::size_t bit, int gain) {
     bytes[bit / 8 + 1] = static_cast<std::uint8_t>(word);
 }
 
-// One change of every granule's gain by `Steps`, but for the granules `Left` names (sorted,
-// as a GainRecord names them).
+// One change of every granule's gain: by `Steps`, and at either end by a fade, the first
+// granule of a fade-in (in time: both channels of a granule alike) as many steps quieter
+// as it has granules, each after it one step less, and a fade-out the other way round. An
+// undo takes a record's change back: the granules it left stay, those it silenced get
+// their gains again.
 struct GainChange {
     int Steps = 0;
-    const std::vector<std::uint64_t>* Left = nullptr;
+    std::int64_t FadeIn = 0;
+    std::int64_t FadeOut = 0;
+    std::int64_t Granules = 0;  // in time, of all the audio frames
+    const GainRecord* Undone = nullptr;
+
+    // The steps quieter the fades make granule `time`.
+    std::int64_t Faded(std::int64_t time) const {
+        return std::max<std::int64_t>(0, FadeIn - time) +
+               (FadeOut > 0 ? std::max<std::int64_t>(0, time - (Granules - FadeOut) + 1) : 0);
+    }
+};
+
+// What a change found at the limits: the granules it left, and those a fade took to the
+// smallest gain with the gain each had, in order.
+struct GainLimits {
+    std::vector<std::uint64_t> Left;
+    std::vector<std::pair<std::uint64_t, int>> Silenced;
 };
 
 // Changes the gains of frame `index` (its first bytes) as `changes` say, one after the
-// other; its CRC is made anew where it held. The granules the last change leaves at the
-// limit of their range go to `left` where given.
+// other; its CRC is made anew where it held. What the last change finds at the limits goes
+// to `limits` where given.
 void Regain(FrameStartBytes& bytes, std::uint64_t index, std::span<const GainChange> changes,
-            std::vector<std::uint64_t>* left) {
+            GainLimits* limits) {
     const bool protectedFrame = !(bytes[1] & header_bits::kNoCrc);
     const std::int16_t sideInfo = SideInfoSize(bytes);
     const bool crcHeld =
         protectedFrame && FrameCrc(bytes, sideInfo) == (unsigned(bytes[4]) << 8 | bytes[5]);
     const GainPlaces places = GlobalGainPlaces(bytes);
+    const int channels =
+        (bytes[3] & header_bits::kChannelMode) == header_bits::kChannelMode ? 1 : 2;
+    const std::int64_t granules = SamplesPerFrame(bytes[1]) / kGranuleSamples;
     for (std::size_t c = 0; c < changes.size(); ++c) {
         const GainChange& change = changes[c];
+        const bool last = limits && c + 1 == changes.size();
         for (int place = 0; place < places.Count; ++place) {
             const std::uint64_t granule = index * 4 + std::uint64_t(place);
-            if (change.Left &&
-                std::binary_search(change.Left->begin(), change.Left->end(), granule)) {
-                continue;
-            }
+            const std::int64_t time = std::int64_t(index) * granules + place / channels;
             const std::size_t bit = places.Bits[std::size_t(place)];
-            const int gain = ReadGain(bytes, bit) + change.Steps;
-            if (gain < 0 || gain > kLargestGain) {
-                if (left && c + 1 == changes.size()) left->push_back(granule);
+            const int was = ReadGain(bytes, bit);
+            const std::int64_t faded = change.Faded(time);
+            if (const GainRecord* undone = change.Undone) {
+                if (std::binary_search(undone->Left.begin(), undone->Left.end(), granule)) continue;
+                const auto silenced = std::lower_bound(
+                    undone->Silenced.begin(), undone->Silenced.end(), std::pair{granule, 0},
+                    [](const auto& a, const auto& b) { return a.first < b.first; });
+                const std::int64_t gain =
+                    silenced != undone->Silenced.end() && silenced->first == granule
+                        ? silenced->second
+                        : was - change.Steps + faded;
+                if (gain >= 0 && gain <= kLargestGain) WriteGain(bytes, bit, int(gain));
                 continue;
             }
-            WriteGain(bytes, bit, gain);
+            const std::int64_t gain = was + change.Steps - faded;
+            if (gain < 0 && faded > 0) {
+                if (last) limits->Silenced.emplace_back(granule, was);
+                WriteGain(bytes, bit, 0);
+            } else if (gain < 0 || gain > kLargestGain) {
+                if (last) limits->Left.push_back(granule);
+            } else {
+                WriteGain(bytes, bit, int(gain));
+            }
         }
     }
     if (crcHeld) {
@@ -133,6 +172,46 @@ int DecodedPeak(AudioDecoder& decoder, FileSystem& files, const std::string& pat
     return peak;
 }
 
+// The granules of a fade of `seconds` at `rate`.
+std::int64_t FadeGranules(double seconds, std::int32_t rate) {
+    return std::llround(seconds * rate / double(kGranuleSamples));
+}
+
+// How many steps the source may be made louder without clipping, or `steps` where it may,
+// told in the log where fewer.
+int UnclippedSteps(int steps, AudioDecoder& decoder, FileSystem& files, const std::string& path,
+                   Reporter& reporter) {
+    const int peak = DecodedPeak(decoder, files, path);
+    const int most = peak == 0 ? steps : int(std::floor(4 * std::log2(kFullScale / peak) + 1e-9));
+    if (most >= steps) return steps;
+    reporter.Log(
+        Tr("Gain", "The decoded peak is %1 dBFS: %2 steps louder would clip it, %3 do not.")
+            .Arg(FormatNumber(std::round(200 * std::log10(peak / kFullScale)) / 10, "."))
+            .Arg(steps)
+            .Arg(std::max(0, most)));
+    return std::max(0, most);
+}
+
+// Walks the audio frames: where each starts, and what `changes` find at the limits.
+std::vector<std::int64_t> WalkGained(BlockReader& reader, const SourceLayout& layout,
+                                     std::span<const GainChange> changes, GainLimits* limits) {
+    std::vector<std::int64_t> frames;
+    FileInformation info;
+    info.FreeFormatLength = layout.FreeFormatLength;
+    WalkFrameChain(
+        reader, info,
+        [&](const ChainFrame& frame) {
+            if (limits) {
+                FrameStartBytes bytes = reader.FrameStartAt(frame.Offset);
+                Regain(bytes, frames.size(), changes, limits);
+            }
+            frames.push_back(frame.Offset);
+            return true;
+        },
+        layout.AudioStart, layout.Tags.TrailerAt);
+    return frames;
+}
+
 std::variant<OutputPlan, EditReport> PlanGain(const GainRequest& request, AudioDecoder& decoder,
                                               FileSystem& files, Reporter& reporter,
                                               std::vector<SourceFile*>& sources,
@@ -147,65 +226,71 @@ std::variant<OutputPlan, EditReport> PlanGain(const GainRequest& request, AudioD
     }
     const auto tag = ReadBytes(file, 0, layout.Tags.Id3v2Length);
     recorded = FindGainRecord(tag);
-    // The changes, one after the other, and the tag the output opens with.
-    std::vector<GainChange> changes;
-    std::vector<std::uint8_t> outputTag;
-    int steps = request.Steps;
-    if (request.Undo) {
-        if (!recorded) {
-            return RefuseEdit(reporter,
-                              Tr("Gain", "%1 holds no record of a gain to undo.").Arg(path), path);
-        }
-        reporter.Log(
-            Tr("Gain", "Undoing a gain of %1 steps of 1.5 dB.").Arg(recorded->Record.Steps));
-    } else {
-        if (steps > 0 && request.NoClip) {
-            const int peak = DecodedPeak(decoder, files, path);
-            const int most =
-                peak == 0 ? steps : int(std::floor(4 * std::log2(kFullScale / peak) + 1e-9));
-            if (most < steps) {
-                reporter.Log(Tr("Gain",
-                                "The decoded peak is %1 dBFS: %2 steps louder would clip it, %3 do "
-                                "not.")
-                                 .Arg(FormatNumber(
-                                     std::round(200 * std::log10(peak / kFullScale)) / 10, "."))
-                                 .Arg(steps)
-                                 .Arg(std::max(0, most)));
-                steps = std::max(0, most);
-            }
-        }
-        if (steps == 0) {
+    if (request.Undo && !recorded) {
+        return RefuseEdit(reporter, Tr("Gain", "%1 holds no record of a gain to undo.").Arg(path),
+                          path);
+    }
+    // What the output's granules are to differ by from the file before any gain: the steps
+    // and the fades given, those recorded where none are.
+    GainRecord record;
+    if (!request.Undo) {
+        const int steps = request.Steps > 0 && request.NoClip
+                              ? UnclippedSteps(request.Steps, decoder, files, path, reporter)
+                              : request.Steps;
+        record.FadeIn = FadeGranules(request.FadeInSeconds, layout.SamplingRate);
+        record.FadeOut = FadeGranules(request.FadeOutSeconds, layout.SamplingRate);
+        if (steps == 0 && record.FadeIn == 0 && record.FadeOut == 0) {
             return RefuseEdit(reporter, Tr("Gain",
                                            "A gain of no whole step of 1.5 dB changes nothing: %1 "
                                            "is not written.")
                                             .Arg(request.Files.Output));
         }
-        reporter.Log(Tr("Gain", "Every granule's global gain goes %1 steps of 1.5 dB (%2 dB).")
-                         .Arg(steps)
-                         .Arg(FormatNumber(steps * 1.5, ".")));
+        if (steps != 0) {
+            reporter.Log(Tr("Gain", "Every granule's global gain goes %1 steps of 1.5 dB (%2 dB).")
+                             .Arg(steps)
+                             .Arg(FormatNumber(steps * 1.5, ".")));
+        }
+        for (const auto& [granules, fade] :
+             {std::pair{record.FadeIn,
+                        Tr("Gain", "The fade-in takes %1 granules, a step of 1.5 dB each.")},
+              std::pair{record.FadeOut,
+                        Tr("Gain", "The fade-out takes %1 granules, a step of 1.5 dB each.")}}) {
+            if (granules > 0) reporter.Log(Message(fade).Arg(granules));
+        }
+        if (recorded) {
+            record.Steps = recorded->Record.Steps;
+            if (record.FadeIn == 0 && record.FadeOut == 0) {
+                record.FadeIn = recorded->Record.FadeIn;
+                record.FadeOut = recorded->Record.FadeOut;
+            }
+        }
+        record.Steps += steps;
+        record.NewTag = recorded ? recorded->Record.NewTag : tag.empty();
+    } else {
+        reporter.Log(
+            Tr("Gain", "Undoing a gain of %1 steps of 1.5 dB.").Arg(recorded->Record.Steps));
     }
-    if (recorded) changes.push_back({-recorded->Record.Steps, &recorded->Record.Left});
-    // What the output's granules differ by from the file before any gain.
-    const int total = request.Undo ? 0 : (recorded ? recorded->Record.Steps : 0) + steps;
-    if (total != 0) changes.push_back({total, nullptr});
-
-    // The walk over the audio frames: where each starts, and the granules left at their limit.
-    std::vector<std::int64_t> frames;
-    std::vector<std::uint64_t> left;
-    FileInformation info;
-    info.FreeFormatLength = layout.FreeFormatLength;
-    WalkFrameChain(
-        reader, info,
-        [&](const ChainFrame& frame) {
-            FrameStartBytes bytes = reader.FrameStartAt(frame.Offset);
-            Regain(bytes, frames.size(), changes, &left);
-            frames.push_back(frame.Offset);
-            return true;
-        },
-        layout.AudioStart, layout.Tags.TrailerAt);
-    outputTag = recorded ? recorded->Before : tag;
-    if (total != 0) {
-        GainRecord record{total, recorded ? recorded->Record.NewTag : tag.empty(), left};
+    const bool changed = record.Steps != 0 || record.FadeIn > 0 || record.FadeOut > 0;
+    // A fade-out counts from the end: the frames are counted first.
+    const bool fadesOut = record.FadeOut > 0 || (recorded && recorded->Record.FadeOut > 0);
+    const std::int64_t granules =
+        fadesOut ? std::int64_t(WalkGained(reader, layout, {}, nullptr).size()) *
+                       layout.SamplesPerFrame / kGranuleSamples
+                 : 0;
+    std::vector<GainChange> changes;
+    if (recorded) {
+        const GainRecord& undone = recorded->Record;
+        changes.push_back({undone.Steps, undone.FadeIn, undone.FadeOut, granules, &undone});
+    }
+    if (changed)
+        changes.push_back({record.Steps, record.FadeIn, record.FadeOut, granules, nullptr});
+    GainLimits limits;
+    BlockReader walked(file);
+    std::vector<std::int64_t> frames = WalkGained(walked, layout, changes, &limits);
+    std::vector<std::uint8_t> outputTag = recorded ? recorded->Before : tag;
+    if (changed) {
+        record.Left = std::move(limits.Left);
+        record.Silenced = std::move(limits.Silenced);
         auto with = WithGainRecord(outputTag, record);
         if (!with) {
             return RefuseEdit(reporter,
@@ -216,18 +301,18 @@ std::variant<OutputPlan, EditReport> PlanGain(const GainRequest& request, AudioD
                               path);
         }
         outputTag = std::move(*with);
-        if (!left.empty()) {
+        if (!record.Left.empty()) {
             reporter.Log(Tr("Gain",
                             "%1 granules at the limit of their gain are left as they were; the "
                             "record keeps them.")
-                             .Arg(FormatCount(std::ssize(left), ".")));
+                             .Arg(FormatCount(std::ssize(record.Left), ".")));
         }
     } else if (!request.Undo) {
         reporter.Log(Tr("Gain",
                         "The gain cancels the one recorded: the output is the file as it "
                         "was before both."));
     }
-    gained = std::make_unique<GainedFile>(file, std::move(frames), changes);
+    gained = std::make_unique<GainedFile>(file, std::move(frames), std::move(changes));
     sources.push_back(gained.get());
     OutputPlan output;
     if (!outputTag.empty()) {

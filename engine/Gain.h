@@ -14,6 +14,10 @@ struct GainRequest {
     int Steps = 0;
     // Fewer steps louder where the decoded peak would otherwise reach full scale.
     bool NoClip = false;
+    // Faded in from silence over the first seconds, out to silence over the last, a step
+    // of 1.5 dB a granule.
+    double FadeInSeconds = 0;
+    double FadeOutSeconds = 0;
     // The source made the file it was before the gain its tag records.
     bool Undo = false;
 };
@@ -22,11 +26,13 @@ struct GainRequest {
 int GainSteps(double db);
 
 // The whole gain: every audio frame's granules (the header frame's aside) changed by the
-// steps, a granule whose gain would leave its range (0 to 255) left as it was and counted,
+// steps and the fades (a granule a fade takes below the smallest gain set to it), a granule
+// whose gain would otherwise leave its range (0 to 255) left as it was and counted,
 // each protected frame's CRC made anew where it held; the rest of the source byte for byte.
 // The output's ID3v2 tag records the change (GainRecord), so that an undo makes it the
 // source again byte for byte; a source that records a gain already is gained from the file
-// it was, by both changes together. Nothing is written where the steps come to none, the
+// it was, by both changes together (its fades kept where none are given). Nothing is
+// written where the steps and fades come to none, the
 // source has no audio, or its tag cannot hold the record.
 EditReport Gain(const GainRequest& request, FileSystem& files, AudioDecoder& decoder,
                 Reporter& reporter);

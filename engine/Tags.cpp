@@ -346,49 +346,93 @@ std::optional<std::vector<std::size_t>> FrameStarts(std::span<const std::uint8_t
 
 std::string RecordText(const GainRecord& record) {
     std::string text = "steps=" + std::to_string(record.Steps);
+    if (record.FadeIn > 0 || record.FadeOut > 0) {
+        text += ";fade=" + std::to_string(record.FadeIn) + "," + std::to_string(record.FadeOut);
+    }
     if (record.NewTag) text += ";tag=new";
+    const auto granule = [](std::uint64_t key) {
+        return std::to_string(key / 4) + "." + std::to_string(key % 4);
+    };
     for (std::size_t i = 0; i < record.Left.size(); ++i) {
-        text += (i == 0 ? ";left=" : ",") + std::to_string(record.Left[i] / 4) + "." +
-                std::to_string(record.Left[i] % 4);
+        text += (i == 0 ? ";left=" : ",") + granule(record.Left[i]);
+    }
+    for (std::size_t i = 0; i < record.Silenced.size(); ++i) {
+        text += (i == 0 ? ";silenced=" : ",") + granule(record.Silenced[i].first) + ":" +
+                std::to_string(record.Silenced[i].second);
     }
     return text;
+}
+
+// The text's fields one by one, split at `separator`.
+template <typename Visit>
+bool EachField(std::string_view text, char separator, Visit&& visit) {
+    while (!text.empty()) {
+        const std::string_view field = text.substr(0, text.find(separator));
+        text.remove_prefix(std::min(text.size(), field.size() + 1));
+        if (!visit(field)) return false;
+    }
+    return true;
+}
+
+template <typename Number>
+bool ReadWhole(std::string_view digits, Number& value) {
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    return error == std::errc() && end == digits.data() + digits.size();
+}
+
+// A granule named "frame.place".
+bool ReadGranule(std::string_view text, std::uint64_t& key) {
+    const std::size_t dot = text.find('.');
+    std::uint64_t frame = 0, place = 0;
+    if (dot == std::string_view::npos || !ReadWhole(text.substr(0, dot), frame) ||
+        !ReadWhole(text.substr(dot + 1), place) || place > 3) {
+        return false;
+    }
+    key = frame * 4 + place;
+    return true;
 }
 
 // The record a frame's text states; none where it is no record.
 std::optional<GainRecord> ReadRecordText(std::string_view text) {
     GainRecord record;
     bool steps = false;
-    while (!text.empty()) {
-        const std::string_view field = text.substr(0, text.find(';'));
-        text.remove_prefix(std::min(text.size(), field.size() + 1));
-        const auto number = [](std::string_view digits, auto& value) {
-            const auto [end, error] =
-                std::from_chars(digits.data(), digits.data() + digits.size(), value);
-            return error == std::errc() && end == digits.data() + digits.size();
-        };
-        if (field.starts_with("steps=")) {
-            steps = number(field.substr(6), record.Steps);
-            if (!steps) return std::nullopt;
-        } else if (field == "tag=new") {
-            record.NewTag = true;
-        } else if (field.starts_with("left=")) {
-            std::string_view list = field.substr(5);
-            while (!list.empty()) {
-                const std::string_view granule = list.substr(0, list.find(','));
-                list.remove_prefix(std::min(list.size(), granule.size() + 1));
-                const std::size_t dot = granule.find('.');
-                std::uint64_t frame = 0, place = 0;
-                if (dot == std::string_view::npos || !number(granule.substr(0, dot), frame) ||
-                    !number(granule.substr(dot + 1), place) || place > 3) {
-                    return std::nullopt;
-                }
-                record.Left.push_back(frame * 4 + place);
-            }
-        } else {
-            return std::nullopt;
+    const bool read = EachField(text, ';', [&](std::string_view field) {
+        const std::size_t equals = field.find('=');
+        const std::string_view name = field.substr(0, equals);
+        const std::string_view value =
+            equals == std::string_view::npos ? std::string_view{} : field.substr(equals + 1);
+        if (name == "steps") return steps = ReadWhole(value, record.Steps);
+        if (name == "tag") return record.NewTag = value == "new";
+        if (name == "fade") {
+            const std::size_t comma = value.find(',');
+            return comma != std::string_view::npos &&
+                   ReadWhole(value.substr(0, comma), record.FadeIn) &&
+                   ReadWhole(value.substr(comma + 1), record.FadeOut);
         }
-    }
-    if (!steps) return std::nullopt;
+        if (name == "left") {
+            return EachField(value, ',', [&](std::string_view granule) {
+                std::uint64_t key = 0;
+                if (!ReadGranule(granule, key)) return false;
+                record.Left.push_back(key);
+                return true;
+            });
+        }
+        if (name == "silenced") {
+            return EachField(value, ',', [&](std::string_view entry) {
+                const std::size_t colon = entry.find(':');
+                std::uint64_t key = 0;
+                int gain = 0;
+                if (colon == std::string_view::npos || !ReadGranule(entry.substr(0, colon), key) ||
+                    !ReadWhole(entry.substr(colon + 1), gain)) {
+                    return false;
+                }
+                record.Silenced.emplace_back(key, gain);
+                return true;
+            });
+        }
+        return false;
+    });
+    if (!read || !steps) return std::nullopt;
     return record;
 }
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/ByteSource.h"
@@ -40,13 +41,18 @@ std::optional<std::vector<std::uint8_t>> Padded(std::vector<std::uint8_t> tag, s
 
 // What a gain changed, kept in its output's ID3v2 tag as a user-defined text frame (TXXX)
 // described "QUORVEL_GAIN_UNDO", so that the output can be made the file it was, byte for
-// byte: the steps of 1.5 dB every granule's global gain was changed by, the granules left
-// as they were (each its audio frame's number among the audio frames times 4, plus its
-// place in the frame's side information), and whether the tag was made for the record.
+// byte: the steps of 1.5 dB every granule's global gain was changed by, the granules faded
+// in at the start and out at the end (a step more each towards the end), the granules left
+// as they were and those a fade took to the smallest gain with the gain each had (each
+// granule its audio frame's number among the audio frames times 4, plus its place in the
+// frame's side information), and whether the tag was made for the record.
 struct GainRecord {
     int Steps = 0;
+    std::int64_t FadeIn = 0;
+    std::int64_t FadeOut = 0;
     bool NewTag = false;
     std::vector<std::uint64_t> Left;
+    std::vector<std::pair<std::uint64_t, int>> Silenced;
     bool operator==(const GainRecord&) const = default;
 };
 

@@ -346,6 +346,14 @@
         <source>MP3 gain completed.</source>
         <translation>MP3-Verstärkung abgeschlossen.</translation>
     </message>
+    <message>
+        <source>The fade-in takes %1 granules, a step of 1.5 dB each.</source>
+        <translation>Die Einblende dauert %1 Granules, je eine Stufe von 1,5 dB.</translation>
+    </message>
+    <message>
+        <source>The fade-out takes %1 granules, a step of 1.5 dB each.</source>
+        <translation>Die Ausblende dauert %1 Granules, je eine Stufe von 1,5 dB.</translation>
+    </message>
 </context>
 <context>
     <name>HelpViewer</name>

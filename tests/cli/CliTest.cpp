@@ -1208,6 +1208,44 @@ TEST_F(Cli, GainChangesEveryGranuleAndUndoesByteForByte) {
     EXPECT_FALSE(fs::exists(louder));
 }
 
+// gain --fade-in and --fade-out: a steady tone decodes as a staircase of 1.5 dB a granule,
+// monotone, from below -60 dBFS to the tone's level and back down, and --undo gives the
+// tone back byte for byte, the granules a fade took to the smallest gain among them.
+TEST_F(Cli, GainFadesInAndOutAStepOfAGranuleAtATime) {
+    const std::string tone = folder + "/tone.mp3", faded = folder + "/faded.mp3";
+    ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -t wav - synth 5 sine 440 gain -6 2>/dev/null | "
+                           "lame --quiet -b 192 - '" +
+                           tone + "'")
+                              .c_str()),
+              0);
+    const Result gain =
+        Run({"gain", "--db", "0", "--fade-in", "2", "--fade-out", "1", tone, faded});
+    ASSERT_EQ(gain.exitCode, 0) << gain.err;
+    // The level of each granule's worth of samples, in dB of full scale, both channels.
+    const auto samples = Samples16(faded);
+    std::vector<double> levels;
+    for (std::size_t at = 0; at + 2 * 576 <= samples.size(); at += 2 * 576) {
+        double sum = 0;
+        for (std::size_t i = at; i < at + 2 * 576; ++i) sum += double(samples[i]) * samples[i];
+        levels.push_back(10 * std::log10(sum / (2 * 576) / (32768.0 * 32768.0) + 1e-30));
+    }
+    const std::size_t in = 153;  // 2 s of granules
+    const double level = levels[levels.size() / 2];
+    EXPECT_LT(levels.front(), -60);
+    for (std::size_t i = 0; i + 1 < in + 2; ++i) EXPECT_GE(levels[i + 1], levels[i] - 0.3) << i;
+    // Between -60 dB and the level, each granule a step louder than the one before.
+    const double rise = (levels[in - 5] - levels[in - 25]) / 20;
+    EXPECT_NEAR(rise, 1.5, 0.1);
+    EXPECT_NEAR(levels[in + 3], level, 0.2);
+    for (std::size_t i = levels.size() - 60; i + 1 < levels.size(); ++i) {
+        EXPECT_LE(levels[i + 1], levels[i] + 0.3) << i;
+    }
+    EXPECT_LT(levels.back(), -60);
+    const Result undo = Run({"gain", "--undo", faded, folder + "/back.mp3"});
+    ASSERT_EQ(undo.exitCode, 0) << undo.err;
+    EXPECT_TRUE(ReadText(folder + "/back.mp3") == ReadText(tone));
+}
+
 // join --chapters gives the output one chapter for each file, as ffprobe reads them: titled
 // as the file's title tag, or as its name where it has none, from where its frames start to
 // where the next file's do, and the last to the end.

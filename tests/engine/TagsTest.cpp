@@ -41,7 +41,8 @@ TEST(GainRecord, GoesInBeforeThePaddingAndComesOutLeavingTheTagAsItWas) {
         {"an extended header", Tag(4, 0x40, 10), false},
         {"a footer", Tag(4, 0x10, 10), false},
     };
-    const GainRecord record{-3, false, {5, 4 * 1000 + 3, 4 * 123456 + 1}};
+    const GainRecord record{
+        -3, 150, 76, false, {5, 4 * 1000 + 3, 4 * 123456 + 1}, {{4 * 2 + 1, 97}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         GainRecord recorded = record;
