@@ -180,17 +180,18 @@ void PrintJson(const json& object) {
 // The usage lines, the complaint after a wrong call.
 constexpr const char* kUsage =
     "usage: quorvel-cli info [-q|--quiet] [--json] FILE\n"
-    "       quorvel-cli split [-r|--replace] [-x|--exact] [-q|--quiet] [--json] [--] FILE MINUTE "
-    "SECOND [FOLDER]\n"
+    "       quorvel-cli split [-r|--replace] [-x|--exact] [-q|--quiet] [--json] [--fade-in "
+    "SECONDS] "
+    "[--fade-out SECONDS] [--] FILE MINUTE SECOND [FOLDER]\n"
     "       quorvel-cli parts [-r|--replace] [-x|--exact] [-q|--quiet] [--json] (--at TIME)... | "
-    "--cue FILE | --chapters | --every TIME | --count N [--name PATTERN] [--] FILE [FOLDER]\n"
+    "--cue FILE | --chapters | --every TIME | --count N [--name PATTERN] [--fade-in SECONDS] "
+    "[--fade-out SECONDS] [--] FILE [FOLDER]\n"
     "       quorvel-cli cut (--remove FROM-TO)... [--snap] [-r|--replace] [-q|--quiet] [--json] "
-    "[--] FILE OUTPUT\n"
+    "[--fade-in SECONDS] [--fade-out SECONDS] [--] FILE OUTPUT\n"
     "       quorvel-cli trim [--threshold DB] [--keep SECONDS] [-r|--replace] [-q|--quiet] "
     "[--json] [--] FILE OUTPUT\n"
     "       quorvel-cli gain (--db DB [--no-clip] [--fade-in SECONDS] [--fade-out SECONDS] | "
-    "--undo) "
-    "[-r|--replace] [-q|--quiet] [--json] [--] FILE OUTPUT\n"
+    "--undo) [-r|--replace] [-q|--quiet] [--json] [--] FILE OUTPUT\n"
     "       quorvel-cli join [--chapters] [-r|--replace] [-q|--quiet] [--json] [--] FILE... "
     "OUTPUT\n"
     "       quorvel-cli verify [-q|--quiet] [--json] SOURCE PART1 PART2\n"
@@ -289,12 +290,14 @@ Options of gain (give --db or --undo):
       --db DB           the change in dB, to the nearest 1.5 dB (-3, +6)
       --no-clip         fewer steps louder where the decoded peak would
                         otherwise reach full scale
-      --fade-in SECONDS fade in from silence over the first SECONDS, a step of
-                        1.5 dB a granule (with --db 0 alone)
-      --fade-out SECONDS
-                        fade out to silence over the last SECONDS
       --undo            write the file as it was before the gain its tag
                         records, byte for byte
+
+Options of split, parts, cut and gain:
+      --fade-in SECONDS fade each output in from silence over its first SECONDS,
+                        a step of 1.5 dB a granule (gain: with --db 0 alone)
+      --fade-out SECONDS
+                        fade each output out to silence over its last SECONDS
 
 Options may stand anywhere before "--", and a long option may be shortened while
 it stays unambiguous.
@@ -440,6 +443,8 @@ quorvel::SplitRequest Request(const Options& options, const std::string& file,
     request.Existing =
         options.replace ? quorvel::ExistingOutputs::Replace : quorvel::ExistingOutputs::Ask;
     request.ExactHint = Tr("quorvel-cli", "To split at the time given itself, add --exact.");
+    request.FadeInSeconds = options.fadeInSeconds;
+    request.FadeOutSeconds = options.fadeOutSeconds;
     return request;
 }
 
@@ -774,6 +779,8 @@ int Cut(const Options& options, const std::vector<std::string>& operands) {
     request.Files = EditFilesOf(options, {operands[0]}, operands[1]);
     request.Remove = options.spans;
     request.Snap = options.snap;
+    request.FadeInSeconds = options.fadeInSeconds;
+    request.FadeOutSeconds = options.fadeOutSeconds;
     return RunEditCommand(options, "cut",
                           [&](quorvel::FileSystem& files, quorvel::TagEditor& tags,
                               quorvel::AudioDecoder& decoder, quorvel::Reporter& reporter) {
@@ -812,22 +819,26 @@ int Gain(const Options& options, const std::vector<std::string>& operands) {
                           });
 }
 
+// Reads the fades of `command` (split, parts, cut, gain) into `options`; what is wrong with
+// them where they cannot be read.
+std::optional<quorvel::Message> ReadFadeOptions(Options& options, const std::string& command) {
+    for (const auto& [text, seconds] : {std::pair{&options.fadeIn, &options.fadeInSeconds},
+                                        std::pair{&options.fadeOut, &options.fadeOutSeconds}}) {
+        if (!*text) continue;
+        if (!quorvel::IsPlainDecimal(**text)) {
+            return Tr("quorvel-cli", "%1: invalid length '%2'").Arg(command).Arg(**text);
+        }
+        *seconds = quorvel::ReadNumber(**text);
+    }
+    return std::nullopt;
+}
+
 // Reads the gain command's change into `options`; what is wrong with the call where it
 // cannot be read.
 std::optional<quorvel::Message> ReadGainOptions(Options& options) {
     if (options.undo == options.db.has_value() ||
         (options.undo && (options.noClip || options.fadeIn || options.fadeOut))) {
         return Tr("quorvel-cli", "gain: give --db or --undo, one of them");
-    }
-    for (const auto& [text, seconds] : {std::pair{&options.fadeIn, &options.fadeInSeconds},
-                                        std::pair{&options.fadeOut, &options.fadeOutSeconds}}) {
-        if (!*text) continue;
-        if (!quorvel::IsPlainDecimal(**text)) {
-            return Tr("quorvel-cli", "%1: invalid length '%2'")
-                .Arg(std::string("gain"))
-                .Arg(**text);
-        }
-        *seconds = quorvel::ReadNumber(**text);
     }
     if (options.db) {
         std::string_view number = *options.db;
@@ -1047,6 +1058,7 @@ int Run(int argc, char** argv) {
     const char* cutOption = nullptr;
     const char* trimOption = nullptr;
     const char* gainOption = nullptr;
+    const char* fadeOption = nullptr;
     // The leading "-" hands over each operand in its place, so that options may stand
     // anywhere up to "--" even where POSIXLY_CORRECT is set.
     for (int opt, index = 0; (opt = getopt_long(argc, argv, "-hVrxq", longOptions, &index)) != -1;
@@ -1123,7 +1135,8 @@ int Run(int argc, char** argv) {
             default:  // getopt has said what was wrong
                 return Usage();
         }
-        const char*& first = opt >= kDb          ? gainOption
+        const char*& first = opt >= kFadeIn      ? fadeOption
+                             : opt >= kDb        ? gainOption
                              : opt == kKeep      ? trimOption
                              : opt >= kRemove    ? cutOption
                              : opt >= kThreshold ? silencesOption
@@ -1169,6 +1182,15 @@ int Run(int argc, char** argv) {
         return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the silences command's")
                              .Arg(command)
                              .Arg(std::string(silencesOption)));
+    }
+    if (fadeOption) {
+        if (command != "split" && command != "parts" && command != "cut" && command != "gain") {
+            return WrongCall(
+                Tr("quorvel-cli", "%1: option '--%2' is that of split, parts, cut and gain")
+                    .Arg(command)
+                    .Arg(std::string(fadeOption)));
+        }
+        if (const auto why = ReadFadeOptions(options, command)) return WrongCall(*why);
     }
     if (command == "info") return Info(options, operands[0]);
     if (command == "split") {

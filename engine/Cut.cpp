@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/Assembly.h"
+#include "engine/Gain.h"
 #include "engine/LengthHeader.h"
 #include "engine/Numbers.h"
 
@@ -444,6 +445,10 @@ EditReport CutOut(const CutOutRequest& request, FileSystem& files, TagEditor& ta
             auto planned = PlanCutOut(request, *opened.front(), tags, decoder, files, reporter);
             auto* cut = std::get_if<PlannedCutOut>(&planned);
             if (!cut) return std::get<EditReport>(std::move(planned));
+            if (request.FadeInSeconds > 0 || request.FadeOutSeconds > 0) {
+                TellFades(reporter, FadePlan(cut->Plan, *opened.front(), request.FadeInSeconds,
+                                             request.FadeOutSeconds));
+            }
             seams = std::move(cut->Seams);
             return std::move(cut->Plan);
         },

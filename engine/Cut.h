@@ -30,6 +30,9 @@ struct CutOutRequest {
     // there is one.
     bool Snap = false;
     SilenceRule Silence;
+    // Faded in over the output's first seconds and out over its last, as a gain fades.
+    double FadeInSeconds = 0;
+    double FadeOutSeconds = 0;
 };
 
 // A seam of a cut's output, in played samples: where the audio kept before it ends in the

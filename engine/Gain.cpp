@@ -13,8 +13,10 @@
 
 #include "engine/FrameChain.h"
 #include "engine/FrameHeader.h"
+#include "engine/LengthHeader.h"
 #include "engine/Numbers.h"
 #include "engine/SourceLayout.h"
+#include "engine/SplitPlan.h"
 #include "engine/Tags.h"
 
 namespace quorvel {
@@ -40,24 +42,44 @@ void WriteGain(std::span<std::uint8_t> bytes, std::size_t bit, int gain) {
     bytes[bit / 8 + 1] = static_cast<std::uint8_t>(word);
 }
 
-// One change of every granule's gain: by `Steps`, and at either end by a fade, the first
-// granule of a fade-in (in time: both channels of a granule alike) as many steps quieter
-// as it has granules, each after it one step less, and a fade-out the other way round. An
-// undo takes a record's change back: the granules it left stay, those it silenced get
-// their gains again.
+// One change of every granule's gain: by `Steps`, and at either end by a fade (in time:
+// both channels of a granule alike): the granule that plays first silenced, each after it
+// up to the fade's length a step quieter than the next, and a fade-out the other way round
+// up to the granule that plays last. An undo takes a record's change back: the granules it
+// left stay, those it silenced get their gains again.
 struct GainChange {
     int Steps = 0;
     std::int64_t FadeIn = 0;
     std::int64_t FadeOut = 0;
-    std::int64_t Granules = 0;  // in time, of all the audio frames
+    // The granules that hold the first and the last sample played.
+    std::int64_t FirstPlayed = 0;
+    std::int64_t LastPlayed = 0;
     const GainRecord* Undone = nullptr;
 
-    // The steps quieter the fades make granule `time`.
+    // The steps quieter the fades make granule `time`: more than any gain, for silence.
     std::int64_t Faded(std::int64_t time) const {
-        return std::max<std::int64_t>(0, FadeIn - time) +
-               (FadeOut > 0 ? std::max<std::int64_t>(0, time - (Granules - FadeOut) + 1) : 0);
+        constexpr std::int64_t kSilence = 4 * (kLargestGain + 1);
+        std::int64_t steps = 0;
+        if (FadeIn > 0) {
+            steps += time <= FirstPlayed ? kSilence
+                                         : std::max<std::int64_t>(0, FadeIn - (time - FirstPlayed));
+        }
+        if (FadeOut > 0) {
+            steps += time >= LastPlayed ? kSilence
+                                        : std::max<std::int64_t>(0, FadeOut - (LastPlayed - time));
+        }
+        return steps;
     }
 };
+
+// The granules that hold the first and the last sample played of `frames` audio frames.
+std::pair<std::int64_t, std::int64_t> PlayedGranules(std::int64_t frames,
+                                                     const SourceLayout& layout) {
+    const std::int64_t lead = PlayedLead(layout.GaplessValues);
+    const std::int64_t played = PlayedSamples(frames, layout.SamplesPerFrame, layout.GaplessValues);
+    return {lead / kGranuleSamples,
+            (lead + std::max<std::int64_t>(1, played) - 1) / kGranuleSamples};
+}
 
 // What a change found at the limits: the granules it left, and those a fade took to the
 // smallest gain with the gain each had, in order.
@@ -250,13 +272,7 @@ std::variant<OutputPlan, EditReport> PlanGain(const GainRequest& request, AudioD
                              .Arg(steps)
                              .Arg(FormatNumber(steps * 1.5, ".")));
         }
-        for (const auto& [granules, fade] :
-             {std::pair{record.FadeIn,
-                        Tr("Gain", "The fade-in takes %1 granules, a step of 1.5 dB each.")},
-              std::pair{record.FadeOut,
-                        Tr("Gain", "The fade-out takes %1 granules, a step of 1.5 dB each.")}}) {
-            if (granules > 0) reporter.Log(Message(fade).Arg(granules));
-        }
+        TellFades(reporter, {record.FadeIn, record.FadeOut});
         if (recorded) {
             record.Steps = recorded->Record.Steps;
             if (record.FadeIn == 0 && record.FadeOut == 0) {
@@ -273,17 +289,16 @@ std::variant<OutputPlan, EditReport> PlanGain(const GainRequest& request, AudioD
     const bool changed = record.Steps != 0 || record.FadeIn > 0 || record.FadeOut > 0;
     // A fade-out counts from the end: the frames are counted first.
     const bool fadesOut = record.FadeOut > 0 || (recorded && recorded->Record.FadeOut > 0);
-    const std::int64_t granules =
-        fadesOut ? std::int64_t(WalkGained(reader, layout, {}, nullptr).size()) *
-                       layout.SamplesPerFrame / kGranuleSamples
-                 : 0;
+    const auto [first, last] =
+        PlayedGranules(fadesOut ? std::ssize(WalkGained(reader, layout, {}, nullptr)) : 0, layout);
     std::vector<GainChange> changes;
     if (recorded) {
         const GainRecord& undone = recorded->Record;
-        changes.push_back({undone.Steps, undone.FadeIn, undone.FadeOut, granules, &undone});
+        changes.push_back({undone.Steps, undone.FadeIn, undone.FadeOut, first, last, &undone});
     }
-    if (changed)
-        changes.push_back({record.Steps, record.FadeIn, record.FadeOut, granules, nullptr});
+    if (changed) {
+        changes.push_back({record.Steps, record.FadeIn, record.FadeOut, first, last, nullptr});
+    }
     GainLimits limits;
     BlockReader walked(file);
     std::vector<std::int64_t> frames = WalkGained(walked, layout, changes, &limits);
@@ -322,7 +337,88 @@ std::variant<OutputPlan, EditReport> PlanGain(const GainRequest& request, AudioD
     return output;
 }
 
+// A stretch of a piece: `length` bytes from `offset` into it.
+OutputPiece PieceOf(const OutputPiece& piece, std::int64_t offset, std::int64_t length) {
+    if (piece.Bytes.empty()) return {piece.SourceOffset + offset, length, {}, piece.Source};
+    const auto from = piece.Bytes.begin() + offset;
+    return {0, length, {from, from + length}, piece.Source};
+}
+
+// `plan` with the bytes of each patch (where in the output, its bytes; in order, apart) in
+// place of what it had there.
+OutputPlan Patched(const OutputPlan& plan,
+                   const std::vector<std::pair<std::int64_t, std::vector<std::uint8_t>>>& patches) {
+    OutputPlan patched;
+    std::int64_t start = 0, written = 0;  // where the piece starts; the output written so far
+    std::size_t next = 0;
+    for (const OutputPiece& piece : plan) {
+        const std::int64_t end = start + piece.Length;
+        while (written < end) {
+            if (next < patches.size() && patches[next].first < end) {
+                const auto& [at, bytes] = patches[next++];
+                if (at > written) patched.push_back(PieceOf(piece, written - start, at - written));
+                patched.push_back({0, std::ssize(bytes), bytes, 0});
+                written = at + std::ssize(bytes);
+            } else {
+                patched.push_back(PieceOf(piece, written - start, end - written));
+                written = end;
+            }
+        }
+        start = end;
+    }
+    return patched;
+}
+
 }  // namespace
+
+Fades FadePlan(OutputPlan& plan, SourceFile& source, double inSeconds, double outSeconds) {
+    // The output as it is planned, read without owning the source.
+    PlannedFile output(std::shared_ptr<SourceFile>(std::shared_ptr<SourceFile>(), &source), plan);
+    BlockReader reader(output);
+    const SourceLayout layout = ReadLayout(output, reader);
+    if (!layout.First) return {};
+    const std::vector<std::int64_t> frames = WalkGained(reader, layout, {}, nullptr);
+    const std::int64_t perFrame = layout.SamplesPerFrame / kGranuleSamples;
+    const auto [firstPlayed, lastPlayed] = PlayedGranules(std::ssize(frames), layout);
+    const GainChange fade{0,
+                          FadeGranules(inSeconds, layout.SamplingRate),
+                          FadeGranules(outSeconds, layout.SamplingRate),
+                          firstPlayed,
+                          lastPlayed,
+                          nullptr};
+    // The frames the fades reach: up to `first`, and from `last` on.
+    const std::int64_t first = fade.FadeIn > 0 ? (firstPlayed + fade.FadeIn) / perFrame + 1 : 0;
+    const std::int64_t last =
+        fade.FadeOut > 0 ? (lastPlayed - fade.FadeOut) / perFrame : std::ssize(frames);
+    std::vector<std::pair<std::int64_t, std::vector<std::uint8_t>>> patches;
+    const auto patch = [&](std::int64_t i) {
+        const auto index = static_cast<std::size_t>(i);
+        FrameStartBytes bytes{};
+        const std::int64_t end =
+            std::min(index + 1 < frames.size() ? frames[index + 1] : output.Size(),
+                     frames[index] + std::int64_t(bytes.size()));
+        ReadFully(output, frames[index], bytes.data(), bytes.size());
+        Regain(bytes, std::uint64_t(i), {&fade, 1}, nullptr);
+        patches.emplace_back(
+            frames[index],
+            std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + (end - frames[index])));
+    };
+    for (std::int64_t i = 0; i < first; ++i) patch(i);
+    for (std::int64_t i = std::max(first, last); i < std::ssize(frames); ++i) patch(i);
+    plan = Patched(plan, patches);
+    return {fade.FadeIn, fade.FadeOut};
+}
+
+void TellFades(Reporter& reporter, const Fades& fades) {
+    if (fades.In > 0) {
+        reporter.Log(
+            Tr("Gain", "The fade-in takes %1 granules, a step of 1.5 dB each.").Arg(fades.In));
+    }
+    if (fades.Out > 0) {
+        reporter.Log(
+            Tr("Gain", "The fade-out takes %1 granules, a step of 1.5 dB each.").Arg(fades.Out));
+    }
+}
 
 int GainSteps(double db) {
     return int(std::lround(db / 1.5));

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstdint>
+
 #include "engine/AudioDecoder.h"
 #include "engine/Edit.h"
 #include "engine/FileSystem.h"
+#include "engine/OutputPlan.h"
 #include "engine/Reporter.h"
 
 namespace quorvel {
@@ -24,6 +27,20 @@ struct GainRequest {
 
 // The whole steps of 1.5 dB nearest a change in decibels.
 int GainSteps(double db);
+
+// The granules each fade of an output took.
+struct Fades {
+    std::int64_t In = 0;
+    std::int64_t Out = 0;
+};
+
+// `plan`, an output read from `source`, faded in over its first `inSeconds` and out over its
+// last `outSeconds` as a gain fades (a step of 1.5 dB a granule, from silence and to it):
+// the first bytes of the frames the fades reach become pieces of their own. None where the
+// plan holds no MP3 audio.
+Fades FadePlan(OutputPlan& plan, SourceFile& source, double inSeconds, double outSeconds);
+// Tells the log how many granules each fade took, where one did.
+void TellFades(Reporter& reporter, const Fades& fades);
 
 // The whole gain: every audio frame's granules (the header frame's aside) changed by the
 // steps and the fades (a granule a fade takes below the smallest gain set to it), a granule

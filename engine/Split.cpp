@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/AddedFrames.h"
+#include "engine/Gain.h"
 #include "engine/Numbers.h"
 #include "engine/OutputCommit.h"
 #include "engine/OutputNames.h"
@@ -282,12 +283,17 @@ struct WrittenParts {
     std::int64_t AddedBytes = 0;
 };
 
+// Whether the parts are to be faded in or out.
+bool Faded(const SplitRequest& request) {
+    return request.FadeInSeconds > 0 || request.FadeOutSeconds > 0;
+}
+
 // Writes every part where no one sees it yet, each planned as it is written, so that only
 // one part's tag and added frames are held at a time, and hands each to the seam check once
 // it is complete.
 WrittenParts WriteParts(const SplitRequest& request, const SourceCuts& cuts, SourceFile& source,
                         FileSystem& files, TagEditor& tags, OutputCommit& outputs,
-                        SeamCheckAlongside& check) {
+                        SeamCheckAlongside* check, Reporter& reporter) {
     files.RemoveLeftovers(request.Folder);
     const std::int64_t sharedBlock = files.SharedBlockSize(source, request.Folder);
     WrittenParts written;
@@ -297,7 +303,12 @@ WrittenParts WriteParts(const SplitRequest& request, const SourceCuts& cuts, Sou
     // it.
     const bool unbroken = cuts.RunFrames >= 0;
     for (std::size_t i = 0; i < outputs.Size(); ++i) {
-        const PartPlan part = PlanPart(cuts, i, source, tags, request.Parts.Labels, sharedBlock);
+        PartPlan part = PlanPart(cuts, i, source, tags, request.Parts.Labels, sharedBlock);
+        if (Faded(request)) {
+            const Fades fades =
+                FadePlan(part.Plan, source, request.FadeInSeconds, request.FadeOutSeconds);
+            if (i == 0) TellFades(reporter, fades);
+        }
         std::int64_t size = 0;
         for (const auto& piece : part.Plan) size += piece.Length;
         written.Bytes.push_back(size);
@@ -312,7 +323,8 @@ WrittenParts WriteParts(const SplitRequest& request, const SourceCuts& cuts, Sou
             written.AddedFrames += part.AddedFrames;
             written.AddedBytes += part.AddedBytes;
         }
-        check.Written(outputs.Write(i, source, part.Plan), std::move(walked));
+        auto complete = outputs.Write(i, source, part.Plan);
+        if (check) check->Written(std::move(complete), std::move(walked));
     }
     return written;
 }
@@ -359,11 +371,15 @@ SplitReport Run(const SplitRequest& request, FileSystem& files, TagEditor& tags,
         if (auto ended = ClaimNames(request, cuts, files, reporter, outputs, report)) {
             return *ended;
         }
-        // Each seam is checked while the parts after it are written.
-        SeamCheckAlongside check(decoder, files, request.Source, outputs.Size(),
-                                 [&cuts] { return WalkedSource(cuts); });
-        const WrittenParts written =
-            WriteParts(request, cuts, *source, files, tags, outputs, check);
+        // Each seam is checked while the parts after it are written; faded parts differ
+        // from the source at the seams by design.
+        std::optional<SeamCheckAlongside> check;
+        if (!Faded(request)) {
+            check.emplace(decoder, files, request.Source, outputs.Size(),
+                          [&cuts] { return WalkedSource(cuts); });
+        }
+        const WrittenParts written = WriteParts(request, cuts, *source, files, tags, outputs,
+                                                check ? &*check : nullptr, reporter);
         if (const auto why = tags.Unavailable()) {
             reporter.Log(Tr("Split",
                             "The tag library could not be loaded (%1): the tags keep the "
@@ -378,7 +394,11 @@ SplitReport Run(const SplitRequest& request, FileSystem& files, TagEditor& tags,
         }
         CheckUnchanged(files, *source, Tr("Split", "the source changed while it was being split"));
         outputs.Commit();
-        report.Seams = LogSeamCheck(reporter, [&check] { return check.Reports(); });
+        if (check) {
+            report.Seams = LogSeamCheck(reporter, [&check] { return check->Reports(); });
+        } else {
+            reporter.Log(Tr("Split", "Seam check skipped: the parts are faded."));
+        }
         report.Bytes = written.Bytes;
         TellWritten(reporter, source->Size(), written, request.Exact);
         reporter.Log(Tr("Split", "MP3 splitting completed."));

@@ -40,6 +40,9 @@ struct SplitRequest {
     // The frames the analysis of the source met (Analysis::Walked), where the caller has one:
     // a source unchanged since is not read through again to find them.
     std::shared_ptr<const ChainRecord> Walked;
+    // Each part faded in over its first seconds and out over its last, as a gain fades.
+    double FadeInSeconds = 0;
+    double FadeOutSeconds = 0;
     // How the log writes a decimal fraction, and tells the user to cut at the sample.
     std::string Separator = ".";
     Message ExactHint = std::string();

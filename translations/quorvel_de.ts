@@ -749,6 +749,10 @@
         <source>The cut at %1 leaves a part of a single frame, which players cannot open.</source>
         <translation>Der Schnitt bei %1 lässt einen Teil aus einem einzigen Frame zurück, den Player nicht öffnen können.</translation>
     </message>
+    <message>
+        <source>Seam check skipped: the parts are faded.</source>
+        <translation>Nahtprüfung ausgelassen: Die Teile sind geblendet.</translation>
+    </message>
 </context>
 <context>
     <name>Tags</name>
@@ -945,6 +949,10 @@
     <message>
         <source>%1: option &apos;--%2&apos; is the gain command&apos;s</source>
         <translation>%1: Option &apos;--%2&apos; gehört zum Befehl gain</translation>
+    </message>
+    <message>
+        <source>%1: option &apos;--%2&apos; is that of split, parts, cut and gain</source>
+        <translation>%1: Option &apos;--%2&apos; gehört zu split, parts, cut und gain</translation>
     </message>
 </context>
 <context>

@@ -237,7 +237,8 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
     EXPECT_EQ(help.exitCode, 0);
     for (const char* usage :
          {"quorvel-cli info [-q|--quiet] [--json] FILE",
-          "quorvel-cli split [-r|--replace] [-x|--exact] [-q|--quiet] [--json] [--] FILE",
+          "quorvel-cli split [-r|--replace] [-x|--exact] [-q|--quiet] [--json] [--fade-in SECONDS] "
+          "[--fade-out SECONDS] [--] FILE",
           "quorvel-cli verify [-q|--quiet] [--json] SOURCE PART1 PART2",
           "quorvel-cli parts [-r|--replace] [-x|--exact] [-q|--quiet] [--json] (--at TIME)",
           "quorvel-cli silences [--threshold DB] [--min SECONDS] [-q|--quiet] [--json] [--] "
@@ -1210,8 +1211,10 @@ TEST_F(Cli, GainChangesEveryGranuleAndUndoesByteForByte) {
 
 // gain --fade-in and --fade-out: a steady tone decodes as a staircase of 1.5 dB a granule,
 // monotone, from below -60 dBFS to the tone's level and back down, and --undo gives the
-// tone back byte for byte, the granules a fade took to the smallest gain among them.
-TEST_F(Cli, GainFadesInAndOutAStepOfAGranuleAtATime) {
+// tone back byte for byte, the granules a fade took to the smallest gain among them. The
+// faded parts of a split and a faded cut start and end in silence, and the parts still
+// play as long as the source, one after the other.
+TEST_F(Cli, FadesInAndOutAStepOfAGranuleAtATime) {
     const std::string tone = folder + "/tone.mp3", faded = folder + "/faded.mp3";
     ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -t wav - synth 5 sine 440 gain -6 2>/dev/null | "
                            "lame --quiet -b 192 - '" +
@@ -1222,13 +1225,16 @@ TEST_F(Cli, GainFadesInAndOutAStepOfAGranuleAtATime) {
         Run({"gain", "--db", "0", "--fade-in", "2", "--fade-out", "1", tone, faded});
     ASSERT_EQ(gain.exitCode, 0) << gain.err;
     // The level of each granule's worth of samples, in dB of full scale, both channels.
-    const auto samples = Samples16(faded);
-    std::vector<double> levels;
-    for (std::size_t at = 0; at + 2 * 576 <= samples.size(); at += 2 * 576) {
-        double sum = 0;
-        for (std::size_t i = at; i < at + 2 * 576; ++i) sum += double(samples[i]) * samples[i];
-        levels.push_back(10 * std::log10(sum / (2 * 576) / (32768.0 * 32768.0) + 1e-30));
-    }
+    const auto levelsOf = [](const std::vector<std::int16_t>& samples) {
+        std::vector<double> levels;
+        for (std::size_t at = 0; at + 2 * 576 <= samples.size(); at += 2 * 576) {
+            double sum = 0;
+            for (std::size_t i = at; i < at + 2 * 576; ++i) sum += double(samples[i]) * samples[i];
+            levels.push_back(10 * std::log10(sum / (2 * 576) / (32768.0 * 32768.0) + 1e-30));
+        }
+        return levels;
+    };
+    const auto levels = levelsOf(Samples16(faded));
     const std::size_t in = 153;  // 2 s of granules
     const double level = levels[levels.size() / 2];
     EXPECT_LT(levels.front(), -60);
@@ -1244,6 +1250,25 @@ TEST_F(Cli, GainFadesInAndOutAStepOfAGranuleAtATime) {
     const Result undo = Run({"gain", "--undo", faded, folder + "/back.mp3"});
     ASSERT_EQ(undo.exitCode, 0) << undo.err;
     EXPECT_TRUE(ReadText(folder + "/back.mp3") == ReadText(tone));
+
+    const std::string out = folder + "/out";
+    fs::create_directory(out);
+    const Result parts =
+        Run({"parts", "--count", "3", "--fade-in", "0.5", "--fade-out", "0.5", tone, out});
+    ASSERT_EQ(parts.exitCode, 0) << parts.err;
+    EXPECT_NE(parts.out.find("Seam check skipped: the parts are faded."), std::string::npos);
+    const Result cut = Run({"cut", "--remove", "0:02-0:03", "--fade-in", "0.5", "--fade-out", "0.5",
+                            tone, out + "/cut.mp3"});
+    ASSERT_EQ(cut.exitCode, 0) << cut.err;
+    std::size_t played = 0;
+    for (const char* name : {"tone1.mp3", "tone2.mp3", "tone3.mp3", "cut.mp3"}) {
+        const auto part = levelsOf(Samples16(out + "/" + name));
+        ASSERT_GT(part.size(), 4u) << name;
+        EXPECT_LT(part.front(), -60) << name;
+        EXPECT_LT(part.back(), -60) << name;
+        played += std::string(name) == "cut.mp3" ? 0 : GaplessBytes(out + "/" + name);
+    }
+    EXPECT_EQ(played, GaplessBytes(tone));
 }
 
 // join --chapters gives the output one chapter for each file, as ffprobe reads them: titled
