@@ -228,6 +228,9 @@ void frmCopyFile::closeEvent(QCloseEvent* event) {
         if (!closeAfterWork_)
             closeAfterWork_ = work_->StopToClose(
                 this, splitting_ ? BackgroundWork::Writes::Parts : BackgroundWork::Writes::Nothing);
+    } else if (editor_ && !closeAfterWork_ && !editor_->KeepsUnsavedEdits()) {
+        // The user keeps the editor's audio edits not saved: nothing closes.
+        event->ignore();
     } else {
         event->accept();
         if (editor_) editor_->close();

@@ -74,6 +74,9 @@ class frmEditor final : public QMainWindow {
     void SetOwnerWorking(bool working);
     // Stops the split under way without asking and closes the window once it has ended.
     void StopAndClose();
+    // Whether the window may close: no audio edits are unsaved, or the user agrees to lose
+    // them.
+    bool KeepsUnsavedEdits();
 
     // The form its work reports through: its signals carry the log's lines.
     const EditorForm& Form() const { return *form_; }
@@ -123,9 +126,6 @@ class frmEditor final : public QMainWindow {
     // The new file Save As writes, chosen in the save dialog, proposed in the destination
     // folder under the source's name as `name` gives it; empty when cancelled.
     QString AskOutput(const QString& title, const QString& name);
-    // Whether the window may close: no audio edits are unsaved, or the user agrees to lose
-    // them.
-    bool KeepsUnsavedEdits();
     // Plays before, across or after the cut chosen, or the stretch removed at the cursor.
     void PlayCut(CutPlayer::Side side);
     // Runs the split or an edit, the commands off and the progress and result anew.
