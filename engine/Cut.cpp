@@ -366,15 +366,26 @@ void CheckCutSeams(AudioDecoder& decoder, FileSystem& files, const CutOutRequest
     }
 }
 
+// The one source of a cut or a trim as an assembly reads it; a refusal where it holds no
+// audio.
+std::variant<std::vector<AssemblySource>, EditReport> ReadEditSource(SourceFile& file,
+                                                                     const std::string& path,
+                                                                     Reporter& reporter) {
+    std::vector<AssemblySource> sources = {ReadAssemblySource(file)};
+    if (sources.front().Frames.empty()) {
+        return RefuseEdit(reporter, Tr("Join", "%1 holds no MP3 audio.").Arg(path), path);
+    }
+    return sources;
+}
+
 std::variant<OutputPlan, EditReport> PlanTrim(const TrimRequest& request, SourceFile& file,
                                               TagEditor& tags, AudioDecoder& decoder,
                                               FileSystem& files, Reporter& reporter) {
     const std::string& path = request.Files.Sources.front();
-    const std::vector<AssemblySource> sources = {ReadAssemblySource(file)};
+    auto read = ReadEditSource(file, path, reporter);
+    if (auto* refused = std::get_if<EditReport>(&read)) return std::move(*refused);
+    const auto& sources = std::get<std::vector<AssemblySource>>(read);
     const AssemblySource& source = sources.front();
-    if (source.Frames.empty()) {
-        return RefuseEdit(reporter, Tr("Join", "%1 holds no MP3 audio.").Arg(path), path);
-    }
     const FileSilences silences = FindSilences(decoder, files, path, request.Silence);
     const auto sound = SoundOf(silences);
     if (!sound) {
@@ -400,11 +411,10 @@ std::variant<PlannedCutOut, EditReport> PlanCutOut(const CutOutRequest& request,
                                                    TagEditor& tags, AudioDecoder& decoder,
                                                    FileSystem& files, Reporter& reporter) {
     const std::string& path = request.Files.Sources.front();
-    const std::vector<AssemblySource> sources = {ReadAssemblySource(file)};
+    auto read = ReadEditSource(file, path, reporter);
+    if (auto* refused = std::get_if<EditReport>(&read)) return std::move(*refused);
+    const auto& sources = std::get<std::vector<AssemblySource>>(read);
     const AssemblySource& source = sources.front();
-    if (source.Frames.empty()) {
-        return RefuseEdit(reporter, Tr("Join", "%1 holds no MP3 audio.").Arg(path), path);
-    }
     std::vector<Silence> silences;
     if (request.Snap) silences = FindSilences(decoder, files, path, request.Silence).Found;
     auto kept = KeptOf(request, source, silences, reporter);
