@@ -156,7 +156,7 @@ std::variant<Kept, Message> KeptOf(const CutOutRequest& request, const AssemblyS
     if (kept.From >= kept.To) {
         return Tr("Cut", "The spans given hold all the audio: nothing would be left.");
     }
-    if (kept.From == 0 && kept.To == played && kept.Spans.empty()) {
+    if (kept.From == 0 && kept.To == played && kept.Spans.empty() && request.Levels.empty()) {
         return Tr("Cut", "The spans given hold no whole frame: there is nothing to remove.");
     }
     return kept;
@@ -298,7 +298,8 @@ std::variant<PlannedCutOut, EditReport> PlanKept(std::span<const AssemblySource>
         std::max<std::int64_t>(0, output.Frames.FrameSamples() - gapless.Delay - gapless.Padding);
     auto tag = RetimedTag(source, tags, RemovedMs(kept, source.Layout),
                           played * 1000 / source.Layout.SamplingRate);
-    return PlannedCutOut{output.Frames.Plan(std::move(tag), *header, gapless, 0), std::move(seams)};
+    return PlannedCutOut{output.Frames.Plan(std::move(tag), *header, gapless, 0), std::move(seams),
+                         nullptr};
 }
 
 // How many sample frames of two reads differ, and how far from the seam the farthest lies:
@@ -356,8 +357,10 @@ void CheckCutSeams(AudioDecoder& decoder, FileSystem& files, const CutOutRequest
         return;
     }
     try {
-        const auto source = decoder.Open(files.OpenSource(request.Files.Sources.front()),
-                                         AudioDecoder::Length::Stated);
+        // The output is compared with the source as its levels were changed.
+        std::unique_ptr<SourceFile> read = files.OpenSource(request.Files.Sources.front());
+        if (!request.Levels.empty()) read = LeveledSource(std::move(read), request.Levels);
+        const auto source = decoder.Open(std::move(read), AudioDecoder::Length::Stated);
         const auto output =
             decoder.Open(files.OpenSource(request.Files.Output), AudioDecoder::Length::Stated);
         for (const CutSeam& seam : seams) CheckSeam(*source, *output, seam, reporter);
@@ -411,7 +414,12 @@ std::variant<PlannedCutOut, EditReport> PlanCutOut(const CutOutRequest& request,
                                                    TagEditor& tags, AudioDecoder& decoder,
                                                    FileSystem& files, Reporter& reporter) {
     const std::string& path = request.Files.Sources.front();
-    auto read = ReadEditSource(file, path, reporter);
+    // The source with its levels changed is what is cut.
+    std::shared_ptr<SourceFile> leveled;
+    if (!request.Levels.empty()) {
+        leveled = LeveledSource({std::shared_ptr<SourceFile>(), &file}, request.Levels);
+    }
+    auto read = ReadEditSource(leveled ? *leveled : file, path, reporter);
     if (auto* refused = std::get_if<EditReport>(&read)) return std::move(*refused);
     const auto& sources = std::get<std::vector<AssemblySource>>(read);
     const AssemblySource& source = sources.front();
@@ -419,7 +427,9 @@ std::variant<PlannedCutOut, EditReport> PlanCutOut(const CutOutRequest& request,
     if (request.Snap) silences = FindSilences(decoder, files, path, request.Silence).Found;
     auto kept = KeptOf(request, source, silences, reporter);
     if (auto* why = std::get_if<Message>(&kept)) return RefuseEdit(reporter, *why);
-    return PlanKept(sources, std::get<Kept>(kept), path, tags, reporter);
+    auto planned = PlanKept(sources, std::get<Kept>(kept), path, tags, reporter);
+    if (auto* cut = std::get_if<PlannedCutOut>(&planned)) cut->Leveled = std::move(leveled);
+    return planned;
 }
 
 std::optional<PlayedSpan> SoundOf(const FileSilences& silences) {
@@ -440,23 +450,30 @@ PlayedSpan KeptAround(const PlayedSpan& sound, double keepSeconds, const FileSil
 
 EditReport CutOut(const CutOutRequest& request, FileSystem& files, TagEditor& tags,
                   AudioDecoder& decoder, Reporter& reporter) {
-    if (request.Remove.empty()) {
+    if (request.Remove.empty() && request.Levels.empty()) {
         EditReport report;
         report.Problem = Refusal{Tr("Cut", "Please give a span to remove."), Field::Time};
         return report;
     }
     std::vector<CutSeam> seams;
+    std::shared_ptr<SourceFile> leveled;
     return RunEdit(
         request.Files, files, reporter,
         Tr("Cut", "Cutting %1 into %2")
             .Arg(request.Files.Sources.front())
             .Arg(request.Files.Output),
-        [&](std::span<SourceFile* const> opened) -> std::variant<OutputPlan, EditReport> {
+        [&](std::vector<SourceFile*>& opened) -> std::variant<OutputPlan, EditReport> {
             auto planned = PlanCutOut(request, *opened.front(), tags, decoder, files, reporter);
             auto* cut = std::get_if<PlannedCutOut>(&planned);
             if (!cut) return std::get<EditReport>(std::move(planned));
+            // What the cut reads is the source with its levels changed.
+            if (cut->Leveled) {
+                leveled = std::move(cut->Leveled);
+                for (OutputPiece& piece : cut->Plan) piece.Source = opened.size();
+                opened.push_back(leveled.get());
+            }
             if (request.FadeInSeconds > 0 || request.FadeOutSeconds > 0) {
-                TellFades(reporter, FadePlan(cut->Plan, *opened.front(), request.FadeInSeconds,
+                TellFades(reporter, FadePlan(cut->Plan, *opened.back(), request.FadeInSeconds,
                                              request.FadeOutSeconds));
             }
             seams = std::move(cut->Seams);

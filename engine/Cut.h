@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <variant>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "engine/AudioDecoder.h"
 #include "engine/Edit.h"
 #include "engine/FileSystem.h"
+#include "engine/Gain.h"
 #include "engine/OutputPlan.h"
 #include "engine/Reporter.h"
 #include "engine/Silences.h"
@@ -33,6 +35,8 @@ struct CutOutRequest {
     // Faded in over the output's first seconds and out over its last, as a gain fades.
     double FadeInSeconds = 0;
     double FadeOutSeconds = 0;
+    // The source's level changed over stretches of its playing time before it is cut.
+    std::vector<LevelChange> Levels;
 };
 
 // A seam of a cut's output, in played samples: where the audio kept before it ends in the
@@ -45,10 +49,12 @@ struct CutSeam {
     std::int64_t OutputAfter = 0;
 };
 
-// A cut planned, not written: its output's pieces and its seams.
+// A cut planned, not written: its output's pieces and its seams. Where levels change, the
+// pieces are read from `Leveled`, the source with its levels changed, not from the source.
 struct PlannedCutOut {
     OutputPlan Plan;
     std::vector<CutSeam> Seams;
+    std::shared_ptr<SourceFile> Leveled;
 };
 
 // What CutOut writes, planned from the source as opened, so that it can be heard before it

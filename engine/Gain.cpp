@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
@@ -55,6 +56,10 @@ struct GainChange {
     std::int64_t FirstPlayed = 0;
     std::int64_t LastPlayed = 0;
     const GainRecord* Undone = nullptr;
+    // The granules [From, To) the change is made to: a stretch's own fades start and end
+    // there, FirstPlayed and LastPlayed being its first and last.
+    std::int64_t From = 0;
+    std::int64_t To = std::numeric_limits<std::int64_t>::max();
 
     // The steps quieter the fades make granule `time`: more than any gain, for silence.
     std::int64_t Faded(std::int64_t time) const {
@@ -72,13 +77,18 @@ struct GainChange {
     }
 };
 
+// The granule whose coded samples a decoder plays as played sample `sample`: its output
+// lags what it decodes by its delay.
+std::int64_t GranuleOf(std::int64_t sample, const SourceLayout& layout) {
+    return std::max<std::int64_t>(0, sample + PlayedLead(layout.GaplessValues) - kDecoderDelay) /
+           kGranuleSamples;
+}
+
 // The granules that hold the first and the last sample played of `frames` audio frames.
 std::pair<std::int64_t, std::int64_t> PlayedGranules(std::int64_t frames,
                                                      const SourceLayout& layout) {
-    const std::int64_t lead = PlayedLead(layout.GaplessValues);
     const std::int64_t played = PlayedSamples(frames, layout.SamplesPerFrame, layout.GaplessValues);
-    return {lead / kGranuleSamples,
-            (lead + std::max<std::int64_t>(1, played) - 1) / kGranuleSamples};
+    return {GranuleOf(0, layout), GranuleOf(std::max<std::int64_t>(1, played) - 1, layout)};
 }
 
 // What a change found at the limits: the granules it left, and those a fade took to the
@@ -122,6 +132,7 @@ void Regain(FrameStartBytes& bytes, std::uint64_t index, std::span<const GainCha
                 if (gain >= 0 && gain <= kLargestGain) WriteGain(bytes, bit, int(gain));
                 continue;
             }
+            if (time < change.From || time >= change.To) continue;
             const std::int64_t gain = was + change.Steps - faded;
             if (gain < 0 && faded > 0) {
                 if (last) limits->Silenced.emplace_back(granule, was);
@@ -140,13 +151,21 @@ void Regain(FrameStartBytes& bytes, std::uint64_t index, std::span<const GainCha
     }
 }
 
+// A source the caller keeps, handed on as one shared.
+std::shared_ptr<SourceFile> Unowned(SourceFile& source) {
+    return {std::shared_ptr<SourceFile>(), &source};
+}
+
 // The source read with the gains of its audio frames changed: the bytes a gain writes.
 // It keeps only where each frame starts; what each becomes is worked out as it is read.
 class GainedFile final : public SourceFile {
   public:
-    GainedFile(SourceFile& source, std::vector<std::int64_t> frames,
+    GainedFile(std::shared_ptr<SourceFile> source, std::vector<std::int64_t> frames,
                std::vector<GainChange> changes)
-        : source_(source), frames_(std::move(frames)), changes_(std::move(changes)) {}
+        : owned_(std::move(source)),
+          source_(*owned_),
+          frames_(std::move(frames)),
+          changes_(std::move(changes)) {}
 
     const std::string& Path() const override { return source_.Path(); }
     std::int64_t Size() const override { return source_.Size(); }
@@ -176,6 +195,7 @@ class GainedFile final : public SourceFile {
     }
 
   private:
+    std::shared_ptr<SourceFile> owned_;  // holding nothing where the caller keeps the source
     SourceFile& source_;
     std::vector<std::int64_t> frames_;
     std::vector<GainChange> changes_;
@@ -327,7 +347,7 @@ std::variant<OutputPlan, EditReport> PlanGain(const GainRequest& request, AudioD
                         "The gain cancels the one recorded: the output is the file as it "
                         "was before both."));
     }
-    gained = std::make_unique<GainedFile>(file, std::move(frames), std::move(changes));
+    gained = std::make_unique<GainedFile>(Unowned(file), std::move(frames), std::move(changes));
     sources.push_back(gained.get());
     OutputPlan output;
     if (!outputTag.empty()) {
@@ -373,7 +393,7 @@ OutputPlan Patched(const OutputPlan& plan,
 
 Fades FadePlan(OutputPlan& plan, SourceFile& source, double inSeconds, double outSeconds) {
     // The output as it is planned, read without owning the source.
-    PlannedFile output(std::shared_ptr<SourceFile>(std::shared_ptr<SourceFile>(), &source), plan);
+    PlannedFile output(Unowned(source), plan);
     BlockReader reader(output);
     const SourceLayout layout = ReadLayout(output, reader);
     if (!layout.First) return {};
@@ -407,6 +427,27 @@ Fades FadePlan(OutputPlan& plan, SourceFile& source, double inSeconds, double ou
     for (std::int64_t i = std::max(first, last); i < std::ssize(frames); ++i) patch(i);
     plan = Patched(plan, patches);
     return {fade.FadeIn, fade.FadeOut};
+}
+
+std::unique_ptr<SourceFile> LeveledSource(std::shared_ptr<SourceFile> source,
+                                          std::span<const LevelChange> levels) {
+    BlockReader reader(*source);
+    const SourceLayout layout = ReadLayout(*source, reader);
+    std::vector<std::int64_t> frames =
+        layout.First ? WalkGained(reader, layout, {}, nullptr) : std::vector<std::int64_t>{};
+    std::vector<GainChange> changes;
+    for (const LevelChange& level : levels) {
+        const auto sample = [&](std::chrono::microseconds time) {
+            return (time.count() * layout.SamplingRate + 500000) / 1000000;
+        };
+        const std::int64_t from = GranuleOf(sample(level.From), layout);
+        const std::int64_t to = std::max(from + 1, GranuleOf(sample(level.To), layout));
+        GainChange change{level.Steps, 0, 0, from, to - 1, nullptr, from, to};
+        if (level.Fade == LevelChange::Shape::FadeIn) change.FadeIn = to - from;
+        if (level.Fade == LevelChange::Shape::FadeOut) change.FadeOut = to - from;
+        changes.push_back(change);
+    }
+    return std::make_unique<GainedFile>(std::move(source), std::move(frames), std::move(changes));
 }
 
 void TellFades(Reporter& reporter, const Fades& fades) {

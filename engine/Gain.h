@@ -1,6 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
+#include <span>
 
 #include "engine/AudioDecoder.h"
 #include "engine/Edit.h"
@@ -39,6 +42,24 @@ struct Fades {
 // the first bytes of the frames the fades reach become pieces of their own. None where the
 // plan holds no MP3 audio.
 Fades FadePlan(OutputPlan& plan, SourceFile& source, double inSeconds, double outSeconds);
+// A change of the level of a stretch of a source's playing time, as a gain makes it: whole
+// steps of 1.5 dB louder or quieter, or a fade in from silence at its start to the level
+// at its end, or out the other way.
+struct LevelChange {
+    enum class Shape { Level, FadeIn, FadeOut };
+    std::chrono::microseconds From{0};
+    std::chrono::microseconds To{0};
+    int Steps = 0;
+    Shape Fade = Shape::Level;
+    bool operator==(const LevelChange&) const = default;
+};
+
+// `source` read with its levels changed as `levels` say, one after the other, granule by
+// granule; granules a fade takes below the smallest gain set to it, and those a change
+// would take past the largest left. Throws FileError as the source's reads do.
+std::unique_ptr<SourceFile> LeveledSource(std::shared_ptr<SourceFile> source,
+                                          std::span<const LevelChange> levels);
+
 // Tells the log how many granules each fade took, where one did.
 void TellFades(Reporter& reporter, const Fades& fades);
 

@@ -992,6 +992,33 @@
         <source>Cut Out the Selection</source>
         <translation>Auswahl herausschneiden</translation>
     </message>
+    <message>
+        <source>Change the Level</source>
+        <translation>Pegel ändern</translation>
+    </message>
+    <message>
+        <source>Fade In</source>
+        <translation>Einblenden</translation>
+    </message>
+    <message>
+        <source>Fade Out</source>
+        <translation>Ausblenden</translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::ui::WaveView</name>
+    <message>
+        <source>fade in</source>
+        <translation>Einblende</translation>
+    </message>
+    <message>
+        <source>fade out</source>
+        <translation>Ausblende</translation>
+    </message>
+    <message>
+        <source>%1 dB</source>
+        <translation>%1 dB</translation>
+    </message>
 </context>
 <context>
     <name>quorvel::ui::frmAbout</name>
@@ -1714,10 +1741,6 @@ Desktop-Modul: %7</translation>
         <translation>Die Bearbeitungen des Tons sind nicht gespeichert. Den Editor schließen und sie verwerfen?</translation>
     </message>
     <message>
-        <source>The split writes the parts of the file as it is, without the audio removed here: save the edited file with File &gt; Save As, then split that file.</source>
-        <translation>Die Teilung schreibt die Teile der Datei, wie sie ist, ohne den hier entfernten Ton: Speichern Sie die bearbeitete Datei mit Datei &gt; Speichern unter und teilen Sie dann diese Datei.</translation>
-    </message>
-    <message>
         <source>That is removed already: there is nothing more to remove.</source>
         <translation>Das ist schon entfernt: Es gibt nichts weiter zu entfernen.</translation>
     </message>
@@ -1760,6 +1783,26 @@ Desktop-Modul: %7</translation>
     <message>
         <source>&amp;Trim Silence</source>
         <translation>Stille &amp;abschneiden</translation>
+    </message>
+    <message>
+        <source>The split writes the parts of the file as it is, without the audio edits made here: save the edited file with File &gt; Save As, then split that file.</source>
+        <translation>Die Teilung schreibt die Teile der Datei, wie sie ist, ohne die hier gemachten Bearbeitungen des Tons: Speichern Sie die bearbeitete Datei mit Datei &gt; Speichern unter und teilen Sie dann diese Datei.</translation>
+    </message>
+    <message>
+        <source>&amp;Louder by 1.5 dB</source>
+        <translation>Lau&amp;ter um 1,5 dB</translation>
+    </message>
+    <message>
+        <source>&amp;Quieter by 1.5 dB</source>
+        <translation>Le&amp;iser um 1,5 dB</translation>
+    </message>
+    <message>
+        <source>Fade &amp;In the Selection</source>
+        <translation>Auswahl ei&amp;nblenden</translation>
+    </message>
+    <message>
+        <source>&amp;Fade Out the Selection</source>
+        <translation>Auswahl ausblen&amp;den</translation>
     </message>
 </context>
 <context>

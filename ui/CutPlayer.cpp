@@ -93,8 +93,8 @@ void CutPlayer::PlaySpan(const QString& source, qint64 fromSample, qint64 endSam
 }
 
 void CutPlayer::PlayRemoved(Side side, const QString& source, std::vector<RemovedSpan> removed,
-                            qint64 fromSample) {
-    Play(side, source, fromSample, false, 0, std::move(removed));
+                            std::vector<LevelChange> levels, qint64 fromSample) {
+    Play(side, source, fromSample, false, 0, std::move(removed), std::move(levels));
 }
 
 void CutPlayer::Stop() {
@@ -105,7 +105,7 @@ void CutPlayer::Stop() {
 }
 
 void CutPlayer::Play(Side side, const QString& source, qint64 at, bool exact, qint64 end,
-                     std::vector<RemovedSpan> removed) {
+                     std::vector<RemovedSpan> removed, std::vector<LevelChange> levels) {
     Stop();
     active_ = true;
     const unsigned play = ++play_;
@@ -137,14 +137,16 @@ void CutPlayer::Play(Side side, const QString& source, qint64 at, bool exact, qi
                 CutOutRequest request;
                 request.Files.Sources = {path};
                 request.Remove = std::move(removed);
+                request.Levels = std::move(levels);
                 Unheard quiet(stopping_);
                 auto planned = PlanCutOut(request, *file, tags, decoder, files, quiet);
                 if (auto* report = std::get_if<EditReport>(&planned)) {
                     if (report->Problem) sound.Problem = report->Problem->Text;
                 } else {
                     const PlannedCutOut& cut = std::get<PlannedCutOut>(planned);
-                    const auto audio = decoder.Open(std::make_unique<PlannedFile>(file, cut.Plan),
-                                                    AudioDecoder::Length::Stated);
+                    const auto audio = decoder.Open(
+                        std::make_unique<PlannedFile>(cut.Leveled ? cut.Leveled : file, cut.Plan),
+                        AudioDecoder::Length::Stated);
                     sound.Rate = audio->Rate();
                     sound.Channels = audio->Channels();
                     // Where the stretch went: the seam the cut made at it, on the frame

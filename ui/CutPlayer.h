@@ -49,7 +49,7 @@ class CutPlayer final : public QObject {
     // the cut will write it: what plays before it, after it, or both (Side::Span is not one).
     enum class Side { Before, After, Across, Span };
     void PlayRemoved(Side side, const QString& source, std::vector<RemovedSpan> removed,
-                     qint64 fromSample);
+                     std::vector<LevelChange> levels, qint64 fromSample);
     void Stop();
     // From a play until its Stopped or Failed: decoding or playing.
     bool Active() const { return active_; }
@@ -65,7 +65,7 @@ class CutPlayer final : public QObject {
     // `at`: the cut's milliseconds, or for a span (or a stretch of `removed`) its first
     // sample; `end` the span's end.
     void Play(Side side, const QString& source, qint64 at, bool exact, qint64 end = 0,
-              std::vector<RemovedSpan> removed = {});
+              std::vector<RemovedSpan> removed = {}, std::vector<LevelChange> levels = {});
     // On the window's thread, with what the decoding made of the play numbered `play`.
     void Decoded(unsigned play, const Sound& sound);
     // Plays the samples on the system's default sound device.

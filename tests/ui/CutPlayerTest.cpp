@@ -209,7 +209,7 @@ void CutPlayerTest::playsAcrossTheCutAsTheWrittenParts() {
     const std::vector<qint16> across(output.begin() + seam - std::ptrdiff_t(heard),
                                      output.begin() + seam + std::ptrdiff_t(heard));
     const qint64 removedFrom = recorded() / 4 * 4;
-    player.PlayRemoved(CutPlayer::Side::Across, source, {{4s, 5s}}, 4 * 44100);
+    player.PlayRemoved(CutPlayer::Side::Across, source, {{4s, 5s}}, {}, 4 * 44100);
     QTRY_VERIFY_WITH_TIMEOUT(stopped.size() == 3 || !failed.isEmpty(), 60000);
     QVERIFY2(failed.isEmpty(), qPrintable(failed.value(0).value(0).toString()));
     const qint64 removedEnd = recorded() + 44100 * 4;

@@ -174,6 +174,38 @@ class EditModelTest : public QObject {
         model.History().redo();
         QCOMPARE(Spans(model), QStringLiteral("1000000-2000000"));
     }
+
+    // The selection made louder or quieter is one change, however often pressed, until the
+    // selection or the edit changes; a fade is a change of its own; all undo with the rest
+    // and count as audio edits not saved.
+    void changesTheLevelOfTheSelection() {
+        EditModel model(44100, 10s);
+        QVERIFY(!model.ChangeLevel(1));
+        model.Select(44100, 88200);
+        QVERIFY(model.ChangeLevel(1));
+        QVERIFY(model.ChangeLevel(1));
+        QVERIFY(model.ChangeLevel(-1));
+        QVERIFY(model.ChangeLevel(1));
+        QCOMPARE(model.History().count(), 1);
+        QCOMPARE(model.Levels().size(), 1u);
+        QCOMPARE(model.Levels().front().Steps, 2);
+        QVERIFY(model.Fade(quorvel::LevelChange::Shape::FadeIn));
+        QVERIFY(model.ChangeLevel(-1));
+        model.Select(0, 44100);
+        QVERIFY(model.ChangeLevel(-1));
+        QCOMPARE(model.History().count(), 4);
+        const auto levels = model.LevelTimes();
+        QCOMPARE(levels.size(), 4u);
+        QCOMPARE(levels[1].Fade, quorvel::LevelChange::Shape::FadeIn);
+        QCOMPARE(levels[1].From, 1s);
+        QCOMPARE(levels[1].To, 2s);
+        QCOMPARE(levels[3].Steps, -1);
+        QVERIFY(model.AudioEdited() && model.Unsaved());
+        model.MarkSaved();
+        QVERIFY(!model.Unsaved());
+        for (int i = 0; i < 4; ++i) model.History().undo();
+        QVERIFY(!model.AudioEdited() && model.Unsaved());
+    }
 };
 
 QTEST_MAIN(EditModelTest)

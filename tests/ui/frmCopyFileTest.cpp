@@ -1373,6 +1373,70 @@ class frmCopyFileTest : public QObject {
         QCOMPARE(int(fake_.questions.size()), asked + 2);
     }
 
+    // The selection made two steps louder by its key is written by Save As: within it the
+    // file decodes to the source's samples times 2^(1/2), within a step of rounding, and
+    // outside it to the source's very samples, a granule or two at its ends aside.
+    void editorChangesTheLevelOfTheSelection() {
+        const QString source = Temp(u"quiet.mp3"_s);
+        const QString wave = Temp(u"quiet.wav"_s);
+        QCOMPARE(QProcess::execute(u"sox"_s,
+                                   {u"-n"_s, u"-r"_s, u"44100"_s, u"-c"_s, u"2"_s, wave, u"synth"_s,
+                                    u"6"_s, u"sine"_s, u"300-900"_s, u"gain"_s, u"-12"_s}),
+                 0);
+        QCOMPARE(QProcess::execute(u"lame"_s, {u"--quiet"_s, u"-b"_s, u"192"_s, wave, source}), 0);
+        Analyse(source);
+        Type("txtToFolder", temp_->path());
+        QPointer<frmEditor> editor = OpenWaveform();
+        QVERIFY(editor);
+        editor->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), editor.data());
+        auto* view = Find<WaveView>(editor, "picWave");
+        const auto at = [&](double share) {
+            return QPoint(int(view->width() * share), view->height() / 2);
+        };
+        QTest::mousePress(view, Qt::LeftButton, {}, at(0.3));
+        QTest::mouseMove(view, at(0.7));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, at(0.7));
+        const auto selected = view->Selection();
+        QTest::keyClick(view, Qt::Key_Up, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(int(view->LevelEdits().size()), 1);
+        QCOMPARE(view->LevelEdits().front().Steps, 2);
+        const QString output = Temp(u"louder.mp3"_s);
+        fake_.savedFile = output;
+        QTRY_VERIFY(Find<QAction>(editor, "mnuSaveAs")->isEnabled());
+        QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(!editor->Working(), 60000);
+        QVERIFY2(Log().endsWith(u"MP3 cutting completed."_s), qPrintable(Log()));
+        const auto decode = [](const QString& path) {
+            QProcess ffmpeg;
+            ffmpeg.start(u"ffmpeg"_s,
+                         {u"-v"_s, u"error"_s, u"-i"_s, path, u"-f"_s, u"s16le"_s, u"-"_s});
+            ffmpeg.waitForFinished(60000);
+            const QByteArray bytes = ffmpeg.readAllStandardOutput();
+            std::vector<qint16> samples(std::size_t(bytes.size()) / 2);
+            std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+            return samples;
+        };
+        const auto before = decode(source), after = decode(output);
+        QCOMPARE(after.size(), before.size());
+        // Two granules of room at either end of the selection, in samples of two channels.
+        const std::int64_t room = 2 * 576;
+        int inside = 0, outside = 0;
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            const std::int64_t frame = std::int64_t(i / 2);
+            if (frame > selected.From + room && frame < selected.End - room) {
+                inside = std::max(
+                    inside, std::abs(int(std::lround(before[i] * std::sqrt(2.0))) - after[i]));
+            } else if (frame < selected.From - room || frame > selected.End + room) {
+                outside = std::max(outside, std::abs(before[i] - after[i]));
+            }
+        }
+        QVERIFY2(inside <= 2, qPrintable(QString::number(inside)));
+        QCOMPARE(outside, 0);
+        editor->close();
+    }
+
     // File > Join Files: two files added, the second moved before the first by its key, are
     // joined in that order into the output, which plays both and the gap their encoders left
     // between them, sample for sample.

@@ -93,8 +93,47 @@ EditModel::Removal EditModel::Remove(const std::vector<SampleSpan>& spans, std::
     if (joined.size() == 1 && joined[0].From <= 0 && joined[0].End >= played) {
         return Removal::Everything;
     }
-    history_.push(new Step(*this, state_, State{state_.Parts, std::move(joined)}, what));
+    State after = state_;
+    after.Removed = std::move(joined);
+    history_.push(new Step(*this, state_, std::move(after), what));
     return Removal::Removed;
+}
+
+std::vector<LevelChange> EditModel::LevelTimes() const {
+    std::vector<LevelChange> levels;
+    for (const LevelEdit& level : state_.Levels) {
+        levels.push_back({Time(level.Span.From), Time(level.Span.End), level.Steps, level.Fade});
+    }
+    return levels;
+}
+
+bool EditModel::ChangeLevel(int steps) {
+    if (selection_.Empty()) return false;
+    const QString what = tr("Change the Level");
+    const LevelEdit* last = state_.Levels.empty() ? nullptr : &state_.Levels.back();
+    if (last && last->Span == selection_ && last->Fade == LevelChange::Shape::Level &&
+        history_.canUndo() && !history_.canRedo() && history_.undoText() == what) {
+        // Pressed again: the change before takes these steps too, one step to undo.
+        const int total = last->Steps + steps;
+        history_.undo();
+        if (total != 0) AddLevel({selection_, total, LevelChange::Shape::Level}, what);
+        return true;
+    }
+    AddLevel({selection_, steps, LevelChange::Shape::Level}, what);
+    return true;
+}
+
+bool EditModel::Fade(LevelChange::Shape fade) {
+    if (selection_.Empty()) return false;
+    AddLevel({selection_, 0, fade},
+             fade == LevelChange::Shape::FadeIn ? tr("Fade In") : tr("Fade Out"));
+    return true;
+}
+
+void EditModel::AddLevel(LevelEdit level, const QString& what) {
+    State after = state_;
+    after.Levels.push_back(level);
+    history_.push(new Step(*this, state_, std::move(after), what));
 }
 
 int EditModel::AddCut(std::chrono::microseconds at, Refused& refused) {
@@ -147,7 +186,9 @@ void EditModel::ReplaceParts(std::vector<PartStart> parts, const QString& what) 
 
 void EditModel::Change(std::vector<PartStart> parts, const QString& what) {
     // The step shows its list as it is pushed.
-    history_.push(new Step(*this, state_, State{std::move(parts), state_.Removed}, what));
+    State after = state_;
+    after.Parts = std::move(parts);
+    history_.push(new Step(*this, state_, std::move(after), what));
 }
 
 void EditModel::Show(State state) {

@@ -20,8 +20,18 @@ struct SampleSpan {
     bool operator==(const SampleSpan&) const = default;
 };
 
+// A change of the level of a stretch of the source's played samples: whole steps of 1.5 dB,
+// or a fade in or out over it.
+struct LevelEdit {
+    SampleSpan Span;
+    int Steps = 0;
+    LevelChange::Shape Fade = LevelChange::Shape::Level;
+    bool operator==(const LevelEdit&) const = default;
+};
+
 // What the editor edits: the list of parts (each cut with the title and performer of the
-// part it starts), the stretches of audio the edits remove, the cursor and the selection.
+// part it starts), the stretches of audio the edits remove and those whose level they
+// change, the cursor and the selection.
 // Every change to the list or to what is removed is a step of its history, undone and
 // redone there; nothing reaches the disk until the split or Save As. The list's times are
 // microseconds, as PartStart has them; the removed stretches, the cursor and the selection
@@ -56,9 +66,17 @@ class EditModel final : public QObject {
     std::vector<RemovedSpan> RemovedTimes() const;
     // How many of the source's `played` samples the edits keep.
     std::int64_t KeptSamples(std::int64_t played) const;
-    // Whether what is removed differs from what was last saved.
-    bool Unsaved() const { return state_.Removed != saved_; }
-    void MarkSaved() { saved_ = state_.Removed; }
+    // The level changes, in the order made.
+    const std::vector<LevelEdit>& Levels() const { return state_.Levels; }
+    // The same as a cut is asked for.
+    std::vector<LevelChange> LevelTimes() const;
+    // Whether any audio is removed or its level changed.
+    bool AudioEdited() const { return !state_.Removed.empty() || !state_.Levels.empty(); }
+    // Whether the audio edits differ from those last saved.
+    bool Unsaved() const {
+        return state_.Removed != saved_.Removed || state_.Levels != saved_.Levels;
+    }
+    void MarkSaved() { saved_ = state_; }
 
     std::int64_t Sample(std::chrono::microseconds time) const;
     std::chrono::microseconds Time(std::int64_t sample) const;
@@ -80,6 +98,11 @@ class EditModel final : public QObject {
     Removal RemoveSelection(bool keepOnly, std::int64_t played);
     // Removes what lies before and after `kept`, as the step `what`.
     Removal KeepOnly(SampleSpan kept, std::int64_t played, const QString& what);
+    // The selection `steps` of 1.5 dB louder (or quieter), or faded in or out, as one step;
+    // a change of the same selection's level just before it takes these steps too. False,
+    // and no step, where nothing is selected.
+    bool ChangeLevel(int steps);
+    bool Fade(LevelChange::Shape fade);
 
   signals:
     // The list or what is removed changed.
@@ -92,7 +115,10 @@ class EditModel final : public QObject {
     struct State {
         std::vector<PartStart> Parts{PartStart{}};
         std::vector<SampleSpan> Removed;
+        std::vector<LevelEdit> Levels;
     };
+    // Adds `level` to the changes as the step `what`.
+    void AddLevel(LevelEdit level, const QString& what);
     // Shows `state`, as a step of the history does.
     void Show(State state);
     void Change(std::vector<PartStart> parts, const QString& what);
@@ -102,7 +128,7 @@ class EditModel final : public QObject {
     std::int32_t rate_;
     std::chrono::microseconds length_;
     State state_;
-    std::vector<SampleSpan> saved_;
+    State saved_;
     std::int64_t cursor_ = 0;
     SampleSpan selection_;
     QUndoStack history_;

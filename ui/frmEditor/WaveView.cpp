@@ -96,6 +96,11 @@ void WaveView::SetSelection(const SampleSpan& span) {
     update();
 }
 
+void WaveView::SetLevelEdits(std::vector<LevelEdit> levels) {
+    levelEdits_ = std::move(levels);
+    update();
+}
+
 void WaveView::SetRemoved(std::vector<SampleSpan> removed) {
     removed_ = std::move(removed);
     update();
@@ -309,6 +314,33 @@ void WaveView::paintEvent(QPaintEvent*) {
     for (const SampleSpan& gone : removed_) {
         stretch(gone.From, gone.End, veil);
         stretch(gone.From, gone.End, QBrush(hatch, Qt::BDiagPattern));
+    }
+    // Each change of level as a band along the top of its stretch, saying what it does: a
+    // ramp for a fade.
+    const int band = fontMetrics().height();
+    for (const LevelEdit& level : levelEdits_) {
+        const double from = std::max(Column(level.Span.From), -1.0);
+        const double to = std::min(Column(level.Span.End), width() + 1.0);
+        if (from >= to) continue;
+        QColor tint = kLevelColour;
+        tint.setAlphaF(0.35);
+        const QRectF strip(from, top, to - from, band);
+        if (level.Fade == LevelChange::Shape::Level) {
+            painter.fillRect(strip, tint);
+        } else {
+            const bool in = level.Fade == LevelChange::Shape::FadeIn;
+            const QPointF ramp[] = {strip.bottomLeft(), in ? strip.topRight() : strip.topLeft(),
+                                    strip.bottomRight()};
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(tint);
+            painter.drawPolygon(ramp, 3);
+        }
+        const QString said = level.Fade == LevelChange::Shape::FadeIn ? tr("fade in")
+                             : level.Fade == LevelChange::Shape::FadeOut
+                                 ? tr("fade out")
+                                 : tr("%1 dB").arg(QLocale().toString(level.Steps * 1.5, 'f', 1));
+        painter.setPen(colours.color(QPalette::Text));
+        painter.drawText(strip.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, said);
     }
     // Frame boundaries, once frames are wide enough to tell apart.
     if (blockSamples_ / perPixel_ >= 8) {

@@ -19,6 +19,7 @@ inline const QColor kSafeFrameColour{0x2E, 0xA0, 0x43};
 inline const QColor kExactColour{0x34, 0x7D, 0xE0};
 inline const QColor kSilenceColour{0xE0, 0xA0, 0x20};
 inline const QColor kPartCutColour{0x9C, 0x4D, 0xCC};
+inline const QColor kLevelColour{0x2E, 0x9E, 0x6B};
 
 // The source's waveform, from the whole file down to single frames, under a ruler of its
 // times: the cursor (the time), the selection, the list's cuts, the stretches the edits
@@ -54,6 +55,9 @@ class WaveView final : public QWidget {
     void SetPartCuts(std::vector<std::int64_t> cuts, int current);
     // The stretches the edits remove.
     void SetRemoved(std::vector<SampleSpan> removed);
+    // The changes of level the edits make, each marked over its stretch.
+    void SetLevelEdits(std::vector<LevelEdit> levels);
+    const std::vector<LevelEdit>& LevelEdits() const { return levelEdits_; }
     // The span on view, `span` in the middle with a little room either side.
     void ShowSpan(const SampleSpan& span);
     void SetCuts(const CutMarks& marks);
@@ -123,6 +127,7 @@ class WaveView final : public QWidget {
     std::vector<std::int64_t> partCuts_;
     int currentCut_ = -1;
     std::vector<SampleSpan> removed_;
+    std::vector<LevelEdit> levelEdits_;
     int pressedX_ = -1;
     bool dragging_ = false;
 };

@@ -161,7 +161,8 @@ void frmEditor::PlayCut(CutPlayer::Side side) {
         const std::int64_t at = model_->Cursor();
         for (const SampleSpan& gone : model_->Removed()) {
             if (gone.From <= at && at <= gone.End) {
-                return player_->PlayRemoved(side, source_.Path, model_->RemovedTimes(), gone.From);
+                return player_->PlayRemoved(side, source_.Path, model_->RemovedTimes(),
+                                            model_->LevelTimes(), gone.From);
             }
         }
     }
@@ -442,10 +443,10 @@ void frmEditor::cmdEqualParts_Click() {
 }
 
 void frmEditor::cmdSplit_Click() {
-    if (!model_->Removed().empty()) {
+    if (model_->AudioEdited()) {
         return Refuse(
             tr("The split writes the parts of the file as it is, without the audio "
-               "removed here: save the edited file with File > Save As, then split "
+               "edits made here: save the edited file with File > Save As, then split "
                "that file."));
     }
     SplitRequest request;
@@ -520,12 +521,14 @@ void frmEditor::mnuSaveAs_Click() {
     CutOutRequest request;
     request.Files = {{source_.Path.toStdString()}, output.toStdString(), ExistingOutputs::Ask};
     request.Remove = model_->RemovedTimes();
-    const std::vector<SampleSpan> saved = model_->Removed();
+    request.Levels = model_->LevelTimes();
+    const auto saved = std::pair{model_->Removed(), model_->Levels()};
     StartWork(
         [this, request, saved](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
             const EditReport report = CutOut(request, files, tags_, decoder_, reporter);
             return [this, report, saved] {
-                if (report.Outcome == EditOutcome::Completed && model_->Removed() == saved) {
+                if (report.Outcome == EditOutcome::Completed &&
+                    std::pair{model_->Removed(), model_->Levels()} == saved) {
                     model_->MarkSaved();
                 }
                 ShowResult(report);
@@ -659,6 +662,7 @@ void frmEditor::ShowParts() {
         }
     }
     view_->SetRemoved(model_->Removed());
+    view_->SetLevelEdits(model_->Levels());
     txtLength->setText(model_->Removed().empty()
                            ? ClockTime(source_.Played.Ms())
                            : tr("%1, %2 once edited")
@@ -707,7 +711,10 @@ void frmEditor::UpdateCommands() {
     mnuCutOut->setEnabled(idle && selected);
     mnuKeepOnly->setEnabled(idle && selected);
     mnuTrim->setEnabled(idle);
-    mnuSaveAs->setEnabled(free && !model_->Removed().empty());
+    mnuSaveAs->setEnabled(free && model_->AudioEdited());
+    for (QAction* level : {mnuLouder, mnuQuieter, mnuFadeIn, mnuFadeOut}) {
+        level->setEnabled(idle && selected);
+    }
     mnuZoomSelection->setEnabled(selected);
     cmdSplit->setEnabled(free && grdParts->rowCount() > 1);
     cmdClose->setText(idle ? tr("Close") : tr("S&top"));

@@ -197,6 +197,10 @@ class frmEditor final : public QMainWindow {
     QAction* mnuCutOut;
     QAction* mnuKeepOnly;
     QAction* mnuTrim;
+    QAction* mnuLouder;
+    QAction* mnuQuieter;
+    QAction* mnuFadeIn;
+    QAction* mnuFadeOut;
     QAction* mnuPlaySelection;
     QAction* mnuPlayBefore;
     QAction* mnuPlayAcross;

@@ -319,6 +319,18 @@ void frmEditor::CreateMenus() {
                       QKeySequence(Qt::CTRL | Qt::Key_K), [this] { mnuCut_Click(true); });
     mnuTrim = add(mnuEdit, "mnuTrim", tr("&Trim Silence"), QKeySequence(Qt::CTRL | Qt::Key_T),
                   &frmEditor::mnuTrim_Click);
+    // The selection's level, a step of 1.5 dB at a time, as Save As writes it.
+    mnuEdit->addSeparator();
+    mnuLouder = add(mnuEdit, "mnuLouder", tr("&Louder by 1.5 dB"),
+                    QKeySequence(Qt::CTRL | Qt::Key_Up), [this] { model_->ChangeLevel(1); });
+    mnuQuieter = add(mnuEdit, "mnuQuieter", tr("&Quieter by 1.5 dB"),
+                     QKeySequence(Qt::CTRL | Qt::Key_Down), [this] { model_->ChangeLevel(-1); });
+    mnuFadeIn =
+        add(mnuEdit, "mnuFadeIn", tr("Fade &In the Selection"), QKeySequence(Qt::CTRL | Qt::Key_I),
+            [this] { model_->Fade(LevelChange::Shape::FadeIn); });
+    mnuFadeOut = add(mnuEdit, "mnuFadeOut", tr("&Fade Out the Selection"),
+                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I),
+                     [this] { model_->Fade(LevelChange::Shape::FadeOut); });
 
     QMenu* mnuPlay = menuBar()->addMenu(tr("&Play"));
     mnuPlay->setObjectName(QStringLiteral("mnuPlay"));
