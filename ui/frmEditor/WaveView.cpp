@@ -5,6 +5,8 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -14,6 +16,8 @@
 #include "engine/Numbers.h"
 
 namespace quorvel::ui {
+
+using namespace Qt::StringLiterals;
 namespace {
 
 // How far the mouse moves, pressed, before it selects instead of clicking.
@@ -331,14 +335,15 @@ void WaveView::paintEvent(QPaintEvent*) {
             const bool in = level.Fade == LevelChange::Shape::FadeIn;
             const QPointF ramp[] = {strip.bottomLeft(), in ? strip.topRight() : strip.topLeft(),
                                     strip.bottomRight()};
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(tint);
-            painter.drawPolygon(ramp, 3);
+            QPainterPath path;
+            path.addPolygon(QPolygonF(std::begin(ramp), std::end(ramp)));
+            painter.fillPath(path, tint);
         }
         const QString said = level.Fade == LevelChange::Shape::FadeIn ? tr("fade in")
                              : level.Fade == LevelChange::Shape::FadeOut
                                  ? tr("fade out")
-                                 : tr("%1 dB").arg(QLocale().toString(level.Steps * 1.5, 'f', 1));
+                                 : tr("%1 dB").arg((level.Steps > 0 ? u"+"_s : QString()) +
+                                                   QLocale().toString(level.Steps * 1.5, 'f', 1));
         painter.setPen(colours.color(QPalette::Text));
         painter.drawText(strip.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, said);
     }
