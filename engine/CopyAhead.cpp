@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 
 #include "engine/OutputNames.h"
 #include "engine/SplitPlan.h"
@@ -84,29 +85,55 @@ void CopyAhead::Start(SplitRequest request, TagEditor& tags) {
     thread_ = std::thread([this, request = std::move(request), &tags] { Copy(request, tags); });
 }
 
+namespace {
+
+// Where the copy ahead goes: the last part's name, and where its plan puts the source's bytes
+// from the cut to the end.
+struct Planned {
+    std::string Path;
+    std::int64_t From = 0;
+    std::int64_t Length = 0;
+    std::int64_t At = 0;
+};
+
+// The last part `request` makes, planned from a walk as far as its cut; none where its plan
+// does not end with the source's bytes from the cut to its end.
+std::optional<Planned> PlanLastPart(SourceFile& source, const SplitRequest& request,
+                                    TagEditor& tags) {
+    FileInformation info;
+    const SourceCuts cuts =
+        FindCuts(source, request.Parts.Times, request.Exact, info, nullptr, WalkTo::LastCut);
+    if (cuts.Problem != CutProblem::None || cuts.Cuts.empty()) return std::nullopt;
+    const std::size_t count = cuts.Parts.size();
+    const PartPlan part = PlanPart(cuts, count - 1, source, tags, request.Parts.Labels);
+    const OutputPiece& audio = part.Plan.back();
+    if (!audio.Bytes.empty() || audio.SourceOffset + audio.Length != source.Size()) {
+        return std::nullopt;
+    }
+    Planned planned{PartPaths(request.Folder, request.Source, count, request.Parts.NamePattern,
+                              request.Parts.Labels.Titles)
+                        .back(),
+                    audio.SourceOffset, audio.Length, 0};
+    for (std::size_t i = 0; i + 1 < part.Plan.size(); ++i) planned.At += part.Plan[i].Length;
+    return planned;
+}
+
+}  // namespace
+
 void CopyAhead::Copy(const SplitRequest& request, TagEditor& tags) {
     try {
         const auto source = files_.OpenSource(request.Source);
         const auto stamp = source->Stamp();
-        if (!stamp) return Decide({});
-        FileInformation info;
-        const SourceCuts cuts =
-            FindCuts(*source, request.Parts.Times, request.Exact, info, nullptr, WalkTo::LastCut);
-        if (cuts.Problem != CutProblem::None || cuts.Cuts.empty()) return Decide({});
-        if (files_.SharedBlockSize(*source, request.Folder) > 0) return Decide({});
-        const std::size_t count = cuts.Parts.size();
-        const PartPlan part = PlanPart(cuts, count - 1, *source, tags, request.Parts.Labels);
-        const OutputPiece& audio = part.Plan.back();
-        if (!audio.Bytes.empty() || audio.SourceOffset + audio.Length != source->Size()) {
-            return Decide({});
-        }
-        Copied copied{nullptr, source->Path(), *stamp, audio.SourceOffset, audio.Length, 0};
-        for (std::size_t i = 0; i + 1 < part.Plan.size(); ++i) copied.At += part.Plan[i].Length;
-        const std::string path = PartPaths(request.Folder, request.Source, count,
-                                           request.Parts.NamePattern, request.Parts.Labels.Titles)
-                                     .back();
-        copied.Output = files_.CreateOutput(path);
-        Decide(path);
+        // The frames walked are let go before the copy: only where it goes is kept.
+        const auto planned = stamp ? PlanLastPart(*source, request, tags) : std::nullopt;
+        if (!planned || files_.SharedBlockSize(*source, request.Folder) > 0) return Decide({});
+        Copied copied{files_.CreateOutput(planned->Path),
+                      source->Path(),
+                      *stamp,
+                      planned->From,
+                      planned->Length,
+                      planned->At};
+        Decide(planned->Path);
         copied.Output->MoveTo(copied.At);
         // In slices, so that a stop or the split's own end never waits long.
         constexpr std::int64_t kSlice = 16 << 20;
