@@ -4,10 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
-#include <cstdint>
-#include <fstream>
-#include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,55 +20,41 @@
 namespace quorvel {
 namespace {
 
+using namespace std::chrono_literals;
 using test::Bytes;
 using test::ReadFile;
 using test::TempFolder;
 
 platform::LocalFileSystem local;
+test::NoDecoder decoder;
 
-// The files, counting the source bytes the outputs copy, and of those the bytes copied on
-// another thread than the test's.
+// The files, counting the source bytes copied into outputs, those on the test's own thread
+// apart: the split's.
 class CountedCopies final : public FileSystemWrapper {
   public:
     explicit CountedCopies(FileSystem& files) : FileSystemWrapper(files) {}
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override {
+        struct Output final : OutputFile {
+            std::unique_ptr<OutputFile> output;
+            CountedCopies& files;
+            Output(std::unique_ptr<OutputFile> o, CountedCopies& f)
+                : output(std::move(o)), files(f) {}
+            void Write(std::span<const std::uint8_t> bytes) override { output->Write(bytes); }
+            void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) override {
+                output->CopyFrom(source, offset, length);
+                (std::this_thread::get_id() == files.split ? files.bySplit : files.ahead) += length;
+            }
+            void MoveTo(std::int64_t at) override { output->MoveTo(at); }
+            void EndHere() override { output->EndHere(); }
+            std::unique_ptr<SourceFile> ReadBack() override { return output->ReadBack(); }
+            std::string Stage() override { return output->Stage(); }
+            void Release() override { output->Release(); }
+        };
         return std::make_unique<Output>(FileSystemWrapper::CreateOutput(path), *this);
     }
 
-    std::atomic<std::int64_t> copied = 0;
-    std::atomic<std::int64_t> copiedAhead = 0;
-
-  private:
-    class Output final : public OutputFile {
-      public:
-        Output(std::unique_ptr<OutputFile> output, CountedCopies& files)
-            : output_(std::move(output)), files_(files) {}
-        void Write(std::span<const std::uint8_t> bytes) override { output_->Write(bytes); }
-        void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) override {
-            output_->CopyFrom(source, offset, length);
-            files_.copied += length;
-            if (std::this_thread::get_id() != kTests) files_.copiedAhead += length;
-        }
-        void MoveTo(std::int64_t at) override { output_->MoveTo(at); }
-        void EndHere() override { output_->EndHere(); }
-        std::unique_ptr<SourceFile> ReadBack() override { return output_->ReadBack(); }
-        std::string Stage() override { return output_->Stage(); }
-        void Release() override { output_->Release(); }
-
-      private:
-        std::unique_ptr<OutputFile> output_;
-        CountedCopies& files_;
-    };
-    static inline const std::thread::id kTests = std::this_thread::get_id();
-};
-
-// A split of a fixture into a folder of its own, its audio copied ahead at `ahead` (none:
-// not), the split itself at `at`.
-struct Made {
-    std::vector<Bytes> parts;
-    std::string log;
-    std::int64_t copied = 0;  // source bytes copied into the outputs, ahead or by the split
-    std::int64_t copiedAhead = 0;
+    const std::thread::id split = std::this_thread::get_id();
+    std::atomic<std::int64_t> bySplit = 0, ahead = 0;
 };
 
 SplitRequest Request(const std::string& source, const std::string& folder, bool exact,
@@ -83,8 +68,17 @@ SplitRequest Request(const std::string& source, const std::string& folder, bool 
     return request;
 }
 
-Made SplitFixture(const std::string& name, bool exact,
-                  std::optional<std::chrono::milliseconds> ahead, std::chrono::milliseconds at) {
+// A fixture split at `at` in a folder of its own, its last part's audio copied ahead for a
+// split at `ahead` where given: the parts, the log with the folder left out, and the source
+// bytes copied by the split and ahead of it.
+struct Made {
+    std::vector<Bytes> parts;
+    std::string log;
+    std::int64_t bySplit = 0, ahead = 0;
+};
+
+Made SplitFixture(const std::string& name, bool exact, std::chrono::milliseconds at,
+                  std::optional<std::chrono::milliseconds> ahead = std::nullopt) {
     const TempFolder folder;
     const std::string source =
         folder.Write(name + ".mp3", ReadFile(std::string(QUORVEL_FIXTURES) + "/" + name + ".mp3"));
@@ -93,14 +87,12 @@ Made SplitFixture(const std::string& name, bool exact,
     CopyAhead copying(counted, [] { return false; });
     if (ahead) copying.Start(Request(source, folder.path, exact, *ahead), aheadTags);
     test::FakeForm window;
-    test::NoDecoder decoder;
     const SplitReport report =
         Split(Request(source, folder.path, exact, at), copying, tags, decoder, window);
     copying.Abandon();
     EXPECT_EQ(report.Outcome, SplitOutcome::Completed) << window.log;
-    Made made{{}, window.log, counted.copied, counted.copiedAhead};
+    Made made{{}, window.log, counted.bySplit, counted.ahead};
     for (const std::string& path : report.Paths) made.parts.push_back(ReadFile(path));
-    // Named from the folder: the same in both runs.
     for (auto at = made.log.find(folder.path); at != std::string::npos;
          at = made.log.find(folder.path)) {
         made.log.replace(at, folder.path.size(), "FOLDER");
@@ -109,37 +101,34 @@ Made SplitFixture(const std::string& name, bool exact,
     return made;
 }
 
-// The parts and the log are the same whether the last part's audio was copied ahead or not,
-// by either rule, with or without an ID3v2 tag, chapters, a header frame or free-format
-// frames; the audio copied ahead is not copied again.
-TEST(CopyAhead, GivesTheSplitsOwnPartsCopyingTheAudioOnce) {
-    using namespace std::chrono_literals;
-    for (const char* name :
-         {"cbr128", "id3v2", "chapters", "apev2", "id3v1", "vbr", "free", "mpeg2"}) {
+// The parts and the log are the split's whether its last part's audio was copied ahead or
+// not, by either rule, with or without an ID3v2 tag, chapters, a header frame or free-format
+// frames: copied ahead for its own time, that audio is not copied again; for another time,
+// it lies elsewhere and reaches further or not as far, and is written over.
+TEST(CopyAhead, GivesTheSplitsOwnParts) {
+    struct Row {
+        const char* fixture;
+        std::chrono::milliseconds ahead, at;
+    };
+    const Row rows[] = {
+        {"cbr128", 2s, 2s}, {"id3v2", 2s, 2s}, {"chapters", 2s, 2s}, {"apev2", 2s, 2s},
+        {"id3v1", 2s, 2s},  {"vbr", 2s, 2s},   {"free", 2s, 2s},     {"mpeg2", 2s, 2s},
+        {"id3v2", 1s, 3s},  {"id3v2", 3s, 1s},
+    };
+    for (const Row& row : rows) {
         for (const bool exact : {false, true}) {
-            SCOPED_TRACE(std::string(name) + (exact ? " at the sample" : " by the frame rule"));
-            const Made plain = SplitFixture(name, exact, std::nullopt, 2s);
-            const Made ahead = SplitFixture(name, exact, 2s, 2s);
+            SCOPED_TRACE(std::string(row.fixture) + (exact ? " exactly, " : ", ") +
+                         std::to_string(row.ahead.count()) + " ms ahead");
+            const Made plain = SplitFixture(row.fixture, exact, row.at);
+            const Made made = SplitFixture(row.fixture, exact, row.at, row.ahead);
             ASSERT_EQ(plain.parts.size(), 2u);
-            EXPECT_TRUE(ahead.parts == plain.parts);
-            EXPECT_EQ(ahead.log, plain.log);
-            EXPECT_EQ(ahead.copied, plain.copied);
-            EXPECT_GT(ahead.copiedAhead, 0);
+            EXPECT_TRUE(made.parts == plain.parts);
+            EXPECT_EQ(made.log, plain.log);
+            EXPECT_GT(made.ahead, 0);
+            if (row.ahead == row.at) {
+                EXPECT_EQ(made.bySplit + made.ahead, plain.bySplit);
+            }
         }
-    }
-}
-
-// Copied ahead for another time than the split's, the audio lies elsewhere than the split
-// puts it, and reaches further or not as far: the parts are the split's all the same.
-TEST(CopyAhead, AWrongGuessIsWrittenOver) {
-    using namespace std::chrono_literals;
-    for (const auto& [ahead, at] : {std::pair{1s, 3s}, std::pair{3s, 1s}}) {
-        SCOPED_TRACE(std::to_string(ahead.count()) + " s ahead, " + std::to_string(at.count()) +
-                     " s split");
-        const Made plain = SplitFixture("id3v2", false, std::nullopt, at);
-        const Made wrong = SplitFixture("id3v2", false, ahead, at);
-        EXPECT_TRUE(wrong.parts == plain.parts);
-        EXPECT_EQ(wrong.log, plain.log);
     }
 }
 
@@ -151,7 +140,7 @@ TEST(CopyAhead, LeavesNothingUnasked) {
     platform::TagLibEditor tags;
     for (const bool stopped : {false, true}) {
         CopyAhead copying(local, [stopped] { return stopped; });
-        copying.Start(Request(source, folder.path, false, std::chrono::seconds(2)), tags);
+        copying.Start(Request(source, folder.path, false, 2s), tags);
         copying.Abandon();
         EXPECT_EQ(folder.Names(), std::set<std::string>{"song.mp3"});
     }
@@ -161,9 +150,8 @@ TEST(CopyAhead, LeavesNothingUnasked) {
 // it, whatever the copy read.
 TEST(CopyAhead, ASourceRewrittenMeanwhileIsSplitAsItStands) {
     const TempFolder folder, other;
-    const Bytes fixture = ReadFile(std::string(QUORVEL_FIXTURES) + "/cbr128.mp3");
-    const std::string source = folder.Write("song.mp3", fixture);
-    Bytes rewritten = fixture;
+    Bytes rewritten = ReadFile(std::string(QUORVEL_FIXTURES) + "/cbr128.mp3");
+    const std::string source = folder.Write("song.mp3", rewritten);
     rewritten.back() ^= 0x55;
     const std::string expected = other.Write("song.mp3", rewritten);
     // Written long ago, so that the rewrite shows in its times whatever the clock's steps.
@@ -171,20 +159,18 @@ TEST(CopyAhead, ASourceRewrittenMeanwhileIsSplitAsItStands) {
     ASSERT_EQ(::utimensat(AT_FDCWD, source.c_str(), longAgo, 0), 0);
 
     platform::TagLibEditor aheadTags, tags;
-    test::NoDecoder decoder;
     CopyAhead copying(local, [] { return false; });
-    copying.Start(Request(source, folder.path, false, std::chrono::seconds(2)), aheadTags);
-    std::fstream(source, std::ios::in | std::ios::out | std::ios::binary)
-        .write(reinterpret_cast<const char*>(rewritten.data()), std::streamsize(rewritten.size()));
+    copying.Start(Request(source, folder.path, false, 2s), aheadTags);
+    folder.Write("song.mp3", rewritten);
     test::FakeForm window, plain;
-    const auto at = std::chrono::seconds(2);
     ASSERT_EQ(
-        Split(Request(source, folder.path, false, at), copying, tags, decoder, window).Outcome,
+        Split(Request(source, folder.path, false, 2s), copying, tags, decoder, window).Outcome,
         SplitOutcome::Completed);
-    ASSERT_EQ(Split(Request(expected, other.path, false, at), local, tags, decoder, plain).Outcome,
+    ASSERT_EQ(Split(Request(expected, other.path, false, 2s), local, tags, decoder, plain).Outcome,
               SplitOutcome::Completed);
-    EXPECT_EQ(ReadFile(folder.path + "/song2.mp3"), ReadFile(other.path + "/song2.mp3"));
-    EXPECT_EQ(ReadFile(folder.path + "/song1.mp3"), ReadFile(other.path + "/song1.mp3"));
+    for (const char* part : {"/song1.mp3", "/song2.mp3"}) {
+        EXPECT_EQ(ReadFile(folder.path + part), ReadFile(other.path + part)) << part;
+    }
 }
 
 }  // namespace
