@@ -58,8 +58,9 @@ class CountedCopies final : public FileSystemWrapper {
 };
 
 SplitRequest Request(const std::string& source, const std::string& folder, bool exact,
-                     std::chrono::milliseconds at) {
+                     std::chrono::milliseconds at, double fade = 0) {
     SplitRequest request;
+    request.FadeInSeconds = request.FadeOutSeconds = fade;
     request.Source = source;
     request.Folder = folder;
     request.Exact = exact;
@@ -77,7 +78,7 @@ struct Made {
     std::int64_t bySplit = 0, ahead = 0;
 };
 
-Made SplitFixture(const std::string& name, bool exact, std::chrono::milliseconds at,
+Made SplitFixture(const std::string& name, bool exact, std::chrono::milliseconds at, double fade,
                   std::optional<std::chrono::milliseconds> ahead = std::nullopt) {
     const TempFolder folder;
     const std::string source =
@@ -85,10 +86,10 @@ Made SplitFixture(const std::string& name, bool exact, std::chrono::milliseconds
     CountedCopies counted(local);
     platform::TagLibEditor aheadTags, tags;
     CopyAhead copying(counted, [] { return false; });
-    if (ahead) copying.Start(Request(source, folder.path, exact, *ahead), aheadTags);
+    if (ahead) copying.Start(Request(source, folder.path, exact, *ahead, fade), aheadTags);
     test::FakeForm window;
     const SplitReport report =
-        Split(Request(source, folder.path, exact, at), copying, tags, decoder, window);
+        Split(Request(source, folder.path, exact, at, fade), copying, tags, decoder, window);
     copying.Abandon();
     EXPECT_EQ(report.Outcome, SplitOutcome::Completed) << window.log;
     Made made{{}, window.log, counted.bySplit, counted.ahead};
@@ -103,29 +104,31 @@ Made SplitFixture(const std::string& name, bool exact, std::chrono::milliseconds
 
 // The parts and the log are the split's whether its last part's audio was copied ahead or
 // not, by either rule, with or without an ID3v2 tag, chapters, a header frame or free-format
-// frames: copied ahead for its own time, that audio is not copied again; for another time,
-// it lies elsewhere and reaches further or not as far, and is written over.
+// frames, faded or not: copied ahead for its own time, the audio the split copies is not
+// copied again; for another time, it lies elsewhere and reaches further or not as far, and is
+// written over, as are the bytes a fade changes.
 TEST(CopyAhead, GivesTheSplitsOwnParts) {
     struct Row {
         const char* fixture;
         std::chrono::milliseconds ahead, at;
+        double fade = 0;
     };
     const Row rows[] = {
-        {"cbr128", 2s, 2s}, {"id3v2", 2s, 2s}, {"chapters", 2s, 2s}, {"apev2", 2s, 2s},
-        {"id3v1", 2s, 2s},  {"vbr", 2s, 2s},   {"free", 2s, 2s},     {"mpeg2", 2s, 2s},
-        {"id3v2", 1s, 3s},  {"id3v2", 3s, 1s},
+        {"cbr128", 2s, 2s}, {"id3v2", 2s, 2s}, {"chapters", 2s, 2s},    {"apev2", 2s, 2s},
+        {"id3v1", 2s, 2s},  {"vbr", 2s, 2s},   {"free", 2s, 2s},        {"mpeg2", 2s, 2s},
+        {"id3v2", 1s, 3s},  {"id3v2", 3s, 1s}, {"cbr128", 2s, 2s, 0.5},
     };
     for (const Row& row : rows) {
         for (const bool exact : {false, true}) {
             SCOPED_TRACE(std::string(row.fixture) + (exact ? " exactly, " : ", ") +
                          std::to_string(row.ahead.count()) + " ms ahead");
-            const Made plain = SplitFixture(row.fixture, exact, row.at);
-            const Made made = SplitFixture(row.fixture, exact, row.at, row.ahead);
+            const Made plain = SplitFixture(row.fixture, exact, row.at, row.fade);
+            const Made made = SplitFixture(row.fixture, exact, row.at, row.fade, row.ahead);
             ASSERT_EQ(plain.parts.size(), 2u);
             EXPECT_TRUE(made.parts == plain.parts);
             EXPECT_EQ(made.log, plain.log);
             EXPECT_GT(made.ahead, 0);
-            if (row.ahead == row.at) {
+            if (row.ahead == row.at && row.fade == 0) {
                 EXPECT_EQ(made.bySplit + made.ahead, plain.bySplit);
             }
         }
