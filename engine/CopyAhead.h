@@ -32,7 +32,7 @@ class CopyAhead final : public FileSystemWrapper {
     CopyAhead(const CopyAhead&) = delete;
     CopyAhead& operator=(const CopyAhead&) = delete;
 
-    // Starts, on a thread of its own, copying the audio of the last part `request` makes:
+    // Starts, once, on a thread of its own, copying the audio of the last part `request` makes:
     // a walk as far as its cut, the part planned with the tags `tags` gives (used on that
     // thread alone until Abandon), then the source from the cut to its end, written where
     // that plan puts it. Nothing is copied where the folder shares the source's blocks (a
@@ -42,8 +42,9 @@ class CopyAhead final : public FileSystemWrapper {
     // Ends the copy, and drops what it wrote where the split has not asked for it.
     void Abandon();
 
-    // The output at `path`; where the copy ahead was made for it, that output once the copy
-    // has ended, in which the bytes copied ahead are not copied again.
+    // The output at `path`, once the copy ahead knows which output it is for (after its walk
+    // to the cut); where it is this one, that output once the copy has ended, in which the
+    // bytes copied ahead are not copied again.
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override;
 
   private:
