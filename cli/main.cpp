@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "TerminalProgress.h"
+#include "engine/CopyAhead.h"
 #include "engine/Cut.h"
 #include "engine/Gain.h"
 #include "engine/Join.h"
@@ -462,19 +463,24 @@ std::optional<quorvel::Message> WithoutModule(const std::string& command) {
 // Analyses FILE, then splits it into FOLDER by `split`, which takes the request with the
 // analysis's count of frames and the analysis, and reports the run: the log, or with --json
 // one object to which `cuts` and `seams` add what the command found of each; the exit code
-// as the outcome says.
-template <typename Split, typename Cuts, typename Seams>
+// as the outcome says. `early` gives the split's request where its times are known before
+// the analysis: its last part's audio is then copied while the analysis reads the source.
+template <typename Early, typename Split, typename Cuts, typename Seams>
 int RunSplit(TerminalReporter& reporter, const std::string& command, const Options& options,
-             quorvel::SplitRequest request, Split&& split, Cuts&& cuts, Seams&& seams) {
+             quorvel::SplitRequest request, Early&& early, Split&& split, Cuts&& cuts,
+             Seams&& seams) {
     quorvel::platform::LocalFileSystem local;
     // Not restarted: a question waiting on the terminal is answered no.
     quorvel::platform::CatchEndingSignals(Stop, quorvel::platform::Handlers::Replace, false);
-    quorvel::WatchedFiles files(local, reporter);
+    quorvel::platform::TagLibEditor aheadTags;
+    quorvel::CopyAhead ahead(local, [&reporter] { return reporter.Stopped(); });
+    quorvel::WatchedFiles files(ahead, reporter);
     quorvel::platform::TagLibEditor tags;
     quorvel::platform::Mpg123Decoder decoder;
     // The seam check decodes through the desktop module: it loads on another core while
     // the analysis reads the source.
     const std::jthread loading([&decoder] { (void)decoder.Unavailable(); });
+    if (auto known = early(request, local)) ahead.Start(*std::move(known), aheadTags);
     const quorvel::Analysis analysis =
         quorvel::AnalyseSource(files, request.Source, reporter, {.Frames = true});
     if (analysis.Problem) reporter.Unusable(request.Source, analysis.Problem->Text);
@@ -492,6 +498,7 @@ int RunSplit(TerminalReporter& reporter, const std::string& command, const Optio
             if (report.Problem) reporter.Show(report.Problem->Text);
         }
     }
+    ahead.Abandon();
     const bool completed = report.Outcome == quorvel::SplitOutcome::Completed;
     if (options.json) {
         json outputs = json::array();
@@ -527,6 +534,14 @@ int Split(const Options& options, const std::vector<std::string>& arguments) {
     return RunSplit(
         reporter, "split", options,
         Request(options, arguments[0], arguments.size() == 4 ? arguments[3] : "."),
+        [&](const quorvel::SplitRequest& request,
+            const quorvel::FileSystem& files) -> std::optional<quorvel::SplitRequest> {
+            // Any length will do: the split checks the time against the analysis's.
+            auto checked = quorvel::SplitInTwoAt(request, arguments[1], arguments[2],
+                                                 std::numeric_limits<double>::infinity(), files);
+            if (auto* known = std::get_if<quorvel::SplitRequest>(&checked)) return *known;
+            return std::nullopt;
+        },
         [&](const quorvel::SplitRequest& request, const quorvel::Analysis& analysis,
             quorvel::FileSystem& files, quorvel::TagEditor& tags, quorvel::AudioDecoder& decoder) {
             const double seconds = analysis.Outcome == quorvel::AnalysisOutcome::FramesFound
@@ -660,6 +675,9 @@ int Parts(const Options& options, const std::vector<std::string>& arguments) {
     return RunSplit(
         reporter, "parts", options,
         Request(options, arguments[0], arguments.size() == 2 ? arguments[1] : "."),
+        // The parts' times come from the analysis.
+        [](const quorvel::SplitRequest&, const quorvel::FileSystem&)
+            -> std::optional<quorvel::SplitRequest> { return std::nullopt; },
         [&](quorvel::SplitRequest request, const quorvel::Analysis& analysis,
             quorvel::FileSystem& files, quorvel::TagEditor& tags, quorvel::AudioDecoder& decoder) {
             const auto starts =

@@ -67,6 +67,10 @@ class OutputFile {
     virtual ~OutputFile() = default;
     virtual void Write(std::span<const std::uint8_t> bytes) = 0;
     virtual void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) = 0;
+    // Where the next bytes go: writes and copies go on from `at`, over whatever is there.
+    virtual void MoveTo(std::int64_t at) = 0;
+    // Cuts the file off where the next bytes would go.
+    virtual void EndHere() = 0;
     // What is written so far, read as a source under the name the output is to have, on a
     // thread of its own if need be: a check of a complete output reads it before it is
     // named. Throws FileError.

@@ -155,7 +155,7 @@ std::int64_t SampleAt(microseconds time, std::int64_t rate) {
 // borrows no more main data than the frame before it holds, so that one copy of that frame
 // carries it. The frames are timed from the first after the ID3v2 tag, a header frame too.
 void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& info,
-                  const ChainRecord* walked, SourceCuts& cuts) {
+                  const ChainRecord* walked, WalkTo to, SourceCuts& cuts) {
     TimeList list(times);
     Cut point;
     // The rule times frames from the first after the ID3v2 tag, a header frame too; the
@@ -177,6 +177,7 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
     constexpr double kRememberAhead = 2;
     cuts.Parts =
         RecordParts(reader, layout, info, walked, [&](const ChainFrame& frame, bool, bool) {
+            if (to == WalkTo::LastCut && !cuts.Cuts.empty() && !list.Next()) return Step::Stop;
             Step step = Step::Same;
             if (timeline >= due && frame.FollowedByHeader && !before.Empty() &&
                 frame.Frame.MainDataBegin <= MainDataRoom(before.Last().Frame)) {
@@ -256,7 +257,7 @@ void PlaceExactCut(Cut& cut, const ChainFrame& frame, std::int64_t index,
 // At samples: the frame that holds each time's sample, with the frames before it that the
 // part after it plays first.
 void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& info,
-                   const ChainRecord* walked, SourceCuts& cuts) {
+                   const ChainRecord* walked, WalkTo to, SourceCuts& cuts) {
     const SourceLayout& layout = cuts.Layout;
     TimeList list(times);
     const auto missing = [&](CutProblem problem, Cut cut) {
@@ -278,6 +279,9 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
     cuts.Parts = RecordParts(reader, layout, info, walked,
                              [&](const ChainFrame& frame, bool header, bool last) {
                                  if (header) return Step::Same;
+                                 if (to == WalkTo::LastCut && !cuts.Cuts.empty() && !next) {
+                                     return Step::Stop;
+                                 }
                                  Step step = Step::Same;
                                  if (next && index == next->CutFrame && !last) {
                                      Cut& cut = *next;
@@ -294,7 +298,7 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
                                  ++index;
                                  return step;
                              });
-    if (cuts.Problem != CutProblem::None) return;
+    if (cuts.Problem != CutProblem::None || to == WalkTo::LastCut) return;
     // What the decoders play: every frame's samples, less the delay and the padding a LAME
     // tag states. A cut in the padding, or past the frames, leaves nothing to play after it.
     const std::int64_t played = PlayedSamples(index, spf, layout.GaplessValues);
@@ -319,16 +323,16 @@ void PartFrames::Add(const ChainFrame& frame) {
 }
 
 SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info,
-                    const ChainRecord* walked) {
+                    const ChainRecord* walked, WalkTo to) {
     BlockReader reader(source);
     SourceCuts cuts;
     cuts.Layout = ReadLayout(source, reader);
     cuts.Exact = exact;
     const SourceLayout& layout = cuts.Layout;
     if (!exact) {
-        FindSafeCuts(reader, times, info, walked, cuts);
+        FindSafeCuts(reader, times, info, walked, to, cuts);
     } else {
-        FindExactCuts(reader, times, info, walked, cuts);
+        FindExactCuts(reader, times, info, walked, to, cuts);
     }
     if (cuts.Problem != CutProblem::None || cuts.Parts.empty()) return cuts;
     // The parts walked lie one after another from the audio's start, each an unbroken run;

@@ -19,12 +19,17 @@ namespace quorvel {
 // that holds the time's sample.
 Cut FindCut(ByteSource& source, std::chrono::microseconds time, bool exact, FileInformation& info);
 
+// How far FindCuts walks: to the audio's end, which the parts' length headers need, or to
+// the frame after the last cut, where only the cuts are wanted (the last part then holds
+// that frame alone, and whether the cuts lie within the audio is left untold).
+enum class WalkTo { End, LastCut };
+
 // Walks the source once, finding every cut by the frame rule or at a sample. It stops at
 // the first time that cannot be cut at. Where `walked` records this source's frames (the
 // caller has checked that it is the file recorded), it goes through them instead of the
 // source's audio.
 SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info,
-                    const ChainRecord* walked = nullptr);
+                    const ChainRecord* walked = nullptr, WalkTo to = WalkTo::End);
 
 // The parts' frames for cuts known already: the source split before the frame at each of
 // `starts`, the one before it keeping it where `shared`. Walks the source once.

@@ -64,6 +64,8 @@ class WatchedFiles::Output final : public OutputFile {
             files_.Wrote(slice);
         }
     }
+    void MoveTo(std::int64_t at) override { output_->MoveTo(at); }
+    void EndHere() override { output_->EndHere(); }
     std::unique_ptr<SourceFile> ReadBack() override {
         return std::make_unique<Source>(output_->ReadBack(), files_, false);
     }

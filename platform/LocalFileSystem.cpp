@@ -169,6 +169,8 @@ class LocalOutputFile final : public OutputFile {
     // lie at the same offsets within a block and the file system lets them be, the rest
     // copied in the kernel where it can.
     void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) override;
+    void MoveTo(std::int64_t at) override { written_ = at; }
+    void EndHere() override;
     // Read through a descriptor of its own, so that it may be read on another thread.
     std::unique_ptr<SourceFile> ReadBack() override;
     std::string Stage() override;
@@ -448,6 +450,14 @@ void LocalOutputFile::Splice(const LocalSourceFile& source, loff_t& from, std::i
             left -= out;
         }
     }
+}
+
+void LocalOutputFile::EndHere() {
+    int result;
+    do {
+        result = ::ftruncate(fd_, static_cast<off_t>(written_));
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) throw FileError(FileError::Operation::Write, finalPath_, Reason(errno));
 }
 
 void LocalOutputFile::Fail(int error) const {

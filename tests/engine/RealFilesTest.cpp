@@ -1523,6 +1523,8 @@ class SeamCheckReads final : public FileSystemWrapper {
         void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) override {
             output_->CopyFrom(source, offset, length);
         }
+        void MoveTo(std::int64_t at) override { output_->MoveTo(at); }
+        void EndHere() override { output_->EndHere(); }
         std::unique_ptr<SourceFile> ReadBack() override {
             auto file = output_->ReadBack();
             Bytes bytes(std::size_t(file->Size()));
