@@ -19,7 +19,7 @@ packages=(
     libgtest-dev                            # the tests
     lame mpg123                             # fixtures and decoding checks in the tests
     ffmpeg mp3val                           # what players and checkers make of the outputs
-    espeak-ng sox                           # speech with pauses, for the silences
+    espeak-ng sox libsox-fmt-mp3            # speech with pauses, for the silences; MP3s sox encodes
     bindfs fuse3                            # a split onto a FUSE file system
     exfat-fuse exfatprogs                   # names exFAT takes for one, or not at all
     xfsprogs btrfs-progs                    # parts that share the source's blocks
