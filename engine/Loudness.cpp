@@ -55,6 +55,11 @@ void Measure(Stretch& stretch, const std::function<std::unique_ptr<DecodedAudio>
     }
 }
 
+// Why the meter could not measure the file at `path`.
+Message CannotMeasure(const std::string& path, const std::runtime_error& error) {
+    return Tr("Loudness", "Cannot measure %1: %2.").Arg(path).Arg(std::string(error.what()));
+}
+
 // `value` to `decimals` places, with a point whatever the locale.
 std::string Fixed(double value, int decimals) {
     const double scale = std::pow(10.0, decimals);
@@ -112,9 +117,7 @@ LoudnessReport MeasureLoudness(AudioDecoder& decoder, LoudnessMeter& meter, File
                 stopped = std::current_exception();
                 abandoned = true;
             } catch (const std::runtime_error& error) {
-                stretch.Problem = Tr("Loudness", "Cannot measure %1: %2.")
-                                      .Arg(paths[stretch.File])
-                                      .Arg(std::string(error.what()));
+                stretch.Problem = CannotMeasure(paths[stretch.File], error);
             }
         }
     };
@@ -134,10 +137,22 @@ LoudnessReport MeasureLoudness(AudioDecoder& decoder, LoudnessMeter& meter, File
             own.push_back(stretch.Measure.get());
         }
         if (report.Files[file].Problem) continue;
-        report.Files[file].Measured = meter.Of(own);
+        try {
+            report.Files[file].Measured = meter.Of(own);
+        } catch (const std::runtime_error& error) {
+            report.Files[file].Problem = CannotMeasure(paths[file], error);
+            continue;
+        }
         all.insert(all.end(), own.begin(), own.end());
     }
-    if (paths.size() > 1 && all.size() == stretches.size()) report.Album = meter.Of(all);
+    // The album's measures each gave a file's loudness: they give theirs together too, or
+    // the album is left out as where a file could not be measured.
+    if (paths.size() > 1 && all.size() == stretches.size()) {
+        try {
+            report.Album = meter.Of(all);
+        } catch (const std::runtime_error&) {
+        }
+    }
     return report;
 }
 
