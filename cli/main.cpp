@@ -1279,6 +1279,7 @@ int Run(int argc, char** argv) {
                 break;
             case kUndo:
                 options.undo = true;
+                break;
             case kTag:
                 options.tag = true;
                 break;
@@ -1370,6 +1371,11 @@ int Run(int argc, char** argv) {
                              .Arg(command)
                              .Arg(std::string(trimOption)));
     }
+    if (command != "loudness" && loudnessOption) {
+        return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the loudness command's")
+                             .Arg(command)
+                             .Arg(std::string(loudnessOption)));
+    }
     if (command != "gain" && gainOption) {
         return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the gain command's")
                              .Arg(command)
@@ -1378,11 +1384,6 @@ int Run(int argc, char** argv) {
     if (command == "gain") {
         if (const auto why = ReadGainOptions(options)) return WrongCall(*why);
         return Gain(options, operands);
-    }
-    if (command != "loudness" && loudnessOption) {
-        return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the loudness command's")
-                             .Arg(command)
-                             .Arg(std::string(loudnessOption)));
     }
     if (command == "loudness") return Loudness(options, operands);
     if (command == "trim") {

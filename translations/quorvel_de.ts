@@ -962,8 +962,6 @@
         <translation>%1: ungültige Länge &apos;%2&apos;</translation>
     </message>
     <message>
-        <source>%1: option &apos;--%2&apos; is the gain command&apos;s</source>
-        <translation>%1: Option &apos;--%2&apos; gehört zum Befehl gain</translation>
         <source>Measuring loudness</source>
         <translation>Lautheit wird gemessen</translation>
     </message>
@@ -982,6 +980,10 @@
     <message>
         <source>%1: option &apos;--%2&apos; is that of split, parts, cut and gain</source>
         <translation>%1: Option &apos;--%2&apos; gehört zu split, parts, cut und gain</translation>
+    </message>
+    <message>
+        <source>%1: option &apos;--%2&apos; is the gain command&apos;s</source>
+        <translation>%1: Option &apos;--%2&apos; gehört zum Befehl gain</translation>
     </message>
 </context>
 <context>

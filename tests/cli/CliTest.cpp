@@ -144,6 +144,17 @@ bool Trashed(const std::string& text) {
     return false;
 }
 
+// 200 frames of digital silence, 5.224 s (MPEG 1 Layer III, 128 kbit/s, 44.1 kHz, coding
+// nothing), written at `path`: their bytes.
+std::string WriteSilence(const std::string& path) {
+    std::string frames;
+    for (int frame = 0; frame < 200; ++frame) {
+        frames += std::string("\xFF\xFB\x90\x64", 4) + std::string(413, '\0');
+    }
+    std::ofstream(path, std::ios::binary) << frames;
+    return frames;
+}
+
 class Cli : public testing::Test {
   protected:
     void SetUp() override {
@@ -531,11 +542,7 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
     // Silent frames join exactly wherever they are cut: the split says so and verify
     // agrees, with 0.
     const std::string silence = folder + "/silence.mp3";
-    std::string frames;
-    for (int frame = 0; frame < 200; ++frame) {
-        frames += std::string("\xFF\xFB\x90\x64", 4) + std::string(413, '\0');
-    }
-    std::ofstream(silence, std::ios::binary) << frames;
+    WriteSilence(silence);
     const std::string exact =
         "Seam check: the parts join the source exactly (0 of 88,200 samples differ)\n";
     const Result silent = Run({"split", silence, "0", "2", out});
@@ -558,11 +565,7 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
 // read says why.
 TEST_F(Cli, SilencesPrintsEachStretchAndTellsByItsExitCode) {
     const std::string silence = folder + "/silence.mp3";
-    std::string frames;
-    for (int frame = 0; frame < 200; ++frame) {
-        frames += std::string("\xFF\xFB\x90\x64", 4) + std::string(413, '\0');
-    }
-    std::ofstream(silence, std::ios::binary) << frames;
+    WriteSilence(silence);
     const Result whole = Run({"silences", silence});
     EXPECT_EQ(whole.exitCode, 0) << whole.err;
     EXPECT_EQ(whole.out, "0:00.000 0:05.224 0:05.224\n");
@@ -1976,11 +1979,7 @@ TEST_F(Cli, LoudnessMeasuresAsFfmpegsMeterDoes) {
 // be read is told of while the others are measured; a wrong call is one.
 TEST_F(Cli, LoudnessOfSilenceAndOfFilesItCannotRead) {
     const std::string silence = folder + "/silence.mp3";
-    std::string frames;
-    for (int frame = 0; frame < 200; ++frame) {
-        frames += std::string("\xFF\xFB\x90\x64", 4) + std::string(413, '\0');
-    }
-    std::ofstream(silence, std::ios::binary) << frames;
+    const std::string frames = WriteSilence(silence);
     const Result silent = Run({"loudness", silence});
     EXPECT_EQ(silent.exitCode, 0) << silent.err;
     EXPECT_EQ(silent.out,
@@ -2003,10 +2002,15 @@ TEST_F(Cli, LoudnessOfSilenceAndOfFilesItCannotRead) {
     EXPECT_EQ(partly.out.find("album"), std::string::npos);
 
     EXPECT_EQ(Run({"loudness"}).exitCode, 2);
-    const Result foreign = Run({"silences", "--tag", source});
-    EXPECT_EQ(foreign.exitCode, 2);
-    EXPECT_TRUE(foreign.err.starts_with(
-        "quorvel-cli: silences: option '--tag' is the loudness command's\n"));
+    for (const std::vector<std::string>& call :
+         {std::vector<std::string>{"silences", "--tag", source},
+          std::vector<std::string>{"gain", "--tag", source, folder + "/out.mp3"}}) {
+        const Result foreign = Run(call);
+        EXPECT_EQ(foreign.exitCode, 2);
+        EXPECT_TRUE(foreign.err.starts_with("quorvel-cli: " + call[0] +
+                                            ": option '--tag' is the loudness command's\n"))
+            << foreign.err;
+    }
 }
 
 namespace {
