@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Measures quorvel-cli on ~1 GB MP3s of real encoder frames against plain file tools and
-# mp3splt, and its silences on an hour of frames against mpg123's decoding, with the files
-# in the page cache, and prints a table of times and ratios, each against its goal, with
+# mp3splt, and its silences and loudness on an hour of frames against mpg123's decoding,
+# with the files in the page cache, and prints a table of times and ratios, each against its goal, with
 # the load average beside them: info on five layouts (a length header, none, small frames,
 # a variable bit rate, MPEG 2.5), the split and 99 parts (of MPEG 1 and of MPEG 2), the
-# silences of MPEG 1, 2 and 2.5, the waveform's overview and the peak memory of every command on 1 GB and on 24 hours;
+# silences of MPEG 1, 2 and 2.5, the loudness of MPEG 1, the waveform's overview and the peak memory of every command on 1 GB and on 24 hours;
 # then, as root, the split on XFS and btrfs, where the parts share the source's blocks (the
 # new disk space too), and on ext4 and tmpfs, each a file system of its own.
 # Usage: bench/run.sh [PATH-TO-quorvel-cli]   (default: build/quorvel-cli in the repo)
@@ -217,6 +217,11 @@ for layout in "hour.mp3:MPEG 1" "hour2.mp3:MPEG 2" "hour25.mp3:MPEG 2.5"; do
         "mpg123 -q -t $(q "$file")")
     row "silences vs mpg123 -q -t, $what" "${times[0]}" "${times[1]}" 0.5
 done
+# The loudness decodes and measures every sample of the hour, the true peak oversampled,
+# its two halves at once on two cores.
+mapfile -t times < <(runs=5 median_times "$(q "$cli") loudness -q $(q "$hour")" \
+    "mpg123 -q -t $(q "$hour")")
+row "loudness vs mpg123 -q -t, MPEG 1" "${times[0]}" "${times[1]}" 0.6
 for measured in "${peaks[@]}"; do
     IFS=: read -r what kib <<<"$measured"
     mib=$(awk -v k="$kib" 'BEGIN { printf "%.1f", k / 1024 }')

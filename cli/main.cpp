@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -33,6 +34,7 @@
 #include "engine/Cut.h"
 #include "engine/Gain.h"
 #include "engine/Join.h"
+#include "engine/Loudness.h"
 #include "engine/Numbers.h"
 #include "engine/PartLists.h"
 #include "engine/SeamCheck.h"
@@ -43,6 +45,7 @@
 #include "engine/WatchedFiles.h"
 #include "platform/CueSheetReader.h"
 #include "platform/DesktopServices.h"
+#include "platform/Ebur128Meter.h"
 #include "platform/EndingSignals.h"
 #include "platform/LocalFileSystem.h"
 #include "platform/Mpg123Decoder.h"
@@ -105,6 +108,8 @@ struct Options {
     // Its fades, as given and as read.
     std::optional<std::string> fadeIn, fadeOut;
     double fadeInSeconds = 0, fadeOutSeconds = 0;
+    // The loudness command's: write ReplayGain tags.
+    bool tag = false;
 };
 
 // The work's reports on the terminal: the log on standard output, in English; questions
@@ -198,13 +203,14 @@ constexpr const char* kUsage =
     "       quorvel-cli verify [-q|--quiet] [--json] SOURCE PART1 PART2\n"
     "       quorvel-cli silences [--threshold DB] [--min SECONDS] [-q|--quiet] [--json] [--] "
     "FILE\n"
+    "       quorvel-cli loudness [--tag] [-q|--quiet] [--json] [--] FILE...\n"
     "       quorvel-cli -h|--help | -V|--version\n";
 
 // What follows the usage lines in the help: each command, each option, the times read and
 // the exit statuses. Lines fit a terminal of 80 columns.
 constexpr const char* kHelp = R"(
 Analyses an MP3 file, splits it in two or in parts without re-encoding, checks
-the seam of a split or lists the silences of a file.
+the seam of a split, lists the silences of a file or measures its loudness.
 
 Commands:
   info FILE       print the file's size (MB), type, bit rate (bit/s), sampling
@@ -240,6 +246,10 @@ Commands:
   silences FILE   decode FILE and print each stretch below the threshold for
                   at least the shortest length: its start, end and length
                   (m:ss.sss), one a line
+  loudness FILE...
+                  decode the files and print each one's integrated loudness
+                  (EBU R128, LUFS), loudness range (LU) and true peak (dBFS),
+                  then, with several, the album's: all of them together
 
 Options:
   -r, --replace   split, parts, cut, trim, gain, join: replace outputs that
@@ -300,6 +310,12 @@ Options of split, parts, cut and gain:
       --fade-out SECONDS
                         fade each output out to silence over its last SECONDS
 
+Options of loudness:
+      --tag             write ReplayGain 2.0 values (-18 LUFS reference) into
+                        each file's ID3v2 tag: track gain and peak, and with
+                        several files album gain and peak; the rest of the
+                        file stays as it is, the older file goes to the trash
+
 Options may stand anywhere before "--", and a long option may be shortened while
 it stays unambiguous.
 
@@ -313,12 +329,15 @@ Times:
 
 Exit status:
   0  info: frames were found; split, parts, join: the output was written;
-     verify: the parts join the source exactly; silences: silences were found
+     verify: the parts join the source exactly; silences: silences were found;
+     loudness: every file was measured (and tagged)
   1  info: the file holds no MP3 frames; split, parts, join: the request was
-     refused; verify: samples or lengths differ; silences: none was found
+     refused; verify: samples or lengths differ; silences: none was found;
+     loudness: a file could not be measured or tagged (the others were)
   2  a file cannot be read (verify, silences: or decoded), or a wrong call
   3  split, parts, join: the run ended without completing and changed nothing
-  A split or silences stopped by SIGINT, SIGTERM or SIGHUP ends by that signal.
+  A split, silences or loudness stopped by SIGINT, SIGTERM or SIGHUP ends by
+  that signal.
 )";
 
 // Asked for with --help, the usage and the help are the answer; after a wrong call the
@@ -1016,6 +1035,120 @@ int Silences(const Options& options, const std::string& file) {
     return found.empty() ? 1 : 0;
 }
 
+// A level to a tenth, as the loudness lines give it: "-inf" for silence, never "-0.0".
+std::string Tenths(double value) {
+    if (!std::isfinite(value)) return value < 0 ? "-inf" : "inf";
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, std::round(value * 10) / 10 + 0.0,
+                                       std::chars_format::fixed, 1);
+    return std::string(text, written.ptr);
+}
+
+// A level for --json, to a hundredth; null for silence.
+json Hundredths(double value) {
+    return std::isfinite(value) ? json(std::round(value * 100) / 100 + 0.0) : json(nullptr);
+}
+
+json LoudnessJson(const quorvel::Loudness& loudness) {
+    return {{"integrated_lufs", Hundredths(loudness.IntegratedLufs)},
+            {"range_lu", Hundredths(loudness.RangeLu)},
+            {"peak_dbfs", Hundredths(loudness.PeakDbfs())},
+            {"peak", std::round(loudness.Peak * 1e6) / 1e6},
+            {"true_peak", loudness.TruePeak}};
+}
+
+// The loudness lines of one measure under its heading.
+void PrintLoudness(const std::string& heading, const quorvel::Loudness& loudness) {
+    std::cout << heading << '\n'
+              << "integrated: " << Tenths(loudness.IntegratedLufs) << " LUFS\n"
+              << "range: " << Tenths(loudness.RangeLu) << " LU\n"
+              << "peak: " << Tenths(loudness.PeakDbfs()) << " dBFS\n";
+}
+
+// The loudness of each file and, with several, of all of them as an album; with --tag their
+// ReplayGain values written into their tags. 0 where every file was measured (and tagged),
+// 1 where one could not be, the others measured on.
+int Loudness(const Options& options, const std::vector<std::string>& paths) {
+    quorvel::platform::LocalFileSystem local;
+    quorvel::platform::CatchEndingSignals(Stop, quorvel::platform::Handlers::Replace, true);
+    // A half of a long file starts by a seek, within a step of rounding in every version.
+    quorvel::platform::Mpg123Decoder decoder(quorvel::platform::Mpg123Decoder::Seeking::Near);
+    quorvel::platform::Ebur128Meter meter;
+    quorvel::platform::TagLibEditor tags;
+    TerminalReporter reporter(false);
+    quorvel::WatchedFiles files(
+        local, stopping,
+        [&reporter](std::int64_t done, std::int64_t total) { reporter.Progress(done, total); });
+    const char* outcome = "completed";
+    bool failed = false;
+    quorvel::LoudnessReport report;
+    std::vector<bool> tagged(paths.size(), false);
+    try {
+        if (const auto why = WithoutModule("loudness")) {
+            reporter.Show(*why);
+            failed = true;
+        } else {
+            reporter.Step(Tr("quorvel-cli", "Measuring loudness"));
+            report = quorvel::MeasureLoudness(decoder, meter, files, paths);
+        }
+        for (std::size_t i = 0; i < report.Files.size(); ++i) {
+            const quorvel::FileLoudness& file = report.Files[i];
+            if (file.Problem) {
+                reporter.Unusable(file.Path, *file.Problem);
+                failed = true;
+                continue;
+            }
+            if (!options.tag) continue;
+            const auto texts = quorvel::ReplayGainTexts(*file.Measured, report.Album);
+            if (!texts) {
+                reporter.Unusable(file.Path, Tr("quorvel-cli",
+                                                "%1 is silent throughout: it has no ReplayGain "
+                                                "to write")
+                                                 .Arg(file.Path));
+                failed = true;
+                continue;
+            }
+            reporter.Step(Tr("quorvel-cli", "Writing ReplayGain tags"));
+            try {
+                quorvel::WriteUserTexts(files, tags, reporter, file.Path, *texts);
+                tagged[i] = true;
+            } catch (const quorvel::FileError& error) {
+                reporter.Unusable(file.Path, error.Message());
+                failed = true;
+            }
+        }
+    } catch (const quorvel::WorkStopped&) {
+        outcome = "stopped";
+    }
+    if (options.json) {
+        json measured = json::array();
+        for (std::size_t i = 0; i < report.Files.size(); ++i) {
+            const quorvel::FileLoudness& file = report.Files[i];
+            json object = {{"file", file.Path}};
+            object.update(file.Measured ? LoudnessJson(*file.Measured)
+                                        : json{{"integrated_lufs", nullptr}});
+            if (options.tag) object["tagged"] = bool(tagged[i]);
+            measured.push_back(object);
+        }
+        PrintJson({{"outcome", outcome},
+                   {"files", measured},
+                   {"album", report.Album ? LoudnessJson(*report.Album) : json(nullptr)},
+                   {"log", reporter.LogLines()},
+                   {"messages", reporter.Messages()},
+                   {"error", reporter.Error()}});
+    } else {
+        for (const quorvel::FileLoudness& file : report.Files) {
+            if (file.Measured) PrintLoudness("file: " + file.Path, *file.Measured);
+        }
+        if (report.Album) {
+            PrintLoudness("album: " + std::to_string(report.Files.size()) + " files",
+                          *report.Album);
+        }
+    }
+    EndBySignal();
+    return failed ? 1 : 0;
+}
+
 }  // namespace
 
 // The command's work and its exit code.
@@ -1041,7 +1174,8 @@ int Run(int argc, char** argv) {
         kNoClip,
         kUndo,
         kFadeIn,
-        kFadeOut
+        kFadeOut,
+        kTag
     };
     static const option longOptions[] = {
         {"help", no_argument, nullptr, 'h'},
@@ -1066,6 +1200,7 @@ int Run(int argc, char** argv) {
         {"undo", no_argument, nullptr, kUndo},
         {"fade-in", required_argument, nullptr, kFadeIn},
         {"fade-out", required_argument, nullptr, kFadeOut},
+        {"tag", no_argument, nullptr, kTag},
         {nullptr, 0, nullptr, 0},
     };
     Options options;
@@ -1077,6 +1212,7 @@ int Run(int argc, char** argv) {
     const char* trimOption = nullptr;
     const char* gainOption = nullptr;
     const char* fadeOption = nullptr;
+    const char* loudnessOption = nullptr;
     // The leading "-" hands over each operand in its place, so that options may stand
     // anywhere up to "--" even where POSIXLY_CORRECT is set.
     for (int opt, index = 0; (opt = getopt_long(argc, argv, "-hVrxq", longOptions, &index)) != -1;
@@ -1144,6 +1280,9 @@ int Run(int argc, char** argv) {
             case kUndo:
                 options.undo = true;
                 break;
+            case kTag:
+                options.tag = true;
+                break;
             case kFadeIn:
                 options.fadeIn = optarg;
                 break;
@@ -1153,7 +1292,8 @@ int Run(int argc, char** argv) {
             default:  // getopt has said what was wrong
                 return Usage();
         }
-        const char*& first = opt >= kFadeIn      ? fadeOption
+        const char*& first = opt == kTag         ? loudnessOption
+                             : opt >= kFadeIn    ? fadeOption
                              : opt >= kDb        ? gainOption
                              : opt == kKeep      ? trimOption
                              : opt >= kRemove    ? cutOption
@@ -1171,9 +1311,11 @@ int Run(int argc, char** argv) {
         std::size_t least, most;
     };
     static const Command commands[] = {
-        {"info", 1, 1},   {"split", 3, 4},    {"parts", 1, 2},
-        {"verify", 3, 3}, {"silences", 1, 1}, {"join", 2, std::numeric_limits<std::size_t>::max()},
-        {"cut", 2, 2},    {"trim", 2, 2},     {"gain", 2, 2}};
+        {"info", 1, 1},     {"split", 3, 4},
+        {"parts", 1, 2},    {"verify", 3, 3},
+        {"silences", 1, 1}, {"join", 2, std::numeric_limits<std::size_t>::max()},
+        {"cut", 2, 2},      {"trim", 2, 2},
+        {"gain", 2, 2},     {"loudness", 1, std::numeric_limits<std::size_t>::max()}};
     const auto known = std::find_if(std::begin(commands), std::end(commands),
                                     [&](const Command& c) { return command == c.name; });
     if (known == std::end(commands)) {
@@ -1229,6 +1371,11 @@ int Run(int argc, char** argv) {
                              .Arg(command)
                              .Arg(std::string(trimOption)));
     }
+    if (command != "loudness" && loudnessOption) {
+        return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the loudness command's")
+                             .Arg(command)
+                             .Arg(std::string(loudnessOption)));
+    }
     if (command != "gain" && gainOption) {
         return WrongCall(Tr("quorvel-cli", "%1: option '--%2' is the gain command's")
                              .Arg(command)
@@ -1238,6 +1385,7 @@ int Run(int argc, char** argv) {
         if (const auto why = ReadGainOptions(options)) return WrongCall(*why);
         return Gain(options, operands);
     }
+    if (command == "loudness") return Loudness(options, operands);
     if (command == "trim") {
         if (const auto why = ReadTrimOptions(options)) return WrongCall(*why);
         return Trim(options, operands);

@@ -28,6 +28,13 @@ struct Chapter {
     std::string Title;  // its own title frame's (TIT2); empty where it has none
 };
 
+// A user text of an ID3v2 tag (TXXX): its description and its value.
+struct UserText {
+    std::string Description;
+    std::string Value;
+    bool operator==(const UserText&) const = default;
+};
+
 // What the split needs of an ID3v2 tag library.
 class TagEditor {
   public:
@@ -48,6 +55,13 @@ class TagEditor {
     virtual std::optional<std::vector<std::uint8_t>> WithChapters(
         std::span<const std::uint8_t> /*id3v2*/, const std::vector<Chapter>& /*chapters*/,
         std::int64_t /*lengthMs*/) {
+        return std::nullopt;
+    }
+    // The tag (a new one where `id3v2` is empty) with `texts` as its user texts (TXXX) of
+    // their descriptions, each in place of any the tag has of that description in any case;
+    // the rest as it is. None where the tag cannot be read or made.
+    virtual std::optional<std::vector<std::uint8_t>> WithUserTexts(
+        std::span<const std::uint8_t> /*id3v2*/, const std::vector<UserText>& /*texts*/) {
         return std::nullopt;
     }
     // The tag's title (TIT2); empty where it has none or cannot be read.

@@ -316,4 +316,24 @@ std::string TitleOf(std::span<const std::uint8_t> id3v2) {
     return title ? std::string(title.get()) : std::string();
 }
 
+std::optional<std::vector<std::uint8_t>> TagWithUserTexts(std::span<const std::uint8_t> id3v2,
+                                                          const std::vector<UserText>& texts) {
+    std::string why;
+    const QuorvelDesktopModule* module = DesktopModule(why);
+    if (!module) return std::nullopt;
+    std::vector<const char*> descriptions;
+    std::vector<const char*> values;
+    for (const UserText& text : texts) {
+        descriptions.push_back(text.Description.c_str());
+        values.push_back(text.Value.c_str());
+    }
+    std::size_t length = 0;
+    const Freed<unsigned char> tag(
+        module->TagWithUserTexts(id3v2.data(), id3v2.size(), descriptions.data(), values.data(),
+                                 texts.size(), &length),
+        &std::free);
+    if (!tag) return std::nullopt;
+    return std::vector<std::uint8_t>(tag.get(), tag.get() + length);
+}
+
 }  // namespace quorvel::platform

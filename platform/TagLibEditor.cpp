@@ -35,6 +35,14 @@ std::optional<std::vector<std::uint8_t>> TagLibEditor::WithChapters(
     return tag;
 }
 
+std::optional<std::vector<std::uint8_t>> TagLibEditor::WithUserTexts(
+    std::span<const std::uint8_t> id3v2, const std::vector<UserText>& texts) {
+    if (!Readable(id3v2)) return std::nullopt;
+    auto tag = TagWithUserTexts(id3v2, texts);
+    if (!tag) unavailable_ = DesktopUnavailable();
+    return tag;
+}
+
 std::string TagLibEditor::Title(std::span<const std::uint8_t> id3v2) {
     if (id3v2.empty() || !Readable(id3v2)) return {};
     return TitleOf(id3v2);

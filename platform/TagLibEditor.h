@@ -15,6 +15,8 @@ class TagLibEditor final : public TagEditor {
     std::optional<std::vector<std::uint8_t>> WithChapters(std::span<const std::uint8_t> id3v2,
                                                           const std::vector<Chapter>& chapters,
                                                           std::int64_t lengthMs) override;
+    std::optional<std::vector<std::uint8_t>> WithUserTexts(
+        std::span<const std::uint8_t> id3v2, const std::vector<UserText>& texts) override;
     std::string Title(std::span<const std::uint8_t> id3v2) override;
     std::optional<std::string> Unavailable() const override { return unavailable_; }
     std::optional<Message> Unread() const override { return unread_; }

@@ -15,10 +15,12 @@ packages=(
     libglib2.0-dev                          # the trash (GIO)
     libcue-dev                              # cue sheets
     libmpg123-dev                           # decoding, for the seam check
+    libebur128-dev                          # loudness (EBU R128)
     nlohmann-json3-dev                      # quorvel-cli --json
     libgtest-dev                            # the tests
     lame mpg123                             # fixtures and decoding checks in the tests
     ffmpeg mp3val                           # what players and checkers make of the outputs
+    python3-mutagen                         # ReplayGain tags as another tag reader reads them
     espeak-ng sox libsox-fmt-mp3            # speech with pauses, for the silences; MP3s sox encodes
     bindfs fuse3                            # a split onto a FUSE file system
     exfat-fuse exfatprogs                   # names exFAT takes for one, or not at all

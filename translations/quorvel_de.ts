@@ -446,6 +446,21 @@
     </message>
 </context>
 <context>
+    <name>Loudness</name>
+    <message>
+        <source>Cannot measure %1: %2.</source>
+        <translation>%1 kann nicht gemessen werden: %2.</translation>
+    </message>
+    <message>
+        <source>its ID3v2 tag cannot be read</source>
+        <translation>sein ID3v2-Tag lässt sich nicht lesen</translation>
+    </message>
+    <message>
+        <source>its tags could not be written</source>
+        <translation>seine Tags ließen sich nicht schreiben</translation>
+    </message>
+</context>
+<context>
     <name>PartLists</name>
     <message>
         <source>The source&apos;s ID3v2 tag could not be read (%1).</source>
@@ -947,12 +962,28 @@
         <translation>%1: ungültige Länge &apos;%2&apos;</translation>
     </message>
     <message>
-        <source>%1: option &apos;--%2&apos; is the gain command&apos;s</source>
-        <translation>%1: Option &apos;--%2&apos; gehört zum Befehl gain</translation>
+        <source>Measuring loudness</source>
+        <translation>Lautheit wird gemessen</translation>
+    </message>
+    <message>
+        <source>%1 is silent throughout: it has no ReplayGain to write</source>
+        <translation>%1 ist durchgehend still: es gibt keinen ReplayGain-Wert zu schreiben</translation>
+    </message>
+    <message>
+        <source>Writing ReplayGain tags</source>
+        <translation>ReplayGain-Tags werden geschrieben</translation>
+    </message>
+    <message>
+        <source>%1: option &apos;--%2&apos; is the loudness command&apos;s</source>
+        <translation>%1: Option &apos;--%2&apos; gehört zum Befehl loudness</translation>
     </message>
     <message>
         <source>%1: option &apos;--%2&apos; is that of split, parts, cut and gain</source>
         <translation>%1: Option &apos;--%2&apos; gehört zu split, parts, cut und gain</translation>
+    </message>
+    <message>
+        <source>%1: option &apos;--%2&apos; is the gain command&apos;s</source>
+        <translation>%1: Option &apos;--%2&apos; gehört zum Befehl gain</translation>
     </message>
 </context>
 <context>

@@ -21,6 +21,11 @@ extern "C" __attribute__((visibility("default"))) const QuorvelDesktopModule* Qu
                                              .ParseCueSheet = ParseCueSheet,
                                              .Translate = Translate,
                                              .TagWithChapters = TagWithChapters,
-                                             .TitleOf = TitleOf};
+                                             .TitleOf = TitleOf,
+                                             .TagWithUserTexts = TagWithUserTexts,
+                                             .LoudnessStart = LoudnessStart,
+                                             .LoudnessAdd = LoudnessAdd,
+                                             .LoudnessOf = LoudnessOf,
+                                             .LoudnessEnd = LoudnessEnd};
     return &module;
 }

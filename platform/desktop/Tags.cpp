@@ -242,4 +242,31 @@ char* TitleOf(const unsigned char* id3v2, std::size_t size) {
     }
 }
 
+unsigned char* TagWithUserTexts(const unsigned char* id3v2, std::size_t size,
+                                const char* const* descriptions, const char* const* values,
+                                std::size_t count, std::size_t* length) {
+    try {
+        ReadTag read(id3v2, size);
+        TagLib::ID3v2::Tag& tag = read.tag;
+        if (size > 0 && !tag.header()) return nullptr;
+        for (std::size_t i = 0; i < count; ++i) {
+            const TagLib::String description(descriptions[i], TagLib::String::UTF8);
+            const TagLib::ID3v2::FrameList frames = tag.frameList("TXXX");
+            for (TagLib::ID3v2::Frame* frame : frames) {
+                const auto* text = dynamic_cast<TagLib::ID3v2::UserTextIdentificationFrame*>(frame);
+                if (text && text->description().upper() == description.upper()) {
+                    tag.removeFrame(frame);
+                }
+            }
+            auto* text = new TagLib::ID3v2::UserTextIdentificationFrame(TagLib::String::Latin1);
+            text->setDescription(description);
+            text->setText(TagLib::String(values[i], TagLib::String::UTF8));
+            tag.addFrame(text);  // the tag owns it from here
+        }
+        return Rendered(tag, tag.header()->majorVersion() == 3, length);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 }  // namespace quorvel::desktop

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <numeric>
 #include <optional>
@@ -141,6 +142,17 @@ bool Trashed(const std::string& text) {
         if (it->is_regular_file() && ReadText(it->path()) == text) return true;
     }
     return false;
+}
+
+// 200 frames of digital silence, 5.224 s (MPEG 1 Layer III, 128 kbit/s, 44.1 kHz, coding
+// nothing), written at `path`: their bytes.
+std::string WriteSilence(const std::string& path) {
+    std::string frames;
+    for (int frame = 0; frame < 200; ++frame) {
+        frames += std::string("\xFF\xFB\x90\x64", 4) + std::string(413, '\0');
+    }
+    std::ofstream(path, std::ios::binary) << frames;
+    return frames;
 }
 
 class Cli : public testing::Test {
@@ -530,11 +542,7 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
     // Silent frames join exactly wherever they are cut: the split says so and verify
     // agrees, with 0.
     const std::string silence = folder + "/silence.mp3";
-    std::string frames;
-    for (int frame = 0; frame < 200; ++frame) {
-        frames += std::string("\xFF\xFB\x90\x64", 4) + std::string(413, '\0');
-    }
-    std::ofstream(silence, std::ios::binary) << frames;
+    WriteSilence(silence);
     const std::string exact =
         "Seam check: the parts join the source exactly (0 of 88,200 samples differ)\n";
     const Result silent = Run({"split", silence, "0", "2", out});
@@ -557,11 +565,7 @@ TEST_F(Cli, SplitAndVerifyPrintWhatTheyFindAndTellItByTheirExitCodes) {
 // read says why.
 TEST_F(Cli, SilencesPrintsEachStretchAndTellsByItsExitCode) {
     const std::string silence = folder + "/silence.mp3";
-    std::string frames;
-    for (int frame = 0; frame < 200; ++frame) {
-        frames += std::string("\xFF\xFB\x90\x64", 4) + std::string(413, '\0');
-    }
-    std::ofstream(silence, std::ios::binary) << frames;
+    WriteSilence(silence);
     const Result whole = Run({"silences", silence});
     EXPECT_EQ(whole.exitCode, 0) << whole.err;
     EXPECT_EQ(whole.out, "0:00.000 0:05.224 0:05.224\n");
@@ -665,7 +669,8 @@ TEST_F(Cli, ProgressShowsOnATerminalOnly) {
     };
     for (const Case& c : {Case{"info '" + source + "'", "song.mp3: "},
                           Case{"split '" + source + "' 0 2 '" + out + "'", "song2.mp3: "},
-                          Case{"split -q -r '" + source + "' 0 2 '" + out + "'", ""}}) {
+                          Case{"split -q -r '" + source + "' 0 2 '" + out + "'", ""},
+                          Case{"loudness '" + source + "'", "Measuring loudness"}}) {
         SCOPED_TRACE(c.arguments);
         const std::string said = OnATerminal(c.arguments);
         const bool shown = !c.step.empty();
@@ -1834,4 +1839,243 @@ TEST_F(Cli, ACueSheetsControlCharactersAreShownNotSent) {
     }
     // The title's control character has no place in a name either.
     EXPECT_TRUE(fs::exists(folder + "/1 _[31mRed.mp3"));
+}
+
+namespace {
+
+// What ffmpeg's EBU R128 meter finds in a file, or in several played one after another:
+// integrated loudness (LUFS), loudness range (LU) and true peak (dBFS), to a tenth.
+std::vector<double> FfmpegLoudness(const std::vector<std::string>& paths) {
+    std::string inputs, labels;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        inputs += " -i '" + paths[i] + "'";
+        labels += "[" + std::to_string(i) + ":a]";
+    }
+    const std::string filter =
+        labels + "concat=n=" + std::to_string(paths.size()) + ":v=0:a=1,ebur128=peak=true";
+    // The summary at the end, after a line for every tenth of a second.
+    std::string said = Printed("ffmpeg -nostats -hide_banner" + inputs + " -filter_complex '" +
+                               filter + "' -f null - 2>&1 | cat");
+    said.erase(0, std::min(said.size(), said.rfind("Summary:")));
+    std::vector<double> found;
+    for (const char* label :
+         {R"(I:\s+(-?[0-9.]+) LUFS)", R"(LRA:\s+([0-9.]+) LU)", R"(Peak:\s+(-?[0-9.]+) dBFS)"}) {
+        std::smatch match;
+        if (std::regex_search(said, match, std::regex(label))) found.push_back(std::stod(match[1]));
+    }
+    return found;
+}
+
+// A file's samples as mpg123 plays them, with `options`: their loudness as a root mean
+// square, in dB of full scale.
+double Mpg123Level(const std::string& path, const std::string& options = "") {
+    const std::string samples = Printed("mpg123 -q -s " + options + " '" + path + "'");
+    double sum = 0;
+    for (std::size_t at = 0; at + 1 < samples.size(); at += 2) {
+        const auto sample = std::int16_t(std::uint8_t(samples[at]) | samples[at + 1] << 8);
+        sum += double(sample) * sample;
+    }
+    return 10 * std::log10(sum / double(samples.size() / 2) / (32768.0 * 32768.0));
+}
+
+// A file's user texts (TXXX) as mutagen reads them: each description with its values.
+nlohmann::json MutagenUserTexts(const std::string& path) {
+    return nlohmann::json::parse(
+        Printed("/usr/bin/python3 -c 'import json, sys, mutagen.id3 as i; t = i.ID3(sys.argv[1]); "
+                "print(json.dumps({\"texts\": [[f.desc, f.text] for f in t.getall(\"TXXX\")], "
+                "\"title\": str(t.get(\"TIT2\"))}))' '" +
+                path + "'"));
+}
+
+// Pink noise made by sox whose level swells and fades by 8 dB every ten seconds, as music's
+// might: 30 s, or 150 s (long enough to be measured in halves).
+std::string DynamicWave(const std::string& folder, bool longer) {
+    const std::string wave = folder + "/dynamic.wav", repeated = folder + "/long.wav";
+    std::system(
+        ("sox -R -n -r 44100 -c 2 " + wave + " synth 30 pinknoise vol 0.9 tremolo 0.1 60").c_str());
+    if (!longer) return wave;
+    std::system(("sox -R " + wave + " " + repeated + " repeat 4").c_str());
+    return repeated;
+}
+
+std::string Lame(const std::string& wave, const std::string& options, const std::string& out) {
+    std::system(("lame --quiet " + options + " '" + wave + "' '" + out + "'").c_str());
+    return out;
+}
+
+}  // namespace
+
+// loudness measures as ffmpeg's EBU R128 meter does, to a tenth of a LU (or dB for the true
+// peak) beside ffmpeg's own rounding to a tenth, each file and the album, at constant and
+// variable bit rates, in mono, in MPEG 2 and in a file long enough to be measured in halves
+// on two cores; it prints one line a value under a heading, the same numbers in JSON.
+TEST_F(Cli, LoudnessMeasuresAsFfmpegsMeterDoes) {
+    const std::string fixtures = QUORVEL_FIXTURES;
+    const std::string dynamic = DynamicWave(folder, false);
+    const std::string lameCbr = Lame(dynamic, "-b 128 --cbr", folder + "/cbr.mp3");
+    const std::string lameVbr = Lame(dynamic, "-V 4", folder + "/vbr.mp3");
+    struct Case {
+        std::string file;
+        // The fixtures last 4.5 s: the range is then a matter of the few short-term blocks
+        // each meter takes (libebur128 one a second, ffmpeg ten), and the true peak of their
+        // bursts of noise of how each oversamples (libebur128 four times, by BS.1770's filter;
+        // ffmpeg to 192 kHz), a few tenths apart. Their integrated loudness is compared.
+        bool whole;
+    };
+    const Case cases[] = {
+        {fixtures + "/cbr128.mp3", false},
+        {fixtures + "/vbr.mp3", false},
+        {fixtures + "/mono.mp3", false},
+        {fixtures + "/mpeg2.mp3", false},
+        {lameCbr, true},
+        {lameVbr, true},
+        {Lame(dynamic, "-m m -b 64", folder + "/mono.mp3"), true},
+        {Lame(dynamic, "--resample 22.05 -b 64", folder + "/mpeg2.mp3"), true},
+        {Lame(DynamicWave(folder, true), "-b 96 --cbr", folder + "/long.mp3"), true},
+    };
+    constexpr double kTenth = 0.1 + 0.05;
+    const auto near = [&](const nlohmann::json& measured, const std::vector<double>& ffmpeg,
+                          bool whole) {
+        ASSERT_EQ(ffmpeg.size(), 3u);
+        EXPECT_NEAR(measured["integrated_lufs"].get<double>(), ffmpeg[0], kTenth);
+        if (whole) {
+            EXPECT_NEAR(measured["range_lu"].get<double>(), ffmpeg[1], kTenth);
+            EXPECT_NEAR(measured["peak_dbfs"].get<double>(), ffmpeg[2], kTenth);
+        }
+        EXPECT_TRUE(measured["true_peak"].get<bool>());
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const Result measured = Run({"loudness", "--json", c.file});
+        EXPECT_EQ(measured.exitCode, 0) << measured.err;
+        const auto json = nlohmann::json::parse(measured.out);
+        near(json["files"][0], FfmpegLoudness({c.file}), c.whole);
+        EXPECT_EQ(json["album"], nullptr);
+    }
+
+    const Result album = Run({"loudness", "--json", lameCbr, lameVbr, fixtures + "/cbr128.mp3"});
+    EXPECT_EQ(album.exitCode, 0) << album.err;
+    near(nlohmann::json::parse(album.out)["album"],
+         FfmpegLoudness({lameCbr, lameVbr, fixtures + "/cbr128.mp3"}), false);
+    const Result text = Run({"loudness", lameCbr, fixtures + "/cbr128.mp3"});
+    EXPECT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_TRUE(std::regex_match(text.out, std::regex("file: " + lameCbr +
+                                                      "\nintegrated: -[0-9]+\\.[0-9] LUFS\n"
+                                                      "range: [0-9]+\\.[0-9] LU\n"
+                                                      "peak: -[0-9]+\\.[0-9] dBFS\n"
+                                                      "file: " +
+                                                      fixtures + "/cbr128.mp3" +
+                                                      "\nintegrated: -8\\.[0-9] LUFS\n"
+                                                      "range: 0\\.[0-9] LU\n"
+                                                      "peak: -1\\.[0-9] dBFS\n"
+                                                      "album: 2 files\n"
+                                                      "integrated: -[0-9]+\\.[0-9] LUFS\n"
+                                                      "range: [0-9]+\\.[0-9] LU\n"
+                                                      "peak: -[0-9]+\\.[0-9] dBFS\n")))
+        << text.out;
+}
+
+// Digital silence measures as no loudness at all and takes no ReplayGain; a file that cannot
+// be read is told of while the others are measured; a wrong call is one.
+TEST_F(Cli, LoudnessOfSilenceAndOfFilesItCannotRead) {
+    const std::string silence = folder + "/silence.mp3";
+    const std::string frames = WriteSilence(silence);
+    const Result silent = Run({"loudness", silence});
+    EXPECT_EQ(silent.exitCode, 0) << silent.err;
+    EXPECT_EQ(silent.out,
+              "file: " + silence + "\nintegrated: -inf LUFS\nrange: 0.0 LU\npeak: -inf dBFS\n");
+    const Result untagged = Run({"loudness", "--tag", "--json", silence});
+    EXPECT_EQ(untagged.exitCode, 1);
+    const std::string why = silence + " is silent throughout: it has no ReplayGain to write";
+    EXPECT_EQ(untagged.err, "quorvel-cli: " + why + "\n");
+    const auto json = nlohmann::json::parse(untagged.out);
+    EXPECT_EQ(json["files"][0]["integrated_lufs"], nullptr);
+    EXPECT_EQ(json["files"][0]["tagged"], false);
+    EXPECT_EQ(json["error"], (nlohmann::json{{"file", silence}, {"message", why}}));
+    EXPECT_EQ(ReadText(silence), frames);
+
+    const std::string missing = folder + "/missing.mp3";
+    const Result partly = Run({"loudness", "--", missing, source});
+    EXPECT_EQ(partly.exitCode, 1);
+    EXPECT_EQ(partly.err, "quorvel-cli: Cannot read " + missing + ": No such file or directory.\n");
+    EXPECT_TRUE(partly.out.starts_with("file: " + source + "\nintegrated: ")) << partly.out;
+    EXPECT_EQ(partly.out.find("album"), std::string::npos);
+
+    EXPECT_EQ(Run({"loudness"}).exitCode, 2);
+    for (const std::vector<std::string>& call :
+         {std::vector<std::string>{"silences", "--tag", source},
+          std::vector<std::string>{"gain", "--tag", source, folder + "/out.mp3"}}) {
+        const Result foreign = Run(call);
+        EXPECT_EQ(foreign.exitCode, 2);
+        EXPECT_TRUE(foreign.err.starts_with("quorvel-cli: " + call[0] +
+                                            ": option '--tag' is the loudness command's\n"))
+            << foreign.err;
+    }
+}
+
+namespace {
+
+// The ID3v2 tag's size, its header included; 0 where the file has none.
+std::size_t TagSize(const std::string& bytes) {
+    if (!bytes.starts_with("ID3") || bytes.size() < 10) return 0;
+    std::size_t size = 0;
+    for (int i = 6; i < 10; ++i) size = size << 7 | (std::uint8_t(bytes[i]) & 0x7F);
+    return size + 10;
+}
+
+}  // namespace
+
+// --tag writes ReplayGain 2.0's track and album values, which mutagen and ffprobe read and
+// mpg123 plays by, in place of any of the same description in another case, and leaves the
+// other tags and the audio as they were; a file without a tag gets one.
+TEST_F(Cli, LoudnessTagWritesReplayGainThatPlayersApply) {
+    const std::string tagged = folder + "/tagged.mp3";
+    fs::copy_file(std::string(QUORVEL_FIXTURES) + "/id3v2.mp3", tagged);
+    std::system(("/usr/bin/python3 -c 'import sys, mutagen.id3 as i; t = i.ID3(sys.argv[1]); "
+                 "t.add(i.TXXX(encoding=3, desc=\"replaygain_track_gain\", text=[\"+9.99 dB\"])); "
+                 "t.add(i.TXXX(encoding=3, desc=\"MOOD\", text=[\"calm\"])); t.save()' '" +
+                 tagged + "'")
+                    .c_str());
+    const std::string before = ReadText(tagged), untagged = ReadText(source);
+    const Result run = Run({"loudness", "--tag", "--json", tagged, source});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const auto json = nlohmann::json::parse(run.out);
+    const double gains[] = {-18 - json["files"][0]["integrated_lufs"].get<double>(),
+                            -18 - json["files"][1]["integrated_lufs"].get<double>(),
+                            -18 - json["album"]["integrated_lufs"].get<double>()};
+    const double albumPeak = json["album"]["peak"].get<double>();
+
+    const std::pair<std::string, std::size_t> files[] = {{tagged, 0}, {source, 1}};
+    for (const auto& [file, index] : files) {
+        SCOPED_TRACE(file);
+        EXPECT_EQ(json["files"][index]["tagged"], true);
+        const auto read = MutagenUserTexts(file);
+        std::map<std::string, std::vector<std::string>> texts;
+        for (const auto& text : read["texts"]) {
+            texts[text[0].get<std::string>()] = text[1].get<std::vector<std::string>>();
+        }
+        EXPECT_EQ(texts.count("replaygain_track_gain"), 0u);
+        ASSERT_EQ(texts["REPLAYGAIN_TRACK_GAIN"].size(), 1u);
+        EXPECT_NEAR(std::stod(texts["REPLAYGAIN_TRACK_GAIN"][0]), gains[index], 0.011);
+        EXPECT_TRUE(texts["REPLAYGAIN_TRACK_GAIN"][0].ends_with(" dB"));
+        EXPECT_NEAR(std::stod(texts["REPLAYGAIN_TRACK_PEAK"].at(0)),
+                    json["files"][index]["peak"].get<double>(), 1e-6);
+        EXPECT_NEAR(std::stod(texts["REPLAYGAIN_ALBUM_GAIN"].at(0)), gains[2], 0.011);
+        EXPECT_NEAR(std::stod(texts["REPLAYGAIN_ALBUM_PEAK"].at(0)), albumPeak, 1e-6);
+        const auto probed =
+            nlohmann::json::parse(Printed("ffprobe -v error -show_entries format_tags -of json '" +
+                                          file + "'"))["format"]["tags"];
+        EXPECT_NEAR(std::stod(probed["REPLAYGAIN_ALBUM_GAIN"].get<std::string>()), gains[2], 0.011);
+        // mpg123 turns the level down or up by the gain asked for.
+        EXPECT_NEAR(Mpg123Level(file, "--rva-radio") - Mpg123Level(file), gains[index], 0.05);
+        EXPECT_NEAR(Mpg123Level(file, "--rva-album") - Mpg123Level(file), gains[2], 0.05);
+    }
+    // The other tags and the audio are as they were.
+    const auto read = MutagenUserTexts(tagged);
+    EXPECT_EQ(read["title"], "Quorvel fixture");
+    EXPECT_NE(read.dump().find("[\"MOOD\",[\"calm\"]]"), std::string::npos) << read.dump();
+    const std::string after = ReadText(tagged), added = ReadText(source);
+    EXPECT_EQ(after.substr(TagSize(after)), before.substr(TagSize(before)));
+    EXPECT_EQ(added.substr(TagSize(added)), untagged);
+    EXPECT_GT(TagSize(added), 0u);
 }

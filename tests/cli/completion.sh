@@ -37,7 +37,7 @@ expect() {
 
 # Each command's options are those of its usage line, with --help and --version.
 global=(-h --help -V --version)
-for command in info split parts verify silences join cut trim gain; do
+for command in info split parts verify silences join cut trim gain loudness; do
     mapfile -t listed < <(grep -E "quorvel-cli $command " <<<"$usage" | sed "s/quorvel-cli//" |
         grep -oE -- "--?[a-z][a-z-]*")
     expect "$(lines "${global[@]}" "${listed[@]}" | sort -u)" "$command" -
@@ -58,6 +58,7 @@ expect "$mp3" join 'a song.mp3' LOUD.MP3 ''
 expect "$mp3" cut --remove 0:01-0:02 'a song.mp3' ''
 expect "$mp3" trim --keep 0.5 ''
 expect "$mp3" gain --db -3 'a song.mp3' ''
+expect "$mp3" loudness --tag 'a song.mp3' ''
 expect '' verify 'a song.mp3' LOUD.MP3 LOUD.MP3 ''
 expect "$mp3" split -r ''
 expect '' split LOUD.MP3 ''
