@@ -102,6 +102,8 @@ struct Options {
     double keepSeconds = 0.25;
     // The gain command's change in dB as given, its steps as read, and its switches.
     std::optional<std::string> db;
+    std::optional<std::string> to;  // the loudness to bring it to, as given
+    std::optional<double> toLufs;
     int steps = 0;
     bool noClip = false;
     bool undo = false;
@@ -196,8 +198,8 @@ constexpr const char* kUsage =
     "[--fade-in SECONDS] [--fade-out SECONDS] [--] FILE OUTPUT\n"
     "       quorvel-cli trim [--threshold DB] [--keep SECONDS] [-r|--replace] [-q|--quiet] "
     "[--json] [--] FILE OUTPUT\n"
-    "       quorvel-cli gain (--db DB [--no-clip] [--fade-in SECONDS] [--fade-out SECONDS] | "
-    "--undo) [-r|--replace] [-q|--quiet] [--json] [--] FILE OUTPUT\n"
+    "       quorvel-cli gain ((--db DB | --to LUFS) [--no-clip] [--fade-in SECONDS] [--fade-out "
+    "SECONDS] | --undo) [-r|--replace] [-q|--quiet] [--json] [--] FILE OUTPUT\n"
     "       quorvel-cli join [--chapters] [-r|--replace] [-q|--quiet] [--json] [--] FILE... "
     "OUTPUT\n"
     "       quorvel-cli verify [-q|--quiet] [--json] SOURCE PART1 PART2\n"
@@ -297,8 +299,10 @@ Options of trim:
       --keep SECONDS    the silence kept before the sound and after it; 0.25
                         unless given
 
-Options of gain (give --db or --undo):
+Options of gain (give --db, --to or --undo):
       --db DB           the change in dB, to the nearest 1.5 dB (-3, +6)
+      --to LUFS         the steps that bring the integrated loudness nearest
+                        LUFS (-18)
       --no-clip         fewer steps louder where the decoded peak would
                         otherwise reach full scale
       --undo            write the file as it was before the gain its tag
@@ -846,13 +850,15 @@ int Gain(const Options& options, const std::vector<std::string>& operands) {
     request.Files = EditFilesOf(options, {operands[0]}, operands[1]);
     request.Steps = options.steps;
     request.NoClip = options.noClip;
+    request.ToLufs = options.toLufs;
     request.Undo = options.undo;
     request.FadeInSeconds = options.fadeInSeconds;
     request.FadeOutSeconds = options.fadeOutSeconds;
     return RunEditCommand(options, "gain",
                           [&](quorvel::FileSystem& files, quorvel::TagEditor&,
                               quorvel::AudioDecoder& decoder, quorvel::Reporter& reporter) {
-                              return quorvel::Gain(request, files, decoder, reporter);
+                              quorvel::platform::Ebur128Meter meter;
+                              return quorvel::Gain(request, files, decoder, meter, reporter);
                           });
 }
 
@@ -873,9 +879,18 @@ std::optional<quorvel::Message> ReadFadeOptions(Options& options, const std::str
 // Reads the gain command's change into `options`; what is wrong with the call where it
 // cannot be read.
 std::optional<quorvel::Message> ReadGainOptions(Options& options) {
-    if (options.undo == options.db.has_value() ||
+    if (int(options.undo) + int(options.db.has_value()) + int(options.to.has_value()) != 1 ||
         (options.undo && (options.noClip || options.fadeIn || options.fadeOut))) {
-        return Tr("quorvel-cli", "gain: give --db or --undo, one of them");
+        return Tr("quorvel-cli", "gain: give --db, --to or --undo, one of them");
+    }
+    if (options.to) {
+        std::string_view number = *options.to;
+        const bool minus = number.starts_with('-');
+        if (minus) number.remove_prefix(1);
+        if (!quorvel::IsPlainDecimal(number)) {
+            return Tr("quorvel-cli", "gain: invalid loudness '%1'").Arg(*options.to);
+        }
+        options.toLufs = (minus ? -1 : 1) * quorvel::ReadNumber(number);
     }
     if (options.db) {
         std::string_view number = *options.db;
@@ -1172,6 +1187,7 @@ int Run(int argc, char** argv) {
         kKeep,
         kDb,
         kNoClip,
+        kTo,
         kUndo,
         kFadeIn,
         kFadeOut,
@@ -1198,6 +1214,7 @@ int Run(int argc, char** argv) {
         {"db", required_argument, nullptr, kDb},
         {"no-clip", no_argument, nullptr, kNoClip},
         {"undo", no_argument, nullptr, kUndo},
+        {"to", required_argument, nullptr, kTo},
         {"fade-in", required_argument, nullptr, kFadeIn},
         {"fade-out", required_argument, nullptr, kFadeOut},
         {"tag", no_argument, nullptr, kTag},
@@ -1276,6 +1293,9 @@ int Run(int argc, char** argv) {
                 break;
             case kNoClip:
                 options.noClip = true;
+                break;
+            case kTo:
+                options.to = optarg;
                 break;
             case kUndo:
                 options.undo = true;

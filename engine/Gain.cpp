@@ -15,6 +15,7 @@
 #include "engine/FrameChain.h"
 #include "engine/FrameHeader.h"
 #include "engine/LengthHeader.h"
+#include "engine/Loudness.h"
 #include "engine/Numbers.h"
 #include "engine/SourceLayout.h"
 #include "engine/SplitPlan.h"
@@ -254,9 +255,31 @@ std::vector<std::int64_t> WalkGained(BlockReader& reader, const SourceLayout& la
     return frames;
 }
 
+// The steps that bring the source's integrated loudness nearest `lufs`, told in the log;
+// why there are none where it cannot be measured or is silence, which no gain brings to
+// any loudness.
+std::variant<int, Message> StepsTo(double lufs, AudioDecoder& decoder, LoudnessMeter& meter,
+                                   FileSystem& files, const std::string& path, Reporter& reporter) {
+    const LoudnessReport report = MeasureLoudness(decoder, meter, files, {path}, false);
+    const FileLoudness& measured = report.Files.front();
+    if (measured.Problem) return *measured.Problem;
+    const double integrated = measured.Measured->IntegratedLufs;
+    if (!std::isfinite(integrated)) {
+        return Tr("Gain", "%1 is silence: no gain brings it to a loudness.").Arg(path);
+    }
+    const int steps = GainSteps(lufs - integrated);
+    reporter.Log(Tr("Gain",
+                    "The integrated loudness is %1 LUFS: %2 steps of 1.5 dB bring it "
+                    "nearest %3 LUFS.")
+                     .Arg(FormatNumber(std::round(integrated * 10) / 10, "."))
+                     .Arg(steps)
+                     .Arg(FormatNumber(lufs, ".")));
+    return steps;
+}
+
 std::variant<OutputPlan, EditReport> PlanGain(const GainRequest& request, AudioDecoder& decoder,
-                                              FileSystem& files, Reporter& reporter,
-                                              std::vector<SourceFile*>& sources,
+                                              LoudnessMeter& meter, FileSystem& files,
+                                              Reporter& reporter, std::vector<SourceFile*>& sources,
                                               std::unique_ptr<GainedFile>& gained,
                                               std::optional<RecordedGain>& recorded) {
     SourceFile& file = *sources.front();
@@ -276,9 +299,16 @@ std::variant<OutputPlan, EditReport> PlanGain(const GainRequest& request, AudioD
     // and the fades given, those recorded where none are.
     GainRecord record;
     if (!request.Undo) {
-        const int steps = request.Steps > 0 && request.NoClip
-                              ? UnclippedSteps(request.Steps, decoder, files, path, reporter)
-                              : request.Steps;
+        int steps = request.Steps;
+        if (request.ToLufs) {
+            const auto to = StepsTo(*request.ToLufs, decoder, meter, files, path, reporter);
+            if (const auto* why = std::get_if<Message>(&to))
+                return RefuseEdit(reporter, *why, path);
+            steps = std::get<int>(to);
+        }
+        if (steps > 0 && request.NoClip) {
+            steps = UnclippedSteps(steps, decoder, files, path, reporter);
+        }
         record.FadeIn = FadeGranules(request.FadeInSeconds, layout.SamplingRate);
         record.FadeOut = FadeGranules(request.FadeOutSeconds, layout.SamplingRate);
         if (steps == 0 && record.FadeIn == 0 && record.FadeOut == 0) {
@@ -466,7 +496,7 @@ int GainSteps(double db) {
 }
 
 EditReport Gain(const GainRequest& request, FileSystem& files, AudioDecoder& decoder,
-                Reporter& reporter) {
+                LoudnessMeter& meter, Reporter& reporter) {
     std::unique_ptr<GainedFile> gained;
     std::optional<RecordedGain> recorded;
     const std::string& source = request.Files.Sources.front();
@@ -476,7 +506,7 @@ EditReport Gain(const GainRequest& request, FileSystem& files, AudioDecoder& dec
         request.Undo ? Tr("Gain", "Undoing the gain of %1 into %2").Arg(source).Arg(output)
                      : Tr("Gain", "Changing the gain of %1 into %2").Arg(source).Arg(output),
         [&](std::vector<SourceFile*>& sources) {
-            return PlanGain(request, decoder, files, reporter, sources, gained, recorded);
+            return PlanGain(request, decoder, meter, files, reporter, sources, gained, recorded);
         },
         Tr("Gain", "MP3 gain completed."));
 }

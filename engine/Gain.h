@@ -3,11 +3,13 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "engine/AudioDecoder.h"
 #include "engine/Edit.h"
 #include "engine/FileSystem.h"
+#include "engine/LoudnessMeter.h"
 #include "engine/OutputPlan.h"
 #include "engine/Reporter.h"
 
@@ -18,6 +20,9 @@ namespace quorvel {
 struct GainRequest {
     EditFiles Files;  // one source
     int Steps = 0;
+    // The steps that bring the source's integrated loudness nearest this, in LUFS, in place
+    // of `Steps`.
+    std::optional<double> ToLufs;
     // Fewer steps louder where the decoded peak would otherwise reach full scale.
     bool NoClip = false;
     // Faded in from silence over the first seconds, out to silence over the last, a step
@@ -73,6 +78,6 @@ void TellFades(Reporter& reporter, const Fades& fades);
 // written where the steps and fades come to none, the
 // source has no audio, or its tag cannot hold the record.
 EditReport Gain(const GainRequest& request, FileSystem& files, AudioDecoder& decoder,
-                Reporter& reporter);
+                LoudnessMeter& meter, Reporter& reporter);
 
 }  // namespace quorvel

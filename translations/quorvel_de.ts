@@ -354,6 +354,14 @@
         <source>The fade-out takes %1 granules, a step of 1.5 dB each.</source>
         <translation>Die Ausblende dauert %1 Granules, je eine Stufe von 1,5 dB.</translation>
     </message>
+    <message>
+        <source>%1 is silence: no gain brings it to a loudness.</source>
+        <translation>%1 ist Stille: Keine Verstärkung bringt sie auf eine Lautheit.</translation>
+    </message>
+    <message>
+        <source>The integrated loudness is %1 LUFS: %2 steps of 1.5 dB bring it nearest %3 LUFS.</source>
+        <translation>Die integrierte Lautheit ist %1 LUFS: %2 Stufen von 1,5 dB bringen sie am nächsten an %3 LUFS.</translation>
+    </message>
 </context>
 <context>
     <name>HelpViewer</name>
@@ -946,10 +954,6 @@
         <translation>%1: Option &apos;--%2&apos; gehört zum Befehl trim</translation>
     </message>
     <message>
-        <source>gain: give --db or --undo, one of them</source>
-        <translation>gain: --db oder --undo angeben, eines davon</translation>
-    </message>
-    <message>
         <source>gain: invalid change &apos;%1&apos;</source>
         <translation>gain: ungültige Änderung &apos;%1&apos;</translation>
     </message>
@@ -984,6 +988,14 @@
     <message>
         <source>%1: option &apos;--%2&apos; is the gain command&apos;s</source>
         <translation>%1: Option &apos;--%2&apos; gehört zum Befehl gain</translation>
+    </message>
+    <message>
+        <source>gain: give --db, --to or --undo, one of them</source>
+        <translation>gain: --db, --to oder --undo angeben, eines davon</translation>
+    </message>
+    <message>
+        <source>gain: invalid loudness &apos;%1&apos;</source>
+        <translation>gain: ungültige Lautheit &apos;%1&apos;</translation>
     </message>
 </context>
 <context>

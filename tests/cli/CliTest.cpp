@@ -330,10 +330,13 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
         {{"silences", "--min", "-0.5", source}, "silences: invalid length '-0.5'"},
         {{"trim", "--threshold", "1", source, "out.mp3"}, "trim: invalid threshold '1'"},
         {{"trim", "--keep", "-1", source, "out.mp3"}, "trim: invalid length '-1'"},
-        {{"gain", source, "out.mp3"}, "gain: give --db or --undo, one of them"},
+        {{"gain", source, "out.mp3"}, "gain: give --db, --to or --undo, one of them"},
         {{"gain", "--undo", "--db", "3", source, "out.mp3"},
-         "gain: give --db or --undo, one of them"},
+         "gain: give --db, --to or --undo, one of them"},
         {{"gain", "--db", "3dB", source, "out.mp3"}, "gain: invalid change '3dB'"},
+        {{"gain", "--to", "-18", "--db", "1", source, "out.mp3"},
+         "gain: give --db, --to or --undo, one of them"},
+        {{"gain", "--to", "loud", source, "out.mp3"}, "gain: invalid loudness 'loud'"},
         {{"cut", "--undo", source, "out.mp3"}, "cut: option '--undo' is the gain command's"},
     };
     for (const auto& [arguments, why] : wrongCalls) {
@@ -1203,6 +1206,13 @@ TEST_F(Cli, GainChangesEveryGranuleAndUndoesByteForByte) {
     };
     EXPECT_LT(peak(Samples16(louder)), 32767);
     EXPECT_GT(peak(Samples16(loud)) * std::pow(2, 0.75), 32767);
+    // --to: the steps that bring the tone's integrated loudness, as loudness measures it,
+    // nearest -20 LUFS, within half a step.
+    const Result to = Run({"gain", "-r", "--to", "-20", loud, louder});
+    ASSERT_EQ(to.exitCode, 0) << to.err;
+    const auto measured = nlohmann::json::parse(
+        Run({"loudness", "--json", louder}).out)["files"][0]["integrated_lufs"];
+    EXPECT_NEAR(measured.get<double>(), -20, 0.8) << to.out;
     // Refused, writing nothing: an undo of a file that records no gain, and a change of
     // less than a step.
     fs::remove(louder);
