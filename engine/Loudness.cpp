@@ -73,6 +73,18 @@ std::string Fixed(double value, int decimals) {
 
 }  // namespace
 
+Loudness MeasureStretch(AudioDecoder& decoder, LoudnessMeter& meter, FileSystem& files,
+                        const std::string& path, std::int64_t from, std::int64_t to,
+                        bool truePeak) {
+    Stretch stretch(0, from);
+    stretch.To = to;
+    Measure(
+        stretch, [&] { return decoder.Open(files.OpenSource(path), AudioDecoder::Length::Stated); },
+        meter, truePeak);
+    LoudnessMeasure* const measures[] = {stretch.Measure.get()};
+    return meter.Of(measures);
+}
+
 LoudnessReport MeasureLoudness(AudioDecoder& decoder, LoudnessMeter& meter, FileSystem& files,
                                const std::vector<std::string>& paths, bool truePeak) {
     LoudnessReport report;

@@ -467,6 +467,18 @@
         <source>its tags could not be written</source>
         <translation>seine Tags ließen sich nicht schreiben</translation>
     </message>
+    <message>
+        <source>Measuring the loudness of %1 from %2 to %3</source>
+        <translation>Lautheit von %1 von %2 bis %3 messen</translation>
+    </message>
+    <message>
+        <source>The loudness cannot be measured: %1.</source>
+        <translation>Die Lautheit kann nicht gemessen werden: %1.</translation>
+    </message>
+    <message>
+        <source>integrated: %1 LUFS, range: %2 LU, peak: %3 dBFS</source>
+        <translation>integriert: %1 LUFS, Umfang: %2 LU, Spitze: %3 dBFS</translation>
+    </message>
 </context>
 <context>
     <name>PartLists</name>
@@ -1846,6 +1858,10 @@ Desktop-Modul: %7</translation>
     <message>
         <source>&amp;Fade Out the Selection</source>
         <translation>Auswahl ausblen&amp;den</translation>
+    </message>
+    <message>
+        <source>&amp;Measure the Selection</source>
+        <translation>Auswahl &amp;messen</translation>
     </message>
 </context>
 <context>

@@ -1373,7 +1373,8 @@ class frmCopyFileTest : public QObject {
         QCOMPARE(int(fake_.questions.size()), asked + 2);
     }
 
-    // The selection made two steps louder by its key is written by Save As: within it the
+    // The selection measured, then made two steps louder by its key, which Save As writes:
+    // within it the
     // file decodes to the source's samples times 2^(1/2), within a step of rounding, and
     // outside it to the source's very samples, a granule or two at its ends aside.
     void editorChangesTheLevelOfTheSelection() {
@@ -1398,6 +1399,13 @@ class frmCopyFileTest : public QObject {
         QTest::mouseMove(view, at(0.7));
         QTest::mouseRelease(view, Qt::LeftButton, {}, at(0.7));
         const auto selected = view->Selection();
+        // Measured first: a tone 12 dB below full scale plays some 13 LUFS below it.
+        QTest::keyClick(view, Qt::Key_L, Qt::ControlModifier);
+        auto* result = Find<QLabel>(editor, "lblResult");
+        QTRY_VERIFY_WITH_TIMEOUT(result->text().startsWith(u"integrated: "_s), 60000);
+        const double lufs = result->text().section(u' ', 1, 1).toDouble();
+        QVERIFY2(lufs > -25 && lufs < -5, qPrintable(result->text()));
+        QTRY_VERIFY(!editor->Working());
         QTest::keyClick(view, Qt::Key_Up, Qt::ControlModifier);
         QTest::keyClick(view, Qt::Key_Up, Qt::ControlModifier);
         QCOMPARE(int(view->LevelEdits().size()), 1);

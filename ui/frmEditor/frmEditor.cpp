@@ -22,6 +22,7 @@
 
 #include "engine/CueSheet.h"
 #include "engine/Cut.h"
+#include "engine/Loudness.h"
 #include "engine/Numbers.h"
 #include "engine/OutputNames.h"
 #include "engine/PartLists.h"
@@ -29,6 +30,7 @@
 #include "engine/SplitTime.h"
 #include "platform/CueSheetReader.h"
 #include "platform/Dialogs.h"
+#include "platform/Ebur128Meter.h"
 #include "platform/Translations.h"
 #include "ui/AppIcon.h"
 #include "ui/CutPlayer.h"
@@ -515,6 +517,42 @@ void frmEditor::mnuTrim_Click() {
         1, BackgroundWork::Writes::Nothing);
 }
 
+void frmEditor::mnuMeasure_Click() {
+    const SampleSpan selected = model_->Selection();
+    const std::string path = source_.Path.toStdString();
+    StartWork(
+        [this, path, selected](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
+            const auto time = [this](std::int64_t sample) {
+                return FormatExactTime(Ms(sample), Separator());
+            };
+            reporter.Begin(Tr("Loudness", "Measuring the loudness of %1 from %2 to %3")
+                               .Arg(path)
+                               .Arg(time(selected.From))
+                               .Arg(time(selected.End)));
+            platform::Ebur128Meter meter;
+            if (const auto why = meter.Unavailable()) {
+                reporter.Log(Tr("Loudness", "The loudness cannot be measured: %1.").Arg(*why));
+                return [this] { ShowEnd(Ended::Failed, std::nullopt, {}); };
+            }
+            const Loudness loudness =
+                MeasureStretch(decoder_, meter, files, path, selected.From, selected.End);
+            const auto decibels = [](double value) {
+                return std::isfinite(value) ? FormatNumber(std::round(value * 10) / 10, ".")
+                                            : std::string("-inf");
+            };
+            const Message said = Tr("Loudness", "integrated: %1 LUFS, range: %2 LU, peak: %3 dBFS")
+                                     .Arg(decibels(loudness.IntegratedLufs))
+                                     .Arg(decibels(loudness.RangeLu))
+                                     .Arg(decibels(loudness.PeakDbfs()));
+            reporter.Log(said);
+            return [this, said] {
+                ShowEnd(Ended::Completed, std::nullopt, platform::Translated(said));
+            };
+        },
+        // The selection decoded.
+        1, BackgroundWork::Writes::Nothing);
+}
+
 void frmEditor::mnuSaveAs_Click() {
     const QString output = AskOutput(tr("Save As"), tr("%1 (edited)"));
     if (output.isEmpty()) return;
@@ -712,7 +750,7 @@ void frmEditor::UpdateCommands() {
     mnuKeepOnly->setEnabled(idle && selected);
     mnuTrim->setEnabled(idle);
     mnuSaveAs->setEnabled(free && model_->AudioEdited());
-    for (QAction* level : {mnuLouder, mnuQuieter, mnuFadeIn, mnuFadeOut}) {
+    for (QAction* level : {mnuLouder, mnuQuieter, mnuFadeIn, mnuFadeOut, mnuMeasure}) {
         level->setEnabled(idle && selected);
     }
     mnuZoomSelection->setEnabled(selected);

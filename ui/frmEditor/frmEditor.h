@@ -120,6 +120,9 @@ class frmEditor final : public QMainWindow {
     // Edit > Trim Silence: the silences found off the window's thread, then the leading and
     // trailing silence removed but for a quarter second, as a step of the history.
     void mnuTrim_Click();
+    // Edit > Measure the Selection: its loudness as EBU R128 measures it, off the window's
+    // thread, told in the log and the result line.
+    void mnuMeasure_Click();
     // File > Save As: the source without what the edits remove, written into a new file off
     // the window's thread, as the split runs.
     void mnuSaveAs_Click();
@@ -201,6 +204,7 @@ class frmEditor final : public QMainWindow {
     QAction* mnuQuieter;
     QAction* mnuFadeIn;
     QAction* mnuFadeOut;
+    QAction* mnuMeasure;
     QAction* mnuPlaySelection;
     QAction* mnuPlayBefore;
     QAction* mnuPlayAcross;

@@ -328,6 +328,8 @@ void frmEditor::CreateMenus() {
     mnuFadeIn =
         add(mnuEdit, "mnuFadeIn", tr("Fade &In the Selection"), QKeySequence(Qt::CTRL | Qt::Key_I),
             [this] { model_->Fade(LevelChange::Shape::FadeIn); });
+    mnuMeasure = add(mnuEdit, "mnuMeasure", tr("&Measure the Selection"),
+                     QKeySequence(Qt::CTRL | Qt::Key_L), &frmEditor::mnuMeasure_Click);
     mnuFadeOut = add(mnuEdit, "mnuFadeOut", tr("&Fade Out the Selection"),
                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I),
                      [this] { model_->Fade(LevelChange::Shape::FadeOut); });
