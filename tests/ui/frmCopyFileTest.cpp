@@ -1282,12 +1282,8 @@ class frmCopyFileTest : public QObject {
                  0);
         QCOMPARE(QProcess::execute(u"lame"_s, {u"--quiet"_s, u"-b"_s, u"128"_s, wave, source}), 0);
         const QByteArray before = ReadAll(source);
-        Analyse(source);
-        Type("txtToFolder", temp_->path());
-        QPointer<frmEditor> editor = OpenWaveform();
+        QPointer<frmEditor> editor = ActiveEditorOn(source);
         QVERIFY(editor);
-        editor->activateWindow();
-        QTRY_COMPARE(QApplication::activeWindow(), editor.data());
         auto* view = Find<WaveView>(editor, "picWave");
         auto* action = Find<QAction>(editor, entry.toLatin1().constData());
         auto* saveAs = Find<QAction>(editor, "mnuSaveAs");
@@ -1374,9 +1370,9 @@ class frmCopyFileTest : public QObject {
     }
 
     // The selection measured, then made two steps louder by its key, which Save As writes:
-    // within it the
-    // file decodes to the source's samples times 2^(1/2), within a step of rounding, and
-    // outside it to the source's very samples, a granule or two at its ends aside.
+    // within it the file decodes to the source's samples times 2^(1/2), within a step of
+    // rounding, and outside it to the source's very samples, a granule or two at its ends
+    // aside.
     void editorChangesTheLevelOfTheSelection() {
         const QString source = Temp(u"quiet.mp3"_s);
         const QString wave = Temp(u"quiet.wav"_s);
@@ -1385,12 +1381,8 @@ class frmCopyFileTest : public QObject {
                                     u"6"_s, u"sine"_s, u"300-900"_s, u"gain"_s, u"-12"_s}),
                  0);
         QCOMPARE(QProcess::execute(u"lame"_s, {u"--quiet"_s, u"-b"_s, u"192"_s, wave, source}), 0);
-        Analyse(source);
-        Type("txtToFolder", temp_->path());
-        QPointer<frmEditor> editor = OpenWaveform();
+        QPointer<frmEditor> editor = ActiveEditorOn(source);
         QVERIFY(editor);
-        editor->activateWindow();
-        QTRY_COMPARE(QApplication::activeWindow(), editor.data());
         auto* view = Find<WaveView>(editor, "picWave");
         const auto at = [&](double share) {
             return QPoint(int(view->width() * share), view->height() / 2);
@@ -1925,6 +1917,19 @@ class frmCopyFileTest : public QObject {
         mpg123.start(u"mpg123"_s, {u"--gapless"_s, u"-q"_s, u"-s"_s, path});
         mpg123.waitForFinished(60000);
         return mpg123.readAllStandardOutput().size() / 2;
+    }
+    // The editor on `source` analysed, the destination the temporary folder, once it is the
+    // active window; none where it did not open or become active.
+    QPointer<frmEditor> ActiveEditorOn(const QString& source) {
+        Analyse(source);
+        Type("txtToFolder", temp_->path());
+        QPointer<frmEditor> editor = OpenWaveform();
+        if (!editor) return editor;
+        editor->activateWindow();
+        if (!QTest::qWaitFor([&] { return QApplication::activeWindow() == editor.data(); })) {
+            return nullptr;
+        }
+        return editor;
     }
     // Waits until the analysis or the split under way has ended.
     void WaitIdle() {
