@@ -277,6 +277,50 @@ std::variant<int, Message> StepsTo(double lufs, AudioDecoder& decoder, LoudnessM
     return steps;
 }
 
+// What the output's granules are to differ by from the file before any gain: the steps
+// asked for (brought to a loudness, or kept from clipping, where asked) with those recorded,
+// and the fades asked for, those recorded where none are; what the output's record says but
+// for the granules at the limits. Why nothing is to be written where it is not.
+std::variant<GainRecord, EditReport> WantedRecord(const GainRequest& request,
+                                                  const std::optional<RecordedGain>& recorded,
+                                                  bool untagged, const SourceLayout& layout,
+                                                  AudioDecoder& decoder, LoudnessMeter& meter,
+                                                  FileSystem& files, Reporter& reporter) {
+    const std::string& path = request.Files.Sources.front();
+    GainRecord record;
+    int steps = request.Steps;
+    if (request.ToLufs) {
+        const auto to = StepsTo(*request.ToLufs, decoder, meter, files, path, reporter);
+        if (const auto* why = std::get_if<Message>(&to)) return RefuseEdit(reporter, *why, path);
+        steps = std::get<int>(to);
+    }
+    if (steps > 0 && request.NoClip) steps = UnclippedSteps(steps, decoder, files, path, reporter);
+    record.FadeIn = FadeGranules(request.FadeInSeconds, layout.SamplingRate);
+    record.FadeOut = FadeGranules(request.FadeOutSeconds, layout.SamplingRate);
+    if (steps == 0 && record.FadeIn == 0 && record.FadeOut == 0) {
+        return RefuseEdit(reporter, Tr("Gain",
+                                       "A gain of no whole step of 1.5 dB changes nothing: %1 "
+                                       "is not written.")
+                                        .Arg(request.Files.Output));
+    }
+    if (steps != 0) {
+        reporter.Log(Tr("Gain", "Every granule's global gain goes %1 steps of 1.5 dB (%2 dB).")
+                         .Arg(steps)
+                         .Arg(FormatNumber(steps * 1.5, ".")));
+    }
+    TellFades(reporter, {record.FadeIn, record.FadeOut});
+    if (recorded) {
+        record.Steps = recorded->Record.Steps;
+        if (record.FadeIn == 0 && record.FadeOut == 0) {
+            record.FadeIn = recorded->Record.FadeIn;
+            record.FadeOut = recorded->Record.FadeOut;
+        }
+    }
+    record.Steps += steps;
+    record.NewTag = recorded ? recorded->Record.NewTag : untagged;
+    return record;
+}
+
 std::variant<OutputPlan, EditReport> PlanGain(const GainRequest& request, AudioDecoder& decoder,
                                               LoudnessMeter& meter, FileSystem& files,
                                               Reporter& reporter, std::vector<SourceFile*>& sources,
@@ -295,43 +339,12 @@ std::variant<OutputPlan, EditReport> PlanGain(const GainRequest& request, AudioD
         return RefuseEdit(reporter, Tr("Gain", "%1 holds no record of a gain to undo.").Arg(path),
                           path);
     }
-    // What the output's granules are to differ by from the file before any gain: the steps
-    // and the fades given, those recorded where none are.
     GainRecord record;
     if (!request.Undo) {
-        int steps = request.Steps;
-        if (request.ToLufs) {
-            const auto to = StepsTo(*request.ToLufs, decoder, meter, files, path, reporter);
-            if (const auto* why = std::get_if<Message>(&to))
-                return RefuseEdit(reporter, *why, path);
-            steps = std::get<int>(to);
-        }
-        if (steps > 0 && request.NoClip) {
-            steps = UnclippedSteps(steps, decoder, files, path, reporter);
-        }
-        record.FadeIn = FadeGranules(request.FadeInSeconds, layout.SamplingRate);
-        record.FadeOut = FadeGranules(request.FadeOutSeconds, layout.SamplingRate);
-        if (steps == 0 && record.FadeIn == 0 && record.FadeOut == 0) {
-            return RefuseEdit(reporter, Tr("Gain",
-                                           "A gain of no whole step of 1.5 dB changes nothing: %1 "
-                                           "is not written.")
-                                            .Arg(request.Files.Output));
-        }
-        if (steps != 0) {
-            reporter.Log(Tr("Gain", "Every granule's global gain goes %1 steps of 1.5 dB (%2 dB).")
-                             .Arg(steps)
-                             .Arg(FormatNumber(steps * 1.5, ".")));
-        }
-        TellFades(reporter, {record.FadeIn, record.FadeOut});
-        if (recorded) {
-            record.Steps = recorded->Record.Steps;
-            if (record.FadeIn == 0 && record.FadeOut == 0) {
-                record.FadeIn = recorded->Record.FadeIn;
-                record.FadeOut = recorded->Record.FadeOut;
-            }
-        }
-        record.Steps += steps;
-        record.NewTag = recorded ? recorded->Record.NewTag : tag.empty();
+        auto wanted =
+            WantedRecord(request, recorded, tag.empty(), layout, decoder, meter, files, reporter);
+        if (auto* refused = std::get_if<EditReport>(&wanted)) return std::move(*refused);
+        record = std::get<GainRecord>(std::move(wanted));
     } else {
         reporter.Log(
             Tr("Gain", "Undoing a gain of %1 steps of 1.5 dB.").Arg(recorded->Record.Steps));
