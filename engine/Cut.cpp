@@ -80,6 +80,31 @@ std::int64_t PlayedAt(std::size_t frame, const SourceLayout& layout) {
     return PlayedSampleAt(std::int64_t(frame), layout.SamplesPerFrame, layout.GaplessValues);
 }
 
+// Puts the frames of `spans` into what is kept, in order, those that overlap or meet joined;
+// frames removed from where the kept samples start or up to where they end move that end.
+void JoinSpans(Kept& kept, std::vector<FrameSpan> spans, const SourceLayout& layout) {
+    std::sort(spans.begin(), spans.end(),
+              [](const FrameSpan& a, const FrameSpan& b) { return a.First < b.First; });
+    for (const FrameSpan& span : spans) {
+        if (!kept.Spans.empty() && span.First <= kept.Spans.back().End) {
+            kept.Spans.back().End = std::max(kept.Spans.back().End, span.End);
+        } else {
+            kept.Spans.push_back(span);
+        }
+    }
+    std::erase_if(kept.Spans, [&](const FrameSpan& span) {
+        if (PlayedAt(span.First, layout) <= kept.From) {
+            kept.From = std::max(kept.From, PlayedAt(span.End, layout));
+            return true;
+        }
+        return false;
+    });
+    while (!kept.Spans.empty() && PlayedAt(kept.Spans.back().End, layout) >= kept.To) {
+        kept.To = std::min(kept.To, PlayedAt(kept.Spans.back().First, layout));
+        kept.Spans.pop_back();
+    }
+}
+
 // What the spans leave of the source, each told in the log: a span from the start or to the
 // end is cut to the sample there, as the length header's start delay and end padding skip
 // samples; one between them on the frame boundaries nearest its ends (or the middles of the
@@ -132,27 +157,7 @@ std::variant<Kept, Message> KeptOf(const CutOutRequest& request, const AssemblyS
                          .Arg(std::int64_t(frames.End)));
         if (frames.First < frames.End) spans.push_back(frames);
     }
-    std::sort(spans.begin(), spans.end(),
-              [](const FrameSpan& a, const FrameSpan& b) { return a.First < b.First; });
-    for (const FrameSpan& span : spans) {
-        if (!kept.Spans.empty() && span.First <= kept.Spans.back().End) {
-            kept.Spans.back().End = std::max(kept.Spans.back().End, span.End);
-        } else {
-            kept.Spans.push_back(span);
-        }
-    }
-    // Frames removed from where the kept samples start or up to where they end move that end.
-    std::erase_if(kept.Spans, [&](const FrameSpan& span) {
-        if (PlayedAt(span.First, layout) <= kept.From) {
-            kept.From = std::max(kept.From, PlayedAt(span.End, layout));
-            return true;
-        }
-        return false;
-    });
-    while (!kept.Spans.empty() && PlayedAt(kept.Spans.back().End, layout) >= kept.To) {
-        kept.To = std::min(kept.To, PlayedAt(kept.Spans.back().First, layout));
-        kept.Spans.pop_back();
-    }
+    JoinSpans(kept, std::move(spans), source.Layout);
     if (kept.From >= kept.To) {
         return Tr("Cut", "The spans given hold all the audio: nothing would be left.");
     }
