@@ -1359,14 +1359,20 @@ class frmCopyFileTest : public QObject {
         QVERIFY2(fake_.questions.last().contains(u"not saved"_s),
                  qPrintable(fake_.questions.last()));
         QVERIFY(editor);
-        // So does the main window's closing, which the answer no leaves open.
+        // So do the main window's closing and its analysing another file, which the answer no
+        // leaves as they were.
         window_->close();
         QCOMPARE(int(fake_.questions.size()), asked + 2);
         QVERIFY(window_->isVisible() && editor);
+        Type("txtMP3", Temp(u"other.mp3"_s));
+        QTest::keyClick(Find<QLineEdit>(window_, "txtMP3"), Qt::Key_Return);
+        QCOMPARE(int(fake_.questions.size()), asked + 3);
+        QVERIFY(!window_->Working() && editor);
+        Type("txtMP3", source);
         QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
         QTest::keyClick(view, Qt::Key_Escape);
         QTRY_VERIFY(!editor);
-        QCOMPARE(int(fake_.questions.size()), asked + 2);
+        QCOMPARE(int(fake_.questions.size()), asked + 3);
     }
 
     // The selection measured, then made two steps louder by its key, which Save As writes:

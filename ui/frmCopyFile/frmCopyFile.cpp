@@ -554,6 +554,9 @@ void frmCopyFile::AnalyseChosenFile(const QString& path) {
 
 void frmCopyFile::AnalyseInBackground(const std::optional<Message>& then, bool edit) {
     const QString path = txtMP3->text();
+    // Another file closes the editor: its audio edits not saved are lost only where the
+    // user agrees.
+    if (editor_ && editor_->Path() != path && !editor_->KeepsUnsavedEdits()) return;
     // The fields of the file before would stand beside the new file's name meanwhile.
     form_->ClearFields();
     RunInBackground(
