@@ -202,17 +202,14 @@ class GainedFile final : public SourceFile {
     std::vector<GainChange> changes_;
 };
 
-// The loudest sample the source decodes to, of any channel.
-int DecodedPeak(AudioDecoder& decoder, FileSystem& files, const std::string& path) {
-    const auto audio = decoder.Open(files.OpenSource(path), AudioDecoder::Length::Stated);
-    constexpr std::int64_t kChunk = 1 << 16;
-    int peak = 0;
-    for (std::int64_t from = 0; from < audio->Length(); from += kChunk) {
-        for (const std::int16_t sample : audio->Read(from, kChunk)) {
-            peak = std::max(peak, std::abs(int(sample)));
-        }
-    }
-    return peak;
+// The source's loudness, its peak the loudest sample it decodes to; why it cannot be measured
+// where it cannot.
+std::variant<Loudness, Message> Measured(AudioDecoder& decoder, LoudnessMeter& meter,
+                                         FileSystem& files, const std::string& path) {
+    const LoudnessReport report = MeasureLoudness(decoder, meter, files, {path}, false);
+    const FileLoudness& measured = report.Files.front();
+    if (measured.Problem) return *measured.Problem;
+    return *measured.Measured;
 }
 
 // The granules of a fade of `seconds` at `rate`.
@@ -220,11 +217,10 @@ std::int64_t FadeGranules(double seconds, std::int32_t rate) {
     return std::llround(seconds * rate / double(kGranuleSamples));
 }
 
-// How many steps the source may be made louder without clipping, or `steps` where it may,
-// told in the log where fewer.
-int UnclippedSteps(int steps, AudioDecoder& decoder, FileSystem& files, const std::string& path,
-                   Reporter& reporter) {
-    const int peak = DecodedPeak(decoder, files, path);
+// How many steps audio whose loudest sample is `peak` (1: full scale) may be made louder
+// without clipping, or `steps` where it may, told in the log where fewer.
+int UnclippedSteps(int steps, double peak, Reporter& reporter) {
+    peak *= kFullScale + 1;  // in steps of a 16-bit sample
     const int most = peak == 0 ? steps : int(std::floor(4 * std::log2(kFullScale / peak) + 1e-9));
     if (most >= steps) return steps;
     reporter.Log(
@@ -255,15 +251,11 @@ std::vector<std::int64_t> WalkGained(BlockReader& reader, const SourceLayout& la
     return frames;
 }
 
-// The steps that bring the source's integrated loudness nearest `lufs`, told in the log;
-// why there are none where it cannot be measured or is silence, which no gain brings to
-// any loudness.
-std::variant<int, Message> StepsTo(double lufs, AudioDecoder& decoder, LoudnessMeter& meter,
-                                   FileSystem& files, const std::string& path, Reporter& reporter) {
-    const LoudnessReport report = MeasureLoudness(decoder, meter, files, {path}, false);
-    const FileLoudness& measured = report.Files.front();
-    if (measured.Problem) return *measured.Problem;
-    const double integrated = measured.Measured->IntegratedLufs;
+// The steps that bring `loudness` nearest `lufs`, told in the log; why there are none where
+// it is silence, which no gain brings to any loudness.
+std::variant<int, Message> StepsTo(double lufs, const Loudness& loudness, const std::string& path,
+                                   Reporter& reporter) {
+    const double integrated = loudness.IntegratedLufs;
     if (!std::isfinite(integrated)) {
         return Tr("Gain", "%1 is silence: no gain brings it to a loudness.").Arg(path);
     }
@@ -289,12 +281,22 @@ std::variant<GainRecord, EditReport> WantedRecord(const GainRequest& request,
     const std::string& path = request.Files.Sources.front();
     GainRecord record;
     int steps = request.Steps;
-    if (request.ToLufs) {
-        const auto to = StepsTo(*request.ToLufs, decoder, meter, files, path, reporter);
-        if (const auto* why = std::get_if<Message>(&to)) return RefuseEdit(reporter, *why, path);
-        steps = std::get<int>(to);
+    // One decoding gives both the loudness to bring to and the peak to keep from clipping.
+    if (request.ToLufs || (steps > 0 && request.NoClip)) {
+        const auto measured = Measured(decoder, meter, files, path);
+        if (const auto* why = std::get_if<Message>(&measured)) {
+            return RefuseEdit(reporter, *why, path);
+        }
+        const Loudness& loudness = std::get<Loudness>(measured);
+        if (request.ToLufs) {
+            const auto to = StepsTo(*request.ToLufs, loudness, path, reporter);
+            if (const auto* why = std::get_if<Message>(&to)) {
+                return RefuseEdit(reporter, *why, path);
+            }
+            steps = std::get<int>(to);
+        }
+        if (steps > 0 && request.NoClip) steps = UnclippedSteps(steps, loudness.Peak, reporter);
     }
-    if (steps > 0 && request.NoClip) steps = UnclippedSteps(steps, decoder, files, path, reporter);
     record.FadeIn = FadeGranules(request.FadeInSeconds, layout.SamplingRate);
     record.FadeOut = FadeGranules(request.FadeOutSeconds, layout.SamplingRate);
     if (steps == 0 && record.FadeIn == 0 && record.FadeOut == 0) {
