@@ -34,6 +34,7 @@ struct Stretch {
     std::size_t File = 0;
     std::int64_t From = 0;
     std::int64_t To = kToTheEnd;          // where the decoding ends, as far as it goes
+    std::int64_t Offset = From;           // where it starts in its programme
     std::unique_ptr<DecodedAudio> Audio;  // opened already, or none yet
     std::unique_ptr<LoudnessMeasure> Measure;
     std::optional<Message> Problem;
@@ -44,7 +45,7 @@ void Measure(Stretch& stretch, const std::function<std::unique_ptr<DecodedAudio>
              LoudnessMeter& meter, bool truePeak) {
     if (!stretch.Audio) stretch.Audio = open();
     DecodedAudio& audio = *stretch.Audio;
-    stretch.Measure = meter.Start(audio.Rate(), audio.Channels(), truePeak);
+    stretch.Measure = meter.Start(audio.Rate(), audio.Channels(), truePeak, stretch.Offset);
     const auto channels = static_cast<std::size_t>(audio.Channels());
     for (std::int64_t at = stretch.From; at < stretch.To;) {
         const std::vector<std::int16_t> samples =
@@ -78,11 +79,12 @@ Loudness MeasureStretch(AudioDecoder& decoder, LoudnessMeter& meter, FileSystem&
                         bool truePeak) {
     Stretch stretch(0, from);
     stretch.To = to;
+    stretch.Offset = 0;
     Measure(
         stretch, [&] { return decoder.Open(files.OpenSource(path), AudioDecoder::Length::Stated); },
         meter, truePeak);
-    LoudnessMeasure* const measures[] = {stretch.Measure.get()};
-    return meter.Of(measures);
+    const Programme programmes[] = {{stretch.Measure.get()}};
+    return meter.Of(programmes);
 }
 
 LoudnessReport MeasureLoudness(AudioDecoder& decoder, LoudnessMeter& meter, FileSystem& files,
@@ -138,9 +140,9 @@ LoudnessReport MeasureLoudness(AudioDecoder& decoder, LoudnessMeter& meter, File
         work();
     }
     if (stopped) std::rethrow_exception(stopped);
-    std::vector<LoudnessMeasure*> all;
+    std::vector<Programme> all;
     for (std::size_t file = 0; file < paths.size(); ++file) {
-        std::vector<LoudnessMeasure*> own;
+        Programme own;
         for (const Stretch& stretch : stretches) {
             if (stretch.File != file) continue;
             if (stretch.Problem && !report.Files[file].Problem) {
@@ -150,21 +152,15 @@ LoudnessReport MeasureLoudness(AudioDecoder& decoder, LoudnessMeter& meter, File
         }
         if (report.Files[file].Problem) continue;
         try {
-            report.Files[file].Measured = meter.Of(own);
+            report.Files[file].Measured = meter.Of(std::span(&own, 1));
         } catch (const std::runtime_error& error) {
             report.Files[file].Problem = CannotMeasure(paths[file], error);
             continue;
         }
-        all.insert(all.end(), own.begin(), own.end());
+        all.push_back(std::move(own));
     }
-    // The album's measures each gave a file's loudness: they give theirs together too, or
-    // the album is left out as where a file could not be measured.
-    if (paths.size() > 1 && all.size() == stretches.size()) {
-        try {
-            report.Album = meter.Of(all);
-        } catch (const std::runtime_error&) {
-        }
-    }
+    // The album is left out where a file of it could not be measured.
+    if (paths.size() > 1 && all.size() == paths.size()) report.Album = meter.Of(all);
     return report;
 }
 

@@ -35,14 +35,14 @@ struct LoudnessReport {
 // once, taken together as one programme. A file that cannot be read or decoded is told of
 // in its FileLoudness and the others are measured on. Throws WorkStopped as `files` does.
 LoudnessReport MeasureLoudness(AudioDecoder& decoder, LoudnessMeter& meter, FileSystem& files,
-                               const std::vector<std::string>& paths, bool truePeak = true);
+                               const std::vector<std::string>& paths, bool truePeak);
 
 // The loudness of the played sample frames [from, to) of the file at `path`, taken as one
 // programme, its peak a true peak where `truePeak`. Throws FileError as the file's reads do,
 // WorkStopped as `files` does, and std::runtime_error where the meter cannot measure.
 Loudness MeasureStretch(AudioDecoder& decoder, LoudnessMeter& meter, FileSystem& files,
                         const std::string& path, std::int64_t from, std::int64_t to,
-                        bool truePeak = true);
+                        bool truePeak);
 
 // ReplayGain 2.0's reference loudness, in LUFS: a gain brings the audio to it.
 inline constexpr double kReplayGainReference = -18;

@@ -4,9 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
-#include <optional>
 #include <span>
-#include <string>
 #include <vector>
 
 namespace quorvel {
@@ -29,21 +27,23 @@ class LoudnessMeasure {
     virtual void Add(std::span<const std::int16_t> samples) = 0;
 };
 
+// One programme's measures: the stretches of one file in order, each starting where the one
+// before it ended.
+using Programme = std::vector<LoudnessMeasure*>;
+
 // What measuring loudness needs of a meter.
 class LoudnessMeter {
   public:
     virtual ~LoudnessMeter() = default;
-    // Why nothing can be measured (the meter's library could not be loaded); none where it
-    // can.
-    virtual std::optional<std::string> Unavailable() = 0;
-    // A measure of audio at `rate` sample frames a second in `channels` channels, its peak
-    // a true peak where `truePeak`. Throws std::runtime_error where it cannot be had.
+    // A measure of audio at `rate` sample frames a second in `channels` channels that starts
+    // `offset` sample frames into its programme (a later stretch of a file measured in
+    // parts), its peak a true peak where `truePeak`. Throws std::runtime_error where it
+    // cannot be had.
     virtual std::unique_ptr<LoudnessMeasure> Start(std::int32_t rate, std::int32_t channels,
-                                                   bool truePeak) = 0;
-    // The loudness of the audio the measures were given, taken as one programme: one file's,
-    // or an album's, whose gates are applied to all its stretches together. Each measure
-    // is one of this meter's.
-    virtual Loudness Of(std::span<LoudnessMeasure* const> measures) = 0;
+                                                   bool truePeak, std::int64_t offset) = 0;
+    // The loudness of the programmes taken together: one file's, or an album's, whose gates
+    // are applied to all its programmes' blocks at once. Each measure is one of this meter's.
+    virtual Loudness Of(std::span<const Programme> programmes) = 0;
 };
 
 }  // namespace quorvel

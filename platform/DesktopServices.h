@@ -10,8 +10,8 @@
 #include "engine/Message.h"
 #include "engine/TagEditor.h"
 
-// The desktop's libraries, GIO for the trash, TagLib for tags, libcue for cue sheets,
-// libebur128 for loudness and Qt Core for the translations, take several times as long to load as
+// The desktop's libraries, GIO for the trash, TagLib for tags, libcue for cue sheets and Qt
+// Core for the translations, take several times as long to load as
 // the companion needs to start, so they live in a module of their own, libquorvel-desktop.so,
 // loaded when first needed. The module loads libmpg123, for the seam check, only when that first
 // decodes. A module of another version than the program's is refused as one that cannot be loaded.
@@ -68,7 +68,7 @@ const QuorvelDesktopModule* DesktopModule(std::string& why);
 // The version of the module's table (`QuorvelDesktopModule`): raised whenever its fields
 // change, so that a module left from another installation is refused before any of its
 // functions is called.
-inline constexpr unsigned int kQuorvelDesktopVersion = 6;
+inline constexpr unsigned int kQuorvelDesktopVersion = 7;
 // This header as the build found it (the start of its SHA-256, from CMake): a module built
 // from another declaration of the table, one laid out otherwise under the same version, is
 // refused too.
@@ -104,9 +104,6 @@ struct QuorvelCueTrack {
     char* performer;  // the sheet's where the track names none
     char* file;       // the audio file its FILE line names
 };
-
-// Audio being measured for its loudness (EBU R128) in the module.
-struct QuorvelLoudness;
 
 // One chapter of an ID3v2 tag, its times in milliseconds; its title null where it has none.
 struct QuorvelChapter {
@@ -198,18 +195,6 @@ struct QuorvelDesktopModule {
     unsigned char* (*TagWithUserTexts)(const unsigned char* id3v2, std::size_t size,
                                        const char* const* descriptions, const char* const* values,
                                        std::size_t count, std::size_t* length);
-    // A measure of audio at `rate` in `channels` channels (mono counted as one front
-    // channel), its peak oversampled where `truePeak`; null where it cannot be had, with
-    // `*why`.
-    QuorvelLoudness* (*LoudnessStart)(long rate, int channels, bool truePeak, char** why);
-    // Adds `frames` sample frames, 16-bit and interleaved; false where the measure fails.
-    bool (*LoudnessAdd)(QuorvelLoudness* measure, const short* samples, std::size_t frames);
-    // The integrated loudness (LUFS, -HUGE_VAL for silence), the loudness range (LU) and the
-    // peak (1 being full scale) of the `count` measures' audio taken together; false where it
-    // cannot be had.
-    bool (*LoudnessOf)(QuorvelLoudness* const* measures, std::size_t count, double* integrated,
-                       double* range, double* peak);
-    void (*LoudnessEnd)(QuorvelLoudness* measure);
 };
 const QuorvelDesktopModule* QuorvelDesktop();
 }

@@ -15,7 +15,6 @@ packages=(
     libglib2.0-dev                          # the trash (GIO)
     libcue-dev                              # cue sheets
     libmpg123-dev                           # decoding, for the seam check
-    libebur128-dev                          # loudness (EBU R128)
     nlohmann-json3-dev                      # quorvel-cli --json
     libgtest-dev                            # the tests
     lame mpg123                             # fixtures and decoding checks in the tests

@@ -22,10 +22,6 @@ extern "C" __attribute__((visibility("default"))) const QuorvelDesktopModule* Qu
                                              .Translate = Translate,
                                              .TagWithChapters = TagWithChapters,
                                              .TitleOf = TitleOf,
-                                             .TagWithUserTexts = TagWithUserTexts,
-                                             .LoudnessStart = LoudnessStart,
-                                             .LoudnessAdd = LoudnessAdd,
-                                             .LoudnessOf = LoudnessOf,
-                                             .LoudnessEnd = LoudnessEnd};
+                                             .TagWithUserTexts = TagWithUserTexts};
     return &module;
 }

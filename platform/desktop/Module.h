@@ -1,9 +1,8 @@
 #pragma once
 
 // libquorvel-desktop.so, a source file a service: the trash through GIO, ID3v2 tags and
-// chapters through TagLib, cue sheets through libcue, loudness through libebur128, the
-// translations through Qt Core, and decoding through libmpg123, which the module loads in
-// turn when it first decodes.
+// chapters through TagLib, cue sheets through libcue, the translations through Qt Core, and
+// decoding through libmpg123, which the module loads in turn when it first decodes.
 // Module.cpp gathers them into the table the programs load. Each is as its field of
 // `QuorvelDesktopModule` describes it; none lets anything thrown leave the module, as the
 // caller's runtime could not catch it.
@@ -31,13 +30,6 @@ char* TitleOf(const unsigned char* id3v2, std::size_t size);
 unsigned char* TagWithUserTexts(const unsigned char* id3v2, std::size_t size,
                                 const char* const* descriptions, const char* const* values,
                                 std::size_t count, std::size_t* length);
-
-// Loudness.cpp
-QuorvelLoudness* LoudnessStart(long rate, int channels, bool truePeak, char** why);
-bool LoudnessAdd(QuorvelLoudness* measure, const short* samples, std::size_t frames);
-bool LoudnessOf(QuorvelLoudness* const* measures, std::size_t count, double* integrated,
-                double* range, double* peak);
-void LoudnessEnd(QuorvelLoudness* measure);
 
 // Decoder.cpp
 char* DecoderUnavailable();

@@ -66,8 +66,9 @@ class CountingDecoder final : public AudioDecoder {
 };
 
 // A meter that counts: a measure's samples, whether each follows the one before it, and, as
-// the loudness of several measures, their samples in all (integrated), the measures (range)
-// and whether all followed on (peak 1).
+// the loudness of several programmes, their samples in all (integrated), the measures (range)
+// and whether each measure followed on, starting in its programme where the one before it
+// ended (peak 1).
 class CountingMeter final : public LoudnessMeter {
   public:
     struct Measure final : LoudnessMeasure {
@@ -80,19 +81,27 @@ class CountingMeter final : public LoudnessMeter {
         }
         std::int64_t next = -1;
         std::int64_t count = 0;
+        std::int64_t offset = 0;
         bool inOrder = true;
     };
-    std::optional<std::string> Unavailable() override { return std::nullopt; }
-    std::unique_ptr<LoudnessMeasure> Start(std::int32_t, std::int32_t, bool truePeak) override {
+    std::unique_ptr<LoudnessMeasure> Start(std::int32_t, std::int32_t, bool truePeak,
+                                           std::int64_t offset) override {
         EXPECT_TRUE(truePeak);
-        return std::make_unique<Measure>();
+        auto measure = std::make_unique<Measure>();
+        measure->offset = offset;
+        return measure;
     }
-    Loudness Of(std::span<LoudnessMeasure* const> measures) override {
-        Loudness loudness{0, double(measures.size()), 1, true};
-        for (LoudnessMeasure* measure : measures) {
-            const auto& counted = dynamic_cast<const Measure&>(*measure);
-            loudness.IntegratedLufs += double(counted.count);
-            if (!counted.inOrder) loudness.Peak = 0;
+    Loudness Of(std::span<const Programme> programmes) override {
+        Loudness loudness{0, 0, 1, true};
+        for (const Programme& programme : programmes) {
+            std::int64_t next = 0;
+            for (LoudnessMeasure* measure : programme) {
+                const auto& counted = dynamic_cast<const Measure&>(*measure);
+                loudness.IntegratedLufs += double(counted.count);
+                loudness.RangeLu += 1;
+                if (!counted.inOrder || counted.offset != next) loudness.Peak = 0;
+                next = counted.offset + counted.count;
+            }
         }
         return loudness;
     }
@@ -106,7 +115,7 @@ TEST(MeasureLoudness, HalvesALongFileAndMeasuresSeveralOneAThread) {
     const std::string song = std::string(QUORVEL_FIXTURES) + "/cbr128.mp3";
     const std::int64_t longer = 125'001;  // over two minutes at 1000 a second
     CountingDecoder decoder(longer);
-    const LoudnessReport one = MeasureLoudness(decoder, meter, files, {song});
+    const LoudnessReport one = MeasureLoudness(decoder, meter, files, {song}, true);
     ASSERT_EQ(one.Files.size(), 1u);
     ASSERT_TRUE(one.Files[0].Measured) << English(*one.Files[0].Problem);
     EXPECT_EQ(one.Files[0].Measured->IntegratedLufs, double(longer));
@@ -115,11 +124,11 @@ TEST(MeasureLoudness, HalvesALongFileAndMeasuresSeveralOneAThread) {
     EXPECT_FALSE(one.Album);
 
     CountingDecoder shorter(119'000);
-    const LoudnessReport whole = MeasureLoudness(shorter, meter, files, {song});
+    const LoudnessReport whole = MeasureLoudness(shorter, meter, files, {song}, true);
     EXPECT_EQ(whole.Files[0].Measured->RangeLu, 1);
 
     const std::string mono = std::string(QUORVEL_FIXTURES) + "/mono.mp3";
-    const LoudnessReport album = MeasureLoudness(decoder, meter, files, {song, mono, song});
+    const LoudnessReport album = MeasureLoudness(decoder, meter, files, {song, mono, song}, true);
     for (const FileLoudness& file : album.Files) {
         ASSERT_TRUE(file.Measured);
         EXPECT_EQ(file.Measured->IntegratedLufs, double(longer));
@@ -130,7 +139,7 @@ TEST(MeasureLoudness, HalvesALongFileAndMeasuresSeveralOneAThread) {
     EXPECT_EQ(album.Album->RangeLu, 3);
 
     const std::string bad = std::string(QUORVEL_FIXTURES) + "/missing.mp3";
-    const LoudnessReport missing = MeasureLoudness(decoder, meter, files, {song, bad});
+    const LoudnessReport missing = MeasureLoudness(decoder, meter, files, {song, bad}, true);
     EXPECT_TRUE(missing.Files[0].Measured);
     EXPECT_FALSE(missing.Files[1].Measured);
     ASSERT_TRUE(missing.Files[1].Problem);

@@ -26,11 +26,11 @@
 #include "engine/Numbers.h"
 #include "engine/OutputNames.h"
 #include "engine/PartLists.h"
+#include "engine/R128Meter.h"
 #include "engine/SourceAnalysis.h"
 #include "engine/SplitTime.h"
 #include "platform/CueSheetReader.h"
 #include "platform/Dialogs.h"
-#include "platform/Ebur128Meter.h"
 #include "platform/Translations.h"
 #include "ui/AppIcon.h"
 #include "ui/CutPlayer.h"
@@ -529,13 +529,9 @@ void frmEditor::mnuMeasure_Click() {
                                .Arg(path)
                                .Arg(time(selected.From))
                                .Arg(time(selected.End)));
-            platform::Ebur128Meter meter;
-            if (const auto why = meter.Unavailable()) {
-                reporter.Log(Tr("Loudness", "The loudness cannot be measured: %1.").Arg(*why));
-                return [this] { ShowEnd(Ended::Failed, std::nullopt, {}); };
-            }
+            R128Meter meter;
             const Loudness loudness =
-                MeasureStretch(decoder_, meter, files, path, selected.From, selected.End);
+                MeasureStretch(decoder_, meter, files, path, selected.From, selected.End, true);
             const auto decibels = [](double value) {
                 return std::isfinite(value) ? FormatNumber(std::round(value * 10) / 10, ".")
                                             : std::string("-inf");
