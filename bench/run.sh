@@ -217,7 +217,7 @@ for layout in "hour.mp3:MPEG 1" "hour2.mp3:MPEG 2" "hour25.mp3:MPEG 2.5"; do
         "mpg123 -q -t $(q "$file")")
     row "silences vs mpg123 -q -t, $what" "${times[0]}" "${times[1]}" 0.5
 done
-# The loudness decodes and measures every sample of the hour, the true peak oversampled,
+# The loudness decodes and measures every sample of the hour, the sample peak beside it,
 # its two halves at once on two cores.
 mapfile -t times < <(runs=5 median_times "$(q "$cli") loudness -q $(q "$hour")" \
     "mpg123 -q -t $(q "$hour")")

@@ -206,7 +206,7 @@ constexpr const char* kUsage =
     "       quorvel-cli verify [-q|--quiet] [--json] SOURCE PART1 PART2\n"
     "       quorvel-cli silences [--threshold DB] [--min SECONDS] [-q|--quiet] [--json] [--] "
     "FILE\n"
-    "       quorvel-cli loudness [--tag] [-q|--quiet] [--json] [--] FILE...\n"
+    "       quorvel-cli loudness [--tag] [--true-peak] [-q|--quiet] [--json] [--] FILE...\n"
     "       quorvel-cli -h|--help | -V|--version\n";
 
 // What follows the usage lines in the help: each command, each option, the times read and
