@@ -151,6 +151,8 @@ for file in "$big" "$work/day.mp3"; do
     peaks+=("parts --count 99 on $name:$(peak_kib parts --count 99 "$file" "$out" --replace)")
     peaks+=("silences on $name:$(peak_kib silences "$file")")
 done
+# The loudness decodes every sample: the day's half a minute is enough to hold a day's blocks.
+peaks+=("loudness on day.mp3:$(peak_kib loudness "$work/day.mp3")")
 
 # The median seconds of N runs of each command, in order: neither the luckiest run nor
 # the most disturbed one.
