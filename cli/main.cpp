@@ -320,7 +320,7 @@ Options of loudness:
       --tag             write ReplayGain 2.0 values (-18 LUFS reference) into
                         each file's ID3v2 tag: track gain and peak, and with
                         several files album gain and peak; the rest of the
-                        file stays as it is, the older file goes to the trash
+                        file stays as it is, and the older file is removed
       --true-peak       the peak between the samples too, four times
                         oversampled, as EBU R128 has it (slower)
 

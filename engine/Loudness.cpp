@@ -199,7 +199,7 @@ void WriteUserTexts(FileSystem& files, TagEditor& tags, Reporter& reporter, cons
     const OutputPlan plan = {{0, std::int64_t(written->size()), std::move(*written), 0},
                              {found.Id3v2Length, rest, {}, 0}};
     OutputCommit outputs(files, reporter);
-    outputs.Add(path, true);
+    outputs.AddInPlaceOf(path);
     try {
         outputs.Write(0, *source, plan);
         CheckUnchanged(files, *source, Tr("Edit", "the file changed while it was being read"));

@@ -57,7 +57,7 @@ std::optional<std::vector<UserText>> ReplayGainTexts(const Loudness& track,
 // Gives the file at `path` the user texts in its ID3v2 tag, each replacing any of its
 // description (in any case), the rest of the tag and the audio untouched; a file without a
 // tag gets one. The file is written anew beside itself and takes its place through
-// OutputCommit, all or nothing, the older one going to the trash. Throws FileError where the
+// OutputCommit, all or nothing, the older one then removed. Throws FileError where the
 // file cannot be read or written or its tag cannot be read, and WorkStopped as `files` does.
 void WriteUserTexts(FileSystem& files, TagEditor& tags, Reporter& reporter, const std::string& path,
                     const std::vector<UserText>& texts);

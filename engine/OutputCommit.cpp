@@ -69,6 +69,7 @@ struct Journal {
         std::string Final;
         std::int64_t Bytes = 0;
         bool Replacing = false;
+        bool ForGood = false;  // the older entry is removed, not moved to the trash
     };
     std::string Path;
     std::vector<Part> Parts;
@@ -91,7 +92,11 @@ std::string Written(const Journal& journal) {
     std::string text = std::string(kJournalHeader) + "\n";
     for (const Journal::Part& part : journal.Parts) {
         text += "part " + Escaped(part.Hidden) + " " + Escaped(part.Final) + " " +
-                std::to_string(part.Bytes) + " " + (part.Replacing ? "1" : "0") + "\n";
+                std::to_string(part.Bytes) + " " +
+                (part.ForGood     ? "2"
+                 : part.Replacing ? "1"
+                                  : "0") +
+                "\n";
     }
     return text + "end\n";
 }
@@ -125,7 +130,10 @@ std::optional<Journal> Read(const LeftJournal& left) {
                 words.push_back(line.substr(at, space - at));
                 at = space + 1;
             }
-            if (words.size() != 4 || (words[3] != "0" && words[3] != "1")) return std::nullopt;
+            if (words.size() != 4 || words[3].size() != 1 || words[3][0] < '0' ||
+                words[3][0] > '2') {
+                return std::nullopt;
+            }
             Journal::Part part;
             const auto hidden = Unescaped(words[0]);
             const auto final = Unescaped(words[1]);
@@ -137,7 +145,8 @@ std::optional<Journal> Read(const LeftJournal& left) {
             }
             part.Hidden = *hidden;
             part.Final = *final;
-            part.Replacing = words[3] == "1";
+            part.Replacing = words[3] != "0";
+            part.ForGood = words[3] == "2";
             journal.Parts.push_back(std::move(part));
         } else {
             return std::nullopt;
@@ -207,10 +216,19 @@ std::vector<Message> Undo(FileSystem& files, const Journal& journal) {
     return problems;
 }
 
-// Moves an older entry set aside into the trash, or removes it where no trash takes it,
-// and tells the log; `shown` is the name it had.
+// Moves an older entry set aside into the trash, or removes it where no trash takes it or
+// where `forGood`, and tells the log; `shown` is the name it had.
 void Discard(FileSystem& files, Reporter& reporter, const std::string& entry,
-             const std::string& shown) {
+             const std::string& shown, bool forGood) {
+    if (forGood) {
+        try {
+            files.Remove(entry);
+            reporter.Log(Tr("Split", "Removed the older %1.").Arg(shown));
+        } catch (const FileError& error) {
+            reporter.Log(Tr("Files", "Cannot remove %1: %2.").Arg(entry).Arg(error.Reason()));
+        }
+        return;
+    }
     const auto refused = files.MoveToTrash(entry);
     if (!refused) {
         reporter.Log(Tr("Split", "Moved the older %1 to the trash.").Arg(shown));
@@ -230,7 +248,7 @@ void Finish(FileSystem& files, Reporter& reporter, const Journal& journal) {
     for (const Journal::Part& part : journal.Parts) {
         const std::string aside = journal.SetAside(part);
         if (part.Replacing && Exists(files, aside)) {
-            Discard(files, reporter, aside, journal.In(part.Final));
+            Discard(files, reporter, aside, journal.In(part.Final), part.ForGood);
         }
     }
     // What cannot be removed stays: a folder still holding an older entry told of above, a
@@ -255,7 +273,11 @@ Message Joined(const std::vector<Message>& problems) {
 }  // namespace
 
 void OutputCommit::Add(std::string path, bool replacing) {
-    outputs_.push_back({std::move(path), replacing, nullptr, 0, {}});
+    outputs_.push_back({std::move(path), replacing, false, nullptr, 0, {}});
+}
+
+void OutputCommit::AddInPlaceOf(std::string path) {
+    outputs_.push_back({std::move(path), true, true, nullptr, 0, {}});
 }
 
 std::unique_ptr<SourceFile> OutputCommit::Write(std::size_t index, SourceFile& source,
@@ -289,8 +311,8 @@ void OutputCommit::Commit() {
     Journal journal;
     for (Output& output : outputs_) {
         if (output.Hidden.empty()) output.Hidden = output.File->Stage();
-        journal.Parts.push_back(
-            {NameOf(output.Hidden), NameOf(output.Path), output.Bytes, output.Replacing});
+        journal.Parts.push_back({NameOf(output.Hidden), NameOf(output.Path), output.Bytes,
+                                 output.Replacing, output.ForGood});
     }
     journal_ = files_.CreateJournal(FolderOf(outputs_.front().Path), Written(journal));
     journal.Path = journal_;
@@ -323,8 +345,8 @@ Message OutputCommit::RollBack(const Message& why) {
     journal.Path = journal_;
     journal.Complete = true;
     for (const Output& output : outputs_) {
-        journal.Parts.push_back(
-            {NameOf(output.Hidden), NameOf(output.Path), output.Bytes, output.Replacing});
+        journal.Parts.push_back({NameOf(output.Hidden), NameOf(output.Path), output.Bytes,
+                                 output.Replacing, output.ForGood});
     }
     const auto problems = Undo(files_, journal);
     if (problems.empty()) return nothing;

@@ -33,6 +33,10 @@ class OutputCommit {
     // An output to be written at `path`; `replacing`: the entry there goes to the trash once
     // every output has its name.
     void Add(std::string path, bool replacing);
+    // An output that takes the place of the file at `path` itself, its audio the same and
+    // only its tag changed: the older file is removed for good once every output has its
+    // name, not moved to the trash, where a copy for every file tagged would pile up.
+    void AddInPlaceOf(std::string path);
     std::size_t Size() const { return outputs_.size(); }
 
     // Writes output `index` from its plan where no one sees it yet, telling the log, and
@@ -60,6 +64,7 @@ class OutputCommit {
     struct Output {
         std::string Path;
         bool Replacing = false;
+        bool ForGood = false;
         std::unique_ptr<OutputFile> File;
         std::int64_t Bytes = 0;
         std::string Hidden;  // once staged

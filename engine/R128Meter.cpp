@@ -150,14 +150,13 @@ class R128Measure final : public LoudnessMeasure {
     double Peak() const { return std::max(samplePeak_, truePeakFound_) / kFullScale; }
 
     // Adds the sums of squares of its 100 ms blocks into those of its programme, which
-    // start with the block numbered `base`, and lets go of its own.
-    void MoveInto(std::vector<double>& sums, std::int64_t base) {
+    // start with the block numbered `base`.
+    void Into(std::vector<double>& sums, std::int64_t base) const {
         const auto from = std::size_t(first_ - base);
         if (sums.size() < from + blocks_.size()) sums.resize(from + blocks_.size(), 0.0);
         for (std::size_t block = 0; block < blocks_.size(); ++block) {
             sums[from + block] += blocks_[block];
         }
-        blocks_ = {};
     }
 
   private:
@@ -331,7 +330,7 @@ Loudness R128Meter::Of(std::span<const Programme> programmes) {
                 throw std::runtime_error("the stretches of one programme differ in rate");
             }
             stretch.Finish();
-            stretch.MoveInto(sums, base);
+            stretch.Into(sums, base);
             end = stretch.Position();
             loudness.Peak = std::max(loudness.Peak, stretch.Peak());
             loudness.TruePeak = loudness.TruePeak && stretch.TruePeak();

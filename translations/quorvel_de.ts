@@ -472,10 +472,6 @@
         <translation>Lautheit von %1 von %2 bis %3 messen</translation>
     </message>
     <message>
-        <source>The loudness cannot be measured: %1.</source>
-        <translation>Die Lautheit kann nicht gemessen werden: %1.</translation>
-    </message>
-    <message>
         <source>integrated: %1 LUFS, range: %2 LU, peak: %3 dBFS</source>
         <translation>integriert: %1 LUFS, Umfang: %2 LU, Spitze: %3 dBFS</translation>
     </message>
@@ -787,6 +783,10 @@
     <message>
         <source>Seam check skipped: the parts are faded.</source>
         <translation>Nahtprüfung ausgelassen: Die Teile sind geblendet.</translation>
+    </message>
+    <message>
+        <source>Removed the older %1.</source>
+        <translation>Die ältere Datei %1 wurde entfernt.</translation>
     </message>
 </context>
 <context>

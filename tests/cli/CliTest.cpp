@@ -1949,7 +1949,9 @@ TEST_F(Cli, LoudnessMeasuresAsFfmpegsMeterDoes) {
                           bool truePeak, bool range = true) {
         ASSERT_EQ(ffmpeg.size(), 3u);
         EXPECT_NEAR(measured["integrated_lufs"].get<double>(), ffmpeg[0], kTenth);
-        if (range) EXPECT_NEAR(measured["range_lu"].get<double>(), ffmpeg[1], kTenth);
+        if (range) {
+            EXPECT_NEAR(measured["range_lu"].get<double>(), ffmpeg[1], kTenth);
+        }
         EXPECT_NEAR(measured["peak_dbfs"].get<double>(), ffmpeg[2], kTenth);
         EXPECT_EQ(measured["true_peak"].get<bool>(), truePeak);
     };
@@ -2043,7 +2045,8 @@ std::size_t TagSize(const std::string& bytes) {
 
 // --tag writes ReplayGain 2.0's track and album values, which mutagen and ffprobe read and
 // mpg123 plays by, in place of any of the same description in another case, and leaves the
-// other tags and the audio as they were; a file without a tag gets one.
+// other tags and the audio as they were; a file without a tag gets one; the older files
+// are removed, not trashed.
 TEST_F(Cli, LoudnessTagWritesReplayGainThatPlayersApply) {
     const std::string tagged = folder + "/tagged.mp3";
     fs::copy_file(std::string(QUORVEL_FIXTURES) + "/id3v2.mp3", tagged);
@@ -2055,6 +2058,9 @@ TEST_F(Cli, LoudnessTagWritesReplayGainThatPlayersApply) {
     const std::string before = ReadText(tagged), untagged = ReadText(source);
     const Result run = Run({"loudness", "--tag", "--json", tagged, source});
     EXPECT_EQ(run.exitCode, 0) << run.err;
+    // The untagged files are gone for good, not piled up in the trash.
+    EXPECT_FALSE(Trashed(before));
+    EXPECT_FALSE(Trashed(untagged));
     const auto json = nlohmann::json::parse(run.out);
     const double gains[] = {-18 - json["files"][0]["integrated_lufs"].get<double>(),
                             -18 - json["files"][1]["integrated_lufs"].get<double>(),
