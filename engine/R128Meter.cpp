@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <numbers>
 #include <numeric>
 #include <stdexcept>
@@ -264,7 +265,7 @@ class R128Measure final : public LoudnessMeasure {
     }
 
     // The largest of the points between the samples, each channel carrying on from its last
-    // samples before these.
+    // samples before these: four points of a phase at a time, then any left one by one.
     void AddTruePeaks(std::span<const std::int16_t> samples) {
         const std::size_t frames = samples.size() / std::size_t(channels_);
         for (std::size_t channel = 0; channel < std::size_t(channels_); ++channel) {
@@ -273,13 +274,32 @@ class R128Measure final : public LoudnessMeasure {
             for (std::size_t frame = 0; frame < frames; ++frame) {
                 points_.push_back(samples[frame * std::size_t(channels_) + channel]);
             }
-            for (std::size_t at = 0; at + kTaps <= points_.size(); ++at) {
+            const std::size_t starts = points_.size() + 1 - kTaps;
+            Four peak = {};
+            std::size_t at = 0;
+            for (; at + 4 <= starts; at += 4) {
+                for (const auto& phase : taps_) {
+                    Four point = {};
+                    for (std::size_t tap = 0; tap < kTaps; ++tap) {
+                        Four four;
+                        std::memcpy(&four, &points_[at + tap], sizeof four);
+                        point += phase[tap] * four;
+                    }
+                    const Four magnitude = point < 0 ? -point : point;
+                    peak = magnitude > peak ? magnitude : peak;
+                }
+            }
+            for (; at < starts; ++at) {
                 for (const auto& phase : taps_) {
                     float point = 0;
-                    for (std::size_t tap = 0; tap < kTaps; ++tap)
+                    for (std::size_t tap = 0; tap < kTaps; ++tap) {
                         point += phase[tap] * points_[at + tap];
+                    }
                     truePeakFound_ = std::max(truePeakFound_, double(std::abs(point)));
                 }
+            }
+            for (int lane = 0; lane < 4; ++lane) {
+                truePeakFound_ = std::max(truePeakFound_, double(peak[lane]));
             }
             std::copy(points_.end() - (kTaps - 1), points_.end(), tail);
         }
