@@ -75,14 +75,17 @@ std::string Fixed(double value, int decimals) {
 }  // namespace
 
 Loudness MeasureStretch(AudioDecoder& decoder, LoudnessMeter& meter, FileSystem& files,
-                        const std::string& path, std::int64_t from, std::int64_t to,
-                        bool truePeak) {
+                        const std::string& path, std::int64_t from, std::int64_t to, bool truePeak,
+                        std::span<const LevelChange> levels) {
     Stretch stretch(0, from);
     stretch.To = to;
     stretch.Offset = 0;
-    Measure(
-        stretch, [&] { return decoder.Open(files.OpenSource(path), AudioDecoder::Length::Stated); },
-        meter, truePeak);
+    const auto open = [&]() -> std::unique_ptr<DecodedAudio> {
+        std::unique_ptr<SourceFile> source = files.OpenSource(path);
+        if (!levels.empty()) source = LeveledSource(std::move(source), levels);
+        return decoder.Open(std::move(source), AudioDecoder::Length::Stated);
+    };
+    Measure(stretch, open, meter, truePeak);
     const Programme programmes[] = {{stretch.Measure.get()}};
     return meter.Of(programmes);
 }

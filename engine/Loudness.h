@@ -7,6 +7,7 @@
 
 #include "engine/AudioDecoder.h"
 #include "engine/FileSystem.h"
+#include "engine/Gain.h"
 #include "engine/LoudnessMeter.h"
 #include "engine/Message.h"
 #include "engine/Reporter.h"
@@ -37,12 +38,13 @@ struct LoudnessReport {
 LoudnessReport MeasureLoudness(AudioDecoder& decoder, LoudnessMeter& meter, FileSystem& files,
                                const std::vector<std::string>& paths, bool truePeak);
 
-// The loudness of the played sample frames [from, to) of the file at `path`, taken as one
-// programme, its peak a true peak where `truePeak`. Throws FileError as the file's reads do,
-// WorkStopped as `files` does, and std::runtime_error where the meter cannot measure.
+// The loudness of the played sample frames [from, to) of the file at `path` with its levels
+// changed as `levels` say, taken as one programme, its peak a true peak where `truePeak`.
+// Throws FileError as the file's reads do, WorkStopped as `files` does, and
+// std::runtime_error where the meter cannot measure.
 Loudness MeasureStretch(AudioDecoder& decoder, LoudnessMeter& meter, FileSystem& files,
-                        const std::string& path, std::int64_t from, std::int64_t to,
-                        bool truePeak);
+                        const std::string& path, std::int64_t from, std::int64_t to, bool truePeak,
+                        std::span<const LevelChange> levels);
 
 // ReplayGain 2.0's reference loudness, in LUFS: a gain brings the audio to it.
 inline constexpr double kReplayGainReference = -18;

@@ -1408,6 +1408,12 @@ class frmCopyFileTest : public QObject {
         QTest::keyClick(view, Qt::Key_Up, Qt::ControlModifier);
         QCOMPARE(int(view->LevelEdits().size()), 1);
         QCOMPARE(view->LevelEdits().front().Steps, 2);
+        // Measured again, the selection plays 3 dB louder.
+        QTest::keyClick(view, Qt::Key_L, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(result->text().startsWith(u"integrated: "_s), 60000);
+        QTRY_VERIFY(!editor->Working());
+        const double louder = result->text().section(u' ', 1, 1).toDouble();
+        QVERIFY2(std::abs(louder - lufs - 3) < 0.2, qPrintable(result->text()));
         const QString output = Temp(u"louder.mp3"_s);
         fake_.savedFile = output;
         QTRY_VERIFY(Find<QAction>(editor, "mnuSaveAs")->isEnabled());

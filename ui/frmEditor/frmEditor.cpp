@@ -520,8 +520,11 @@ void frmEditor::mnuTrim_Click() {
 void frmEditor::mnuMeasure_Click() {
     const SampleSpan selected = model_->Selection();
     const std::string path = source_.Path.toStdString();
+    // The selection as it plays with the levels changed so far.
+    const std::vector<LevelChange> levels = model_->LevelTimes();
     StartWork(
-        [this, path, selected](Reporter& reporter, FileSystem& files) -> BackgroundWork::Done {
+        [this, path, selected, levels](Reporter& reporter,
+                                       FileSystem& files) -> BackgroundWork::Done {
             const auto time = [this](std::int64_t sample) {
                 return FormatExactTime(Ms(sample), Separator());
             };
@@ -530,8 +533,8 @@ void frmEditor::mnuMeasure_Click() {
                                .Arg(time(selected.From))
                                .Arg(time(selected.End)));
             R128Meter meter;
-            const Loudness loudness =
-                MeasureStretch(decoder_, meter, files, path, selected.From, selected.End, true);
+            const Loudness loudness = MeasureStretch(decoder_, meter, files, path, selected.From,
+                                                     selected.End, true, levels);
             const auto decibels = [](double value) {
                 return std::isfinite(value) ? FormatNumber(std::round(value * 10) / 10, ".")
                                             : std::string("-inf");
