@@ -72,6 +72,67 @@ std::string Fixed(double value, int decimals) {
     return std::string(text, written.ptr);
 }
 
+// Opens the decoding of the file numbered so.
+using Opener = std::function<std::unique_ptr<DecodedAudio>(std::size_t)>;
+
+// The stretches to measure: each file whole, and a single long file in two halves, each on
+// a core, unless it is damaged: a seek past its damage would number the samples after it
+// otherwise than players do.
+std::vector<Stretch> StretchesOf(const std::vector<std::string>& paths, const Opener& opener,
+                                 FileSystem& files) {
+    std::vector<Stretch> stretches;
+    for (std::size_t file = 0; file < paths.size(); ++file) stretches.emplace_back(file);
+    if (paths.size() == 1) {
+        try {
+            stretches[0].Audio = opener(0);
+            const DecodedAudio& audio = *stretches[0].Audio;
+            FileInformation info;
+            if (audio.Length() >= kLeastHalvedSeconds * audio.Rate() &&
+                ScanFrameChain(*files.OpenSource(paths[0]), info).RunFrom >= 0) {
+                stretches[0].To = audio.Length() / 2;
+                stretches.emplace_back(0, audio.Length() / 2);
+            }
+        } catch (const FileError& error) {
+            stretches[0].Problem = error.Message();
+        }
+    }
+    return stretches;
+}
+
+// Measures the stretches, two threads taking one after another; a stretch that cannot be
+// measured tells why in its Problem. Throws WorkStopped once both threads have stopped.
+void MeasureOnTwoThreads(std::vector<Stretch>& stretches, const Opener& opener,
+                         LoudnessMeter& meter, bool truePeak,
+                         const std::vector<std::string>& paths) {
+    std::atomic<std::size_t> next = 0;
+    std::atomic<bool> abandoned = false;
+    std::exception_ptr stopped;
+    std::mutex lock;
+    const auto work = [&] {
+        for (std::size_t at; !abandoned && (at = next++) < stretches.size();) {
+            Stretch& stretch = stretches[at];
+            if (stretch.Problem) continue;
+            try {
+                Measure(
+                    stretch, [&] { return opener(stretch.File); }, meter, truePeak);
+            } catch (const FileError& error) {
+                stretch.Problem = error.Message();
+            } catch (const WorkStopped&) {
+                const std::scoped_lock locked(lock);
+                stopped = std::current_exception();
+                abandoned = true;
+            } catch (const std::runtime_error& error) {
+                stretch.Problem = CannotMeasure(paths[stretch.File], error);
+            }
+        }
+    };
+    {
+        const std::jthread second(work);
+        work();
+    }
+    if (stopped) std::rethrow_exception(stopped);
+}
+
 }  // namespace
 
 Loudness MeasureStretch(AudioDecoder& decoder, LoudnessMeter& meter, FileSystem& files,
@@ -94,55 +155,11 @@ LoudnessReport MeasureLoudness(AudioDecoder& decoder, LoudnessMeter& meter, File
                                const std::vector<std::string>& paths, bool truePeak) {
     LoudnessReport report;
     for (const std::string& path : paths) report.Files.push_back({path, {}, {}});
-    const auto opener = [&](std::size_t file) {
-        return [&, file] {
-            return decoder.Open(files.OpenSource(paths[file]), AudioDecoder::Length::Decoded);
-        };
+    const Opener opener = [&](std::size_t file) {
+        return decoder.Open(files.OpenSource(paths[file]), AudioDecoder::Length::Decoded);
     };
-    std::vector<Stretch> stretches;
-    for (std::size_t file = 0; file < paths.size(); ++file) stretches.emplace_back(file);
-    // A single long file in two halves, each on a core, unless it is damaged: a seek past
-    // its damage would number the samples after it otherwise than players do.
-    if (paths.size() == 1) {
-        try {
-            stretches[0].Audio = opener(0)();
-            const DecodedAudio& audio = *stretches[0].Audio;
-            FileInformation info;
-            if (audio.Length() >= kLeastHalvedSeconds * audio.Rate() &&
-                ScanFrameChain(*files.OpenSource(paths[0]), info).RunFrom >= 0) {
-                stretches[0].To = audio.Length() / 2;
-                stretches.emplace_back(0, audio.Length() / 2);
-            }
-        } catch (const FileError& error) {
-            stretches[0].Problem = error.Message();
-        }
-    }
-    std::atomic<std::size_t> next = 0;
-    std::atomic<bool> abandoned = false;
-    std::exception_ptr stopped;
-    std::mutex lock;
-    const auto work = [&] {
-        for (std::size_t at; !abandoned && (at = next++) < stretches.size();) {
-            Stretch& stretch = stretches[at];
-            if (stretch.Problem) continue;
-            try {
-                Measure(stretch, opener(stretch.File), meter, truePeak);
-            } catch (const FileError& error) {
-                stretch.Problem = error.Message();
-            } catch (const WorkStopped&) {
-                const std::scoped_lock locked(lock);
-                stopped = std::current_exception();
-                abandoned = true;
-            } catch (const std::runtime_error& error) {
-                stretch.Problem = CannotMeasure(paths[stretch.File], error);
-            }
-        }
-    };
-    {
-        const std::jthread second(work);
-        work();
-    }
-    if (stopped) std::rethrow_exception(stopped);
+    std::vector<Stretch> stretches = StretchesOf(paths, opener, files);
+    MeasureOnTwoThreads(stretches, opener, meter, truePeak, paths);
     std::vector<Programme> all;
     for (std::size_t file = 0; file < paths.size(); ++file) {
         Programme own;

@@ -2056,11 +2056,14 @@ TEST_F(Cli, LoudnessTagWritesReplayGainThatPlayersApply) {
                  tagged + "'")
                     .c_str());
     const std::string before = ReadText(tagged), untagged = ReadText(source);
+    const std::string trashFiles = std::string(std::getenv("XDG_DATA_HOME")) + "/Trash/files";
+    fs::create_directories(trashFiles);
+    const auto trash = [&] { return quorvel::test::Snapshot(trashFiles); };
+    const auto trashed = trash();
     const Result run = Run({"loudness", "--tag", "--json", tagged, source});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     // The untagged files are gone for good, not piled up in the trash.
-    EXPECT_FALSE(Trashed(before));
-    EXPECT_FALSE(Trashed(untagged));
+    EXPECT_EQ(trash(), trashed);
     const auto json = nlohmann::json::parse(run.out);
     const double gains[] = {-18 - json["files"][0]["integrated_lufs"].get<double>(),
                             -18 - json["files"][1]["integrated_lufs"].get<double>(),
