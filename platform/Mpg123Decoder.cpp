@@ -243,9 +243,10 @@ class Mpg123Audio final : public DecodedAudio {
     }
     // Without the file's frames the module seeks in MPEG 2 and 2.5 (below 32 kHz) by decoding
     // from the start; in MPEG 1 its frame index takes it there with a lead-in of 16 frames,
-    // less work than a walk over a long file.
+    // less work than a walk over a long file, but more than walking the frames about each
+    // read where the caller's walk tells where they start.
     void ExpectSeeks() override {
-        if (rate_ < 32000) GiveFrames();
+        if (rate_ < 32000 || !walkIndex_.empty()) GiveFrames();
     }
     std::int64_t Damaged() const override { return module_.DecoderSilenced(decoding_) + missing_; }
 
