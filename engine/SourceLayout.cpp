@@ -44,24 +44,33 @@ SourceLayout ReadLayout(ByteSource& source, BlockReader& reader) {
     return layout;
 }
 
-bool WalkAudioFrames(BlockReader& reader, const SourceLayout& layout,
-                     const std::function<void(const ChainFrame&, const FrameStartBytes&)>& visit) {
+bool WalkAudioFramesFrom(
+    BlockReader& reader, const SourceLayout& layout, std::int64_t from, std::int64_t count,
+    const std::function<void(const ChainFrame&, const FrameStartBytes&)>& visit) {
     if (!layout.First) return false;
     FileInformation info;
     info.FreeFormatLength = layout.FreeFormatLength;
-    std::int64_t next = layout.AudioStart;
+    std::int64_t next = from;
+    std::int64_t left = count;
     bool unbroken = true;
     WalkFrameChain(
         reader, info,
         [&](const ChainFrame& frame) {
+            if (left == 0) return false;
             unbroken = frame.Offset == next;
             if (!unbroken) return false;
+            --left;
             next = frame.Offset + frame.Frame.FrameLength;
             visit(frame, reader.FrameStartAt(frame.Offset));
             return true;
         },
-        layout.AudioStart, layout.Tags.TrailerAt);
-    return unbroken && next == layout.Tags.TrailerAt;
+        from, layout.Tags.TrailerAt);
+    return unbroken && (left == 0 || next == layout.Tags.TrailerAt);
+}
+
+bool WalkAudioFrames(BlockReader& reader, const SourceLayout& layout,
+                     const std::function<void(const ChainFrame&, const FrameStartBytes&)>& visit) {
+    return WalkAudioFramesFrom(reader, layout, layout.AudioStart, -1, visit);
 }
 
 PlayedLength MeasurePlayedLength(ByteSource& source, double seconds) {

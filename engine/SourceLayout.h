@@ -41,6 +41,12 @@ SourceLayout ReadLayout(ByteSource& source, BlockReader& reader);
 // tags. A frame `visit` sees is the audio frame the decoders count at that place.
 bool WalkAudioFrames(BlockReader& reader, const SourceLayout& layout,
                      const std::function<void(const ChainFrame&, const FrameStartBytes&)>& visit);
+// As WalkAudioFrames, from the audio frame that starts at `from` (one a walk found) on, and
+// `count` frames at most (-1: to the tags): whether they follow one another unbroken, as
+// many as asked or to the tags.
+bool WalkAudioFramesFrom(
+    BlockReader& reader, const SourceLayout& layout, std::int64_t from, std::int64_t count,
+    const std::function<void(const ChainFrame&, const FrameStartBytes&)>& visit);
 
 // How long a source plays, as the decoders play it gaplessly: its audio frames' samples (a
 // header frame plays none), less the start delay and end padding where its LAME tag states

@@ -68,7 +68,7 @@ const QuorvelDesktopModule* DesktopModule(std::string& why);
 // The version of the module's table (`QuorvelDesktopModule`): raised whenever its fields
 // change, so that a module left from another installation is refused before any of its
 // functions is called.
-inline constexpr unsigned int kQuorvelDesktopVersion = 7;
+inline constexpr unsigned int kQuorvelDesktopVersion = 8;
 // This header as the build found it (the start of its SHA-256, from CMake): a module built
 // from another declaration of the table, one laid out otherwise under the same version, is
 // refused too.
@@ -89,14 +89,20 @@ struct QuorvelFileReader {
 struct QuorvelDecoding;
 // One audio frame of a file the module decodes, as the caller's walk over its frames found
 // it, for seeks that start decoding a few frames before their aim; in 32 bits, so that the
-// frames of a long file take little memory.
+// frames of a long file take little memory. A frame the caller has not walked (yet) holds
+// nothing else: a read whose lead-in would reach it starts as without the frames.
 struct QuorvelFrame {
     unsigned int mainDataBegin : 9;   // bytes of main data it borrows from the frames before it
     unsigned int mainDataRoom : 12;   // bytes after its header, CRC and side information
     unsigned int mainDataStart : 6;   // bytes of its header, CRC and side information
     unsigned int protectedByCrc : 1;  // a CRC follows its header
     unsigned int codesNothing : 1;    // no granule of any channel codes anything
+    unsigned int walked : 1;          // the caller walked it: the fields above hold
 };
+// The frames about the one a read starts in whose fields the module looks at: as far back
+// as its longest lead-in, and as far on from there as it follows the frames' borrowing.
+inline constexpr long long kQuorvelFramesBefore = 64;
+inline constexpr long long kQuorvelFramesAfter = 256;
 // One track of a cue sheet as libcue reads it; its texts are null where the sheet has none.
 struct QuorvelCueTrack {
     long long start;  // its INDEX 01 in frames, 75 a second; -1 where it has none
@@ -163,7 +169,10 @@ struct QuorvelDesktopModule {
     // the frame with the length header, where it has one), as the caller walked them: reads
     // far from the last one then start decoding a few frames before their aim, in every
     // version and layer. Where libmpg123 finds other frames than these, it reads as before.
-    // `frames` must outlive `decoding`.
+    // Where DecoderOpen took the caller's index, only the frames about the reads need be
+    // walked (kQuorvelFramesBefore and kQuorvelFramesAfter), and the caller may walk more
+    // of them between reads; otherwise frames not walked are not taken. `frames` must
+    // outlive `decoding`.
     void (*DecoderFrames)(QuorvelDecoding* decoding, long long audioStart,
                           const QuorvelFrame* frames, long long count);
     // As DecoderRead, each sample within a step of rounding (1 in 32768) of that one: a read

@@ -71,6 +71,19 @@ std::vector<std::uint8_t> SampleOf(SourceFile& file) {
     return sample;
 }
 
+// A walked frame as the module keeps it, and whether its room fits the count it keeps.
+std::pair<QuorvelFrame, bool> Told(const ChainFrame& chained, const FrameStartBytes& start) {
+    const FrameValues& frame = chained.Frame;
+    QuorvelFrame known{};
+    known.mainDataBegin = unsigned(frame.MainDataBegin) & 0x1FF;
+    known.mainDataRoom = unsigned(MainDataRoom(frame)) & 0xFFF;
+    known.mainDataStart = unsigned(MainDataStart(frame)) & 0x3F;
+    known.protectedByCrc = frame.Protected;
+    known.codesNothing = CodesNothing(start);
+    known.walked = 1;
+    return {known, known.mainDataRoom == unsigned(MainDataRoom(frame))};
+}
+
 // Every audio frame of the file, where they follow one another unbroken from the first after
 // the length header's frame to the tags after them, none of them with more room than the
 // module keeps count of; none otherwise.
@@ -81,19 +94,80 @@ LeadInFrames FramesForLeadIns(SourceFile& file) {
     bool fits = true;
     const bool unbroken = WalkAudioFrames(
         reader, layout, [&](const ChainFrame& chained, const FrameStartBytes& start) {
-            const FrameValues& frame = chained.Frame;
-            QuorvelFrame known{};
-            known.mainDataBegin = unsigned(frame.MainDataBegin) & 0x1FF;
-            known.mainDataRoom = unsigned(MainDataRoom(frame)) & 0xFFF;
-            known.mainDataStart = unsigned(MainDataStart(frame)) & 0x3F;
-            known.protectedByCrc = frame.Protected;
-            known.codesNothing = CodesNothing(start);
-            fits = fits && known.mainDataRoom == unsigned(MainDataRoom(frame));
+            const auto [known, fit] = Told(chained, start);
+            fits = fits && fit;
             walked.Frames.push_back(known);
         });
     if (!unbroken || !fits) walked.Frames.clear();
     return walked;
 }
+
+// The frames of a file whose walk the caller gave (their count, and where every `step`-th
+// starts), each stretch of `step` of them walked once a read reaches it: the module's
+// lead-ins look at the frames about a read's first alone, so that not even a long file is
+// walked whole. A stretch that is not as the caller's walk found it stays unwalked.
+class FramesAboutReads {
+  public:
+    FramesAboutReads(SourceFile& file, std::vector<long long> index, std::int64_t step,
+                     std::int64_t count)
+        : file_(file),
+          layout_(LayoutOf(file)),
+          index_(std::move(index)),
+          step_(step),
+          frames_(std::size_t(count)),
+          walked_(index_.size()) {}
+
+    const QuorvelFrame* Frames() const { return frames_.data(); }
+    std::int64_t Count() const { return static_cast<std::int64_t>(frames_.size()); }
+    std::int64_t AudioStart() const { return layout_.AudioStart; }
+
+    // Walks the frames a read from sample frame `from` on may look at.
+    void Reach(std::int64_t from) {
+        // A frame either side for where the decoder's count of the frames before the first
+        // played one differs from the LAME tag's.
+        const std::int64_t frame =
+            (from + PlayedLead(layout_.GaplessValues)) / layout_.SamplesPerFrame;
+        const std::int64_t first = std::max<std::int64_t>(0, frame - kQuorvelFramesBefore - 1);
+        const std::int64_t last = std::min<std::int64_t>(Count(), frame + kQuorvelFramesAfter + 1);
+        // A reader of its own each time: the decoder's reads move the file's mapped windows.
+        BlockReader reader(file_);
+        for (std::int64_t stretch = first / step_;
+             stretch * step_ < last && std::size_t(stretch) < index_.size(); ++stretch) {
+            Walk(reader, std::size_t(stretch));
+        }
+    }
+
+  private:
+    static SourceLayout LayoutOf(SourceFile& file) {
+        BlockReader reader(file);
+        return ReadLayout(file, reader);
+    }
+    void Walk(BlockReader& reader, std::size_t stretch) {
+        if (walked_[stretch]) return;
+        walked_[stretch] = true;
+        const std::int64_t at = std::int64_t(stretch) * step_;
+        const std::int64_t count = std::min(step_, Count() - at);
+        std::vector<QuorvelFrame> found;
+        bool fits = true;
+        const bool unbroken =
+            WalkAudioFramesFrom(reader, layout_, index_[stretch], count,
+                                [&](const ChainFrame& chained, const FrameStartBytes& start) {
+                                    const auto [known, fit] = Told(chained, start);
+                                    fits = fits && fit;
+                                    found.push_back(known);
+                                });
+        if (unbroken && fits && std::int64_t(found.size()) == count) {
+            std::copy(found.begin(), found.end(), frames_.begin() + at);
+        }
+    }
+
+    SourceFile& file_;
+    const SourceLayout layout_;
+    const std::vector<long long> index_;
+    const std::int64_t step_;
+    std::vector<QuorvelFrame> frames_;  // those not walked (yet) zeroed
+    std::vector<bool> walked_;          // the stretches walked or tried
+};
 
 }  // namespace
 
@@ -135,12 +209,17 @@ class Mpg123Audio final : public DecodedAudio {
         long rate = 0;
         int channels = 0;
         long long length = 0;
-        const KnownFrames known = FramesOf(*file_, measure, walked);
+        KnownFrames known = FramesOf(*file_, measure, walked);
         decoding_ = module_.DecoderOpen(
             &reader_, known.Walked ? -1 : known.Frames, known.Walked ? known.Frames : -1,
             known.Index.empty() ? nullptr : known.Index.data(), walked.Step, known.Index.size(),
             seeking == Mpg123Decoder::Seeking::Near, &rate, &channels, &length, &why);
         Settle(why, !decoding_);
+        if (known.Index.size() > 1 && walked.Count > 0) {
+            walkIndex_ = std::move(known.Index);
+            walkStep_ = walked.Step;
+            walkCount_ = walked.Count;
+        }
         rate_ = std::int32_t(rate);
         channels_ = channels;
         length_ = length;
@@ -164,16 +243,25 @@ class Mpg123Audio final : public DecodedAudio {
     }
     // Without the file's frames the module seeks in MPEG 2 and 2.5 (below 32 kHz) by decoding
     // from the start; in MPEG 1 its frame index takes it there with a lead-in of 16 frames,
-    // less work than a walk over a long file.
+    // less work than a walk over a long file, but more than walking the frames about each
+    // read where the caller's walk tells where they start.
     void ExpectSeeks() override {
-        if (rate_ < 32000) GiveFrames();
+        if (rate_ < 32000 || !walkIndex_.empty()) GiveFrames();
     }
     std::int64_t Damaged() const override { return module_.DecoderSilenced(decoding_) + missing_; }
 
   private:
-    // The module is given the file's frames, once.
+    // The module is given the file's frames, once: of a file the caller walked, those about
+    // each read as it comes.
     void GiveFrames() {
-        if (frames_) return;
+        if (frames_ || aboutReads_) return;
+        if (!walkIndex_.empty()) {
+            aboutReads_ = std::make_unique<FramesAboutReads>(*file_, std::move(walkIndex_),
+                                                             walkStep_, walkCount_);
+            module_.DecoderFrames(decoding_, aboutReads_->AudioStart(), aboutReads_->Frames(),
+                                  static_cast<long long>(aboutReads_->Count()));
+            return;
+        }
         frames_ = walks_->Of(*file_);
         if (!frames_->Frames.empty()) {
             module_.DecoderFrames(decoding_, frames_->AudioStart, frames_->Frames.data(),
@@ -185,6 +273,7 @@ class Mpg123Audio final : public DecodedAudio {
                                       std::int64_t from, std::int64_t count) {
         count = std::clamp<std::int64_t>(count, 0, std::max<std::int64_t>(length_ - from, 0));
         std::vector<std::int16_t> samples(std::size_t(count * channels_));
+        if (aboutReads_) aboutReads_->Reach(from);
         char* why = nullptr;
         const long long done = read(decoding_, from, count, samples.data(), &why);
         Settle(why, done < 0);
@@ -236,6 +325,12 @@ class Mpg123Audio final : public DecodedAudio {
     std::shared_ptr<Mpg123Decoder::Walks> walks_;
     std::shared_ptr<const LeadInFrames> frames_;  // the module's for its lead-ins, once walked
     std::unique_ptr<SourceFile> file_;
+    // The caller's walk of the file, where it gave one: where every `walkStep_`-th of its
+    // `walkCount_` frames starts, and once the module has them, those about the reads.
+    std::vector<long long> walkIndex_;
+    std::int64_t walkStep_ = 0;
+    std::int64_t walkCount_ = 0;
+    std::unique_ptr<FramesAboutReads> aboutReads_;
     QuorvelFileReader reader_;
     std::exception_ptr failure_;
     QuorvelDecoding* decoding_ = nullptr;

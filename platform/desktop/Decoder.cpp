@@ -109,8 +109,8 @@ constexpr long long kFilterMemory = 15 * 32;
 // The farthest back a lead-in starts, and the most frames decoded before libmpg123 is sure
 // to decode every frame as from the start: lead-ins that need more are left to the seek
 // without the frames.
-constexpr long long kLongestLeadIn = 64;
-constexpr long long kLongestReach = 256;
+constexpr long long kLongestLeadIn = kQuorvelFramesBefore;
+constexpr long long kLongestReach = kQuorvelFramesAfter;
 // A frame's place is kept for every this many frames, the others following from the
 // lengths, and the handles take these places as their frame index: a seek reads fewer
 // frames than this on its way to its lead-in.
@@ -139,8 +139,9 @@ struct QuorvelDecoding {
     // every `indexStep` frames, each new handle starting from them.
     std::vector<off_t> index;
     off_t indexStep = 0;
+    bool walkIndexed = false;  // the index is the caller's walk's, its frames numbered so
     // The audio frames the caller walked (DecoderFrames), the caller's, where every
-    // kPlaceStep-th of them starts (the index above), and whether the file is MPEG 1 Layer
+    // `indexStep`-th of them starts (the index above), and whether the file is MPEG 1 Layer
     // III; none where none were given, or libmpg123 found other frames.
     const QuorvelFrame* frames = nullptr;
     long long frameCount = 0;
@@ -309,6 +310,7 @@ bool TakeIndex(QuorvelDecoding& decoding, const WalkIndex& walk) {
     }
     decoding.index = std::move(index);
     decoding.indexStep = off_t(walk.Step);
+    decoding.walkIndexed = true;
     return true;
 }
 
@@ -434,11 +436,19 @@ long long PlaceOf(const QuorvelDecoding& decoding, long long frame) {
 // it that libmpg123 clears but in part, and the bits it keeps there, go to `clear`.
 std::optional<long long> RightFrom(const QuorvelDecoding& decoding, long long start,
                                    std::vector<std::pair<long long, unsigned char>>* clear) {
+    // Where each frame from `start` on starts follows from the index and the lengths of the
+    // frames after the place it keeps before `start`: all of them walked.
+    const long long placed = start / decoding.indexStep;
+    if (std::size_t(placed) >= decoding.index.size()) return std::nullopt;
+    for (long long at = placed * decoding.indexStep; at < start; ++at) {
+        if (!decoding.frames[at].walked) return std::nullopt;
+    }
     const long long most = decoding.mpeg1 ? 511 : 255;
     long long held = 0;
     long long right = start;
     for (long long at = start; at < decoding.frameCount && at - start < kLongestReach; ++at) {
         const QuorvelFrame& frame = decoding.frames[at];
+        if (!frame.walked) return std::nullopt;
         if (!frame.codesNothing) {
             if (frame.mainDataBegin <= held) return right;
             right = at + 1;
@@ -675,17 +685,25 @@ long long DecoderGlance(QuorvelDecoding* decoding, long long from, long long cou
 void DecoderFrames(QuorvelDecoding* decoding, long long audioStart, const QuorvelFrame* frames,
                    long long count) {
     try {
-        std::vector<off_t> index;
-        index.reserve(std::size_t(count / kPlaceStep + 1));
-        long long place = audioStart;
-        for (long long at = 0; at < count; ++at) {
-            if (at % kPlaceStep == 0) index.push_back(off_t(place));
-            place += frames[at].mainDataStart + frames[at].mainDataRoom;
+        decoding->frames = nullptr;
+        decoding->frameCount = 0;
+        const bool whole = std::all_of(frames, frames + count,
+                                       [](const QuorvelFrame& frame) { return frame.walked; });
+        // Frames walked in part are placed by the walk's index alone.
+        if (!whole && !decoding->walkIndexed) return;
+        if (whole) {
+            std::vector<off_t> index;
+            index.reserve(std::size_t(count / kPlaceStep + 1));
+            long long place = audioStart;
+            for (long long at = 0; at < count; ++at) {
+                if (at % kPlaceStep == 0) index.push_back(off_t(place));
+                place += frames[at].mainDataStart + frames[at].mainDataRoom;
+            }
+            decoding->mpg123->mpg123_set_index(decoding->handle, index.data(), kPlaceStep,
+                                               index.size());
+            decoding->index = std::move(index);
+            decoding->indexStep = kPlaceStep;
         }
-        decoding->mpg123->mpg123_set_index(decoding->handle, index.data(), kPlaceStep,
-                                           index.size());
-        decoding->index = std::move(index);
-        decoding->indexStep = kPlaceStep;
         decoding->frames = frames;
         decoding->frameCount = count;
     } catch (...) {

@@ -15,6 +15,7 @@
 #include "engine/ChainRecord.h"
 #include "engine/FrameChain.h"
 #include "engine/FrameHeader.h"
+#include "engine/SourceLayout.h"
 #include "engine/SplitSearch.h"
 
 namespace quorvel {
@@ -378,6 +379,34 @@ TEST(ChainRecord, GivesTheSplitSearchWhatItsOwnWalkFinds) {
                 << (exact ? "exact" : "by the frame rule");
         }
     }
+}
+
+// A walk from a frame's start on visits the frames a walk from the audio's start visits
+// there, as many as asked or up to the tags; from a byte off, where no frame starts, it
+// finds its run broken.
+TEST(WalkAudioFramesFrom, GoesOnAsTheWholeWalkFromAnyFrame) {
+    const Bytes bytes = test::Stream(40) + Tag();
+    MemorySource source(bytes);
+    BlockReader reader(source);
+    const SourceLayout layout = ReadLayout(source, reader);
+    std::vector<std::int64_t> whole;
+    ASSERT_TRUE(WalkAudioFrames(
+        reader, layout,
+        [&](const ChainFrame& frame, const FrameStartBytes&) { whole.push_back(frame.Offset); }));
+    ASSERT_EQ(whole.size(), 40u);
+    for (const auto& [first, count, visited] :
+         {std::tuple{0, 5, 5}, {17, 8, 8}, {35, 10, 5}, {30, -1, 10}, {39, 0, 0}}) {
+        SCOPED_TRACE(testing::Message() << "from frame " << first << ", " << count);
+        std::vector<std::int64_t> offsets;
+        EXPECT_TRUE(WalkAudioFramesFrom(reader, layout, whole[std::size_t(first)], count,
+                                        [&](const ChainFrame& frame, const FrameStartBytes&) {
+                                            offsets.push_back(frame.Offset);
+                                        }));
+        EXPECT_EQ(offsets, std::vector<std::int64_t>(whole.begin() + first,
+                                                     whole.begin() + first + visited));
+    }
+    EXPECT_FALSE(WalkAudioFramesFrom(reader, layout, whole[3] + 1, 4,
+                                     [](const ChainFrame&, const FrameStartBytes&) {}));
 }
 
 }  // namespace

@@ -1445,6 +1445,47 @@ TEST(Mpg123Decoding, SeeksFromTheStartsOfTheFramesAWalkFound) {
     }
 }
 
+// Of a long MPEG 2 file whose frames a split's walk found, the decoder that expects seeks
+// walks only the frames about each read for their lead-ins, not the file whole: the middle
+// of the file is never read, and every range is what mpg123 plays there.
+TEST(Mpg123Decoding, WalksOnlyTheFramesAboutEachReadOfAFileASplitWalked) {
+    if (!HaveMpg123()) GTEST_SKIP() << "mpg123 is not installed";
+    const std::string fixture = FixturePath(kFixtures[2]);
+    FileInformation info;
+    const SourceCuts fixtureCuts =
+        FindCuts(*files.OpenSource(fixture), {{std::chrono::milliseconds(1000)}}, true, info);
+    const Bytes bytes = ReadFile(fixture);
+    const Bytes frames(bytes.begin() + fixtureCuts.Layout.AudioStart,
+                       bytes.begin() + fixtureCuts.Layout.Tags.TrailerAt);
+    const TempFolder folder;
+    const std::string path = folder.path + "/long.mp3";
+    {
+        std::ofstream out(path, std::ios::binary);
+        for (int copy = 0; copy < 60; ++copy) {
+            out.write(reinterpret_cast<const char*>(frames.data()), std::streamsize(frames.size()));
+        }
+    }
+    const SourceCuts cuts =
+        FindCuts(*files.OpenSource(path), {{std::chrono::milliseconds(1000)}}, true, info);
+    const WalkedFrames walked = WalkedSource(cuts);
+    ASSERT_GT(walked.Starts.size(), 40u);
+    const std::vector<std::int16_t> played = Decode(path, "mpg123 --gapless -s").samples;
+    auto source = std::make_unique<CountingSource>(files.OpenSource(path),
+                                                   walked.Starts[walked.Starts.size() / 4],
+                                                   walked.Starts[walked.Starts.size() * 3 / 5]);
+    const CountingSource& counted = *source;
+    const auto audio = decoder.Open(std::move(source), AudioDecoder::Length::Stated, walked);
+    audio->ExpectSeeks();
+    const std::int64_t channels = audio->Channels(), length = audio->Length();
+    ASSERT_EQ(length * channels, std::int64_t(played.size()));
+    for (const std::int64_t from : {std::int64_t{0}, length * 3 / 4, length - 700, length / 8}) {
+        const std::vector<std::int16_t> range = audio->Read(from, 700);
+        EXPECT_TRUE(std::equal(range.begin(), range.end(), played.begin() + from * channels))
+            << "from " << from;
+    }
+    EXPECT_EQ(counted.reads, 0);
+}
+
 // Splits `source` at the sample every `every` seconds, `cuts` times, into `folder`, the
 // parts named by `pattern`, through `through`.
 void SplitExactlyEvery(FakeForm& window, FileSystem& through, const std::string& source,
