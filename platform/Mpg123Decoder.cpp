@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <utility>
 
 #include "engine/FrameChain.h"
@@ -114,11 +115,17 @@ class FramesAboutReads {
           layout_(LayoutOf(file)),
           index_(std::move(index)),
           step_(step),
-          frames_(std::size_t(count)),
-          walked_(index_.size()) {}
+          count_(count),
+          // Zeroed pages the system gives untouched: memory only for the stretches walked,
+          // not four bytes for every frame of a long file in each decoding of it.
+          frames_(
+              static_cast<QuorvelFrame*>(std::calloc(std::size_t(count), sizeof(QuorvelFrame)))),
+          walked_(index_.size()) {
+        if (!frames_ && count > 0) throw std::bad_alloc();
+    }
 
-    const QuorvelFrame* Frames() const { return frames_.data(); }
-    std::int64_t Count() const { return static_cast<std::int64_t>(frames_.size()); }
+    const QuorvelFrame* Frames() const { return frames_.get(); }
+    std::int64_t Count() const { return count_; }
     std::int64_t AudioStart() const { return layout_.AudioStart; }
 
     // Walks the frames a read from sample frame `from` on may look at.
@@ -157,7 +164,7 @@ class FramesAboutReads {
                                     found.push_back(known);
                                 });
         if (unbroken && fits && std::int64_t(found.size()) == count) {
-            std::copy(found.begin(), found.end(), frames_.begin() + at);
+            std::copy(found.begin(), found.end(), frames_.get() + at);
         }
     }
 
@@ -165,8 +172,12 @@ class FramesAboutReads {
     const SourceLayout layout_;
     const std::vector<long long> index_;
     const std::int64_t step_;
-    std::vector<QuorvelFrame> frames_;  // those not walked (yet) zeroed
-    std::vector<bool> walked_;          // the stretches walked or tried
+    const std::int64_t count_;
+    struct Free {
+        void operator()(QuorvelFrame* frames) const { std::free(frames); }
+    };
+    std::unique_ptr<QuorvelFrame[], Free> frames_;  // those not walked (yet) zeroed
+    std::vector<bool> walked_;                      // the stretches walked or tried
 };
 
 }  // namespace
