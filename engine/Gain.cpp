@@ -323,6 +323,42 @@ std::variant<GainRecord, EditReport> WantedRecord(const GainRequest& request,
     return record;
 }
 
+// The output's ID3v2 tag: `tag`, the source's as it was before any gain it records, with
+// `record` put in where the gain changes the audio (none: it cancels the one recorded), the
+// granules `limits` found at the limit of their gain kept in it; why not where the tag
+// cannot hold it.
+std::variant<std::vector<std::uint8_t>, EditReport> OutputTag(std::vector<std::uint8_t> tag,
+                                                              GainRecord* record, GainLimits limits,
+                                                              bool undo, Reporter& reporter,
+                                                              const std::string& path) {
+    if (!record) {
+        if (!undo) {
+            reporter.Log(Tr("Gain",
+                            "The gain cancels the one recorded: the output is the file as it "
+                            "was before both."));
+        }
+        return tag;
+    }
+    record->Left = std::move(limits.Left);
+    record->Silenced = std::move(limits.Silenced);
+    auto with = WithGainRecord(tag, *record);
+    if (!with) {
+        return RefuseEdit(reporter,
+                          Tr("Gain",
+                             "The ID3v2 tag of %1 cannot hold the record that would "
+                             "undo the gain (its version or its layout).")
+                              .Arg(path),
+                          path);
+    }
+    if (!record->Left.empty()) {
+        reporter.Log(Tr("Gain",
+                        "%1 granules at the limit of their gain are left as they were; the "
+                        "record keeps them.")
+                         .Arg(FormatCount(std::ssize(record->Left), ".")));
+    }
+    return std::move(*with);
+}
+
 std::variant<OutputPlan, EditReport> PlanGain(const GainRequest& request, AudioDecoder& decoder,
                                               LoudnessMeter& meter, FileSystem& files,
                                               Reporter& reporter, std::vector<SourceFile*>& sources,
@@ -367,31 +403,10 @@ std::variant<OutputPlan, EditReport> PlanGain(const GainRequest& request, AudioD
     GainLimits limits;
     BlockReader walked(file);
     std::vector<std::int64_t> frames = WalkGained(walked, layout, changes, &limits);
-    std::vector<std::uint8_t> outputTag = recorded ? recorded->Before : tag;
-    if (changed) {
-        record.Left = std::move(limits.Left);
-        record.Silenced = std::move(limits.Silenced);
-        auto with = WithGainRecord(outputTag, record);
-        if (!with) {
-            return RefuseEdit(reporter,
-                              Tr("Gain",
-                                 "The ID3v2 tag of %1 cannot hold the record that would "
-                                 "undo the gain (its version or its layout).")
-                                  .Arg(path),
-                              path);
-        }
-        outputTag = std::move(*with);
-        if (!record.Left.empty()) {
-            reporter.Log(Tr("Gain",
-                            "%1 granules at the limit of their gain are left as they were; the "
-                            "record keeps them.")
-                             .Arg(FormatCount(std::ssize(record.Left), ".")));
-        }
-    } else if (!request.Undo) {
-        reporter.Log(Tr("Gain",
-                        "The gain cancels the one recorded: the output is the file as it "
-                        "was before both."));
-    }
+    auto madeTag = OutputTag(recorded ? recorded->Before : tag, changed ? &record : nullptr,
+                             std::move(limits), request.Undo, reporter, path);
+    if (auto* refused = std::get_if<EditReport>(&madeTag)) return std::move(*refused);
+    std::vector<std::uint8_t> outputTag = std::get<std::vector<std::uint8_t>>(std::move(madeTag));
     gained = std::make_unique<GainedFile>(Unowned(file), std::move(frames), std::move(changes));
     sources.push_back(gained.get());
     OutputPlan output;
