@@ -220,23 +220,18 @@ std::vector<Message> Undo(FileSystem& files, const Journal& journal) {
 // where `forGood`, and tells the log; `shown` is the name it had.
 void Discard(FileSystem& files, Reporter& reporter, const std::string& entry,
              const std::string& shown, bool forGood) {
-    if (forGood) {
-        try {
-            files.Remove(entry);
-            reporter.Log(Tr("Split", "Removed the older %1.").Arg(shown));
-        } catch (const FileError& error) {
-            reporter.Log(Tr("Files", "Cannot remove %1: %2.").Arg(entry).Arg(error.Reason()));
+    std::optional<std::string> refused;
+    if (!forGood) {
+        refused = files.MoveToTrash(entry);
+        if (!refused) {
+            reporter.Log(Tr("Split", "Moved the older %1 to the trash.").Arg(shown));
+            return;
         }
-        return;
-    }
-    const auto refused = files.MoveToTrash(entry);
-    if (!refused) {
-        reporter.Log(Tr("Split", "Moved the older %1 to the trash.").Arg(shown));
-        return;
     }
     try {
         files.Remove(entry);
-        reporter.Log(*DescribeRemoval(shown, {Removal::Outcome::RemovedForGood, *refused}));
+        reporter.Log(refused ? *DescribeRemoval(shown, {Removal::Outcome::RemovedForGood, *refused})
+                             : Tr("Split", "Removed the older %1.").Arg(shown));
     } catch (const FileError& error) {
         reporter.Log(Tr("Files", "Cannot remove %1: %2.").Arg(entry).Arg(error.Reason()));
     }
