@@ -244,8 +244,8 @@ Commands:
                   split made join back to its very samples
   verify SOURCE PART1 PART2
                   decode the three files as a gapless player does and compare
-                  the samples of the parts with SOURCE's up to a second on
-                  either side of the cut
+                  the samples of the parts with SOURCE's up to a quarter of a
+                  second on either side of the cut (half a second below 32 kHz)
   silences FILE   decode FILE and print each stretch below the threshold for
                   at least the shortest length: its start, end and length
                   (m:ss.sss), one a line

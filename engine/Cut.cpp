@@ -13,6 +13,7 @@
 #include "engine/Gain.h"
 #include "engine/LengthHeader.h"
 #include "engine/Numbers.h"
+#include "engine/SeamReport.h"
 
 namespace quorvel {
 namespace {
@@ -321,18 +322,19 @@ void Compare(const std::vector<std::int16_t>& one, const std::vector<std::int16_
     }
 }
 
-// Compares the output's samples with the source's up to a second on either side of a seam.
+// Compares the output's samples with the source's up to SeamWindow on either side of a seam.
 void CheckSeam(DecodedAudio& source, DecodedAudio& output, const CutSeam& seam,
                Reporter& reporter) {
     const std::int32_t rate = source.Rate();
     const std::int32_t channels = source.Channels();
     std::int64_t differing = 0, farthest = 0;
-    const std::int64_t before =
-        std::min({std::int64_t{rate}, seam.SourceBefore, seam.OutputBefore});
+    const std::int64_t window = SeamWindow(rate);
+    const std::int64_t before = std::min({window, seam.SourceBefore, seam.OutputBefore});
     Compare(source.Read(seam.SourceBefore - before, before),
             output.Read(seam.OutputBefore - before, before), channels, true, differing, farthest);
     const std::int64_t after = std::clamp<std::int64_t>(
-        std::min(source.Length() - seam.SourceAfter, output.Length() - seam.OutputAfter), 0, rate);
+        std::min(source.Length() - seam.SourceAfter, output.Length() - seam.OutputAfter), 0,
+        window);
     Compare(source.Read(seam.SourceAfter, after), output.Read(seam.OutputAfter, after), channels,
             false, differing, farthest);
     const std::string at = Clock(seam.OutputBefore, rate);

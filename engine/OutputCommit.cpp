@@ -284,9 +284,26 @@ std::unique_ptr<SourceFile> OutputCommit::Write(std::size_t index, SourceFile& s
 std::unique_ptr<SourceFile> OutputCommit::Write(std::size_t index,
                                                 std::span<SourceFile* const> sources,
                                                 const OutputPlan& plan) {
+    Begin(index);
+    return Fill(index, sources, plan);
+}
+
+void OutputCommit::Begin(std::size_t index) {
     Output& output = outputs_.at(index);
     reporter_.Log(Tr("Split", "Writing to %1").Arg(output.Path));
     output.File = files_.CreateOutput(output.Path);
+}
+
+std::unique_ptr<SourceFile> OutputCommit::Fill(std::size_t index, SourceFile& source,
+                                               const OutputPlan& plan) {
+    SourceFile* const sources[] = {&source};
+    return Fill(index, sources, plan);
+}
+
+std::unique_ptr<SourceFile> OutputCommit::Fill(std::size_t index,
+                                               std::span<SourceFile* const> sources,
+                                               const OutputPlan& plan) {
+    Output& output = outputs_.at(index);
     for (const auto& piece : plan) {
         if (piece.Bytes.empty()) {
             output.File->CopyFrom(*sources[piece.Source], piece.SourceOffset, piece.Length);

@@ -39,16 +39,23 @@ class OutputCommit {
     void AddInPlaceOf(std::string path);
     std::size_t Size() const { return outputs_.size(); }
 
-    // Writes output `index` from its plan where no one sees it yet, telling the log, and
-    // gives it to be read back (OutputFile::ReadBack). Where there are many outputs, each is
-    // closed under its hidden name once written, so that they hold no descriptor each until
-    // they are named.
+    // Writes output `index` from its plan where no one sees it yet: Begin, then Fill.
     std::unique_ptr<SourceFile> Write(std::size_t index, SourceFile& source,
                                       const OutputPlan& plan);
     // The same for an output of several sources, each piece's range read from the source
     // it names.
     std::unique_ptr<SourceFile> Write(std::size_t index, std::span<SourceFile* const> sources,
                                       const OutputPlan& plan);
+    // Begins output `index`: tells the log, and creates its file where no one sees it yet.
+    void Begin(std::size_t index);
+    // Writes output `index`, begun, from its plan, and gives it to be read back
+    // (OutputFile::ReadBack). Outputs begun may be written on several threads at once, each
+    // on one, `source` then read on that thread alone. Where there are many outputs, each is
+    // closed under its hidden name once written, so that they hold no descriptor each until
+    // they are named.
+    std::unique_ptr<SourceFile> Fill(std::size_t index, SourceFile& source, const OutputPlan& plan);
+    std::unique_ptr<SourceFile> Fill(std::size_t index, std::span<SourceFile* const> sources,
+                                     const OutputPlan& plan);
     // Names every output, or none: see above. Tells the log of each older entry once it is
     // in the trash or removed.
     void Commit();

@@ -31,16 +31,17 @@ Message Where(const SeamReport& report, std::int32_t rate) {
     return Tr("SeamCheck", "up to %1 ms before the cut").Arg(ms(report.DifferingBefore));
 }
 
-// Compares the source's samples a second on either side of the cut, less where a part or
+// Compares the source's samples SeamWindow on either side of the cut, less where a part or
 // the source ends first, with the parts', into `report`.
 void Compare(DecodedAudio& whole, DecodedAudio& one, DecodedAudio& two, SeamReport& report) {
     const std::int32_t rate = whole.Rate();
     const auto channels = std::size_t(whole.Channels());
     const std::int64_t before = report.Before;
     const std::int64_t cut = before + report.FirstLength;
-    const std::int64_t from = cut - std::min<std::int64_t>(rate, report.FirstLength);
+    const std::int64_t window = SeamWindow(rate);
+    const std::int64_t from = cut - std::min(window, report.FirstLength);
     const std::int64_t to =
-        std::min(cut + std::min<std::int64_t>(rate, report.SecondLength), report.SourceLength);
+        std::min(cut + std::min(window, report.SecondLength), report.SourceLength);
     if (from >= to) return;
     // The source's side is decoded on another core meanwhile, where there is a thread to be
     // had.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <limits>
 #include <optional>
 #include <vector>
@@ -289,7 +290,7 @@ bool Faded(const SplitRequest& request) {
 }
 
 // Writes every part where no one sees it yet, each planned as it is written, so that only
-// one part's tag and added frames are held at a time, and hands each to the seam check once
+// two parts' tags and added frames are held at a time, and hands each to the seam check once
 // it is complete.
 WrittenParts WriteParts(const SplitRequest& request, const SourceCuts& cuts, SourceFile& source,
                         FileSystem& files, TagEditor& tags, OutputCommit& outputs,
@@ -302,6 +303,23 @@ WrittenParts WriteParts(const SplitRequest& request, const SourceCuts& cuts, Sou
     // the first) spare the seam check reading a long part again to count them or to seek in
     // it.
     const bool unbroken = cuts.RunFrames >= 0;
+    // Parts are written two at a time, the first of each two on a thread of its own from a
+    // reading of the source of its own: the kernel then copies into two files on two cores
+    // at once, which takes about half as long as one after the other.
+    std::unique_ptr<SourceFile> beside;
+    if (outputs.Size() > 1) {
+        beside = files.OpenBeside(request.Source);
+        const auto opened = source.Stamp(), now = beside->Stamp();
+        if (opened && now && *opened != *now) {
+            throw FileError(FileError::Operation::Read, request.Source,
+                            Tr("Split", "the source changed while it was being split"));
+        }
+    }
+    struct Pending {
+        std::future<std::unique_ptr<SourceFile>> Complete;
+        WalkedFrames Walked;
+    };
+    std::optional<Pending> pending;
     for (std::size_t i = 0; i < outputs.Size(); ++i) {
         PartPlan part = PlanPart(cuts, i, source, tags, request.Parts.Labels, sharedBlock);
         if (Faded(request)) {
@@ -323,7 +341,29 @@ WrittenParts WriteParts(const SplitRequest& request, const SourceCuts& cuts, Sou
             written.AddedFrames += part.AddedFrames;
             written.AddedBytes += part.AddedBytes;
         }
-        auto complete = outputs.Write(i, source, part.Plan);
+        outputs.Begin(i);
+        if (beside && !pending && i + 1 < outputs.Size()) {
+            pending = Pending{std::async(std::launch::async,
+                                         [&outputs, &beside, i, plan = std::move(part.Plan)] {
+                                             return outputs.Fill(i, *beside, plan);
+                                         }),
+                              std::move(walked)};
+            continue;
+        }
+        std::unique_ptr<SourceFile> complete;
+        try {
+            complete = outputs.Fill(i, source, part.Plan);
+        } catch (...) {
+            // Where both fail, the earlier part's failure is the one told.
+            if (pending) pending->Complete.get();
+            throw;
+        }
+        // The seam check takes the parts in their order.
+        if (pending) {
+            auto first = pending->Complete.get();
+            if (check) check->Written(std::move(first), std::move(pending->Walked));
+            pending.reset();
+        }
         if (check) check->Written(std::move(complete), std::move(walked));
     }
     return written;

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -123,6 +124,8 @@ class LocalSourceFile final : public SourceFile {
 constexpr std::size_t kPendingSlots = 8;
 char pendingNames[kPendingSlots][PATH_MAX];
 volatile std::sig_atomic_t pendingUsed[kPendingSlots];
+// Two outputs may be written, and so named, on two threads at once: a slot is taken by one.
+std::mutex pendingTaking;
 
 extern "C" void RemovePendingThenEnd(int signal) {
     for (std::size_t i = 0; i < kPendingSlots; ++i) {
@@ -140,6 +143,7 @@ int RememberPending(const std::string& path) {
         (CatchEndingSignals(RemovePendingThenEnd, Handlers::KeepExisting, true), true);
     (void)installed;
     if (path.size() >= PATH_MAX) return -1;
+    const std::lock_guard lock(pendingTaking);
     for (std::size_t i = 0; i < kPendingSlots; ++i) {
         if (pendingUsed[i]) continue;
         std::memcpy(pendingNames[i], path.c_str(), path.size() + 1);

@@ -28,8 +28,8 @@ using test::TempFolder;
 platform::LocalFileSystem local;
 test::NoDecoder decoder;
 
-// The files, counting the source bytes copied into outputs, those on the test's own thread
-// apart: the split's.
+// The files, counting the source bytes copied into outputs, those on the copy ahead's thread
+// apart.
 class CountedCopies final : public FileSystemWrapper {
   public:
     explicit CountedCopies(FileSystem& files) : FileSystemWrapper(files) {}
@@ -42,7 +42,8 @@ class CountedCopies final : public FileSystemWrapper {
             void Write(std::span<const std::uint8_t> bytes) override { output->Write(bytes); }
             void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) override {
                 output->CopyFrom(source, offset, length);
-                (std::this_thread::get_id() == files.split ? files.bySplit : files.ahead) += length;
+                (std::this_thread::get_id() == files.aheadThread.load() ? files.ahead
+                                                                        : files.bySplit) += length;
             }
             void MoveTo(std::int64_t at) override { output->MoveTo(at); }
             void EndHere() override { output->EndHere(); }
@@ -50,10 +51,13 @@ class CountedCopies final : public FileSystemWrapper {
             std::string Stage() override { return output->Stage(); }
             void Release() override { output->Release(); }
         };
+        // The split creates its outputs on its own thread, the copy ahead on its.
+        if (std::this_thread::get_id() != split) aheadThread = std::this_thread::get_id();
         return std::make_unique<Output>(FileSystemWrapper::CreateOutput(path), *this);
     }
 
     const std::thread::id split = std::this_thread::get_id();
+    std::atomic<std::thread::id> aheadThread;
     std::atomic<std::int64_t> bySplit = 0, ahead = 0;
 };
 

@@ -357,8 +357,9 @@ std::string SeamLines(const std::string& source, const std::string& first,
     const std::int64_t length = std::int64_t(whole.size()) / channels;
     const std::int64_t cut = std::int64_t(one.size()) / channels;
     const std::int64_t rest = std::int64_t(two.size()) / channels;
-    const std::int64_t from = cut - std::min<std::int64_t>(rate, cut);
-    const std::int64_t to = std::min(cut + std::min<std::int64_t>(rate, rest), length);
+    const std::int64_t window = quorvel::SeamWindow(rate);
+    const std::int64_t from = cut - std::min(window, cut);
+    const std::int64_t to = std::min(cut + std::min(window, rest), length);
     std::int64_t differing = 0, before = 0, after = 0;
     int largest = 0;
     for (std::int64_t at = from; at < to; ++at) {
@@ -1502,8 +1503,9 @@ void SplitExactlyEvery(FakeForm& window, FileSystem& through, const std::string&
 }
 
 // The source of a split into many parts, and the parts, as the seam check reads them while
-// the parts are written: the bytes it asks for of the source are counted, and one part holds
-// a damaged byte in the main data of a frame `before` bytes from its end.
+// the parts are written: the bytes it asks for of the source are counted (not those copied
+// into the parts), and one part holds a damaged byte in the main data of a frame `before`
+// bytes from its end.
 class SeamCheckReads final : public FileSystemWrapper {
   public:
     SeamCheckReads(FileSystem& files, std::string source, std::string damaged, std::int64_t before)
@@ -1517,23 +1519,23 @@ class SeamCheckReads final : public FileSystemWrapper {
         return std::make_unique<Source>(std::move(file), &sourceBytes, -1);
     }
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override {
-        auto output = FileSystemWrapper::CreateOutput(path);
-        if (path != damaged_) return output;
-        return std::make_unique<Damaged>(std::move(output), before_);
+        return std::make_unique<Part>(FileSystemWrapper::CreateOutput(path),
+                                      path == damaged_ ? before_ : -1);
     }
 
-    std::int64_t sourceBytes = 0;
+    std::atomic<std::int64_t> sourceBytes = 0;
 
   private:
     class Source final : public SourceFile {
       public:
-        Source(std::unique_ptr<SourceFile> file, std::int64_t* counted, std::int64_t damage)
+        Source(std::unique_ptr<SourceFile> file, std::atomic<std::int64_t>* counted,
+               std::int64_t damage)
             : file_(std::move(file)), counted_(counted), damage_(damage) {}
         const std::string& Path() const override { return file_->Path(); }
         std::int64_t Size() const override { return file_->Size(); }
         std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override {
             const std::size_t read = file_->ReadAt(offset, buffer, count);
-            if (counted_) *counted_ += std::int64_t(read);
+            if (counted_ && !copying) *counted_ += std::int64_t(read);
             if (damage_ >= offset && damage_ < offset + std::int64_t(read)) {
                 buffer[damage_ - offset] ^= 0x5A;
             }
@@ -1543,31 +1545,34 @@ class SeamCheckReads final : public FileSystemWrapper {
         std::span<const std::uint8_t> View(std::int64_t offset, std::size_t count) override {
             if (damage_ >= offset && damage_ < offset + std::int64_t(count)) return {};
             const auto shown = file_->View(offset, count);
-            if (counted_) *counted_ += std::int64_t(std::min(count, shown.size()));
+            if (counted_ && !copying) *counted_ += std::int64_t(std::min(count, shown.size()));
             return shown;
         }
         void ConfirmViews() override { file_->ConfirmViews(); }
 
       private:
         std::unique_ptr<SourceFile> file_;
-        std::int64_t* counted_;
+        std::atomic<std::int64_t>* counted_;
         std::int64_t damage_;
     };
 
-    // An output read back with a byte well into the main data of the first frame from
-    // `before` bytes before its end on.
-    class Damaged final : public OutputFile {
+    // A part, which where `before` is not negative is read back with a byte well into the
+    // main data of the first frame from `before` bytes before its end on.
+    class Part final : public OutputFile {
       public:
-        Damaged(std::unique_ptr<OutputFile> output, std::int64_t before)
+        Part(std::unique_ptr<OutputFile> output, std::int64_t before)
             : output_(std::move(output)), before_(before) {}
         void Write(std::span<const std::uint8_t> bytes) override { output_->Write(bytes); }
         void CopyFrom(SourceFile& source, std::int64_t offset, std::int64_t length) override {
+            copying = true;
             output_->CopyFrom(source, offset, length);
+            copying = false;
         }
         void MoveTo(std::int64_t at) override { output_->MoveTo(at); }
         void EndHere() override { output_->EndHere(); }
         std::unique_ptr<SourceFile> ReadBack() override {
             auto file = output_->ReadBack();
+            if (before_ < 0) return file;
             Bytes bytes(std::size_t(file->Size()));
             file->ReadAt(0, bytes.data(), bytes.size());
             std::int64_t damage = std::int64_t(bytes.size()) - before_;
@@ -1585,15 +1590,20 @@ class SeamCheckReads final : public FileSystemWrapper {
         const std::int64_t before_;
     };
 
+    // Whether this thread is copying into a part.
+    static thread_local bool copying;
+
     const std::string source_;
     const std::string damaged_;
     const std::int64_t before_;
 };
 
+thread_local bool SeamCheckReads::copying = false;
+
 // The check of a split into many parts reads the source about each cut alone, going by the
 // frames the split's walk found, rather than every frame of it: a small share of its bytes,
 // the first 256 KiB a reading of its layout asks for included. It still decodes each seam:
-// a part damaged half a second before its end, in the middle of the parts, joins the next
+// a part damaged a fifth of a second before its end, in the middle of the parts, joins the next
 // one otherwise than the source, and the others join exactly.
 TEST(ManyParts, TheSeamCheckReadsTheSourceAboutEachCutAndFindsADamagedSeam) {
     const Bytes fixture = ReadFile(FixturePath(kFixtures[0]));
@@ -1609,7 +1619,7 @@ TEST(ManyParts, TheSeamCheckReadsTheSourceAboutEachCutAndFindsADamagedSeam) {
     }
     const std::string parts = folder.path + "/parts";
     std::filesystem::create_directory(parts);
-    SeamCheckReads reads(files, path, parts + "/3.mp3", 8000);
+    SeamCheckReads reads(files, path, parts + "/3.mp3", 3200);
     FakeForm window;
     SplitExactlyEvery(window, reads, path, parts, 45, 5, "%n");
     std::vector<std::string> seams;

@@ -488,7 +488,7 @@ class frmCopyFileTest : public QObject {
                                 "Beginning to split files now."};
         // Silent frames join exactly wherever they are cut.
         const QStringList summary{
-            "Seam check: the parts join the source exactly (0 of 88,200 samples differ)",
+            "Seam check: the parts join the source exactly (0 of 22,050 samples differ)",
             "==========================================",
             "Source file size      : 83400 bytes.",
             "Total bytes written : 83400 bytes.",
