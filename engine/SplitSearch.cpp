@@ -40,8 +40,9 @@ class RecentFrames {
         return frames;
     }
 
-  private:
     static constexpr std::size_t kRemembered = 18;
+
+  private:
     std::array<LenderFrame, kRemembered> ring_{};
     std::size_t next_ = 0;
     std::size_t count_ = 0;
@@ -276,28 +277,30 @@ void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& 
 
     RecentFrames before;
     std::int64_t index = 0;
-    cuts.Parts = RecordParts(reader, layout, info, walked,
-                             [&](const ChainFrame& frame, bool header, bool last) {
-                                 if (header) return Step::Same;
-                                 if (to == WalkTo::LastCut && !cuts.Cuts.empty() && !next) {
-                                     return Step::Stop;
-                                 }
-                                 Step step = Step::Same;
-                                 if (next && index == next->CutFrame && !last) {
-                                     Cut& cut = *next;
-                                     PlaceExactCut(cut, frame, index, before.Frames(), layout);
-                                     step = cut.FirstEnd > cut.At ? Step::Share : Step::Start;
-                                     cuts.Times.push_back(Milliseconds(*list.Next()));
-                                     cuts.Cuts.push_back(std::move(cut));
-                                     list.Advance();
-                                     next = plan();
-                                     if (next && next->CutFrame == index)
-                                         return RefuseSameFrame(list, cuts);
-                                 }
-                                 before.Remember(frame);
-                                 ++index;
-                                 return step;
-                             });
+    cuts.Parts = RecordParts(
+        reader, layout, info, walked, [&](const ChainFrame& frame, bool header, bool last) {
+            if (header) return Step::Same;
+            if (to == WalkTo::LastCut && !cuts.Cuts.empty() && !next) {
+                return Step::Stop;
+            }
+            Step step = Step::Same;
+            if (next && index == next->CutFrame && !last) {
+                Cut& cut = *next;
+                PlaceExactCut(cut, frame, index, before.Frames(), layout);
+                step = cut.FirstEnd > cut.At ? Step::Share : Step::Start;
+                cuts.Times.push_back(Milliseconds(*list.Next()));
+                cuts.Cuts.push_back(std::move(cut));
+                list.Advance();
+                next = plan();
+                if (next && next->CutFrame == index) return RefuseSameFrame(list, cuts);
+            }
+            // Of the frames between cuts, only those a cut's primers and lenders may be.
+            if (next && index + std::int64_t{RecentFrames::kRemembered} >= next->CutFrame) {
+                before.Remember(frame);
+            }
+            ++index;
+            return step;
+        });
     if (cuts.Problem != CutProblem::None || to == WalkTo::LastCut) return;
     // What the decoders play: every frame's samples, less the delay and the padding a LAME
     // tag states. A cut in the padding, or past the frames, leaves nothing to play after it.
