@@ -289,6 +289,67 @@ bool Faded(const SplitRequest& request) {
     return request.FadeInSeconds > 0 || request.FadeOutSeconds > 0;
 }
 
+// Writes the parts two at a time, the first of each two on a thread of its own from a
+// reading of the source of its own: the kernel then copies into two files on two cores at
+// once, which takes about half as long as one after the other. Hands each part to the seam
+// check once it is complete, in their order.
+class TwoAtATime {
+  public:
+    TwoAtATime(const std::string& path, SourceFile& source, FileSystem& files,
+               OutputCommit& outputs, SeamCheckAlongside* check)
+        : source_(source), outputs_(outputs), check_(check) {
+        if (outputs.Size() < 2) return;
+        beside_ = files.OpenBeside(path);
+        const auto opened = source.Stamp(), now = beside_->Stamp();
+        if (opened && now && *opened != *now) {
+            throw FileError(FileError::Operation::Read, path,
+                            Tr("Split", "the source changed while it was being split"));
+        }
+    }
+
+    // Writes output `index`, begun, from `plan`.
+    void Write(std::size_t index, OutputPlan plan, WalkedFrames walked) {
+        if (beside_ && !pending_ && index + 1 < outputs_.Size()) {
+            // Where no thread is to be had, the part is written when it is waited for.
+            pending_ = Pending{std::async(std::launch::async | std::launch::deferred,
+                                          [this, index, plan = std::move(plan)] {
+                                              return outputs_.Fill(index, *beside_, plan);
+                                          }),
+                               std::move(walked)};
+            return;
+        }
+        std::unique_ptr<SourceFile> complete;
+        try {
+            complete = outputs_.Fill(index, source_, plan);
+        } catch (...) {
+            // Where both fail, the earlier part's failure is the one told.
+            if (pending_) pending_->Complete.get();
+            throw;
+        }
+        if (pending_) {
+            Hand(pending_->Complete.get(), std::move(pending_->Walked));
+            pending_.reset();
+        }
+        Hand(std::move(complete), std::move(walked));
+    }
+
+  private:
+    struct Pending {
+        std::future<std::unique_ptr<SourceFile>> Complete;
+        WalkedFrames Walked;
+    };
+
+    void Hand(std::unique_ptr<SourceFile> part, WalkedFrames walked) {
+        if (check_) check_->Written(std::move(part), std::move(walked));
+    }
+
+    SourceFile& source_;
+    OutputCommit& outputs_;
+    SeamCheckAlongside* check_;
+    std::unique_ptr<SourceFile> beside_;
+    std::optional<Pending> pending_;  // ended before the reading it uses
+};
+
 // Writes every part where no one sees it yet, each planned as it is written, so that only
 // two parts' tags and added frames are held at a time, and hands each to the seam check once
 // it is complete.
@@ -303,23 +364,7 @@ WrittenParts WriteParts(const SplitRequest& request, const SourceCuts& cuts, Sou
     // the first) spare the seam check reading a long part again to count them or to seek in
     // it.
     const bool unbroken = cuts.RunFrames >= 0;
-    // Parts are written two at a time, the first of each two on a thread of its own from a
-    // reading of the source of its own: the kernel then copies into two files on two cores
-    // at once, which takes about half as long as one after the other.
-    std::unique_ptr<SourceFile> beside;
-    if (outputs.Size() > 1) {
-        beside = files.OpenBeside(request.Source);
-        const auto opened = source.Stamp(), now = beside->Stamp();
-        if (opened && now && *opened != *now) {
-            throw FileError(FileError::Operation::Read, request.Source,
-                            Tr("Split", "the source changed while it was being split"));
-        }
-    }
-    struct Pending {
-        std::future<std::unique_ptr<SourceFile>> Complete;
-        WalkedFrames Walked;
-    };
-    std::optional<Pending> pending;
+    TwoAtATime writing(request.Source, source, files, outputs, check);
     for (std::size_t i = 0; i < outputs.Size(); ++i) {
         PartPlan part = PlanPart(cuts, i, source, tags, request.Parts.Labels, sharedBlock);
         if (Faded(request)) {
@@ -342,29 +387,7 @@ WrittenParts WriteParts(const SplitRequest& request, const SourceCuts& cuts, Sou
             written.AddedBytes += part.AddedBytes;
         }
         outputs.Begin(i);
-        if (beside && !pending && i + 1 < outputs.Size()) {
-            pending = Pending{std::async(std::launch::async,
-                                         [&outputs, &beside, i, plan = std::move(part.Plan)] {
-                                             return outputs.Fill(i, *beside, plan);
-                                         }),
-                              std::move(walked)};
-            continue;
-        }
-        std::unique_ptr<SourceFile> complete;
-        try {
-            complete = outputs.Fill(i, source, part.Plan);
-        } catch (...) {
-            // Where both fail, the earlier part's failure is the one told.
-            if (pending) pending->Complete.get();
-            throw;
-        }
-        // The seam check takes the parts in their order.
-        if (pending) {
-            auto first = pending->Complete.get();
-            if (check) check->Written(std::move(first), std::move(pending->Walked));
-            pending.reset();
-        }
-        if (check) check->Written(std::move(complete), std::move(walked));
+        writing.Write(i, std::move(part.Plan), std::move(walked));
     }
     return written;
 }
