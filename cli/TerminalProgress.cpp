@@ -44,16 +44,14 @@ void TerminalProgress::Doing(const std::string& what) {
     if (!shown_) return;
     const std::lock_guard lock(drawing_);
     doing_ = what;
-    stepBegun_ = Clock::now();
-    stepFrom_ = last_;
 }
 
 void TerminalProgress::Reached(std::int64_t done, std::int64_t total) {
     if (!shown_) return;
     const std::lock_guard lock(drawing_);
     if (done < last_) {
-        stepBegun_ = Clock::now();
-        stepFrom_ = 0;
+        passBegun_ = Clock::now();
+        passFrom_ = done;
     }
     last_ = done;
     if (Clock::now() - begun_ < after_) return;
@@ -62,8 +60,9 @@ void TerminalProgress::Reached(std::int64_t done, std::int64_t total) {
 
 void TerminalProgress::Draw(std::int64_t done, std::int64_t total) {
     done = std::clamp<std::int64_t>(done, 0, total);
-    const double seconds = std::chrono::duration<double>(Clock::now() - stepBegun_).count();
-    const double rate = seconds > 0 ? double(done - stepFrom_) / seconds : 0;
+    // A rate over a moment says little: the bytes of one copy reported at once.
+    const double seconds = std::chrono::duration<double>(Clock::now() - passBegun_).count();
+    const double rate = seconds >= 0.2 ? double(done - passFrom_) / seconds : 0;
     // The step as its log line names it, up to the dots that end some, shortened at its
     // start where the line would not fit: a name's end says most.
     std::string what = doing_.empty() ? std::string("Working") : doing_;

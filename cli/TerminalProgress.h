@@ -17,9 +17,11 @@ class TerminalProgress {
     TerminalProgress(const TerminalProgress&) = delete;
     TerminalProgress& operator=(const TerminalProgress&) = delete;
 
-    // A new step, named by the log line that starts it; its bytes are counted afresh.
+    // A new step, named by the log line that starts it.
     void Doing(const std::string& what);
-    // `done` bytes of `total`; a count lower than the last starts a new pass over the files.
+    // `done` bytes of `total`; a count lower than the last starts a new pass over the files,
+    // over which the rate is measured: the steps of one pass (the parts written one after
+    // another, two at a time) share it.
     void Reached(std::int64_t done, std::int64_t total);
     // Takes the line away, before anything else is written to the terminal.
     void Clear();
@@ -34,8 +36,8 @@ class TerminalProgress {
     Clock::duration after_;  // how long a run goes before the line shows
     std::mutex drawing_;     // the seam check's decoding may report from another thread
     std::string doing_;
-    Clock::time_point stepBegun_ = begun_;
-    std::int64_t stepFrom_ = 0;  // the bytes counted when the step began
+    Clock::time_point passBegun_ = begun_;
+    std::int64_t passFrom_ = 0;  // the bytes counted when the pass began
     std::int64_t last_ = 0;
     bool drawn_ = false;
 };

@@ -132,6 +132,9 @@ void WatchedFiles::Reached(std::int64_t done, std::int64_t size, std::int64_t& r
     // they take no lock.
     if (!progress_ || Percent(done, size) == reported) return;
     const std::lock_guard lock(reporting_);
+    // Once outputs are being written, the bytes written tell how far the work has come: a
+    // read of the source meanwhile (a part's plan) would take the count back.
+    if (written_ > 0) return;
     Report(done, size, reported);
 }
 

@@ -1637,6 +1637,38 @@ TEST(ManyParts, TheSeamCheckReadsTheSourceAboutEachCutAndFindsADamagedSeam) {
     EXPECT_LT(reads.sourceBytes, std::int64_t(frames.size()) * 60 / 4) << reads.sourceBytes;
 }
 
+// While the parts are written, the bytes written tell how far the split has come: the
+// reads of the source that plan each part come between them and would take the count back.
+// It goes back twice at most: from the tags at the source's end to its audio, and from the
+// walk to the first part written.
+TEST(ManyParts, ProgressGoesOnWhileThePartsAreWritten) {
+    const Bytes fixture = ReadFile(FixturePath(kFixtures[0]));
+    const TempFolder folder;
+    const std::string path = folder.path + "/long.mp3";
+    {
+        std::ofstream out(path, std::ios::binary);
+        for (int copy = 0; copy < 8; ++copy) {
+            out.write(reinterpret_cast<const char*>(fixture.data() + 417),
+                      std::streamsize(fixture.size() - 417));
+        }
+    }
+    std::vector<std::int64_t> told;
+    const std::atomic<bool> stopping = false;
+    WatchedFiles watched(files, stopping,
+                         [&told](std::int64_t done, std::int64_t) { told.push_back(done); });
+    SplitRequest request;
+    request.Source = path;
+    request.Folder = folder.path;
+    request.Existing = ExistingOutputs::Replace;
+    for (int cut = 1; cut <= 20; ++cut) request.Parts.Times.At.push_back(std::chrono::seconds(cut));
+    FakeForm window;
+    ASSERT_EQ(Split(request, watched, tags, decoder, window).Outcome, SplitOutcome::Completed)
+        << window.log;
+    std::size_t back = 0;
+    for (std::size_t i = 1; i < told.size(); ++i) back += told[i] < told[i - 1] ? 1 : 0;
+    EXPECT_LE(back, 2u) << window.log;
+}
+
 // Speech at 22.05 kHz in one channel whose phrases the `pauses` of digital silence follow in
 // turn, `rounds` times over, as `name` in `folder`.
 void SpeakWithPauses(const std::string& folder, const std::string& name,
