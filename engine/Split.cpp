@@ -299,7 +299,11 @@ class TwoAtATime {
                OutputCommit& outputs, SeamCheckAlongside* check)
         : source_(source), outputs_(outputs), check_(check) {
         if (outputs.Size() < 2) return;
-        beside_ = files.OpenBeside(path);
+        try {
+            beside_ = files.OpenBeside(path);
+        } catch (const FileError&) {
+            return;  // the parts are written one after the other, from the split's reading
+        }
         const auto opened = source.Stamp(), now = beside_->Stamp();
         if (opened && now && *opened != *now) {
             throw FileError(FileError::Operation::Read, path,

@@ -1637,6 +1637,31 @@ TEST(ManyParts, TheSeamCheckReadsTheSourceAboutEachCutAndFindsADamagedSeam) {
     EXPECT_LT(reads.sourceBytes, std::int64_t(frames.size()) * 60 / 4) << reads.sourceBytes;
 }
 
+// A source that cannot be opened a second time, beside the split, is still split: the parts
+// are written one after the other, and the seam check, which reads it there too, says why it
+// was left out.
+TEST(ManyParts, ASourceThatOpensOnceIsStillSplit) {
+    struct OpensOnce final : FileSystemWrapper {
+        using FileSystemWrapper::FileSystemWrapper;
+        std::unique_ptr<SourceFile> OpenBeside(const std::string& path) override {
+            throw FileError(FileError::Operation::Read, path, Message("it is open already"));
+        }
+    } once(files);
+    const TempFolder folder;
+    const std::string path = folder.Write("song.mp3", ReadFile(FixturePath(kFixtures[0])));
+    SplitRequest request;
+    request.Source = path;
+    request.Folder = folder.path;
+    request.Parts.Times.At = {std::chrono::seconds(1), std::chrono::seconds(2)};
+    FakeForm window;
+    const SplitReport report = Split(request, once, tags, decoder, window);
+    ASSERT_EQ(report.Outcome, SplitOutcome::Completed) << window.log;
+    EXPECT_EQ(report.Paths.size(), 3u);
+    EXPECT_NE(window.log.find("Seam check skipped: cannot read " + path + ": it is open already."),
+              std::string::npos)
+        << window.log;
+}
+
 // While the parts are written, the bytes written tell how far the split has come: the
 // reads of the source that plan each part come between them and would take the count back.
 // It goes back twice at most: from the tags at the source's end to its audio, and from the
