@@ -277,8 +277,8 @@ void OutputCommit::AddInPlaceOf(std::string path) {
 
 std::unique_ptr<SourceFile> OutputCommit::Write(std::size_t index, SourceFile& source,
                                                 const OutputPlan& plan) {
-    SourceFile* const sources[] = {&source};
-    return Write(index, sources, plan);
+    Begin(index);
+    return Fill(index, source, plan);
 }
 
 std::unique_ptr<SourceFile> OutputCommit::Write(std::size_t index,

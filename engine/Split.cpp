@@ -420,6 +420,22 @@ void TellWritten(Reporter& reporter, std::int64_t sourceSize, const WrittenParts
     reporter.Log(rule);
 }
 
+// Why the parts' tags are not what they would be, where they are not.
+void TellTagProblems(TagEditor& tags, Reporter& reporter) {
+    if (const auto why = tags.Unavailable()) {
+        reporter.Log(Tr("Split",
+                        "The tag library could not be loaded (%1): the tags keep the "
+                        "source's length, and a replaced file is removed for good.")
+                         .Arg(*why));
+    }
+    if (const auto why = tags.Unread()) {
+        reporter.Log(Tr("Split",
+                        "The source's ID3v2 tag was left unread (%1): the parts carry it as "
+                        "it is, with the source's length and chapters.")
+                         .Arg(*why));
+    }
+}
+
 // The split once the request is checked: search, parts, commit, seam check, report.
 SplitReport Run(const SplitRequest& request, FileSystem& files, TagEditor& tags,
                 AudioDecoder& decoder, Reporter& reporter) {
@@ -447,18 +463,7 @@ SplitReport Run(const SplitRequest& request, FileSystem& files, TagEditor& tags,
         }
         const WrittenParts written = WriteParts(request, cuts, *source, files, tags, outputs,
                                                 check ? &*check : nullptr, reporter);
-        if (const auto why = tags.Unavailable()) {
-            reporter.Log(Tr("Split",
-                            "The tag library could not be loaded (%1): the tags keep the "
-                            "source's length, and a replaced file is removed for good.")
-                             .Arg(*why));
-        }
-        if (const auto why = tags.Unread()) {
-            reporter.Log(Tr("Split",
-                            "The source's ID3v2 tag was left unread (%1): the parts carry it as "
-                            "it is, with the source's length and chapters.")
-                             .Arg(*why));
-        }
+        TellTagProblems(tags, reporter);
         CheckUnchanged(files, *source, Tr("Split", "the source changed while it was being split"));
         outputs.Commit();
         if (check) {

@@ -152,6 +152,20 @@ std::int64_t SampleAt(microseconds time, std::int64_t rate) {
            (at % kMicroseconds * rate + kMicroseconds / 2) / kMicroseconds;
 }
 
+// The cut of the frame rule at `frame`, the walk having come as far as `point` says, with
+// the frames `before` it.
+Cut SafeCutAt(const ChainFrame& frame, const Cut& point, const RecentFrames& before,
+              const SourceLayout& layout) {
+    Cut found = point;
+    found.At = frame.Offset;
+    found.Seconds = double(PlayedSampleAt(point.FramesBefore - (layout.Header ? 1 : 0),
+                                          layout.SamplesPerFrame, layout.GaplessValues)) /
+                    layout.SamplingRate;
+    found.Borrowed = frame.Frame.MainDataBegin;
+    found.Lenders = HoldersOf(before.Frames(), found.Borrowed);
+    return found;
+}
+
 // The frame rule: the first frame at or after each time that is followed by another and
 // borrows no more main data than the frame before it holds, so that one copy of that frame
 // carries it. The frames are timed from the first after the ID3v2 tag, a header frame too.
@@ -182,15 +196,7 @@ void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& i
             Step step = Step::Same;
             if (timeline >= due && frame.FollowedByHeader && !before.Empty() &&
                 frame.Frame.MainDataBegin <= MainDataRoom(before.Last().Frame)) {
-                Cut found = point;
-                found.At = frame.Offset;
-                found.Seconds =
-                    double(PlayedSampleAt(point.FramesBefore - (layout.Header ? 1 : 0),
-                                          layout.SamplesPerFrame, layout.GaplessValues)) /
-                    layout.SamplingRate;
-                found.Borrowed = frame.Frame.MainDataBegin;
-                found.Lenders = HoldersOf(before.Frames(), found.Borrowed);
-                cuts.Cuts.push_back(std::move(found));
+                cuts.Cuts.push_back(SafeCutAt(frame, point, before, layout));
                 cuts.Times.push_back(Milliseconds(*list.Next()));
                 list.Advance();
                 due = dueAt();
