@@ -9,13 +9,14 @@
 #include "engine/ByteSource.h"
 #include "engine/FrameChain.h"
 #include "engine/FrameHeader.h"
+#include "engine/FrameSink.h"
 
 namespace quorvel {
 
 // The frames a walk over a whole source accepted, two bytes a frame, so that a later walk
 // over part of the same file, unchanged, meets them again without reading its audio: the
 // split after an analysis costs no second pass over a long file.
-class ChainRecord {
+class ChainRecord final : public FrameSink {
   public:
     // More frames than a record keeps in a few tens of megabytes: such a source is walked
     // again.
@@ -23,11 +24,9 @@ class ChainRecord {
 
     explicit ChainRecord(std::optional<FileStamp> stamp) : stamp_(stamp) {}
 
-    // A walk over `bytes` begins, its free-format frames that long (0: none).
-    void Begin(std::int16_t freeFormatLength, std::int64_t bytes);
-    // The next frame the walk accepted and the bytes at its start; once the record is full,
-    // it keeps none.
-    void Add(const ChainFrame& frame, const HeaderBytes& bytes);
+    void Begin(std::int16_t freeFormatLength, std::int64_t bytes) override;
+    // Once the record is full, it keeps none.
+    void Add(const ChainFrame& frame, const HeaderBytes& bytes) override;
 
     // Whether it records the file opened with `stamp`, unchanged since, every frame kept.
     bool Records(const std::optional<FileStamp>& stamp) const {

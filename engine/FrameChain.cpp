@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/ChainRecord.h"
+#include "engine/FrameSink.h"
 #include "engine/Tags.h"
 
 namespace quorvel {
@@ -127,11 +127,11 @@ std::int16_t FindFreeFormatLength(BlockReader& reader, std::int64_t from, std::i
 }
 
 ScanResult ScanFrameChain(ByteSource& source, FileInformation& info,
-                          std::vector<std::uint8_t>* levels, ChainRecord* record) {
+                          std::vector<std::uint8_t>* levels, FrameSink* sink) {
     BlockReader reader(source);
     const SourceTags tags = FindTags(source);
     info.FreeFormatLength = FindFreeFormatLength(reader, tags.Id3v2Length, tags.TrailerAt);
-    if (record) record->Begin(info.FreeFormatLength, source.Size());
+    if (sink) sink->Begin(info.FreeFormatLength, source.Size());
     ScanResult result;
     // The run of frames each starting where the one before ends, and where it started.
     constexpr std::int64_t kRun = 4;
@@ -152,7 +152,7 @@ ScanResult ScanFrameChain(ByteSource& source, FileInformation& info,
         result.Bytes += accepted.Frame.FrameLength;
         result.StreamSeconds += accepted.Frame.FrameDuration;
         bitRates.See(accepted.Frame);
-        if (record) record->Add(accepted, reader.HeaderAt(accepted.Offset));
+        if (sink) sink->Add(accepted, reader.HeaderAt(accepted.Offset));
         if (levels) {
             levels->push_back(FrameLevel(reader.FrameStartAt(accepted.Offset)));
         }

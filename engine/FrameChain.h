@@ -11,7 +11,7 @@
 
 namespace quorvel {
 
-class ChainRecord;
+class FrameSink;
 
 // Reads a source in large blocks so that the scan, which looks at every byte outside
 // frames and two headers per frame, costs no system call per decision. A source that
@@ -178,9 +178,8 @@ struct ScanResult {
 // Counts the frames of a source by the chain rule and sums their playing times, those of a
 // free-format stream at the length found after its ID3v2 tag; `info` is left as the last
 // decoded header left it. `levels`, where given, takes each
-// accepted frame's level (FrameLevel), in order; `record`, each accepted frame.
+// accepted frame's level (FrameLevel), in order; `sink`, each accepted frame.
 ScanResult ScanFrameChain(ByteSource& source, FileInformation& info,
-                          std::vector<std::uint8_t>* levels = nullptr,
-                          ChainRecord* record = nullptr);
+                          std::vector<std::uint8_t>* levels = nullptr, FrameSink* sink = nullptr);
 
 }  // namespace quorvel

@@ -4,7 +4,9 @@
 #include <array>
 #include <chrono>
 #include <limits>
+#include <memory>
 #include <optional>
+#include <utility>
 
 namespace quorvel {
 namespace {
@@ -56,22 +58,71 @@ enum class Step {
     Stop,   // the walk ends before it
 };
 
-// Walks the source's audio from the first frame after its ID3v2 tag up to the tags after
-// it, as the chain rule finds it; the audio's last frame counts whatever follows it (a tag
-// no one knows, bytes of no frame) and however short the end leaves it, as the decoders
-// play it and as its encoder counted it, whole. `decide(frame, header, last)` sees every
-// frame, the header frame and that last one told apart, and says what becomes of the
-// parts; each frame but the header frame joins the part it ends in. The frames `walked`
-// recorded, where it covers the audio, stand in for those the walk would read.
-template <typename Decide>
-std::vector<PartFrames> RecordParts(BlockReader& reader, const SourceLayout& layout,
-                                    FileInformation& info, const ChainRecord* walked,
-                                    Decide&& decide) {
-    std::vector<PartFrames> parts{PartFrames(layout.AudioStart)};
-    const std::int64_t audioEnd = layout.Tags.TrailerAt;
-    const auto take = [&](const ChainFrame& frame, bool last) {
-        const bool header = layout.Header && frame.Offset == layout.HeaderStart;
-        switch (decide(frame, header, last)) {
+// A search's walk over the source's audio, from the first frame after its ID3v2 tag up to the
+// tags after it, as the chain rule finds it; the audio's last frame counts whatever follows
+// it (a tag no one knows, bytes of no frame) and however short the end leaves it, as the
+// decoders play it and as its encoder counted it, whole. Its rule sees every frame, the
+// header frame and that last one told apart, and says what becomes of the parts; each frame
+// but the header frame joins the part it ends in.
+class PartsSearch {
+  public:
+    virtual ~PartsSearch() = default;
+    // Whether the rule walks at all; a search that ends before the walk has said why.
+    virtual bool Start() = 0;
+    // The next frame the walk accepted; false once the rule has ended the walk.
+    virtual bool Take(const ChainFrame& frame) = 0;
+    // Walks on from where the frames given end to the audio's end, gives the frame the tags
+    // or bytes of no frame follow, and ends the rule.
+    virtual void Finish(BlockReader& reader, FileInformation& info) = 0;
+};
+
+template <typename Rule>
+class PartsWalk final : public PartsSearch {
+  public:
+    template <typename... Arguments>
+    explicit PartsWalk(SourceCuts& cuts, Arguments&&... arguments)
+        : cuts_(cuts),
+          rule_(cuts, std::forward<Arguments>(arguments)...),
+          end_(cuts.Layout.First ? cuts.Layout.First->Offset : cuts.Layout.AudioStart),
+          resume_(cuts.Layout.Tags.Id3v2Length) {}
+
+    bool Start() override {
+        if (!rule_.Start()) return false;
+        cuts_.Parts = {PartFrames(cuts_.Layout.AudioStart)};
+        return true;
+    }
+    bool Take(const ChainFrame& frame) override {
+        stopped_ = !Apply(frame, false);
+        end_ = frame.Offset + frame.Frame.FrameLength;
+        if (!stopped_) resume_ = end_;
+        return !stopped_;
+    }
+    void Finish(BlockReader& reader, FileInformation& info) override {
+        const SourceLayout& layout = cuts_.Layout;
+        const std::int64_t audioEnd = layout.Tags.TrailerAt;
+        info.FreeFormatLength = layout.FreeFormatLength;
+        // Past the frames given, a walk that ends where the tags begin may find a frame that
+        // one going on to the file's end did not: one that ends right there.
+        if (!stopped_) {
+            WalkFrameChain(
+                reader, info, [this](const ChainFrame& frame) { return Take(frame); }, resume_,
+                audioEnd);
+        }
+        FileInformation scratch;
+        scratch.FreeFormatLength = layout.FreeFormatLength;
+        ChainFrame last{end_, {}, false};
+        if (!stopped_ && end_ < audioEnd &&
+            DecodeFrameHeader(reader.HeaderAt(end_), scratch, last.Frame)) {
+            Apply(last, true);
+        }
+        rule_.Finish();
+    }
+
+  private:
+    bool Apply(const ChainFrame& frame, bool last) {
+        std::vector<PartFrames>& parts = cuts_.Parts;
+        const bool header = cuts_.Layout.Header && frame.Offset == cuts_.Layout.HeaderStart;
+        switch (rule_.Decide(frame, header, last)) {
             case Step::Stop:
                 return false;
             case Step::Share:
@@ -86,31 +137,14 @@ std::vector<PartFrames> RecordParts(BlockReader& reader, const SourceLayout& lay
         }
         if (!header) parts.back().Add(frame);
         return true;
-    };
-    std::int64_t end = layout.First ? layout.First->Offset : layout.AudioStart;
-    bool stopped = false;
-    info.FreeFormatLength = layout.FreeFormatLength;
-    const auto visit = [&](const ChainFrame& frame) {
-        stopped = !take(frame, false);
-        end = frame.Offset + frame.Frame.FrameLength;
-        return !stopped;
-    };
-    std::int64_t from = layout.Tags.Id3v2Length;
-    if (walked && walked->Covers(layout.FreeFormatLength, from, audioEnd)) {
-        from = walked->Replay(info, visit, from, audioEnd, stopped);
     }
-    // Past the frames recorded, a walk that ends where the tags begin may find a frame that
-    // one going on to the file's end did not: one that ends right there.
-    if (!stopped) WalkFrameChain(reader, info, visit, from, audioEnd);
-    FileInformation scratch;
-    scratch.FreeFormatLength = layout.FreeFormatLength;
-    ChainFrame last{end, {}, false};
-    if (!stopped && end < audioEnd &&
-        DecodeFrameHeader(reader.HeaderAt(end), scratch, last.Frame)) {
-        take(last, true);
-    }
-    return parts;
-}
+
+    SourceCuts& cuts_;
+    Rule rule_;
+    std::int64_t end_;     // where the last frame given ends
+    std::int64_t resume_;  // where a walk goes on from
+    bool stopped_ = false;
+};
 
 using std::chrono::microseconds;
 constexpr std::int64_t kMicroseconds = 1'000'000;
@@ -123,15 +157,16 @@ std::int64_t Milliseconds(microseconds time) {
 // The cut times one after another.
 class TimeList {
   public:
-    explicit TimeList(const CutTimes& times) : times_(times) {}
+    explicit TimeList(CutTimes times) : times_(std::move(times)) {}
     std::optional<microseconds> Next() const {
         if (next_ < times_.At.size()) return times_.At[next_];
         return std::nullopt;
     }
     void Advance() { ++next_; }
+    bool EndQuietly() const { return times_.EndQuietly; }
 
   private:
-    const CutTimes& times_;
+    CutTimes times_;
     std::size_t next_ = 0;
 };
 
@@ -169,59 +204,68 @@ Cut SafeCutAt(const ChainFrame& frame, const Cut& point, const RecentFrames& bef
 // The frame rule: the first frame at or after each time that is followed by another and
 // borrows no more main data than the frame before it holds, so that one copy of that frame
 // carries it. The frames are timed from the first after the ID3v2 tag, a header frame too.
-void FindSafeCuts(BlockReader& reader, const CutTimes& times, FileInformation& info,
-                  const ChainRecord* walked, WalkTo to, SourceCuts& cuts) {
-    TimeList list(times);
-    Cut point;
-    // The rule times frames from the first after the ID3v2 tag, a header frame too; the
-    // cut is told at the time the part after it starts to play.
-    double timeline = 0;
-    RecentFrames before;
-    // The walk goes on to the end: every part after a cut has a length header whose counts
-    // its frames give.
-    const SourceLayout& layout = cuts.Layout;
+// The walk goes on to the end: every part after a cut has a length header whose counts its
+// frames give.
+class SafeRule {
+  public:
+    SafeRule(SourceCuts& cuts, const CutTimes& times, WalkTo to)
+        : cuts_(cuts), list_(times), to_(to), due_(DueAt()) {}
+
+    bool Start() { return true; }
+    Step Decide(const ChainFrame& frame, bool, bool) {
+        if (to_ == WalkTo::LastCut && !cuts_.Cuts.empty() && !list_.Next()) return Step::Stop;
+        Step step = Step::Same;
+        if (timeline_ >= due_ && frame.FollowedByHeader && !before_.Empty() &&
+            frame.Frame.MainDataBegin <= MainDataRoom(before_.Last().Frame)) {
+            cuts_.Cuts.push_back(SafeCutAt(frame, point_, before_, cuts_.Layout));
+            cuts_.Times.push_back(Milliseconds(*list_.Next()));
+            list_.Advance();
+            due_ = DueAt();
+            if (timeline_ >= due_) return RefuseSameFrame(list_, cuts_);
+            step = Step::Start;
+        }
+        if (timeline_ + kRememberAhead >= due_) before_.Remember(frame);
+        point_.PrevFrameLength = frame.Frame.FrameLength;
+        point_.PrevSideInfoSize = frame.Frame.SideInfoSize;
+        timeline_ += frame.Frame.FrameDuration;
+        ++point_.FramesBefore;
+        return step;
+    }
+    void Finish() {
+        if (cuts_.Problem != CutProblem::None) return;
+        cuts_.LengthMs = static_cast<std::int64_t>(timeline_ * 1000);
+        // A cut every so often ends quietly with the audio once it has cut at all.
+        const bool quietly = list_.EndQuietly() && !cuts_.Cuts.empty();
+        if (const auto time = list_.Next(); time && !quietly) {
+            cuts_.Problem = double(time->count()) / kMicroseconds >= timeline_
+                                ? CutProblem::PastEnd
+                                : CutProblem::NoSafePosition;
+            cuts_.Times.push_back(Milliseconds(*time));
+            cuts_.Cuts.push_back(std::move(point_));
+        }
+    }
+
+  private:
     // When the next cut is due, in seconds; none due: never.
-    const auto dueAt = [&list] {
-        const auto time = list.Next();
+    double DueAt() const {
+        const auto time = list_.Next();
         return time ? double(time->count()) / kMicroseconds
                     : std::numeric_limits<double>::infinity();
-    };
-    double due = dueAt();
+    }
     // The frames before a cut matter only near it: as many as a back pointer reaches, of the
     // longest frames, play for less than this.
-    constexpr double kRememberAhead = 2;
-    cuts.Parts =
-        RecordParts(reader, layout, info, walked, [&](const ChainFrame& frame, bool, bool) {
-            if (to == WalkTo::LastCut && !cuts.Cuts.empty() && !list.Next()) return Step::Stop;
-            Step step = Step::Same;
-            if (timeline >= due && frame.FollowedByHeader && !before.Empty() &&
-                frame.Frame.MainDataBegin <= MainDataRoom(before.Last().Frame)) {
-                cuts.Cuts.push_back(SafeCutAt(frame, point, before, layout));
-                cuts.Times.push_back(Milliseconds(*list.Next()));
-                list.Advance();
-                due = dueAt();
-                if (timeline >= due) return RefuseSameFrame(list, cuts);
-                step = Step::Start;
-            }
-            if (timeline + kRememberAhead >= due) before.Remember(frame);
-            point.PrevFrameLength = frame.Frame.FrameLength;
-            point.PrevSideInfoSize = frame.Frame.SideInfoSize;
-            timeline += frame.Frame.FrameDuration;
-            ++point.FramesBefore;
-            return step;
-        });
-    if (cuts.Problem != CutProblem::None) return;
-    cuts.LengthMs = static_cast<std::int64_t>(timeline * 1000);
-    // A cut every so often ends quietly with the audio once it has cut at all.
-    const bool quietly = times.EndQuietly && !cuts.Cuts.empty();
-    if (const auto time = list.Next(); time && !quietly) {
-        cuts.Problem = double(time->count()) / kMicroseconds >= timeline
-                           ? CutProblem::PastEnd
-                           : CutProblem::NoSafePosition;
-        cuts.Times.push_back(Milliseconds(*time));
-        cuts.Cuts.push_back(std::move(point));
-    }
-}
+    static constexpr double kRememberAhead = 2;
+
+    SourceCuts& cuts_;
+    TimeList list_;
+    WalkTo to_;
+    Cut point_;
+    // The rule times frames from the first after the ID3v2 tag, a header frame too; the cut
+    // is told at the time the part after it starts to play.
+    double timeline_ = 0;
+    RecentFrames before_;
+    double due_;
+};
 
 // The cut at `time`, worked out as far as the frames' samples go; none without a time.
 std::optional<Cut> PlanExactCut(std::optional<microseconds> time, const SourceLayout& layout) {
@@ -263,63 +307,121 @@ void PlaceExactCut(Cut& cut, const ChainFrame& frame, std::int64_t index,
 
 // At samples: the frame that holds each time's sample, with the frames before it that the
 // part after it plays first.
-void FindExactCuts(BlockReader& reader, const CutTimes& times, FileInformation& info,
-                   const ChainRecord* walked, WalkTo to, SourceCuts& cuts) {
-    const SourceLayout& layout = cuts.Layout;
-    TimeList list(times);
-    const auto missing = [&](CutProblem problem, Cut cut) {
-        cuts.Problem = problem;
-        cuts.Times.push_back(Milliseconds(*list.Next()));
-        cuts.Cuts.push_back(std::move(cut));
-    };
-    if (!layout.First) {
-        if (list.Next()) missing(CutProblem::PastEnd, {});
-        return;
-    }
-    const std::int64_t spf = layout.SamplesPerFrame;
-    const auto plan = [&] { return PlanExactCut(list.Next(), layout); };
-    std::optional<Cut> next = plan();
-    if (next && !next->Gapless && next->CutFrame == 0) return missing(CutProblem::AtStart, *next);
+class ExactRule {
+  public:
+    ExactRule(SourceCuts& cuts, const CutTimes& times, WalkTo to)
+        : cuts_(cuts), list_(times), to_(to) {}
 
-    RecentFrames before;
-    std::int64_t index = 0;
-    cuts.Parts = RecordParts(
-        reader, layout, info, walked, [&](const ChainFrame& frame, bool header, bool last) {
-            if (header) return Step::Same;
-            if (to == WalkTo::LastCut && !cuts.Cuts.empty() && !next) {
-                return Step::Stop;
-            }
-            Step step = Step::Same;
-            if (next && index == next->CutFrame && !last) {
-                Cut& cut = *next;
-                PlaceExactCut(cut, frame, index, before.Frames(), layout);
-                step = cut.FirstEnd > cut.At ? Step::Share : Step::Start;
-                cuts.Times.push_back(Milliseconds(*list.Next()));
-                cuts.Cuts.push_back(std::move(cut));
-                list.Advance();
-                next = plan();
-                if (next && next->CutFrame == index) return RefuseSameFrame(list, cuts);
-            }
-            // Of the frames between cuts, only those a cut's primers and lenders may be.
-            if (next && index + std::int64_t{RecentFrames::kRemembered} >= next->CutFrame) {
-                before.Remember(frame);
-            }
-            ++index;
-            return step;
-        });
-    if (cuts.Problem != CutProblem::None || to == WalkTo::LastCut) return;
-    // What the decoders play: every frame's samples, less the delay and the padding a LAME
-    // tag states. A cut in the padding, or past the frames, leaves nothing to play after it.
-    const std::int64_t played = PlayedSamples(index, spf, layout.GaplessValues);
-    cuts.LengthMs = played * 1000 / layout.SamplingRate;
-    const auto past = std::find_if(cuts.Cuts.begin(), cuts.Cuts.end(),
-                                   [&](const Cut& cut) { return cut.Sample >= played; });
-    if (past != cuts.Cuts.end()) {
-        cuts.Problem = CutProblem::PastEnd;
-        cuts.Times.resize(static_cast<std::size_t>(past - cuts.Cuts.begin()) + 1);
-    } else if (next) {
-        missing(next->Sample >= played ? CutProblem::PastEnd : CutProblem::NoSafePosition, *next);
+    bool Start() {
+        if (!cuts_.Layout.First) {
+            if (list_.Next()) Missing(CutProblem::PastEnd, {});
+            return false;
+        }
+        next_ = Plan();
+        if (next_ && !next_->Gapless && next_->CutFrame == 0) {
+            Missing(CutProblem::AtStart, *next_);
+            return false;
+        }
+        return true;
     }
+    Step Decide(const ChainFrame& frame, bool header, bool last) {
+        if (header) return Step::Same;
+        if (to_ == WalkTo::LastCut && !cuts_.Cuts.empty() && !next_) return Step::Stop;
+        Step step = Step::Same;
+        if (next_ && index_ == next_->CutFrame && !last) {
+            Cut& cut = *next_;
+            PlaceExactCut(cut, frame, index_, before_.Frames(), cuts_.Layout);
+            step = cut.FirstEnd > cut.At ? Step::Share : Step::Start;
+            cuts_.Times.push_back(Milliseconds(*list_.Next()));
+            cuts_.Cuts.push_back(std::move(cut));
+            list_.Advance();
+            next_ = Plan();
+            if (next_ && next_->CutFrame == index_) return RefuseSameFrame(list_, cuts_);
+        }
+        // Of the frames between cuts, only those a cut's primers and lenders may be.
+        if (next_ && index_ + std::int64_t{RecentFrames::kRemembered} >= next_->CutFrame) {
+            before_.Remember(frame);
+        }
+        ++index_;
+        return step;
+    }
+    void Finish() {
+        if (cuts_.Problem != CutProblem::None || to_ == WalkTo::LastCut) return;
+        // What the decoders play: every frame's samples, less the delay and the padding a
+        // LAME tag states. A cut in the padding, or past the frames, leaves nothing to play
+        // after it.
+        const SourceLayout& layout = cuts_.Layout;
+        const std::int64_t played =
+            PlayedSamples(index_, layout.SamplesPerFrame, layout.GaplessValues);
+        cuts_.LengthMs = played * 1000 / layout.SamplingRate;
+        const auto past = std::find_if(cuts_.Cuts.begin(), cuts_.Cuts.end(),
+                                       [&](const Cut& cut) { return cut.Sample >= played; });
+        if (past != cuts_.Cuts.end()) {
+            cuts_.Problem = CutProblem::PastEnd;
+            cuts_.Times.resize(static_cast<std::size_t>(past - cuts_.Cuts.begin()) + 1);
+        } else if (next_) {
+            Missing(next_->Sample >= played ? CutProblem::PastEnd : CutProblem::NoSafePosition,
+                    *next_);
+        }
+    }
+
+  private:
+    std::optional<Cut> Plan() const { return PlanExactCut(list_.Next(), cuts_.Layout); }
+    void Missing(CutProblem problem, Cut cut) {
+        cuts_.Problem = problem;
+        cuts_.Times.push_back(Milliseconds(*list_.Next()));
+        cuts_.Cuts.push_back(std::move(cut));
+    }
+
+    SourceCuts& cuts_;
+    TimeList list_;
+    WalkTo to_;
+    std::optional<Cut> next_;
+    RecentFrames before_;
+    std::int64_t index_ = 0;
+};
+
+// Cuts known already: before the frame at each of the starts, the part before keeping it
+// where the start says it is shared.
+class StartsRule {
+  public:
+    StartsRule(SourceCuts&, const std::vector<std::pair<std::int64_t, bool>>& starts)
+        : next_(starts.begin()), end_(starts.end()) {}
+
+    bool Start() { return true; }
+    Step Decide(const ChainFrame& frame, bool, bool) {
+        if (next_ == end_ || frame.Offset < next_->first) return Step::Same;
+        return (next_++)->second ? Step::Share : Step::Start;
+    }
+    void Finish() {}
+
+  private:
+    std::vector<std::pair<std::int64_t, bool>>::const_iterator next_, end_;
+};
+
+// The parts walked lie one after another from the audio's start, each an unbroken run; an
+// exact cut's frame that ends the part before it as well counts once.
+void CountRun(SourceCuts& cuts) {
+    if (cuts.Problem != CutProblem::None || cuts.Parts.empty()) return;
+    const std::vector<PartFrames>& parts = cuts.Parts;
+    bool unbroken = parts.front().From() == cuts.Layout.AudioStart;
+    std::int64_t frames = 0;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const bool shared = i > 0 && cuts.Cuts[i - 1].FirstEnd > cuts.Cuts[i - 1].At;
+        unbroken = unbroken && parts[i].Unbroken() &&
+                   (i == 0 || (shared ? parts[i].From() == cuts.Cuts[i - 1].At &&
+                                            parts[i - 1].End() == cuts.Cuts[i - 1].FirstEnd
+                                      : parts[i].From() == parts[i - 1].End()));
+        frames += parts[i].Count() - (shared ? 1 : 0);
+    }
+    if (unbroken && parts.back().End() == cuts.Layout.Tags.TrailerAt) cuts.RunFrames = frames;
+}
+
+// The search by the rule `exact` names, the parts walked into `cuts`.
+std::unique_ptr<PartsSearch> SearchBy(bool exact, SourceCuts& cuts, const CutTimes& times,
+                                      WalkTo to) {
+    if (exact) return std::make_unique<PartsWalk<ExactRule>>(cuts, times, to);
+    return std::make_unique<PartsWalk<SafeRule>>(cuts, times, to);
 }
 
 }  // namespace
@@ -337,27 +439,20 @@ SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileI
     SourceCuts cuts;
     cuts.Layout = ReadLayout(source, reader);
     cuts.Exact = exact;
+    const auto search = SearchBy(exact, cuts, times, to);
+    if (!search->Start()) return cuts;
     const SourceLayout& layout = cuts.Layout;
-    if (!exact) {
-        FindSafeCuts(reader, times, info, walked, to, cuts);
-    } else {
-        FindExactCuts(reader, times, info, walked, to, cuts);
+    const std::int64_t from = layout.Tags.Id3v2Length, audioEnd = layout.Tags.TrailerAt;
+    // The frames `walked` recorded, where it covers the audio, stand in for those the walk
+    // would read.
+    if (walked && walked->Covers(layout.FreeFormatLength, from, audioEnd)) {
+        bool stopped = false;
+        walked->Replay(
+            info, [&search](const ChainFrame& frame) { return search->Take(frame); }, from,
+            audioEnd, stopped);
     }
-    if (cuts.Problem != CutProblem::None || cuts.Parts.empty()) return cuts;
-    // The parts walked lie one after another from the audio's start, each an unbroken run;
-    // an exact cut's frame that ends the part before it as well counts once.
-    const std::vector<PartFrames>& parts = cuts.Parts;
-    bool unbroken = parts.front().From() == layout.AudioStart;
-    std::int64_t frames = 0;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        const bool shared = i > 0 && cuts.Cuts[i - 1].FirstEnd > cuts.Cuts[i - 1].At;
-        unbroken = unbroken && parts[i].Unbroken() &&
-                   (i == 0 || (shared ? parts[i].From() == cuts.Cuts[i - 1].At &&
-                                            parts[i - 1].End() == cuts.Cuts[i - 1].FirstEnd
-                                      : parts[i].From() == parts[i - 1].End()));
-        frames += parts[i].Count() - (shared ? 1 : 0);
-    }
-    if (unbroken && parts.back().End() == layout.Tags.TrailerAt) cuts.RunFrames = frames;
+    search->Finish(reader, info);
+    CountRun(cuts);
     return cuts;
 }
 
@@ -370,15 +465,16 @@ std::vector<PartFrames> WalkParts(ByteSource& source, const SourceLayout& layout
                                   const std::vector<std::pair<std::int64_t, bool>>& starts) {
     BlockReader reader(source);
     FileInformation scratch;
-    auto next = starts.begin();
-    std::vector<PartFrames> parts =
-        RecordParts(reader, layout, scratch, nullptr, [&](const ChainFrame& frame, bool, bool) {
-            if (next == starts.end() || frame.Offset < next->first) return Step::Same;
-            return (next++)->second ? Step::Share : Step::Start;
-        });
+    SourceCuts cuts;
+    cuts.Layout = layout;
+    PartsWalk<StartsRule> walk(cuts, starts);
+    walk.Start();
+    walk.Finish(reader, scratch);
     // A part whose start no frame reaches holds none.
-    for (; next != starts.end(); ++next) parts.emplace_back(next->first);
-    return parts;
+    for (std::size_t i = cuts.Parts.size() - 1; i < starts.size(); ++i) {
+        cuts.Parts.emplace_back(starts[i].first);
+    }
+    return std::move(cuts.Parts);
 }
 
 }  // namespace quorvel
