@@ -507,11 +507,18 @@ int RunSplit(TerminalReporter& reporter, const std::string& command, const Optio
     // The seam check decodes through the desktop module: it loads on another core while
     // the analysis reads the source.
     const std::jthread loading([&decoder] { (void)decoder.Unavailable(); });
-    if (auto known = early(request, local)) ahead.Start(*std::move(known), aheadTags);
+    quorvel::AnalysisKeeps keeps{.Frames = true};
+    if (auto known = early(request, local)) {
+        // The analysis's walk finds the cuts too: the split reads the source no more.
+        keeps.CutsAt = known->Parts.Times;
+        keeps.ExactCuts = known->Exact;
+        ahead.Start(*std::move(known), aheadTags);
+    }
     const quorvel::Analysis analysis =
-        quorvel::AnalyseSource(files, request.Source, reporter, {.Frames = true});
+        quorvel::AnalyseSource(files, request.Source, reporter, keeps);
     if (analysis.Problem) reporter.Unusable(request.Source, analysis.Problem->Text);
     request.Walked = analysis.Walked;
+    request.Found = analysis.Cuts;
     const bool unreadable = analysis.Outcome == quorvel::AnalysisOutcome::Unreadable;
     quorvel::SplitReport report;
     // A source that cannot be read has said why; there is nothing to split.

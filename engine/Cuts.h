@@ -71,6 +71,7 @@ class PartFrames {
     explicit PartFrames(std::int64_t from = 0) : from_(from), end_(from) {}
 
     void Add(const ChainFrame& frame);
+    void Reserve(std::size_t frames) { lengths_.reserve(frames); }
 
     std::int64_t From() const { return from_; }  // where the part starts
     std::int64_t Count() const { return static_cast<std::int64_t>(lengths_.size()); }
@@ -110,6 +111,8 @@ struct CutTimes {
     // before the audio ends are left out, the last part ending with the audio, rather than
     // refused.
     bool EndQuietly = false;
+
+    bool operator==(const CutTimes&) const = default;
 };
 
 // Why a walk did not find every cut asked for, or a cut found cannot be made.
@@ -147,6 +150,20 @@ struct SourceCuts {
     // The cuts that count.
     std::size_t Found() const {
         return Problem == CutProblem::None ? Parts.size() - 1 : Times.size() - 1;
+    }
+};
+
+// The cuts an analysis found at times it was told, by one rule, for the split that follows.
+struct FoundCuts {
+    std::optional<FileStamp> Stamp;  // the source as the analysis opened it
+    CutTimes Times;
+    bool Exact = false;
+    SourceCuts Cuts;
+
+    // Whether they are the cuts of `times` by that rule in the file opened with `stamp`,
+    // unchanged since.
+    bool Fit(const std::optional<FileStamp>& stamp, const CutTimes& times, bool exact) const {
+        return Stamp && stamp == Stamp && times == Times && exact == Exact;
     }
 };
 

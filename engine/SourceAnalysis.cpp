@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/Numbers.h"
+#include "engine/SplitSearch.h"
 
 namespace quorvel {
 namespace {
@@ -11,10 +12,21 @@ namespace {
 bool Scan(SourceFile& source, Reporter& reporter, AnalysisKeeps keeps, Analysis& analysis) {
     try {
         FileInformation info;
-        auto record = keeps.Frames ? std::make_shared<ChainRecord>(source.Stamp()) : nullptr;
-        analysis.Scan = ScanFrameChain(
-            source, info, keeps.Levels ? &analysis.Levels.Levels : nullptr, record.get());
+        std::optional<CutsAlong> cuts;
+        if (keeps.CutsAt) {
+            BlockReader reader(source);
+            cuts.emplace(ReadLayout(source, reader), *keeps.CutsAt, keeps.ExactCuts);
+        }
+        auto record =
+            keeps.Frames && !cuts ? std::make_shared<ChainRecord>(source.Stamp()) : nullptr;
+        analysis.Scan =
+            ScanFrameChain(source, info, keeps.Levels ? &analysis.Levels.Levels : nullptr,
+                           cuts ? &*cuts : static_cast<FrameSink*>(record.get()));
         if (analysis.Scan.Frames > 0) analysis.Walked = std::move(record);
+        if (auto found = cuts ? cuts->Finish(source) : std::nullopt) {
+            analysis.Cuts = std::make_shared<const FoundCuts>(
+                FoundCuts{source.Stamp(), *keeps.CutsAt, keeps.ExactCuts, *std::move(found)});
+        }
         if (analysis.Scan.TotalSeconds > 0) {
             analysis.Played = MeasurePlayedLength(source, analysis.Scan.TotalSeconds);
         }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/ChainRecord.h"
+#include "engine/Cuts.h"
 #include "engine/FileSystem.h"
 #include "engine/FrameChain.h"
 #include "engine/Refusal.h"
@@ -40,6 +41,9 @@ struct Analysis {
     FrameLevels Levels;   // where asked for
     // Its frames, for a split of the file that follows, unchanged; none where it found none.
     std::shared_ptr<const ChainRecord> Walked;
+    // The cuts at the times it was told (AnalysisKeeps::CutsAt), where its walk met the
+    // frames as the split's own would.
+    std::shared_ptr<const FoundCuts> Cuts;
     // What the user is to be shown in a box of its own where the front end has boxes.
     std::optional<Refusal> Problem;
 };
@@ -48,6 +52,10 @@ struct Analysis {
 struct AnalysisKeeps {
     bool Levels = false;  // each frame's level, for the waveform
     bool Frames = false;  // the frames, for a split that follows (Analysis::Walked)
+    // The cuts at these times, by the exact rule or the frame rule, for a split whose times
+    // are known before the analysis (Analysis::Cuts); the frames are then not kept.
+    std::optional<CutTimes> CutsAt{};
+    bool ExactCuts = false;
 };
 
 // Measures and scans the file at `path`, telling the start and the end in the log.

@@ -151,9 +151,13 @@ std::optional<SplitReport> FindAndTellCuts(const SplitRequest& request, SourceFi
                                            SplitReport& report) {
     FileInformation info;
     const CutTimes& times = request.Parts.Times;
-    const ChainRecord* walked = request.Walked.get();
-    if (walked && !walked->Records(source.Stamp())) walked = nullptr;
-    cuts = FindCuts(source, times, request.Exact, info, walked);
+    if (request.Found && request.Found->Fit(source.Stamp(), times, request.Exact)) {
+        cuts = request.Found->Cuts;
+    } else {
+        const ChainRecord* walked = request.Walked.get();
+        if (walked && !walked->Records(source.Stamp())) walked = nullptr;
+        cuts = FindCuts(source, times, request.Exact, info, walked);
+    }
     RefuseUnfitCuts(source, cuts);
     RefuseSingleFrameParts(cuts);
     bool late = false;

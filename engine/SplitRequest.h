@@ -40,6 +40,9 @@ struct SplitRequest {
     // The frames the analysis of the source met (Analysis::Walked), where the caller has one:
     // a source unchanged since is not read through again to find them.
     std::shared_ptr<const ChainRecord> Walked;
+    // The cuts the analysis found, where it was told the times (Analysis::Cuts): those of
+    // this request's times and rule in the source unchanged since are not searched again.
+    std::shared_ptr<const FoundCuts> Found;
     // Each part faded in over its first seconds and out over its last, as a gain fades.
     double FadeInSeconds = 0;
     double FadeOutSeconds = 0;

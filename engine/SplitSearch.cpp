@@ -9,6 +9,25 @@
 #include <utility>
 
 namespace quorvel {
+
+// A search's walk over the source's audio, from the first frame after its ID3v2 tag up to the
+// tags after it, as the chain rule finds it; the audio's last frame counts whatever follows
+// it (a tag no one knows, bytes of no frame) and however short the end leaves it, as the
+// decoders play it and as its encoder counted it, whole. Its rule sees every frame, the
+// header frame and that last one told apart, and says what becomes of the parts; each frame
+// but the header frame joins the part it ends in.
+class PartsSearch {
+  public:
+    virtual ~PartsSearch() = default;
+    // Whether the rule walks at all; a search that ends before the walk has said why.
+    virtual bool Start() = 0;
+    // The next frame the walk accepted; false once the rule has ended the walk.
+    virtual bool Take(const ChainFrame& frame) = 0;
+    // Walks on from where the frames given end to the audio's end, gives the frame the tags
+    // or bytes of no frame follow, and ends the rule.
+    virtual void Finish(BlockReader& reader, FileInformation& info) = 0;
+};
+
 namespace {
 
 // The frames of `before` (oldest first) whose main data holds the `borrowed` bytes of the
@@ -56,24 +75,6 @@ enum class Step {
     Start,  // a new part starts with it
     Share,  // it ends the part before and starts a new one
     Stop,   // the walk ends before it
-};
-
-// A search's walk over the source's audio, from the first frame after its ID3v2 tag up to the
-// tags after it, as the chain rule finds it; the audio's last frame counts whatever follows
-// it (a tag no one knows, bytes of no frame) and however short the end leaves it, as the
-// decoders play it and as its encoder counted it, whole. Its rule sees every frame, the
-// header frame and that last one told apart, and says what becomes of the parts; each frame
-// but the header frame joins the part it ends in.
-class PartsSearch {
-  public:
-    virtual ~PartsSearch() = default;
-    // Whether the rule walks at all; a search that ends before the walk has said why.
-    virtual bool Start() = 0;
-    // The next frame the walk accepted; false once the rule has ended the walk.
-    virtual bool Take(const ChainFrame& frame) = 0;
-    // Walks on from where the frames given end to the audio's end, gives the frame the tags
-    // or bytes of no frame follow, and ends the rule.
-    virtual void Finish(BlockReader& reader, FileInformation& info) = 0;
 };
 
 template <typename Rule>
@@ -128,15 +129,28 @@ class PartsWalk final : public PartsSearch {
             case Step::Share:
                 parts.back().Add(frame);
                 parts.emplace_back(frame.Offset);
+                RoomForLast(frame);
                 break;
             case Step::Start:
                 parts.emplace_back(frame.Offset);
+                RoomForLast(frame);
                 break;
             case Step::Same:
                 break;
         }
         if (!header) parts.back().Add(frame);
         return true;
+    }
+
+    // The last part, which may hold nearly all of a long source's frames, has room made for
+    // as many as the bytes left hold at half this frame's length, so that they are never
+    // moved as it grows: pages not written to take no memory.
+    void RoomForLast(const ChainFrame& frame) {
+        if (!rule_.Last()) return;
+        const std::int64_t left = cuts_.Layout.Tags.TrailerAt - frame.Offset;
+        const std::int64_t most = std::int64_t{ChainRecord::kMostFrames};
+        cuts_.Parts.back().Reserve(static_cast<std::size_t>(
+            std::min(most, 2 * left / std::max<std::int64_t>(frame.Frame.FrameLength, 1) + 1)));
     }
 
     SourceCuts& cuts_;
@@ -212,6 +226,7 @@ class SafeRule {
         : cuts_(cuts), list_(times), to_(to), due_(DueAt()) {}
 
     bool Start() { return true; }
+    bool Last() const { return !list_.Next(); }
     Step Decide(const ChainFrame& frame, bool, bool) {
         if (to_ == WalkTo::LastCut && !cuts_.Cuts.empty() && !list_.Next()) return Step::Stop;
         Step step = Step::Same;
@@ -324,6 +339,7 @@ class ExactRule {
         }
         return true;
     }
+    bool Last() const { return !next_; }
     Step Decide(const ChainFrame& frame, bool header, bool last) {
         if (header) return Step::Same;
         if (to_ == WalkTo::LastCut && !cuts_.Cuts.empty() && !next_) return Step::Stop;
@@ -389,6 +405,7 @@ class StartsRule {
         : next_(starts.begin()), end_(starts.end()) {}
 
     bool Start() { return true; }
+    bool Last() const { return next_ == end_; }
     Step Decide(const ChainFrame& frame, bool, bool) {
         if (next_ == end_ || frame.Offset < next_->first) return Step::Same;
         return (next_++)->second ? Step::Share : Step::Start;
@@ -459,6 +476,50 @@ SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileI
 Cut FindCut(ByteSource& source, microseconds time, bool exact, FileInformation& info) {
     // One time listed: its cut, or, where there is none, what the walk saw.
     return FindCuts(source, {{time}}, exact, info).Cuts.front();
+}
+
+CutsAlong::CutsAlong(SourceLayout layout, const CutTimes& times, bool exact)
+    : from_(layout.Tags.Id3v2Length), to_(layout.Tags.TrailerAt) {
+    cuts_.Layout = std::move(layout);
+    cuts_.Exact = exact;
+    search_ = SearchBy(exact, cuts_, times, WalkTo::End);
+    started_ = taking_ = search_->Start();
+}
+
+CutsAlong::~CutsAlong() = default;
+
+void CutsAlong::Begin(std::int16_t freeFormatLength, std::int64_t) {
+    spoiled_ = freeFormatLength != cuts_.Layout.FreeFormatLength;
+}
+
+// The frames as ChainRecord::Replay gives those it recorded, bounded by the audio.
+void CutsAlong::Add(const ChainFrame& frame, const HeaderBytes&) {
+    if (!taking_ || spoiled_) return;
+    const std::int64_t end = frame.Offset + frame.Frame.FrameLength;
+    if (frame.Offset < from_) {
+        spoiled_ = end > from_;
+    } else if (end > to_) {
+        spoiled_ = frame.Offset < to_;
+        taking_ = false;
+    } else if (end < to_) {
+        taking_ = search_->Take(frame);
+    } else {
+        // A walk bounded there looks for no header after it.
+        ChainFrame last = frame;
+        last.FollowedByHeader = false;
+        taking_ = search_->Take(last);
+    }
+}
+
+std::optional<SourceCuts> CutsAlong::Finish(ByteSource& source) {
+    if (spoiled_) return std::nullopt;
+    if (started_) {
+        BlockReader reader(source);
+        FileInformation info;
+        search_->Finish(reader, info);
+        CountRun(cuts_);
+    }
+    return std::move(cuts_);
 }
 
 std::vector<PartFrames> WalkParts(ByteSource& source, const SourceLayout& layout,

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "engine/ChainRecord.h"
 #include "engine/Cuts.h"
 #include "engine/FrameHeader.h"
+#include "engine/FrameSink.h"
 #include "engine/SourceLayout.h"
 
 namespace quorvel {
@@ -30,6 +33,36 @@ enum class WalkTo { End, LastCut };
 // source's audio.
 SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info,
                     const ChainRecord* walked = nullptr, WalkTo to = WalkTo::End);
+
+class PartsSearch;
+
+// The cuts FindCuts finds, found while a walk over the whole source goes by that is not the
+// search's own, as an analysis's: a split whose times are known before the analysis then
+// reads the source once.
+class CutsAlong final : public FrameSink {
+  public:
+    // `layout` is the source's, as ReadLayout finds it.
+    CutsAlong(SourceLayout layout, const CutTimes& times, bool exact);
+    ~CutsAlong() override;
+    CutsAlong(const CutsAlong&) = delete;
+    CutsAlong& operator=(const CutsAlong&) = delete;
+
+    void Begin(std::int16_t freeFormatLength, std::int64_t bytes) override;
+    void Add(const ChainFrame& frame, const HeaderBytes& bytes) override;
+    // The cuts, once the walk has ended, as FindCuts finds them in `source`; none where the
+    // walk met frames across either end of the audio, where the search's own walk would
+    // have stepped through bytes that one passed over.
+    std::optional<SourceCuts> Finish(ByteSource& source);
+
+  private:
+    SourceCuts cuts_;
+    std::unique_ptr<PartsSearch> search_;
+    std::int64_t from_;  // where the audio starts, after the ID3v2 tag
+    std::int64_t to_;    // where the tags after it start
+    bool started_;       // the search walks at all
+    bool taking_;        // and takes the next frame
+    bool spoiled_ = false;
+};
 
 // The parts' frames for cuts known already: the source split before the frame at each of
 // `starts`, the one before it keeping it where `shared`. Walks the source once.
