@@ -79,32 +79,35 @@ Message CutRefusal(const SourceCuts& cuts, const CutTimes& asked, const std::str
         .Arg(time(cuts.Times.back()));
 }
 
-// Refuses the first exact cut whose frames of its own the stream's frames cannot hold, and
-// those after it.
-void RefuseUnfitCuts(ByteSource& source, SourceCuts& cuts) {
-    if (!cuts.Exact || cuts.Problem != CutProblem::None) return;
+// A cut the search found that cannot be made: why, and the times up to the one it concerns.
+struct Unmade {
+    CutProblem Problem;
+    std::size_t Times;
+};
+
+// The first exact cut whose frames of its own the stream's frames cannot hold.
+std::optional<Unmade> UnfitCut(ByteSource& source, const SourceCuts& cuts) {
+    if (!cuts.Exact || cuts.Problem != CutProblem::None) return std::nullopt;
     for (std::size_t i = 0; i < cuts.Found(); ++i) {
         if (!ExactFramesFit(source, cuts.Cuts[i], cuts.Layout)) {
-            cuts.Problem = CutProblem::FramesTooShort;
-            cuts.Times.resize(i + 1);
-            return;
+            return Unmade{CutProblem::FramesTooShort, i + 1};
         }
     }
+    return std::nullopt;
 }
 
-// Refuses the first cut that leaves a part one frame of a source without a header frame and
-// none of the split's own before it (the first part, and by the frame rule a part whose cut
-// borrows nothing): neither mpg123 nor ffmpeg opens a file of a single frame. The cut named
-// is the one that ends the part, or for the last, the one that starts it.
-void RefuseSingleFrameParts(SourceCuts& cuts) {
-    if (cuts.Problem != CutProblem::None || !cuts.Layout.HeaderFrame.empty()) return;
+// The first cut that leaves a part one frame of a source without a header frame and none of
+// the split's own before it (the first part, and by the frame rule a part whose cut borrows
+// nothing): neither mpg123 nor ffmpeg opens a file of a single frame. The cut named is the
+// one that ends the part, or for the last, the one that starts it.
+std::optional<Unmade> SingleFramePart(const SourceCuts& cuts) {
+    if (cuts.Problem != CutProblem::None || !cuts.Layout.HeaderFrame.empty()) return std::nullopt;
     for (std::size_t i = 0; i < cuts.Parts.size(); ++i) {
         const bool bare = i == 0 || (!cuts.Exact && cuts.Cuts[i - 1].Borrowed == 0);
         if (!bare || cuts.Parts[i].Count() > 1) continue;
-        cuts.Problem = CutProblem::SingleFrame;
-        cuts.Times.resize(std::min(i, cuts.Cuts.size() - 1) + 1);
-        return;
+        return Unmade{CutProblem::SingleFrame, std::min(i, cuts.Cuts.size() - 1) + 1};
     }
+    return std::nullopt;
 }
 
 Message FoundAt(std::int64_t byte, std::int64_t frame) {
@@ -144,22 +147,39 @@ bool TellCut(const Cut& cut, bool exact, std::int64_t milliseconds, const std::s
     return false;
 }
 
-// Finds every cut in one walk and tells the log where each fell; the report of a run that
-// ends there, where one does.
-std::optional<SplitReport> FindAndTellCuts(const SplitRequest& request, SourceFile& source,
-                                           Reporter& reporter, SourceCuts& cuts,
-                                           SplitReport& report) {
-    FileInformation info;
+// The cuts of the request, as the analysis found them where it could, otherwise found in one
+// walk; those that cannot be made refused.
+std::shared_ptr<const SourceCuts> SearchCuts(const SplitRequest& request, SourceFile& source) {
     const CutTimes& times = request.Parts.Times;
+    std::shared_ptr<const SourceCuts> cuts;
     if (request.Found && request.Found->Fit(source.Stamp(), times, request.Exact)) {
-        cuts = request.Found->Cuts;
+        // Taken as they are: a long source's parts hold megabytes of frames.
+        cuts = std::shared_ptr<const SourceCuts>(request.Found, &request.Found->Cuts);
     } else {
         const ChainRecord* walked = request.Walked.get();
         if (walked && !walked->Records(source.Stamp())) walked = nullptr;
-        cuts = FindCuts(source, times, request.Exact, info, walked);
+        FileInformation info;
+        cuts = std::make_shared<const SourceCuts>(
+            FindCuts(source, times, request.Exact, info, walked));
     }
-    RefuseUnfitCuts(source, cuts);
-    RefuseSingleFrameParts(cuts);
+    auto unmade = UnfitCut(source, *cuts);
+    if (!unmade) unmade = SingleFramePart(*cuts);
+    if (!unmade) return cuts;
+    auto refused = std::make_shared<SourceCuts>(*cuts);
+    refused->Problem = unmade->Problem;
+    refused->Times.resize(unmade->Times);
+    return refused;
+}
+
+// Finds every cut and tells the log where each fell; the report of a run that ends there,
+// where one does.
+std::optional<SplitReport> FindAndTellCuts(const SplitRequest& request, SourceFile& source,
+                                           Reporter& reporter,
+                                           std::shared_ptr<const SourceCuts>& found,
+                                           SplitReport& report) {
+    found = SearchCuts(request, source);
+    const SourceCuts& cuts = *found;
+    const CutTimes& times = request.Parts.Times;
     bool late = false;
     for (std::size_t i = 0; i < cuts.Found(); ++i) {
         late |= TellCut(cuts.Cuts[i], request.Exact, cuts.Times[i], request.Separator, reporter,
@@ -452,8 +472,9 @@ SplitReport Run(const SplitRequest& request, FileSystem& files, TagEditor& tags,
         // undone first, so that the names are looked at as they are to stand.
         OutputCommit::Recover(files, reporter, request.Folder);
         const auto source = files.OpenSource(request.Source);
-        SourceCuts cuts;
-        if (auto ended = FindAndTellCuts(request, *source, reporter, cuts, report)) return *ended;
+        std::shared_ptr<const SourceCuts> found;
+        if (auto ended = FindAndTellCuts(request, *source, reporter, found, report)) return *ended;
+        const SourceCuts& cuts = *found;
         reporter.Log(Tr("Split", "Beginning to split files now."));
         if (auto ended = ClaimNames(request, cuts, files, reporter, outputs, report)) {
             return *ended;
@@ -566,7 +587,10 @@ PlannedParts PlanSplitAt(ByteSource& source, std::int64_t milliseconds, bool exa
     } else {
         FileInformation info;
         cuts = FindCuts(source, asked, exact, info);
-        RefuseUnfitCuts(source, cuts);
+        if (const auto unmade = UnfitCut(source, cuts)) {
+            cuts.Problem = unmade->Problem;
+            cuts.Times.resize(unmade->Times);
+        }
     }
     if (cuts.Problem != CutProblem::None) return {CutRefusal(cuts, asked, separator), {}, {}};
     return {std::nullopt, PlanPart(cuts, 0, source, tags).Plan,
