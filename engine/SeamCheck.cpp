@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <future>
+#include <system_error>
+#include <utility>
 
 #include "engine/Numbers.h"
 
@@ -31,9 +32,84 @@ Message Where(const SeamReport& report, std::int32_t rate) {
     return Tr("SeamCheck", "up to %1 ms before the cut").Arg(ms(report.DifferingBefore));
 }
 
+// The source's side of each seam, decoded on another core meanwhile, where there is a thread
+// to be had: one thread for the whole check, as a thread started for each seam cost a tenth
+// of the decoding it took over. Without one, each side is decoded when taken.
+class SourceSide {
+  public:
+    explicit SourceSide(DecodedAudio& whole) : whole_(whole) {
+        try {
+            thread_ = std::jthread([this] { Serve(); });
+        } catch (const std::system_error&) {
+        }
+    }
+    ~SourceSide() {
+        {
+            const std::lock_guard lock(mutex_);
+            ended_ = true;
+        }
+        changed_.notify_all();
+    }
+    SourceSide(const SourceSide&) = delete;
+    SourceSide& operator=(const SourceSide&) = delete;
+
+    DecodedAudio& Whole() { return whole_; }
+    // Begins decoding the source's [from, from + count).
+    void Ask(std::int64_t from, std::int64_t count) {
+        {
+            const std::lock_guard lock(mutex_);
+            asked_ = {from, count};
+            done_ = false;
+        }
+        changed_.notify_all();
+    }
+    // The samples asked for, or what their decoding threw.
+    std::vector<std::int16_t> Take() {
+        if (!thread_.joinable()) return whole_.Read(asked_->first, asked_->second);
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return done_; });
+        if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+        return std::move(samples_);
+    }
+
+  private:
+    void Serve() {
+        std::unique_lock lock(mutex_);
+        while (true) {
+            changed_.wait(lock, [this] { return ended_ || asked_; });
+            if (ended_) return;
+            const auto [from, count] = *std::exchange(asked_, std::nullopt);
+            lock.unlock();
+            std::vector<std::int16_t> samples;
+            std::exception_ptr failure;
+            try {
+                samples = whole_.Read(from, count);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            lock.lock();
+            samples_ = std::move(samples);
+            failure_ = failure;
+            done_ = true;
+            changed_.notify_all();
+        }
+    }
+
+    DecodedAudio& whole_;
+    std::mutex mutex_;  // guards what follows
+    std::condition_variable changed_;
+    std::optional<std::pair<std::int64_t, std::int64_t>> asked_;
+    bool done_ = false;
+    bool ended_ = false;
+    std::vector<std::int16_t> samples_;
+    std::exception_ptr failure_;
+    std::jthread thread_;  // last: ends, and is joined, first
+};
+
 // Compares the source's samples SeamWindow on either side of the cut, less where a part or
 // the source ends first, with the parts', into `report`.
-void Compare(DecodedAudio& whole, DecodedAudio& one, DecodedAudio& two, SeamReport& report) {
+void Compare(SourceSide& source, DecodedAudio& one, DecodedAudio& two, SeamReport& report) {
+    DecodedAudio& whole = source.Whole();
     const std::int32_t rate = whole.Rate();
     const auto channels = std::size_t(whole.Channels());
     const std::int64_t before = report.Before;
@@ -43,15 +119,12 @@ void Compare(DecodedAudio& whole, DecodedAudio& one, DecodedAudio& two, SeamRepo
     const std::int64_t to =
         std::min(cut + std::min(window, report.SecondLength), report.SourceLength);
     if (from >= to) return;
-    // The source's side is decoded on another core meanwhile, where there is a thread to be
-    // had.
-    auto decoding = std::async(std::launch::async | std::launch::deferred,
-                               [&] { return whole.Read(from, to - from); });
+    source.Ask(from, to - from);
     const std::int64_t joint = std::min(cut, to);
     std::vector<std::int16_t> parts = one.Read(from - before, joint - from);
     const std::vector<std::int16_t> rest = two.Read(0, to - joint);
     parts.insert(parts.end(), rest.begin(), rest.end());
-    const std::vector<std::int16_t> expected = decoding.get();
+    const std::vector<std::int16_t> expected = source.Take();
     report.Compared = to - from;
     const std::size_t frames = std::min(expected.size(), parts.size()) / channels;
     for (std::size_t frame = 0; frame < frames; ++frame) {
@@ -72,8 +145,9 @@ void Compare(DecodedAudio& whole, DecodedAudio& one, DecodedAudio& two, SeamRepo
 }
 
 // The seam between `one` and `two`, which follow `before` sample frames of other parts.
-SeamReport CompareSeam(DecodedAudio& whole, DecodedAudio& one, DecodedAudio& two,
+SeamReport CompareSeam(SourceSide& source, DecodedAudio& one, DecodedAudio& two,
                        std::int64_t before, std::size_t first) {
+    DecodedAudio& whole = source.Whole();
     SeamReport report;
     report.Decoded = true;
     report.SourceLength = whole.Length();
@@ -98,7 +172,7 @@ SeamReport CompareSeam(DecodedAudio& whole, DecodedAudio& one, DecodedAudio& two
         return report;
     }
 
-    Compare(whole, one, two, report);
+    Compare(source, one, two, report);
     const std::string compared = FormatCount(report.Compared, ".");
     if (report.Differing == 0) {
         report.Lines.push_back(
@@ -208,6 +282,7 @@ std::vector<SeamReport> CheckSeamsOf(AudioDecoder& decoder, std::unique_ptr<Sour
     const auto whole = decoder.Open(std::move(source), Length::Stated, walked);
     // Each file is read about its cuts: the source at every one, a part at its two ends.
     whole->ExpectSeeks();
+    SourceSide side(*whole);
     std::vector<SeamReport> reports;
     std::vector<std::int64_t> lengths;
     auto [first, firstWalked] = next();
@@ -221,7 +296,7 @@ std::vector<SeamReport> CheckSeamsOf(AudioDecoder& decoder, std::unique_ptr<Sour
         auto two = decoder.Open(std::move(file), Length::Stated, fileWalked);
         two->ExpectSeeks();
         lengths.push_back(two->Length());
-        reports.push_back(CompareSeam(*whole, *one, *two, before, index));
+        reports.push_back(CompareSeam(side, *one, *two, before, index));
         if (parts > 2) {
             reports.back().Lines.insert(reports.back().Lines.begin(),
                                         Tr("SeamCheck", "Seam between parts %1 and %2:")

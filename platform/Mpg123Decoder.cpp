@@ -1,5 +1,7 @@
 #include "platform/Mpg123Decoder.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <span>
 #include <utility>
 
 #include "engine/FrameChain.h"
@@ -31,13 +34,22 @@ struct KnownFrames {
     long long Frames = -1;
     bool Walked = false;  // the walk's count, not a header's
     std::vector<long long> Index;
+    SourceLayout Layout;
 };
+
+// Where a file is read rather than shown in place, its layout takes a few kilobytes: a block
+// of the size a walk over the whole file reads, read and cleared for each file, took longer
+// than the decoding about a seam.
+constexpr std::size_t kLayoutBlock = 16 * 1024;
+// Room for the frame after a stretch, which the walk looks at: the longest of a bit rate.
+constexpr std::size_t kFrameAfterStretches = 4 * 1024;
 
 KnownFrames FramesOf(SourceFile& file, AudioDecoder::Length measure, const WalkedFrames& walked) {
     KnownFrames known;
     if (measure == AudioDecoder::Length::Counted) return known;
-    BlockReader reader(file);
-    const SourceLayout layout = ReadLayout(file, reader);
+    BlockReader reader(file, kLayoutBlock);
+    known.Layout = ReadLayout(file, reader);
+    const SourceLayout& layout = known.Layout;
     for (const std::int64_t start : walked.Starts) known.Index.push_back(layout.AudioStart + start);
     if (!layout.Header) {
         known.Frames = walked.Count;
@@ -103,26 +115,34 @@ LeadInFrames FramesForLeadIns(SourceFile& file) {
     return walked;
 }
 
+// A file read through ReadAt alone, never shown in place.
+class ReadThrough final : public ByteSource {
+  public:
+    explicit ReadThrough(SourceFile& file) : file_(file) {}
+    std::int64_t Size() const override { return file_.Size(); }
+    std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) override {
+        return file_.ReadAt(offset, buffer, count);
+    }
+
+  private:
+    SourceFile& file_;
+};
+
 // The frames of a file whose walk the caller gave (their count, and where every `step`-th
 // starts), each stretch of `step` of them walked once a read reaches it: the module's
 // lead-ins look at the frames about a read's first alone, so that not even a long file is
 // walked whole. A stretch that is not as the caller's walk found it stays unwalked.
 class FramesAboutReads {
   public:
-    FramesAboutReads(SourceFile& file, std::vector<long long> index, std::int64_t step,
-                     std::int64_t count)
+    FramesAboutReads(SourceFile& file, SourceLayout layout, std::vector<long long> index,
+                     std::int64_t step, std::int64_t count)
         : file_(file),
-          layout_(LayoutOf(file)),
+          layout_(std::move(layout)),
           index_(std::move(index)),
           step_(step),
           count_(count),
-          // Zeroed pages the system gives untouched: memory only for the stretches walked,
-          // not four bytes for every frame of a long file in each decoding of it.
-          frames_(
-              static_cast<QuorvelFrame*>(std::calloc(std::size_t(count), sizeof(QuorvelFrame)))),
-          walked_(index_.size()) {
-        if (!frames_ && count > 0) throw std::bad_alloc();
-    }
+          frames_(MapZeroed(count)),
+          walked_(index_.size()) {}
 
     const QuorvelFrame* Frames() const { return frames_.get(); }
     std::int64_t Count() const { return count_; }
@@ -136,19 +156,18 @@ class FramesAboutReads {
             (from + PlayedLead(layout_.GaplessValues)) / layout_.SamplesPerFrame;
         const std::int64_t first = std::max<std::int64_t>(0, frame - kQuorvelFramesBefore - 1);
         const std::int64_t last = std::min<std::int64_t>(Count(), frame + kQuorvelFramesAfter + 1);
-        // A reader of its own each time: the decoder's reads move the file's mapped windows.
-        BlockReader reader(file_);
-        for (std::int64_t stretch = first / step_;
-             stretch * step_ < last && std::size_t(stretch) < index_.size(); ++stretch) {
-            Walk(reader, std::size_t(stretch));
-        }
+        const auto begin = std::size_t(first / step_);
+        const std::size_t end = std::min(index_.size(), std::size_t((last + step_ - 1) / step_));
+        if (begin >= end) return;
+        // A reader of its own each time, whose block holds the stretches and the frame after
+        // them: reads far apart would read more than they walk in blocks of a walk's size.
+        const std::int64_t to = end < index_.size() ? index_[end] : file_.Size();
+        BlockReader reader(file_, std::size_t(std::max<std::int64_t>(0, to - index_[begin])) +
+                                      kFrameAfterStretches);
+        for (std::size_t stretch = begin; stretch < end; ++stretch) Walk(reader, stretch);
     }
 
   private:
-    static SourceLayout LayoutOf(SourceFile& file) {
-        BlockReader reader(file);
-        return ReadLayout(file, reader);
-    }
     void Walk(BlockReader& reader, std::size_t stretch) {
         if (walked_[stretch]) return;
         walked_[stretch] = true;
@@ -168,16 +187,29 @@ class FramesAboutReads {
         }
     }
 
-    SourceFile& file_;
+    ReadThrough file_;  // the frames about reads far apart, read rather than mapped
     const SourceLayout layout_;
     const std::vector<long long> index_;
     const std::int64_t step_;
     const std::int64_t count_;
-    struct Free {
-        void operator()(QuorvelFrame* frames) const { std::free(frames); }
+    struct Unmap {
+        std::size_t Bytes = 0;
+        void operator()(QuorvelFrame* frames) const { ::munmap(frames, Bytes); }
     };
-    std::unique_ptr<QuorvelFrame[], Free> frames_;  // those not walked (yet) zeroed
-    std::vector<bool> walked_;                      // the stretches walked or tried
+    using Mapped = std::unique_ptr<QuorvelFrame[], Unmap>;
+    // Zeroed pages the system gives untouched, mapped of their own: memory only for the
+    // stretches walked, not four bytes for every frame of a long file in each decoding of
+    // it, which an allocation from memory used before clears whole.
+    static Mapped MapZeroed(std::int64_t count) {
+        const std::size_t bytes =
+            std::max<std::size_t>(1, std::size_t(count)) * sizeof(QuorvelFrame);
+        void* at =
+            ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (at == MAP_FAILED) throw std::bad_alloc();
+        return Mapped(static_cast<QuorvelFrame*>(at), Unmap{bytes});
+    }
+    Mapped frames_;             // those not walked (yet) zeroed
+    std::vector<bool> walked_;  // the stretches walked or tried
 };
 
 }  // namespace
@@ -228,6 +260,7 @@ class Mpg123Audio final : public DecodedAudio {
         Settle(why, !decoding_);
         if (known.Index.size() > 1 && walked.Count > 0) {
             walkIndex_ = std::move(known.Index);
+            walkLayout_ = std::move(known.Layout);
             walkStep_ = walked.Step;
             walkCount_ = walked.Count;
         }
@@ -257,6 +290,7 @@ class Mpg123Audio final : public DecodedAudio {
     // less work than a walk over a long file, but more than walking the frames about each
     // read where the caller's walk tells where they start.
     void ExpectSeeks() override {
+        apart_ = true;
         if (rate_ < 32000 || !walkIndex_.empty()) GiveFrames();
     }
     std::int64_t Damaged() const override { return module_.DecoderSilenced(decoding_) + missing_; }
@@ -267,8 +301,8 @@ class Mpg123Audio final : public DecodedAudio {
     void GiveFrames() {
         if (frames_ || aboutReads_) return;
         if (!walkIndex_.empty()) {
-            aboutReads_ = std::make_unique<FramesAboutReads>(*file_, std::move(walkIndex_),
-                                                             walkStep_, walkCount_);
+            aboutReads_ = std::make_unique<FramesAboutReads>(
+                *file_, std::move(walkLayout_), std::move(walkIndex_), walkStep_, walkCount_);
             module_.DecoderFrames(decoding_, aboutReads_->AudioStart(), aboutReads_->Frames(),
                                   static_cast<long long>(aboutReads_->Count()));
             return;
@@ -303,19 +337,43 @@ class Mpg123Audio final : public DecodedAudio {
     static long long ReadAt(void* handle, long long offset, void* buffer, std::size_t count) {
         auto& audio = *static_cast<Mpg123Audio*>(handle);
         try {
-            // In place where the file is mapped, as the analysis reads it.
-            const auto shown = audio.file_->View(offset, count);
+            // In place where the file is mapped, as the analysis reads it, unless reads far
+            // apart follow: a window mapped for each read, and unmapped after it, costs more
+            // than reading its few frames.
+            const auto shown =
+                audio.apart_ ? std::span<const std::uint8_t>() : audio.file_->View(offset, count);
             if (!shown.empty()) {
                 const std::size_t n = std::min(count, shown.size());
                 std::memcpy(buffer, shown.data(), n);
                 return static_cast<long long>(n);
             }
             return static_cast<long long>(
-                audio.file_->ReadAt(offset, static_cast<std::uint8_t*>(buffer), count));
+                audio.ReadAhead(offset, static_cast<std::uint8_t*>(buffer), count));
         } catch (...) {
             audio.failure_ = std::current_exception();
             return -1;
         }
+    }
+
+    // The module reads a frame's header and its body apart: a file not shown in place is read
+    // a few frames ahead, each read of the module's then no call of the system's.
+    std::size_t ReadAhead(std::int64_t offset, std::uint8_t* buffer, std::size_t count) {
+        constexpr std::size_t kAhead = 8 * 1024;
+        if (offset < aheadAt_ ||
+            offset + std::int64_t(count) > aheadAt_ + std::int64_t(aheadFill_)) {
+            if (count >= kAhead || offset >= file_->Size()) {
+                return file_->ReadAt(offset, buffer, count);
+            }
+            ahead_.resize(kAhead);
+            aheadFill_ = 0;
+            aheadAt_ = offset;
+            aheadFill_ =
+                file_->ReadAt(offset, ahead_.data(),
+                              std::size_t(std::min<std::int64_t>(kAhead, file_->Size() - offset)));
+        }
+        const std::size_t n = std::min(count, aheadFill_ - std::size_t(offset - aheadAt_));
+        std::memcpy(buffer, ahead_.data() + (offset - aheadAt_), n);
+        return n;
     }
 
     // After a call into the module: what a read threw, or else a failure the module
@@ -337,11 +395,17 @@ class Mpg123Audio final : public DecodedAudio {
     std::shared_ptr<const LeadInFrames> frames_;  // the module's for its lead-ins, once walked
     std::unique_ptr<SourceFile> file_;
     // The caller's walk of the file, where it gave one: where every `walkStep_`-th of its
-    // `walkCount_` frames starts, and once the module has them, those about the reads.
+    // `walkCount_` frames starts, the file's layout as read for it, and once the module has
+    // them, those about the reads.
     std::vector<long long> walkIndex_;
+    SourceLayout walkLayout_;
     std::int64_t walkStep_ = 0;
     std::int64_t walkCount_ = 0;
     std::unique_ptr<FramesAboutReads> aboutReads_;
+    bool apart_ = false;               // reads far apart follow (ExpectSeeks)
+    std::vector<std::uint8_t> ahead_;  // the bytes ReadAhead read from aheadAt_ on
+    std::int64_t aheadAt_ = 0;
+    std::size_t aheadFill_ = 0;
     QuorvelFileReader reader_;
     std::exception_ptr failure_;
     QuorvelDecoding* decoding_ = nullptr;

@@ -136,9 +136,10 @@ struct QuorvelDecoding {
     int foreign = 0;         // the channels of the other format it decodes in, 0 in its own
     long long silenced = 0;  // the sample frames given as silence in place of those
     // The places of frames the handles have found so far, or the caller's walk found, one
-    // every `indexStep` frames, each new handle starting from them.
+    // every `indexStep` frames, each opening of the file starting from them.
     std::vector<off_t> index;
     off_t indexStep = 0;
+    bool indexInPart = false;  // the handle holds but the places its first seek goes by
     bool walkIndexed = false;  // the index is the caller's walk's, its frames numbered so
     // The audio frames the caller walked (DecoderFrames), the caller's, where every
     // `indexStep`-th of them starts (the index above), and whether the file is MPEG 1 Layer
@@ -194,6 +195,7 @@ off_t SeekFile(void* handle, off_t offset, int whence) {
 
 // Keeps the handle's frame index where it reaches further than the one kept.
 void KeepIndex(QuorvelDecoding& decoding) {
+    if (decoding.indexInPart) return;
     off_t* offsets = nullptr;
     off_t step = 0;
     size_t fill = 0;
@@ -204,29 +206,44 @@ void KeepIndex(QuorvelDecoding& decoding) {
     }
 }
 
-// Opens the file in a new handle, whose filter is at the start of its cycle. It takes the
-// frame index the handles before it found, or the walk's, so that its seeks need not read
-// the file from its start again: the seam check of many parts seeks into the source for
-// each seam.
-std::optional<std::string> Start(QuorvelDecoding& decoding) {
-    const Mpg123& lib = *decoding.mpg123;
-    if (decoding.handle) {
-        KeepIndex(decoding);
-        lib.mpg123_delete(decoding.handle);
+// Gives the handle the whole index kept, where it holds but part of it.
+void GiveWholeIndex(QuorvelDecoding& decoding) {
+    if (!decoding.indexInPart) return;
+    decoding.mpg123->mpg123_set_index(decoding.handle, decoding.index.data(), decoding.indexStep,
+                                      decoding.index.size());
+    decoding.indexInPart = false;
+}
+
+// Gives the handle, opened afresh, the index kept. Where it is opened for one seek that begins
+// reading at walked frame `lead`, after SeekToSecond, it is given only the two places
+// those seeks go by, the first frame's and that of the one the whole index takes the seek
+// to, so that it reads the same frames: a handle for each seam of a long source took a copy
+// of the whole index, which cost more than the seam's decoding.
+void GiveIndex(QuorvelDecoding& decoding, long long lead) {
+    const off_t step = decoding.indexStep;
+    const long long covered = (decoding.frameCount + step - 1) / std::max<off_t>(step, 1);
+    decoding.indexInPart = lead >= 0 && decoding.frames && step > 0 &&
+                           decoding.firstFrame + 2 < step &&
+                           covered <= static_cast<long long>(decoding.index.size());
+    if (!decoding.indexInPart) {
+        decoding.mpg123->mpg123_set_index(decoding.handle, decoding.index.data(), step,
+                                          decoding.index.size());
+        return;
     }
-    decoding.at = 0;
-    decoding.next = 0;
-    decoding.decoded = false;
-    decoding.scanned = false;
-    decoding.foreign = 0;
-    decoding.near = false;
-    decoding.cleared.clear();
+    const long long place = std::min<long long>(lead / step, covered - 1);
+    off_t places[] = {decoding.index[0], decoding.index[std::size_t(place)]};
+    decoding.mpg123->mpg123_set_index(decoding.handle, places,
+                                      place > 0 ? off_t(place) * step : step, place > 0 ? 2 : 1);
+}
+
+// A new handle for the file, as players decode: gapless; never resampled, but 16 bits at
+// the file's own rate and channels, whichever they are.
+std::optional<std::string> NewHandle(QuorvelDecoding& decoding) {
+    const Mpg123& lib = *decoding.mpg123;
     int error = MPG123_OK;
     decoding.handle = lib.mpg123_new(nullptr, &error);
     if (!decoding.handle) return lib.mpg123_plain_strerror(error);
     mpg123_handle* handle = decoding.handle;
-    // Gapless, as players play it; never resampled: 16 bits at the file's own rate and
-    // channels, whichever they are.
     lib.mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);
     lib.mpg123_param(handle, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0);
     lib.mpg123_param(handle, MPG123_PREFRAMES, kPreframes, 0);
@@ -237,14 +254,36 @@ std::optional<std::string> Start(QuorvelDecoding& decoding) {
     for (size_t i = 0; i < count; ++i) {
         lib.mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
     }
-    if (lib.mpg123_replace_reader_handle(handle, ReadFile, SeekFile, nullptr) != MPG123_OK ||
-        lib.mpg123_open_handle(handle, &decoding) != MPG123_OK) {
+    if (lib.mpg123_replace_reader_handle(handle, ReadFile, SeekFile, nullptr) != MPG123_OK) {
         return Failure(lib, handle, "the decoder cannot open it");
     }
-    if (!decoding.index.empty()) {
-        lib.mpg123_set_index(handle, decoding.index.data(), decoding.indexStep,
-                             decoding.index.size());
+    return std::nullopt;
+}
+
+// Opens the file afresh, in a handle whose filter is then at the start of its cycle, as a
+// new one's is: opening again clears all that the handle held of the file before, and
+// costs a seventh of a new handle. It takes the frame index the opens before it found, or
+// the walk's, so that its seeks need not read the file from its start again: the seam
+// check of many parts seeks into the source for each seam. `lead`: as GiveIndex takes it,
+// -1 for any seeks.
+std::optional<std::string> Start(QuorvelDecoding& decoding, long long lead = -1) {
+    const Mpg123& lib = *decoding.mpg123;
+    if (decoding.handle) KeepIndex(decoding);
+    decoding.at = 0;
+    decoding.next = 0;
+    decoding.decoded = false;
+    decoding.scanned = false;
+    decoding.foreign = 0;
+    decoding.near = false;
+    decoding.cleared.clear();
+    if (!decoding.handle) {
+        if (auto why = NewHandle(decoding)) return why;
     }
+    if (lib.mpg123_open_handle(decoding.handle, &decoding) != MPG123_OK) {
+        return Failure(lib, decoding.handle, "the decoder cannot open it");
+    }
+    decoding.indexInPart = false;
+    if (!decoding.index.empty()) GiveIndex(decoding, lead);
     return std::nullopt;
 }
 
@@ -348,7 +387,7 @@ std::optional<std::string> Measure(QuorvelDecoding& decoding, long long statedFr
         }
         decoding.scanned = true;
         if (const auto played = PlayedWhereCutShort(decoding, stated)) {
-            // A new handle, with the index the scan found, decodes as players do.
+            // The file opened afresh, with the index the scan found, decodes as players do.
             if (auto why = Start(decoding)) return why;
             if (lib.mpg123_getformat(decoding.handle, &decoding.rate, &decoding.channels,
                                      &encoding) != MPG123_OK) {
@@ -512,8 +551,8 @@ std::optional<std::string> SeekToSecond(QuorvelDecoding& decoding) {
 
 // Makes `from` the sample frame decoded next by a seek whose lead-in the walked frames
 // allow, where that decodes fewer frames than decoding on from where the decoding stands
-// (`onward`): whether it did. Exact (not `near`) from a new handle, its filter at the start
-// of its cycle. A seek that finds other frames than the walk did drops the walk's.
+// (`onward`): whether it did. Exact (not `near`) from the file opened afresh, its filter at the
+// start of its cycle. A seek that finds other frames than the walk did drops the walk's.
 std::optional<std::string> SeekByFrames(QuorvelDecoding& decoding, long long from, bool near,
                                         bool onward, bool& sought) {
     sought = false;
@@ -522,6 +561,7 @@ std::optional<std::string> SeekByFrames(QuorvelDecoding& decoding, long long fro
     const long long spf = decoding.samplesPerFrame;
     if (decoding.begin < 0) {
         // Where the second frame after the first played one starts tells it.
+        GiveWholeIndex(decoding);
         if (auto why = SeekToSecond(decoding)) return why;
         decoding.begin = (decoding.firstFrame + 2) * spf - lib.mpg123_tell(decoding.handle);
         decoding.scanned = false;
@@ -534,13 +574,16 @@ std::optional<std::string> SeekByFrames(QuorvelDecoding& decoding, long long fro
         return std::nullopt;
     }
     std::vector<std::pair<long long, unsigned char>> clear;
+    bool started = false;
     if (!near) {
         if (!RightFrom(decoding, *start, &clear)) return std::nullopt;
         if (decoding.decoded) {
-            if (auto why = Start(decoding)) return why;
+            if (auto why = Start(decoding, *start)) return why;
             if (auto why = SeekToSecond(decoding)) return why;
+            started = true;
         }
     }
+    if (!started) GiveWholeIndex(decoding);
     decoding.cleared = std::move(clear);
     lib.mpg123_param(decoding.handle, MPG123_PREFRAMES, frame - *start, 0);
     const bool found = lib.mpg123_seek_frame(decoding.handle, frame, SEEK_SET) >= 0 &&
@@ -582,6 +625,7 @@ std::optional<std::string> MoveTo(QuorvelDecoding& decoding, long long from, boo
             if (auto why = Start(decoding)) return why;
         }
         // The frame `from` lies in, found without decoding anything.
+        GiveWholeIndex(decoding);
         if (lib.mpg123_seek(decoding.handle, from, SEEK_SET) < 0) {
             return Failure(lib, decoding.handle, "the decoder cannot seek in it");
         }
@@ -701,6 +745,7 @@ void DecoderFrames(QuorvelDecoding* decoding, long long audioStart, const Quorve
             }
             decoding->mpg123->mpg123_set_index(decoding->handle, index.data(), kPlaceStep,
                                                index.size());
+            decoding->indexInPart = false;
             decoding->index = std::move(index);
             decoding->indexStep = kPlaceStep;
         }

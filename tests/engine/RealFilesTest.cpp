@@ -1743,7 +1743,8 @@ TEST(Mpg123Decoding, ReadsAPartsEndAsFromTheStartAfterItsStart) {
 // is what mpg123 plays there, sample for sample, and each it glances at is within a step of
 // rounding of it, wherever it went before, in the fixtures and in speech with pauses that
 // lame, ffmpeg (through lame) and sox put into MPEG 2 and 2.5, and shine into MPEG 1. An
-// MPEG 2 range near the end is read without reading the file up to it. The decodings of a
+// MPEG 2 range near the end is read without reading the file up to it, and one in the middle
+// glanced at after it so too. The decodings of a
 // file open at once share its walk, but not once it has been rewritten.
 TEST(Mpg123Decoding, SeeksAFewFramesBeforeEachRangeOnceItKnowsTheFrames) {
     if (!HaveMpg123() || !Have("espeak-ng") || !Have("sox") || !Have("ffmpeg")) {
@@ -1795,8 +1796,11 @@ TEST(Mpg123Decoding, SeeksAFewFramesBeforeEachRangeOnceItKnowsTheFrames) {
         }
         const std::int64_t before = counted.reads;
         expect(audio->Read(length - 3000, 700), length - 3000, 0);
+        const std::int64_t read = counted.reads;
+        expect(audio->Glance(length / 2, 700), length / 2, 1);
         if (path.find("/ffmpeg22k") != std::string::npos) {
-            EXPECT_LT(counted.reads - before, 100);
+            EXPECT_LT(read - before, 100);
+            EXPECT_LT(counted.reads - read, 100);
         }
     }
 
