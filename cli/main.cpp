@@ -509,7 +509,7 @@ int RunSplit(TerminalReporter& reporter, const std::string& command, const Optio
     const std::jthread loading([&decoder] { (void)decoder.Unavailable(); });
     quorvel::AnalysisKeeps keeps{.Frames = true};
     if (auto known = early(request, local)) {
-        // The analysis's walk finds the cuts too: the split reads the source no more.
+        // The analysis's walk finds the cuts too: the split need not walk the source again.
         keeps.CutsAt = known->Parts.Times;
         keeps.ExactCuts = known->Exact;
         ahead.Start(*std::move(known), aheadTags);

@@ -23,7 +23,9 @@ bool Scan(SourceFile& source, Reporter& reporter, AnalysisKeeps keeps, Analysis&
             ScanFrameChain(source, info, keeps.Levels ? &analysis.Levels.Levels : nullptr,
                            cuts ? &*cuts : static_cast<FrameSink*>(record.get()));
         if (analysis.Scan.Frames > 0) analysis.Walked = std::move(record);
-        if (auto found = cuts ? cuts->Finish(source) : std::nullopt) {
+        // A file of no frames is not split: its search is not walked on over its bytes.
+        const bool framed = analysis.Scan.Frames > 0;
+        if (auto found = cuts && framed ? cuts->Finish(source) : std::nullopt) {
             analysis.Cuts = std::make_shared<const FoundCuts>(
                 FoundCuts{source.Stamp(), *keeps.CutsAt, keeps.ExactCuts, *std::move(found)});
         }
