@@ -97,6 +97,7 @@ std::int64_t ChainRecord::Replay(FileInformation& info, Visit&& visit, std::int6
     std::array<FrameValues, 1 << 7> decoded;
     std::array<bool, 1 << 7> known{};
     std::size_t lastDecoded = 0;
+    const WalkBounds bounds{from, to};
     ChainFrame frame;
     for (std::size_t i = 0; i < frames_.size(); ++i) {
         if (change != changes_.end() && change->Frame == i) {
@@ -116,10 +117,10 @@ std::int64_t ChainRecord::Replay(FileInformation& info, Visit&& visit, std::int6
         lastDecoded = i;
         frame.Offset = offset;
         offset += frame.Frame.FrameLength;
-        if (frame.Offset < from) continue;
-        if (offset > to) break;
-        // A walk bounded there looks for no header after it.
-        if (offset == to) frame.FollowedByHeader = false;
+        const WalkBounds::Place place = bounds.Of(frame);
+        if (place == WalkBounds::Place::Before) continue;
+        if (place == WalkBounds::Place::Past) break;
+        if (place == WalkBounds::Place::AtEnd) frame.FollowedByHeader = false;
         if (!visit(static_cast<const ChainFrame&>(frame))) {
             stopped = true;
             break;

@@ -82,6 +82,23 @@ struct ChainFrame {
     bool FollowedByHeader = false;  // false when the tag marker or the end follows
 };
 
+// Where a frame that a walk over a whole source accepted lies for a walk bounded by
+// [From, To): before it, within it, ending at its end (where that walk looks for no header
+// after it, and takes the frame as followed by none), or past it.
+struct WalkBounds {
+    enum class Place { Before, Within, AtEnd, Past };
+    std::int64_t From = 0;
+    std::int64_t To = 0;
+
+    Place Of(const ChainFrame& frame) const {
+        const std::int64_t end = frame.Offset + frame.Frame.FrameLength;
+        return frame.Offset < From ? Place::Before
+               : end > To          ? Place::Past
+               : end == To         ? Place::AtEnd
+                                   : Place::Within;
+    }
+};
+
 // Walks the source from `start` (its first byte unless told) to `end` (its last unless
 // told: the tags after the audio may end it) frame by frame, stepping one byte at a time
 // wherever the chain does not hold; free-format frames have the length `info` holds.

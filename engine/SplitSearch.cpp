@@ -479,7 +479,7 @@ Cut FindCut(ByteSource& source, microseconds time, bool exact, FileInformation& 
 }
 
 CutsAlong::CutsAlong(SourceLayout layout, const CutTimes& times, bool exact)
-    : from_(layout.Tags.Id3v2Length), to_(layout.Tags.TrailerAt) {
+    : audio_{layout.Tags.Id3v2Length, layout.Tags.TrailerAt} {
     cuts_.Layout = std::move(layout);
     cuts_.Exact = exact;
     search_ = SearchBy(exact, cuts_, times, WalkTo::End);
@@ -495,19 +495,23 @@ void CutsAlong::Begin(std::int16_t freeFormatLength, std::int64_t) {
 // The frames as ChainRecord::Replay gives those it recorded, bounded by the audio.
 void CutsAlong::Add(const ChainFrame& frame, const HeaderBytes&) {
     if (!taking_ || spoiled_) return;
-    const std::int64_t end = frame.Offset + frame.Frame.FrameLength;
-    if (frame.Offset < from_) {
-        spoiled_ = end > from_;
-    } else if (end > to_) {
-        spoiled_ = frame.Offset < to_;
-        taking_ = false;
-    } else if (end < to_) {
-        taking_ = search_->Take(frame);
-    } else {
-        // A walk bounded there looks for no header after it.
-        ChainFrame last = frame;
-        last.FollowedByHeader = false;
-        taking_ = search_->Take(last);
+    switch (audio_.Of(frame)) {
+        case WalkBounds::Place::Before:
+            spoiled_ = frame.Offset + frame.Frame.FrameLength > audio_.From;
+            break;
+        case WalkBounds::Place::Past:
+            spoiled_ = frame.Offset < audio_.To;
+            taking_ = false;
+            break;
+        case WalkBounds::Place::Within:
+            taking_ = search_->Take(frame);
+            break;
+        case WalkBounds::Place::AtEnd: {
+            ChainFrame last = frame;
+            last.FollowedByHeader = false;
+            taking_ = search_->Take(last);
+            break;
+        }
     }
 }
 

@@ -57,10 +57,9 @@ class CutsAlong final : public FrameSink {
   private:
     SourceCuts cuts_;
     std::unique_ptr<PartsSearch> search_;
-    std::int64_t from_;  // where the audio starts, after the ID3v2 tag
-    std::int64_t to_;    // where the tags after it start
-    bool started_;       // the search walks at all
-    bool taking_;        // and takes the next frame
+    WalkBounds audio_;  // from after the ID3v2 tag to where the tags after it start
+    bool started_;      // the search walks at all
+    bool taking_;       // and takes the next frame
     bool spoiled_ = false;
 };
 
