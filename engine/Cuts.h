@@ -80,6 +80,23 @@ class PartFrames {
     // Whether each frame starts where the one before it ends.
     bool Unbroken() const { return skips_.empty(); }
 
+    // Where frames start, asked for in rising order: the lengths are added up once in all,
+    // in a tight loop, as a long part has millions of frames and its seek table, the seam
+    // check's frame index and a length header want a hundred thousand of their starts.
+    class Starts {
+      public:
+        explicit Starts(const PartFrames& frames)
+            : frames_(frames), offset_(frames.from_), skip_(frames.skips_.begin()) {}
+        // Where frame `index` starts: at least the last index asked for, below Count().
+        std::int64_t At(std::int64_t index);
+
+      private:
+        const PartFrames& frames_;
+        std::size_t next_ = 0;  // the frame offset_ is the start of, its skip not yet added
+        std::int64_t offset_;
+        std::vector<std::pair<std::size_t, std::int64_t>>::const_iterator skip_;
+    };
+
     // Calls visit(offset, length) for each frame, in order.
     template <typename Visit>
     void Each(Visit&& visit) const {

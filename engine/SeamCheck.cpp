@@ -237,14 +237,20 @@ WalkedFrames WalkedSource(const SourceCuts& cuts) {
     WalkedFrames walked{cuts.RunFrames, kStartsStep, {}};
     walked.Starts.reserve(std::size_t(cuts.RunFrames / kStartsStep + 1));
     const std::int64_t first = cuts.Parts.front().From();
-    std::int64_t frame = 0;
+    std::int64_t frame = 0;  // of the source's, counting each once
     std::int64_t end = first;
     for (const PartFrames& part : cuts.Parts) {
-        part.Each([&](std::int64_t at, std::int64_t length) {
-            if (at < end) return;  // the frame of an exact cut, which ends the part before too
-            if (frame++ % kStartsStep == 0) walked.Starts.push_back(at - first);
-            end = at + length;
-        });
+        PartFrames::Starts starts(part);
+        // The frame of an exact cut, which ends the part before too, is counted there.
+        std::int64_t shared = 0;
+        while (shared < part.Count() && starts.At(shared) < end) ++shared;
+        if (shared == part.Count()) continue;
+        for (std::int64_t index = shared + (kStartsStep - frame % kStartsStep) % kStartsStep;
+             index < part.Count(); index += kStartsStep) {
+            walked.Starts.push_back(starts.At(index) - first);
+        }
+        frame += part.Count() - shared;
+        end = part.End();
     }
     return walked;
 }
@@ -253,13 +259,11 @@ WalkedFrames WalkedPart(const PartFrames& frames, std::int64_t lead, std::int64_
                         std::int64_t trail) {
     WalkedFrames walked{lead + frames.Count() + trail, kStartsStep, {}};
     if (lead + frames.Count() > 0) walked.Starts.push_back(0);
-    std::int64_t frame = lead;
-    frames.Each([&](std::int64_t at, std::int64_t) {
-        if (frame > 0 && frame % kStartsStep == 0) {
-            walked.Starts.push_back(leadBytes + at - frames.From());
-        }
-        ++frame;
-    });
+    // The added frames come first, and are fewer than a step.
+    PartFrames::Starts starts(frames);
+    for (std::int64_t frame = kStartsStep; frame < lead + frames.Count(); frame += kStartsStep) {
+        walked.Starts.push_back(leadBytes + starts.At(frame - lead) - frames.From());
+    }
     return walked;
 }
 

@@ -344,30 +344,36 @@ PartLength MeasurePart(std::span<const std::uint8_t> headerFrame, const LengthHe
     part.Bytes = leadBytes + (end - frames.From()) + trail;
     part.Bytes += CountedTrailer(tags, source.Size(), part.Bytes);
     part.VbriFramesPerEntry = VbriFramesPerEntry(headerFrame, header, part.Frames);
-    std::int64_t index = 0;
-    // The frame the next percent's offset is that of: worked out once a percent, not once a
-    // frame, as a part may have millions.
-    std::int64_t due = 0;
-    const auto add = [&](std::int64_t offset, std::int64_t length) {
-        while (due == index && part.PercentOffsets.size() < 100) {
-            part.PercentOffsets.push_back(offset);
-            due = static_cast<std::int64_t>(part.PercentOffsets.size()) * part.Frames / 100;
-        }
-        if (header.Type == LengthHeader::Kind::Vbri) {
-            const auto entry = static_cast<std::size_t>(index / part.VbriFramesPerEntry);
+    const auto leadFrames = static_cast<std::int64_t>(lead.size());
+    if (header.Type == LengthHeader::Kind::Vbri) {
+        // Every frame's length, summed an entry's frames at a time.
+        std::int64_t index = 0;
+        const auto add = [&](std::int64_t length) {
+            const auto entry = static_cast<std::size_t>(index++ / part.VbriFramesPerEntry);
             if (part.VbriEntries.size() <= entry) part.VbriEntries.resize(entry + 1);
             part.VbriEntries[entry] += length;
-        }
-        ++index;
-    };
-    std::int64_t offset = static_cast<std::int64_t>(headerFrame.size());
-    for (const std::int64_t length : lead) {
-        add(offset, length);
-        offset += length;
+        };
+        for (const std::int64_t length : lead) add(length);
+        frames.Each([&](std::int64_t, std::int64_t length) { add(length); });
+        if (trail > 0) add(trail);
     }
-    frames.Each(
-        [&](std::int64_t at, std::int64_t length) { add(leadBytes + at - frames.From(), length); });
-    if (trail > 0) add(leadBytes + end - frames.From(), trail);
+    // Where the frame each percent of the part's frames falls on starts, counted from the
+    // header frame's start: the added frames', the source's, then the one after them.
+    PartFrames::Starts starts(frames);
+    std::int64_t leadAt = static_cast<std::int64_t>(headerFrame.size());
+    std::int64_t leadIndex = 0;
+    for (std::int64_t percent = 0; percent < 100 && part.Frames > 0; ++percent) {
+        const std::int64_t frame = percent * part.Frames / 100;
+        if (frame < leadFrames) {
+            for (; leadIndex < frame; ++leadIndex) leadAt += lead[std::size_t(leadIndex)];
+            part.PercentOffsets.push_back(leadAt);
+        } else if (frame - leadFrames < frames.Count()) {
+            part.PercentOffsets.push_back(leadBytes + starts.At(frame - leadFrames) -
+                                          frames.From());
+        } else {
+            part.PercentOffsets.push_back(leadBytes + end - frames.From());
+        }
+    }
     return part;
 }
 

@@ -450,6 +450,21 @@ void PartFrames::Add(const ChainFrame& frame) {
     bitRates_.See(frame.Frame);
 }
 
+std::int64_t PartFrames::Starts::At(std::int64_t index) {
+    const auto to = static_cast<std::size_t>(index);
+    const std::vector<std::int16_t>& lengths = frames_.lengths_;
+    for (;;) {
+        // The bytes of no frame before a frame belong to its start.
+        while (skip_ != frames_.skips_.end() && skip_->first <= next_) offset_ += (skip_++)->second;
+        if (next_ == to) return offset_;
+        const std::size_t until = skip_ == frames_.skips_.end() ? to : std::min(to, skip_->first);
+        std::int64_t bytes = 0;
+        for (std::size_t i = next_; i < until; ++i) bytes += lengths[i];
+        offset_ += bytes;
+        next_ = until;
+    }
+}
+
 SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info,
                     const ChainRecord* walked, WalkTo to) {
     BlockReader reader(source);

@@ -322,8 +322,15 @@ std::vector<std::int64_t> Searched(const SourceCuts& cuts) {
     }
     for (const PartFrames& part : cuts.Parts) {
         found.insert(found.end(), {part.From(), part.End(), part.Count()});
+        // Every third frame's start, bytes of no frame before some of them, as asked for.
+        PartFrames::Starts starts(part);
+        std::int64_t index = 0;
         part.Each([&](std::int64_t offset, std::int64_t length) {
             found.insert(found.end(), {offset, length});
+            if (index % 3 == 0) {
+                EXPECT_EQ(starts.At(index), offset) << "frame " << index;
+            }
+            ++index;
         });
     }
     return found;
