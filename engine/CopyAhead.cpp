@@ -124,9 +124,12 @@ void CopyAhead::Copy(const SplitRequest& request, TagEditor& tags) {
     try {
         const auto source = files_.OpenSource(request.Source);
         const auto stamp = source->Stamp();
+        // Where the parts share the source's blocks there is nothing to copy: asked first,
+        // so that the walk and the plan do not take a core from the analysis for nothing.
+        if (!stamp || files_.SharedBlockSize(*source, request.Folder) > 0) return Decide({});
         // The frames walked are let go before the copy: only where it goes is kept.
-        const auto planned = stamp ? PlanLastPart(*source, request, tags) : std::nullopt;
-        if (!planned || files_.SharedBlockSize(*source, request.Folder) > 0) return Decide({});
+        const auto planned = PlanLastPart(*source, request, tags);
+        if (!planned) return Decide({});
         Copied copied{files_.CreateOutput(planned->Path),
                       source->Path(),
                       *stamp,
