@@ -373,7 +373,8 @@ void SeamCheckAlongside::Run(const std::string& source, std::size_t parts,
         } else {
             reports = CheckSeamsOf(decoder_, files_.OpenBeside(source), walked(), parts, [this] {
                 Part part = Next();
-                return std::pair(std::move(part.File), std::move(part.Walked));
+                return std::pair(std::move(part.File),
+                                 part.Walked ? part.Walked() : WalkedFrames{});
             });
         }
     } catch (...) {
@@ -397,7 +398,8 @@ SeamCheckAlongside::Part SeamCheckAlongside::Next() {
     return part;
 }
 
-void SeamCheckAlongside::Written(std::unique_ptr<SourceFile> part, WalkedFrames walked) {
+void SeamCheckAlongside::Written(std::unique_ptr<SourceFile> part,
+                                 std::function<WalkedFrames()> walked) {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return done_ || written_.size() < kWaitingParts; });
     if (!done_) written_.push_back({std::move(part), std::move(walked)});

@@ -62,16 +62,17 @@ class SeamCheckAlongside {
     SeamCheckAlongside(const SeamCheckAlongside&) = delete;
     SeamCheckAlongside& operator=(const SeamCheckAlongside&) = delete;
 
-    // The next part, complete, with its frames where the walk knows them. Waits while a
-    // few written parts are still to be checked, so that none holds a descriptor for long.
-    void Written(std::unique_ptr<SourceFile> part, WalkedFrames walked);
+    // The next part, complete, with its frames where the walk knows them (`walked` gives
+    // them on the check's thread; none: unknown). Waits while a few written parts are still
+    // to be checked, so that none holds a descriptor for long.
+    void Written(std::unique_ptr<SourceFile> part, std::function<WalkedFrames()> walked);
     // Waits for the check: its reports, as CheckSeams gives them, or what it threw.
     std::vector<SeamReport> Reports();
 
   private:
     struct Part {
         std::unique_ptr<SourceFile> File;
-        WalkedFrames Walked;
+        std::function<WalkedFrames()> Walked;
     };
     Part Next();
     void Run(const std::string& source, std::size_t parts,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <future>
 #include <limits>
 #include <optional>
@@ -336,7 +337,7 @@ class TwoAtATime {
     }
 
     // Writes output `index`, begun, from `plan`.
-    void Write(std::size_t index, OutputPlan plan, WalkedFrames walked) {
+    void Write(std::size_t index, OutputPlan plan, std::function<WalkedFrames()> walked) {
         if (beside_ && !pending_ && index + 1 < outputs_.Size()) {
             // Where no thread is to be had, the part is written when it is waited for.
             pending_ = Pending{std::async(std::launch::async | std::launch::deferred,
@@ -364,10 +365,10 @@ class TwoAtATime {
   private:
     struct Pending {
         std::future<std::unique_ptr<SourceFile>> Complete;
-        WalkedFrames Walked;
+        std::function<WalkedFrames()> Walked;
     };
 
-    void Hand(std::unique_ptr<SourceFile> part, WalkedFrames walked) {
+    void Hand(std::unique_ptr<SourceFile> part, std::function<WalkedFrames()> walked) {
         if (check_) check_->Written(std::move(part), std::move(walked));
     }
 
@@ -403,10 +404,14 @@ WrittenParts WriteParts(const SplitRequest& request, const SourceCuts& cuts, Sou
         std::int64_t size = 0;
         for (const auto& piece : part.Plan) size += piece.Length;
         written.Bytes.push_back(size);
-        WalkedFrames walked;
+        // Found on the check's thread, which needs them only once the part is complete.
+        std::function<WalkedFrames()> walked;
         if (unbroken) {
-            walked = i > 0 ? WalkedPart(cuts.Parts[i], part.AddedFrames, part.AddedBytes, 0)
-                           : WalkedPart(cuts.Parts[i], 0, 0, part.AddedFrames);
+            walked = [&frames = cuts.Parts[i], i, added = part.AddedFrames,
+                      bytes = part.AddedBytes] {
+                return i > 0 ? WalkedPart(frames, added, bytes, 0)
+                             : WalkedPart(frames, 0, 0, added);
+            };
         }
         // The exact mode's added frames are silent or played unheard, ahead of the cut; by
         // the frame rule only those that carry borrowed bytes are told of.
