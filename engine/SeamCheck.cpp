@@ -258,6 +258,7 @@ WalkedFrames WalkedSource(const SourceCuts& cuts) {
 WalkedFrames WalkedPart(const PartFrames& frames, std::int64_t lead, std::int64_t leadBytes,
                         std::int64_t trail) {
     WalkedFrames walked{lead + frames.Count() + trail, kStartsStep, {}};
+    walked.Starts.reserve(std::size_t((lead + frames.Count()) / kStartsStep + 1));
     if (lead + frames.Count() > 0) walked.Starts.push_back(0);
     // The added frames come first, and are fewer than a step.
     PartFrames::Starts starts(frames);

@@ -450,29 +450,6 @@ void PartFrames::Add(const ChainFrame& frame) {
     bitRates_.See(frame.Frame);
 }
 
-std::int64_t PartFrames::Starts::At(std::int64_t index) {
-    const auto to = static_cast<std::size_t>(index);
-    const std::vector<std::int16_t>& lengths = frames_.lengths_;
-    for (;;) {
-        // The bytes of no frame before a frame belong to its start.
-        while (skip_ != frames_.skips_.end() && skip_->first <= next_) offset_ += (skip_++)->second;
-        if (next_ == to) return offset_;
-        const std::size_t until = skip_ == frames_.skips_.end() ? to : std::min(to, skip_->first);
-        // Added up 32 at a time, which the compiler does in vector registers: a frame is
-        // shorter than 2^15 bytes, so 32 of them fit in 32 bits.
-        std::int64_t bytes = 0;
-        std::size_t i = next_;
-        for (; i + 32 <= until; i += 32) {
-            std::int32_t block = 0;
-            for (std::size_t j = 0; j < 32; ++j) block += lengths[i + j];
-            bytes += block;
-        }
-        for (; i < until; ++i) bytes += lengths[i];
-        offset_ += bytes;
-        next_ = until;
-    }
-}
-
 SourceCuts FindCuts(ByteSource& source, const CutTimes& times, bool exact, FileInformation& info,
                     const ChainRecord* walked, WalkTo to) {
     BlockReader reader(source);
