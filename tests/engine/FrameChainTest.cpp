@@ -336,6 +336,31 @@ std::vector<std::int64_t> Searched(const SourceCuts& cuts) {
     return found;
 }
 
+// A part's frame starts, asked for a frame apart or more frames apart than are added up at a
+// time, are where a visit of every frame finds them, bytes of no frame before some.
+TEST(PartFrames, StartsAreWhereEachFrameIsVisited) {
+    PartFrames part(100);
+    std::int64_t at = 100;
+    for (int i = 0; i < 1000; ++i) {
+        if (i % 97 == 5) at += 3 + i % 7;
+        FrameValues values;
+        values.FrameLength = std::int16_t(104 + i % 13);
+        part.Add({at, values, true});
+        at += values.FrameLength;
+    }
+    for (const int apart : {1, 3, 31, 32, 33, 100}) {
+        SCOPED_TRACE(testing::Message() << apart << " frames apart");
+        PartFrames::Starts starts(part);
+        std::int64_t index = 0;
+        part.Each([&](std::int64_t offset, std::int64_t) {
+            if (index % apart == 0) {
+                EXPECT_EQ(starts.At(index), offset);
+            }
+            ++index;
+        });
+    }
+}
+
 // The split search through the frames the analysis recorded, or alongside the analysis's walk,
 // finds what a walk over the bytes finds, by both rules, where frames of an ID3v2 tag's picture
 // run on past its end, where the audio runs into the tags after it, and where the file was cut
