@@ -86,6 +86,12 @@ struct Unmade {
     std::size_t Times;
 };
 
+// `cuts` with the cut that cannot be made refused, and the times after it left out.
+void Refuse(SourceCuts& cuts, const Unmade& unmade) {
+    cuts.Problem = unmade.Problem;
+    cuts.Times.resize(unmade.Times);
+}
+
 // The first exact cut whose frames of its own the stream's frames cannot hold.
 std::optional<Unmade> UnfitCut(ByteSource& source, const SourceCuts& cuts) {
     if (!cuts.Exact || cuts.Problem != CutProblem::None) return std::nullopt;
@@ -167,8 +173,7 @@ std::shared_ptr<const SourceCuts> SearchCuts(const SplitRequest& request, Source
     if (!unmade) unmade = SingleFramePart(*cuts);
     if (!unmade) return cuts;
     auto refused = std::make_shared<SourceCuts>(*cuts);
-    refused->Problem = unmade->Problem;
-    refused->Times.resize(unmade->Times);
+    Refuse(*refused, *unmade);
     return refused;
 }
 
@@ -592,10 +597,7 @@ PlannedParts PlanSplitAt(ByteSource& source, std::int64_t milliseconds, bool exa
     } else {
         FileInformation info;
         cuts = FindCuts(source, asked, exact, info);
-        if (const auto unmade = UnfitCut(source, cuts)) {
-            cuts.Problem = unmade->Problem;
-            cuts.Times.resize(unmade->Times);
-        }
+        if (const auto unmade = UnfitCut(source, cuts)) Refuse(cuts, *unmade);
     }
     if (cuts.Problem != CutProblem::None) return {CutRefusal(cuts, asked, separator), {}, {}};
     return {std::nullopt, PlanPart(cuts, 0, source, tags).Plan,
